@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace corvel {
+
+// Replaces a file so that a reader, or a crash at any moment, sees either the old
+// contents or the new, never a mix: temporary file in the same folder, fsync, rename,
+// fsync of the folder.
+class AtomicFile
+{
+public:
+    // mode: permission bits for a file that does not exist yet (an existing file keeps its own).
+    // Returns an empty text on success, else the reason.
+    [[nodiscard]] static QString write(const QString &path, const QByteArray &contents,
+                                       int mode = 0644);
+
+    // Makes `backupPath` hold what `path` holds now (a hard link where possible, else a copy,
+    // placed atomically). Returns an empty text on success, else the reason.
+    [[nodiscard]] static QString keepBackup(const QString &path, const QString &backupPath);
+};
+
+} // namespace corvel
