@@ -1,0 +1,142 @@
+#include "support/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using namespace corvel;
+
+namespace {
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+int modeOf(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+// Everything in the folder, hidden entries included, so stray temporaries show up.
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+class AtomicFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    [[nodiscard]] QString file(const QString &name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+};
+
+TEST_F(AtomicFileTest, WritesNewFileWithGivenMode)
+{
+    for (const int mode : {0600, 0644, 0640}) {
+        const QString path = file(u"new-"_s + QString::number(mode, 8));
+        ASSERT_EQ(AtomicFile::write(path, "hello", mode), QString());
+        EXPECT_EQ(contentsOf(path), "hello");
+        EXPECT_EQ(modeOf(path), mode);
+    }
+    EXPECT_EQ(entries(dir.path()).size(), 3);
+}
+
+TEST_F(AtomicFileTest, ReplacesContentsAndKeepsExistingMode)
+{
+    const QString path = file(u"settings.conf"_s);
+    ASSERT_EQ(AtomicFile::write(path, "old old old", 0644), QString());
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    ASSERT_EQ(AtomicFile::write(path, "new", 0600), QString());
+    EXPECT_EQ(contentsOf(path), "new");
+    EXPECT_EQ(modeOf(path), 0640);
+    ASSERT_EQ(AtomicFile::write(path, QByteArray(), 0600), QString());
+    EXPECT_EQ(contentsOf(path), QByteArray());
+    EXPECT_EQ(entries(dir.path()), QStringList{u"settings.conf"_s});
+}
+
+TEST_F(AtomicFileTest, WritesLargeContentsWhole)
+{
+    QByteArray big(8 * 1024 * 1024 + 17, '\0');
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char(i * 31);
+    const QString path = file(u"big"_s);
+    ASSERT_EQ(AtomicFile::write(path, big), QString());
+    EXPECT_EQ(contentsOf(path), big);
+}
+
+TEST_F(AtomicFileTest, FailureReportsReasonAndLeavesNothingBehind)
+{
+    const QString kept = file(u"kept"_s);
+    ASSERT_EQ(AtomicFile::write(kept, "original"), QString());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"sub"_s));
+    const QStringList before = entries(dir.path());
+
+    const QString targets[] = {file(u"missing/x.conf"_s), file(u"sub"_s)};
+    for (const QString &target : targets) {
+        SCOPED_TRACE(target.toStdString());
+        const QString reason = AtomicFile::write(target, "new");
+        EXPECT_FALSE(reason.isEmpty());
+        EXPECT_TRUE(reason.contains(target)) << reason.toStdString();
+    }
+    EXPECT_EQ(entries(dir.path()), before);
+    EXPECT_TRUE(entries(file(u"sub"_s)).isEmpty());
+    EXPECT_EQ(contentsOf(kept), "original");
+}
+
+TEST_F(AtomicFileTest, KeepBackupHoldsTheContentsOfThatMoment)
+{
+    const QString path = file(u"groups.conf"_s);
+    const QString backup = file(u"groups.conf.bak"_s);
+    ASSERT_EQ(AtomicFile::write(path, "first", 0600), QString());
+    ASSERT_EQ(AtomicFile::keepBackup(path, backup), QString());
+    EXPECT_EQ(contentsOf(backup), "first");
+    EXPECT_EQ(modeOf(backup), 0600);
+
+    // The live file is replaced, not rewritten in place, so the backup must not follow it.
+    ASSERT_EQ(AtomicFile::write(path, "second"), QString());
+    EXPECT_EQ(contentsOf(backup), "first");
+
+    // An existing backup is replaced.
+    ASSERT_EQ(AtomicFile::keepBackup(path, backup), QString());
+    EXPECT_EQ(contentsOf(backup), "second");
+    EXPECT_EQ(entries(dir.path()), (QStringList{u"groups.conf"_s, u"groups.conf.bak"_s}));
+}
+
+TEST_F(AtomicFileTest, KeepBackupCopiesAcrossFileSystems)
+{
+    QTemporaryDir other(u"/dev/shm/corvel-test-XXXXXX"_s);
+    struct stat here
+    {
+    }, there{};
+    if (!other.isValid() || ::stat(QFile::encodeName(dir.path()).constData(), &here) != 0 ||
+        ::stat(QFile::encodeName(other.path()).constData(), &there) != 0 ||
+        here.st_dev == there.st_dev)
+        GTEST_SKIP() << "needs a second file system at /dev/shm";
+    const QString path = file(u"groups.conf"_s);
+    ASSERT_EQ(AtomicFile::write(path, "across", 0640), QString());
+    const QString backup = other.filePath(u"groups.conf.bak"_s);
+    ASSERT_EQ(AtomicFile::keepBackup(path, backup), QString());
+    EXPECT_EQ(contentsOf(backup), "across");
+    EXPECT_EQ(modeOf(backup), 0640);
+    EXPECT_EQ(entries(other.path()), QStringList{u"groups.conf.bak"_s});
+}
+
+TEST_F(AtomicFileTest, KeepBackupOfMissingFileFails)
+{
+    EXPECT_FALSE(AtomicFile::keepBackup(file(u"absent"_s), file(u"absent.bak"_s)).isEmpty());
+    EXPECT_TRUE(entries(dir.path()).isEmpty());
+}
+
+} // namespace
