@@ -1,0 +1,416 @@
+#include "support/CRegSettings.h"
+
+#include "support/AtomicFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+QString defaultCompany()
+{
+    return u"Tessary"_s;
+}
+
+QString defaultAppName()
+{
+    return u"Corvel"_s;
+}
+
+enum class LineKind
+{
+    Blank,
+    Comment,
+    Section,
+    Key,
+    Bad
+};
+enum class Part
+{
+    Key,
+    Value,
+    Section
+};
+
+struct Line
+{
+    QByteArray raw; // written back byte for byte unless the line itself changes
+    LineKind kind = LineKind::Blank;
+    QString section;    // the section the line sits in (a header: its own)
+    bool orphan = true; // before any section, or under a header that could not be read
+    QString name;       // section name or key
+    QString value;
+};
+
+struct Document
+{
+    bool readable = true; // false: exists but cannot be read, so must never be replaced
+    bool damaged = false; // some lines could not be understood
+    QList<Line> lines;
+};
+
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+void appendHex(QString &out, char16_t c)
+{
+    if (c < 0x100)
+        out += u"\\x"_s + QString::number(c, 16).rightJustified(2, u'0');
+    else
+        out += u"\\u"_s + QString::number(c, 16).rightJustified(4, u'0');
+}
+
+// Lines are trimmed when read, so blanks at the ends of keys and values must be escaped.
+QString escape(QStringView s, Part part)
+{
+    QString out;
+    out.reserve(s.size() + 8);
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        const bool edge = i == 0 || i == s.size() - 1;
+        if (c == u'\\')
+            out += u"\\\\";
+        else if (c == u'\n')
+            out += u"\\n";
+        else if (c == u'\r')
+            out += u"\\r";
+        else if (c == u'\t')
+            out += u"\\t";
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            appendHex(out, c.unicode());
+        else if (part != Part::Section && edge && c == u' ')
+            out += u"\\s";
+        else if (part != Part::Section && edge && c.isSpace())
+            appendHex(out, c.unicode());
+        else if (part == Part::Key &&
+                 (c == u'=' || (i == 0 && (c == u'[' || c == u';' || c == u'#'))))
+            out += u'\\' + QString(c);
+        else if (part == Part::Section && c == u']')
+            out += u"\\]";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// Unknown escapes stand for the character itself, so hand-edited files stay readable.
+QString unescape(QStringView s)
+{
+    QString out;
+    out.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c != u'\\' || i + 1 == s.size()) {
+            out += c;
+            continue;
+        }
+        const QChar e = s[++i];
+        const qsizetype digits = e == u'x' ? 2 : e == u'u' ? 4 : 0;
+        if (digits) {
+            bool ok = false;
+            const uint code =
+                s.sliced(i + 1).first(std::min(digits, s.size() - i - 1)).toUInt(&ok, 16);
+            if (ok && i + digits < s.size()) {
+                out += QChar(char16_t(code));
+                i += digits;
+                continue;
+            }
+        }
+        switch (e.unicode()) {
+        case u'n':
+            out += u'\n';
+            break;
+        case u'r':
+            out += u'\r';
+            break;
+        case u't':
+            out += u'\t';
+            break;
+        case u's':
+            out += u' ';
+            break;
+        default:
+            out += e;
+        }
+    }
+    return out;
+}
+
+// Position of the first `wanted` not preceded by an escaping backslash, -1 when none.
+qsizetype findUnescaped(QStringView s, QChar wanted, qsizetype from)
+{
+    for (qsizetype i = from; i < s.size(); ++i) {
+        if (s[i] == u'\\')
+            ++i;
+        else if (s[i] == wanted)
+            return i;
+    }
+    return -1;
+}
+
+Line parseLine(const QByteArray &raw, bool first, const QString *section)
+{
+    Line line;
+    line.raw = raw;
+    line.kind = LineKind::Bad;
+    QByteArray bytes = raw;
+    if (bytes.endsWith('\r'))
+        bytes.chop(1);
+    if (first && bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decode(bytes);
+    if (decode.hasError())
+        return line;
+    const QStringView t = QStringView(text).trimmed();
+    if (t.isEmpty()) {
+        line.kind = LineKind::Blank;
+    } else if (t[0] == u';' || t[0] == u'#') {
+        line.kind = LineKind::Comment;
+    } else if (t[0] == u'[') {
+        const qsizetype close = findUnescaped(t, u']', 1);
+        if (close == t.size() - 1) {
+            line.kind = LineKind::Section;
+            line.name = unescape(t.sliced(1, close - 1));
+            line.section = line.name;
+            line.orphan = false;
+        }
+    } else if (section) {
+        const qsizetype eq = findUnescaped(t, u'=', 0);
+        if (eq > 0) {
+            line.name = unescape(t.first(eq).trimmed());
+            line.value = unescape(t.sliced(eq + 1).trimmed());
+            if (!line.name.isEmpty())
+                line.kind = LineKind::Key;
+        }
+    }
+    if (section && line.kind != LineKind::Section) {
+        line.section = *section;
+        line.orphan = false;
+    }
+    return line;
+}
+
+Document load(const QString &path)
+{
+    Document doc;
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return doc;
+    QFile file(path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        doc.readable = false;
+        return doc;
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        doc.readable = false;
+        return doc;
+    }
+    QList<QByteArray> raws = data.split('\n');
+    if (data.isEmpty() || data.endsWith('\n'))
+        raws.removeLast();
+    std::optional<QString> section;
+    for (const QByteArray &raw : raws) {
+        Line line = parseLine(raw, doc.lines.isEmpty(), section ? &*section : nullptr);
+        if (line.kind == LineKind::Section)
+            section = line.name;
+        else if (line.kind == LineKind::Bad && raw.trimmed().startsWith('['))
+            section.reset(); // keys under a broken header cannot be placed; keep them apart
+        doc.damaged = doc.damaged || line.kind == LineKind::Bad;
+        doc.lines.append(std::move(line));
+    }
+    return doc;
+}
+
+QByteArray keyLine(const QString &key, const QString &value)
+{
+    return (escape(key, Part::Key) + u'=' + escape(value, Part::Value)).toUtf8();
+}
+
+bool belongsTo(const Line &line, const QString &section)
+{
+    return !line.orphan && sameName(line.section, section);
+}
+
+QString backupName(const QString &path)
+{
+    const QString base =
+        path + u".unreadable-"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss"_s);
+    QString name = base;
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = base + u'-' + QString::number(n);
+    return name;
+}
+
+bool commit(Document &doc, const QString &path)
+{
+    if (doc.damaged) {
+        // The rewrite drops what could not be understood, so keep the original aside first.
+        const QString copy = backupName(path);
+        const QString failure = AtomicFile::keepBackup(path, copy);
+        if (!failure.isEmpty()) {
+            qWarning("Settings file %s is partly unreadable and could not be copied aside (%s); "
+                     "leaving it unchanged",
+                     qUtf8Printable(QDir::toNativeSeparators(path)), qUtf8Printable(failure));
+            return false;
+        }
+        qWarning("Settings file %s was partly unreadable; the original is kept as %s",
+                 qUtf8Printable(QDir::toNativeSeparators(path)),
+                 qUtf8Printable(QDir::toNativeSeparators(copy)));
+        doc.lines.removeIf([](const Line &l) { return l.kind == LineKind::Bad; });
+        doc.damaged = false;
+    }
+    QByteArray data;
+    for (const Line &line : std::as_const(doc.lines))
+        data += line.raw + '\n';
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    return AtomicFile::write(path, data, 0600).isEmpty();
+}
+
+} // namespace
+
+CRegSettings::CRegSettings(QString configRoot)
+    : m_configRoot(std::move(configRoot))
+    , m_company(defaultCompany())
+    , m_appName(defaultAppName())
+{
+}
+
+void CRegSettings::setCompany(const QString &company)
+{
+    m_company = company.trimmed();
+    if (m_company.isEmpty())
+        m_company = defaultCompany();
+}
+
+void CRegSettings::setAppName(const QString &name)
+{
+    m_appName = name.trimmed();
+    if (m_appName.isEmpty())
+        m_appName = defaultAppName();
+}
+
+QString CRegSettings::filePath() const
+{
+    // Looked up on each call so a changed $XDG_CONFIG_HOME is honoured.
+    const QString root =
+        m_configRoot.isEmpty()
+            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+            : m_configRoot;
+    return root + u'/' + m_company + u'/' + m_appName + u".conf"_s;
+}
+
+QString CRegSettings::GetSetting(const QString &section, const QString &key,
+                                 const QString &defaultValue) const
+{
+    const Document doc = load(filePath());
+    for (const Line &line : doc.lines) {
+        if (line.kind == LineKind::Key && belongsTo(line, section) && sameName(line.name, key))
+            return line.value;
+    }
+    return defaultValue;
+}
+
+bool CRegSettings::SaveSetting(const QString &section, const QString &key, const QString &setting)
+{
+    if (section.isEmpty() || key.isEmpty())
+        return false;
+    const QString path = filePath();
+    Document doc = load(path);
+    if (!doc.readable)
+        return false;
+
+    qsizetype insertAt = -1;
+    bool done = false;
+    for (qsizetype i = 0; i < doc.lines.size() && !done; ++i) {
+        Line &line = doc.lines[i];
+        if (line.kind == LineKind::Section && insertAt >= 0)
+            break; // only the first block of a repeated section is extended
+        if (!belongsTo(line, section))
+            continue;
+        if (line.kind == LineKind::Section) {
+            insertAt = i + 1;
+        } else if (line.kind == LineKind::Key) {
+            insertAt = i + 1;
+            if (sameName(line.name, key)) {
+                line.value = setting;
+                line.raw = keyLine(line.name, setting);
+                done = true;
+            }
+        }
+    }
+    if (!done) {
+        Line added;
+        added.kind = LineKind::Key;
+        added.raw = keyLine(key, setting);
+        if (insertAt < 0) {
+            if (!doc.lines.isEmpty() && doc.lines.last().kind != LineKind::Blank)
+                doc.lines.append(Line{});
+            Line header;
+            header.kind = LineKind::Section;
+            header.raw = (u'[' + escape(section, Part::Section) + u']').toUtf8();
+            doc.lines.append(header);
+            doc.lines.append(added);
+        } else {
+            doc.lines.insert(insertAt, added);
+        }
+    }
+    return commit(doc, path);
+}
+
+bool CRegSettings::DeleteSetting(const QString &section, const QString &key)
+{
+    const QString path = filePath();
+    Document doc = load(path);
+    if (!doc.readable)
+        return false;
+    qsizetype removed = 0;
+    QList<Line> kept;
+    kept.reserve(doc.lines.size());
+    for (const Line &line : std::as_const(doc.lines)) {
+        const bool drop =
+            belongsTo(line, section) &&
+            (key.isEmpty() || (line.kind == LineKind::Key && sameName(line.name, key)));
+        if (drop)
+            ++removed;
+        else
+            kept.append(line);
+    }
+    if (removed == 0)
+        return false;
+    doc.lines = std::move(kept);
+    return commit(doc, path);
+}
+
+QList<std::pair<QString, QString>> CRegSettings::GetAllSettings(const QString &section) const
+{
+    const Document doc = load(filePath());
+    QList<std::pair<QString, QString>> all;
+    for (const Line &line : doc.lines) {
+        if (line.kind != LineKind::Key || !belongsTo(line, section))
+            continue;
+        const bool seen = std::any_of(all.cbegin(), all.cend(), [&line](const auto &kv) {
+            return sameName(kv.first, line.name);
+        });
+        if (!seen)
+            all.append({line.name, line.value});
+    }
+    return all;
+}
+
+} // namespace corvel

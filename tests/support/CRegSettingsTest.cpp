@@ -1,0 +1,173 @@
+#include "support/CRegSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using namespace corvel;
+
+namespace {
+
+class CRegSettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(root.isValid()); }
+
+    [[nodiscard]] QByteArray fileContents() const
+    {
+        QFile f(reg.filePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void putFile(const QByteArray &data) const
+    {
+        QDir().mkpath(QFileInfo(reg.filePath()).absolutePath());
+        QFile f(reg.filePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(data);
+    }
+    [[nodiscard]] QStringList folderEntries() const
+    {
+        return QFileInfo(reg.filePath()).dir().entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    QTemporaryDir root;
+    CRegSettings reg{root.path()};
+};
+
+TEST_F(CRegSettingsTest, FilePathFollowsCompanyAndAppName)
+{
+    EXPECT_EQ(reg.filePath(), root.path() + u"/Tessary/Corvel.conf"_s);
+    reg.setCompany(u"  Acme Ltd \t"_s);
+    reg.setAppName(u" Tool "_s);
+    EXPECT_EQ(reg.Company(), u"Acme Ltd"_s);
+    EXPECT_EQ(reg.filePath(), root.path() + u"/Acme Ltd/Tool.conf"_s);
+    reg.setCompany(u""_s);
+    reg.setAppName(u"   "_s);
+    EXPECT_EQ(reg.filePath(), root.path() + u"/Tessary/Corvel.conf"_s);
+}
+
+TEST_F(CRegSettingsTest, DefaultsUntilWrittenAndEmptyIsAValue)
+{
+    EXPECT_EQ(reg.GetSetting(u"Main"_s, u"Width"_s, u"640"_s), u"640"_s);
+    EXPECT_FALSE(QFile::exists(reg.filePath())); // reading never creates the file
+    ASSERT_TRUE(reg.SaveSetting(u"Main"_s, u"Width"_s, u""_s));
+    EXPECT_EQ(reg.GetSetting(u"Main"_s, u"Width"_s, u"640"_s), u""_s);
+    EXPECT_EQ(reg.GetSetting(u"Main"_s, u"Height"_s, u"480"_s), u"480"_s);
+    EXPECT_EQ(reg.GetSetting(u"Other"_s, u"Width"_s, u"1"_s), u"1"_s);
+
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::stat(QFile::encodeName(reg.filePath()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+TEST_F(CRegSettingsTest, AwkwardTextsRoundTrip)
+{
+    const QString texts[] = {
+        u"two\nlines"_s,       u"cr\rlf\r\n"_s,      u"a=b=c"_s,       u"back\\slash\\"_s,
+        u"  leading"_s,        u"trailing  "_s,      u"\ttab\t"_s,     u"Grüße, 日本 ✓"_s,
+        u"; not a comment"_s,  u"[not a section]"_s, u"\\n literal"_s, QString(QChar(2)) + QChar(1),
+        u"\u00a0nbsp\u00a0"_s, u"#hash"_s,           u" "_s,
+    };
+    for (const QString &text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        ASSERT_TRUE(reg.SaveSetting(u"Values"_s, u"v"_s, text));
+        EXPECT_EQ(reg.GetSetting(u"Values"_s, u"v"_s, u"default"_s), text);
+        // The same texts as keys and section names.
+        ASSERT_TRUE(reg.SaveSetting(text, text, u"x"_s));
+        EXPECT_EQ(reg.GetSetting(text, text, u"default"_s), u"x"_s);
+        EXPECT_TRUE(reg.DeleteSetting(text, u""_s));
+    }
+    EXPECT_EQ(reg.GetAllSettings(u"Values"_s).size(), 1);
+}
+
+TEST_F(CRegSettingsTest, NamesIgnoreCaseButKeepTheirFirstSpelling)
+{
+    ASSERT_TRUE(reg.SaveSetting(u"Window"_s, u"LastStore"_s, u"one"_s));
+    ASSERT_TRUE(reg.SaveSetting(u"WINDOW"_s, u"laststore"_s, u"two"_s));
+    EXPECT_EQ(reg.GetSetting(u"window"_s, u"LASTSTORE"_s, u""_s), u"two"_s);
+    const auto all = reg.GetAllSettings(u"Window"_s);
+    ASSERT_EQ(all.size(), 1);
+    EXPECT_EQ(all[0].first, u"LastStore"_s);
+    EXPECT_EQ(fileContents(), "[Window]\nLastStore=two\n");
+}
+
+TEST_F(CRegSettingsTest, DeletesKeysOrWholeSections)
+{
+    ASSERT_TRUE(reg.SaveSetting(u"A"_s, u"*"_s, u"unnamed"_s));
+    ASSERT_TRUE(reg.SaveSetting(u"A"_s, u"k"_s, u"1"_s));
+    ASSERT_TRUE(reg.SaveSetting(u"B"_s, u"k"_s, u"2"_s));
+    EXPECT_EQ(reg.GetSetting(u"A"_s, u"*"_s, u""_s), u"unnamed"_s);
+
+    EXPECT_TRUE(reg.DeleteSetting(u"A"_s, u"*"_s));
+    EXPECT_EQ(reg.GetSetting(u"A"_s, u"*"_s, u"gone"_s), u"gone"_s);
+    EXPECT_EQ(reg.GetSetting(u"A"_s, u"k"_s, u""_s), u"1"_s);
+    EXPECT_FALSE(reg.DeleteSetting(u"A"_s, u"*"_s));
+
+    EXPECT_TRUE(reg.DeleteSetting(u"a"_s, u""_s));
+    EXPECT_EQ(reg.GetSetting(u"A"_s, u"k"_s, u"gone"_s), u"gone"_s);
+    EXPECT_EQ(reg.GetSetting(u"B"_s, u"k"_s, u""_s), u"2"_s);
+    EXPECT_FALSE(reg.DeleteSetting(u"A"_s, u""_s));
+    EXPECT_FALSE(reg.DeleteSetting(u"Nowhere"_s, u"k"_s));
+}
+
+TEST_F(CRegSettingsTest, KeepsUnrelatedLinesAndOrder)
+{
+    putFile("; kept comment\n[Stores]\n# about b\nb = 2\na=1\n\n[Other]\nx=y\r\n");
+    ASSERT_TRUE(reg.SaveSetting(u"Stores"_s, u"c"_s, u"3"_s));
+    ASSERT_TRUE(reg.SaveSetting(u"Stores"_s, u"a"_s, u"one"_s));
+    ASSERT_TRUE(reg.SaveSetting(u"New"_s, u"n"_s, u"v"_s));
+    EXPECT_EQ(fileContents(), "; kept comment\n[Stores]\n# about b\nb = 2\na=one\nc=3\n\n"
+                              "[Other]\nx=y\r\n\n[New]\nn=v\n");
+    const auto all = reg.GetAllSettings(u"stores"_s);
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(all[0], std::make_pair(u"b"_s, u"2"_s));
+    EXPECT_EQ(all[1], std::make_pair(u"a"_s, u"one"_s));
+    EXPECT_EQ(all[2], std::make_pair(u"c"_s, u"3"_s));
+    EXPECT_EQ(reg.GetSetting(u"Other"_s, u"x"_s, u""_s), u"y"_s);
+}
+
+TEST_F(CRegSettingsTest, DamagedFileIsCopiedAsideBeforeFirstWrite)
+{
+    const QByteArray damaged = "orphan=1\n[Good]\nkeep=yes\nno equals sign\nbad=\xff\xfe\n"
+                               "[Broken\nlost=1\n[Good2]\nalso=kept\n";
+    putFile(damaged);
+    EXPECT_EQ(reg.GetSetting(u"Good"_s, u"keep"_s, u""_s), u"yes"_s);
+    EXPECT_EQ(reg.GetSetting(u"Good2"_s, u"also"_s, u""_s), u"kept"_s);
+    EXPECT_EQ(reg.GetSetting(u"Good"_s, u"bad"_s, u"dflt"_s), u"dflt"_s);
+    EXPECT_EQ(reg.GetSetting(u"Broken"_s, u"lost"_s, u"dflt"_s), u"dflt"_s);
+    EXPECT_EQ(folderEntries(), QStringList{u"Corvel.conf"_s});
+
+    ASSERT_TRUE(reg.SaveSetting(u"Good"_s, u"new"_s, u"1"_s));
+    QStringList files = folderEntries();
+    ASSERT_EQ(files.size(), 2) << files.join(u' ').toStdString();
+    EXPECT_TRUE(files[1].startsWith(u"Corvel.conf.unreadable-"_s));
+    QFile copy(QFileInfo(reg.filePath()).dir().filePath(files[1]));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), damaged);
+
+    EXPECT_EQ(reg.GetSetting(u"Good"_s, u"keep"_s, u""_s), u"yes"_s);
+    EXPECT_EQ(reg.GetSetting(u"Good2"_s, u"also"_s, u""_s), u"kept"_s);
+    EXPECT_EQ(reg.GetSetting(u"Good"_s, u"new"_s, u""_s), u"1"_s);
+
+    // Now clean, so later writes make no further copies.
+    ASSERT_TRUE(reg.SaveSetting(u"Good"_s, u"new"_s, u"2"_s));
+    EXPECT_EQ(folderEntries().size(), 2);
+}
+
+TEST_F(CRegSettingsTest, UnreadableFileIsNeverReplaced)
+{
+    ASSERT_TRUE(QDir().mkpath(reg.filePath())); // a folder where the file should be
+    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u"d"_s), u"d"_s);
+    EXPECT_FALSE(reg.SaveSetting(u"S"_s, u"k"_s, u"v"_s));
+    EXPECT_FALSE(reg.DeleteSetting(u"S"_s, u""_s));
+    EXPECT_TRUE(QFileInfo(reg.filePath()).isDir());
+}
+
+} // namespace
