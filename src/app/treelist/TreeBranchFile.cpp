@@ -1,0 +1,307 @@
+#include "app/treelist/TreeBranchFile.h"
+
+#include <QIODevice>
+#include <QStringDecoder>
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <cstring>
+
+namespace corvel {
+
+namespace {
+
+constexpr char Magic[8] = {'C', 'o', 'r', 'v', 'e', 'l', 'T', 'B'};
+constexpr qsizetype HeaderSize = 8 + 2 + 2 + 4 + 4;
+// Far beyond any real group file; refuses a forged length before allocating for it.
+constexpr quint32 MaxPayload = 1u << 30;
+constexpr quint8 ValueNumber = 1;
+constexpr quint8 ValueText = 2;
+constexpr quint8 FlagExpanded = 1;
+
+quint32 crc32Of(QByteArrayView data)
+{
+    uLong crc = crc32(0L, Z_NULL, 0);
+    const auto *bytes = reinterpret_cast<const Bytef *>(data.data());
+    qsizetype left = data.size();
+    while (left > 0) {
+        const uInt chunk = static_cast<uInt>(std::min<qsizetype>(left, 1 << 30));
+        crc = crc32(crc, bytes, chunk);
+        bytes += chunk;
+        left -= chunk;
+    }
+    return static_cast<quint32>(crc);
+}
+
+class Writer
+{
+public:
+    explicit Writer(QByteArray &out)
+        : m_out(out)
+    {
+    }
+    template<typename T>
+    void put(T value)
+    {
+        char bytes[sizeof(T)];
+        qToLittleEndian(value, bytes);
+        m_out.append(bytes, sizeof(T));
+    }
+    void putText(const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        put<quint32>(static_cast<quint32>(utf8.size()));
+        m_out.append(utf8);
+    }
+
+private:
+    QByteArray &m_out;
+};
+
+class Reader
+{
+public:
+    explicit Reader(QByteArrayView data)
+        : m_data(data)
+    {
+    }
+    [[nodiscard]] bool failed() const { return m_failed; }
+    [[nodiscard]] qsizetype left() const { return m_data.size() - m_pos; }
+
+    template<typename T>
+    T get()
+    {
+        if (left() < static_cast<qsizetype>(sizeof(T))) {
+            m_failed = true;
+            return T{};
+        }
+        const T value = qFromLittleEndian<T>(m_data.data() + m_pos);
+        m_pos += static_cast<qsizetype>(sizeof(T));
+        return value;
+    }
+    QString getText()
+    {
+        const quint32 size = get<quint32>();
+        if (m_failed || static_cast<qsizetype>(size) > left()) {
+            m_failed = true;
+            return {};
+        }
+        const QByteArrayView bytes = m_data.sliced(m_pos, size);
+        m_pos += size;
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = decoder(bytes);
+        if (decoder.hasError())
+            m_failed = true;
+        return text;
+    }
+
+private:
+    QByteArrayView m_data;
+    qsizetype m_pos = 0;
+    bool m_failed = false;
+};
+
+QString damaged(const QString &what)
+{
+    return QStringLiteral("the group data is damaged (%1)").arg(what);
+}
+
+Result<TreeBranch> decodePayload(QByteArrayView payload)
+{
+    Reader in(payload);
+    TreeBranch branch;
+
+    const quint32 nameCount = in.get<quint32>();
+    if (in.failed() || nameCount > static_cast<quint32>(in.left() / 4))
+        return Result<TreeBranch>::failure(damaged(QStringLiteral("name table")));
+    for (quint32 i = 0; i < nameCount; ++i) {
+        QString name = in.getText();
+        if (in.failed() || name.isEmpty())
+            return Result<TreeBranch>::failure(damaged(QStringLiteral("value name %1").arg(i)));
+        branch.names().append(std::move(name));
+    }
+    auto validName = [&](qint32 index) { return index >= -1 && index < qint32(nameCount); };
+
+    // The smallest node record: level, caption length, picture, colour, state, flags,
+    // child order, order name, layout flag, value count.
+    constexpr qsizetype MinNodeSize = 4 + 4 + 4 + 4 + 4 + 1 + 1 + 4 + 1 + 2;
+    const quint32 nodeCount = in.get<quint32>();
+    if (in.failed() || nodeCount > static_cast<quint32>(in.left() / MinNodeSize))
+        return Result<TreeBranch>::failure(damaged(QStringLiteral("node count")));
+    branch.nodes().reserve(nodeCount);
+    int previousLevel = -1;
+    for (quint32 i = 0; i < nodeCount; ++i) {
+        TreeBranch::Node node;
+        const quint32 level = in.get<quint32>();
+        if (in.failed() || level > quint32(previousLevel + 1) || (i == 0 && level != 0))
+            return Result<TreeBranch>::failure(damaged(QStringLiteral("level of node %1").arg(i)));
+        node.level = static_cast<int>(level);
+        previousLevel = node.level;
+        node.caption = in.getText();
+        node.picture = in.get<qint32>();
+        node.colour = in.get<quint32>();
+        node.state = in.get<qint32>();
+        node.expanded = (in.get<quint8>() & FlagExpanded) != 0;
+        node.childOrder = in.get<quint8>();
+        node.childOrderName = in.get<qint32>();
+        if (in.failed() || node.childOrder > 2 || !validName(node.childOrderName))
+            return Result<TreeBranch>::failure(damaged(QStringLiteral("node %1").arg(i)));
+        if (in.get<quint8>() != 0) {
+            ColumnLayout layout;
+            layout.gridColour = in.get<quint32>();
+            const quint16 columns = in.get<quint16>();
+            if (in.failed() || columns > in.left() / 12)
+                return Result<TreeBranch>::failure(
+                    damaged(QStringLiteral("columns of node %1").arg(i)));
+            layout.columns.resize(columns);
+            for (ColumnLayout::Column &column : layout.columns) {
+                column.widthTwips = in.get<qint32>();
+                const qint32 bound = in.get<qint32>();
+                column.heading = in.getText();
+                if (in.failed() || !validName(bound))
+                    return Result<TreeBranch>::failure(
+                        damaged(QStringLiteral("columns of node %1").arg(i)));
+                if (bound >= 0)
+                    column.boundValue = branch.names().at(bound);
+            }
+            node.layout = std::move(layout);
+        }
+        const quint16 valueCount = in.get<quint16>();
+        if (in.failed() || valueCount > in.left() / 5)
+            return Result<TreeBranch>::failure(damaged(QStringLiteral("values of node %1").arg(i)));
+        node.values.reserve(valueCount);
+        for (quint16 v = 0; v < valueCount; ++v) {
+            const quint32 name = in.get<quint32>();
+            const quint8 type = in.get<quint8>();
+            if (in.failed() || name >= nameCount)
+                return Result<TreeBranch>::failure(
+                    damaged(QStringLiteral("values of node %1").arg(i)));
+            if (type == ValueNumber)
+                node.values.emplace_back(name, NodeValue(in.get<qint64>()));
+            else if (type == ValueText)
+                node.values.emplace_back(name, NodeValue(in.getText()));
+            else
+                return Result<TreeBranch>::failure(
+                    damaged(QStringLiteral("values of node %1").arg(i)));
+        }
+        if (in.failed())
+            return Result<TreeBranch>::failure(damaged(QStringLiteral("node %1").arg(i)));
+        branch.nodes().push_back(std::move(node));
+    }
+    if (in.left() != 0)
+        return Result<TreeBranch>::failure(
+            damaged(QStringLiteral("unexpected bytes after the last node")));
+    return branch;
+}
+
+} // namespace
+
+QByteArray TreeBranchFile::encode(const TreeBranch &branch)
+{
+    QByteArray payload;
+    payload.reserve(static_cast<qsizetype>(branch.size()) * 96 + 256);
+    Writer out(payload);
+    out.put<quint32>(static_cast<quint32>(branch.names().size()));
+    for (const QString &name : branch.names())
+        out.putText(name);
+    out.put<quint32>(static_cast<quint32>(branch.size()));
+    for (const TreeBranch::Node &node : branch.nodes()) {
+        out.put<quint32>(static_cast<quint32>(node.level));
+        out.putText(node.caption);
+        out.put<qint32>(node.picture);
+        out.put<quint32>(node.colour);
+        out.put<qint32>(node.state);
+        out.put<quint8>(node.expanded ? FlagExpanded : 0);
+        out.put<quint8>(static_cast<quint8>(node.childOrder));
+        out.put<qint32>(node.childOrderName);
+        out.put<quint8>(node.layout ? 1 : 0);
+        if (node.layout) {
+            out.put<quint32>(node.layout->gridColour);
+            out.put<quint16>(static_cast<quint16>(node.layout->columns.size()));
+            for (const ColumnLayout::Column &column : node.layout->columns) {
+                out.put<qint32>(column.widthTwips);
+                const qint32 bound = column.boundValue.isEmpty()
+                                         ? -1
+                                         : qint32(branch.names().indexOf(column.boundValue));
+                out.put<qint32>(bound);
+                out.putText(column.heading);
+            }
+        }
+        out.put<quint16>(static_cast<quint16>(node.values.size()));
+        for (const auto &[name, value] : node.values) {
+            out.put<quint32>(static_cast<quint32>(name));
+            if (value.isNumber()) {
+                out.put<quint8>(ValueNumber);
+                out.put<qint64>(value.number());
+            } else {
+                out.put<quint8>(ValueText);
+                out.putText(value.text());
+            }
+        }
+    }
+
+    QByteArray record;
+    record.reserve(HeaderSize + payload.size());
+    record.append(Magic, sizeof Magic);
+    Writer header(record);
+    header.put<quint16>(FormatVersion);
+    header.put<quint16>(0);
+    header.put<quint32>(static_cast<quint32>(payload.size()));
+    header.put<quint32>(crc32Of(payload));
+    record.append(payload);
+    return record;
+}
+
+Status TreeBranchFile::write(QIODevice &device, const TreeBranch &branch)
+{
+    const QByteArray record = encode(branch);
+    if (device.write(record) != record.size())
+        return Status::failure(
+            QStringLiteral("cannot write the group data: %1").arg(device.errorString()));
+    return {};
+}
+
+Result<TreeBranch> TreeBranchFile::decode(QByteArrayView record, qsizetype *used)
+{
+    if (record.isEmpty())
+        return Result<TreeBranch>::failure(QStringLiteral("the group data ends before the branch"));
+    if (record.size() < HeaderSize)
+        return Result<TreeBranch>::failure(QStringLiteral("the group data is truncated (header)"));
+    if (std::memcmp(record.data(), Magic, sizeof Magic) != 0)
+        return Result<TreeBranch>::failure(QStringLiteral("this is not a Corvel group file"));
+    const auto *header = record.data() + sizeof Magic;
+    const quint16 version = qFromLittleEndian<quint16>(header);
+    const quint16 flags = qFromLittleEndian<quint16>(header + 2);
+    const quint32 length = qFromLittleEndian<quint32>(header + 4);
+    const quint32 crc = qFromLittleEndian<quint32>(header + 8);
+    if (version > FormatVersion || flags != 0)
+        return Result<TreeBranch>::failure(
+            QStringLiteral("the group data was written by a newer version of Corvel (format %1)")
+                .arg(version));
+    if (version == 0 || length > MaxPayload)
+        return Result<TreeBranch>::failure(damaged(QStringLiteral("header")));
+    if (record.size() - HeaderSize < static_cast<qsizetype>(length))
+        return Result<TreeBranch>::failure(QStringLiteral("the group data is truncated"));
+    const QByteArrayView payload = record.sliced(HeaderSize, length);
+    if (crc32Of(payload) != crc)
+        return Result<TreeBranch>::failure(damaged(QStringLiteral("checksum mismatch")));
+    if (used)
+        *used = HeaderSize + length;
+    return decodePayload(payload);
+}
+
+Result<TreeBranch> TreeBranchFile::read(QIODevice &device)
+{
+    const QByteArray header = device.read(HeaderSize);
+    if (header.size() < HeaderSize || std::memcmp(header.data(), Magic, sizeof Magic) != 0)
+        return decode(header);
+    const quint32 length = qFromLittleEndian<quint32>(header.data() + 12);
+    if (length > MaxPayload)
+        return decode(header);
+    QByteArray record = header;
+    record.append(device.read(length));
+    return decode(record);
+}
+
+} // namespace corvel
