@@ -1,0 +1,78 @@
+#include "outlook/LocalNamespace.h"
+
+#include "outlook/LocalFolder.h"
+#include "outlook/LocalStoreTree.h"
+
+#include <QFile>
+
+#include <pwd.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+LocalNamespace::Account systemAccount()
+{
+    passwd entry{};
+    passwd *found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return {};
+    return {QString::fromLocal8Bit(found->pw_gecos ? found->pw_gecos : ""),
+            QString::fromLocal8Bit(found->pw_name ? found->pw_name : "")};
+}
+
+} // namespace
+
+LocalNamespace::LocalNamespace(const std::vector<LocalStore> &stores, AccountLookup account)
+    : m_account(account ? std::move(account) : AccountLookup(systemAccount))
+{
+    for (const auto &store : stores)
+        m_trees.push_back(std::make_shared<LocalStoreTree>(store));
+}
+
+LocalNamespace::~LocalNamespace() = default;
+
+QString LocalNamespace::CurrentUser()
+{
+    const Account account = m_account();
+    // The account's comment field is "Full Name,room,work phone,home phone,other".
+    QString name = account.fullName.section(u',', 0, 0).trimmed();
+    if (name.isEmpty())
+        name = account.login.trimmed();
+    if (name.isEmpty())
+        throw OutlookError(u"The name of the current user cannot be found."_s);
+    return name;
+}
+
+std::vector<std::shared_ptr<OlFolder>> LocalNamespace::Folders()
+{
+    std::vector<std::shared_ptr<OlFolder>> folders;
+    for (const auto &tree : m_trees)
+        folders.push_back(std::make_shared<LocalFolder>(tree, tree->root()));
+    return folders;
+}
+
+std::shared_ptr<OlFolder> LocalNamespace::GetFolderFromID(const QString &entryId,
+                                                          const QString &storeId)
+{
+    for (const auto &tree : m_trees) {
+        if (tree->storeId() != storeId)
+            continue;
+        if (auto folder = tree->find(entryId))
+            return std::make_shared<LocalFolder>(tree, std::move(*folder));
+        throw OutlookError(u"A folder of the store \"%1\" cannot be found: it may have been "
+                           "deleted or moved."_s.arg(tree->store().name));
+    }
+    throw OutlookError(u"The folder belongs to a store that is not open."_s);
+}
+
+std::shared_ptr<OlItem> LocalNamespace::GetItemFromID(const QString &entryId)
+{
+    throw OutlookError(u"The item %1 cannot be found."_s.arg(entryId));
+}
+
+} // namespace corvel
