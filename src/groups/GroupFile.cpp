@@ -1,0 +1,90 @@
+#include "groups/GroupFile.h"
+
+#include "app/treelist/TreeBranchFile.h"
+#include "outlook/NodeKinds.h"
+#include "support/AtomicFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace corvel {
+
+namespace {
+
+QString posixError(const QString &what, const QString &path)
+{
+    return QStringLiteral("%1 %2: %3")
+        .arg(what, path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+bool isRoot(const TreeBranch &branch, int type)
+{
+    return !branch.isEmpty() && branch.value(0, NodeValueName::olType()).toInt() == type &&
+           branch.value(0, NodeValueName::olType()).isNumber();
+}
+
+} // namespace
+
+Result<GroupFile::Branches> GroupFile::read(const QString &path)
+{
+    using R = Result<Branches>;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return R::failure(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return R::failure(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+
+    qsizetype used = 0;
+    auto standard = TreeBranchFile::decode(bytes, &used);
+    if (!standard.ok())
+        return R::failure(QStringLiteral("%1: %2").arg(path, standard.error()));
+    auto dynamic = TreeBranchFile::decode(QByteArrayView(bytes).sliced(used));
+    if (!dynamic.ok())
+        return R::failure(QStringLiteral("%1: %2 (second branch)").arg(path, dynamic.error()));
+    if (!isRoot(*standard, olStandardRoot) || !isRoot(*dynamic, olDynamicRoot))
+        return R::failure(
+            QStringLiteral("%1: the group data is damaged (the group roots are missing)")
+                .arg(path));
+    return Branches{std::move(*standard), std::move(*dynamic)};
+}
+
+Status GroupFile::write(const QString &path, const QString &backupPath, const TreeBranch &standard,
+                        const TreeBranch &dynamic)
+{
+    const QByteArray contents = TreeBranchFile::encode(standard) + TreeBranchFile::encode(dynamic);
+
+    // Hold on to the file being replaced under a private name, so that it becomes the
+    // backup only once the new file is safely in place.
+    const QByteArray encodedPath = QFile::encodeName(path);
+    const QByteArray previous =
+        QFile::encodeName(QFileInfo(path).absolutePath() + QStringLiteral("/.") +
+                          QFileInfo(path).fileName() + QStringLiteral(".previous"));
+    ::unlink(previous.constData());
+    bool havePrevious = false;
+    if (::access(encodedPath.constData(), F_OK) == 0) {
+        if (::link(encodedPath.constData(), previous.constData()) != 0)
+            return Status::failure(posixError(QStringLiteral("cannot keep the previous"), path));
+        havePrevious = true;
+    }
+
+    if (const QString error = AtomicFile::write(path, contents); !error.isEmpty()) {
+        if (havePrevious)
+            ::unlink(previous.constData());
+        return Status::failure(error);
+    }
+    if (havePrevious &&
+        ::rename(previous.constData(), QFile::encodeName(backupPath).constData()) != 0) {
+        const QString reason =
+            posixError(QStringLiteral("saved, but cannot keep the backup"), backupPath);
+        ::unlink(previous.constData());
+        return Status::failure(reason);
+    }
+    return {};
+}
+
+} // namespace corvel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/treelist/TreeBranch.h"
+#include "support/Result.h"
+
+#include <QString>
+
+namespace corvel {
+
+// The group file: the Standard Mail Groups branch followed by the Dynamic Mail Groups
+// branch, each a tree-branch record. Read whole or not at all.
+class GroupFile
+{
+public:
+    struct Branches
+    {
+        TreeBranch standard;
+        TreeBranch dynamic;
+    };
+
+    // Refuses a file that cannot be opened, is cut short, damaged, foreign or newer, or
+    // whose branches are not the two group roots.
+    [[nodiscard]] static Result<Branches> read(const QString &path);
+
+    // Replaces the file atomically; once the new file is in place, the one it replaced is
+    // kept at backupPath.
+    [[nodiscard]] static Status write(const QString &path, const QString &backupPath,
+                                      const TreeBranch &standard, const TreeBranch &dynamic);
+};
+
+} // namespace corvel

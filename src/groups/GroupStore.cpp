@@ -1,0 +1,241 @@
+#include "groups/GroupStore.h"
+
+#include "groups/GroupFile.h"
+#include "outlook/NodeKinds.h"
+#include "support/AtomicFile.h"
+#include "support/FieldStrings.h"
+#include "support/GenFcns.h"
+
+#include <QFile>
+#include <QHash>
+#include <QStringDecoder>
+
+namespace corvel {
+
+namespace {
+
+const QString GroupFileName = QStringLiteral("MailLists.tlx");
+const QString GroupBackupName = QStringLiteral("MailLists.bak");
+const QString FolderSettingsName = QStringLiteral("mailfolders.sys");
+const QString FolderBackupName = QStringLiteral("mailfolders.bak");
+const QString ClassDefaultsName = QStringLiteral("mailstandards.sys");
+constexpr int FolderKeyLength = 48;
+
+// The text files are UTF-8; older copies in a legacy single-byte encoding still read.
+Result<QString> readText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Result<QString>::failure(
+            QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return Result<QString>::failure(
+            QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+    return text;
+}
+
+void addEmptyRoot(TreeList &tree, NodeHandle parent, const QString &caption, int picture,
+                  const QString &tag, int type, const QString &sortMe)
+{
+    const NodeHandle root = tree.addNode(caption, parent);
+    tree.setPicture(root, picture);
+    tree.setValue(root, NodeValueName::StoreId(), QString());
+    tree.setValue(root, NodeValueName::EntryId(), tag);
+    tree.setValue(root, NodeValueName::olType(), type);
+    tree.setValue(root, NodeValueName::SortMe(), sortMe);
+}
+
+} // namespace
+
+GroupStore::GroupStore(QString appPath, QString shippedDir, int twipsPerPixelX)
+    : m_appPath(std::move(appPath))
+    , m_shippedDir(std::move(shippedDir))
+    , m_twipsPerPixelX(twipsPerPixelX > 0 ? twipsPerPixelX : 15)
+{
+}
+
+QString GroupStore::groupFilePath() const
+{
+    return m_appPath + QLatin1Char('/') + GroupFileName;
+}
+
+QString GroupStore::groupBackupPath() const
+{
+    return m_appPath + QLatin1Char('/') + GroupBackupName;
+}
+
+QString GroupStore::folderSettingsPath() const
+{
+    return m_appPath + QLatin1Char('/') + FolderSettingsName;
+}
+
+QString GroupStore::folderSettingsBackupPath() const
+{
+    return m_appPath + QLatin1Char('/') + FolderBackupName;
+}
+
+QString GroupStore::classDefaultsPath() const
+{
+    const QString local = m_appPath + QLatin1Char('/') + ClassDefaultsName;
+    if (FileExists(local) || m_shippedDir.isEmpty())
+        return local;
+    return m_shippedDir + QLatin1Char('/') + ClassDefaultsName;
+}
+
+// --- Group file ---------------------------------------------------------------------------
+
+Status GroupStore::addGroupRoots(TreeList &tree, NodeHandle parent)
+{
+    const QString path = groupFilePath();
+    if (!QFile::exists(path)) {
+        addEmptyRoot(tree, parent, QStringLiteral("Standard Mail Groups"), picStandardRoot,
+                     QStringLiteral("STDMG"), olStandardRoot, QStringLiteral("1"));
+        addEmptyRoot(tree, parent, QStringLiteral("Dynamic Mail Groups"), picDynamicRoot,
+                     QStringLiteral("DYNMG"), olDynamicRoot, QStringLiteral("2"));
+        return {};
+    }
+    auto branches = GroupFile::read(path);
+    if (!branches.ok()) {
+        m_groupFileError = branches.error();
+        return Status::failure(QStringLiteral("The mail groups could not be read (%1); the file "
+                                              "is left untouched.")
+                                   .arg(branches.error()));
+    }
+    m_groupFileError.clear();
+    tree.insertBranch(branches->standard, parent);
+    tree.insertBranch(branches->dynamic, parent);
+    return {};
+}
+
+Status GroupStore::SaveGroupFile(const TreeList &tree) const
+{
+    if (!m_groupFileError.isEmpty())
+        return Status::failure(QStringLiteral("The mail groups were not saved: %1 could not be "
+                                              "read at start-up (%2), so it is left as it was.")
+                                   .arg(groupFilePath(), m_groupFileError));
+    const NodeHandle standard = tree.findByValue(olStandardRoot, NodeValueName::olType());
+    const NodeHandle dynamic = tree.findByValue(olDynamicRoot, NodeValueName::olType());
+    if (standard.isNull() || dynamic.isNull())
+        return Status::failure(QStringLiteral("The mail groups were not saved: the group roots "
+                                              "are not in the tree."));
+    return GroupFile::write(groupFilePath(), groupBackupPath(), tree.copyBranch(standard),
+                            tree.copyBranch(dynamic));
+}
+
+// --- Column sets -------------------------------------------------------------------------
+
+Status GroupStore::LoadColumnSets()
+{
+    QStringList problems;
+    m_folderSettingsError.clear();
+    if (FileExists(folderSettingsPath())) {
+        auto text = readText(folderSettingsPath());
+        if (text.ok())
+            m_columnSets.readFolderSettings(*text);
+        else
+            problems << (m_folderSettingsError = text.error());
+    } else if (QFile::exists(folderSettingsPath())) {
+        m_folderSettingsError = QStringLiteral("cannot read %1").arg(folderSettingsPath());
+        problems << m_folderSettingsError;
+    }
+    const QString defaults = classDefaultsPath();
+    if (FileExists(defaults)) {
+        auto text = readText(defaults);
+        if (text.ok())
+            m_columnSets.readClassDefaults(*text);
+        else
+            problems << text.error();
+    }
+    if (!problems.isEmpty())
+        return Status::failure(problems.join(QStringLiteral("; ")));
+    return {};
+}
+
+Status GroupStore::SaveColumnSets(const TreeList &tree) const
+{
+    if (!m_folderSettingsError.isEmpty())
+        return Status::failure(QStringLiteral("The folder settings were not saved: %1 could not "
+                                              "be read at start-up (%2).")
+                                   .arg(folderSettingsPath(), m_folderSettingsError));
+
+    // The first two nodes of each EntryId in display order, found in one pass.
+    struct Found
+    {
+        NodeHandle first;
+        NodeHandle second;
+    };
+    QHash<QString, Found> byEntryId;
+    for (NodeHandle node : tree.displayOrder()) {
+        const NodeValue id = tree.value(node, NodeValueName::EntryId());
+        if (id.isEmpty() || id.toString().size() != FolderKeyLength)
+            continue;
+        Found &found = byEntryId[id.toString()];
+        if (found.first.isNull())
+            found.first = node;
+        else if (found.second.isNull())
+            found.second = node;
+    }
+
+    QString text;
+    const QString tilde = QStringLiteral("~");
+    for (int n = 1; n <= m_columnSets.count(); ++n) {
+        ColumnSet record = m_columnSets.record(n);
+        const QString &key = record.field(ColumnSet::Key);
+        if (key.size() == FolderKeyLength) {
+            const auto it = byEntryId.constFind(key);
+            if (it == byEntryId.cend())
+                continue; // the folder is gone
+            NodeHandle node = it->first;
+            const int type = static_cast<int>(tree.value(node, NodeValueName::olType()).toInt());
+            if (type == olContactFolderListing || type == olMessageFolderListing)
+                node = it->second;
+            if (node.isNull())
+                continue;
+            // Only a grid that is actually shown has widths to give; without one the stored
+            // widths are kept rather than wiped.
+            if (tree.hasChildren(node) && tree.columnLayout(node).columnCount() > 1) {
+                const ColumnLayout layout = tree.columnLayout(node);
+                QString widths;
+                for (int c = 1; c < layout.columnCount(); ++c) {
+                    const int pixels =
+                        layout.columns[static_cast<size_t>(c)].widthTwips / m_twipsPerPixelX;
+                    widths = DS_PutField(widths, tilde, DS_CountFields(widths, tilde) + 1,
+                                         QString::number(pixels));
+                }
+                record.field(ColumnSet::Widths) = widths;
+            }
+        }
+        text += ColumnSets::formatLine(record) + QStringLiteral("\r\n");
+    }
+
+    if (QFile::exists(folderSettingsPath())) {
+        if (const QString error =
+                AtomicFile::keepBackup(folderSettingsPath(), folderSettingsBackupPath());
+            !error.isEmpty())
+            return Status::failure(error);
+    }
+    if (const QString error = AtomicFile::write(folderSettingsPath(), text.toUtf8());
+        !error.isEmpty())
+        return Status::failure(error);
+    return {};
+}
+
+void GroupStore::SetupGroupGrid(TreeList &tree, NodeHandle group) const
+{
+    ColumnLayout layout;
+    layout.setColumnCount(3);
+    layout.columns[0] = {0, QString(), QString()};
+    layout.columns[1] = {150 * m_twipsPerPixelX, NodeValueName::FileAs(),
+                         QStringLiteral("Contact Name")};
+    layout.columns[2] = {150 * m_twipsPerPixelX, NodeValueName::Email1Address(),
+                         QStringLiteral("eMail Address")};
+    layout.gridColour = NodeColour::ButtonShadow;
+    tree.setColumnLayout(group, layout);
+}
+
+} // namespace corvel

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/treelist/TreeList.h"
+#include "groups/ColumnSets.h"
+#include "outlook/GroupRootsSource.h"
+#include "support/Result.h"
+
+#include <QString>
+
+namespace corvel {
+
+// The groups live in the main tree; this class carries them, and the item lists' column
+// sets, to and from the data files in the program's folder.
+//
+// A data file that could not be read at start-up is never overwritten in that run, so a
+// passing fault (a full disk, a damaged copy) cannot turn into lost groups.
+class GroupStore : public GroupRootsSource
+{
+public:
+    // appPath: where the data files live. shippedDir: where the program's own copy of the
+    // class defaults is, used when appPath has none. twipsPerPixelX converts column widths.
+    GroupStore(QString appPath, QString shippedDir, int twipsPerPixelX = 15);
+
+    [[nodiscard]] QString groupFilePath() const;
+    [[nodiscard]] QString groupBackupPath() const;
+    [[nodiscard]] QString folderSettingsPath() const;
+    [[nodiscard]] QString folderSettingsBackupPath() const;
+    // The class defaults actually in use.
+    [[nodiscard]] QString classDefaultsPath() const;
+
+    // Reads the group roots back from the group file, or adds two empty ones when there is
+    // none. A file that exists but cannot be read leaves the tree as it was.
+    [[nodiscard]] Status addGroupRoots(TreeList &tree, NodeHandle parent) override;
+    // Why the group file could not be read at start-up; empty when it could.
+    [[nodiscard]] const QString &groupFileError() const { return m_groupFileError; }
+
+    // Writes both group roots with everything below them; refused when either root is
+    // missing from the tree or the file could not be read at start-up.
+    [[nodiscard]] Status SaveGroupFile(const TreeList &tree) const;
+
+    [[nodiscard]] Status LoadColumnSets();
+    // Writes the column sets, dropping folders no longer in the tree and taking the widths
+    // of listed folders from their column layouts; the previous file becomes the backup.
+    [[nodiscard]] Status SaveColumnSets(const TreeList &tree) const;
+    [[nodiscard]] int FindColumnSet(const QString &key) const
+    {
+        return m_columnSets.FindColumnSet(key);
+    }
+    int CopyColumnSet(int n) { return m_columnSets.CopyColumnSet(n); }
+    [[nodiscard]] ColumnSets &columnSets() { return m_columnSets; }
+    [[nodiscard]] const ColumnSets &columnSets() const { return m_columnSets; }
+
+    // Gives a group node the member grid: name and address columns, 150 pixels each.
+    void SetupGroupGrid(TreeList &tree, NodeHandle group) const;
+
+    [[nodiscard]] int twipsPerPixelX() const { return m_twipsPerPixelX; }
+
+private:
+    QString m_appPath;
+    QString m_shippedDir;
+    int m_twipsPerPixelX;
+    ColumnSets m_columnSets;
+    QString m_groupFileError;
+    QString m_folderSettingsError;
+};
+
+} // namespace corvel

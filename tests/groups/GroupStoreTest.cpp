@@ -1,0 +1,242 @@
+#include "groups/GroupStore.h"
+#include "common/TreeText.h"
+#include "outlook/FolderTree.h"
+#include "outlook/MemoryFolder.h"
+#include "outlook/MemoryNamespace.h"
+#include "outlook/NodeKinds.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace corvel;
+using corvel::test::s;
+using corvel::test::treeLines;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// One run of the program's data side: build the tree as start-up does, then let the
+// test change it and save as shutdown does.
+struct AppRun
+{
+    explicit AppRun(const QString &appPath)
+        : store(appPath, QString::fromUtf8(CORVEL_SHIPPED_DATA))
+    {
+        session->addStore(s("Personal Folders"))->addFolder(s("Contacts"), s("IPM.Contact"));
+        status = FolderTree(tree, *session, store).LoadFolderTree(false);
+    }
+    NodeHandle root(int type) const { return tree.findByValue(type, s("olType")); }
+    NodeHandle addGroup(const char *name, int type)
+    {
+        const NodeHandle group =
+            tree.addNode(s(name), root(type == olStandardGroup ? olStandardRoot : olDynamicRoot));
+        tree.setValue(group, s("olType"), type);
+        tree.setPicture(group, type == olStandardGroup ? picStandardGroup : picDynamicGroup);
+        return group;
+    }
+    void addMember(NodeHandle group, const char *fileAs, const char *address, int type)
+    {
+        if (!tree.hasChildren(group))
+            store.SetupGroupGrid(tree, group);
+        const NodeHandle row = tree.addNode(QString(), group);
+        tree.setValue(row, s("olType"), type);
+        tree.setValue(row, s("EntryId"), type == olTypedMember ? QString() : s("00AA"));
+        tree.setValue(row, s("FileAs"), s(fileAs));
+        tree.setValue(row, s("Email1Address"), s(address));
+        if (type == olTypedMember)
+            tree.setColour(row, NodeColour::DarkBlue);
+        tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
+    }
+
+    std::shared_ptr<MemoryNamespace> session = std::make_shared<MemoryNamespace>();
+    GroupStore store;
+    TreeList tree;
+    Status status;
+};
+
+} // namespace
+
+TEST(GroupStore, GroupsSurviveASaveAndTheNextStartUp)
+{
+    QTemporaryDir dir;
+    QStringList before;
+    {
+        AppRun first(dir.path());
+        ASSERT_TRUE(first.status.ok());
+        const NodeHandle friends = first.addGroup("Friends", olStandardGroup);
+        first.addMember(friends, "Lee, Ann", "ann@example.org", olCopiedMember);
+        first.addMember(friends, "Baker, Tom", "tom@example.org", olTypedMember);
+        first.addMember(friends, "Gone, Soon", "x@example.org", olTypedMember);
+        first.tree.remove(first.tree.findByValue(NodeValue(s("Gone, Soon")), s("FileAs")));
+        const NodeHandle team = first.addGroup("Team", olDynamicGroup);
+        first.tree.setValue(team, s("GUID"), s("{01234567-89AB-CDEF-0123-456789ABCDEF}"));
+        first.tree.setValue(team, s("InCats"), s("Team-*,Board"));
+        first.tree.setValue(team, s("EntryIds"), s("A^B"));
+        first.addMember(team, "Zed, Al", "al@example.org", olDynamicMember);
+        before = treeLines(first.tree);
+        ASSERT_TRUE(first.store.SaveGroupFile(first.tree).ok());
+        EXPECT_FALSE(QFile::exists(first.store.groupBackupPath()));
+    }
+    AppRun second(dir.path());
+    ASSERT_TRUE(second.status.ok()) << second.status.error().toStdString();
+    EXPECT_EQ(treeLines(second.tree), before);
+    const NodeHandle friends = second.tree.findByCaption(s("Friends"));
+    EXPECT_EQ(second.tree.childCount(friends), 2);
+    const ColumnLayout grid = second.tree.columnLayout(friends);
+    ASSERT_EQ(grid.columnCount(), 3);
+    EXPECT_EQ(grid.columns[1].widthTwips, 150 * 15);
+    EXPECT_EQ(grid.columns[2].heading, s("eMail Address"));
+    EXPECT_EQ(grid.columns[2].boundValue, s("Email1Address"));
+    const NodeHandle baker = second.tree.firstChild(friends);
+    EXPECT_EQ(second.tree.value(baker, s("fileas")).toString(), s("Baker, Tom"));
+    EXPECT_EQ(second.tree.colour(baker), NodeColour::DarkBlue);
+    const NodeHandle team = second.tree.findByCaption(s("Team"));
+    EXPECT_EQ(second.tree.value(team, s("inCats")).toString(), s("Team-*,Board"));
+    EXPECT_EQ(second.tree.value(second.tree.firstChild(team), s("olType")),
+              NodeValue(olDynamicMember));
+    EXPECT_EQ(second.tree.value(second.root(olStandardRoot), s("EntryID")).toString(), s("STDMG"));
+
+    // The next save keeps the file it replaces.
+    const QByteArray firstSave = readAll(second.store.groupFilePath());
+    second.tree.remove(friends);
+    ASSERT_TRUE(second.store.SaveGroupFile(second.tree).ok());
+    EXPECT_EQ(readAll(second.store.groupBackupPath()), firstSave);
+    EXPECT_NE(readAll(second.store.groupFilePath()), firstSave);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).size(), 2); // no leftovers
+}
+
+TEST(GroupStore, AGroupFileThatCannotBeReadIsNeverOverwritten)
+{
+    QTemporaryDir dir;
+    {
+        AppRun first(dir.path());
+        first.addGroup("Friends", olStandardGroup);
+        ASSERT_TRUE(first.store.SaveGroupFile(first.tree).ok());
+    }
+    QByteArray damaged = readAll(dir.filePath(s("MailLists.tlx")));
+    damaged.chop(7);
+    writeFile(dir.filePath(s("MailLists.tlx")), damaged);
+
+    AppRun second(dir.path());
+    EXPECT_FALSE(second.status.ok());
+    EXPECT_TRUE(second.status.error().contains(s("truncated")))
+        << second.status.error().toStdString();
+    EXPECT_TRUE(second.root(olStandardRoot).isNull());
+    EXPECT_FALSE(second.store.groupFileError().isEmpty());
+    // Even with roots put back by hand, this run must not replace the file.
+    const Status save = second.store.SaveGroupFile(second.tree);
+    EXPECT_FALSE(save.ok());
+    EXPECT_EQ(readAll(dir.filePath(s("MailLists.tlx"))), damaged);
+}
+
+TEST(GroupStore, SavingWithoutTheGroupRootsIsRefused)
+{
+    QTemporaryDir dir;
+    AppRun run(dir.path());
+    run.tree.remove(run.root(olDynamicRoot));
+    EXPECT_FALSE(run.store.SaveGroupFile(run.tree).ok());
+    EXPECT_FALSE(QFile::exists(run.store.groupFilePath()));
+}
+
+TEST(GroupStore, ClassDefaultsReplaceSavedColumnsButKeepTheirNameFields)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(s("mailfolders.sys")),
+              "IPM.Contact^My contacts^kept^Old~Cols^Old~Heads^1~2\r\n"
+              "\r\n"
+              "0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF^Friends\n"
+              "short-key^Other^r^Subject^Subject^300^extra^fields\r\n");
+    writeFile(dir.filePath(s("mailstandards.sys")), "stray;line;before;any;class\n"
+                                                    "IPM.Contact\n"
+                                                    " FileAs;Contact Name;180\n"
+                                                    "\n"
+                                                    "\tEmail1Address;eMail Address;wide\n"
+                                                    "ipm.note\n"
+                                                    "IPM.Note\n"
+                                                    " Subject;Subject;300\n");
+    GroupStore store(dir.path(), QString());
+    ASSERT_TRUE(store.LoadColumnSets().ok());
+    const ColumnSets &sets = store.columnSets();
+    ASSERT_EQ(sets.count(), 4);
+
+    const ColumnSet &contact = sets.record(store.FindColumnSet(s("IPM.Contact")));
+    EXPECT_EQ(contact.field(2), s("My contacts"));
+    EXPECT_EQ(contact.field(3), s("kept"));
+    // "ipm.note" is not a class line: it is a column of the contact section.
+    EXPECT_EQ(contact.field(4), s("FileAs~Email1Address~pm.note"));
+    EXPECT_EQ(contact.field(5), s("Contact Name~eMail Address~"));
+    EXPECT_EQ(contact.field(6), s("180~150~150"));
+
+    const ColumnSet &folder = sets.record(2);
+    EXPECT_EQ(folder.field(2), s("Friends"));
+    EXPECT_EQ(folder.field(6), QString());
+    EXPECT_EQ(sets.record(3).field(6), s("300"));
+    EXPECT_EQ(sets.record(4).field(1), s("IPM.Note"));
+    EXPECT_EQ(store.FindColumnSet(s("ipm.contact")), 0);
+
+    const int copy = store.CopyColumnSet(store.FindColumnSet(s("IPM.Note")));
+    EXPECT_EQ(copy, 5);
+    EXPECT_EQ(sets.record(copy).field(4), s("Subject"));
+}
+
+TEST(GroupStore, SavedColumnSetsDropVanishedFoldersAndTakeListedWidths)
+{
+    QTemporaryDir dir;
+    AppRun run(dir.path());
+    const QString listed = s("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA");
+    const QString vanished = s("BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB");
+    const QString underListing = s("CCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCCC");
+    writeFile(dir.filePath(s("mailfolders.sys")),
+              (listed + s("^Contacts^r^FileAs~Email1Address^Name~Mail^10~20\r\n") + vanished +
+               s("^Old^^Subject^Subject^99\r\n") + underListing +
+               s("^Work^^FileAs^Name^77\r\nnot-a-folder-key^x^^^^5\r\n"))
+                  .toUtf8());
+    writeFile(dir.filePath(s("mailfolders.bak")), "older generation");
+    ASSERT_TRUE(run.store.LoadColumnSets().ok());
+
+    const NodeHandle folder = run.tree.addNode(s("Contacts"), run.tree.at(0));
+    run.tree.setValue(folder, s("EntryId"), listed);
+    ColumnLayout layout;
+    layout.setColumnCount(3);
+    layout.columns[1].widthTwips = 3000;
+    layout.columns[2].widthTwips = 1507; // truncated, not rounded
+    run.tree.setColumnLayout(folder, layout);
+    run.tree.addNode(QString(), folder);
+    // A folder listed under a separate listing node: its widths come from the second node.
+    const NodeHandle listing = run.tree.addNode(s("Work"), run.tree.at(0));
+    run.tree.setValue(listing, s("EntryId"), underListing);
+    run.tree.setValue(listing, s("olType"), olContactFolderListing);
+    const NodeHandle rows = run.tree.addNode(s("Work"), listing);
+    run.tree.setValue(rows, s("EntryId"), underListing);
+    ColumnLayout one;
+    one.setColumnCount(2);
+    one.columns[1].widthTwips = 600;
+    run.tree.setColumnLayout(rows, one);
+    run.tree.addNode(QString(), rows);
+
+    const QByteArray previous = readAll(dir.filePath(s("mailfolders.sys")));
+    ASSERT_TRUE(run.store.SaveColumnSets(run.tree).ok());
+    EXPECT_EQ(readAll(dir.filePath(s("mailfolders.bak"))), previous);
+    const QString saved = QString::fromUtf8(readAll(dir.filePath(s("mailfolders.sys"))));
+    EXPECT_EQ(saved, listed + s("^Contacts^r^FileAs~Email1Address^Name~Mail^200~100\r\n") +
+                         underListing + s("^Work^^FileAs^Name^40\r\n") +
+                         s("not-a-folder-key^x^^^^5\r\n") +
+                         s("IPM.Contact^IPM.Contact^^FileAs~Email1Address~Categories^"
+                           "Contact Name~eMail Address~Categories^180~200~150\r\n") +
+                         s("IPM.Note^IPM.Note^^Subject^Subject^300\r\n"));
+}
