@@ -1,4 +1,75 @@
-int main()
+#include "ctl/CtlContext.h"
+#include "support/GenFcns.h"
+
+#include <QCoreApplication>
+
+#include <map>
+
+using namespace corvel;
+
+namespace {
+
+const char *const Usage =
+    "usage: corvelctl [--app-path DIR] [--json] VERB [ARGS]\n"
+    "verbs:\n"
+    "  folders                      the main tree as start-up builds it\n"
+    "  setting SECTION KEY [VALUE]  print a setting, or write it; --delete removes the key\n"
+    "                               (the whole section when KEY is \"\")\n"
+    "  stores                       the registered stores\n"
+    "  groups                       every mail group with its kind and member count\n"
+    "  members GROUP                the members of the group of that name\n";
+
+} // namespace
+
+int main(int argc, char *argv[])
 {
-    return 0;
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvelctl"));
+
+    CtlContext context;
+    QString verb;
+    QStringList args = QCoreApplication::arguments().mid(1);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (!verb.isEmpty()) {
+            if (arg == QStringLiteral("--delete"))
+                context.deleteSetting = true;
+            else if (arg == QStringLiteral("--json"))
+                context.json = true;
+            else
+                context.args << arg;
+        } else if (arg == QStringLiteral("--json")) {
+            context.json = true;
+        } else if (arg == QStringLiteral("--app-path") && i + 1 < args.size()) {
+            context.appPath = args[++i];
+        } else if (arg.startsWith(QStringLiteral("--app-path="))) {
+            context.appPath = arg.mid(11);
+        } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+            printOut(QString::fromUtf8(Usage));
+            return ExitOk;
+        } else if (arg.startsWith(QLatin1Char('-'))) {
+            printError(QStringLiteral("corvelctl: unknown option %1\n%2")
+                           .arg(arg, QString::fromUtf8(Usage)));
+            return ExitUsage;
+        } else {
+            verb = arg;
+        }
+    }
+
+    const std::map<QString, int (*)(const CtlContext &)> verbs = {
+        {QStringLiteral("folders"), runFolders}, {QStringLiteral("setting"), runSetting},
+        {QStringLiteral("stores"), runStores},   {QStringLiteral("groups"), runGroups},
+        {QStringLiteral("members"), runMembers},
+    };
+    const auto found = verbs.find(verb);
+    if (found == verbs.end()) {
+        printError(verb.isEmpty() ? QString::fromUtf8(Usage)
+                                  : QStringLiteral("corvelctl: unknown verb %1\n%2")
+                                        .arg(verb, QString::fromUtf8(Usage)));
+        return ExitUsage;
+    }
+    context.shippedDir = QCoreApplication::applicationDirPath();
+    if (context.appPath.isEmpty())
+        context.appPath = AppPath(context.shippedDir);
+    return found->second(context);
 }

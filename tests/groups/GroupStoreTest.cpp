@@ -1,5 +1,6 @@
 #include "groups/GroupStore.h"
 #include "common/TreeText.h"
+#include "groups/GroupFile.h"
 #include "outlook/FolderTree.h"
 #include "outlook/MemoryFolder.h"
 #include "outlook/MemoryNamespace.h"
@@ -239,4 +240,22 @@ TEST(GroupStore, SavedColumnSetsDropVanishedFoldersAndTakeListedWidths)
                          s("IPM.Contact^IPM.Contact^^FileAs~Email1Address~Categories^"
                            "Contact Name~eMail Address~Categories^180~200~150\r\n") +
                          s("IPM.Note^IPM.Note^^Subject^Subject^300\r\n"));
+}
+
+TEST(GroupStore, TheCommittedGroupFileStillReads)
+{
+    // Written by an earlier build: a change to the record layout that forgets old files fails here.
+    auto branches = GroupFile::read(QString::fromUtf8(CORVEL_TEST_DATA "/groups/MailLists.tlx"));
+    ASSERT_TRUE(branches.ok()) << branches.error().toStdString();
+    TreeList tree;
+    tree.insertBranch(branches->standard);
+    tree.insertBranch(branches->dynamic);
+    EXPECT_EQ(treeLines(tree), (QStringList{s("Standard Mail Groups"), s("  Empty group"),
+                                            s("  Friends"), s("    "), s("    "), s("    "),
+                                            s("Dynamic Mail Groups"), s("  Team"), s("    ")}));
+    const NodeHandle aase = tree.at(5);
+    EXPECT_EQ(tree.value(aase, s("FileAs")).toString(), s("Ørsted, Åse"));
+    EXPECT_EQ(tree.colour(aase), NodeColour::DarkBlue);
+    EXPECT_EQ(tree.columnLayout(tree.at(2)).columns[1].heading, s("Contact Name"));
+    EXPECT_EQ(tree.value(tree.at(7), s("FolderNames")).toString(), s("Contacts^Work"));
 }

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace corvel {
+
+class Workspace;
+
+// What every verb of the command-line companion gets: its arguments, the output mode and
+// the workspace opened the way the window opens it.
+struct CtlContext
+{
+    QStringList args; // after the verb
+    bool json = false;
+    bool deleteSetting = false;
+    QString appPath;
+    QString shippedDir;
+};
+
+enum CtlExit
+{
+    ExitOk = 0,
+    ExitFailed = 1,
+    ExitUsage = 2
+};
+
+void printOut(const QString &text);
+void printError(const QString &text);
+
+int runFolders(const CtlContext &context);
+int runSetting(const CtlContext &context);
+int runStores(const CtlContext &context);
+int runGroups(const CtlContext &context);
+int runMembers(const CtlContext &context);
+
+} // namespace corvel

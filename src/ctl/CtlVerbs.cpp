@@ -1,0 +1,273 @@
+#include "app/core/Workspace.h"
+#include "ctl/CtlContext.h"
+#include "outlook/NodeKinds.h"
+#include "outlook/OutlookSession.h"
+#include "outlook/StoreRegistry.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <iostream>
+
+namespace corvel {
+
+namespace {
+
+Workspace::Options optionsFor(const CtlContext &context)
+{
+    Workspace::Options options;
+    options.appPath = context.appPath;
+    options.shippedDir = context.shippedDir;
+    return options;
+}
+
+QJsonValue jsonOf(const NodeValue &value)
+{
+    if (value.isNumber())
+        return QJsonValue(static_cast<double>(value.number()));
+    return QJsonValue(value.toString());
+}
+
+void printJson(const QJsonArray &array)
+{
+    printOut(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
+}
+
+// Opens the workspace; a session that cannot be opened is a failure, a tree cut short is
+// reported and counted as one.
+bool openWorkspace(Workspace &workspace)
+{
+    const Workspace::Opened opened = workspace.open();
+    for (const QString &detail : opened.details)
+        printError(QStringLiteral("corvelctl: %1").arg(detail));
+    if (!workspace.sessionReady() && opened.details.isEmpty())
+        printError(QStringLiteral("corvelctl: %1").arg(opened.statusText));
+    return workspace.sessionReady() && opened.statusText.isEmpty();
+}
+
+int memberCount(const TreeList &tree, NodeHandle group)
+{
+    return tree.childCount(group);
+}
+
+} // namespace
+
+void printOut(const QString &text)
+{
+    std::cout << text.toStdString();
+    if (!text.endsWith(QLatin1Char('\n')))
+        std::cout << '\n';
+    std::cout.flush();
+}
+
+void printError(const QString &text)
+{
+    std::cerr << text.toStdString();
+    if (!text.endsWith(QLatin1Char('\n')))
+        std::cerr << '\n';
+}
+
+int runFolders(const CtlContext &context)
+{
+    if (!context.args.isEmpty()) {
+        printError(QStringLiteral("usage: corvelctl folders"));
+        return ExitUsage;
+    }
+    Workspace workspace(optionsFor(context));
+    const bool complete = openWorkspace(workspace);
+    if (!workspace.sessionReady())
+        return ExitFailed;
+    const TreeList &tree = workspace.tree();
+    QJsonArray rows;
+    QString text;
+    int index = 0;
+    for (NodeHandle node : tree.displayOrder()) {
+        const NodeValue type = tree.value(node, NodeValueName::olType());
+        const NodeValue entryId = tree.value(node, NodeValueName::EntryId());
+        if (context.json) {
+            QJsonObject row;
+            row[QStringLiteral("index")] = index;
+            row[QStringLiteral("level")] = tree.level(node);
+            row[QStringLiteral("caption")] = tree.caption(node);
+            row[QStringLiteral("olType")] = jsonOf(type);
+            row[QStringLiteral("picture")] = tree.picture(node);
+            row[QStringLiteral("EntryId")] = jsonOf(entryId);
+            row[QStringLiteral("StoreId")] = jsonOf(tree.value(node, NodeValueName::StoreId()));
+            row[QStringLiteral("SortMe")] = jsonOf(tree.value(node, NodeValueName::SortMe()));
+            rows.append(row);
+        } else {
+            text += QString(tree.level(node) * 2, QLatin1Char(' ')) + tree.caption(node) +
+                    QLatin1Char('\t') + type.toString() + QLatin1Char('\t') +
+                    QString::number(tree.picture(node)) + QLatin1Char('\t') + entryId.toString() +
+                    QLatin1Char('\n');
+        }
+        ++index;
+    }
+    if (context.json)
+        printJson(rows);
+    else if (!text.isEmpty())
+        printOut(text);
+    return complete ? ExitOk : ExitFailed;
+}
+
+int runSetting(const CtlContext &context)
+{
+    const qsizetype count = context.args.size();
+    if (count < 2 || count > 3 || (context.deleteSetting && count != 2)) {
+        printError(
+            QStringLiteral("usage: corvelctl setting SECTION KEY [VALUE] | --delete SECTION KEY"));
+        return ExitUsage;
+    }
+    Workspace workspace(optionsFor(context));
+    CRegSettings &settings = workspace.settings();
+    const QString &section = context.args[0];
+    const QString &key = context.args[1];
+    if (context.deleteSetting) {
+        if (!settings.DeleteSetting(section, key)) {
+            printError(QStringLiteral("corvelctl: nothing deleted: %1 has no %2")
+                           .arg(section, key.isEmpty() ? QStringLiteral("such section")
+                                                       : QStringLiteral("key \"%1\"").arg(key)));
+            return ExitFailed;
+        }
+        return ExitOk;
+    }
+    if (count == 3) {
+        if (!settings.SaveSetting(section, key, context.args[2])) {
+            printError(QStringLiteral("corvelctl: cannot write the setting to %1")
+                           .arg(settings.filePath()));
+            return ExitFailed;
+        }
+        return ExitOk;
+    }
+    const QString value = settings.GetSetting(section, key, QString());
+    if (context.json)
+        printOut(
+            QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)));
+    else
+        printOut(value);
+    return ExitOk;
+}
+
+int runStores(const CtlContext &context)
+{
+    if (!context.args.isEmpty()) {
+        printError(QStringLiteral("usage: corvelctl stores"));
+        return ExitUsage;
+    }
+    Workspace workspace(optionsFor(context));
+    std::vector<LocalStore> stores;
+    try {
+        stores = StoreRegistry(workspace.settings()).stores();
+    } catch (const OutlookError &error) {
+        printError(QStringLiteral("corvelctl: %1").arg(error.message()));
+        return ExitFailed;
+    }
+    QJsonArray rows;
+    QString text;
+    for (const LocalStore &store : stores) {
+        if (context.json)
+            rows.append(QJsonObject{{QStringLiteral("name"), store.name},
+                                    {QStringLiteral("directory"), store.directory}});
+        else
+            text += store.name + QLatin1Char('\t') + store.directory + QLatin1Char('\n');
+    }
+    if (context.json)
+        printJson(rows);
+    else if (!text.isEmpty())
+        printOut(text);
+    return ExitOk;
+}
+
+int runGroups(const CtlContext &context)
+{
+    if (!context.args.isEmpty()) {
+        printError(QStringLiteral("usage: corvelctl groups"));
+        return ExitUsage;
+    }
+    Workspace workspace(optionsFor(context));
+    const bool complete = openWorkspace(workspace);
+    if (!workspace.sessionReady())
+        return ExitFailed;
+    const TreeList &tree = workspace.tree();
+    const QStringList dynamicValues = {NodeValueName::GUID(),        NodeValueName::InCats(),
+                                       NodeValueName::EntryIds(),    NodeValueName::StoreIds(),
+                                       NodeValueName::FolderNames(), NodeValueName::LastLoaded()};
+    QJsonArray rows;
+    QString text;
+    for (const int rootType : {olStandardRoot, olDynamicRoot}) {
+        const NodeHandle root = tree.findByValue(rootType, NodeValueName::olType());
+        if (root.isNull())
+            continue;
+        for (NodeHandle group : tree.children(root)) {
+            const NodeValue type = tree.value(group, NodeValueName::olType());
+            if (context.json) {
+                QJsonObject row{{QStringLiteral("root"), tree.caption(root)},
+                                {QStringLiteral("caption"), tree.caption(group)},
+                                {QStringLiteral("olType"), jsonOf(type)},
+                                {QStringLiteral("members"), memberCount(tree, group)}};
+                if (type.toInt() == olDynamicGroup) {
+                    for (const QString &name : dynamicValues)
+                        row[name] = jsonOf(tree.value(group, name));
+                }
+                rows.append(row);
+            } else {
+                text += tree.caption(root) + QLatin1Char('\t') + tree.caption(group) +
+                        QLatin1Char('\t') + type.toString() + QLatin1Char('\t') +
+                        QString::number(memberCount(tree, group)) + QLatin1Char('\n');
+            }
+        }
+    }
+    if (context.json)
+        printJson(rows);
+    else if (!text.isEmpty())
+        printOut(text);
+    return complete ? ExitOk : ExitFailed;
+}
+
+int runMembers(const CtlContext &context)
+{
+    if (context.args.size() != 1) {
+        printError(QStringLiteral("usage: corvelctl members GROUP"));
+        return ExitUsage;
+    }
+    Workspace workspace(optionsFor(context));
+    const bool complete = openWorkspace(workspace);
+    if (!workspace.sessionReady())
+        return ExitFailed;
+    const TreeList &tree = workspace.tree();
+    NodeHandle group;
+    for (const int rootType : {olStandardRoot, olDynamicRoot}) {
+        const NodeHandle root = tree.findByValue(rootType, NodeValueName::olType());
+        for (NodeHandle candidate : tree.children(root)) {
+            if (group.isNull() && tree.caption(candidate) == context.args[0])
+                group = candidate;
+        }
+    }
+    if (group.isNull()) {
+        printError(
+            QStringLiteral("corvelctl: there is no mail group named \"%1\"").arg(context.args[0]));
+        return ExitFailed;
+    }
+    const QStringList names = {NodeValueName::olType(), NodeValueName::EntryId(),
+                               NodeValueName::FileAs(), NodeValueName::Email1Address()};
+    QJsonArray rows;
+    QString text;
+    for (NodeHandle member : tree.children(group)) {
+        QJsonObject row;
+        QStringList cells;
+        for (const QString &name : names) {
+            row[name] = jsonOf(tree.value(member, name));
+            cells << tree.value(member, name).toString();
+        }
+        rows.append(row);
+        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    if (context.json)
+        printJson(rows);
+    else if (!text.isEmpty())
+        printOut(text);
+    return complete ? ExitOk : ExitFailed;
+}
+
+} // namespace corvel

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# End-to-end runs of corvelctl on real folders: a fresh user, a saved group file, a damaged one.
+set -u
+ctl=$1
+data=$(cd "$(dirname "$0")/../data" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+app=$work/app
+mkdir -p "$app"
+passed=0 failed=0
+
+check() { # description, then a command that must succeed
+    local what=$1; shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
+}
+run() { # run corvelctl, keeping stdout, stderr and the exit status
+    "$ctl" --app-path "$app" "$@" >"$work/out" 2>"$work/err"
+    echo $? >"$work/rc"
+}
+rc_is() { [ "$(cat "$work/rc")" = "$1" ]; }
+out_is() { [ "$(cat "$work/out")" = "$1" ]; }
+err_has() { grep -q -- "$1" "$work/err"; }
+
+# A first run makes the personal folders and shows them with two empty group roots.
+run folders
+check "first run succeeds" rc_is 0
+check "first run tree" python3 - "$work/out" <<'PY'
+import sys
+lines = [l.split("\t") for l in open(sys.argv[1]).read().splitlines()]
+shape = [(l[0], l[1], l[2]) for l in lines]
+assert shape == [("Personal Folders", "0", "101"), ("  Contacts", "1", "104"), ("  Drafts", "3", "108"),
+                 ("Standard Mail Groups", "7", "110"), ("Dynamic Mail Groups", "8", "111")], shape
+assert len(lines[0][3]) == 48 and lines[3][3] == "STDMG" and lines[4][3] == "DYNMG"
+PY
+check "first run writes no data file" test ! -e "$app/MailLists.tlx"
+run stores
+check "default store registered" out_is "Personal Folders	$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
+run --json folders
+check "json tree" python3 - "$work/out" <<'PY'
+import json, sys
+rows = json.load(open(sys.argv[1]))
+assert [r["index"] for r in rows] == list(range(5))
+assert rows[0]["olType"] == 0 and rows[0]["SortMe"] == "0" and rows[0]["StoreId"] == ""
+assert rows[1]["SortMe"] == "" and len(rows[1]["StoreId"]) == 48 and rows[1]["level"] == 1
+assert rows[3]["EntryId"] == "STDMG" and rows[3]["SortMe"] == "1" and rows[3]["picture"] == 110
+PY
+
+# Settings: write, read, delete a key and a whole section.
+run setting Parms LoadAll 0
+check "setting written" rc_is 0
+run setting parms loadall
+check "setting read without regard to case" out_is "0"
+run setting Parms LastSavePath "/home/x/lists"
+run setting --delete Parms LoadAll
+run setting Parms LoadAll
+check "deleted key reads empty" out_is ""
+run setting Parms LastSavePath
+check "other key kept" out_is "/home/x/lists"
+run setting --delete Parms ""
+run setting Parms LastSavePath
+check "section deleted" out_is ""
+run setting --delete Parms ""
+check "deleting nothing fails" rc_is 1
+run setting OnlySection
+check "usage error" rc_is 2
+run nosuchverb
+check "unknown verb" rc_is 2
+
+# A saved group file is read back: groups with their members.
+cp "$data/groups/MailLists.tlx" "$app/"
+run groups
+check "groups listed" out_is "Standard Mail Groups	Empty group	9	0
+Standard Mail Groups	Friends	9	3
+Dynamic Mail Groups	Team	10	1"
+run --json groups
+check "dynamic group values" python3 - "$work/out" <<'PY'
+import json, sys
+rows = json.load(open(sys.argv[1]))
+team = rows[2]
+assert team["InCats"] == "Team-*,Board" and team["EntryIds"] == "AAAA^BBBB", team
+assert team["LastLoaded"] == "" and team["GUID"].startswith("{") and team["members"] == 1
+PY
+run --json members Friends
+check "members sorted by name" python3 - "$work/out" <<'PY'
+import json, sys
+rows = json.load(open(sys.argv[1]))
+assert [r["FileAs"] for r in rows] == ["Baker, Tom", "Lee, Ann", "Ørsted, Åse"], rows
+assert rows[0]["olType"] == 37 and rows[0]["EntryId"] == "" and rows[1]["olType"] == 35
+PY
+run members "No such group"
+check "unknown group fails" rc_is 1
+
+# A damaged group file: refused with its reason, and left exactly as it was.
+head -c 700 "$data/groups/MailLists.tlx" >"$app/MailLists.tlx"
+cp "$app/MailLists.tlx" "$work/damaged"
+run folders
+check "damaged file fails" rc_is 1
+check "damaged file reason" err_has "truncated"
+check "damaged file untouched" cmp -s "$app/MailLists.tlx" "$work/damaged"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
