@@ -53,10 +53,11 @@ Result<GroupFile::Branches> GroupFile::read(const QString &path)
     return Branches{std::move(*standard), std::move(*dynamic)};
 }
 
-Status GroupFile::write(const QString &path, const QString &backupPath, const TreeBranch &standard,
-                        const TreeBranch &dynamic)
+Status GroupFile::write(const QString &path, const QString &backupPath, const TreeList &tree,
+                        NodeHandle standardRoot, NodeHandle dynamicRoot)
 {
-    const QByteArray contents = TreeBranchFile::encode(standard) + TreeBranchFile::encode(dynamic);
+    const QByteArray contents =
+        TreeBranchFile::encode(tree, standardRoot) + TreeBranchFile::encode(tree, dynamicRoot);
 
     // Hold on to the file being replaced under a private name, so that it becomes the
     // backup only once the new file is safely in place.

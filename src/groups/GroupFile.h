@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/treelist/TreeBranch.h"
+#include "app/treelist/TreeList.h"
 #include "support/Result.h"
 
 #include <QString>
@@ -25,7 +26,8 @@ public:
     // Replaces the file atomically; once the new file is in place, the one it replaced is
     // kept at backupPath.
     [[nodiscard]] static Status write(const QString &path, const QString &backupPath,
-                                      const TreeBranch &standard, const TreeBranch &dynamic);
+                                      const TreeList &tree, NodeHandle standardRoot,
+                                      NodeHandle dynamicRoot);
 };
 
 } // namespace corvel

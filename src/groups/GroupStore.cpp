@@ -123,8 +123,7 @@ Status GroupStore::SaveGroupFile(const TreeList &tree) const
     if (standard.isNull() || dynamic.isNull())
         return Status::failure(QStringLiteral("The mail groups were not saved: the group roots "
                                               "are not in the tree."));
-    return GroupFile::write(groupFilePath(), groupBackupPath(), tree.copyBranch(standard),
-                            tree.copyBranch(dynamic));
+    return GroupFile::write(groupFilePath(), groupBackupPath(), tree, standard, dynamic);
 }
 
 // --- Column sets -------------------------------------------------------------------------

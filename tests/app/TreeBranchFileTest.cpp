@@ -134,3 +134,23 @@ TEST(TreeBranchFile, EverySingleByteCorruptionIsRefused)
         EXPECT_FALSE(TreeBranchFile::decode(bytes).ok()) << "byte " << i;
     }
 }
+
+TEST(TreeBranchFile, AColumnBoundToAnUnusedNameKeepsItsBinding)
+{
+    // An empty group has its grid but no member values yet: the binding must still come back.
+    TreeList tree;
+    const NodeHandle group = tree.addNode(s("New group"));
+    ColumnLayout layout;
+    layout.setColumnCount(3);
+    layout.columns[1] = {2250, s("FileAs"), s("Contact Name")};
+    layout.columns[2] = {2250, s("Email1Address"), s("eMail Address")};
+    tree.setColumnLayout(group, layout);
+    tree.setValue(group, s("olType"), 9);
+    for (const QByteArray &record :
+         {TreeBranchFile::encode(tree, group), TreeBranchFile::encode(tree.copyBranch(group))}) {
+        const auto back = TreeBranchFile::decode(record);
+        ASSERT_TRUE(back.ok()) << back.error().toStdString();
+        EXPECT_EQ(back->nodes()[0].layout, layout);
+        EXPECT_EQ(back->value(0, s("OLTYPE")), NodeValue(9));
+    }
+}

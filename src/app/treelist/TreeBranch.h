@@ -5,10 +5,27 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
 namespace corvel {
+
+// One node of a branch as seen by a visitor, without copying it. Name numbers index the
+// name table of whoever hands out the view.
+struct BranchNodeView
+{
+    int level;
+    const QString &caption;
+    int picture;
+    quint32 colour;
+    int state;
+    bool expanded;
+    int childOrder;
+    int childOrderName; // -1: by caption
+    const ColumnLayout *layout;
+    const std::vector<std::pair<int, NodeValue>> &values;
+};
 
 // A detached copy of one or more sub-trees, in display order, with levels relative to
 // the branch's top nodes (level 0). Value names are held once in a table.
@@ -35,6 +52,8 @@ public:
     [[nodiscard]] std::vector<Node> &nodes() { return m_nodes; }
     [[nodiscard]] const QStringList &names() const { return m_names; }
     [[nodiscard]] QStringList &names() { return m_names; }
+
+    void visit(const std::function<void(const BranchNodeView &)> &visitor) const;
 
     // The value of a node by name, without regard to letter case; empty when not set.
     [[nodiscard]] NodeValue value(size_t node, const QString &name) const;

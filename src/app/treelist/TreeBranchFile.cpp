@@ -1,5 +1,7 @@
 #include "app/treelist/TreeBranchFile.h"
 
+#include "app/treelist/TreeList.h"
+
 #include <QIODevice>
 #include <QStringDecoder>
 #include <QtEndian>
@@ -7,6 +9,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <string>
 
 namespace corvel {
 
@@ -34,29 +37,58 @@ quint32 crc32Of(QByteArrayView data)
     return static_cast<quint32>(crc);
 }
 
+// Writes into a buffer it grows itself, so the many small writes cost no more than a copy.
 class Writer
 {
 public:
-    explicit Writer(QByteArray &out)
+    explicit Writer(QByteArray &out, qsizetype expected = 256)
         : m_out(out)
+        , m_pos(out.size())
     {
+        m_out.resize(m_pos + expected);
     }
+    ~Writer() { m_out.resize(m_pos); }
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    [[nodiscard]] qsizetype position() const { return m_pos; }
+
     template<typename T>
     void put(T value)
     {
-        char bytes[sizeof(T)];
-        qToLittleEndian(value, bytes);
-        m_out.append(bytes, sizeof(T));
+        qToLittleEndian(value, room(sizeof(T)));
+        m_pos += static_cast<qsizetype>(sizeof(T));
     }
     void putText(const QString &text)
     {
+        const qsizetype size = text.size();
+        const ushort *chars = text.utf16();
+        char *out = room(4 + size);
+        qsizetype i = 0;
+        for (; i < size && chars[i] < 0x80; ++i) // ASCII, the common case, is copied directly
+            out[4 + i] = static_cast<char>(chars[i]);
+        if (i == size) {
+            qToLittleEndian(static_cast<quint32>(size), out);
+            m_pos += 4 + size;
+            return;
+        }
         const QByteArray utf8 = text.toUtf8();
-        put<quint32>(static_cast<quint32>(utf8.size()));
-        m_out.append(utf8);
+        out = room(4 + utf8.size());
+        qToLittleEndian(static_cast<quint32>(utf8.size()), out);
+        std::memcpy(out + 4, utf8.constData(), static_cast<size_t>(utf8.size()));
+        m_pos += 4 + utf8.size();
     }
 
 private:
+    char *room(qsizetype bytes)
+    {
+        if (m_pos + bytes > m_out.size())
+            m_out.resize(std::max(m_out.size() * 2, m_pos + bytes));
+        return m_out.data() + m_pos;
+    }
+
     QByteArray &m_out;
+    qsizetype m_pos;
 };
 
 class Reader
@@ -89,10 +121,15 @@ public:
         }
         const QByteArrayView bytes = m_data.sliced(m_pos, size);
         m_pos += size;
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = decoder(bytes);
-        if (decoder.hasError())
-            m_failed = true;
+        const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+        qsizetype i = 0;
+        while (i < bytes.size() && data[i] < 0x80)
+            ++i;
+        if (i == bytes.size())
+            return QString::fromLatin1(bytes);
+        QString text = m_decoder(bytes);
+        if (m_decoder.hasError())
+            m_failed = true; // invalid UTF-8: the record is damaged
         return text;
     }
 
@@ -100,6 +137,7 @@ private:
     QByteArrayView m_data;
     qsizetype m_pos = 0;
     bool m_failed = false;
+    QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };
 
 QString damaged(const QString &what)
@@ -197,60 +235,114 @@ Result<TreeBranch> decodePayload(QByteArrayView payload)
 
 } // namespace
 
-QByteArray TreeBranchFile::encode(const TreeBranch &branch)
+namespace {
+
+// Encodes the nodes a visit shows. Names are numbered as the source numbers them; a column
+// bound to a name no value uses gets a number of its own, so the binding survives.
+QByteArray
+encodeRecord(const std::vector<QString> &names, size_t nodeCount,
+             const std::function<void(const std::function<void(const BranchNodeView &)> &)> &visit)
 {
-    QByteArray payload;
-    payload.reserve(static_cast<qsizetype>(branch.size()) * 96 + 256);
-    Writer out(payload);
-    out.put<quint32>(static_cast<quint32>(branch.names().size()));
-    for (const QString &name : branch.names())
-        out.putText(name);
-    out.put<quint32>(static_cast<quint32>(branch.size()));
-    for (const TreeBranch::Node &node : branch.nodes()) {
-        out.put<quint32>(static_cast<quint32>(node.level));
-        out.putText(node.caption);
-        out.put<qint32>(node.picture);
-        out.put<quint32>(node.colour);
-        out.put<qint32>(node.state);
-        out.put<quint8>(node.expanded ? FlagExpanded : 0);
-        out.put<quint8>(static_cast<quint8>(node.childOrder));
-        out.put<qint32>(node.childOrderName);
-        out.put<quint8>(node.layout ? 1 : 0);
-        if (node.layout) {
-            out.put<quint32>(node.layout->gridColour);
-            out.put<quint16>(static_cast<quint16>(node.layout->columns.size()));
-            for (const ColumnLayout::Column &column : node.layout->columns) {
-                out.put<qint32>(column.widthTwips);
-                const qint32 bound = column.boundValue.isEmpty()
-                                         ? -1
-                                         : qint32(branch.names().indexOf(column.boundValue));
-                out.put<qint32>(bound);
-                out.putText(column.heading);
-            }
+    std::vector<QString> extraNames;
+    auto boundIndex = [&](const QString &bound) -> qint32 {
+        if (bound.isEmpty())
+            return -1;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (names[i] == bound)
+                return static_cast<qint32>(i);
         }
-        out.put<quint16>(static_cast<quint16>(node.values.size()));
-        for (const auto &[name, value] : node.values) {
-            out.put<quint32>(static_cast<quint32>(name));
-            if (value.isNumber()) {
-                out.put<quint8>(ValueNumber);
-                out.put<qint64>(value.number());
-            } else {
-                out.put<quint8>(ValueText);
-                out.putText(value.text());
-            }
+        for (size_t i = 0; i < extraNames.size(); ++i) {
+            if (extraNames[i] == bound)
+                return static_cast<qint32>(names.size() + i);
         }
-    }
+        extraNames.push_back(bound);
+        return static_cast<qint32>(names.size() + extraNames.size() - 1);
+    };
 
     QByteArray record;
-    record.reserve(HeaderSize + payload.size());
-    record.append(Magic, sizeof Magic);
-    Writer header(record);
-    header.put<quint16>(FormatVersion);
-    header.put<quint16>(0);
-    header.put<quint32>(static_cast<quint32>(payload.size()));
-    header.put<quint32>(crc32Of(payload));
-    record.append(payload);
+    qsizetype tableStart = 0;
+    qsizetype tableEnd = 0;
+    {
+        Writer out(record, HeaderSize + static_cast<qsizetype>(nodeCount) * 192 + 256);
+        out.put<quint64>(0); // the header, filled in below
+        out.put<quint64>(0);
+        out.put<quint32>(0);
+        tableStart = out.position();
+        out.put<quint32>(static_cast<quint32>(names.size()));
+        for (const QString &name : names)
+            out.putText(name);
+        tableEnd = out.position();
+        out.put<quint32>(static_cast<quint32>(nodeCount));
+        visit([&](const BranchNodeView &node) {
+            out.put<quint32>(static_cast<quint32>(node.level));
+            out.putText(node.caption);
+            out.put<qint32>(node.picture);
+            out.put<quint32>(node.colour);
+            out.put<qint32>(node.state);
+            out.put<quint8>(node.expanded ? FlagExpanded : 0);
+            out.put<quint8>(static_cast<quint8>(node.childOrder));
+            out.put<qint32>(node.childOrderName);
+            out.put<quint8>(node.layout ? 1 : 0);
+            if (node.layout) {
+                out.put<quint32>(node.layout->gridColour);
+                out.put<quint16>(static_cast<quint16>(node.layout->columns.size()));
+                for (const ColumnLayout::Column &column : node.layout->columns) {
+                    out.put<qint32>(column.widthTwips);
+                    out.put<qint32>(boundIndex(column.boundValue));
+                    out.putText(column.heading);
+                }
+            }
+            out.put<quint16>(static_cast<quint16>(node.values.size()));
+            for (const auto &[name, value] : node.values) {
+                out.put<quint32>(static_cast<quint32>(name));
+                if (value.isNumber()) {
+                    out.put<quint8>(ValueNumber);
+                    out.put<qint64>(value.number());
+                } else {
+                    out.put<quint8>(ValueText);
+                    out.putText(value.text());
+                }
+            }
+        });
+    }
+    if (!extraNames.empty()) { // rare: rewrite the name table with the bound names added
+        QByteArray table;
+        {
+            Writer out(table);
+            out.put<quint32>(static_cast<quint32>(names.size() + extraNames.size()));
+            for (const QString &name : names)
+                out.putText(name);
+            for (const QString &name : extraNames)
+                out.putText(name);
+        }
+        record.replace(tableStart, tableEnd - tableStart, table);
+    }
+
+    char *header = record.data();
+    const QByteArrayView payload =
+        QByteArrayView(record.constData(), record.size()).sliced(HeaderSize);
+    std::memcpy(header, Magic, sizeof Magic);
+    qToLittleEndian<quint16>(TreeBranchFile::FormatVersion, header + 8);
+    qToLittleEndian<quint16>(0, header + 10);
+    qToLittleEndian<quint32>(static_cast<quint32>(payload.size()), header + 12);
+    qToLittleEndian<quint32>(crc32Of(payload), header + 16);
     return record;
+}
+
+} // namespace
+
+QByteArray TreeBranchFile::encode(const TreeBranch &branch)
+{
+    return encodeRecord({branch.names().cbegin(), branch.names().cend()}, branch.size(),
+                        [&](const auto &visitor) { branch.visit(visitor); });
+}
+
+QByteArray TreeBranchFile::encode(const TreeList &tree, NodeHandle node)
+{
+    return encodeRecord(
+        tree.valueNames(),
+        static_cast<size_t>(tree.isValid(node) ? tree.descendantCount(node) + 1 : 0),
+        [&](const auto &visitor) { tree.visitBranch(node, false, visitor); });
 }
 
 Status TreeBranchFile::write(QIODevice &device, const TreeBranch &branch)

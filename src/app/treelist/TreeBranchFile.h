@@ -6,6 +6,11 @@
 class QIODevice;
 
 namespace corvel {
+class TreeList;
+struct NodeHandle;
+} // namespace corvel
+
+namespace corvel {
 
 // The binary form of a branch, as kept in the group file. Each branch is one record:
 //   magic "CorvelTB", u16 format version, u16 flags (0), u32 payload length,
@@ -19,6 +24,8 @@ public:
     static constexpr quint16 FormatVersion = 1;
 
     [[nodiscard]] static QByteArray encode(const TreeBranch &branch);
+    // The node with its descendants, straight from the tree (no intermediate copy).
+    [[nodiscard]] static QByteArray encode(const TreeList &tree, NodeHandle node);
     [[nodiscard]] static Status write(QIODevice &device, const TreeBranch &branch);
 
     // Reads one record. A truncated, damaged, foreign or newer record is refused with the

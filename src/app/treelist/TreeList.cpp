@@ -8,33 +8,16 @@ namespace {
 
 constexpr quint32 WindowTextColour = 0x80000008;
 
-// Children are compared on values folded once per sort, not per comparison.
-struct SortKey
+// Compares sort keys without regard to letter case and without allocating: the same
+// comparison checks an existing order and makes a new one, so both always agree.
+int compareKeys(const NodeValue &a, const NodeValue &b)
 {
-    bool isNumber = false;
-    qint64 number = 0;
-    QString text;
-
-    static SortKey of(const NodeValue &value)
-    {
-        SortKey key;
-        if (value.isNumber()) {
-            key.isNumber = true;
-            key.number = value.number();
-        } else {
-            key.text = value.toString().toCaseFolded();
-        }
-        return key;
-    }
-    [[nodiscard]] int compare(const SortKey &other) const
-    {
-        if (isNumber && other.isNumber)
-            return number < other.number ? -1 : (number > other.number ? 1 : 0);
-        const QString left = isNumber ? QString::number(number) : text;
-        const QString right = other.isNumber ? QString::number(other.number) : other.text;
-        return left.compare(right);
-    }
-};
+    if (a.isNumber() && b.isNumber())
+        return a.number() < b.number() ? -1 : (a.number() > b.number() ? 1 : 0);
+    if (a.isNumber() || b.isNumber())
+        return QString::compare(a.toString(), b.toString(), Qt::CaseInsensitive);
+    return QString::compare(a.text(), b.text(), Qt::CaseInsensitive);
+}
 
 } // namespace
 
@@ -302,37 +285,42 @@ void TreeList::ensureSorted(quint32 parentSlot) const
 
     struct Entry
     {
-        SortKey primary;
-        SortKey secondary;
+        const NodeValue *primary;
+        const NodeValue *secondary;
         quint64 sequence;
         quint32 slot;
     };
-    std::vector<Entry> entries;
-    entries.reserve(parent.childCount);
+    // Captions are compared as text values; keep those values alive for the sort.
+    std::vector<NodeValue> captions;
     const bool natural = parent.childOrder == ChildOrder::Natural;
     const int byName = natural ? m_sortMeName : parent.childOrderName;
+    const bool needCaptions = natural || byName < 0;
+    if (needCaptions)
+        captions.reserve(parent.childCount);
+    static const NodeValue empty;
+    std::vector<Entry> entries;
+    entries.reserve(parent.childCount);
     for (quint32 child = parent.firstChild; child != None; child = m_nodes[child].next) {
         const Node &n = m_nodes[child];
-        Entry entry;
-        entry.sequence = n.sequence;
-        entry.slot = child;
-        if (byName >= 0) {
-            const NodeValue *v = n.find(byName);
-            entry.primary = SortKey::of(v ? *v : NodeValue());
-            if (natural)
-                entry.secondary = SortKey::of(NodeValue(n.caption));
-        } else {
-            entry.primary = SortKey::of(NodeValue(n.caption));
+        const NodeValue *caption = nullptr;
+        if (needCaptions) {
+            captions.emplace_back(n.caption);
+            caption = &captions.back();
         }
-        entries.push_back(std::move(entry));
+        const NodeValue *value = byName >= 0 ? n.find(byName) : caption;
+        entries.push_back({value ? value : &empty, natural ? caption : &empty, n.sequence, child});
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        if (const int c = a.primary.compare(b.primary))
+    auto before = [](const Entry &a, const Entry &b) {
+        if (const int c = compareKeys(*a.primary, *b.primary))
             return c < 0;
-        if (const int c = a.secondary.compare(b.secondary))
+        if (const int c = compareKeys(*a.secondary, *b.secondary))
             return c < 0;
         return a.sequence < b.sequence;
-    });
+    };
+    // Children read back from a file, or added in order, are usually sorted already.
+    if (std::is_sorted(entries.begin(), entries.end(), before))
+        return;
+    std::sort(entries.begin(), entries.end(), before);
     quint32 previous = None;
     for (const Entry &entry : entries) {
         Node &n = m_nodes[entry.slot];
@@ -760,49 +748,25 @@ NodeHandle TreeList::findByCaption(const QString &caption, int first, int last) 
 
 // --- Branches ----------------------------------------------------------------------------
 
-TreeBranch TreeList::copyBranch(NodeHandle handle, bool descendantsOnly) const
+void TreeList::visitBranch(NodeHandle handle, bool descendantsOnly,
+                           const std::function<void(const BranchNodeView &)> &visitor) const
 {
-    TreeBranch branch;
     if (!node(handle))
-        return branch;
-    std::vector<int> branchName(m_names.size(), -1);
-    auto mapName = [&](int id) {
-        if (branchName[static_cast<size_t>(id)] < 0) {
-            branchName[static_cast<size_t>(id)] = static_cast<int>(branch.names().size());
-            branch.names().append(m_names[static_cast<size_t>(id)]);
-        }
-        return branchName[static_cast<size_t>(id)];
-    };
-    const int baseLevel = m_nodes[handle.slot].level + (descendantsOnly ? 1 : 0);
-    branch.nodes().reserve(m_nodes[handle.slot].descendants + 1);
-
-    auto copyNode = [&](quint32 slot) {
-        const Node &n = m_nodes[slot];
-        TreeBranch::Node copy;
-        copy.level = n.level - baseLevel;
-        copy.caption = n.caption;
-        copy.picture = n.picture;
-        copy.colour = n.colour;
-        copy.state = n.state;
-        copy.expanded = n.expanded;
-        copy.childOrder = static_cast<int>(n.childOrder);
-        copy.childOrderName = n.childOrderName >= 0 ? mapName(n.childOrderName) : -1;
-        if (n.layout)
-            copy.layout = *n.layout;
-        copy.values.reserve(n.values.size());
-        for (const auto &[id, v] : n.values)
-            copy.values.emplace_back(mapName(id), v);
-        branch.nodes().push_back(std::move(copy));
-    };
-
-    // Pre-order walk of the sub-tree, without recursion: nesting depth is unbounded.
+        return;
     const quint32 top = handle.slot;
+    const int baseLevel = m_nodes[top].level + (descendantsOnly ? 1 : 0);
+    auto show = [&](quint32 slot) {
+        const Node &n = m_nodes[slot];
+        visitor({n.level - baseLevel, n.caption, n.picture, n.colour, n.state, n.expanded,
+                 static_cast<int>(n.childOrder), n.childOrderName, n.layout.get(), n.values});
+    };
+    // Pre-order walk without recursion: nesting depth is unbounded.
     if (!descendantsOnly)
-        copyNode(top);
+        show(top);
     ensureSorted(top);
     quint32 slot = m_nodes[top].firstChild;
     while (slot != None) {
-        copyNode(slot);
+        show(slot);
         ensureSorted(slot);
         if (m_nodes[slot].firstChild != None) {
             slot = m_nodes[slot].firstChild;
@@ -812,6 +776,40 @@ TreeBranch TreeList::copyBranch(NodeHandle handle, bool descendantsOnly) const
             slot = m_nodes[slot].parent;
         slot = slot == top ? None : m_nodes[slot].next;
     }
+}
+
+TreeBranch TreeList::copyBranch(NodeHandle handle, bool descendantsOnly) const
+{
+    TreeBranch branch;
+    if (!node(handle))
+        return branch;
+    std::vector<int> branchName(m_names.size(), -1);
+    auto mapName = [&](int id) {
+        int &mapped = branchName[static_cast<size_t>(id)];
+        if (mapped < 0) {
+            mapped = static_cast<int>(branch.names().size());
+            branch.names().append(m_names[static_cast<size_t>(id)]);
+        }
+        return mapped;
+    };
+    branch.nodes().reserve(m_nodes[handle.slot].descendants + 1);
+    visitBranch(handle, descendantsOnly, [&](const BranchNodeView &view) {
+        TreeBranch::Node copy;
+        copy.level = view.level;
+        copy.caption = view.caption;
+        copy.picture = view.picture;
+        copy.colour = view.colour;
+        copy.state = view.state;
+        copy.expanded = view.expanded;
+        copy.childOrder = view.childOrder;
+        copy.childOrderName = view.childOrderName >= 0 ? mapName(view.childOrderName) : -1;
+        if (view.layout)
+            copy.layout = *view.layout;
+        copy.values.reserve(view.values.size());
+        for (const auto &[id, v] : view.values)
+            copy.values.emplace_back(mapName(id), v);
+        branch.nodes().push_back(std::move(copy));
+    });
     return branch;
 }
 

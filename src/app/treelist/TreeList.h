@@ -135,6 +135,11 @@ public:
     // --- Branches -----------------------------------------------------------------------
     // A copy of the node with its descendants, or of its descendants only.
     [[nodiscard]] TreeBranch copyBranch(NodeHandle node, bool descendantsOnly = false) const;
+    // Shows the node with its descendants, or its descendants only, in display order, to
+    // `visitor` without copying; name numbers in the views index valueNames().
+    void visitBranch(NodeHandle node, bool descendantsOnly,
+                     const std::function<void(const BranchNodeView &)> &visitor) const;
+    [[nodiscard]] const std::vector<QString> &valueNames() const { return m_names; }
     // Inserts the branch's top nodes as children of `parent` (null: the top level);
     // returns the first node inserted.
     NodeHandle insertBranch(const TreeBranch &branch, NodeHandle parent = {});
