@@ -1,12 +1,16 @@
 #include "outlook/LocalFolder.h"
 
+#include "outlook/LocalItemCatalog.h"
+
 using namespace Qt::StringLiterals;
 
 namespace corvel {
 
-LocalFolder::LocalFolder(std::shared_ptr<LocalStoreTree> tree, LocalStoreTree::Folder folder)
+LocalFolder::LocalFolder(std::shared_ptr<LocalStoreTree> tree, LocalStoreTree::Folder folder,
+                         std::shared_ptr<LocalItemCatalog> catalog)
     : m_tree(std::move(tree))
     , m_folder(std::move(folder))
+    , m_catalog(std::move(catalog))
 {
 }
 
@@ -20,13 +24,13 @@ std::vector<std::shared_ptr<OlFolder>> LocalFolder::Folders()
 {
     std::vector<std::shared_ptr<OlFolder>> folders;
     for (auto &child : m_tree->children(m_folder))
-        folders.push_back(std::make_shared<LocalFolder>(m_tree, std::move(child)));
+        folders.push_back(std::make_shared<LocalFolder>(m_tree, std::move(child), m_catalog));
     return folders;
 }
 
 std::vector<std::shared_ptr<OlItem>> LocalFolder::Items()
 {
-    return {}; // reading items comes later
+    return m_catalog->items(m_tree, m_folder);
 }
 
 } // namespace corvel

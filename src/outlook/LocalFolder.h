@@ -7,11 +7,14 @@
 
 namespace corvel {
 
+class LocalItemCatalog;
+
 // A folder of a local store: a view of one directory, read when asked.
 class LocalFolder : public OlFolder
 {
 public:
-    LocalFolder(std::shared_ptr<LocalStoreTree> tree, LocalStoreTree::Folder folder);
+    LocalFolder(std::shared_ptr<LocalStoreTree> tree, LocalStoreTree::Folder folder,
+                std::shared_ptr<LocalItemCatalog> catalog);
 
     [[nodiscard]] QString Name() const override { return m_folder.name; }
     [[nodiscard]] QString EntryID() const override { return m_folder.entryId; }
@@ -23,6 +26,7 @@ public:
 private:
     std::shared_ptr<LocalStoreTree> m_tree;
     LocalStoreTree::Folder m_folder;
+    std::shared_ptr<LocalItemCatalog> m_catalog;
 };
 
 } // namespace corvel

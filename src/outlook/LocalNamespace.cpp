@@ -1,6 +1,7 @@
 #include "outlook/LocalNamespace.h"
 
 #include "outlook/LocalFolder.h"
+#include "outlook/LocalItemCatalog.h"
 #include "outlook/LocalStoreTree.h"
 
 #include <QFile>
@@ -32,6 +33,7 @@ LocalNamespace::LocalNamespace(const std::vector<LocalStore> &stores, AccountLoo
 {
     for (const auto &store : stores)
         m_trees.push_back(std::make_shared<LocalStoreTree>(store));
+    m_catalog = std::make_shared<LocalItemCatalog>(m_trees);
 }
 
 LocalNamespace::~LocalNamespace() = default;
@@ -52,7 +54,7 @@ std::vector<std::shared_ptr<OlFolder>> LocalNamespace::Folders()
 {
     std::vector<std::shared_ptr<OlFolder>> folders;
     for (const auto &tree : m_trees)
-        folders.push_back(std::make_shared<LocalFolder>(tree, tree->root()));
+        folders.push_back(std::make_shared<LocalFolder>(tree, tree->root(), m_catalog));
     return folders;
 }
 
@@ -63,7 +65,7 @@ std::shared_ptr<OlFolder> LocalNamespace::GetFolderFromID(const QString &entryId
         if (tree->storeId() != storeId)
             continue;
         if (auto folder = tree->find(entryId))
-            return std::make_shared<LocalFolder>(tree, std::move(*folder));
+            return std::make_shared<LocalFolder>(tree, std::move(*folder), m_catalog);
         throw OutlookError(u"A folder of the store \"%1\" cannot be found: it may have been "
                            "deleted or moved."_s.arg(tree->store().name));
     }
@@ -72,7 +74,7 @@ std::shared_ptr<OlFolder> LocalNamespace::GetFolderFromID(const QString &entryId
 
 std::shared_ptr<OlItem> LocalNamespace::GetItemFromID(const QString &entryId)
 {
-    throw OutlookError(u"The item %1 cannot be found."_s.arg(entryId));
+    return m_catalog->item(entryId);
 }
 
 } // namespace corvel

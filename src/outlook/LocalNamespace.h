@@ -8,6 +8,7 @@
 
 namespace corvel {
 
+class LocalItemCatalog;
 class LocalStoreTree;
 
 // The session of the local mail system: its stores are directories, in the registered order.
@@ -31,8 +32,12 @@ public:
                                                             const QString &storeId) override;
     [[nodiscard]] std::shared_ptr<OlItem> GetItemFromID(const QString &entryId) override;
 
+    // Where the session's folders find their items; the readers of each kind plug in here.
+    [[nodiscard]] LocalItemCatalog &catalog() { return *m_catalog; }
+
 private:
     std::vector<std::shared_ptr<LocalStoreTree>> m_trees;
+    std::shared_ptr<LocalItemCatalog> m_catalog;
     AccountLookup m_account;
 };
 

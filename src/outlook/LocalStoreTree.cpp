@@ -114,6 +114,32 @@ QString LocalStoreTree::entryIdOf(const QString &relativePath) const
     return hashId(m_identity.toUtf8() + QByteArray(1, '\0') + relativePath.toUtf8());
 }
 
+QString LocalStoreTree::itemIdOf(const QString &folderRelativePath, const QString &itemKey) const
+{
+    return hashId("item" + QByteArray(1, '\0') + m_identity.toUtf8() + QByteArray(1, '\0') +
+                  folderRelativePath.toUtf8() + QByteArray(1, '\0') + itemKey.toUtf8());
+}
+
+std::vector<LocalStoreTree::Folder> LocalStoreTree::allFolders()
+{
+    std::vector<Folder> result;
+    std::vector<Folder> pending{root()};
+    while (!pending.empty()) {
+        const Folder folder = pending.back();
+        pending.pop_back();
+        if (!folder.relativePath.isEmpty())
+            result.push_back(folder);
+        std::vector<Folder> children;
+        try {
+            children = this->children(folder);
+        } catch (const OutlookError &) {
+            continue; // an unreadable folder holds nothing to find
+        }
+        pending.insert(pending.end(), children.rbegin(), children.rend());
+    }
+    return result;
+}
+
 QString LocalStoreTree::absolutePath(const QString &relativePath) const
 {
     const QString base = m_canonicalDirectory.isEmpty() ? m_store.directory : m_canonicalDirectory;

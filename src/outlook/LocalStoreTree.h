@@ -35,10 +35,17 @@ public:
     [[nodiscard]] QString messageClass(const Folder &folder) const;
     // std::nullopt when no folder of this store has that id now.
     [[nodiscard]] std::optional<Folder> find(const QString &entryId);
+    // Every folder below the store's own, in display order (names only; nothing is parsed).
+    [[nodiscard]] std::vector<Folder> allFolders();
+
+    // The folder's directory.
+    [[nodiscard]] QString absolutePath(const QString &relativePath) const;
+    // The identifier of an item of a folder: a hash of the store, the folder and the item's
+    // key (its file name, or a message's unique name), never decodable into a path.
+    [[nodiscard]] QString itemIdOf(const QString &folderRelativePath, const QString &itemKey) const;
 
 private:
     [[nodiscard]] QString entryIdOf(const QString &relativePath) const;
-    [[nodiscard]] QString absolutePath(const QString &relativePath) const;
     [[nodiscard]] bool isFolderDirectory(const QString &absolutePath) const;
     [[nodiscard]] Folder makeFolder(const QString &relativePath, const QString &fallbackName);
     [[nodiscard]] std::optional<Folder> resolve(const QString &relativePath);
