@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace corvel {
+
+// The two panels of the status bar as long operations see them: panel 1 shows counts
+// ("12 Items") and progress, panel 2 what is going on ("Loading Contacts") and errors.
+// The window's status bar implements it; headless runs pass nothing or a recorder.
+class StatusPanels
+{
+public:
+    static constexpr int CountPanel = 1;
+    static constexpr int ActivityPanel = 2;
+
+    virtual ~StatusPanels() = default;
+    // Redraws the panel only when the caption changes.
+    virtual void UpdateCaption(int panel, const QString &caption) = 0;
+    // Draws a percent bar (0 to 100) in the panel.
+    virtual void ShowPercent(int panel, int percent) = 0;
+};
+
+} // namespace corvel
