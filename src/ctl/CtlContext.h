@@ -35,5 +35,6 @@ int runSetting(const CtlContext &context);
 int runStores(const CtlContext &context);
 int runGroups(const CtlContext &context);
 int runMembers(const CtlContext &context);
+int runList(const CtlContext &context);
 
 } // namespace corvel

@@ -17,7 +17,9 @@ const char *const Usage =
     "                               (the whole section when KEY is \"\")\n"
     "  stores                       the registered stores\n"
     "  groups                       every mail group with its kind and member count\n"
-    "  members GROUP                the members of the group of that name\n";
+    "  members GROUP                the members of the group of that name\n"
+    "  list FOLDER                  the contacts or messages of a folder (caption path such as\n"
+    "                               \"Personal Folders/Contacts\", or EntryId) as rows\n";
 
 } // namespace
 
@@ -59,7 +61,7 @@ int main(int argc, char *argv[])
     const std::map<QString, int (*)(const CtlContext &)> verbs = {
         {QStringLiteral("folders"), runFolders}, {QStringLiteral("setting"), runSetting},
         {QStringLiteral("stores"), runStores},   {QStringLiteral("groups"), runGroups},
-        {QStringLiteral("members"), runMembers},
+        {QStringLiteral("members"), runMembers}, {QStringLiteral("list"), runList},
     };
     const auto found = verbs.find(verb);
     if (found == verbs.end()) {
