@@ -3,6 +3,7 @@
 #include "outlook/LocalFolder.h"
 #include "outlook/LocalItemCatalog.h"
 #include "outlook/LocalStoreTree.h"
+#include "outlook/VCardFolderSource.h"
 
 #include <QFile>
 
@@ -34,6 +35,7 @@ LocalNamespace::LocalNamespace(const std::vector<LocalStore> &stores, AccountLoo
     for (const auto &store : stores)
         m_trees.push_back(std::make_shared<LocalStoreTree>(store));
     m_catalog = std::make_shared<LocalItemCatalog>(m_trees);
+    m_catalog->setContactSource(std::make_unique<VCardFolderSource>());
 }
 
 LocalNamespace::~LocalNamespace() = default;

@@ -1,0 +1,67 @@
+#include "outlook/VCardReader.h"
+
+#include "outlook/VCardContactBuilder.h"
+#include "outlook/VCardLineReader.h"
+#include "outlook/VCardProperty.h"
+
+namespace corvel {
+
+namespace {
+
+bool isCardMarker(const VCardProperty &property, QByteArrayView name)
+{
+    return property.is(name) &&
+           property.rawValue().trimmed().compare("VCARD", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+std::vector<VCardContact> VCardReader::read(QByteArrayView data)
+{
+    std::vector<VCardContact> contacts;
+    VCardLineReader lines(data);
+    VCardContactBuilder builder;
+    bool inCard = false;
+    int nested = 0;         // depth of cards embedded in this one (2.1 AGENT)
+    bool agentOpen = false; // the last property was an AGENT whose value follows
+    QByteArrayView line;
+    while (lines.next(line)) {
+        const std::optional<VCardProperty> property = VCardProperty::parse(line);
+        if (!property)
+            continue;
+        if (isCardMarker(*property, "BEGIN")) {
+            if (inCard && (agentOpen || nested > 0)) {
+                ++nested;
+            } else {
+                if (inCard)
+                    contacts.push_back(builder.take()); // it never had its END
+                inCard = true;
+            }
+            agentOpen = false;
+            continue;
+        }
+        agentOpen = false;
+        if (!inCard)
+            continue;
+        if (isCardMarker(*property, "END")) {
+            if (nested > 0) {
+                --nested;
+            } else {
+                contacts.push_back(builder.take());
+                inCard = false;
+            }
+            continue;
+        }
+        if (nested > 0)
+            continue;
+        if (property->is("AGENT") && property->rawValue().trimmed().isEmpty())
+            agentOpen = true;
+        else
+            builder.add(*property);
+    }
+    if (inCard)
+        contacts.push_back(builder.take());
+    return contacts;
+}
+
+} // namespace corvel
