@@ -154,3 +154,16 @@ TEST(TreeBranchFile, AColumnBoundToAnUnusedNameKeepsItsBinding)
         EXPECT_EQ(back->value(0, s("OLTYPE")), NodeValue(9));
     }
 }
+
+TEST(TreeBranchFile, AForgedLengthIsRefusedWithoutReservingIt)
+{
+    // A header claiming a 1 GiB payload in front of a few bytes: refused as truncated, and
+    // without first reserving the gigabyte.
+    QByteArray bytes = QByteArray::fromBase64(
+        "Q29ydmVsVEIBAAAAAAAAQAAAAAAQAVUA7QAAAFvP410BAAAABgAAAFdvqaqqqqqqqgI=");
+    QBuffer buffer(&bytes);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    const auto result = TreeBranchFile::read(buffer);
+    ASSERT_FALSE(result.ok());
+    EXPECT_TRUE(result.error().contains(s("truncated"))) << result.error().toStdString();
+}

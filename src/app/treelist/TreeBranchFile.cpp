@@ -391,8 +391,17 @@ Result<TreeBranch> TreeBranchFile::read(QIODevice &device)
     const quint32 length = qFromLittleEndian<quint32>(header.data() + 12);
     if (length > MaxPayload)
         return decode(header);
+    // Read in pieces: a forged length must not make us set aside a gigabyte for a short file.
     QByteArray record = header;
-    record.append(device.read(length));
+    constexpr qint64 Piece = 1 << 20;
+    qint64 left = length;
+    while (left > 0) {
+        const QByteArray piece = device.read(std::min(left, Piece));
+        if (piece.isEmpty())
+            break;
+        record.append(piece);
+        left -= piece.size();
+    }
     return decode(record);
 }
 

@@ -10,14 +10,54 @@ constexpr quint32 WindowTextColour = 0x80000008;
 
 // Compares sort keys without regard to letter case and without allocating: the same
 // comparison checks an existing order and makes a new one, so both always agree.
-int compareKeys(const NodeValue &a, const NodeValue &b)
+// A child's sort key, made once per sort. Numbers stand before texts, so that children
+// mixing both still have one consistent order; texts compare case-folded, first by the
+// first eight folded UTF-16 units packed into two integers (which settles most pairs
+// without touching the strings), then by the whole folded text.
+struct SortKey
 {
-    if (a.isNumber() && b.isNumber())
-        return a.number() < b.number() ? -1 : (a.number() > b.number() ? 1 : 0);
-    if (a.isNumber() || b.isNumber())
-        return QString::compare(a.toString(), b.toString(), Qt::CaseInsensitive);
-    return QString::compare(a.text(), b.text(), Qt::CaseInsensitive);
-}
+    QString folded;
+    qint64 number = 0;
+    quint64 high = 0;
+    quint64 low = 0;
+    bool isNumber = false;
+
+    explicit SortKey(const NodeValue &value)
+    {
+        if (value.isNumber()) {
+            isNumber = true;
+            number = value.number();
+            return;
+        }
+        folded = value.text().toCaseFolded();
+        const qsizetype n = std::min<qsizetype>(folded.size(), 8);
+        for (qsizetype i = 0; i < n; ++i) {
+            const quint64 unit = folded.at(i).unicode();
+            if (i < 4)
+                high |= unit << (48 - 16 * i);
+            else
+                low |= unit << (48 - 16 * (i - 4));
+        }
+    }
+    explicit SortKey(const QString &text)
+        : SortKey(NodeValue(text))
+    {
+    }
+    SortKey() = default;
+
+    [[nodiscard]] int compare(const SortKey &other) const
+    {
+        if (isNumber != other.isNumber)
+            return isNumber ? -1 : 1;
+        if (isNumber)
+            return number < other.number ? -1 : (number > other.number ? 1 : 0);
+        if (high != other.high)
+            return high < other.high ? -1 : 1;
+        if (low != other.low)
+            return low < other.low ? -1 : 1;
+        return folded.compare(other.folded);
+    }
+};
 
 } // namespace
 
@@ -285,35 +325,27 @@ void TreeList::ensureSorted(quint32 parentSlot) const
 
     struct Entry
     {
-        const NodeValue *primary;
-        const NodeValue *secondary;
+        SortKey primary;
+        SortKey secondary;
         quint64 sequence;
         quint32 slot;
     };
-    // Captions are compared as text values; keep those values alive for the sort.
-    std::vector<NodeValue> captions;
     const bool natural = parent.childOrder == ChildOrder::Natural;
     const int byName = natural ? m_sortMeName : parent.childOrderName;
-    const bool needCaptions = natural || byName < 0;
-    if (needCaptions)
-        captions.reserve(parent.childCount);
     static const NodeValue empty;
     std::vector<Entry> entries;
     entries.reserve(parent.childCount);
     for (quint32 child = parent.firstChild; child != None; child = m_nodes[child].next) {
         const Node &n = m_nodes[child];
-        const NodeValue *caption = nullptr;
-        if (needCaptions) {
-            captions.emplace_back(n.caption);
-            caption = &captions.back();
-        }
-        const NodeValue *value = byName >= 0 ? n.find(byName) : caption;
-        entries.push_back({value ? value : &empty, natural ? caption : &empty, n.sequence, child});
+        const NodeValue *value = byName >= 0 ? n.find(byName) : nullptr;
+        SortKey primary = byName >= 0 ? SortKey(value ? *value : empty) : SortKey(n.caption);
+        SortKey secondary = natural ? SortKey(n.caption) : SortKey();
+        entries.push_back({std::move(primary), std::move(secondary), n.sequence, child});
     }
     auto before = [](const Entry &a, const Entry &b) {
-        if (const int c = compareKeys(*a.primary, *b.primary))
+        if (const int c = a.primary.compare(b.primary))
             return c < 0;
-        if (const int c = compareKeys(*a.secondary, *b.secondary))
+        if (const int c = a.secondary.compare(b.secondary))
             return c < 0;
         return a.sequence < b.sequence;
     };
@@ -544,19 +576,29 @@ void TreeList::setExpanded(NodeHandle handle, bool expanded)
 
 int TreeList::nameId(const QString &name) const
 {
-    const auto exact = m_nameIds.constFind(name);
-    if (exact != m_nameIds.cend())
-        return exact.value();
-    return m_nameIds.value(name.toCaseFolded(), -1);
+    // The same few names are used over and over: comparing with the last ones costs less
+    // than hashing.
+    for (const RecentName &recent : m_recentNames) {
+        if (recent.id >= 0 && recent.name == name)
+            return recent.id;
+    }
+    auto found = m_nameIds.constFind(name);
+    if (found == m_nameIds.cend()) {
+        found = m_nameIds.constFind(name.toCaseFolded());
+        if (found == m_nameIds.cend())
+            return -1;
+        found = m_nameIds.insert(name, found.value()); // this spelling is found directly next time
+    }
+    m_recentNames[m_nextRecent] = {name, found.value()};
+    m_nextRecent = (m_nextRecent + 1) % m_recentNames.size();
+    return found.value();
 }
 
 int TreeList::internName(const QString &name)
 {
     const int known = nameId(name);
-    if (known >= 0) {
-        m_nameIds.insert(name, known); // remember this spelling for a fast exact lookup
+    if (known >= 0)
         return known;
-    }
     const int id = static_cast<int>(m_names.size());
     m_names.push_back(name);
     m_nameIds.insert(name.toCaseFolded(), id);

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -186,8 +187,15 @@ private:
     quint32 m_current = None;
     quint32 m_selectedCount = 0;
 
-    QHash<QString, int> m_nameIds; // case-folded name -> id
-    std::vector<QString> m_names;  // spelling first used
+    struct RecentName
+    {
+        QString name;
+        int id = -1;
+    };
+    mutable QHash<QString, int> m_nameIds; // case-folded name and every spelling met -> id
+    mutable std::array<RecentName, 8> m_recentNames;
+    mutable size_t m_nextRecent = 0;
+    std::vector<QString> m_names; // spelling first used
     int m_sortMeName = -1;
 
     mutable std::vector<quint32> m_order; // display order of live slots
