@@ -1,5 +1,6 @@
 #include "app/core/Workspace.h"
 #include "ctl/CtlContext.h"
+#include "ctl/CtlTable.h"
 #include "outlook/NodeKinds.h"
 #include "outlook/OutlookSession.h"
 #include "outlook/StoreRegistry.h"
@@ -29,11 +30,6 @@ QJsonValue jsonOf(const NodeValue &value)
     return QJsonValue(value.toString());
 }
 
-void printJson(const QJsonArray &array)
-{
-    printOut(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
-}
-
 // Opens the workspace; a session that cannot be opened is a failure, a tree cut short is
 // reported and counted as one.
 bool openWorkspace(Workspace &workspace)
@@ -44,11 +40,6 @@ bool openWorkspace(Workspace &workspace)
     if (!workspace.sessionReady() && opened.details.isEmpty())
         printError(QStringLiteral("corvelctl: %1").arg(opened.statusText));
     return workspace.sessionReady() && opened.statusText.isEmpty();
-}
-
-int memberCount(const TreeList &tree, NodeHandle group)
-{
-    return tree.childCount(group);
 }
 
 } // namespace
@@ -79,35 +70,23 @@ int runFolders(const CtlContext &context)
     if (!workspace.sessionReady())
         return ExitFailed;
     const TreeList &tree = workspace.tree();
-    QJsonArray rows;
-    QString text;
+    CtlTable table(context.json);
     int index = 0;
     for (NodeHandle node : tree.displayOrder()) {
         const NodeValue type = tree.value(node, NodeValueName::olType());
         const NodeValue entryId = tree.value(node, NodeValueName::EntryId());
-        if (context.json) {
-            QJsonObject row;
-            row[QStringLiteral("index")] = index;
-            row[QStringLiteral("level")] = tree.level(node);
-            row[QStringLiteral("caption")] = tree.caption(node);
-            row[QStringLiteral("olType")] = jsonOf(type);
-            row[QStringLiteral("picture")] = tree.picture(node);
-            row[QStringLiteral("EntryId")] = jsonOf(entryId);
-            row[QStringLiteral("StoreId")] = jsonOf(tree.value(node, NodeValueName::StoreId()));
-            row[QStringLiteral("SortMe")] = jsonOf(tree.value(node, NodeValueName::SortMe()));
-            rows.append(row);
-        } else {
-            text += QString(tree.level(node) * 2, QLatin1Char(' ')) + tree.caption(node) +
-                    QLatin1Char('\t') + type.toString() + QLatin1Char('\t') +
-                    QString::number(tree.picture(node)) + QLatin1Char('\t') + entryId.toString() +
-                    QLatin1Char('\n');
-        }
-        ++index;
+        table.add({{QStringLiteral("index"), index++},
+                   {QStringLiteral("level"), tree.level(node)},
+                   {QStringLiteral("caption"), tree.caption(node)},
+                   {QStringLiteral("olType"), jsonOf(type)},
+                   {QStringLiteral("picture"), tree.picture(node)},
+                   {QStringLiteral("EntryId"), jsonOf(entryId)},
+                   {QStringLiteral("StoreId"), jsonOf(tree.value(node, NodeValueName::StoreId()))},
+                   {QStringLiteral("SortMe"), jsonOf(tree.value(node, NodeValueName::SortMe()))}},
+                  {QString(tree.level(node) * 2, QLatin1Char(' ')) + tree.caption(node),
+                   type.toString(), QString::number(tree.picture(node)), entryId.toString()});
     }
-    if (context.json)
-        printJson(rows);
-    else if (!text.isEmpty())
-        printOut(text);
+    table.print();
     return complete ? ExitOk : ExitFailed;
 }
 
@@ -163,19 +142,13 @@ int runStores(const CtlContext &context)
         printError(QStringLiteral("corvelctl: %1").arg(error.message()));
         return ExitFailed;
     }
-    QJsonArray rows;
-    QString text;
+    CtlTable table(context.json);
     for (const LocalStore &store : stores) {
-        if (context.json)
-            rows.append(QJsonObject{{QStringLiteral("name"), store.name},
-                                    {QStringLiteral("directory"), store.directory}});
-        else
-            text += store.name + QLatin1Char('\t') + store.directory + QLatin1Char('\n');
+        table.add(
+            {{QStringLiteral("name"), store.name}, {QStringLiteral("directory"), store.directory}},
+            {store.name, store.directory});
     }
-    if (context.json)
-        printJson(rows);
-    else if (!text.isEmpty())
-        printOut(text);
+    table.print();
     return ExitOk;
 }
 
@@ -193,35 +166,27 @@ int runGroups(const CtlContext &context)
     const QStringList dynamicValues = {NodeValueName::GUID(),        NodeValueName::InCats(),
                                        NodeValueName::EntryIds(),    NodeValueName::StoreIds(),
                                        NodeValueName::FolderNames(), NodeValueName::LastLoaded()};
-    QJsonArray rows;
-    QString text;
+    CtlTable table(context.json);
     for (const int rootType : {olStandardRoot, olDynamicRoot}) {
         const NodeHandle root = tree.findByValue(rootType, NodeValueName::olType());
         if (root.isNull())
             continue;
         for (NodeHandle group : tree.children(root)) {
             const NodeValue type = tree.value(group, NodeValueName::olType());
-            if (context.json) {
-                QJsonObject row{{QStringLiteral("root"), tree.caption(root)},
-                                {QStringLiteral("caption"), tree.caption(group)},
-                                {QStringLiteral("olType"), jsonOf(type)},
-                                {QStringLiteral("members"), memberCount(tree, group)}};
-                if (type.toInt() == olDynamicGroup) {
-                    for (const QString &name : dynamicValues)
-                        row[name] = jsonOf(tree.value(group, name));
-                }
-                rows.append(row);
-            } else {
-                text += tree.caption(root) + QLatin1Char('\t') + tree.caption(group) +
-                        QLatin1Char('\t') + type.toString() + QLatin1Char('\t') +
-                        QString::number(memberCount(tree, group)) + QLatin1Char('\n');
+            const int members = tree.childCount(group);
+            QJsonObject row{{QStringLiteral("root"), tree.caption(root)},
+                            {QStringLiteral("caption"), tree.caption(group)},
+                            {QStringLiteral("olType"), jsonOf(type)},
+                            {QStringLiteral("members"), members}};
+            if (type.toInt() == olDynamicGroup) {
+                for (const QString &name : dynamicValues)
+                    row[name] = jsonOf(tree.value(group, name));
             }
+            table.add(row, {tree.caption(root), tree.caption(group), type.toString(),
+                            QString::number(members)});
         }
     }
-    if (context.json)
-        printJson(rows);
-    else if (!text.isEmpty())
-        printOut(text);
+    table.print();
     return complete ? ExitOk : ExitFailed;
 }
 
@@ -251,8 +216,7 @@ int runMembers(const CtlContext &context)
     }
     const QStringList names = {NodeValueName::olType(), NodeValueName::EntryId(),
                                NodeValueName::FileAs(), NodeValueName::Email1Address()};
-    QJsonArray rows;
-    QString text;
+    CtlTable table(context.json);
     for (NodeHandle member : tree.children(group)) {
         QJsonObject row;
         QStringList cells;
@@ -260,13 +224,9 @@ int runMembers(const CtlContext &context)
             row[name] = jsonOf(tree.value(member, name));
             cells << tree.value(member, name).toString();
         }
-        rows.append(row);
-        text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        table.add(row, cells);
     }
-    if (context.json)
-        printJson(rows);
-    else if (!text.isEmpty())
-        printOut(text);
+    table.print();
     return complete ? ExitOk : ExitFailed;
 }
 
