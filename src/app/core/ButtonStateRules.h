@@ -1,0 +1,24 @@
+#pragma once
+
+namespace corvel {
+
+class ToolStates;
+
+// Which node-dependent commands the selected node allows: the rules behind the main
+// window's SetButtonStates.
+class ButtonStateRules
+{
+public:
+    struct Selection
+    {
+        bool sessionReady = false;
+        int selectedCount = 0;           // nodes selected in the tree
+        bool nodeHasDescendants = false; // the node at SelIndex is not empty
+    };
+
+    // Disables every node-dependent tool, then enables those the node kind allows.
+    // Leaves the bar's layout alone while no session is open.
+    static void SetButtonStates(ToolStates &tools, int nodeKind, const Selection &selection);
+};
+
+} // namespace corvel
