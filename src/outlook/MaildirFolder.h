@@ -1,0 +1,61 @@
+#pragma once
+
+#include "support/Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace corvel {
+
+// One Maildir directory (cur/, new/, tmp/) and the protocol every change follows: a file is
+// made exclusively in tmp/, written and fsynced, renamed into cur/, and the folder fsynced, so
+// a reader never sees half a message and a crash loses none that was reported written.
+class MaildirFolder
+{
+public:
+    struct Entry
+    {
+        QString unique;   // the name up to ":2,"
+        QString fileName; // with its flags
+        QString path;
+    };
+    enum class Sync
+    {
+        Now,
+        Later
+    }; // Later: the caller fsyncs the folders once for a batch
+
+    explicit MaildirFolder(QString directory);
+
+    [[nodiscard]] const QString &directory() const { return m_directory; }
+    [[nodiscard]] bool exists() const;
+    // Makes cur/, new/ and tmp/ (an existing folder is fine).
+    [[nodiscard]] static Status create(const QString &directory);
+
+    // The messages of cur/ and new/, oldest first; dot-files are not messages.
+    [[nodiscard]] Result<std::vector<Entry>> entries() const;
+    [[nodiscard]] std::optional<Entry> find(const QString &unique) const;
+
+    // A new message in cur/ with these flags.
+    [[nodiscard]] Result<Entry> add(const QByteArray &bytes, const QString &flags,
+                                    Sync sync = Sync::Now) const;
+    // New contents for a message, in place of its file, by the same protocol.
+    [[nodiscard]] Status replace(const Entry &entry, const QByteArray &bytes) const;
+    // Moves a message of this folder into cur/ of `target` with new flags.
+    [[nodiscard]] Result<Entry> moveTo(const Entry &entry, const MaildirFolder &target,
+                                       const QString &flags, Sync sync = Sync::Now) const;
+    [[nodiscard]] Status remove(const Entry &entry) const;
+    // Makes the renames into and out of cur/ and new/ durable.
+    [[nodiscard]] Status sync() const;
+
+private:
+    [[nodiscard]] Result<QString> writeTemporary(const QString &unique,
+                                                 const QByteArray &bytes) const;
+
+    QString m_directory;
+};
+
+} // namespace corvel

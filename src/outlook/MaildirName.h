@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace corvel {
+
+// The names of Maildir files: "UNIQUE:2,FLAGS", where UNIQUE is what identifies the message
+// for its whole life and FLAGS (sorted letters) change with its state.
+class MaildirName
+{
+public:
+    // A new unique name: seconds, microseconds, process and a per-process counter, zero-padded
+    // so that names made later sort later, and the host.
+    [[nodiscard]] static QString newUnique();
+    // The unique part of a file name: everything up to ":2," (or the first ':').
+    [[nodiscard]] static QString uniqueOf(const QString &fileName);
+    // The flag letters of a file name ("" when it has none).
+    [[nodiscard]] static QString flagsOf(const QString &fileName);
+    [[nodiscard]] static QString withFlags(const QString &unique, const QString &flags);
+    // Delivery order: digit runs compared by value, so names of any writer sort by time.
+    [[nodiscard]] static bool lessThan(const QString &a, const QString &b);
+};
+
+} // namespace corvel
