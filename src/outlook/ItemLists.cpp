@@ -56,9 +56,11 @@ QString readProperty(const OlItem &item, Property property)
 }
 
 const QString SubDlm = QStringLiteral("~");
+const char *const ListingPrefix = " ... data for: ";
 
 } // namespace
 
+// What differs between listing contacts and listing messages.
 struct ItemLists::Kind
 {
     int unlisted;
@@ -73,12 +75,6 @@ struct ItemLists::Kind
     size_t fieldCount;
     bool clearCountFirst;
 };
-
-namespace {
-
-const char *const ListingPrefix = " ... data for: ";
-
-} // namespace
 
 ItemLists::ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSets,
                      StatusPanels *status, BusyIndicator *busy, int twipsPerPixelX)
@@ -266,6 +262,8 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     items.clear(); // the session's objects go before the tree is drawn
 
     m_tree.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(kind.sortValue));
+    // Sub-folders and the listing node keep the tree's natural order: the listing node's
+    // leading space puts it first.
     if (madeListingNode)
         m_tree.setChildOrder(node, ChildOrder::Natural);
     m_tree.refresh();
