@@ -1,12 +1,15 @@
 #include "outlook/LocalApplication.h"
 
+#include "outlook/LocalMessageItem.h"
+
 using namespace Qt::StringLiterals;
 
 namespace corvel {
 
 LocalApplication::LocalApplication(const std::vector<LocalStore> &stores,
-                                   LocalNamespace::AccountLookup account)
-    : m_session(std::make_shared<LocalNamespace>(stores, std::move(account)))
+                                   LocalNamespace::AccountLookup account,
+                                   const CRegSettings *settings)
+    : m_session(std::make_shared<LocalNamespace>(stores, std::move(account), settings))
 {
 }
 
@@ -19,8 +22,9 @@ std::shared_ptr<OlNamespace> LocalApplication::GetNamespace(const QString &type)
 
 std::shared_ptr<OlItem> LocalApplication::CreateItem(int itemType)
 {
-    Q_UNUSED(itemType);
-    throw OutlookError(u"Creating messages is not available yet."_s);
+    if (itemType != 0)
+        throw OutlookError(u"Only mail messages (item type 0) can be created."_s);
+    return LocalMessageItem::create(m_session->mailbox());
 }
 
 } // namespace corvel

@@ -1,11 +1,16 @@
 #include "outlook/LocalNamespace.h"
 
+#include "outlook/DeliveryAgent.h"
 #include "outlook/LocalFolder.h"
 #include "outlook/LocalItemCatalog.h"
+#include "outlook/LocalMailbox.h"
 #include "outlook/LocalStoreTree.h"
+#include "outlook/MaildirSource.h"
 #include "outlook/VCardFolderSource.h"
+#include "support/CRegSettings.h"
 
 #include <QFile>
+#include <QSysInfo>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -27,18 +32,53 @@ LocalNamespace::Account systemAccount()
             QString::fromLocal8Bit(found->pw_name ? found->pw_name : "")};
 }
 
+// "Transport"/"From" when set, else the account's name and login@hostname.
+QString senderOf(const CRegSettings *settings, const LocalNamespace::AccountLookup &account)
+{
+    if (settings) {
+        const QString from = settings->GetSetting(u"Transport"_s, u"From"_s, {}).trimmed();
+        if (!from.isEmpty())
+            return from;
+    }
+    const LocalNamespace::Account user = account();
+    const QString host = QSysInfo::machineHostName();
+    const QString address = (user.login.isEmpty() ? u"user"_s : user.login) + u'@' +
+                            (host.isEmpty() ? u"localhost"_s : host);
+    QString name = user.fullName.section(u',', 0, 0).trimmed();
+    if (name.isEmpty())
+        return address;
+    name.replace(u'\\', u"\\\\"_s).replace(u'"', u"\\\""_s);
+    return u"\"%1\" <%2>"_s.arg(name, address);
+}
+
 } // namespace
 
-LocalNamespace::LocalNamespace(const std::vector<LocalStore> &stores, AccountLookup account)
+LocalNamespace::LocalNamespace(const std::vector<LocalStore> &stores, AccountLookup account,
+                               const CRegSettings *settings)
     : m_account(account ? std::move(account) : AccountLookup(systemAccount))
 {
     for (const auto &store : stores)
         m_trees.push_back(std::make_shared<LocalStoreTree>(store));
     m_catalog = std::make_shared<LocalItemCatalog>(m_trees);
+    m_mailbox = std::make_shared<LocalMailbox>(
+        m_trees, [settings, lookup = m_account] { return senderOf(settings, lookup); });
+    m_catalog->setMessageSource(std::make_unique<MaildirSource>(m_mailbox));
+    m_agent = std::make_unique<DeliveryAgent>(m_mailbox, [settings] {
+        return settings ? TransportSettings::read(*settings) : TransportSettings{};
+    });
+    // The first message queued in a run starts the agent; one queued later wakes it.
+    m_mailbox->setQueuedListener([agent = m_agent.get()] {
+        agent->start();
+        agent->wake();
+    });
     m_catalog->setContactSource(std::make_unique<VCardFolderSource>());
 }
 
-LocalNamespace::~LocalNamespace() = default;
+LocalNamespace::~LocalNamespace()
+{
+    // Before the folders it works on go: the message in hand finishes, every outcome is kept.
+    m_agent->stop();
+}
 
 QString LocalNamespace::CurrentUser()
 {

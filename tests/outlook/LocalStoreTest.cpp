@@ -245,7 +245,7 @@ TEST_F(LocalStoreTest, ApplicationOpensOnlyTheMapiSession)
     LocalApplication app({{u"S"_s, tmp.path()}});
     EXPECT_EQ(app.GetNamespace(u"MAPI"_s)->Folders().size(), 1u);
     EXPECT_THROW((void)app.GetNamespace(u"IMAP"_s), OutlookError);
-    EXPECT_THROW((void)app.CreateItem(0), OutlookError);
+    EXPECT_THROW((void)app.CreateItem(1), OutlookError); // only mail messages
     EXPECT_THROW((void)app.GetNamespace(u"MAPI"_s)->GetItemFromID(QString(48, u'A')), OutlookError);
 }
 

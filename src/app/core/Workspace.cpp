@@ -24,7 +24,8 @@ Workspace::ApplicationFactory Workspace::localStore(const QString &dataRoot)
 {
     return [dataRoot](CRegSettings &settings) -> std::shared_ptr<OlApplication> {
         StoreRegistry registry(settings, dataRoot);
-        return std::make_shared<LocalApplication>(registry.stores());
+        return std::make_shared<LocalApplication>(registry.stores(),
+                                                  LocalNamespace::AccountLookup{}, &settings);
     };
 }
 

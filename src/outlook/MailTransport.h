@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace corvel {
+
+struct MailEnvelope
+{
+    QString from;
+    std::vector<QString> recipients;
+};
+
+struct RecipientRefusal
+{
+    QString address;
+    QString reply;
+    bool temporary = false;
+};
+
+// What became of one message handed to a transport.
+struct SendOutcome
+{
+    enum class Kind
+    {
+        Accepted,   // the server took it (perhaps not for every recipient: see refused)
+        Deferred,   // temporary failure, or the connection lost before the server answered
+        Failed,     // permanent refusal
+        Unknown,    // no answer after the whole message went: it may have been taken
+        Unavailable // nothing happened to this message: no connection, refused log-in, a
+                    // transport that cannot run; the rest of the queue waits as well
+    };
+    Kind kind = Kind::Deferred;
+    QString reply;
+    std::vector<RecipientRefusal> refused;
+};
+
+// Hands messages to a mail server or program; one connection is kept for consecutive sends.
+class MailTransport
+{
+public:
+    enum class LineEnds
+    {
+        Crlf,
+        Lf
+    };
+
+    virtual ~MailTransport() = default;
+    [[nodiscard]] virtual LineEnds lineEnds() const = 0;
+    [[nodiscard]] virtual SendOutcome send(const MailEnvelope &envelope,
+                                           const QByteArray &message) = 0;
+    // Ends the connection politely, if there is one.
+    virtual void close() = 0;
+};
+
+} // namespace corvel

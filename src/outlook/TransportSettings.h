@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+namespace corvel {
+
+class CRegSettings;
+
+// How mail leaves the machine, from the settings section "Transport": keys "Kind" ("smtp",
+// "sendmail" or "none"), "Host", "Port", "Security" ("none", "starttls", "tls"), "User",
+// "PasswordCommand" (run without a shell; its first output line is the password, which is
+// never kept in the settings) and "SendmailCommand". "From" is the sender of new mail.
+struct TransportSettings
+{
+    enum class Kind
+    {
+        None,
+        Smtp,
+        Sendmail
+    };
+    enum class Security
+    {
+        None,
+        StartTls,
+        Tls
+    };
+
+    Kind kind = Kind::None;
+    QString host;
+    int port = 0; // 0: the usual port for the security
+    Security security = Security::StartTls;
+    QString user;
+    QString passwordCommand;
+    QString sendmailCommand;
+    QString problem; // a value that cannot be used; nothing is sent while it is set
+
+    [[nodiscard]] static TransportSettings read(const CRegSettings &settings);
+    [[nodiscard]] static QString defaultSendmailCommand();
+    [[nodiscard]] int effectivePort() const;
+    // Loopback addresses by name or number; no name is looked up.
+    [[nodiscard]] static bool isLoopbackHost(const QString &host);
+};
+
+} // namespace corvel
