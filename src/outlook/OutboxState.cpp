@@ -64,7 +64,7 @@ QString OutboxState::stateName(State state)
     return u"queued"_s;
 }
 
-Status OutboxState::load(const QSet<QString> &present)
+Status OutboxState::load(const QSet<QString> &present, Recovery recovery)
 {
     m_records.clear();
     m_dirty = false;
@@ -102,7 +102,7 @@ Status OutboxState::load(const QSet<QString> &present)
     }
 
     QFile sending(m_directory + u'/' + sendingFileName());
-    if (sending.open(QIODevice::ReadOnly)) {
+    if (recovery == Recovery::Recover && sending.open(QIODevice::ReadOnly)) {
         const QStringList names =
             QString::fromUtf8(sending.readAll()).split(u'\n', Qt::SkipEmptyParts);
         for (const QString &unique : names) {

@@ -44,11 +44,18 @@ public:
         std::vector<RecipientRefusal> refused;
     };
 
+    // Recover: names left in the sending list become held, and the files are rewritten.
+    enum class Recovery
+    {
+        Recover,
+        ReadOnly
+    };
+
     explicit OutboxState(QString folderDirectory);
 
-    // Reads the records; names left in the sending list become held. `present`: the unique
-    // names now in the folder (records of messages gone are dropped).
-    [[nodiscard]] Status load(const QSet<QString> &present);
+    // Reads the records. `present`: the unique names now in the folder (records of messages
+    // gone are dropped).
+    [[nodiscard]] Status load(const QSet<QString> &present, Recovery recovery = Recovery::Recover);
     // Writes the records when they changed.
     [[nodiscard]] Status save();
 

@@ -1,0 +1,82 @@
+#!/usr/bin/python3
+"""A scripted SMTP server on 127.0.0.1 for the delivery tests.
+
+Usage: smtp_test_server.py RECORD_DIR
+Listens on a free port of 127.0.0.1, prints "PORT <n>" on one line, then serves until killed.
+Every accepted message is recorded as RECORD_DIR/<seq>.json (envelope, data, connection).
+
+Behaviour by what the client sends:
+  RCPT TO refuse...@   550 for that recipient        RCPT TO later...@  451 for that recipient
+  MAIL FROM drop...@   connection closed, no reply
+  Subject [defer]      451 after the data            Subject [reject]   554 after the data
+  Subject [drop]       connection closed after the data, no reply
+"""
+import asyncio
+import itertools
+import json
+import os
+import sys
+
+from aiosmtpd.smtp import SMTP
+
+record_dir = sys.argv[1]
+sequence = itertools.count(1)
+connections = itertools.count(1)
+
+
+class Handler:
+    async def handle_MAIL(self, server, session, envelope, address, options):
+        if address.lower().startswith("drop"):
+            server.transport.abort()
+            return "421 closing"
+        envelope.mail_from = address
+        envelope.mail_options.extend(options)
+        return "250 OK"
+
+    async def handle_RCPT(self, server, session, envelope, address, options):
+        if address.lower().startswith("refuse"):
+            return "550 5.1.1 <%s>: no such user here" % address
+        if address.lower().startswith("later"):
+            return "451 4.2.1 <%s>: mailbox busy, try later" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        data = envelope.original_content or envelope.content
+        text = data.decode("utf-8", "replace")
+        headers = text.split("\r\n\r\n", 1)[0]
+        if "[drop]" in headers:
+            server.transport.abort()
+            return "250 never seen"
+        if "[defer]" in headers:
+            return "451 4.3.0 deferred by test"
+        if "[reject]" in headers:
+            return "554 5.6.0 rejected by test"
+        n = next(sequence)
+        if not hasattr(session, "number"):
+            session.number = next(connections)
+        record = {
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": envelope.rcpt_tos,
+            "data": text,
+            "connection": session.number,
+        }
+        path = os.path.join(record_dir, "%06d.json" % n)
+        with open(path + ".tmp", "w") as f:
+            json.dump(record, f)
+        os.rename(path + ".tmp", path)
+        return "250 2.0.0 queued as %d" % n
+
+
+async def main():
+    loop = asyncio.get_running_loop()
+    handler = Handler()
+    server = await loop.create_server(
+        lambda: SMTP(handler, decode_data=False, enable_SMTPUTF8=True, hostname="test.invalid"),
+        "127.0.0.1", 0)
+    print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
+    async with server:
+        await server.serve_forever()
+
+
+asyncio.run(main())
