@@ -1,0 +1,119 @@
+// Scrolling the main tree over a listed folder of 100,000 contacts: each paint of the view at
+// 100 scroll positions spread over the whole list, on the offscreen platform. Also the cost
+// of listing the rows again after the tree changes (once per refresh, not per paint).
+
+#include "app/TreeListView.h"
+#include "outlook/NodeKinds.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QScrollBar>
+
+#include <algorithm>
+
+using namespace corvel;
+
+namespace {
+
+constexpr int Twips = 15;
+
+struct ListedFolder
+{
+    TreeList tree;
+    NodeHandle folder;
+
+    explicit ListedFolder(int rows)
+    {
+        const NodeHandle store = tree.addNode(QStringLiteral("Personal Folders"));
+        tree.setPicture(store, picPersonalFolders);
+        folder = tree.addNode(QStringLiteral("Contacts"), store);
+        tree.setPicture(folder, picContactFolder);
+        tree.setValue(folder, NodeValueName::olType(), olContactFolderListed);
+        ColumnLayout layout;
+        layout.setColumnCount(4);
+        layout.columns[1] = {150 * Twips, NodeValueName::FileAs(), QStringLiteral("Full Name")};
+        layout.columns[2] = {190 * Twips, NodeValueName::Email1Address(), QStringLiteral("E-mail")};
+        layout.columns[3] = {110 * Twips, NodeValueName::Categories(),
+                             QStringLiteral("Categories")};
+        tree.setColumnLayout(folder, layout);
+        tree.setChildOrder(folder, ChildOrder::ByValue, NodeValueName::FileAs());
+        for (int i = 0; i < rows; ++i) {
+            const NodeHandle row = tree.addNode(QString(), folder);
+            tree.setValue(row, NodeValueName::olType(), olContactRow);
+            tree.setValue(row, NodeValueName::FileAs(),
+                          QStringLiteral("Contact %1, Person").arg(i, 6, 10, QLatin1Char('0')));
+            tree.setValue(row, NodeValueName::Email1Address(),
+                          QStringLiteral("person%1@example.org").arg(i));
+            tree.setValue(row, NodeValueName::Categories(),
+                          i % 3 ? QStringLiteral("Board") : QStringLiteral("Press; Friends"));
+        }
+        tree.setExpanded(store, true);
+        tree.setExpanded(folder, true);
+        tree.setCurrent(tree.at(5000));
+        tree.setSelected(tree.at(5000), true);
+    }
+};
+
+void BM_PaintAtScrollPositions(benchmark::State &state)
+{
+    ListedFolder data(static_cast<int>(state.range(0)));
+    TreeListView view(data.tree, Twips, Twips);
+    view.resize(800, 600);
+    view.show();
+    QApplication::processEvents();
+    QImage target(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    QScrollBar *bar = view.verticalScrollBar();
+    constexpr int Positions = 100;
+    // The window has been drawn once before anyone scrolls it: fonts and pictures are ready.
+    view.viewport()->render(&target);
+
+    double worst = 0;
+    double total = 0;
+    qint64 paints = 0;
+    for (auto _ : state) {
+        for (int p = 0; p < Positions; ++p) {
+            bar->setValue(
+                static_cast<int>(static_cast<qint64>(bar->maximum()) * p / (Positions - 1)));
+            QElapsedTimer timer;
+            timer.start();
+            view.viewport()->render(&target);
+            const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+            worst = std::max(worst, ms);
+            total += ms;
+            ++paints;
+        }
+    }
+    state.counters["mean_paint_ms"] = total / static_cast<double>(std::max<qint64>(1, paints));
+    state.counters["worst_paint_ms"] = worst;
+    state.counters["rows"] = static_cast<double>(view.shownRowCount());
+}
+BENCHMARK(BM_PaintAtScrollPositions)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Listing the shown rows again, as after a refresh that changed the tree.
+void BM_RowsAfterRefresh(benchmark::State &state)
+{
+    ListedFolder data(static_cast<int>(state.range(0)));
+    TreeListView view(data.tree, Twips, Twips);
+    view.resize(800, 600);
+    for (auto _ : state) {
+        data.tree.refresh();
+        benchmark::DoNotOptimize(view.shownRowCount());
+    }
+}
+BENCHMARK(BM_RowsAfterRefresh)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
