@@ -1,5 +1,7 @@
 #include "outlook/VCardLineReader.h"
 
+#include <cstring>
+
 namespace corvel {
 
 namespace {
@@ -33,16 +35,24 @@ QByteArrayView VCardLineReader::physicalLine()
 {
     const char *begin = m_data.data() + m_pos;
     const char *end = m_data.data() + m_data.size();
-    const char *p = begin;
-    while (p != end && *p != '\n' && *p != '\r')
-        ++p;
-    const QByteArrayView line(begin, p - begin);
-    if (p != end && *p == '\r')
-        ++p;
-    if (p != end && *p == '\n' && (p == begin + line.size() || p[-1] == '\r'))
-        ++p;
-    m_pos = p - m_data.data();
-    return line;
+    // Two vectorised scans beat one loop testing two characters. The next LF is remembered:
+    // in data ending its lines with a lone CR, searching again from each line would be
+    // quadratic.
+    if (m_nextLineFeed < m_pos) {
+        const void *lf = std::memchr(begin, '\n', size_t(end - begin));
+        m_nextLineFeed = lf ? static_cast<const char *>(lf) - m_data.data() : m_data.size();
+    }
+    const char *lineEnd = m_data.data() + m_nextLineFeed;
+    const char *cr = static_cast<const char *>(std::memchr(begin, '\r', size_t(lineEnd - begin)));
+    const char *next = lineEnd == end ? end : lineEnd + 1;
+    if (cr) {
+        next = cr + 1;
+        if (next != end && *next == '\n')
+            ++next;
+        lineEnd = cr;
+    }
+    m_pos = next - m_data.data();
+    return QByteArrayView(begin, lineEnd - begin);
 }
 
 void VCardLineReader::startJoined(QByteArrayView first)

@@ -25,7 +25,8 @@ private:
 
     QByteArrayView m_data;
     qsizetype m_pos = 0;
-    QByteArray m_joined; // reused for lines that had to be joined
+    qsizetype m_nextLineFeed = -1; // where the last search found one (or the end)
+    QByteArray m_joined;           // reused for lines that had to be joined
 };
 
 } // namespace corvel

@@ -194,7 +194,7 @@ std::optional<VCardProperty> VCardProperty::parse(QByteArrayView line)
 
 bool VCardProperty::is(QByteArrayView name) const
 {
-    return m_name.compare(name, Qt::CaseInsensitive) == 0;
+    return m_name.size() == name.size() && m_name.compare(name, Qt::CaseInsensitive) == 0;
 }
 
 void VCardProperty::forEachParameterValue(QByteArrayView parameter,

@@ -14,6 +14,25 @@ bool isCardMarker(const VCardProperty &property, QByteArrayView name)
            property.rawValue().trimmed().compare("VCARD", Qt::CaseInsensitive) == 0;
 }
 
+// Whether the line's property is one the reader uses, from its name alone: most lines of a
+// card (TEL, ADR, PHOTO, NOTE...) are never taken apart.
+bool isUsed(QByteArrayView line)
+{
+    qsizetype end = 0;
+    while (end < line.size() && line[end] != ';' && line[end] != ':')
+        ++end;
+    QByteArrayView name = line.first(end).trimmed();
+    if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
+        name = name.sliced(dot + 1);
+    static constexpr QByteArrayView used[] = {
+        "N", "FN", "EMAIL", "ORG", "BEGIN", "END", "CATEGORIES", "AGENT", "X-EVOLUTION-FILE-AS"};
+    for (const QByteArrayView candidate : used) {
+        if (name.size() == candidate.size() && name.compare(candidate, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::vector<VCardContact> VCardReader::read(QByteArrayView data)
@@ -26,6 +45,10 @@ std::vector<VCardContact> VCardReader::read(QByteArrayView data)
     bool agentOpen = false; // the last property was an AGENT whose value follows
     QByteArrayView line;
     while (lines.next(line)) {
+        if (!isUsed(line)) {
+            agentOpen = false;
+            continue;
+        }
         const std::optional<VCardProperty> property = VCardProperty::parse(line);
         if (!property)
             continue;

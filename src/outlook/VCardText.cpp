@@ -1,5 +1,7 @@
 #include "outlook/VCardText.h"
 
+#include <algorithm>
+
 namespace corvel {
 
 namespace {
@@ -31,6 +33,10 @@ QList<QStringView> VCardText::split(QStringView value, QChar separator)
 
 QString VCardText::unescape(QStringView value)
 {
+    // Most values need nothing undone: one copy then.
+    if (std::none_of(value.begin(), value.end(),
+                     [](QChar c) { return c == u'\\' || isControl(c); }))
+        return value.trimmed().toString();
     QString out;
     out.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {

@@ -213,6 +213,7 @@ TEST(VCardReaderTest, PathologicalInputsStayLinear)
         "BEGIN:VCARD\nEMAIL" + QByteArray(";TYPE=a").repeated(n) + ":e\n",
         "BEGIN:VCARD\nCATEGORIES:" + QByteArray("\\,").repeated(n) + "\n",
         QByteArray("BEGIN:VCARD\n").repeated(n),
+        "BEGIN:VCARD\r" + QByteArray("FN:x\r").repeated(n) + "\n",
         "BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE" + QByteArray("=").repeated(n) + "\n",
         "BEGIN:VCARD\nAGENT:\n" + QByteArray("BEGIN:VCARD\n").repeated(n),
     };

@@ -1,0 +1,119 @@
+// Listing a vCard folder: Items() of the store's folder (every card read and parsed), side by
+// side in one run with `cat` of the same files, and with khard once when asked.
+//
+// CORVEL_VDIR      the folder (default /tmp/perfanchor/vdir100k); its parent is the store.
+// CORVEL_RUNS      rounds, alternating the contenders (default 5); medians are printed.
+// CORVEL_KHARD     a khard configuration for that folder: runs `khard -c CONF list` once.
+
+#include "outlook/LocalNamespace.h"
+#include "outlook/VCardFolderSource.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+using namespace corvel;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+double seconds(const std::function<void()> &run)
+{
+    QElapsedTimer timer;
+    timer.start();
+    run();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void runShell(const QString &command)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(u"/bin/sh"_s, {u"-c"_s, command});
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        std::fprintf(stderr, "vcard_bench: failed: %s\n", qPrintable(command));
+}
+
+QString env(const char *name, const QString &fallback)
+{
+    const QString value = qEnvironmentVariable(name);
+    return value.isEmpty() ? fallback : value;
+}
+
+} // namespace
+
+int main()
+{
+    const QString vdir =
+        QFileInfo(env("CORVEL_VDIR", u"/tmp/perfanchor/vdir100k"_s)).canonicalFilePath();
+    if (vdir.isEmpty() || !QFileInfo(vdir).isDir()) {
+        std::printf("vcard_bench: no vCard folder (set CORVEL_VDIR); skipped\n");
+        return 0;
+    }
+    const int runs = std::max(1, env("CORVEL_RUNS", u"5"_s).toInt());
+    const QString folderName = QFileInfo(vdir).fileName();
+
+    LocalNamespace session({{u"Bench"_s, QFileInfo(vdir).path()}});
+    std::shared_ptr<OlFolder> folder;
+    for (const auto &child : session.Folders().at(0)->Folders()) {
+        if (child->Name() == folderName)
+            folder = child;
+    }
+    if (!folder) {
+        std::fprintf(stderr, "vcard_bench: %s is not a folder of its store\n", qPrintable(vdir));
+        return 1;
+    }
+    const VCardFolderSource oneThread([](const QString &) {}, 1);
+    const VCardFolderSource threaded([](const QString &) {});
+    const auto plainId = [](const QString &key, int card) {
+        return card > 1 ? key + u'-' + QString::number(card) : key;
+    };
+
+    const QString cat = u"find '%1' -name '*.vcf' -print0 | xargs -0 cat > /dev/null"_s.arg(vdir);
+    runShell(cat); // warm the page cache for everyone
+    size_t count = 0;
+    std::vector<double> catTimes, itemsTimes, singleTimes, threadedTimes;
+    for (int round = 0; round < runs; ++round) {
+        catTimes.push_back(seconds([&] { runShell(cat); }));
+        itemsTimes.push_back(seconds([&] { count = folder->Items().size(); }));
+        threadedTimes.push_back(seconds([&] { (void)threaded.readItems(vdir, plainId).size(); }));
+        singleTimes.push_back(seconds([&] { (void)oneThread.readItems(vdir, plainId).size(); }));
+    }
+
+    const double catMedian = median(catTimes);
+    const double itemsMedian = median(itemsTimes);
+    std::printf("vCard folder %s: %zu cards, %d rounds (medians; min-max)\n", qPrintable(vdir),
+                count, runs);
+    const auto row = [&](const char *what, const std::vector<double> &times) {
+        std::printf("  %-34s %7.3f s  (%.3f-%.3f)  %8.0f cards/s  %.2f x cat\n", what,
+                    median(times), *std::min_element(times.begin(), times.end()),
+                    *std::max_element(times.begin(), times.end()), double(count) / median(times),
+                    median(times) / catMedian);
+    };
+    row("cat of the same files", catTimes);
+    row("Items() of the folder", itemsTimes);
+    row("reader alone, threads", threadedTimes);
+    row("reader alone, one thread", singleTimes);
+
+    const QString khardConfig = qEnvironmentVariable("CORVEL_KHARD");
+    if (!khardConfig.isEmpty()) {
+        const double khard = seconds([&] { runShell(u"khard -c '%1' list"_s.arg(khardConfig)); });
+        std::printf("  %-34s %7.3f s  (1 run)  Items() is %.1f x faster\n", "khard list", khard,
+                    khard / itemsMedian);
+    }
+    return itemsMedian <= 1.5 * catMedian ? 0 : 2;
+}
