@@ -1,0 +1,424 @@
+#include "app/frmMain.h"
+#include "app/AppRunner.h"
+#include "app/CommandBar.h"
+#include "app/HelpWindow.h"
+#include "app/cQXStatBar.h"
+#include "app/core/MailSetupForm.h"
+#include "app/core/ScriptedDialogHost.h"
+#include "outlook/MemoryApplication.h"
+#include "outlook/MemoryFolder.h"
+#include "outlook/MemoryNamespace.h"
+#include "outlook/NodeKinds.h"
+#include "outlook/OutlookSession.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace corvel;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum class Session
+{
+    Ready,
+    CannotStart, // the application object cannot be made
+    CannotList,  // its namespace cannot be had
+};
+
+std::shared_ptr<MemoryNamespace> sampleSession()
+{
+    auto session = std::make_shared<MemoryNamespace>();
+    auto store = session->addStore(u"Personal Folders"_s);
+    auto contacts = store->addFolder(u"Contacts"_s, u"IPM.Contact"_s);
+    contacts->addContact(u"Bell, Ada"_s, u"ada@example.invalid"_s);
+    contacts->addContact(u"Cole, Ben"_s, u"ben@example.invalid"_s);
+    store->addFolder(u"Drafts"_s);
+    return session;
+}
+
+// One run of the window over its own folders, with scripted dialogs.
+struct Run
+{
+    explicit Run(Session kind = Session::Ready, const QString &root = {})
+        : ownRoot(root.isEmpty() ? std::make_unique<QTemporaryDir>() : nullptr)
+        , base(root.isEmpty() ? ownRoot->path() : root)
+    {
+        options.shippedDir = QStringLiteral(CORVEL_SHIPPED_DATA);
+        options.appPath = base + u"/app"_s;
+        options.configRoot = base + u"/config"_s;
+        options.dataRoot = base + u"/data"_s;
+        QDir().mkpath(options.appPath);
+        options.factory = [kind](CRegSettings &) -> std::shared_ptr<OlApplication> {
+            if (kind == Session::CannotStart)
+                throw OutlookError(u"no mail system"_s);
+            auto application = std::make_shared<MemoryApplication>(sampleSession());
+            application->failGetNamespace(kind == Session::CannotList);
+            return application;
+        };
+    }
+    bool start()
+    {
+        runner = std::make_unique<AppRunner>(options, &dialogs);
+        return runner->start();
+    }
+    frmMain &window() const { return *runner->window(); }
+    CRegSettings settings() const
+    {
+        CRegSettings settings(options.configRoot);
+        return settings;
+    }
+    QString position() const
+    {
+        return settings().GetSetting(u"Positions"_s, u"frmMain"_s, QString());
+    }
+    QString appFile(const QString &name) const { return options.appPath + u'/' + name; }
+
+    std::unique_ptr<QTemporaryDir> ownRoot;
+    QString base;
+    AppRunner::Options options;
+    ScriptedDialogHost dialogs;
+    std::unique_ptr<AppRunner> runner;
+};
+
+int kindAt(frmMain &window, int index)
+{
+    const TreeList &tree = window.workspace().tree();
+    return static_cast<int>(tree.value(tree.at(index), NodeValueName::olType()).number());
+}
+
+} // namespace
+
+class frmMainTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsWithASessionAndWritesItsDataAtClose();
+    void startFailuresAreShownAndNothingIsWritten_data();
+    void startFailuresAreShownAndNothingIsWritten();
+    void firstRunOpensAtTheDefaultPlace();
+    void zeroPositionKeepsTheCurrentPlace();
+    void closingMinimisedOrMaximisedKeepsTheNormalPlace_data();
+    void closingMinimisedOrMaximisedKeepsTheNormalPlace();
+    void escapeKeepsOnlyTheCurrentNode();
+    void commandsAreDispatchedWithoutRegardToCase();
+    void keysAreOfferedToTheCommandBarFirst();
+    void includeAllFlipsAndIsStored();
+    void laterOperationsSayTheyAreNotAvailable();
+    void loadContactsListsTheFolder();
+    void mailSetupIsSavedOnlyWhenAccepted();
+    void aSecondInstanceIsRefused();
+    void terminationSignalClosesLikeTheUser();
+};
+
+void frmMainTest::startsWithASessionAndWritesItsDataAtClose()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    QVERIFY(window.isVisible());
+    QVERIFY(window.SessionReady());
+    QCOMPARE(window.windowTitle(), u"Outlook Corvel"_s);
+    QCOMPARE(window.StatBar().caption(2), QString());
+    QVERIFY(window.tools().isEnabled(u"btnNewMsg"));
+    QVERIFY(window.tools().isEnabled(u"btnNewMailGrp"));
+    QVERIFY(window.tools().isChecked(u"btnIncludeAll"));
+    QVERIFY(window.workspace().tree().findByValue(NodeValue(u"STDMG"_s), NodeValueName::EntryId()));
+    QVERIFY(!QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+
+    window.close();
+    QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+    QVERIFY(QFile::exists(run.appFile(u"mailfolders.sys"_s)));
+    QVERIFY(run.dialogs.asked().isEmpty());
+}
+
+void frmMainTest::startFailuresAreShownAndNothingIsWritten_data()
+{
+    QTest::addColumn<Session>("session");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("cannot start") << Session::CannotStart << u"Error - Unable to Start Outlook"_s;
+    QTest::newRow("cannot list") << Session::CannotList
+                                 << u"Error - Unable to retrieve Outlook Folders"_s;
+}
+
+void frmMainTest::startFailuresAreShownAndNothingIsWritten()
+{
+    QFETCH(Session, session);
+    QFETCH(QString, status);
+    Run run(session);
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    QVERIFY(window.isVisible());
+    QVERIFY(!window.SessionReady());
+    QCOMPARE(window.StatBar().caption(2), status);
+    QCOMPARE(window.workspace().tree().count(), 0);
+    QVERIFY(!window.tools().isEnabled(u"btnNewMsg"));
+    QVERIFY(!window.tools().isEnabled(u"btnNewMailGrp"));
+    QVERIFY(!window.tools().isEnabled(u"btnLoadContacts"));
+    // Every resize saved the place; the data files are left alone.
+    window.resize(700, 500);
+    const QString position = run.position();
+    QVERIFY(!position.isEmpty());
+    window.close();
+    QVERIFY(!QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+    QVERIFY(!QFile::exists(run.appFile(u"mailfolders.sys"_s)));
+    QCOMPARE(run.position(), position);
+}
+
+void frmMainTest::firstRunOpensAtTheDefaultPlace()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    const int tx = window.TwipsPerPixelX();
+    const int ty = window.TwipsPerPixelY();
+    QCOMPARE(window.pos(), QPoint(qRound(500.0 / tx), qRound(500.0 / ty)));
+    QCOMPARE(window.size(), QSize(qRound(9000.0 / tx), qRound(6500.0 / ty)));
+    window.close();
+    QCOMPARE(run.position(), u"%1,%2,%3,%4"_s.arg(qRound(500.0 / tx) * tx)
+                                 .arg(qRound(500.0 / ty) * ty)
+                                 .arg(qRound(9000.0 / tx) * tx)
+                                 .arg(qRound(6500.0 / ty) * ty));
+}
+
+void frmMainTest::zeroPositionKeepsTheCurrentPlace()
+{
+    Run run;
+    QVERIFY(run.settings().SaveSetting(u"Positions"_s, u"frmMain"_s, u"0,0,0,0"_s));
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    // Neither moved to 0,0 nor given the first-run default: the window stays as it was made.
+    QVERIFY(window.size() != QSize(qRound(9000.0 / window.TwipsPerPixelX()),
+                                   qRound(6500.0 / window.TwipsPerPixelY())));
+    QVERIFY(!window.size().isEmpty());
+    const QString saved = run.position();
+    QVERIFY2(saved != u"0,0,0,0"_s, qPrintable(saved));
+    QCOMPARE(saved.split(u',').size(), 4);
+}
+
+void frmMainTest::closingMinimisedOrMaximisedKeepsTheNormalPlace_data()
+{
+    QTest::addColumn<bool>("maximise");
+    QTest::newRow("minimised") << false;
+    QTest::newRow("maximised") << true;
+}
+
+void frmMainTest::closingMinimisedOrMaximisedKeepsTheNormalPlace()
+{
+    QFETCH(bool, maximise);
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    window.setGeometry(40, 50, 640, 480);
+    QTRY_VERIFY(window.size() == QSize(640, 480));
+    const QString normal = run.position();
+    QCOMPARE(normal, u"%1,%2,%3,%4"_s.arg(window.pos().x() * window.TwipsPerPixelX())
+                         .arg(window.pos().y() * window.TwipsPerPixelY())
+                         .arg(640 * window.TwipsPerPixelX())
+                         .arg(480 * window.TwipsPerPixelY()));
+    if (maximise)
+        window.showMaximized();
+    else
+        window.showMinimized();
+    QTRY_VERIFY(maximise ? window.isMaximized() : window.isMinimized());
+    QTest::qWait(20);
+    window.close();
+    QCOMPARE(run.position(), normal);
+    QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+}
+
+void frmMainTest::escapeKeepsOnlyTheCurrentNode()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    TreeList &tree = window.workspace().tree();
+    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
+    window.aBar_Click(u"btnLoadContacts"_s);
+    const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
+    const NodeHandle first = tree.firstChild(folder);
+    const NodeHandle second = tree.nextSibling(first);
+    QVERIFY(first && second);
+    tree.clearSelection();
+    tree.setSelected(first, true);
+    tree.setCurrent(second);
+    tree.setSelected(second, true);
+    QCOMPARE(tree.selectedCount(), 2);
+
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QCOMPARE(tree.selectedCount(), 1);
+    QVERIFY(tree.isSelected(second));
+    QCOMPARE(window.SelIndex(), tree.indexOf(second));
+    QCOMPARE(kindAt(window, window.SelIndex()), int(olContactRow));
+    QVERIFY(window.tools().isEnabled(u"btnCopy"));
+    QVERIFY(window.tools().isEnabled(u"btnEditItem"));
+}
+
+void frmMainTest::commandsAreDispatchedWithoutRegardToCase()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    window.aBar_Click(u"BTNABOUT"_s);
+    window.aBar_Click(u"mnuFile"_s);       // a menu title runs nothing
+    window.aBar_Click(u"btnNewMailGrp"_s); // nor does the entry that opens the sub-band
+    QCOMPARE(run.dialogs.asked(), QStringList{u"about"_s});
+
+    window.aBar_Click(u"bTnHeLpStD"_s);
+    QVERIFY(window.helpWindow());
+    QCOMPARE(window.helpWindow()->currentPage(), u"standard-groups.html"_s);
+    window.aBar_Click(u"btnhelpdyn"_s);
+    QCOMPARE(window.helpWindow()->currentPage(), u"dynamic-groups.html"_s);
+    window.aBar_Click(u"BtnHelpHelp"_s);
+    QCOMPARE(window.helpWindow()->currentPage(), u"help-on-help.html"_s);
+
+    QList<QUrl> opened;
+    frmMain::Services services{run.runner->workspace(), &run.dialogs, {}, [&](const QUrl &url) {
+                                   opened << url;
+                                   return true;
+                               }};
+    frmMain other(services);
+    other.aBar_Click(u"BTNWEBHOME"_s);
+    other.aBar_Click(u"btnsendemail"_s);
+    QCOMPARE(opened.size(), 2);
+    QCOMPARE(opened[0].scheme(), u"https"_s);
+    QCOMPARE(opened[1].scheme(), u"mailto"_s);
+    QCOMPARE(opened[1].query(QUrl::FullyDecoded), u"SUBJECT=RE:Outlook Corvel"_s);
+
+    // Picked from a menu band, a tool goes through the same dispatch.
+    QAction *about = nullptr;
+    for (QAction *action : window.aBar().actions(u"btnAbout"_s))
+        about = action;
+    QVERIFY(about);
+    run.dialogs.clear();
+    about->trigger();
+    QCOMPARE(run.dialogs.asked(), QStringList{u"about"_s});
+}
+
+void frmMainTest::keysAreOfferedToTheCommandBarFirst()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    QSignalSpy clicks(&window.aBar(), &CommandBar::clicked);
+    QTest::keyClick(&window, Qt::Key_F1);
+    QCOMPARE(clicks.size(), 1);
+    QCOMPARE(clicks.at(0).at(0).toString(), u"btnHelpF1"_s);
+    QVERIFY(window.helpWindow() && window.helpWindow()->isVisible());
+    QCOMPARE(window.helpWindow()->currentPage(), u"index.html"_s);
+    // F5 belongs to Refresh, which is off for the node selected at start.
+    QVERIFY(!window.tools().isEnabled(u"btnRefresh"));
+    QTest::keyClick(&window, Qt::Key_F5);
+    QCOMPARE(clicks.size(), 1);
+}
+
+void frmMainTest::includeAllFlipsAndIsStored()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    const int nodes = window.workspace().tree().count();
+    const auto stored = [&] {
+        return run.settings().GetSetting(u"Parms"_s, u"LoadAll"_s, u"unset"_s);
+    };
+    window.aBar_Click(u"btnIncludeAll"_s);
+    QVERIFY(!window.tools().isChecked(u"btnIncludeAll"));
+    QCOMPARE(stored(), u"0"_s);
+    for (QAction *action : window.aBar().actions(u"btnIncludeAll"_s))
+        QVERIFY(!action->isChecked());
+    window.aBar_Click(u"btnIncludeAll"_s);
+    QCOMPARE(stored(), u"1"_s);
+    QCOMPARE(window.workspace().tree().count(), nodes); // the tree waits for the next start
+}
+
+void frmMainTest::laterOperationsSayTheyAreNotAvailable()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    window.aBar_Click(u"btnVerify"_s);
+    window.aBar_Click(u"btnStdMailGrp"_s);
+    QCOMPARE(run.dialogs.asked().size(), 2);
+    for (const QString &asked : run.dialogs.asked())
+        QVERIFY2(asked.startsWith(u"information: "_s) && asked.contains(u"not available"_s),
+                 qPrintable(asked));
+}
+
+void frmMainTest::loadContactsListsTheFolder()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
+    QCOMPARE(kindAt(window, window.SelIndex()), int(olContactFolder));
+    QVERIFY(window.tools().isEnabled(u"btnLoadContacts"));
+    window.aBar_Click(u"btnloadcontacts"_s);
+    const TreeList &tree = window.workspace().tree();
+    const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
+    QCOMPARE(tree.childCount(folder), 2);
+    QCOMPARE(window.StatBar().caption(1), u"2 Items"_s);
+    // Listed, the folder offers Refresh, Create Mail and Save List instead.
+    QVERIFY(!window.tools().isEnabled(u"btnLoadContacts"));
+    QVERIFY(window.tools().isEnabled(u"btnRefresh"));
+    QVERIFY(run.dialogs.asked().isEmpty());
+}
+
+void frmMainTest::mailSetupIsSavedOnlyWhenAccepted()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    const auto stores = [&] { return run.settings().GetAllSettings(u"Stores"_s).size(); };
+    run.dialogs.queueMailSetup([](MailSetupForm &form) {
+        form.addStore({u"Extra"_s, u"/nowhere"_s});
+        return false;
+    });
+    window.aBar_Click(u"btnMailSetup"_s);
+    QCOMPARE(stores(), 0);
+    run.dialogs.queueMailSetup([](MailSetupForm &form) {
+        form.addStore({u"Extra"_s, u"/nowhere"_s});
+        form.transport().kind = MailSetupForm::TransportKind::Sendmail;
+        return true;
+    });
+    window.aBar_Click(u"btnMailSetup"_s);
+    QCOMPARE(stores(), 1);
+    QCOMPARE(run.settings().GetSetting(u"Transport"_s, u"Kind"_s, {}), u"sendmail"_s);
+}
+
+void frmMainTest::aSecondInstanceIsRefused()
+{
+    Run first;
+    QVERIFY(first.start());
+    Run second(Session::Ready, first.base);
+    QVERIFY(!second.start());
+    QCOMPARE(second.dialogs.asked().size(), 1);
+    QVERIFY2(second.dialogs.asked().front().startsWith(u"critical: The mail groups in"_s),
+             qPrintable(second.dialogs.asked().front()));
+    QVERIFY(!second.runner->window());
+    first.window().close();
+    first.runner.reset();
+    Run third(Session::Ready, first.base);
+    QVERIFY(third.start());
+}
+
+void frmMainTest::terminationSignalClosesLikeTheUser()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    QVERIFY(window.isVisible());
+    ::raise(SIGTERM);
+    QTRY_VERIFY(!window.isVisible());
+    QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+}
+
+QTEST_MAIN(frmMainTest)
+#include "frmMainTest.moc"
