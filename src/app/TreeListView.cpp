@@ -227,6 +227,15 @@ QRect TreeListView::visualRect(NodeHandle node) const
     return {0, row * m_rowHeight - verticalScrollBar()->value(), viewport()->width(), m_rowHeight};
 }
 
+QRect TreeListView::expanderRect(NodeHandle node) const
+{
+    const int row = rowOf(node);
+    if (row < 0 || !(m_tree.hasChildren(node) || m_tree.hasColumnLayout(node)))
+        return {};
+    return {contentLeft(row) - ExpanderWidth - horizontalScrollBar()->value(),
+            row * m_rowHeight - verticalScrollBar()->value(), ExpanderWidth, m_rowHeight};
+}
+
 int TreeListView::headingEdgeX(NodeHandle node, int column) const
 {
     const int row = rowOf(node, RowKind::Heading);
@@ -525,6 +534,7 @@ void TreeListView::selectRange(int fromRow, int toRow, bool keepOthers)
 
 void TreeListView::toggleExpanded(NodeHandle node)
 {
+    m_lastCurrent = m_tree.current();
     m_tree.setExpanded(node, !m_tree.isExpanded(node));
     m_rowsDirty = true;
     ensureRows();
@@ -588,6 +598,8 @@ void TreeListView::mousePressEvent(QMouseEvent *event)
         }
         viewport()->update();
     }
+    // The user moved the current node; a later refresh need not bring it into sight.
+    m_lastCurrent = m_tree.current();
     Q_EMIT MouseDown(event->button(), modifiers, twips.x(), twips.y());
 }
 
@@ -661,10 +673,8 @@ void TreeListView::mouseDoubleClickEvent(QMouseEvent *event)
     const Hit hit = hitTest(event->position().toPoint());
     if (event->button() != Qt::LeftButton || hit.row < 0)
         return;
-    if (hit.part == Part::Expander) {
-        mousePressEvent(event); // a quick second press on the box toggles it back
-        return;
-    }
+    if (hit.part == Part::Expander)
+        return; // its own press has toggled the box again already
     if (hit.part == Part::Picture || hit.part == Part::Caption || hit.part == Part::Cell) {
         const NodeHandle node = m_rows[static_cast<size_t>(hit.row)].node;
         if (m_tree.hasChildren(node)) {

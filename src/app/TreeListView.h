@@ -42,6 +42,8 @@ public:
     [[nodiscard]] NodeHandle nodeAt(QPoint viewportPos) const;
     // Where a node is drawn in the viewport; empty when it is not shown (a collapsed parent).
     [[nodiscard]] QRect visualRect(NodeHandle node) const;
+    // The open/close box of a node that has one, in the viewport; empty otherwise.
+    [[nodiscard]] QRect expanderRect(NodeHandle node) const;
     // Where the edge after `column` of the heading row below `node` is, in viewport pixels;
     // -1 when that row is not shown.
     [[nodiscard]] int headingEdgeX(NodeHandle node, int column) const;
