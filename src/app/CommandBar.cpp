@@ -12,6 +12,12 @@
 
 using namespace Qt::StringLiterals;
 
+// The pictures live in this static library: its resources must be registered by hand.
+static void initToolPictures()
+{
+    Q_INIT_RESOURCE(tools);
+}
+
 namespace corvel {
 
 namespace {
@@ -35,6 +41,7 @@ CommandBar::CommandBar(const CommandTable &table, ToolStates &states, QMainWindo
     , m_states(states)
     , m_window(window)
 {
+    initToolPictures();
     // Sub-bands first, so that the bands opening them can refer to them.
     for (const BandDef &band : m_table.bands()) {
         if (band.kind == BandKind::Popup)

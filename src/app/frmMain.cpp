@@ -431,6 +431,8 @@ void frmMain::listItems(int index, bool contacts)
                     m_statBar.get(), m_busy.get(), m_twipsPerPixelX);
     const Status listed =
         contacts ? lists.LoadContacts(node) : lists.LoadMessages(node, true, true);
+    // The lists set the holder's expansion after their last redraw: show it.
+    workspace().tree().refresh();
     if (!listed.ok())
         dialogs().information(listed.error());
 }

@@ -4,9 +4,11 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <memory>
 
 namespace corvel {
 
+class InstanceLock;
 class Workspace;
 
 // What every verb of the command-line companion gets: its arguments, the output mode and
@@ -26,6 +28,10 @@ enum CtlExit
     ExitFailed = 1,
     ExitUsage = 2
 };
+
+// Every verb that changes groups takes this first and holds it to the end: null, with the
+// reason printed, while the window (or another verb) has the groups open.
+[[nodiscard]] std::unique_ptr<InstanceLock> lockGroupsForChange(const CtlContext &context);
 
 void printOut(const QString &text);
 void printError(const QString &text);

@@ -2,6 +2,7 @@
 #include "app/AppRunner.h"
 #include "app/CommandBar.h"
 #include "app/HelpWindow.h"
+#include "app/TreeListView.h"
 #include "app/cQXStatBar.h"
 #include "app/core/MailSetupForm.h"
 #include "app/core/ScriptedDialogHost.h"
@@ -364,6 +365,8 @@ void frmMainTest::loadContactsListsTheFolder()
     const TreeList &tree = window.workspace().tree();
     const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
     QCOMPARE(tree.childCount(folder), 2);
+    QVERIFY(tree.isExpanded(folder));
+    QCOMPARE(window.tlMain()->shownRowCount(), tree.count() + 1); // with the heading row
     QCOMPARE(window.StatBar().caption(1), u"2 Items"_s);
     // Listed, the folder offers Refresh, Create Mail and Save List instead.
     QVERIFY(!window.tools().isEnabled(u"btnLoadContacts"));
