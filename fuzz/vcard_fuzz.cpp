@@ -1,5 +1,8 @@
 // Feeds arbitrary bytes to the vCard reader. It must never crash or hang, and no value it
 // gives may hold a control character: values go into mail headers.
+//
+// Run: ./build-fuzz/bin/vcard_fuzz build-fuzz/corpus-vcard fuzz/corpus/vcard -max_len=16384
+//      -len_control=0 -timeout=10 -max_total_time=300
 
 #include "outlook/VCardReader.h"
 
