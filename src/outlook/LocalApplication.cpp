@@ -17,6 +17,10 @@ std::shared_ptr<OlNamespace> LocalApplication::GetNamespace(const QString &type)
 {
     if (type.compare(u"MAPI"_s, Qt::CaseInsensitive) != 0)
         throw OutlookError(u"The session type \"%1\" is not supported."_s.arg(type));
+    // A store whose folder cannot be listed fails the session here, as a profile that cannot
+    // be opened would, rather than cutting the folder tree short while it is being built.
+    for (const auto &store : m_session->Folders())
+        (void)store->Folders();
     return m_session;
 }
 

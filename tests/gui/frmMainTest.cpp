@@ -30,8 +30,9 @@ namespace {
 enum class Session
 {
     Ready,
-    CannotStart, // the application object cannot be made
-    CannotList,  // its namespace cannot be had
+    CannotStart,  // the application object cannot be made
+    CannotList,   // its namespace cannot be had
+    StoreIsAFile, // the local store, registered on something that cannot be listed
 };
 
 std::shared_ptr<MemoryNamespace> sampleSession()
@@ -57,6 +58,13 @@ struct Run
         options.configRoot = base + u"/config"_s;
         options.dataRoot = base + u"/data"_s;
         QDir().mkpath(options.appPath);
+        if (kind == Session::StoreIsAFile) {
+            QFile file(base + u"/not-a-folder"_s);
+            (void)file.open(QIODevice::WriteOnly);
+            (void)settings().SaveSetting(u"Stores"_s, u"Personal Folders"_s, file.fileName());
+            options.factory = Workspace::localStore(options.dataRoot);
+            return;
+        }
         options.factory = [kind](CRegSettings &) -> std::shared_ptr<OlApplication> {
             if (kind == Session::CannotStart)
                 throw OutlookError(u"no mail system"_s);
@@ -148,6 +156,8 @@ void frmMainTest::startFailuresAreShownAndNothingIsWritten_data()
     QTest::newRow("cannot start") << Session::CannotStart << u"Error - Unable to Start Outlook"_s;
     QTest::newRow("cannot list") << Session::CannotList
                                  << u"Error - Unable to retrieve Outlook Folders"_s;
+    QTest::newRow("store cannot be listed")
+        << Session::StoreIsAFile << u"Error - Unable to retrieve Outlook Folders"_s;
 }
 
 void frmMainTest::startFailuresAreShownAndNothingIsWritten()
