@@ -3,6 +3,7 @@
 #include "app/QtDialogHost.h"
 #include "app/core/InstanceLock.h"
 #include "app/core/TerminationSignals.h"
+#include "app/core/TestMessage.h"
 #include "app/frmMain.h"
 #include "outlook/NodeKinds.h"
 #include "support/GenFcns.h"
@@ -20,7 +21,8 @@ AppRunner::AppRunner(Options options, DialogHost *dialogs)
     , m_dialogs(dialogs)
 {
     if (!m_dialogs) {
-        m_ownDialogs = std::make_unique<QtDialogHost>(frmMain::AppTitle());
+        m_ownDialogs = std::make_unique<QtDialogHost>(
+            frmMain::AppTitle(), [](const MailSetupForm &form) { return TestMessage::send(form); });
         m_dialogs = m_ownDialogs.get();
     }
 }

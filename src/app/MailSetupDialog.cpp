@@ -1,5 +1,6 @@
 #include "app/MailSetupDialog.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -71,9 +72,12 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     m_passwordCommand->setPlaceholderText(
         u"a command that prints the password, e.g. pass show mail"_s);
     m_sendmailCommand = new QLineEdit(this);
+    m_from = new QLineEdit(this);
+    m_from->setPlaceholderText(u"you@example.org"_s);
     m_test = new QPushButton(u"Send &test message"_s, this);
     auto *transportBox = new QGroupBox(u"Sending mail"_s, this);
     auto *transportLayout = new QFormLayout(transportBox);
+    transportLayout->addRow(u"Your &address:"_s, m_from);
     transportLayout->addRow(u"&Send through:"_s, m_kind);
     transportLayout->addRow(u"Ser&ver:"_s, m_host);
     transportLayout->addRow(u"&Port:"_s, m_port);
@@ -102,6 +106,7 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     m_user->setText(transport.user);
     m_passwordCommand->setText(transport.passwordCommand);
     m_sendmailCommand->setText(transport.sendmailCommand);
+    m_from->setText(transport.from);
     m_filling = false;
     fillStores();
 
@@ -117,7 +122,7 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
             refresh();
         }
     });
-    for (QLineEdit *edit : {m_host, m_user, m_passwordCommand, m_sendmailCommand})
+    for (QLineEdit *edit : {m_host, m_user, m_passwordCommand, m_sendmailCommand, m_from})
         connect(edit, &QLineEdit::textChanged, this, &MailSetupDialog::transportEdited);
     connect(m_kind, &QComboBox::currentIndexChanged, this, &MailSetupDialog::transportEdited);
     connect(m_security, &QComboBox::currentIndexChanged, this, &MailSetupDialog::transportEdited);
@@ -207,6 +212,7 @@ void MailSetupDialog::transportEdited()
     transport.user = m_user->text();
     transport.passwordCommand = m_passwordCommand->text();
     transport.sendmailCommand = m_sendmailCommand->text();
+    transport.from = m_from->text();
     refresh();
 }
 
@@ -214,7 +220,9 @@ void MailSetupDialog::sendTest()
 {
     if (!m_testSender)
         return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const QString result = m_testSender(m_form);
+    QApplication::restoreOverrideCursor();
     QMessageBox::information(this, windowTitle(), result);
 }
 
@@ -229,7 +237,8 @@ void MailSetupDialog::refresh()
     m_sendmailCommand->setEnabled(kind == MailSetupForm::TransportKind::Sendmail);
     if (m_testSender) {
         m_test->setEnabled(m_form.canSendTest());
-        m_test->setToolTip(u"Sends a short message to yourself over these settings."_s);
+        m_test->setToolTip(u"Sends a short message to your address over these settings, "
+                           "before they are saved."_s);
     } else {
         m_test->setEnabled(false);
         m_test->setToolTip(u"Sending mail is not available in this version yet."_s);

@@ -46,6 +46,7 @@ private:
     QLineEdit *m_user = nullptr;
     QLineEdit *m_passwordCommand = nullptr;
     QLineEdit *m_sendmailCommand = nullptr;
+    QLineEdit *m_from = nullptr;
     QPushButton *m_test = nullptr;
     QLabel *m_problem = nullptr;
     QDialogButtonBox *m_buttons = nullptr;

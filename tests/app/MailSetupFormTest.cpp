@@ -101,6 +101,7 @@ TEST(MailSetupForm, SavesTheStoresInTheirNewOrderAndNeverAPassword)
     form.transport().security = MailSetupForm::Security::Tls;
     form.transport().user = u"u"_s;
     form.transport().passwordCommand = u"pass show mail"_s;
+    form.transport().from = u"u@mail.example.invalid"_s;
     ASSERT_TRUE(form.save(settings));
 
     const auto stores = settings.GetAllSettings(u"Stores"_s);
@@ -119,6 +120,7 @@ TEST(MailSetupForm, SavesTheStoresInTheirNewOrderAndNeverAPassword)
     EXPECT_EQ(again.transport().host, u"mail.example.invalid"_s);
     EXPECT_EQ(again.transport().port, 465);
     EXPECT_EQ(again.transport().security, MailSetupForm::Security::Tls);
+    EXPECT_EQ(again.transport().from, u"u@mail.example.invalid"_s);
     EXPECT_TRUE(again.canSendTest());
 }
 
@@ -134,6 +136,59 @@ TEST(MailSetupForm, DamagedTransportSettingsReadAsDefaults)
     EXPECT_EQ(form.transport().kind, Kind::None);
     EXPECT_EQ(form.transport().port, 587);
     EXPECT_EQ(form.transport().security, MailSetupForm::Security::StartTls);
+}
+
+} // namespace
+
+#include "app/core/TestMessage.h"
+
+#include <QFile>
+
+namespace {
+
+TEST(TestMessage, GoesFromTheSenderToTheSenderOverTheFormsTransport)
+{
+    QTemporaryDir dir;
+    const QString script = dir.filePath(u"fake-sendmail"_s);
+    const QString captured = dir.filePath(u"captured.eml"_s);
+    {
+        QFile file(script);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1.args'\ncat > '%1'\n")
+                       .arg(captured)
+                       .toUtf8());
+    }
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    MailSetupForm form = withStores();
+    form.transport().kind = Kind::Sendmail;
+    form.transport().sendmailCommand = script;
+    EXPECT_FALSE(form.canSendTest()); // no sender yet
+    form.transport().from = u"me@example.invalid\r\nBcc: x@example.invalid"_s;
+    EXPECT_FALSE(form.okEnabled()); // a sender cannot carry a header
+    form.transport().from = u"me@example.invalid"_s;
+    ASSERT_TRUE(form.canSendTest());
+
+    const QString result = TestMessage::send(form);
+    EXPECT_TRUE(result.contains(u"accepted"_s)) << result.toStdString();
+    QFile message(captured);
+    ASSERT_TRUE(message.open(QIODevice::ReadOnly));
+    const QByteArray text = message.readAll();
+    EXPECT_TRUE(text.startsWith("From: me@example.invalid\nTo: me@example.invalid\n"))
+        << text.constData();
+    QFile args(captured + u".args"_s);
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_EQ(args.readAll().trimmed(), QByteArray("-f me@example.invalid -- me@example.invalid"));
+}
+
+TEST(TestMessage, ATransportThatCannotRunIsReportedNotThrown)
+{
+    MailSetupForm form = withStores();
+    form.transport().kind = Kind::Sendmail;
+    form.transport().sendmailCommand = u"/nonexistent/sendmail"_s;
+    form.transport().from = u"me@example.invalid"_s;
+    const QString result = TestMessage::send(form);
+    EXPECT_TRUE(result.startsWith(u"The test message cannot be sent"_s)) << result.toStdString();
 }
 
 } // namespace

@@ -84,6 +84,7 @@ void MailSetupForm::load(const CRegSettings &settings)
     m_transport.user = get(u"User"_s, {});
     m_transport.passwordCommand = get(u"PasswordCommand"_s, {});
     m_transport.sendmailCommand = get(u"SendmailCommand"_s, defaults.sendmailCommand);
+    m_transport.from = get(u"From"_s, {}).trimmed();
 }
 
 bool MailSetupForm::save(CRegSettings &settings) const
@@ -104,6 +105,7 @@ bool MailSetupForm::save(CRegSettings &settings) const
     put(u"User"_s, m_transport.user);
     put(u"PasswordCommand"_s, m_transport.passwordCommand);
     put(u"SendmailCommand"_s, m_transport.sendmailCommand);
+    put(u"From"_s, m_transport.from.trimmed());
     return ok;
 }
 
@@ -172,6 +174,12 @@ QString MailSetupForm::problem() const
 
 QString MailSetupForm::transportProblem() const
 {
+    // The sender goes into message headers: no line breaks, one address.
+    const QString from = m_transport.from.trimmed();
+    if (!from.isEmpty() &&
+        (!from.contains(u'@') || from.contains(u'\r') || from.contains(u'\n') ||
+         from.contains(u' ') || from.contains(u'<') || from.contains(u'>') || from.contains(u',')))
+        return u"The sender address \"%1\" is not a single mail address."_s.arg(from);
     switch (m_transport.kind) {
     case TransportKind::None:
         return {};
@@ -194,7 +202,8 @@ QString MailSetupForm::transportProblem() const
 
 bool MailSetupForm::canSendTest() const
 {
-    return m_transport.kind != TransportKind::None && transportProblem().isEmpty();
+    return m_transport.kind != TransportKind::None && !m_transport.from.trimmed().isEmpty() &&
+           transportProblem().isEmpty();
 }
 
 } // namespace corvel

@@ -38,6 +38,7 @@ public:
         QString user;
         QString passwordCommand;
         QString sendmailCommand = QStringLiteral("/usr/sbin/sendmail -t -i");
+        QString from; // the sender of new mail; empty: the account's name and login
     };
 
     // Reads the stores and the transport; values that cannot be read take their defaults.

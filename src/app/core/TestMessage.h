@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace corvel {
+
+class MailSetupForm;
+class MailTransport;
+struct TransportSettings;
+
+// "Send test message" of the mail set-up: a short message from the sender to the sender
+// over the transport as the form has it now, before anything is saved.
+class TestMessage
+{
+public:
+    using TransportFactory = std::function<std::unique_ptr<MailTransport>(
+        const TransportSettings &, std::function<bool()> stopRequested, QString &whyNone)>;
+
+    // What became of it, in words fit to show. An empty factory uses the program's own.
+    [[nodiscard]] static QString send(const MailSetupForm &form, TransportFactory factory = {});
+    // The transport settings the form stands for.
+    [[nodiscard]] static TransportSettings settingsOf(const MailSetupForm &form);
+    [[nodiscard]] static QByteArray compose(const QString &from, bool crlf);
+};
+
+} // namespace corvel
