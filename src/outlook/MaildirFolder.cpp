@@ -156,8 +156,9 @@ Result<MaildirFolder::Entry> MaildirFolder::add(const QByteArray &bytes, const Q
     }
     ::unlink(encoded(*temporary).constData());
     if (sync == Sync::Now) {
-        if (Status synced = this->sync(); !synced.ok())
-            return Result<Entry>::failure(synced.error());
+        if (const int error = syncDirectory(m_directory + u"/cur"_s); error != 0)
+            return Result<Entry>::failure(
+                u"The folder %1 cannot be synced: %2"_s.arg(m_directory, reason(error)));
     }
     return Entry{unique, fileName, target};
 }
@@ -172,7 +173,10 @@ Status MaildirFolder::replace(const Entry &entry, const QByteArray &bytes) const
         ::unlink(encoded(*temporary).constData());
         return Status::failure(u"The message cannot be saved: %1"_s.arg(reason(error)));
     }
-    return sync();
+    if (const int error = syncDirectory(QFileInfo(entry.path).absolutePath()); error != 0)
+        return Status::failure(
+            u"The folder %1 cannot be synced: %2"_s.arg(m_directory, reason(error)));
+    return {};
 }
 
 Result<MaildirFolder::Entry> MaildirFolder::moveTo(const Entry &entry, const MaildirFolder &target,

@@ -3,204 +3,55 @@
 #include "outlook/ExternalCommand.h"
 
 #include <QSysInfo>
-#include <QUrl>
-
-#include <curl/curl.h>
 
 #include <chrono>
-#include <cstring>
-#include <deque>
-#include <mutex>
 
 using namespace Qt::StringLiterals;
 
 namespace corvel {
 
-struct SmtpTransport::Exchange
-{
-    enum class Phase
-    {
-        Opening,
-        Mail,
-        Recipients,
-        Data,
-        Body
-    };
-
-    const QByteArray *message = nullptr;
-    qsizetype offset = 0;
-    bool bodyEnded = false; // the read callback gave everything: the end mark follows
-    Phase phase = Phase::Opening;
-    QByteArray pendingIn;
-    QString reply; // the last complete reply, continuation lines joined
-    std::deque<QString> askedRecipients;
-    std::vector<RecipientRefusal> refused;
-    int acceptedRecipients = 0;
-    int negativeCode = 0; // first refusal of MAIL, DATA or the opening
-    QString negativeReply;
-    Phase negativePhase = Phase::Opening;
-    bool finalSeen = false;
-    int finalCode = 0;
-    QString finalReply;
-    std::function<bool()> stopRequested;
-    std::chrono::steady_clock::time_point stopSeenAt{};
-
-    void command(const QByteArray &line)
-    {
-        const QByteArray upper = line.trimmed().toUpper();
-        if (upper.startsWith("MAIL FROM")) {
-            phase = Phase::Mail;
-        } else if (upper.startsWith("RCPT TO")) {
-            phase = Phase::Recipients;
-            const qsizetype open = line.indexOf('<');
-            const qsizetype close = line.lastIndexOf('>');
-            askedRecipients.push_back(open >= 0 && close > open
-                                          ? QString::fromUtf8(line.mid(open + 1, close - open - 1))
-                                          : QString::fromUtf8(line.mid(8).trimmed()));
-        } else if (upper == "DATA") {
-            phase = Phase::Data;
-        } else if (!upper.isEmpty()) {
-            phase = Phase::Opening;
-        }
-    }
-
-    void replyLine(const QByteArray &rawLine)
-    {
-        QByteArray line = rawLine;
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        if (line.size() < 3)
-            return;
-        const bool last = line.size() == 3 || line[3] != '-';
-        reply += (reply.isEmpty() ? QString() : u" "_s) + QString::fromUtf8(line).simplified();
-        if (!last)
-            return;
-        const int code = line.left(3).toInt();
-        const QString text = reply;
-        reply.clear();
-        if (bodyEnded) {
-            finalSeen = true;
-            finalCode = code;
-            finalReply = text;
-            return;
-        }
-        switch (phase) {
-        case Phase::Recipients:
-            if (!askedRecipients.empty()) {
-                const QString address = askedRecipients.front();
-                askedRecipients.pop_front();
-                if (code >= 400)
-                    refused.push_back({address, text, code < 500});
-                else
-                    ++acceptedRecipients;
-            }
-            return;
-        case Phase::Data:
-            if (code == 354) {
-                phase = Phase::Body;
-                return;
-            }
-            break;
-        case Phase::Body:
-            return;
-        case Phase::Opening:
-        case Phase::Mail:
-            break;
-        }
-        if (code >= 400 && negativeCode == 0) {
-            negativeCode = code;
-            negativeReply = text;
-            negativePhase = phase;
-        }
-    }
-
-    void input(const char *data, size_t size)
-    {
-        pendingIn.append(data, qsizetype(size));
-        qsizetype newline;
-        while ((newline = pendingIn.indexOf('\n')) >= 0) {
-            replyLine(pendingIn.left(newline + 1));
-            pendingIn.remove(0, newline + 1);
-        }
-    }
-};
-
 namespace {
 
-void ensureCurl()
-{
-    static std::once_flag started;
-    std::call_once(started, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
+constexpr int ConnectMs = 30 * 1000;
+constexpr int CommandMs = 5 * 60 * 1000;
+constexpr int FinalReplyMs = 10 * 60 * 1000; // as long as servers may take after the data
+constexpr int AfterStopMs = 30 * 1000;
 
-int onDebug(CURL *, curl_infotype type, char *data, size_t size, void *user)
+QString greetingName()
 {
-    auto *exchange = static_cast<SmtpTransport::Exchange *>(user);
-    if (type == CURLINFO_HEADER_OUT) {
-        const QByteArray text(data, qsizetype(size));
-        for (const QByteArray &line : text.split('\n')) {
-            if (!line.trimmed().isEmpty())
-                exchange->command(line);
-        }
-    } else if (type == CURLINFO_HEADER_IN) {
-        exchange->input(data, size);
+    const QString host = QSysInfo::machineHostName();
+    // A name the server can take: letters, digits, dots and hyphens only.
+    QString name;
+    for (const QChar c : host) {
+        if (c.isLetterOrNumber() || c == u'.' || c == u'-')
+            name += c;
     }
-    return 0;
+    return name.isEmpty() ? u"localhost"_s : name;
 }
 
-size_t onRead(char *buffer, size_t size, size_t count, void *user)
+bool offers(const QStringList &capabilities, const QString &keyword)
 {
-    auto *exchange = static_cast<SmtpTransport::Exchange *>(user);
-    const qsizetype left = exchange->message->size() - exchange->offset;
-    const qsizetype n = std::min<qsizetype>(left, qsizetype(size * count));
-    if (n > 0) {
-        std::memcpy(buffer, exchange->message->constData() + exchange->offset, size_t(n));
-        exchange->offset += n;
+    for (const QString &line : capabilities) {
+        if (line.section(u' ', 0, 0).compare(keyword, Qt::CaseInsensitive) == 0)
+            return true;
     }
-    // From here on the end mark may be on its way: a lost answer is an unknown outcome.
-    if (exchange->offset >= exchange->message->size())
-        exchange->bodyEnded = true;
-    exchange->phase = SmtpTransport::Exchange::Phase::Body;
-    return size_t(n);
+    return false;
 }
 
-// A stop waits for the answer to a message already sent, but not for ever.
-int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+QString mechanisms(const QStringList &capabilities)
 {
-    auto *exchange = static_cast<SmtpTransport::Exchange *>(user);
-    if (!exchange->stopRequested || !exchange->stopRequested())
-        return 0;
-    const auto now = std::chrono::steady_clock::now();
-    if (exchange->stopSeenAt == std::chrono::steady_clock::time_point{})
-        exchange->stopSeenAt = now;
-    if (!exchange->bodyEnded)
-        return 1;
-    return now - exchange->stopSeenAt > std::chrono::seconds(30) ? 1 : 0;
-}
-
-QString curlReason(CURLcode code, const char *detail)
-{
-    const QString text = QString::fromUtf8(detail && *detail ? detail : curl_easy_strerror(code));
-    return text.trimmed();
-}
-
-bool isConnectError(CURLcode code)
-{
-    switch (code) {
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_USE_SSL_FAILED:
-    case CURLE_LOGIN_DENIED:
-    case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_URL_MALFORMAT:
-    case CURLE_SSL_CACERT_BADFILE:
-        return true;
-    default:
-        return false;
+    for (const QString &line : capabilities) {
+        if (line.section(u' ', 0, 0).compare(u"AUTH"_s, Qt::CaseInsensitive) == 0)
+            return line.section(u' ', 1).toUpper();
     }
+    return {};
+}
+
+SendOutcome::Kind kindOf(int code)
+{
+    return code < 400   ? SendOutcome::Kind::Accepted
+           : code < 500 ? SendOutcome::Kind::Deferred
+                        : SendOutcome::Kind::Failed;
 }
 
 } // namespace
@@ -216,19 +67,51 @@ SmtpTransport::~SmtpTransport()
     close();
 }
 
-QString SmtpTransport::prepare()
+QByteArray SmtpTransport::dataBlock(const QByteArray &message)
 {
-    if (m_prepared)
-        return {};
-    ensureCurl();
+    QByteArray out;
+    out.reserve(message.size() + 64);
+    qsizetype start = 0;
+    while (start < message.size()) {
+        qsizetype end = message.indexOf('\n', start);
+        end = end < 0 ? message.size() : end + 1;
+        if (message[start] == '.')
+            out += '.';
+        out.append(message.constData() + start, end - start);
+        start = end;
+    }
+    if (!out.isEmpty() && !out.endsWith("\r\n"))
+        out += "\r\n";
+    out += ".\r\n";
+    return out;
+}
+
+SmtpConnection::Reply SmtpTransport::reply(int timeoutMs, bool patient)
+{
+    // A stop abandons a wait, except for the answer to a whole message: that one gets a while.
+    auto stopSeen = std::chrono::steady_clock::time_point{};
+    return m_connection->readReply(timeoutMs, [&] {
+        if (!m_stopRequested || !m_stopRequested())
+            return true;
+        if (!patient)
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (stopSeen == std::chrono::steady_clock::time_point{})
+            stopSeen = now;
+        return now - stopSeen < std::chrono::milliseconds(AfterStopMs);
+    });
+}
+
+QString SmtpTransport::open()
+{
     if (!m_settings.problem.isEmpty())
         return m_settings.problem;
     const bool encrypted = m_settings.security != TransportSettings::Security::None;
-    if (!m_settings.user.isEmpty() && !encrypted &&
-        !TransportSettings::isLoopbackHost(m_settings.host))
+    const bool login = !m_settings.user.isEmpty();
+    if (login && !encrypted && !TransportSettings::isLoopbackHost(m_settings.host))
         return u"The password would cross the network unencrypted to %1: set Security to "
                "starttls or tls (settings section \"Transport\")."_s.arg(m_settings.host);
-    if (!m_settings.user.isEmpty()) {
+    if (login && !m_havePassword) {
         if (m_settings.passwordCommand.isEmpty())
             return u"No password command is set for %1 (settings section \"Transport\", key "
                    "\"PasswordCommand\")."_s.arg(m_settings.user);
@@ -243,149 +126,200 @@ QString SmtpTransport::prepare()
         if (line.endsWith('\r'))
             line.chop(1);
         m_password = line;
-        m_user = m_settings.user.toUtf8();
+        m_havePassword = true;
     }
-    QUrl url;
-    url.setScheme(m_settings.security == TransportSettings::Security::Tls ? u"smtps"_s : u"smtp"_s);
-    url.setHost(m_settings.host);
-    url.setPort(m_settings.effectivePort());
-    // The path is the name the client greets the server with.
-    QString self = QSysInfo::machineHostName();
-    url.setPath(u"/"_s + (self.isEmpty() ? u"localhost"_s : self));
-    m_url = url.toEncoded();
-    m_prepared = true;
+
+    m_connection = std::make_unique<SmtpConnection>();
+    SmtpConnection &c = *m_connection;
+    const QString server = u"%1 port %2"_s.arg(m_settings.host).arg(m_settings.effectivePort());
+    if (!c.connectTo(m_settings.host, m_settings.effectivePort(), ConnectMs))
+        return c.error();
+    if (m_settings.security == TransportSettings::Security::Tls &&
+        !c.startTls(m_settings.host, ConnectMs))
+        return c.error();
+    SmtpConnection::Reply r = reply(CommandMs);
+    if (r.code != 220)
+        return u"The server %1 did not greet: %2"_s.arg(server, r.code ? r.text : c.error());
+    const QByteArray ehlo = "EHLO " + greetingName().toLatin1() + "\r\n";
+    if (!c.write(ehlo) || (r = reply(CommandMs)).code != 250)
+        return u"The server %1 refused the greeting: %2"_s.arg(server, r.code ? r.text : c.error());
+    if (m_settings.security == TransportSettings::Security::StartTls) {
+        if (!offers(r.lines, u"STARTTLS"_s))
+            return u"The server %1 does not offer STARTTLS."_s.arg(server);
+        if (!c.write("STARTTLS\r\n") || (r = reply(CommandMs)).code != 220)
+            return u"The server %1 refused STARTTLS: %2"_s.arg(server, r.code ? r.text : c.error());
+        if (!c.startTls(m_settings.host, ConnectMs))
+            return c.error();
+        // What was offered before encryption no longer counts.
+        if (!c.write(ehlo) || (r = reply(CommandMs)).code != 250)
+            return u"The server %1 refused the greeting: %2"_s.arg(server,
+                                                                   r.code ? r.text : c.error());
+    }
+    m_pipelining = offers(r.lines, u"PIPELINING"_s);
+    m_size = offers(r.lines, u"SIZE"_s);
+    if (login) {
+        const QString offered = mechanisms(r.lines);
+        const QByteArray user = m_settings.user.toUtf8();
+        if (offered.contains(u"PLAIN"_s)) {
+            const QByteArray token = ('\0' + user + '\0' + m_password).toBase64();
+            if (!c.write("AUTH PLAIN " + token + "\r\n"))
+                return c.error();
+            r = reply(CommandMs);
+        } else if (offered.contains(u"LOGIN"_s)) {
+            if (!c.write("AUTH LOGIN\r\n") || (r = reply(CommandMs)).code != 334 ||
+                !c.write(user.toBase64() + "\r\n") || (r = reply(CommandMs)).code != 334 ||
+                !c.write(m_password.toBase64() + "\r\n"))
+                return u"The server %1 refused the log-in: %2"_s.arg(server,
+                                                                     r.code ? r.text : c.error());
+            r = reply(CommandMs);
+        } else {
+            return u"The server %1 offers no log-in this program knows (PLAIN, LOGIN)."_s.arg(
+                server);
+        }
+        if (r.code != 235)
+            return u"The server %1 refused the log-in of %2: %3"_s.arg(server, m_settings.user,
+                                                                       r.code ? r.text : c.error());
+    }
     return {};
 }
 
 SendOutcome SmtpTransport::send(const MailEnvelope &envelope, const QByteArray &message)
 {
-    if (const QString problem = prepare(); !problem.isEmpty())
-        return {SendOutcome::Kind::Unavailable, problem, {}};
-    if (!m_curl)
-        m_curl = curl_easy_init();
-    CURL *curl = static_cast<CURL *>(m_curl);
-    if (!curl)
-        return {SendOutcome::Kind::Unavailable, u"The mail library cannot be started."_s, {}};
-
-    Exchange exchange;
-    exchange.message = &message;
-    exchange.stopRequested = m_stopRequested;
-    const QByteArray from = '<' + envelope.from.toUtf8() + '>';
-    curl_slist *recipients = nullptr;
-    for (const QString &recipient : envelope.recipients)
-        recipients = curl_slist_append(recipients, ('<' + recipient.toUtf8() + '>').constData());
-    char errors[CURL_ERROR_SIZE] = {};
-
-    curl_easy_setopt(curl, CURLOPT_URL, m_url.constData());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
-    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, 120L);
-    curl_easy_setopt(curl, CURLOPT_USE_SSL,
-                     m_settings.security == TransportSettings::Security::StartTls
-                         ? long(CURLUSESSL_ALL)
-                         : long(CURLUSESSL_NONE));
-    if (!m_user.isEmpty()) {
-        curl_easy_setopt(curl, CURLOPT_USERNAME, m_user.constData());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.constData());
+    // A connection that died while idle is found only by using it: one more try on a new one
+    // when nothing at all was answered for this message.
+    for (int attempt = 0;; ++attempt) {
+        if (!m_connection || !m_connection->isOpen()) {
+            if (const QString problem = open(); !problem.isEmpty()) {
+                close();
+                return {SendOutcome::Kind::Unavailable, problem, {}};
+            }
+        }
+        bool nothingAnswered = false;
+        SendOutcome outcome = transaction(envelope, message, nothingAnswered);
+        if (!nothingAnswered || attempt > 0)
+            return outcome;
+        close();
     }
-    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients);
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.size()));
-    // The whole message in one buffer, so it leaves in large writes.
-    curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE,
-                     long(std::clamp<qsizetype>(message.size() + 1024, 65536, 2 * 1024 * 1024)));
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, onRead);
-    curl_easy_setopt(curl, CURLOPT_READDATA, &exchange);
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, onDebug);
-    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &exchange);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &exchange);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errors);
-    curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, m_fresh ? 1L : 0L);
-    m_fresh = false;
+}
 
-    const CURLcode code = curl_easy_perform(curl);
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, nullptr);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
-    curl_slist_free_all(recipients);
+SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByteArray &message,
+                                       bool &nothingAnswered)
+{
+    SmtpConnection &c = *m_connection;
+    const QByteArray block = dataBlock(message);
+    QByteArray mail = "MAIL FROM:<" + envelope.from.toUtf8() + '>';
+    if (m_size)
+        mail += " SIZE=" + QByteArray::number(block.size());
+    mail += "\r\n";
+    std::vector<QByteArray> commands{mail};
+    for (const QString &recipient : envelope.recipients)
+        commands.push_back("RCPT TO:<" + recipient.toUtf8() + ">\r\n");
+    commands.push_back("DATA\r\n");
+
+    const auto lost = [&](const QString &what) {
+        SendOutcome outcome{
+            SendOutcome::Kind::Deferred,
+            u"The connection was lost before the server answered %1: %2"_s.arg(what, c.error()),
+            {}};
+        close();
+        return outcome;
+    };
+
+    // The replies, in the order of the commands.
+    std::vector<SmtpConnection::Reply> replies;
+    if (m_pipelining) {
+        QByteArray group;
+        for (const QByteArray &command : commands)
+            group += command;
+        if (!c.write(group)) {
+            nothingAnswered = true;
+            return lost(u"the envelope"_s);
+        }
+        for (size_t i = 0; i < commands.size(); ++i) {
+            SmtpConnection::Reply r = reply(CommandMs);
+            if (r.code == 0) {
+                nothingAnswered = i == 0;
+                return lost(u"the envelope"_s);
+            }
+            replies.push_back(std::move(r));
+        }
+    } else {
+        for (size_t i = 0; i < commands.size(); ++i) {
+            SmtpConnection::Reply r;
+            if (!c.write(commands[i]) || (r = reply(CommandMs)).code == 0) {
+                nothingAnswered = i == 0;
+                return lost(u"the envelope"_s);
+            }
+            const bool mailRefused = i == 0 && r.code >= 400;
+            replies.push_back(std::move(r));
+            if (mailRefused)
+                break;
+        }
+    }
 
     SendOutcome outcome;
-    outcome.refused = exchange.refused;
-    if (exchange.finalSeen) {
-        outcome.reply = exchange.finalReply;
-        outcome.kind = exchange.finalCode < 400   ? SendOutcome::Kind::Accepted
-                       : exchange.finalCode < 500 ? SendOutcome::Kind::Deferred
-                                                  : SendOutcome::Kind::Failed;
-        if (outcome.kind == SendOutcome::Kind::Accepted && code != CURLE_OK)
-            m_fresh = true; // the server answered, but the connection is in doubt
-        return outcome;
+    int accepted = 0;
+    bool anyTemporary = false;
+    for (size_t i = 0; i < envelope.recipients.size() && i + 1 < replies.size(); ++i) {
+        const SmtpConnection::Reply &r = replies[i + 1];
+        if (r.code >= 400) {
+            outcome.refused.push_back({envelope.recipients[i], r.text, r.code < 500});
+            anyTemporary = anyTemporary || r.code < 500;
+        } else {
+            ++accepted;
+        }
     }
-    if (code == CURLE_OK) {
-        outcome.kind = SendOutcome::Kind::Accepted;
-        return outcome;
+    const SmtpConnection::Reply &mailReply = replies.front();
+    const bool dataReached = replies.size() == commands.size();
+    const int dataCode = dataReached ? replies.back().code : 0;
+
+    const auto abandon = [&](SendOutcome result) {
+        // Out of the transaction, so that the connection serves the next message.
+        if (dataCode == 354 && !c.write(".\r\n"))
+            close();
+        else if (dataCode == 354 && reply(CommandMs).code == 0)
+            close();
+        if (c.isOpen() && (!c.write("RSET\r\n") || reply(CommandMs).code != 250))
+            close();
+        return result;
+    };
+
+    if (mailReply.code >= 400)
+        return abandon({kindOf(mailReply.code), mailReply.text, outcome.refused});
+    if (accepted == 0) {
+        QStringList texts;
+        for (const RecipientRefusal &refusal : outcome.refused)
+            texts << refusal.address + u": "_s + refusal.reply;
+        return abandon({anyTemporary ? SendOutcome::Kind::Deferred : SendOutcome::Kind::Failed,
+                        u"Every recipient was refused: "_s + texts.join(u"; "_s), outcome.refused});
     }
-    m_fresh = true;
-    const QString reason = curlReason(code, errors);
-    if (exchange.bodyEnded) {
+    if (dataCode != 354)
+        return abandon(
+            {kindOf(dataCode >= 400 ? dataCode : 451), replies.back().text, outcome.refused});
+
+    if (!c.write(block))
+        return lost(u"the message"_s);
+    // From here on the server may have taken it: no answer means the outcome is unknown.
+    const SmtpConnection::Reply final = reply(FinalReplyMs, true);
+    if (final.code == 0) {
         outcome.kind = SendOutcome::Kind::Unknown;
         outcome.reply = u"No answer from the server after the whole message was sent (%1): it "
-                        "may have been delivered."_s.arg(reason);
+                        "may have been delivered."_s.arg(c.error());
+        close();
         return outcome;
     }
-    if (exchange.phase == Exchange::Phase::Recipients || !exchange.refused.empty()) {
-        if (exchange.acceptedRecipients == 0 && !exchange.refused.empty() &&
-            exchange.askedRecipients.empty()) {
-            bool temporary = false;
-            QStringList replies;
-            for (const auto &refusal : exchange.refused) {
-                temporary = temporary || refusal.temporary;
-                replies << refusal.address + u": "_s + refusal.reply;
-            }
-            outcome.kind = temporary ? SendOutcome::Kind::Deferred : SendOutcome::Kind::Failed;
-            outcome.reply = u"Every recipient was refused: "_s + replies.join(u"; "_s);
-            return outcome;
-        }
-    }
-    if (exchange.negativeCode != 0) {
-        outcome.reply = exchange.negativeReply;
-        if (exchange.negativePhase == Exchange::Phase::Opening) {
-            outcome.kind = SendOutcome::Kind::Unavailable;
-            outcome.reply = u"The server %1 refused the session: %2"_s.arg(m_settings.host,
-                                                                           exchange.negativeReply);
-        } else {
-            outcome.kind = exchange.negativeCode < 500 ? SendOutcome::Kind::Deferred
-                                                       : SendOutcome::Kind::Failed;
-        }
-        return outcome;
-    }
-    if (exchange.phase == Exchange::Phase::Opening && isConnectError(code)) {
-        outcome.kind = SendOutcome::Kind::Unavailable;
-        outcome.reply = u"The server %1 port %2 cannot be used: %3"_s.arg(m_settings.host)
-                            .arg(m_settings.effectivePort())
-                            .arg(reason);
-        return outcome;
-    }
-    if (exchange.phase == Exchange::Phase::Opening && code == CURLE_ABORTED_BY_CALLBACK) {
-        outcome.kind = SendOutcome::Kind::Unavailable;
-        outcome.reply = u"Delivery was stopped."_s;
-        return outcome;
-    }
-    outcome.kind = SendOutcome::Kind::Deferred;
-    outcome.reply = u"The connection was lost before the server answered: %1"_s.arg(reason);
+    outcome.kind = kindOf(final.code);
+    outcome.reply = final.text;
     return outcome;
 }
 
 void SmtpTransport::close()
 {
-    if (m_curl) {
-        // Cleaning up the handle ends its connection with QUIT.
-        curl_easy_cleanup(static_cast<CURL *>(m_curl));
-        m_curl = nullptr;
+    if (m_connection && m_connection->isOpen()) {
+        // A polite end; its answer does not matter.
+        if (m_connection->write("QUIT\r\n"))
+            (void)m_connection->readReply(2000);
+        m_connection->close();
     }
 }
 

@@ -25,6 +25,11 @@ connections = itertools.count(1)
 
 
 class Handler:
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        # The server reads commands in order from its stream, so it can take them pipelined.
+        session.host_name = hostname
+        return responses[:-1] + ["250-PIPELINING", responses[-1]]
+
     async def handle_MAIL(self, server, session, envelope, address, options):
         if address.lower().startswith("drop"):
             server.transport.abort()
