@@ -42,5 +42,8 @@ int runStores(const CtlContext &context);
 int runGroups(const CtlContext &context);
 int runMembers(const CtlContext &context);
 int runList(const CtlContext &context);
+int runDrafts(const CtlContext &context);
+int runOutbox(const CtlContext &context);
+int runDeliver(const CtlContext &context);
 
 } // namespace corvel

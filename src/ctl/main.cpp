@@ -19,7 +19,12 @@ const char *const Usage =
     "  groups                       every mail group with its kind and member count\n"
     "  members GROUP                the members of the group of that name\n"
     "  list FOLDER                  the contacts or messages of a folder (caption path such as\n"
-    "                               \"Personal Folders/Contacts\", or EntryId) as rows\n";
+    "                               \"Personal Folders/Contacts\", or EntryId) as rows\n"
+    "  drafts                       the messages of the Drafts folder (EntryId, Subject)\n"
+    "  outbox [--release KEY]       queued, deferred, failed and held messages with the reason;\n"
+    "                               --release lets a held or failed message go again\n"
+    "  deliver                      deliver the Outbox now; exit status 1 unless every message\n"
+    "                               reached every recipient\n";
 
 } // namespace
 
@@ -62,6 +67,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("folders"), runFolders}, {QStringLiteral("setting"), runSetting},
         {QStringLiteral("stores"), runStores},   {QStringLiteral("groups"), runGroups},
         {QStringLiteral("members"), runMembers}, {QStringLiteral("list"), runList},
+        {QStringLiteral("drafts"), runDrafts},   {QStringLiteral("outbox"), runOutbox},
+        {QStringLiteral("deliver"), runDeliver},
     };
     const auto found = verbs.find(verb);
     if (found == verbs.end()) {

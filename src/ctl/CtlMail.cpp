@@ -1,0 +1,172 @@
+#include "ctl/CtlContext.h"
+#include "ctl/CtlTable.h"
+#include "outlook/DeliveryAgent.h"
+#include "outlook/LocalApplication.h"
+#include "outlook/LocalMailbox.h"
+#include "outlook/LocalStoreTree.h"
+#include "outlook/OutboxQueue.h"
+#include "outlook/StoreRegistry.h"
+#include "support/CRegSettings.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+// The mail side of a run: the user's settings and the local session over the registered
+// stores, opened as the window opens them (without building the tree).
+struct MailRun
+{
+    CRegSettings settings;
+    std::unique_ptr<LocalApplication> application;
+    std::shared_ptr<LocalNamespace> session;
+
+    MailRun()
+    {
+        settings.setCompany(u"Tessary"_s);
+        settings.setAppName(u"Corvel"_s);
+        StoreRegistry registry(settings);
+        application = std::make_unique<LocalApplication>(
+            registry.stores(), LocalNamespace::AccountLookup{}, &settings);
+        session = std::static_pointer_cast<LocalNamespace>(application->GetNamespace(u"MAPI"_s));
+    }
+};
+
+QJsonArray refusedJson(const std::vector<RecipientRefusal> &refused)
+{
+    QJsonArray array;
+    for (const RecipientRefusal &r : refused)
+        array.append(QJsonObject{{u"address"_s, r.address}, {u"reply"_s, r.reply}});
+    return array;
+}
+
+bool usage(const CtlContext &context, qsizetype maxArgs, const QString &text)
+{
+    if (context.args.size() <= maxArgs)
+        return true;
+    printError(u"usage: corvelctl "_s + text);
+    return false;
+}
+
+} // namespace
+
+int runDrafts(const CtlContext &context)
+{
+    if (!usage(context, 0, u"drafts"_s))
+        return ExitUsage;
+    try {
+        MailRun run;
+        const auto drafts = run.session->mailbox()->drafts();
+        if (!drafts) {
+            printError(u"corvelctl: no store has a Drafts folder."_s);
+            return ExitFailed;
+        }
+        std::shared_ptr<OlFolder> folder;
+        for (const auto &child : drafts->tree->children(drafts->tree->root())) {
+            if (child.relativePath == drafts->relativePath)
+                folder = run.session->GetFolderFromID(child.entryId, drafts->tree->storeId());
+        }
+        if (!folder) {
+            printError(u"corvelctl: the Drafts folder cannot be opened."_s);
+            return ExitFailed;
+        }
+        CtlTable table(context.json);
+        int unreadable = 0;
+        for (const auto &item : folder->Items()) {
+            QString subject;
+            try {
+                subject = item->Subject();
+            } catch (const OutlookError &error) {
+                printError(u"corvelctl: %1"_s.arg(error.message()));
+                ++unreadable;
+                continue;
+            }
+            table.add({{u"EntryId"_s, item->EntryID()}, {u"Subject"_s, subject}},
+                      {item->EntryID(), subject});
+        }
+        table.print();
+        return unreadable == 0 ? ExitOk : ExitFailed;
+    } catch (const OutlookError &error) {
+        printError(u"corvelctl: %1"_s.arg(error.message()));
+        return ExitFailed;
+    }
+}
+
+int runOutbox(const CtlContext &context)
+{
+    const bool release = context.args.size() == 2 && context.args[0] == u"--release"_s;
+    if (!release && !usage(context, 0, u"outbox [--release KEY]"_s))
+        return ExitUsage;
+    try {
+        MailRun run;
+        const OutboxQueue queue(*run.session->mailbox());
+        if (release) {
+            if (Status done = queue.release(context.args[1]); !done.ok()) {
+                printError(u"corvelctl: %1"_s.arg(done.error()));
+                return ExitFailed;
+            }
+            return ExitOk;
+        }
+        CtlTable table(context.json);
+        for (const OutboxQueue::Message &m : queue.messages()) {
+            const QString next =
+                m.nextAttemptMs > 0 && m.state == u"deferred"_s
+                    ? QDateTime::fromMSecsSinceEpoch(m.nextAttemptMs).toUTC().toString(Qt::ISODate)
+                    : QString();
+            QStringList refused;
+            for (const RecipientRefusal &r : m.refused)
+                refused << r.address;
+            table.add({{u"Key"_s, m.unique},
+                       {u"Subject"_s, m.subject},
+                       {u"State"_s, m.state},
+                       {u"Reason"_s, m.reason},
+                       {u"Attempts"_s, m.attempts},
+                       {u"NextAttempt"_s, next},
+                       {u"Refused"_s, refusedJson(m.refused)}},
+                      {m.state, m.unique, m.subject, m.reason, refused.join(u", "_s)});
+        }
+        table.print();
+        return ExitOk;
+    } catch (const OutlookError &error) {
+        printError(u"corvelctl: %1"_s.arg(error.message()));
+        return ExitFailed;
+    }
+}
+
+int runDeliver(const CtlContext &context)
+{
+    if (!usage(context, 0, u"deliver"_s))
+        return ExitUsage;
+    try {
+        MailRun run;
+        const DeliveryReport report = run.session->deliveryAgent().deliverNow();
+        CtlTable table(context.json);
+        for (const DeliveryReport::Message &m : report.messages) {
+            const QString outcome = DeliveryReport::outcomeName(m.outcome);
+            table.add({{u"Key"_s, m.unique},
+                       {u"Subject"_s, m.subject},
+                       {u"Outcome"_s, outcome},
+                       {u"Reason"_s, m.reason},
+                       {u"Refused"_s, refusedJson(m.refused)}},
+                      {outcome, m.unique, m.subject, m.reason});
+            if (!context.json) {
+                for (const RecipientRefusal &r : m.refused)
+                    table.add({}, {u"refused"_s, r.address, r.reply});
+            }
+        }
+        table.print();
+        for (const QString &problem : report.problems)
+            printError(u"corvelctl: %1"_s.arg(problem));
+        return report.complete() ? ExitOk : ExitFailed;
+    } catch (const OutlookError &error) {
+        printError(u"corvelctl: %1"_s.arg(error.message()));
+        return ExitFailed;
+    }
+}
+
+} // namespace corvel

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# End-to-end runs of corvelctl drafts, outbox and deliver on a real store and a scripted SMTP
+# server on 127.0.0.1.
+set -u
+ctl=$1
+here=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+server_pid=""
+cleanup() {
+    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+app=$work/app
+mkdir -p "$app"
+passed=0 failed=0
+
+check() { # description, then a command that must succeed
+    local what=$1; shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
+}
+run() {
+    "$ctl" --app-path "$app" "$@" >"$work/out" 2>"$work/err"
+    echo $? >"$work/rc"
+}
+rc_is() { [ "$(cat "$work/rc")" = "$1" ]; }
+out_has() { grep -q -- "$1" "$work/out"; }
+err_has() { grep -q -- "$1" "$work/err"; }
+
+run stores
+store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
+check "personal folders made" test -d "$store/Drafts/cur"
+cp "$here/data/store/Drafts/cur/"* "$store/Drafts/cur/"
+cp "$here/data/store/Drafts/new/"* "$store/Drafts/new/"
+
+run drafts
+check "drafts succeeds" rc_is 0
+check "drafts lists the three letters in order" python3 - "$work/out" <<'PY'
+import sys
+rows = [l.split("\t") for l in open(sys.argv[1]).read().splitlines()]
+assert [r[1] for r in rows] == ["Spring newsletter", "Programme für the autumn", "Reminder"], rows
+assert all(len(r[0]) == 48 for r in rows), rows
+PY
+run --json drafts
+check "drafts as JSON" python3 - "$work/out" <<'PY'
+import json, sys
+rows = json.load(open(sys.argv[1]))
+assert sorted(rows[0]) == ["EntryId", "Subject"] and len(rows) == 3, rows
+PY
+
+# Messages another program queued (no From: the configured sender goes in).
+mkdir -p "$store/Outbox/cur" "$store/Outbox/new" "$store/Outbox/tmp"
+printf 'To: bob@example.org\nSubject: Hello\n\nHi Bob.\n' >"$store/Outbox/new/1700000001.a.host"
+printf 'To: refuse-x@example.org, carol@example.org\nSubject: Two\n\nHi.\n' >"$store/Outbox/new/1700000002.b.host"
+printf 'To: bob@example.org\nSubject: Later [defer]\n\nHi.\n' >"$store/Outbox/new/1700000003.c.host"
+run setting Transport From "Ann Lee <ann@example.org>"
+
+run outbox
+check "outbox lists three queued" python3 - "$work/out" <<'PY'
+import sys
+rows = [l.split("\t") for l in open(sys.argv[1]).read().splitlines()]
+assert [(r[0], r[2]) for r in rows] == [("queued", "Hello"), ("queued", "Two"), ("queued", "Later [defer]")], rows
+PY
+
+run deliver
+check "without a transport deliver fails" rc_is 1
+check "and says why" err_has "Messages wait in the Outbox"
+check "nothing moved" test "$(ls "$store/Outbox/new" | wc -l)" = 3
+
+if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
+    mkdir -p "$work/received"
+    /usr/bin/python3 "$here/tools/smtp_test_server.py" "$work/received" >"$work/port" &
+    server_pid=$!
+    for _ in $(seq 1 100); do grep -q PORT "$work/port" && break; sleep 0.1; done
+    port=$(awk '{print $2}' "$work/port")
+    run setting Transport Kind smtp
+    run setting Transport Host 127.0.0.1
+    run setting Transport Port "$port"
+    run setting Transport Security none
+
+    run deliver
+    check "a refusal and a deferral make deliver fail" rc_is 1
+    check "delivered reported" out_has "^delivered	1700000001.a.host	Hello"
+    check "refused recipient reported by address" out_has "^refused	refuse-x@example.org	550"
+    check "deferred reported" out_has "^deferred	1700000003.c.host"
+    check "server got two messages" test "$(ls "$work/received" | wc -l)" = 2
+    check "sender filled in" grep -q '"mail_from": "ann@example.org"' "$work/received/000001.json"
+    check "delivered messages in Sent Items, seen" test "$(ls "$store/Sent Items/cur" | grep -c ':2,S$')" = 2
+
+    run --json outbox
+    check "outbox keeps the deferred one" python3 - "$work/out" <<'PY'
+import json, sys
+rows = json.load(open(sys.argv[1]))
+assert len(rows) == 1 and rows[0]["State"] == "deferred" and rows[0]["Attempts"] == 1, rows
+assert rows[0]["Reason"].startswith("451") and rows[0]["NextAttempt"], rows
+PY
+else
+    echo "skipped the SMTP part: python3-aiosmtpd is not installed"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
