@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <functional>
 #include <iostream>
 
 namespace corvel {
@@ -42,6 +43,18 @@ bool openWorkspace(Workspace &workspace)
     return workspace.sessionReady() && opened.statusText.isEmpty();
 }
 
+// Opens the workspace as start-up does and lets `print` show the tree; a tree cut short
+// still prints, and fails the verb.
+int withTree(const CtlContext &context, const std::function<int(const TreeList &)> &print)
+{
+    Workspace workspace(optionsFor(context));
+    const bool complete = openWorkspace(workspace);
+    if (!workspace.sessionReady())
+        return ExitFailed;
+    const int printed = print(workspace.tree());
+    return printed != ExitOk || !complete ? ExitFailed : ExitOk;
+}
+
 } // namespace
 
 void printOut(const QString &text)
@@ -65,29 +78,27 @@ int runFolders(const CtlContext &context)
         printError(QStringLiteral("usage: corvelctl folders"));
         return ExitUsage;
     }
-    Workspace workspace(optionsFor(context));
-    const bool complete = openWorkspace(workspace);
-    if (!workspace.sessionReady())
-        return ExitFailed;
-    const TreeList &tree = workspace.tree();
-    CtlTable table(context.json);
-    int index = 0;
-    for (NodeHandle node : tree.displayOrder()) {
-        const NodeValue type = tree.value(node, NodeValueName::olType());
-        const NodeValue entryId = tree.value(node, NodeValueName::EntryId());
-        table.add({{QStringLiteral("index"), index++},
-                   {QStringLiteral("level"), tree.level(node)},
-                   {QStringLiteral("caption"), tree.caption(node)},
-                   {QStringLiteral("olType"), jsonOf(type)},
-                   {QStringLiteral("picture"), tree.picture(node)},
-                   {QStringLiteral("EntryId"), jsonOf(entryId)},
-                   {QStringLiteral("StoreId"), jsonOf(tree.value(node, NodeValueName::StoreId()))},
-                   {QStringLiteral("SortMe"), jsonOf(tree.value(node, NodeValueName::SortMe()))}},
-                  {QString(tree.level(node) * 2, QLatin1Char(' ')) + tree.caption(node),
-                   type.toString(), QString::number(tree.picture(node)), entryId.toString()});
-    }
-    table.print();
-    return complete ? ExitOk : ExitFailed;
+    return withTree(context, [&](const TreeList &tree) {
+        CtlTable table(context.json);
+        int index = 0;
+        for (NodeHandle node : tree.displayOrder()) {
+            const NodeValue type = tree.value(node, NodeValueName::olType());
+            const NodeValue entryId = tree.value(node, NodeValueName::EntryId());
+            table.add(
+                {{QStringLiteral("index"), index++},
+                 {QStringLiteral("level"), tree.level(node)},
+                 {QStringLiteral("caption"), tree.caption(node)},
+                 {QStringLiteral("olType"), jsonOf(type)},
+                 {QStringLiteral("picture"), tree.picture(node)},
+                 {QStringLiteral("EntryId"), jsonOf(entryId)},
+                 {QStringLiteral("StoreId"), jsonOf(tree.value(node, NodeValueName::StoreId()))},
+                 {QStringLiteral("SortMe"), jsonOf(tree.value(node, NodeValueName::SortMe()))}},
+                {QString(tree.level(node) * 2, QLatin1Char(' ')) + tree.caption(node),
+                 type.toString(), QString::number(tree.picture(node)), entryId.toString()});
+        }
+        table.print();
+        return ExitOk;
+    });
 }
 
 int runSetting(const CtlContext &context)
@@ -158,36 +169,33 @@ int runGroups(const CtlContext &context)
         printError(QStringLiteral("usage: corvelctl groups"));
         return ExitUsage;
     }
-    Workspace workspace(optionsFor(context));
-    const bool complete = openWorkspace(workspace);
-    if (!workspace.sessionReady())
-        return ExitFailed;
-    const TreeList &tree = workspace.tree();
-    const QStringList dynamicValues = {NodeValueName::GUID(),        NodeValueName::InCats(),
-                                       NodeValueName::EntryIds(),    NodeValueName::StoreIds(),
-                                       NodeValueName::FolderNames(), NodeValueName::LastLoaded()};
-    CtlTable table(context.json);
-    for (const int rootType : {olStandardRoot, olDynamicRoot}) {
-        const NodeHandle root = tree.findByValue(rootType, NodeValueName::olType());
-        if (root.isNull())
-            continue;
-        for (NodeHandle group : tree.children(root)) {
-            const NodeValue type = tree.value(group, NodeValueName::olType());
-            const int members = tree.childCount(group);
-            QJsonObject row{{QStringLiteral("root"), tree.caption(root)},
-                            {QStringLiteral("caption"), tree.caption(group)},
-                            {QStringLiteral("olType"), jsonOf(type)},
-                            {QStringLiteral("members"), members}};
-            if (type.toInt() == olDynamicGroup) {
-                for (const QString &name : dynamicValues)
-                    row[name] = jsonOf(tree.value(group, name));
+    return withTree(context, [&](const TreeList &tree) {
+        const QStringList dynamicValues = {
+            NodeValueName::GUID(),     NodeValueName::InCats(),      NodeValueName::EntryIds(),
+            NodeValueName::StoreIds(), NodeValueName::FolderNames(), NodeValueName::LastLoaded()};
+        CtlTable table(context.json);
+        for (const int rootType : {olStandardRoot, olDynamicRoot}) {
+            const NodeHandle root = tree.findByValue(rootType, NodeValueName::olType());
+            if (root.isNull())
+                continue;
+            for (NodeHandle group : tree.children(root)) {
+                const NodeValue type = tree.value(group, NodeValueName::olType());
+                const int members = tree.childCount(group);
+                QJsonObject row{{QStringLiteral("root"), tree.caption(root)},
+                                {QStringLiteral("caption"), tree.caption(group)},
+                                {QStringLiteral("olType"), jsonOf(type)},
+                                {QStringLiteral("members"), members}};
+                if (type.toInt() == olDynamicGroup) {
+                    for (const QString &name : dynamicValues)
+                        row[name] = jsonOf(tree.value(group, name));
+                }
+                table.add(row, {tree.caption(root), tree.caption(group), type.toString(),
+                                QString::number(members)});
             }
-            table.add(row, {tree.caption(root), tree.caption(group), type.toString(),
-                            QString::number(members)});
         }
-    }
-    table.print();
-    return complete ? ExitOk : ExitFailed;
+        table.print();
+        return ExitOk;
+    });
 }
 
 int runMembers(const CtlContext &context)
@@ -196,38 +204,35 @@ int runMembers(const CtlContext &context)
         printError(QStringLiteral("usage: corvelctl members GROUP"));
         return ExitUsage;
     }
-    Workspace workspace(optionsFor(context));
-    const bool complete = openWorkspace(workspace);
-    if (!workspace.sessionReady())
-        return ExitFailed;
-    const TreeList &tree = workspace.tree();
-    NodeHandle group;
-    for (const int rootType : {olStandardRoot, olDynamicRoot}) {
-        const NodeHandle root = tree.findByValue(rootType, NodeValueName::olType());
-        for (NodeHandle candidate : tree.children(root)) {
-            if (group.isNull() && tree.caption(candidate) == context.args[0])
-                group = candidate;
+    return withTree(context, [&](const TreeList &tree) {
+        NodeHandle group;
+        for (const int rootType : {olStandardRoot, olDynamicRoot}) {
+            const NodeHandle root = tree.findByValue(rootType, NodeValueName::olType());
+            for (NodeHandle candidate : tree.children(root)) {
+                if (group.isNull() && tree.caption(candidate) == context.args[0])
+                    group = candidate;
+            }
         }
-    }
-    if (group.isNull()) {
-        printError(
-            QStringLiteral("corvelctl: there is no mail group named \"%1\"").arg(context.args[0]));
-        return ExitFailed;
-    }
-    const QStringList names = {NodeValueName::olType(), NodeValueName::EntryId(),
-                               NodeValueName::FileAs(), NodeValueName::Email1Address()};
-    CtlTable table(context.json);
-    for (NodeHandle member : tree.children(group)) {
-        QJsonObject row;
-        QStringList cells;
-        for (const QString &name : names) {
-            row[name] = jsonOf(tree.value(member, name));
-            cells << tree.value(member, name).toString();
+        if (group.isNull()) {
+            printError(QStringLiteral("corvelctl: there is no mail group named \"%1\"")
+                           .arg(context.args[0]));
+            return ExitFailed;
         }
-        table.add(row, cells);
-    }
-    table.print();
-    return complete ? ExitOk : ExitFailed;
+        const QStringList names = {NodeValueName::olType(), NodeValueName::EntryId(),
+                                   NodeValueName::FileAs(), NodeValueName::Email1Address()};
+        CtlTable table(context.json);
+        for (NodeHandle member : tree.children(group)) {
+            QJsonObject row;
+            QStringList cells;
+            for (const QString &name : names) {
+                row[name] = jsonOf(tree.value(member, name));
+                cells << tree.value(member, name).toString();
+            }
+            table.add(row, cells);
+        }
+        table.print();
+        return ExitOk;
+    });
 }
 
 } // namespace corvel
