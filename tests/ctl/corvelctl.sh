@@ -1,26 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end runs of corvelctl on real folders: a fresh user, a saved group file, a damaged one.
-set -u
 ctl=$1
 data=$(cd "$(dirname "$0")/../data" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-app=$work/app
-mkdir -p "$app"
-passed=0 failed=0
-
-check() { # description, then a command that must succeed
-    local what=$1; shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
-run() { # run corvelctl, keeping stdout, stderr and the exit status
-    "$ctl" --app-path "$app" "$@" >"$work/out" 2>"$work/err"
-    echo $? >"$work/rc"
-}
-rc_is() { [ "$(cat "$work/rc")" = "$1" ]; }
-out_is() { [ "$(cat "$work/out")" = "$1" ]; }
-err_has() { grep -q -- "$1" "$work/err"; }
+source "$(dirname "$0")/lib/harness.bash"
 
 # A first run makes the personal folders and shows them with two empty group roots.
 run folders
@@ -99,5 +81,4 @@ check "damaged file fails" rc_is 1
 check "damaged file reason" err_has "truncated"
 check "damaged file untouched" cmp -s "$app/MailLists.tlx" "$work/damaged"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

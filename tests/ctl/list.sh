@@ -1,25 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end runs of "corvelctl list" on a real store made by a first run.
-set -u
 ctl=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-app=$work/app
-mkdir -p "$app"
-passed=0 failed=0
-
-check() { # description, then a command that must succeed
-    local what=$1; shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
-run() { # run corvelctl, keeping stdout, stderr and the exit status
-    "$ctl" --app-path "$app" "$@" >"$work/out" 2>"$work/err"
-    echo $? >"$work/rc"
-}
-rc_is() { [ "$(cat "$work/rc")" = "$1" ]; }
-out_is() { [ "$(cat "$work/out")" = "$1" ]; }
-err_has() { grep -q -- "$1" "$work/err"; }
+source "$(dirname "$0")/lib/harness.bash"
 
 # The first run makes the personal folders; their contacts folder is empty.
 run folders
@@ -106,5 +88,4 @@ check "folder with a sub-folder lists its cards" test "$(wc -l <"$work/out")" = 
 run list "Personal Folders/Contacts/Friends"
 check "sub-folder lists" rc_is 0
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish

@@ -1,0 +1,31 @@
+# Shared by the corvelctl end-to-end scripts: a fresh user in a temporary folder, a runner
+# that keeps output and status, and checks that count. Source it after setting ctl=$1.
+set -u
+work=$(mktemp -d)
+cleanups=()
+at_exit() {
+    local step
+    for step in "${cleanups[@]}"; do eval "$step"; done
+    rm -rf "$work"
+}
+trap at_exit EXIT
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+app=$work/app
+mkdir -p "$app"
+passed=0 failed=0
+
+check() { # description, then a command that must succeed
+    local what=$1; shift
+    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
+}
+run() { # run corvelctl, keeping stdout, stderr and the exit status
+    "$ctl" --app-path "$app" "$@" >"$work/out" 2>"$work/err"
+    echo $? >"$work/rc"
+}
+rc_is() { [ "$(cat "$work/rc")" = "$1" ]; }
+out_is() { [ "$(cat "$work/out")" = "$1" ]; }
+err_has() { grep -q -- "$1" "$work/err"; }
+finish() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+}
