@@ -143,10 +143,10 @@ int main(int argc, char *argv[])
     for (const auto &m : report.messages)
         delivered += m.outcome == DeliveryReport::Outcome::Delivered ? 1 : 0;
     const int filed = int(QDir(store + u"/Sent Items/cur"_s).entryList(QDir::Files).size());
-    std::printf("tool=corvel mode=outbox messages=%d seconds=%.4f msg_s=%.1f queue_seconds=%.3f "
-                "queue_msg_s=%.1f avg_bytes=%lld filed=%d problems=%d\n",
-                delivered, seconds, delivered / seconds, queueSeconds, count / queueSeconds,
-                (long long)(bytes / queuedCount), filed, int(report.problems.size()));
+    std::printf("tool=corvel mode=outbox messages=%d seconds=%.4f msg_s=%.1f avg_bytes=%lld "
+                "filed=%d problems=%d\n",
+                delivered, seconds, delivered / seconds, (long long)(bytes / queuedCount), filed,
+                int(report.problems.size()));
     for (const QString &problem : report.problems)
         std::fprintf(stderr, "%s\n", qPrintable(problem));
     return delivered == count && filed == count ? 0 : 1;

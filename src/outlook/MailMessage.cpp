@@ -52,13 +52,17 @@ const char *headerName(GMimeAddressType type)
 bool isAttachment(GMimeObject *object)
 {
     GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(object);
-    return disposition && g_mime_content_disposition_is_attachment(disposition);
+    // A damaged header can leave the disposition without its kind.
+    return disposition && g_mime_content_disposition_get_disposition(disposition) &&
+           g_mime_content_disposition_is_attachment(disposition);
 }
 
 bool isType(GMimeObject *object, const char *type, const char *subtype)
 {
     GMimeContentType *contentType = g_mime_object_get_content_type(object);
-    return contentType && g_mime_content_type_is_type(contentType, type, subtype);
+    return contentType && g_mime_content_type_get_media_type(contentType) &&
+           g_mime_content_type_get_media_subtype(contentType) &&
+           g_mime_content_type_is_type(contentType, type, subtype);
 }
 
 // Where the body text is: the part, and the multiparts (with the index taken) leading to it.
@@ -151,6 +155,90 @@ Status checkLines(const QByteArray &bytes)
     return {};
 }
 
+// 7-bit transfer encodings for every part that has content (the library's own walk trips over
+// a part without any).
+void encodeSevenBit(GMimeObject *object, int depth = 0)
+{
+    if (!object || depth > MaxDepth)
+        return;
+    if (GMIME_IS_MESSAGE_PART(object)) {
+        if (GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
+            encodeSevenBit(g_mime_message_get_mime_part(inner), depth + 1);
+    } else if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+            encodeSevenBit(g_mime_multipart_get_part(multipart, i), depth + 1);
+    } else if (GMIME_IS_PART(object) && g_mime_part_get_content(GMIME_PART(object))) {
+        g_mime_object_encode(object, GMIME_ENCODING_CONSTRAINT_7BIT);
+    }
+}
+
+bool hasEightBit(const char *text)
+{
+    for (const char *p = text; p && *p; ++p) {
+        if (static_cast<unsigned char>(*p) & 0x80)
+            return true;
+    }
+    return false;
+}
+
+// Raw 8-bit header values (written by a careless program) become RFC 2047 words.
+void encodeEightBitHeaders(GMimeObject *object, int depth = 0)
+{
+    if (!object || depth > MaxDepth)
+        return;
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    const int count = headers ? g_mime_header_list_get_count(headers) : 0;
+    for (int i = 0; i < count; ++i) {
+        GMimeHeader *header = g_mime_header_list_get_header_at(headers, i);
+        if (!hasEightBit(g_mime_header_get_raw_value(header)))
+            continue;
+        const QByteArray value(g_mime_header_get_value(header));
+        g_mime_header_set_value(header, nullptr, value.constData(), "utf-8");
+    }
+    if (GMIME_IS_MESSAGE(object))
+        encodeEightBitHeaders(g_mime_message_get_mime_part(GMIME_MESSAGE(object)), depth + 1);
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+            encodeEightBitHeaders(g_mime_multipart_get_part(multipart, i), depth + 1);
+    }
+}
+
+// For a file whose parts claim an encoding their bytes do not keep: every part decoded and
+// encoded again, and 8-bit text around the parts dropped (no reader shows it).
+void reencodeParts(GMimeObject *object, int depth = 0)
+{
+    if (!object || depth > MaxDepth)
+        return;
+    if (GMIME_IS_MESSAGE_PART(object)) {
+        GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+        if (inner)
+            reencodeParts(GMIME_OBJECT(inner), depth + 1);
+    } else if (GMIME_IS_MESSAGE(object)) {
+        reencodeParts(g_mime_message_get_mime_part(GMIME_MESSAGE(object)), depth + 1);
+    } else if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        if (hasEightBit(g_mime_multipart_get_prologue(multipart)))
+            g_mime_multipart_set_prologue(multipart, nullptr);
+        if (hasEightBit(g_mime_multipart_get_epilogue(multipart)))
+            g_mime_multipart_set_epilogue(multipart, nullptr);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+            reencodeParts(g_mime_multipart_get_part(multipart, i), depth + 1);
+    } else if (GMIME_IS_PART(object)) {
+        g_mime_part_set_content_encoding(GMIME_PART(object), GMIME_CONTENT_ENCODING_DEFAULT);
+    }
+}
+
+bool anyEightBit(const QByteArray &bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) & 0x80)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void MailMessage::Unref::operator()(_GMimeMessage *message) const
@@ -179,6 +267,14 @@ MailMessage MailMessage::blank()
 Result<MailMessage> MailMessage::parse(const QByteArray &bytes)
 {
     GMimeRuntime::ensureStarted();
+    // The MIME library reads header text as C strings: a NUL there would make it lose track
+    // of where the headers end.
+    qsizetype headerEnd = bytes.indexOf("\n\n");
+    if (const qsizetype crlf = bytes.indexOf("\r\n\r\n");
+        crlf >= 0 && (headerEnd < 0 || crlf < headerEnd))
+        headerEnd = crlf;
+    if (bytes.left(headerEnd < 0 ? bytes.size() : headerEnd).contains('\0'))
+        return Result<MailMessage>::failure(u"The message holds a NUL character in its headers."_s);
     GMimeStream *stream = g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size());
     GMimeParser *parser = g_mime_parser_new_with_stream(stream);
     g_object_unref(stream);
@@ -460,21 +556,36 @@ Result<QByteArray> MailMessage::serialize(bool hideBcc) const
     GMimeObject *object = GMIME_OBJECT(m_message.get());
     // 7-bit everywhere: a file may be handed to any server, and the envelope cannot announce
     // 8BITMIME; parts already quoted-printable or base64 are left as they are.
-    g_mime_object_encode(object, GMIME_ENCODING_CONSTRAINT_7BIT);
+    encodeSevenBit(g_mime_message_get_mime_part(m_message.get()));
+    encodeEightBitHeaders(object);
     GMimeFormatOptions *options = g_mime_format_options_new();
     g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_UNIX);
     if (hideBcc) {
         g_mime_format_options_add_hidden_header(options, "Bcc");
         g_mime_format_options_add_hidden_header(options, "Resent-Bcc");
     }
-    GMimeStream *stream = g_mime_stream_mem_new();
-    const ssize_t written = g_mime_object_write_to_stream(object, options, stream);
-    GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
-    QByteArray bytes(reinterpret_cast<const char *>(array->data), qsizetype(array->len));
-    g_object_unref(stream);
+    const auto write = [&](QByteArray &out) {
+        GMimeStream *stream = g_mime_stream_mem_new();
+        const ssize_t written = g_mime_object_write_to_stream(object, options, stream);
+        GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+        out = QByteArray(reinterpret_cast<const char *>(array->data), qsizetype(array->len));
+        g_object_unref(stream);
+        return written >= 0;
+    };
+    QByteArray bytes;
+    bool written = write(bytes);
+    if (written && anyEightBit(bytes)) {
+        reencodeParts(object);
+        encodeSevenBit(g_mime_message_get_mime_part(m_message.get()));
+        written = write(bytes);
+    }
     g_mime_format_options_free(options);
-    if (written < 0)
+    if (!written)
         return Result<QByteArray>::failure(u"The message cannot be written out."_s);
+    if (anyEightBit(bytes))
+        return Result<QByteArray>::failure(u"The message cannot be made 7-bit."_s);
+    if (!bytes.contains("\n\n"))
+        return Result<QByteArray>::failure(u"The message has no end to its headers."_s);
     if (Status lines = checkLines(bytes); !lines.ok())
         return Result<QByteArray>::failure(lines.error());
     // A lone CR in the header block would become a line break on the wire.
