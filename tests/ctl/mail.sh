@@ -1,32 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end runs of corvelctl drafts, outbox and deliver on a real store and a scripted SMTP
 # server on 127.0.0.1.
-set -u
 ctl=$1
 here=$(cd "$(dirname "$0")/.." && pwd)
-work=$(mktemp -d)
-server_pid=""
-cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-app=$work/app
-mkdir -p "$app"
-passed=0 failed=0
-
-check() { # description, then a command that must succeed
-    local what=$1; shift
-    if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
-run() {
-    "$ctl" --app-path "$app" "$@" >"$work/out" 2>"$work/err"
-    echo $? >"$work/rc"
-}
-rc_is() { [ "$(cat "$work/rc")" = "$1" ]; }
+source "$(dirname "$0")/lib/harness.bash"
 out_has() { grep -q -- "$1" "$work/out"; }
-err_has() { grep -q -- "$1" "$work/err"; }
 
 run stores
 store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
@@ -72,6 +50,7 @@ if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
     mkdir -p "$work/received"
     /usr/bin/python3 "$here/tools/smtp_test_server.py" "$work/received" >"$work/port" &
     server_pid=$!
+    cleanups+=("kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null")
     for _ in $(seq 1 100); do grep -q PORT "$work/port" && break; sleep 0.1; done
     port=$(awk '{print $2}' "$work/port")
     run setting Transport Kind smtp
@@ -99,5 +78,4 @@ else
     echo "skipped the SMTP part: python3-aiosmtpd is not installed"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
