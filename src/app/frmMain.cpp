@@ -159,6 +159,7 @@ void frmMain::Form_Load()
         return;
     }
     StatBar().UpdateCaption(StatusPanels::ActivityPanel, opened.statusText);
+    workspace().startDelivery();
     m_tlMain->setFocus();
 }
 

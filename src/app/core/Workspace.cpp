@@ -1,5 +1,6 @@
 #include "app/core/Workspace.h"
 
+#include "outlook/DeliveryAgent.h"
 #include "outlook/LocalApplication.h"
 #include "outlook/OutlookSession.h"
 #include "outlook/StoreRegistry.h"
@@ -70,6 +71,12 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
     }
     m_sessionReady = true;
     return opened;
+}
+
+void Workspace::startDelivery()
+{
+    if (auto *local = dynamic_cast<LocalNamespace *>(m_session.get()))
+        local->deliveryAgent().start();
 }
 
 QStringList Workspace::save() const

@@ -48,6 +48,10 @@ public:
     // Loads the column sets, opens the session and builds the tree.
     Opened open(BusyIndicator *busy = nullptr);
 
+    // Sends what waits in the Outbox, from earlier runs or other programs, in the background
+    // for the rest of the run (the local store's sessions only).
+    void startDelivery();
+
     // Writes the groups and the column sets when the session was opened in this run.
     // Returns what could not be written; the column sets are saved even when the groups fail.
     [[nodiscard]] QStringList save() const;
