@@ -270,6 +270,16 @@ bool OutboxDelivery::deliverFolder(Folder &folder, DeliveryReport &report)
                 report.messages.push_back(std::move(line));
                 continue;
             }
+            // After a partial delivery only the recipients put off are tried again.
+            if (const OutboxState::Record *known = state.find(entry.unique);
+                known && !known->remaining.isEmpty()) {
+                std::vector<QString> still;
+                for (const QString &address : prepared.envelope.recipients) {
+                    if (known->remaining.contains(address, Qt::CaseInsensitive))
+                        still.push_back(address);
+                }
+                prepared.envelope.recipients = std::move(still);
+            }
             const SendOutcome outcome = m_transport->send(prepared.envelope, prepared.bytes);
             if (outcome.kind == SendOutcome::Kind::Unavailable) {
                 report.problems << outcome.reply;
@@ -280,6 +290,30 @@ bool OutboxDelivery::deliverFolder(Folder &folder, DeliveryReport &report)
             line.refused = outcome.refused;
             switch (outcome.kind) {
             case SendOutcome::Kind::Accepted: {
+                QStringList putOff;
+                for (const RecipientRefusal &refusal : outcome.refused) {
+                    if (refusal.temporary)
+                        putOff << refusal.address;
+                }
+                if (!putOff.isEmpty()) {
+                    // Taken for the others: the message stays queued for these alone, so
+                    // nobody gets it twice and nobody goes without it.
+                    line.outcome = DeliveryReport::Outcome::Deferred;
+                    OutboxState::Record &record = state.edit(entry.unique);
+                    record.state = OutboxState::State::Queued;
+                    ++record.attempts;
+                    record.nextAttemptMs = now() + m_options.retry.delayMs(record.attempts);
+                    record.reason = u"Delivered to the other recipients; put off for %1: %2"_s.arg(
+                        putOff.join(u", "_s), outcome.reply);
+                    record.remaining = putOff;
+                    for (const RecipientRefusal &refusal : outcome.refused) {
+                        if (!refusal.temporary)
+                            record.refused.push_back(refusal);
+                    }
+                    if (m_nextDueMs == 0 || record.nextAttemptMs < m_nextDueMs)
+                        m_nextDueMs = record.nextAttemptMs;
+                    break;
+                }
                 line.outcome = DeliveryReport::Outcome::Delivered;
                 Result<MaildirFolder::Entry> done = Result<MaildirFolder::Entry>::failure({});
                 try {
@@ -300,8 +334,13 @@ bool OutboxDelivery::deliverFolder(Folder &folder, DeliveryReport &report)
                     line.reason = record.reason;
                 } else {
                     moved = true;
+                    // Refusals of earlier partial deliveries are logged with this one's.
+                    std::vector<RecipientRefusal> refused = outcome.refused;
+                    if (const OutboxState::Record *earlier = state.find(entry.unique))
+                        refused.insert(refused.begin(), earlier->refused.begin(),
+                                       earlier->refused.end());
                     state.erase(entry.unique);
-                    for (const RecipientRefusal &refusal : outcome.refused) {
+                    for (const RecipientRefusal &refusal : refused) {
                         refusals += QJsonDocument(QJsonObject{{u"message"_s, entry.unique},
                                                               {u"address"_s, refusal.address},
                                                               {u"reply"_s, refusal.reply},

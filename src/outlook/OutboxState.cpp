@@ -94,6 +94,8 @@ Status OutboxState::load(const QSet<QString> &present, Recovery recovery)
                                           refusal.value(u"reply"_s).toString(),
                                           refusal.value(u"temporary"_s).toBool()});
             }
+            for (const QJsonValue &address : o.value(u"remaining"_s).toArray())
+                record.remaining << address.toString();
             m_records.insert(it.key(), std::move(record));
         }
     } else if (file.exists()) {
@@ -136,11 +138,14 @@ Status OutboxState::save()
             refused.append(QJsonObject{{u"address"_s, refusal.address},
                                        {u"reply"_s, refusal.reply},
                                        {u"temporary"_s, refusal.temporary}});
-        messages.insert(it.key(), QJsonObject{{u"state"_s, stateName(r.state)},
-                                              {u"attempts"_s, r.attempts},
-                                              {u"next"_s, double(r.nextAttemptMs)},
-                                              {u"reason"_s, r.reason},
-                                              {u"refused"_s, refused}});
+        QJsonObject record{{u"state"_s, stateName(r.state)},
+                           {u"attempts"_s, r.attempts},
+                           {u"next"_s, double(r.nextAttemptMs)},
+                           {u"reason"_s, r.reason},
+                           {u"refused"_s, refused}};
+        if (!r.remaining.isEmpty())
+            record.insert(u"remaining"_s, QJsonArray::fromStringList(r.remaining));
+        messages.insert(it.key(), record);
     }
     const QByteArray bytes =
         QJsonDocument(QJsonObject{{u"version"_s, 1}, {u"messages"_s, messages}}).toJson();

@@ -17,7 +17,8 @@ namespace corvel {
 //
 //   corvel-outbox.state    JSON, replaced atomically: per unique name the state ("queued" with
 //                          attempts, or "failed" or "held"), the reason, the time of the next
-//                          attempt and the recipients a server refused. A message without a
+//                          attempt, the recipients a server refused and, after a partial
+//                          delivery, the recipients still to be reached. A message without a
 //                          record is queued and has never been tried.
 //   corvel-outbox.sending  the unique names of the batch in hand, written (and fsynced) before
 //                          the first of them goes to the server and removed once their outcomes
@@ -42,6 +43,9 @@ public:
         qint64 nextAttemptMs = 0; // ms since the epoch; 0: at once
         QString reason;
         std::vector<RecipientRefusal> refused;
+        // Recipients still to be reached after a server took the message for the others
+        // and put these off; empty: every recipient the message names.
+        QStringList remaining;
     };
 
     // Recover: names left in the sending list become held, and the files are rewritten.

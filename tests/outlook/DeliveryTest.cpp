@@ -248,6 +248,33 @@ TEST_F(DeliveryTest, FailuresAreKeptAndNothingGoesTwice)
     EXPECT_EQ(outbox()[u"Lost [drop]"_s].state, u"queued"_s);
 }
 
+TEST_F(DeliveryTest, ARecipientPutOffIsTriedAgainAloneUntilReached)
+{
+    useServer();
+    queue(u"Put off"_s, u"once-later-dan@example.org; erin@example.org"_s);
+
+    const DeliveryReport first = agent->deliverNow();
+    ASSERT_EQ(first.messages.size(), 1u);
+    EXPECT_EQ(first.messages[0].outcome, DeliveryReport::Outcome::Deferred);
+    EXPECT_FALSE(first.complete());
+    auto waiting = outbox();
+    ASSERT_EQ(waiting.size(), 1u);
+    EXPECT_EQ(waiting[u"Put off"_s].state, u"deferred"_s);
+    EXPECT_TRUE(files(u"Sent Items"_s).isEmpty());
+
+    // The next pass sends to the one put off, and to nobody else a second time.
+    const DeliveryReport second = agent->deliverNow();
+    ASSERT_EQ(second.messages.size(), 1u);
+    EXPECT_EQ(second.messages[0].outcome, DeliveryReport::Outcome::Delivered);
+    const auto received = server->received();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].value(u"rcpt_tos"_s).toArray(), QJsonArray{u"erin@example.org"_s});
+    EXPECT_EQ(received[1].value(u"rcpt_tos"_s).toArray(),
+              QJsonArray{u"once-later-dan@example.org"_s});
+    EXPECT_TRUE(outbox().empty());
+    EXPECT_EQ(files(u"Sent Items"_s).size(), 1);
+}
+
 TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
 {
     useServer();

@@ -7,6 +7,7 @@ Every accepted message is recorded as RECORD_DIR/<seq>.json (envelope, data, con
 
 Behaviour by what the client sends:
   RCPT TO refuse...@   550 for that recipient        RCPT TO later...@  451 for that recipient
+  RCPT TO once-later...@  451 the first time only, then accepted
   MAIL FROM drop...@   connection closed, no reply
   Subject [defer]      451 after the data            Subject [reject]   554 after the data
   Subject [drop]       connection closed after the data, no reply
@@ -25,6 +26,9 @@ connections = itertools.count(1)
 
 
 class Handler:
+    def __init__(self):
+        self.put_off = set()  # once-later addresses already put off once
+
     async def handle_EHLO(self, server, session, envelope, hostname, responses):
         # The server reads commands in order from its stream, so it can take them pipelined.
         session.host_name = hostname
@@ -41,6 +45,9 @@ class Handler:
     async def handle_RCPT(self, server, session, envelope, address, options):
         if address.lower().startswith("refuse"):
             return "550 5.1.1 <%s>: no such user here" % address
+        if address.lower().startswith("once-later") and address.lower() not in self.put_off:
+            self.put_off.add(address.lower())
+            return "451 4.2.1 <%s>: mailbox busy, try later" % address
         if address.lower().startswith("later"):
             return "451 4.2.1 <%s>: mailbox busy, try later" % address
         envelope.rcpt_tos.append(address)
