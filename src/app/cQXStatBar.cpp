@@ -57,34 +57,34 @@ QString cQXStatBar::sampleText(int kind)
     }
 }
 
-void cQXStatBar::applySpec(Panel &panel, const PanelSpec &spec)
+void cQXStatBar::applyStyle(Panel &panel, const PanelStyle &style)
 {
-    if (spec.caption)
-        panel.caption = *spec.caption;
-    if (spec.fontName)
-        panel.fontName = *spec.fontName;
-    if (spec.fontSize)
-        panel.fontSize = *spec.fontSize;
-    panel.frameType = spec.frameType;
-    panel.kind = spec.kind;
-    panel.fontColour = spec.fontColour;
-    panel.threeD = spec.threeD;
-    panel.bold = spec.bold;
+    if (style.caption)
+        panel.caption = *style.caption;
+    if (style.fontName)
+        panel.fontName = *style.fontName;
+    if (style.fontSize)
+        panel.fontSize = *style.fontSize;
+    panel.frameType = style.frameType;
+    panel.kind = style.kind;
+    panel.fontColour = style.fontColour;
+    panel.threeD = style.threeD;
+    panel.bold = style.bold;
 }
 
-int cQXStatBar::AddPanel(const PanelSpec &spec)
+int cQXStatBar::AddPanel(const PanelStyle &style)
 {
     Panel panel;
-    applySpec(panel, spec);
+    applyStyle(panel, style);
     m_panels.push_back(panel);
     return panelCount();
 }
 
-void cQXStatBar::ChangePanel(int panel, const PanelSpec &spec)
+void cQXStatBar::ChangePanel(int panel, const PanelStyle &style)
 {
     if (!valid(panel))
         return;
-    applySpec(at(panel), spec);
+    applyStyle(at(panel), style);
 }
 
 void cQXStatBar::FontBold(int panel, bool bold)
@@ -277,12 +277,12 @@ void cQXStatBar::ShowPercent(int panel, int percent)
 
 void cQXStatBar::CreateMainPanels(StatusBarSurface *picture)
 {
-    PanelSpec counts;
+    PanelStyle counts;
     counts.caption = QString();
     counts.kind = Count;
     counts.fontColour = StoredColour::ButtonText;
     AddPanel(counts);
-    PanelSpec activity = counts;
+    PanelStyle activity = counts;
     activity.kind = Spring;
     AddPanel(activity);
     InitializeStatusBar(picture);

@@ -44,7 +44,7 @@ public:
     };
     // What AddPanel and ChangePanel take; an unset caption, font name or font size keeps
     // the panel's own (empty at first, where the font comes from the surface).
-    struct PanelSpec
+    struct PanelStyle
     {
         std::optional<QString> caption;
         int frameType = Inset;
@@ -65,8 +65,8 @@ public:
     void ShowPercent(int panel, int percent) override;
     void FontBold(int panel, bool bold);
     // Returns the new panel's number.
-    int AddPanel(const PanelSpec &spec);
-    void ChangePanel(int panel, const PanelSpec &spec);
+    int AddPanel(const PanelStyle &style);
+    void ChangePanel(int panel, const PanelStyle &style);
     // Takes the surface, sizes it to the panels' fonts and draws the bar; with no panels
     // the surface is hidden. The bar is drawn again whenever the surface is resized.
     void InitializeStatusBar(StatusBarSurface *picture);
@@ -105,7 +105,7 @@ private:
     [[nodiscard]] bool valid(int panel) const { return panel >= 1 && panel <= panelCount(); }
     [[nodiscard]] Panel &at(int panel) { return m_panels[static_cast<size_t>(panel - 1)]; }
     [[nodiscard]] QFont fontOf(const Panel &panel) const;
-    void applySpec(Panel &panel, const PanelSpec &spec);
+    void applyStyle(Panel &panel, const PanelStyle &style);
     void drawPanel(QPainter &painter, Panel &panel);
     void drawPanelNow(Panel &panel);
 

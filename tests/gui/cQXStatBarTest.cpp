@@ -9,12 +9,12 @@ using namespace corvel;
 
 namespace {
 
-cQXStatBar::PanelSpec panel(int kind, const QString &caption = {})
+cQXStatBar::PanelStyle panel(int kind, const QString &caption = {})
 {
-    cQXStatBar::PanelSpec spec;
-    spec.kind = kind;
-    spec.caption = caption;
-    return spec;
+    cQXStatBar::PanelStyle style;
+    style.kind = kind;
+    style.caption = caption;
+    return style;
 }
 
 QColor pixel(StatusBarSurface &surface, int x, int y)
@@ -233,7 +233,7 @@ void cQXStatBarTest::changePanelKeepsOmittedCaption()
     StatusBarSurface surface;
     cQXStatBar bar;
     bar.AddPanel(panel(cQXStatBar::Spring, QStringLiteral("Ready")));
-    cQXStatBar::PanelSpec change;
+    cQXStatBar::PanelStyle change;
     change.kind = cQXStatBar::CapsLock;
     change.frameType = cQXStatBar::Raised;
     bar.ChangePanel(1, change);
