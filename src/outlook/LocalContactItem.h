@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outlook/OutlookSession.h"
+#include "outlook/OlContactItem.h"
 #include "outlook/VCardContact.h"
 
 #include <functional>
@@ -10,7 +10,7 @@ namespace corvel {
 
 // A contact of a vCard folder: the values read from its card, and its file for Display.
 // Message members throw OutlookError.
-class LocalContactItem : public OlItem
+class LocalContactItem : public OlContactItem
 {
 public:
     // Shows a card file in the user's own viewer and returns at once; throws OutlookError
@@ -20,7 +20,6 @@ public:
     LocalContactItem(QString entryId, QString directory, QString fileName, VCardContact contact,
                      std::shared_ptr<const Opener> opener);
 
-    [[nodiscard]] int Class() const override { return olContactItem; }
     [[nodiscard]] QString EntryID() const override { return m_entryId; }
     [[nodiscard]] QString FileAs() const override { return m_contact.fileAs; }
     [[nodiscard]] QString Email1Address() const override { return m_contact.email1Address; }
@@ -28,26 +27,10 @@ public:
     // Throws OutlookError when the file is gone or no viewer starts.
     void Display() override;
 
-    [[nodiscard]] QString Subject() const override;
-    void setSubject(const QString &subject) override;
-    [[nodiscard]] QString Body() const override;
-    void setBody(const QString &body) override;
-    [[nodiscard]] QString To() const override;
-    void setTo(const QString &addresses) override;
-    [[nodiscard]] QString CC() const override;
-    void setCC(const QString &addresses) override;
-    [[nodiscard]] QString BCC() const override;
-    void setBCC(const QString &addresses) override;
-    void Save() override;
-    [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
-    void Send() override;
-
     // The default opener: the desktop's handler (xdg-open), started without a shell.
     [[nodiscard]] static Opener desktopOpener();
 
 private:
-    [[noreturn]] static void notAMessage();
-
     QString m_entryId;
     QString m_directory; // shared by the items of a folder
     QString m_fileName;

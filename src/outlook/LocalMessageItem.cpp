@@ -87,21 +87,6 @@ std::shared_ptr<LocalMessageItem> LocalMessageItem::create(std::shared_ptr<Local
         new LocalMessageItem(std::move(mailbox), std::move(message), nullptr));
 }
 
-QString LocalMessageItem::FileAs() const
-{
-    throw OutlookError(u"A mail message has no FileAs."_s);
-}
-
-QString LocalMessageItem::Email1Address() const
-{
-    throw OutlookError(u"A mail message has no Email1Address."_s);
-}
-
-QString LocalMessageItem::Categories() const
-{
-    throw OutlookError(u"A mail message has no Categories."_s);
-}
-
 void LocalMessageItem::Display()
 {
     if (m_path.isEmpty())

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "outlook/MailMessage.h"
-#include "outlook/OutlookSession.h"
+#include "outlook/OlMessageItem.h"
 
 #include <memory>
 #include <optional>
@@ -16,7 +16,7 @@ class LocalStoreTree;
 // Save writes a new message into the Drafts folder of the first store that has one, and a
 // message with a file back over that file; Send queues it in the Outbox of its store (made when
 // missing) and wakes the delivery agent. Contact members throw OutlookError.
-class LocalMessageItem : public OlItem
+class LocalMessageItem : public OlMessageItem
 {
 public:
     // A message of a folder, read when first asked.
@@ -25,11 +25,7 @@ public:
     [[nodiscard]] static std::shared_ptr<LocalMessageItem>
     create(std::shared_ptr<LocalMailbox> mailbox);
 
-    [[nodiscard]] int Class() const override { return olMailItem; }
     [[nodiscard]] QString EntryID() const override { return m_entryId; }
-    [[nodiscard]] QString FileAs() const override;
-    [[nodiscard]] QString Email1Address() const override;
-    [[nodiscard]] QString Categories() const override;
     void Display() override;
 
     [[nodiscard]] QString Subject() const override;
