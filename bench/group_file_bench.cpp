@@ -1,7 +1,7 @@
 // Saving and reading back the group file with one Standard Mail Group of N members, the way
 // shutdown and start-up do it (atomic replace with fsync and backup; whole-file read).
 #include "groups/GroupStore.h"
-#include "outlook/NodeKinds.h"
+#include "tree/NodeKinds.h"
 
 #include <QTemporaryDir>
 

@@ -2,14 +2,14 @@
 // fresh tree, including the deferred sort (the display order is looked at), against adding
 // the same rows to a tree directly. Item reading is the session's and not measured here.
 
-#include "app/treelist/TreeList.h"
-#include "groups/ColumnSets.h"
-#include "outlook/ItemLists.h"
-#include "outlook/MemoryFolder.h"
-#include "outlook/MemoryItem.h"
-#include "outlook/MemoryNamespace.h"
-#include "outlook/NodeKinds.h"
+#include "fakes/MemoryFolder.h"
+#include "fakes/MemoryItem.h"
+#include "fakes/MemoryNamespace.h"
+#include "folders/ColumnSets.h"
+#include "folders/ItemLists.h"
 #include "support/StatusPanels.h"
+#include "tree/NodeKinds.h"
+#include "tree/TreeList.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,9 +2,9 @@
 // loading, removing and index lookups. Run with ->Arg(10000)->Arg(100000) so the growth
 // between the two sizes can be compared with n log n.
 
-#include "app/treelist/TreeBranchFile.h"
-#include "app/treelist/TreeList.h"
 #include "support/AtomicFile.h"
+#include "tree/TreeBranchFile.h"
+#include "tree/TreeList.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -5,8 +5,8 @@
 // CORVEL_RUNS      rounds, alternating the contenders (default 5); medians are printed.
 // CORVEL_KHARD     a khard configuration for that folder: runs `khard -c CONF list` once.
 
-#include "outlook/LocalNamespace.h"
-#include "outlook/VCardFolderSource.h"
+#include "session/LocalNamespace.h"
+#include "session/VCardFolderSource.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,8 +2,8 @@
 // is accepted and written out for a server must keep the wire rules: CRLF only, no line over
 // 998 octets, no Bcc header, nothing but 7-bit octets.
 
-#include "outlook/MailAddressList.h"
-#include "outlook/MailMessage.h"
+#include "message/MailAddressList.h"
+#include "message/MailMessage.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -4,8 +4,8 @@
 //
 // Run with `--write-seeds DIR` to write a few small valid records to DIR and exit.
 
-#include "app/treelist/TreeBranchFile.h"
-#include "app/treelist/TreeList.h"
+#include "tree/TreeBranchFile.h"
+#include "tree/TreeList.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -4,7 +4,7 @@
 // Run: ./build-fuzz/bin/vcard_fuzz build-fuzz/corpus-vcard fuzz/corpus/vcard -max_len=16384
 //      -len_control=0 -timeout=10 -max_total_time=300
 
-#include "outlook/VCardReader.h"
+#include "vcard/VCardReader.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,8 +2,8 @@
 // 100 scroll positions spread over the whole list, on the offscreen platform. Also the cost
 // of listing the rows again after the tree changes (once per refresh, not per paint).
 
-#include "app/TreeListView.h"
-#include "outlook/NodeKinds.h"
+#include "gui/TreeListView.h"
+#include "tree/NodeKinds.h"
 
 #include <benchmark/benchmark.h>
 

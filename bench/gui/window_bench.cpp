@@ -2,15 +2,15 @@
 // listing 100,000 contacts through the window's command against the lists' own time.
 // Offscreen; the window's lock, settings and data files live in a temporary folder.
 
-#include "app/AppRunner.h"
-#include "app/core/ScriptedDialogHost.h"
-#include "app/core/Workspace.h"
-#include "app/frmMain.h"
-#include "outlook/ItemLists.h"
-#include "outlook/MemoryApplication.h"
-#include "outlook/MemoryFolder.h"
-#include "outlook/MemoryNamespace.h"
+#include "fakes/MemoryApplication.h"
+#include "fakes/MemoryFolder.h"
+#include "fakes/MemoryNamespace.h"
+#include "fakes/ScriptedDialogHost.h"
+#include "folders/ItemLists.h"
+#include "gui/AppRunner.h"
+#include "gui/frmMain.h"
 #include "support/CRegSettings.h"
+#include "workspace/Workspace.h"
 
 #include <benchmark/benchmark.h>
 

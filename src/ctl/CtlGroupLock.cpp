@@ -1,5 +1,5 @@
-#include "app/core/InstanceLock.h"
 #include "ctl/CtlContext.h"
+#include "workspace/InstanceLock.h"
 
 namespace corvel {
 

@@ -1,7 +1,7 @@
-#include "app/core/Workspace.h"
 #include "ctl/CtlContext.h"
-#include "outlook/ItemLists.h"
-#include "outlook/NodeKinds.h"
+#include "folders/ItemLists.h"
+#include "tree/NodeKinds.h"
+#include "workspace/Workspace.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,11 +1,11 @@
 #include "ctl/CtlContext.h"
 #include "ctl/CtlTable.h"
-#include "outlook/DeliveryAgent.h"
-#include "outlook/LocalApplication.h"
-#include "outlook/LocalMailbox.h"
-#include "outlook/LocalStoreTree.h"
-#include "outlook/OutboxQueue.h"
-#include "outlook/StoreRegistry.h"
+#include "session/DeliveryAgent.h"
+#include "session/LocalApplication.h"
+#include "session/LocalMailbox.h"
+#include "session/LocalStoreTree.h"
+#include "session/OutboxQueue.h"
+#include "session/StoreRegistry.h"
 #include "support/CRegSettings.h"
 
 #include <QDateTime>

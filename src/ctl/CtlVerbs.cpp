@@ -1,9 +1,9 @@
-#include "app/core/Workspace.h"
 #include "ctl/CtlContext.h"
 #include "ctl/CtlTable.h"
-#include "outlook/NodeKinds.h"
-#include "outlook/OutlookSession.h"
-#include "outlook/StoreRegistry.h"
+#include "session/OutlookSession.h"
+#include "session/StoreRegistry.h"
+#include "tree/NodeKinds.h"
+#include "workspace/Workspace.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
 #include "groups/GroupFile.h"
 
-#include "app/treelist/TreeBranchFile.h"
-#include "outlook/NodeKinds.h"
 #include "support/AtomicFile.h"
+#include "tree/NodeKinds.h"
+#include "tree/TreeBranchFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/treelist/TreeBranch.h"
-#include "app/treelist/TreeList.h"
 #include "support/Result.h"
+#include "tree/TreeBranch.h"
+#include "tree/TreeList.h"
 
 #include <QString>
 

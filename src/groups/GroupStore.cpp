@@ -1,10 +1,10 @@
 #include "groups/GroupStore.h"
 
 #include "groups/GroupFile.h"
-#include "outlook/NodeKinds.h"
 #include "support/AtomicFile.h"
 #include "support/FieldStrings.h"
 #include "support/GenFcns.h"
+#include "tree/NodeKinds.h"
 
 #include <QFile>
 #include <QHash>

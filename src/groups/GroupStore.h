@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/treelist/TreeList.h"
-#include "groups/ColumnSets.h"
-#include "outlook/GroupRootsSource.h"
+#include "folders/ColumnSets.h"
+#include "folders/GroupRootsSource.h"
 #include "support/Result.h"
+#include "tree/TreeList.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/treelist/TreeList.h"
+#include "tree/TreeList.h"
 
 #include <QString>
 #include <QStringList>

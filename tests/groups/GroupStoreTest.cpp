@@ -1,10 +1,10 @@
 #include "groups/GroupStore.h"
 #include "common/TreeText.h"
+#include "fakes/MemoryFolder.h"
+#include "fakes/MemoryNamespace.h"
+#include "folders/FolderTree.h"
 #include "groups/GroupFile.h"
-#include "outlook/FolderTree.h"
-#include "outlook/MemoryFolder.h"
-#include "outlook/MemoryNamespace.h"
-#include "outlook/NodeKinds.h"
+#include "tree/NodeKinds.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "app/TreeListView.h"
-#include "outlook/NodeKinds.h"
+#include "gui/TreeListView.h"
+#include "tree/NodeKinds.h"
 
 #include <QScrollBar>
 #include <QSignalSpy>

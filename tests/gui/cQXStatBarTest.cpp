@@ -1,6 +1,6 @@
-#include "app/cQXStatBar.h"
-#include "app/StatusBarSurface.h"
-#include "app/StoredColour.h"
+#include "gui/cQXStatBar.h"
+#include "gui/StatusBarSurface.h"
+#include "gui/StoredColour.h"
 
 #include <QFontMetrics>
 #include <QtTest>

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "support/Result.h"
+#include "tree/TreeList.h"
+
+#include <QString>
+
+namespace corvel {
+
+class BusyIndicator;
+class GroupRootsSource;
+class OlFolder;
+class OlNamespace;
+
+// Builds the main tree from the session: the stores with their contact folders and Drafts
+// (and everything nested below them), then the two group roots. Records on the way the
+// folders offered as sources of dynamic groups and the Drafts folder group mail uses.
+class FolderTree
+{
+public:
+    FolderTree(TreeList &tree, OlNamespace &session, GroupRootsSource &groupRoots,
+               BusyIndicator *busy = nullptr);
+
+    // Builds into an empty tree. When the session or the group file fails, the build ends
+    // there: what was added stays below the temporary root, no node is made current, and
+    // the reason is returned.
+    [[nodiscard]] Status LoadFolderTree(bool includeAllFolders);
+
+    // Adds the contact and message sub-folders of `folder` below `parent`, to any depth.
+    void AddSubFolders(OlFolder &folder, NodeHandle parent);
+    void SetFolderKind(NodeHandle node, const QString &messageClass, const QString &folderName);
+
+    // "^"-delimited EntryIDs of every listed store and every contact folder directly below one.
+    [[nodiscard]] const QString &SourceFolderIds() const { return m_sourceFolderIds; }
+    // The EntryID of the last "Drafts" folder met directly below a listed store, or "".
+    [[nodiscard]] const QString &DraftsEntryId() const { return m_draftsEntryId; }
+
+private:
+    void addStore(OlFolder &store, NodeHandle tempRoot);
+    void appendSourceFolder(const QString &entryId);
+    void liftToTopLevel(NodeHandle tempRoot);
+    NodeHandle addFolderNode(OlFolder &folder, NodeHandle parent, const QString &name,
+                             const QString &messageClass);
+
+    TreeList &m_tree;
+    OlNamespace &m_session;
+    GroupRootsSource &m_groupRoots;
+    BusyIndicator *m_busy;
+    QString m_sourceFolderIds;
+    QString m_draftsEntryId;
+};
+
+} // namespace corvel

@@ -1,0 +1,347 @@
+#include "folders/ItemLists.h"
+
+#include "folders/ColumnSets.h"
+#include "session/OutlookSession.h"
+#include "support/BusyIndicator.h"
+#include "support/FieldStrings.h"
+#include "support/StatusPanels.h"
+#include "tree/NodeKinds.h"
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace corvel {
+
+namespace {
+
+// The item properties a list can show.
+enum class Property
+{
+    FileAs,
+    Email1Address,
+    Categories,
+    Subject
+};
+
+struct Readable
+{
+    const char *name;
+    Property property;
+    const char *fallbackHeading; // for a class whose default column set is missing
+};
+
+constexpr Readable ContactFields[] = {{"FileAs", Property::FileAs, "Contact Name"},
+                                      {"Email1Address", Property::Email1Address, "eMail Address"},
+                                      {"Categories", Property::Categories, "Categories"}};
+constexpr Readable MessageFields[] = {{"Subject", Property::Subject, "Subject"}};
+
+constexpr int FallbackWidthPixels = 150;
+constexpr int DefaultWidthTwips = 2500;
+
+QString readProperty(const OlItem &item, Property property)
+{
+    switch (property) {
+    case Property::FileAs:
+        return item.FileAs();
+    case Property::Email1Address:
+        return item.Email1Address();
+    case Property::Categories:
+        return item.Categories();
+    case Property::Subject:
+        return item.Subject();
+    }
+    return {};
+}
+
+const QString SubDlm = QStringLiteral("~");
+const char *const ListingPrefix = " ... data for: ";
+
+} // namespace
+
+// What differs between listing contacts and listing messages.
+struct ItemLists::Kind
+{
+    int unlisted;
+    int listed;
+    int withListingNode;
+    int itemClass;
+    int rowKind;
+    const char *activity;
+    const char *defaultClass;
+    const char *sortValue;
+    const Readable *fields;
+    size_t fieldCount;
+    bool clearCountFirst;
+};
+
+ItemLists::ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSets,
+                     StatusPanels *status, BusyIndicator *busy, int twipsPerPixelX)
+    : m_tree(tree)
+    , m_session(session)
+    , m_columnSets(columnSets)
+    , m_status(status)
+    , m_busy(busy)
+    , m_twipsPerPixelX(twipsPerPixelX)
+{
+}
+
+Status ItemLists::LoadContacts(NodeHandle node)
+{
+    static constexpr Kind contacts{olContactFolder,
+                                   olContactFolderListed,
+                                   olContactFolderListing,
+                                   olContactItem,
+                                   olContactRow,
+                                   "Loading Contacts",
+                                   "IPM.Contact",
+                                   "FileAs",
+                                   ContactFields,
+                                   std::size(ContactFields),
+                                   true};
+    return load(node, contacts, true, true);
+}
+
+Status ItemLists::LoadMessages(NodeHandle node, bool expand, bool select)
+{
+    static constexpr Kind messages{olMessageFolder,
+                                   olMessageFolderListed,
+                                   olMessageFolderListing,
+                                   olMailItem,
+                                   olMessageRow,
+                                   "Loading Messages",
+                                   "IPM.Note",
+                                   "Subject",
+                                   MessageFields,
+                                   std::size(MessageFields),
+                                   false};
+    return load(node, messages, expand, select);
+}
+
+NodeHandle ItemLists::FindDraftsNode(const QString &draftsEntryId, Status *listing)
+{
+    // Without a Drafts folder every node lacking an EntryId would match the empty text.
+    if (draftsEntryId.isEmpty())
+        return {};
+    const NodeHandle node = m_tree.findByValue(NodeValue(draftsEntryId), NodeValueName::EntryId());
+    if (node.isNull())
+        return {};
+    if (m_tree.value(node, NodeValueName::olType()).toInt() != olMessageFolderListed) {
+        Status listed = LoadMessages(node, false, false);
+        if (listing)
+            *listing = std::move(listed);
+    }
+    return node;
+}
+
+NodeHandle ItemLists::rowsHolder(NodeHandle node) const
+{
+    const qint64 kind = m_tree.value(node, NodeValueName::olType()).toInt();
+    if (kind != olContactFolderListing && kind != olMessageFolderListing)
+        return node;
+    const QString entryId = m_tree.value(node, NodeValueName::EntryId()).toString();
+    const qint64 listed =
+        kind == olContactFolderListing ? olContactFolderListed : olMessageFolderListed;
+    for (NodeHandle child = m_tree.firstChild(node); child; child = m_tree.nextSibling(child)) {
+        if (m_tree.value(child, NodeValueName::olType()).toInt() == listed &&
+            m_tree.value(child, NodeValueName::EntryId()).toString() == entryId)
+            return child;
+    }
+    return {};
+}
+
+void ItemLists::showCaption(int panel, const QString &text)
+{
+    if (m_status)
+        m_status->UpdateCaption(panel, text);
+}
+
+Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool select)
+{
+    const qint64 before = m_tree.value(node, NodeValueName::olType()).toInt();
+    if (!m_tree.isValid(node) || (before != kind.unlisted && before != kind.listed))
+        return {};
+    const QString entryId = m_tree.value(node, NodeValueName::EntryId()).toString();
+    if (entryId.isEmpty())
+        return {};
+
+    BusyScope busy(m_busy);
+    if (kind.clearCountFirst)
+        showCaption(StatusPanels::CountPanel, QString());
+    showCaption(StatusPanels::ActivityPanel, QString::fromLatin1(kind.activity));
+    const QString storeId = m_tree.value(node, NodeValueName::StoreId()).toString();
+
+    // The folder is opened before the tree is touched: when it is gone, the node keeps its
+    // kind and rows and no listing node or column set is left behind.
+    std::vector<std::shared_ptr<OlItem>> items;
+    try {
+        const std::shared_ptr<OlFolder> folder = m_session.GetFolderFromID(entryId, storeId);
+        items = folder->Items();
+    } catch (const OutlookError &error) {
+        showCaption(StatusPanels::ActivityPanel, QString());
+        return Status::failure(QStringLiteral("The folder \"%1\" cannot be listed: %2")
+                                   .arg(m_tree.caption(node), error.message()));
+    }
+
+    m_tree.suspendDrawing();
+    NodeHandle holder = node;
+    bool madeListingNode = false;
+    if (before == kind.listed) {
+        m_tree.removeDescendants(node);
+    } else {
+        m_tree.setValue(node, NodeValueName::olType(), kind.listed);
+        if (m_tree.hasChildren(node)) {
+            holder =
+                m_tree.addNode(QString::fromLatin1(ListingPrefix) + m_tree.caption(node), node);
+            m_tree.setValue(holder, NodeValueName::olType(), kind.listed);
+            m_tree.setValue(node, NodeValueName::olType(), kind.withListingNode);
+            m_tree.setValue(holder, NodeValueName::EntryId(), entryId);
+            m_tree.setValue(holder, NodeValueName::StoreId(), storeId);
+            madeListingNode = true;
+            m_tree.refresh();
+            m_tree.suspendDrawing();
+        }
+    }
+
+    const int set = columnSetFor(entryId, kind);
+    m_columnSets.record(set).field(ColumnSet::DisplayName) = m_tree.caption(holder);
+    const ColumnLayout layout = layoutFor(set);
+    m_tree.setColumnLayout(holder, layout);
+
+    // Which columns can be filled, resolved once rather than per row.
+    struct Binding
+    {
+        QString name; // as the column set spells it
+        Property property;
+    };
+    std::vector<Binding> bindings;
+    for (int i = 1; i < layout.columnCount(); ++i) {
+        const QString &name = layout.columns[static_cast<size_t>(i)].boundValue;
+        for (size_t f = 0; f < kind.fieldCount; ++f) {
+            if (name.compare(QLatin1String(kind.fields[f].name), Qt::CaseInsensitive) == 0)
+                bindings.push_back({name, kind.fields[f].property});
+        }
+    }
+
+    const QString entryIdName = NodeValueName::EntryId();
+    const QString typeName = NodeValueName::olType();
+    const qint64 total = static_cast<qint64>(items.size());
+    qint64 processed = 0;
+    int shownPercent = -1;
+    for (const std::shared_ptr<OlItem> &item : items) {
+        ++processed;
+        // Item by item, a failure costs only what it touches: an unreadable class skips the
+        // item, an unreadable property leaves that value unset.
+        int itemClass = 0;
+        try {
+            itemClass = item->Class();
+        } catch (const OutlookError &) {
+        }
+        if (itemClass == kind.itemClass) {
+            const NodeHandle row = m_tree.addNode(QString(), holder);
+            try {
+                m_tree.setValue(row, entryIdName, item->EntryID());
+            } catch (const OutlookError &) {
+            }
+            m_tree.setValue(row, typeName, kind.rowKind);
+            for (const Binding &binding : bindings) {
+                try {
+                    m_tree.setValue(row, binding.name, readProperty(*item, binding.property));
+                } catch (const OutlookError &) {
+                }
+            }
+        }
+        // Drawing a bar costs far more than a row; only a new whole percent is drawn.
+        const int percent = static_cast<int>(processed * 100 / total);
+        if (percent != shownPercent && m_status) {
+            m_status->ShowPercent(StatusPanels::CountPanel, percent);
+            shownPercent = percent;
+        }
+    }
+    items.clear(); // the session's objects go before the tree is drawn
+
+    m_tree.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(kind.sortValue));
+    // Sub-folders and the listing node keep the tree's natural order: the listing node's
+    // leading space puts it first.
+    if (madeListingNode)
+        m_tree.setChildOrder(node, ChildOrder::Natural);
+    m_tree.refresh();
+    showCaption(StatusPanels::ActivityPanel, QString());
+
+    if (select) {
+        const NodeHandle current = m_tree.current();
+        if (current != holder) {
+            if (current)
+                m_tree.setSelected(current, false);
+            m_tree.setCurrent(holder);
+            m_tree.setSelected(holder, true);
+        }
+    }
+    m_tree.setExpanded(holder, expand);
+    showCaption(StatusPanels::CountPanel,
+                select ? QString::number(m_tree.descendantCount(holder)) + QStringLiteral(" Items")
+                       : QString());
+    return {};
+}
+
+int ItemLists::columnSetFor(const QString &entryId, const Kind &kind)
+{
+    if (const int own = m_columnSets.FindColumnSet(entryId))
+        return own;
+    int set = 0;
+    if (const int classDefault =
+            m_columnSets.FindColumnSet(QString::fromLatin1(kind.defaultClass))) {
+        set = m_columnSets.CopyColumnSet(classDefault);
+    } else {
+        // Without the class default the list would have no columns at all; every readable
+        // field is shown instead, and the folder keeps that set as its own.
+        ColumnSet fallback;
+        QString properties;
+        QString headings;
+        QString widths;
+        for (size_t f = 0; f < kind.fieldCount; ++f) {
+            const int n = static_cast<int>(f) + 1;
+            properties =
+                DS_PutField(properties, SubDlm, n, QString::fromLatin1(kind.fields[f].name));
+            headings = DS_PutField(headings, SubDlm, n,
+                                   QString::fromLatin1(kind.fields[f].fallbackHeading));
+            widths = DS_PutField(widths, SubDlm, n, QString::number(FallbackWidthPixels));
+        }
+        fallback.field(ColumnSet::Properties) = properties;
+        fallback.field(ColumnSet::Headings) = headings;
+        fallback.field(ColumnSet::Widths) = widths;
+        set = m_columnSets.add(fallback);
+    }
+    m_columnSets.record(set).field(ColumnSet::Key) = entryId;
+    return set;
+}
+
+ColumnLayout ItemLists::layoutFor(int columnSet) const
+{
+    const ColumnSet &set = m_columnSets.record(columnSet);
+    const QString &properties = set.field(ColumnSet::Properties);
+    const QString &headings = set.field(ColumnSet::Headings);
+    const QString &widths = set.field(ColumnSet::Widths);
+    const int n = DS_CountFields(properties, SubDlm);
+
+    ColumnLayout layout;
+    layout.setColumnCount(n + 1);
+    layout.columns[0].widthTwips = 0;
+    for (int i = 1; i <= n; ++i) {
+        ColumnLayout::Column &column = layout.columns[static_cast<size_t>(i)];
+        bool numeric = false;
+        const double pixels = DS_GetField(widths, SubDlm, i).trimmed().toDouble(&numeric);
+        const double twips = numeric ? std::round(pixels * m_twipsPerPixelX) : 0.0;
+        // A negative or absurd width would hide the column as surely as a zero one.
+        column.widthTwips = twips >= 1 && twips <= std::numeric_limits<int>::max()
+                                ? static_cast<int>(twips)
+                                : DefaultWidthTwips;
+        column.heading = DS_GetField(headings, SubDlm, i);
+        column.boundValue = DS_GetField(properties, SubDlm, i);
+    }
+    layout.gridColour = NodeColour::ButtonShadow;
+    return layout;
+}
+
+} // namespace corvel

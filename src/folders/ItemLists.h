@@ -1,0 +1,61 @@
+#pragma once
+
+#include "support/Result.h"
+#include "tree/TreeList.h"
+
+#include <QString>
+
+namespace corvel {
+
+class BusyIndicator;
+class ColumnSets;
+class OlNamespace;
+class StatusPanels;
+
+// Lists the contacts or messages of a folder node as rows below it (or below a listing node
+// when the folder has sub-folders), with the folder's own column set as headings and widths.
+//
+// Nodes of another kind, or without an EntryId, are ignored and read as success. A folder
+// that the session can no longer open (deleted or moved since start-up) leaves the tree,
+// the column sets and the pointer as they were, and the reason is returned for the caller
+// to show.
+class ItemLists
+{
+public:
+    // status and busy may be null (a run without a window).
+    ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSets,
+              StatusPanels *status = nullptr, BusyIndicator *busy = nullptr,
+              int twipsPerPixelX = 15);
+
+    // Kinds 1 and 2. The rows holder becomes current, selected and expanded; panel 1 shows
+    // its count.
+    [[nodiscard]] Status LoadContacts(NodeHandle node);
+    // Kinds 3 and 4. `expand` sets the holder's expanded state; `select` makes it current
+    // and shows the count, otherwise the current node stays and panel 1 is cleared.
+    [[nodiscard]] Status LoadMessages(NodeHandle node, bool expand, bool select);
+    // The first node whose EntryId is draftsEntryId, its messages listed (without expanding
+    // or selecting) unless they are listed already; null when there is none. Why a listing
+    // failed goes to `listing` when given.
+    [[nodiscard]] NodeHandle FindDraftsNode(const QString &draftsEntryId,
+                                            Status *listing = nullptr);
+
+    // The node that holds (or would hold) the rows of a folder node: its listing node for a
+    // folder of kind 20 or 21, else the node itself. Null for a kind 20/21 node without one.
+    [[nodiscard]] NodeHandle rowsHolder(NodeHandle node) const;
+
+private:
+    struct Kind;
+    [[nodiscard]] Status load(NodeHandle node, const Kind &kind, bool expand, bool select);
+    [[nodiscard]] int columnSetFor(const QString &entryId, const Kind &kind);
+    [[nodiscard]] ColumnLayout layoutFor(int columnSet) const;
+    void showCaption(int panel, const QString &text);
+
+    TreeList &m_tree;
+    OlNamespace &m_session;
+    ColumnSets &m_columnSets;
+    StatusPanels *m_status;
+    BusyIndicator *m_busy;
+    int m_twipsPerPixelX;
+};
+
+} // namespace corvel

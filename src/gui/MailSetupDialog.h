@@ -1,0 +1,56 @@
+#pragma once
+
+#include "gui/QtDialogHost.h"
+#include "workspace/MailSetupForm.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace corvel {
+
+// "Mail Setup...": the stores and the transport, shown and edited over a MailSetupForm,
+// which holds the rules.
+class MailSetupDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender testSender,
+                    QWidget *parent = nullptr);
+
+private:
+    void fillStores();
+    void fillDrafts();
+    void storeEdited(int row, int column);
+    void addStore();
+    void removeStore();
+    void moveStore(int delta);
+    void transportEdited();
+    void sendTest();
+    void refresh();
+
+    MailSetupForm &m_form;
+    QtDialogHost::TestSender m_testSender;
+    QTableWidget *m_stores = nullptr;
+    QComboBox *m_drafts = nullptr;
+    QComboBox *m_kind = nullptr;
+    QLineEdit *m_host = nullptr;
+    QSpinBox *m_port = nullptr;
+    QComboBox *m_security = nullptr;
+    QLineEdit *m_user = nullptr;
+    QLineEdit *m_passwordCommand = nullptr;
+    QLineEdit *m_sendmailCommand = nullptr;
+    QLineEdit *m_from = nullptr;
+    QPushButton *m_test = nullptr;
+    QLabel *m_problem = nullptr;
+    QDialogButtonBox *m_buttons = nullptr;
+    bool m_filling = false;
+};
+
+} // namespace corvel

@@ -1,0 +1,195 @@
+#pragma once
+
+#include "gui/NodePictures.h"
+#include "tree/TreeList.h"
+#include "workspace/TreeSurface.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+
+#include <vector>
+
+class QStyleOptionViewItem;
+
+namespace corvel {
+
+// Draws a TreeList and turns the user's mouse and keys into changes of its expansion,
+// selection and current node, and into the tree's events for whoever handles them.
+//
+// Painted by hand rather than through QTreeView: a node with a column layout shows a
+// heading row of its own directly below it and its children in that node's columns, and
+// the tree's selection stays the only one, so nothing has to be kept in step for 100,000
+// rows. Only the rows in sight are touched when painting; the list of shown rows is
+// rebuilt when the tree's structure or an expansion changes.
+//
+// Mouse coordinates in the signals are in twips of the viewport, as the tree's handlers
+// expect them; NodeAt takes pixels.
+class TreeListView : public QAbstractScrollArea, public TreeSurface
+{
+    Q_OBJECT
+
+public:
+    TreeListView(TreeList &tree, int twipsPerPixelX, int twipsPerPixelY, QWidget *parent = nullptr);
+    ~TreeListView() override;
+
+    [[nodiscard]] TreeList &tree() const { return m_tree; }
+    [[nodiscard]] int twipsPerPixelX() const { return m_twipsX; }
+    [[nodiscard]] int twipsPerPixelY() const { return m_twipsY; }
+
+    // The display index of the node at a point of the viewport in pixels; -1 on a heading
+    // row or below the last row.
+    [[nodiscard]] int NodeAt(int x, int y) const override;
+    [[nodiscard]] NodeHandle nodeAt(QPoint viewportPos) const;
+    // Where a node is drawn in the viewport; empty when it is not shown (a collapsed parent).
+    [[nodiscard]] QRect visualRect(NodeHandle node) const;
+    // The open/close box of a node that has one, in the viewport; empty otherwise.
+    [[nodiscard]] QRect expanderRect(NodeHandle node) const;
+    // Where the edge after `column` of the heading row below `node` is, in viewport pixels;
+    // -1 when that row is not shown.
+    [[nodiscard]] int headingEdgeX(NodeHandle node, int column) const;
+    void scrollTo(NodeHandle node);
+    [[nodiscard]] int rowHeight() const { return m_rowHeight; }
+    // Rows shown (nodes under expanded parents and heading rows), whether in sight or not.
+    [[nodiscard]] int shownRowCount() const;
+
+    // The node drag: begin runs the drag of the selection until it is dropped or cancelled;
+    // over highlights the node under the pointer and scrolls near the edges; end clears that.
+    void DragBegin() override;
+    void DragOver(int xTwips, int yTwips, int state) override;
+    void DragEnd(int xTwips, int yTwips) override;
+    [[nodiscard]] NodeHandle dropHighlight() const { return m_dropTarget; }
+
+    // Asks for the right-click band where the mouse button was last released.
+    void PopupMenu() override;
+    // The hourglass over the tree and back.
+    void showBusyPointer() override;
+    void restorePointer() override;
+
+    // The mime type a node drag carries; drops of anything else are not taken.
+    static QString dragMimeType();
+
+Q_SIGNALS:
+    void Click();
+    void DblClick();
+    void PictureClick();
+    void PlusMinusClick(int index);
+    void GridCellClick(int index, int column);
+    void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int xTwips, int yTwips);
+    void MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int xTwips,
+                   int yTwips);
+    void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int xTwips, int yTwips);
+    void DragOverEvent(int xTwips, int yTwips, int state);
+    void DragDrop(int xTwips, int yTwips);
+    // The right-click band belongs at this screen position.
+    void contextMenuRequested(const QPoint &globalPos);
+    // The user gave a column of the node's layout a new width (already stored in the layout).
+    void columnResized(NodeHandle node, int column, int widthTwips);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    enum class RowKind : quint8
+    {
+        Node,
+        Heading,
+    };
+    struct Row
+    {
+        NodeHandle node; // for a heading row, the node whose layout it shows
+        RowKind kind = RowKind::Node;
+        bool expanded = false; // as it was when the rows were listed
+    };
+    enum class Part
+    {
+        None,
+        Expander,
+        Picture,
+        Caption,
+        Cell,
+        Heading,
+        HeadingEdge,
+    };
+    struct Hit
+    {
+        int row = -1;
+        Part part = Part::None;
+        int column = -1;
+    };
+    struct ColumnSpan
+    {
+        int left = 0;
+        int width = 0;
+    };
+
+    void onTreeRefresh();
+    void ensureRows() const;
+    void rebuildRows() const;
+    void updateScrollBars();
+    void updateMetrics();
+    [[nodiscard]] int rowAtY(int y) const;
+    [[nodiscard]] int rowOf(NodeHandle node, RowKind kind = RowKind::Node) const;
+    [[nodiscard]] int indentOf(int level) const;
+    [[nodiscard]] int contentLeft(int row) const; // where the row's picture slot starts
+    [[nodiscard]] NodeHandle gridOwner(int row) const;
+    [[nodiscard]] std::vector<ColumnSpan> columnSpans(NodeHandle owner, int left) const;
+    [[nodiscard]] Hit hitTest(QPoint pos) const;
+    [[nodiscard]] QPoint toTwips(QPoint pos) const;
+    [[nodiscard]] QPoint fromTwips(int xTwips, int yTwips) const;
+
+    void paintNodeRow(QPainter &painter, int row, const QRect &rect, bool active);
+    void paintHeadingRow(QPainter &painter, int row, const QRect &rect);
+
+    void toggleExpanded(NodeHandle node);
+    void selectOnly(NodeHandle node);
+    void selectRange(int fromRow, int toRow, bool keepOthers);
+    void moveCurrentByKey(int key, Qt::KeyboardModifiers modifiers);
+    void autoScrollStep();
+
+    TreeList &m_tree;
+    int m_twipsX;
+    int m_twipsY;
+    NodePictures m_pictures;
+
+    mutable std::vector<Row> m_rows;
+    mutable quint64 m_rowsStamp = ~quint64(0);
+    mutable bool m_rowsDirty = true;
+    int m_rowHeight = 18;
+    int m_indent = 18;
+    int m_contentWidth = 0;
+    NodeHandle m_lastCurrent;
+
+    NodeHandle m_anchor; // where a Shift range starts
+    NodeHandle m_pressNode;
+    Hit m_pressHit;
+    bool m_pressChangedSelection = false;
+    NodeHandle m_deferredSingleSelect; // a plain press inside a selection: decided on release
+    bool m_dragStarted = false;
+
+    NodeHandle m_resizeOwner; // a heading edge being dragged
+    int m_resizeColumn = -1;
+    int m_resizeStartX = 0;
+    int m_resizeStartWidth = 0;
+
+    NodeHandle m_dropTarget;
+    int m_autoScrollDirection = 0;
+    QBasicTimer m_autoScrollTimer;
+    bool m_busyPointer = false;
+    QPoint m_lastReleaseGlobal;
+};
+
+} // namespace corvel

@@ -1,0 +1,484 @@
+#include "gui/frmMain.h"
+
+#include "folders/ItemLists.h"
+#include "gui/CommandBar.h"
+#include "gui/HelpWindow.h"
+#include "gui/StatusBarSurface.h"
+#include "gui/TreeInteractionBinding.h"
+#include "gui/TreeListView.h"
+#include "gui/cQXStatBar.h"
+#include "support/BusyIndicator.h"
+#include "support/StatusPanels.h"
+#include "tree/NodeKinds.h"
+#include "workspace/ButtonStateRules.h"
+#include "workspace/DialogHost.h"
+#include "workspace/HelpIndex.h"
+#include "workspace/MailSetupForm.h"
+#include "workspace/TreeInteraction.h"
+#include "workspace/Workspace.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <iostream>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+// The hourglass over the whole program while an operation runs.
+class WaitCursor : public BusyIndicator
+{
+public:
+    void setBusy(bool busy) override
+    {
+        if (busy) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            ++m_depth;
+        } else if (m_depth > 0) {
+            QApplication::restoreOverrideCursor();
+            --m_depth;
+        }
+    }
+
+private:
+    int m_depth = 0;
+};
+
+qint64 toPixels(qint64 twips, int twipsPerPixel)
+{
+    return std::llround(static_cast<double>(twips) / twipsPerPixel);
+}
+
+QString linksSection()
+{
+    return u"Links"_s;
+}
+
+} // namespace
+
+frmMain::frmMain(Services services, QWidget *parent)
+    : QMainWindow(parent)
+    , m_services(std::move(services))
+    , m_tools(m_table)
+    , m_statBar(std::make_unique<cQXStatBar>())
+    , m_busy(std::make_unique<WaitCursor>())
+{
+    Q_ASSERT(m_services.workspace && m_services.dialogs);
+    if (!m_services.openUrl)
+        m_services.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    setObjectName(u"frmMain"_s);
+    buildDispatchTable();
+}
+
+frmMain::~frmMain()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool frmMain::SessionReady() const
+{
+    return m_services.workspace->sessionReady();
+}
+
+QString frmMain::AppPath() const
+{
+    return m_services.workspace->options().appPath;
+}
+
+int frmMain::twipsPerPixel(Qt::Orientation orientation)
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const qreal dpi = !screen                         ? 96.0
+                      : orientation == Qt::Horizontal ? screen->logicalDotsPerInchX()
+                                                      : screen->logicalDotsPerInchY();
+    return dpi > 0 ? std::max(1, static_cast<int>(std::lround(1440.0 / dpi))) : 15;
+}
+
+void frmMain::Form_Load()
+{
+    setWindowTitle(AppTitle());
+    // Read first: the tree view and its handlers work in twips from the start.
+    m_twipsPerPixelX = twipsPerPixel(Qt::Horizontal);
+    m_twipsPerPixelY = twipsPerPixel(Qt::Vertical);
+
+    // The tree over the status bar with its two panels.
+    auto *surface = new StatusBarSurface;
+    surface->setObjectName(u"picStatBar"_s);
+    m_picStatBar = surface;
+    m_tlMain = new TreeListView(workspace().tree(), m_twipsPerPixelX, m_twipsPerPixelY);
+    m_tlMain->setObjectName(u"tlMain"_s);
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_tlMain, 1);
+    layout->addWidget(m_picStatBar);
+    setCentralWidget(central);
+    m_statBar->CreateMainPanels(surface);
+
+    // The command bar, its option restored, every node-dependent command off.
+    m_aBar = new CommandBar(m_table, m_tools, this);
+    connect(m_aBar, &CommandBar::clicked, this, &frmMain::aBar_Click);
+    m_interaction = std::make_unique<TreeInteraction>(
+        TreeInteraction::Context{workspace().tree(), *m_tlMain, *this, *m_statBar, dialogs(),
+                                 m_twipsPerPixelX, m_twipsPerPixelY});
+    bindTreeInteraction(*m_tlMain, *m_interaction);
+    connect(m_tlMain, &TreeListView::contextMenuRequested, this,
+            [this](const QPoint &globalPos) { m_aBar->popUp(u"popTL1"_s, globalPos); });
+    m_tools.setChecked(u"btnIncludeAll", workspace().includeAllFolders());
+    SetButtonStates(olStore);
+    m_aBar->recalcLayout();
+    m_startupReady = true;
+
+    RestoreFormPosition(this);
+    qApp->installEventFilter(this);
+
+    show();
+    StatBar().UpdateCaption(StatusPanels::ActivityPanel, u"Loading Folders"_s);
+    // Drawn now: opening the stores can take a while, and the user should see why.
+    repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+    const Workspace::Opened opened = workspace().open(m_busy.get());
+    for (const QString &detail : opened.details)
+        std::cerr << "corvel: " << detail.toStdString() << '\n';
+    if (!opened.details.isEmpty())
+        m_picStatBar->setToolTip(opened.details.join(u'\n'));
+    if (!SessionReady()) {
+        StatBar().UpdateCaption(StatusPanels::ActivityPanel, opened.statusText);
+        m_tools.setEnabled(u"btnNewMsg", false);
+        m_tools.setEnabled(u"btnNewMailGrp", false);
+        return;
+    }
+    StatBar().UpdateCaption(StatusPanels::ActivityPanel, opened.statusText);
+    workspace().startDelivery();
+    m_tlMain->setFocus();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    QMainWindow::closeEvent(event);
+}
+
+void frmMain::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    if (m_help)
+        m_help->close();
+    if (!SessionReady())
+        return;
+    if (!isMinimized() && !isMaximized() && !isFullScreen())
+        SaveFormPosition(this);
+    const QStringList problems = workspace().save();
+    if (problems.isEmpty())
+        return;
+    for (const QString &problem : problems)
+        std::cerr << "corvel: " << problem.toStdString() << '\n';
+    dialogs().critical(problems.join(u"\n\n"_s));
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!m_startupReady || isMinimized())
+        return;
+    // Only the normal place is kept: saved maximised bounds would reopen the window as
+    // large as the screen but no longer maximised.
+    if (!isMaximized() && !isFullScreen())
+        SaveFormPosition(this);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    // Dialogs and open menus are windows of their own: their keys stay theirs.
+    if (static_cast<QWidget *>(watched)->window() != this)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (m_aBar && m_aBar->offerKey(key->key(), key->modifiers()))
+        return true;
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        m_interaction->Escape();
+        return true;
+    }
+    return false;
+}
+
+TwipRect frmMain::twipRectOf(const QWidget *window) const
+{
+    const QPoint place = window->pos();
+    const QSize size = window->size();
+    return {static_cast<qint64>(place.x()) * m_twipsPerPixelX,
+            static_cast<qint64>(place.y()) * m_twipsPerPixelY,
+            static_cast<qint64>(size.width()) * m_twipsPerPixelX,
+            static_cast<qint64>(size.height()) * m_twipsPerPixelY};
+}
+
+void frmMain::SaveFormPosition(QWidget *window)
+{
+    (void)workspace().settings().SaveSetting(u"Positions"_s, window->objectName(),
+                                             WindowPosition::format(twipRectOf(window)));
+}
+
+void frmMain::RestoreFormPosition(QWidget *window)
+{
+    const QString saved =
+        workspace().settings().GetSetting(u"Positions"_s, window->objectName(), QString());
+    const bool sizable = window->minimumSize() != window->maximumSize();
+    const std::optional<TwipRect> placed =
+        WindowPosition::restore(saved, window->objectName(), twipRectOf(window), sizable);
+    if (!placed) {
+        const QScreen *screen = window->screen();
+        const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+        window->move(area.x() + (area.width() - window->width()) / 2,
+                     area.y() + (area.height() - window->height()) / 2);
+        return;
+    }
+    window->move(static_cast<int>(toPixels(placed->left, m_twipsPerPixelX)),
+                 static_cast<int>(toPixels(placed->top, m_twipsPerPixelY)));
+    if (sizable) {
+        window->resize(static_cast<int>(toPixels(placed->width, m_twipsPerPixelX)),
+                       static_cast<int>(toPixels(placed->height, m_twipsPerPixelY)));
+    }
+}
+
+void frmMain::SetButtonStates(int nodeKind)
+{
+    const TreeList &tree = workspace().tree();
+    ButtonStateRules::Selection selection;
+    selection.sessionReady = SessionReady();
+    selection.selectedCount = tree.selectedCount();
+    selection.nodeHasDescendants = tree.descendantCount(tree.at(SelIndex())) > 0;
+    const int recalcs = m_tools.layoutRecalcs();
+    ButtonStateRules::SetButtonStates(m_tools, nodeKind, selection);
+    if (m_aBar && m_tools.layoutRecalcs() != recalcs)
+        m_aBar->recalcLayout();
+}
+
+int frmMain::SelIndex() const
+{
+    return m_interaction ? m_interaction->SelIndex() : 0;
+}
+
+bool frmMain::isToolEnabled(const QString &tool) const
+{
+    return m_tools.isEnabled(tool);
+}
+
+void frmMain::setToolEnabled(const QString &tool, bool enabled)
+{
+    m_tools.setEnabled(tool, enabled);
+}
+
+void frmMain::runCommand(const QString &tool)
+{
+    m_dispatch.dispatch(tool);
+}
+
+void frmMain::CopyToGroup(int groupIndex)
+{
+    Q_UNUSED(groupIndex);
+    m_tlMain->restorePointer();
+    notAvailable(u"btnCopy"_s);
+}
+
+bool frmMain::selectPath(const QString &path)
+{
+    TreeList &tree = workspace().tree();
+    NodeHandle node;
+    for (const QString &caption : path.split(u'/', Qt::SkipEmptyParts)) {
+        NodeHandle next;
+        for (const NodeHandle child : tree.children(node)) {
+            if (tree.caption(child) == caption) {
+                next = child;
+                break;
+            }
+        }
+        if (!next)
+            return false;
+        tree.setExpanded(node, true);
+        node = next;
+    }
+    if (!node)
+        return false;
+    tree.clearSelection();
+    tree.setCurrent(node);
+    tree.setSelected(node, true);
+    tree.refresh();
+    m_tlMain->scrollTo(node);
+    m_interaction->tlMain_Click();
+    return true;
+}
+
+// --- Commands -----------------------------------------------------------------------------
+
+void frmMain::buildDispatchTable()
+{
+    const auto add = [this](const QString &tool, std::function<void()> command) {
+        m_dispatch.add(tool, std::move(command));
+    };
+    add(u"btnWebHome"_s,
+        [this] { openSetting(u"HomePage"_s, u"https://corvel.invalid/"_s, {}, {}); });
+    add(u"btnSendEmail"_s, [this] {
+        openSetting(u"SalesAddress"_s, u"sales@corvel.invalid"_s, u"mailto:"_s,
+                    u"?SUBJECT=RE:"_s + AppTitle());
+    });
+    add(u"btnHelpF1"_s, [this] { help().HelpContents(); });
+    add(u"btnHelpSrch"_s, [this] { help().HelpSearch(QString()); });
+    add(u"btnHelpHelp"_s, [this] { help().HelpOnHelp(); });
+    add(u"btnHelpStd"_s, [this] { help().HelpContext(HelpIndex::StandardMailGroups); });
+    add(u"btnHelpDyn"_s, [this] { help().HelpContext(HelpIndex::DynamicMailGroups); });
+    add(u"btnAbout"_s, [this] { dialogs().showAbout(); });
+    add(u"btnStdMailGrp"_s, [this] { doNewGroupUnder(u"STDMG"_s); });
+    add(u"btnDynMailGrp"_s, [this] { doNewGroupUnder(u"DYNMG"_s); });
+    add(u"btnIncludeAll"_s, [this] { doBtnIncludeAll(); });
+    add(u"btnMailSetup"_s, [this] { doBtnMailSetup(); });
+    add(u"btnExit"_s, [this] {
+        m_tools.setVisible(u"btnExit", false);
+        close();
+    });
+    add(u"btnLoadContacts"_s, [this] { doBtnLoadContacts(); });
+    add(u"btnLoadMessages"_s, [this] { doBtnLoadMessages(); });
+    add(u"btnRefresh"_s, [this] { doBtnRefresh(); });
+    // Operations still to come: reached from here, they say so instead of doing nothing.
+    for (const QString &tool : {u"btnSaveList"_s, u"btnLoadList"_s, u"btnGrpProperties"_s,
+                                u"btnVerify"_s, u"btnDoMail"_s, u"btnNewMsg"_s, u"btnAddContact"_s,
+                                u"btnChgName"_s, u"btnCopy"_s, u"btnDelete"_s, u"btnEditItem"_s})
+        add(tool, [this, tool] { notAvailable(tool); });
+}
+
+void frmMain::aBar_Click(const QString &tool)
+{
+    m_dispatch.dispatch(tool);
+}
+
+void frmMain::notAvailable(const QString &tool)
+{
+    const ToolDef *def = m_table.tool(tool);
+    const QString name = def ? QString(def->menuCaption).remove(u'&') : tool;
+    dialogs().information(u"\"%1\" is not available in this version yet."_s.arg(name));
+}
+
+void frmMain::openSetting(const QString &key, const QString &fallback, const QString &prefix,
+                          const QString &suffix)
+{
+    const QString value = workspace().settings().GetSetting(linksSection(), key, fallback);
+    const QUrl url(prefix + value.trimmed() + suffix);
+    if (url.isValid())
+        m_services.openUrl(url);
+}
+
+HelpWindow &frmMain::help()
+{
+    if (!m_help)
+        m_help = std::make_unique<HelpWindow>(m_services.helpDirectory, AppTitle());
+    return *m_help;
+}
+
+void frmMain::doNewGroupUnder(const QString &rootEntryId)
+{
+    const TreeList &tree = workspace().tree();
+    const NodeHandle root = tree.findByValue(NodeValue(rootEntryId), NodeValueName::EntryId());
+    if (root)
+        doBtnNewMailGrp(tree.indexOf(root));
+}
+
+void frmMain::doBtnNewMailGrp(int rootIndex)
+{
+    Q_UNUSED(rootIndex);
+    notAvailable(u"btnNewMailGrp"_s);
+}
+
+void frmMain::doBtnIncludeAll()
+{
+    const bool checked = !m_tools.isChecked(u"btnIncludeAll");
+    m_tools.setChecked(u"btnIncludeAll", checked);
+    (void)workspace().settings().SaveSetting(u"Parms"_s, u"LoadAll"_s, checked ? u"1"_s : u"0"_s);
+}
+
+void frmMain::doBtnMailSetup()
+{
+    MailSetupForm form;
+    form.load(workspace().settings());
+    if (!dialogs().editMailSetup(form))
+        return;
+    if (!form.save(workspace().settings())) {
+        dialogs().critical(
+            u"The mail set-up could not be saved in %1."_s.arg(workspace().settings().filePath()));
+        return;
+    }
+    dialogs().information(u"The new stores are used from the next start of the program."_s);
+}
+
+void frmMain::listItems(int index, bool contacts)
+{
+    OlNamespace *session = workspace().session();
+    const NodeHandle node = workspace().tree().at(index);
+    if (!session || !node)
+        return;
+    ItemLists lists(workspace().tree(), *session, workspace().groups().columnSets(),
+                    m_statBar.get(), m_busy.get(), m_twipsPerPixelX);
+    const Status listed =
+        contacts ? lists.LoadContacts(node) : lists.LoadMessages(node, true, true);
+    // The lists set the holder's expansion after their last redraw: show it.
+    workspace().tree().refresh();
+    if (!listed.ok())
+        dialogs().information(listed.error());
+}
+
+void frmMain::doBtnLoadContacts()
+{
+    listItems(SelIndex(), true);
+    if (SelIndex() != -1) {
+        const TreeList &tree = workspace().tree();
+        SetButtonStates(
+            static_cast<int>(tree.value(tree.at(SelIndex()), NodeValueName::olType()).number()));
+    }
+}
+
+void frmMain::doBtnLoadMessages()
+{
+    listItems(SelIndex(), false);
+    if (SelIndex() != -1) {
+        const TreeList &tree = workspace().tree();
+        SetButtonStates(
+            static_cast<int>(tree.value(tree.at(SelIndex()), NodeValueName::olType()).number()));
+    }
+}
+
+void frmMain::doBtnRefresh()
+{
+    const TreeList &tree = workspace().tree();
+    const NodeHandle node = tree.at(SelIndex());
+    if (!node)
+        return;
+    switch (static_cast<int>(tree.value(node, NodeValueName::olType()).number())) {
+    case olContactFolderListed:
+    case olContactFolderListing:
+        listItems(SelIndex(), true);
+        break;
+    case olMessageFolderListed:
+    case olMessageFolderListing:
+        listItems(SelIndex(), false);
+        break;
+    case olDynamicGroup:
+        notAvailable(u"btnRefresh"_s);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace corvel

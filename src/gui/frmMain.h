@@ -1,0 +1,130 @@
+#pragma once
+
+#include "workspace/CommandDispatcher.h"
+#include "workspace/CommandHost.h"
+#include "workspace/CommandTable.h"
+#include "workspace/ToolStates.h"
+#include "workspace/WindowPosition.h"
+
+#include <QMainWindow>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+namespace corvel {
+
+class BusyIndicator;
+class CommandBar;
+class DialogHost;
+class HelpWindow;
+class StatusPanels;
+class TreeInteraction;
+class TreeListView;
+class cQXStatBar;
+class Workspace;
+
+// The program's only top-level window: starts and ends the run through the Workspace,
+// lays out the command bar, the tree and the status bar, keeps its place on the screen,
+// and dispatches the commands. The operations themselves live elsewhere.
+class frmMain : public QMainWindow, public CommandHost
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        Workspace *workspace = nullptr;
+        DialogHost *dialogs = nullptr;
+        QString helpDirectory;
+        // Hands a web or mailto address to the desktop; the default uses QDesktopServices.
+        std::function<bool(const QUrl &)> openUrl;
+    };
+
+    explicit frmMain(Services services, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    static QString AppTitle() { return QStringLiteral("Outlook Corvel"); }
+
+    // The start-up sequence: shows the window, then opens the session and builds the tree.
+    void Form_Load();
+
+    [[nodiscard]] bool StartupReady() const { return m_startupReady; }
+    [[nodiscard]] bool SessionReady() const;
+    [[nodiscard]] QString AppPath() const;
+    [[nodiscard]] int TwipsPerPixelX() const { return m_twipsPerPixelX; }
+    [[nodiscard]] int TwipsPerPixelY() const { return m_twipsPerPixelY; }
+    // The node last selected or pointed at, as the tree's handlers keep it; -1 when none.
+    [[nodiscard]] int SelIndex() const;
+
+    [[nodiscard]] Workspace &workspace() const { return *m_services.workspace; }
+    [[nodiscard]] DialogHost &dialogs() const { return *m_services.dialogs; }
+    [[nodiscard]] const CommandTable &commandTable() const { return m_table; }
+    [[nodiscard]] ToolStates &tools() { return m_tools; }
+    [[nodiscard]] CommandBar &aBar() const { return *m_aBar; }
+    [[nodiscard]] TreeListView *tlMain() const { return m_tlMain; }
+    [[nodiscard]] TreeInteraction &treeHandlers() const { return *m_interaction; }
+    [[nodiscard]] QWidget *picStatBar() const { return m_picStatBar; }
+    [[nodiscard]] cQXStatBar &StatBar() const { return *m_statBar; }
+    // nullptr until help is first asked for.
+    [[nodiscard]] HelpWindow *helpWindow() const { return m_help.get(); }
+
+    // The command of the tool, by name without regard to case; nothing for menu titles.
+    void aBar_Click(const QString &tool);
+    // Enables and shows the node-dependent commands for a node kind.
+    void SetButtonStates(int nodeKind) override;
+    [[nodiscard]] bool isToolEnabled(const QString &tool) const override;
+    void setToolEnabled(const QString &tool, bool enabled) override;
+    void runCommand(const QString &tool) override;
+    void CopyToGroup(int groupIndex) override;
+    // Creates a group under the group root at that index.
+    void doBtnNewMailGrp(int rootIndex);
+
+    void SaveFormPosition(QWidget *window);
+    void RestoreFormPosition(QWidget *window);
+
+    // Makes the node at a path of captions ("Personal Folders/Contacts") the selected one;
+    // false when there is none.
+    bool selectPath(const QString &path);
+
+    // Twips per pixel of the screen the window opens on.
+    [[nodiscard]] static int twipsPerPixel(Qt::Orientation orientation);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildDispatchTable();
+    void notAvailable(const QString &tool);
+    void openSetting(const QString &key, const QString &fallback, const QString &prefix,
+                     const QString &suffix);
+    HelpWindow &help();
+    void doBtnLoadContacts();
+    void doBtnLoadMessages();
+    void doBtnRefresh();
+    void doBtnIncludeAll();
+    void doBtnMailSetup();
+    void doNewGroupUnder(const QString &rootEntryId);
+    void listItems(int index, bool contacts);
+    void Form_Unload();
+    [[nodiscard]] TwipRect twipRectOf(const QWidget *window) const;
+
+    Services m_services;
+    CommandTable m_table;
+    ToolStates m_tools;
+    CommandDispatcher m_dispatch;
+    CommandBar *m_aBar = nullptr;
+    TreeListView *m_tlMain = nullptr;
+    QWidget *m_picStatBar = nullptr;
+    std::unique_ptr<cQXStatBar> m_statBar;
+    std::unique_ptr<BusyIndicator> m_busy;
+    std::unique_ptr<TreeInteraction> m_interaction;
+    std::unique_ptr<HelpWindow> m_help;
+    int m_twipsPerPixelX = 15;
+    int m_twipsPerPixelY = 15;
+    bool m_startupReady = false;
+    bool m_unloaded = false;
+};
+
+} // namespace corvel

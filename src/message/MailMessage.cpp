@@ -1,0 +1,625 @@
+#include "message/MailMessage.h"
+
+#include "message/GMimeRuntime.h"
+#include "message/GObjectRef.h"
+
+#include <gmime/gmime.h>
+
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+// Deeper nesting than any real letter; a hostile file cannot exhaust the stack.
+constexpr int MaxDepth = 32;
+constexpr qsizetype MaxLineOctets = 998;
+
+GMimeAddressType addressType(MailMessage::Recipients which)
+{
+    switch (which) {
+    case MailMessage::Recipients::To:
+        return GMIME_ADDRESS_TYPE_TO;
+    case MailMessage::Recipients::Cc:
+        return GMIME_ADDRESS_TYPE_CC;
+    case MailMessage::Recipients::Bcc:
+        return GMIME_ADDRESS_TYPE_BCC;
+    }
+    return GMIME_ADDRESS_TYPE_TO;
+}
+
+const char *headerName(GMimeAddressType type)
+{
+    switch (type) {
+    case GMIME_ADDRESS_TYPE_SENDER:
+        return "Sender";
+    case GMIME_ADDRESS_TYPE_FROM:
+        return "From";
+    case GMIME_ADDRESS_TYPE_REPLY_TO:
+        return "Reply-To";
+    case GMIME_ADDRESS_TYPE_TO:
+        return "To";
+    case GMIME_ADDRESS_TYPE_CC:
+        return "Cc";
+    case GMIME_ADDRESS_TYPE_BCC:
+        return "Bcc";
+    }
+    return "To";
+}
+
+bool isAttachment(GMimeObject *object)
+{
+    GMimeContentDisposition *disposition = g_mime_object_get_content_disposition(object);
+    // A damaged header can leave the disposition without its kind.
+    return disposition && g_mime_content_disposition_get_disposition(disposition) &&
+           g_mime_content_disposition_is_attachment(disposition);
+}
+
+bool isType(GMimeObject *object, const char *type, const char *subtype)
+{
+    GMimeContentType *contentType = g_mime_object_get_content_type(object);
+    return contentType && g_mime_content_type_get_media_type(contentType) &&
+           g_mime_content_type_get_media_subtype(contentType) &&
+           g_mime_content_type_is_type(contentType, type, subtype);
+}
+
+// Where the body text is: the part, and the multiparts (with the index taken) leading to it.
+struct PlainPath
+{
+    GMimeTextPart *part = nullptr;
+    std::vector<std::pair<GMimeMultipart *, int>> steps;
+};
+
+bool findPlain(GMimeObject *object, PlainPath &path, int depth = 0)
+{
+    if (!object || depth > MaxDepth)
+        return false;
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        const int count = g_mime_multipart_get_count(multipart);
+        for (int i = 0; i < count; ++i) {
+            path.steps.emplace_back(multipart, i);
+            if (findPlain(g_mime_multipart_get_part(multipart, i), path, depth + 1))
+                return true;
+            path.steps.pop_back();
+        }
+        return false;
+    }
+    if (GMIME_IS_TEXT_PART(object) && !isAttachment(object) && isType(object, "text", "plain")) {
+        path.part = GMIME_TEXT_PART(object);
+        return true;
+    }
+    return false;
+}
+
+QString normalisedNewlines(QString text)
+{
+    text.replace(u"\r\n"_s, u"\n"_s);
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+// Puts `replacement` where the step says (the message's root for no step).
+void replaceAt(GMimeMessage *message, const std::pair<GMimeMultipart *, int> *parent,
+               GMimeObject *replacement)
+{
+    if (!parent) {
+        g_mime_message_set_mime_part(message, replacement);
+        return;
+    }
+    GMimeObject *old = g_mime_multipart_replace(parent->first, parent->second, replacement);
+    if (old)
+        g_object_unref(old);
+}
+
+QByteArray toCrlf(const QByteArray &lf)
+{
+    QByteArray out;
+    out.reserve(lf.size() + lf.size() / 32 + 16);
+    const char *p = lf.constData();
+    const qsizetype n = lf.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < n && p[i + 1] == '\n')
+                ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+Status checkLines(const QByteArray &bytes)
+{
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        qsizetype length = end - start;
+        if (length > 0 && bytes[end - 1] == '\r')
+            --length;
+        if (length > MaxLineOctets)
+            return Status::failure(
+                u"The message has a line longer than %1 octets."_s.arg(MaxLineOctets));
+        start = end + 1;
+    }
+    if (bytes.contains('\0'))
+        return Status::failure(u"The message holds a NUL character."_s);
+    return {};
+}
+
+// 7-bit transfer encodings for every part that has content (the library's own walk trips over
+// a part without any).
+void encodeSevenBit(GMimeObject *object, int depth = 0)
+{
+    if (!object || depth > MaxDepth)
+        return;
+    if (GMIME_IS_MESSAGE_PART(object)) {
+        if (GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
+            encodeSevenBit(g_mime_message_get_mime_part(inner), depth + 1);
+    } else if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+            encodeSevenBit(g_mime_multipart_get_part(multipart, i), depth + 1);
+    } else if (GMIME_IS_PART(object) && g_mime_part_get_content(GMIME_PART(object))) {
+        g_mime_object_encode(object, GMIME_ENCODING_CONSTRAINT_7BIT);
+    }
+}
+
+bool hasEightBit(const char *text)
+{
+    for (const char *p = text; p && *p; ++p) {
+        if (static_cast<unsigned char>(*p) & 0x80)
+            return true;
+    }
+    return false;
+}
+
+// Raw 8-bit header values (written by a careless program) become RFC 2047 words.
+void encodeEightBitHeaders(GMimeObject *object, int depth = 0)
+{
+    if (!object || depth > MaxDepth)
+        return;
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    const int count = headers ? g_mime_header_list_get_count(headers) : 0;
+    for (int i = 0; i < count; ++i) {
+        GMimeHeader *header = g_mime_header_list_get_header_at(headers, i);
+        if (!hasEightBit(g_mime_header_get_raw_value(header)))
+            continue;
+        const QByteArray value(g_mime_header_get_value(header));
+        g_mime_header_set_value(header, nullptr, value.constData(), "utf-8");
+    }
+    if (GMIME_IS_MESSAGE(object))
+        encodeEightBitHeaders(g_mime_message_get_mime_part(GMIME_MESSAGE(object)), depth + 1);
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+            encodeEightBitHeaders(g_mime_multipart_get_part(multipart, i), depth + 1);
+    }
+}
+
+// For a file whose parts claim an encoding their bytes do not keep: every part decoded and
+// encoded again, and 8-bit text around the parts dropped (no reader shows it).
+void reencodeParts(GMimeObject *object, int depth = 0)
+{
+    if (!object || depth > MaxDepth)
+        return;
+    if (GMIME_IS_MESSAGE_PART(object)) {
+        GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+        if (inner)
+            reencodeParts(GMIME_OBJECT(inner), depth + 1);
+    } else if (GMIME_IS_MESSAGE(object)) {
+        reencodeParts(g_mime_message_get_mime_part(GMIME_MESSAGE(object)), depth + 1);
+    } else if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        if (hasEightBit(g_mime_multipart_get_prologue(multipart)))
+            g_mime_multipart_set_prologue(multipart, nullptr);
+        if (hasEightBit(g_mime_multipart_get_epilogue(multipart)))
+            g_mime_multipart_set_epilogue(multipart, nullptr);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+            reencodeParts(g_mime_multipart_get_part(multipart, i), depth + 1);
+    } else if (GMIME_IS_PART(object)) {
+        g_mime_part_set_content_encoding(GMIME_PART(object), GMIME_CONTENT_ENCODING_DEFAULT);
+    }
+}
+
+bool anyEightBit(const QByteArray &bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) & 0x80)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void MailMessage::Unref::operator()(_GMimeMessage *message) const
+{
+    g_object_unref(message);
+}
+
+MailMessage::MailMessage(_GMimeMessage *owned)
+    : m_message(owned)
+{
+}
+
+MailMessage::~MailMessage() = default;
+
+MailMessage MailMessage::blank()
+{
+    GMimeRuntime::ensureStarted();
+    GObjectRef<GMimeMessage> message(g_mime_message_new(FALSE));
+    GMimeTextPart *text = g_mime_text_part_new_with_subtype("plain");
+    g_mime_text_part_set_text(text, "");
+    g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(text));
+    g_object_unref(text);
+    return MailMessage(message.release());
+}
+
+Result<MailMessage> MailMessage::parse(const QByteArray &bytes)
+{
+    GMimeRuntime::ensureStarted();
+    // The MIME library reads header text as C strings: a NUL there would make it lose track
+    // of where the headers end.
+    qsizetype headerEnd = bytes.indexOf("\n\n");
+    if (const qsizetype crlf = bytes.indexOf("\r\n\r\n");
+        crlf >= 0 && (headerEnd < 0 || crlf < headerEnd))
+        headerEnd = crlf;
+    if (bytes.left(headerEnd < 0 ? bytes.size() : headerEnd).contains('\0'))
+        return Result<MailMessage>::failure(u"The message holds a NUL character in its headers."_s);
+    GMimeStream *stream = g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size());
+    GMimeParser *parser = g_mime_parser_new_with_stream(stream);
+    g_object_unref(stream);
+    GObjectRef<GMimeMessage> message(g_mime_parser_construct_message(parser, nullptr));
+    g_object_unref(parser);
+    if (!message)
+        return Result<MailMessage>::failure(u"The file is not a mail message."_s);
+    if (!g_mime_message_get_mime_part(message.get())) {
+        // Headers only: give it the empty text body a new message has.
+        GMimeTextPart *text = g_mime_text_part_new_with_subtype("plain");
+        g_mime_text_part_set_text(text, "");
+        g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(text));
+        g_object_unref(text);
+    }
+    return MailMessage(message.release());
+}
+
+QString MailMessage::subjectOfHeaders(const QByteArray &headerBlock)
+{
+    GMimeRuntime::ensureStarted();
+    QByteArray value;
+    bool inSubject = false;
+    qsizetype start = 0;
+    while (start < headerBlock.size()) {
+        qsizetype end = headerBlock.indexOf('\n', start);
+        if (end < 0)
+            end = headerBlock.size();
+        QByteArray line = headerBlock.mid(start, end - start);
+        start = end + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            break;
+        if (line[0] == ' ' || line[0] == '\t') {
+            if (inSubject)
+                value += line;
+            continue;
+        }
+        if (inSubject)
+            break; // the first Subject counts
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == "subject") {
+            inSubject = true;
+            value = line.mid(colon + 1);
+        }
+    }
+    value = value.trimmed();
+    if (value.contains('\0'))
+        value.truncate(value.indexOf('\0'));
+    char *decoded = g_mime_utils_header_decode_text(nullptr, value.constData());
+    QString subject = QString::fromUtf8(decoded ? decoded : "");
+    g_free(decoded);
+    return subject;
+}
+
+MailMessage MailMessage::copy() const
+{
+    // Through the file form, so nothing is shared with the original.
+    Result<QByteArray> bytes = fileBytes();
+    if (bytes.ok()) {
+        Result<MailMessage> copied = parse(*bytes);
+        if (copied.ok())
+            return std::move(*copied);
+    }
+    return blank();
+}
+
+QString MailMessage::subject() const
+{
+    const char *subject = g_mime_message_get_subject(m_message.get());
+    return QString::fromUtf8(subject ? subject : "");
+}
+
+Status MailMessage::setSubject(const QString &subject)
+{
+    if (Status safe = MailAddressList::checkHeaderText(subject, u"subject"_s); !safe.ok())
+        return safe;
+    g_mime_message_set_subject(m_message.get(), subject.toUtf8().constData(), "utf-8");
+    return {};
+}
+
+QString MailMessage::body() const
+{
+    PlainPath path;
+    if (!findPlain(g_mime_message_get_mime_part(m_message.get()), path))
+        return {};
+    char *text = g_mime_text_part_get_text(path.part);
+    QString body = QString::fromUtf8(text ? text : "");
+    g_free(text);
+    return normalisedNewlines(body);
+}
+
+void MailMessage::setBody(const QString &text)
+{
+    GMimeMessage *message = m_message.get();
+    const QByteArray utf8 = normalisedNewlines(text).toUtf8();
+    PlainPath path;
+    GMimeObject *root = g_mime_message_get_mime_part(message);
+    if (findPlain(root, path)) {
+        g_mime_text_part_set_text(path.part, utf8.constData());
+        // Collapse the nearest alternative to the branch holding the text.
+        for (qsizetype k = qsizetype(path.steps.size()) - 1; k >= 0; --k) {
+            GMimeMultipart *multipart = path.steps[k].first;
+            if (!isType(GMIME_OBJECT(multipart), "multipart", "alternative"))
+                continue;
+            GMimeObject *branch = g_mime_multipart_get_part(multipart, path.steps[k].second);
+            g_object_ref(branch);
+            replaceAt(message, k > 0 ? &path.steps[k - 1] : nullptr, branch);
+            g_object_unref(branch);
+            break;
+        }
+        return;
+    }
+
+    GMimeTextPart *text_part = g_mime_text_part_new_with_subtype("plain");
+    g_mime_text_part_set_text(text_part, utf8.constData());
+    GMimeObject *plain = GMIME_OBJECT(text_part);
+    if (root && GMIME_IS_MULTIPART(root) && !isType(root, "multipart", "alternative")) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(root);
+        GMimeObject *first = g_mime_multipart_get_count(multipart) > 0
+                                 ? g_mime_multipart_get_part(multipart, 0)
+                                 : nullptr;
+        // The letter's own text (HTML, or an alternative of it) gives way; attachments stay.
+        if (first && !isAttachment(first) &&
+            (isType(first, "text", "*") || isType(first, "multipart", "alternative") ||
+             isType(first, "multipart", "related"))) {
+            const std::pair<GMimeMultipart *, int> step{multipart, 0};
+            replaceAt(message, &step, plain);
+        } else {
+            g_mime_multipart_insert(multipart, 0, plain);
+        }
+    } else if (root && !GMIME_IS_MULTIPART(root) &&
+               (isAttachment(root) || !isType(root, "text", "*"))) {
+        GMimeMultipart *mixed = g_mime_multipart_new_with_subtype("mixed");
+        g_mime_multipart_add(mixed, plain);
+        g_mime_multipart_add(mixed, root);
+        g_mime_message_set_mime_part(message, GMIME_OBJECT(mixed));
+        g_object_unref(mixed);
+    } else {
+        g_mime_message_set_mime_part(message, plain);
+    }
+    g_object_unref(plain);
+}
+
+QString MailMessage::recipients(Recipients which) const
+{
+    Result<MailAddressList> list = addresses(which);
+    if (list.ok())
+        return list->display();
+    InternetAddressList *raw = g_mime_message_get_addresses(m_message.get(), addressType(which));
+    char *text = internet_address_list_to_string(raw, nullptr, FALSE);
+    QString shown = QString::fromUtf8(text ? text : "");
+    g_free(text);
+    return shown;
+}
+
+Status MailMessage::setRecipients(Recipients which, const QString &addresses)
+{
+    Result<MailAddressList> parsed = MailAddressList::parse(addresses);
+    if (!parsed.ok())
+        return Status::failure(parsed.error());
+    const GMimeAddressType type = addressType(which);
+    InternetAddressList *list = g_mime_message_get_addresses(m_message.get(), type);
+    internet_address_list_clear(list);
+    parsed->appendTo(list);
+    if (parsed->isEmpty())
+        g_mime_object_remove_header(GMIME_OBJECT(m_message.get()), headerName(type));
+    return {};
+}
+
+namespace {
+
+Result<MailAddressList> listOf(GMimeMessage *message, GMimeAddressType type)
+{
+    InternetAddressList *list = g_mime_message_get_addresses(message, type);
+    if (!list || internet_address_list_length(list) == 0)
+        return MailAddressList();
+    // Encoded again and read back by the one strict reader all addresses go through.
+    char *text = internet_address_list_to_string(list, nullptr, TRUE);
+    Result<MailAddressList> parsed = MailAddressList::parseHeader(QByteArray(text ? text : ""));
+    g_free(text);
+    if (!parsed.ok())
+        return Result<MailAddressList>::failure(
+            u"%1: %2"_s.arg(QString::fromLatin1(headerName(type)), parsed.error()));
+    return parsed;
+}
+
+} // namespace
+
+Result<MailAddressList> MailMessage::addresses(Recipients which) const
+{
+    return listOf(m_message.get(), addressType(which));
+}
+
+Result<MailAddressList> MailMessage::from() const
+{
+    return listOf(m_message.get(), GMIME_ADDRESS_TYPE_FROM);
+}
+
+Status MailMessage::setFrom(const QString &sender)
+{
+    Result<MailAddressList> parsed = MailAddressList::parse(sender);
+    if (!parsed.ok())
+        return Status::failure(parsed.error());
+    if (parsed->addresses().size() != 1)
+        return Status::failure(u"The sender must be one address, not \"%1\"."_s.arg(sender));
+    InternetAddressList *list =
+        g_mime_message_get_addresses(m_message.get(), GMIME_ADDRESS_TYPE_FROM);
+    internet_address_list_clear(list);
+    parsed->appendTo(list);
+    return {};
+}
+
+void MailMessage::stampForSending(const QDateTime &now, const QString &domain)
+{
+    char *id = g_mime_utils_generate_message_id(domain.toUtf8().constData());
+    g_mime_message_set_message_id(m_message.get(), id);
+    g_free(id);
+    GDateTime *date = g_date_time_new_from_unix_local(now.toSecsSinceEpoch());
+    g_mime_message_set_date(m_message.get(), date);
+    g_date_time_unref(date);
+}
+
+QString MailMessage::messageId() const
+{
+    const char *id = g_mime_message_get_message_id(m_message.get());
+    return QString::fromUtf8(id ? id : "");
+}
+
+namespace {
+
+Status checkHeaderList(GMimeObject *object, int depth = 0)
+{
+    if (!object || depth > MaxDepth)
+        return {};
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    const int count = headers ? g_mime_header_list_get_count(headers) : 0;
+    for (int i = 0; i < count; ++i) {
+        GMimeHeader *header = g_mime_header_list_get_header_at(headers, i);
+        const char *name = g_mime_header_get_name(header);
+        const char *raw = g_mime_header_get_raw_value(header);
+        if (Status safe = MailAddressList::checkRawHeaderValue(QByteArray(raw ? raw : ""),
+                                                               QString::fromUtf8(name ? name : ""));
+            !safe.ok())
+            return safe;
+    }
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+            if (Status safe = checkHeaderList(g_mime_multipart_get_part(multipart, i), depth + 1);
+                !safe.ok())
+                return safe;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+Status MailMessage::checkHeaders() const
+{
+    if (Status safe = MailAddressList::checkHeaderText(subject(), u"subject"_s); !safe.ok())
+        return safe;
+    if (Status safe = checkHeaderList(GMIME_OBJECT(m_message.get())); !safe.ok())
+        return safe;
+    if (Status safe = checkHeaderList(g_mime_message_get_mime_part(m_message.get())); !safe.ok())
+        return safe;
+    for (const GMimeAddressType type :
+         {GMIME_ADDRESS_TYPE_SENDER, GMIME_ADDRESS_TYPE_FROM, GMIME_ADDRESS_TYPE_REPLY_TO,
+          GMIME_ADDRESS_TYPE_TO, GMIME_ADDRESS_TYPE_CC, GMIME_ADDRESS_TYPE_BCC}) {
+        if (Result<MailAddressList> list = listOf(m_message.get(), type); !list.ok())
+            return Status::failure(list.error());
+    }
+    return {};
+}
+
+Result<QByteArray> MailMessage::serialize(bool hideBcc) const
+{
+    GMimeObject *object = GMIME_OBJECT(m_message.get());
+    // 7-bit everywhere: a file may be handed to any server, and the envelope cannot announce
+    // 8BITMIME; parts already quoted-printable or base64 are left as they are.
+    encodeSevenBit(g_mime_message_get_mime_part(m_message.get()));
+    encodeEightBitHeaders(object);
+    GMimeFormatOptions *options = g_mime_format_options_new();
+    g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_UNIX);
+    if (hideBcc) {
+        g_mime_format_options_add_hidden_header(options, "Bcc");
+        g_mime_format_options_add_hidden_header(options, "Resent-Bcc");
+    }
+    const auto write = [&](QByteArray &out) {
+        GMimeStream *stream = g_mime_stream_mem_new();
+        const ssize_t written = g_mime_object_write_to_stream(object, options, stream);
+        GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+        out = QByteArray(reinterpret_cast<const char *>(array->data), qsizetype(array->len));
+        g_object_unref(stream);
+        return written >= 0;
+    };
+    QByteArray bytes;
+    bool written = write(bytes);
+    if (written && anyEightBit(bytes)) {
+        reencodeParts(object);
+        encodeSevenBit(g_mime_message_get_mime_part(m_message.get()));
+        written = write(bytes);
+    }
+    g_mime_format_options_free(options);
+    if (!written)
+        return Result<QByteArray>::failure(u"The message cannot be written out."_s);
+    if (anyEightBit(bytes))
+        return Result<QByteArray>::failure(u"The message cannot be made 7-bit."_s);
+    if (!bytes.contains("\n\n"))
+        return Result<QByteArray>::failure(u"The message has no end to its headers."_s);
+    if (Status lines = checkLines(bytes); !lines.ok())
+        return Result<QByteArray>::failure(lines.error());
+    // A lone CR in the header block would become a line break on the wire.
+    qsizetype headerEnd = bytes.indexOf("\n\n");
+    if (headerEnd < 0)
+        headerEnd = bytes.size();
+    for (qsizetype i = 0; i < headerEnd; ++i) {
+        if (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))
+            return Result<QByteArray>::failure(u"A header holds a bare carriage return."_s);
+    }
+    return bytes;
+}
+
+Result<QByteArray> MailMessage::fileBytes() const
+{
+    return serialize(false);
+}
+
+Result<QByteArray> MailMessage::wireBytes() const
+{
+    Result<QByteArray> bytes = serialize(true);
+    if (!bytes.ok())
+        return bytes;
+    return toCrlf(*bytes);
+}
+
+Result<QByteArray> MailMessage::localBytes() const
+{
+    Result<QByteArray> bytes = serialize(true);
+    if (!bytes.ok())
+        return bytes;
+    QByteArray lf = *bytes;
+    lf.replace("\r\n", "\n");
+    return lf;
+}
+
+} // namespace corvel

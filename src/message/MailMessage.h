@@ -1,0 +1,84 @@
+#pragma once
+
+#include "message/MailAddressList.h"
+#include "support/Result.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <memory>
+
+struct _GMimeMessage;
+
+namespace corvel {
+
+// One RFC 5322 message, read and changed through the MIME library. Every setter refuses text
+// that would be unsafe in a header; the byte forms check the result once more, so neither a
+// file written here nor what goes to a server can carry an injected header or an over-long line.
+class MailMessage
+{
+public:
+    enum class Recipients
+    {
+        To,
+        Cc,
+        Bcc
+    };
+
+    // A new message: an empty text/plain body, no header but MIME-Version.
+    [[nodiscard]] static MailMessage blank();
+    [[nodiscard]] static Result<MailMessage> parse(const QByteArray &bytes);
+    // The decoded Subject of a message's header block (the body is neither needed nor read).
+    [[nodiscard]] static QString subjectOfHeaders(const QByteArray &headerBlock);
+
+    MailMessage(const MailMessage &) = delete;
+    MailMessage &operator=(const MailMessage &) = delete;
+    MailMessage(MailMessage &&) noexcept = default;
+    MailMessage &operator=(MailMessage &&) noexcept = default;
+    ~MailMessage();
+
+    // An independent deep copy.
+    [[nodiscard]] MailMessage copy() const;
+
+    [[nodiscard]] QString subject() const;
+    [[nodiscard]] Status setSubject(const QString &subject);
+    // The first text/plain part that is not an attachment, decoded to UTF-8.
+    [[nodiscard]] QString body() const;
+    // Replaces that text; an HTML alternative is dropped with it, attachments stay.
+    void setBody(const QString &text);
+
+    // "; "-separated, as the session shows them; unreadable lists read as their raw text.
+    [[nodiscard]] QString recipients(Recipients which) const;
+    [[nodiscard]] Status setRecipients(Recipients which, const QString &addresses);
+    [[nodiscard]] Result<MailAddressList> addresses(Recipients which) const;
+    [[nodiscard]] Result<MailAddressList> from() const;
+    [[nodiscard]] Status setFrom(const QString &sender);
+
+    // A fresh Message-ID (always: a copy must not share its original's) and the Date.
+    void stampForSending(const QDateTime &now, const QString &domain);
+    [[nodiscard]] QString messageId() const;
+
+    // Every header and address checked again, as for a message someone else wrote.
+    [[nodiscard]] Status checkHeaders() const;
+
+    // The file form: LF line ends, Bcc kept, 7-bit transfer encodings.
+    [[nodiscard]] Result<QByteArray> fileBytes() const;
+    // What a server receives: CRLF line ends, no Bcc, 7-bit transfer encodings, lines of at
+    // most 998 octets.
+    [[nodiscard]] Result<QByteArray> wireBytes() const;
+    // What a local mail program receives: as wireBytes, with LF line ends.
+    [[nodiscard]] Result<QByteArray> localBytes() const;
+
+private:
+    struct Unref
+    {
+        void operator()(_GMimeMessage *message) const;
+    };
+    explicit MailMessage(_GMimeMessage *owned);
+    [[nodiscard]] Result<QByteArray> serialize(bool hideBcc) const;
+
+    std::unique_ptr<_GMimeMessage, Unref> m_message;
+};
+
+} // namespace corvel

@@ -1,0 +1,104 @@
+#include "message/MaildirName.h"
+
+#include <QSysInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+// A host name may not carry the characters the file name gives a meaning to.
+QString safeHost()
+{
+    QString host = QSysInfo::machineHostName();
+    if (host.isEmpty())
+        host = u"localhost"_s;
+    host.replace(u'/', u"\\057"_s).replace(u':', u"\\072"_s);
+    return host;
+}
+
+} // namespace
+
+QString MaildirName::newUnique()
+{
+    static std::atomic<quint64> counter{0};
+    static const QString host = safeHost();
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+    return u"%1.M%2P%3Q%4.%5"_s.arg(micros / 1000000)
+        .arg(micros % 1000000, 6, 10, QLatin1Char('0'))
+        .arg(::getpid())
+        .arg(++counter, 8, 10, QLatin1Char('0'))
+        .arg(host);
+}
+
+QString MaildirName::uniqueOf(const QString &fileName)
+{
+    const qsizetype info = fileName.indexOf(u":2,"_s);
+    if (info >= 0)
+        return fileName.left(info);
+    const qsizetype colon = fileName.indexOf(u':');
+    return colon >= 0 ? fileName.left(colon) : fileName;
+}
+
+QString MaildirName::flagsOf(const QString &fileName)
+{
+    const qsizetype info = fileName.indexOf(u":2,"_s);
+    return info >= 0 ? fileName.mid(info + 3) : QString();
+}
+
+QString MaildirName::withFlags(const QString &unique, const QString &flags)
+{
+    QString sorted = flags;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    return unique + u":2,"_s + sorted;
+}
+
+bool MaildirName::lessThan(const QString &a, const QString &b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype ei = i;
+            qsizetype ej = j;
+            while (ei < a.size() && a[ei].isDigit())
+                ++ei;
+            while (ej < b.size() && b[ej].isDigit())
+                ++ej;
+            // Compare by value: strip leading zeros, then length, then digits.
+            qsizetype si = i;
+            qsizetype sj = j;
+            while (si + 1 < ei && a[si] == u'0')
+                ++si;
+            while (sj + 1 < ej && b[sj] == u'0')
+                ++sj;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj;
+            if (const int c =
+                    QStringView(a).sliced(si, ei - si).compare(QStringView(b).sliced(sj, ej - sj));
+                c != 0)
+                return c < 0;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j))
+        return a.size() - i < b.size() - j;
+    return a < b;
+}
+
+} // namespace corvel

@@ -1,0 +1,326 @@
+#include "message/SmtpTransport.h"
+
+#include "message/ExternalCommand.h"
+
+#include <QSysInfo>
+
+#include <chrono>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+constexpr int ConnectMs = 30 * 1000;
+constexpr int CommandMs = 5 * 60 * 1000;
+constexpr int FinalReplyMs = 10 * 60 * 1000; // as long as servers may take after the data
+constexpr int AfterStopMs = 30 * 1000;
+
+QString greetingName()
+{
+    const QString host = QSysInfo::machineHostName();
+    // A name the server can take: letters, digits, dots and hyphens only.
+    QString name;
+    for (const QChar c : host) {
+        if (c.isLetterOrNumber() || c == u'.' || c == u'-')
+            name += c;
+    }
+    return name.isEmpty() ? u"localhost"_s : name;
+}
+
+bool offers(const QStringList &capabilities, const QString &keyword)
+{
+    for (const QString &line : capabilities) {
+        if (line.section(u' ', 0, 0).compare(keyword, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+QString mechanisms(const QStringList &capabilities)
+{
+    for (const QString &line : capabilities) {
+        if (line.section(u' ', 0, 0).compare(u"AUTH"_s, Qt::CaseInsensitive) == 0)
+            return line.section(u' ', 1).toUpper();
+    }
+    return {};
+}
+
+SendOutcome::Kind kindOf(int code)
+{
+    return code < 400   ? SendOutcome::Kind::Accepted
+           : code < 500 ? SendOutcome::Kind::Deferred
+                        : SendOutcome::Kind::Failed;
+}
+
+} // namespace
+
+SmtpTransport::SmtpTransport(TransportSettings settings, std::function<bool()> stopRequested)
+    : m_settings(std::move(settings))
+    , m_stopRequested(std::move(stopRequested))
+{
+}
+
+SmtpTransport::~SmtpTransport()
+{
+    close();
+}
+
+QByteArray SmtpTransport::dataBlock(const QByteArray &message)
+{
+    QByteArray out;
+    out.reserve(message.size() + 64);
+    qsizetype start = 0;
+    while (start < message.size()) {
+        qsizetype end = message.indexOf('\n', start);
+        end = end < 0 ? message.size() : end + 1;
+        if (message[start] == '.')
+            out += '.';
+        out.append(message.constData() + start, end - start);
+        start = end;
+    }
+    if (!out.isEmpty() && !out.endsWith("\r\n"))
+        out += "\r\n";
+    out += ".\r\n";
+    return out;
+}
+
+SmtpConnection::Reply SmtpTransport::reply(int timeoutMs, bool patient)
+{
+    // A stop abandons a wait, except for the answer to a whole message: that one gets a while.
+    auto stopSeen = std::chrono::steady_clock::time_point{};
+    return m_connection->readReply(timeoutMs, [&] {
+        if (!m_stopRequested || !m_stopRequested())
+            return true;
+        if (!patient)
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (stopSeen == std::chrono::steady_clock::time_point{})
+            stopSeen = now;
+        return now - stopSeen < std::chrono::milliseconds(AfterStopMs);
+    });
+}
+
+QString SmtpTransport::open()
+{
+    if (!m_settings.problem.isEmpty())
+        return m_settings.problem;
+    const bool encrypted = m_settings.security != TransportSettings::Security::None;
+    const bool login = !m_settings.user.isEmpty();
+    if (login && !encrypted && !TransportSettings::isLoopbackHost(m_settings.host))
+        return u"The password would cross the network unencrypted to %1: set Security to "
+               "starttls or tls (settings section \"Transport\")."_s.arg(m_settings.host);
+    if (login && !m_havePassword) {
+        if (m_settings.passwordCommand.isEmpty())
+            return u"No password command is set for %1 (settings section \"Transport\", key "
+                   "\"PasswordCommand\")."_s.arg(m_settings.user);
+        const ExternalCommand::Outcome ran =
+            ExternalCommand::run(ExternalCommand::split(m_settings.passwordCommand), {}, 60000);
+        if (!ran.finished || ran.exitCode != 0)
+            return u"The password command failed%1"_s.arg(
+                ran.problem.isEmpty() ? u"."_s : u": "_s + ran.problem);
+        QByteArray line = ran.output;
+        if (const qsizetype newline = line.indexOf('\n'); newline >= 0)
+            line.truncate(newline);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        m_password = line;
+        m_havePassword = true;
+    }
+
+    m_connection = std::make_unique<SmtpConnection>();
+    SmtpConnection &c = *m_connection;
+    const QString server = u"%1 port %2"_s.arg(m_settings.host).arg(m_settings.effectivePort());
+    if (!c.connectTo(m_settings.host, m_settings.effectivePort(), ConnectMs))
+        return c.error();
+    if (m_settings.security == TransportSettings::Security::Tls &&
+        !c.startTls(m_settings.host, ConnectMs))
+        return c.error();
+    SmtpConnection::Reply r = reply(CommandMs);
+    if (r.code != 220)
+        return u"The server %1 did not greet: %2"_s.arg(server, r.code ? r.text : c.error());
+    const QByteArray ehlo = "EHLO " + greetingName().toLatin1() + "\r\n";
+    if (!c.write(ehlo) || (r = reply(CommandMs)).code != 250)
+        return u"The server %1 refused the greeting: %2"_s.arg(server, r.code ? r.text : c.error());
+    if (m_settings.security == TransportSettings::Security::StartTls) {
+        if (!offers(r.lines, u"STARTTLS"_s))
+            return u"The server %1 does not offer STARTTLS."_s.arg(server);
+        if (!c.write("STARTTLS\r\n") || (r = reply(CommandMs)).code != 220)
+            return u"The server %1 refused STARTTLS: %2"_s.arg(server, r.code ? r.text : c.error());
+        if (!c.startTls(m_settings.host, ConnectMs))
+            return c.error();
+        // What was offered before encryption no longer counts.
+        if (!c.write(ehlo) || (r = reply(CommandMs)).code != 250)
+            return u"The server %1 refused the greeting: %2"_s.arg(server,
+                                                                   r.code ? r.text : c.error());
+    }
+    m_pipelining = offers(r.lines, u"PIPELINING"_s);
+    m_size = offers(r.lines, u"SIZE"_s);
+    if (login) {
+        const QString offered = mechanisms(r.lines);
+        const QByteArray user = m_settings.user.toUtf8();
+        if (offered.contains(u"PLAIN"_s)) {
+            const QByteArray token = ('\0' + user + '\0' + m_password).toBase64();
+            if (!c.write("AUTH PLAIN " + token + "\r\n"))
+                return c.error();
+            r = reply(CommandMs);
+        } else if (offered.contains(u"LOGIN"_s)) {
+            if (!c.write("AUTH LOGIN\r\n") || (r = reply(CommandMs)).code != 334 ||
+                !c.write(user.toBase64() + "\r\n") || (r = reply(CommandMs)).code != 334 ||
+                !c.write(m_password.toBase64() + "\r\n"))
+                return u"The server %1 refused the log-in: %2"_s.arg(server,
+                                                                     r.code ? r.text : c.error());
+            r = reply(CommandMs);
+        } else {
+            return u"The server %1 offers no log-in this program knows (PLAIN, LOGIN)."_s.arg(
+                server);
+        }
+        if (r.code != 235)
+            return u"The server %1 refused the log-in of %2: %3"_s.arg(server, m_settings.user,
+                                                                       r.code ? r.text : c.error());
+    }
+    return {};
+}
+
+SendOutcome SmtpTransport::send(const MailEnvelope &envelope, const QByteArray &message)
+{
+    // A connection that died while idle is found only by using it: one more try on a new one
+    // when nothing at all was answered for this message.
+    for (int attempt = 0;; ++attempt) {
+        if (!m_connection || !m_connection->isOpen()) {
+            if (const QString problem = open(); !problem.isEmpty()) {
+                close();
+                return {SendOutcome::Kind::Unavailable, problem, {}};
+            }
+        }
+        bool nothingAnswered = false;
+        SendOutcome outcome = transaction(envelope, message, nothingAnswered);
+        if (!nothingAnswered || attempt > 0)
+            return outcome;
+        close();
+    }
+}
+
+SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByteArray &message,
+                                       bool &nothingAnswered)
+{
+    SmtpConnection &c = *m_connection;
+    const QByteArray block = dataBlock(message);
+    QByteArray mail = "MAIL FROM:<" + envelope.from.toUtf8() + '>';
+    if (m_size)
+        mail += " SIZE=" + QByteArray::number(block.size());
+    mail += "\r\n";
+    std::vector<QByteArray> commands{mail};
+    for (const QString &recipient : envelope.recipients)
+        commands.push_back("RCPT TO:<" + recipient.toUtf8() + ">\r\n");
+    commands.push_back("DATA\r\n");
+
+    const auto lost = [&](const QString &what) {
+        SendOutcome outcome{
+            SendOutcome::Kind::Deferred,
+            u"The connection was lost before the server answered %1: %2"_s.arg(what, c.error()),
+            {}};
+        close();
+        return outcome;
+    };
+
+    // The replies, in the order of the commands.
+    std::vector<SmtpConnection::Reply> replies;
+    if (m_pipelining) {
+        QByteArray group;
+        for (const QByteArray &command : commands)
+            group += command;
+        if (!c.write(group)) {
+            nothingAnswered = true;
+            return lost(u"the envelope"_s);
+        }
+        for (size_t i = 0; i < commands.size(); ++i) {
+            SmtpConnection::Reply r = reply(CommandMs);
+            if (r.code == 0) {
+                nothingAnswered = i == 0;
+                return lost(u"the envelope"_s);
+            }
+            replies.push_back(std::move(r));
+        }
+    } else {
+        for (size_t i = 0; i < commands.size(); ++i) {
+            SmtpConnection::Reply r;
+            if (!c.write(commands[i]) || (r = reply(CommandMs)).code == 0) {
+                nothingAnswered = i == 0;
+                return lost(u"the envelope"_s);
+            }
+            const bool mailRefused = i == 0 && r.code >= 400;
+            replies.push_back(std::move(r));
+            if (mailRefused)
+                break;
+        }
+    }
+
+    SendOutcome outcome;
+    int accepted = 0;
+    bool anyTemporary = false;
+    for (size_t i = 0; i < envelope.recipients.size() && i + 1 < replies.size(); ++i) {
+        const SmtpConnection::Reply &r = replies[i + 1];
+        if (r.code >= 400) {
+            outcome.refused.push_back({envelope.recipients[i], r.text, r.code < 500});
+            anyTemporary = anyTemporary || r.code < 500;
+        } else {
+            ++accepted;
+        }
+    }
+    const SmtpConnection::Reply &mailReply = replies.front();
+    const bool dataReached = replies.size() == commands.size();
+    const int dataCode = dataReached ? replies.back().code : 0;
+
+    const auto abandon = [&](SendOutcome result) {
+        // Out of the transaction, so that the connection serves the next message.
+        if (dataCode == 354 && !c.write(".\r\n"))
+            close();
+        else if (dataCode == 354 && reply(CommandMs).code == 0)
+            close();
+        if (c.isOpen() && (!c.write("RSET\r\n") || reply(CommandMs).code != 250))
+            close();
+        return result;
+    };
+
+    if (mailReply.code >= 400)
+        return abandon({kindOf(mailReply.code), mailReply.text, outcome.refused});
+    if (accepted == 0) {
+        QStringList texts;
+        for (const RecipientRefusal &refusal : outcome.refused)
+            texts << refusal.address + u": "_s + refusal.reply;
+        return abandon({anyTemporary ? SendOutcome::Kind::Deferred : SendOutcome::Kind::Failed,
+                        u"Every recipient was refused: "_s + texts.join(u"; "_s), outcome.refused});
+    }
+    if (dataCode != 354)
+        return abandon(
+            {kindOf(dataCode >= 400 ? dataCode : 451), replies.back().text, outcome.refused});
+
+    if (!c.write(block))
+        return lost(u"the message"_s);
+    // From here on the server may have taken it: no answer means the outcome is unknown.
+    const SmtpConnection::Reply final = reply(FinalReplyMs, true);
+    if (final.code == 0) {
+        outcome.kind = SendOutcome::Kind::Unknown;
+        outcome.reply = u"No answer from the server after the whole message was sent (%1): it "
+                        "may have been delivered."_s.arg(c.error());
+        close();
+        return outcome;
+    }
+    outcome.kind = kindOf(final.code);
+    outcome.reply = final.text;
+    return outcome;
+}
+
+void SmtpTransport::close()
+{
+    if (m_connection && m_connection->isOpen()) {
+        // A polite end; its answer does not matter.
+        if (m_connection->write("QUIT\r\n"))
+            (void)m_connection->readReply(2000);
+        m_connection->close();
+    }
+}
+
+} // namespace corvel

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "message/MailTransport.h"
+#include "message/SmtpConnection.h"
+#include "message/TransportSettings.h"
+
+#include <functional>
+#include <memory>
+
+namespace corvel {
+
+// Sends over SMTP on one connection kept for consecutive messages. Where the server offers
+// PIPELINING, a message costs two round trips: MAIL, every RCPT and DATA in one write, then
+// the dot-stuffed message and its end mark in another. Every recipient is tried and each
+// refusal kept with the server's reply. A reply before the message's end decides between
+// temporary and permanent; no reply after its end leaves the outcome unknown, and the
+// connection is dropped. (A general-purpose client library answered each command in lock step,
+// four round trips per message; it was slower than the target and than our peers: see
+// bench/README.md.)
+class SmtpTransport : public MailTransport
+{
+public:
+    // `stopRequested` is polled while waiting; a message whose end has gone is still given time
+    // to be answered.
+    explicit SmtpTransport(TransportSettings settings, std::function<bool()> stopRequested = {});
+    ~SmtpTransport() override;
+
+    [[nodiscard]] LineEnds lineEnds() const override { return LineEnds::Crlf; }
+    [[nodiscard]] SendOutcome send(const MailEnvelope &envelope,
+                                   const QByteArray &message) override;
+    void close() override;
+
+    // The message as it goes after DATA: lines starting with "." doubled, the end mark added.
+    [[nodiscard]] static QByteArray dataBlock(const QByteArray &message);
+
+private:
+    // Connects, greets, switches to TLS and logs in; an empty text on success.
+    [[nodiscard]] QString open();
+    [[nodiscard]] SendOutcome transaction(const MailEnvelope &envelope, const QByteArray &message,
+                                          bool &nothingAnswered);
+    [[nodiscard]] SmtpConnection::Reply reply(int timeoutMs, bool patient = false);
+
+    TransportSettings m_settings;
+    std::function<bool()> m_stopRequested;
+    std::unique_ptr<SmtpConnection> m_connection;
+    QByteArray m_password;
+    bool m_havePassword = false;
+    bool m_pipelining = false;
+    bool m_size = false;
+};
+
+} // namespace corvel

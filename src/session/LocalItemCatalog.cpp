@@ -1,0 +1,119 @@
+#include "session/LocalItemCatalog.h"
+
+#include "session/OutlookSession.h"
+
+namespace corvel {
+
+namespace {
+
+// "BASE-N" names the N-th contact (N >= 2) of a file; a plain id names the first.
+void splitId(const QString &entryId, QString &base, int &card)
+{
+    base = entryId;
+    card = 1;
+    const qsizetype dash = entryId.lastIndexOf(QLatin1Char('-'));
+    if (dash <= 0)
+        return;
+    bool ok = false;
+    const int n = entryId.mid(dash + 1).toInt(&ok);
+    if (ok && n >= 2) {
+        base = entryId.left(dash);
+        card = n;
+    }
+}
+
+} // namespace
+
+LocalItemCatalog::LocalItemCatalog(std::vector<std::shared_ptr<LocalStoreTree>> trees)
+    : m_trees(std::move(trees))
+{
+}
+
+void LocalItemCatalog::setContactSource(std::unique_ptr<LocalItemSource> source)
+{
+    m_contacts = std::move(source);
+}
+
+void LocalItemCatalog::setMessageSource(std::unique_ptr<LocalItemSource> source)
+{
+    m_messages = std::move(source);
+}
+
+const LocalItemSource *LocalItemCatalog::sourceFor(const LocalStoreTree &tree,
+                                                   const LocalStoreTree::Folder &folder) const
+{
+    if (folder.relativePath.isEmpty())
+        return nullptr;
+    const QString messageClass = tree.messageClass(folder);
+    if (messageClass.compare(QStringLiteral("IPM.Contact"), Qt::CaseInsensitive) == 0)
+        return m_contacts.get();
+    if (messageClass.compare(QStringLiteral("IPM.Note"), Qt::CaseInsensitive) == 0)
+        return m_messages.get();
+    return nullptr;
+}
+
+void LocalItemCatalog::remember(const QString &baseId, Location location)
+{
+    QMutexLocker lock(&m_mutex);
+    m_locations.insert(baseId, std::move(location));
+}
+
+std::vector<std::shared_ptr<OlItem>>
+LocalItemCatalog::items(const std::shared_ptr<LocalStoreTree> &tree,
+                        const LocalStoreTree::Folder &folder)
+{
+    const LocalItemSource *source = sourceFor(*tree, folder);
+    if (!source)
+        return {};
+    const QString directory = tree->absolutePath(folder.relativePath);
+    return source->readItems(directory, [&](const QString &key, int card) {
+        const QString base = tree->itemIdOf(folder.relativePath, key);
+        remember(base, {tree, folder, key, source});
+        return card >= 2 ? base + QLatin1Char('-') + QString::number(card) : base;
+    });
+}
+
+void LocalItemCatalog::indexAllStores()
+{
+    for (const std::shared_ptr<LocalStoreTree> &tree : m_trees) {
+        for (const LocalStoreTree::Folder &folder : tree->allFolders()) {
+            const LocalItemSource *source = sourceFor(*tree, folder);
+            if (!source)
+                continue;
+            std::vector<QString> keys;
+            try {
+                keys = source->itemKeys(tree->absolutePath(folder.relativePath));
+            } catch (const OutlookError &) {
+                continue; // a folder that cannot be read holds nothing to find
+            }
+            for (const QString &key : keys)
+                remember(tree->itemIdOf(folder.relativePath, key), {tree, folder, key, source});
+        }
+    }
+}
+
+std::shared_ptr<OlItem> LocalItemCatalog::item(const QString &entryId)
+{
+    QString base;
+    int card = 1;
+    splitId(entryId, base, card);
+    auto lookup = [&]() -> std::optional<Location> {
+        QMutexLocker lock(&m_mutex);
+        const auto it = m_locations.constFind(base);
+        if (it == m_locations.cend())
+            return std::nullopt;
+        return *it;
+    };
+    std::optional<Location> location = lookup();
+    if (!location) {
+        indexAllStores();
+        location = lookup();
+    }
+    if (!location)
+        throw OutlookError(
+            QStringLiteral("The item cannot be found; it may have been deleted or moved."));
+    return location->source->readItem(location->tree->absolutePath(location->folder.relativePath),
+                                      location->key, card, entryId);
+}
+
+} // namespace corvel

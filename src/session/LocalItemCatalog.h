@@ -1,0 +1,54 @@
+#pragma once
+
+#include "session/LocalItemSource.h"
+#include "session/LocalStoreTree.h"
+
+#include <QHash>
+#include <QMutex>
+
+#include <memory>
+#include <vector>
+
+namespace corvel {
+
+class OlItem;
+
+// Finds the items of a local session's folders and finds them again by EntryID.
+// An item's EntryID is a hash of its store, folder and key, with "-N" added for the N-th
+// contact of a file holding several; identifiers are resolved only through locations found
+// by listing the stores, so a forged or stale one cannot reach any file.
+class LocalItemCatalog
+{
+public:
+    explicit LocalItemCatalog(std::vector<std::shared_ptr<LocalStoreTree>> trees);
+
+    void setContactSource(std::unique_ptr<LocalItemSource> source);
+    void setMessageSource(std::unique_ptr<LocalItemSource> source);
+
+    // The items of a contact or message folder; none for other folders.
+    [[nodiscard]] std::vector<std::shared_ptr<OlItem>>
+    items(const std::shared_ptr<LocalStoreTree> &tree, const LocalStoreTree::Folder &folder);
+    // Throws OutlookError when no registered store holds the item now.
+    [[nodiscard]] std::shared_ptr<OlItem> item(const QString &entryId);
+
+private:
+    struct Location
+    {
+        std::shared_ptr<LocalStoreTree> tree;
+        LocalStoreTree::Folder folder;
+        QString key;
+        const LocalItemSource *source = nullptr;
+    };
+    [[nodiscard]] const LocalItemSource *sourceFor(const LocalStoreTree &tree,
+                                                   const LocalStoreTree::Folder &folder) const;
+    void remember(const QString &baseId, Location location);
+    void indexAllStores();
+
+    std::vector<std::shared_ptr<LocalStoreTree>> m_trees;
+    std::unique_ptr<LocalItemSource> m_contacts;
+    std::unique_ptr<LocalItemSource> m_messages;
+    QMutex m_mutex; // the index is filled from listing threads too
+    QHash<QString, Location> m_locations;
+};
+
+} // namespace corvel

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "message/MailMessage.h"
+#include "session/OlMessageItem.h"
+
+#include <memory>
+#include <optional>
+
+namespace corvel {
+
+class LocalMailbox;
+class LocalStoreTree;
+
+// A mail message of a local store: a file of a Maildir folder, or a new message not saved yet.
+// A listed message reads only its header block until more than its Subject is asked for.
+// Save writes a new message into the Drafts folder of the first store that has one, and a
+// message with a file back over that file; Send queues it in the Outbox of its store (made when
+// missing) and wakes the delivery agent. Contact members throw OutlookError.
+class LocalMessageItem : public OlMessageItem
+{
+public:
+    // A message of a folder, read when first asked.
+    LocalMessageItem(std::shared_ptr<LocalMailbox> mailbox, QString path, QString entryId);
+    // A new, unsaved message from the configured sender (throws when that is not an address).
+    [[nodiscard]] static std::shared_ptr<LocalMessageItem>
+    create(std::shared_ptr<LocalMailbox> mailbox);
+
+    [[nodiscard]] QString EntryID() const override { return m_entryId; }
+    void Display() override;
+
+    [[nodiscard]] QString Subject() const override;
+    void setSubject(const QString &subject) override;
+    [[nodiscard]] QString Body() const override;
+    void setBody(const QString &body) override;
+    [[nodiscard]] QString To() const override;
+    void setTo(const QString &addresses) override;
+    [[nodiscard]] QString CC() const override;
+    void setCC(const QString &addresses) override;
+    [[nodiscard]] QString BCC() const override;
+    void setBCC(const QString &addresses) override;
+    void Save() override;
+    [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
+    void Send() override;
+
+    // The file the message was read from or last saved to; empty while unsaved.
+    [[nodiscard]] const QString &path() const { return m_path; }
+
+private:
+    LocalMessageItem(std::shared_ptr<LocalMailbox> mailbox, MailMessage message,
+                     std::shared_ptr<LocalStoreTree> store);
+    [[nodiscard]] MailMessage &message() const;
+    [[nodiscard]] MailMessage &changeable();
+    void setRecipients(MailMessage::Recipients which, const QString &addresses);
+    [[nodiscard]] std::shared_ptr<LocalStoreTree> homeStore() const;
+
+    std::shared_ptr<LocalMailbox> m_mailbox;
+    std::shared_ptr<LocalStoreTree> m_store; // where it lives or came from; null: first with Drafts
+    QString m_path;
+    QString m_entryId;
+    mutable std::optional<QString> m_subject; // from the header block alone
+    mutable std::optional<MailMessage> m_message;
+    bool m_changed = false;
+    bool m_sent = false;
+};
+
+} // namespace corvel

@@ -1,0 +1,54 @@
+#include "session/MaildirSource.h"
+
+#include "message/MaildirFolder.h"
+#include "session/LocalMessageItem.h"
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+std::vector<MaildirFolder::Entry> entriesOf(const QString &folderDirectory)
+{
+    Result<std::vector<MaildirFolder::Entry>> entries = MaildirFolder(folderDirectory).entries();
+    if (!entries.ok())
+        throw OutlookError(entries.error());
+    return std::move(*entries);
+}
+
+} // namespace
+
+MaildirSource::MaildirSource(std::shared_ptr<LocalMailbox> mailbox)
+    : m_mailbox(std::move(mailbox))
+{
+}
+
+std::vector<QString> MaildirSource::itemKeys(const QString &folderDirectory) const
+{
+    std::vector<QString> keys;
+    for (const auto &entry : entriesOf(folderDirectory))
+        keys.push_back(entry.unique);
+    return keys;
+}
+
+std::vector<std::shared_ptr<OlItem>> MaildirSource::readItems(const QString &folderDirectory,
+                                                              const IdOf &idOf) const
+{
+    std::vector<std::shared_ptr<OlItem>> items;
+    for (auto &entry : entriesOf(folderDirectory))
+        items.push_back(
+            std::make_shared<LocalMessageItem>(m_mailbox, entry.path, idOf(entry.unique, 1)));
+    return items;
+}
+
+std::shared_ptr<OlItem> MaildirSource::readItem(const QString &folderDirectory, const QString &key,
+                                                int card, const QString &entryId) const
+{
+    const auto entry = card == 1 ? MaildirFolder(folderDirectory).find(key) : std::nullopt;
+    if (!entry)
+        throw OutlookError(u"The message cannot be found; it may have been deleted or moved."_s);
+    return std::make_shared<LocalMessageItem>(m_mailbox, entry->path, entryId);
+}
+
+} // namespace corvel

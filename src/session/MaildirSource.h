@@ -1,0 +1,27 @@
+#pragma once
+
+#include "session/LocalItemSource.h"
+
+namespace corvel {
+
+class LocalMailbox;
+
+// The messages of a Maildir folder: every file of cur/ and new/, oldest first, keyed by its
+// unique name (so a change of flags keeps its EntryID). Nothing is parsed while listing.
+class MaildirSource : public LocalItemSource
+{
+public:
+    explicit MaildirSource(std::shared_ptr<LocalMailbox> mailbox);
+
+    [[nodiscard]] std::vector<QString> itemKeys(const QString &folderDirectory) const override;
+    [[nodiscard]] std::vector<std::shared_ptr<OlItem>> readItems(const QString &folderDirectory,
+                                                                 const IdOf &idOf) const override;
+    [[nodiscard]] std::shared_ptr<OlItem> readItem(const QString &folderDirectory,
+                                                   const QString &key, int card,
+                                                   const QString &entryId) const override;
+
+private:
+    std::shared_ptr<LocalMailbox> m_mailbox;
+};
+
+} // namespace corvel

@@ -1,0 +1,20 @@
+#include "session/OlMessageItem.h"
+
+namespace corvel {
+
+QString OlMessageItem::FileAs() const
+{
+    throw OutlookError(QStringLiteral("A mail message has no FileAs."));
+}
+
+QString OlMessageItem::Email1Address() const
+{
+    throw OutlookError(QStringLiteral("A mail message has no Email1Address."));
+}
+
+QString OlMessageItem::Categories() const
+{
+    throw OutlookError(QStringLiteral("A mail message has no Categories."));
+}
+
+} // namespace corvel

@@ -1,0 +1,106 @@
+#pragma once
+
+// The mail-system session the program works through: stores, folders and items.
+// Error convention of this layer: every member may throw OutlookError, which carries a
+// message fit to show; callers decide how to react.
+
+#include <QString>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace corvel {
+
+class OutlookError : public std::runtime_error
+{
+public:
+    explicit OutlookError(const QString &message)
+        : std::runtime_error(message.toStdString())
+        , m_message(message)
+    {
+    }
+    [[nodiscard]] QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+enum OlItemClass
+{
+    olContactItem = 40,
+    olMailItem = 43
+};
+
+class OlItem
+{
+public:
+    virtual ~OlItem() = default;
+
+    [[nodiscard]] virtual int Class() const = 0;
+    [[nodiscard]] virtual QString EntryID() const = 0;
+
+    // Contacts.
+    [[nodiscard]] virtual QString FileAs() const = 0;
+    [[nodiscard]] virtual QString Email1Address() const = 0;
+    [[nodiscard]] virtual QString Categories() const = 0; // separated by ","
+
+    // Contacts and messages: opens the item in the user's own viewer and returns at once.
+    virtual void Display() = 0;
+
+    // Messages.
+    [[nodiscard]] virtual QString Subject() const = 0;
+    virtual void setSubject(const QString &subject) = 0;
+    [[nodiscard]] virtual QString Body() const = 0;
+    virtual void setBody(const QString &body) = 0;
+    [[nodiscard]] virtual QString To() const = 0;
+    virtual void setTo(const QString &addresses) = 0; // separated by "; "
+    [[nodiscard]] virtual QString CC() const = 0;
+    virtual void setCC(const QString &addresses) = 0;
+    [[nodiscard]] virtual QString BCC() const = 0;
+    virtual void setBCC(const QString &addresses) = 0;
+    virtual void Save() = 0;                                  // into Drafts
+    [[nodiscard]] virtual std::shared_ptr<OlItem> Copy() = 0; // an independent copy
+    virtual void Send() = 0;                                  // queues it and returns
+};
+
+class OlFolder
+{
+public:
+    virtual ~OlFolder() = default;
+
+    [[nodiscard]] virtual QString Name() const = 0;
+    [[nodiscard]] virtual QString EntryID() const = 0;
+    [[nodiscard]] virtual QString StoreID() const = 0;
+    [[nodiscard]] virtual QString DefaultMessageClass() const = 0;
+    [[nodiscard]] virtual std::vector<std::shared_ptr<OlFolder>> Folders() = 0;
+    [[nodiscard]] virtual std::vector<std::shared_ptr<OlItem>> Items() = 0;
+};
+
+// The session ("namespace") of the mail system.
+class OlNamespace
+{
+public:
+    virtual ~OlNamespace() = default;
+
+    [[nodiscard]] virtual QString CurrentUser() = 0;
+    // The top-level folders (the stores), in the session's order.
+    [[nodiscard]] virtual std::vector<std::shared_ptr<OlFolder>> Folders() = 0;
+    // Throws when the folder no longer exists or the identifiers are not this session's.
+    [[nodiscard]] virtual std::shared_ptr<OlFolder> GetFolderFromID(const QString &entryId,
+                                                                    const QString &storeId) = 0;
+    [[nodiscard]] virtual std::shared_ptr<OlItem> GetItemFromID(const QString &entryId) = 0;
+};
+
+class OlApplication
+{
+public:
+    virtual ~OlApplication() = default;
+
+    // type is "MAPI"; throws when the session cannot be opened.
+    [[nodiscard]] virtual std::shared_ptr<OlNamespace> GetNamespace(const QString &type) = 0;
+    // itemType 0: a new, unsaved mail message.
+    [[nodiscard]] virtual std::shared_ptr<OlItem> CreateItem(int itemType) = 0;
+};
+
+} // namespace corvel

@@ -1,0 +1,251 @@
+#include "session/VCardFolderSource.h"
+
+#include "support/Result.h"
+#include "vcard/VCardReader.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+// No contact file is this large; a bigger one is a mistake that must not exhaust memory.
+constexpr qsizetype MaxCardFileSize = 64 * 1024 * 1024;
+// Below this, starting threads costs more than it saves.
+constexpr size_t ParallelFrom = 256;
+constexpr size_t FilesPerChunk = 128;
+
+QString reason(int error)
+{
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    [[nodiscard]] int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+int openDirectory(const QString &directory)
+{
+    return ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// The card files of a directory, sorted by their names' bytes.
+std::vector<QByteArray> cardFiles(const QString &directory)
+{
+    DIR *dir = ::opendir(QFile::encodeName(directory).constData());
+    if (!dir) {
+        throw OutlookError(
+            u"The contact folder %1 cannot be read: %2"_s.arg(directory, reason(errno)));
+    }
+    std::vector<QByteArray> names;
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        // Links are not followed (an item must stay inside its store); other kinds are no
+        // cards. An unknown kind is settled when the file is opened.
+        const bool candidate = entry->d_type == DT_REG || entry->d_type == DT_UNKNOWN;
+        if (candidate && VCardFolderSource::isCardFileName(QByteArrayView(entry->d_name)))
+            names.emplace_back(entry->d_name);
+        errno = 0;
+    }
+    const int error = errno;
+    ::closedir(dir);
+    if (error != 0) {
+        throw OutlookError(
+            u"The contact folder %1 cannot be read: %2"_s.arg(directory, reason(error)));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The whole of a regular file of the directory, into buffer (reused from file to file).
+Status readCardFile(int directoryFd, const char *name, std::vector<char> &buffer, qsizetype &length)
+{
+    // O_NONBLOCK: a FIFO named like a card must not block the listing.
+    const FileDescriptor fd(
+        ::openat(directoryFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        return Status::failure(reason(errno));
+    struct stat info
+    {
+    };
+    if (::fstat(fd.get(), &info) != 0)
+        return Status::failure(reason(errno));
+    if (!S_ISREG(info.st_mode))
+        return Status::failure(u"not a regular file"_s);
+    if (info.st_size > MaxCardFileSize)
+        return Status::failure(u"the file is too large"_s);
+    // Trusting the size saves the read that would find the end; a file that grows meanwhile
+    // is read up to the size it had (card files are replaced whole, by rename).
+    const qsizetype expected = info.st_size;
+    buffer.resize(size_t(std::max<qsizetype>(expected, 4096)));
+    length = 0;
+    for (;;) {
+        if (expected > 0 && length >= expected)
+            break;
+        if (size_t(length) == buffer.size()) {
+            if (length >= MaxCardFileSize)
+                return Status::failure(u"the file is too large"_s);
+            buffer.resize(std::min<size_t>(buffer.size() * 2, MaxCardFileSize));
+        }
+        const ssize_t n = ::read(fd.get(), buffer.data() + length, buffer.size() - size_t(length));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return Status::failure(reason(errno));
+        }
+        if (n == 0)
+            break;
+        length += n;
+    }
+    return {};
+}
+
+} // namespace
+
+VCardFolderSource::VCardFolderSource(LocalContactItem::Opener opener, int workers)
+    : m_opener(std::make_shared<const LocalContactItem::Opener>(
+          opener ? std::move(opener) : LocalContactItem::desktopOpener()))
+    , m_workers(workers > 0 ? workers : std::clamp(int(std::thread::hardware_concurrency()), 2, 4))
+{
+}
+
+bool VCardFolderSource::isCardFileName(QByteArrayView name)
+{
+    constexpr QByteArrayView extension(".vcf");
+    return name.size() > extension.size() && !name.startsWith('.') && !name.contains('/') &&
+           name.last(extension.size()).compare(extension, Qt::CaseInsensitive) == 0;
+}
+
+std::vector<QString> VCardFolderSource::itemKeys(const QString &folderDirectory) const
+{
+    std::vector<QString> keys;
+    for (const QByteArray &name : cardFiles(folderDirectory))
+        keys.push_back(QFile::decodeName(name));
+    return keys;
+}
+
+std::vector<std::shared_ptr<OlItem>> VCardFolderSource::readItems(const QString &folderDirectory,
+                                                                  const IdOf &idOf) const
+{
+    const std::vector<QByteArray> names = cardFiles(folderDirectory);
+    const FileDescriptor directory(openDirectory(folderDirectory));
+    if (directory.get() < 0) {
+        throw OutlookError(
+            u"The contact folder %1 cannot be read: %2"_s.arg(folderDirectory, reason(errno)));
+    }
+
+    const size_t chunkCount = (names.size() + FilesPerChunk - 1) / FilesPerChunk;
+    std::vector<std::vector<std::shared_ptr<OlItem>>> chunks(chunkCount);
+    std::atomic<size_t> nextChunk{0};
+    std::atomic<bool> stop{false};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+
+    const auto work = [&] {
+        std::vector<char> buffer;
+        try {
+            for (size_t c = nextChunk++; c < chunkCount && !stop; c = nextChunk++) {
+                const size_t end = std::min(names.size(), (c + 1) * FilesPerChunk);
+                std::vector<std::shared_ptr<OlItem>> &items = chunks[c];
+                items.reserve(end - c * FilesPerChunk);
+                for (size_t i = c * FilesPerChunk; i < end; ++i) {
+                    qsizetype length = 0;
+                    if (!readCardFile(directory.get(), names[i].constData(), buffer, length))
+                        continue; // one unreadable file hides only itself
+                    std::vector<VCardContact> contacts =
+                        VCardReader::read(QByteArrayView(buffer.data(), length));
+                    const QString key = QFile::decodeName(names[i]);
+                    for (size_t card = 0; card < contacts.size(); ++card) {
+                        items.push_back(std::make_shared<LocalContactItem>(
+                            idOf(key, int(card) + 1), folderDirectory, key,
+                            std::move(contacts[card]), m_opener));
+                    }
+                }
+            }
+        } catch (...) {
+            const std::lock_guard lock(failureMutex);
+            if (!failure)
+                failure = std::current_exception();
+            stop = true;
+        }
+    };
+
+    const size_t threadCount =
+        names.size() < ParallelFrom ? 1 : std::min<size_t>(size_t(m_workers), chunkCount);
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < threadCount; ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+
+    size_t total = 0;
+    for (const auto &chunk : chunks)
+        total += chunk.size();
+    std::vector<std::shared_ptr<OlItem>> items;
+    items.reserve(total);
+    for (auto &chunk : chunks)
+        std::move(chunk.begin(), chunk.end(), std::back_inserter(items));
+    return items;
+}
+
+std::shared_ptr<OlItem> VCardFolderSource::readItem(const QString &folderDirectory,
+                                                    const QString &key, int card,
+                                                    const QString &entryId) const
+{
+    const auto gone = [] {
+        return OutlookError(u"The contact cannot be found; it may have been deleted or moved."_s);
+    };
+    // Keys come from listings, but a name must never lead out of the folder.
+    const QByteArray name = QFile::encodeName(key);
+    if (!isCardFileName(name) || name.contains('\0') || card < 1)
+        throw gone();
+    const FileDescriptor directory(openDirectory(folderDirectory));
+    if (directory.get() < 0)
+        throw gone();
+    std::vector<char> buffer;
+    qsizetype length = 0;
+    if (!readCardFile(directory.get(), name.constData(), buffer, length))
+        throw gone();
+    std::vector<VCardContact> contacts = VCardReader::read(QByteArrayView(buffer.data(), length));
+    if (size_t(card) > contacts.size())
+        throw gone();
+    return std::make_shared<LocalContactItem>(entryId, folderDirectory, key,
+                                              std::move(contacts[size_t(card) - 1]), m_opener);
+}
+
+} // namespace corvel

@@ -1,0 +1,118 @@
+#include "vcard/VCardContactBuilder.h"
+
+#include "vcard/VCardProperty.h"
+#include "vcard/VCardText.h"
+
+namespace corvel {
+
+namespace {
+
+constexpr int UnmarkedRank = INT_MAX - 1;
+
+// The first component of a structured value, unescaped.
+QString firstComponent(const QString &text)
+{
+    return VCardText::unescape(VCardText::split(text, u';').constFirst());
+}
+
+// A component of N may hold several values separated by commas: they are one name.
+QString nameComponent(QStringView component)
+{
+    QStringList words;
+    for (const QStringView part : VCardText::split(component, u',')) {
+        QString word = VCardText::unescape(part);
+        if (!word.isEmpty())
+            words.append(word);
+    }
+    return words.join(u' ');
+}
+
+} // namespace
+
+void VCardContactBuilder::add(const VCardProperty &property)
+{
+    if (property.is("EMAIL")) {
+        addEmail(property);
+    } else if (property.is("CATEGORIES")) {
+        const QString text = property.text();
+        for (const QStringView part : VCardText::split(text, u',')) {
+            QString category = VCardText::unescape(part);
+            if (!category.isEmpty())
+                m_categories.append(category);
+        }
+    } else if (property.is("N")) {
+        addName(property);
+    } else if (property.is("FN")) {
+        if (m_formattedName.isEmpty())
+            m_formattedName = VCardText::unescape(property.text());
+    } else if (property.is("ORG")) {
+        if (m_organization.isEmpty())
+            m_organization = firstComponent(property.text());
+    } else if (property.is("X-EVOLUTION-FILE-AS")) {
+        if (m_fileAsProperty.isEmpty())
+            m_fileAsProperty = VCardText::unescape(property.text());
+    }
+}
+
+void VCardContactBuilder::addName(const VCardProperty &property)
+{
+    if (m_hasName)
+        return;
+    m_hasName = true;
+    const QString text = property.text();
+    const QList<QStringView> parts = VCardText::split(text, u';');
+    const QString family = nameComponent(parts.value(0));
+    QStringList given;
+    for (const qsizetype i : {1, 2}) {
+        if (QString name = nameComponent(parts.value(i)); !name.isEmpty())
+            given.append(name);
+    }
+    const QString givenNames = given.join(u' ');
+    if (!family.isEmpty() && !givenNames.isEmpty())
+        m_fromName = family + QStringLiteral(", ") + givenNames;
+    else
+        m_fromName = family.isEmpty() ? givenNames : family;
+}
+
+void VCardContactBuilder::addEmail(const VCardProperty &property)
+{
+    int rank = UnmarkedRank;
+    property.forEachParameterValue("TYPE", [&](QByteArrayView type) {
+        if (type.compare("PREF", Qt::CaseInsensitive) == 0)
+            rank = std::min(rank, 1);
+        return true;
+    });
+    property.forEachParameterValue("PREF", [&](QByteArrayView value) {
+        bool ok = false;
+        const int n = value.toByteArray().toInt(&ok);
+        if (ok && n >= 0)
+            rank = std::min(rank, n);
+        return true;
+    });
+    if (rank >= m_emailRank)
+        return;
+    QString address = VCardText::unescape(property.text());
+    if (address.isEmpty())
+        return;
+    m_email = std::move(address);
+    m_emailRank = rank;
+}
+
+VCardContact VCardContactBuilder::take()
+{
+    VCardContact contact;
+    if (!m_fileAsProperty.isEmpty())
+        contact.fileAs = m_fileAsProperty;
+    else if (!m_fromName.isEmpty())
+        contact.fileAs = m_fromName;
+    else if (!m_formattedName.isEmpty())
+        contact.fileAs = m_formattedName;
+    else
+        contact.fileAs = m_organization;
+    contact.email1Address = m_email;
+    contact.categories = m_categories.join(QStringLiteral(", "));
+    *this = VCardContactBuilder();
+    return contact;
+}
+
+} // namespace corvel

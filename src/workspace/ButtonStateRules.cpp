@@ -1,0 +1,86 @@
+#include "workspace/ButtonStateRules.h"
+
+#include "tree/NodeKinds.h"
+#include "workspace/ToolStates.h"
+
+#include <initializer_list>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+void enable(ToolStates &tools, std::initializer_list<QString> names)
+{
+    for (const QString &name : names)
+        tools.setEnabled(name, true);
+}
+
+} // namespace
+
+void ButtonStateRules::SetButtonStates(ToolStates &tools, int nodeKind, const Selection &selection)
+{
+    for (const QString &name :
+         {u"btnSaveList"_s, u"btnLoadList"_s, u"btnRefresh"_s, u"btnLoadContacts"_s,
+          u"btnEditItem"_s, u"btnChgName"_s, u"btnAddContact"_s, u"btnDelete"_s, u"btnCopy"_s,
+          u"btnDoMail"_s, u"btnVerify"_s, u"btnGrpProperties"_s})
+        tools.setEnabled(name, false);
+    tools.setVisible(u"btnLoadContacts", true);
+    tools.setVisible(u"btnLoadMessages", false);
+
+    if (!selection.sessionReady)
+        return;
+    if (selection.selectedCount < 2) {
+        const bool notEmpty = selection.nodeHasDescendants;
+        switch (nodeKind) {
+        case olContactFolder:
+            enable(tools, {u"btnLoadContacts"_s});
+            break;
+        case olContactFolderListed:
+        case olContactFolderListing:
+            if (notEmpty)
+                enable(tools, {u"btnRefresh"_s, u"btnDoMail"_s, u"btnSaveList"_s});
+            break;
+        case olMessageFolder:
+            tools.setVisible(u"btnLoadContacts", false);
+            tools.setVisible(u"btnLoadMessages", true);
+            break;
+        case olMessageFolderListed:
+        case olMessageFolderListing:
+            enable(tools, {u"btnRefresh"_s});
+            break;
+        case olStandardGroup:
+            enable(tools, {u"btnChgName"_s, u"btnAddContact"_s, u"btnDelete"_s, u"btnLoadList"_s});
+            if (notEmpty)
+                enable(tools, {u"btnDoMail"_s, u"btnVerify"_s, u"btnSaveList"_s});
+            break;
+        case olDynamicGroup:
+            enable(tools,
+                   {u"btnChgName"_s, u"btnDelete"_s, u"btnGrpProperties"_s, u"btnRefresh"_s});
+            if (notEmpty)
+                enable(tools, {u"btnDoMail"_s, u"btnSaveList"_s, u"btnVerify"_s});
+            break;
+        case olDynamicMember:
+            enable(tools, {u"btnDelete"_s, u"btnDoMail"_s, u"btnEditItem"_s, u"btnVerify"_s});
+            break;
+        case olContactRow:
+            enable(tools, {u"btnEditItem"_s, u"btnCopy"_s, u"btnDoMail"_s});
+            break;
+        case olMessageRow:
+            enable(tools, {u"btnEditItem"_s, u"btnCopy"_s});
+            break;
+        case olCopiedMember:
+        case olMailItemMember:
+        case olTypedMember:
+            enable(tools, {u"btnAddContact"_s, u"btnEditItem"_s, u"btnDelete"_s, u"btnDoMail"_s,
+                           u"btnVerify"_s});
+            break;
+        default:
+            break;
+        }
+    }
+    tools.recalcLayout();
+}
+
+} // namespace corvel

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "folders/FolderTree.h"
+#include "groups/GroupStore.h"
+#include "support/CRegSettings.h"
+#include "support/Result.h"
+#include "support/VXStrings.h"
+#include "tree/TreeList.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace corvel {
+
+class BusyIndicator;
+class OlApplication;
+class OlNamespace;
+
+// Everything the program holds for a run apart from its window: the settings, the column
+// sets, the mail session and the main tree with the groups. The window and the command-line
+// companion both start and end a run through it, so they see the same data the same way.
+class Workspace
+{
+public:
+    struct Options
+    {
+        QString appPath;    // where the data files live
+        QString shippedDir; // where the program's own files are (the executable's folder)
+        QString configRoot; // settings folder; empty: the user's
+        QString dataRoot;   // where a first run makes the personal folders; empty: the user's
+        int twipsPerPixelX = 15;
+    };
+    // Opens the mail system; throws OutlookError when it cannot be started.
+    using ApplicationFactory = std::function<std::shared_ptr<OlApplication>(CRegSettings &)>;
+
+    explicit Workspace(Options options, ApplicationFactory factory = {});
+    ~Workspace();
+
+    // The local mail store over the registered stores (making the personal folders on a first run).
+    [[nodiscard]] static ApplicationFactory localStore(const QString &dataRoot);
+
+    struct Opened
+    {
+        QString statusText;  // for the status bar: empty when all went well
+        QStringList details; // every problem met, with its reason
+    };
+    // Loads the column sets, opens the session and builds the tree.
+    Opened open(BusyIndicator *busy = nullptr);
+
+    // Sends what waits in the Outbox, from earlier runs or other programs, in the background
+    // for the rest of the run (the local store's sessions only).
+    void startDelivery();
+
+    // Writes the groups and the column sets when the session was opened in this run.
+    // Returns what could not be written; the column sets are saved even when the groups fail.
+    [[nodiscard]] QStringList save() const;
+
+    [[nodiscard]] bool sessionReady() const { return m_sessionReady; }
+    [[nodiscard]] bool includeAllFolders() const;
+    [[nodiscard]] CRegSettings &settings() { return m_settings; }
+    [[nodiscard]] TreeList &tree() { return m_tree; }
+    [[nodiscard]] const TreeList &tree() const { return m_tree; }
+    [[nodiscard]] GroupStore &groups() { return m_groups; }
+    [[nodiscard]] const VXStrings &fields() const { return m_fields; }
+    [[nodiscard]] OlApplication *application() const { return m_application.get(); }
+    [[nodiscard]] OlNamespace *session() const { return m_session.get(); }
+    [[nodiscard]] QString SourceFolderIds() const;
+    [[nodiscard]] QString DraftsEntryId() const;
+    [[nodiscard]] const Options &options() const { return m_options; }
+
+private:
+    Options m_options;
+    ApplicationFactory m_factory;
+    CRegSettings m_settings;
+    VXStrings m_fields;
+    TreeList m_tree;
+    GroupStore m_groups;
+    std::shared_ptr<OlApplication> m_application;
+    std::shared_ptr<OlNamespace> m_session;
+    std::optional<FolderTree> m_folderTree;
+    bool m_sessionReady = false;
+};
+
+} // namespace corvel

@@ -1,0 +1,171 @@
+#include "folders/FolderTree.h"
+#include "common/TreeText.h"
+#include "fakes/MemoryFolder.h"
+#include "fakes/MemoryNamespace.h"
+#include "folders/GroupRootsSource.h"
+#include "support/FieldStrings.h"
+#include "tree/NodeKinds.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvel;
+using corvel::test::s;
+using corvel::test::treeLines;
+
+namespace {
+
+// Empty group roots, as on a first run; or a refusal, as for a damaged group file.
+class FakeGroupRoots : public GroupRootsSource
+{
+public:
+    bool fail = false;
+    Status addGroupRoots(TreeList &tree, NodeHandle parent) override
+    {
+        if (fail)
+            return Status::failure(s("damaged group file"));
+        const NodeHandle standard = tree.addNode(s("Standard Mail Groups"), parent);
+        tree.setValue(standard, s("olType"), olStandardRoot);
+        tree.setValue(standard, s("SortMe"), s("1"));
+        const NodeHandle dynamic = tree.addNode(s("Dynamic Mail Groups"), parent);
+        tree.setValue(dynamic, s("olType"), olDynamicRoot);
+        tree.setValue(dynamic, s("SortMe"), s("2"));
+        return {};
+    }
+};
+
+struct Fixture
+{
+    std::shared_ptr<MemoryNamespace> session = std::make_shared<MemoryNamespace>();
+    FakeGroupRoots roots;
+    TreeList tree;
+    FolderTree builder{tree, *session, roots};
+
+    QString ids(std::initializer_list<QString> entryIds)
+    {
+        QString list;
+        for (const QString &id : entryIds)
+            list = DS_PutField(list, s("^"), DS_CountFields(list, s("^")) + 1, id);
+        return list;
+    }
+};
+
+int typeOf(const TreeList &tree, NodeHandle node)
+{
+    return static_cast<int>(tree.value(node, s("olType")).toInt());
+}
+
+} // namespace
+
+TEST(FolderTree, ListsContactFoldersAndDraftsOfThePersonalStore)
+{
+    Fixture f;
+    auto personal = f.session->addStore(s("personal folders"));
+    auto other = f.session->addStore(s("Archive"));
+    other->addFolder(s("Contacts"), s("IPM.Contact"));
+    auto inbox = personal->addFolder(s("Inbox"));
+    inbox->addFolder(s("Nested in inbox"));
+    auto contacts = personal->addFolder(s("Contacts"), s("IPM.Contact"));
+    auto friends = contacts->addFolder(s("Friends"), s("IPM.Contact"));
+    contacts->addFolder(s("Sent Items"));
+    auto drafts = personal->addFolder(s("Drafts"));
+    drafts->addFolder(s("Deleted Items"));
+    auto calendar = personal->addFolder(s("Calendar"), s("IPM.Appointment"));
+    calendar->addFolder(s("Hidden contacts"), s("IPM.Contact"));
+    personal->addFolder(s("Sent Items"));
+
+    ASSERT_TRUE(f.builder.LoadFolderTree(false).ok());
+    EXPECT_EQ(treeLines(f.tree),
+              (QStringList{s("personal folders"), s("  Contacts"), s("    Friends"),
+                           s("    Sent Items"), s("  Drafts"), s("    Deleted Items"),
+                           s("Standard Mail Groups"), s("Dynamic Mail Groups")}));
+
+    struct Expect
+    {
+        const char *caption;
+        int type;
+        int picture;
+    };
+    for (const Expect &e : {Expect{"personal folders", olStore, picPersonalFolders},
+                            Expect{"Friends", olContactFolder, picContactFolder},
+                            Expect{"Sent Items", olMessageFolder, picSentItems},
+                            Expect{"Drafts", olMessageFolder, picDrafts},
+                            Expect{"Deleted Items", olMessageFolder, picDeletedItems}}) {
+        const NodeHandle node = f.tree.findByCaption(s(e.caption));
+        EXPECT_EQ(typeOf(f.tree, node), e.type) << e.caption;
+        EXPECT_EQ(f.tree.picture(node), e.picture) << e.caption;
+    }
+    const NodeHandle store = f.tree.at(0);
+    EXPECT_EQ(f.tree.value(store, s("StoreId")).toString(), QString());
+    EXPECT_EQ(f.tree.value(store, s("SortMe")).toString(), s("0"));
+    EXPECT_EQ(f.tree.value(f.tree.findByCaption(s("Friends")), s("storeid")).toString(),
+              friends->StoreID());
+    EXPECT_EQ(f.builder.SourceFolderIds(), f.ids({personal->EntryID(), contacts->EntryID()}));
+    EXPECT_EQ(f.builder.DraftsEntryId(), drafts->EntryID());
+    EXPECT_EQ(f.tree.current(), store);
+    EXPECT_TRUE(f.tree.isSelected(store));
+    for (NodeHandle top : f.tree.children({}))
+        EXPECT_TRUE(f.tree.isExpanded(top));
+}
+
+TEST(FolderTree, IncludingAllStoresOrdersThemBeforeTheGroupRoots)
+{
+    Fixture f;
+    auto work = f.session->addStore(s("Work"));
+    auto personal = f.session->addStore(s("Personal Folders"));
+    auto workDrafts = work->addFolder(s("Drafts"));
+    auto personalDrafts = personal->addFolder(s("drafts"));
+
+    ASSERT_TRUE(f.builder.LoadFolderTree(true).ok());
+    EXPECT_EQ(treeLines(f.tree),
+              (QStringList{s("Personal Folders"), s("  drafts"), s("Work"), s("  Drafts"),
+                           s("Standard Mail Groups"), s("Dynamic Mail Groups")}));
+    EXPECT_EQ(f.tree.picture(f.tree.findByCaption(s("Work"))), picOtherStore);
+    EXPECT_EQ(f.tree.picture(f.tree.findByCaption(s("Personal Folders"))), picPersonalFolders);
+    // The Drafts folder met last wins, whatever the display order.
+    EXPECT_EQ(f.builder.DraftsEntryId(), personalDrafts->EntryID());
+    EXPECT_EQ(f.builder.SourceFolderIds(), f.ids({work->EntryID(), personal->EntryID()}));
+    EXPECT_EQ(f.tree.current(), f.tree.findByCaption(s("Personal Folders")));
+}
+
+TEST(FolderTree, WithoutAPersonalStoreTheFirstGroupRootIsCurrent)
+{
+    Fixture f;
+    f.session->addStore(s("Work"))->addFolder(s("Contacts"), s("IPM.Contact"));
+    ASSERT_TRUE(f.builder.LoadFolderTree(false).ok());
+    EXPECT_EQ(treeLines(f.tree),
+              (QStringList{s("Standard Mail Groups"), s("Dynamic Mail Groups")}));
+    EXPECT_EQ(f.tree.current(), f.tree.at(0));
+    EXPECT_TRUE(f.builder.SourceFolderIds().isEmpty());
+}
+
+TEST(FolderTree, AFailureEndsTheBuildWhereItHappened)
+{
+    {
+        Fixture f;
+        auto personal = f.session->addStore(s("Personal Folders"));
+        personal->addFolder(s("Contacts"), s("IPM.Contact"))
+            ->failOn(MemoryFolder::Failure::Folders);
+        const Status status = f.builder.LoadFolderTree(false);
+        EXPECT_FALSE(status.ok());
+        EXPECT_FALSE(status.error().isEmpty());
+        EXPECT_EQ(treeLines(f.tree), (QStringList{s("Outlook: Test User"), s("  Personal Folders"),
+                                                  s("    Contacts")}));
+        EXPECT_TRUE(f.tree.current().isNull());
+        EXPECT_FALSE(f.tree.isDrawingSuspended());
+    }
+    {
+        Fixture f;
+        f.session->addStore(s("Personal Folders"));
+        f.roots.fail = true;
+        EXPECT_EQ(f.builder.LoadFolderTree(false).error(), s("damaged group file"));
+        EXPECT_EQ(treeLines(f.tree),
+                  (QStringList{s("Outlook: Test User"), s("  Personal Folders")}));
+    }
+    {
+        Fixture f;
+        f.session->addStore(s("Personal Folders"));
+        f.session->setCurrentUser(std::nullopt);
+        EXPECT_FALSE(f.builder.LoadFolderTree(false).ok());
+        EXPECT_EQ(f.tree.count(), 0);
+    }
+}

@@ -1,0 +1,574 @@
+#include "folders/ItemLists.h"
+#include "common/TreeText.h"
+#include "fakes/MemoryFolder.h"
+#include "fakes/MemoryItem.h"
+#include "fakes/MemoryNamespace.h"
+#include "folders/FolderTree.h"
+#include "groups/GroupStore.h"
+#include "support/BusyIndicator.h"
+#include "support/StatusPanels.h"
+#include "tree/NodeKinds.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace corvel;
+using corvel::test::s;
+
+namespace {
+
+const char *const StandardDefaults = "IPM.Contact\r\n"
+                                     " FileAs;Contact Name;180\r\n"
+                                     " Email1Address;eMail Address;200\r\n"
+                                     " Categories;Categories;150\r\n"
+                                     "IPM.Note\r\n"
+                                     " Subject;Subject;300\r\n";
+
+class RecordingPanels : public StatusPanels
+{
+public:
+    struct Caption
+    {
+        int panel;
+        QString text;
+        bool operator==(const Caption &) const = default;
+    };
+    std::vector<Caption> captions;
+    std::vector<int> percents;
+
+    void UpdateCaption(int panel, const QString &caption) override
+    {
+        captions.push_back({panel, caption});
+    }
+    void ShowPercent(int panel, int percent) override
+    {
+        EXPECT_EQ(panel, CountPanel);
+        percents.push_back(percent);
+    }
+    [[nodiscard]] QString last(int panel) const
+    {
+        for (auto it = captions.rbegin(); it != captions.rend(); ++it) {
+            if (it->panel == panel)
+                return it->text;
+        }
+        return {};
+    }
+    void reset()
+    {
+        captions.clear();
+        percents.clear();
+    }
+};
+
+class RecordingBusy : public BusyIndicator
+{
+public:
+    bool busy = false;
+    int spans = 0;
+    void setBusy(bool on) override
+    {
+        busy = on;
+        spans += on ? 1 : 0;
+    }
+};
+
+// A session with "Personal Folders" holding Contacts and Drafts, and the real column-set
+// files in a temporary application folder. Tests add folders and items, then build().
+struct Fixture
+{
+    QTemporaryDir dir;
+    std::shared_ptr<MemoryNamespace> session = std::make_shared<MemoryNamespace>();
+    std::shared_ptr<MemoryFolder> store = session->addStore(s("Personal Folders"));
+    std::shared_ptr<MemoryFolder> contacts = store->addFolder(s("Contacts"), s("IPM.Contact"));
+    std::shared_ptr<MemoryFolder> drafts = store->addFolder(s("Drafts"));
+    TreeList tree;
+    std::unique_ptr<GroupStore> groups;
+    std::unique_ptr<FolderTree> folders;
+    RecordingPanels panels;
+    RecordingBusy busy;
+    std::unique_ptr<ItemLists> lists;
+
+    // folderSettings: lines of the per-folder file, "{contacts}" standing for that id.
+    void build(const char *defaults = StandardDefaults, QString folderSettings = {})
+    {
+        write(s("mailstandards.sys"), QString::fromUtf8(defaults));
+        folderSettings.replace(s("{contacts}"), contacts->EntryID());
+        write(s("mailfolders.sys"), folderSettings);
+        groups = std::make_unique<GroupStore>(dir.path(), dir.path() + s("/none"), 15);
+        ASSERT_TRUE(groups->LoadColumnSets().ok());
+        folders = std::make_unique<FolderTree>(tree, *session, *groups);
+        ASSERT_TRUE(folders->LoadFolderTree(false).ok());
+        lists =
+            std::make_unique<ItemLists>(tree, *session, groups->columnSets(), &panels, &busy, 15);
+        panels.reset();
+    }
+    void write(const QString &name, const QString &text)
+    {
+        QFile file(dir.path() + QLatin1Char('/') + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+    }
+
+    NodeHandle node(const std::shared_ptr<MemoryFolder> &folder) const
+    {
+        return tree.findByValue(NodeValue(folder->EntryID()), s("EntryId"));
+    }
+    int kind(NodeHandle n) const { return static_cast<int>(tree.value(n, s("olType")).toInt()); }
+    // Each child of `holder` as its values joined by "|", in display order.
+    QStringList rows(NodeHandle holder, const QStringList &names) const
+    {
+        QStringList lines;
+        for (NodeHandle row : tree.children(holder)) {
+            QStringList cells;
+            for (const QString &name : names)
+                cells << tree.value(row, name).toString();
+            lines << cells.join(QLatin1Char('|'));
+        }
+        return lines;
+    }
+    const ColumnSet &columnSet(const QString &key) const
+    {
+        return groups->columnSets().record(groups->FindColumnSet(key));
+    }
+};
+
+const QStringList ContactValues = {s("olType"), s("FileAs"), s("Email1Address"), s("Categories")};
+
+} // namespace
+
+TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRows)
+{
+    Fixture f;
+    auto zoe = f.contacts->addContact(s("Zed, Zoe"), s("zoe@example.org"), s("Work"));
+    f.contacts->addContact(s("adams, Ann"), s("ann@example.org"));
+    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"), s("Work, Golf"));
+    f.build();
+    const int setsBefore = f.groups->columnSets().count();
+    const NodeHandle folder = f.node(f.contacts);
+
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    EXPECT_EQ(f.kind(folder), olContactFolderListed);
+    EXPECT_EQ(f.rows(folder, ContactValues),
+              (QStringList{s("30|adams, Ann|ann@example.org|"),
+                           s("30|Brown, Bob|bob@example.org|Work, Golf"),
+                           s("30|Zed, Zoe|zoe@example.org|Work")}));
+    EXPECT_EQ(f.tree.value(f.tree.children(folder).back(), s("EntryID")).toString(),
+              zoe->EntryID());
+    EXPECT_EQ(f.tree.caption(f.tree.firstChild(folder)), QString());
+
+    ASSERT_EQ(f.groups->columnSets().count(), setsBefore + 1);
+    const ColumnSet &own = f.columnSet(f.contacts->EntryID());
+    const ColumnSet &standard = f.columnSet(s("IPM.Contact"));
+    EXPECT_EQ(own.field(ColumnSet::DisplayName), s("Contacts"));
+    for (int field : {ColumnSet::Properties, ColumnSet::Headings, ColumnSet::Widths})
+        EXPECT_EQ(own.field(field), standard.field(field));
+
+    const ColumnLayout layout = f.tree.columnLayout(folder);
+    ASSERT_EQ(layout.columnCount(), 4);
+    const std::vector<ColumnLayout::Column> expected = {
+        {0, QString(), QString()},
+        {180 * 15, s("FileAs"), s("Contact Name")},
+        {200 * 15, s("Email1Address"), s("eMail Address")},
+        {150 * 15, s("Categories"), s("Categories")}};
+    EXPECT_EQ(layout.columns, expected);
+    EXPECT_EQ(layout.gridColour, NodeColour::ButtonShadow);
+
+    EXPECT_EQ(f.tree.current(), folder);
+    EXPECT_TRUE(f.tree.isSelected(folder));
+    EXPECT_EQ(f.tree.selectedCount(), 1);
+    EXPECT_TRUE(f.tree.isExpanded(folder));
+    EXPECT_FALSE(f.tree.isDrawingSuspended());
+    EXPECT_EQ(f.panels.captions,
+              (std::vector<RecordingPanels::Caption>{
+                  {1, QString()}, {2, s("Loading Contacts")}, {2, QString()}, {1, s("3 Items")}}));
+    EXPECT_EQ(f.panels.percents, (std::vector<int>{33, 66, 100}));
+    EXPECT_FALSE(f.busy.busy);
+    EXPECT_EQ(f.busy.spans, 1);
+
+    // Listed again, the folder keeps its own set.
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    EXPECT_EQ(f.groups->columnSets().count(), setsBefore + 1);
+}
+
+TEST(ItemLists, AFolderWithSubFoldersGetsOneListingNode)
+{
+    Fixture f;
+    f.contacts->addFolder(s("Friends"), s("IPM.Contact"));
+    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"));
+    f.build();
+    const NodeHandle folder = f.node(f.contacts);
+
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    EXPECT_EQ(f.kind(folder), olContactFolderListing);
+    EXPECT_EQ(f.tree.childOrder(folder), ChildOrder::Natural);
+    const NodeHandle listing = f.tree.firstChild(folder);
+    EXPECT_EQ(f.tree.caption(listing), s(" ... data for: Contacts"));
+    EXPECT_EQ(f.kind(listing), olContactFolderListed);
+    EXPECT_EQ(f.tree.value(listing, s("EntryId")).toString(), f.contacts->EntryID());
+    EXPECT_EQ(f.tree.value(listing, s("StoreId")).toString(), f.contacts->StoreID());
+    EXPECT_EQ(f.lists->rowsHolder(folder), listing);
+    EXPECT_EQ(f.rows(listing, {s("FileAs")}), QStringList{s("Brown, Bob")});
+    EXPECT_EQ(f.tree.current(), listing);
+    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).field(ColumnSet::DisplayName),
+              s(" ... data for: Contacts"));
+    EXPECT_FALSE(f.tree.hasColumnLayout(folder));
+
+    // The folder node itself is not listed again; its listing node is, in place.
+    f.contacts->addContact(s("Adams, Ann"), s("ann@example.org"));
+    f.panels.reset();
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    EXPECT_TRUE(f.panels.captions.empty());
+    EXPECT_EQ(f.tree.childCount(listing), 1);
+    ASSERT_TRUE(f.lists->LoadContacts(listing).ok());
+    EXPECT_EQ(f.rows(listing, {s("FileAs")}), (QStringList{s("Adams, Ann"), s("Brown, Bob")}));
+    QStringList children;
+    for (NodeHandle child : f.tree.children(folder))
+        children << f.tree.caption(child);
+    EXPECT_EQ(children, (QStringList{s(" ... data for: Contacts"), s("Friends")}));
+    EXPECT_EQ(f.panels.last(1), s("2 Items"));
+}
+
+TEST(ItemLists, ListingAgainShowsExactlyTheItemsThatAreLeft)
+{
+    Fixture f;
+    f.contacts->addContact(s("Adams, Ann"), s("ann@example.org"));
+    auto bob = f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"));
+    f.contacts->addContact(s("Cole, Cy"), s("cy@example.org"));
+    f.build();
+    const NodeHandle folder = f.node(f.contacts);
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.session->remove(bob->EntryID()));
+
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    EXPECT_EQ(f.rows(folder, {s("FileAs")}), (QStringList{s("Adams, Ann"), s("Cole, Cy")}));
+    EXPECT_EQ(f.tree.descendantCount(folder), 2);
+    EXPECT_EQ(f.panels.last(1), s("2 Items"));
+}
+
+TEST(ItemLists, AnEmptyFolderShowsItsHeadingsAndZeroItems)
+{
+    Fixture f;
+    f.build();
+    const NodeHandle folder = f.node(f.contacts);
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    EXPECT_EQ(f.kind(folder), olContactFolderListed);
+    EXPECT_FALSE(f.tree.hasChildren(folder));
+    EXPECT_EQ(f.tree.columnLayout(folder).columns.at(1).heading, s("Contact Name"));
+    EXPECT_EQ(f.panels.last(1), s("0 Items"));
+    EXPECT_TRUE(f.panels.percents.empty());
+}
+
+// A folder's own column set, as the per-folder file holds it.
+struct ColumnCase
+{
+    const char *name;
+    const char *properties;
+    const char *headings;
+    const char *widths;
+    std::vector<int> expectedWidths; // twips, from column 1
+    QStringList expectedRow;         // the row's bound values, in column order
+};
+
+class ItemListsColumns : public testing::TestWithParam<ColumnCase>
+{
+};
+
+TEST_P(ItemListsColumns, FolderColumnSetShapesTheList)
+{
+    const ColumnCase &c = GetParam();
+    Fixture f;
+    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"), s("Golf"));
+    f.build(StandardDefaults, s("{contacts}^Old name^kept^%1^%2^%3\r\n")
+                                  .arg(s(c.properties), s(c.headings), s(c.widths)));
+    const int setsBefore = f.groups->columnSets().count();
+    const NodeHandle folder = f.node(f.contacts);
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    EXPECT_EQ(f.groups->columnSets().count(), setsBefore);
+    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).field(ColumnSet::DisplayName), s("Contacts"));
+    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).field(ColumnSet::Reserved), s("kept"));
+
+    const ColumnLayout layout = f.tree.columnLayout(folder);
+    ASSERT_EQ(layout.columnCount(), static_cast<int>(c.expectedWidths.size()) + 1);
+    QStringList bound;
+    for (int i = 1; i < layout.columnCount(); ++i) {
+        EXPECT_EQ(layout.columns[i].widthTwips, c.expectedWidths[i - 1]) << "column " << i;
+        bound << layout.columns[i].boundValue;
+    }
+    EXPECT_EQ(f.rows(folder, bound).value(0), c.expectedRow.join(QLatin1Char('|')));
+    EXPECT_EQ(f.tree.value(f.tree.firstChild(folder), s("EntryId")).isEmpty(), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ItemListsColumns,
+    testing::Values(
+        ColumnCase{"UnreadablePropertyStaysEmpty",
+                   "FileAs~Body~Email1Address",
+                   "Name~Body~Mail",
+                   "100~50~20",
+                   {1500, 750, 300},
+                   {s("Brown, Bob"), QString(), s("bob@example.org")}},
+        ColumnCase{"UnusableWidthsGetTheDefault",
+                   "FileAs~Email1Address~Categories",
+                   "A~B~C",
+                   "0~~abc",
+                   {2500, 2500, 2500},
+                   {s("Brown, Bob"), s("bob@example.org"), s("Golf")}},
+        ColumnCase{"NegativeAndHugeWidthsGetTheDefault",
+                   "FileAs~Categories",
+                   "A~B",
+                   "-5~99999999999",
+                   {2500, 2500},
+                   {s("Brown, Bob"), s("Golf")}},
+        ColumnCase{"FractionalWidthsAreRounded", "FileAs", "A", " 12.5 ", {188}, {s("Brown, Bob")}},
+        ColumnCase{"NamesMatchWithoutRegardToCase",
+                   "EMAIL1ADDRESS~fileas",
+                   "Mail~Name",
+                   "10~10",
+                   {150, 150},
+                   {s("bob@example.org"), s("Brown, Bob")}},
+        ColumnCase{"NoColumns", "", "", "", {}, {}}),
+    [](const testing::TestParamInfo<ColumnCase> &row) { return std::string(row.param.name); });
+
+TEST(ItemLists, ValuesAreStoredUnderTheColumnSetsSpelling)
+{
+    Fixture f;
+    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"));
+    f.build(StandardDefaults, s("{contacts}^^^email1address^Mail^100\r\n"));
+    const NodeHandle folder = f.node(f.contacts);
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    const auto values = f.tree.values(f.tree.firstChild(folder));
+    ASSERT_EQ(values.size(), 3u);
+    EXPECT_EQ(values[2].first, s("email1address"));
+    EXPECT_EQ(f.tree.columnLayout(folder).columns[1].boundValue, s("email1address"));
+}
+
+TEST(ItemLists, ItemsOfOtherClassesAreSkippedButCounted)
+{
+    Fixture f;
+    f.contacts->addMessage(s("A distribution list, say"));
+    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"));
+    f.drafts->addContact(s("Stray contact"), s("x@example.org"));
+    f.drafts->addMessage(s("Hello"));
+    f.build();
+
+    ASSERT_TRUE(f.lists->LoadContacts(f.node(f.contacts)).ok());
+    EXPECT_EQ(f.rows(f.node(f.contacts), {s("olType"), s("FileAs")}),
+              QStringList{s("30|Brown, Bob")});
+    EXPECT_EQ(f.panels.percents, (std::vector<int>{50, 100}));
+    EXPECT_EQ(f.panels.last(1), s("1 Items"));
+
+    ASSERT_TRUE(f.lists->LoadMessages(f.node(f.drafts), true, true).ok());
+    EXPECT_EQ(f.rows(f.node(f.drafts), {s("olType"), s("Subject"), s("FileAs")}),
+              QStringList{s("31|Hello|")});
+}
+
+TEST(ItemLists, AnItemWhosePropertiesFailStillGetsItsRow)
+{
+    Fixture f;
+    f.contacts->addContact(s("Adams, Ann"), s("ann@example.org"));
+    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"))
+        ->failOn(MemoryItem::Failure::Properties);
+    f.build();
+    const NodeHandle folder = f.node(f.contacts);
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    EXPECT_EQ(f.rows(folder, {s("olType"), s("FileAs"), s("EntryId")}).value(0), s("30||"));
+    EXPECT_EQ(f.rows(folder, {s("FileAs")}).value(1), s("Adams, Ann"));
+    EXPECT_EQ(f.panels.last(1), s("2 Items"));
+}
+
+TEST(ItemLists, MessageFlagsDecideExpansionSelectionAndTheCount)
+{
+    struct Case
+    {
+        bool expand;
+        bool select;
+    };
+    for (const Case c :
+         {Case{false, false}, Case{true, false}, Case{false, true}, Case{true, true}}) {
+        SCOPED_TRACE(testing::Message() << "expand " << c.expand << " select " << c.select);
+        Fixture f;
+        f.drafts->addMessage(s("Zebra"));
+        f.drafts->addMessage(s("apple"));
+        f.build();
+        const NodeHandle storeNode = f.tree.current();
+        const NodeHandle drafts = f.node(f.drafts);
+        ASSERT_TRUE(f.lists->LoadMessages(drafts, c.expand, c.select).ok());
+        EXPECT_EQ(f.kind(drafts), olMessageFolderListed);
+        EXPECT_EQ(f.rows(drafts, {s("olType"), s("Subject")}),
+                  (QStringList{s("31|apple"), s("31|Zebra")}));
+        EXPECT_EQ(f.tree.columnLayout(drafts).columns.at(1).widthTwips, 300 * 15);
+        EXPECT_EQ(f.tree.isExpanded(drafts), c.expand);
+        EXPECT_EQ(f.tree.current(), c.select ? drafts : storeNode);
+        EXPECT_EQ(f.tree.isSelected(storeNode), !c.select);
+        EXPECT_EQ(f.tree.isSelected(drafts), c.select);
+        // Panel 1 is not cleared first: messages keep the count shown until the end.
+        EXPECT_EQ(f.panels.captions, (std::vector<RecordingPanels::Caption>{
+                                         {2, s("Loading Messages")},
+                                         {2, QString()},
+                                         {1, c.select ? s("2 Items") : QString()}}));
+    }
+}
+
+TEST(ItemLists, OtherKindsAndNodesWithoutEntryIdAreIgnored)
+{
+    Fixture f;
+    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"));
+    f.build();
+    const NodeHandle contacts = f.node(f.contacts);
+    const NodeHandle drafts = f.node(f.drafts);
+    const NodeHandle bare = f.tree.addNode(s("No id"), contacts);
+    f.tree.setValue(bare, s("olType"), olContactFolder);
+    const QStringList before = corvel::test::treeLines(f.tree);
+
+    EXPECT_TRUE(f.lists->LoadContacts(drafts).ok());
+    EXPECT_TRUE(f.lists->LoadContacts(f.tree.at(0)).ok()); // the store, kind 0
+    EXPECT_TRUE(f.lists->LoadContacts(bare).ok());
+    EXPECT_TRUE(f.lists->LoadContacts({}).ok());
+    EXPECT_TRUE(f.lists->LoadMessages(contacts, true, true).ok());
+    EXPECT_EQ(corvel::test::treeLines(f.tree), before);
+    EXPECT_EQ(f.kind(contacts), olContactFolder);
+    EXPECT_EQ(f.kind(drafts), olMessageFolder);
+    EXPECT_TRUE(f.panels.captions.empty());
+    EXPECT_EQ(f.busy.spans, 0);
+}
+
+TEST(ItemLists, FindDraftsNodeListsOnlyWhenNotListedYet)
+{
+    Fixture f;
+    f.drafts->addMessage(s("Letter"));
+    f.build();
+    const NodeHandle storeNode = f.tree.current();
+    const NodeHandle drafts = f.node(f.drafts);
+
+    Status listing = Status::failure(s("untouched"));
+    EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID(), &listing), drafts);
+    EXPECT_TRUE(listing.ok());
+    EXPECT_EQ(f.kind(drafts), olMessageFolderListed);
+    EXPECT_EQ(f.rows(drafts, {s("Subject")}), QStringList{s("Letter")});
+    EXPECT_FALSE(f.tree.isExpanded(drafts));
+    EXPECT_EQ(f.tree.current(), storeNode);
+    EXPECT_EQ(f.panels.last(1), QString());
+
+    f.drafts->addMessage(s("Second letter"));
+    EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
+    EXPECT_EQ(f.tree.childCount(drafts), 1);
+
+    EXPECT_TRUE(f.lists->FindDraftsNode(s("NO SUCH ID")).isNull());
+    // Without a Drafts folder nothing is found, not the first node lacking an EntryId.
+    f.tree.addNode(s("Loose node"));
+    EXPECT_TRUE(f.lists->FindDraftsNode(QString()).isNull());
+}
+
+TEST(ItemLists, FindDraftsNodeReturnsAFolderListedIntoAListingNode)
+{
+    Fixture f;
+    f.drafts->addFolder(s("Old letters"));
+    f.drafts->addMessage(s("Letter"));
+    f.build();
+    const NodeHandle drafts = f.node(f.drafts);
+
+    EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
+    EXPECT_EQ(f.kind(drafts), olMessageFolderListing);
+    const NodeHandle listing = f.lists->rowsHolder(drafts);
+    EXPECT_EQ(f.kind(listing), olMessageFolderListed);
+    EXPECT_EQ(f.rows(listing, {s("Subject")}), QStringList{s("Letter")});
+
+    f.drafts->addMessage(s("Second letter"));
+    EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
+    EXPECT_EQ(f.tree.childCount(drafts), 2);
+    EXPECT_EQ(f.tree.childCount(listing), 1);
+}
+
+TEST(ItemLists, AFolderThatCannotBeOpenedLeavesTheTreeAsItWas)
+{
+    enum class Break
+    {
+        Deleted,
+        ItemsFail
+    };
+    struct Case
+    {
+        Break how;
+        bool subFolder;
+        bool listedBefore;
+    };
+    for (const Case c : {Case{Break::Deleted, false, false}, Case{Break::Deleted, true, false},
+                         Case{Break::ItemsFail, false, false}, Case{Break::ItemsFail, true, false},
+                         Case{Break::Deleted, false, true}, Case{Break::ItemsFail, true, true}}) {
+        SCOPED_TRACE(testing::Message()
+                     << "case " << static_cast<int>(c.how) << c.subFolder << c.listedBefore);
+        Fixture f;
+        if (c.subFolder)
+            f.contacts->addFolder(s("Friends"), s("IPM.Contact"));
+        f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"));
+        f.build();
+        const NodeHandle folder = f.node(f.contacts);
+        if (c.listedBefore) {
+            ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+        }
+        const NodeHandle holder = f.lists->rowsHolder(folder);
+        const QStringList before = corvel::test::treeLines(f.tree);
+        const int kindBefore = f.kind(folder);
+        const int setsBefore = f.groups->columnSets().count();
+        if (c.how == Break::Deleted)
+            ASSERT_TRUE(f.session->remove(f.contacts->EntryID()));
+        else
+            f.contacts->failOn(MemoryFolder::Failure::Items);
+        f.panels.reset();
+
+        const Status status = f.lists->LoadContacts(holder);
+        EXPECT_FALSE(status.ok());
+        EXPECT_TRUE(status.error().contains(f.tree.caption(holder)))
+            << status.error().toStdString();
+        EXPECT_EQ(f.kind(folder), kindBefore);
+        EXPECT_EQ(corvel::test::treeLines(f.tree), before);
+        EXPECT_EQ(f.groups->columnSets().count(), setsBefore);
+        EXPECT_FALSE(f.tree.isDrawingSuspended());
+        EXPECT_FALSE(f.busy.busy);
+        EXPECT_EQ(f.panels.last(2), QString());
+    }
+}
+
+TEST(ItemLists, WithoutAClassDefaultEveryReadableFieldIsShown)
+{
+    Fixture f;
+    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"), s("Golf"));
+    f.drafts->addMessage(s("Letter"));
+    f.build("IPM.Appointment\r\n Subject;Subject;100\r\n");
+    const NodeHandle contacts = f.node(f.contacts);
+    ASSERT_TRUE(f.lists->LoadContacts(contacts).ok());
+    const ColumnLayout layout = f.tree.columnLayout(contacts);
+    const std::vector<ColumnLayout::Column> expected = {
+        {0, QString(), QString()},
+        {150 * 15, s("FileAs"), s("Contact Name")},
+        {150 * 15, s("Email1Address"), s("eMail Address")},
+        {150 * 15, s("Categories"), s("Categories")}};
+    EXPECT_EQ(layout.columns, expected);
+    EXPECT_EQ(f.rows(contacts, ContactValues),
+              QStringList{s("30|Brown, Bob|bob@example.org|Golf")});
+    const ColumnSet &own = f.columnSet(f.contacts->EntryID());
+    EXPECT_EQ(own.field(ColumnSet::Properties), s("FileAs~Email1Address~Categories"));
+    EXPECT_EQ(own.field(ColumnSet::DisplayName), s("Contacts"));
+
+    ASSERT_TRUE(f.lists->LoadMessages(f.node(f.drafts), true, true).ok());
+    EXPECT_EQ(f.tree.columnLayout(f.node(f.drafts)).columns.at(1).boundValue, s("Subject"));
+    EXPECT_EQ(f.rows(f.node(f.drafts), {s("Subject")}), QStringList{s("Letter")});
+}
+
+TEST(ItemLists, ProgressIsDrawnOncePerWholePercent)
+{
+    Fixture f;
+    for (int i = 0; i < 10000; ++i)
+        f.contacts->addContact(s("Contact %1").arg(i, 5, 10, QLatin1Char('0')), QString());
+    f.build();
+    const NodeHandle folder = f.node(f.contacts);
+    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    EXPECT_LE(f.panels.percents.size(), 101u);
+    EXPECT_GE(f.panels.percents.size(), 100u);
+    EXPECT_TRUE(std::is_sorted(f.panels.percents.begin(), f.panels.percents.end()));
+    EXPECT_EQ(f.panels.percents.back(), 100);
+    EXPECT_EQ(f.panels.last(1), s("10000 Items"));
+    EXPECT_EQ(f.tree.value(f.tree.firstChild(folder), s("FileAs")).toString(), s("Contact 00000"));
+}

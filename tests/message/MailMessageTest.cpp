@@ -1,0 +1,265 @@
+#include "message/MailMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <string_view>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+namespace {
+
+QByteArray sampleDraft(const QString &pattern)
+{
+    QDir drafts(QStringLiteral(CORVEL_TEST_DATA "/store/Drafts"));
+    for (const QString &part : {u"cur"_s, u"new"_s}) {
+        for (const QString &name : QDir(drafts.filePath(part)).entryList(QDir::Files)) {
+            if (name.contains(pattern)) {
+                QFile file(drafts.filePath(part + u'/' + name));
+                EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+                return file.readAll();
+            }
+        }
+    }
+    ADD_FAILURE() << "no sample draft " << pattern.toStdString();
+    return {};
+}
+
+MailMessage parsed(const QByteArray &bytes)
+{
+    Result<MailMessage> message = MailMessage::parse(bytes);
+    EXPECT_TRUE(message.ok()) << message.error().toStdString();
+    return message.ok() ? std::move(*message) : MailMessage::blank();
+}
+
+QByteArray headerBlock(const QByteArray &message)
+{
+    qsizetype end = message.indexOf("\r\n\r\n");
+    if (end < 0)
+        end = message.indexOf("\n\n");
+    return message.left(end);
+}
+
+QByteArray wire(const MailMessage &message)
+{
+    Result<QByteArray> bytes = message.wireBytes();
+    EXPECT_TRUE(bytes.ok()) << bytes.error().toStdString();
+    return bytes.ok() ? *bytes : QByteArray();
+}
+
+TEST(MailMessageTest, ReadsSubjectAndPlainBodyOfTheSampleDrafts)
+{
+    MailMessage plain = parsed(sampleDraft(u"Q00000001"_s));
+    EXPECT_EQ(plain.subject(), u"Spring newsletter"_s);
+    EXPECT_TRUE(plain.body().startsWith(u"Dear <<Prompt=First Name>>,\n"_s));
+    EXPECT_TRUE(plain.body().contains(u"Café"_s));
+
+    const QByteArray mixedBytes = sampleDraft(u"Q00000002"_s);
+    MailMessage mixed = parsed(mixedBytes);
+    EXPECT_EQ(mixed.subject(), u"Programme für the autumn"_s);
+    EXPECT_EQ(MailMessage::subjectOfHeaders(headerBlock(mixedBytes)), mixed.subject());
+    EXPECT_TRUE(mixed.body().contains(u"Für alle."_s)) << mixed.body().toStdString();
+    EXPECT_FALSE(mixed.body().contains(u"<html>"_s));
+}
+
+TEST(MailMessageTest, SettingTheBodyDropsTheHtmlAlternativeAndKeepsTheAttachment)
+{
+    MailMessage mixed = parsed(sampleDraft(u"Q00000002"_s));
+    mixed.setBody(u"Hello Bob,\n\nthe programme is attached.\n"_s);
+    const QByteArray out = wire(mixed);
+    EXPECT_FALSE(out.contains("text/html"));
+    EXPECT_FALSE(out.contains("Prompt=First Name"));
+    EXPECT_FALSE(out.contains("multipart/alternative"));
+    EXPECT_TRUE(out.contains("filename=\"programme.pdf\"") ||
+                out.contains("filename=programme.pdf"));
+
+    MailMessage again = parsed(out);
+    EXPECT_EQ(again.body(), u"Hello Bob,\n\nthe programme is attached.\n"_s);
+    // The attachment's bytes survive the round trip.
+    EXPECT_TRUE(out.contains("JVBERi0xLjQKJSBzYW1wbGUgYXR0YWNobWVudAo"));
+}
+
+TEST(MailMessageTest, BodyIsAddedWhereTheLetterHasOnlyHtml)
+{
+    MailMessage html = parsed("From: a@example.org\nSubject: x\nMIME-Version: 1.0\n"
+                              "Content-Type: text/html; charset=utf-8\n\n<p>Hi <<Name>></p>\n");
+    EXPECT_EQ(html.body(), QString());
+    html.setBody(u"Hi"_s);
+    const QByteArray out = wire(html);
+    EXPECT_FALSE(out.contains("text/html"));
+    EXPECT_EQ(parsed(out).body(), u"Hi"_s);
+}
+
+TEST(MailMessageTest, WireFormHasCrlfNoBccAndSevenBitShortLines)
+{
+    MailMessage message = MailMessage::blank();
+    ASSERT_TRUE(message.setFrom(u"Zoë Adams <zoe@example.org>"_s).ok());
+    ASSERT_TRUE(
+        message.setRecipients(MailMessage::Recipients::To, u"a@example.org; Bob <b@example.org>"_s)
+            .ok());
+    ASSERT_TRUE(message.setRecipients(MailMessage::Recipients::Bcc, u"secret@example.org"_s).ok());
+    ASSERT_TRUE(message.setSubject(u"Grüße "_s + QString(300, u'x')).ok());
+    message.setBody(u"Ünïcödé body with a very long line: "_s + QString(3000, u'y') + u"\nend\n"_s);
+
+    Result<QByteArray> file = message.fileBytes();
+    ASSERT_TRUE(file.ok());
+    EXPECT_TRUE(file->contains("\nBcc: secret@example.org\n"));
+
+    const QByteArray out = wire(message);
+    EXPECT_FALSE(out.contains("secret@example.org"));
+    EXPECT_FALSE(QRegularExpression(u"(?im)^bcc:"_s).match(QString::fromLatin1(out)).hasMatch());
+    for (const QByteArray &line : out.split('\n')) {
+        EXPECT_TRUE(line.isEmpty() || line.endsWith('\r')) << "bare LF";
+        EXPECT_LE(line.size(), 999);
+        for (const char c : line)
+            ASSERT_EQ(c & 0x80, 0) << "8-bit octet on the wire";
+    }
+    EXPECT_TRUE(out.toLower().contains("=?utf-8?"));
+    MailMessage back = parsed(out);
+    EXPECT_EQ(back.body(), message.body());
+    EXPECT_EQ(back.subject(), message.subject());
+}
+
+TEST(MailMessageTest, CopyIsIndependentAndSendingStampsAFreshId)
+{
+    MailMessage original = parsed(sampleDraft(u"Q00000001"_s));
+    original.stampForSending(QDateTime::currentDateTime(), u"example.org"_s);
+    MailMessage copy = original.copy();
+    copy.setBody(u"changed"_s);
+    ASSERT_TRUE(copy.setSubject(u"other"_s).ok());
+    EXPECT_EQ(original.subject(), u"Spring newsletter"_s);
+    EXPECT_TRUE(original.body().startsWith(u"Dear"_s));
+    copy.stampForSending(QDateTime::currentDateTime(), u"example.org"_s);
+    EXPECT_NE(copy.messageId(), original.messageId());
+    EXPECT_TRUE(copy.messageId().endsWith(u"@example.org"_s));
+}
+
+// Every way text reaches a header: none may add a header line or a recipient.
+struct Injection
+{
+    const char *name;
+    std::string_view text; // UTF-8, may hold NUL
+};
+
+using namespace std::string_view_literals;
+const Injection Payloads[] = {
+    {"crlf", "Hi\r\nBcc: evil@attacker.example"sv},
+    {"lf", "Hi\nBcc: evil@attacker.example"sv},
+    {"cr", "Hi\rBcc: evil@attacker.example"sv},
+    {"nul", "Hi\0Bcc: evil@attacker.example"sv},
+    {"encoded_q", "=?utf-8?q?Hi=0D=0ABcc:_evil@attacker.example?="sv},
+    {"encoded_b", "=?utf-8?b?SGkNCkJjYzogZXZpbEBhdHRhY2tlci5leGFtcGxl?="sv},
+    {"encoded_lf_only", "=?iso-8859-1?q?Hi=0ABcc:_evil@attacker.example?="sv},
+    {"encoded_nul", "=?utf-8?q?Hi=00Bcc:_evil@attacker.example?="sv},
+};
+
+class InjectionTest : public ::testing::TestWithParam<Injection>
+{
+};
+
+TEST_P(InjectionTest, RefusedInSubjectNamesAndAddresses)
+{
+    const QString text =
+        QString::fromUtf8(GetParam().text.data(), qsizetype(GetParam().text.size()));
+
+    MailMessage message = MailMessage::blank();
+    EXPECT_FALSE(message.setSubject(text).ok());
+    const QStringList lists = {
+        text + u" <a@example.org>"_s,             // a display name
+        u"\""_s + text + u"\" <a@example.org>"_s, // a quoted display name
+        u"a@example.org"_s + text,                // the address itself
+        u"a@example.org; "_s + text,              // a second entry
+    };
+    for (const auto which :
+         {MailMessage::Recipients::To, MailMessage::Recipients::Cc, MailMessage::Recipients::Bcc}) {
+        for (const QString &list : lists) {
+            Status set = message.setRecipients(which, list);
+            if (set.ok()) {
+                // Accepted only as harmless text: one recipient, nothing smuggled.
+                Result<MailAddressList> read = message.addresses(which);
+                ASSERT_TRUE(read.ok());
+                for (const MailAddress &a : read->addresses())
+                    EXPECT_NE(a.address, u"evil@attacker.example"_s) << list.toStdString();
+            }
+        }
+    }
+    const QByteArray out = wire(message);
+    EXPECT_FALSE(QRegularExpression(u"(?im)^bcc:"_s).match(QString::fromLatin1(out)).hasMatch());
+    EXPECT_FALSE(out.contains("evil@attacker.example"));
+
+    // The same through a file someone else wrote: the message is refused as a whole.
+    Result<MailMessage> foreign =
+        MailMessage::parse("From: a@example.org\nTo: " + text.toUtf8() +
+                           " <b@example.org>\nSubject: " + text.toUtf8() + "\n\nx\n");
+    EXPECT_TRUE(!foreign.ok() || !foreign->checkHeaders().ok());
+}
+
+INSTANTIATE_TEST_SUITE_P(Payloads, InjectionTest, ::testing::ValuesIn(Payloads),
+                         [](const auto &row) { return std::string(row.param.name); });
+
+// Inputs the fuzzer found: raw 8-bit in a header and in a part that claims base64, NUL in the
+// headers. Refused, or sent 7-bit with CRLF and without Bcc.
+TEST(MailMessageTest, DamagedFilesNeverReachTheWireBroken)
+{
+    const QDir regressions(QStringLiteral(CORVEL_TEST_DATA "/../../fuzz/regressions"));
+    const QStringList names = regressions.entryList({u"message_*.eml"_s}, QDir::Files);
+    ASSERT_GE(names.size(), 3);
+    for (const QString &name : names) {
+        QFile file(regressions.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        Result<MailMessage> message = MailMessage::parse(file.readAll());
+        if (!message.ok() || !message->checkHeaders().ok())
+            continue;
+        Result<QByteArray> out = message->wireBytes();
+        if (!out.ok())
+            continue;
+        const qsizetype headerEnd = out->indexOf("\r\n\r\n");
+        ASSERT_GT(headerEnd, 0) << name.toStdString();
+        EXPECT_FALSE(QRegularExpression(u"(?im)^bcc:"_s)
+                         .match(QString::fromLatin1(out->left(headerEnd)))
+                         .hasMatch())
+            << name.toStdString();
+        for (const char c : *out)
+            ASSERT_EQ(c & 0x80, 0) << name.toStdString();
+    }
+}
+
+TEST(MailMessageTest, AddressListsAreParsedStrictly)
+{
+    struct Case
+    {
+        QString text;
+        qsizetype count; // -1: refused
+    };
+    const Case cases[] = {
+        {u"a@example.org; b@example.org"_s, 2},
+        {u"Lee, Ann <ann@example.org>"_s, -1},
+        {u"\"Lee, Ann\" <ann@example.org>; b@example.org"_s, 2},
+        {u"\"Lee; Ann\" <ann@example.org>"_s, 1},
+        {u" ; a@example.org ;"_s, 1},
+        {u"not an address"_s, -1},
+        {u"a@"_s, -1},
+        {u"a b@example.org"_s, -1},
+        {u"a@example..org"_s, -1},
+        {u"Zoë <zoe@example.org>"_s, 1},
+    };
+    for (const Case &c : cases) {
+        Result<MailAddressList> list = MailAddressList::parse(c.text);
+        if (c.count < 0) {
+            EXPECT_FALSE(list.ok()) << c.text.toStdString();
+        } else {
+            ASSERT_TRUE(list.ok()) << c.text.toStdString() << ": " << list.error().toStdString();
+            EXPECT_EQ(qsizetype(list->addresses().size()), c.count) << c.text.toStdString();
+            Result<MailAddressList> again = MailAddressList::parse(list->display());
+            ASSERT_TRUE(again.ok()) << list->display().toStdString();
+            EXPECT_EQ(again->addresses(), list->addresses());
+        }
+    }
+}
+
+} // namespace
+} // namespace corvel

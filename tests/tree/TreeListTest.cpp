@@ -1,0 +1,246 @@
+#include "tree/TreeList.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvel;
+
+namespace {
+
+QString s(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+std::vector<QString> captions(const TreeList &tree)
+{
+    std::vector<QString> result;
+    for (NodeHandle node : tree.displayOrder())
+        result.push_back(tree.caption(node));
+    return result;
+}
+
+std::vector<QString> childCaptions(const TreeList &tree, NodeHandle parent)
+{
+    std::vector<QString> result;
+    for (NodeHandle node : tree.children(parent))
+        result.push_back(tree.caption(node));
+    return result;
+}
+
+} // namespace
+
+TEST(TreeList, DescendantsFollowTheirNodeInDisplayOrder)
+{
+    TreeList tree;
+    const NodeHandle a = tree.addNode(s("a"));
+    const NodeHandle b = tree.addNode(s("b"));
+    const NodeHandle a1 = tree.addNode(s("a1"), a);
+    tree.addNode(s("a1x"), a1);
+    tree.addNode(s("a2"), a);
+    tree.addNode(s("b1"), b);
+
+    EXPECT_EQ(captions(tree),
+              (std::vector<QString>{s("a"), s("a1"), s("a1x"), s("a2"), s("b"), s("b1")}));
+    EXPECT_EQ(tree.count(), 6);
+    EXPECT_EQ(tree.indexOf(b), 4);
+    EXPECT_EQ(tree.descendantCount(a), 3);
+    EXPECT_EQ(tree.level(a1), 1);
+    EXPECT_EQ(tree.parent(a1), a);
+    EXPECT_TRUE(tree.parent(a).isNull());
+    EXPECT_EQ(tree.newIndex(), 5);
+
+    tree.remove(a1);
+    EXPECT_EQ(captions(tree), (std::vector<QString>{s("a"), s("a2"), s("b"), s("b1")}));
+    EXPECT_EQ(tree.descendantCount(a), 1);
+    EXPECT_EQ(tree.indexOf(b), 2);
+    EXPECT_FALSE(tree.isValid(a1));
+    EXPECT_EQ(tree.indexOf(a1), -1);
+
+    // A slot reused by a new node does not revive the stale handle.
+    const NodeHandle reused = tree.addNode(s("c"));
+    EXPECT_NE(reused, a1);
+    EXPECT_EQ(tree.caption(a1), QString());
+    tree.setCaption(a1, s("ghost"));
+    EXPECT_EQ(captions(tree).back(), s("c"));
+
+    tree.removeDescendants(b);
+    EXPECT_FALSE(tree.hasChildren(b));
+    EXPECT_EQ(tree.count(), 4);
+    tree.clear();
+    EXPECT_EQ(tree.count(), 0);
+    EXPECT_FALSE(tree.isValid(b));
+    EXPECT_TRUE(tree.at(0).isNull());
+}
+
+TEST(TreeList, NaturalOrderPutsStoresBeforeTheGroupRoots)
+{
+    TreeList tree;
+    tree.setChildOrder({}, ChildOrder::Natural);
+    const NodeHandle dynamic = tree.addNode(s("Dynamic Mail Groups"));
+    tree.setValue(dynamic, s("SortMe"), s("2"));
+    const NodeHandle standard = tree.addNode(s("Standard Mail Groups"));
+    tree.setValue(standard, s("sortme"), s("1"));
+    for (const char *name : {"work", "Personal Folders", "Archive"}) {
+        const NodeHandle store = tree.addNode(s(name));
+        tree.setValue(store, s("SortMe"), s("0"));
+    }
+    EXPECT_EQ(childCaptions(tree, {}),
+              (std::vector<QString>{s("Archive"), s("Personal Folders"), s("work"),
+                                    s("Standard Mail Groups"), s("Dynamic Mail Groups")}));
+    EXPECT_EQ(tree.findByValue(NodeValue(s("0")), s("SORTME")), tree.at(0));
+}
+
+TEST(TreeList, ValueOrderStaysSortedStableAndCaseBlind)
+{
+    TreeList tree;
+    const NodeHandle group = tree.addNode(s("group"));
+    tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
+    auto add = [&](const char *fileAs, const char *tag) {
+        const NodeHandle row = tree.addNode(QString(), group);
+        tree.setValue(row, s("FileAs"), s(fileAs));
+        tree.setValue(row, s("Tag"), s(tag));
+        return row;
+    };
+    add("lee, ann", "1");
+    add("Baker, Tom", "2");
+    const NodeHandle third = add("Lee, Ann", "3");
+    add("adams, Zoe", "4");
+    auto tags = [&] {
+        std::vector<QString> result;
+        for (NodeHandle row : tree.children(group))
+            result.push_back(tree.value(row, s("tag")).toString());
+        return result;
+    };
+    EXPECT_EQ(tags(), (std::vector<QString>{s("4"), s("2"), s("1"), s("3")}));
+
+    // Rows added later land in place; a changed key moves its row.
+    add("Carter, Al", "5");
+    tree.setValue(third, s("fileas"), s("Aaron, Bo"));
+    EXPECT_EQ(tags(), (std::vector<QString>{s("3"), s("4"), s("2"), s("5"), s("1")}));
+    EXPECT_EQ(tree.indexOf(third), 1);
+
+    // By caption when no value name is given.
+    const NodeHandle root = tree.addNode(s("root"));
+    tree.setChildOrder(root, ChildOrder::ByValue);
+    for (const char *name : {"b", "C", "a"})
+        tree.addNode(s(name), root);
+    EXPECT_EQ(childCaptions(tree, root), (std::vector<QString>{s("a"), s("b"), s("C")}));
+}
+
+TEST(TreeList, ValuesKeepTheirTypeAndNamesIgnoreCase)
+{
+    TreeList tree;
+    const NodeHandle node = tree.addNode(s("n"));
+    tree.setValue(node, s("olType"), 9);
+    tree.setValue(node, s("EntryId"), s("00AB"));
+    EXPECT_TRUE(tree.value(node, s("OLTYPE")).isNumber());
+    EXPECT_EQ(tree.value(node, s("oltype")).toInt(), 9);
+    EXPECT_EQ(tree.value(node, s("EntryID")).toString(), s("00AB"));
+    EXPECT_TRUE(tree.value(node, s("InCats")).isEmpty());
+    EXPECT_EQ(tree.value(node, s("InCats")).toString(), QString());
+    EXPECT_EQ(tree.value(node, s("never")).toInt(), 0);
+    tree.setValue(node, s("ENTRYID"), s("00CD"));
+    ASSERT_EQ(tree.values(node).size(), 2u);
+    EXPECT_EQ(tree.values(node)[1].first, s("EntryId")); // the first spelling is kept
+    EXPECT_EQ(tree.values(node)[1].second.toString(), s("00CD"));
+}
+
+TEST(TreeList, FindMatchesNumbersAndTextsWithinTheRange)
+{
+    TreeList tree;
+    std::vector<NodeHandle> nodes;
+    for (int i = 0; i < 6; ++i) {
+        nodes.push_back(tree.addNode(QString::number(i)));
+        tree.setValue(nodes.back(), s("olType"), i % 3);
+    }
+    tree.setValue(nodes[4], s("EntryId"), s("X"));
+    EXPECT_EQ(tree.findByValue(2, s("OLTYPE")), nodes[2]);
+    EXPECT_EQ(tree.findByValue(NodeValue(s("2")), s("olType")), nodes[2]);
+    EXPECT_EQ(tree.findByValue(2, s("olType"), 3), nodes[5]);
+    EXPECT_TRUE(tree.findByValue(2, s("olType"), 3, 4).isNull());
+    EXPECT_EQ(tree.findByValue(NodeValue(s("X")), s("entryid")), nodes[4]);
+    EXPECT_TRUE(tree.findByValue(NodeValue(s("x")), s("EntryId")).isNull());
+    EXPECT_TRUE(tree.findByValue(7, s("unknown name")).isNull());
+    EXPECT_EQ(tree.findByCaption(s("3")), nodes[3]);
+    EXPECT_TRUE(tree.findByCaption(s("3"), 4).isNull());
+}
+
+TEST(TreeList, SelectionIsReportedInDisplayOrderAndForgetsRemovedNodes)
+{
+    TreeList tree;
+    const NodeHandle group = tree.addNode(s("g"));
+    tree.setChildOrder(group, ChildOrder::ByValue);
+    const NodeHandle z = tree.addNode(s("z"), group);
+    const NodeHandle m = tree.addNode(s("m"), group);
+    const NodeHandle a = tree.addNode(s("a"), group);
+    tree.setSelected(z, true);
+    tree.setSelected(a, true);
+    tree.setSelected(a, true);
+    tree.setCurrent(m);
+    EXPECT_EQ(tree.selectedCount(), 2);
+    EXPECT_EQ(tree.selected(0), a);
+    EXPECT_EQ(tree.selected(1), z);
+    tree.remove(a);
+    tree.remove(m);
+    EXPECT_EQ(tree.selectedCount(), 1);
+    EXPECT_EQ(tree.selected(0), z);
+    EXPECT_TRUE(tree.current().isNull());
+    tree.clearSelection();
+    EXPECT_EQ(tree.selectedCount(), 0);
+    EXPECT_TRUE(tree.selected(0).isNull());
+}
+
+TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
+{
+    TreeList tree;
+    const NodeHandle root = tree.addNode(s("Standard Mail Groups"));
+    tree.setPicture(root, 110);
+    tree.setExpanded(root, true);
+    tree.setValue(root, s("olType"), 7);
+    tree.setValue(root, s("SortMe"), s("1"));
+    const NodeHandle group = tree.addNode(s("Friends"), root);
+    ColumnLayout layout;
+    layout.setColumnCount(3);
+    layout.columns[1] = {2250, s("FileAs"), s("Contact Name")};
+    layout.columns[2] = {2250, s("Email1Address"), s("eMail Address")};
+    tree.setColumnLayout(group, layout);
+    tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
+    for (const char *name : {"Zed", "Amy"}) {
+        const NodeHandle row = tree.addNode(QString(), group);
+        tree.setValue(row, s("FileAs"), s(name));
+        tree.setValue(row, s("olType"), 37);
+        tree.setColour(row, 0x800000);
+    }
+
+    const TreeBranch whole = tree.copyBranch(root);
+    ASSERT_EQ(whole.size(), 4u);
+    EXPECT_EQ(whole.nodes()[2].level, 2);
+    EXPECT_EQ(whole.value(2, s("fileas")).toString(), s("Amy"));
+
+    TreeList other;
+    const NodeHandle holder = other.addNode(s("holder"));
+    const NodeHandle copy = other.insertBranch(whole, holder);
+    EXPECT_EQ(other.caption(copy), s("Standard Mail Groups"));
+    EXPECT_EQ(other.level(copy), 1);
+    EXPECT_EQ(other.descendantCount(holder), 4);
+    EXPECT_EQ(other.copyBranch(copy).nodes().size(), 4u);
+    const NodeHandle copiedGroup = other.firstChild(copy);
+    EXPECT_EQ(other.columnLayout(copiedGroup), layout);
+    EXPECT_EQ(other.childOrder(copiedGroup), ChildOrder::ByValue);
+    EXPECT_EQ(other.childOrderValue(copiedGroup), s("FileAs"));
+    EXPECT_EQ(other.picture(copy), 110);
+    EXPECT_TRUE(other.isExpanded(copy));
+    EXPECT_EQ(other.value(copy, s("OLTYPE")), NodeValue(7));
+    const NodeHandle amy = other.firstChild(copiedGroup);
+    EXPECT_EQ(other.value(amy, s("FileAs")).toString(), s("Amy"));
+    EXPECT_EQ(other.colour(amy), 0x800000u);
+    EXPECT_EQ(other.level(amy), 3);
+
+    // Descendants only: the rows come without their group, at the top level.
+    const TreeBranch rows = tree.copyBranch(group, true);
+    ASSERT_EQ(rows.size(), 2u);
+    TreeList flat;
+    flat.insertBranch(rows);
+    EXPECT_EQ(flat.childCount({}), 2);
+    EXPECT_EQ(flat.level(flat.at(1)), 0);
+}

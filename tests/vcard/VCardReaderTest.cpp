@@ -1,0 +1,226 @@
+#include "vcard/VCardReader.h"
+#include "vcard/VCardLineReader.h"
+#include "vcard/VCardProperty.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+void PrintTo(const VCardContact &c, std::ostream *os)
+{
+    *os << '{' << c.fileAs.toStdString() << " | " << c.email1Address.toStdString() << " | "
+        << c.categories.toStdString() << '}';
+}
+
+namespace {
+
+QByteArray dataFile(const char *name)
+{
+    QFile file(QStringLiteral(CORVEL_TEST_DATA "/vcard/") + QString::fromLatin1(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+struct GoldenFile
+{
+    const char *file;
+    std::vector<VCardContact> expected;
+};
+
+const GoldenFile goldenFiles[] = {
+    {"v21-qp-charset.vcf",
+     {{u"Müller, Jürgen Karl"_s, u"jm@example.de"_s, u"Geschäftlich, Schützenverein"_s},
+      {u"Dvořák, Antonín"_s, u"anton@example.cz"_s, {}},
+      {u"Bad\uFFFDByte, Ann"_s, u"ann@example.org"_s, {}}}},
+    {"v30-folded-escapes.vcf",
+     {{u"O'Neil;Smith, Mary Ann Jo Beth"_s, u"preferred@example.org"_s,
+       u"Smith, Jones, Board, Tennis\\Club"_s}}},
+    {"v40-pref.vcf", {{u"Ng, Zoë"_s, u"one@example.org"_s, u"Family"_s}}},
+    {"bom-crlf.vcf", {{u"Łukasz Żak"_s, u"lukasz@example.pl"_s, {}}}},
+    {"multi.vcf",
+     {{u"Lee, Ann"_s, u"ann@example.org"_s, {}},
+      {u"Ann (work)"_s, u"ann.lee@work.example"_s, {}},
+      {u"Acme Widgets, Inc."_s, u"sales@acme.example"_s, {}},
+      {u"Lee"_s, {}, {}},
+      {u"Ann"_s, {}, {}}}},
+    {"missing-end.vcf",
+     {{u"Cut Short"_s, u"cut@example.org"_s, {}},
+      {u"Agent, Owner"_s, u"owner@example.org"_s, {}},
+      {u"Last One"_s, u"last@example.org"_s, {}}}},
+    {"broken-lines.vcf", {{u"Quote Person"_s, u"quoted@example.org"_s, u"Solo"_s}}},
+    {"garbage.vcf", {}},
+};
+
+class VCardGoldenTest : public ::testing::TestWithParam<GoldenFile>
+{
+};
+
+TEST_P(VCardGoldenTest, ReadsTheContactsOfTheFile)
+{
+    const QByteArray data = dataFile(GetParam().file);
+    ASSERT_FALSE(data.isEmpty());
+    EXPECT_EQ(VCardReader::read(data), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, VCardGoldenTest, ::testing::ValuesIn(goldenFiles),
+                         [](const auto &row) {
+                             std::string name = row.param.file;
+                             for (char &c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             }
+                             return name;
+                         });
+
+TEST(VCardGoldenTest, EveryDataFileIsInTheTable)
+{
+    const QStringList files =
+        QDir(QStringLiteral(CORVEL_TEST_DATA "/vcard")).entryList({u"*.vcf"_s}, QDir::Files);
+    EXPECT_EQ(files.size(), qsizetype(std::size(goldenFiles)));
+}
+
+// Values reach mail headers: nothing a card encodes may come out as a line break or NUL.
+TEST(VCardReaderTest, EncodedLineBreaksNeverSurviveIntoValues)
+{
+    const char *const payloads[] = {
+        "FN:Ann\\nBcc: evil@example.net",
+        "FN:Ann\\NBcc: evil@example.net",
+        "FN;ENCODING=QUOTED-PRINTABLE:Ann=0D=0ABcc: evil@example.net",
+        "FN;ENCODING=QUOTED-PRINTABLE:Ann=0ABcc:=00evil=0D",
+        "FN;ENCODING=B:QW5uDQpCY2M6IGV2aWxAZXhhbXBsZS5uZXQ=",
+        "FN;CHARSET=UTF-16LE;ENCODING=QUOTED-PRINTABLE:A=00=0D=00=0A=00B=00",
+        "FN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Ann=E2=80=A8Bcc=C2=85x",
+        "EMAIL:ann@example.org\\r\\nBcc: evil@example.net",
+        "EMAIL;ENCODING=QUOTED-PRINTABLE:ann@example.org=0D=0ABcc: evil@example.net",
+        "EMAIL;ENCODING=QUOTED-PRINTABLE:ann@example.org=0D=0A=0D=0Abody",
+        "CATEGORIES:A\\nBcc: evil@example.net,B",
+        "CATEGORIES;ENCODING=QUOTED-PRINTABLE:A=0D=0ABcc: x,=00",
+        "X-EVOLUTION-FILE-AS:Lee\\, Ann\\nTo: evil@example.net",
+        "N;ENCODING=QUOTED-PRINTABLE:Lee=0A;Ann=0D;;;",
+        "ORG;ENCODING=QUOTED-PRINTABLE:Acme=0D=0AX: y",
+    };
+    for (const char *payload : payloads) {
+        SCOPED_TRACE(payload);
+        const QByteArray card =
+            "BEGIN:VCARD\r\nVERSION:2.1\r\n" + QByteArray(payload) + "\r\nEND:VCARD\r\n";
+        const std::vector<VCardContact> contacts = VCardReader::read(card);
+        ASSERT_EQ(contacts.size(), 1u);
+        const VCardContact &c = contacts.front();
+        for (const QString &value : {c.fileAs, c.email1Address, c.categories}) {
+            for (const QChar ch : value) {
+                EXPECT_FALSE(ch.unicode() < 0x20 || ch == u'\x7f' || ch == u'\u0085' ||
+                             ch == u'\u2028')
+                    << "control character " << int(ch.unicode()) << " in " << value.toStdString();
+            }
+        }
+        EXPECT_FALSE(c.fileAs.isEmpty() && c.email1Address.isEmpty() && c.categories.isEmpty());
+    }
+}
+
+TEST(VCardLineReaderTest, UnfoldsAndSplitsLines)
+{
+    const struct
+    {
+        const char *name;
+        QByteArray input;
+        QList<QByteArray> lines;
+    } cases[] = {
+        {"lf", "A:1\nB:2\n", {"A:1", "B:2"}},
+        {"crlf and lone cr", "A:1\r\nB:2\rC:3", {"A:1", "B:2", "C:3"}},
+        {"fold by space or tab", "A:1\r\n 2\r\n\t3\nB:x", {"A:123", "B:x"}},
+        {"fold keeps further spaces", "A:one\n  two", {"A:one two"}},
+        {"empty lines skipped", "\n\r\n\nA:1\n\n", {"A:1"}},
+        {"bom",
+         "\xEF\xBB\xBF"
+         "A:1",
+         {"A:1"}},
+        {"soft break",
+         "A;ENCODING=QUOTED-PRINTABLE:x=\r\n y=\r\nz\r\nB:2",
+         {"A;ENCODING=QUOTED-PRINTABLE:x yz", "B:2"}},
+        {"2.1 bare encoding", "A;quoted-printable:x=\n=41\n", {"A;quoted-printable:x=41"}},
+        {"= is data without qp", "A:x=\nB:y", {"A:x=", "B:y"}},
+        {"qp marker in the value only", "A:QUOTED-PRINTABLE=\nB:y", {"A:QUOTED-PRINTABLE=", "B:y"}},
+        {"soft break at the end",
+         "A;ENCODING=QUOTED-PRINTABLE:x=",
+         {"A;ENCODING=QUOTED-PRINTABLE:x="}},
+        {"leading fold", " A:1", {" A:1"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        VCardLineReader reader(c.input);
+        QList<QByteArray> lines;
+        QByteArrayView line;
+        while (reader.next(line))
+            lines.append(line.toByteArray());
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
+TEST(VCardPropertyTest, TakesALineApart)
+{
+    const struct
+    {
+        const char *line;
+        const char *group;
+        const char *name;
+        const char *value;
+        const char *type; // the TYPE values, joined by "|"
+    } cases[] = {
+        {"EMAIL:a@b", "", "EMAIL", "a@b", ""},
+        {"item1.EMAIL;TYPE=work,pref:a@b", "item1", "EMAIL", "a@b", "work|pref"},
+        {"EMAIL;type=\"home,work\";TYPE=x:a@b", "", "EMAIL", "a@b", "home,work|x"},
+        {"EMAIL;INTERNET;PREF;QUOTED-PRINTABLE:a=40b", "", "EMAIL", "a=40b", "INTERNET|PREF"},
+        {"X-A;P=\"a;b:c\";TYPE=t:v:w", "", "X-A", "v:w", "t"},
+        {"FN;X=\"open:rest", "", "FN", "rest", ""},
+        {" FN : spaced", "", "FN", " spaced", ""},
+        {"FN:", "", "FN", "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        const auto p = VCardProperty::parse(c.line);
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->group(), QByteArrayView(c.group));
+        EXPECT_EQ(p->name(), QByteArrayView(c.name));
+        EXPECT_EQ(p->rawValue(), QByteArrayView(c.value));
+        QByteArrayList types;
+        p->forEachParameterValue("TYPE", [&](QByteArrayView v) {
+            types.append(v.toByteArray());
+            return true;
+        });
+        EXPECT_EQ(types.join('|'), QByteArray(c.type));
+    }
+    for (const char *notAProperty : {"", "no colon here", ":value", ";X=1:value"}) {
+        SCOPED_TRACE(notAProperty);
+        EXPECT_FALSE(VCardProperty::parse(notAProperty));
+    }
+}
+
+// Inputs built to be slow for a careless reader: each must take linear time.
+TEST(VCardReaderTest, PathologicalInputsStayLinear)
+{
+    const int n = 200000;
+    const QByteArray inputs[] = {
+        "BEGIN:VCARD\nFN:x\n" + QByteArray(" y\n").repeated(n),
+        "BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE:" + QByteArray("=\n").repeated(n),
+        "BEGIN:VCARD\nEMAIL" + QByteArray(";TYPE=a").repeated(n) + ":e\n",
+        "BEGIN:VCARD\nCATEGORIES:" + QByteArray("\\,").repeated(n) + "\n",
+        QByteArray("BEGIN:VCARD\n").repeated(n),
+        "BEGIN:VCARD\r" + QByteArray("FN:x\r").repeated(n) + "\n",
+        "BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE" + QByteArray("=").repeated(n) + "\n",
+        "BEGIN:VCARD\nAGENT:\n" + QByteArray("BEGIN:VCARD\n").repeated(n),
+    };
+    for (const QByteArray &input : inputs)
+        (void)VCardReader::read(input); // a quadratic reader takes minutes here
+    SUCCEED();
+}
+
+} // namespace
+} // namespace corvel

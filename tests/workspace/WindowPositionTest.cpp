@@ -1,0 +1,54 @@
+#include "workspace/WindowPosition.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvel;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Case
+{
+    const char *saved;
+    const char *window;
+    bool sizable;
+    std::optional<TwipRect> expected;
+};
+
+const TwipRect Current{100, 200, 3000, 4000};
+
+class WindowPositionRestore : public ::testing::TestWithParam<Case>
+{
+};
+
+TEST_P(WindowPositionRestore, PlacesTheWindow)
+{
+    const Case &c = GetParam();
+    const auto placed = WindowPosition::restore(QString::fromUtf8(c.saved),
+                                                QString::fromUtf8(c.window), Current, c.sizable);
+    ASSERT_EQ(placed.has_value(), c.expected.has_value()) << c.saved;
+    if (placed) {
+        EXPECT_EQ(*placed, *c.expected)
+            << c.saved << " -> " << WindowPosition::format(*placed).toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WindowPositionRestore,
+    ::testing::Values(Case{"", "frmMain", true, TwipRect{500, 500, 9000, 6500}}, // first run
+                      Case{"", "frmOther", true, std::nullopt},                  // centred
+                      Case{"0,0,0,0", "frmMain", true, Current}, // keeps the current place
+                      Case{"10,20,30,40", "frmMain", true, TwipRect{10, 20, 30, 40}},
+                      Case{"10,20,30,40", "frmMain", false, TwipRect{10, 20, 3000, 4000}},
+                      Case{"10,x,30", "frmMain", true, TwipRect{10, 200, 30, 4000}},
+                      Case{" 15 , 25 ,1e3,2000.4", "frmMain", true, TwipRect{15, 25, 1000, 2000}},
+                      Case{"-300,-45,-10,5", "frmMain", true, TwipRect{-300, -45, 3000, 5}},
+                      Case{"nan,inf,1e300,7", "frmMain", true, TwipRect{100, 200, 3000, 7}}));
+
+TEST(WindowPosition, FormatsFourWholeNumbers)
+{
+    EXPECT_EQ(WindowPosition::format({500, 500, 9000, 6500}), u"500,500,9000,6500"_s);
+    EXPECT_EQ(WindowPosition::format({-15, 0, 1, 2}), u"-15,0,1,2"_s);
+}
+
+} // namespace
