@@ -21,9 +21,9 @@ QString s(const char *text)
 
 void fillGroup(TreeList &tree, GroupStore &store, int members)
 {
-    const NodeHandle root = tree.findByValue(olStandardRoot, NodeValueName::olType());
+    const NodeHandle root = findNodeOfKind(tree, NodeKind::StandardRoot);
     const NodeHandle group = tree.addNode(s("Everybody"), root);
-    tree.setValue(group, NodeValueName::olType(), olStandardGroup);
+    setNodeKind(tree, group, NodeKind::StandardGroup);
     store.SetupGroupGrid(tree, group);
     tree.setChildOrder(group, ChildOrder::ByValue, NodeValueName::FileAs());
     std::mt19937 random(20240601);
@@ -32,7 +32,7 @@ void fillGroup(TreeList &tree, GroupStore &store, int members)
         const NodeHandle row = tree.addNode(QString(), group);
         const QString surname = QString::fromUtf8(surnames[random() % 7]);
         const QString given = QStringLiteral("Given%1").arg(random() % 100000);
-        tree.setValue(row, NodeValueName::olType(), olCopiedMember);
+        setNodeKind(tree, row, NodeKind::CopiedMember);
         tree.setValue(row, NodeValueName::EntryId(),
                       QStringLiteral("%1").arg(i, 48, 16, QLatin1Char('0')).toUpper());
         tree.setValue(row, NodeValueName::FileAs(), surname + QStringLiteral(", ") + given);

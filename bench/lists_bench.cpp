@@ -79,7 +79,7 @@ NodeHandle addFolderNode(TreeList &tree, const MemoryFolder &folder)
 {
     const NodeHandle store = tree.addNode(QStringLiteral("Personal Folders"));
     const NodeHandle node = tree.addNode(QStringLiteral("Contacts"), store);
-    tree.setValue(node, NodeValueName::olType(), olContactFolder);
+    setNodeKind(tree, node, NodeKind::ContactFolder);
     tree.setValue(node, NodeValueName::EntryId(), folder.EntryID());
     tree.setValue(node, NodeValueName::StoreId(), folder.StoreID());
     return node;
@@ -168,7 +168,7 @@ void BM_AddRowsDirectly(benchmark::State &state)
         for (const auto &item : s.contacts->items()) {
             const NodeHandle row = tree->addNode(QString(), node);
             tree->setValue(row, entryId, item->EntryID());
-            tree->setValue(row, type, olContactRow);
+            setNodeKind(*tree, row, NodeKind::ContactRow);
             tree->setValue(row, fileAs, item->FileAs());
             tree->setValue(row, email, item->Email1Address());
             tree->setValue(row, categories, item->Categories());

@@ -31,7 +31,7 @@ struct ListedFolder
         tree.setPicture(store, picPersonalFolders);
         folder = tree.addNode(QStringLiteral("Contacts"), store);
         tree.setPicture(folder, picContactFolder);
-        tree.setValue(folder, NodeValueName::olType(), olContactFolderListed);
+        setNodeKind(tree, folder, NodeKind::ContactFolderListed);
         ColumnLayout layout;
         layout.setColumnCount(4);
         layout.columns[1] = {150 * Twips, NodeValueName::FileAs(), QStringLiteral("Full Name")};
@@ -42,7 +42,7 @@ struct ListedFolder
         tree.setChildOrder(folder, ChildOrder::ByValue, NodeValueName::FileAs());
         for (int i = 0; i < rows; ++i) {
             const NodeHandle row = tree.addNode(QString(), folder);
-            tree.setValue(row, NodeValueName::olType(), olContactRow);
+            setNodeKind(tree, row, NodeKind::ContactRow);
             tree.setValue(row, NodeValueName::FileAs(),
                           QStringLiteral("Contact %1, Person").arg(i, 6, 10, QLatin1Char('0')));
             tree.setValue(row, NodeValueName::Email1Address(),

@@ -13,15 +13,15 @@ namespace {
 
 const QString ListingPrefix = QStringLiteral(" ... data for: ");
 
-bool isListable(qint64 kind)
+bool isListable(NodeKind kind)
 {
     switch (kind) {
-    case olContactFolder:
-    case olContactFolderListed:
-    case olContactFolderListing:
-    case olMessageFolder:
-    case olMessageFolderListed:
-    case olMessageFolderListing:
+    case NodeKind::ContactFolder:
+    case NodeKind::ContactFolderListed:
+    case NodeKind::ContactFolderListing:
+    case NodeKind::MessageFolder:
+    case NodeKind::MessageFolderListed:
+    case NodeKind::MessageFolderListing:
         return true;
     default:
         return false;
@@ -59,7 +59,7 @@ NodeHandle findByPath(const TreeList &tree, const QString &path)
 NodeHandle findFolder(const TreeList &tree, const QString &argument)
 {
     const NodeHandle byId = tree.findByValue(NodeValue(argument), NodeValueName::EntryId());
-    if (byId && isListable(tree.value(byId, NodeValueName::olType()).toInt()))
+    if (byId && isListable(nodeKind(tree, byId)))
         return byId;
     return findByPath(tree, argument);
 }
@@ -111,7 +111,7 @@ int runList(const CtlContext &context)
         printError(QStringLiteral("corvelctl: there is no folder \"%1\"").arg(argument));
         return ExitFailed;
     }
-    const qint64 kind = tree.value(node, NodeValueName::olType()).toInt();
+    const NodeKind kind = nodeKind(tree, node);
     if (!isListable(kind)) {
         printError(
             QStringLiteral("corvelctl: \"%1\" is not a contact or message folder").arg(argument));
@@ -122,8 +122,9 @@ int runList(const CtlContext &context)
                     workspace.options().twipsPerPixelX);
     // A folder already listed into a listing node is listed again through that node.
     node = lists.rowsHolder(node);
-    const bool contacts =
-        kind == olContactFolder || kind == olContactFolderListed || kind == olContactFolderListing;
+    const bool contacts = kind == NodeKind::ContactFolder ||
+                          kind == NodeKind::ContactFolderListed ||
+                          kind == NodeKind::ContactFolderListing;
     const Status listed =
         contacts ? lists.LoadContacts(node) : lists.LoadMessages(node, true, true);
     if (!listed.ok()) {

@@ -174,8 +174,8 @@ int runGroups(const CtlContext &context)
             NodeValueName::GUID(),     NodeValueName::InCats(),      NodeValueName::EntryIds(),
             NodeValueName::StoreIds(), NodeValueName::FolderNames(), NodeValueName::LastLoaded()};
         CtlTable table(context.json);
-        for (const int rootType : {olStandardRoot, olDynamicRoot}) {
-            const NodeHandle root = tree.findByValue(rootType, NodeValueName::olType());
+        for (const NodeKind rootType : {NodeKind::StandardRoot, NodeKind::DynamicRoot}) {
+            const NodeHandle root = findNodeOfKind(tree, rootType);
             if (root.isNull())
                 continue;
             for (NodeHandle group : tree.children(root)) {
@@ -185,7 +185,7 @@ int runGroups(const CtlContext &context)
                                 {QStringLiteral("caption"), tree.caption(group)},
                                 {QStringLiteral("olType"), jsonOf(type)},
                                 {QStringLiteral("members"), members}};
-                if (type.toInt() == olDynamicGroup) {
+                if (nodeKind(tree, group) == NodeKind::DynamicGroup) {
                     for (const QString &name : dynamicValues)
                         row[name] = jsonOf(tree.value(group, name));
                 }
@@ -206,8 +206,8 @@ int runMembers(const CtlContext &context)
     }
     return withTree(context, [&](const TreeList &tree) {
         NodeHandle group;
-        for (const int rootType : {olStandardRoot, olDynamicRoot}) {
-            const NodeHandle root = tree.findByValue(rootType, NodeValueName::olType());
+        for (const NodeKind rootType : {NodeKind::StandardRoot, NodeKind::DynamicRoot}) {
+            const NodeHandle root = findNodeOfKind(tree, rootType);
             for (NodeHandle candidate : tree.children(root)) {
                 if (group.isNull() && tree.caption(candidate) == context.args[0])
                     group = candidate;

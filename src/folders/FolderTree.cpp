@@ -74,7 +74,7 @@ void FolderTree::addStore(OlFolder &store, NodeHandle tempRoot)
     const NodeHandle node = m_tree.addNode(name, tempRoot);
     m_tree.setValue(node, NodeValueName::StoreId(), QString());
     m_tree.setValue(node, NodeValueName::EntryId(), store.EntryID());
-    m_tree.setValue(node, NodeValueName::olType(), olStore);
+    setNodeKind(m_tree, node, NodeKind::Store);
     m_tree.setValue(node, NodeValueName::SortMe(), QStringLiteral("0"));
     appendSourceFolder(store.EntryID());
     m_tree.setPicture(node, sameText(name, QStringLiteral("Personal Folders")) ? picPersonalFolders
@@ -143,10 +143,10 @@ void FolderTree::SetFolderKind(NodeHandle node, const QString &messageClass,
 {
     if (sameText(messageClass, ContactClass)) {
         m_tree.setPicture(node, picContactFolder);
-        m_tree.setValue(node, NodeValueName::olType(), olContactFolder);
+        setNodeKind(m_tree, node, NodeKind::ContactFolder);
         return;
     }
-    m_tree.setValue(node, NodeValueName::olType(), olMessageFolder);
+    setNodeKind(m_tree, node, NodeKind::MessageFolder);
     struct Named
     {
         const char *name;

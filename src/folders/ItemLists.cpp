@@ -63,11 +63,11 @@ const char *const ListingPrefix = " ... data for: ";
 // What differs between listing contacts and listing messages.
 struct ItemLists::Kind
 {
-    int unlisted;
-    int listed;
-    int withListingNode;
+    NodeKind unlisted;
+    NodeKind listed;
+    NodeKind withListingNode;
     int itemClass;
-    int rowKind;
+    NodeKind rowKind;
     const char *activity;
     const char *defaultClass;
     const char *sortValue;
@@ -89,11 +89,11 @@ ItemLists::ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSet
 
 Status ItemLists::LoadContacts(NodeHandle node)
 {
-    static constexpr Kind contacts{olContactFolder,
-                                   olContactFolderListed,
-                                   olContactFolderListing,
+    static constexpr Kind contacts{NodeKind::ContactFolder,
+                                   NodeKind::ContactFolderListed,
+                                   NodeKind::ContactFolderListing,
                                    olContactItem,
-                                   olContactRow,
+                                   NodeKind::ContactRow,
                                    "Loading Contacts",
                                    "IPM.Contact",
                                    "FileAs",
@@ -105,11 +105,11 @@ Status ItemLists::LoadContacts(NodeHandle node)
 
 Status ItemLists::LoadMessages(NodeHandle node, bool expand, bool select)
 {
-    static constexpr Kind messages{olMessageFolder,
-                                   olMessageFolderListed,
-                                   olMessageFolderListing,
+    static constexpr Kind messages{NodeKind::MessageFolder,
+                                   NodeKind::MessageFolderListed,
+                                   NodeKind::MessageFolderListing,
                                    olMailItem,
-                                   olMessageRow,
+                                   NodeKind::MessageRow,
                                    "Loading Messages",
                                    "IPM.Note",
                                    "Subject",
@@ -127,7 +127,7 @@ NodeHandle ItemLists::FindDraftsNode(const QString &draftsEntryId, Status *listi
     const NodeHandle node = m_tree.findByValue(NodeValue(draftsEntryId), NodeValueName::EntryId());
     if (node.isNull())
         return {};
-    if (m_tree.value(node, NodeValueName::olType()).toInt() != olMessageFolderListed) {
+    if (nodeKind(m_tree, node) != NodeKind::MessageFolderListed) {
         Status listed = LoadMessages(node, false, false);
         if (listing)
             *listing = std::move(listed);
@@ -137,14 +137,14 @@ NodeHandle ItemLists::FindDraftsNode(const QString &draftsEntryId, Status *listi
 
 NodeHandle ItemLists::rowsHolder(NodeHandle node) const
 {
-    const qint64 kind = m_tree.value(node, NodeValueName::olType()).toInt();
-    if (kind != olContactFolderListing && kind != olMessageFolderListing)
+    const NodeKind kind = nodeKind(m_tree, node);
+    if (kind != NodeKind::ContactFolderListing && kind != NodeKind::MessageFolderListing)
         return node;
     const QString entryId = m_tree.value(node, NodeValueName::EntryId()).toString();
-    const qint64 listed =
-        kind == olContactFolderListing ? olContactFolderListed : olMessageFolderListed;
+    const NodeKind listed = kind == NodeKind::ContactFolderListing ? NodeKind::ContactFolderListed
+                                                                   : NodeKind::MessageFolderListed;
     for (NodeHandle child = m_tree.firstChild(node); child; child = m_tree.nextSibling(child)) {
-        if (m_tree.value(child, NodeValueName::olType()).toInt() == listed &&
+        if (nodeKind(m_tree, child) == listed &&
             m_tree.value(child, NodeValueName::EntryId()).toString() == entryId)
             return child;
     }
@@ -159,7 +159,7 @@ void ItemLists::showCaption(int panel, const QString &text)
 
 Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool select)
 {
-    const qint64 before = m_tree.value(node, NodeValueName::olType()).toInt();
+    const NodeKind before = nodeKind(m_tree, node);
     if (!m_tree.isValid(node) || (before != kind.unlisted && before != kind.listed))
         return {};
     const QString entryId = m_tree.value(node, NodeValueName::EntryId()).toString();
@@ -190,12 +190,12 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     if (before == kind.listed) {
         m_tree.removeDescendants(node);
     } else {
-        m_tree.setValue(node, NodeValueName::olType(), kind.listed);
+        setNodeKind(m_tree, node, kind.listed);
         if (m_tree.hasChildren(node)) {
             holder =
                 m_tree.addNode(QString::fromLatin1(ListingPrefix) + m_tree.caption(node), node);
-            m_tree.setValue(holder, NodeValueName::olType(), kind.listed);
-            m_tree.setValue(node, NodeValueName::olType(), kind.withListingNode);
+            setNodeKind(m_tree, holder, kind.listed);
+            setNodeKind(m_tree, node, kind.withListingNode);
             m_tree.setValue(holder, NodeValueName::EntryId(), entryId);
             m_tree.setValue(holder, NodeValueName::StoreId(), storeId);
             madeListingNode = true;
@@ -225,7 +225,6 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     }
 
     const QString entryIdName = NodeValueName::EntryId();
-    const QString typeName = NodeValueName::olType();
     const qint64 total = static_cast<qint64>(items.size());
     qint64 processed = 0;
     int shownPercent = -1;
@@ -244,7 +243,7 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
                 m_tree.setValue(row, entryIdName, item->EntryID());
             } catch (const OutlookError &) {
             }
-            m_tree.setValue(row, typeName, kind.rowKind);
+            setNodeKind(m_tree, row, kind.rowKind);
             for (const Binding &binding : bindings) {
                 try {
                     m_tree.setValue(row, binding.name, readProperty(*item, binding.property));

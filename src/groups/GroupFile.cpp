@@ -21,9 +21,11 @@ QString posixError(const QString &what, const QString &path)
         .arg(what, path, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-bool isRoot(const TreeBranch &branch, int type)
+bool isRoot(const TreeBranch &branch, NodeKind kind)
 {
-    return !branch.isEmpty() && branch.value(0, NodeValueName::olType()).toInt() == type &&
+    // The branch file has no tree to ask, so its root's kind is read from the stored value.
+    return !branch.isEmpty() &&
+           branch.value(0, NodeValueName::olType()).toInt() == static_cast<int>(kind) &&
            branch.value(0, NodeValueName::olType()).isNumber();
 }
 
@@ -46,7 +48,7 @@ Result<GroupFile::Branches> GroupFile::read(const QString &path)
     auto dynamic = TreeBranchFile::decode(QByteArrayView(bytes).sliced(used));
     if (!dynamic.ok())
         return R::failure(QStringLiteral("%1: %2 (second branch)").arg(path, dynamic.error()));
-    if (!isRoot(*standard, olStandardRoot) || !isRoot(*dynamic, olDynamicRoot))
+    if (!isRoot(*standard, NodeKind::StandardRoot) || !isRoot(*dynamic, NodeKind::DynamicRoot))
         return R::failure(
             QStringLiteral("%1: the group data is damaged (the group roots are missing)")
                 .arg(path));

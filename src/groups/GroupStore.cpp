@@ -40,13 +40,13 @@ Result<QString> readText(const QString &path)
 }
 
 void addEmptyRoot(TreeList &tree, NodeHandle parent, const QString &caption, int picture,
-                  const QString &tag, int type, const QString &sortMe)
+                  const QString &tag, NodeKind kind, const QString &sortMe)
 {
     const NodeHandle root = tree.addNode(caption, parent);
     tree.setPicture(root, picture);
     tree.setValue(root, NodeValueName::StoreId(), QString());
     tree.setValue(root, NodeValueName::EntryId(), tag);
-    tree.setValue(root, NodeValueName::olType(), type);
+    setNodeKind(tree, root, kind);
     tree.setValue(root, NodeValueName::SortMe(), sortMe);
 }
 
@@ -94,9 +94,9 @@ Status GroupStore::addGroupRoots(TreeList &tree, NodeHandle parent)
     const QString path = groupFilePath();
     if (!QFile::exists(path)) {
         addEmptyRoot(tree, parent, QStringLiteral("Standard Mail Groups"), picStandardRoot,
-                     QStringLiteral("STDMG"), olStandardRoot, QStringLiteral("1"));
+                     QStringLiteral("STDMG"), NodeKind::StandardRoot, QStringLiteral("1"));
         addEmptyRoot(tree, parent, QStringLiteral("Dynamic Mail Groups"), picDynamicRoot,
-                     QStringLiteral("DYNMG"), olDynamicRoot, QStringLiteral("2"));
+                     QStringLiteral("DYNMG"), NodeKind::DynamicRoot, QStringLiteral("2"));
         return {};
     }
     auto branches = GroupFile::read(path);
@@ -118,8 +118,8 @@ Status GroupStore::SaveGroupFile(const TreeList &tree) const
         return Status::failure(QStringLiteral("The mail groups were not saved: %1 could not be "
                                               "read at start-up (%2), so it is left as it was.")
                                    .arg(groupFilePath(), m_groupFileError));
-    const NodeHandle standard = tree.findByValue(olStandardRoot, NodeValueName::olType());
-    const NodeHandle dynamic = tree.findByValue(olDynamicRoot, NodeValueName::olType());
+    const NodeHandle standard = findNodeOfKind(tree, NodeKind::StandardRoot);
+    const NodeHandle dynamic = findNodeOfKind(tree, NodeKind::DynamicRoot);
     if (standard.isNull() || dynamic.isNull())
         return Status::failure(QStringLiteral("The mail groups were not saved: the group roots "
                                               "are not in the tree."));
@@ -190,8 +190,8 @@ Status GroupStore::SaveColumnSets(const TreeList &tree) const
             if (it == byEntryId.cend())
                 continue; // the folder is gone
             NodeHandle node = it->first;
-            const int type = static_cast<int>(tree.value(node, NodeValueName::olType()).toInt());
-            if (type == olContactFolderListing || type == olMessageFolderListing)
+            const NodeKind type = nodeKind(tree, node);
+            if (type == NodeKind::ContactFolderListing || type == NodeKind::MessageFolderListing)
                 node = it->second;
             if (node.isNull())
                 continue;

@@ -134,7 +134,7 @@ void frmMain::Form_Load()
     connect(m_tlMain, &TreeListView::contextMenuRequested, this,
             [this](const QPoint &globalPos) { m_aBar->popUp(u"popTL1"_s, globalPos); });
     m_tools.setChecked(u"btnIncludeAll", workspace().includeAllFolders());
-    SetButtonStates(olStore);
+    SetButtonStates(NodeKind::Store);
     m_aBar->recalcLayout();
     m_startupReady = true;
 
@@ -254,7 +254,7 @@ void frmMain::RestoreFormPosition(QWidget *window)
     }
 }
 
-void frmMain::SetButtonStates(int nodeKind)
+void frmMain::SetButtonStates(NodeKind kind)
 {
     const TreeList &tree = workspace().tree();
     ButtonStateRules::Selection selection;
@@ -262,7 +262,7 @@ void frmMain::SetButtonStates(int nodeKind)
     selection.selectedCount = tree.selectedCount();
     selection.nodeHasDescendants = tree.descendantCount(tree.at(SelIndex())) > 0;
     const int recalcs = m_tools.layoutRecalcs();
-    ButtonStateRules::SetButtonStates(m_tools, nodeKind, selection);
+    ButtonStateRules::SetButtonStates(m_tools, kind, selection);
     if (m_aBar && m_tools.layoutRecalcs() != recalcs)
         m_aBar->recalcLayout();
 }
@@ -443,8 +443,7 @@ void frmMain::doBtnLoadContacts()
     listItems(SelIndex(), true);
     if (SelIndex() != -1) {
         const TreeList &tree = workspace().tree();
-        SetButtonStates(
-            static_cast<int>(tree.value(tree.at(SelIndex()), NodeValueName::olType()).number()));
+        SetButtonStates(nodeKind(tree, tree.at(SelIndex())));
     }
 }
 
@@ -453,8 +452,7 @@ void frmMain::doBtnLoadMessages()
     listItems(SelIndex(), false);
     if (SelIndex() != -1) {
         const TreeList &tree = workspace().tree();
-        SetButtonStates(
-            static_cast<int>(tree.value(tree.at(SelIndex()), NodeValueName::olType()).number()));
+        SetButtonStates(nodeKind(tree, tree.at(SelIndex())));
     }
 }
 
@@ -464,16 +462,16 @@ void frmMain::doBtnRefresh()
     const NodeHandle node = tree.at(SelIndex());
     if (!node)
         return;
-    switch (static_cast<int>(tree.value(node, NodeValueName::olType()).number())) {
-    case olContactFolderListed:
-    case olContactFolderListing:
+    switch (nodeKind(tree, node)) {
+    case NodeKind::ContactFolderListed:
+    case NodeKind::ContactFolderListing:
         listItems(SelIndex(), true);
         break;
-    case olMessageFolderListed:
-    case olMessageFolderListing:
+    case NodeKind::MessageFolderListed:
+    case NodeKind::MessageFolderListing:
         listItems(SelIndex(), false);
         break;
-    case olDynamicGroup:
+    case NodeKind::DynamicGroup:
         notAvailable(u"btnRefresh"_s);
         break;
     default:

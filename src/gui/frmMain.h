@@ -71,7 +71,7 @@ public:
     // The command of the tool, by name without regard to case; nothing for menu titles.
     void aBar_Click(const QString &tool);
     // Enables and shows the node-dependent commands for a node kind.
-    void SetButtonStates(int nodeKind) override;
+    void SetButtonStates(NodeKind kind) override;
     [[nodiscard]] bool isToolEnabled(const QString &tool) const override;
     void setToolEnabled(const QString &tool, bool enabled) override;
     void runCommand(const QString &tool) override;

@@ -1,31 +1,34 @@
 #pragma once
 
+#include "tree/TreeList.h"
+
 #include <QString>
 
 // What a node of the main tree stands for is read from its named values alone; these are
 // the names and the codes every part of the program shares.
 namespace corvel {
 
-// The node value `olType`.
-enum olType : int
+// What a node stands for, stored as its node value "olType" (the numbers are those of the
+// group file and must not change).
+enum class NodeKind : int
 {
-    olStore = 0,
-    olContactFolder = 1,
-    olContactFolderListed = 2,
-    olMessageFolder = 3,
-    olMessageFolderListed = 4,
-    olStandardRoot = 7,
-    olDynamicRoot = 8,
-    olStandardGroup = 9,
-    olDynamicGroup = 10,
-    olDynamicMember = 15,
-    olContactFolderListing = 20,
-    olMessageFolderListing = 21,
-    olContactRow = 30,
-    olMessageRow = 31,
-    olCopiedMember = 35,
-    olMailItemMember = 36,
-    olTypedMember = 37,
+    Store = 0,
+    ContactFolder = 1,
+    ContactFolderListed = 2,
+    MessageFolder = 3,
+    MessageFolderListed = 4,
+    StandardRoot = 7,
+    DynamicRoot = 8,
+    StandardGroup = 9,
+    DynamicGroup = 10,
+    DynamicMember = 15,
+    ContactFolderListing = 20,
+    MessageFolderListing = 21,
+    ContactRow = 30,
+    MessageRow = 31,
+    CopiedMember = 35,
+    MailItemMember = 36,
+    TypedMember = 37,
 };
 
 // Node pictures, by resource number.
@@ -104,6 +107,22 @@ inline QString LastLoaded()
     return QStringLiteral("LastLoaded");
 }
 } // namespace NodeValueName
+
+// The one way the kind of a node is read and written. A node without the value reads as a
+// store (0), as an empty value reads as 0 everywhere.
+[[nodiscard]] inline NodeKind nodeKind(const TreeList &tree, NodeHandle node)
+{
+    return static_cast<NodeKind>(tree.value(node, NodeValueName::olType()).toInt());
+}
+inline void setNodeKind(TreeList &tree, NodeHandle node, NodeKind kind)
+{
+    tree.setValue(node, NodeValueName::olType(), static_cast<int>(kind));
+}
+// The first node of that kind in display order, or none.
+[[nodiscard]] inline NodeHandle findNodeOfKind(const TreeList &tree, NodeKind kind)
+{
+    return tree.findByValue(static_cast<int>(kind), NodeValueName::olType());
+}
 
 // Text colours in the stored form: system colours have the high bit set, palette colours
 // are 0x00BBGGRR.

@@ -19,7 +19,7 @@ void enable(ToolStates &tools, std::initializer_list<QString> names)
 
 } // namespace
 
-void ButtonStateRules::SetButtonStates(ToolStates &tools, int nodeKind, const Selection &selection)
+void ButtonStateRules::SetButtonStates(ToolStates &tools, NodeKind kind, const Selection &selection)
 {
     for (const QString &name :
          {u"btnSaveList"_s, u"btnLoadList"_s, u"btnRefresh"_s, u"btnLoadContacts"_s,
@@ -33,46 +33,46 @@ void ButtonStateRules::SetButtonStates(ToolStates &tools, int nodeKind, const Se
         return;
     if (selection.selectedCount < 2) {
         const bool notEmpty = selection.nodeHasDescendants;
-        switch (nodeKind) {
-        case olContactFolder:
+        switch (kind) {
+        case NodeKind::ContactFolder:
             enable(tools, {u"btnLoadContacts"_s});
             break;
-        case olContactFolderListed:
-        case olContactFolderListing:
+        case NodeKind::ContactFolderListed:
+        case NodeKind::ContactFolderListing:
             if (notEmpty)
                 enable(tools, {u"btnRefresh"_s, u"btnDoMail"_s, u"btnSaveList"_s});
             break;
-        case olMessageFolder:
+        case NodeKind::MessageFolder:
             tools.setVisible(u"btnLoadContacts", false);
             tools.setVisible(u"btnLoadMessages", true);
             break;
-        case olMessageFolderListed:
-        case olMessageFolderListing:
+        case NodeKind::MessageFolderListed:
+        case NodeKind::MessageFolderListing:
             enable(tools, {u"btnRefresh"_s});
             break;
-        case olStandardGroup:
+        case NodeKind::StandardGroup:
             enable(tools, {u"btnChgName"_s, u"btnAddContact"_s, u"btnDelete"_s, u"btnLoadList"_s});
             if (notEmpty)
                 enable(tools, {u"btnDoMail"_s, u"btnVerify"_s, u"btnSaveList"_s});
             break;
-        case olDynamicGroup:
+        case NodeKind::DynamicGroup:
             enable(tools,
                    {u"btnChgName"_s, u"btnDelete"_s, u"btnGrpProperties"_s, u"btnRefresh"_s});
             if (notEmpty)
                 enable(tools, {u"btnDoMail"_s, u"btnSaveList"_s, u"btnVerify"_s});
             break;
-        case olDynamicMember:
+        case NodeKind::DynamicMember:
             enable(tools, {u"btnDelete"_s, u"btnDoMail"_s, u"btnEditItem"_s, u"btnVerify"_s});
             break;
-        case olContactRow:
+        case NodeKind::ContactRow:
             enable(tools, {u"btnEditItem"_s, u"btnCopy"_s, u"btnDoMail"_s});
             break;
-        case olMessageRow:
+        case NodeKind::MessageRow:
             enable(tools, {u"btnEditItem"_s, u"btnCopy"_s});
             break;
-        case olCopiedMember:
-        case olMailItemMember:
-        case olTypedMember:
+        case NodeKind::CopiedMember:
+        case NodeKind::MailItemMember:
+        case NodeKind::TypedMember:
             enable(tools, {u"btnAddContact"_s, u"btnEditItem"_s, u"btnDelete"_s, u"btnDoMail"_s,
                            u"btnVerify"_s});
             break;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tree/NodeKinds.h"
+
 namespace corvel {
 
 class ToolStates;
@@ -18,7 +20,7 @@ public:
 
     // Disables every node-dependent tool, then enables those the node kind allows.
     // Leaves the bar's layout alone while no session is open.
-    static void SetButtonStates(ToolStates &tools, int nodeKind, const Selection &selection);
+    static void SetButtonStates(ToolStates &tools, NodeKind kind, const Selection &selection);
 };
 
 } // namespace corvel

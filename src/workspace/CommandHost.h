@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tree/NodeKinds.h"
+
 #include <QString>
 
 namespace corvel {
@@ -12,7 +14,7 @@ public:
     virtual ~CommandHost() = default;
 
     // Enables and shows the tools for the kind of the one selected node.
-    virtual void SetButtonStates(int nodeKind) = 0;
+    virtual void SetButtonStates(NodeKind kind) = 0;
     [[nodiscard]] virtual bool isToolEnabled(const QString &tool) const = 0;
     virtual void setToolEnabled(const QString &tool, bool enabled) = 0;
     // Runs the tool's operation as picking it would, whatever its enabled state.

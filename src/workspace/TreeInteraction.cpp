@@ -53,11 +53,6 @@ QString TreeInteraction::dropContactsOnlyMessage()
     return QStringLiteral("You may only drag/drop Contact to a Standard Mail Group");
 }
 
-int TreeInteraction::kindOf(NodeHandle node) const
-{
-    return static_cast<int>(m_tree.value(node, NodeValueName::olType()).toInt());
-}
-
 int TreeInteraction::nodeAtTwips(int x, int y) const
 {
     return m_surface.NodeAt(x / m_twipsX, y / m_twipsY);
@@ -90,11 +85,11 @@ void TreeInteraction::ClickHandling()
     if (m_tree.selectedCount() > 1) {
         // Only contacts, messages and group entries stay selected together. Any other node
         // in the selection counts, not only the first in display order.
-        bool mixed = kindOf(node) < olContactRow;
+        bool mixed = nodeKind(m_tree, node) < NodeKind::ContactRow;
         for (const NodeHandle selected : m_tree.selectedNodes()) {
             if (mixed)
                 break;
-            mixed = kindOf(selected) < olContactRow;
+            mixed = nodeKind(m_tree, selected) < NodeKind::ContactRow;
         }
         if (mixed)
             ClearTreeMultiSelection();
@@ -105,16 +100,16 @@ void TreeInteraction::ClickHandling()
         // One node is left: it gets the tools and the summary of a single selection.
     }
 
-    const int kind = kindOf(node);
+    const NodeKind kind = nodeKind(m_tree, node);
     m_commands.SetButtonStates(kind);
     const QString count = QString::number(m_tree.descendantCount(node)) + QStringLiteral(" Items");
     switch (kind) {
-    case olContactFolderListed:
-    case olMessageFolderListed:
-    case olStandardGroup:
+    case NodeKind::ContactFolderListed:
+    case NodeKind::MessageFolderListed:
+    case NodeKind::StandardGroup:
         m_status.UpdateCaption(StatusPanels::CountPanel, count);
         break;
-    case olDynamicGroup:
+    case NodeKind::DynamicGroup:
         m_status.UpdateCaption(StatusPanels::CountPanel, count);
         m_status.UpdateCaption(StatusPanels::ActivityPanel, dynamicGroupSummary(node));
         break;
@@ -265,13 +260,13 @@ void TreeInteraction::tlMain_DragDrop(int x, int y)
         m_surface.restorePointer();
         return;
     }
-    if (kindOf(m_tree.at(target)) != olStandardGroup) {
+    if (nodeKind(m_tree, m_tree.at(target)) != NodeKind::StandardGroup) {
         refuseDrop(dropOnGroupOnlyMessage());
         return;
     }
     for (const NodeHandle node : m_tree.selectedNodes()) {
-        const int kind = kindOf(node);
-        if (kind != olContactRow && kind != olMessageRow) {
+        const NodeKind kind = nodeKind(m_tree, node);
+        if (kind != NodeKind::ContactRow && kind != NodeKind::MessageRow) {
             refuseDrop(dropContactsOnlyMessage());
             return;
         }

@@ -60,7 +60,6 @@ public:
 
 private:
     void ClickHandling();
-    [[nodiscard]] int kindOf(NodeHandle node) const;
     [[nodiscard]] QString dynamicGroupSummary(NodeHandle group) const;
     [[nodiscard]] int nodeAtTwips(int x, int y) const;
     void refuseDrop(const QString &message);

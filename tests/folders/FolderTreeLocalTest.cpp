@@ -65,10 +65,9 @@ TEST(FolderTreeLocal, BuildsFromStoreDirectories)
                            s("  Drafts"), s("    Templates"), s("      Old"), s("Work"),
                            s("  Drafts"), s("Standard Mail Groups"), s("Dynamic Mail Groups")}));
     const NodeHandle templates = tree.findByCaption(s("Templates"));
-    EXPECT_EQ(tree.value(templates, s("olType")).toInt(), olMessageFolder);
+    EXPECT_EQ(nodeKind(tree, templates), NodeKind::MessageFolder);
     EXPECT_EQ(tree.picture(templates), picMessageFolder);
-    EXPECT_EQ(tree.value(tree.findByCaption(s("Colleagues")), s("olType")).toInt(),
-              olContactFolder);
+    EXPECT_EQ(nodeKind(tree, tree.findByCaption(s("Colleagues"))), NodeKind::ContactFolder);
     // The Drafts met last, below the second store, is the one group mail uses.
     const NodeHandle workDrafts =
         tree.findByCaption(s("Drafts"), tree.indexOf(tree.findByCaption(s("Work"))));

@@ -24,10 +24,10 @@ public:
         if (fail)
             return Status::failure(s("damaged group file"));
         const NodeHandle standard = tree.addNode(s("Standard Mail Groups"), parent);
-        tree.setValue(standard, s("olType"), olStandardRoot);
+        setNodeKind(tree, standard, NodeKind::StandardRoot);
         tree.setValue(standard, s("SortMe"), s("1"));
         const NodeHandle dynamic = tree.addNode(s("Dynamic Mail Groups"), parent);
-        tree.setValue(dynamic, s("olType"), olDynamicRoot);
+        setNodeKind(tree, dynamic, NodeKind::DynamicRoot);
         tree.setValue(dynamic, s("SortMe"), s("2"));
         return {};
     }
@@ -48,11 +48,6 @@ struct Fixture
         return list;
     }
 };
-
-int typeOf(const TreeList &tree, NodeHandle node)
-{
-    return static_cast<int>(tree.value(node, s("olType")).toInt());
-}
 
 } // namespace
 
@@ -82,16 +77,16 @@ TEST(FolderTree, ListsContactFoldersAndDraftsOfThePersonalStore)
     struct Expect
     {
         const char *caption;
-        int type;
+        NodeKind type;
         int picture;
     };
-    for (const Expect &e : {Expect{"personal folders", olStore, picPersonalFolders},
-                            Expect{"Friends", olContactFolder, picContactFolder},
-                            Expect{"Sent Items", olMessageFolder, picSentItems},
-                            Expect{"Drafts", olMessageFolder, picDrafts},
-                            Expect{"Deleted Items", olMessageFolder, picDeletedItems}}) {
+    for (const Expect &e : {Expect{"personal folders", NodeKind::Store, picPersonalFolders},
+                            Expect{"Friends", NodeKind::ContactFolder, picContactFolder},
+                            Expect{"Sent Items", NodeKind::MessageFolder, picSentItems},
+                            Expect{"Drafts", NodeKind::MessageFolder, picDrafts},
+                            Expect{"Deleted Items", NodeKind::MessageFolder, picDeletedItems}}) {
         const NodeHandle node = f.tree.findByCaption(s(e.caption));
-        EXPECT_EQ(typeOf(f.tree, node), e.type) << e.caption;
+        EXPECT_EQ(nodeKind(f.tree, node), e.type) << e.caption;
         EXPECT_EQ(f.tree.picture(node), e.picture) << e.caption;
     }
     const NodeHandle store = f.tree.at(0);

@@ -115,7 +115,7 @@ struct Fixture
     {
         return tree.findByValue(NodeValue(folder->EntryID()), s("EntryId"));
     }
-    int kind(NodeHandle n) const { return static_cast<int>(tree.value(n, s("olType")).toInt()); }
+    NodeKind kind(NodeHandle n) const { return nodeKind(tree, n); }
     // Each child of `holder` as its values joined by "|", in display order.
     QStringList rows(NodeHandle holder, const QStringList &names) const
     {
@@ -149,7 +149,7 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     const NodeHandle folder = f.node(f.contacts);
 
     ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
-    EXPECT_EQ(f.kind(folder), olContactFolderListed);
+    EXPECT_EQ(f.kind(folder), NodeKind::ContactFolderListed);
     EXPECT_EQ(f.rows(folder, ContactValues),
               (QStringList{s("30|adams, Ann|ann@example.org|"),
                            s("30|Brown, Bob|bob@example.org|Work, Golf"),
@@ -201,11 +201,11 @@ TEST(ItemLists, AFolderWithSubFoldersGetsOneListingNode)
     const NodeHandle folder = f.node(f.contacts);
 
     ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
-    EXPECT_EQ(f.kind(folder), olContactFolderListing);
+    EXPECT_EQ(f.kind(folder), NodeKind::ContactFolderListing);
     EXPECT_EQ(f.tree.childOrder(folder), ChildOrder::Natural);
     const NodeHandle listing = f.tree.firstChild(folder);
     EXPECT_EQ(f.tree.caption(listing), s(" ... data for: Contacts"));
-    EXPECT_EQ(f.kind(listing), olContactFolderListed);
+    EXPECT_EQ(f.kind(listing), NodeKind::ContactFolderListed);
     EXPECT_EQ(f.tree.value(listing, s("EntryId")).toString(), f.contacts->EntryID());
     EXPECT_EQ(f.tree.value(listing, s("StoreId")).toString(), f.contacts->StoreID());
     EXPECT_EQ(f.lists->rowsHolder(folder), listing);
@@ -253,7 +253,7 @@ TEST(ItemLists, AnEmptyFolderShowsItsHeadingsAndZeroItems)
     f.build();
     const NodeHandle folder = f.node(f.contacts);
     ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
-    EXPECT_EQ(f.kind(folder), olContactFolderListed);
+    EXPECT_EQ(f.kind(folder), NodeKind::ContactFolderListed);
     EXPECT_FALSE(f.tree.hasChildren(folder));
     EXPECT_EQ(f.tree.columnLayout(folder).columns.at(1).heading, s("Contact Name"));
     EXPECT_EQ(f.panels.last(1), s("0 Items"));
@@ -395,7 +395,7 @@ TEST(ItemLists, MessageFlagsDecideExpansionSelectionAndTheCount)
         const NodeHandle storeNode = f.tree.current();
         const NodeHandle drafts = f.node(f.drafts);
         ASSERT_TRUE(f.lists->LoadMessages(drafts, c.expand, c.select).ok());
-        EXPECT_EQ(f.kind(drafts), olMessageFolderListed);
+        EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolderListed);
         EXPECT_EQ(f.rows(drafts, {s("olType"), s("Subject")}),
                   (QStringList{s("31|apple"), s("31|Zebra")}));
         EXPECT_EQ(f.tree.columnLayout(drafts).columns.at(1).widthTwips, 300 * 15);
@@ -419,7 +419,7 @@ TEST(ItemLists, OtherKindsAndNodesWithoutEntryIdAreIgnored)
     const NodeHandle contacts = f.node(f.contacts);
     const NodeHandle drafts = f.node(f.drafts);
     const NodeHandle bare = f.tree.addNode(s("No id"), contacts);
-    f.tree.setValue(bare, s("olType"), olContactFolder);
+    setNodeKind(f.tree, bare, NodeKind::ContactFolder);
     const QStringList before = corvel::test::treeLines(f.tree);
 
     EXPECT_TRUE(f.lists->LoadContacts(drafts).ok());
@@ -428,8 +428,8 @@ TEST(ItemLists, OtherKindsAndNodesWithoutEntryIdAreIgnored)
     EXPECT_TRUE(f.lists->LoadContacts({}).ok());
     EXPECT_TRUE(f.lists->LoadMessages(contacts, true, true).ok());
     EXPECT_EQ(corvel::test::treeLines(f.tree), before);
-    EXPECT_EQ(f.kind(contacts), olContactFolder);
-    EXPECT_EQ(f.kind(drafts), olMessageFolder);
+    EXPECT_EQ(f.kind(contacts), NodeKind::ContactFolder);
+    EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolder);
     EXPECT_TRUE(f.panels.captions.empty());
     EXPECT_EQ(f.busy.spans, 0);
 }
@@ -445,7 +445,7 @@ TEST(ItemLists, FindDraftsNodeListsOnlyWhenNotListedYet)
     Status listing = Status::failure(s("untouched"));
     EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID(), &listing), drafts);
     EXPECT_TRUE(listing.ok());
-    EXPECT_EQ(f.kind(drafts), olMessageFolderListed);
+    EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolderListed);
     EXPECT_EQ(f.rows(drafts, {s("Subject")}), QStringList{s("Letter")});
     EXPECT_FALSE(f.tree.isExpanded(drafts));
     EXPECT_EQ(f.tree.current(), storeNode);
@@ -470,9 +470,9 @@ TEST(ItemLists, FindDraftsNodeReturnsAFolderListedIntoAListingNode)
     const NodeHandle drafts = f.node(f.drafts);
 
     EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
-    EXPECT_EQ(f.kind(drafts), olMessageFolderListing);
+    EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolderListing);
     const NodeHandle listing = f.lists->rowsHolder(drafts);
-    EXPECT_EQ(f.kind(listing), olMessageFolderListed);
+    EXPECT_EQ(f.kind(listing), NodeKind::MessageFolderListed);
     EXPECT_EQ(f.rows(listing, {s("Subject")}), QStringList{s("Letter")});
 
     f.drafts->addMessage(s("Second letter"));
@@ -510,7 +510,7 @@ TEST(ItemLists, AFolderThatCannotBeOpenedLeavesTheTreeAsItWas)
         }
         const NodeHandle holder = f.lists->rowsHolder(folder);
         const QStringList before = corvel::test::treeLines(f.tree);
-        const int kindBefore = f.kind(folder);
+        const NodeKind kindBefore = f.kind(folder);
         const int setsBefore = f.groups->columnSets().count();
         if (c.how == Break::Deleted)
             ASSERT_TRUE(f.session->remove(f.contacts->EntryID()));

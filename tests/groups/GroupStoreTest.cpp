@@ -41,25 +41,27 @@ struct AppRun
         session->addStore(s("Personal Folders"))->addFolder(s("Contacts"), s("IPM.Contact"));
         status = FolderTree(tree, *session, store).LoadFolderTree(false);
     }
-    NodeHandle root(int type) const { return tree.findByValue(type, s("olType")); }
-    NodeHandle addGroup(const char *name, int type)
+    NodeHandle root(NodeKind type) const { return findNodeOfKind(tree, type); }
+    NodeHandle addGroup(const char *name, NodeKind type)
     {
         const NodeHandle group =
-            tree.addNode(s(name), root(type == olStandardGroup ? olStandardRoot : olDynamicRoot));
-        tree.setValue(group, s("olType"), type);
-        tree.setPicture(group, type == olStandardGroup ? picStandardGroup : picDynamicGroup);
+            tree.addNode(s(name), root(type == NodeKind::StandardGroup ? NodeKind::StandardRoot
+                                                                       : NodeKind::DynamicRoot));
+        setNodeKind(tree, group, type);
+        tree.setPicture(group,
+                        type == NodeKind::StandardGroup ? picStandardGroup : picDynamicGroup);
         return group;
     }
-    void addMember(NodeHandle group, const char *fileAs, const char *address, int type)
+    void addMember(NodeHandle group, const char *fileAs, const char *address, NodeKind type)
     {
         if (!tree.hasChildren(group))
             store.SetupGroupGrid(tree, group);
         const NodeHandle row = tree.addNode(QString(), group);
-        tree.setValue(row, s("olType"), type);
-        tree.setValue(row, s("EntryId"), type == olTypedMember ? QString() : s("00AA"));
+        setNodeKind(tree, row, type);
+        tree.setValue(row, s("EntryId"), type == NodeKind::TypedMember ? QString() : s("00AA"));
         tree.setValue(row, s("FileAs"), s(fileAs));
         tree.setValue(row, s("Email1Address"), s(address));
-        if (type == olTypedMember)
+        if (type == NodeKind::TypedMember)
             tree.setColour(row, NodeColour::DarkBlue);
         tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
     }
@@ -79,16 +81,16 @@ TEST(GroupStore, GroupsSurviveASaveAndTheNextStartUp)
     {
         AppRun first(dir.path());
         ASSERT_TRUE(first.status.ok());
-        const NodeHandle friends = first.addGroup("Friends", olStandardGroup);
-        first.addMember(friends, "Lee, Ann", "ann@example.org", olCopiedMember);
-        first.addMember(friends, "Baker, Tom", "tom@example.org", olTypedMember);
-        first.addMember(friends, "Gone, Soon", "x@example.org", olTypedMember);
+        const NodeHandle friends = first.addGroup("Friends", NodeKind::StandardGroup);
+        first.addMember(friends, "Lee, Ann", "ann@example.org", NodeKind::CopiedMember);
+        first.addMember(friends, "Baker, Tom", "tom@example.org", NodeKind::TypedMember);
+        first.addMember(friends, "Gone, Soon", "x@example.org", NodeKind::TypedMember);
         first.tree.remove(first.tree.findByValue(NodeValue(s("Gone, Soon")), s("FileAs")));
-        const NodeHandle team = first.addGroup("Team", olDynamicGroup);
+        const NodeHandle team = first.addGroup("Team", NodeKind::DynamicGroup);
         first.tree.setValue(team, s("GUID"), s("{01234567-89AB-CDEF-0123-456789ABCDEF}"));
         first.tree.setValue(team, s("InCats"), s("Team-*,Board"));
         first.tree.setValue(team, s("EntryIds"), s("A^B"));
-        first.addMember(team, "Zed, Al", "al@example.org", olDynamicMember);
+        first.addMember(team, "Zed, Al", "al@example.org", NodeKind::DynamicMember);
         before = treeLines(first.tree);
         ASSERT_TRUE(first.store.SaveGroupFile(first.tree).ok());
         EXPECT_FALSE(QFile::exists(first.store.groupBackupPath()));
@@ -109,8 +111,9 @@ TEST(GroupStore, GroupsSurviveASaveAndTheNextStartUp)
     const NodeHandle team = second.tree.findByCaption(s("Team"));
     EXPECT_EQ(second.tree.value(team, s("inCats")).toString(), s("Team-*,Board"));
     EXPECT_EQ(second.tree.value(second.tree.firstChild(team), s("olType")),
-              NodeValue(olDynamicMember));
-    EXPECT_EQ(second.tree.value(second.root(olStandardRoot), s("EntryID")).toString(), s("STDMG"));
+              NodeValue(static_cast<int>(NodeKind::DynamicMember)));
+    EXPECT_EQ(second.tree.value(second.root(NodeKind::StandardRoot), s("EntryID")).toString(),
+              s("STDMG"));
 
     // The next save keeps the file it replaces.
     const QByteArray firstSave = readAll(second.store.groupFilePath());
@@ -126,7 +129,7 @@ TEST(GroupStore, AGroupFileThatCannotBeReadIsNeverOverwritten)
     QTemporaryDir dir;
     {
         AppRun first(dir.path());
-        first.addGroup("Friends", olStandardGroup);
+        first.addGroup("Friends", NodeKind::StandardGroup);
         ASSERT_TRUE(first.store.SaveGroupFile(first.tree).ok());
     }
     QByteArray damaged = readAll(dir.filePath(s("MailLists.tlx")));
@@ -137,7 +140,7 @@ TEST(GroupStore, AGroupFileThatCannotBeReadIsNeverOverwritten)
     EXPECT_FALSE(second.status.ok());
     EXPECT_TRUE(second.status.error().contains(s("truncated")))
         << second.status.error().toStdString();
-    EXPECT_TRUE(second.root(olStandardRoot).isNull());
+    EXPECT_TRUE(second.root(NodeKind::StandardRoot).isNull());
     EXPECT_FALSE(second.store.groupFileError().isEmpty());
     // Even with roots put back by hand, this run must not replace the file.
     const Status save = second.store.SaveGroupFile(second.tree);
@@ -149,7 +152,7 @@ TEST(GroupStore, SavingWithoutTheGroupRootsIsRefused)
 {
     QTemporaryDir dir;
     AppRun run(dir.path());
-    run.tree.remove(run.root(olDynamicRoot));
+    run.tree.remove(run.root(NodeKind::DynamicRoot));
     EXPECT_FALSE(run.store.SaveGroupFile(run.tree).ok());
     EXPECT_FALSE(QFile::exists(run.store.groupFilePath()));
 }
@@ -221,7 +224,7 @@ TEST(GroupStore, SavedColumnSetsDropVanishedFoldersAndTakeListedWidths)
     // A folder listed under a separate listing node: its widths come from the second node.
     const NodeHandle listing = run.tree.addNode(s("Work"), run.tree.at(0));
     run.tree.setValue(listing, s("EntryId"), underListing);
-    run.tree.setValue(listing, s("olType"), olContactFolderListing);
+    setNodeKind(run.tree, listing, NodeKind::ContactFolderListing);
     const NodeHandle rows = run.tree.addNode(s("Work"), listing);
     run.tree.setValue(rows, s("EntryId"), underListing);
     ColumnLayout one;

@@ -24,7 +24,7 @@ struct Fixture
         tree.setPicture(store, picPersonalFolders);
         contacts = tree.addNode(QStringLiteral("Contacts"), store);
         tree.setPicture(contacts, picContactFolder);
-        tree.setValue(contacts, NodeValueName::olType(), olContactFolderListed);
+        setNodeKind(tree, contacts, NodeKind::ContactFolderListed);
         ColumnLayout layout;
         layout.setColumnCount(3);
         layout.columns[1] = {100 * Twips, NodeValueName::FileAs(), QStringLiteral("Name")};
@@ -32,7 +32,7 @@ struct Fixture
         tree.setColumnLayout(contacts, layout);
         for (int i = 0; i < rowCount; ++i) {
             const NodeHandle row = tree.addNode(QString(), contacts);
-            tree.setValue(row, NodeValueName::olType(), olContactRow);
+            setNodeKind(tree, row, NodeKind::ContactRow);
             tree.setValue(row, NodeValueName::FileAs(), QStringLiteral("Row %1").arg(i));
             rows.push_back(row);
         }

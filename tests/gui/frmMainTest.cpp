@@ -97,10 +97,10 @@ struct Run
     std::unique_ptr<AppRunner> runner;
 };
 
-int kindAt(frmMain &window, int index)
+NodeKind kindAt(frmMain &window, int index)
 {
     const TreeList &tree = window.workspace().tree();
-    return static_cast<int>(tree.value(tree.at(index), NodeValueName::olType()).number());
+    return nodeKind(tree, tree.at(index));
 }
 
 } // namespace
@@ -268,7 +268,7 @@ void frmMainTest::escapeKeepsOnlyTheCurrentNode()
     QCOMPARE(tree.selectedCount(), 1);
     QVERIFY(tree.isSelected(second));
     QCOMPARE(window.SelIndex(), tree.indexOf(second));
-    QCOMPARE(kindAt(window, window.SelIndex()), int(olContactRow));
+    QCOMPARE(kindAt(window, window.SelIndex()), NodeKind::ContactRow);
     QVERIFY(window.tools().isEnabled(u"btnCopy"));
     QVERIFY(window.tools().isEnabled(u"btnEditItem"));
 }
@@ -369,7 +369,7 @@ void frmMainTest::loadContactsListsTheFolder()
     QVERIFY(run.start());
     frmMain &window = run.window();
     QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
-    QCOMPARE(kindAt(window, window.SelIndex()), int(olContactFolder));
+    QCOMPARE(kindAt(window, window.SelIndex()), NodeKind::ContactFolder);
     QVERIFY(window.tools().isEnabled(u"btnLoadContacts"));
     window.aBar_Click(u"btnloadcontacts"_s);
     const TreeList &tree = window.workspace().tree();

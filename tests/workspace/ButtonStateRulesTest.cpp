@@ -19,7 +19,7 @@ const QStringList NodeTools = {u"btnSaveList"_s,     u"btnLoadList"_s, u"btnRefr
 
 struct Case
 {
-    int kind;
+    int kind; // as stored, including numbers no kind has
     bool notEmpty;
     QStringList enabled;
     bool loadMessagesShown = false;
@@ -45,7 +45,7 @@ protected:
 TEST_P(ButtonStateRulesTest, EnablesWhatTheNodeKindAllows)
 {
     const Case &c = GetParam();
-    ButtonStateRules::SetButtonStates(tools, c.kind, {true, 1, c.notEmpty});
+    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(c.kind), {true, 1, c.notEmpty});
     QStringList expected = c.enabled;
     QStringList actual = enabledTools(tools);
     expected.sort();
@@ -90,7 +90,7 @@ TEST(ButtonStateRules, SeveralSelectedNodesEnableNothingWhateverTheKind)
     CommandTable table;
     for (const int kind : {1, 2, 9, 10, 15, 30, 31, 35, 37}) {
         ToolStates tools(table);
-        ButtonStateRules::SetButtonStates(tools, kind, {true, 2, true});
+        ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(kind), {true, 2, true});
         EXPECT_TRUE(enabledTools(tools).isEmpty()) << "kind " << kind;
         EXPECT_EQ(tools.layoutRecalcs(), 1);
     }
@@ -100,9 +100,9 @@ TEST(ButtonStateRules, WithoutSessionOnlyDisablesAndLeavesTheLayout)
 {
     CommandTable table;
     ToolStates tools(table);
-    ButtonStateRules::SetButtonStates(tools, 3, {true, 1, false});
+    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(3), {true, 1, false});
     ASSERT_TRUE(tools.isVisible(u"btnLoadMessages"));
-    ButtonStateRules::SetButtonStates(tools, 9, {false, 1, true});
+    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(9), {false, 1, true});
     EXPECT_TRUE(enabledTools(tools).isEmpty());
     EXPECT_TRUE(tools.isVisible(u"btnLoadContacts"));
     EXPECT_FALSE(tools.isVisible(u"btnLoadMessages"));
@@ -115,7 +115,7 @@ TEST(ButtonStateRules, LeavesToolsItDoesNotDecideOn)
     ToolStates tools(table);
     tools.setEnabled(u"btnNewMsg", false);
     tools.setChecked(u"btnIncludeAll", true);
-    ButtonStateRules::SetButtonStates(tools, 30, {true, 1, false});
+    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(30), {true, 1, false});
     EXPECT_FALSE(tools.isEnabled(u"btnNewMsg"));
     EXPECT_TRUE(tools.isEnabled(u"btnNewMailGrp"));
     EXPECT_TRUE(tools.isEnabled(u"btnExit"));

@@ -51,7 +51,7 @@ private:
 class RecordingCommands : public CommandHost
 {
 public:
-    void SetButtonStates(int nodeKind) override { buttonStates.push_back(nodeKind); }
+    void SetButtonStates(NodeKind kind) override { buttonStates.push_back(kind); }
     [[nodiscard]] bool isToolEnabled(const QString &tool) const override
     {
         return enabled.contains(tool.toLower());
@@ -66,7 +66,7 @@ public:
     void runCommand(const QString &tool) override { ran << tool; }
     void CopyToGroup(int groupIndex) override { copiedTo.push_back(groupIndex); }
 
-    std::vector<int> buttonStates;
+    std::vector<NodeKind> buttonStates;
     QSet<QString> enabled;
     QStringList ran;
     std::vector<int> copiedTo;
@@ -89,31 +89,36 @@ public:
         : surface(tree)
         , handlers({tree, surface, commands, status, dialogs, Twips, Twips})
     {
-        store = add(QStringLiteral("Personal Folders"), {}, olStore);
-        contacts = add(QStringLiteral("Contacts"), store, olContactFolderListed, "F-CONTACTS");
+        store = add(QStringLiteral("Personal Folders"), {}, NodeKind::Store);
+        contacts =
+            add(QStringLiteral("Contacts"), store, NodeKind::ContactFolderListed, "F-CONTACTS");
         for (int i = 0; i < 3; ++i)
-            people.push_back(add(QStringLiteral("Person %1").arg(i), contacts, olContactRow));
-        drafts = add(QStringLiteral("Drafts"), store, olMessageFolderListed, "F-DRAFTS");
-        letter = add(QStringLiteral("Letter"), drafts, olMessageRow);
-        const NodeHandle stdRoot = add(QStringLiteral("Standard Mail Groups"), {}, olStandardRoot);
-        board = add(QStringLiteral("Board"), stdRoot, olStandardGroup);
-        copied = add(QStringLiteral("Ames"), board, olCopiedMember);
-        add(QStringLiteral("typed"), board, olTypedMember);
-        empty = add(QStringLiteral("Empty"), stdRoot, olStandardGroup);
-        const NodeHandle dynRoot = add(QStringLiteral("Dynamic Mail Groups"), {}, olDynamicRoot);
-        press = add(QStringLiteral("Press"), dynRoot, olDynamicGroup);
+            people.push_back(
+                add(QStringLiteral("Person %1").arg(i), contacts, NodeKind::ContactRow));
+        drafts = add(QStringLiteral("Drafts"), store, NodeKind::MessageFolderListed, "F-DRAFTS");
+        letter = add(QStringLiteral("Letter"), drafts, NodeKind::MessageRow);
+        const NodeHandle stdRoot =
+            add(QStringLiteral("Standard Mail Groups"), {}, NodeKind::StandardRoot);
+        board = add(QStringLiteral("Board"), stdRoot, NodeKind::StandardGroup);
+        copied = add(QStringLiteral("Ames"), board, NodeKind::CopiedMember);
+        add(QStringLiteral("typed"), board, NodeKind::TypedMember);
+        empty = add(QStringLiteral("Empty"), stdRoot, NodeKind::StandardGroup);
+        const NodeHandle dynRoot =
+            add(QStringLiteral("Dynamic Mail Groups"), {}, NodeKind::DynamicRoot);
+        press = add(QStringLiteral("Press"), dynRoot, NodeKind::DynamicGroup);
         tree.setValue(press, NodeValueName::EntryIds(),
                       QStringLiteral("F-CONTACTS^F-GONE^F-DRAFTS"));
         tree.setValue(press, NodeValueName::FolderNames(),
                       QStringLiteral("Contacts^Old Contacts^Drafts"));
         tree.setValue(press, QStringLiteral("inCats"), QStringLiteral("Press;Media"));
-        add(QStringLiteral("member"), press, olDynamicMember);
+        add(QStringLiteral("member"), press, NodeKind::DynamicMember);
     }
 
-    NodeHandle add(const QString &caption, NodeHandle parent, int kind, const char *entryId = "")
+    NodeHandle add(const QString &caption, NodeHandle parent, NodeKind kind,
+                   const char *entryId = "")
     {
         const NodeHandle node = tree.addNode(caption, parent);
-        tree.setValue(node, NodeValueName::olType(), kind);
+        setNodeKind(tree, node, kind);
         if (*entryId)
             tree.setValue(node, NodeValueName::EntryId(), QString::fromUtf8(entryId));
         return node;
@@ -153,7 +158,7 @@ struct ClickCase
 {
     const char *name;
     NodeHandle TreeInteractionTest::*node;
-    int kind;
+    NodeKind kind;
     const char *countPanel;
     const char *activityPanel;
 };
@@ -179,18 +184,20 @@ TEST_P(ClickSummary, SetsToolsAndStatusForTheNode)
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ClickSummary,
     ::testing::Values(
-        ClickCase{"store", &TreeInteractionTest::store, olStore, "", ""},
-        ClickCase{"contactFolder", &TreeInteractionTest::contacts, olContactFolderListed, "3 Items",
+        ClickCase{"store", &TreeInteractionTest::store, NodeKind::Store, "", ""},
+        ClickCase{"contactFolder", &TreeInteractionTest::contacts, NodeKind::ContactFolderListed,
+                  "3 Items", ""},
+        ClickCase{"messageFolder", &TreeInteractionTest::drafts, NodeKind::MessageFolderListed,
+                  "1 Items", ""},
+        ClickCase{"standardGroup", &TreeInteractionTest::board, NodeKind::StandardGroup, "2 Items",
                   ""},
-        ClickCase{"messageFolder", &TreeInteractionTest::drafts, olMessageFolderListed, "1 Items",
+        ClickCase{"emptyGroup", &TreeInteractionTest::empty, NodeKind::StandardGroup, "0 Items",
                   ""},
-        ClickCase{"standardGroup", &TreeInteractionTest::board, olStandardGroup, "2 Items", ""},
-        ClickCase{"emptyGroup", &TreeInteractionTest::empty, olStandardGroup, "0 Items", ""},
-        ClickCase{"dynamicGroup", &TreeInteractionTest::press, olDynamicGroup, "1 Items",
+        ClickCase{"dynamicGroup", &TreeInteractionTest::press, NodeKind::DynamicGroup, "1 Items",
                   "Selected from: [Contacts], [ Old Contacts ], [Drafts] With Category(s)= "
                   "Press;Media"},
-        ClickCase{"message", &TreeInteractionTest::letter, olMessageRow, "", ""},
-        ClickCase{"member", &TreeInteractionTest::copied, olCopiedMember, "", ""}),
+        ClickCase{"message", &TreeInteractionTest::letter, NodeKind::MessageRow, "", ""},
+        ClickCase{"member", &TreeInteractionTest::copied, NodeKind::CopiedMember, "", ""}),
     [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(TreeInteractionTest, DynamicGroupFoldersFollowRenamedFolders)
@@ -235,14 +242,14 @@ TEST_F(TreeInteractionTest, AFolderInTheSelectionLeavesItAlone)
     clickOn(people[0]);
     clickOn(contacts, true);
     EXPECT_EQ(selection(), std::vector<NodeHandle>{contacts});
-    EXPECT_EQ(commands.buttonStates.back(), olContactFolderListed);
+    EXPECT_EQ(commands.buttonStates.back(), NodeKind::ContactFolderListed);
     EXPECT_EQ(status.captions[1], QStringLiteral("3 Items"));
 
     // A folder first, then a contact: the contact alone.
     clickOn(board);
     clickOn(people[1], true);
     EXPECT_EQ(selection(), std::vector<NodeHandle>{people[1]});
-    EXPECT_EQ(commands.buttonStates.back(), olContactRow);
+    EXPECT_EQ(commands.buttonStates.back(), NodeKind::ContactRow);
 }
 
 TEST_F(TreeInteractionTest, EscapeKeepsOnlyTheCurrentNode)
@@ -253,7 +260,7 @@ TEST_F(TreeInteractionTest, EscapeKeepsOnlyTheCurrentNode)
     commands.buttonStates.clear();
     handlers.Escape();
     EXPECT_EQ(selection(), std::vector<NodeHandle>{people[2]});
-    EXPECT_EQ(commands.buttonStates, std::vector<int>{olContactRow});
+    EXPECT_EQ(commands.buttonStates, std::vector<NodeKind>{NodeKind::ContactRow});
 }
 
 TEST_F(TreeInteractionTest, GridCellClickOnlyMovesSelIndex)
