@@ -81,10 +81,6 @@ QString ColumnSets::checkFolderSettings(const QString &text)
         });
         if (control)
             return QStringLiteral("line %1 holds control characters").arg(n + 1);
-        if (line.count(QLatin1Char('^')) < 5)
-            return QStringLiteral("line %1 has %2 fields where 6 are expected")
-                .arg(n + 1)
-                .arg(line.count(QLatin1Char('^')) + 1);
     }
     return {};
 }

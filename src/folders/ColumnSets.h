@@ -53,7 +53,8 @@ public:
     // missing fields empty, fields past the sixth ignored.
     void readFolderSettings(const QString &text);
     // Why a folder settings text cannot be one this program wrote (empty, cut short in a
-    // line, a line with fewer than six fields or with control characters); empty when it can.
+    // line, control characters in a line); empty when it can. Missing fields are not damage:
+    // older files have them.
     [[nodiscard]] static QString checkFolderSettings(const QString &text);
     [[nodiscard]] static QString formatLine(const ColumnSet &record);
 

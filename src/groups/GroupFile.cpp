@@ -38,6 +38,9 @@ Result<GroupFile::Branches> GroupFile::read(const QString &path)
     if (!read.ok())
         return R::failure(read.error());
     const QByteArray &bytes = *read;
+    // We never write an empty group file; one is what a crash or a full disk leaves.
+    if (bytes.isEmpty())
+        return R::failure(QStringLiteral("%1: the file is empty").arg(path));
 
     qsizetype used = 0;
     auto standard = TreeBranchFile::decode(bytes, &used);
