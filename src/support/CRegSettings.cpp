@@ -227,6 +227,13 @@ QString describeLine(qsizetype number, const QString &why, qsizetype more)
 Document parse(const QByteArray &data, const QString &path)
 {
     Document doc;
+    // Never written so (an emptied file keeps a blank line); a crash or a full disk leaves it.
+    if (data.isEmpty()) {
+        doc.damaged = true;
+        doc.problem = u"The settings file %1 is empty. The file is left as it is; remove it to "
+                      "start afresh."_s.arg(QDir::toNativeSeparators(path));
+        return doc;
+    }
     QList<QByteArray> raws = data.split('\n');
     if (data.isEmpty() || data.endsWith('\n'))
         raws.removeLast();
@@ -388,6 +395,8 @@ bool commit(const Document &doc, const QString &path)
     QByteArray data;
     for (const Line &line : std::as_const(doc.lines))
         data += line.raw + '\n';
+    if (data.isEmpty())
+        data = "\n";
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     return AtomicFile::write(path, data, 0600).isEmpty();

@@ -166,8 +166,16 @@ TEST_F(CRegSettingsTest, ProblemNamesTheFirstBadLine)
         EXPECT_TRUE(reg.problem().contains(expected))
             << contents.toStdString() << " -> " << reg.problem().toStdString();
     }
+    putFile("");
+    EXPECT_TRUE(reg.problem().contains(u"is empty"_s)) << reg.problem().toStdString();
+    EXPECT_FALSE(reg.SaveSetting(u"S"_s, u"k"_s, u"v"_s));
+    EXPECT_EQ(fileContents(), QByteArray());
+
     putFile("; comment\n\n[Parms]\nLoadAll=1\n");
     EXPECT_EQ(reg.problem(), QString());
+    putFile("[Parms]\nLoadAll=1\n");
+    ASSERT_TRUE(reg.DeleteSetting(u"Parms"_s, QString()));
+    EXPECT_EQ(reg.problem(), QString()) << "an emptied file is not an empty one";
 }
 
 // A lookup of a setting does not parse the file again, but a change by anyone is seen.
