@@ -74,8 +74,9 @@ Status GroupFile::write(const QString &path, const QString &backupPath, const Tr
     {
     };
     if (::lstat(encodedPath.constData(), &st) == 0) {
-        // Only a regular file is ever replaced: anything else in its place is the user's.
-        if (!S_ISREG(st.st_mode))
+        // Only a regular file (or a link to one) is ever replaced: anything else in its
+        // place, a link to nothing included, is the user's to mend.
+        if (::stat(encodedPath.constData(), &st) != 0 || !S_ISREG(st.st_mode))
             return Status::failure(
                 QStringLiteral("cannot replace %1: it is not a regular file").arg(path));
         if (::link(encodedPath.constData(), previous.constData()) != 0)
