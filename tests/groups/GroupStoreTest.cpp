@@ -286,6 +286,12 @@ struct DamageCase
     const char *reason; // what the refusal must say
 };
 
+// Names the row in test output, where ctest would show the object's bytes.
+void PrintTo(const DamageCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 // Leaves the file damaged and returns how to tell it was not touched afterwards.
 std::function<bool()> damage(const QString &path, Damage how)
 {

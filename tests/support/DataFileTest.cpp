@@ -19,6 +19,11 @@ struct EntryCase
     const char *reason; // what the failure must say; empty: read
 };
 
+void PrintTo(const EntryCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class DataFileEntries : public ::testing::TestWithParam<EntryCase>
 {
 protected:
