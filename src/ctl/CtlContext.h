@@ -45,5 +45,6 @@ int runList(const CtlContext &context);
 int runDrafts(const CtlContext &context);
 int runOutbox(const CtlContext &context);
 int runDeliver(const CtlContext &context);
+int runPaths(const CtlContext &context);
 
 } // namespace corvel

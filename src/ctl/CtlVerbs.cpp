@@ -113,7 +113,13 @@ int runSetting(const CtlContext &context)
     CRegSettings &settings = workspace.settings();
     const QString &section = context.args[0];
     const QString &key = context.args[1];
+    // Said first: writes are refused while it lasts, and reads may miss keys.
+    const QString problem = settings.problem();
+    if (!problem.isEmpty())
+        printError(QStringLiteral("corvelctl: %1").arg(problem));
     if (context.deleteSetting) {
+        if (!problem.isEmpty())
+            return ExitFailed;
         if (!settings.DeleteSetting(section, key)) {
             printError(QStringLiteral("corvelctl: nothing deleted: %1 has no %2")
                            .arg(section, key.isEmpty() ? QStringLiteral("such section")
@@ -136,7 +142,7 @@ int runSetting(const CtlContext &context)
             QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)));
     else
         printOut(value);
-    return ExitOk;
+    return problem.isEmpty() ? ExitOk : ExitFailed;
 }
 
 int runStores(const CtlContext &context)
@@ -146,6 +152,9 @@ int runStores(const CtlContext &context)
         return ExitUsage;
     }
     Workspace workspace(optionsFor(context));
+    const QString problem = workspace.settings().problem();
+    if (!problem.isEmpty())
+        printError(QStringLiteral("corvelctl: %1").arg(problem));
     std::vector<LocalStore> stores;
     try {
         stores = StoreRegistry(workspace.settings()).stores();

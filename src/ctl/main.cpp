@@ -24,7 +24,9 @@ const char *const Usage =
     "  outbox [--release KEY]       queued, deferred, failed and held messages with the reason;\n"
     "                               --release lets a held or failed message go again\n"
     "  deliver                      deliver the Outbox now; exit status 1 unless every message\n"
-    "                               reached every recipient\n";
+    "                               reached every recipient\n"
+    "  paths                        the settings file, the data folder and each data file,\n"
+    "                               with what is there (file, folder, missing, link to nothing)\n";
 
 } // namespace
 
@@ -68,7 +70,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("stores"), runStores},   {QStringLiteral("groups"), runGroups},
         {QStringLiteral("members"), runMembers}, {QStringLiteral("list"), runList},
         {QStringLiteral("drafts"), runDrafts},   {QStringLiteral("outbox"), runOutbox},
-        {QStringLiteral("deliver"), runDeliver},
+        {QStringLiteral("deliver"), runDeliver}, {QStringLiteral("paths"), runPaths},
     };
     const auto found = verbs.find(verb);
     if (found == verbs.end()) {

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace corvel {
 
 namespace {
@@ -60,6 +62,27 @@ void ColumnSets::readFolderSettings(const QString &text)
             record.field(f) = DS_GetField(line, dlm, f);
         add(record);
     }
+}
+
+QString ColumnSets::checkFolderSettings(const QString &text)
+{
+    if (text.isEmpty())
+        return QStringLiteral("the file is empty");
+    if (!text.endsWith(QLatin1Char('\n')))
+        return QStringLiteral("the last line is cut short");
+    const QStringList lines = linesOf(text);
+    // The text ends with a line break, so the last element is the empty rest after it.
+    for (qsizetype n = 0; n + 1 < lines.size(); ++n) {
+        const QString &line = lines[n];
+        if (line.isEmpty())
+            continue;
+        const bool control = std::any_of(line.cbegin(), line.cend(), [](QChar c) {
+            return c.unicode() < 0x20 && c != QLatin1Char('\t');
+        });
+        if (control)
+            return QStringLiteral("line %1 holds control characters").arg(n + 1);
+    }
+    return {};
 }
 
 QString ColumnSets::formatLine(const ColumnSet &record)

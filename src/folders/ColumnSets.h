@@ -52,6 +52,10 @@ public:
     // Folder settings: one record per line, six fields joined by "^"; empty lines ignored,
     // missing fields empty, fields past the sixth ignored.
     void readFolderSettings(const QString &text);
+    // Why a folder settings text cannot be one this program wrote (empty, cut short in a
+    // line, control characters in a line); empty when it can. Missing fields are not damage:
+    // older files have them.
+    [[nodiscard]] static QString checkFolderSettings(const QString &text);
     [[nodiscard]] static QString formatLine(const ColumnSet &record);
 
     // Class defaults: a line starting "IPM." opens the section of that class (replacing the

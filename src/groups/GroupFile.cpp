@@ -1,6 +1,7 @@
 #include "groups/GroupFile.h"
 
 #include "support/AtomicFile.h"
+#include "support/DataFile.h"
 #include "tree/NodeKinds.h"
 #include "tree/TreeBranchFile.h"
 
@@ -9,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace corvel {
@@ -34,12 +36,13 @@ bool isRoot(const TreeBranch &branch, NodeKind kind)
 Result<GroupFile::Branches> GroupFile::read(const QString &path)
 {
     using R = Result<Branches>;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return R::failure(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return R::failure(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    const auto read = DataFile::read(path);
+    if (!read.ok())
+        return R::failure(read.error());
+    const QByteArray &bytes = *read;
+    // We never write an empty group file; one is what a crash or a full disk leaves.
+    if (bytes.isEmpty())
+        return R::failure(QStringLiteral("%1: the file is empty").arg(path));
 
     qsizetype used = 0;
     auto standard = TreeBranchFile::decode(bytes, &used);
@@ -69,13 +72,21 @@ Status GroupFile::write(const QString &path, const QString &backupPath, const Tr
                           QFileInfo(path).fileName() + QStringLiteral(".previous"));
     ::unlink(previous.constData());
     bool havePrevious = false;
-    if (::access(encodedPath.constData(), F_OK) == 0) {
+    struct stat st
+    {
+    };
+    if (::lstat(encodedPath.constData(), &st) == 0) {
+        // Only a regular file (or a link to one) is ever replaced: anything else in its
+        // place, a link to nothing included, is the user's to mend.
+        if (::stat(encodedPath.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            return Status::failure(
+                QStringLiteral("cannot replace %1: it is not a regular file").arg(path));
         if (::link(encodedPath.constData(), previous.constData()) != 0)
             return Status::failure(posixError(QStringLiteral("cannot keep the previous"), path));
         havePrevious = true;
     }
 
-    if (const QString error = AtomicFile::write(path, contents); !error.isEmpty()) {
+    if (const QString error = AtomicFile::write(path, contents, 0600); !error.isEmpty()) {
         if (havePrevious)
             ::unlink(previous.constData());
         return Status::failure(error);

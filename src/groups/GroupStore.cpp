@@ -2,6 +2,7 @@
 
 #include "groups/GroupFile.h"
 #include "support/AtomicFile.h"
+#include "support/DataFile.h"
 #include "support/FieldStrings.h"
 #include "support/GenFcns.h"
 #include "tree/NodeKinds.h"
@@ -24,14 +25,10 @@ constexpr int FolderKeyLength = 48;
 // The text files are UTF-8; older copies in a legacy single-byte encoding still read.
 Result<QString> readText(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Result<QString>::failure(
-            QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return Result<QString>::failure(
-            QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    const auto read = DataFile::read(path);
+    if (!read.ok())
+        return Result<QString>::failure(read.error());
+    const QByteArray &bytes = *read;
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(bytes);
     if (utf8.hasError())
@@ -84,7 +81,7 @@ QString GroupStore::classDefaultsPath() const
     const QString local = m_appPath + QLatin1Char('/') + ClassDefaultsName;
     if (FileExists(local) || m_shippedDir.isEmpty())
         return local;
-    return m_shippedDir + QLatin1Char('/') + ClassDefaultsName;
+    return ShippedPath(m_shippedDir, ClassDefaultsName);
 }
 
 // --- Group file ---------------------------------------------------------------------------
@@ -92,7 +89,8 @@ QString GroupStore::classDefaultsPath() const
 Status GroupStore::addGroupRoots(TreeList &tree, NodeHandle parent)
 {
     const QString path = groupFilePath();
-    if (!QFile::exists(path)) {
+    // Anything by that name, a link to nothing included, is the user's file to read.
+    if (!EntryExists(path)) {
         addEmptyRoot(tree, parent, QStringLiteral("Standard Mail Groups"), picStandardRoot,
                      QStringLiteral("STDMG"), NodeKind::StandardRoot, QStringLiteral("1"));
         addEmptyRoot(tree, parent, QStringLiteral("Dynamic Mail Groups"), picDynamicRoot,
@@ -123,6 +121,8 @@ Status GroupStore::SaveGroupFile(const TreeList &tree) const
     if (standard.isNull() || dynamic.isNull())
         return Status::failure(QStringLiteral("The mail groups were not saved: the group roots "
                                               "are not in the tree."));
+    if (const QString error = MakePrivateFolder(m_appPath); !error.isEmpty())
+        return Status::failure(QStringLiteral("The mail groups were not saved: %1").arg(error));
     return GroupFile::write(groupFilePath(), groupBackupPath(), tree, standard, dynamic);
 }
 
@@ -132,15 +132,20 @@ Status GroupStore::LoadColumnSets()
 {
     QStringList problems;
     m_folderSettingsError.clear();
-    if (FileExists(folderSettingsPath())) {
+    if (EntryExists(folderSettingsPath())) {
         auto text = readText(folderSettingsPath());
-        if (text.ok())
-            m_columnSets.readFolderSettings(*text);
-        else
-            problems << (m_folderSettingsError = text.error());
-    } else if (QFile::exists(folderSettingsPath())) {
-        m_folderSettingsError = QStringLiteral("cannot read %1").arg(folderSettingsPath());
-        problems << m_folderSettingsError;
+        if (text.ok()) {
+            if (const QString damage = ColumnSets::checkFolderSettings(*text); !damage.isEmpty())
+                m_folderSettingsError = QStringLiteral("%1: %2").arg(folderSettingsPath(), damage);
+            else
+                m_columnSets.readFolderSettings(*text);
+        } else {
+            m_folderSettingsError = text.error();
+        }
+        if (!m_folderSettingsError.isEmpty())
+            problems << QStringLiteral("The folder settings could not be read (%1); the file is "
+                                       "left untouched.")
+                            .arg(m_folderSettingsError);
     }
     const QString defaults = classDefaultsPath();
     if (FileExists(defaults)) {
@@ -212,13 +217,18 @@ Status GroupStore::SaveColumnSets(const TreeList &tree) const
         text += ColumnSets::formatLine(record) + QStringLiteral("\r\n");
     }
 
+    // An empty file would read back as a damaged one; with nothing to keep, keep what is there.
+    if (text.isEmpty())
+        return {};
+    if (const QString error = MakePrivateFolder(m_appPath); !error.isEmpty())
+        return Status::failure(error);
     if (QFile::exists(folderSettingsPath())) {
         if (const QString error =
                 AtomicFile::keepBackup(folderSettingsPath(), folderSettingsBackupPath());
             !error.isEmpty())
             return Status::failure(error);
     }
-    if (const QString error = AtomicFile::write(folderSettingsPath(), text.toUtf8());
+    if (const QString error = AtomicFile::write(folderSettingsPath(), text.toUtf8(), 0600);
         !error.isEmpty())
         return Status::failure(error);
     return {};

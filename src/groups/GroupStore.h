@@ -10,7 +10,7 @@
 namespace corvel {
 
 // The groups live in the main tree; this class carries them, and the item lists' column
-// sets, to and from the data files in the program's folder.
+// sets, to and from the data files in the data folder (see AppPath).
 //
 // A data file that could not be read at start-up is never overwritten in that run, so a
 // passing fault (a full disk, a damaged copy) cannot turn into lost groups.

@@ -8,6 +8,7 @@
 #include "workspace/TerminationSignals.h"
 #include "workspace/TestMessage.h"
 
+#include <QApplication>
 #include <QDir>
 
 #include <iostream>
@@ -38,6 +39,8 @@ bool AppRunner::start()
 {
     const QString appPath =
         m_options.appPath.isEmpty() ? AppPath(m_options.shippedDir) : m_options.appPath;
+    if (auto *own = dynamic_cast<QtDialogHost *>(m_ownDialogs.get()))
+        own->setDataFolder(appPath);
     m_lock = std::make_unique<InstanceLock>(appPath);
     if (!m_lock->tryLock()) {
         std::cerr << "corvel: " << m_lock->refusal().toStdString() << '\n';
@@ -59,11 +62,15 @@ bool AppRunner::start()
     frmMain::Services services;
     services.workspace = m_workspace.get();
     services.dialogs = m_dialogs;
-    services.helpDirectory = QDir(m_options.shippedDir).filePath(u"help"_s);
+    services.helpDirectory = ShippedPath(m_options.shippedDir, u"help"_s);
     m_window = std::make_unique<frmMain>(services);
-    m_signals = std::make_unique<TerminationSignals>([this](int) {
+    m_signals = std::make_unique<TerminationSignals>([this](int signalNumber) {
+        // A message box open at that moment runs its own event loop, which would keep the
+        // program waiting for a click after the window has closed.
+        for (int guard = 0; guard < 16 && QApplication::activeModalWidget(); ++guard)
+            QApplication::activeModalWidget()->close();
         if (m_window)
-            m_window->close();
+            m_window->closeOnSignal(signalNumber);
     });
     m_window->Form_Load();
 

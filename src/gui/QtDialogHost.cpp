@@ -43,7 +43,7 @@ void QtDialogHost::critical(const QString &text)
 
 void QtDialogHost::showAbout()
 {
-    frmAbout about(m_appTitle, owner());
+    frmAbout about(m_appTitle, m_dataFolder, owner());
     about.exec();
 }
 

@@ -24,12 +24,15 @@ public:
     [[nodiscard]] bool questionYesNo(const QString &text) override;
     void critical(const QString &text) override;
     void showAbout() override;
+    // Shown in the About box, so the user can find their groups.
+    void setDataFolder(const QString &folder) { m_dataFolder = folder; }
     [[nodiscard]] bool editMailSetup(MailSetupForm &form) override;
 
 private:
     [[nodiscard]] static QWidget *owner();
 
     QString m_appTitle;
+    QString m_dataFolder;
     TestSender m_testSender;
 };
 

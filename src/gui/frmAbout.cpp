@@ -1,6 +1,7 @@
 #include "gui/frmAbout.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -11,7 +12,7 @@ using namespace Qt::StringLiterals;
 
 namespace corvel {
 
-frmAbout::frmAbout(const QString &appTitle, QWidget *parent)
+frmAbout::frmAbout(const QString &appTitle, const QString &dataFolder, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"frmAbout"_s);
@@ -33,6 +34,13 @@ frmAbout::frmAbout(const QString &appTitle, QWidget *parent)
         "<p>Contacts and letters come from the folders you already keep: vCard folders and "
         "Maildir folders.</p>"_s.arg(appTitle.toHtmlEscaped(),
                                      QCoreApplication::applicationVersion().toHtmlEscaped()));
+    auto *folder = new QLabel(this);
+    folder->setObjectName(u"lblDataFolder"_s);
+    folder->setTextFormat(Qt::PlainText);
+    folder->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    folder->setWordWrap(true);
+    folder->setText(u"Your groups are kept in %1"_s.arg(QDir::toNativeSeparators(dataFolder)));
+    folder->setVisible(!dataFolder.isEmpty());
     text->setMinimumWidth(320);
 
     auto *close = new QPushButton(u"&Close"_s, this);
@@ -42,7 +50,10 @@ frmAbout::frmAbout(const QString &appTitle, QWidget *parent)
 
     auto *body = new QHBoxLayout;
     body->addWidget(picture);
-    body->addWidget(text, 1);
+    auto *words = new QVBoxLayout;
+    words->addWidget(text);
+    words->addWidget(folder);
+    body->addLayout(words, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(close);

@@ -4,12 +4,14 @@
 
 namespace corvel {
 
-// The About box: what the program is, its version, and a "&Close" button.
+// The About box: what the program is, its version, where its data is kept, and a "&Close"
+// button.
 class frmAbout : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmAbout(const QString &appTitle, QWidget *parent = nullptr);
+    explicit frmAbout(const QString &appTitle, const QString &dataFolder = {},
+                      QWidget *parent = nullptr);
 };
 
 } // namespace corvel

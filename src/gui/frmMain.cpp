@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <csignal>
 #include <iostream>
 
 using namespace Qt::StringLiterals;
@@ -158,7 +159,11 @@ void frmMain::Form_Load()
         m_tools.setEnabled(u"btnNewMailGrp", false);
         return;
     }
-    StatBar().UpdateCaption(StatusPanels::ActivityPanel, opened.statusText);
+    const QString lastShutdown = workspace().takeShutdownProblems();
+    if (!lastShutdown.isEmpty())
+        std::cerr << "corvel: " << lastShutdown.toStdString() << '\n';
+    StatBar().UpdateCaption(StatusPanels::ActivityPanel,
+                            opened.statusText.isEmpty() ? lastShutdown : opened.statusText);
     workspace().startDelivery();
     m_tlMain->setFocus();
 }
@@ -185,7 +190,25 @@ void frmMain::Form_Unload()
         return;
     for (const QString &problem : problems)
         std::cerr << "corvel: " << problem.toStdString() << '\n';
-    dialogs().critical(problems.join(u"\n\n"_s));
+    if (m_closingSignal == 0) {
+        dialogs().critical(problems.join(u"\n\n"_s));
+        return;
+    }
+    // A session logout waits for the program: a message box now would hold it up.
+    if (!workspace().keepShutdownProblems(problems))
+        std::cerr << "corvel: this could not be kept for the next start either\n";
+}
+
+void frmMain::closeOnSignal(int signalNumber)
+{
+    if (m_closingSignal == 0)
+        m_closingSignal = signalNumber;
+    const char *name = signalNumber == SIGTERM  ? "SIGTERM"
+                       : signalNumber == SIGHUP ? "SIGHUP"
+                       : signalNumber == SIGINT ? "SIGINT"
+                                                : "a signal";
+    std::cerr << "corvel: closing on " << name << '\n';
+    close();
 }
 
 void frmMain::resizeEvent(QResizeEvent *event)
@@ -405,7 +428,8 @@ void frmMain::doBtnIncludeAll()
 {
     const bool checked = !m_tools.isChecked(u"btnIncludeAll");
     m_tools.setChecked(u"btnIncludeAll", checked);
-    (void)workspace().settings().SaveSetting(u"Parms"_s, u"LoadAll"_s, checked ? u"1"_s : u"0"_s);
+    if (const Status kept = workspace().setIncludeAllFolders(checked); !kept.ok())
+        dialogs().critical(kept.error());
 }
 
 void frmMain::doBtnMailSetup()

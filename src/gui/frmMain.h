@@ -86,6 +86,11 @@ public:
     // false when there is none.
     bool selectPath(const QString &path);
 
+    // Closes the window because the session is ending (SIGTERM, SIGHUP, SIGINT): saves as a
+    // close by the user does, but says what failed on standard error and at the next start,
+    // since no one may be there to answer a message box.
+    void closeOnSignal(int signalNumber);
+
     // Twips per pixel of the screen the window opens on.
     [[nodiscard]] static int twipsPerPixel(Qt::Orientation orientation);
 
@@ -125,6 +130,7 @@ private:
     int m_twipsPerPixelY = 15;
     bool m_startupReady = false;
     bool m_unloaded = false;
+    int m_closingSignal = 0;
 };
 
 } // namespace corvel

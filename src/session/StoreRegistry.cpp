@@ -2,6 +2,7 @@
 
 #include "session/OutlookSession.h"
 #include "support/CRegSettings.h"
+#include "support/GenFcns.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +45,10 @@ std::vector<LocalStore> StoreRegistry::stores()
         stores.push_back({name, directory});
     if (!stores.empty())
         return stores;
+    // A settings file that cannot be read whole may hold stores in the part that could not be
+    // read: a default store registered now would take their place. The caller shows why.
+    if (!m_settings.problem().isEmpty())
+        return stores;
 
     const QString directory = personalFoldersDirectory();
     createPersonalFolders(directory);
@@ -58,6 +63,9 @@ void StoreRegistry::createPersonalFolders(const QString &directory) const
         throw OutlookError(
             u"The personal folders cannot be created at %1: %2"_s.arg(directory, what));
     };
+    // Private from the first folder made: mail and contacts are nobody else's business.
+    if (const QString error = MakePrivateFolder(directory); !error.isEmpty())
+        fail(error);
     QDir root;
     if (!root.mkpath(directory + u"/Contacts"_s))
         fail(u"the folder \"Contacts\" cannot be made."_s);

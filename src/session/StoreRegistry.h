@@ -16,7 +16,8 @@ public:
     // An empty dataRoot means the user's data folder ($XDG_DATA_HOME).
     explicit StoreRegistry(CRegSettings &settings, QString dataRoot = {});
 
-    // Throws OutlookError when the personal folders are needed and cannot be made.
+    // Throws OutlookError when the personal folders are needed and cannot be made. None are
+    // made while the settings file cannot be read whole (CRegSettings::problem()).
     [[nodiscard]] std::vector<LocalStore> stores();
     [[nodiscard]] QString personalFoldersDirectory() const;
 

@@ -4,8 +4,11 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,6 +45,29 @@ QByteArray tempPrefix(const QByteArray &path)
 {
     return folderOf(path) + "/." + nameOf(path) + '.';
 }
+
+constexpr int TempSuffixLength = 6; // as mkostemp makes them
+
+bool isSuffixChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+QByteArray randomSuffix()
+{
+    static constexpr char Chars[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray suffix(TempSuffixLength, '\0');
+    for (char &c : suffix)
+        c = Chars[QRandomGenerator::global()->bounded(int(sizeof(Chars) - 1))];
+    return suffix;
+}
+
+// No writer holds a temporary file open longer than one write of a data file takes, which
+// is seconds; the writer's process id is not in the name, so age is what tells a file
+// abandoned by a killed writer from one another process (the window, corvelctl) is still
+// writing. Ten minutes leaves room for a slow disk or a stopped process.
+constexpr time_t StaleAfterSeconds = 10 * 60;
 
 bool writeAll(int fd, const QByteArray &data)
 {
@@ -135,6 +161,7 @@ QString AtomicFile::write(const QString &path, const QByteArray &contents, int m
         exists = true;
     }
 
+    removeStaleTemporaries(path);
     TempFile tmp(target);
     if (tmp.fd() < 0)
         return reason(u"cannot create a temporary file beside"_s, path, tmp.error());
@@ -179,8 +206,7 @@ QString AtomicFile::keepBackup(const QString &path, const QString &backupPath)
 
     int linkErr = 0;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const QByteArray tmp =
-            tempPrefix(backup) + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const QByteArray tmp = tempPrefix(backup) + randomSuffix();
         if (::link(source.constData(), tmp.constData()) != 0) {
             linkErr = errno;
             if (linkErr == EEXIST)
@@ -205,6 +231,38 @@ QString AtomicFile::keepBackup(const QString &path, const QString &backupPath)
     if (in.error() != QFileDevice::NoError)
         return u"cannot read %1: %2"_s.arg(path, in.errorString());
     return write(backupPath, data, int(st.st_mode & 07777));
+}
+
+int AtomicFile::removeStaleTemporaries(const QString &path)
+{
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray folder = folderOf(target);
+    const QByteArray prefix = "." + nameOf(target) + '.';
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return 0;
+    const time_t now = ::time(nullptr);
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.size() != prefix.size() + TempSuffixLength || !name.startsWith(prefix))
+            continue;
+        const QByteArray suffix = name.mid(prefix.size());
+        if (!std::all_of(suffix.cbegin(), suffix.cend(), isSuffixChar))
+            continue;
+        const QByteArray full = folder + '/' + name;
+        struct stat st
+        {
+        };
+        // Only our own regular files; never follow a link someone placed under such a name.
+        if (::lstat(full.constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid() || now - st.st_mtime < StaleAfterSeconds)
+            continue;
+        if (::unlink(full.constData()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 } // namespace corvel

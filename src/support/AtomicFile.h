@@ -19,6 +19,11 @@ public:
     // Makes `backupPath` hold what `path` holds now (a hard link where possible, else a copy,
     // placed atomically). Returns an empty text on success, else the reason.
     [[nodiscard]] static QString keepBackup(const QString &path, const QString &backupPath);
+
+    // Removes temporary files that write() or keepBackup() left beside `path` when a writer
+    // was killed mid-way: only names of our own making, only when old enough that no writer
+    // can still be at work on them. Returns how many were removed.
+    static int removeStaleTemporaries(const QString &path);
 };
 
 } // namespace corvel

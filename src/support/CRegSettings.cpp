@@ -2,7 +2,6 @@
 
 #include "support/AtomicFile.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +9,12 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
 #include <optional>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -56,7 +60,8 @@ struct Line
 struct Document
 {
     bool readable = true; // false: exists but cannot be read, so must never be replaced
-    bool damaged = false; // some lines could not be understood
+    bool damaged = false; // some lines could not be understood, so must never be replaced
+    QString problem;      // why, for the user; empty when the file is missing or whole
     QList<Line> lines;
 };
 
@@ -161,11 +166,12 @@ qsizetype findUnescaped(QStringView s, QChar wanted, qsizetype from)
     return -1;
 }
 
-Line parseLine(const QByteArray &raw, bool first, const QString *section)
+Line parseLine(const QByteArray &raw, bool first, const QString *section, QString *why)
 {
     Line line;
     line.raw = raw;
     line.kind = LineKind::Bad;
+    *why = u"it is neither a section, a key nor a comment"_s;
     QByteArray bytes = raw;
     if (bytes.endsWith('\r'))
         bytes.chop(1);
@@ -173,8 +179,10 @@ Line parseLine(const QByteArray &raw, bool first, const QString *section)
         bytes.remove(0, 3);
     QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     const QString text = decode(bytes);
-    if (decode.hasError())
+    if (decode.hasError()) {
+        *why = u"it is not UTF-8 text"_s;
         return line;
+    }
     const QStringView t = QStringView(text).trimmed();
     if (t.isEmpty()) {
         line.kind = LineKind::Blank;
@@ -187,8 +195,12 @@ Line parseLine(const QByteArray &raw, bool first, const QString *section)
             line.name = unescape(t.sliced(1, close - 1));
             line.section = line.name;
             line.orphan = false;
+        } else {
+            *why = u"the section header is not closed by \"]\""_s;
         }
-    } else if (section) {
+    } else if (!section) {
+        *why = u"it is not under a section that could be read"_s;
+    } else {
         const qsizetype eq = findUnescaped(t, u'=', 0);
         if (eq > 0) {
             line.name = unescape(t.first(eq).trimmed());
@@ -204,36 +216,168 @@ Line parseLine(const QByteArray &raw, bool first, const QString *section)
     return line;
 }
 
-Document load(const QString &path)
+QString describeLine(qsizetype number, const QString &why, qsizetype more)
+{
+    QString text = u"line %1 cannot be read: %2"_s.arg(number).arg(why);
+    if (more > 0)
+        text += u" (%1 more such line%2)"_s.arg(more).arg(more == 1 ? u""_s : u"s"_s);
+    return text;
+}
+
+Document parse(const QByteArray &data, const QString &path)
 {
     Document doc;
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return doc;
-    QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        doc.readable = false;
-        return doc;
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        doc.readable = false;
+    // Never written so (an emptied file keeps a blank line); a crash or a full disk leaves it.
+    if (data.isEmpty()) {
+        doc.damaged = true;
+        doc.problem = u"The settings file %1 is empty. The file is left as it is; remove it to "
+                      "start afresh."_s.arg(QDir::toNativeSeparators(path));
         return doc;
     }
     QList<QByteArray> raws = data.split('\n');
     if (data.isEmpty() || data.endsWith('\n'))
         raws.removeLast();
     std::optional<QString> section;
+    qsizetype firstBad = 0;
+    qsizetype badCount = 0;
+    QString firstWhy;
     for (const QByteArray &raw : raws) {
-        Line line = parseLine(raw, doc.lines.isEmpty(), section ? &*section : nullptr);
+        QString why;
+        Line line = parseLine(raw, doc.lines.isEmpty(), section ? &*section : nullptr, &why);
         if (line.kind == LineKind::Section)
             section = line.name;
         else if (line.kind == LineKind::Bad && raw.trimmed().startsWith('['))
             section.reset(); // keys under a broken header cannot be placed; keep them apart
-        doc.damaged = doc.damaged || line.kind == LineKind::Bad;
+        if (line.kind == LineKind::Bad) {
+            if (badCount++ == 0) {
+                firstBad = doc.lines.size() + 1;
+                firstWhy = why;
+            }
+        }
         doc.lines.append(std::move(line));
     }
+    if (badCount > 0) {
+        doc.damaged = true;
+        doc.problem =
+            u"The settings file %1 is damaged: %2. The keys that could be read are "
+            "used; the file is left as it is until it is mended."_s.arg(
+                QDir::toNativeSeparators(path), describeLine(firstBad, firstWhy, badCount - 1));
+    }
     return doc;
+}
+
+Document unreadable(const QString &path, const QString &why)
+{
+    Document doc;
+    doc.readable = false;
+    doc.problem = u"The settings file %1 cannot be read: %2. No setting is read from it and "
+                  "nothing replaces it."_s.arg(QDir::toNativeSeparators(path), why);
+    return doc;
+}
+
+QString errnoText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// What the file is now: a replaced, edited or re-permitted file looks different.
+struct Identity
+{
+    int statError = 0; // errno of stat(); ENOENT with linkExists: a dangling link
+    bool linkExists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    mode_t mode = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const Identity &o) const
+    {
+        return statError == o.statError && linkExists == o.linkExists && device == o.device &&
+               inode == o.inode && size == o.size && mode == o.mode &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+               changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+    }
+};
+
+Identity identify(const QByteArray &encoded)
+{
+    Identity id;
+    struct stat st
+    {
+    };
+    if (::stat(encoded.constData(), &st) != 0) {
+        id.statError = errno;
+        struct stat lst
+        {
+        };
+        id.linkExists = ::lstat(encoded.constData(), &lst) == 0;
+        return id;
+    }
+    id.device = st.st_dev;
+    id.inode = st.st_ino;
+    id.size = st.st_size;
+    id.mode = st.st_mode;
+    id.modified = st.st_mtim;
+    id.changed = st.st_ctim;
+    return id;
+}
+
+Document readDocument(const QString &path, const Identity &id)
+{
+    if (id.statError == ENOENT && !id.linkExists)
+        return {};
+    if (id.statError == ENOENT)
+        return unreadable(path, u"it is a link to something that does not exist"_s);
+    if (id.statError != 0)
+        return unreadable(path, errnoText(id.statError));
+    if (S_ISDIR(id.mode))
+        return unreadable(path, u"it is a folder, not a file"_s);
+    if (!S_ISREG(id.mode))
+        return unreadable(path, u"it is not a regular file"_s);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return unreadable(path, file.errorString());
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return unreadable(path, file.errorString());
+    return parse(data, path);
+}
+
+} // namespace
+
+// The last document read, kept while the file looks the same: every lookup of a setting
+// would otherwise read and parse the whole file again. Delivery reads settings from its own
+// thread, hence the lock; a document handed out is never changed.
+struct CRegSettingsCache
+{
+    std::mutex lock;
+    QString path;
+    Identity identity;
+    std::shared_ptr<const Document> document;
+};
+
+namespace {
+
+std::shared_ptr<const Document> cachedDocument(CRegSettingsCache &cache, const QString &path)
+{
+    const std::scoped_lock guard(cache.lock);
+    const Identity id = identify(QFile::encodeName(path));
+    if (cache.document && cache.path == path && cache.identity == id)
+        return cache.document;
+    auto doc = std::make_shared<const Document>(readDocument(path, id));
+    // Looked at again after the read: a file replaced meanwhile must not be cached as this one.
+    const bool unchanged = identify(QFile::encodeName(path)) == id;
+    cache.path = path;
+    cache.identity = id;
+    cache.document = unchanged ? doc : nullptr;
+    return doc;
+}
+
+bool writable(const Document &doc)
+{
+    return doc.readable && !doc.damaged;
 }
 
 QByteArray keyLine(const QString &key, const QString &value)
@@ -246,37 +390,13 @@ bool belongsTo(const Line &line, const QString &section)
     return !line.orphan && sameName(line.section, section);
 }
 
-QString backupName(const QString &path)
+bool commit(const Document &doc, const QString &path)
 {
-    const QString base =
-        path + u".unreadable-"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss"_s);
-    QString name = base;
-    for (int n = 2; QFileInfo::exists(name); ++n)
-        name = base + u'-' + QString::number(n);
-    return name;
-}
-
-bool commit(Document &doc, const QString &path)
-{
-    if (doc.damaged) {
-        // The rewrite drops what could not be understood, so keep the original aside first.
-        const QString copy = backupName(path);
-        const QString failure = AtomicFile::keepBackup(path, copy);
-        if (!failure.isEmpty()) {
-            qWarning("Settings file %s is partly unreadable and could not be copied aside (%s); "
-                     "leaving it unchanged",
-                     qUtf8Printable(QDir::toNativeSeparators(path)), qUtf8Printable(failure));
-            return false;
-        }
-        qWarning("Settings file %s was partly unreadable; the original is kept as %s",
-                 qUtf8Printable(QDir::toNativeSeparators(path)),
-                 qUtf8Printable(QDir::toNativeSeparators(copy)));
-        doc.lines.removeIf([](const Line &l) { return l.kind == LineKind::Bad; });
-        doc.damaged = false;
-    }
     QByteArray data;
     for (const Line &line : std::as_const(doc.lines))
         data += line.raw + '\n';
+    if (data.isEmpty())
+        data = "\n";
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     return AtomicFile::write(path, data, 0600).isEmpty();
@@ -288,8 +408,11 @@ CRegSettings::CRegSettings(QString configRoot)
     : m_configRoot(std::move(configRoot))
     , m_company(defaultCompany())
     , m_appName(defaultAppName())
+    , m_cache(std::make_shared<CRegSettingsCache>())
 {
 }
+
+CRegSettings::~CRegSettings() = default;
 
 void CRegSettings::setCompany(const QString &company)
 {
@@ -315,11 +438,21 @@ QString CRegSettings::filePath() const
     return root + u'/' + m_company + u'/' + m_appName + u".conf"_s;
 }
 
+QString CRegSettings::problem() const
+{
+    return cachedDocument(*m_cache, filePath())->problem;
+}
+
+bool CRegSettings::unreadable() const
+{
+    return !cachedDocument(*m_cache, filePath())->readable;
+}
+
 QString CRegSettings::GetSetting(const QString &section, const QString &key,
                                  const QString &defaultValue) const
 {
-    const Document doc = load(filePath());
-    for (const Line &line : doc.lines) {
+    const auto doc = cachedDocument(*m_cache, filePath());
+    for (const Line &line : doc->lines) {
         if (line.kind == LineKind::Key && belongsTo(line, section) && sameName(line.name, key))
             return line.value;
     }
@@ -331,8 +464,8 @@ bool CRegSettings::SaveSetting(const QString &section, const QString &key, const
     if (section.isEmpty() || key.isEmpty())
         return false;
     const QString path = filePath();
-    Document doc = load(path);
-    if (!doc.readable)
+    Document doc = *cachedDocument(*m_cache, path);
+    if (!writable(doc))
         return false;
 
     qsizetype insertAt = -1;
@@ -376,8 +509,8 @@ bool CRegSettings::SaveSetting(const QString &section, const QString &key, const
 bool CRegSettings::DeleteSetting(const QString &section, const QString &key)
 {
     const QString path = filePath();
-    Document doc = load(path);
-    if (!doc.readable)
+    Document doc = *cachedDocument(*m_cache, path);
+    if (!writable(doc))
         return false;
     qsizetype removed = 0;
     QList<Line> kept;
@@ -399,9 +532,9 @@ bool CRegSettings::DeleteSetting(const QString &section, const QString &key)
 
 QList<std::pair<QString, QString>> CRegSettings::GetAllSettings(const QString &section) const
 {
-    const Document doc = load(filePath());
+    const auto doc = cachedDocument(*m_cache, filePath());
     QList<std::pair<QString, QString>> all;
-    for (const Line &line : doc.lines) {
+    for (const Line &line : doc->lines) {
         if (line.kind != LineKind::Key || !belongsTo(line, section))
             continue;
         const bool seen = std::any_of(all.cbegin(), all.cend(), [&line](const auto &kv) {

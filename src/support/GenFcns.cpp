@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,26 +33,62 @@ bool FileExists(const QString &path)
     return regular;
 }
 
-QString AppPath(const QString &executableDir)
+bool EntryExists(const QString &path)
 {
-    QString dir = QDir::cleanPath(executableDir);
-    const QFileInfo info(dir);
-    // isWritable alone trusts the permission bits; access() also sees read-only mounts.
-    if (!executableDir.isEmpty() && info.isDir() && info.isWritable() &&
-        ::access(QFile::encodeName(dir).constData(), W_OK) == 0)
-        return dir;
+    struct stat st
+    {
+    };
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
 
+QString UserDataFolder()
+{
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (base.isEmpty())
         base = QDir::homePath() + u"/.local/share"_s;
-    const QString data = QDir::cleanPath(base + u"/Tessary/Corvel"_s);
-    QDir().mkpath(data);
-    return data;
+    return QDir::cleanPath(base + u"/Tessary/Corvel"_s);
+}
+
+QString AppPath(const QString &executableDir)
+{
+    // A group file beside the program is a portable install's data, even when it cannot be
+    // read now: it must be refused there with its reason, not replaced by another folder's.
+    const QString dir = QDir::cleanPath(executableDir);
+    if (!executableDir.isEmpty() && EntryExists(dir + u"/MailLists.tlx"_s))
+        return dir;
+    return UserDataFolder();
 }
 
 QString AppPath()
 {
     return AppPath(QCoreApplication::applicationDirPath());
+}
+
+QString MakePrivateFolder(const QString &path)
+{
+    const QString clean = QDir::cleanPath(QDir(path).absolutePath());
+    QStringList missing;
+    QString at = clean;
+    while (!at.isEmpty() && !EntryExists(at)) {
+        missing.prepend(at);
+        const qsizetype slash = at.lastIndexOf(u'/');
+        at = slash <= 0 ? QString() : at.left(slash);
+    }
+    for (const QString &folder : std::as_const(missing)) {
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
+            const int err = errno;
+            return u"cannot create the folder %1: %2"_s.arg(
+                folder, QString::fromLocal8Bit(std::strerror(err)));
+        }
+    }
+    if (!QFileInfo(clean).isDir())
+        return u"%1 is not a folder"_s.arg(clean);
+    return {};
+}
+
+QString ShippedPath(const QString &executableDir, const QString &name)
+{
+    return QDir::cleanPath(executableDir) + u'/' + name;
 }
 
 } // namespace corvel

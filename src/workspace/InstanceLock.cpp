@@ -1,5 +1,7 @@
 #include "workspace/InstanceLock.h"
 
+#include "support/GenFcns.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -23,6 +25,10 @@ bool InstanceLock::tryLock()
 {
     if (m_lock->isLocked())
         return true;
+    if (const QString error = MakePrivateFolder(QFileInfo(m_path).path()); !error.isEmpty()) {
+        m_refusal = u"The mail groups cannot be opened: %1."_s.arg(error);
+        return false;
+    }
     if (m_lock->tryLock(0)) {
         m_refusal.clear();
         return true;

@@ -4,8 +4,26 @@
 #include "session/LocalApplication.h"
 #include "session/OutlookSession.h"
 #include "session/StoreRegistry.h"
+#include "support/AtomicFile.h"
 
 namespace corvel {
+
+namespace {
+
+QString parmsSection()
+{
+    return QStringLiteral("Parms");
+}
+QString loadAllKey()
+{
+    return QStringLiteral("LoadAll");
+}
+QString shutdownProblemKey()
+{
+    return QStringLiteral("ShutdownProblem");
+}
+
+} // namespace
 
 Workspace::Workspace(Options options, ApplicationFactory factory)
     : m_options(std::move(options))
@@ -32,13 +50,54 @@ Workspace::ApplicationFactory Workspace::localStore(const QString &dataRoot)
 
 bool Workspace::includeAllFolders() const
 {
-    return m_settings.GetSetting(QStringLiteral("Parms"), QStringLiteral("LoadAll"),
-                                 QStringLiteral("1")) == QStringLiteral("1");
+    return m_settings.GetSetting(parmsSection(), loadAllKey(), QStringLiteral("1")) ==
+           QStringLiteral("1");
+}
+
+Status Workspace::setIncludeAllFolders(bool all)
+{
+    if (m_settings.SaveSetting(parmsSection(), loadAllKey(),
+                               all ? QStringLiteral("1") : QStringLiteral("0")))
+        return {};
+    const QString problem = m_settings.problem();
+    return Status::failure(QStringLiteral("The choice of folders could not be kept in %1%2")
+                               .arg(m_settings.filePath(), problem.isEmpty()
+                                                               ? QStringLiteral(".")
+                                                               : QStringLiteral(": ") + problem));
+}
+
+bool Workspace::keepShutdownProblems(const QStringList &problems)
+{
+    return m_settings.SaveSetting(parmsSection(), shutdownProblemKey(),
+                                  problems.join(QLatin1Char(' ')));
+}
+
+QString Workspace::takeShutdownProblems()
+{
+    const QString kept = m_settings.GetSetting(parmsSection(), shutdownProblemKey(), QString());
+    if (kept.isEmpty())
+        return {};
+    (void)m_settings.DeleteSetting(parmsSection(), shutdownProblemKey());
+    return QStringLiteral("When the program last closed: %1").arg(kept);
+}
+
+void Workspace::removeStaleTemporaries() const
+{
+    for (const QString &path :
+         {m_settings.filePath(), m_groups.groupFilePath(), m_groups.groupBackupPath(),
+          m_groups.folderSettingsPath(), m_groups.folderSettingsBackupPath()})
+        AtomicFile::removeStaleTemporaries(path);
 }
 
 Workspace::Opened Workspace::open(BusyIndicator *busy)
 {
     Opened opened;
+    removeStaleTemporaries();
+    // Said first and kept in the status bar: a settings file that cannot be read whole means
+    // stores, transport and choices may be missing from this run.
+    const QString settingsProblem = m_settings.problem();
+    if (!settingsProblem.isEmpty())
+        opened.details << settingsProblem;
     if (Status loaded = m_groups.LoadColumnSets(); !loaded.ok())
         opened.details << loaded.error();
 
@@ -70,6 +129,8 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
         opened.details << built.error();
     }
     m_sessionReady = true;
+    if (opened.statusText.isEmpty() && !opened.details.isEmpty())
+        opened.statusText = opened.details.first();
     return opened;
 }
 

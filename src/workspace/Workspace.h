@@ -45,7 +45,8 @@ public:
         QString statusText;  // for the status bar: empty when all went well
         QStringList details; // every problem met, with its reason
     };
-    // Loads the column sets, opens the session and builds the tree.
+    // Loads the column sets, opens the session and builds the tree. What could not be read
+    // (the settings file, a data file) is in the details and, first of all, the status text.
     Opened open(BusyIndicator *busy = nullptr);
 
     // Sends what waits in the Outbox, from earlier runs or other programs, in the background
@@ -56,8 +57,16 @@ public:
     // Returns what could not be written; the column sets are saved even when the groups fail.
     [[nodiscard]] QStringList save() const;
 
+    // Keeps why the last run's shutdown could not save, for the next start to show: a run
+    // ended by the session has no one to show it to. False when it cannot be kept either.
+    [[nodiscard]] bool keepShutdownProblems(const QStringList &problems);
+    // What keepShutdownProblems kept, said once: empty when nothing was.
+    [[nodiscard]] QString takeShutdownProblems();
+
     [[nodiscard]] bool sessionReady() const { return m_sessionReady; }
+    // Whether the tree shows every folder or only contact and mail folders (Parms/LoadAll).
     [[nodiscard]] bool includeAllFolders() const;
+    [[nodiscard]] Status setIncludeAllFolders(bool all);
     [[nodiscard]] CRegSettings &settings() { return m_settings; }
     [[nodiscard]] TreeList &tree() { return m_tree; }
     [[nodiscard]] const TreeList &tree() const { return m_tree; }
@@ -70,6 +79,8 @@ public:
     [[nodiscard]] const Options &options() const { return m_options; }
 
 private:
+    void removeStaleTemporaries() const;
+
     Options m_options;
     ApplicationFactory m_factory;
     CRegSettings m_settings;

@@ -95,7 +95,8 @@ struct Fixture
     {
         write(s("mailstandards.sys"), QString::fromUtf8(defaults));
         folderSettings.replace(s("{contacts}"), contacts->EntryID());
-        write(s("mailfolders.sys"), folderSettings);
+        if (!folderSettings.isEmpty())
+            write(s("mailfolders.sys"), folderSettings);
         groups = std::make_unique<GroupStore>(dir.path(), dir.path() + s("/none"), 15);
         ASSERT_TRUE(groups->LoadColumnSets().ok());
         folders = std::make_unique<FolderTree>(tree, *session, *groups);

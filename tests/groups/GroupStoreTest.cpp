@@ -8,7 +8,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <functional>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -262,3 +267,133 @@ TEST(GroupStore, TheCommittedGroupFileStillReads)
     EXPECT_EQ(tree.columnLayout(tree.at(2)).columns[1].heading, s("Contact Name"));
     EXPECT_EQ(tree.value(tree.at(7), s("FolderNames")).toString(), s("Contacts^Work"));
 }
+
+namespace {
+
+// What a careful user's bad day does to a data file.
+enum class Damage
+{
+    Truncated,
+    BitFlipped,
+    Empty,
+    Folder,
+    DanglingLink,
+    Unreadable
+};
+
+struct DamageCase
+{
+    const char *name;
+    bool groupFile; // else the column file
+    Damage damage;
+    const char *reason; // what the refusal must say
+};
+
+// Names the row in test output, where ctest would show the object's bytes.
+void PrintTo(const DamageCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+// Leaves the file damaged and returns how to tell it was not touched afterwards.
+std::function<bool()> damage(const QString &path, Damage how)
+{
+    QByteArray bytes = readAll(path);
+    switch (how) {
+    case Damage::Truncated:
+        bytes.chop(bytes.size() / 3);
+        break;
+    case Damage::BitFlipped:
+        // The group file has a checksum, so any flip shows; a text file only shows a flip
+        // that breaks its form: this one turns a "^" into a control character.
+        if (path.endsWith(s(".tlx")))
+            bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x10);
+        else
+            bytes[bytes.indexOf('^')] = char('^' ^ 0x40);
+        break;
+    case Damage::Empty:
+        bytes.clear();
+        break;
+    case Damage::Folder:
+        QFile::remove(path);
+        QDir().mkpath(path + s("/inside"));
+        return [path] { return QFileInfo(path + s("/inside")).isDir(); };
+    case Damage::DanglingLink:
+        QFile::remove(path);
+        QFile::link(path + s(".gone"), path);
+        return
+            [path] { return QFileInfo(path).isSymLink() && !QFileInfo::exists(path + s(".gone")); };
+    case Damage::Unreadable:
+        QFile(path).setPermissions(QFileDevice::Permissions());
+        return [path, bytes] {
+            QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            return readAll(path) == bytes;
+        };
+    }
+    writeFile(path, bytes);
+    return [path, bytes] { return QFileInfo(path).isFile() && readAll(path) == bytes; };
+}
+
+class DamagedDataFile : public ::testing::TestWithParam<DamageCase>
+{
+};
+
+// A data file that cannot be read whole is refused at start-up with its reason and left
+// exactly as it was by the shutdown save, whatever the run did meanwhile.
+TEST_P(DamagedDataFile, IsRefusedWithItsReasonAndNeverOverwritten)
+{
+    const DamageCase &c = GetParam();
+    if (c.damage == Damage::Unreadable && ::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root from reading; the refusal of an "
+                        "open that fails is covered by the folder and link cases";
+    QTemporaryDir dir;
+    {
+        AppRun first(dir.path());
+        ASSERT_TRUE(first.store.LoadColumnSets().ok());
+        const NodeHandle friends = first.addGroup("Friends", olStandardGroup);
+        first.addMember(friends, "Lee, Ann", "ann@example.org", olCopiedMember);
+        ASSERT_TRUE(first.store.SaveGroupFile(first.tree).ok());
+        ASSERT_TRUE(first.store.SaveColumnSets(first.tree).ok());
+    }
+    const QString path = dir.filePath(s(c.groupFile ? "MailLists.tlx" : "mailfolders.sys"));
+    const auto untouched = damage(path, c.damage);
+
+    AppRun second(dir.path());
+    const Status columns = second.store.LoadColumnSets();
+    const QString reason = c.groupFile ? second.status.error() : columns.error();
+    EXPECT_FALSE(c.groupFile ? second.status.ok() : columns.ok());
+    EXPECT_TRUE(reason.contains(s(c.reason))) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(path)) << reason.toStdString();
+    EXPECT_TRUE(reason.contains(s("left untouched"))) << reason.toStdString();
+
+    if (c.groupFile) { // the roots put back, as a run that goes on would have them
+        second.tree.setValue(second.tree.addNode(s("Standard Mail Groups")), s("olType"),
+                             olStandardRoot);
+        second.tree.setValue(second.tree.addNode(s("Dynamic Mail Groups")), s("olType"),
+                             olDynamicRoot);
+    }
+    const Status saved = c.groupFile ? second.store.SaveGroupFile(second.tree)
+                                     : second.store.SaveColumnSets(second.tree);
+    EXPECT_FALSE(saved.ok());
+    EXPECT_TRUE(saved.error().contains(s(c.reason))) << saved.error().toStdString();
+    EXPECT_TRUE(untouched());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DamagedDataFile,
+    ::testing::Values(
+        DamageCase{"GroupFileTruncated", true, Damage::Truncated, "truncated"},
+        DamageCase{"GroupFileBitFlipped", true, Damage::BitFlipped, "damaged"},
+        DamageCase{"GroupFileEmpty", true, Damage::Empty, "empty"},
+        DamageCase{"GroupFileFolder", true, Damage::Folder, "it is a folder"},
+        DamageCase{"GroupFileDanglingLink", true, Damage::DanglingLink, "does not exist"},
+        DamageCase{"GroupFileUnreadable", true, Damage::Unreadable, "Permission denied"},
+        DamageCase{"ColumnFileTruncated", false, Damage::Truncated, "cut short"},
+        DamageCase{"ColumnFileBitFlipped", false, Damage::BitFlipped, "control characters"},
+        DamageCase{"ColumnFileEmpty", false, Damage::Empty, "empty"},
+        DamageCase{"ColumnFileFolder", false, Damage::Folder, "it is a folder"},
+        DamageCase{"ColumnFileDanglingLink", false, Damage::DanglingLink, "does not exist"},
+        DamageCase{"ColumnFileUnreadable", false, Damage::Unreadable, "Permission denied"}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+} // namespace

@@ -13,6 +13,7 @@
 #include "workspace/MailSetupForm.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
@@ -126,6 +127,8 @@ private Q_SLOTS:
     void mailSetupIsSavedOnlyWhenAccepted();
     void aSecondInstanceIsRefused();
     void terminationSignalClosesLikeTheUser();
+    void aFailedSaveIsABoxOnlyWhenTheUserCloses();
+    void aChoiceThatCannotBeKeptIsSaid();
 };
 
 void frmMainTest::startsWithASessionAndWritesItsDataAtClose()
@@ -431,6 +434,61 @@ void frmMainTest::terminationSignalClosesLikeTheUser()
     ::raise(SIGTERM);
     QTRY_VERIFY(!window.isVisible());
     QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+}
+
+// A session logout must not wait for someone to press OK: on a signal the reason goes to
+// standard error and to the next start's status bar instead of a message box.
+void frmMainTest::aFailedSaveIsABoxOnlyWhenTheUserCloses()
+{
+    QTemporaryDir root;
+    const auto damagedStart = [&root](Run &run) {
+        QDir().mkpath(run.options.appPath);
+        QFile damaged(run.appFile(u"MailLists.tlx"_s));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("not a group file");
+        damaged.close();
+        QVERIFY(run.start());
+    };
+    {
+        Run byUser(Session::Ready, root.path());
+        damagedStart(byUser);
+        byUser.window().close();
+        QCOMPARE(byUser.dialogs.asked().size(), 1);
+        QVERIFY(byUser.dialogs.asked().front().startsWith(
+            u"critical: The mail groups were not saved"_s));
+    }
+    {
+        Run bySignal(Session::Ready, root.path());
+        damagedStart(bySignal);
+        ::raise(SIGTERM);
+        QTRY_VERIFY(!bySignal.window().isVisible());
+        QVERIFY2(bySignal.dialogs.asked().isEmpty(),
+                 qPrintable(bySignal.dialogs.asked().join(u'\n')));
+        QVERIFY(bySignal.settings()
+                    .GetSetting(u"Parms"_s, u"ShutdownProblem"_s, {})
+                    .contains(u"were not saved"_s));
+    }
+    QVERIFY(QFile::remove(root.filePath(u"app/MailLists.tlx"_s)));
+    Run next(Session::Ready, root.path());
+    QVERIFY(next.start());
+    QVERIFY2(next.window().StatBar().caption(2).startsWith(
+                 u"When the program last closed: The mail groups were not saved"_s),
+             qPrintable(next.window().StatBar().caption(2)));
+    QCOMPARE(next.settings().GetSetting(u"Parms"_s, u"ShutdownProblem"_s, u"said"_s), u"said"_s);
+}
+
+void frmMainTest::aChoiceThatCannotBeKeptIsSaid()
+{
+    Run run;
+    QVERIFY(run.start());
+    QFile settings(run.settings().filePath());
+    QVERIFY(settings.open(QIODevice::Append));
+    settings.write("[Broken\n");
+    settings.close();
+    run.window().aBar_Click(u"btnIncludeAll"_s);
+    QCOMPARE(run.dialogs.asked().size(), 1);
+    QVERIFY2(run.dialogs.asked().front().contains(u"is not closed"_s),
+             qPrintable(run.dialogs.asked().front()));
 }
 
 QTEST_MAIN(frmMainTest)

@@ -6,7 +6,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <ctime>
+
 #include <sys/stat.h>
+#include <sys/time.h>
 
 using namespace Qt::StringLiterals;
 using namespace corvel;
@@ -137,6 +140,43 @@ TEST_F(AtomicFileTest, KeepBackupOfMissingFileFails)
 {
     EXPECT_FALSE(AtomicFile::keepBackup(file(u"absent"_s), file(u"absent.bak"_s)).isEmpty());
     EXPECT_TRUE(entries(dir.path()).isEmpty());
+}
+
+// A writer killed mid-way leaves its temporary file; the next write clears such leftovers,
+// but nothing else: not another file's, not a name we never make, not one still being
+// written, not a link or folder someone placed there.
+TEST_F(AtomicFileTest, NextWriteRemovesOnlyOurStaleTemporaries)
+{
+    const QString target = file(u"Corvel.conf"_s);
+    const auto make = [this](const QString &name, bool old) {
+        const QString path = file(name);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("partial copy");
+        f.close();
+        if (old) {
+            const timeval times[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+            ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0);
+        }
+    };
+    make(u".Corvel.conf.AbC123"_s, true);  // ours, abandoned an hour ago: removed
+    make(u".Corvel.conf.XyZ789"_s, false); // ours, maybe still being written: kept
+    make(u".Corvel.conf.ab-123"_s, true);  // not a name we make
+    make(u".Corvel.conf.AbC1234"_s, true); // nor this
+    make(u".Other.conf.AbC123"_s, true);   // another file's
+    make(u"Corvel.conf.AbC123"_s, true);   // not hidden: the user's
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u".Corvel.conf.DiR123"_s));
+    ASSERT_TRUE(QFile::link(file(u".Other.conf.AbC123"_s), file(u".Corvel.conf.LnK123"_s)));
+    const timeval old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::lutimes(QFile::encodeName(file(u".Corvel.conf.LnK123"_s)).constData(), old), 0);
+    ASSERT_EQ(::utimes(QFile::encodeName(file(u".Corvel.conf.DiR123"_s)).constData(), old), 0);
+
+    ASSERT_EQ(AtomicFile::write(target, "settings"), QString());
+    EXPECT_EQ(entries(dir.path()), (QStringList{u".Corvel.conf.AbC1234"_s, u".Corvel.conf.DiR123"_s,
+                                                u".Corvel.conf.LnK123"_s, u".Corvel.conf.XyZ789"_s,
+                                                u".Corvel.conf.ab-123"_s, u".Other.conf.AbC123"_s,
+                                                u"Corvel.conf"_s, u"Corvel.conf.AbC123"_s}));
+    EXPECT_EQ(AtomicFile::removeStaleTemporaries(target), 0);
 }
 
 } // namespace

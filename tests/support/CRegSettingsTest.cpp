@@ -133,7 +133,7 @@ TEST_F(CRegSettingsTest, KeepsUnrelatedLinesAndOrder)
     EXPECT_EQ(reg.GetSetting(u"Other"_s, u"x"_s, u""_s), u"y"_s);
 }
 
-TEST_F(CRegSettingsTest, DamagedFileIsCopiedAsideBeforeFirstWrite)
+TEST_F(CRegSettingsTest, DamagedFileReadsWhatItCanAndIsNeverRewritten)
 {
     const QByteArray damaged = "orphan=1\n[Good]\nkeep=yes\nno equals sign\nbad=\xff\xfe\n"
                                "[Broken\nlost=1\n[Good2]\nalso=kept\n";
@@ -142,23 +142,57 @@ TEST_F(CRegSettingsTest, DamagedFileIsCopiedAsideBeforeFirstWrite)
     EXPECT_EQ(reg.GetSetting(u"Good2"_s, u"also"_s, u""_s), u"kept"_s);
     EXPECT_EQ(reg.GetSetting(u"Good"_s, u"bad"_s, u"dflt"_s), u"dflt"_s);
     EXPECT_EQ(reg.GetSetting(u"Broken"_s, u"lost"_s, u"dflt"_s), u"dflt"_s);
+    EXPECT_TRUE(reg.problem().contains(u"line 1 cannot be read"_s)) << reg.problem().toStdString();
+    EXPECT_TRUE(reg.problem().contains(u"4 more such lines"_s)) << reg.problem().toStdString();
+    EXPECT_FALSE(reg.unreadable());
+
+    EXPECT_FALSE(reg.SaveSetting(u"Good"_s, u"new"_s, u"1"_s));
+    EXPECT_FALSE(reg.DeleteSetting(u"Good"_s, u"keep"_s));
+    EXPECT_EQ(fileContents(), damaged);
     EXPECT_EQ(folderEntries(), QStringList{u"Corvel.conf"_s});
+}
 
-    ASSERT_TRUE(reg.SaveSetting(u"Good"_s, u"new"_s, u"1"_s));
-    QStringList files = folderEntries();
-    ASSERT_EQ(files.size(), 2) << files.join(u' ').toStdString();
-    EXPECT_TRUE(files[1].startsWith(u"Corvel.conf.unreadable-"_s));
-    QFile copy(QFileInfo(reg.filePath()).dir().filePath(files[1]));
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), damaged);
+// Each kind of damage names the first bad line and why, so the user can mend it by hand.
+TEST_F(CRegSettingsTest, ProblemNamesTheFirstBadLine)
+{
+    const std::pair<QByteArray, QString> cases[] = {
+        {"[Sto\xffres]\nPersonal Folders=/x\n", u"line 1 cannot be read: it is not UTF-8 text"_s},
+        {"[Parms]\nLoadAll=1\n[Sto", u"line 3 cannot be read: the section header is not closed"_s},
+        {"[Parms]\nLoad\x01All\n", u"line 2 cannot be read: it is neither"_s},
+        {"LoadAll=1\n", u"line 1 cannot be read: it is not under a section"_s},
+    };
+    for (const auto &[contents, expected] : cases) {
+        putFile(contents);
+        EXPECT_TRUE(reg.problem().contains(expected))
+            << contents.toStdString() << " -> " << reg.problem().toStdString();
+    }
+    putFile("");
+    EXPECT_TRUE(reg.problem().contains(u"is empty"_s)) << reg.problem().toStdString();
+    EXPECT_FALSE(reg.SaveSetting(u"S"_s, u"k"_s, u"v"_s));
+    EXPECT_EQ(fileContents(), QByteArray());
 
-    EXPECT_EQ(reg.GetSetting(u"Good"_s, u"keep"_s, u""_s), u"yes"_s);
-    EXPECT_EQ(reg.GetSetting(u"Good2"_s, u"also"_s, u""_s), u"kept"_s);
-    EXPECT_EQ(reg.GetSetting(u"Good"_s, u"new"_s, u""_s), u"1"_s);
+    putFile("; comment\n\n[Parms]\nLoadAll=1\n");
+    EXPECT_EQ(reg.problem(), QString());
+    putFile("[Parms]\nLoadAll=1\n");
+    ASSERT_TRUE(reg.DeleteSetting(u"Parms"_s, QString()));
+    EXPECT_EQ(reg.problem(), QString()) << "an emptied file is not an empty one";
+}
 
-    // Now clean, so later writes make no further copies.
-    ASSERT_TRUE(reg.SaveSetting(u"Good"_s, u"new"_s, u"2"_s));
-    EXPECT_EQ(folderEntries().size(), 2);
+// A lookup of a setting does not parse the file again, but a change by anyone is seen.
+TEST_F(CRegSettingsTest, ChangesByOtherWritersAreSeen)
+{
+    ASSERT_TRUE(reg.SaveSetting(u"S"_s, u"k"_s, u"one"_s));
+    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u""_s), u"one"_s);
+
+    CRegSettings other(root.path());
+    ASSERT_TRUE(other.SaveSetting(u"S"_s, u"k"_s, u"two"_s)); // replaced: a new file
+    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u""_s), u"two"_s);
+
+    putFile("[S]\nk=three, edited in place\n"); // the same file, another size
+    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u""_s), u"three, edited in place"_s);
+
+    ASSERT_TRUE(QFile::remove(reg.filePath()));
+    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u"gone"_s), u"gone"_s);
 }
 
 TEST_F(CRegSettingsTest, UnreadableFileIsNeverReplaced)
@@ -168,6 +202,19 @@ TEST_F(CRegSettingsTest, UnreadableFileIsNeverReplaced)
     EXPECT_FALSE(reg.SaveSetting(u"S"_s, u"k"_s, u"v"_s));
     EXPECT_FALSE(reg.DeleteSetting(u"S"_s, u""_s));
     EXPECT_TRUE(QFileInfo(reg.filePath()).isDir());
+    EXPECT_TRUE(reg.unreadable());
+    EXPECT_TRUE(reg.problem().contains(u"it is a folder"_s)) << reg.problem().toStdString();
+}
+
+TEST_F(CRegSettingsTest, ADanglingLinkIsNeitherReadNorReplaced)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(reg.filePath()).absolutePath()));
+    ASSERT_TRUE(QFile::link(root.filePath(u"nowhere"_s), reg.filePath()));
+    EXPECT_FALSE(reg.SaveSetting(u"S"_s, u"k"_s, u"v"_s));
+    EXPECT_TRUE(reg.unreadable());
+    EXPECT_TRUE(reg.problem().contains(u"does not exist"_s)) << reg.problem().toStdString();
+    EXPECT_TRUE(QFileInfo(reg.filePath()).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(root.filePath(u"nowhere"_s)));
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using namespace corvel;
 
@@ -54,23 +56,67 @@ TEST(GenFcns, FileExists)
         EXPECT_EQ(FileExists(path), expected) << path.toStdString();
 }
 
-TEST(GenFcns, AppPathPrefersAWritableExecutableFolder)
+class GenFcnsPaths : public ::testing::Test
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    EXPECT_EQ(AppPath(dir.path() + u'/'), dir.path());
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(exe.isValid());
+        ASSERT_TRUE(data.isValid());
+        saved = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    }
+    void TearDown() override
+    {
+        if (saved.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", saved);
+    }
+    static int modeOf(const QString &path)
+    {
+        struct stat st
+        {
+        };
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    }
 
+    QTemporaryDir exe;
     QTemporaryDir data;
-    ASSERT_TRUE(data.isValid());
-    const QByteArray saved = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
-    const QString fallback = AppPath(dir.filePath(u"does-not-exist"_s));
-    if (saved.isNull())
-        qunsetenv("XDG_DATA_HOME");
-    else
-        qputenv("XDG_DATA_HOME", saved);
-    EXPECT_EQ(fallback, data.path() + u"/Tessary/Corvel"_s);
-    EXPECT_TRUE(QFileInfo(fallback).isDir());
+    QByteArray saved;
+};
+
+// A writable program folder is not where data goes: a build folder is thrown away.
+TEST_F(GenFcnsPaths, DataGoesToTheUserDataFolderUnlessThePortableInstallHasGroups)
+{
+    const QString userData = data.path() + u"/Tessary/Corvel"_s;
+    EXPECT_EQ(UserDataFolder(), userData);
+    EXPECT_EQ(AppPath(exe.path()), userData);
+    EXPECT_EQ(AppPath(QString()), userData);
+    EXPECT_FALSE(QFileInfo::exists(userData)) << "only found, not made";
+
+    // A link to nothing still marks the portable install: its groups must be refused there
+    // with a reason, not silently replaced by another folder's.
+    ASSERT_TRUE(QFile::link(exe.filePath(u"gone"_s), exe.filePath(u"MailLists.tlx"_s)));
+    EXPECT_EQ(AppPath(exe.path() + u'/'), exe.path());
+}
+
+TEST_F(GenFcnsPaths, MakePrivateFolderMakesMissingFoldersForTheUserAlone)
+{
+    const QString deep = data.filePath(u"a/b/c"_s);
+    EXPECT_EQ(MakePrivateFolder(deep), QString());
+    EXPECT_EQ(modeOf(data.filePath(u"a"_s)), 0700);
+    EXPECT_EQ(modeOf(deep), 0700);
+
+    ASSERT_EQ(::chmod(QFile::encodeName(deep).constData(), 0750), 0);
+    EXPECT_EQ(MakePrivateFolder(deep), QString());
+    EXPECT_EQ(modeOf(deep), 0750) << "an existing folder keeps the mode its owner gave it";
+
+    QFile blocker(data.filePath(u"file"_s));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_FALSE(MakePrivateFolder(data.filePath(u"file"_s)).isEmpty());
+    EXPECT_FALSE(MakePrivateFolder(data.filePath(u"file/sub"_s)).isEmpty());
 }
 
 } // namespace

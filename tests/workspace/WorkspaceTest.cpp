@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -65,4 +66,37 @@ TEST(Workspace, StartingDeliverySendsWhatWaitsInTheOutbox)
     EXPECT_EQ(filesIn(store + s("/Sent Items")), 1);
     EXPECT_EQ(filesIn(store + s("/Outbox")), 0);
     EXPECT_TRUE(QFile::exists(records + s("/1.msg")));
+}
+
+// One bad byte in a section header must not cost the user their stores: the run goes on
+// with what could be read, says which line is bad, and writes nothing over the file.
+TEST(Workspace, ASettingsFileThatDoesNotReadWholeIsUsedButNeverReplaced)
+{
+    QTemporaryDir root;
+    Workspace::Options options;
+    options.appPath = root.filePath(s("app"));
+    options.configRoot = root.filePath(s("config"));
+    options.dataRoot = root.filePath(s("data"));
+    const QString conf = root.filePath(s("config/Tessary/Corvel.conf"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(conf).path()));
+    const QByteArray damaged = "[Parms]\nLoadAll=0\n[Sto\xffres]\nMine=/home/x/mail\n";
+    {
+        QFile file(conf);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    Workspace workspace(options);
+    const Workspace::Opened opened = workspace.open();
+    EXPECT_TRUE(workspace.sessionReady());
+    EXPECT_TRUE(opened.statusText.contains(s("line 3 cannot be read")))
+        << opened.statusText.toStdString();
+    EXPECT_FALSE(workspace.includeAllFolders()) << "the keys that could be read are used";
+    EXPECT_FALSE(workspace.setIncludeAllFolders(true).ok());
+    EXPECT_FALSE(workspace.keepShutdownProblems({s("anything")}));
+    (void)workspace.save();
+
+    QFile file(conf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), damaged);
+    EXPECT_FALSE(QFileInfo::exists(root.filePath(s("data/Tessary/Corvel/Personal Folders"))));
 }

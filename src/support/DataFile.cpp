@@ -1,0 +1,85 @@
+#include "support/DataFile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+QString failure(const QString &path, const QString &why)
+{
+    return u"cannot read %1: %2"_s.arg(path, why);
+}
+
+QString errnoText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+} // namespace
+
+Result<QByteArray> DataFile::read(const QString &path)
+{
+    using R = Result<QByteArray>;
+    const QByteArray name = QFile::encodeName(path);
+    // Non-blocking, so that a pipe put in the file's place cannot hang the read.
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        const int err = errno;
+        struct stat st
+        {
+        };
+        if (err == ENOENT && ::lstat(name.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            return R::failure(failure(path, u"it is a link to something that does not exist"_s));
+        if (err == EISDIR)
+            return R::failure(failure(path, u"it is a folder, not a file"_s));
+        return R::failure(failure(path, errnoText(err)));
+    }
+    struct stat st
+    {
+    };
+    QString why;
+    if (::fstat(fd, &st) != 0)
+        why = errnoText(errno);
+    else if (S_ISDIR(st.st_mode))
+        why = u"it is a folder, not a file"_s;
+    else if (!S_ISREG(st.st_mode))
+        why = u"it is not a regular file"_s;
+    else if (st.st_size > MaxBytes)
+        why = u"it is larger than any data file (%1 bytes)"_s.arg(st.st_size);
+    QByteArray data;
+    if (why.isEmpty()) {
+        data.reserve(qsizetype(st.st_size));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                why = errnoText(errno);
+                break;
+            }
+            if (n == 0)
+                break;
+            data.append(buffer, n);
+            if (data.size() > MaxBytes) {
+                why = u"it is larger than any data file"_s;
+                break;
+            }
+        }
+    }
+    ::close(fd);
+    if (!why.isEmpty())
+        return R::failure(failure(path, why));
+    return data;
+}
+
+} // namespace corvel

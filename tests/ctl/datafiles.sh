@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Where data files live, and damaged ones: groups outlive the program's folder, a settings
+# file that cannot be read whole is never rewritten, and the window ends on SIGTERM even when
+# a data file could not be read.
+ctl=$1
+bin=$(cd "$(dirname "$ctl")" && pwd)
+data=$(cd "$(dirname "$0")/../data" && pwd)
+source "$(dirname "$0")/lib/harness.bash"
+export HOME=$work/home QT_QPA_PLATFORM=offscreen
+mkdir -p "$HOME"
+userdata=$XDG_DATA_HOME/Tessary/Corvel
+conf=$XDG_CONFIG_HOME/Tessary/Corvel.conf
+
+ctl_() { # corvelctl as a user runs it, without --app-path
+    "$@" >"$work/out" 2>"$work/err"
+    echo $? >"$work/rc"
+}
+
+# Starts the window, waits until it is up (it says there is no such folder once the tree is
+# built), ends it with a signal; fails unless it is gone within 5 s.
+window_pid=
+start_window() { # program, then its arguments
+    "$@" --select "No such folder" >"$work/window.out" 2>"$work/window.err" &
+    window_pid=$!
+    cleanups+=("kill -9 $window_pid 2>/dev/null")
+    local i
+    for i in $(seq 300); do
+        grep -q "no folder No such folder" "$work/window.err" && return 0
+        kill -0 "$window_pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+ends_on_sigterm_within_5s() {
+    kill -TERM "$window_pid"
+    local i
+    for i in $(seq 50); do
+        kill -0 "$window_pid" 2>/dev/null || { wait "$window_pid"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# A copy of the program's folder, run from there: its groups go to the user's data folder
+# and survive the folder's removal.
+copy=$work/bin-copy
+mkdir -p "$copy"
+cp -r "$bin/corvel" "$bin/corvelctl" "$bin/mailstandards.sys" "$bin/help" "$copy/"
+check "first window from the copy starts" start_window "$copy/corvel"
+check "first window ends on SIGTERM" ends_on_sigterm_within_5s
+check "data folder and files for the user alone" test "$(stat -c %a "$userdata" "$userdata/MailLists.tlx" "$userdata/mailfolders.sys")" = "700
+600
+600"
+cp "$data/groups/MailLists.tlx" "$userdata/"
+check "window from the copy starts" start_window "$copy/corvel"
+check "window ends on SIGTERM" ends_on_sigterm_within_5s
+check "groups saved in the data folder, previous kept" test -f "$userdata/MailLists.bak"
+check "nothing written beside the program" test ! -e "$copy/MailLists.tlx" -a ! -e "$copy/MailLists.lock" -a ! -e "$copy/mailfolders.sys"
+check "lock removed" test ! -e "$userdata/MailLists.lock"
+rm -rf "$copy"
+ctl_ "$ctl" groups
+check "groups outlive the program's folder" out_is "Standard Mail Groups	Empty group	9	0
+Standard Mail Groups	Friends	9	3
+Dynamic Mail Groups	Team	10	1"
+ctl_ "$ctl" paths
+check "paths" out_is "settings	$conf	file
+data folder	$userdata	folder
+groups	$userdata/MailLists.tlx	file
+groups backup	$userdata/MailLists.bak	file
+columns	$userdata/mailfolders.sys	file
+columns backup	$userdata/mailfolders.bak	file
+column defaults	$bin/mailstandards.sys	file"
+ctl_ "$ctl" --json paths
+check "paths as JSON" python3 - "$work/out" "$userdata" <<'PY'
+import json, sys
+rows = {r["what"]: r for r in json.load(open(sys.argv[1]))}
+assert rows["data folder"] == {"what": "data folder", "path": sys.argv[2], "exists": True, "kind": "folder"}, rows
+assert rows["groups"]["exists"] is True and rows["settings"]["kind"] == "file"
+PY
+
+# A portable install: a program folder that already holds a group file keeps its data there.
+portable=$work/portable
+mkdir -p "$portable"
+cp "$bin/corvelctl" "$bin/mailstandards.sys" "$portable/"
+cp "$data/groups/MailLists.tlx" "$portable/"
+ctl_ "$portable/corvelctl" paths
+check "portable install keeps its data beside the program" grep -qx "data folder	$portable	folder" "$work/out"
+ctl_ "$portable/corvelctl" --app-path "$work/elsewhere" paths
+check "--app-path overrides" grep -qx "groups	$work/elsewhere/MailLists.tlx	missing" "$work/out"
+
+# A damaged group file: the window still ends on SIGTERM, without a message box, leaves the
+# file as it was, removes its lock, and the next start says why nothing was saved.
+head -c 700 "$data/groups/MailLists.tlx" >"$userdata/MailLists.tlx"
+cp "$userdata/MailLists.tlx" "$work/damaged"
+check "window with a damaged group file starts" start_window "$bin/corvel"
+check "window with a damaged group file ends on SIGTERM within 5 s" ends_on_sigterm_within_5s
+check "damaged group file untouched" cmp -s "$userdata/MailLists.tlx" "$work/damaged"
+check "lock removed after SIGTERM" test ! -e "$userdata/MailLists.lock"
+check "reason on standard error" grep -q "were not saved.*truncated" "$work/window.err"
+ctl_ "$ctl" setting Parms ShutdownProblem
+check "reason kept for the next start" grep -q "truncated" "$work/out"
+check "next window start" start_window "$bin/corvel"
+check "next start says why" grep -q "When the program last closed: .*truncated" "$work/window.err"
+check "next window ends" ends_on_sigterm_within_5s
+cp "$data/groups/MailLists.tlx" "$userdata/MailLists.tlx"
+
+# The settings file, damaged in each way: a verb that only reads leaves it byte for byte,
+# says why, and registers no default store over it.
+cp "$conf" "$work/good.conf"
+damage_settings() { # how
+    rm -rf "$conf" "$XDG_DATA_HOME/Tessary/Corvel/Personal Folders.new"
+    case $1 in
+    truncated) head -c "$(($(grep -b -o '\[Stores\]' "$work/good.conf" | cut -d: -f1) + 4))" "$work/good.conf" >"$conf" ;;
+    bit-flipped) python3 -c "import sys; b=open(sys.argv[1],'rb').read(); i=b.index(b'[Stores]')+4; open(sys.argv[2],'wb').write(b[:i]+bytes([b[i]^0x80])+b[i+1:])" "$work/good.conf" "$conf" ;;
+    empty) : >"$conf" ;;
+    folder) mkdir -p "$conf/inside" ;;
+    dangling-link) ln -s "$work/nowhere" "$conf" ;;
+    esac
+}
+settings_intact() { # how
+    case $1 in
+    folder) test -d "$conf/inside" ;;
+    dangling-link) test -L "$conf" -a ! -e "$work/nowhere" ;;
+    *) cmp -s "$conf" "$work/damaged.conf" ;;
+    esac
+}
+for how in truncated bit-flipped empty folder dangling-link; do
+    damage_settings "$how"
+    [ -f "$conf" ] && cp "$conf" "$work/damaged.conf"
+    mv "$userdata/Personal Folders" "$work/stores-aside"
+    ctl_ "$ctl" groups
+    check "$how settings: read-only verb fails" rc_is 1
+    check "$how settings: reason said" err_has "settings file $conf"
+    check "$how settings: left as it was" settings_intact "$how"
+    check "$how settings: no default store made" test ! -e "$userdata/Personal Folders"
+    ctl_ "$ctl" stores
+    check "$how settings: no default store registered" out_is ""
+    ctl_ "$ctl" setting Parms LoadAll 0
+    check "$how settings: a write is refused" rc_is 1
+    check "$how settings: still as it was" settings_intact "$how"
+    mv "$work/stores-aside" "$userdata/Personal Folders"
+done
+rm -rf "$conf"; cp "$work/good.conf" "$conf"
+ctl_ "$ctl" groups
+check "mended settings read again" rc_is 0
+
+finish

@@ -1,0 +1,87 @@
+#include "support/DataFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace corvel;
+
+namespace {
+
+struct EntryCase
+{
+    const char *name;
+    const char *reason; // what the failure must say; empty: read
+};
+
+void PrintTo(const EntryCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+class DataFileEntries : public ::testing::TestWithParam<EntryCase>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QFile f(dir.filePath(u"regular"_s));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("groups\0data", 11);
+        f.close();
+        ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
+        ASSERT_TRUE(QFile::link(dir.filePath(u"nowhere"_s), dir.filePath(u"dangling"_s)));
+        ASSERT_TRUE(QFile::link(dir.filePath(u"folder"_s), dir.filePath(u"linkToFolder"_s)));
+        ASSERT_TRUE(QFile::link(dir.filePath(u"regular"_s), dir.filePath(u"linkToFile"_s)));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(u"pipe"_s)).constData(), 0600), 0);
+    }
+    QTemporaryDir dir;
+};
+
+// Whatever has the name, only a regular file is read: the rest is refused with its reason
+// and never taken for "missing". A pipe must not hang the reader.
+TEST_P(DataFileEntries, ReadsOnlyRegularFiles)
+{
+    const QString path = dir.filePath(QString::fromUtf8(GetParam().name));
+    const auto read = DataFile::read(path);
+    const QString expected = QString::fromUtf8(GetParam().reason);
+    if (expected.isEmpty()) {
+        ASSERT_TRUE(read.ok()) << read.error().toStdString();
+        EXPECT_EQ(*read, QByteArray("groups\0data", 11));
+        return;
+    }
+    ASSERT_FALSE(read.ok());
+    EXPECT_TRUE(read.error().contains(expected)) << read.error().toStdString();
+    EXPECT_TRUE(read.error().contains(path)) << read.error().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, DataFileEntries,
+    ::testing::Values(EntryCase{"regular", ""}, EntryCase{"linkToFile", ""},
+                      EntryCase{"missing", "No such file"}, EntryCase{"folder", "it is a folder"},
+                      EntryCase{"linkToFolder", "it is a folder"},
+                      EntryCase{"dangling", "a link to something that does not exist"},
+                      EntryCase{"pipe", "not a regular file"}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST(DataFile, AFileWithoutReadPermissionIsRefused)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root from reading";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"locked"_s);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
+    const auto read = DataFile::read(path);
+    ASSERT_FALSE(read.ok());
+    EXPECT_TRUE(read.error().contains(u"Permission denied"_s)) << read.error().toStdString();
+}
+
+} // namespace
