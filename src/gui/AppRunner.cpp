@@ -5,10 +5,9 @@
 #include "support/GenFcns.h"
 #include "tree/NodeKinds.h"
 #include "workspace/InstanceLock.h"
+#include "workspace/ShippedFiles.h"
 #include "workspace/TerminationSignals.h"
 #include "workspace/TestMessage.h"
-
-#include <QDir>
 
 #include <iostream>
 
@@ -47,7 +46,8 @@ bool AppRunner::start()
 
     Workspace::Options options;
     options.appPath = appPath;
-    options.shippedDir = m_options.shippedDir;
+    const QString shippedDir = ShippedFiles::directory(m_options.shippedDir);
+    options.shippedDir = shippedDir;
     options.configRoot = m_options.configRoot;
     options.dataRoot = m_options.dataRoot;
     options.twipsPerPixelX = frmMain::twipsPerPixel(Qt::Horizontal);
@@ -59,7 +59,7 @@ bool AppRunner::start()
     frmMain::Services services;
     services.workspace = m_workspace.get();
     services.dialogs = m_dialogs;
-    services.helpDirectory = QDir(m_options.shippedDir).filePath(u"help"_s);
+    services.helpDirectory = ShippedFiles::helpDirectory(shippedDir);
     m_window = std::make_unique<frmMain>(services);
     m_signals = std::make_unique<TerminationSignals>([this](int) {
         if (m_window)
