@@ -1,5 +1,6 @@
 #include "ctl/CtlContext.h"
 #include "ctl/CtlTable.h"
+#include "session/ExistingStoreFinder.h"
 #include "session/OutlookSession.h"
 #include "session/StoreRegistry.h"
 #include "tree/NodeKinds.h"
@@ -147,8 +148,9 @@ int runSetting(const CtlContext &context)
 
 int runStores(const CtlContext &context)
 {
-    if (!context.args.isEmpty()) {
-        printError(QStringLiteral("usage: corvelctl stores"));
+    const bool suggest = context.args == QStringList{QStringLiteral("--suggest")};
+    if (!context.args.isEmpty() && !suggest) {
+        printError(QStringLiteral("usage: corvelctl stores [--suggest]"));
         return ExitUsage;
     }
     Workspace workspace(optionsFor(context));
@@ -163,6 +165,18 @@ int runStores(const CtlContext &context)
         return ExitFailed;
     }
     CtlTable table(context.json);
+    if (suggest) {
+        for (const StoreSuggestion &found :
+             ExistingStoreFinder::unregistered(ExistingStoreFinder::forUser().find(), stores)) {
+            const QString foundBy = found.foundBy.join(QStringLiteral(", "));
+            table.add({{QStringLiteral("name"), found.store.name},
+                       {QStringLiteral("directory"), found.store.directory},
+                       {QStringLiteral("foundBy"), QJsonArray::fromStringList(found.foundBy)}},
+                      {found.store.name, found.store.directory, foundBy});
+        }
+        table.print();
+        return ExitOk;
+    }
     for (const LocalStore &store : stores) {
         table.add(
             {{QStringLiteral("name"), store.name}, {QStringLiteral("directory"), store.directory}},

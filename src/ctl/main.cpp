@@ -1,5 +1,6 @@
 #include "ctl/CtlContext.h"
 #include "support/GenFcns.h"
+#include "workspace/ShippedFiles.h"
 
 #include <QCoreApplication>
 
@@ -10,12 +11,20 @@ using namespace corvel;
 namespace {
 
 const char *const Usage =
-    "usage: corvelctl [--app-path DIR] [--json] VERB [ARGS]\n"
-    "verbs:\n"
+    "Usage: corvelctl [--app-path DIR] [--json] VERB [ARGS]\n"
+    "   or: corvelctl --help | --version\n"
+    "Options:\n"
+    "  --app-path DIR               the folder of the group and column files\n"
+    "  --json                       rows as a JSON array of objects\n"
+    "  --help                       this text\n"
+    "  --version                    the program's version\n"
+    "Verbs:\n"
     "  folders                      the main tree as start-up builds it\n"
     "  setting SECTION KEY [VALUE]  print a setting, or write it; --delete removes the key\n"
     "                               (the whole section when KEY is \"\")\n"
-    "  stores                       the registered stores\n"
+    "  stores [--suggest]           the registered stores; --suggest: the contact and mail\n"
+    "                               folders found elsewhere (khard, vdirsyncer, ~/.contacts,\n"
+    "                               ~/Maildir, ~/.mail) that could be added as stores\n"
     "  groups                       every mail group with its kind and member count\n"
     "  members GROUP                the members of the group of that name\n"
     "  list FOLDER                  the contacts or messages of a folder (caption path such as\n"
@@ -56,6 +65,9 @@ int main(int argc, char *argv[])
         } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
             printOut(QString::fromUtf8(Usage));
             return ExitOk;
+        } else if (arg == QStringLiteral("--version")) {
+            printOut(QStringLiteral("corvelctl " CORVEL_VERSION));
+            return ExitOk;
         } else if (arg.startsWith(QLatin1Char('-'))) {
             printError(QStringLiteral("corvelctl: unknown option %1\n%2")
                            .arg(arg, QString::fromUtf8(Usage)));
@@ -79,8 +91,9 @@ int main(int argc, char *argv[])
                                         .arg(verb, QString::fromUtf8(Usage)));
         return ExitUsage;
     }
-    context.shippedDir = QCoreApplication::applicationDirPath();
+    const QString executableDir = QCoreApplication::applicationDirPath();
+    context.shippedDir = ShippedFiles::directory(executableDir);
     if (context.appPath.isEmpty())
-        context.appPath = AppPath(context.shippedDir);
+        context.appPath = AppPath(executableDir);
     return found->second(context);
 }

@@ -5,6 +5,7 @@
 #include "support/GenFcns.h"
 #include "tree/NodeKinds.h"
 #include "workspace/InstanceLock.h"
+#include "workspace/ShippedFiles.h"
 #include "workspace/TerminationSignals.h"
 #include "workspace/TestMessage.h"
 
@@ -50,7 +51,8 @@ bool AppRunner::start()
 
     Workspace::Options options;
     options.appPath = appPath;
-    options.shippedDir = m_options.shippedDir;
+    const QString shippedDir = ShippedFiles::directory(m_options.shippedDir);
+    options.shippedDir = shippedDir;
     options.configRoot = m_options.configRoot;
     options.dataRoot = m_options.dataRoot;
     options.twipsPerPixelX = frmMain::twipsPerPixel(Qt::Horizontal);
@@ -62,7 +64,7 @@ bool AppRunner::start()
     frmMain::Services services;
     services.workspace = m_workspace.get();
     services.dialogs = m_dialogs;
-    services.helpDirectory = ShippedPath(m_options.shippedDir, u"help"_s);
+    services.helpDirectory = ShippedFiles::helpDirectory(shippedDir);
     m_window = std::make_unique<frmMain>(services);
     m_signals = std::make_unique<TerminationSignals>([this](int signalNumber) {
         // A message box open at that moment runs its own event loop, which would keep the

@@ -20,7 +20,7 @@ class AppRunner
 public:
     struct Options
     {
-        QString shippedDir; // the executable's folder: help, shipped data
+        QString shippedDir; // the executable's folder (help and shipped data there or installed)
         QString appPath;    // where the data files live; empty: chosen from shippedDir
         QString configRoot; // empty: the user's
         QString dataRoot;   // empty: the user's

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -55,6 +56,16 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     storesLayout->addLayout(storeRow);
     storesLayout->addLayout(draftsRow);
 
+    // What the user already keeps elsewhere: offered, never added unasked.
+    m_suggestions = new QListWidget(this);
+    m_suggestions->setObjectName(u"lstFoundStores"_s);
+    auto *addFound = new QPushButton(u"Add &Found Store"_s, this);
+    addFound->setObjectName(u"btnAddFoundStore"_s);
+    m_suggestionsBox = new QGroupBox(u"Found on this computer"_s, this);
+    auto *suggestionsLayout = new QHBoxLayout(m_suggestionsBox);
+    suggestionsLayout->addWidget(m_suggestions, 1);
+    suggestionsLayout->addWidget(addFound, 0, Qt::AlignTop);
+
     // Transport.
     m_kind = new QComboBox(this);
     m_kind->addItem(u"Do not send mail"_s);
@@ -93,6 +104,7 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(storesBox, 1);
+    layout->addWidget(m_suggestionsBox);
     layout->addWidget(transportBox);
     layout->addWidget(m_problem);
     layout->addWidget(m_buttons);
@@ -113,6 +125,8 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     connect(m_stores, &QTableWidget::cellChanged, this, &MailSetupDialog::storeEdited);
     connect(m_stores, &QTableWidget::itemSelectionChanged, this, &MailSetupDialog::refresh);
     connect(add, &QPushButton::clicked, this, &MailSetupDialog::addStore);
+    connect(addFound, &QPushButton::clicked, this, &MailSetupDialog::addSuggestion);
+    connect(m_suggestions, &QListWidget::itemDoubleClicked, this, &MailSetupDialog::addSuggestion);
     connect(remove, &QPushButton::clicked, this, &MailSetupDialog::removeStore);
     connect(up, &QPushButton::clicked, this, [this] { moveStore(-1); });
     connect(down, &QPushButton::clicked, this, [this] { moveStore(1); });
@@ -146,6 +160,33 @@ void MailSetupDialog::fillStores()
     }
     m_filling = false;
     fillDrafts();
+    fillSuggestions();
+}
+
+void MailSetupDialog::fillSuggestions()
+{
+    m_suggestions->clear();
+    for (const StoreSuggestion &suggestion : m_form.suggestions()) {
+        auto *item = new QListWidgetItem(
+            u"%1 \u2014 %2"_s.arg(suggestion.store.name, suggestion.store.directory),
+            m_suggestions);
+        item->setToolTip(u"Found as %1"_s.arg(suggestion.foundBy.join(u", "_s)));
+    }
+    m_suggestionsBox->setVisible(m_suggestions->count() > 0);
+    if (m_suggestions->count() > 0)
+        m_suggestions->setCurrentRow(0);
+}
+
+void MailSetupDialog::addSuggestion()
+{
+    const int row = m_suggestions->currentRow();
+    const std::vector<StoreSuggestion> suggestions = m_form.suggestions();
+    if (row < 0 || row >= static_cast<int>(suggestions.size()))
+        return;
+    m_form.addSuggestion(suggestions[row]);
+    fillStores();
+    m_stores->selectRow(static_cast<int>(m_form.stores().size()) - 1);
+    refresh();
 }
 
 void MailSetupDialog::fillDrafts()

@@ -7,8 +7,10 @@
 
 class QComboBox;
 class QDialogButtonBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
@@ -27,6 +29,8 @@ public:
 private:
     void fillStores();
     void fillDrafts();
+    void fillSuggestions();
+    void addSuggestion();
     void storeEdited(int row, int column);
     void addStore();
     void removeStore();
@@ -39,6 +43,8 @@ private:
     QtDialogHost::TestSender m_testSender;
     QTableWidget *m_stores = nullptr;
     QComboBox *m_drafts = nullptr;
+    QGroupBox *m_suggestionsBox = nullptr;
+    QListWidget *m_suggestions = nullptr;
     QComboBox *m_kind = nullptr;
     QLineEdit *m_host = nullptr;
     QSpinBox *m_port = nullptr;

@@ -436,6 +436,7 @@ void frmMain::doBtnMailSetup()
 {
     MailSetupForm form;
     form.load(workspace().settings());
+    form.setSuggestions(ExistingStoreFinder::forUser().find());
     if (!dialogs().editMailSetup(form))
         return;
     if (!form.save(workspace().settings())) {

@@ -116,6 +116,27 @@ void MailSetupForm::addStore(const LocalStore &store)
         m_draftsStore = store.name;
 }
 
+void MailSetupForm::setSuggestions(std::vector<StoreSuggestion> suggestions)
+{
+    m_suggestions = std::move(suggestions);
+}
+
+std::vector<StoreSuggestion> MailSetupForm::suggestions() const
+{
+    return ExistingStoreFinder::unregistered(m_suggestions, m_stores);
+}
+
+void MailSetupForm::addSuggestion(const StoreSuggestion &suggestion)
+{
+    QSet<QString> names;
+    for (const LocalStore &store : m_stores)
+        names.insert(store.name.trimmed().toCaseFolded());
+    QString name = suggestion.store.name.trimmed();
+    for (int n = 2; names.contains(name.toCaseFolded()); ++n)
+        name = u"%1 %2"_s.arg(suggestion.store.name.trimmed()).arg(n);
+    addStore({name, suggestion.store.directory});
+}
+
 void MailSetupForm::removeStore(int index)
 {
     if (index < 0 || index >= static_cast<int>(m_stores.size()))

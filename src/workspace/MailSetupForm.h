@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/ExistingStoreFinder.h"
 #include "session/LocalStore.h"
 
 #include <QString>
@@ -55,6 +56,13 @@ public:
     void setStoreName(int index, const QString &name);
     void setStoreDirectory(int index, const QString &directory);
 
+    // Folders the user already keeps elsewhere, offered as stores; nothing is added unasked.
+    void setSuggestions(std::vector<StoreSuggestion> suggestions);
+    // The suggestions no store of the form has the folder of yet.
+    [[nodiscard]] std::vector<StoreSuggestion> suggestions() const;
+    // Adds a suggested store, named apart from the stores already there.
+    void addSuggestion(const StoreSuggestion &suggestion);
+
     [[nodiscard]] const QString &draftsStore() const { return m_draftsStore; }
     void setDraftsStore(const QString &name) { m_draftsStore = name; }
 
@@ -80,6 +88,7 @@ private:
     [[nodiscard]] QString transportProblem() const;
 
     std::vector<LocalStore> m_stores;
+    std::vector<StoreSuggestion> m_suggestions;
     QString m_draftsStore;
     Transport m_transport;
 };

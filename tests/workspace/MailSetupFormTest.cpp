@@ -192,3 +192,32 @@ TEST(TestMessage, ATransportThatCannotRunIsReportedNotThrown)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MailSetupForm, SuggestedStoresAreAddedOnlyWhenAskedAndNamedApart)
+{
+    QTemporaryDir home;
+    const QString contacts = home.filePath(u"contacts"_s);
+    const QString mail = home.filePath(u"mail"_s);
+    MailSetupForm form;
+    form.addStore({u"Contacts"_s, home.filePath(u"personal"_s)});
+    form.setSuggestions(
+        {{{u"contacts"_s, contacts}, {u"~/.contacts"_s}}, {{u"mail"_s, mail}, {u"~/.mail"_s}}});
+    ASSERT_EQ(form.stores().size(), 1u);
+    ASSERT_EQ(form.suggestions().size(), 2u);
+
+    form.addSuggestion(form.suggestions().front());
+    form.addSuggestion({{u"contacts"_s, home.filePath(u"elsewhere"_s)}, {}});
+    ASSERT_EQ(form.stores().size(), 3u);
+    EXPECT_EQ(form.stores()[1], (LocalStore{u"contacts 2"_s, contacts}));
+    EXPECT_EQ(form.stores()[2].name.toStdString(), "contacts 3");
+    EXPECT_TRUE(form.okEnabled()) << form.problem().toStdString();
+    // What was added is no longer offered; removing it offers it again.
+    ASSERT_EQ(form.suggestions().size(), 1u);
+    EXPECT_EQ(form.suggestions().front().store.directory, mail);
+    form.removeStore(1);
+    EXPECT_EQ(form.suggestions().size(), 2u);
+}
+
+} // namespace
