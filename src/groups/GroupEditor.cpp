@@ -183,8 +183,11 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
     const bool none = text(m_tree, group, NodeValueName::EntryIds()).isEmpty();
     const qsizetype folders = none ? 0 : entryIds.size();
     for (qsizetype i = 0; i < folders; ++i) {
-        if (!FolderAvailable(entryIds[i], storeIds.value(i)))
-            return names.value(i);
+        if (!FolderAvailable(entryIds[i], storeIds.value(i))) {
+            // Never empty: an empty answer means the load went ahead.
+            const QString name = names.value(i);
+            return name.isEmpty() ? entryIds[i] : name;
+        }
     }
     const CategoryMatcher matcher(text(m_tree, group, NodeValueName::InCats()));
 

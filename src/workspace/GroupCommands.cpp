@@ -264,7 +264,7 @@ void GroupCommands::LoadDynamicGroup(int groupIndex)
         return;
     BusyScope busy(m_s.busy);
     const QString missing = editor().LoadDynamicGroup(group, m_s.now());
-    if (!missing.isNull() && !missing.isEmpty()) {
+    if (!missing.isEmpty()) {
         m_s.dialogs->information(missing + u" is not available"_s);
         return;
     }

@@ -250,6 +250,13 @@ TEST_F(GroupCommandsTest, DynamicGroupLoadsMatchingContactsWhenAskedTo)
     commands->LoadDynamicGroup(tree().indexOf(group));
     EXPECT_EQ(dialogs.asked().back(), u"information: Contacts is not available"_s);
     EXPECT_EQ(members(group).size(), 2u);
+
+    // A definition without folder names still names the folder that is gone.
+    const QString goneId = contacts->EntryID();
+    tree().setValue(group, NodeValueName::FolderNames(), QString());
+    commands->LoadDynamicGroup(tree().indexOf(group));
+    EXPECT_EQ(dialogs.asked().back(), u"information: "_s + goneId + u" is not available"_s);
+    EXPECT_EQ(members(group).size(), 2u);
 }
 
 TEST_F(GroupCommandsTest, VerifyRefreshesFoundMarksMissingAndSkipsTypedIn)
