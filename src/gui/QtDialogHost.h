@@ -27,6 +27,13 @@ public:
     // Shown in the About box, so the user can find their groups.
     void setDataFolder(const QString &folder) { m_dataFolder = folder; }
     [[nodiscard]] bool editMailSetup(MailSetupForm &form) override;
+    [[nodiscard]] bool GetName(GetNameForm &form) override;
+    [[nodiscard]] bool GetEMail(GetEMailForm &form) override;
+    [[nodiscard]] bool FindCopyTo(CopyToForm &form) override;
+    [[nodiscard]] bool FGetParms(DynGrpForm &form) override;
+    [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
+    void showContact(const QString &entryId) override;
+    void showMessage(const QString &entryId) override;
 
 private:
     [[nodiscard]] static QWidget *owner();
