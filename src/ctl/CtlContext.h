@@ -45,5 +45,7 @@ int runList(const CtlContext &context);
 int runDrafts(const CtlContext &context);
 int runOutbox(const CtlContext &context);
 int runDeliver(const CtlContext &context);
+int runNewLetter(const CtlContext &context);
+int runGroupMail(const CtlContext &context);
 
 } // namespace corvel

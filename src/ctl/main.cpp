@@ -24,7 +24,13 @@ const char *const Usage =
     "  outbox [--release KEY]       queued, deferred, failed and held messages with the reason;\n"
     "                               --release lets a held or failed message go again\n"
     "  deliver                      deliver the Outbox now; exit status 1 unless every message\n"
-    "                               reached every recipient\n";
+    "                               reached every recipient\n"
+    "  new-letter [--subject S] [--to A] [--body-file F]\n"
+    "                               save a new letter in Drafts; prints its EntryId\n"
+    "  mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
+    "       [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run] [--resume|--restart]\n"
+    "                               queue group mail in the Outbox; exit status 1 when any\n"
+    "                               member failed or an interrupted run needs a choice\n";
 
 } // namespace
 
@@ -68,7 +74,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("stores"), runStores},   {QStringLiteral("groups"), runGroups},
         {QStringLiteral("members"), runMembers}, {QStringLiteral("list"), runList},
         {QStringLiteral("drafts"), runDrafts},   {QStringLiteral("outbox"), runOutbox},
-        {QStringLiteral("deliver"), runDeliver},
+        {QStringLiteral("deliver"), runDeliver}, {QStringLiteral("new-letter"), runNewLetter},
+        {QStringLiteral("mail"), runGroupMail},
     };
     const auto found = verbs.find(verb);
     if (found == verbs.end()) {

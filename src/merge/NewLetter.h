@@ -17,6 +17,10 @@ public:
 
     // Throws OutlookError when the letter cannot be made or saved.
     [[nodiscard]] static std::shared_ptr<OlItem> doBtnNewMsg(OlApplication &application);
+    // The same with the given fields, for letters written elsewhere.
+    [[nodiscard]] static std::shared_ptr<OlItem> create(OlApplication &application,
+                                                        const QString &subject, const QString &to,
+                                                        const QString &body);
 };
 
 } // namespace corvel
