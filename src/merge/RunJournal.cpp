@@ -113,6 +113,9 @@ Status RunJournal::openForAppend()
     if (!QDir().mkpath(directory))
         return Status::failure(
             QStringLiteral("The folder %1 for run journals cannot be made.").arg(directory));
+    // Journals name the recipients: the folder is the user's alone, as the other data is.
+    (void)QFile::setPermissions(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner);
     const bool fresh = !QFileInfo::exists(m_path);
     m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
                   0600);

@@ -7,6 +7,7 @@
 #include "merge/RunJournal.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -289,10 +290,11 @@ class InterruptedRun : public MailGeneratorTest
 protected:
     std::unique_ptr<RunJournal> openJournal(MailType type)
     {
-        auto journal = RunJournal::open(m_dir.path(), {m_letter->EntryID(), u"group:X"_s, type});
+        auto journal = RunJournal::open(runs(), {m_letter->EntryID(), u"group:X"_s, type});
         EXPECT_TRUE(journal.ok()) << journal.error().toStdString();
         return std::move(*journal);
     }
+    QString runs() const { return m_dir.path() + u"/runs"_s; }
     QTemporaryDir m_dir;
 };
 
@@ -319,7 +321,8 @@ TEST_F(InterruptedRun, ContinuesWithOnlyTheMembersNotYetQueued)
             everyone += (type == MailType::Personal ? sent()[i].to : sent()[i].bcc).split(u"; "_s);
         EXPECT_EQ(everyone.size(), 250);
         EXPECT_EQ(QSet<QString>(everyone.begin(), everyone.end()).size(), 250);
-        EXPECT_TRUE(QDir(m_dir.path()).isEmpty()) << "a finished run leaves no journal";
+        EXPECT_TRUE(QDir(runs()).isEmpty()) << "a finished run leaves no journal";
+        EXPECT_EQ(QFileInfo(runs()).permissions() & 0x0077, 0) << "only the user reads journals";
     }
 }
 
