@@ -53,5 +53,7 @@ int runDeliver(const CtlContext &context);
 int runPaths(const CtlContext &context);
 // The verbs that change mail groups, by name; -1 when `verb` is none of them.
 int runGroupVerb(const QString &verb, const CtlContext &context);
+int runNewLetter(const CtlContext &context);
+int runGroupMail(const CtlContext &context);
 
 } // namespace corvel

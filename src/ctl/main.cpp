@@ -45,7 +45,13 @@ const char *const Usage =
     "  deliver                      deliver the Outbox now; exit status 1 unless every message\n"
     "                               reached every recipient\n"
     "  paths                        the settings file, the data folder and each data file,\n"
-    "                               with what is there (file, folder, missing, link to nothing)\n";
+    "                               with what is there (file, folder, missing, link to nothing)\n"
+    "  new-letter [--subject S] [--to A] [--body-file F]\n"
+    "                               save a new letter in Drafts; prints its EntryId\n"
+    "  mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
+    "       [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run] [--resume|--restart]\n"
+    "                               queue group mail in the Outbox; exit status 1 when any\n"
+    "                               member failed or an interrupted run needs a choice\n";
 
 } // namespace
 
@@ -93,6 +99,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("members"), runMembers}, {QStringLiteral("list"), runList},
         {QStringLiteral("drafts"), runDrafts},   {QStringLiteral("outbox"), runOutbox},
         {QStringLiteral("deliver"), runDeliver}, {QStringLiteral("paths"), runPaths},
+        {QStringLiteral("new-letter"), runNewLetter},
+        {QStringLiteral("mail"), runGroupMail},
     };
     const auto found = verbs.find(verb);
     if (found == verbs.end()) {

@@ -1,0 +1,93 @@
+// Generating and durably queueing group mail into a real Outbox: 10,000 personalised copies
+// without prompts (with the run journal), and BCC to 10,000 members (100 messages).
+#include "merge/GenerationView.h"
+#include "merge/MailGenerator.h"
+#include "merge/MergePrompter.h"
+#include "merge/NewLetter.h"
+#include "merge/RunJournal.h"
+#include "session/LocalApplication.h"
+#include "support/CRegSettings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace corvel;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class QuietView : public GenerationView
+{
+public:
+    void show() override {}
+    void setStatus(const QString &) override {}
+    void setPercent(int) override {}
+    void letEventsRun() override {}
+    void critical(const QString &text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+};
+
+class NoPrompts : public MergePrompter
+{
+public:
+    QString GetName(const QString &, const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
+};
+
+std::vector<MailMember> members(int count)
+{
+    std::vector<MailMember> list;
+    for (int i = 0; i < count; ++i)
+        list.push_back({u"Member %1"_s.arg(i), u"member%1@example.org"_s.arg(i)});
+    return list;
+}
+
+double run(const QString &root, MailType type, int count, qint64 &messages)
+{
+    const QString store = root + u"/store-%1"_s.arg(static_cast<int>(type));
+    for (const QString &folder : {u"Drafts"_s, u"Outbox"_s})
+        for (const QString &part : {u"cur"_s, u"new"_s, u"tmp"_s})
+            QDir().mkpath(store + u'/' + folder + u'/' + part);
+    CRegSettings settings;
+    (void)settings.SaveSetting(u"Transport"_s, u"From"_s, u"Bench <bench@example.org>"_s);
+    LocalApplication application({{u"Bench"_s, store}}, {}, &settings);
+    auto session = application.GetNamespace(u"MAPI"_s);
+    auto letter = NewLetter::create(application, u"Bench letter"_s, {},
+                                    u"Dear member,\n\nthe spring meeting is on Friday.\n"_s);
+    auto journal = RunJournal::open(root + u"/runs"_s, {letter->EntryID(), u"bench"_s, type});
+    QuietView view;
+    NoPrompts prompts;
+    MailGenerator generator(*session, view, prompts);
+    const auto list = members(count);
+    QElapsedTimer timer;
+    timer.start();
+    const auto outcome = generator.Execute({type, letter->EntryID(), false}, list, journal->get());
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    messages = outcome.messagesQueued;
+    if (!outcome.succeeded())
+        std::fprintf(stderr, "run failed: %lld failures\n",
+                     static_cast<long long>(outcome.failures.size()));
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir root;
+    qputenv("XDG_CONFIG_HOME", (root.path() + u"/config"_s).toUtf8());
+    qint64 messages = 0;
+    const double personal = run(root.path(), MailType::Personal, 10000, messages);
+    std::printf("personal: %lld messages in %.2f s, %.0f msg/s\n", static_cast<long long>(messages),
+                personal, double(messages) / personal);
+    const double bcc = run(root.path(), MailType::BCC, 10000, messages);
+    std::printf("bcc to 10,000: %lld messages in %.0f ms\n", static_cast<long long>(messages),
+                bcc * 1000);
+    return 0;
+}

@@ -1,0 +1,381 @@
+#include "ctl/CtlContext.h"
+#include "merge/GenerationView.h"
+#include "merge/MailGenerator.h"
+#include "merge/MemberSelection.h"
+#include "merge/MergeFields.h"
+#include "merge/MergePrompter.h"
+#include "merge/NewLetter.h"
+#include "merge/RunJournal.h"
+#include "session/OutlookSession.h"
+#include "tree/NodeKinds.h"
+#include "workspace/Workspace.h"
+
+#include <QFile>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+NodeHandle findFolder(const TreeList &tree, const QString &argument); // CtlList.cpp
+
+namespace {
+
+// Progress goes to standard error, one line per tenth, so a long run shows it is alive.
+class TerminalView : public GenerationView
+{
+public:
+    void show() override {}
+    void setStatus(const QString &) override {}
+    void setPercent(int percent) override
+    {
+        if (percent / 10 != m_shown / 10 && isatty(STDERR_FILENO))
+            std::cerr << percent << "%\n";
+        m_shown = percent;
+    }
+    void letEventsRun() override {}
+    void critical(const QString &text) override { printError(u"corvelctl: "_s + text); }
+
+private:
+    int m_shown = 0;
+};
+
+// Answers from --prompt (every member) and --values (per member); what is left is asked on a
+// terminal, and is empty otherwise.
+class CtlPrompter : public MergePrompter
+{
+public:
+    std::map<QString, QString> common;
+    std::map<QString, std::map<QString, QString>> perMember; // address (lower case) -> answers
+
+    QString GetName(const QString &, const QString &caption, const QString &promptName,
+                    const QString &memberAddress) override
+    {
+        const auto member = perMember.find(RunJournal::normalized(memberAddress));
+        if (member != perMember.end()) {
+            const auto value = member->second.find(promptName);
+            if (value != member->second.end())
+                return value->second;
+        }
+        const auto value = common.find(promptName);
+        if (value != common.end())
+            return value->second;
+        if (!isatty(STDIN_FILENO))
+            return {};
+        std::cerr << caption.toStdString() << " (" << memberAddress.toStdString() << "): ";
+        std::string line;
+        if (!std::getline(std::cin, line))
+            return {};
+        return QString::fromStdString(line);
+    }
+};
+
+// One CSV record per line; quoted cells may hold commas and doubled quotes.
+QStringList csvCells(const QString &line)
+{
+    QStringList cells;
+    QString cell;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < line.size() && line[i + 1] == u'"') {
+                cell += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            cells.append(cell);
+            cell.clear();
+        } else {
+            cell += c;
+        }
+    }
+    cells.append(cell);
+    return cells;
+}
+
+bool readValues(const QString &path, CtlPrompter &prompter)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        printError(u"corvelctl: %1 cannot be read: %2"_s.arg(path, file.errorString()));
+        return false;
+    }
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    QStringList heading;
+    for (const QString &raw : lines) {
+        const QString line = raw.endsWith(u'\r') ? raw.chopped(1) : raw;
+        if (line.trimmed().isEmpty())
+            continue;
+        const QStringList cells = csvCells(line);
+        if (heading.isEmpty()) {
+            heading = cells;
+            continue;
+        }
+        auto &answers = prompter.perMember[RunJournal::normalized(cells.value(0))];
+        for (qsizetype i = 1; i < heading.size() && i < cells.size(); ++i)
+            answers[heading[i].trimmed()] = cells[i];
+    }
+    return true;
+}
+
+// The letter by EntryId, or else the one draft with that subject.
+QString findLetter(OlNamespace &session, const QString &argument, QString &error)
+{
+    try {
+        if (session.GetItemFromID(argument))
+            return argument;
+    } catch (const OutlookError &) {
+    }
+    QStringList matches;
+    for (const auto &store : session.Folders())
+        for (const auto &folder : store->Folders())
+            if (folder->Name() == u"Drafts"_s)
+                for (const auto &item : folder->Items())
+                    if (item->Class() == olMailItem && item->Subject() == argument)
+                        matches.append(item->EntryID());
+    if (matches.size() == 1)
+        return matches.front();
+    error = matches.isEmpty()
+                ? u"no letter in Drafts has the EntryId or subject \"%1\""_s.arg(argument)
+                : u"%1 letters in Drafts have the subject \"%2\": give the EntryId"_s
+                      .arg(matches.size())
+                      .arg(argument);
+    return {};
+}
+
+bool findMembers(Workspace &workspace, const QString &argument, MemberSelection &selection)
+{
+    const TreeList &tree = workspace.tree();
+    for (const NodeKind rootKind : {NodeKind::StandardRoot, NodeKind::DynamicRoot})
+        for (const NodeHandle root : tree.children({}))
+            if (nodeKind(tree, root) == rootKind)
+                for (const NodeHandle group : tree.children(root))
+                    if (tree.caption(group) == argument) {
+                        selection = MemberSelection::ofGroup(tree, group);
+                        return true;
+                    }
+    const NodeHandle folderNode = findFolder(tree, argument);
+    const NodeKind kind = folderNode ? nodeKind(tree, folderNode) : NodeKind::Store;
+    if (kind != NodeKind::ContactFolder && kind != NodeKind::ContactFolderListed &&
+        kind != NodeKind::ContactFolderListing)
+        return false;
+    // A contact folder is mailed as its contacts are now, listed or not.
+    const auto folder = workspace.session()->GetFolderFromID(
+        tree.value(folderNode, NodeValueName::EntryId()).toString(),
+        tree.value(folderNode, NodeValueName::StoreId()).toString());
+    selection = {};
+    selection.mode = MemberSelection::Mode::List;
+    selection.key = u"folder:"_s + folder->StoreID() + u'/' + folder->EntryID();
+    for (const auto &item : folder->Items())
+        if (item->Class() == olContactItem)
+            selection.members.push_back({item->FileAs(), item->Email1Address().trimmed()});
+    return true;
+}
+
+void printOutcome(const GenerationOutcome &outcome)
+{
+    printOut(u"members processed: %1"_s.arg(outcome.processed));
+    printOut(u"messages queued: %1"_s.arg(outcome.messagesQueued));
+    printOut(u"members skipped for want of an address: %1"_s.arg(outcome.skippedNoAddress));
+    if (outcome.skippedAlreadyQueued > 0)
+        printOut(u"members queued by the interrupted run: %1"_s.arg(outcome.skippedAlreadyQueued));
+    printOut(u"members failed: %1"_s.arg(outcome.failures.size()));
+    for (const auto &failure : outcome.failures)
+        printOut(u"  %1 <%2>: %3"_s.arg(failure.name, failure.address, failure.reason));
+    if (outcome.cancelled)
+        printOut(u"the run was cancelled; it can be continued with --resume"_s);
+    if (!outcome.stopReason.isEmpty())
+        printOut(u"the run stopped: %1"_s.arg(outcome.stopReason));
+}
+
+void printPlan(const GenerationOutcome &outcome)
+{
+    printOut(u"messages that would be queued: %1"_s.arg(outcome.planned.size()));
+    for (const auto &message : outcome.planned) {
+        QStringList lines{u"To: "_s + message.to};
+        if (!message.cc.isEmpty())
+            lines.append(u"CC: "_s + message.cc);
+        if (!message.bcc.isEmpty())
+            lines.append(u"BCC: "_s + message.bcc);
+        printOut(lines.join(u'\t'));
+    }
+    if (!outcome.planned.empty() && !outcome.firstFilledBody.isNull())
+        printOut(u"first message body:\n"_s + outcome.firstFilledBody);
+    printOut(u"members skipped for want of an address: %1"_s.arg(outcome.skippedNoAddress));
+    printOut(u"members failed: %1"_s.arg(outcome.failures.size()));
+    for (const auto &failure : outcome.failures)
+        printOut(u"  %1 <%2>: %3"_s.arg(failure.name, failure.address, failure.reason));
+}
+
+const char MailUsage[] =
+    "usage: corvelctl mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
+    "                      [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run]\n"
+    "                      [--resume|--restart]";
+
+} // namespace
+
+int runNewLetter(const CtlContext &context)
+{
+    QString subject = NewLetter::defaultSubject();
+    QString to;
+    QString body;
+    for (qsizetype i = 0; i < context.args.size(); ++i) {
+        const QString &arg = context.args[i];
+        const bool hasValue = i + 1 < context.args.size();
+        if (arg == u"--subject"_s && hasValue) {
+            subject = context.args[++i];
+        } else if (arg == u"--to"_s && hasValue) {
+            to = context.args[++i];
+        } else if (arg == u"--body-file"_s && hasValue) {
+            QFile file(context.args[++i]);
+            if (!file.open(QIODevice::ReadOnly)) {
+                printError(
+                    u"corvelctl: %1 cannot be read: %2"_s.arg(file.fileName(), file.errorString()));
+                return ExitFailed;
+            }
+            body = QString::fromUtf8(file.readAll());
+        } else {
+            printError(u"usage: corvelctl new-letter [--subject S] [--to A] [--body-file F]"_s);
+            return ExitUsage;
+        }
+    }
+    Workspace::Options options;
+    options.appPath = context.appPath;
+    options.shippedDir = context.shippedDir;
+    Workspace workspace(options);
+    (void)workspace.open();
+    if (!workspace.sessionReady() || !workspace.application()) {
+        printError(u"corvelctl: the mail session cannot be opened"_s);
+        return ExitFailed;
+    }
+    try {
+        const auto letter = NewLetter::create(*workspace.application(), subject, to, body);
+        printOut(letter->EntryID());
+        return ExitOk;
+    } catch (const OutlookError &error) {
+        printError(u"corvelctl: %1"_s.arg(error.message()));
+        return ExitFailed;
+    }
+}
+
+int runGroupMail(const CtlContext &context)
+{
+    QString target, letterArg, modeArg, valuesPath;
+    bool dryRun = false, resume = false, restart = false;
+    CtlPrompter prompter;
+    for (qsizetype i = 0; i < context.args.size(); ++i) {
+        const QString &arg = context.args[i];
+        const bool hasValue = i + 1 < context.args.size();
+        if (arg == u"--letter"_s && hasValue) {
+            letterArg = context.args[++i];
+        } else if (arg == u"--mode"_s && hasValue) {
+            modeArg = context.args[++i];
+        } else if (arg == u"--prompt"_s && hasValue && context.args[i + 1].contains(u'=')) {
+            const QString pair = context.args[++i];
+            prompter.common[pair.section(u'=', 0, 0)] = pair.section(u'=', 1);
+        } else if (arg == u"--values"_s && hasValue) {
+            valuesPath = context.args[++i];
+        } else if (arg == u"--dry-run"_s) {
+            dryRun = true;
+        } else if (arg == u"--resume"_s) {
+            resume = true;
+        } else if (arg == u"--restart"_s) {
+            restart = true;
+        } else if (!arg.startsWith(u"--"_s) && target.isEmpty()) {
+            target = arg;
+        } else {
+            printError(QString::fromUtf8(MailUsage));
+            return ExitUsage;
+        }
+    }
+    const std::map<QString, MailType> modes = {{u"personal"_s, MailType::Personal},
+                                               {u"to"_s, MailType::To},
+                                               {u"cc"_s, MailType::CC},
+                                               {u"bcc"_s, MailType::BCC}};
+    const auto mode = modes.find(modeArg);
+    if (target.isEmpty() || letterArg.isEmpty() || mode == modes.end() || (resume && restart)) {
+        printError(QString::fromUtf8(MailUsage));
+        return ExitUsage;
+    }
+    if (!valuesPath.isEmpty() && !readValues(valuesPath, prompter))
+        return ExitFailed;
+
+    Workspace::Options options;
+    options.appPath = context.appPath;
+    options.shippedDir = context.shippedDir;
+    Workspace workspace(options);
+    (void)workspace.open();
+    if (!workspace.sessionReady() || !workspace.session()) {
+        printError(u"corvelctl: the mail session cannot be opened"_s);
+        return ExitFailed;
+    }
+    try {
+        QString error;
+        const QString letterId = findLetter(*workspace.session(), letterArg, error);
+        if (letterId.isEmpty()) {
+            printError(u"corvelctl: "_s + error);
+            return ExitFailed;
+        }
+        MemberSelection selection;
+        if (!findMembers(workspace, target, selection)) {
+            printError(u"corvelctl: there is no mail group or contact folder \"%1\""_s.arg(target));
+            return ExitFailed;
+        }
+
+        std::unique_ptr<RunJournal> journal;
+        if (!dryRun) {
+            const QString runs =
+                QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                u"/Tessary/Corvel/runs"_s;
+            auto opened = RunJournal::open(runs, {letterId, selection.key, mode->second});
+            if (!opened.ok()) {
+                printError(u"corvelctl: "_s + opened.error());
+                return ExitFailed;
+            }
+            journal = std::move(*opened);
+            if (journal->isInterrupted() && !resume && !restart) {
+                printError(u"corvelctl: a run of this letter to \"%1\" was interrupted after "
+                           "%2 members were queued; give --resume to continue it or "
+                           "--restart to start over"_s.arg(target)
+                               .arg(journal->queued().size()));
+                return ExitFailed;
+            }
+            if (restart) {
+                if (Status forgotten = journal->restart(); !forgotten.ok()) {
+                    printError(u"corvelctl: "_s + forgotten.error());
+                    return ExitFailed;
+                }
+            }
+        }
+
+        TerminalView view;
+        MailGenerator generator(*workspace.session(), view, prompter);
+        const GenerationOutcome outcome =
+            generator.Execute({mode->second, letterId, dryRun}, selection.members, journal.get());
+        if (!outcome.letterLoaded)
+            return ExitFailed;
+        if (dryRun)
+            printPlan(outcome);
+        else
+            printOutcome(outcome);
+        return outcome.succeeded() ? ExitOk : ExitFailed;
+    } catch (const OutlookError &error) {
+        printError(u"corvelctl: %1"_s.arg(error.message()));
+        return ExitFailed;
+    }
+}
+
+} // namespace corvel

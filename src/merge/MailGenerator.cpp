@@ -1,0 +1,217 @@
+#include "merge/MailGenerator.h"
+
+#include "merge/GenerationView.h"
+#include "merge/MergeFields.h"
+#include "merge/RunJournal.h"
+#include "message/MailAddressList.h"
+#include "session/OutlookSession.h"
+
+namespace corvel {
+
+namespace {
+
+// A member's address must be one address and nothing else: a line break or NUL could add a
+// header line, a separator another recipient.
+Status checkMemberAddress(const QString &address)
+{
+    for (const QChar c : address)
+        if (c == u'\r' || c == u'\n' || c == u'\0')
+            return Status::failure(
+                QStringLiteral("The address holds a line break or NUL character."));
+    Result<MailAddressList> parsed = MailAddressList::parse(address);
+    if (!parsed.ok())
+        return Status::failure(parsed.error());
+    if (parsed->addresses().size() != 1)
+        return Status::failure(QStringLiteral("The address is not exactly one address."));
+    return {};
+}
+
+QStringList addressesOf(const std::vector<MailMember> &members)
+{
+    QStringList addresses;
+    addresses.reserve(static_cast<qsizetype>(members.size()));
+    for (const MailMember &m : members)
+        addresses.append(m.address);
+    return addresses;
+}
+
+} // namespace
+
+MailGenerator::MailGenerator(OlNamespace &session, GenerationView &view, MergePrompter &prompter)
+    : m_session(session)
+    , m_view(view)
+    , m_prompter(prompter)
+{
+}
+
+GenerationOutcome MailGenerator::Execute(const Options &options,
+                                         const std::vector<MailMember> &members,
+                                         RunJournal *journal)
+{
+    m_options = options;
+    m_journal = options.dryRun ? nullptr : journal;
+    m_outcome = {};
+    m_batch.clear();
+    m_cancelled = false;
+
+    try {
+        m_letter = m_options.grpMailEntryId.isEmpty()
+                       ? nullptr
+                       : m_session.GetItemFromID(m_options.grpMailEntryId);
+    } catch (const OutlookError &) {
+        m_letter = nullptr;
+    }
+    if (!m_letter || m_letter->Class() != olMailItem) {
+        m_letter = nullptr;
+        m_view.critical(letterMissingText());
+        return m_outcome;
+    }
+    m_outcome.letterLoaded = true;
+    m_outcome.total = static_cast<qint64>(members.size());
+    if (members.empty()) {
+        m_letter = nullptr;
+        return m_outcome;
+    }
+
+    m_view.setStatus(totalText(m_outcome.total));
+    m_view.show();
+    for (const MailMember &member : members) {
+        ProcessMember(member);
+        if (!m_outcome.stopReason.isEmpty())
+            break;
+        if (m_cancelled) {
+            // The batch collected since the last message is dropped, as the user asked.
+            m_outcome.cancelled = true;
+            m_batch.clear();
+            break;
+        }
+    }
+    if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty()) {
+        SendBatch();
+        if (m_journal && m_outcome.stopReason.isEmpty())
+            if (Status finished = m_journal->finish(); !finished.ok())
+                m_outcome.stopReason = finished.error();
+    }
+    m_letter = nullptr;
+    return m_outcome;
+}
+
+void MailGenerator::fail(const MailMember &member, const QString &reason)
+{
+    m_outcome.failures.push_back({member.name, member.address, reason});
+}
+
+void MailGenerator::ProcessMember(const MailMember &member)
+{
+    ++m_outcome.processed;
+    if (member.address.isEmpty()) {
+        ++m_outcome.skippedNoAddress;
+    } else if (Status valid = checkMemberAddress(member.address); !valid.ok()) {
+        fail(member, valid.error());
+    } else if (m_journal &&
+               m_journal->uncertain().contains(RunJournal::normalized(member.address))) {
+        fail(member, QStringLiteral("The interrupted run may have queued a message to this "
+                                    "address already; it is not mailed again."));
+    } else if (m_journal && m_journal->queued().contains(RunJournal::normalized(member.address))) {
+        ++m_outcome.skippedAlreadyQueued;
+    } else if (m_options.grpMailType == MailType::Personal) {
+        try {
+            if (m_options.dryRun && !m_outcome.planned.empty()) {
+                m_outcome.planned.push_back({member.address, m_letter->CC(), m_letter->BCC()});
+            } else {
+                std::shared_ptr<OlItem> copy = m_letter->Copy();
+                const QString body = copy->Body();
+                QString filled = body;
+                if (MergeFields::hasFields(body)) {
+                    Result<QString> merged =
+                        MergeFields::FillMergeFields(body, m_prompter, member.address);
+                    if (!merged.ok()) {
+                        fail(member, merged.error());
+                        ShowProgress(m_outcome.processed);
+                        return;
+                    }
+                    filled = *merged;
+                    copy->setBody(filled);
+                }
+                copy->setTo(member.address);
+                if (m_options.dryRun) {
+                    m_outcome.firstFilledBody = filled;
+                    m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
+                } else if (queue(copy, {member.address})) {
+                    ++m_outcome.membersQueued;
+                }
+            }
+        } catch (const OutlookError &error) {
+            fail(member, error.message());
+        }
+    } else if (m_options.grpMailType != MailType::None) {
+        m_batch.push_back(member);
+        if (static_cast<int>(m_batch.size()) == kBatchSize)
+            SendBatch();
+    }
+    ShowProgress(m_outcome.processed);
+}
+
+bool MailGenerator::queue(const std::shared_ptr<OlItem> &copy, const QStringList &recipients)
+{
+    if (m_journal) {
+        if (Status begun = m_journal->begin(recipients); !begun.ok()) {
+            m_outcome.stopReason = begun.error();
+            return false;
+        }
+    }
+    try {
+        copy->Send();
+    } catch (const OutlookError &) {
+        if (m_journal)
+            if (Status abandoned = m_journal->abandonPending(); !abandoned.ok())
+                m_outcome.stopReason = abandoned.error();
+        throw;
+    }
+    ++m_outcome.messagesQueued;
+    if (m_journal)
+        if (Status recorded = m_journal->queuedPending(); !recorded.ok())
+            m_outcome.stopReason = recorded.error();
+    return true;
+}
+
+void MailGenerator::SendBatch()
+{
+    if (m_batch.empty())
+        return;
+    const std::vector<MailMember> batch = std::move(m_batch);
+    m_batch.clear();
+    const QStringList addresses = addressesOf(batch);
+    const QString list = addresses.join(QStringLiteral("; "));
+    try {
+        std::shared_ptr<OlItem> copy = m_letter->Copy();
+        switch (m_options.grpMailType) {
+        case MailType::To:
+            copy->setTo(list);
+            break;
+        case MailType::CC:
+            copy->setCC(list);
+            break;
+        default:
+            copy->setBCC(list);
+            break;
+        }
+        if (m_options.dryRun) {
+            m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
+        } else if (queue(copy, addresses)) {
+            m_outcome.membersQueued += static_cast<qint64>(batch.size());
+        }
+    } catch (const OutlookError &error) {
+        for (const MailMember &member : batch)
+            fail(member, error.message());
+    }
+}
+
+void MailGenerator::ShowProgress(qint64 n)
+{
+    m_view.setStatus(progressText(n, m_outcome.total));
+    m_view.setPercent(percentOf(n, m_outcome.total));
+    m_view.letEventsRun();
+}
+
+} // namespace corvel

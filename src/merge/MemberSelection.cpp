@@ -1,0 +1,104 @@
+#include "merge/MemberSelection.h"
+
+#include "tree/NodeKinds.h"
+
+#include <QCryptographicHash>
+
+namespace corvel {
+
+namespace {
+
+MailMember memberOf(const TreeList &tree, NodeHandle row)
+{
+    QString name = tree.value(row, NodeValueName::FileAs()).toString();
+    if (name.isEmpty())
+        name = tree.caption(row);
+    return {name, tree.value(row, NodeValueName::Email1Address()).toString().trimmed()};
+}
+
+bool isListModeKind(NodeKind kind)
+{
+    return kind == NodeKind::ContactFolderListed || kind == NodeKind::StandardGroup ||
+           kind == NodeKind::DynamicGroup;
+}
+
+QString pathOf(const TreeList &tree, NodeHandle node)
+{
+    QStringList parts;
+    for (NodeHandle at = node; at; at = tree.parent(at))
+        parts.prepend(tree.caption(at));
+    return parts.join(u'/');
+}
+
+void collectSubTree(const TreeList &tree, NodeHandle node, std::vector<MailMember> &into)
+{
+    // Depth first in display order, without recursion: groups may be deep.
+    std::vector<NodeHandle> stack;
+    for (NodeHandle child = tree.firstChild(node); child; child = tree.nextSibling(child))
+        stack.push_back(child);
+    std::reverse(stack.begin(), stack.end());
+    while (!stack.empty()) {
+        const NodeHandle row = stack.back();
+        stack.pop_back();
+        into.push_back(memberOf(tree, row));
+        std::vector<NodeHandle> children;
+        for (NodeHandle child = tree.firstChild(row); child; child = tree.nextSibling(child))
+            children.push_back(child);
+        stack.insert(stack.end(), children.rbegin(), children.rend());
+    }
+}
+
+} // namespace
+
+MemberSelection MemberSelection::ofGroup(const TreeList &tree, NodeHandle group)
+{
+    MemberSelection selection;
+    selection.mode = Mode::List;
+    selection.group = group;
+    const QString guid = tree.value(group, NodeValueName::GUID()).toString();
+    selection.key = guid.isEmpty() ? QStringLiteral("group:") + pathOf(tree, group)
+                                   : QStringLiteral("group:") + guid;
+    collectSubTree(tree, group, selection.members);
+    return selection;
+}
+
+MemberSelection MemberSelection::fromTree(const TreeList &tree)
+{
+    if (tree.selectedCount() == 1) {
+        const NodeHandle row = tree.selected(0);
+        if (isListModeKind(nodeKind(tree, row)))
+            return ofGroup(tree, row);
+    }
+    MemberSelection selection;
+    QCryptographicHash rows(QCryptographicHash::Sha256);
+    for (int i = 0; i < tree.selectedCount(); ++i) {
+        const MailMember member = memberOf(tree, tree.selected(i));
+        rows.addData(member.address.toLower().toUtf8());
+        rows.addData(QByteArrayView("\n"));
+        selection.members.push_back(member);
+    }
+    selection.key = QStringLiteral("rows:") + QString::fromLatin1(rows.result().toHex());
+    return selection;
+}
+
+MemberSelection::Summary MemberSelection::summarize(const TreeList &tree)
+{
+    if (tree.selectedCount() > 1) {
+        const NodeHandle group = tree.parent(tree.selected(0));
+        return {tree.selectedCount(), group ? tree.caption(group) : QString()};
+    }
+    if (tree.selectedCount() == 1) {
+        const NodeHandle row = tree.selected(0);
+        const NodeKind kind = nodeKind(tree, row);
+        if (kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup)
+            return {tree.descendantCount(row), tree.caption(row)};
+        const NodeHandle group = tree.parent(row);
+        return {1, group ? tree.caption(group) : QString()};
+    }
+    const NodeHandle current = tree.current();
+    if (!current)
+        return {};
+    return {tree.descendantCount(current), tree.caption(current)};
+}
+
+} // namespace corvel

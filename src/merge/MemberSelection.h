@@ -1,0 +1,38 @@
+#pragma once
+
+#include "merge/MailMember.h"
+#include "tree/TreeList.h"
+
+#include <vector>
+
+namespace corvel {
+
+// Whom a run mails, worked out from the tree's selection: a single selected group or listed
+// contact folder is mailed whole (its sub-tree), anything else is mailed row by row.
+struct MemberSelection
+{
+    enum class Mode
+    {
+        List,
+        Selection,
+    };
+
+    Mode mode = Mode::Selection;
+    NodeHandle group; // the group row in list mode
+    std::vector<MailMember> members;
+    // Identifies the recipients for the run journal: the group's path in list mode.
+    QString key;
+
+    [[nodiscard]] static MemberSelection fromTree(const TreeList &tree);
+    // The rows of one group or listed contact folder, as the list mode reads them.
+    [[nodiscard]] static MemberSelection ofGroup(const TreeList &tree, NodeHandle group);
+    // The wizard's count and group caption for the summary "12 Members of Friends".
+    struct Summary
+    {
+        qint64 count = 0;
+        QString groupCaption;
+    };
+    [[nodiscard]] static Summary summarize(const TreeList &tree);
+};
+
+} // namespace corvel

@@ -1,0 +1,83 @@
+#include "merge/MergeFields.h"
+
+#include "merge/MergePrompter.h"
+
+#include <QStringList>
+
+namespace corvel {
+
+namespace {
+
+const QString kOpen = QStringLiteral("<<");
+const QString kClose = QStringLiteral(">>");
+const QString kPrompt = QStringLiteral("Prompt=");
+
+// A prompted value may refill itself with fields forever; no letter needs this many.
+constexpr int kMaxReplacements = 100000;
+
+bool holdsLineBreakOrNul(const QString &value)
+{
+    for (const QChar c : value)
+        if (c == u'\r' || c == u'\n' || c == u'\0')
+            return true;
+    return false;
+}
+
+} // namespace
+
+QStringList MergeFields::promptNames(const QString &text)
+{
+    QStringList names;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype open = text.indexOf(kOpen, from);
+        if (open < 0)
+            break;
+        const qsizetype close = text.indexOf(kClose, open);
+        if (close < 0)
+            break;
+        const QString name = text.mid(open + 2, close - open - 2);
+        if (name.startsWith(kPrompt, Qt::CaseInsensitive)) {
+            const QString promptName = name.mid(kPrompt.size());
+            if (!names.contains(promptName))
+                names.append(promptName);
+        }
+        from = close + 2;
+    }
+    return names;
+}
+
+corvel::Result<QString> MergeFields::FillMergeFields(const QString &text, MergePrompter &prompter,
+                                                     const QString &memberAddress)
+{
+    QString filled = text;
+    for (int replacements = 0;; ++replacements) {
+        const qsizetype open = filled.indexOf(kOpen);
+        if (open < 0)
+            break;
+        const qsizetype close = filled.indexOf(kClose, open);
+        if (close < 0)
+            break;
+        if (replacements == kMaxReplacements)
+            return corvel::Result<QString>::failure(
+                QStringLiteral("The merge fields of the letter never end: a prompted value "
+                               "keeps adding fields."));
+        const QString name = filled.mid(open + 2, close - open - 2);
+        QString value;
+        if (name.startsWith(kPrompt, Qt::CaseInsensitive)) {
+            const QString promptName = name.mid(kPrompt.size());
+            value =
+                prompter.GetName(QString(), promptCaption(promptName), promptName, memberAddress);
+            // The dialog takes one line; a value from elsewhere with a line break or NUL is
+            // refused rather than trusted to stay inside the body.
+            if (holdsLineBreakOrNul(value))
+                return corvel::Result<QString>::failure(
+                    QStringLiteral("The value for \"%1\" holds a line break or NUL character.")
+                        .arg(promptName));
+        }
+        filled.replace(open, close + 2 - open, value);
+    }
+    return filled;
+}
+
+} // namespace corvel

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "support/Result.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace corvel {
+
+class MergePrompter;
+
+// Fills the merge fields of a letter's body: "<<name>>" is removed, "<<Prompt=name>>" is
+// replaced with what the prompter answers for it; "<<" without a later ">>" stays as it is.
+class MergeFields
+{
+public:
+    static QString promptCaption(const QString &promptName)
+    {
+        return QStringLiteral("Enter value for ") + promptName;
+    }
+    // The names of the prompted fields in order of first appearance, for asking up front.
+    [[nodiscard]] static QStringList promptNames(const QString &text);
+    [[nodiscard]] static bool hasFields(const QString &text)
+    {
+        return text.contains(QStringLiteral("<<"), Qt::CaseInsensitive);
+    }
+
+    // Fails when a prompted value holds CR, LF or NUL (the member's copy is then not made),
+    // or when prompted values keep adding fields without end.
+    [[nodiscard]] static corvel::Result<QString>
+    FillMergeFields(const QString &text, MergePrompter &prompter, const QString &memberAddress);
+};
+
+} // namespace corvel

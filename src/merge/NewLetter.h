@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+namespace corvel {
+
+class OlApplication;
+class OlItem;
+
+// The New Message command: an empty letter saved to Drafts for the user to write.
+class NewLetter
+{
+public:
+    static QString defaultSubject() { return QStringLiteral("Draft from Corvel"); }
+
+    // Throws OutlookError when the letter cannot be made or saved.
+    [[nodiscard]] static std::shared_ptr<OlItem> doBtnNewMsg(OlApplication &application);
+    // The same with the given fields, for letters written elsewhere.
+    [[nodiscard]] static std::shared_ptr<OlItem> create(OlApplication &application,
+                                                        const QString &subject, const QString &to,
+                                                        const QString &body);
+};
+
+} // namespace corvel

@@ -1,0 +1,195 @@
+#include "merge/RunJournal.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace corvel {
+
+namespace {
+
+const QByteArray kHeader = "corvel-run 1\n";
+// A journal is a few lines per message; anything much larger is not one of ours.
+constexpr qint64 kMaxJournalBytes = qint64(1) << 30;
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QByteArray keyLine(const RunJournal::Key &key)
+{
+    return "key " + key.letterEntryId.toUtf8().toPercentEncoding() + ' ' +
+           key.recipientsKey.toUtf8().toPercentEncoding() + ' ' +
+           QByteArray::number(static_cast<int>(key.type)) + '\n';
+}
+
+QStringList recipientsOf(const QByteArray &field)
+{
+    QStringList recipients;
+    for (const QByteArray &part : field.split(' '))
+        if (!part.isEmpty())
+            recipients.append(QString::fromUtf8(QByteArray::fromPercentEncoding(part)));
+    return recipients;
+}
+
+} // namespace
+
+RunJournal::RunJournal(QString path, Key key)
+    : m_path(std::move(path))
+    , m_key(std::move(key))
+{
+}
+
+RunJournal::~RunJournal()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+corvel::Result<std::unique_ptr<RunJournal>> RunJournal::open(const QString &directory,
+                                                             const Key &key)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(keyLine(key));
+    const QString path = QDir(directory).filePath(
+        QString::fromLatin1(hash.result().toHex().left(32)) + QStringLiteral(".run"));
+    std::unique_ptr<RunJournal> journal(new RunJournal(path, key));
+    if (Status loaded = journal->load(); !loaded.ok())
+        return corvel::Result<std::unique_ptr<RunJournal>>::failure(loaded.error());
+    return journal;
+}
+
+Status RunJournal::load()
+{
+    QFile file(m_path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return Status::failure(QStringLiteral("The run journal %1 cannot be read: %2")
+                                   .arg(m_path, file.errorString()));
+    if (file.size() > kMaxJournalBytes)
+        return Status::failure(QStringLiteral("The run journal %1 is too large.").arg(m_path));
+    const QByteArray bytes = file.readAll();
+    if (!bytes.startsWith(kHeader) || !bytes.mid(kHeader.size()).startsWith(keyLine(m_key)))
+        return Status::failure(
+            QStringLiteral("The run journal %1 is not one Corvel can read.").arg(m_path));
+    QStringList pending;
+    const QList<QByteArray> lines = bytes.split('\n');
+    // The last line may be torn by a crash mid-write: only whole lines count.
+    for (qsizetype i = 2; i + 1 < lines.size(); ++i) {
+        const QByteArray &line = lines[i];
+        if (line.startsWith("pending ")) {
+            for (const QString &r : pending)
+                m_uncertain.insert(r);
+            pending = recipientsOf(line.mid(8));
+        } else if (line == "queued") {
+            for (const QString &r : pending)
+                m_queued.insert(r);
+            pending.clear();
+        } else if (line == "abandoned") {
+            pending.clear();
+        }
+    }
+    for (const QString &r : pending)
+        m_uncertain.insert(r);
+    for (const QString &r : std::as_const(m_queued))
+        m_uncertain.remove(r);
+    m_interrupted = true;
+    return {};
+}
+
+Status RunJournal::openForAppend()
+{
+    if (m_fd >= 0)
+        return {};
+    const QString directory = QFileInfo(m_path).absolutePath();
+    if (!QDir().mkpath(directory))
+        return Status::failure(
+            QStringLiteral("The folder %1 for run journals cannot be made.").arg(directory));
+    // Journals name the recipients: the folder is the user's alone, as the other data is.
+    (void)QFile::setPermissions(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner);
+    const bool fresh = !QFileInfo::exists(m_path);
+    m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
+                  0600);
+    if (m_fd < 0)
+        return Status::failure(
+            QStringLiteral("The run journal %1 cannot be written: %2").arg(m_path, systemError()));
+    if (fresh) {
+        if (Status written = append(kHeader + keyLine(m_key)); !written.ok())
+            return written;
+        // The journal's name must survive a crash too.
+        const int dirFd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_CLOEXEC);
+        if (dirFd >= 0) {
+            (void)::fsync(dirFd);
+            ::close(dirFd);
+        }
+    }
+    return {};
+}
+
+Status RunJournal::append(const QByteArray &line)
+{
+    qsizetype done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(m_fd, line.constData() + done, size_t(line.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return Status::failure(QStringLiteral("The run journal %1 cannot be written: %2")
+                                       .arg(m_path, systemError()));
+        done += n;
+    }
+    if (::fdatasync(m_fd) != 0)
+        return Status::failure(
+            QStringLiteral("The run journal %1 cannot be synced: %2").arg(m_path, systemError()));
+    return {};
+}
+
+Status RunJournal::restart()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (QFileInfo::exists(m_path) && !QFile::remove(m_path))
+        return Status::failure(QStringLiteral("The run journal %1 cannot be removed.").arg(m_path));
+    m_interrupted = false;
+    m_queued.clear();
+    m_uncertain.clear();
+    return {};
+}
+
+Status RunJournal::begin(const QStringList &recipients)
+{
+    if (Status opened = openForAppend(); !opened.ok())
+        return opened;
+    QByteArray line = "pending";
+    for (const QString &r : recipients)
+        line += ' ' + normalized(r).toUtf8().toPercentEncoding();
+    return append(line + '\n');
+}
+
+Status RunJournal::queuedPending()
+{
+    return append("queued\n");
+}
+
+Status RunJournal::abandonPending()
+{
+    return append("abandoned\n");
+}
+
+Status RunJournal::finish()
+{
+    return restart();
+}
+
+} // namespace corvel

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "merge/MailType.h"
+#include "support/Result.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace corvel {
+
+// The durable record of one group mail run, so that a run stopped midway (Cancel, a crash, a
+// kill) can be continued without mailing anyone twice. Before a message is queued its
+// recipients are written and synced as "pending"; once it is queued, "queued" is. A pending
+// line without its "queued" after an interruption means the message may or may not be in the
+// Outbox: those recipients are not mailed again, and are reported. A run that ends removes
+// its journal. One journal per letter, recipients and addressing.
+class RunJournal
+{
+public:
+    struct Key
+    {
+        QString letterEntryId;
+        QString recipientsKey;
+        MailType type = MailType::Personal;
+    };
+
+    RunJournal(const RunJournal &) = delete;
+    RunJournal &operator=(const RunJournal &) = delete;
+    ~RunJournal();
+
+    // Reads the journal of an interrupted run of this key, if there is one. Fails when it
+    // exists but cannot be read; such a file is never overwritten.
+    [[nodiscard]] static corvel::Result<std::unique_ptr<RunJournal>> open(const QString &directory,
+                                                                          const Key &key);
+
+    [[nodiscard]] QString path() const { return m_path; }
+    // A previous run of this key stopped midway.
+    [[nodiscard]] bool isInterrupted() const { return m_interrupted; }
+    // Recipients (lower case) already queued, or perhaps queued, by the interrupted run.
+    [[nodiscard]] const QSet<QString> &queued() const { return m_queued; }
+    [[nodiscard]] const QSet<QString> &uncertain() const { return m_uncertain; }
+
+    // Forgets the interrupted run.
+    [[nodiscard]] Status restart();
+    [[nodiscard]] Status begin(const QStringList &recipients);
+    [[nodiscard]] Status queuedPending();
+    // The pending message was not queued after all.
+    [[nodiscard]] Status abandonPending();
+    // The run ended: nothing is left to continue.
+    [[nodiscard]] Status finish();
+
+    [[nodiscard]] static QString normalized(const QString &address)
+    {
+        return address.trimmed().toLower();
+    }
+
+private:
+    RunJournal(QString path, Key key);
+    [[nodiscard]] Status load();
+    [[nodiscard]] Status append(const QByteArray &line);
+    [[nodiscard]] Status openForAppend();
+
+    QString m_path;
+    Key m_key;
+    int m_fd = -1;
+    bool m_interrupted = false;
+    QSet<QString> m_queued;
+    QSet<QString> m_uncertain;
+};
+
+} // namespace corvel

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# End-to-end group mail with corvelctl: a letter, a group and a contact folder mailed into the
+# real Outbox, a run killed midway and continued, and delivery to a scripted SMTP server on
+# 127.0.0.1 in which nobody gets a message twice.
+ctl=$1
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib/harness.bash"
+out_has() { grep -q -- "$1" "$work/out"; }
+queued() { find "$store/Outbox/new" "$store/Outbox/cur" -type f 2>/dev/null | wc -l; }
+clear_outbox() { rm -f "$store/Outbox/new/"* "$store/Outbox/cur/"*; }
+
+run stores
+store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
+cp "$here/data/groups/MailLists.tlx" "$app/"
+run setting Transport From "Ann Lee <ann@example.org>"
+
+printf 'Dear <<Prompt=First Name>>,\nsee <<Link>> and << this.\n' >"$work/body"
+run new-letter --subject "Group news" --to owner@example.org --body-file "$work/body"
+check "new-letter succeeds" rc_is 0
+letter=$(cat "$work/out")
+check "new-letter prints an EntryId" test ${#letter} -eq 48
+run new-letter
+check "a default letter" rc_is 0
+run drafts
+check "both letters in Drafts" out_has "Draft from Corvel"
+
+run mail Friends --letter "Group news" --mode personal --prompt "First Name=Friend" --dry-run
+check "dry run succeeds" rc_is 0
+check "dry run lists the copies" out_has "^To: aase@example.no"
+check "dry run shows the filled body" out_has "^Dear Friend,"
+check "dry run leaves a body's stray << alone" out_has "^see  and << this.$"
+check "dry run queues nothing" test "$(queued)" = 0
+
+printf 'address,First Name\ntom@example.org,Tom\n"ann@example.org","Ann, dear"\n' >"$work/values.csv"
+run mail Friends --letter "$letter" --mode personal --values "$work/values.csv"
+check "personal run succeeds" rc_is 0
+check "three processed" out_has "^members processed: 3$"
+check "three queued" out_has "^messages queued: 3$"
+check "Outbox holds three" test "$(queued)" = 3
+check "answers per member" grep -lq "Dear Ann, dear," "$store/Outbox/cur/"*
+check "unanswered prompt is empty off a terminal" grep -lq "^Dear ,$" "$store/Outbox/cur/"*
+clear_outbox
+
+run mail Friends --letter "Group news" --mode bogus
+check "bad mode is a usage error" rc_is 2
+run mail "No such group" --letter "Group news" --mode to
+check "unknown group fails" rc_is 1
+
+# A contact folder of many members, one without an address and one whose address would add a
+# second recipient.
+contacts="$store/Contacts"
+python3 - "$contacts" <<'PY'
+import sys
+for i in range(1, 401):
+    with open(f"{sys.argv[1]}/c{i:05}.vcf", "w") as f:
+        f.write(f"BEGIN:VCARD\r\nVERSION:3.0\r\nUID:c{i}\r\nN:Member;M{i};;;\r\nFN:M{i} Member\r\n"
+                f"EMAIL;TYPE=INTERNET:m{i}@example.org\r\nEND:VCARD\r\n")
+with open(f"{sys.argv[1]}/none.vcf", "w") as f:
+    f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:none\r\nN:Nobody;No;;;\r\nFN:No Address\r\nEND:VCARD\r\n")
+with open(f"{sys.argv[1]}/two.vcf", "w") as f:
+    f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:two\r\nN:Two;Tim;;;\r\nFN:Tim Two\r\n"
+            "EMAIL;TYPE=INTERNET:a@example.org\\, b@example.org\r\nEND:VCARD\r\n")
+PY
+
+run mail "Personal Folders/Contacts" --letter "Group news" --mode bcc
+check "a failed member fails the run" rc_is 1
+check "402 processed" out_has "^members processed: 402$"
+check "4 BCC messages" out_has "^messages queued: 4$"
+check "member without address counted" out_has "^members skipped for want of an address: 1$"
+check "the failed member named" out_has "Two, Tim <a@example.org, b@example.org>: "
+clear_outbox
+
+# Killed midway, then continued: everyone queued exactly once.
+"$ctl" --app-path "$app" mail "Personal Folders/Contacts" --letter "Group news" --mode personal \
+    --prompt "First Name=You" >"$work/killed.out" 2>&1 &
+pid=$!
+for _ in $(seq 1 600); do
+    [ "$(queued)" -ge 20 ] && break
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.05
+done
+kill -9 $pid 2>/dev/null
+wait $pid 2>/dev/null
+queued_before=$(queued)
+check "the kill stopped the run midway" test "$queued_before" -lt 400
+
+run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You"
+check "an interrupted run is refused without a choice" rc_is 1
+check "and says how to go on" err_has "resume"
+check "nothing more queued" test "$(queued)" = "$queued_before"
+
+run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You" --resume
+check "resume ends" test "$(cat "$work/rc")" -le 1
+cp "$work/out" "$work/resume.out"
+check "nobody queued twice, everyone once or named as in doubt" python3 - "$store/Outbox/cur" "$work/resume.out" <<'PY'
+import collections, email, os, re, sys
+to = collections.Counter()
+for name in os.listdir(sys.argv[1]):
+    with open(os.path.join(sys.argv[1], name), "rb") as f:
+        to[email.message_from_binary_file(f)["To"].strip()] += 1
+twice = [a for a, n in to.items() if n > 1]
+assert not twice, twice
+out = open(sys.argv[2]).read()
+doubt = set(re.findall(r"<(m\d+@example.org)>: The interrupted run may", out))
+missing = {f"m{i}@example.org" for i in range(1, 401)} - set(to)
+assert missing <= doubt, (sorted(missing)[:5], doubt)
+assert len(doubt) <= 1, doubt
+PY
+if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
+    mkdir -p "$work/received"
+    /usr/bin/python3 "$here/tools/smtp_test_server.py" "$work/received" >"$work/port" &
+    server_pid=$!
+    cleanups+=("kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null")
+    for _ in $(seq 1 100); do grep -q PORT "$work/port" && break; sleep 0.1; done
+    port=$(awk '{print $2}' "$work/port")
+    run setting Transport Kind smtp
+    run setting Transport Host 127.0.0.1
+    run setting Transport Port "$port"
+    run setting Transport Security none
+
+    run deliver
+    check "delivery succeeds" rc_is 0
+    check "each recipient got one message" python3 - "$work/received" <<'PY'
+import collections, json, os, sys
+seen = collections.Counter()
+for name in os.listdir(sys.argv[1]):
+    record = json.load(open(os.path.join(sys.argv[1], name)))
+    for rcpt in record["rcpt_tos"]:
+        seen[rcpt] += 1
+twice = [a for a, n in seen.items() if n > 1 and a != "owner@example.org"]
+assert not twice, twice[:5]
+assert seen["m400@example.org"] == 1, seen.most_common(3)
+assert len([a for a in seen if a.startswith("m")]) >= 399, len(seen)
+PY
+else
+    echo "skipped the SMTP part: python3-aiosmtpd is not installed"
+fi
+
+run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You"
+check "a finished run leaves nothing to continue" rc_is 1
+check "a new run starts (the bad member fails it)" out_has "^members processed: 402$"
+
+
+finish

@@ -1,0 +1,368 @@
+#include "merge/MailGenerator.h"
+#include "fakes/MemoryFolder.h"
+#include "fakes/MemoryItem.h"
+#include "fakes/MemoryNamespace.h"
+#include "merge/GenerationView.h"
+#include "merge/MergePrompter.h"
+#include "merge/RunJournal.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace corvel;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class RecordingView : public GenerationView
+{
+public:
+    QStringList statuses;
+    std::vector<int> percents;
+    QStringList criticals;
+    bool shown = false;
+    std::function<void()> onEvents;
+
+    void show() override { shown = true; }
+    void setStatus(const QString &text) override { statuses.append(text); }
+    void setPercent(int percent) override { percents.push_back(percent); }
+    void letEventsRun() override
+    {
+        if (onEvents)
+            onEvents();
+    }
+    void critical(const QString &text) override { criticals.append(text); }
+};
+
+class CountingPrompter : public MergePrompter
+{
+public:
+    QStringList asked;
+    std::function<QString(const QString &)> answer = [](const QString &) { return QString(); };
+
+    QString GetName(const QString &, const QString &caption, const QString &,
+                    const QString &memberAddress) override
+    {
+        asked.append(caption + u" for "_s + memberAddress);
+        return answer(memberAddress);
+    }
+};
+
+std::vector<MailMember> membersNumbered(int count, int from = 1)
+{
+    std::vector<MailMember> members;
+    for (int i = from; i < from + count; ++i)
+        members.push_back({u"Member %1"_s.arg(i), u"m%1@example.org"_s.arg(i)});
+    return members;
+}
+
+class MailGeneratorTest : public testing::Test
+{
+protected:
+    MailGeneratorTest()
+    {
+        auto store = m_session->addStore(u"Personal"_s);
+        auto drafts = store->addFolder(u"Drafts"_s);
+        m_letter = drafts->addMessage(u"News <<Prompt=Subject>>"_s, m_body);
+        m_letter->setTo(u"list-owner@example.org"_s);
+        m_letter->setCC(u"archive@example.org"_s);
+    }
+
+    GenerationOutcome run(MailType type, const std::vector<MailMember> &members,
+                          RunJournal *journal = nullptr, bool dryRun = false)
+    {
+        MailGenerator generator(*m_session, m_view, m_prompter);
+        m_generator = &generator;
+        const auto outcome =
+            generator.Execute({type, m_letter->EntryID(), dryRun}, members, journal);
+        m_generator = nullptr;
+        return outcome;
+    }
+    void cancelAfter(int members)
+    {
+        m_view.onEvents = [this, members, seen = 0]() mutable {
+            if (++seen == members)
+                m_generator->btnCancel_Click();
+        };
+    }
+    const std::vector<MemoryNamespace::SentMessage> &sent() const { return m_session->sent(); }
+
+    QString m_body = u"Dear <<Prompt=First Name>>,\nsee <<Link>> << tail"_s;
+    std::shared_ptr<MemoryNamespace> m_session = std::make_shared<MemoryNamespace>();
+    std::shared_ptr<MemoryItem> m_letter;
+    RecordingView m_view;
+    CountingPrompter m_prompter;
+    MailGenerator *m_generator = nullptr;
+};
+
+struct BatchCase
+{
+    const char *name;
+    MailType type;
+    int members;
+    std::vector<int> sizes;
+};
+
+class BatchSizes : public MailGeneratorTest, public testing::WithParamInterface<BatchCase>
+{
+};
+
+TEST_P(BatchSizes, AtMostOneHundredAddressesPerMessage)
+{
+    const BatchCase &c = GetParam();
+    const auto outcome = run(c.type, membersNumbered(c.members));
+    ASSERT_EQ(sent().size(), c.sizes.size());
+    int next = 1;
+    for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+        QStringList expected;
+        for (int k = 0; k < c.sizes[i]; ++k)
+            expected.append(u"m%1@example.org"_s.arg(next++));
+        const auto &message = sent()[i];
+        const QString line = c.type == MailType::To   ? message.to
+                             : c.type == MailType::CC ? message.cc
+                                                      : message.bcc;
+        EXPECT_EQ(line, expected.join(u"; "_s));
+        // The letter's own To stays on CC and BCC copies; nothing is merged in these modes.
+        if (c.type != MailType::To) {
+            EXPECT_EQ(message.to, u"list-owner@example.org"_s);
+        }
+        EXPECT_EQ(message.body, m_body);
+    }
+    EXPECT_TRUE(m_prompter.asked.isEmpty());
+    EXPECT_EQ(outcome.messagesQueued, static_cast<qint64>(c.sizes.size()));
+    EXPECT_EQ(outcome.membersQueued, c.members);
+    EXPECT_TRUE(outcome.succeeded());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, BatchSizes,
+                         testing::Values(BatchCase{"Bcc250", MailType::BCC, 250, {100, 100, 50}},
+                                         BatchCase{"ToExactly100", MailType::To, 100, {100}},
+                                         BatchCase{"Cc101", MailType::CC, 101, {100, 1}},
+                                         BatchCase{"Bcc1", MailType::BCC, 1, {1}}),
+                         [](const testing::TestParamInfo<BatchCase> &paramInfo) {
+                             return paramInfo.param.name;
+                         });
+
+TEST_F(MailGeneratorTest, PersonalCopiesAskEveryMemberAndNeverMergeTheSubject)
+{
+    m_prompter.answer = [](const QString &address) { return address.section(u'@', 0, 0); };
+    const auto outcome = run(MailType::Personal, membersNumbered(3));
+    ASSERT_EQ(sent().size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const auto &message = sent()[static_cast<std::size_t>(i)];
+        EXPECT_EQ(message.to, u"m%1@example.org"_s.arg(i + 1));
+        EXPECT_EQ(message.body, u"Dear m%1,\nsee  << tail"_s.arg(i + 1));
+        EXPECT_EQ(message.subject, u"News <<Prompt=Subject>>"_s);
+        EXPECT_EQ(message.cc, u"archive@example.org"_s); // the letter's own CC is kept
+    }
+    EXPECT_EQ(m_prompter.asked, (QStringList{u"Enter value for First Name for m1@example.org"_s,
+                                             u"Enter value for First Name for m2@example.org"_s,
+                                             u"Enter value for First Name for m3@example.org"_s}));
+    EXPECT_EQ(outcome.membersQueued, 3);
+    // The letter itself stays as it was, in Drafts.
+    EXPECT_EQ(m_letter->To(), u"list-owner@example.org"_s);
+    EXPECT_EQ(m_letter->Body(), m_body);
+}
+
+TEST_F(MailGeneratorTest, ProgressCountsEveryRowAndShowsTruncatedPercent)
+{
+    auto members = membersNumbered(12);
+    members[5].address.clear();
+    const auto outcome = run(MailType::BCC, members);
+    ASSERT_GE(m_view.statuses.size(), 4);
+    EXPECT_EQ(m_view.statuses[0], u"12 Contacts to Process"_s);
+    EXPECT_EQ(m_view.statuses[3], u"3 of 12"_s);
+    EXPECT_EQ(m_view.statuses.last(), u"12 of 12"_s);
+    EXPECT_EQ(m_view.percents[2], 25);
+    EXPECT_EQ(m_view.percents[0], 8);
+    EXPECT_EQ(outcome.processed, 12);
+    EXPECT_EQ(outcome.skippedNoAddress, 1);
+    ASSERT_EQ(sent().size(), 1u);
+    EXPECT_EQ(sent()[0].bcc.count(u';'), 10);
+}
+
+TEST_F(MailGeneratorTest, CancelDropsThePendingBatch)
+{
+    cancelAfter(30);
+    const auto outcome = run(MailType::CC, membersNumbered(250));
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.processed, 30);
+    EXPECT_TRUE(sent().empty());
+}
+
+TEST_F(MailGeneratorTest, CancelKeepsWhatWasAlreadyQueued)
+{
+    cancelAfter(130);
+    const auto outcome = run(MailType::BCC, membersNumbered(250));
+    EXPECT_TRUE(outcome.cancelled);
+    ASSERT_EQ(sent().size(), 1u);
+    EXPECT_EQ(outcome.membersQueued, 100);
+}
+
+TEST_F(MailGeneratorTest, FailingMembersAreNamedAndTheRunGoesOn)
+{
+    std::vector<MailMember> members = {
+        {u"Good One"_s, u"one@example.org"_s},
+        {u"Injector"_s, u"evil@example.org\r\nBcc: many@example.org"_s},
+        {u"Two In One"_s, u"a@example.org; b@example.org"_s},
+        {u"Nul"_s, QString(u"x@example.org\0y"_s)},
+        {u"Broken"_s, u"not an address <"_s},
+        {u"No Address"_s, QString()},
+        {u"Good Two"_s, u"two@example.org"_s},
+    };
+    for (const MailType type : {MailType::Personal, MailType::BCC}) {
+        const auto before = sent().size();
+        const auto outcome = run(type, members);
+        EXPECT_FALSE(outcome.succeeded());
+        EXPECT_EQ(outcome.processed, 7);
+        EXPECT_EQ(outcome.skippedNoAddress, 1);
+        EXPECT_EQ(outcome.membersQueued, 2);
+        ASSERT_EQ(outcome.failures.size(), 4u);
+        EXPECT_EQ(outcome.failures[0].name, u"Injector"_s);
+        EXPECT_EQ(outcome.failures[3].name, u"Broken"_s);
+        for (const auto &failure : outcome.failures)
+            EXPECT_FALSE(failure.reason.isEmpty()) << failure.name.toStdString();
+        for (auto i = before; i < sent().size(); ++i)
+            for (const QString &line : {sent()[i].to, sent()[i].bcc}) {
+                EXPECT_FALSE(line.contains(u"many@"_s));
+                EXPECT_FALSE(line.contains(u"b@example.org"_s));
+            }
+    }
+}
+
+TEST_F(MailGeneratorTest, PromptedValueWithLineBreakFailsTheMember)
+{
+    m_prompter.answer = [](const QString &address) {
+        return address.startsWith(u"m2"_s) ? u"Ann\r\nBcc: x@example.org"_s : u"Bo"_s;
+    };
+    const auto outcome = run(MailType::Personal, membersNumbered(3));
+    EXPECT_EQ(sent().size(), 2u);
+    ASSERT_EQ(outcome.failures.size(), 1u);
+    EXPECT_EQ(outcome.failures[0].address, u"m2@example.org"_s);
+}
+
+TEST_F(MailGeneratorTest, CountsBeyondSixteenBits)
+{
+    const auto outcome = run(MailType::BCC, membersNumbered(70000));
+    EXPECT_EQ(outcome.processed, 70000);
+    EXPECT_EQ(outcome.membersQueued, 70000);
+    EXPECT_EQ(sent().size(), 700u);
+    EXPECT_EQ(m_view.statuses.last(), u"70000 of 70000"_s);
+}
+
+TEST_F(MailGeneratorTest, MissingLetterIsReportedAndNothingIsSent)
+{
+    MailGenerator generator(*m_session, m_view, m_prompter);
+    for (const QString &id : {u"no-such-id"_s, QString()}) {
+        const auto outcome = generator.Execute({MailType::To, id, false}, membersNumbered(3));
+        EXPECT_FALSE(outcome.letterLoaded);
+    }
+    EXPECT_EQ(m_view.criticals, (QStringList{u"Unable to load Message from Drafts folder"_s,
+                                             u"Unable to load Message from Drafts folder"_s}));
+    EXPECT_FALSE(m_view.shown);
+    EXPECT_TRUE(sent().empty());
+}
+
+TEST_F(MailGeneratorTest, DryRunQueuesNothingAndShowsTheFirstFilledBody)
+{
+    m_prompter.answer = [](const QString &) { return u"Ann"_s; };
+    auto outcome = run(MailType::Personal, membersNumbered(3), nullptr, true);
+    EXPECT_TRUE(sent().empty());
+    ASSERT_EQ(outcome.planned.size(), 3u);
+    EXPECT_EQ(outcome.planned[2].to, u"m3@example.org"_s);
+    EXPECT_EQ(outcome.firstFilledBody, u"Dear Ann,\nsee  << tail"_s);
+    EXPECT_EQ(m_prompter.asked.size(), 1); // only the shown body is filled
+
+    outcome = run(MailType::BCC, membersNumbered(150), nullptr, true);
+    EXPECT_TRUE(sent().empty());
+    ASSERT_EQ(outcome.planned.size(), 2u);
+    EXPECT_EQ(outcome.planned[1].bcc.count(u';'), 49);
+}
+
+class InterruptedRun : public MailGeneratorTest
+{
+protected:
+    std::unique_ptr<RunJournal> openJournal(MailType type)
+    {
+        auto journal = RunJournal::open(runs(), {m_letter->EntryID(), u"group:X"_s, type});
+        EXPECT_TRUE(journal.ok()) << journal.error().toStdString();
+        return std::move(*journal);
+    }
+    QString runs() const { return m_dir.path() + u"/runs"_s; }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(InterruptedRun, ContinuesWithOnlyTheMembersNotYetQueued)
+{
+    for (const MailType type : {MailType::Personal, MailType::BCC}) {
+        const auto before = sent().size();
+        const auto members = membersNumbered(250);
+        cancelAfter(130);
+        {
+            auto journal = openJournal(type);
+            EXPECT_FALSE(journal->isInterrupted());
+            (void)run(type, members, journal.get());
+        }
+        m_view.onEvents = nullptr;
+        auto journal = openJournal(type);
+        ASSERT_TRUE(journal->isInterrupted());
+        const auto outcome = run(type, members, journal.get());
+        EXPECT_TRUE(outcome.succeeded());
+        EXPECT_EQ(outcome.skippedAlreadyQueued, type == MailType::Personal ? 130 : 100);
+
+        QStringList everyone;
+        for (auto i = before; i < sent().size(); ++i)
+            everyone += (type == MailType::Personal ? sent()[i].to : sent()[i].bcc).split(u"; "_s);
+        EXPECT_EQ(everyone.size(), 250);
+        EXPECT_EQ(QSet<QString>(everyone.begin(), everyone.end()).size(), 250);
+        EXPECT_TRUE(QDir(runs()).isEmpty()) << "a finished run leaves no journal";
+        EXPECT_EQ(QFileInfo(runs()).permissions() & 0x0077, 0) << "only the user reads journals";
+    }
+}
+
+TEST_F(InterruptedRun, MessageInDoubtIsNotSentAgain)
+{
+    {
+        auto journal = openJournal(MailType::Personal);
+        ASSERT_TRUE(journal->begin({u"m1@example.org"_s}).ok()); // then the process died
+    }
+    auto journal = openJournal(MailType::Personal);
+    ASSERT_TRUE(journal->isInterrupted());
+    const auto outcome = run(MailType::Personal, membersNumbered(3), journal.get());
+    EXPECT_EQ(sent().size(), 2u);
+    ASSERT_EQ(outcome.failures.size(), 1u);
+    EXPECT_EQ(outcome.failures[0].address, u"m1@example.org"_s);
+}
+
+TEST_F(InterruptedRun, RestartForgetsTheInterruptedRun)
+{
+    cancelAfter(2);
+    {
+        auto journal = openJournal(MailType::Personal);
+        (void)run(MailType::Personal, membersNumbered(5), journal.get());
+    }
+    m_view.onEvents = nullptr;
+    auto journal = openJournal(MailType::Personal);
+    ASSERT_TRUE(journal->restart().ok());
+    (void)run(MailType::Personal, membersNumbered(5), journal.get());
+    EXPECT_EQ(sent().size(), 7u);
+}
+
+TEST_F(InterruptedRun, JournalsOfOtherLettersAndModesAreSeparate)
+{
+    cancelAfter(2);
+    {
+        auto journal = openJournal(MailType::Personal);
+        (void)run(MailType::Personal, membersNumbered(5), journal.get());
+    }
+    EXPECT_TRUE(openJournal(MailType::Personal)->isInterrupted());
+    EXPECT_FALSE(openJournal(MailType::BCC)->isInterrupted());
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+#include "merge/MergeFields.h"
+#include "merge/MergePrompter.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace corvel;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Answers prompts from a table and remembers every caption it was asked with.
+class TablePrompter : public MergePrompter
+{
+public:
+    std::map<QString, QString> answers;
+    QStringList captions;
+
+    QString GetName(const QString &initial, const QString &caption, const QString &promptName,
+                    const QString &) override
+    {
+        EXPECT_TRUE(initial.isEmpty());
+        captions.append(caption);
+        const auto found = answers.find(promptName);
+        return found == answers.end() ? QString() : found->second;
+    }
+};
+
+struct FillCase
+{
+    const char *name;
+    const char *body;
+    std::map<QString, QString> answers;
+    const char *expected;
+};
+
+class FillMergeFieldsTest : public testing::TestWithParam<FillCase>
+{
+};
+
+TEST_P(FillMergeFieldsTest, FillsAsTheUserAnswered)
+{
+    TablePrompter prompter;
+    prompter.answers = GetParam().answers;
+    const Result<QString> filled =
+        MergeFields::FillMergeFields(QString::fromUtf8(GetParam().body), prompter, u"a@x.org"_s);
+    ASSERT_TRUE(filled.ok()) << filled.error().toStdString();
+    EXPECT_EQ(*filled, QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FillMergeFieldsTest,
+    testing::Values(
+        FillCase{"PromptAnswered",
+                 "Dear <<Prompt=First Name>>,",
+                 {{u"First Name"_s, u"Ann"_s}},
+                 "Dear Ann,"},
+        FillCase{"PromptCancelledLeavesNothing", "Dear <<Prompt=First Name>>,", {}, "Dear ,"},
+        FillCase{"PromptPrefixAnyCase", "Hi <<PROMPT=x>>!", {{u"x"_s, u"Bo"_s}}, "Hi Bo!"},
+        FillCase{"PlainFieldRemoved", "Dear <<FullName>>, hi", {}, "Dear , hi"},
+        FillCase{"OpenWithoutCloseLeftAlone", "a << b and more", {}, "a << b and more"},
+        FillCase{"LaterOpenWithoutClose", "<<x>> then << tail", {}, " then << tail"},
+        FillCase{"CloseBeforeOpenIgnored", ">> <<x>>", {}, ">> "},
+        FillCase{"AnswerWithFieldIsFilledAgain",
+                 "<<Prompt=a>>",
+                 {{u"a"_s, u"<<Prompt=b>>!"_s}, {u"b"_s, u"B"_s}},
+                 "B!"},
+        FillCase{"NoFields", "plain text", {}, "plain text"}),
+    [](const testing::TestParamInfo<FillCase> &paramInfo) { return paramInfo.param.name; });
+
+TEST(FillMergeFields, AsksWithTheCaptionOfEachPrompt)
+{
+    TablePrompter prompter;
+    (void)MergeFields::FillMergeFields(u"<<Prompt=One>> <<Prompt=Two>> <<Prompt=One>>"_s, prompter,
+                                       {});
+    EXPECT_EQ(prompter.captions, (QStringList{u"Enter value for One"_s, u"Enter value for Two"_s,
+                                              u"Enter value for One"_s}));
+}
+
+TEST(FillMergeFields, RefusesLineBreaksAndNulInAnswers)
+{
+    for (const QString &bad : {u"a\r\nBcc: x@y"_s, u"a\nb"_s, QString(u"a\0b"_s)}) {
+        TablePrompter prompter;
+        prompter.answers = {{u"n"_s, bad}};
+        EXPECT_FALSE(MergeFields::FillMergeFields(u"<<Prompt=n>>"_s, prompter, {}).ok());
+    }
+}
+
+TEST(FillMergeFields, AnswerThatRefillsItselfForeverFails)
+{
+    TablePrompter prompter;
+    prompter.answers = {{u"a"_s, u"<<Prompt=a>>"_s}};
+    EXPECT_FALSE(MergeFields::FillMergeFields(u"<<Prompt=a>>"_s, prompter, {}).ok());
+}
+
+TEST(FillMergeFields, PromptNamesInOrderOfFirstUse)
+{
+    EXPECT_EQ(
+        MergeFields::promptNames(u"<<Prompt=B>> <<x>> <<prompt=A>> <<Prompt=B>> <<Prompt=C"_s),
+        (QStringList{u"B"_s, u"A"_s}));
+}
+
+} // namespace
