@@ -297,6 +297,39 @@ void reencodeParts(GMimeObject *root)
     });
 }
 
+// Whether the passes above would change anything: the library leaves a part with a 7-bit
+// encoding as it is, so only raw 8-bit header text and parts without one need them.
+bool needsEncoding(GMimeObject *root)
+{
+    return !walkParts(root, [](GMimeObject *object, const std::vector<PartStep> &) {
+        GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+        const int count = headers ? g_mime_header_list_get_count(headers) : 0;
+        for (int i = 0; i < count; ++i) {
+            if (hasEightBit(
+                    g_mime_header_get_raw_value(g_mime_header_list_get_header_at(headers, i))))
+                return Walk::Stop;
+        }
+        if (GMIME_IS_PART(object) && g_mime_part_get_content(GMIME_PART(object))) {
+            switch (g_mime_part_get_content_encoding(GMIME_PART(object))) {
+            case GMIME_CONTENT_ENCODING_DEFAULT:
+            case GMIME_CONTENT_ENCODING_8BIT:
+            case GMIME_CONTENT_ENCODING_BINARY:
+                return Walk::Stop;
+            default:
+                break;
+            }
+        }
+        return Walk::Enter;
+    });
+}
+
+// A text part whose text was just set, given its 7-bit encoding at once.
+void encodeText(GMimeTextPart *part)
+{
+    g_mime_part_set_content_encoding(GMIME_PART(part), GMIME_CONTENT_ENCODING_DEFAULT);
+    g_mime_object_encode(GMIME_OBJECT(part), GMIME_ENCODING_CONSTRAINT_7BIT);
+}
+
 bool anyEightBit(const QByteArray &bytes)
 {
     for (const char c : bytes) {
@@ -326,6 +359,7 @@ MailMessage MailMessage::blank()
     GObjectRef<GMimeMessage> message(g_mime_message_new(FALSE));
     GMimeTextPart *text = g_mime_text_part_new_with_subtype("plain");
     g_mime_text_part_set_text(text, "");
+    encodeText(text);
     g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(text));
     g_object_unref(text);
     return MailMessage(message.release());
@@ -353,6 +387,7 @@ Result<MailMessage> MailMessage::parse(const QByteArray &bytes)
         // Headers only: give it the empty text body a new message has.
         GMimeTextPart *text = g_mime_text_part_new_with_subtype("plain");
         g_mime_text_part_set_text(text, "");
+        encodeText(text);
         g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(text));
         g_object_unref(text);
     }
@@ -414,6 +449,7 @@ QString MailMessage::subject() const
 
 Status MailMessage::setSubject(const QString &subject)
 {
+    changed();
     if (Status safe = MailAddressList::checkHeaderText(subject, u"subject"_s); !safe.ok())
         return safe;
     g_mime_message_set_subject(m_message.get(), subject.toUtf8().constData(), "utf-8");
@@ -433,12 +469,14 @@ QString MailMessage::body() const
 
 void MailMessage::setBody(const QString &text)
 {
+    changed();
     GMimeMessage *message = m_message.get();
     const QByteArray utf8 = normalisedNewlines(text).toUtf8();
     PlainPath path;
     GMimeObject *root = g_mime_message_get_mime_part(message);
     if (findPlain(root, path)) {
         g_mime_text_part_set_text(path.part, utf8.constData());
+        encodeText(path.part);
         // Collapse the nearest alternative to the branch holding the text.
         for (qsizetype k = qsizetype(path.steps.size()) - 1; k >= 0; --k) {
             GMimeMultipart *multipart = path.steps[k].multipart;
@@ -455,6 +493,7 @@ void MailMessage::setBody(const QString &text)
 
     GMimeTextPart *text_part = g_mime_text_part_new_with_subtype("plain");
     g_mime_text_part_set_text(text_part, utf8.constData());
+    encodeText(text_part);
     GMimeObject *plain = GMIME_OBJECT(text_part);
     if (root && GMIME_IS_MULTIPART(root) && !isType(root, "multipart", "alternative")) {
         GMimeMultipart *multipart = GMIME_MULTIPART(root);
@@ -497,6 +536,7 @@ QString MailMessage::recipients(Recipients which) const
 
 Status MailMessage::setRecipients(Recipients which, const QString &addresses)
 {
+    changed();
     Result<MailAddressList> parsed = MailAddressList::parse(addresses);
     if (!parsed.ok())
         return Status::failure(parsed.error());
@@ -540,6 +580,7 @@ Result<MailAddressList> MailMessage::from() const
 
 Status MailMessage::setFrom(const QString &sender)
 {
+    changed();
     Result<MailAddressList> parsed = MailAddressList::parse(sender);
     if (!parsed.ok())
         return Status::failure(parsed.error());
@@ -554,6 +595,7 @@ Status MailMessage::setFrom(const QString &sender)
 
 void MailMessage::stampForSending(const QDateTime &now, const QString &domain)
 {
+    changed();
     char *id = g_mime_utils_generate_message_id(domain.toUtf8().constData());
     g_mime_message_set_message_id(m_message.get(), id);
     g_free(id);
@@ -630,18 +672,31 @@ GObjectRef<GMimeMessage> workingCopy(GMimeMessage *message)
 
 Result<QByteArray> MailMessage::serialize(bool hideBcc) const
 {
-    GObjectRef<GMimeMessage> work = workingCopy(m_message.get());
-    if (!work)
-        return Result<QByteArray>::failure(u"The message cannot be written out."_s);
-    GMimeObject *object = GMIME_OBJECT(work.get());
     // Every header checked before the MIME library encodes any of them.
-    if (Status bounded = checkBounds(object); !bounded.ok())
+    if (Status bounded = checkBounds(GMIME_OBJECT(m_message.get())); !bounded.ok())
         return Result<QByteArray>::failure(bounded.error());
     // 7-bit everywhere: a file may be handed to any server, and the envelope cannot announce
-    // 8BITMIME; parts already quoted-printable or base64 are left as they are.
-    encodeSevenBit(object);
-    if (Status encoded = encodeEightBitHeaders(object); !encoded.ok())
-        return Result<QByteArray>::failure(encoded.error());
+    // 8BITMIME; parts already quoted-printable or base64 are left as they are. The passes
+    // change what they touch, so they work on the encoded copy, made only when needed.
+    const auto encodedCopy = [this]() -> Result<GMimeObject *> {
+        if (!m_encoded) {
+            GObjectRef<GMimeMessage> work = workingCopy(m_message.get());
+            if (!work)
+                return Result<GMimeObject *>::failure(u"The message cannot be written out."_s);
+            encodeSevenBit(GMIME_OBJECT(work.get()));
+            if (Status encoded = encodeEightBitHeaders(GMIME_OBJECT(work.get())); !encoded.ok())
+                return Result<GMimeObject *>::failure(encoded.error());
+            m_encoded.reset(work.release());
+        }
+        return GMIME_OBJECT(m_encoded.get());
+    };
+    GMimeObject *object = GMIME_OBJECT(m_message.get());
+    if (m_encoded || needsEncoding(object)) {
+        Result<GMimeObject *> encoded = encodedCopy();
+        if (!encoded.ok())
+            return Result<QByteArray>::failure(encoded.error());
+        object = *encoded;
+    }
     GMimeFormatOptions *options = g_mime_format_options_new();
     g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_UNIX);
     if (hideBcc) {
@@ -651,6 +706,12 @@ Result<QByteArray> MailMessage::serialize(bool hideBcc) const
     bool ok = false;
     QByteArray bytes = written(object, options, ok);
     if (ok && anyEightBit(bytes)) {
+        Result<GMimeObject *> encoded = encodedCopy();
+        if (!encoded.ok()) {
+            g_mime_format_options_free(options);
+            return Result<QByteArray>::failure(encoded.error());
+        }
+        object = *encoded;
         reencodeParts(object);
         encodeSevenBit(object);
         bytes = written(object, options, ok);

@@ -83,7 +83,13 @@ private:
     explicit MailMessage(_GMimeMessage *owned);
     [[nodiscard]] Result<QByteArray> serialize(bool hideBcc) const;
 
+    // Forgets the encoded form: every change of the message calls it first.
+    void changed() { m_encoded.reset(); }
+
     std::unique_ptr<_GMimeMessage, Unref> m_message;
+    // The message with the 7-bit encodings the byte forms need, made (from a copy, so that the
+    // message itself is left as it is) when they first need it and kept until it changes.
+    mutable std::unique_ptr<_GMimeMessage, Unref> m_encoded;
 };
 
 } // namespace corvel
