@@ -625,12 +625,13 @@ Status checkHeaderList(GMimeObject *root)
 
 Status MailMessage::checkHeaders() const
 {
+    // The bounds first: what lies beyond them is not worth reading further.
+    if (Status bounded = checkBounds(GMIME_OBJECT(m_message.get())); !bounded.ok())
+        return bounded;
     if (Status safe = MailAddressList::checkHeaderText(subject(), u"subject"_s); !safe.ok())
         return safe;
     if (Status safe = checkHeaderList(GMIME_OBJECT(m_message.get())); !safe.ok())
         return safe;
-    if (Status bounded = checkBounds(GMIME_OBJECT(m_message.get())); !bounded.ok())
-        return bounded;
     for (const GMimeAddressType type :
          {GMIME_ADDRESS_TYPE_SENDER, GMIME_ADDRESS_TYPE_FROM, GMIME_ADDRESS_TYPE_REPLY_TO,
           GMIME_ADDRESS_TYPE_TO, GMIME_ADDRESS_TYPE_CC, GMIME_ADDRESS_TYPE_BCC}) {
