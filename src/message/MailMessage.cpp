@@ -2,9 +2,11 @@
 
 #include "message/GMimeRuntime.h"
 #include "message/GObjectRef.h"
+#include "message/HeaderBounds.h"
 
 #include <gmime/gmime.h>
 
+#include <functional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -65,33 +67,87 @@ bool isType(GMimeObject *object, const char *type, const char *subtype)
            g_mime_content_type_is_type(contentType, type, subtype);
 }
 
+// One step down a multipart: the multipart and the index of the part taken.
+struct PartStep
+{
+    GMimeMultipart *multipart = nullptr;
+    int index = 0;
+};
+
+enum class Walk
+{
+    Enter, // visit what this object holds
+    Skip,  // go on with its next sibling
+    Stop   // end the walk
+};
+
+using PartVisitor = std::function<Walk(GMimeObject *, const std::vector<PartStep> &)>;
+
+bool walkFrom(GMimeObject *object, const PartVisitor &visit, std::vector<PartStep> &trail,
+              int depth)
+{
+    if (!object || depth > MaxDepth)
+        return true;
+    switch (visit(object, trail)) {
+    case Walk::Stop:
+        return false;
+    case Walk::Skip:
+        return true;
+    case Walk::Enter:
+        break;
+    }
+    if (GMIME_IS_MESSAGE(object))
+        return walkFrom(g_mime_message_get_mime_part(GMIME_MESSAGE(object)), visit, trail,
+                        depth + 1);
+    if (GMIME_IS_MESSAGE_PART(object)) {
+        GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+        return walkFrom(inner ? GMIME_OBJECT(inner) : nullptr, visit, trail, depth + 1);
+    }
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+            trail.push_back({multipart, i});
+            const bool goOn =
+                walkFrom(g_mime_multipart_get_part(multipart, i), visit, trail, depth + 1);
+            trail.pop_back();
+            if (!goOn)
+                return false;
+        }
+    }
+    return true;
+}
+
+// Every object that carries headers, depth first: a message, its parts, the messages attached
+// to it and their parts. No deeper than MaxDepth, so a hostile file cannot exhaust the stack.
+// False when the visitor stopped the walk.
+bool walkParts(GMimeObject *root, const PartVisitor &visit)
+{
+    std::vector<PartStep> trail;
+    return walkFrom(root, visit, trail, 0);
+}
+
 // Where the body text is: the part, and the multiparts (with the index taken) leading to it.
 struct PlainPath
 {
     GMimeTextPart *part = nullptr;
-    std::vector<std::pair<GMimeMultipart *, int>> steps;
+    std::vector<PartStep> steps;
 };
 
-bool findPlain(GMimeObject *object, PlainPath &path, int depth = 0)
+// The letter's own text; an attached message's text is not it.
+bool findPlain(GMimeObject *root, PlainPath &path)
 {
-    if (!object || depth > MaxDepth)
-        return false;
-    if (GMIME_IS_MULTIPART(object)) {
-        GMimeMultipart *multipart = GMIME_MULTIPART(object);
-        const int count = g_mime_multipart_get_count(multipart);
-        for (int i = 0; i < count; ++i) {
-            path.steps.emplace_back(multipart, i);
-            if (findPlain(g_mime_multipart_get_part(multipart, i), path, depth + 1))
-                return true;
-            path.steps.pop_back();
+    walkParts(root, [&](GMimeObject *object, const std::vector<PartStep> &trail) {
+        if (GMIME_IS_MESSAGE_PART(object))
+            return Walk::Skip;
+        if (GMIME_IS_TEXT_PART(object) && !isAttachment(object) &&
+            isType(object, "text", "plain")) {
+            path.part = GMIME_TEXT_PART(object);
+            path.steps = trail;
+            return Walk::Stop;
         }
-        return false;
-    }
-    if (GMIME_IS_TEXT_PART(object) && !isAttachment(object) && isType(object, "text", "plain")) {
-        path.part = GMIME_TEXT_PART(object);
-        return true;
-    }
-    return false;
+        return Walk::Enter;
+    });
+    return path.part != nullptr;
 }
 
 QString normalisedNewlines(QString text)
@@ -102,14 +158,13 @@ QString normalisedNewlines(QString text)
 }
 
 // Puts `replacement` where the step says (the message's root for no step).
-void replaceAt(GMimeMessage *message, const std::pair<GMimeMultipart *, int> *parent,
-               GMimeObject *replacement)
+void replaceAt(GMimeMessage *message, const PartStep *parent, GMimeObject *replacement)
 {
     if (!parent) {
         g_mime_message_set_mime_part(message, replacement);
         return;
     }
-    GMimeObject *old = g_mime_multipart_replace(parent->first, parent->second, replacement);
+    GMimeObject *old = g_mime_multipart_replace(parent->multipart, parent->index, replacement);
     if (old)
         g_object_unref(old);
 }
@@ -157,20 +212,13 @@ Status checkLines(const QByteArray &bytes)
 
 // 7-bit transfer encodings for every part that has content (the library's own walk trips over
 // a part without any).
-void encodeSevenBit(GMimeObject *object, int depth = 0)
+void encodeSevenBit(GMimeObject *root)
 {
-    if (!object || depth > MaxDepth)
-        return;
-    if (GMIME_IS_MESSAGE_PART(object)) {
-        if (GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
-            encodeSevenBit(g_mime_message_get_mime_part(inner), depth + 1);
-    } else if (GMIME_IS_MULTIPART(object)) {
-        GMimeMultipart *multipart = GMIME_MULTIPART(object);
-        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
-            encodeSevenBit(g_mime_multipart_get_part(multipart, i), depth + 1);
-    } else if (GMIME_IS_PART(object) && g_mime_part_get_content(GMIME_PART(object))) {
-        g_mime_object_encode(object, GMIME_ENCODING_CONSTRAINT_7BIT);
-    }
+    walkParts(root, [](GMimeObject *object, const std::vector<PartStep> &) {
+        if (GMIME_IS_PART(object) && g_mime_part_get_content(GMIME_PART(object)))
+            g_mime_object_encode(object, GMIME_ENCODING_CONSTRAINT_7BIT);
+        return Walk::Enter;
+    });
 }
 
 bool hasEightBit(const char *text)
@@ -182,52 +230,104 @@ bool hasEightBit(const char *text)
     return false;
 }
 
-// Raw 8-bit header values (written by a careless program) become RFC 2047 words.
-void encodeEightBitHeaders(GMimeObject *object, int depth = 0)
+QString nameOf(GMimeHeader *header)
 {
-    if (!object || depth > MaxDepth)
-        return;
-    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
-    const int count = headers ? g_mime_header_list_get_count(headers) : 0;
-    for (int i = 0; i < count; ++i) {
-        GMimeHeader *header = g_mime_header_list_get_header_at(headers, i);
+    const char *name = g_mime_header_get_name(header);
+    return QString::fromUtf8(name ? name : "");
+}
+
+// Calls `check` for every header of every object the walk reaches; the first failure ends it.
+Status eachHeader(GMimeObject *root, const std::function<Status(GMimeHeader *)> &check)
+{
+    Status failed;
+    walkParts(root, [&](GMimeObject *object, const std::vector<PartStep> &) {
+        GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+        const int count = headers ? g_mime_header_list_get_count(headers) : 0;
+        for (int i = 0; i < count; ++i) {
+            if (Status status = check(g_mime_header_list_get_header_at(headers, i)); !status.ok()) {
+                failed = std::move(status);
+                return Walk::Stop;
+            }
+        }
+        return Walk::Enter;
+    });
+    return failed;
+}
+
+// Every header within the bounds the MIME library is trusted with.
+Status checkBounds(GMimeObject *root)
+{
+    return eachHeader(root, [](GMimeHeader *header) {
+        return hasEightBit(g_mime_header_get_raw_value(header))
+                   ? HeaderBounds::checkEncodable(header)
+                   : HeaderBounds::checkSize(header);
+    });
+}
+
+// Raw 8-bit header values (written by a careless program) become RFC 2047 words.
+Status encodeEightBitHeaders(GMimeObject *root)
+{
+    return eachHeader(root, [](GMimeHeader *header) {
         if (!hasEightBit(g_mime_header_get_raw_value(header)))
-            continue;
+            return Status();
+        // The library's own encoding is unbounded for some values: only what passes goes to it.
+        if (Status sane = HeaderBounds::checkEncodable(header); !sane.ok())
+            return sane;
         const QByteArray value(g_mime_header_get_value(header));
         g_mime_header_set_value(header, nullptr, value.constData(), "utf-8");
-    }
-    if (GMIME_IS_MESSAGE(object))
-        encodeEightBitHeaders(g_mime_message_get_mime_part(GMIME_MESSAGE(object)), depth + 1);
-    if (GMIME_IS_MULTIPART(object)) {
-        GMimeMultipart *multipart = GMIME_MULTIPART(object);
-        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
-            encodeEightBitHeaders(g_mime_multipart_get_part(multipart, i), depth + 1);
-    }
+        return Status();
+    });
 }
 
 // For a file whose parts claim an encoding their bytes do not keep: every part decoded and
 // encoded again, and 8-bit text around the parts dropped (no reader shows it).
-void reencodeParts(GMimeObject *object, int depth = 0)
+void reencodeParts(GMimeObject *root)
 {
-    if (!object || depth > MaxDepth)
-        return;
-    if (GMIME_IS_MESSAGE_PART(object)) {
-        GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-        if (inner)
-            reencodeParts(GMIME_OBJECT(inner), depth + 1);
-    } else if (GMIME_IS_MESSAGE(object)) {
-        reencodeParts(g_mime_message_get_mime_part(GMIME_MESSAGE(object)), depth + 1);
-    } else if (GMIME_IS_MULTIPART(object)) {
-        GMimeMultipart *multipart = GMIME_MULTIPART(object);
-        if (hasEightBit(g_mime_multipart_get_prologue(multipart)))
-            g_mime_multipart_set_prologue(multipart, nullptr);
-        if (hasEightBit(g_mime_multipart_get_epilogue(multipart)))
-            g_mime_multipart_set_epilogue(multipart, nullptr);
-        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
-            reencodeParts(g_mime_multipart_get_part(multipart, i), depth + 1);
-    } else if (GMIME_IS_PART(object)) {
-        g_mime_part_set_content_encoding(GMIME_PART(object), GMIME_CONTENT_ENCODING_DEFAULT);
-    }
+    walkParts(root, [](GMimeObject *object, const std::vector<PartStep> &) {
+        if (GMIME_IS_MULTIPART(object)) {
+            GMimeMultipart *multipart = GMIME_MULTIPART(object);
+            if (hasEightBit(g_mime_multipart_get_prologue(multipart)))
+                g_mime_multipart_set_prologue(multipart, nullptr);
+            if (hasEightBit(g_mime_multipart_get_epilogue(multipart)))
+                g_mime_multipart_set_epilogue(multipart, nullptr);
+        } else if (GMIME_IS_PART(object)) {
+            g_mime_part_set_content_encoding(GMIME_PART(object), GMIME_CONTENT_ENCODING_DEFAULT);
+        }
+        return Walk::Enter;
+    });
+}
+
+// Whether the passes above would change anything: the library leaves a part with a 7-bit
+// encoding as it is, so only raw 8-bit header text and parts without one need them.
+bool needsEncoding(GMimeObject *root)
+{
+    return !walkParts(root, [](GMimeObject *object, const std::vector<PartStep> &) {
+        GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+        const int count = headers ? g_mime_header_list_get_count(headers) : 0;
+        for (int i = 0; i < count; ++i) {
+            if (hasEightBit(
+                    g_mime_header_get_raw_value(g_mime_header_list_get_header_at(headers, i))))
+                return Walk::Stop;
+        }
+        if (GMIME_IS_PART(object) && g_mime_part_get_content(GMIME_PART(object))) {
+            switch (g_mime_part_get_content_encoding(GMIME_PART(object))) {
+            case GMIME_CONTENT_ENCODING_DEFAULT:
+            case GMIME_CONTENT_ENCODING_8BIT:
+            case GMIME_CONTENT_ENCODING_BINARY:
+                return Walk::Stop;
+            default:
+                break;
+            }
+        }
+        return Walk::Enter;
+    });
+}
+
+// A text part whose text was just set, given its 7-bit encoding at once.
+void encodeText(GMimeTextPart *part)
+{
+    g_mime_part_set_content_encoding(GMIME_PART(part), GMIME_CONTENT_ENCODING_DEFAULT);
+    g_mime_object_encode(GMIME_OBJECT(part), GMIME_ENCODING_CONSTRAINT_7BIT);
 }
 
 bool anyEightBit(const QByteArray &bytes)
@@ -259,6 +359,7 @@ MailMessage MailMessage::blank()
     GObjectRef<GMimeMessage> message(g_mime_message_new(FALSE));
     GMimeTextPart *text = g_mime_text_part_new_with_subtype("plain");
     g_mime_text_part_set_text(text, "");
+    encodeText(text);
     g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(text));
     g_object_unref(text);
     return MailMessage(message.release());
@@ -286,6 +387,7 @@ Result<MailMessage> MailMessage::parse(const QByteArray &bytes)
         // Headers only: give it the empty text body a new message has.
         GMimeTextPart *text = g_mime_text_part_new_with_subtype("plain");
         g_mime_text_part_set_text(text, "");
+        encodeText(text);
         g_mime_message_set_mime_part(message.get(), GMIME_OBJECT(text));
         g_object_unref(text);
     }
@@ -330,16 +432,13 @@ QString MailMessage::subjectOfHeaders(const QByteArray &headerBlock)
     return subject;
 }
 
-MailMessage MailMessage::copy() const
+Result<MailMessage> MailMessage::copy() const
 {
     // Through the file form, so nothing is shared with the original.
     Result<QByteArray> bytes = fileBytes();
-    if (bytes.ok()) {
-        Result<MailMessage> copied = parse(*bytes);
-        if (copied.ok())
-            return std::move(*copied);
-    }
-    return blank();
+    if (!bytes.ok())
+        return Result<MailMessage>::failure(bytes.error());
+    return parse(*bytes);
 }
 
 QString MailMessage::subject() const
@@ -350,6 +449,7 @@ QString MailMessage::subject() const
 
 Status MailMessage::setSubject(const QString &subject)
 {
+    changed();
     if (Status safe = MailAddressList::checkHeaderText(subject, u"subject"_s); !safe.ok())
         return safe;
     g_mime_message_set_subject(m_message.get(), subject.toUtf8().constData(), "utf-8");
@@ -369,18 +469,20 @@ QString MailMessage::body() const
 
 void MailMessage::setBody(const QString &text)
 {
+    changed();
     GMimeMessage *message = m_message.get();
     const QByteArray utf8 = normalisedNewlines(text).toUtf8();
     PlainPath path;
     GMimeObject *root = g_mime_message_get_mime_part(message);
     if (findPlain(root, path)) {
         g_mime_text_part_set_text(path.part, utf8.constData());
+        encodeText(path.part);
         // Collapse the nearest alternative to the branch holding the text.
         for (qsizetype k = qsizetype(path.steps.size()) - 1; k >= 0; --k) {
-            GMimeMultipart *multipart = path.steps[k].first;
+            GMimeMultipart *multipart = path.steps[k].multipart;
             if (!isType(GMIME_OBJECT(multipart), "multipart", "alternative"))
                 continue;
-            GMimeObject *branch = g_mime_multipart_get_part(multipart, path.steps[k].second);
+            GMimeObject *branch = g_mime_multipart_get_part(multipart, path.steps[k].index);
             g_object_ref(branch);
             replaceAt(message, k > 0 ? &path.steps[k - 1] : nullptr, branch);
             g_object_unref(branch);
@@ -391,6 +493,7 @@ void MailMessage::setBody(const QString &text)
 
     GMimeTextPart *text_part = g_mime_text_part_new_with_subtype("plain");
     g_mime_text_part_set_text(text_part, utf8.constData());
+    encodeText(text_part);
     GMimeObject *plain = GMIME_OBJECT(text_part);
     if (root && GMIME_IS_MULTIPART(root) && !isType(root, "multipart", "alternative")) {
         GMimeMultipart *multipart = GMIME_MULTIPART(root);
@@ -401,7 +504,7 @@ void MailMessage::setBody(const QString &text)
         if (first && !isAttachment(first) &&
             (isType(first, "text", "*") || isType(first, "multipart", "alternative") ||
              isType(first, "multipart", "related"))) {
-            const std::pair<GMimeMultipart *, int> step{multipart, 0};
+            const PartStep step{multipart, 0};
             replaceAt(message, &step, plain);
         } else {
             g_mime_multipart_insert(multipart, 0, plain);
@@ -433,6 +536,7 @@ QString MailMessage::recipients(Recipients which) const
 
 Status MailMessage::setRecipients(Recipients which, const QString &addresses)
 {
+    changed();
     Result<MailAddressList> parsed = MailAddressList::parse(addresses);
     if (!parsed.ok())
         return Status::failure(parsed.error());
@@ -476,6 +580,7 @@ Result<MailAddressList> MailMessage::from() const
 
 Status MailMessage::setFrom(const QString &sender)
 {
+    changed();
     Result<MailAddressList> parsed = MailAddressList::parse(sender);
     if (!parsed.ok())
         return Status::failure(parsed.error());
@@ -490,6 +595,7 @@ Status MailMessage::setFrom(const QString &sender)
 
 void MailMessage::stampForSending(const QDateTime &now, const QString &domain)
 {
+    changed();
     char *id = g_mime_utils_generate_message_id(domain.toUtf8().constData());
     g_mime_message_set_message_id(m_message.get(), id);
     g_free(id);
@@ -506,41 +612,25 @@ QString MailMessage::messageId() const
 
 namespace {
 
-Status checkHeaderList(GMimeObject *object, int depth = 0)
+Status checkHeaderList(GMimeObject *root)
 {
-    if (!object || depth > MaxDepth)
-        return {};
-    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
-    const int count = headers ? g_mime_header_list_get_count(headers) : 0;
-    for (int i = 0; i < count; ++i) {
-        GMimeHeader *header = g_mime_header_list_get_header_at(headers, i);
-        const char *name = g_mime_header_get_name(header);
+    return eachHeader(root, [](GMimeHeader *header) {
         const char *raw = g_mime_header_get_raw_value(header);
-        if (Status safe = MailAddressList::checkRawHeaderValue(QByteArray(raw ? raw : ""),
-                                                               QString::fromUtf8(name ? name : ""));
-            !safe.ok())
-            return safe;
-    }
-    if (GMIME_IS_MULTIPART(object)) {
-        GMimeMultipart *multipart = GMIME_MULTIPART(object);
-        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
-            if (Status safe = checkHeaderList(g_mime_multipart_get_part(multipart, i), depth + 1);
-                !safe.ok())
-                return safe;
-        }
-    }
-    return {};
+        const QByteArray value(raw ? raw : "");
+        return MailAddressList::checkRawHeaderValue(value, nameOf(header));
+    });
 }
 
 } // namespace
 
 Status MailMessage::checkHeaders() const
 {
+    // The bounds first: what lies beyond them is not worth reading further.
+    if (Status bounded = checkBounds(GMIME_OBJECT(m_message.get())); !bounded.ok())
+        return bounded;
     if (Status safe = MailAddressList::checkHeaderText(subject(), u"subject"_s); !safe.ok())
         return safe;
     if (Status safe = checkHeaderList(GMIME_OBJECT(m_message.get())); !safe.ok())
-        return safe;
-    if (Status safe = checkHeaderList(g_mime_message_get_mime_part(m_message.get())); !safe.ok())
         return safe;
     for (const GMimeAddressType type :
          {GMIME_ADDRESS_TYPE_SENDER, GMIME_ADDRESS_TYPE_FROM, GMIME_ADDRESS_TYPE_REPLY_TO,
@@ -551,36 +641,84 @@ Status MailMessage::checkHeaders() const
     return {};
 }
 
+namespace {
+
+QByteArray written(GMimeObject *object, GMimeFormatOptions *options, bool &ok)
+{
+    GMimeStream *stream = g_mime_stream_mem_new();
+    ok = g_mime_object_write_to_stream(object, options, stream) >= 0;
+    GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    QByteArray out(reinterpret_cast<const char *>(array->data), qsizetype(array->len));
+    g_object_unref(stream);
+    return out;
+}
+
+// The message as it stands, read back into objects of its own: the encoding passes change the
+// parts they touch, and writing a message out must leave it as it was.
+GObjectRef<GMimeMessage> workingCopy(GMimeMessage *message)
+{
+    bool ok = false;
+    const QByteArray raw = written(GMIME_OBJECT(message), nullptr, ok);
+    if (!ok)
+        return {};
+    GMimeStream *stream = g_mime_stream_mem_new_with_buffer(raw.constData(), raw.size());
+    GMimeParser *parser = g_mime_parser_new_with_stream(stream);
+    g_object_unref(stream);
+    GObjectRef<GMimeMessage> copy(g_mime_parser_construct_message(parser, nullptr));
+    g_object_unref(parser);
+    return copy;
+}
+
+} // namespace
+
 Result<QByteArray> MailMessage::serialize(bool hideBcc) const
 {
-    GMimeObject *object = GMIME_OBJECT(m_message.get());
+    // Every header checked before the MIME library encodes any of them.
+    if (Status bounded = checkBounds(GMIME_OBJECT(m_message.get())); !bounded.ok())
+        return Result<QByteArray>::failure(bounded.error());
     // 7-bit everywhere: a file may be handed to any server, and the envelope cannot announce
-    // 8BITMIME; parts already quoted-printable or base64 are left as they are.
-    encodeSevenBit(g_mime_message_get_mime_part(m_message.get()));
-    encodeEightBitHeaders(object);
+    // 8BITMIME; parts already quoted-printable or base64 are left as they are. The passes
+    // change what they touch, so they work on the encoded copy, made only when needed.
+    const auto encodedCopy = [this]() -> Result<GMimeObject *> {
+        if (!m_encoded) {
+            GObjectRef<GMimeMessage> work = workingCopy(m_message.get());
+            if (!work)
+                return Result<GMimeObject *>::failure(u"The message cannot be written out."_s);
+            encodeSevenBit(GMIME_OBJECT(work.get()));
+            if (Status encoded = encodeEightBitHeaders(GMIME_OBJECT(work.get())); !encoded.ok())
+                return Result<GMimeObject *>::failure(encoded.error());
+            m_encoded.reset(work.release());
+        }
+        return GMIME_OBJECT(m_encoded.get());
+    };
+    GMimeObject *object = GMIME_OBJECT(m_message.get());
+    if (m_encoded || needsEncoding(object)) {
+        Result<GMimeObject *> encoded = encodedCopy();
+        if (!encoded.ok())
+            return Result<QByteArray>::failure(encoded.error());
+        object = *encoded;
+    }
     GMimeFormatOptions *options = g_mime_format_options_new();
     g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_UNIX);
     if (hideBcc) {
         g_mime_format_options_add_hidden_header(options, "Bcc");
         g_mime_format_options_add_hidden_header(options, "Resent-Bcc");
     }
-    const auto write = [&](QByteArray &out) {
-        GMimeStream *stream = g_mime_stream_mem_new();
-        const ssize_t written = g_mime_object_write_to_stream(object, options, stream);
-        GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
-        out = QByteArray(reinterpret_cast<const char *>(array->data), qsizetype(array->len));
-        g_object_unref(stream);
-        return written >= 0;
-    };
-    QByteArray bytes;
-    bool written = write(bytes);
-    if (written && anyEightBit(bytes)) {
+    bool ok = false;
+    QByteArray bytes = written(object, options, ok);
+    if (ok && anyEightBit(bytes)) {
+        Result<GMimeObject *> encoded = encodedCopy();
+        if (!encoded.ok()) {
+            g_mime_format_options_free(options);
+            return Result<QByteArray>::failure(encoded.error());
+        }
+        object = *encoded;
         reencodeParts(object);
-        encodeSevenBit(g_mime_message_get_mime_part(m_message.get()));
-        written = write(bytes);
+        encodeSevenBit(object);
+        bytes = written(object, options, ok);
     }
     g_mime_format_options_free(options);
-    if (!written)
+    if (!ok)
         return Result<QByteArray>::failure(u"The message cannot be written out."_s);
     if (anyEightBit(bytes))
         return Result<QByteArray>::failure(u"The message cannot be made 7-bit."_s);

@@ -38,8 +38,8 @@ public:
     MailMessage &operator=(MailMessage &&) noexcept = default;
     ~MailMessage();
 
-    // An independent deep copy.
-    [[nodiscard]] MailMessage copy() const;
+    // An independent deep copy, made through the file form: it fails where fileBytes does.
+    [[nodiscard]] Result<MailMessage> copy() const;
 
     [[nodiscard]] QString subject() const;
     [[nodiscard]] Status setSubject(const QString &subject);
@@ -59,9 +59,14 @@ public:
     void stampForSending(const QDateTime &now, const QString &domain);
     [[nodiscard]] QString messageId() const;
 
-    // Every header and address checked again, as for a message someone else wrote.
+    // Every header and address checked again, as for a message someone else wrote, and every
+    // header within the bounds the byte forms below can encode.
     [[nodiscard]] Status checkHeaders() const;
 
+    // The byte forms leave the message unchanged. A failure is a refusal of the message's
+    // content (a header that cannot be encoded sanely, an over-long line, ...): it comes before
+    // anything is handed to a transport, and writing the same message again fails the same way.
+    //
     // The file form: LF line ends, Bcc kept, 7-bit transfer encodings.
     [[nodiscard]] Result<QByteArray> fileBytes() const;
     // What a server receives: CRLF line ends, no Bcc, 7-bit transfer encodings, lines of at
@@ -78,7 +83,13 @@ private:
     explicit MailMessage(_GMimeMessage *owned);
     [[nodiscard]] Result<QByteArray> serialize(bool hideBcc) const;
 
+    // Forgets the encoded form: every change of the message calls it first.
+    void changed() { m_encoded.reset(); }
+
     std::unique_ptr<_GMimeMessage, Unref> m_message;
+    // The message with the 7-bit encodings the byte forms need, made (from a copy, so that the
+    // message itself is left as it is) when they first need it and kept until it changes.
+    mutable std::unique_ptr<_GMimeMessage, Unref> m_encoded;
 };
 
 } // namespace corvel

@@ -5,8 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QMutex>
+#include <QSet>
+
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <system_error>
 
 #include <dirent.h>
@@ -105,8 +109,54 @@ std::optional<MaildirFolder::Entry> MaildirFolder::find(const QString &unique) c
     return std::nullopt;
 }
 
+Result<int> MaildirFolder::removeStaleTemporaries() const
+{
+    const QString tmp = m_directory + u"/tmp"_s;
+    const int dirFd = ::open(encoded(tmp).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return Result<int>::failure(u"The folder %1 cannot be read: %2"_s.arg(tmp, reason(errno)));
+    DIR *dir = ::fdopendir(dirFd);
+    if (!dir) {
+        const int error = errno;
+        ::close(dirFd);
+        return Result<int>::failure(u"The folder %1 cannot be read: %2"_s.arg(tmp, reason(error)));
+    }
+    const time_t staleBefore = ::time(nullptr) - StaleTemporarySeconds;
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (!MaildirName::isOurs(QFile::decodeName(entry->d_name)))
+            continue;
+        struct stat info
+        {
+        };
+        // Not through a link, and only regular files: nothing else there is ours to remove.
+        if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || info.st_mtime >= staleBefore)
+            continue;
+        if (::unlinkat(dirFd, entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+void MaildirFolder::removeStaleTemporariesOnce() const
+{
+    static QMutex mutex;
+    static QSet<QString> swept;
+    {
+        const QMutexLocker lock(&mutex);
+        if (swept.contains(m_directory))
+            return;
+        swept.insert(m_directory);
+    }
+    // Leftovers only cost space: a folder that cannot be swept is still written to.
+    (void)removeStaleTemporaries();
+}
+
 Result<QString> MaildirFolder::writeTemporary(const QString &unique, const QByteArray &bytes) const
 {
+    removeStaleTemporariesOnce();
     const QString path = m_directory + u"/tmp/"_s + unique;
     const int fd = ::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)

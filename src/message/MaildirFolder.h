@@ -51,9 +51,16 @@ public:
     // Makes the renames into and out of cur/ and new/ durable.
     [[nodiscard]] Status sync() const;
 
+    // A write killed between tmp/ and cur/ leaves its file in tmp/. Files there of our own
+    // naming untouched for this long are such leftovers (the Maildir convention's limit).
+    static constexpr qint64 StaleTemporarySeconds = 36 * 3600;
+    // Removes them; done by the first write into each folder in a process. The count removed.
+    [[nodiscard]] Result<int> removeStaleTemporaries() const;
+
 private:
     [[nodiscard]] Result<QString> writeTemporary(const QString &unique,
                                                  const QByteArray &bytes) const;
+    void removeStaleTemporariesOnce() const;
 
     QString m_directory;
 };

@@ -1,5 +1,6 @@
 #include "message/MaildirName.h"
 
+#include <QRegularExpression>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -37,6 +38,13 @@ QString MaildirName::newUnique()
         .arg(::getpid())
         .arg(++counter, 8, 10, QLatin1Char('0'))
         .arg(host);
+}
+
+bool MaildirName::isOurs(const QString &fileName)
+{
+    static const QRegularExpression ours(
+        u"^\\d+\\.M\\d{6}P\\d+Q\\d{8,}\\.%1$"_s.arg(QRegularExpression::escape(safeHost())));
+    return ours.match(fileName).hasMatch();
 }
 
 QString MaildirName::uniqueOf(const QString &fileName)

@@ -12,6 +12,8 @@ public:
     // A new unique name: seconds, microseconds, process and a per-process counter, zero-padded
     // so that names made later sort later, and the host.
     [[nodiscard]] static QString newUnique();
+    // Whether a file name is one newUnique() makes on this host (whoever made it, and when).
+    [[nodiscard]] static bool isOurs(const QString &fileName);
     // The unique part of a file name: everything up to ":2," (or the first ':').
     [[nodiscard]] static QString uniqueOf(const QString &fileName);
     // The flag letters of a file name ("" when it has none).

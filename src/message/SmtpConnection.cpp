@@ -1,7 +1,10 @@
 #include "message/SmtpConnection.h"
 
+#include <QFile>
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509v3.h>
 
 #include <chrono>
 #include <cstring>
@@ -143,19 +146,37 @@ bool SmtpConnection::connectTo(const QString &host, int port, int timeoutMs)
     return true;
 }
 
-bool SmtpConnection::startTls(const QString &host, int timeoutMs)
+bool SmtpConnection::startTls(const QString &host, int timeoutMs, const QString &caFile)
 {
     m_context = SSL_CTX_new(TLS_client_method());
     if (!m_context)
         return fail(tlsReason());
     SSL_CTX_set_min_proto_version(m_context, TLS1_2_VERSION);
-    SSL_CTX_set_default_verify_paths(m_context);
+    if (caFile.isEmpty()) {
+        SSL_CTX_set_default_verify_paths(m_context);
+    } else if (SSL_CTX_load_verify_locations(m_context, QFile::encodeName(caFile).constData(),
+                                             nullptr) != 1) {
+        return fail(u"The certificates of %1 cannot be read: %2"_s.arg(caFile, tlsReason()));
+    }
     SSL_CTX_set_verify(m_context, SSL_VERIFY_PEER, nullptr);
     m_ssl = SSL_new(m_context);
-    const QByteArray name = host.toUtf8();
-    if (!m_ssl || SSL_set_fd(m_ssl, m_fd) != 1 || SSL_set1_host(m_ssl, name.constData()) != 1)
+    QString bare = host;
+    if (bare.startsWith(u'[') && bare.endsWith(u']'))
+        bare = bare.mid(1, bare.size() - 2);
+    const QByteArray name = bare.toUtf8();
+    if (!m_ssl || SSL_set_fd(m_ssl, m_fd) != 1)
         return fail(tlsReason());
-    SSL_set_tlsext_host_name(m_ssl, name.constData());
+    // A server given by number is checked against the addresses its certificate names; a
+    // name is never matched against them, nor sent as the server name.
+    if (ASN1_OCTET_STRING *address = a2i_IPADDRESS(name.constData())) {
+        ASN1_OCTET_STRING_free(address);
+        if (X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_ssl), name.constData()) != 1)
+            return fail(tlsReason());
+    } else {
+        if (SSL_set1_host(m_ssl, name.constData()) != 1)
+            return fail(tlsReason());
+        SSL_set_tlsext_host_name(m_ssl, name.constData());
+    }
     // The socket blocks; a receive timeout bounds the handshake.
     timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);

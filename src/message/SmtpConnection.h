@@ -30,8 +30,10 @@ public:
     SmtpConnection &operator=(const SmtpConnection &) = delete;
 
     [[nodiscard]] bool connectTo(const QString &host, int port, int timeoutMs);
-    // Encrypts the connection, checking the server's certificate against the host name.
-    [[nodiscard]] bool startTls(const QString &host, int timeoutMs);
+    // Encrypts the connection, checking the server's certificate against the host name (or
+    // the address, for a host given by number) and the certificates of `caFile`, or the
+    // system's when it is empty.
+    [[nodiscard]] bool startTls(const QString &host, int timeoutMs, const QString &caFile = {});
     [[nodiscard]] bool write(const QByteArray &bytes);
     // `keepWaiting` is asked every slice; answering false gives up.
     [[nodiscard]] Reply readReply(int timeoutMs, const std::function<bool()> &keepWaiting = {});

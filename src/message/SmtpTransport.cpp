@@ -135,7 +135,7 @@ QString SmtpTransport::open()
     if (!c.connectTo(m_settings.host, m_settings.effectivePort(), ConnectMs))
         return c.error();
     if (m_settings.security == TransportSettings::Security::Tls &&
-        !c.startTls(m_settings.host, ConnectMs))
+        !c.startTls(m_settings.host, ConnectMs, m_settings.caFile))
         return c.error();
     SmtpConnection::Reply r = reply(CommandMs);
     if (r.code != 220)
@@ -148,7 +148,7 @@ QString SmtpTransport::open()
             return u"The server %1 does not offer STARTTLS."_s.arg(server);
         if (!c.write("STARTTLS\r\n") || (r = reply(CommandMs)).code != 220)
             return u"The server %1 refused STARTTLS: %2"_s.arg(server, r.code ? r.text : c.error());
-        if (!c.startTls(m_settings.host, ConnectMs))
+        if (!c.startTls(m_settings.host, ConnectMs, m_settings.caFile))
             return c.error();
         // What was offered before encryption no longer counts.
         if (!c.write(ehlo) || (r = reply(CommandMs)).code != 250)

@@ -45,6 +45,7 @@ TransportSettings TransportSettings::read(const CRegSettings &settings)
         t.problem = u"The security \"%1\" is unknown (none, starttls or tls)."_s.arg(security);
     t.user = get(u"User"_s);
     t.passwordCommand = get(u"PasswordCommand"_s);
+    t.caFile = get(u"CAFile"_s);
     t.sendmailCommand = get(u"SendmailCommand"_s, defaultSendmailCommand());
     if (t.sendmailCommand.isEmpty())
         t.sendmailCommand = defaultSendmailCommand();

@@ -9,7 +9,9 @@ class CRegSettings;
 // How mail leaves the machine, from the settings section "Transport": keys "Kind" ("smtp",
 // "sendmail" or "none"), "Host", "Port", "Security" ("none", "starttls", "tls"), "User",
 // "PasswordCommand" (run without a shell; its first output line is the password, which is
-// never kept in the settings) and "SendmailCommand". "From" is the sender of new mail.
+// never kept in the settings), "CAFile" (a PEM file of the certificates to trust in place of
+// the system's, for a server with a certificate of its own) and "SendmailCommand". "From" is
+// the sender of new mail.
 struct TransportSettings
 {
     enum class Kind
@@ -31,6 +33,7 @@ struct TransportSettings
     Security security = Security::StartTls;
     QString user;
     QString passwordCommand;
+    QString caFile; // empty: the system's trusted certificates
     QString sendmailCommand;
     QString problem; // a value that cannot be used; nothing is sent while it is set
 

@@ -236,8 +236,11 @@ void LocalMessageItem::Save()
 
 std::shared_ptr<OlItem> LocalMessageItem::Copy()
 {
+    Result<MailMessage> copied = message().copy();
+    if (!copied.ok())
+        throw OutlookError(u"The message cannot be copied: %1"_s.arg(copied.error()));
     return std::shared_ptr<LocalMessageItem>(
-        new LocalMessageItem(m_mailbox, message().copy(), homeStore()));
+        new LocalMessageItem(m_mailbox, std::move(*copied), homeStore()));
 }
 
 void LocalMessageItem::Send()

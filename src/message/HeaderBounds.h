@@ -1,0 +1,28 @@
+#pragma once
+
+#include "support/Result.h"
+
+struct _GMimeHeader;
+
+namespace corvel {
+
+// How much of a header the MIME library is trusted with. Its encoder grows without bound for
+// some damaged parameter lists, so a header it would have to encode again is checked first, and
+// one that cannot be encoded sanely is refused with the reason.
+class HeaderBounds
+{
+public:
+    // Any header is written as it is up to this size; beyond it the message is refused.
+    static constexpr qsizetype MaxHeaderOctets = 1024 * 1024;
+    static constexpr qsizetype MaxParameterNameOctets = 64;
+    static constexpr qsizetype MaxParameterValueOctets = 4096;
+    static constexpr int MaxParameters = 64;
+
+    [[nodiscard]] static Status checkSize(_GMimeHeader *header);
+    // For a header holding raw 8-bit text, before it is encoded as RFC 2047 words: its size,
+    // and for Content-Type and Content-Disposition every parameter (a name that is a plain
+    // token, sizes within the bounds above).
+    [[nodiscard]] static Status checkEncodable(_GMimeHeader *header);
+};
+
+} // namespace corvel

@@ -1,0 +1,144 @@
+#include "message/MaildirFolder.h"
+#include "message/MaildirName.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <ostream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+namespace {
+
+constexpr qint64 Hour = 3600;
+
+enum class Kind
+{
+    File,
+    Directory,
+    Link
+};
+
+// One thing left in tmp/ and whether a sweep may take it.
+struct Leftover
+{
+    const char *name;
+    bool ourNaming;
+    qint64 ageSeconds;
+    Kind kind;
+    bool removed;
+};
+
+void PrintTo(const Leftover &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+const Leftover Leftovers[] = {
+    {"ours_older_than_36h", true, 37 * Hour, Kind::File, true},
+    {"ours_a_week_old", true, 7 * 24 * Hour, Kind::File, true},
+    {"ours_being_written", true, 0, Kind::File, false},
+    {"ours_35h_old", true, 35 * Hour, Kind::File, false},
+    {"foreign_name_old", false, 40 * Hour, Kind::File, false},
+    {"ours_old_directory", true, 40 * Hour, Kind::Directory, false},
+    {"ours_old_link", true, 40 * Hour, Kind::Link, false},
+};
+
+void setAge(const QString &path, qint64 ageSeconds)
+{
+    const time_t when = ::time(nullptr) - ageSeconds;
+    const struct timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(
+        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+// Makes the leftover in tmp/; returns its path.
+QString plant(const QString &folder, const Leftover &row)
+{
+    const QString name = row.ourNaming ? MaildirName::newUnique() : u"1700000000.12345.other"_s;
+    const QString path = folder + u"/tmp/"_s + name;
+    switch (row.kind) {
+    case Kind::File: {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("From: a@example.org\n\nhalf a mess");
+        break;
+    }
+    case Kind::Directory:
+        EXPECT_TRUE(QDir().mkdir(path));
+        break;
+    case Kind::Link:
+        EXPECT_TRUE(QFile::link(folder + u"/cur"_s, path));
+        break;
+    }
+    setAge(path, row.ageSeconds);
+    return path;
+}
+
+class StaleTemporaryTest : public ::testing::TestWithParam<Leftover>
+{
+};
+
+// A queueing run killed between tmp/ and cur/ leaves its file behind; the next write into the
+// folder removes it once it is older than the convention allows, and nothing else.
+TEST_P(StaleTemporaryTest, FirstWriteIntoTheFolderSweepsTmp)
+{
+    QTemporaryDir home;
+    const QString directory = home.filePath(u"Outbox"_s);
+    ASSERT_TRUE(MaildirFolder::create(directory).ok());
+    const QString path = plant(directory, GetParam());
+
+    MaildirFolder folder(directory);
+    Result<MaildirFolder::Entry> added = folder.add("From: a@example.org\n\nx\n", u"S"_s);
+    ASSERT_TRUE(added.ok()) << added.error().toStdString();
+
+    EXPECT_EQ(QFileInfo(path).exists() || QFileInfo(path).isSymLink(), !GetParam().removed);
+    EXPECT_TRUE(QFileInfo::exists(added->path));
+    // The leftover never shows as a message.
+    Result<std::vector<MaildirFolder::Entry>> entries = folder.entries();
+    ASSERT_TRUE(entries.ok());
+    EXPECT_EQ(entries->size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Leftovers, StaleTemporaryTest, ::testing::ValuesIn(Leftovers),
+                         [](const auto &row) { return std::string(row.param.name); });
+
+TEST(MaildirFolderTest, SweepCountsWhatItRemovedAndReportsAnUnreadableTmp)
+{
+    QTemporaryDir home;
+    const QString directory = home.filePath(u"Drafts"_s);
+    ASSERT_TRUE(MaildirFolder::create(directory).ok());
+    for (const Leftover &row : Leftovers)
+        plant(directory, row);
+    MaildirFolder folder(directory);
+    Result<int> removed = folder.removeStaleTemporaries();
+    ASSERT_TRUE(removed.ok()) << removed.error().toStdString();
+    EXPECT_EQ(*removed, 2);
+    Result<int> again = folder.removeStaleTemporaries();
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(*again, 0);
+
+    ASSERT_TRUE(QDir(directory + u"/tmp"_s).removeRecursively());
+    EXPECT_FALSE(folder.removeStaleTemporaries().ok());
+}
+
+TEST(MaildirFolderTest, OnlyNamesMadeHereCountAsOurs)
+{
+    EXPECT_TRUE(MaildirName::isOurs(MaildirName::newUnique()));
+    EXPECT_FALSE(MaildirName::isOurs(MaildirName::newUnique() + u":2,S"_s));
+    EXPECT_FALSE(MaildirName::isOurs(u"1700000000.M000001P12Q00000001.elsewhere.example"_s));
+    EXPECT_FALSE(MaildirName::isOurs(u".Corvel.conf.abc123"_s));
+    EXPECT_FALSE(MaildirName::isOurs(QString()));
+}
+
+} // namespace
+} // namespace corvel
