@@ -9,7 +9,8 @@ class CRegSettings;
 // How mail leaves the machine, from the settings section "Transport": keys "Kind" ("smtp",
 // "sendmail" or "none"), "Host", "Port", "Security" ("none", "starttls", "tls"), "User",
 // "PasswordCommand" (run without a shell; its first output line is the password, which is
-// never kept in the settings) and "SendmailCommand". "From" is the sender of new mail.
+// never kept in the settings), "SendmailCommand" and "MaxQueueDays" (how long a message put
+// off is tried again before it is given up). "From" is the sender of new mail.
 struct TransportSettings
 {
     enum class Kind
@@ -32,7 +33,8 @@ struct TransportSettings
     QString user;
     QString passwordCommand;
     QString sendmailCommand;
-    QString problem; // a value that cannot be used; nothing is sent while it is set
+    int maxQueueDays = 5; // as mail servers keep trying
+    QString problem;      // a value that cannot be used; nothing is sent while it is set
 
     [[nodiscard]] static TransportSettings read(const CRegSettings &settings);
     [[nodiscard]] static QString defaultSendmailCommand();
