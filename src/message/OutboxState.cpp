@@ -394,6 +394,9 @@ bool OutboxState::noteOutcome(const QString &unique)
     const Record *record = find(unique);
     if (!record)
         return true;
+    // The common case, short: taken by everyone, to be filed.
+    if (record->state == State::Sent && record->refusals().empty())
+        return appendJournal("= " + unique.toUtf8() + R"( {"state":"sent"})" + '\n');
     return appendJournal("= " + unique.toUtf8() + ' ' +
                          QJsonDocument(toJson(*record)).toJson(QJsonDocument::Compact) + '\n');
 }
