@@ -3,6 +3,7 @@
 # nodemailer over one pooled connection, in one run.
 # Usage: bench/delivery_bench.sh BENCH_BINARY [RUNS=3] [COUNT=10000]
 # Env:   PEERS=../shared/peers  WORK=/tmp/corvel-delivery-bench  NODE_PATH=<dir>/node_modules
+#        SINK=/usr/sbin/smtp-sink
 # The Outbox is filled (untimed) before each timed pass; the sink is started here and killed
 # by its process id on exit.
 set -uo pipefail
@@ -14,7 +15,7 @@ peers=${PEERS:-$here/../../shared/peers}
 work=${WORK:-/tmp/corvel-delivery-bench}
 anchor=/tmp/perfanchor
 export NODE_PATH=${NODE_PATH:-$anchor/node/node_modules}
-sink=/usr/sbin/smtp-sink
+sink=${SINK:-/usr/sbin/smtp-sink}
 [ -x "$sink" ] || { echo "smtp-sink is not installed (Debian package postfix)"; exit 1; }
 
 draft=$anchor/maildir/Drafts/cur/$(ls "$anchor/maildir/Drafts/cur" 2>/dev/null | grep '\.P1Q1\.' | head -1)

@@ -45,6 +45,16 @@ QJsonArray refusedJson(const std::vector<RecipientRefusal> &refused)
     return array;
 }
 
+QJsonArray recipientsJson(const std::vector<OutboxState::Recipient> &recipients)
+{
+    QJsonArray array;
+    for (const OutboxState::Recipient &r : recipients)
+        array.append(QJsonObject{{u"address"_s, r.address},
+                                 {u"outcome"_s, OutboxState::outcomeName(r.outcome)},
+                                 {u"reply"_s, r.reply}});
+    return array;
+}
+
 bool usage(const CtlContext &context, qsizetype maxArgs, const QString &text)
 {
     if (context.args.size() <= maxArgs)
@@ -127,7 +137,8 @@ int runOutbox(const CtlContext &context)
                        {u"Reason"_s, m.reason},
                        {u"Attempts"_s, m.attempts},
                        {u"NextAttempt"_s, next},
-                       {u"Refused"_s, refusedJson(m.refused)}},
+                       {u"Refused"_s, refusedJson(m.refused)},
+                       {u"Recipients"_s, recipientsJson(m.recipients)}},
                       {m.state, m.unique, m.subject, m.reason, refused.join(u", "_s)});
         }
         table.print();
@@ -162,6 +173,11 @@ int runDeliver(const CtlContext &context)
         table.print();
         for (const QString &problem : report.problems)
             printError(u"corvelctl: %1"_s.arg(problem));
+        if (report.held + report.failed + report.deferred > 0)
+            printError(u"corvelctl: left in the Outbox: %1 held, %2 failed, %3 deferred (see "
+                       "corvelctl outbox)."_s.arg(report.held)
+                           .arg(report.failed)
+                           .arg(report.deferred));
         return report.complete() ? ExitOk : ExitFailed;
     } catch (const OutlookError &error) {
         printError(u"corvelctl: %1"_s.arg(error.message()));

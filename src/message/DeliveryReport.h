@@ -32,11 +32,16 @@ struct DeliveryReport
     std::vector<Message> messages;
     QStringList problems; // why a pass stopped early or could not start
     int waiting = 0;      // queued messages not tried (no transport, stopped, not due yet)
+    // Left in the Outboxes after the pass, whether tried in it or before.
+    int held = 0;
+    int failed = 0;
+    int deferred = 0;
 
-    // Every message tried reached every recipient, and nothing is left waiting.
+    // Every message reached every recipient: none tried failed, none is left waiting, held,
+    // failed or deferred.
     [[nodiscard]] bool complete() const
     {
-        if (!problems.isEmpty() || waiting > 0)
+        if (!problems.isEmpty() || waiting > 0 || held > 0 || failed > 0 || deferred > 0)
             return false;
         for (const Message &m : messages) {
             if (m.outcome != Outcome::Delivered || !m.refused.empty())

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace corvel {
@@ -53,6 +54,16 @@ public:
                                            const QByteArray &message) = 0;
     // Ends the connection politely, if there is one.
     virtual void close() = 0;
+
+    // Asked just before a message's data leaves, from when its outcome may be unknown;
+    // answering false abandons the message before anything of it is taken (Unavailable).
+    void setDataListener(std::function<bool()> listener) { m_dataLeaving = std::move(listener); }
+
+protected:
+    [[nodiscard]] bool dataLeaving() const { return !m_dataLeaving || m_dataLeaving(); }
+
+private:
+    std::function<bool()> m_dataLeaving;
 };
 
 } // namespace corvel

@@ -8,25 +8,33 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+#include <utility>
+
 namespace corvel {
 
 // What the delivery agent knows of the messages of one Outbox, kept beside them so that it
 // survives a restart. The messages stay plain Maildir files (queued: no flag); the state lives
-// in two small files in the Outbox directory itself, where Maildir readers ignore regular files
+// in small files in the Outbox directory itself, where Maildir readers ignore regular files
 // (a dot-directory would be taken for a Maildir++ sub-folder):
 //
-//   corvel-outbox.state    JSON, replaced atomically: per unique name the state ("queued" with
-//                          attempts, or "failed" or "held"), the reason, the time of the next
-//                          attempt, the recipients a server refused and, after a partial
-//                          delivery, the recipients still to be reached. A message without a
-//                          record is queued and has never been tried.
-//   corvel-outbox.sending  the unique names of the batch in hand, written (and fsynced) before
-//                          the first of them goes to the server and removed once their outcomes
-//                          are recorded. A name still listed there at start-up, whose message is
-//                          still in the Outbox, may have reached the server: it becomes held and
-//                          is never sent again without the user's word.
+//   corvel-outbox.state    JSON, replaced atomically: per unique name the state, the reason,
+//                          the attempts and the time of the next, and what became of each
+//                          recipient so far (delivered, refused for good, or put off). A
+//                          message without a record is queued and has never been tried.
+//   corvel-outbox.sending  the batch in hand: a first line naming the process and the boot,
+//                          the unique names (written and fsynced before the first of them goes),
+//                          then a journal appended as the batch goes: "> NAME" just before a
+//                          message's data leaves, "= NAME {record}" once its reply is read and
+//                          its outcome known. Removed once the outcomes are in the state file.
 //
-// Accepted messages leave the Outbox for Sent Items, so they need no record here.
+// After an interruption, a listed message still in the Outbox takes the outcome its journal
+// recorded; one whose data left without a reply read is held, and never sent again without
+// the user's word; one whose data never left goes out as usual. Appended lines survive the
+// death of the process but not of the machine: after a restart of the machine (another boot)
+// every listed message without a final outcome is held.
+//
+// Accepted messages leave the Outbox for Sent Items, so they need no record there.
 class OutboxState
 {
 public:
@@ -34,28 +42,55 @@ public:
     {
         Queued,
         Failed,
-        Held
+        Held,
+        Sent // accepted for every recipient owed; still to be moved to Sent Items
+    };
+    struct Recipient
+    {
+        enum class Outcome
+        {
+            Delivered,
+            Refused, // for good
+            PutOff   // a temporary refusal: still owed
+        };
+        QString address;
+        Outcome outcome = Outcome::PutOff;
+        QString reply;
     };
     struct Record
     {
         State state = State::Queued;
         int attempts = 0;         // temporary failures so far
         qint64 nextAttemptMs = 0; // ms since the epoch; 0: at once
+        qint64 firstDeferMs = 0;  // when it was first put off; 0: never
         QString reason;
-        std::vector<RecipientRefusal> refused;
-        // Recipients still to be reached after a server took the message for the others
-        // and put these off; empty: every recipient the message names.
-        QStringList remaining;
+        std::vector<Recipient> recipients; // the latest outcome of each recipient tried
+        // Written by earlier versions: after a partial delivery, the recipients still owed
+        // (every other one had it).
+        QStringList legacyRemaining;
+
+        [[nodiscard]] const Recipient *recipient(const QString &address) const;
+        // Delivered or refused for good: never tried again.
+        [[nodiscard]] bool settled(const QString &address) const;
+        [[nodiscard]] bool anyDelivered() const;
+        void note(const QString &address, Recipient::Outcome outcome, const QString &reply);
+        // The permanent refusals, as reported and logged.
+        [[nodiscard]] std::vector<RecipientRefusal> refusals() const;
     };
 
-    // Recover: names left in the sending list become held, and the files are rewritten.
     enum class Recovery
     {
-        Recover,
-        ReadOnly
+        Recover, // outcomes of an interrupted batch taken in, and the files rewritten
+        Preview, // the same in memory only, when no delivery is running; nothing written
+        ReadOnly // the records as they are
     };
 
     explicit OutboxState(QString folderDirectory);
+    ~OutboxState();
+    OutboxState(const OutboxState &) = delete;
+    OutboxState &operator=(const OutboxState &) = delete;
+    OutboxState(OutboxState &&other) noexcept;
+    OutboxState &operator=(OutboxState &&) = delete;
 
     // Reads the records. `present`: the unique names now in the folder (records of messages
     // gone are dropped).
@@ -67,19 +102,35 @@ public:
     [[nodiscard]] Record &edit(const QString &unique);
     void erase(const QString &unique);
     [[nodiscard]] const QHash<QString, Record> &records() const { return m_records; }
+    // The names of a batch another process is delivering now (after load).
+    [[nodiscard]] const QSet<QString> &inHand() const { return m_inHand; }
 
     [[nodiscard]] Status beginSending(const QStringList &uniques);
+    // Journal of the batch: the data of the message is about to leave.
+    [[nodiscard]] bool noteDataLeaving(const QString &unique);
+    // Journal of the batch: the message's record as its reply left it.
+    [[nodiscard]] bool noteOutcome(const QString &unique);
     [[nodiscard]] Status endSending();
 
     [[nodiscard]] static QString stateName(State state);
+    [[nodiscard]] static QString outcomeName(Recipient::Outcome outcome);
     [[nodiscard]] static QString stateFileName();
     [[nodiscard]] static QString sendingFileName();
     [[nodiscard]] static QString lockFileName();
+    // Tells this boot of the machine from the others; empty when unknown.
+    [[nodiscard]] static QByteArray bootId();
 
 private:
+    void recoverBatch(const QByteArray &journal, const QSet<QString> &present, bool maybeLive);
+    bool appendJournal(const QByteArray &line);
+    [[nodiscard]] QByteArray serialized() const;
+
     QString m_directory;
     QHash<QString, Record> m_records;
+    QSet<QString> m_inHand;
+    QByteArray m_written; // the state file as read or last written
     bool m_dirty = false;
+    int m_journal = -1;
 };
 
 } // namespace corvel

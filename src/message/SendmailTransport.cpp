@@ -29,6 +29,9 @@ SendOutcome SendmailTransport::send(const MailEnvelope &envelope, const QByteArr
     command << u"-f"_s << envelope.from << u"--"_s;
     for (const QString &recipient : envelope.recipients)
         command << recipient;
+    if (!dataLeaving())
+        return {
+            SendOutcome::Kind::Unavailable, u"The progress of delivery cannot be recorded."_s, {}};
     const ExternalCommand::Outcome ran = ExternalCommand::run(command, message, m_timeoutMs);
     if (!ran.started)
         return {SendOutcome::Kind::Unavailable, ran.problem, {}};

@@ -12,11 +12,6 @@ namespace corvel {
 
 namespace {
 
-constexpr int ConnectMs = 30 * 1000;
-constexpr int CommandMs = 5 * 60 * 1000;
-constexpr int FinalReplyMs = 10 * 60 * 1000; // as long as servers may take after the data
-constexpr int AfterStopMs = 30 * 1000;
-
 QString greetingName()
 {
     const QString host = QSysInfo::machineHostName();
@@ -56,9 +51,11 @@ SendOutcome::Kind kindOf(int code)
 
 } // namespace
 
-SmtpTransport::SmtpTransport(TransportSettings settings, std::function<bool()> stopRequested)
+SmtpTransport::SmtpTransport(TransportSettings settings, std::function<bool()> stopRequested,
+                             SmtpTimeouts timeouts)
     : m_settings(std::move(settings))
     , m_stopRequested(std::move(stopRequested))
+    , m_timeouts(timeouts)
 {
 }
 
@@ -98,7 +95,7 @@ SmtpConnection::Reply SmtpTransport::reply(int timeoutMs, bool patient)
         const auto now = std::chrono::steady_clock::now();
         if (stopSeen == std::chrono::steady_clock::time_point{})
             stopSeen = now;
-        return now - stopSeen < std::chrono::milliseconds(AfterStopMs);
+        return now - stopSeen < std::chrono::milliseconds(m_timeouts.afterStopMs);
     });
 }
 
@@ -132,26 +129,26 @@ QString SmtpTransport::open()
     m_connection = std::make_unique<SmtpConnection>();
     SmtpConnection &c = *m_connection;
     const QString server = u"%1 port %2"_s.arg(m_settings.host).arg(m_settings.effectivePort());
-    if (!c.connectTo(m_settings.host, m_settings.effectivePort(), ConnectMs))
+    if (!c.connectTo(m_settings.host, m_settings.effectivePort(), m_timeouts.connectMs))
         return c.error();
     if (m_settings.security == TransportSettings::Security::Tls &&
-        !c.startTls(m_settings.host, ConnectMs, m_settings.caFile))
+        !c.startTls(m_settings.host, m_timeouts.connectMs, m_settings.caFile))
         return c.error();
-    SmtpConnection::Reply r = reply(CommandMs);
+    SmtpConnection::Reply r = reply(m_timeouts.commandMs);
     if (r.code != 220)
         return u"The server %1 did not greet: %2"_s.arg(server, r.code ? r.text : c.error());
     const QByteArray ehlo = "EHLO " + greetingName().toLatin1() + "\r\n";
-    if (!c.write(ehlo) || (r = reply(CommandMs)).code != 250)
+    if (!c.write(ehlo) || (r = reply(m_timeouts.commandMs)).code != 250)
         return u"The server %1 refused the greeting: %2"_s.arg(server, r.code ? r.text : c.error());
     if (m_settings.security == TransportSettings::Security::StartTls) {
         if (!offers(r.lines, u"STARTTLS"_s))
             return u"The server %1 does not offer STARTTLS."_s.arg(server);
-        if (!c.write("STARTTLS\r\n") || (r = reply(CommandMs)).code != 220)
+        if (!c.write("STARTTLS\r\n") || (r = reply(m_timeouts.commandMs)).code != 220)
             return u"The server %1 refused STARTTLS: %2"_s.arg(server, r.code ? r.text : c.error());
-        if (!c.startTls(m_settings.host, ConnectMs, m_settings.caFile))
+        if (!c.startTls(m_settings.host, m_timeouts.connectMs, m_settings.caFile))
             return c.error();
         // What was offered before encryption no longer counts.
-        if (!c.write(ehlo) || (r = reply(CommandMs)).code != 250)
+        if (!c.write(ehlo) || (r = reply(m_timeouts.commandMs)).code != 250)
             return u"The server %1 refused the greeting: %2"_s.arg(server,
                                                                    r.code ? r.text : c.error());
     }
@@ -164,14 +161,15 @@ QString SmtpTransport::open()
             const QByteArray token = ('\0' + user + '\0' + m_password).toBase64();
             if (!c.write("AUTH PLAIN " + token + "\r\n"))
                 return c.error();
-            r = reply(CommandMs);
+            r = reply(m_timeouts.commandMs);
         } else if (offered.contains(u"LOGIN"_s)) {
-            if (!c.write("AUTH LOGIN\r\n") || (r = reply(CommandMs)).code != 334 ||
-                !c.write(user.toBase64() + "\r\n") || (r = reply(CommandMs)).code != 334 ||
+            if (!c.write("AUTH LOGIN\r\n") || (r = reply(m_timeouts.commandMs)).code != 334 ||
+                !c.write(user.toBase64() + "\r\n") ||
+                (r = reply(m_timeouts.commandMs)).code != 334 ||
                 !c.write(m_password.toBase64() + "\r\n"))
                 return u"The server %1 refused the log-in: %2"_s.arg(server,
                                                                      r.code ? r.text : c.error());
-            r = reply(CommandMs);
+            r = reply(m_timeouts.commandMs);
         } else {
             return u"The server %1 offers no log-in this program knows (PLAIN, LOGIN)."_s.arg(
                 server);
@@ -236,7 +234,7 @@ SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByte
             return lost(u"the envelope"_s);
         }
         for (size_t i = 0; i < commands.size(); ++i) {
-            SmtpConnection::Reply r = reply(CommandMs);
+            SmtpConnection::Reply r = reply(m_timeouts.commandMs);
             if (r.code == 0) {
                 nothingAnswered = i == 0;
                 return lost(u"the envelope"_s);
@@ -246,7 +244,7 @@ SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByte
     } else {
         for (size_t i = 0; i < commands.size(); ++i) {
             SmtpConnection::Reply r;
-            if (!c.write(commands[i]) || (r = reply(CommandMs)).code == 0) {
+            if (!c.write(commands[i]) || (r = reply(m_timeouts.commandMs)).code == 0) {
                 nothingAnswered = i == 0;
                 return lost(u"the envelope"_s);
             }
@@ -277,9 +275,9 @@ SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByte
         // Out of the transaction, so that the connection serves the next message.
         if (dataCode == 354 && !c.write(".\r\n"))
             close();
-        else if (dataCode == 354 && reply(CommandMs).code == 0)
+        else if (dataCode == 354 && reply(m_timeouts.commandMs).code == 0)
             close();
-        if (c.isOpen() && (!c.write("RSET\r\n") || reply(CommandMs).code != 250))
+        if (c.isOpen() && (!c.write("RSET\r\n") || reply(m_timeouts.commandMs).code != 250))
             close();
         return result;
     };
@@ -297,10 +295,16 @@ SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByte
         return abandon(
             {kindOf(dataCode >= 400 ? dataCode : 451), replies.back().text, outcome.refused});
 
+    if (!dataLeaving()) {
+        // Nothing of the message went: leave the server before it could take any.
+        close();
+        return {SendOutcome::Kind::Unavailable, u"The progress of delivery cannot be recorded."_s,
+                outcome.refused};
+    }
     if (!c.write(block))
         return lost(u"the message"_s);
     // From here on the server may have taken it: no answer means the outcome is unknown.
-    const SmtpConnection::Reply final = reply(FinalReplyMs, true);
+    const SmtpConnection::Reply final = reply(m_timeouts.finalReplyMs, true);
     if (final.code == 0) {
         outcome.kind = SendOutcome::Kind::Unknown;
         outcome.reply = u"No answer from the server after the whole message was sent (%1): it "

@@ -9,6 +9,15 @@
 
 namespace corvel {
 
+// How long an SMTP client waits for each step.
+struct SmtpTimeouts
+{
+    int connectMs = 30 * 1000;
+    int commandMs = 5 * 60 * 1000;
+    int finalReplyMs = 10 * 60 * 1000; // as long as servers may take after the data
+    int afterStopMs = 30 * 1000;
+};
+
 // Sends over SMTP on one connection kept for consecutive messages. Where the server offers
 // PIPELINING, a message costs two round trips: MAIL, every RCPT and DATA in one write, then
 // the dot-stuffed message and its end mark in another. Every recipient is tried and each
@@ -22,7 +31,8 @@ class SmtpTransport : public MailTransport
 public:
     // `stopRequested` is polled while waiting; a message whose end has gone is still given time
     // to be answered.
-    explicit SmtpTransport(TransportSettings settings, std::function<bool()> stopRequested = {});
+    explicit SmtpTransport(TransportSettings settings, std::function<bool()> stopRequested = {},
+                           SmtpTimeouts timeouts = SmtpTimeouts());
     ~SmtpTransport() override;
 
     [[nodiscard]] LineEnds lineEnds() const override { return LineEnds::Crlf; }
@@ -42,6 +52,7 @@ private:
 
     TransportSettings m_settings;
     std::function<bool()> m_stopRequested;
+    SmtpTimeouts m_timeouts;
     std::unique_ptr<SmtpConnection> m_connection;
     QByteArray m_password;
     bool m_havePassword = false;

@@ -49,6 +49,10 @@ TransportSettings TransportSettings::read(const CRegSettings &settings)
     t.sendmailCommand = get(u"SendmailCommand"_s, defaultSendmailCommand());
     if (t.sendmailCommand.isEmpty())
         t.sendmailCommand = defaultSendmailCommand();
+    // A bad value is no reason to stop sending: the usual lifetime is kept.
+    const int days = get(u"MaxQueueDays"_s).toInt();
+    if (days > 0)
+        t.maxQueueDays = days;
     if (t.problem.isEmpty() && t.kind == Kind::Smtp && t.host.isEmpty())
         t.problem = u"No mail server is set (settings section \"Transport\", key \"Host\")."_s;
     return t;

@@ -10,7 +10,8 @@ class CRegSettings;
 // "sendmail" or "none"), "Host", "Port", "Security" ("none", "starttls", "tls"), "User",
 // "PasswordCommand" (run without a shell; its first output line is the password, which is
 // never kept in the settings), "CAFile" (a PEM file of the certificates to trust in place of
-// the system's, for a server with a certificate of its own) and "SendmailCommand". "From" is
+// the system's, for a server with a certificate of its own), "SendmailCommand" and
+// "MaxQueueDays" (how long a message put off is tried again before it is given up). "From" is
 // the sender of new mail.
 struct TransportSettings
 {
@@ -35,7 +36,8 @@ struct TransportSettings
     QString passwordCommand;
     QString caFile; // empty: the system's trusted certificates
     QString sendmailCommand;
-    QString problem; // a value that cannot be used; nothing is sent while it is set
+    int maxQueueDays = 5; // as mail servers keep trying
+    QString problem;      // a value that cannot be used; nothing is sent while it is set
 
     [[nodiscard]] static TransportSettings read(const CRegSettings &settings);
     [[nodiscard]] static QString defaultSendmailCommand();

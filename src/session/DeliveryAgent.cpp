@@ -21,11 +21,12 @@ constexpr qint64 IdleLookMs = 5 * 60 * 1000;
 } // namespace
 
 DeliveryAgent::DeliveryAgent(std::shared_ptr<LocalMailbox> mailbox, SettingsLookup settings,
-                             RetryPolicy retry, TransportFactory factory)
+                             RetryPolicy retry, TransportFactory factory, Clock clock)
     : m_mailbox(std::move(mailbox))
     , m_settings(std::move(settings))
     , m_retry(retry)
     , m_factory(factory ? std::move(factory) : TransportFactory(makeTransport))
+    , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentMSecsSinceEpoch(); }))
 {
 }
 
@@ -66,12 +67,14 @@ DeliveryReport DeliveryAgent::pass(bool ignoreBackoff, qint64 &nextDueMs, PassEn
     std::lock_guard passLock(m_passMutex);
     const auto stopRequested = [this] { return m_stopping.load(); };
     QString whyNone;
-    std::unique_ptr<MailTransport> transport =
-        m_factory(m_settings ? m_settings() : TransportSettings{}, stopRequested, whyNone);
+    const TransportSettings settings = m_settings ? m_settings() : TransportSettings{};
+    std::unique_ptr<MailTransport> transport = m_factory(settings, stopRequested, whyNone);
     OutboxDelivery::Options options;
     options.ignoreBackoff = ignoreBackoff;
     options.retry = m_retry;
+    options.maxQueueDays = settings.maxQueueDays;
     options.stopRequested = stopRequested;
+    options.nowMs = m_clock;
     OutboxDelivery delivery(*m_mailbox, transport.get(), whyNone, options);
     DeliveryReport report = delivery.run();
     nextDueMs = delivery.nextDueMs();
@@ -95,7 +98,7 @@ void DeliveryAgent::loop()
         PassEnd end = PassEnd::Done;
         (void)pass(false, nextDue, end);
 
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 now = m_clock();
         qint64 waitMs = IdleLookMs;
         if (end == PassEnd::Unavailable) {
             // The server or program cannot be used now: wait longer each time.
@@ -153,6 +156,13 @@ DeliveryReport DeliveryAgent::deliverNow()
     qint64 nextDue = 0;
     PassEnd end = PassEnd::Done;
     return pass(true, nextDue, end);
+}
+
+DeliveryReport DeliveryAgent::deliverDue()
+{
+    qint64 nextDue = 0;
+    PassEnd end = PassEnd::Done;
+    return pass(false, nextDue, end);
 }
 
 DeliveryReport DeliveryAgent::lastReport() const

@@ -28,9 +28,11 @@ public:
     using SettingsLookup = std::function<TransportSettings()>;
     using TransportFactory = std::function<std::unique_ptr<MailTransport>(
         const TransportSettings &, std::function<bool()> stopRequested, QString &whyNone)>;
+    // ms since the epoch: when messages are due and how long they have waited.
+    using Clock = std::function<qint64()>;
 
     DeliveryAgent(std::shared_ptr<LocalMailbox> mailbox, SettingsLookup settings,
-                  RetryPolicy retry = {}, TransportFactory factory = {});
+                  RetryPolicy retry = {}, TransportFactory factory = {}, Clock clock = {});
     ~DeliveryAgent();
     DeliveryAgent(const DeliveryAgent &) = delete;
     DeliveryAgent &operator=(const DeliveryAgent &) = delete;
@@ -49,6 +51,8 @@ public:
     // One pass now, in the calling thread, deferred messages included (after any pass of the
     // thread in progress).
     [[nodiscard]] DeliveryReport deliverNow();
+    // The same, but deferred messages go only when they are due.
+    [[nodiscard]] DeliveryReport deliverDue();
     [[nodiscard]] DeliveryReport lastReport() const;
 
 private:
@@ -65,6 +69,7 @@ private:
     SettingsLookup m_settings;
     RetryPolicy m_retry;
     TransportFactory m_factory;
+    Clock m_clock;
 
     std::mutex m_passMutex; // one pass at a time
     mutable std::mutex m_mutex;

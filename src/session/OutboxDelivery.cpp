@@ -1,8 +1,8 @@
 #include "session/OutboxDelivery.h"
 
 #include "message/MailMessage.h"
-#include "message/MaildirFolder.h"
-#include "message/OutboxState.h"
+#include "message/OutboxContents.h"
+#include "message/OutboxLock.h"
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
 
@@ -11,53 +11,26 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cerrno>
-#include <optional>
-
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace corvel {
 
+using Outcome = OutboxState::Recipient::Outcome;
+
 struct OutboxDelivery::Folder
 {
     std::shared_ptr<LocalStoreTree> tree;
-    QString outbox;
+    OutboxContents contents;
     std::optional<QString> sent; // found or made when the first message goes
+    bool moved = false;          // renames into Sent Items not yet fsynced
+    bool logged = false;         // refusals appended and not yet fsynced
 };
 
-namespace {
-
-// Holds the Outbox's lock file for one pass; other programs delivering it are kept out.
-class OutboxLock
-{
-public:
-    explicit OutboxLock(const QString &directory)
-    {
-        const QByteArray path = QFile::encodeName(directory + u'/' + OutboxState::lockFileName());
-        m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    ~OutboxLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    OutboxLock(const OutboxLock &) = delete;
-    OutboxLock &operator=(const OutboxLock &) = delete;
-    [[nodiscard]] bool held() const { return m_fd >= 0; }
-
-private:
-    int m_fd = -1;
-};
-
-struct Prepared
+// A queued message read and checked, ready to go.
+struct PreparedMessage
 {
     MailEnvelope envelope;
     QByteArray bytes;
@@ -65,9 +38,14 @@ struct Prepared
     QString problem; // the message can never go as it is
 };
 
-Prepared prepare(const QString &path, MailTransport::LineEnds lineEnds, const LocalMailbox &mailbox)
+namespace {
+
+constexpr qint64 DayMs = 24 * 60 * 60 * 1000;
+
+PreparedMessage prepare(const QString &path, MailTransport::LineEnds lineEnds,
+                        const LocalMailbox &mailbox)
 {
-    Prepared prepared;
+    PreparedMessage prepared;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         prepared.problem = u"The message cannot be read: %1"_s.arg(file.errorString());
@@ -127,19 +105,118 @@ Prepared prepare(const QString &path, MailTransport::LineEnds lineEnds, const Lo
     return prepared;
 }
 
-// Refusals of delivered messages, one JSON line each, beside them in Sent Items.
+QString refusalLogPath(const QString &sentDirectory)
+{
+    return sentDirectory + u"/corvel-refused.log"_s;
+}
+
+// The permanent refusals of a delivered message, one JSON line each, beside it in Sent Items.
+// Not fsynced here: a batch's lines are made durable with its renames.
 Status appendRefusals(const QString &sentDirectory, const QByteArray &lines)
 {
-    if (lines.isEmpty())
-        return {};
-    const QByteArray path = QFile::encodeName(sentDirectory + u"/corvel-refused.log"_s);
+    const QByteArray path = QFile::encodeName(refusalLogPath(sentDirectory));
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return Status::failure(u"The refused recipients cannot be recorded."_s);
-    const bool ok =
-        ::write(fd, lines.constData(), size_t(lines.size())) == lines.size() && ::fsync(fd) == 0;
+    const bool ok = ::write(fd, lines.constData(), size_t(lines.size())) == lines.size();
     ::close(fd);
     return ok ? Status() : Status::failure(u"The refused recipients cannot be recorded."_s);
+}
+
+Status syncFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok ? Status() : Status::failure(u"%1 cannot be made durable."_s.arg(path));
+}
+
+// The recipients the message still owes: not delivered, not refused for good.
+QStringList owedRecipients(OutboxState::Record &record, const MailEnvelope &envelope)
+{
+    // Records of earlier versions name only the recipients still owed after a partial delivery.
+    if (!record.legacyRemaining.isEmpty()) {
+        for (const QString &address : envelope.recipients) {
+            if (!record.legacyRemaining.contains(address, Qt::CaseInsensitive) &&
+                !record.recipient(address))
+                record.note(address, Outcome::Delivered, {});
+        }
+        record.legacyRemaining.clear();
+    }
+    QStringList owed;
+    for (const QString &address : envelope.recipients) {
+        if (!record.settled(address))
+            owed << address;
+    }
+    return owed;
+}
+
+// What one transaction did to each recipient it named.
+void noteTransaction(OutboxState::Record &record, const QStringList &named,
+                     const SendOutcome &outcome)
+{
+    QSet<QString> answered;
+    for (const RecipientRefusal &refusal : outcome.refused) {
+        record.note(refusal.address, refusal.temporary ? Outcome::PutOff : Outcome::Refused,
+                    refusal.reply);
+        answered.insert(refusal.address.toLower());
+    }
+    for (const QString &address : named) {
+        if (answered.contains(address.toLower()))
+            continue;
+        switch (outcome.kind) {
+        case SendOutcome::Kind::Accepted:
+            record.note(address, Outcome::Delivered, outcome.reply);
+            break;
+        case SendOutcome::Kind::Deferred:
+            record.note(address, Outcome::PutOff, outcome.reply);
+            break;
+        case SendOutcome::Kind::Failed:
+            record.note(address, Outcome::Refused, outcome.reply);
+            break;
+        case SendOutcome::Kind::Unknown:
+        case SendOutcome::Kind::Unavailable:
+            break; // nothing is known of them
+        }
+    }
+}
+
+// Recipients a server took no more of in this transaction ("452 too many recipients"): they go
+// in a further one at once.
+QStringList tooMany(const SendOutcome &outcome)
+{
+    QStringList rest;
+    if (outcome.kind != SendOutcome::Kind::Accepted)
+        return rest;
+    for (const RecipientRefusal &refusal : outcome.refused) {
+        if (refusal.reply.startsWith(u"452"_s))
+            rest << refusal.address;
+    }
+    return rest;
+}
+
+void countLeft(const OutboxContents &contents, DeliveryReport &report)
+{
+    for (const MaildirFolder::Entry &entry : contents.entries) {
+        const OutboxState::Record *record = contents.state.find(entry.unique);
+        if (!record)
+            continue;
+        switch (record->state) {
+        case OutboxState::State::Held:
+            ++report.held;
+            break;
+        case OutboxState::State::Failed:
+            ++report.failed;
+            break;
+        case OutboxState::State::Queued:
+            if (record->attempts > 0)
+                ++report.deferred;
+            break;
+        case OutboxState::State::Sent:
+            break; // reported as a problem when it could not be moved
+        }
+    }
 }
 
 } // namespace
@@ -153,9 +230,26 @@ OutboxDelivery::OutboxDelivery(const LocalMailbox &mailbox, MailTransport *trans
 {
 }
 
+OutboxDelivery::~OutboxDelivery()
+{
+    if (m_transport)
+        m_transport->setDataListener({});
+}
+
 qint64 OutboxDelivery::now() const
 {
     return m_options.nowMs ? m_options.nowMs() : QDateTime::currentMSecsSinceEpoch();
+}
+
+bool OutboxDelivery::stopRequested() const
+{
+    return m_options.stopRequested && m_options.stopRequested();
+}
+
+void OutboxDelivery::noteDue(qint64 dueMs)
+{
+    if (m_nextDueMs == 0 || dueMs < m_nextDueMs)
+        m_nextDueMs = dueMs;
 }
 
 DeliveryReport OutboxDelivery::run()
@@ -169,10 +263,7 @@ DeliveryReport OutboxDelivery::run()
         } catch (const OutlookError &error) {
             report.problems << error.message();
         }
-        if (!outbox)
-            continue;
-        Folder folder{tree, outbox->directory, std::nullopt};
-        if (!deliverFolder(folder, report))
+        if (outbox && !deliverFolder(tree, outbox->directory, report))
             break;
     }
     if (m_transport)
@@ -180,60 +271,59 @@ DeliveryReport OutboxDelivery::run()
     return report;
 }
 
-bool OutboxDelivery::deliverFolder(Folder &folder, DeliveryReport &report)
+bool OutboxDelivery::deliverFolder(const std::shared_ptr<LocalStoreTree> &tree,
+                                   const QString &directory, DeliveryReport &report)
 {
-    OutboxLock lock(folder.outbox);
+    OutboxLock lock(directory);
     if (!lock.held()) {
-        report.problems << u"Another program is delivering %1."_s.arg(folder.outbox);
+        report.problems << u"Another program is delivering %1."_s.arg(directory);
         return true;
     }
-    const MaildirFolder outbox(folder.outbox);
-    Result<std::vector<MaildirFolder::Entry>> entries = outbox.entries();
-    if (!entries.ok()) {
-        report.problems << entries.error();
+    Result<OutboxContents> contents =
+        OutboxContents::read(directory, OutboxState::Recovery::Recover);
+    if (!contents.ok()) {
+        report.problems << contents.error();
         return true;
     }
-    QSet<QString> present;
-    for (const auto &entry : *entries)
-        present.insert(entry.unique);
-    OutboxState state(folder.outbox);
-    if (Status loaded = state.load(present); !loaded.ok()) {
-        // Without the records a held message could go twice: leave this Outbox alone.
-        report.problems << loaded.error();
-        return true;
+    Folder folder{tree, std::move(*contents), std::nullopt};
+    fileSentMessages(folder, report);
+    bool carryOn = true;
+    const std::vector<MaildirFolder::Entry> due = selectDue(folder, report);
+    if (!due.empty() && !m_transport) {
+        report.waiting += int(due.size());
+        if (!report.problems.contains(m_noTransport))
+            report.problems << m_noTransport;
+    } else if (!due.empty()) {
+        carryOn = deliverBatches(folder, due, report);
     }
+    countLeft(folder.contents, report);
+    return carryOn;
+}
 
+std::vector<MaildirFolder::Entry> OutboxDelivery::selectDue(Folder &folder, DeliveryReport &report)
+{
     std::vector<MaildirFolder::Entry> due;
     const qint64 started = now();
-    for (auto &entry : *entries) {
-        const OutboxState::Record *record = state.find(entry.unique);
+    for (const MaildirFolder::Entry &entry : folder.contents.entries) {
+        const OutboxState::Record *record = folder.contents.state.find(entry.unique);
         if (record && record->state != OutboxState::State::Queued)
             continue;
         if (record && record->nextAttemptMs > started && !m_options.ignoreBackoff) {
             ++report.waiting;
-            if (m_nextDueMs == 0 || record->nextAttemptMs < m_nextDueMs)
-                m_nextDueMs = record->nextAttemptMs;
+            noteDue(record->nextAttemptMs);
             continue;
         }
-        due.push_back(std::move(entry));
+        due.push_back(entry);
     }
-    if (due.empty())
-        return true;
-    if (!m_transport) {
-        report.waiting += int(due.size());
-        if (!report.problems.contains(m_noTransport))
-            report.problems << m_noTransport;
-        return true;
-    }
+    return due;
+}
 
-    const MailTransport::LineEnds lineEnds = m_transport->lineEnds();
+bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFolder::Entry> &due,
+                                    DeliveryReport &report)
+{
+    OutboxState &state = folder.contents.state;
     const qsizetype batchSize = std::max(1, m_options.batchSize);
     for (qsizetype first = 0; first < qsizetype(due.size()); first += batchSize) {
-        if (m_options.stopRequested && m_options.stopRequested()) {
-            report.waiting += int(due.size() - first);
-            report.problems << u"Delivery was stopped."_s;
-            return false;
-        }
         const qsizetype last = std::min<qsizetype>(first + batchSize, qsizetype(due.size()));
         QStringList names;
         for (qsizetype i = first; i < last; ++i)
@@ -243,166 +333,23 @@ bool OutboxDelivery::deliverFolder(Folder &folder, DeliveryReport &report)
             report.waiting += int(due.size() - first);
             return false;
         }
-
-        bool moved = false;
         bool carryOn = true;
-        QByteArray refusals;
         qsizetype i = first;
-        for (; i < last; ++i) {
-            if (m_options.stopRequested && m_options.stopRequested()) {
+        while (i < last) {
+            if (stopRequested()) {
                 report.problems << u"Delivery was stopped."_s;
                 carryOn = false;
                 break;
             }
-            const MaildirFolder::Entry &entry = due[size_t(i)];
-            Prepared prepared = prepare(entry.path, lineEnds, m_mailbox);
-            DeliveryReport::Message line{folder.outbox,
-                                         entry.unique,
-                                         prepared.subject,
-                                         DeliveryReport::Outcome::Failed,
-                                         {},
-                                         {}};
-            if (!prepared.problem.isEmpty()) {
-                OutboxState::Record &record = state.edit(entry.unique);
-                record.state = OutboxState::State::Failed;
-                record.reason = prepared.problem;
-                line.reason = prepared.problem;
-                report.messages.push_back(std::move(line));
-                continue;
-            }
-            // After a partial delivery only the recipients put off are tried again.
-            if (const OutboxState::Record *known = state.find(entry.unique);
-                known && !known->remaining.isEmpty()) {
-                std::vector<QString> still;
-                for (const QString &address : prepared.envelope.recipients) {
-                    if (known->remaining.contains(address, Qt::CaseInsensitive))
-                        still.push_back(address);
-                }
-                prepared.envelope.recipients = std::move(still);
-            }
-            const SendOutcome outcome = m_transport->send(prepared.envelope, prepared.bytes);
-            if (outcome.kind == SendOutcome::Kind::Unavailable) {
-                report.problems << outcome.reply;
+            // A message the transport could not take waits with the rest.
+            if (!deliverMessage(folder, due[size_t(i)], report)) {
                 carryOn = false;
                 break;
             }
-            line.reason = outcome.reply;
-            line.refused = outcome.refused;
-            switch (outcome.kind) {
-            case SendOutcome::Kind::Accepted: {
-                QStringList putOff;
-                for (const RecipientRefusal &refusal : outcome.refused) {
-                    if (refusal.temporary)
-                        putOff << refusal.address;
-                }
-                if (!putOff.isEmpty()) {
-                    // Taken for the others: the message stays queued for these alone, so
-                    // nobody gets it twice and nobody goes without it.
-                    line.outcome = DeliveryReport::Outcome::Deferred;
-                    OutboxState::Record &record = state.edit(entry.unique);
-                    record.state = OutboxState::State::Queued;
-                    ++record.attempts;
-                    record.nextAttemptMs = now() + m_options.retry.delayMs(record.attempts);
-                    record.reason = u"Delivered to the other recipients; put off for %1: %2"_s.arg(
-                        putOff.join(u", "_s), outcome.reply);
-                    record.remaining = putOff;
-                    for (const RecipientRefusal &refusal : outcome.refused) {
-                        if (!refusal.temporary)
-                            record.refused.push_back(refusal);
-                    }
-                    if (m_nextDueMs == 0 || record.nextAttemptMs < m_nextDueMs)
-                        m_nextDueMs = record.nextAttemptMs;
-                    break;
-                }
-                line.outcome = DeliveryReport::Outcome::Delivered;
-                Result<MaildirFolder::Entry> done = Result<MaildirFolder::Entry>::failure({});
-                try {
-                    if (!folder.sent)
-                        folder.sent =
-                            m_mailbox.folder(folder.tree, u"Sent Items"_s, true)->directory;
-                    done = outbox.moveTo(entry, MaildirFolder(*folder.sent), u"S"_s,
-                                         MaildirFolder::Sync::Later);
-                } catch (const OutlookError &error) {
-                    done = Result<MaildirFolder::Entry>::failure(error.message());
-                }
-                if (!done.ok()) {
-                    // Accepted but still here: it must not go a second time.
-                    OutboxState::Record &record = state.edit(entry.unique);
-                    record.state = OutboxState::State::Held;
-                    record.reason =
-                        u"Delivered, but it cannot be moved to Sent Items: %1"_s.arg(done.error());
-                    line.reason = record.reason;
-                } else {
-                    moved = true;
-                    // Refusals of earlier partial deliveries are logged with this one's.
-                    std::vector<RecipientRefusal> refused = outcome.refused;
-                    if (const OutboxState::Record *earlier = state.find(entry.unique))
-                        refused.insert(refused.begin(), earlier->refused.begin(),
-                                       earlier->refused.end());
-                    state.erase(entry.unique);
-                    for (const RecipientRefusal &refusal : refused) {
-                        refusals += QJsonDocument(QJsonObject{{u"message"_s, entry.unique},
-                                                              {u"address"_s, refusal.address},
-                                                              {u"reply"_s, refusal.reply},
-                                                              {u"time"_s, double(now())}})
-                                        .toJson(QJsonDocument::Compact) +
-                                    '\n';
-                    }
-                }
-                break;
-            }
-            case SendOutcome::Kind::Deferred: {
-                line.outcome = DeliveryReport::Outcome::Deferred;
-                OutboxState::Record &record = state.edit(entry.unique);
-                record.state = OutboxState::State::Queued;
-                ++record.attempts;
-                record.nextAttemptMs = now() + m_options.retry.delayMs(record.attempts);
-                record.reason = outcome.reply;
-                record.refused = outcome.refused;
-                if (m_nextDueMs == 0 || record.nextAttemptMs < m_nextDueMs)
-                    m_nextDueMs = record.nextAttemptMs;
-                break;
-            }
-            case SendOutcome::Kind::Failed: {
-                line.outcome = DeliveryReport::Outcome::Failed;
-                OutboxState::Record &record = state.edit(entry.unique);
-                record.state = OutboxState::State::Failed;
-                record.reason = outcome.reply;
-                record.refused = outcome.refused;
-                break;
-            }
-            case SendOutcome::Kind::Unknown:
-            case SendOutcome::Kind::Unavailable: {
-                line.outcome = DeliveryReport::Outcome::Held;
-                OutboxState::Record &record = state.edit(entry.unique);
-                record.state = OutboxState::State::Held;
-                record.reason = outcome.reply;
-                break;
-            }
-            }
-            report.messages.push_back(std::move(line));
+            ++i;
         }
-
-        // The batch's moves durable before its names leave the sending list.
-        QStringList failures;
-        if (moved && folder.sent) {
-            if (Status synced = MaildirFolder(*folder.sent).sync(); !synced.ok())
-                failures << synced.error();
-            if (Status synced = outbox.sync(); !synced.ok())
-                failures << synced.error();
-        }
-        if (folder.sent) {
-            if (Status logged = appendRefusals(*folder.sent, refusals); !logged.ok())
-                failures << logged.error();
-        }
-        if (Status saved = state.save(); !saved.ok())
-            failures << saved.error();
-        if (failures.isEmpty()) {
-            if (Status ended = state.endSending(); !ended.ok())
-                failures << ended.error();
-        }
-        if (!failures.isEmpty()) {
-            // The sending list stays: at the next start its messages are held, not resent.
+        if (const QStringList failures = finishBatch(folder); !failures.isEmpty()) {
+            // The sending list stays: at the next start its journal decides, not a resend.
             report.problems << failures;
             report.waiting += int(due.size() - i);
             return false;
@@ -413,6 +360,213 @@ bool OutboxDelivery::deliverFolder(Folder &folder, DeliveryReport &report)
         }
     }
     return true;
+}
+
+bool OutboxDelivery::deliverMessage(Folder &folder, const MaildirFolder::Entry &entry,
+                                    DeliveryReport &report)
+{
+    OutboxState &state = folder.contents.state;
+    const PreparedMessage prepared = prepare(entry.path, m_transport->lineEnds(), m_mailbox);
+    DeliveryReport::Message line{folder.contents.folder.directory(), entry.unique, prepared.subject,
+                                 DeliveryReport::Outcome::Failed,    {},           {}};
+    if (!prepared.problem.isEmpty()) {
+        // Nothing of it left: failed for a reason the user can act on, never held.
+        OutboxState::Record &record = state.edit(entry.unique);
+        record.state = OutboxState::State::Failed;
+        record.reason = prepared.problem;
+        line.reason = prepared.problem;
+        (void)state.noteOutcome(entry.unique);
+        report.messages.push_back(std::move(line));
+        return true;
+    }
+    const std::optional<SendOutcome> last = sendToOwed(folder, entry.unique, prepared, report);
+    if (!last)
+        return false;
+    OutboxState::Record &record = state.edit(entry.unique);
+    settle(record, prepared, *last, line);
+    (void)state.noteOutcome(entry.unique);
+    if (record.state == OutboxState::State::Sent)
+        fileInSentItems(folder, entry, line, report);
+    report.messages.push_back(std::move(line));
+    return true;
+}
+
+std::optional<SendOutcome> OutboxDelivery::sendToOwed(Folder &folder, const QString &unique,
+                                                      const PreparedMessage &prepared,
+                                                      DeliveryReport &report)
+{
+    OutboxState &state = folder.contents.state;
+    QStringList owed = owedRecipients(state.edit(unique), prepared.envelope);
+    SendOutcome last{SendOutcome::Kind::Accepted, {}, {}};
+    m_transport->setDataListener([&state, unique] { return state.noteDataLeaving(unique); });
+    while (!owed.isEmpty()) {
+        MailEnvelope envelope{prepared.envelope.from, {owed.begin(), owed.end()}};
+        SendOutcome outcome = m_transport->send(envelope, prepared.bytes);
+        if (outcome.kind == SendOutcome::Kind::Unavailable) {
+            // Nothing of this transaction happened; what earlier ones did stands.
+            report.problems << outcome.reply;
+            return std::nullopt;
+        }
+        noteTransaction(state.edit(unique), owed, outcome);
+        last = std::move(outcome);
+        if (last.kind == SendOutcome::Kind::Unknown)
+            break;
+        owed = tooMany(last);
+        if (!owed.isEmpty())
+            (void)state.noteOutcome(unique); // its delivered recipients, before the next goes
+    }
+    return last;
+}
+
+void OutboxDelivery::settle(OutboxState::Record &record, const PreparedMessage &prepared,
+                            const SendOutcome &last, DeliveryReport::Message &line)
+{
+    if (last.kind == SendOutcome::Kind::Unknown) {
+        record.state = OutboxState::State::Held;
+        record.reason = last.reply;
+        line.outcome = DeliveryReport::Outcome::Held;
+        line.reason = last.reply;
+        line.refused = record.refusals();
+        return;
+    }
+    QStringList owed;
+    QString reply;
+    for (const QString &address : prepared.envelope.recipients) {
+        if (!record.settled(address)) {
+            owed << address;
+            if (const OutboxState::Recipient *r = record.recipient(address); r && reply.isEmpty())
+                reply = r->reply;
+        }
+    }
+    line.refused = record.refusals();
+    if (!owed.isEmpty() && !putOff(record, owed, reply.isEmpty() ? last.reply : reply)) {
+        line.outcome = DeliveryReport::Outcome::Deferred;
+        line.reason = record.reason;
+        return;
+    }
+    // Every recipient has had its answer for good.
+    line.refused = record.refusals();
+    if (record.anyDelivered()) {
+        record.state = OutboxState::State::Sent;
+        record.reason.clear();
+        line.outcome = DeliveryReport::Outcome::Delivered;
+        line.reason = last.reply;
+        return;
+    }
+    record.state = OutboxState::State::Failed;
+    if (owed.isEmpty())
+        record.reason = last.kind == SendOutcome::Kind::Accepted && !line.refused.empty()
+                            ? line.refused.front().reply
+                            : last.reply;
+    line.outcome = DeliveryReport::Outcome::Failed;
+    line.reason = record.reason;
+}
+
+bool OutboxDelivery::putOff(OutboxState::Record &record, const QStringList &owed,
+                            const QString &reply)
+{
+    const qint64 at = now();
+    ++record.attempts;
+    if (record.firstDeferMs == 0)
+        record.firstDeferMs = at;
+    if (at - record.firstDeferMs >= qint64(std::max(1, m_options.maxQueueDays)) * DayMs) {
+        // Given up, as mail servers do: these recipients count as refused, the reply kept.
+        record.reason = u"Not delivered within %1 days; the last reply: %2"_s.arg(
+            QString::number(m_options.maxQueueDays), reply);
+        for (const QString &address : owed)
+            record.note(address, Outcome::Refused, record.reason);
+        return true;
+    }
+    record.state = OutboxState::State::Queued;
+    record.nextAttemptMs = at + m_options.retry.delayMs(record.attempts);
+    record.reason = record.anyDelivered()
+                        ? u"Delivered to the other recipients; put off for %1: %2"_s.arg(
+                              owed.join(u", "_s), reply)
+                        : reply;
+    noteDue(record.nextAttemptMs);
+    return false;
+}
+
+void OutboxDelivery::fileInSentItems(Folder &folder, const MaildirFolder::Entry &entry,
+                                     DeliveryReport::Message &line, DeliveryReport &report)
+{
+    OutboxState &state = folder.contents.state;
+    Result<MaildirFolder::Entry> done = Result<MaildirFolder::Entry>::failure({});
+    try {
+        if (!folder.sent)
+            folder.sent = m_mailbox.folder(folder.tree, u"Sent Items"_s, true)->directory;
+        done = folder.contents.folder.moveTo(entry, MaildirFolder(*folder.sent), u"S"_s,
+                                             MaildirFolder::Sync::Later);
+    } catch (const OutlookError &error) {
+        done = Result<MaildirFolder::Entry>::failure(error.message());
+    }
+    if (!done.ok()) {
+        // Delivered but still here: the next pass tries the move again, never the sending.
+        OutboxState::Record &record = state.edit(entry.unique);
+        record.reason = u"Delivered, but it cannot be moved to Sent Items: %1"_s.arg(done.error());
+        line.reason = record.reason;
+        report.problems << record.reason;
+        return;
+    }
+    folder.moved = true;
+    QByteArray lines;
+    for (const RecipientRefusal &refusal : line.refused) {
+        lines += QJsonDocument(QJsonObject{{u"message"_s, entry.unique},
+                                           {u"address"_s, refusal.address},
+                                           {u"reply"_s, refusal.reply},
+                                           {u"time"_s, double(now())}})
+                     .toJson(QJsonDocument::Compact) +
+                 '\n';
+    }
+    if (!lines.isEmpty()) {
+        if (Status logged = appendRefusals(*folder.sent, lines); !logged.ok())
+            report.problems << logged.error();
+        folder.logged = true;
+    }
+    state.erase(entry.unique);
+}
+
+void OutboxDelivery::fileSentMessages(Folder &folder, DeliveryReport &report)
+{
+    bool any = false;
+    for (const MaildirFolder::Entry &entry : folder.contents.entries) {
+        const OutboxState::Record *record = folder.contents.state.find(entry.unique);
+        if (!record || record->state != OutboxState::State::Sent)
+            continue;
+        DeliveryReport::Message line{
+            folder.contents.folder.directory(), entry.unique, {},
+            DeliveryReport::Outcome::Delivered, {},           record->refusals()};
+        fileInSentItems(folder, entry, line, report);
+        report.messages.push_back(std::move(line));
+        any = true;
+    }
+    if (any)
+        report.problems << finishBatch(folder);
+}
+
+QStringList OutboxDelivery::finishBatch(Folder &folder)
+{
+    // The batch's moves and refusals durable before its names leave the sending list.
+    QStringList failures;
+    if (folder.moved && folder.sent) {
+        if (Status synced = MaildirFolder(*folder.sent).sync(); !synced.ok())
+            failures << synced.error();
+        if (Status synced = folder.contents.folder.sync(); !synced.ok())
+            failures << synced.error();
+        folder.moved = false;
+    }
+    if (folder.logged && folder.sent) {
+        if (Status synced = syncFile(refusalLogPath(*folder.sent)); !synced.ok())
+            failures << synced.error();
+        folder.logged = false;
+    }
+    if (Status saved = folder.contents.state.save(); !saved.ok())
+        failures << saved.error();
+    if (failures.isEmpty()) {
+        if (Status ended = folder.contents.state.endSending(); !ended.ok())
+            failures << ended.error();
+    }
+    return failures;
 }
 
 } // namespace corvel

@@ -1,15 +1,12 @@
 #include "session/OutboxQueue.h"
 
 #include "message/MailMessage.h"
-#include "message/MaildirFolder.h"
+#include "message/OutboxContents.h"
+#include "message/OutboxLock.h"
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
 
 #include <QFile>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -27,12 +24,11 @@ QString subjectOf(const QString &path)
     return MailMessage::subjectOfHeaders(end >= 0 ? head.left(end) : head);
 }
 
-QStringList sendingNow(const QString &directory)
+QString shownState(const OutboxState::Record &record)
 {
-    QFile file(directory + u'/' + OutboxState::sendingFileName());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    if (record.state == OutboxState::State::Queued && record.attempts > 0)
+        return u"deferred"_s;
+    return OutboxState::stateName(record.state);
 }
 
 } // namespace
@@ -49,21 +45,14 @@ std::vector<OutboxQueue::Message> OutboxQueue::messages() const
         const auto outbox = m_mailbox.folder(tree, u"Outbox"_s, false);
         if (!outbox)
             continue;
-        Result<std::vector<MaildirFolder::Entry>> entries =
-            MaildirFolder(outbox->directory).entries();
-        if (!entries.ok())
-            throw OutlookError(entries.error());
-        QSet<QString> present;
-        for (const auto &entry : *entries)
-            present.insert(entry.unique);
-        // Recovery of an interrupted batch belongs to a delivery pass, which may be running
-        // now: the records are only read here.
-        const QStringList inHand = sendingNow(outbox->directory);
-        OutboxState state(outbox->directory);
-        const Status loaded = state.load(present, OutboxState::Recovery::ReadOnly);
-        if (!loaded.ok())
-            throw OutlookError(loaded.error());
-        for (const auto &entry : *entries) {
+        // Recovery belongs to a delivery pass: what it would make of an interrupted batch is
+        // shown, and nothing written.
+        Result<OutboxContents> contents =
+            OutboxContents::read(outbox->directory, OutboxState::Recovery::Preview);
+        if (!contents.ok())
+            throw OutlookError(contents.error());
+        const OutboxState &state = contents->state;
+        for (const auto &entry : contents->entries) {
             Message m{outbox->directory,
                       entry.unique,
                       entry.path,
@@ -72,17 +61,17 @@ std::vector<OutboxQueue::Message> OutboxQueue::messages() const
                       {},
                       0,
                       0,
+                      {},
                       {}};
             if (const OutboxState::Record *record = state.find(entry.unique)) {
-                m.state = OutboxState::stateName(record->state);
-                if (record->state == OutboxState::State::Queued && record->attempts > 0)
-                    m.state = u"deferred"_s;
+                m.state = shownState(*record);
                 m.reason = record->reason;
                 m.attempts = record->attempts;
                 m.nextAttemptMs = record->nextAttemptMs;
-                m.refused = record->refused;
+                m.refused = record->refusals();
+                m.recipients = record->recipients;
             }
-            if (inHand.contains(entry.unique))
+            if (state.inHand().contains(entry.unique))
                 m.state = u"sending"_s;
             result.push_back(std::move(m));
         }
@@ -94,35 +83,32 @@ Status OutboxQueue::release(const QString &unique) const
 {
     for (const auto &tree : m_mailbox.stores()) {
         const auto outbox = m_mailbox.folder(tree, u"Outbox"_s, false);
-        if (!outbox)
+        if (!outbox || !MaildirFolder(outbox->directory).find(unique))
             continue;
-        const MaildirFolder folder(outbox->directory);
-        if (!folder.find(unique))
-            continue;
-        const QByteArray lockPath =
-            QFile::encodeName(outbox->directory + u'/' + OutboxState::lockFileName());
-        const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            if (fd >= 0)
-                ::close(fd);
+        const OutboxLock lock(outbox->directory);
+        if (!lock.held())
             return Status::failure(u"A delivery is running; try again when it has finished."_s);
+        Result<OutboxContents> contents =
+            OutboxContents::read(outbox->directory, OutboxState::Recovery::Recover);
+        if (!contents.ok())
+            return Status::failure(contents.error());
+        OutboxState &state = contents->state;
+        if (!state.find(unique))
+            return {};
+        // Who had it keeps it: only the recipients still owed are tried again.
+        OutboxState::Record &record = state.edit(unique);
+        std::vector<OutboxState::Recipient> delivered;
+        for (const OutboxState::Recipient &r : record.recipients) {
+            if (r.outcome == OutboxState::Recipient::Outcome::Delivered)
+                delivered.push_back(r);
         }
-        Result<std::vector<MaildirFolder::Entry>> entries = folder.entries();
-        QSet<QString> present;
-        if (entries.ok()) {
-            for (const auto &entry : *entries)
-                present.insert(entry.unique);
-        }
-        OutboxState state(outbox->directory);
-        Status done = state.load(present);
-        if (done.ok()) {
-            OutboxState::Record &record = state.edit(unique);
-            record = OutboxState::Record{};
+        if (delivered.empty() && record.legacyRemaining.isEmpty())
             state.erase(unique);
-            done = state.save();
-        }
-        ::close(fd);
-        return done;
+        else
+            record =
+                OutboxState::Record{OutboxState::State::Queued, 0, 0, 0, {}, std::move(delivered),
+                                    record.legacyRemaining};
+        return state.save();
     }
     return Status::failure(u"No Outbox holds the message %1."_s.arg(unique));
 }

@@ -19,18 +19,24 @@ public:
         QString unique;
         QString path;
         QString subject;
-        QString state; // "queued", "deferred", "failed", "held", or "sending" (in hand now)
+        // "queued", "deferred" (queued after a temporary failure), "failed", "held", "sent"
+        // (delivered, not yet moved to Sent Items) or "sending" (in a delivery running now).
+        // A batch whose delivery was interrupted shows as the next pass will take it.
+        QString state;
         QString reason;
         int attempts = 0;
         qint64 nextAttemptMs = 0;
-        std::vector<RecipientRefusal> refused;
+        std::vector<RecipientRefusal> refused;          // for good
+        std::vector<OutboxState::Recipient> recipients; // every recipient tried so far
     };
 
     explicit OutboxQueue(const LocalMailbox &mailbox);
 
     // Throws OutlookError when an Outbox cannot be read.
     [[nodiscard]] std::vector<Message> messages() const;
-    // Back to queued, due at once. Fails when no Outbox holds it, or while a delivery is running.
+    // Back to queued, due at once, for the recipients that have not had it (those refused or put
+    // off are tried again; those delivered never). Fails when no Outbox holds it, or while a
+    // delivery is running.
     [[nodiscard]] Status release(const QString &unique) const;
 
 private:

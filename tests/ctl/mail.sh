@@ -58,22 +58,36 @@ if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
     run setting Transport Port "$port"
     run setting Transport Security none
 
+    printf 'To: bob@example.org\nSubject: Lost [drop]\n\nHi.\n' >"$store/Outbox/new/1700000004.d.host"
     run deliver
     check "a refusal and a deferral make deliver fail" rc_is 1
     check "delivered reported" out_has "^delivered	1700000001.a.host	Hello"
     check "refused recipient reported by address" out_has "^refused	refuse-x@example.org	550"
     check "deferred reported" out_has "^deferred	1700000003.c.host"
-    check "server got two messages" test "$(ls "$work/received" | wc -l)" = 2
+    check "server got two messages" test "$(ls "$work/received" | grep -c '^0.*json$')" = 2
     check "sender filled in" grep -q '"mail_from": "ann@example.org"' "$work/received/000001.json"
     check "delivered messages in Sent Items, seen" test "$(ls "$store/Sent Items/cur" | grep -c ':2,S$')" = 2
 
     run --json outbox
-    check "outbox keeps the deferred one" python3 - "$work/out" <<'PY'
+    check "outbox keeps the deferred one and the held one" python3 - "$work/out" <<'PY'
 import json, sys
-rows = json.load(open(sys.argv[1]))
-assert len(rows) == 1 and rows[0]["State"] == "deferred" and rows[0]["Attempts"] == 1, rows
-assert rows[0]["Reason"].startswith("451") and rows[0]["NextAttempt"], rows
+rows = {r["Subject"]: r for r in json.load(open(sys.argv[1]))}
+assert sorted(rows) == ["Later [defer]", "Lost [drop]"], rows
+later = rows["Later [defer]"]
+assert later["State"] == "deferred" and later["Attempts"] == 1, later
+assert later["Reason"].startswith("451") and later["NextAttempt"], later
+assert rows["Lost [drop]"]["State"] == "held", rows
 PY
+
+    # Nothing left to try, but a message held: still not every message reached everyone.
+    rm "$store/Outbox/new/1700000003.c.host"
+    run deliver
+    check "deliver fails while a message is held" rc_is 1
+    check "and says what is left" err_has "1 held, 0 failed, 0 deferred"
+    run outbox --release 1700000004.d.host
+    check "release succeeds" rc_is 0
+    run outbox
+    check "the released message waits again" out_has "^queued	1700000004.d.host"
 else
     echo "skipped the SMTP part: python3-aiosmtpd is not installed"
 fi

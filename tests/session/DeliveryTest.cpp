@@ -1,3 +1,4 @@
+#include "message/SmtpTransport.h"
 #include "session/DeliveryAgent.h"
 #include "session/LocalApplication.h"
 #include "session/LocalMailbox.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -53,11 +55,28 @@ public:
         m_process.waitForFinished(5000);
     }
     [[nodiscard]] int port() const { return m_port; }
+    // How the server answers from now on (see tests/tools/smtp_test_server.py).
+    void script(const QByteArray &json) const
+    {
+        QFile file(m_records + u"/script.json"_s);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(json);
+    }
+    // How many accepted messages named each recipient.
+    [[nodiscard]] std::map<QString, int> deliveries() const
+    {
+        std::map<QString, int> count;
+        for (const QJsonObject &r : received()) {
+            for (const QJsonValue &to : r.value(u"rcpt_tos"_s).toArray())
+                ++count[to.toString()];
+        }
+        return count;
+    }
     [[nodiscard]] std::vector<QJsonObject> received() const
     {
         std::vector<QJsonObject> result;
         QDir dir(m_records);
-        for (const QString &name : dir.entryList({u"*.json"_s}, QDir::Files, QDir::Name)) {
+        for (const QString &name : dir.entryList({u"[0-9]*.json"_s}, QDir::Files, QDir::Name)) {
             QFile file(dir.filePath(name));
             if (file.open(QIODevice::ReadOnly))
                 result.push_back(QJsonDocument::fromJson(file.readAll()).object());
@@ -305,23 +324,103 @@ TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
     EXPECT_EQ(files(u"Outbox"_s, u"new"_s).size(), 2);
 }
 
-TEST_F(DeliveryTest, ABatchInterruptedMidwayIsHeldNotResent)
+// A pass killed midway leaves its batch list and journal: the next pass holds only the message
+// whose data left without a reply read, takes the outcome recorded for another, and sends the
+// ones never started.
+TEST_F(DeliveryTest, AfterAnInterruptionOnlyAMessageWhoseDataLeftIsHeld)
+{
+    useServer();
+    for (const QString &subject : {u"Answered"_s, u"In flight"_s, u"Untouched"_s, u"Last"_s})
+        queue(subject, u"bob@example.org"_s);
+    auto waiting = outbox();
+    const auto unique = [&](const QString &subject) { return waiting[subject].unique.toUtf8(); };
+    QFile bootFile(u"/proc/sys/kernel/random/boot_id"_s);
+    ASSERT_TRUE(bootFile.open(QIODevice::ReadOnly));
+    const QByteArray boot = bootFile.readAll().trimmed();
+    QProcess gone;
+    gone.start(u"/bin/true"_s);
+    ASSERT_TRUE(gone.waitForFinished(10000));
+    const auto writeBatch = [&](qint64 pid) {
+        QFile sending(store + u"/Outbox/corvel-outbox.sending"_s);
+        ASSERT_TRUE(sending.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        sending.write("#corvel-batch boot=" + boot + " pid=" + QByteArray::number(pid) + '\n');
+        for (const QString &subject : {u"Answered"_s, u"In flight"_s, u"Untouched"_s, u"Last"_s})
+            sending.write(unique(subject) + '\n');
+        sending.write(
+            "> " + unique(u"Answered"_s) + "\n= " + unique(u"Answered"_s) +
+            R"( {"state":"failed","reason":"554 5.6.0 no","recipients":[)"
+            R"({"address":"bob@example.org","outcome":"refused","reply":"554 5.6.0 no"}]})"
+            "\n> " +
+            unique(u"In flight"_s) + '\n');
+    };
+
+    // While the process that wrote it runs, the batch is in hand.
+    writeBatch(QCoreApplication::applicationPid());
+    waiting = outbox();
+    EXPECT_EQ(waiting[u"In flight"_s].state, u"sending"_s);
+    EXPECT_EQ(waiting[u"Untouched"_s].state, u"sending"_s);
+
+    // Once it is gone, the listing shows what the next pass will make of it.
+    writeBatch(gone.processId());
+    waiting = outbox();
+    EXPECT_EQ(waiting[u"Answered"_s].state, u"failed"_s);
+    EXPECT_EQ(waiting[u"In flight"_s].state, u"held"_s);
+    EXPECT_EQ(waiting[u"Untouched"_s].state, u"queued"_s);
+    EXPECT_EQ(waiting[u"Last"_s].state, u"queued"_s);
+
+    const DeliveryReport report = agent->deliverNow();
+    auto outcome = bySubject(report);
+    EXPECT_EQ(report.messages.size(), 2u);
+    EXPECT_EQ(outcome[u"Untouched"_s].outcome, DeliveryReport::Outcome::Delivered);
+    EXPECT_EQ(outcome[u"Last"_s].outcome, DeliveryReport::Outcome::Delivered);
+    EXPECT_EQ(server->received().size(), 2u);
+    waiting = outbox();
+    ASSERT_EQ(waiting.size(), 2u);
+    EXPECT_EQ(waiting[u"Answered"_s].state, u"failed"_s);
+    EXPECT_EQ(waiting[u"In flight"_s].state, u"held"_s);
+    EXPECT_FALSE(QFile::exists(store + u"/Outbox/corvel-outbox.sending"_s));
+}
+
+// The list of an older version (names only) or of another boot cannot tell a message never
+// started from one whose data left: every listed message is held.
+TEST_F(DeliveryTest, ABatchListWithoutJournalOfThisBootIsHeldWhole)
 {
     useServer();
     queue(u"One"_s, u"bob@example.org"_s);
     queue(u"Two"_s, u"bob@example.org"_s);
-    const QString first = outbox()[u"One"_s].unique;
     QFile sending(store + u"/Outbox/corvel-outbox.sending"_s);
     ASSERT_TRUE(sending.open(QIODevice::WriteOnly));
-    sending.write(first.toUtf8() + '\n');
+    sending.write(outbox()[u"One"_s].unique.toUtf8() + '\n');
     sending.close();
-    EXPECT_EQ(outbox()[u"One"_s].state, u"sending"_s);
 
     const DeliveryReport report = agent->deliverNow();
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].subject, u"Two"_s);
     EXPECT_EQ(server->received().size(), 1u);
     EXPECT_EQ(outbox()[u"One"_s].state, u"held"_s);
+}
+
+// A state file of an earlier version names the recipients still owed after a partial delivery.
+TEST_F(DeliveryTest, RecordsOfTheEarlierFormatKeepWhoHadItAlready)
+{
+    useServer();
+    queue(u"Partly"_s, u"bob@example.org; carol@example.org; refuse-me@example.org"_s);
+    const QString unique = outbox()[u"Partly"_s].unique;
+    QFile state(store + u"/Outbox/corvel-outbox.state"_s);
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+    state.write(
+        R"({"version":1,"messages":{")" + unique.toUtf8() +
+        R"(":{"state":"queued","attempts":1,"next":0,"reason":"451",)"
+        R"("refused":[{"address":"refuse-me@example.org","reply":"550 no","temporary":false}],)"
+        R"("remaining":["carol@example.org"]}}})");
+    state.close();
+
+    const DeliveryReport report = agent->deliverNow();
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].outcome, DeliveryReport::Outcome::Delivered);
+    ASSERT_EQ(report.messages[0].refused.size(), 1u);
+    EXPECT_EQ(report.messages[0].refused[0].address, u"refuse-me@example.org"_s);
+    EXPECT_EQ(server->deliveries(), (std::map<QString, int>{{u"carol@example.org"_s, 1}}));
 }
 
 TEST_F(DeliveryTest, WithoutATransportMessagesWaitAndTheReportSaysSo)
@@ -393,6 +492,235 @@ TEST_F(DeliveryTest, TheSessionsAgentDeliversWhatIsSentAndStopsWithTheSession)
     EXPECT_EQ(files(u"Sent Items"_s).size(), 1);
     EXPECT_EQ(server->received().size(), 1u);
 }
+
+// A deferred message waits on the agent's clock, longer after each temporary failure, and is
+// given up after Transport/MaxQueueDays with the last reply kept.
+TEST_F(DeliveryTest, PutOffMessagesWaitTheirTurnAndAreGivenUpAfterMaxQueueDays)
+{
+    useServer();
+    set(u"MaxQueueDays"_s, u"2"_s);
+    qint64 clock = 1'700'000'000'000;
+    agent = std::make_unique<DeliveryAgent>(
+        mailbox, [this] { return TransportSettings::read(*settings); },
+        RetryPolicy{60'000, 240'000}, DeliveryAgent::TransportFactory{},
+        [&clock] { return clock; });
+    queue(u"Busy"_s, u"later-x@example.org"_s);
+
+    qint64 tried = clock;
+    for (const qint64 delay : {60'000, 120'000, 240'000, 240'000}) {
+        const DeliveryReport report = agent->deliverDue();
+        ASSERT_EQ(report.messages.size(), 1u);
+        EXPECT_EQ(report.messages[0].outcome, DeliveryReport::Outcome::Deferred);
+        EXPECT_EQ(outbox()[u"Busy"_s].nextAttemptMs, tried + delay);
+        clock = tried + delay - 1;
+        const DeliveryReport early = agent->deliverDue();
+        EXPECT_TRUE(early.messages.empty());
+        EXPECT_EQ(early.waiting, 1);
+        EXPECT_EQ(early.deferred, 1);
+        clock = tried = tried + delay;
+    }
+    EXPECT_EQ(outbox()[u"Busy"_s].attempts, 4);
+
+    clock += 2 * 24 * 60 * 60 * 1000;
+    const DeliveryReport last = agent->deliverDue();
+    ASSERT_EQ(last.messages.size(), 1u);
+    EXPECT_EQ(last.messages[0].outcome, DeliveryReport::Outcome::Failed);
+    const auto waiting = outbox();
+    EXPECT_EQ(waiting.at(u"Busy"_s).state, u"failed"_s);
+    EXPECT_TRUE(waiting.at(u"Busy"_s).reason.contains(u"2 days"_s));
+    EXPECT_TRUE(waiting.at(u"Busy"_s).reason.contains(u"451 4.2.1"_s));
+    EXPECT_EQ(last.failed, 1);
+    EXPECT_TRUE(server->received().empty());
+}
+
+// The scripted server's answers over one or more passes, with the user's release between two:
+// per recipient, delivered once, refused for good with the reply, or still owed; never twice.
+struct ScriptPass
+{
+    const char *script; // see tests/tools/smtp_test_server.py
+    bool releaseFirst = false;
+};
+struct ScriptCase
+{
+    const char *name;
+    const char *to;
+    std::vector<ScriptPass> passes;
+    const char *state; // "sent" (in Sent Items), else the Outbox state at the end
+    QStringList deliveredOnce;
+    QStringList refused; // for good
+    bool stalls = false;
+};
+
+void PrintTo(const ScriptCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class DeliveryScriptTest : public DeliveryTest, public ::testing::WithParamInterface<ScriptCase>
+{
+};
+
+TEST_P(DeliveryScriptTest, EachRecipientIsDeliveredOnceRefusedOrStillOwed)
+{
+    const ScriptCase &c = GetParam();
+    useServer();
+    if (c.stalls) {
+        agent = std::make_unique<DeliveryAgent>(
+            mailbox, [this] { return TransportSettings::read(*settings); }, RetryPolicy{50, 200},
+            [](const TransportSettings &t, std::function<bool()> stop, QString &) {
+                return std::make_unique<SmtpTransport>(t, std::move(stop),
+                                                       SmtpTimeouts{10'000, 10'000, 1'500, 1'000});
+            });
+    }
+    queue(u"Case"_s, QString::fromUtf8(c.to));
+    DeliveryReport report;
+    for (const ScriptPass &pass : c.passes) {
+        if (pass.releaseFirst) {
+            ASSERT_TRUE(OutboxQueue(*mailbox).release(outbox()[u"Case"_s].unique).ok());
+        }
+        server->script(pass.script);
+        report = agent->deliverNow();
+    }
+
+    std::map<QString, int> expected;
+    for (const QString &address : c.deliveredOnce)
+        expected[address] = 1;
+    EXPECT_EQ(server->deliveries(), expected);
+
+    QStringList refused;
+    if (QString::fromUtf8(c.state) == u"sent"_s) {
+        EXPECT_TRUE(outbox().empty());
+        EXPECT_EQ(files(u"Sent Items"_s).size(), 1);
+        QFile log(store + u"/Sent Items/corvel-refused.log"_s);
+        if (log.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : log.readAll().split('\n')) {
+                if (!line.isEmpty())
+                    refused
+                        << QJsonDocument::fromJson(line).object().value(u"address"_s).toString();
+            }
+        }
+    } else {
+        const auto waiting = outbox();
+        ASSERT_EQ(waiting.size(), 1u);
+        EXPECT_EQ(waiting.at(u"Case"_s).state, QString::fromUtf8(c.state));
+        for (const RecipientRefusal &r : waiting.at(u"Case"_s).refused) {
+            refused << r.address;
+            EXPECT_TRUE(r.reply.startsWith(u'5')) << r.reply.toStdString();
+        }
+    }
+    EXPECT_EQ(refused, c.refused);
+    QStringList reported;
+    for (const auto &m : report.messages)
+        for (const RecipientRefusal &r : m.refused)
+            reported << r.address;
+    EXPECT_EQ(reported, c.refused) << "the last pass reports every refusal so far";
+    EXPECT_EQ(report.complete(), c.refused.isEmpty() && QString::fromUtf8(c.state) == u"sent"_s);
+}
+
+const QString A = u"a@example.org"_s, B = u"b@example.org"_s, C = u"c@example.org"_s;
+const QString Ok = u"ok1@example.org"_s, Later = u"once-later1@example.org"_s;
+const QString Refuse1 = u"refuse1@example.org"_s, Refuse2 = u"refuse2@example.org"_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, DeliveryScriptTest,
+    ::testing::Values(
+        ScriptCase{"AllAccepted", "a@example.org; b@example.org", {{"{}"}}, "sent", {A, B}, {}},
+        ScriptCase{"GreetingRefused",
+                   "a@example.org",
+                   {{R"({"greeting": "421 4.3.2 busy"})"}},
+                   "queued",
+                   {},
+                   {}},
+        ScriptCase{"GreetingRefusedThenAccepted",
+                   "a@example.org",
+                   {{R"({"greeting": "421 4.3.2 busy"})"}, {"{}"}},
+                   "sent",
+                   {A},
+                   {}},
+        ScriptCase{"OneRecipientRefused",
+                   "ok1@example.org; refuse1@example.org",
+                   {{"{}"}},
+                   "sent",
+                   {Ok},
+                   {Refuse1}},
+        ScriptCase{"EveryRecipientRefused",
+                   "refuse1@example.org; refuse2@example.org",
+                   {{"{}"}},
+                   "failed",
+                   {},
+                   {Refuse1, Refuse2}},
+        ScriptCase{"OneRecipientPutOff",
+                   "ok1@example.org; once-later1@example.org",
+                   {{"{}"}},
+                   "deferred",
+                   {Ok},
+                   {}},
+        ScriptCase{"OneRecipientPutOffThenDelivered",
+                   "ok1@example.org; once-later1@example.org",
+                   {{"{}"}, {"{}"}},
+                   "sent",
+                   {Ok, Later},
+                   {}},
+        ScriptCase{"TheOnlyRecipientPutOffThenDeliveredIsNotLoggedAsRefused",
+                   "once-later1@example.org",
+                   {{"{}"}, {"{}"}},
+                   "sent",
+                   {Later},
+                   {}},
+        ScriptCase{"TooManyRecipientsGoInAFurtherTransactionAtOnce",
+                   "a@example.org; b@example.org; c@example.org",
+                   {{R"({"rcpt_limit": 2})"}},
+                   "sent",
+                   {A, B, C},
+                   {}},
+        ScriptCase{"DeferredAfterTheData",
+                   "a@example.org",
+                   {{R"({"after_data": "451"})"}},
+                   "deferred",
+                   {},
+                   {}},
+        ScriptCase{"DeferredAfterTheDataThenAccepted",
+                   "a@example.org",
+                   {{R"({"after_data": "451"})"}, {"{}"}},
+                   "sent",
+                   {A},
+                   {}},
+        ScriptCase{"RejectedAfterTheData",
+                   "a@example.org",
+                   {{R"({"after_data": "554"})"}},
+                   "failed",
+                   {},
+                   {A}},
+        ScriptCase{
+            "DroppedAfterTheDot", "a@example.org", {{R"({"after_data": "drop"})"}}, "held", {}, {}},
+        ScriptCase{"DroppedAfterTheDotThenReleased",
+                   "a@example.org",
+                   {{R"({"after_data": "drop"})"}, {"{}", true}},
+                   "sent",
+                   {A},
+                   {}},
+        ScriptCase{"StalledAfterTheDot",
+                   "a@example.org",
+                   {{R"({"after_data": "stall"})"}},
+                   "held",
+                   {},
+                   {},
+                   true},
+        ScriptCase{"PermanentRefusalKeptWhenALaterPassIsDeferredAfterTheData",
+                   "ok1@example.org; refuse1@example.org; once-later1@example.org",
+                   {{"{}"}, {R"({"after_data": "451"})"}, {"{}"}},
+                   "sent",
+                   {Ok, Later},
+                   {Refuse1}},
+        ScriptCase{"ReleaseAfterAPartialDeliveryTriesOnlyTheRecipientsOwed",
+                   "ok1@example.org; once-later1@example.org",
+                   {{"{}"}, {R"({"after_data": "drop"})"}, {"{}", true}},
+                   "sent",
+                   {Ok, Later},
+                   {}}),
+    [](const ::testing::TestParamInfo<ScriptCase> &param) {
+        return std::string(param.param.name);
+    });
 
 } // namespace
 } // namespace corvel

@@ -5,12 +5,21 @@ Usage: smtp_test_server.py RECORD_DIR
 Listens on a free port of 127.0.0.1, prints "PORT <n>" on one line, then serves until killed.
 Every accepted message is recorded as RECORD_DIR/<seq>.json (envelope, data, connection).
 
-Behaviour by what the client sends:
-  RCPT TO refuse...@   550 for that recipient        RCPT TO later...@  451 for that recipient
-  RCPT TO once-later...@  451 the first time only, then accepted
+Per recipient, by the address's local part:
+  refuse...@      550 for that recipient      later...@   451 for that recipient
+  once-later...@  451 the first time only, then accepted
+Per message, by what the client sends:
   MAIL FROM drop...@   connection closed, no reply
   Subject [defer]      451 after the data            Subject [reject]   554 after the data
   Subject [drop]       connection closed after the data, no reply
+
+RECORD_DIR/script.json, read afresh at every connection and command, scripts the server as a
+whole (every key optional), so that a test can change its answers between passes:
+  {"greeting": "421 4.3.2 busy",      refuse every connection at the greeting
+   "rcpt_limit": 2,                   452 for every recipient after the second of a transaction
+   "after_data": "451" | "554" | "drop" | "stall"}
+                                      the answer to every message's data: a refusal, the
+                                      connection closed without a reply, or no reply at all
 """
 import asyncio
 import itertools
@@ -23,6 +32,24 @@ from aiosmtpd.smtp import SMTP
 record_dir = sys.argv[1]
 sequence = itertools.count(1)
 connections = itertools.count(1)
+
+
+def script():
+    try:
+        with open(os.path.join(record_dir, "script.json")) as f:
+            return json.load(f)
+    except (OSError, ValueError):
+        return {}
+
+
+class ScriptedSMTP(SMTP):
+    async def _handle_client(self):
+        greeting = script().get("greeting")
+        if greeting:
+            self.transport.write((greeting + "\r\n").encode())
+            self.transport.close()
+            return
+        await super()._handle_client()
 
 
 class Handler:
@@ -43,6 +70,9 @@ class Handler:
         return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, options):
+        limit = script().get("rcpt_limit")
+        if limit is not None and len(envelope.rcpt_tos) >= limit:
+            return "452 4.5.3 Too many recipients"
         if address.lower().startswith("refuse"):
             return "550 5.1.1 <%s>: no such user here" % address
         if address.lower().startswith("once-later") and address.lower() not in self.put_off:
@@ -57,12 +87,15 @@ class Handler:
         data = envelope.original_content or envelope.content
         text = data.decode("utf-8", "replace")
         headers = text.split("\r\n\r\n", 1)[0]
-        if "[drop]" in headers:
+        after = script().get("after_data")
+        if "[drop]" in headers or after == "drop":
             server.transport.abort()
             return "250 never seen"
-        if "[defer]" in headers:
+        if after == "stall":
+            await asyncio.sleep(3600)
+        if "[defer]" in headers or after == "451":
             return "451 4.3.0 deferred by test"
-        if "[reject]" in headers:
+        if "[reject]" in headers or after == "554":
             return "554 5.6.0 rejected by test"
         n = next(sequence)
         if not hasattr(session, "number"):
@@ -84,7 +117,8 @@ async def main():
     loop = asyncio.get_running_loop()
     handler = Handler()
     server = await loop.create_server(
-        lambda: SMTP(handler, decode_data=False, enable_SMTPUTF8=True, hostname="test.invalid"),
+        lambda: ScriptedSMTP(handler, decode_data=False, enable_SMTPUTF8=True,
+                             hostname="test.invalid"),
         "127.0.0.1", 0)
     print("PORT %d" % server.sockets[0].getsockname()[1], flush=True)
     async with server:

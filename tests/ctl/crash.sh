@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# corvelctl deliver killed (SIGKILL) five times at seeded random moments while it delivers 500
+# messages to a recording server, then run to the end: nobody gets a message twice, every
+# message not held arrives exactly once, and at most one message is held per kill.
+ctl=$1
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib/harness.bash"
+
+if ! /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
+    echo "skipped: python3-aiosmtpd is not installed"
+    finish
+    exit
+fi
+run stores
+store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
+mkdir -p "$store/Outbox/cur" "$store/Outbox/new" "$store/Outbox/tmp"
+for i in $(seq 0 499); do
+    n=$(printf '%04d' "$i")
+    printf 'To: member%s@example.org\nSubject: Crash %s\n\nHello %s.\n' "$n" "$n" "$n" \
+        >"$store/Outbox/new/1700000000.M${n}P1.crash"
+done
+
+mkdir -p "$work/received"
+/usr/bin/python3 "$here/tools/smtp_test_server.py" "$work/received" >"$work/port" &
+server_pid=$!
+cleanups+=("kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null")
+for _ in $(seq 1 100); do grep -q PORT "$work/port" && break; sleep 0.1; done
+run setting Transport From "Ann Lee <ann@example.org>"
+run setting Transport Kind smtp
+run setting Transport Host 127.0.0.1
+run setting Transport Port "$(awk '{print $2}' "$work/port")"
+run setting Transport Security none
+
+check "killed five times, nobody mailed twice, few held" \
+    /usr/bin/python3 "$here/tools/crash_delivery.py" "$ctl" "$app" "$work/received" 500 5 \
+    "${CRASH_SEED:-20261207}"
+finish
