@@ -17,7 +17,7 @@ QString lastPathComponent(const QString &path)
 
 } // namespace
 
-CDialog::CDialog(FileDialogRunner &runner)
+CDialog::CDialog(CDialogRunner &runner)
     : m_runner(runner)
 {
 }
@@ -198,9 +198,9 @@ FileDialogTarget::Kind CDialog::targetKind(const FileDialogTarget *target) const
     return target ? target->kind() : FileDialogTarget::Kind::Other;
 }
 
-bool CDialog::runDialog(FileDialogRequest::Action action)
+bool CDialog::runDialog(CDialogRequest::Action action)
 {
-    FileDialogRequest request;
+    CDialogRequest request;
     request.action = action;
     request.title = DialogTitle;
     request.filter = m_filter;
@@ -215,7 +215,7 @@ bool CDialog::runDialog(FileDialogRequest::Action action)
     m_separator = (Flags & OFN_ALLOWMULTISELECT) ? zeroChar : QLatin1Char(' ');
     request.separator = m_separator;
 
-    const FileDialogReply reply = m_runner.run(request);
+    const CDialogReply reply = m_runner.run(request);
     m_lastAction = action;
     m_actionRan = true;
     m_restart = true;
@@ -259,7 +259,7 @@ bool CDialog::ShowOpen(FileDialogTarget *target)
 {
     if (target && m_filter.isEmpty())
         AddDefaultFilters(targetKind(target));
-    if (!runDialog(FileDialogRequest::Action::Open))
+    if (!runDialog(CDialogRequest::Action::Open))
         return false;
     if (!(Flags & OFN_ALLOWMULTISELECT)) {
         m_selected = {Filename};
@@ -276,7 +276,7 @@ bool CDialog::ShowSave(FileDialogTarget *target)
     if (target && m_filter.isEmpty())
         AddDefaultFilters(targetKind(target));
     Flags |= OFN_HIDEREADONLY;
-    if (!runDialog(FileDialogRequest::Action::Save))
+    if (!runDialog(CDialogRequest::Action::Save))
         return false;
     m_selected = {Filename};
     if (target)
@@ -293,14 +293,14 @@ QString CDialog::SelectedFile(int index) const
 
 Status CDialog::SaveFrom(const FileDialogTarget &target) const
 {
-    if (!m_actionRan || m_lastAction != FileDialogRequest::Action::Save || m_selected.size() != 1)
+    if (!m_actionRan || m_lastAction != CDialogRequest::Action::Save || m_selected.size() != 1)
         return Status::failure(QStringLiteral("No single file was chosen to save to."));
     return target.saveFile(m_selected.front());
 }
 
 Status CDialog::LoadInto(FileDialogTarget &target) const
 {
-    if (!m_actionRan || m_lastAction != FileDialogRequest::Action::Open || m_selected.size() != 1)
+    if (!m_actionRan || m_lastAction != CDialogRequest::Action::Open || m_selected.size() != 1)
         return Status::failure(QStringLiteral("No single file was chosen to load."));
     return target.loadFile(m_selected.front());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/FileDialogRunner.h"
+#include "workspace/CDialogRunner.h"
 #include "workspace/FileDialogTarget.h"
 
 #include <QString>
@@ -46,7 +46,7 @@ public:
         OFN_LONGNAMES = 0x200000,
     };
 
-    explicit CDialog(FileDialogRunner &runner);
+    explicit CDialog(CDialogRunner &runner);
 
     bool CancelError = false;
     std::uint32_t Flags = 0;
@@ -94,15 +94,15 @@ public:
     [[nodiscard]] Status LoadInto(FileDialogTarget &target) const;
 
 private:
-    [[nodiscard]] bool runDialog(FileDialogRequest::Action action);
+    [[nodiscard]] bool runDialog(CDialogRequest::Action action);
     void selectMultiple();
     [[nodiscard]] FileDialogTarget::Kind targetKind(const FileDialogTarget *target) const;
 
-    FileDialogRunner &m_runner;
+    CDialogRunner &m_runner;
     QString m_filter;
     bool m_restart = false;
     QStringList m_selected;
-    FileDialogRequest::Action m_lastAction = FileDialogRequest::Action::Open;
+    CDialogRequest::Action m_lastAction = CDialogRequest::Action::Open;
     bool m_actionRan = false;
     QChar m_separator = QLatin1Char(' ');
 };

@@ -9,24 +9,24 @@ using namespace corvel;
 namespace {
 
 // Records what reached the dialog and answers as the test says.
-class ScriptedFileDialog : public FileDialogRunner
+class ScriptedFileDialog : public CDialogRunner
 {
 public:
-    std::function<FileDialogReply(const FileDialogRequest &)> answer;
-    FileDialogRequest seen;
+    std::function<CDialogReply(const CDialogRequest &)> answer;
+    CDialogRequest seen;
     int runs = 0;
 
-    FileDialogReply run(const FileDialogRequest &request) override
+    CDialogReply run(const CDialogRequest &request) override
     {
         seen = request;
         ++runs;
-        return answer ? answer(request) : FileDialogReply{};
+        return answer ? answer(request) : CDialogReply{};
     }
 };
 
-FileDialogReply chosen(const QString &buffer, const QString &directory = {})
+CDialogReply chosen(const QString &buffer, const QString &directory = {})
 {
-    FileDialogReply reply;
+    CDialogReply reply;
     reply.chosen = true;
     reply.fileBuffer = buffer;
     reply.directory = directory;
@@ -92,7 +92,7 @@ TEST(CDialogFilter, AddressListFilterReachesTheDialogZeroSeparated)
     const QChar z(u'\0');
     EXPECT_EQ(runner.seen.filter, QStringLiteral("Text (*.txt)") + z + QStringLiteral("*.txt") + z +
                                       QStringLiteral("All Files ") + z + QStringLiteral("*.*"));
-    EXPECT_EQ(runner.seen.action, FileDialogRequest::Action::Save);
+    EXPECT_EQ(runner.seen.action, CDialogRequest::Action::Save);
     EXPECT_EQ(runner.seen.title, QStringLiteral("Save Address List"));
     EXPECT_EQ(runner.seen.defaultExt, QStringLiteral("txt"));
     EXPECT_EQ(runner.seen.initDir, QStringLiteral("/home/a"));
@@ -205,8 +205,8 @@ TEST(CDialogFlags, MultiSelectAndReadOnlyModesSetTheirBits)
 TEST(CDialogResult, ChosenFileGivesNameTitleDirectoryAndOneSelection)
 {
     ScriptedFileDialog runner;
-    runner.answer = [](const FileDialogRequest &request) {
-        FileDialogReply reply =
+    runner.answer = [](const CDialogRequest &request) {
+        CDialogReply reply =
             chosen(QStringLiteral("/data/list.backup.txt") + QChar(u'\0'), QStringLiteral("/data"));
         reply.filterIndex = 2;
         reply.flags = request.flags;
@@ -229,8 +229,8 @@ TEST(CDialogResult, ChosenFileGivesNameTitleDirectoryAndOneSelection)
 TEST(CDialogResult, NoChangeDirKeepsTheInitialFolder)
 {
     ScriptedFileDialog runner;
-    runner.answer = [](const FileDialogRequest &request) {
-        FileDialogReply reply =
+    runner.answer = [](const CDialogRequest &request) {
+        CDialogReply reply =
             chosen(QStringLiteral("/elsewhere/a.txt"), QStringLiteral("/elsewhere"));
         reply.flags = request.flags;
         return reply;
@@ -245,9 +245,9 @@ TEST(CDialogResult, NoChangeDirKeepsTheInitialFolder)
 TEST(CDialogResult, MultipleSelectionJoinsTheFolderToEachName)
 {
     ScriptedFileDialog runner;
-    runner.answer = [](const FileDialogRequest &request) {
+    runner.answer = [](const CDialogRequest &request) {
         const QChar sep = request.separator;
-        FileDialogReply reply =
+        CDialogReply reply =
             chosen(QStringLiteral("/my docs") + sep + QStringLiteral("a b.txt") + sep +
                        QStringLiteral("b.txt") + sep + sep,
                    QStringLiteral("/my docs"));
@@ -263,8 +263,8 @@ TEST(CDialogResult, MultipleSelectionJoinsTheFolderToEachName)
     EXPECT_EQ(dialog.SelectedFile(1), QStringLiteral("/my docs/a b.txt"));
     EXPECT_EQ(dialog.SelectedFile(2), QStringLiteral("/my docs/b.txt"));
 
-    runner.answer = [](const FileDialogRequest &request) {
-        FileDialogReply reply =
+    runner.answer = [](const CDialogRequest &request) {
+        CDialogReply reply =
             chosen(QStringLiteral("/my docs/one.txt"), QStringLiteral("/my docs"));
         reply.flags = request.flags;
         return reply;
@@ -277,11 +277,11 @@ TEST(CDialogResult, MultipleSelectionJoinsTheFolderToEachName)
 TEST(CDialogResult, CancelKeepsTheLastSelectionAndRaisesOnlyWhenAsked)
 {
     ScriptedFileDialog runner;
-    runner.answer = [](const FileDialogRequest &) { return chosen(QStringLiteral("/a.txt")); };
+    runner.answer = [](const CDialogRequest &) { return chosen(QStringLiteral("/a.txt")); };
     CDialog dialog(runner);
     ASSERT_TRUE(dialog.ShowOpen());
 
-    runner.answer = [](const FileDialogRequest &) { return FileDialogReply{}; };
+    runner.answer = [](const CDialogRequest &) { return CDialogReply{}; };
     EXPECT_FALSE(dialog.ShowOpen());
     EXPECT_EQ(dialog.Error, 0);
     EXPECT_EQ(dialog.SelectedFile(1), QStringLiteral("/a.txt"));
@@ -289,8 +289,8 @@ TEST(CDialogResult, CancelKeepsTheLastSelectionAndRaisesOnlyWhenAsked)
     dialog.CancelError = true;
     EXPECT_THROW((void)dialog.ShowSave(), CDialogCancelled);
 
-    runner.answer = [](const FileDialogRequest &) {
-        FileDialogReply reply;
+    runner.answer = [](const CDialogRequest &) {
+        CDialogReply reply;
         reply.extendedError = 0x3003;
         return reply;
     };
@@ -301,7 +301,7 @@ TEST(CDialogResult, CancelKeepsTheLastSelectionAndRaisesOnlyWhenAsked)
 TEST(CDialogTarget, OpenLoadsAndSaveWritesTheOneChosenFile)
 {
     ScriptedFileDialog runner;
-    runner.answer = [](const FileDialogRequest &) { return chosen(QStringLiteral("/n.txt")); };
+    runner.answer = [](const CDialogRequest &) { return chosen(QStringLiteral("/n.txt")); };
     CDialog dialog(runner);
     TextTarget target;
     ASSERT_TRUE(dialog.ShowOpen(&target));
@@ -318,5 +318,5 @@ TEST(CDialogTarget, OpenLoadsAndSaveWritesTheOneChosenFile)
     dialog.setAction(3);
     EXPECT_EQ(runner.runs, before);
     dialog.setAction(2);
-    EXPECT_EQ(runner.seen.action, FileDialogRequest::Action::Save);
+    EXPECT_EQ(runner.seen.action, CDialogRequest::Action::Save);
 }

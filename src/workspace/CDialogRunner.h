@@ -8,7 +8,7 @@ namespace corvel {
 
 // What the file dialog model hands to whatever shows the dialog, in the classic
 // common-dialog form: filter pairs separated by zero characters, flags as bits.
-struct FileDialogRequest
+struct CDialogRequest
 {
     enum class Action
     {
@@ -27,7 +27,7 @@ struct FileDialogRequest
     QChar separator = QLatin1Char(' ');
 };
 
-struct FileDialogReply
+struct CDialogReply
 {
     bool chosen = false;
     int extendedError = 0; // 0 when the user cancelled
@@ -40,11 +40,11 @@ struct FileDialogReply
 };
 
 // Shows a file dialog: on the screen, or scripted in tests.
-class FileDialogRunner
+class CDialogRunner
 {
 public:
-    virtual ~FileDialogRunner() = default;
-    [[nodiscard]] virtual FileDialogReply run(const FileDialogRequest &request) = 0;
+    virtual ~CDialogRunner() = default;
+    [[nodiscard]] virtual CDialogReply run(const CDialogRequest &request) = 0;
 };
 
 } // namespace corvel
