@@ -55,3 +55,37 @@ bool QtDialogHost::editMailSetup(MailSetupForm &form)
 }
 
 } // namespace corvel
+
+// The group dialogs and file dialogs are not on the screen yet: each answers as cancelled.
+namespace corvel {
+
+bool QtDialogHost::GetName(GetNameForm &)
+{
+    return false;
+}
+
+bool QtDialogHost::GetEMail(GetEMailForm &)
+{
+    return false;
+}
+
+bool QtDialogHost::FindCopyTo(CopyToForm &)
+{
+    return false;
+}
+
+bool QtDialogHost::FGetParms(DynGrpForm &)
+{
+    return false;
+}
+
+QString QtDialogHost::chooseFile(const FileDialogRequest &)
+{
+    return {};
+}
+
+void QtDialogHost::showContact(const QString &) {}
+
+void QtDialogHost::showMessage(const QString &) {}
+
+} // namespace corvel

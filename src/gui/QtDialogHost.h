@@ -25,6 +25,13 @@ public:
     void critical(const QString &text) override;
     void showAbout() override;
     [[nodiscard]] bool editMailSetup(MailSetupForm &form) override;
+    [[nodiscard]] bool GetName(GetNameForm &form) override;
+    [[nodiscard]] bool GetEMail(GetEMailForm &form) override;
+    [[nodiscard]] bool FindCopyTo(CopyToForm &form) override;
+    [[nodiscard]] bool FGetParms(DynGrpForm &form) override;
+    [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
+    void showContact(const QString &entryId) override;
+    void showMessage(const QString &entryId) override;
 
 private:
     [[nodiscard]] static QWidget *owner();

@@ -4,7 +4,12 @@
 
 namespace corvel {
 
+class CopyToForm;
+class DynGrpForm;
+class GetEMailForm;
+class GetNameForm;
 class MailSetupForm;
+struct FileDialogRequest;
 
 // Every message box and dialog the main window shows goes through here, so tests can
 // answer them. Message boxes are titled with the program's title.
@@ -26,6 +31,20 @@ public:
     virtual void showAbout() = 0;
     // The mail set-up dialog over the form; true when the user accepted it.
     [[nodiscard]] virtual bool editMailSetup(MailSetupForm &form) = 0;
+
+    // The group prompts, modal, each over its form: true when the user pressed OK, and the
+    // form has then accepted (its answer is set); false leaves the answer empty.
+    [[nodiscard]] virtual bool GetName(GetNameForm &form) = 0;
+    [[nodiscard]] virtual bool GetEMail(GetEMailForm &form) = 0;
+    // Not called when the form could not be filled (no Standard Mail Groups root).
+    [[nodiscard]] virtual bool FindCopyTo(CopyToForm &form) = 0;
+    [[nodiscard]] virtual bool FGetParms(DynGrpForm &form) = 0;
+    // An open or save file dialog: the chosen path, or empty text when cancelled.
+    [[nodiscard]] virtual QString chooseFile(const FileDialogRequest &request) = 0;
+
+    // Shows a contact or a message of the session, read-only and not modal.
+    virtual void showContact(const QString &entryId) = 0;
+    virtual void showMessage(const QString &entryId) = 0;
 };
 
 } // namespace corvel

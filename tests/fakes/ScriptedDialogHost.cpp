@@ -4,6 +4,87 @@ using namespace Qt::StringLiterals;
 
 namespace corvel {
 
+namespace {
+
+// Runs the next script on the form; OK only counts when the form enables it.
+template<typename Form, typename Script>
+bool runScript(std::deque<Script> &queue, Form &form)
+{
+    if (queue.empty())
+        return false;
+    const Script script = std::move(queue.front());
+    queue.pop_front();
+    if (!script(form) || !form.okEnabled())
+        return false;
+    form.accept();
+    return true;
+}
+
+} // namespace
+
+void ScriptedDialogHost::queueName(const QString &name)
+{
+    queueGetName([name](GetNameForm &form) {
+        form.setText(name);
+        return true;
+    });
+}
+
+void ScriptedDialogHost::queueEMail(const QString &first, const QString &last, const QString &email)
+{
+    queueGetEMail([=](GetEMailForm &form) {
+        form.setFirstName(first);
+        form.setLastName(last);
+        form.setEmail(email);
+        return true;
+    });
+}
+
+bool ScriptedDialogHost::GetName(GetNameForm &form)
+{
+    m_asked << u"getname: "_s + form.caption();
+    return runScript(m_getName, form);
+}
+
+bool ScriptedDialogHost::GetEMail(GetEMailForm &form)
+{
+    m_asked << u"getemail: "_s + form.caption();
+    return runScript(m_getEMail, form);
+}
+
+bool ScriptedDialogHost::FindCopyTo(CopyToForm &form)
+{
+    m_asked << u"copyto: "_s + CopyToForm::caption();
+    return runScript(m_copyTo, form);
+}
+
+bool ScriptedDialogHost::FGetParms(DynGrpForm &form)
+{
+    m_asked << u"dyngrp: "_s + form.title();
+    return runScript(m_dynGrp, form);
+}
+
+QString ScriptedDialogHost::chooseFile(const FileDialogRequest &request)
+{
+    m_asked << u"file: "_s + request.title;
+    m_fileRequests.push_back(request);
+    if (m_files.empty())
+        return {};
+    QString path = m_files.front();
+    m_files.pop_front();
+    return path;
+}
+
+void ScriptedDialogHost::showContact(const QString &entryId)
+{
+    m_asked << u"contact: "_s + entryId;
+}
+
+void ScriptedDialogHost::showMessage(const QString &entryId)
+{
+    m_asked << u"message: "_s + entryId;
+}
+
 bool ScriptedDialogHost::nextAnswer()
 {
     if (m_answers.empty())

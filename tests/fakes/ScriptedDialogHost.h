@@ -1,6 +1,11 @@
 #pragma once
 
+#include "groups/CopyToForm.h"
+#include "groups/DynGrpForm.h"
+#include "groups/GetEMailForm.h"
+#include "groups/GetNameForm.h"
 #include "workspace/DialogHost.h"
+#include "workspace/FileDialogRequest.h"
 
 #include <QStringList>
 
@@ -15,11 +20,31 @@ class ScriptedDialogHost : public DialogHost
 {
 public:
     using MailSetupScript = std::function<bool(MailSetupForm &)>;
+    // A script edits the form as a user would and returns true to press OK (which the
+    // host then does only when the form enables it).
+    using GetNameScript = std::function<bool(GetNameForm &)>;
+    using GetEMailScript = std::function<bool(GetEMailForm &)>;
+    using CopyToScript = std::function<bool(CopyToForm &)>;
+    using DynGrpScript = std::function<bool(DynGrpForm &)>;
 
     // Answers for questions, used in order; an empty queue answers No / Cancel.
     void queueAnswer(bool answer) { m_answers.push_back(answer); }
     // Edits for the mail set-up dialog, used in order; an empty queue cancels.
     void queueMailSetup(MailSetupScript script) { m_mailSetup.push_back(std::move(script)); }
+
+    void queueGetName(GetNameScript script) { m_getName.push_back(std::move(script)); }
+    void queueGetEMail(GetEMailScript script) { m_getEMail.push_back(std::move(script)); }
+    void queueCopyTo(CopyToScript script) { m_copyTo.push_back(std::move(script)); }
+    void queueDynGrp(DynGrpScript script) { m_dynGrp.push_back(std::move(script)); }
+    // Shortcuts: type this and press OK.
+    void queueName(const QString &name);
+    void queueEMail(const QString &first, const QString &last, const QString &email);
+    // Paths answered by file dialogs, in order; an empty queue cancels.
+    void queueFile(const QString &path) { m_files.push_back(path); }
+    [[nodiscard]] const std::vector<FileDialogRequest> &fileRequests() const
+    {
+        return m_fileRequests;
+    }
 
     [[nodiscard]] const QStringList &asked() const { return m_asked; }
     void clear() { m_asked.clear(); }
@@ -30,12 +55,25 @@ public:
     void critical(const QString &text) override;
     void showAbout() override;
     [[nodiscard]] bool editMailSetup(MailSetupForm &form) override;
+    [[nodiscard]] bool GetName(GetNameForm &form) override;
+    [[nodiscard]] bool GetEMail(GetEMailForm &form) override;
+    [[nodiscard]] bool FindCopyTo(CopyToForm &form) override;
+    [[nodiscard]] bool FGetParms(DynGrpForm &form) override;
+    [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
+    void showContact(const QString &entryId) override;
+    void showMessage(const QString &entryId) override;
 
 private:
     bool nextAnswer();
 
     std::deque<bool> m_answers;
     std::deque<MailSetupScript> m_mailSetup;
+    std::deque<GetNameScript> m_getName;
+    std::deque<GetEMailScript> m_getEMail;
+    std::deque<CopyToScript> m_copyTo;
+    std::deque<DynGrpScript> m_dynGrp;
+    std::deque<QString> m_files;
+    std::vector<FileDialogRequest> m_fileRequests;
     QStringList m_asked;
 };
 

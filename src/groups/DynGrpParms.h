@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace corvel {
+
+// The definition of a Dynamic Mail Group as the parameters dialog answers it: five fields
+// separated by the character with code 3; the three folder lists are "^" lists that line
+// up field for field.
+struct DynGrpParms
+{
+    QString name;
+    QString categories;
+    QString entryIds;
+    QString storeIds;
+    QString folderNames;
+
+    [[nodiscard]] static QString fieldSeparator();
+    [[nodiscard]] static QString listSeparator();
+    [[nodiscard]] QString toText() const;
+    // Empty text reads as empty fields.
+    [[nodiscard]] static DynGrpParms fromText(const QString &text);
+    // A caption as it may stand in a "^" list: a "^" would add a field, so it becomes a
+    // look-alike that does not.
+    [[nodiscard]] static QString listSafe(QString caption);
+
+    bool operator==(const DynGrpParms &) const = default;
+};
+
+} // namespace corvel

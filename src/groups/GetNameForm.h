@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace corvel {
+
+// The rules of the name prompt (frmGetName): one text, OK only while it is not empty.
+// A form is made for one showing; its answer is empty until OK.
+class GetNameForm
+{
+public:
+    GetNameForm(QString initialText, QString caption);
+
+    [[nodiscard]] const QString &caption() const { return m_caption; }
+    [[nodiscard]] const QString &text() const { return m_text; }
+    void setText(const QString &text) { m_text = text; }
+    [[nodiscard]] bool okEnabled() const { return !m_text.isEmpty(); }
+
+    // OK: the answer becomes the text; refused while OK is disabled.
+    void accept();
+    [[nodiscard]] const QString &answer() const { return m_answer; }
+
+private:
+    QString m_caption;
+    QString m_text;
+    QString m_answer;
+};
+
+} // namespace corvel

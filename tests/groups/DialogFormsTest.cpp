@@ -1,0 +1,214 @@
+#include "groups/CopyToForm.h"
+#include "groups/DynGrpForm.h"
+#include "groups/GetEMailForm.h"
+#include "groups/GetNameForm.h"
+#include "tree/NodeKinds.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace corvel;
+
+namespace {
+
+TEST(GetNameForm, OkFollowsTheTextAndCancelLeavesNoAnswer)
+{
+    GetNameForm form(QString(), u"Enter Name For New Mail Group"_s);
+    EXPECT_FALSE(form.okEnabled());
+    form.accept();
+    EXPECT_TRUE(form.answer().isEmpty());
+    form.setText(u"Friends"_s);
+    EXPECT_TRUE(form.okEnabled());
+    form.accept();
+    EXPECT_EQ(form.answer(), u"Friends"_s);
+}
+
+struct EMailCase
+{
+    const char *label;
+    QString displayName;
+    QString expectFirst;
+    QString expectLast;
+    QString typedFirst;
+    QString typedLast;
+    QString answer; // empty: OK stays disabled
+};
+
+class GetEMailFormTest : public testing::TestWithParam<EMailCase>
+{
+};
+
+TEST_P(GetEMailFormTest, SplitsAndJoinsTheName)
+{
+    const EMailCase &c = GetParam();
+    GetEMailForm form(c.displayName, u"a@example.org"_s, u"caption"_s);
+    EXPECT_EQ(form.firstName(), c.expectFirst);
+    EXPECT_EQ(form.lastName(), c.expectLast);
+    form.setFirstName(c.typedFirst);
+    form.setLastName(c.typedLast);
+    EXPECT_EQ(form.okEnabled(), !c.answer.isEmpty());
+    form.accept();
+    EXPECT_EQ(form.answer(), c.answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , GetEMailFormTest,
+    testing::Values(
+        EMailCase{"SurnameFirst", u"Smith, John"_s, u"John"_s, u"Smith"_s, u"John"_s, u"Smith"_s,
+                  u"Smith, John\\\\a@example.org"_s},
+        EMailCase{"NoComma",
+                  u"John Smith"_s,
+                  u"John Smith"_s,
+                  {},
+                  u"John"_s,
+                  {},
+                  u"John\\\\a@example.org"_s},
+        EMailCase{
+            "OnlyLast", u"Smith,"_s, {}, u"Smith"_s, {}, u"Smith"_s, u"Smith\\\\a@example.org"_s},
+        EMailCase{"SecondFieldOnly", u"Doe, Jane, Jr"_s, u"Jane"_s, u"Doe"_s, u"J"_s, u"D"_s,
+                  u"D, J\\\\a@example.org"_s},
+        EMailCase{"NoNames", u""_s, {}, {}, {}, {}, {}}),
+    [](const auto &p) { return std::string(p.param.label); });
+
+TEST(GetEMailForm, NeedsAnAddress)
+{
+    GetEMailForm form(u"Ann"_s, QString(), u"c"_s);
+    EXPECT_FALSE(form.okEnabled());
+    form.setEmail(u"not an address"_s);
+    EXPECT_TRUE(form.okEnabled()); // the form of the address is not checked
+}
+
+// A main tree with a Standard Mail Groups root holding two groups and a member.
+struct MainTree
+{
+    TreeList tree;
+    NodeHandle root, friends, work;
+    MainTree()
+    {
+        root = tree.addNode(u"Standard Mail Groups"_s);
+        tree.setValue(root, NodeValueName::EntryId(), u"STDMG"_s);
+        setNodeKind(tree, root, NodeKind::StandardRoot);
+        friends = tree.addNode(u"Friends"_s, root);
+        setNodeKind(tree, friends, NodeKind::StandardGroup);
+        const NodeHandle member = tree.addNode(QString(), friends);
+        setNodeKind(tree, member, NodeKind::TypedMember);
+        work = tree.addNode(u"Work\\Team"_s, root);
+        setNodeKind(tree, work, NodeKind::StandardGroup);
+    }
+};
+
+TEST(CopyToForm, ListsTheGroupsAndAnswersIndexAndCaption)
+{
+    MainTree m;
+    CopyToForm form(m.tree, QString());
+    ASSERT_TRUE(form.FillCopyList());
+    ASSERT_EQ(form.rows().size(), 3u);
+    EXPECT_EQ(form.rows()[0].picture, 110);
+    EXPECT_EQ(form.rows()[1].caption, u"Friends"_s);
+    EXPECT_EQ(form.rows()[2].tlMainIx, m.tree.indexOf(m.work));
+    EXPECT_EQ(form.currentRow(), 0);
+    form.clickRow(0);
+    EXPECT_FALSE(form.okEnabled()); // the root is no target
+    form.clickRow(2);
+    form.accept();
+    EXPECT_EQ(form.answer(), QString::number(m.tree.indexOf(m.work)) + u"\\Work\\Team"_s);
+}
+
+TEST(CopyToForm, PreselectsTheLastGroupButLeavesOkForAClick)
+{
+    MainTree m;
+    CopyToForm form(m.tree, u"Friends"_s);
+    ASSERT_TRUE(form.FillCopyList());
+    EXPECT_EQ(form.currentRow(), 1);
+    EXPECT_FALSE(form.okEnabled());
+    CopyToForm unknown(m.tree, u"Work"_s); // a name cut at its backslash matches nothing
+    ASSERT_TRUE(unknown.FillCopyList());
+    EXPECT_EQ(unknown.currentRow(), -1);
+}
+
+TEST(CopyToForm, NewGroupIsListedAndNoRootShowsNothing)
+{
+    MainTree m;
+    CopyToForm form(m.tree, QString(), [&](int rootIndex) {
+        const NodeHandle g = m.tree.addNode(u"New"_s, m.tree.at(rootIndex));
+        setNodeKind(m.tree, g, NodeKind::StandardGroup);
+    });
+    ASSERT_TRUE(form.FillCopyList());
+    EXPECT_TRUE(form.newGroup());
+    EXPECT_EQ(form.rows().size(), 4u);
+
+    TreeList empty;
+    CopyToForm none(empty, QString());
+    EXPECT_FALSE(none.FillCopyList());
+}
+
+// A store with two contact folders, one of them holding a "^" in its caption.
+struct FolderTree
+{
+    TreeList tree;
+    FolderTree()
+    {
+        const NodeHandle store = tree.addNode(u"Personal Folders"_s);
+        tree.setValue(store, NodeValueName::EntryId(), u"S1"_s);
+        const NodeHandle a = tree.addNode(u"Contacts"_s, store);
+        setNodeKind(tree, a, NodeKind::ContactFolder);
+        tree.setValue(a, NodeValueName::EntryId(), u"F1"_s);
+        tree.setValue(a, NodeValueName::StoreId(), u"S1"_s);
+        const NodeHandle b = tree.addNode(u"Up^Down"_s, store);
+        setNodeKind(tree, b, NodeKind::ContactFolder);
+        tree.setValue(b, NodeValueName::EntryId(), u"F2"_s);
+        tree.setValue(b, NodeValueName::StoreId(), u"S1"_s);
+    }
+};
+
+TEST(DynGrpForm, ChooserShowsChosenFoldersAndOkNeedsAllThree)
+{
+    FolderTree f;
+    DynGrpForm form(f.tree, u"S1^F1^F2^GONE"_s, QString(), QString(), u"F2"_s, QString(), u"t"_s);
+    TreeList &c = form.chooser();
+    ASSERT_EQ(c.count(), 4); // top, store, two folders; the unknown id is skipped
+    EXPECT_EQ(c.caption(form.topNode()), u"XXX"_s);
+    EXPECT_EQ(c.current(), form.topNode());
+    const NodeHandle store = c.at(1);
+    EXPECT_EQ(c.picture(store), DynGrpForm::picStore);
+    EXPECT_EQ(form.chosenCount(), 1);
+    const NodeHandle chosen = c.findByValue(u"F2"_s, NodeValueName::EntryId());
+    EXPECT_EQ(c.picture(chosen), DynGrpForm::picChosen);
+
+    form.setName(u"G"_s);
+    EXPECT_FALSE(form.okEnabled());
+    form.setCategories(u"Family"_s);
+    EXPECT_TRUE(form.okEnabled());
+    form.clickPicture(chosen);
+    EXPECT_EQ(c.picture(chosen), DynGrpForm::picNotChosen);
+    EXPECT_FALSE(form.okEnabled());
+
+    c.setCurrent(form.topNode());
+    form.pressSpace(); // the top node is never chosen
+    EXPECT_EQ(form.chosenCount(), 0);
+}
+
+TEST(DynGrpForm, AnswerKeepsTheFolderListsAligned)
+{
+    FolderTree f;
+    DynGrpForm form(f.tree, u"S1^F1^F2"_s, u"G"_s, u"A, B"_s, QString(), QString(), u"t"_s);
+    const NodeHandle f1 = form.chooser().findByValue(u"F1"_s, NodeValueName::EntryId());
+    const NodeHandle f2 = form.chooser().findByValue(u"F2"_s, NodeValueName::EntryId());
+    form.clickPicture(f2);
+    form.chooser().setCurrent(f1);
+    form.pressSpace();
+    form.clickPicture(form.chooser().at(1)); // a store counts for OK but adds no folder
+    EXPECT_EQ(form.chosenCount(), 3);
+    form.accept();
+    const DynGrpParms parms = DynGrpParms::fromText(form.answer());
+    EXPECT_EQ(parms.name, u"G"_s);
+    EXPECT_EQ(parms.categories, u"A, B"_s);
+    EXPECT_EQ(parms.entryIds, u"F1^F2"_s);
+    EXPECT_EQ(parms.storeIds, u"S1^S1"_s);
+    const QStringList names = parms.folderNames.split(u'^');
+    ASSERT_EQ(names.size(), 2);
+    EXPECT_EQ(names[0], u"Contacts"_s);
+    EXPECT_TRUE(names[1].startsWith(u"Up"_s));
+}
+
+} // namespace
