@@ -100,7 +100,7 @@ private Q_SLOTS:
         QCOMPARE(model.FilterIndex, 2);
     }
 
-    void openOfAMissingFileIsRefusedWhenItMustExist()
+    void openAsksForAnExistingFileWhenItMustExist()
     {
         QTemporaryDir dir;
         touch(dir.filePath(u"there.txt"_s));

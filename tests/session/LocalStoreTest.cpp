@@ -203,6 +203,7 @@ TEST_F(LocalStoreTest, IdentifiersAreStableAndFindTheirFolder)
 
 TEST_F(LocalStoreTest, ContactCardIsReadAfreshFromItsFile)
 {
+    dir(u"S/Contacts"_s);
     file(u"S/Contacts/ana.vcf"_s, "BEGIN:VCARD\r\nFN:Ana\r\nTEL:123\r\nEND:VCARD\r\n");
     LocalNamespace session({{u"S"_s, path(u"S"_s)}});
     const auto contacts = child(storeRoot(session), u"Contacts"_s);
