@@ -9,7 +9,9 @@
 namespace corvel {
 
 class InstanceLock;
+class TreeList;
 class Workspace;
+struct NodeHandle;
 
 // What every verb of the command-line companion gets: its arguments, the output mode and
 // the workspace opened the way the window opens it.
@@ -33,6 +35,9 @@ enum CtlExit
 // reason printed, while the window (or another verb) has the groups open.
 [[nodiscard]] std::unique_ptr<InstanceLock> lockGroupsForChange(const CtlContext &context);
 
+// A folder by its EntryId or its caption path ("Personal Folders/Contacts"); null when none.
+[[nodiscard]] NodeHandle findFolder(const TreeList &tree, const QString &argument);
+
 void printOut(const QString &text);
 void printError(const QString &text);
 
@@ -45,5 +50,7 @@ int runList(const CtlContext &context);
 int runDrafts(const CtlContext &context);
 int runOutbox(const CtlContext &context);
 int runDeliver(const CtlContext &context);
+// The verbs that change mail groups, by name; -1 when `verb` is none of them.
+int runGroupVerb(const QString &verb, const CtlContext &context);
 
 } // namespace corvel

@@ -56,6 +56,8 @@ NodeHandle findByPath(const TreeList &tree, const QString &path)
     return node;
 }
 
+} // namespace
+
 NodeHandle findFolder(const TreeList &tree, const QString &argument)
 {
     const NodeHandle byId = tree.findByValue(NodeValue(argument), NodeValueName::EntryId());
@@ -63,6 +65,8 @@ NodeHandle findFolder(const TreeList &tree, const QString &argument)
         return byId;
     return findByPath(tree, argument);
 }
+
+namespace {
 
 // A value holding a tab or a line break would shift the cells of every line after it.
 QString oneCell(QString value)

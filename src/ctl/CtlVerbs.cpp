@@ -228,6 +228,16 @@ int runMembers(const CtlContext &context)
                 row[name] = jsonOf(tree.value(member, name));
                 cells << tree.value(member, name).toString();
             }
+            // System colours (the default, window text) have the high bit set.
+            const quint32 colour = tree.colour(member);
+            if ((colour & 0x80000000u) == 0) {
+                const QString rgb = QStringLiteral("#%1%2%3")
+                                        .arg(colour & 0xFF, 2, 16, QLatin1Char('0'))
+                                        .arg((colour >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+                                        .arg((colour >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
+                row[QStringLiteral("colour")] = rgb;
+                cells << rgb;
+            }
             table.add(row, cells);
         }
         table.print();

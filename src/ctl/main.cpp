@@ -18,6 +18,16 @@ const char *const Usage =
     "  stores                       the registered stores\n"
     "  groups                       every mail group with its kind and member count\n"
     "  members GROUP                the members of the group of that name\n"
+    "  new-group NAME               a Standard Mail Group\n"
+    "  new-dynamic-group NAME --folder FOLDER [--folder FOLDER...] --categories TEXT [--load]\n"
+    "  rename GROUP NAME            delete-group GROUP\n"
+    "  add-member GROUP NAME ADDRESS\n"
+    "  edit-member GROUP ADDRESS [--name NAME] [--address ADDRESS]\n"
+    "  remove-member GROUP ADDRESS\n"
+    "  copy FOLDER GROUP [ENTRYID...]  contacts of a folder into a Standard Mail Group\n"
+    "  load GROUP                   reload a Dynamic Mail Group\n"
+    "  verify GROUP                 each member with ok or missing\n"
+    "  export GROUP FILE            import GROUP FILE   (address list text files)\n"
     "  list FOLDER                  the contacts or messages of a folder (caption path such as\n"
     "                               \"Personal Folders/Contacts\", or EntryId) as rows\n"
     "  drafts                       the messages of the Drafts folder (EntryId, Subject)\n"
@@ -72,6 +82,12 @@ int main(int argc, char *argv[])
     };
     const auto found = verbs.find(verb);
     if (found == verbs.end()) {
+        context.shippedDir = QCoreApplication::applicationDirPath();
+        if (context.appPath.isEmpty())
+            context.appPath = AppPath(context.shippedDir);
+        const int groupVerb = runGroupVerb(verb, context);
+        if (groupVerb >= 0)
+            return groupVerb;
         printError(verb.isEmpty() ? QString::fromUtf8(Usage)
                                   : QStringLiteral("corvelctl: unknown verb %1\n%2")
                                         .arg(verb, QString::fromUtf8(Usage)));

@@ -12,6 +12,7 @@
 #include "tree/NodeKinds.h"
 #include "workspace/ButtonStateRules.h"
 #include "workspace/DialogHost.h"
+#include "workspace/GroupCommands.h"
 #include "workspace/HelpIndex.h"
 #include "workspace/MailSetupForm.h"
 #include "workspace/TreeInteraction.h"
@@ -289,9 +290,8 @@ void frmMain::runCommand(const QString &tool)
 
 void frmMain::CopyToGroup(int groupIndex)
 {
-    Q_UNUSED(groupIndex);
+    groupCommands().CopyToGroup(groupIndex);
     m_tlMain->restorePointer();
-    notAvailable(u"btnCopy"_s);
 }
 
 bool frmMain::selectPath(const QString &path)
@@ -353,9 +353,16 @@ void frmMain::buildDispatchTable()
     add(u"btnLoadMessages"_s, [this] { doBtnLoadMessages(); });
     add(u"btnRefresh"_s, [this] { doBtnRefresh(); });
     // Operations still to come: reached from here, they say so instead of doing nothing.
-    for (const QString &tool : {u"btnSaveList"_s, u"btnLoadList"_s, u"btnGrpProperties"_s,
-                                u"btnVerify"_s, u"btnDoMail"_s, u"btnNewMsg"_s, u"btnAddContact"_s,
-                                u"btnChgName"_s, u"btnCopy"_s, u"btnDelete"_s, u"btnEditItem"_s})
+    add(u"btnSaveList"_s, [this] { groupCommands().SaveAddressList(); });
+    add(u"btnLoadList"_s, [this] { groupCommands().LoadAddressList(); });
+    add(u"btnGrpProperties"_s, [this] { groupCommands().EditDynamicGroup(); });
+    add(u"btnVerify"_s, [this] { groupCommands().VerifyAddresses(); });
+    add(u"btnAddContact"_s, [this] { groupCommands().doBtnAddContact(); });
+    add(u"btnChgName"_s, [this] { groupCommands().doBtnChgName(); });
+    add(u"btnCopy"_s, [this] { groupCommands().doBtnCopy(); });
+    add(u"btnDelete"_s, [this] { groupCommands().doBtnDelete(); });
+    add(u"btnEditItem"_s, [this] { groupCommands().doBtnEditItem(); });
+    for (const QString &tool : {u"btnDoMail"_s, u"btnNewMsg"_s})
         add(tool, [this, tool] { notAvailable(tool); });
 }
 
@@ -397,8 +404,21 @@ void frmMain::doNewGroupUnder(const QString &rootEntryId)
 
 void frmMain::doBtnNewMailGrp(int rootIndex)
 {
-    Q_UNUSED(rootIndex);
-    notAvailable(u"btnNewMailGrp"_s);
+    groupCommands().doBtnNewMailGrp(rootIndex);
+}
+
+GroupCommands &frmMain::groupCommands()
+{
+    if (!m_groupCommands) {
+        GroupCommands::Services services;
+        services.workspace = m_services.workspace;
+        services.dialogs = m_services.dialogs;
+        services.panels = m_statBar.get();
+        services.busy = m_busy.get();
+        services.selIndex = [this] { return SelIndex(); };
+        m_groupCommands = std::make_unique<GroupCommands>(std::move(services));
+    }
+    return *m_groupCommands;
 }
 
 void frmMain::doBtnIncludeAll()
@@ -472,7 +492,7 @@ void frmMain::doBtnRefresh()
         listItems(SelIndex(), false);
         break;
     case NodeKind::DynamicGroup:
-        notAvailable(u"btnRefresh"_s);
+        groupCommands().LoadDynamicGroup(SelIndex());
         break;
     default:
         break;

@@ -17,6 +17,7 @@ namespace corvel {
 class BusyIndicator;
 class CommandBar;
 class DialogHost;
+class GroupCommands;
 class HelpWindow;
 class StatusPanels;
 class TreeInteraction;
@@ -100,6 +101,7 @@ private:
     void openSetting(const QString &key, const QString &fallback, const QString &prefix,
                      const QString &suffix);
     HelpWindow &help();
+    GroupCommands &groupCommands();
     void doBtnLoadContacts();
     void doBtnLoadMessages();
     void doBtnRefresh();
@@ -121,6 +123,7 @@ private:
     std::unique_ptr<BusyIndicator> m_busy;
     std::unique_ptr<TreeInteraction> m_interaction;
     std::unique_ptr<HelpWindow> m_help;
+    std::unique_ptr<GroupCommands> m_groupCommands;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
     bool m_startupReady = false;

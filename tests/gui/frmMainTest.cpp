@@ -355,8 +355,8 @@ void frmMainTest::laterOperationsSayTheyAreNotAvailable()
     Run run;
     QVERIFY(run.start());
     frmMain &window = run.window();
-    window.aBar_Click(u"btnVerify"_s);
-    window.aBar_Click(u"btnStdMailGrp"_s);
+    window.aBar_Click(u"btnDoMail"_s);
+    window.aBar_Click(u"btnNewMsg"_s);
     QCOMPARE(run.dialogs.asked().size(), 2);
     for (const QString &asked : run.dialogs.asked())
         QVERIFY2(asked.startsWith(u"information: "_s) && asked.contains(u"not available"_s),

@@ -1,0 +1,299 @@
+#include "groups/GroupEditor.h"
+
+#include "groups/CategoryMatcher.h"
+#include "groups/GroupStore.h"
+#include "session/OutlookSession.h"
+#include "support/GuidLib.h"
+#include "support/StatusPanels.h"
+#include "tree/NodeKinds.h"
+
+#include <QHash>
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+constexpr int contactClass = 40;
+
+QString text(const TreeList &tree, NodeHandle node, const QString &name)
+{
+    return tree.value(node, name).toString();
+}
+
+bool isMemberKind(NodeKind kind)
+{
+    return kind == NodeKind::DynamicMember || kind == NodeKind::CopiedMember ||
+           kind == NodeKind::MailItemMember || kind == NodeKind::TypedMember;
+}
+
+} // namespace
+
+GroupEditor::GroupEditor(TreeList &tree, const GroupStore &store, OlNamespace *session,
+                         StatusPanels *panels)
+    : m_tree(tree)
+    , m_store(store)
+    , m_session(session)
+    , m_panels(panels)
+{
+}
+
+NodeHandle GroupEditor::addStandardGroup(NodeHandle root, const QString &name)
+{
+    const NodeHandle group = m_tree.addNode(name, root);
+    m_tree.setPicture(group, picStandardGroup);
+    setNodeKind(m_tree, group, NodeKind::StandardGroup);
+    m_tree.setChildOrder(m_tree.parent(root), ChildOrder::Natural);
+    return group;
+}
+
+NodeHandle GroupEditor::addDynamicGroup(NodeHandle root, const DynGrpParms &parms)
+{
+    const NodeHandle group = m_tree.addNode(parms.name, root);
+    m_tree.setPicture(group, picDynamicGroup);
+    m_tree.setValue(group, NodeValueName::GUID(), NewGroupGuid());
+    setNodeKind(m_tree, group, NodeKind::DynamicGroup);
+    m_tree.setValue(group, NodeValueName::InCats(), parms.categories);
+    m_tree.setValue(group, NodeValueName::EntryIds(), parms.entryIds);
+    m_tree.setValue(group, NodeValueName::StoreIds(), parms.storeIds);
+    m_tree.setValue(group, NodeValueName::FolderNames(), parms.folderNames);
+    m_tree.setChildOrder(m_tree.parent(root), ChildOrder::Natural);
+    return group;
+}
+
+NodeHandle GroupEditor::groupOf(NodeHandle node) const
+{
+    const NodeKind kind = nodeKind(m_tree, node);
+    if (kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup)
+        return node;
+    if (isMemberKind(kind))
+        return m_tree.parent(node);
+    return {};
+}
+
+void GroupEditor::addMember(NodeHandle group, int kind, const QString &entryId,
+                            const QString &fileAs, const QString &address)
+{
+    const NodeHandle member = m_tree.addNode(QString(), group);
+    m_tree.setValue(member, NodeValueName::olType(), kind);
+    m_tree.setValue(member, NodeValueName::EntryId(), entryId);
+    m_tree.setValue(member, NodeValueName::FileAs(), fileAs);
+    m_tree.setValue(member, NodeValueName::Email1Address(), address);
+    if (kind == static_cast<int>(NodeKind::TypedMember))
+        m_tree.setColour(member, NodeColour::DarkBlue);
+}
+
+bool GroupEditor::addTypedMember(NodeHandle group, const QString &name, const QString &address)
+{
+    if (!m_tree.hasChildren(group))
+        m_store.SetupGroupGrid(m_tree, group);
+    for (NodeHandle member = m_tree.firstChild(group); member;
+         member = m_tree.nextSibling(member)) {
+        if (text(m_tree, member, NodeValueName::Email1Address()) == address)
+            return false;
+    }
+    addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), name, address);
+    finishMembers(group);
+    return true;
+}
+
+void GroupEditor::editTypedMember(NodeHandle member, const QString &name, const QString &address)
+{
+    m_tree.setValue(member, NodeValueName::FileAs(), name);
+    m_tree.setValue(member, NodeValueName::Email1Address(), address);
+    finishMembers(m_tree.parent(member));
+}
+
+int GroupEditor::copyContacts(NodeHandle group, const std::vector<NodeHandle> &nodes)
+{
+    if (!m_tree.hasChildren(group))
+        m_store.SetupGroupGrid(m_tree, group);
+    // The addresses the group holds, kept up to date as contacts are added, so two
+    // selected contacts with one address add one member.
+    QSet<QString> addresses;
+    for (NodeHandle member = m_tree.firstChild(group); member; member = m_tree.nextSibling(member))
+        addresses.insert(text(m_tree, member, NodeValueName::Email1Address()));
+    int added = 0;
+    for (const NodeHandle node : nodes) {
+        if (nodeKind(m_tree, node) != NodeKind::ContactRow)
+            continue;
+        const QString address = text(m_tree, node, NodeValueName::Email1Address());
+        if (addresses.contains(address))
+            continue;
+        addresses.insert(address);
+        addMember(group, static_cast<int>(NodeKind::CopiedMember),
+                  text(m_tree, node, NodeValueName::EntryId()),
+                  text(m_tree, node, NodeValueName::FileAs()), address);
+        ++added;
+    }
+    finishMembers(group);
+    return added;
+}
+
+void GroupEditor::addEntries(NodeHandle group, const std::vector<AddressListFile::Entry> &entries)
+{
+    if (!m_tree.hasChildren(group))
+        m_store.SetupGroupGrid(m_tree, group);
+    for (const AddressListFile::Entry &entry : entries)
+        addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), entry.name,
+                  entry.address);
+    finishMembers(group);
+}
+
+std::vector<AddressListFile::Entry> GroupEditor::entriesOf(NodeHandle node) const
+{
+    std::vector<AddressListFile::Entry> entries;
+    // Display order of the descendants: for a group, its members in their order.
+    const int first = m_tree.indexOf(node) + 1;
+    const int n = m_tree.descendantCount(node);
+    entries.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const NodeHandle row = m_tree.at(first + i);
+        entries.push_back({text(m_tree, row, NodeValueName::Email1Address()),
+                           text(m_tree, row, NodeValueName::FileAs())});
+    }
+    return entries;
+}
+
+void GroupEditor::removeNodes(const std::vector<NodeHandle> &nodes)
+{
+    for (auto it = nodes.rbegin(); it != nodes.rend(); ++it)
+        m_tree.remove(*it);
+}
+
+bool GroupEditor::FolderAvailable(const QString &entryId, const QString &storeId) const
+{
+    if (!m_session)
+        return false;
+    try {
+        return m_session->GetFolderFromID(entryId, storeId) != nullptr;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
+{
+    const QString sep = DynGrpParms::listSeparator();
+    const QStringList entryIds = text(m_tree, group, NodeValueName::EntryIds()).split(sep);
+    const QStringList storeIds = text(m_tree, group, NodeValueName::StoreIds()).split(sep);
+    const QStringList names = text(m_tree, group, NodeValueName::FolderNames()).split(sep);
+    const bool none = text(m_tree, group, NodeValueName::EntryIds()).isEmpty();
+    const qsizetype folders = none ? 0 : entryIds.size();
+    for (qsizetype i = 0; i < folders; ++i) {
+        if (!FolderAvailable(entryIds[i], storeIds.value(i)))
+            return names.value(i);
+    }
+    const CategoryMatcher matcher(text(m_tree, group, NodeValueName::InCats()));
+
+    if (m_panels) {
+        m_panels->UpdateCaption(StatusPanels::CountPanel, QString());
+        m_panels->UpdateCaption(StatusPanels::ActivityPanel, u"Finding Contacts"_s);
+    }
+    m_tree.removeDescendants(group);
+    m_store.SetupGroupGrid(m_tree, group);
+
+    // Where each folder is listed, found in one pass: its listing node when it has one.
+    QHash<QString, NodeHandle> listed;
+    for (qsizetype i = 0; i < folders; ++i)
+        listed.insert(entryIds[i], NodeHandle());
+    for (const NodeHandle node : m_tree.displayOrder()) {
+        const QString id = text(m_tree, node, NodeValueName::EntryId());
+        auto it = listed.find(id);
+        if (it == listed.end())
+            continue;
+        if (!*it || nodeKind(m_tree, node) == NodeKind::ContactFolderListing)
+            *it = node;
+    }
+
+    int lastPercent = -1;
+    const auto progress = [&](qsizetype done, qsizetype total) {
+        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+        if (m_panels && percent != lastPercent)
+            m_panels->ShowPercent(StatusPanels::CountPanel, percent);
+        lastPercent = percent;
+    };
+    const int member = static_cast<int>(NodeKind::DynamicMember);
+    for (qsizetype i = 0; i < folders; ++i) {
+        const NodeHandle folder = listed.value(entryIds[i]);
+        if (folder && nodeKind(m_tree, folder) != NodeKind::ContactFolder) {
+            const std::vector<NodeHandle> rows = m_tree.children(folder);
+            qsizetype j = 0;
+            for (const NodeHandle row : rows) {
+                const QString categories = text(m_tree, row, NodeValueName::Categories());
+                if (!categories.isEmpty() && matcher.MatchCategories(categories))
+                    addMember(group, member, text(m_tree, row, NodeValueName::EntryId()),
+                              text(m_tree, row, NodeValueName::FileAs()),
+                              text(m_tree, row, NodeValueName::Email1Address()));
+                progress(++j, static_cast<qsizetype>(rows.size()));
+            }
+            continue;
+        }
+        std::vector<std::shared_ptr<OlItem>> items;
+        try {
+            items = m_session->GetFolderFromID(entryIds[i], storeIds.value(i))->Items();
+        } catch (const std::exception &) {
+            continue;
+        }
+        qsizetype k = 0;
+        for (const auto &item : items) {
+            try {
+                if (item && item->Class() == contactClass) {
+                    const QString categories = item->Categories();
+                    if (!categories.isEmpty() && matcher.MatchCategories(categories))
+                        addMember(group, member, item->EntryID(), item->FileAs(),
+                                  item->Email1Address());
+                }
+            } catch (const std::exception &) {
+                // An item that cannot be read is skipped.
+            }
+            progress(++k, static_cast<qsizetype>(items.size()));
+        }
+    }
+    m_tree.setValue(group, NodeValueName::LastLoaded(), loadedAt);
+    finishMembers(group);
+    if (m_panels) {
+        m_panels->UpdateCaption(StatusPanels::CountPanel, QString());
+        m_panels->UpdateCaption(StatusPanels::ActivityPanel, QString());
+    }
+    return {};
+}
+
+bool GroupEditor::VerifyMember(NodeHandle row)
+{
+    const NodeKind kind = nodeKind(m_tree, row);
+    const QString entryId = text(m_tree, row, NodeValueName::EntryId());
+    try {
+        if (kind == NodeKind::DynamicMember || kind == NodeKind::CopiedMember) {
+            const auto item = m_session ? m_session->GetItemFromID(entryId) : nullptr;
+            if (!item || item->Class() != contactClass)
+                throw std::runtime_error("not a contact");
+            m_tree.setValue(row, NodeValueName::FileAs(), item->FileAs());
+            m_tree.setValue(row, NodeValueName::Email1Address(), item->Email1Address());
+        } else if (kind == NodeKind::MailItemMember) {
+            const auto item = m_session ? m_session->GetItemFromID(entryId) : nullptr;
+            if (!item)
+                throw std::runtime_error("no item");
+        }
+    } catch (const std::exception &) {
+        m_tree.setColour(row, NodeColour::DarkRed);
+        return false;
+    }
+    m_tree.setColour(row, NodeColour::WindowText);
+    return true;
+}
+
+void GroupEditor::finishMembers(NodeHandle group)
+{
+    ColumnLayout layout = m_tree.columnLayout(group);
+    if (layout.columns.size() >= 3) {
+        layout.columns[1].boundValue = NodeValueName::FileAs();
+        layout.columns[2].boundValue = NodeValueName::Email1Address();
+        m_tree.setColumnLayout(group, layout);
+    }
+    m_tree.setChildOrder(group, ChildOrder::ByValue, NodeValueName::FileAs());
+}
+
+} // namespace corvel

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace corvel {
+
+class BusyIndicator;
+class DialogHost;
+class GroupEditor;
+class StatusPanels;
+class Workspace;
+struct NodeHandle;
+
+// The group commands of the window: each asks what it needs through the dialogs, changes
+// the groups through a GroupEditor, and has the group file saved once it is done.
+class GroupCommands
+{
+public:
+    struct Services
+    {
+        Workspace *workspace = nullptr;
+        DialogHost *dialogs = nullptr;
+        StatusPanels *panels = nullptr;
+        BusyIndicator *busy = nullptr;
+        // The node the command works on (SelIndex); -1 when none.
+        std::function<int()> selIndex;
+        // "General Date" text of the present moment; tests pass a fixed one.
+        std::function<QString()> now;
+    };
+
+    explicit GroupCommands(Services services);
+
+    void doBtnNewMailGrp(int rootIndex);
+    void doBtnChgName();
+    void doBtnAddContact();
+    void doBtnEditItem();
+    void doBtnDelete();
+    void doBtnCopy();
+    void CopyToGroup(int groupIndex);
+    void EditDynamicGroup();
+    void LoadDynamicGroup(int groupIndex);
+    void VerifyAddresses();
+    void SaveAddressList();
+    void LoadAddressList();
+
+    [[nodiscard]] const QString &LastCopyTarget() const { return m_lastCopyTarget; }
+
+    // Writes the group file; a failure shows in status panel 2 and is tried again after
+    // the next change.
+    void saveGroups();
+    [[nodiscard]] bool savePending() const { return m_savePending; }
+
+private:
+    [[nodiscard]] GroupEditor editor() const;
+    [[nodiscard]] QString lastSavePath() const;
+    void rememberFolder(const QString &path);
+    void showCount(NodeHandle group);
+
+    Services m_s;
+    QString m_lastCopyTarget;
+    bool m_savePending = false;
+};
+
+} // namespace corvel

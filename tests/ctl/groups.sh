@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# End-to-end runs of the group verbs of corvelctl over a copy of the sample store.
+ctl=$1
+source "$(dirname "$0")/lib/harness.bash"
+here=$(cd "$(dirname "$0")/.." && pwd)
+
+run folders
+check "first run" rc_is 0
+store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
+cp "$here/data/store/Contacts/"*.vcf "$store/Contacts/"
+groupfile="$app/MailLists.tlx"
+
+run new-group "Friends"
+check "new group" rc_is 0
+check "group file written" test -s "$groupfile"
+run new-group
+check "usage" rc_is 2
+
+run add-member Friends "Lee, Ann" ann@example.org
+check "typed member added" rc_is 0
+run add-member Friends "Other" ann@example.org
+check "duplicate refused" rc_is 1
+check "duplicate reason" err_has "ann@example.org already exists on file"
+run --json members Friends
+check "typed member is dark blue" python3 - "$work/out" <<'PY'
+import json, sys
+rows = json.load(open(sys.argv[1]))
+assert len(rows) == 1 and rows[0]["colour"] == "#000080" and rows[0]["olType"] == 37, rows
+PY
+
+run edit-member Friends ann@example.org --name "Lee, Annie" --address annie@example.org
+check "member edited" rc_is 0
+run remove-member Friends annie@example.org
+check "member removed" rc_is 0
+run members Friends
+check "no members left" out_is ""
+
+run copy "Personal Folders/Contacts" Friends
+check "contacts copied" rc_is 0
+copied=$(cat "$work/out")
+check "every contact with an address, once" test "$copied" -ge 5
+run copy "Personal Folders/Contacts" Friends
+check "copying again adds nothing" out_is "$copied"
+
+# Address lists: export, import into another group, same members.
+run new-group "Copy"
+run export Friends "$work/friends.txt"
+check "exported" rc_is 0
+check "CR LF lines" grep -q $'\r$' "$work/friends.txt"
+run import Copy "$work/friends.txt"
+check "imported" rc_is 0
+check "same count" out_is "$copied"
+run import Copy "$work/none.txt"
+check "missing file refused" rc_is 1
+check "missing file reason" err_has "Unable to Load File - "
+
+# Verify: a contact deleted from the folder turns missing.
+run --json members Friends
+victim=$(python3 -c 'import json,sys; r=json.load(open(sys.argv[1])); print(r[0]["Email1Address"])' "$work/out")
+grep -l -- "$victim" "$store/Contacts/"*.vcf | while IFS= read -r f; do rm -f "$f"; done
+run verify Friends
+check "verify succeeds" rc_is 0
+check "verify reports a missing member" grep -q $'\tmissing$' "$work/out"
+check "verify reports found members" grep -q $'\tok$' "$work/out"
+
+# Dynamic groups.
+run new-dynamic-group Board --folder "Personal Folders/Contacts" --categories "board" --load
+check "dynamic group made and loaded" rc_is 0
+run --json groups
+check "dynamic group has LastLoaded and members" python3 - "$work/out" <<'PY'
+import json, sys
+rows = {r["caption"]: r for r in json.load(open(sys.argv[1]))}
+assert rows["Board"]["LastLoaded"] and rows["Board"]["members"] >= 1, rows
+PY
+run load Board
+check "reload" rc_is 0
+
+run rename Copy "Copy 2"
+check "renamed" rc_is 0
+run delete-group "Copy 2"
+check "deleted" rc_is 0
+run members "Copy 2"
+check "gone" rc_is 1
+
+# A caption two groups share names neither.
+run new-group Twin
+run new-group Twin
+run rename Twin Single
+check "ambiguous caption refused" rc_is 1
+check "ambiguous caption reason" err_has "names 2 mail groups"
+
+finish
