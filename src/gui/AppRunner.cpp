@@ -2,6 +2,7 @@
 
 #include "gui/QtDialogHost.h"
 #include "gui/frmMain.h"
+#include "session/OutlookSession.h"
 #include "support/GenFcns.h"
 #include "tree/NodeKinds.h"
 #include "workspace/InstanceLock.h"
@@ -60,6 +61,14 @@ bool AppRunner::start()
     if (!factory)
         factory = Workspace::localStore(m_options.dataRoot);
     m_workspace = std::make_unique<Workspace>(options, std::move(factory));
+    if (auto *qtDialogs = dynamic_cast<QtDialogHost *>(m_ownDialogs.get())) {
+        qtDialogs->setItemLookup([workspace = m_workspace.get()](const QString &entryId) {
+            OlNamespace *session = workspace->session();
+            if (!session)
+                throw OutlookError(u"No mail session is open."_s);
+            return session->GetItemFromID(entryId);
+        });
+    }
 
     frmMain::Services services;
     services.workspace = m_workspace.get();

@@ -1,7 +1,21 @@
 #include "gui/QtDialogHost.h"
 
+#include "groups/CopyToForm.h"
+#include "groups/DynGrpForm.h"
+#include "groups/GetEMailForm.h"
+#include "groups/GetNameForm.h"
+#include "gui/ContactCardWindow.h"
 #include "gui/MailSetupDialog.h"
+#include "gui/MessageViewWindow.h"
+#include "gui/QtFileDialogRunner.h"
 #include "gui/frmAbout.h"
+#include "gui/frmCopyTo.h"
+#include "gui/frmDynGrp.h"
+#include "gui/frmGetEmail.h"
+#include "gui/frmGetName.h"
+#include "session/OutlookSession.h"
+#include "workspace/CDialog.h"
+#include "workspace/FileDialogRequest.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -56,36 +70,80 @@ bool QtDialogHost::editMailSetup(MailSetupForm &form)
 
 } // namespace corvel
 
-// The group dialogs and file dialogs are not on the screen yet: each answers as cancelled.
 namespace corvel {
 
-bool QtDialogHost::GetName(GetNameForm &)
+bool QtDialogHost::GetName(GetNameForm &form)
 {
-    return false;
+    frmGetName dialog(form, owner());
+    return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtDialogHost::GetEMail(GetEMailForm &)
+bool QtDialogHost::GetEMail(GetEMailForm &form)
 {
-    return false;
+    frmGetEmail dialog(form, owner());
+    return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtDialogHost::FindCopyTo(CopyToForm &)
+bool QtDialogHost::FindCopyTo(CopyToForm &form)
 {
-    return false;
+    frmCopyTo dialog(form, owner());
+    return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtDialogHost::FGetParms(DynGrpForm &)
+bool QtDialogHost::FGetParms(DynGrpForm &form)
 {
-    return false;
+    frmDynGrp dialog(form, owner());
+    return dialog.exec() == QDialog::Accepted;
 }
 
-QString QtDialogHost::chooseFile(const FileDialogRequest &)
+QString QtDialogHost::chooseFile(const FileDialogRequest &request)
 {
-    return {};
+    QtFileDialogRunner runner(m_nativeFileDialogs);
+    CDialog dialog(runner);
+    QStringList pairs;
+    for (const auto &[description, pattern] : request.filters)
+        pairs << description << pattern;
+    dialog.setFilter(pairs.join(u'|'));
+    dialog.DialogTitle = request.title;
+    dialog.InitDir = request.initialDir;
+    dialog.Filename = request.fileName;
+    dialog.DefaultExt = request.defaultExt;
+    if (request.overwritePrompt)
+        dialog.Flags |= CDialog::OFN_OVERWRITEPROMPT;
+    if (request.pathMustExist)
+        dialog.Flags |= CDialog::OFN_PATHMUSTEXIST;
+    if (request.fileMustExist)
+        dialog.Flags |= CDialog::OFN_FILEMUSTEXIST;
+    const bool chosen =
+        request.mode == FileDialogRequest::Mode::Save ? dialog.ShowSave() : dialog.ShowOpen();
+    return chosen ? dialog.Filename : QString();
 }
 
-void QtDialogHost::showContact(const QString &) {}
+void QtDialogHost::showContact(const QString &entryId)
+{
+    try {
+        if (!m_itemLookup)
+            throw OutlookError(QStringLiteral("No mail session is open."));
+        const std::shared_ptr<OlItem> item = m_itemLookup(entryId);
+        auto *window = new ContactCardWindow(item->FileAs(), item->Card(), owner());
+        window->show();
+    } catch (const OutlookError &error) {
+        critical(error.message());
+    }
+}
 
-void QtDialogHost::showMessage(const QString &) {}
+void QtDialogHost::showMessage(const QString &entryId)
+{
+    try {
+        if (!m_itemLookup)
+            throw OutlookError(QStringLiteral("No mail session is open."));
+        const std::shared_ptr<OlItem> item = m_itemLookup(entryId);
+        auto *window = new MessageViewWindow(
+            {item->Subject(), item->To(), item->CC(), item->BCC(), item->Body()}, owner());
+        window->show();
+    } catch (const OutlookError &error) {
+        critical(error.message());
+    }
+}
 
 } // namespace corvel

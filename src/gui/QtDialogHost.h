@@ -5,10 +5,13 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QWidget;
 
 namespace corvel {
+
+class OlItem;
 
 // Message boxes and dialogs on the screen, each owned by the active window.
 class QtDialogHost : public DialogHost
@@ -17,7 +20,14 @@ public:
     // Sends a test message over a transport; empty when none is available yet.
     using TestSender = std::function<QString(const MailSetupForm &)>;
 
+    // The session's item of an entry id; throws OutlookError when there is none.
+    using ItemLookup = std::function<std::shared_ptr<OlItem>(const QString &entryId)>;
+
     explicit QtDialogHost(QString appTitle, TestSender testSender = {});
+
+    void setItemLookup(ItemLookup lookup) { m_itemLookup = std::move(lookup); }
+    // Tests drive the widget file dialog, the same on every desktop.
+    void setNativeFileDialogs(bool native) { m_nativeFileDialogs = native; }
 
     void information(const QString &text) override;
     [[nodiscard]] bool questionOkCancel(const QString &text) override;
@@ -41,6 +51,8 @@ private:
     QString m_appTitle;
     QString m_dataFolder;
     TestSender m_testSender;
+    ItemLookup m_itemLookup;
+    bool m_nativeFileDialogs = true;
 };
 
 } // namespace corvel

@@ -24,6 +24,8 @@ public:
     [[nodiscard]] QString FileAs() const override { return m_contact.fileAs; }
     [[nodiscard]] QString Email1Address() const override { return m_contact.email1Address; }
     [[nodiscard]] QString Categories() const override { return m_contact.categories; }
+    // Throws OutlookError when the file is gone or cannot be read.
+    [[nodiscard]] ContactCard Card() const override;
     // Throws OutlookError when the file is gone or no viewer starts.
     void Display() override;
 

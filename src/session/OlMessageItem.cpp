@@ -17,4 +17,9 @@ QString OlMessageItem::Categories() const
     throw OutlookError(QStringLiteral("A mail message has no Categories."));
 }
 
+ContactCard OlMessageItem::Card() const
+{
+    throw OutlookError(QStringLiteral("A mail message has no contact card."));
+}
+
 } // namespace corvel

@@ -13,6 +13,7 @@ public:
     [[nodiscard]] QString FileAs() const override;
     [[nodiscard]] QString Email1Address() const override;
     [[nodiscard]] QString Categories() const override;
+    [[nodiscard]] ContactCard Card() const override;
 };
 
 } // namespace corvel

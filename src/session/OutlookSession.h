@@ -4,6 +4,8 @@
 // Error convention of this layer: every member may throw OutlookError, which carries a
 // message fit to show; callers decide how to react.
 
+#include "session/ContactCard.h"
+
 #include <QString>
 
 #include <memory>
@@ -44,6 +46,8 @@ public:
     [[nodiscard]] virtual QString FileAs() const = 0;
     [[nodiscard]] virtual QString Email1Address() const = 0;
     [[nodiscard]] virtual QString Categories() const = 0; // separated by ","
+    // Read afresh from the contact's file, for showing the card whole.
+    [[nodiscard]] virtual ContactCard Card() const = 0;
 
     // Contacts and messages: opens the item in the user's own viewer and returns at once.
     virtual void Display() = 0;

@@ -64,6 +64,13 @@ QString MemoryItem::Categories() const
 {
     return readable(m_categories);
 }
+ContactCard MemoryItem::Card() const
+{
+    check(Failure::Properties);
+    if (m_class != olContactItem)
+        throw OutlookError(u"A mail message has no contact card."_s);
+    return m_card;
+}
 QString MemoryItem::Subject() const
 {
     return readable(m_subject);
@@ -136,6 +143,7 @@ std::shared_ptr<OlItem> MemoryItem::Copy()
     copy->m_fileAs = m_fileAs;
     copy->m_email1 = m_email1;
     copy->m_categories = m_categories;
+    copy->m_card = m_card;
     copy->m_subject = m_subject;
     copy->m_body = m_body;
     copy->m_to = m_to;

@@ -3,6 +3,7 @@
 #include "session/OutlookSession.h"
 
 #include <memory>
+#include <utility>
 
 namespace corvel {
 
@@ -28,6 +29,7 @@ public:
     void setFileAs(const QString &fileAs) { m_fileAs = fileAs; }
     void setEmail1Address(const QString &address) { m_email1 = address; }
     void setCategories(const QString &categories) { m_categories = categories; }
+    void setCard(ContactCard card) { m_card = std::move(card); }
     void failOn(Failure failure, bool on = true);
 
     [[nodiscard]] int displayCount() const { return m_displayCount; }
@@ -47,6 +49,7 @@ public:
     [[nodiscard]] QString FileAs() const override;
     [[nodiscard]] QString Email1Address() const override;
     [[nodiscard]] QString Categories() const override;
+    [[nodiscard]] ContactCard Card() const override;
     void Display() override;
     [[nodiscard]] QString Subject() const override;
     void setSubject(const QString &subject) override;
@@ -73,6 +76,7 @@ private:
     QString m_fileAs;
     QString m_email1;
     QString m_categories;
+    ContactCard m_card;
     QString m_subject;
     QString m_body;
     QString m_to;

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -198,6 +199,27 @@ TEST_F(LocalStoreTest, IdentifiersAreStableAndFindTheirFolder)
     ASSERT_TRUE(QDir(path(u"A/Inbox/.Sub.Deep"_s)).removeRecursively());
     EXPECT_THROW((void)second.GetFolderFromID(deep->EntryID(), deep->StoreID()), OutlookError);
     EXPECT_THROW((void)first.GetFolderFromID(deep->EntryID(), deep->StoreID()), OutlookError);
+}
+
+TEST_F(LocalStoreTest, ContactCardIsReadAfreshFromItsFile)
+{
+    dir(u"S/Contacts"_s);
+    file(u"S/Contacts/ana.vcf"_s, "BEGIN:VCARD\r\nFN:Ana\r\nTEL:123\r\nEND:VCARD\r\n");
+    LocalNamespace session({{u"S"_s, path(u"S"_s)}});
+    const auto contacts = child(storeRoot(session), u"Contacts"_s);
+    ASSERT_TRUE(contacts);
+    const auto items = contacts->Items();
+    ASSERT_EQ(items.size(), 1u);
+
+    file(u"S/Contacts/ana.vcf"_s, "BEGIN:VCARD\r\nFN:Ana Changed\r\nEND:VCARD\r\n");
+    const ContactCard card = items[0]->Card();
+    EXPECT_EQ(QFileInfo(card.path).canonicalFilePath(),
+              QFileInfo(path(u"S/Contacts/ana.vcf"_s)).canonicalFilePath());
+    ASSERT_EQ(card.details.size(), 1u);
+    EXPECT_EQ(card.details[0].value, u"Ana Changed"_s);
+
+    ASSERT_TRUE(QFile::remove(path(u"S/Contacts/ana.vcf"_s)));
+    EXPECT_THROW((void)items[0]->Card(), OutlookError);
 }
 
 TEST_F(LocalStoreTest, UnreadableStoresThrowNamingTheStore)

@@ -1,0 +1,45 @@
+#include "gui/frmGetName.h"
+
+#include "groups/GetNameForm.h"
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace corvel {
+
+frmGetName::frmGetName(GetNameForm &form, QWidget *parent)
+    : QDialog(parent)
+    , m_form(form)
+    , m_txtData(new QLineEdit(form.text()))
+{
+    setWindowTitle(form.caption());
+    m_txtData->setObjectName(QStringLiteral("txtData"));
+    auto *buttons = new QDialogButtonBox;
+    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    m_ok->setDefault(true);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &frmGetName::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_txtData, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_form.setText(text);
+        m_ok->setEnabled(m_form.okEnabled());
+    });
+    m_ok->setEnabled(m_form.okEnabled());
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_txtData);
+    layout->addWidget(buttons);
+    setMinimumWidth(320);
+}
+
+void frmGetName::accept()
+{
+    if (!m_form.okEnabled())
+        return;
+    m_form.accept();
+    QDialog::accept();
+}
+
+} // namespace corvel

@@ -1,0 +1,214 @@
+#include "groups/CopyToForm.h"
+#include "groups/DynGrpForm.h"
+#include "groups/DynGrpParms.h"
+#include "groups/GetEMailForm.h"
+#include "groups/GetNameForm.h"
+#include "gui/QtDialogHost.h"
+#include "gui/frmCopyTo.h"
+#include "gui/frmDynGrp.h"
+#include "gui/frmGetEmail.h"
+#include "gui/frmGetName.h"
+#include "tree/NodeKinds.h"
+#include "workspace/FileDialogRequest.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace corvel;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QPushButton *button(QWidget &dialog, const QString &text)
+{
+    for (QPushButton *b : dialog.findChildren<QPushButton *>()) {
+        if (b->text() == text)
+            return b;
+    }
+    return nullptr;
+}
+
+QStringList labelTexts(QWidget &dialog, bool visibleOnly)
+{
+    QStringList texts;
+    for (const QLabel *label : dialog.findChildren<QLabel *>()) {
+        if (!visibleOnly || label->isVisible())
+            texts << label->text();
+    }
+    return texts;
+}
+
+void clickPicture(QTreeWidget &tree, QTreeWidgetItem *item)
+{
+    const QRect rect = tree.visualItemRect(item);
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                      QPoint(rect.left() + 8, rect.center().y()));
+}
+
+QTreeWidgetItem *itemCaptioned(QTreeWidget &tree, const QString &caption)
+{
+    const auto found = tree.findItems(caption, Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.front();
+}
+
+} // namespace
+
+class GroupDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void getNameEnablesOkWhileTextIsTyped()
+    {
+        GetNameForm form(QString(), u"Enter Name For New Mail Group"_s);
+        frmGetName dialog(form);
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), u"Enter Name For New Mail Group"_s);
+        QPushButton *ok = button(dialog, u"OK"_s);
+        QVERIFY(ok && !ok->isEnabled());
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(u"txtData"_s), u"Friends"_s);
+        QVERIFY(ok->isEnabled());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(form.answer(), u"Friends"_s);
+    }
+
+    void getEmailNeedsANameAndAnAddress()
+    {
+        GetEMailForm form(QString(), QString(), u"Add Address"_s);
+        frmGetEmail dialog(form);
+        dialog.show();
+        const QStringList labels = labelTexts(dialog, false);
+        for (const QString &label : {u"Name - First:"_s, u"Last"_s, u"Email:"_s})
+            QVERIFY2(labels.contains(label), qPrintable(label));
+        QPushButton *ok = button(dialog, u"OK"_s);
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(u"txtEmail"_s), u"ann@example.org"_s);
+        QVERIFY(!ok->isEnabled());
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(u"txtFirstName"_s), u"Ann"_s);
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(u"txtLastName"_s), u"Lee"_s);
+        QVERIFY(ok->isEnabled());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(form.answer(), u"Lee, Ann\\\\ann@example.org"_s);
+    }
+
+    void copyToAnswersOnlyAGroupRow()
+    {
+        TreeList tree;
+        const NodeHandle root = tree.addNode(u"Standard Mail Groups"_s);
+        tree.setValue(root, NodeValueName::EntryId(), u"STDMG"_s);
+        setNodeKind(tree, root, NodeKind::StandardRoot);
+        const NodeHandle friends = tree.addNode(u"Friends"_s, root);
+        setNodeKind(tree, friends, NodeKind::StandardGroup);
+        CopyToForm form(tree, QString());
+        QVERIFY(form.FillCopyList());
+        frmCopyTo dialog(form);
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), u"Copy Contacts"_s);
+        auto *list = dialog.findChild<QTreeWidget *>(u"tlCopy"_s);
+        QPushButton *ok = button(dialog, u"&OK"_s);
+        QVERIFY(button(dialog, u"&New Group"_s) && button(dialog, u"&Cancel"_s));
+        QVERIFY(!ok->isEnabled());
+        QTreeWidgetItem *group = itemCaptioned(*list, u"Friends"_s);
+        QVERIFY(group);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(group).center());
+        QVERIFY(ok->isEnabled());
+        QTreeWidgetItem *rootItem = itemCaptioned(*list, u"Standard Mail Groups"_s);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(rootItem).center());
+        QVERIFY(!ok->isEnabled());
+        list->setCurrentItem(group);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(form.answer(), QString::number(tree.indexOf(friends)) + u"\\Friends"_s);
+    }
+
+    void dynGrpChoosesFoldersByPictureAndSpace()
+    {
+        TreeList tree;
+        const NodeHandle store = tree.addNode(u"Personal Folders"_s);
+        tree.setValue(store, NodeValueName::EntryId(), u"S1"_s);
+        for (const auto &[caption, id] :
+             {std::pair{u"Contacts"_s, u"F1"_s}, std::pair{u"Club"_s, u"F2"_s}}) {
+            const NodeHandle folder = tree.addNode(caption, store);
+            setNodeKind(tree, folder, NodeKind::ContactFolder);
+            tree.setValue(folder, NodeValueName::EntryId(), id);
+            tree.setValue(folder, NodeValueName::StoreId(), u"S1"_s);
+        }
+        DynGrpForm form(tree, u"S1^F1^F2"_s, QString(), QString(), QString(), QString(),
+                        u"Enter Parameters for New Dynamic Mail Group"_s);
+        frmDynGrp dialog(form);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(!labelTexts(dialog, true).contains(u"Last Loaded:"_s));
+        for (const QString &label :
+             {DynGrpForm::nameLabel(), DynGrpForm::foldersLabel(), DynGrpForm::categoriesLabel()})
+            QVERIFY(labelTexts(dialog, true).contains(label));
+        QPushButton *ok = button(dialog, u"&OK"_s);
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(u"txtName"_s), u"Club members"_s);
+        QTest::keyClicks(dialog.findChild<QLineEdit *>(u"txtCategories"_s), u"Club*"_s);
+        QVERIFY(!ok->isEnabled()); // no folder chosen yet
+
+        auto *chooser = dialog.findChild<QTreeWidget *>(u"tlSrce"_s);
+        QTreeWidgetItem *club = itemCaptioned(*chooser, u"Club"_s);
+        QVERIFY(club);
+        clickPicture(*chooser, club);
+        QCOMPARE(form.chosenCount(), 1);
+        QVERIFY(ok->isEnabled());
+        QTreeWidgetItem *contacts = itemCaptioned(*chooser, u"Contacts"_s);
+        chooser->setCurrentItem(contacts);
+        QTest::keyClick(chooser, Qt::Key_Space);
+        QCOMPARE(form.chosenCount(), 2);
+        QTest::keyClick(chooser, Qt::Key_Space);
+        QCOMPARE(form.chosenCount(), 1);
+        QVERIFY(!club->icon(0).isNull());
+
+        QTest::mouseClick(ok, Qt::LeftButton);
+        const DynGrpParms parms = DynGrpParms::fromText(form.answer());
+        QCOMPARE(parms.name, u"Club members"_s);
+        QCOMPARE(parms.categories, u"Club*"_s);
+        QCOMPARE(parms.entryIds, u"F2"_s);
+    }
+
+    void dynGrpShowsWhenItWasLastLoaded()
+    {
+        TreeList tree;
+        DynGrpForm form(tree, QString(), u"G"_s, u"A"_s, QString(), u"07/12/2026 05:00:00"_s,
+                        u"Parameters for Dynamic Mail Group"_s);
+        frmDynGrp dialog(form);
+        dialog.show();
+        QVERIFY(labelTexts(dialog, true).contains(u"Last Loaded:"_s));
+        QVERIFY(labelTexts(dialog, true).contains(u"07/12/2026 05:00:00"_s));
+    }
+
+    void chooseFileSavesWithTheDefaultExtension()
+    {
+        QTemporaryDir dir;
+        QtDialogHost host(u"Corvel"_s);
+        host.setNativeFileDialogs(false);
+        FileDialogRequest request;
+        request.mode = FileDialogRequest::Mode::Save;
+        request.title = u"Save Address List"_s;
+        request.initialDir = dir.path();
+        request.fileName = u"club"_s;
+        request.defaultExt = u"txt"_s;
+        request.filters = {{u"Text (*.txt)"_s, u"*.txt"_s}, {u"All Files "_s, u"*.*"_s}};
+        request.overwritePrompt = true;
+        QTimer::singleShot(0, [] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), u"Save Address List"_s);
+            QCOMPARE(dialog->nameFilters(), (QStringList{u"Text (*.txt)"_s, u"All Files (*)"_s}));
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        QCOMPARE(host.chooseFile(request), QDir(dir.path()).absoluteFilePath(u"club.txt"_s));
+    }
+};
+
+QTEST_MAIN(GroupDialogsTest)
+#include "GroupDialogsTest.moc"
