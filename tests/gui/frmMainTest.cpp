@@ -117,12 +117,14 @@ private Q_SLOTS:
     void zeroPositionKeepsTheCurrentPlace();
     void closingMinimisedOrMaximisedKeepsTheNormalPlace_data();
     void closingMinimisedOrMaximisedKeepsTheNormalPlace();
+    void escapeKeepsOnlyTheCurrentNode_data();
     void escapeKeepsOnlyTheCurrentNode();
     void commandsAreDispatchedWithoutRegardToCase();
     void keysAreOfferedToTheCommandBarFirst();
     void includeAllFlipsAndIsStored();
     void laterOperationsSayTheyAreNotAvailable();
     void loadContactsListsTheFolder();
+    void refreshingAListingEndsWithItsCount();
     void mailSetupIsSavedOnlyWhenAccepted();
     void aSecondInstanceIsRefused();
     void terminationSignalClosesLikeTheUser();
@@ -246,8 +248,19 @@ void frmMainTest::closingMinimisedOrMaximisedKeepsTheNormalPlace()
     QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
 }
 
+void frmMainTest::escapeKeepsOnlyTheCurrentNode_data()
+{
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("plain") << Qt::KeyboardModifiers();
+    QTest::newRow("shift") << Qt::KeyboardModifiers(Qt::ShiftModifier);
+    QTest::newRow("ctrl") << Qt::KeyboardModifiers(Qt::ControlModifier);
+    QTest::newRow("alt") << Qt::KeyboardModifiers(Qt::AltModifier);
+    QTest::newRow("shift+ctrl") << (Qt::ShiftModifier | Qt::ControlModifier);
+}
+
 void frmMainTest::escapeKeepsOnlyTheCurrentNode()
 {
+    QFETCH(Qt::KeyboardModifiers, modifiers);
     Run run;
     QVERIFY(run.start());
     frmMain &window = run.window();
@@ -264,7 +277,7 @@ void frmMainTest::escapeKeepsOnlyTheCurrentNode()
     tree.setSelected(second, true);
     QCOMPARE(tree.selectedCount(), 2);
 
-    QTest::keyClick(&window, Qt::Key_Escape);
+    QTest::keyClick(&window, Qt::Key_Escape, modifiers);
     QCOMPARE(tree.selectedCount(), 1);
     QVERIFY(tree.isSelected(second));
     QCOMPARE(window.SelIndex(), tree.indexOf(second));
@@ -382,6 +395,31 @@ void frmMainTest::loadContactsListsTheFolder()
     QVERIFY(!window.tools().isEnabled(u"btnLoadContacts"));
     QVERIFY(window.tools().isEnabled(u"btnRefresh"));
     QVERIFY(run.dialogs.asked().isEmpty());
+}
+
+void frmMainTest::refreshingAListingEndsWithItsCount()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
+    window.aBar_Click(u"btnLoadContacts"_s);
+    QCOMPARE(window.StatBar().caption(1), u"2 Items"_s);
+
+    // Refreshed, the folder still has two items: the bar drawn meanwhile must still go.
+    const QColor bar(0, 0, 255);
+    window.StatBar().PctColor(0x00FF0000);
+    const int draws = window.StatBar().panelDraws();
+    QTest::keyClick(&window, Qt::Key_F5);
+    QCOMPARE(window.StatBar().caption(1), u"2 Items"_s);
+    QVERIFY(window.StatBar().panelDraws() > draws);
+    const QRect panel = window.StatBar().panelRect(1);
+    const QImage shown = window.picStatBar()->grab().toImage();
+    const qreal dpr = shown.devicePixelRatio();
+    QVERIFY(shown.pixelColor(qRound((panel.right() - 3) * dpr), qRound(panel.center().y() * dpr)) !=
+            bar);
 }
 
 void frmMainTest::mailSetupIsSavedOnlyWhenAccepted()
