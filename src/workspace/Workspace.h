@@ -56,7 +56,7 @@ public:
     // Returns what could not be written; the column sets are saved even when the groups fail.
     [[nodiscard]] QStringList save() const;
 
-    [[nodiscard]] bool sessionReady() const { return m_sessionReady; }
+    [[nodiscard]] bool isSessionOpen() const { return m_sessionReady; }
     [[nodiscard]] bool includeAllFolders() const;
     [[nodiscard]] CRegSettings &settings() { return m_settings; }
     [[nodiscard]] TreeList &tree() { return m_tree; }
