@@ -18,10 +18,18 @@ QStringList linesOf(const QString &text)
     return lines;
 }
 
-QString appended(const QString &list, const QString &value)
+const QLatin1Char ColumnDlm('~');
+
+// One column field of the file: that part of every column, joined by "~".
+QString joined(const std::vector<ColumnSet::Column> &columns, QString ColumnSet::Column::*part)
 {
-    const QString dlm = QStringLiteral("~");
-    return DS_PutField(list, dlm, DS_CountFields(list, dlm) + 1, value);
+    QString text;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0)
+            text += ColumnDlm;
+        text += columns[i].*part;
+    }
+    return text;
 }
 
 } // namespace
@@ -35,7 +43,7 @@ int ColumnSets::add(const ColumnSet &record)
 int ColumnSets::FindColumnSet(const QString &key) const
 {
     for (size_t i = 0; i < m_records.size(); ++i) {
-        if (m_records[i].field(ColumnSet::Key) == key)
+        if (m_records[i].key == key)
             return static_cast<int>(i) + 1;
     }
     return 0;
@@ -49,25 +57,43 @@ int ColumnSets::CopyColumnSet(int n)
     return add(copy);
 }
 
+ColumnSet ColumnSets::parseLine(const QString &line)
+{
+    const QList<QStringView> fields = QStringView(line).split(QLatin1Char('^'));
+    const auto field = [&fields](qsizetype n) {
+        return n < fields.size() ? fields[n] : QStringView();
+    };
+    ColumnSet record;
+    record.key = field(0).toString();
+    record.displayName = field(1).toString();
+    record.reserved = field(2).toString();
+    // An empty field is one empty column, as it always was read.
+    const QList<QStringView> properties = field(3).split(ColumnDlm);
+    const QList<QStringView> headings = field(4).split(ColumnDlm);
+    const QList<QStringView> widths = field(5).split(ColumnDlm);
+    record.columns.reserve(static_cast<size_t>(properties.size()));
+    for (qsizetype i = 0; i < properties.size(); ++i) {
+        record.columns.push_back(
+            {properties[i].toString(), headings.value(i).toString(), widths.value(i).toString()});
+    }
+    return record;
+}
+
 void ColumnSets::readFolderSettings(const QString &text)
 {
-    const QString dlm = QStringLiteral("^");
     for (const QString &line : linesOf(text)) {
-        if (line.isEmpty())
-            continue;
-        ColumnSet record;
-        for (int f = 1; f <= 6; ++f)
-            record.field(f) = DS_GetField(line, dlm, f);
-        add(record);
+        if (!line.isEmpty())
+            add(parseLine(line));
     }
 }
 
 QString ColumnSets::formatLine(const ColumnSet &record)
 {
-    QString line = record.field(1);
-    for (int f = 2; f <= 6; ++f)
-        line += QLatin1Char('^') + record.field(f);
-    return line;
+    const QLatin1Char dlm('^');
+    return record.key + dlm + record.displayName + dlm + record.reserved + dlm +
+           joined(record.columns, &ColumnSet::Column::property) + dlm +
+           joined(record.columns, &ColumnSet::Column::heading) + dlm +
+           joined(record.columns, &ColumnSet::Column::width);
 }
 
 void ColumnSets::readClassDefaults(const QString &text)
@@ -80,14 +106,11 @@ void ColumnSets::readClassDefaults(const QString &text)
         if (line.startsWith(QStringLiteral("IPM."))) {
             current = FindColumnSet(line);
             if (current > 0) {
-                ColumnSet &record = this->record(current);
-                record.field(ColumnSet::Properties).clear();
-                record.field(ColumnSet::Headings).clear();
-                record.field(ColumnSet::Widths).clear();
+                this->record(current).columns.clear();
             } else {
                 ColumnSet record;
-                record.field(ColumnSet::Key) = line;
-                record.field(ColumnSet::DisplayName) = line;
+                record.key = line;
+                record.displayName = line;
                 current = add(record);
             }
             continue;
@@ -100,12 +123,8 @@ void ColumnSets::readClassDefaults(const QString &text)
         width.trimmed().toInt(&isNumber);
         if (!isNumber)
             width = QStringLiteral("150");
-        ColumnSet &record = this->record(current);
-        record.field(ColumnSet::Properties) =
-            appended(record.field(ColumnSet::Properties), DS_GetField(column, dlm, 1));
-        record.field(ColumnSet::Headings) =
-            appended(record.field(ColumnSet::Headings), DS_GetField(column, dlm, 2));
-        record.field(ColumnSet::Widths) = appended(record.field(ColumnSet::Widths), width);
+        record(current).columns.push_back(
+            {DS_GetField(column, dlm, 1), DS_GetField(column, dlm, 2), width});
     }
 }
 
