@@ -67,7 +67,8 @@ ColumnSet ColumnSets::parseLine(const QString &line)
     record.key = field(0).toString();
     record.displayName = field(1).toString();
     record.reserved = field(2).toString();
-    // An empty field is one empty column, as it always was read.
+    if (field(3).isEmpty())
+        return record; // no columns
     const QList<QStringView> properties = field(3).split(ColumnDlm);
     const QList<QStringView> headings = field(4).split(ColumnDlm);
     const QList<QStringView> widths = field(5).split(ColumnDlm);

@@ -614,6 +614,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"ShortHeadingsPadded", "K^N^^a~b^x^5", "K^N^^a~b^x~^5~"},
         LineCase{"ExtraWidthsDropped", "K^N^^a^x~y^5~6~7", "K^N^^a^x^5"},
         LineCase{"MissingFields", "K^Name", "K^Name^^^^"},
+        LineCase{"NoPropertiesNoColumns", "K^N^^^x^5", "K^N^^^^"},
         LineCase{"FieldsPastTheSixthDropped", "K^N^r^a^b^1^extra^more", "K^N^r^a^b^1"}),
     [](const auto &row) { return std::string(row.param.name); });
 

@@ -190,7 +190,7 @@ TEST(GroupStore, ClassDefaultsReplaceSavedColumnsButKeepTheirNameFields)
 
     const ColumnSet &folder = sets.record(2);
     EXPECT_EQ(folder.displayName, s("Friends"));
-    EXPECT_EQ(folder.columns, (std::vector<ColumnSet::Column>{{}}));
+    EXPECT_TRUE(folder.columns.empty());
     EXPECT_EQ(sets.record(3).columns,
               (std::vector<ColumnSet::Column>{{s("Subject"), s("Subject"), s("300")}}));
     EXPECT_EQ(sets.record(4).key, s("IPM.Note"));
