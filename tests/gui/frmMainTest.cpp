@@ -404,17 +404,18 @@ void frmMainTest::refreshingAListingEndsWithItsCount()
     frmMain &window = run.window();
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
-    window.aBar_Click(u"btnLoadContacts"_s);
-    QCOMPARE(window.StatBar().caption(1), u"2 Items"_s);
+    // Messages are listed without clearing the count first.
+    QVERIFY(window.selectPath(u"Personal Folders/Drafts"_s));
+    window.aBar_Click(u"btnLoadMessages"_s);
+    const QString count = window.StatBar().caption(1);
+    QVERIFY(count.endsWith(u" Items"_s));
 
-    // Refreshed, the folder still has two items: the bar drawn meanwhile must still go.
+    // Refreshed, the folder has as many items: the bar drawn meanwhile must still go.
     const QColor bar(0, 0, 255);
     window.StatBar().PctColor(0x00FF0000);
-    const int draws = window.StatBar().panelDraws();
+    QVERIFY(window.tools().isEnabled(u"btnRefresh"));
     QTest::keyClick(&window, Qt::Key_F5);
-    QCOMPARE(window.StatBar().caption(1), u"2 Items"_s);
-    QVERIFY(window.StatBar().panelDraws() > draws);
+    QCOMPARE(window.StatBar().caption(1), count);
     const QRect panel = window.StatBar().panelRect(1);
     const QImage shown = window.picStatBar()->grab().toImage();
     const qreal dpr = shown.devicePixelRatio();

@@ -349,14 +349,14 @@ TEST_P(KindActions, DoubleClickAndF2ActOnlyWhereTheyMeanSomething)
     clickOn(node);
 
     handlers.tlMain_DblClick();
-    EXPECT_EQ(commands.ran, c.opens ? QStringList{QStringLiteral("btnEditItem")} : QStringList{});
+    const QStringList opened = {QStringLiteral("btnEditItem")};
+    EXPECT_EQ(commands.ran, c.opens ? opened : QStringList{});
 
     commands.ran.clear();
     handlers.tlMain_KeyDown(Qt::Key_F2, Qt::NoModifier);
     handlers.tlMain_KeyDown(Qt::Key_F2, Qt::KeypadModifier);
-    EXPECT_EQ(commands.ran,
-              c.renames ? QStringList{QStringLiteral("btnChgName"), QStringLiteral("btnChgName")}
-                        : QStringList{});
+    const QStringList renamed = {QStringLiteral("btnChgName"), QStringLiteral("btnChgName")};
+    EXPECT_EQ(commands.ran, c.renames ? renamed : QStringList{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
