@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace corvel {
 
 namespace {
@@ -67,15 +69,19 @@ ColumnSet ColumnSets::parseLine(const QString &line)
     record.key = field(0).toString();
     record.displayName = field(1).toString();
     record.reserved = field(2).toString();
-    if (field(3).isEmpty())
-        return record; // no columns
-    const QList<QStringView> properties = field(3).split(ColumnDlm);
-    const QList<QStringView> headings = field(4).split(ColumnDlm);
-    const QList<QStringView> widths = field(5).split(ColumnDlm);
-    record.columns.reserve(static_cast<size_t>(properties.size()));
-    for (qsizetype i = 0; i < properties.size(); ++i) {
-        record.columns.push_back(
-            {properties[i].toString(), headings.value(i).toString(), widths.value(i).toString()});
+    // An empty field holds no entries; the longest of the three lists gives the columns, so
+    // a line is written back as it was read unless its lists differ in length.
+    const auto entries = [&field](qsizetype n) {
+        return field(n).isEmpty() ? QList<QStringView>() : field(n).split(ColumnDlm);
+    };
+    const QList<QStringView> properties = entries(3);
+    const QList<QStringView> headings = entries(4);
+    const QList<QStringView> widths = entries(5);
+    const qsizetype count = std::max({properties.size(), headings.size(), widths.size()});
+    record.columns.reserve(static_cast<size_t>(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        record.columns.push_back({properties.value(i).toString(), headings.value(i).toString(),
+                                  widths.value(i).toString()});
     }
     return record;
 }

@@ -48,8 +48,8 @@ public:
 
     // Folder settings: one record per line, six fields joined by "^" (key, display name,
     // reserved, then the columns' properties, headings and widths, each joined by "~");
-    // empty lines ignored, missing fields empty, fields past the sixth ignored. There are as
-    // many columns as properties; headings and widths past them are dropped.
+    // empty lines ignored, missing fields empty, fields past the sixth ignored. The longest
+    // of the three lists gives the columns; the shorter ones are padded when written.
     void readFolderSettings(const QString &text);
     [[nodiscard]] static QString formatLine(const ColumnSet &record);
     [[nodiscard]] static ColumnSet parseLine(const QString &line);

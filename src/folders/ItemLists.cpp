@@ -308,7 +308,10 @@ int ItemLists::columnSetFor(const QString &entryId, const Kind &kind)
 ColumnLayout ItemLists::layoutFor(int columnSet) const
 {
     const ColumnSet &set = m_columnSets.record(columnSet);
-    const int n = static_cast<int>(set.columns.size());
+    // Columns past the last property have nothing to show.
+    int n = static_cast<int>(set.columns.size());
+    while (n > 0 && set.columns[static_cast<size_t>(n - 1)].property.isEmpty())
+        --n;
 
     ColumnLayout layout;
     layout.setColumnCount(n + 1);

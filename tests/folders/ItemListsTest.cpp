@@ -612,9 +612,9 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"EmptyColumnFields", "K^Name^^^^", nullptr},
         LineCase{"EmptyMiddleColumn", "K^^^a~~c^x~~z^1~~3", nullptr},
         LineCase{"ShortHeadingsPadded", "K^N^^a~b^x^5", "K^N^^a~b^x~^5~"},
-        LineCase{"ExtraWidthsDropped", "K^N^^a^x~y^5~6~7", "K^N^^a^x^5"},
+        LineCase{"ShortPropertiesPadded", "K^N^^a^x~y^5~6~7", "K^N^^a~~^x~y~^5~6~7"},
         LineCase{"MissingFields", "K^Name", "K^Name^^^^"},
-        LineCase{"NoPropertiesNoColumns", "K^N^^^x^5", "K^N^^^^"},
+        LineCase{"WidthWithoutProperty", "K^N^^^^5", nullptr},
         LineCase{"FieldsPastTheSixthDropped", "K^N^r^a^b^1^extra^more", "K^N^r^a^b^1"}),
     [](const auto &row) { return std::string(row.param.name); });
 
