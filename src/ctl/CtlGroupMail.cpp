@@ -257,7 +257,7 @@ int runNewLetter(const CtlContext &context)
     options.shippedDir = context.shippedDir;
     Workspace workspace(options);
     (void)workspace.open();
-    if (!workspace.sessionReady() || !workspace.application()) {
+    if (!workspace.isSessionOpen() || !workspace.application()) {
         printError(u"corvelctl: the mail session cannot be opened"_s);
         return ExitFailed;
     }
@@ -318,7 +318,7 @@ int runGroupMail(const CtlContext &context)
     options.shippedDir = context.shippedDir;
     Workspace workspace(options);
     (void)workspace.open();
-    if (!workspace.sessionReady() || !workspace.session()) {
+    if (!workspace.isSessionOpen() || !workspace.session()) {
         printError(u"corvelctl: the mail session cannot be opened"_s);
         return ExitFailed;
     }

@@ -322,7 +322,7 @@ int runGroupVerb(const QString &verb, const CtlContext &context)
     options.shippedDir = context.shippedDir;
     Workspace workspace(options);
     const Workspace::Opened opened = workspace.open();
-    if (!workspace.sessionReady() || !opened.statusText.isEmpty()) {
+    if (!workspace.isSessionOpen() || !opened.statusText.isEmpty()) {
         for (const QString &detail : opened.details)
             printError(u"corvelctl: "_s + detail);
         if (opened.details.isEmpty())

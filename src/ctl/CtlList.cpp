@@ -101,7 +101,7 @@ int runList(const CtlContext &context)
     const Workspace::Opened opened = workspace.open();
     for (const QString &detail : opened.details)
         printError(QStringLiteral("corvelctl: %1").arg(detail));
-    if (!workspace.sessionReady()) {
+    if (!workspace.isSessionOpen()) {
         if (opened.details.isEmpty())
             printError(QStringLiteral("corvelctl: %1").arg(opened.statusText));
         return ExitFailed;
@@ -137,7 +137,7 @@ int runList(const CtlContext &context)
     }
 
     const NodeHandle holder = lists.rowsHolder(node);
-    const ColumnLayout layout = tree.columnLayout(holder);
+    const ColumnLayout &layout = tree.columnLayout(holder);
     QStringList names;
     for (int i = 1; i < layout.columnCount(); ++i)
         names << layout.columns[static_cast<size_t>(i)].boundValue;

@@ -39,9 +39,9 @@ bool openWorkspace(Workspace &workspace)
     const Workspace::Opened opened = workspace.open();
     for (const QString &detail : opened.details)
         printError(QStringLiteral("corvelctl: %1").arg(detail));
-    if (!workspace.sessionReady() && opened.details.isEmpty())
+    if (!workspace.isSessionOpen() && opened.details.isEmpty())
         printError(QStringLiteral("corvelctl: %1").arg(opened.statusText));
-    return workspace.sessionReady() && opened.statusText.isEmpty();
+    return workspace.isSessionOpen() && opened.statusText.isEmpty();
 }
 
 // Opens the workspace as start-up does and lets `print` show the tree; a tree cut short
@@ -50,7 +50,7 @@ int withTree(const CtlContext &context, const std::function<int(const TreeList &
 {
     Workspace workspace(optionsFor(context));
     const bool complete = openWorkspace(workspace);
-    if (!workspace.sessionReady())
+    if (!workspace.isSessionOpen())
         return ExitFailed;
     const int printed = print(workspace.tree());
     return printed != ExitOk || !complete ? ExitFailed : ExitOk;

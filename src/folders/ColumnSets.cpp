@@ -20,10 +20,18 @@ QStringList linesOf(const QString &text)
     return lines;
 }
 
-QString appended(const QString &list, const QString &value)
+const QLatin1Char ColumnDlm('~');
+
+// One column field of the file: that part of every column, joined by "~".
+QString joined(const std::vector<ColumnSet::Column> &columns, QString ColumnSet::Column::*part)
 {
-    const QString dlm = QStringLiteral("~");
-    return DS_PutField(list, dlm, DS_CountFields(list, dlm) + 1, value);
+    QString text;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0)
+            text += ColumnDlm;
+        text += columns[i].*part;
+    }
+    return text;
 }
 
 } // namespace
@@ -37,7 +45,7 @@ int ColumnSets::add(const ColumnSet &record)
 int ColumnSets::FindColumnSet(const QString &key) const
 {
     for (size_t i = 0; i < m_records.size(); ++i) {
-        if (m_records[i].field(ColumnSet::Key) == key)
+        if (m_records[i].key == key)
             return static_cast<int>(i) + 1;
     }
     return 0;
@@ -51,16 +59,38 @@ int ColumnSets::CopyColumnSet(int n)
     return add(copy);
 }
 
+ColumnSet ColumnSets::parseLine(const QString &line)
+{
+    const QList<QStringView> fields = QStringView(line).split(QLatin1Char('^'));
+    const auto field = [&fields](qsizetype n) {
+        return n < fields.size() ? fields[n] : QStringView();
+    };
+    ColumnSet record;
+    record.key = field(0).toString();
+    record.displayName = field(1).toString();
+    record.reserved = field(2).toString();
+    // An empty field holds no entries; the longest of the three lists gives the columns, so
+    // a line is written back as it was read unless its lists differ in length.
+    const auto entries = [&field](qsizetype n) {
+        return field(n).isEmpty() ? QList<QStringView>() : field(n).split(ColumnDlm);
+    };
+    const QList<QStringView> properties = entries(3);
+    const QList<QStringView> headings = entries(4);
+    const QList<QStringView> widths = entries(5);
+    const qsizetype count = std::max({properties.size(), headings.size(), widths.size()});
+    record.columns.reserve(static_cast<size_t>(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        record.columns.push_back({properties.value(i).toString(), headings.value(i).toString(),
+                                  widths.value(i).toString()});
+    }
+    return record;
+}
+
 void ColumnSets::readFolderSettings(const QString &text)
 {
-    const QString dlm = QStringLiteral("^");
     for (const QString &line : linesOf(text)) {
-        if (line.isEmpty())
-            continue;
-        ColumnSet record;
-        for (int f = 1; f <= 6; ++f)
-            record.field(f) = DS_GetField(line, dlm, f);
-        add(record);
+        if (!line.isEmpty())
+            add(parseLine(line));
     }
 }
 
@@ -87,10 +117,11 @@ QString ColumnSets::checkFolderSettings(const QString &text)
 
 QString ColumnSets::formatLine(const ColumnSet &record)
 {
-    QString line = record.field(1);
-    for (int f = 2; f <= 6; ++f)
-        line += QLatin1Char('^') + record.field(f);
-    return line;
+    const QLatin1Char dlm('^');
+    return record.key + dlm + record.displayName + dlm + record.reserved + dlm +
+           joined(record.columns, &ColumnSet::Column::property) + dlm +
+           joined(record.columns, &ColumnSet::Column::heading) + dlm +
+           joined(record.columns, &ColumnSet::Column::width);
 }
 
 void ColumnSets::readClassDefaults(const QString &text)
@@ -103,14 +134,11 @@ void ColumnSets::readClassDefaults(const QString &text)
         if (line.startsWith(QStringLiteral("IPM."))) {
             current = FindColumnSet(line);
             if (current > 0) {
-                ColumnSet &record = this->record(current);
-                record.field(ColumnSet::Properties).clear();
-                record.field(ColumnSet::Headings).clear();
-                record.field(ColumnSet::Widths).clear();
+                this->record(current).columns.clear();
             } else {
                 ColumnSet record;
-                record.field(ColumnSet::Key) = line;
-                record.field(ColumnSet::DisplayName) = line;
+                record.key = line;
+                record.displayName = line;
                 current = add(record);
             }
             continue;
@@ -123,12 +151,8 @@ void ColumnSets::readClassDefaults(const QString &text)
         width.trimmed().toInt(&isNumber);
         if (!isNumber)
             width = QStringLiteral("150");
-        ColumnSet &record = this->record(current);
-        record.field(ColumnSet::Properties) =
-            appended(record.field(ColumnSet::Properties), DS_GetField(column, dlm, 1));
-        record.field(ColumnSet::Headings) =
-            appended(record.field(ColumnSet::Headings), DS_GetField(column, dlm, 2));
-        record.field(ColumnSet::Widths) = appended(record.field(ColumnSet::Widths), width);
+        record(current).columns.push_back(
+            {DS_GetField(column, dlm, 1), DS_GetField(column, dlm, 2), width});
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <array>
 #include <vector>
 
 namespace corvel {
@@ -11,23 +10,21 @@ namespace corvel {
 // (keyed by the class name, from the shipped defaults).
 struct ColumnSet
 {
-    enum Field
+    struct Column
     {
-        Key = 1,
-        DisplayName,
-        Reserved,
-        Properties,
-        Headings,
-        Widths
+        QString property; // the item property it shows
+        QString heading;
+        QString width; // in pixels, as stored; text that is no number gets a default
+
+        friend bool operator==(const Column &, const Column &) = default;
     };
 
-    std::array<QString, 6> fields;
+    QString key;
+    QString displayName;
+    QString reserved;
+    std::vector<Column> columns;
 
-    [[nodiscard]] const QString &field(int n) const
-    {
-        return fields.at(static_cast<size_t>(n - 1));
-    }
-    [[nodiscard]] QString &field(int n) { return fields.at(static_cast<size_t>(n - 1)); }
+    friend bool operator==(const ColumnSet &, const ColumnSet &) = default;
 };
 
 // The table of column sets of one run, numbered from 1 in the order they were added.
@@ -49,14 +46,17 @@ public:
     // Appends a copy of record n; returns the new record's number, 0 when n is out of range.
     int CopyColumnSet(int n);
 
-    // Folder settings: one record per line, six fields joined by "^"; empty lines ignored,
-    // missing fields empty, fields past the sixth ignored.
+    // Folder settings: one record per line, six fields joined by "^" (key, display name,
+    // reserved, then the columns' properties, headings and widths, each joined by "~");
+    // empty lines ignored, missing fields empty, fields past the sixth ignored. The longest
+    // of the three lists gives the columns; the shorter ones are padded when written.
     void readFolderSettings(const QString &text);
     // Why a folder settings text cannot be one this program wrote (empty, cut short in a
     // line, control characters in a line); empty when it can. Missing fields are not damage:
     // older files have them.
     [[nodiscard]] static QString checkFolderSettings(const QString &text);
     [[nodiscard]] static QString formatLine(const ColumnSet &record);
+    [[nodiscard]] static ColumnSet parseLine(const QString &line);
 
     // Class defaults: a line starting "IPM." opens the section of that class (replacing the
     // columns of a record already loaded for it); each following line is one column,

@@ -3,7 +3,6 @@
 #include "folders/ColumnSets.h"
 #include "session/OutlookSession.h"
 #include "support/BusyIndicator.h"
-#include "support/FieldStrings.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 
@@ -55,7 +54,6 @@ QString readProperty(const OlItem &item, Property property)
     return {};
 }
 
-const QString SubDlm = QStringLiteral("~");
 const char *const ListingPrefix = " ... data for: ";
 
 } // namespace
@@ -205,7 +203,7 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     }
 
     const int set = columnSetFor(entryId, kind);
-    m_columnSets.record(set).field(ColumnSet::DisplayName) = m_tree.caption(holder);
+    m_columnSets.record(set).displayName = m_tree.caption(holder);
     const ColumnLayout layout = layoutFor(set);
     m_tree.setColumnLayout(holder, layout);
 
@@ -296,48 +294,40 @@ int ItemLists::columnSetFor(const QString &entryId, const Kind &kind)
         // Without the class default the list would have no columns at all; every readable
         // field is shown instead, and the folder keeps that set as its own.
         ColumnSet fallback;
-        QString properties;
-        QString headings;
-        QString widths;
         for (size_t f = 0; f < kind.fieldCount; ++f) {
-            const int n = static_cast<int>(f) + 1;
-            properties =
-                DS_PutField(properties, SubDlm, n, QString::fromLatin1(kind.fields[f].name));
-            headings = DS_PutField(headings, SubDlm, n,
-                                   QString::fromLatin1(kind.fields[f].fallbackHeading));
-            widths = DS_PutField(widths, SubDlm, n, QString::number(FallbackWidthPixels));
+            fallback.columns.push_back({QString::fromLatin1(kind.fields[f].name),
+                                        QString::fromLatin1(kind.fields[f].fallbackHeading),
+                                        QString::number(FallbackWidthPixels)});
         }
-        fallback.field(ColumnSet::Properties) = properties;
-        fallback.field(ColumnSet::Headings) = headings;
-        fallback.field(ColumnSet::Widths) = widths;
         set = m_columnSets.add(fallback);
     }
-    m_columnSets.record(set).field(ColumnSet::Key) = entryId;
+    m_columnSets.record(set).key = entryId;
     return set;
 }
 
 ColumnLayout ItemLists::layoutFor(int columnSet) const
 {
     const ColumnSet &set = m_columnSets.record(columnSet);
-    const QString &properties = set.field(ColumnSet::Properties);
-    const QString &headings = set.field(ColumnSet::Headings);
-    const QString &widths = set.field(ColumnSet::Widths);
-    const int n = DS_CountFields(properties, SubDlm);
+    // Columns past the last property have nothing to show.
+    int n = static_cast<int>(set.columns.size());
+    while (n > 0 && set.columns[static_cast<size_t>(n - 1)].property.isEmpty())
+        --n;
 
     ColumnLayout layout;
     layout.setColumnCount(n + 1);
     layout.columns[0].widthTwips = 0;
     for (int i = 1; i <= n; ++i) {
+        const ColumnSet::Column &stored = set.columns[static_cast<size_t>(i - 1)];
         ColumnLayout::Column &column = layout.columns[static_cast<size_t>(i)];
         bool numeric = false;
-        const double pixels = DS_GetField(widths, SubDlm, i).trimmed().toDouble(&numeric);
+        const double pixels = stored.width.trimmed().toDouble(&numeric);
         const double twips = numeric ? std::round(pixels * m_twipsPerPixelX) : 0.0;
         // A negative or absurd width would hide the column as surely as a zero one.
         column.widthTwips = twips >= 1 && twips <= std::numeric_limits<int>::max()
                                 ? static_cast<int>(twips)
                                 : DefaultWidthTwips;
-        column.heading = DS_GetField(headings, SubDlm, i);
-        column.boundValue = DS_GetField(properties, SubDlm, i);
+        column.heading = stored.heading;
+        column.boundValue = stored.property;
     }
     layout.gridColour = NodeColour::ButtonShadow;
     return layout;

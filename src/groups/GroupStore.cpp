@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace corvel {
 
 namespace {
@@ -186,10 +188,9 @@ Status GroupStore::SaveColumnSets(const TreeList &tree) const
     }
 
     QString text;
-    const QString tilde = QStringLiteral("~");
     for (int n = 1; n <= m_columnSets.count(); ++n) {
         ColumnSet record = m_columnSets.record(n);
-        const QString &key = record.field(ColumnSet::Key);
+        const QString &key = record.key;
         if (key.size() == FolderKeyLength) {
             const auto it = byEntryId.constFind(key);
             if (it == byEntryId.cend())
@@ -203,15 +204,14 @@ Status GroupStore::SaveColumnSets(const TreeList &tree) const
             // Only a grid that is actually shown has widths to give; without one the stored
             // widths are kept rather than wiped.
             if (tree.hasChildren(node) && tree.columnLayout(node).columnCount() > 1) {
-                const ColumnLayout layout = tree.columnLayout(node);
-                QString widths;
-                for (int c = 1; c < layout.columnCount(); ++c) {
-                    const int pixels =
-                        layout.columns[static_cast<size_t>(c)].widthTwips / m_twipsPerPixelX;
-                    widths = DS_PutField(widths, tilde, DS_CountFields(widths, tilde) + 1,
-                                         QString::number(pixels));
+                const ColumnLayout &layout = tree.columnLayout(node);
+                // The grid was made from this set, column for column.
+                const size_t shared =
+                    std::min(record.columns.size(), static_cast<size_t>(layout.columnCount() - 1));
+                for (size_t c = 0; c < shared; ++c) {
+                    record.columns[c].width =
+                        QString::number(layout.columns[c + 1].widthTwips / m_twipsPerPixelX);
                 }
-                record.field(ColumnSet::Widths) = widths;
             }
         }
         text += ColumnSets::formatLine(record) + QStringLiteral("\r\n");

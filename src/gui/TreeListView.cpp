@@ -96,6 +96,7 @@ void TreeListView::rebuildRows() const
     }
     m_rowsStamp = m_tree.structureStamp();
     m_rowsDirty = false;
+    m_scrollRangeStale = true;
 }
 
 int TreeListView::shownRowCount() const
@@ -113,6 +114,8 @@ void TreeListView::updateMetrics()
 
 void TreeListView::updateScrollBars()
 {
+    ensureRows();
+    m_scrollRangeStale = false;
     const int rows = static_cast<int>(m_rows.size());
     const int height = viewport()->height();
     verticalScrollBar()->setSingleStep(m_rowHeight);
@@ -179,7 +182,7 @@ NodeHandle TreeListView::gridOwner(int row) const
 
 std::vector<TreeListView::ColumnSpan> TreeListView::columnSpans(NodeHandle owner, int left) const
 {
-    const ColumnLayout layout = m_tree.columnLayout(owner);
+    const ColumnLayout &layout = m_tree.columnLayout(owner);
     std::vector<ColumnSpan> spans;
     spans.reserve(layout.columns.size());
     for (const ColumnLayout::Column &column : layout.columns) {
@@ -202,7 +205,7 @@ QPoint TreeListView::fromTwips(int xTwips, int yTwips) const
     return {xTwips / m_twipsX, yTwips / m_twipsY};
 }
 
-NodeHandle TreeListView::nodeAt(QPoint viewportPos) const
+NodeHandle TreeListView::nodeUnder(QPoint viewportPos) const
 {
     ensureRows();
     if (viewportPos.x() < 0 || viewportPos.x() >= viewport()->width())
@@ -216,7 +219,7 @@ NodeHandle TreeListView::nodeAt(QPoint viewportPos) const
 
 int TreeListView::NodeAt(int x, int y) const
 {
-    return m_tree.indexOf(nodeAt({x, y}));
+    return m_tree.indexOf(nodeUnder({x, y}));
 }
 
 QRect TreeListView::visualRect(NodeHandle node) const
@@ -347,26 +350,6 @@ void TreeListView::paintEvent(QPaintEvent *event)
     const int last =
         qMin(static_cast<int>(m_rows.size()) - 1, (area.bottom() + scrollY) / m_rowHeight);
 
-    // An expansion changed by an operation without a redraw shows up on a row in sight.
-    if (!m_tree.isDrawingSuspended()) {
-        for (int r = first; r <= last; ++r) {
-            const Row &row = m_rows[static_cast<size_t>(r)];
-            if (row.kind == RowKind::Node && m_tree.isValid(row.node) &&
-                m_tree.isExpanded(row.node) != row.expanded) {
-                m_rowsDirty = true;
-                QMetaObject::invokeMethod(
-                    this,
-                    [this] {
-                        ensureRows();
-                        updateScrollBars();
-                        viewport()->update();
-                    },
-                    Qt::QueuedConnection);
-                return;
-            }
-        }
-    }
-
     const bool active = hasFocus() || (window() && window()->isActiveWindow());
     const int widthBefore = m_contentWidth;
     for (int r = first; r <= last; ++r) {
@@ -384,7 +367,9 @@ void TreeListView::paintEvent(QPaintEvent *event)
             paintNodeRow(painter, r, rect, active);
         painter.restore();
     }
-    if (m_contentWidth != widthBefore)
+    // Rows rebuilt for an expansion changed without a redraw, or a wider content, need new
+    // scroll ranges; they are set after the paint.
+    if (m_contentWidth != widthBefore || m_scrollRangeStale)
         QMetaObject::invokeMethod(
             this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
 }
@@ -432,7 +417,7 @@ void TreeListView::paintNodeRow(QPainter &painter, int r, const QRect &rect, boo
     const QFontMetrics metrics = fontMetrics();
 
     if (const NodeHandle owner = gridOwner(r)) {
-        const ColumnLayout layout = m_tree.columnLayout(owner);
+        const ColumnLayout &layout = m_tree.columnLayout(owner);
         const auto spans = columnSpans(owner, left);
         QColor gridColour = StoredColour::toColor(layout.gridColour, pal);
         gridColour.setAlpha(110);
@@ -488,7 +473,7 @@ void TreeListView::paintNodeRow(QPainter &painter, int r, const QRect &rect, boo
 void TreeListView::paintHeadingRow(QPainter &painter, int r, const QRect &rect)
 {
     const Row &row = m_rows[static_cast<size_t>(r)];
-    const ColumnLayout layout = m_tree.columnLayout(row.node);
+    const ColumnLayout &layout = m_tree.columnLayout(row.node);
     const auto spans = columnSpans(row.node, rect.left() + contentLeft(r));
     for (size_t c = 0; c < spans.size(); ++c) {
         if (spans[c].width <= 0)
@@ -559,7 +544,7 @@ void TreeListView::mousePressEvent(QMouseEvent *event)
         m_resizeOwner = row.node;
         m_resizeColumn = hit.column;
         m_resizeStartX = pos.x();
-        const ColumnLayout layout = m_tree.columnLayout(row.node);
+        const ColumnLayout &layout = m_tree.columnLayout(row.node);
         m_resizeStartWidth = layout.columns[static_cast<size_t>(hit.column)].widthTwips / m_twipsX;
         return;
     }
@@ -861,7 +846,7 @@ void TreeListView::DragOver(int xTwips, int yTwips, int state)
         return;
     }
     const QPoint pos = fromTwips(xTwips, yTwips);
-    const NodeHandle target = nodeAt(pos);
+    const NodeHandle target = nodeUnder(pos);
     if (target != m_dropTarget) {
         m_dropTarget = target;
         viewport()->update();
@@ -895,7 +880,7 @@ void TreeListView::autoScrollStep()
     }
     // Keep the highlight under the pointer as the rows move beneath it.
     const QPoint pos = viewport()->mapFromGlobal(QCursor::pos());
-    const NodeHandle target = nodeAt(pos);
+    const NodeHandle target = nodeUnder(pos);
     if (target != m_dropTarget) {
         m_dropTarget = target;
         viewport()->update();

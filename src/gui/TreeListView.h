@@ -33,13 +33,11 @@ public:
     ~TreeListView() override;
 
     [[nodiscard]] TreeList &tree() const { return m_tree; }
-    [[nodiscard]] int twipsPerPixelX() const { return m_twipsX; }
-    [[nodiscard]] int twipsPerPixelY() const { return m_twipsY; }
 
     // The display index of the node at a point of the viewport in pixels; -1 on a heading
     // row or below the last row.
     [[nodiscard]] int NodeAt(int x, int y) const override;
-    [[nodiscard]] NodeHandle nodeAt(QPoint viewportPos) const;
+    [[nodiscard]] NodeHandle nodeUnder(QPoint viewportPos) const;
     // Where a node is drawn in the viewport; empty when it is not shown (a collapsed parent).
     [[nodiscard]] QRect visualRect(NodeHandle node) const;
     // The open/close box of a node that has one, in the viewport; empty otherwise.
@@ -167,6 +165,7 @@ private:
 
     mutable std::vector<Row> m_rows;
     mutable quint64 m_rowsStamp = ~quint64(0);
+    mutable bool m_scrollRangeStale = true; // rows rebuilt since the scroll ranges were set
     mutable bool m_rowsDirty = true;
     int m_rowHeight = 18;
     int m_indent = 18;

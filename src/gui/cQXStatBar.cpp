@@ -248,7 +248,8 @@ void cQXStatBar::UpdateCaption(int panel, const QString &caption)
     if (!valid(panel))
         return;
     Panel &p = at(panel);
-    if (p.caption == caption)
+    // A percent bar drawn since covers the caption, so the same text is drawn again.
+    if (p.caption == caption && p.percentRight == 0)
         return;
     p.caption = caption;
     drawPanelNow(p);

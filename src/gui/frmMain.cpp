@@ -87,7 +87,7 @@ frmMain::~frmMain()
 
 bool frmMain::SessionReady() const
 {
-    return m_services.workspace->sessionReady();
+    return m_services.workspace->isSessionOpen();
 }
 
 QString frmMain::AppPath() const
@@ -233,7 +233,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     auto *key = static_cast<QKeyEvent *>(event);
     if (m_aBar && m_aBar->offerKey(key->key(), key->modifiers()))
         return true;
-    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+    if (key->key() == Qt::Key_Escape) { // whatever the shift state
         m_interaction->Escape();
         return true;
     }

@@ -20,6 +20,11 @@ public:
     LocalContactItem(QString entryId, QString directory, QString fileName, VCardContact contact,
                      std::shared_ptr<const Opener> opener);
 
+    // A group card is a distribution list: contact lists skip it, the folder still holds it.
+    [[nodiscard]] int Class() const override
+    {
+        return m_contact.isGroup ? olDistributionListItem : olContactItem;
+    }
     [[nodiscard]] QString EntryID() const override { return m_entryId; }
     [[nodiscard]] QString FileAs() const override { return m_contact.fileAs; }
     [[nodiscard]] QString Email1Address() const override { return m_contact.email1Address; }

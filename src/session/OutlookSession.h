@@ -31,7 +31,8 @@ private:
 enum OlItemClass
 {
     olContactItem = 40,
-    olMailItem = 43
+    olMailItem = 43,
+    olDistributionListItem = 69
 };
 
 class OlItem

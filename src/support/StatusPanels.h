@@ -14,7 +14,7 @@ public:
     static constexpr int ActivityPanel = 2;
 
     virtual ~StatusPanels() = default;
-    // Redraws the panel only when the caption changes.
+    // Redraws the panel when the caption changes or a percent bar covers it.
     virtual void UpdateCaption(int panel, const QString &caption) = 0;
     // Draws a percent bar (0 to 100) in the panel.
     virtual void ShowPercent(int panel, int percent) = 0;

@@ -570,8 +570,12 @@ bool TreeList::isExpanded(NodeHandle handle) const
 
 void TreeList::setExpanded(NodeHandle handle, bool expanded)
 {
-    if (Node *n = node(handle))
-        n->expanded = expanded;
+    Node *n = node(handle);
+    if (!n || n->expanded == expanded)
+        return;
+    n->expanded = expanded;
+    // Display indices stay; only the rows a view shows change.
+    ++m_structureStamp;
 }
 
 int TreeList::nameId(const QString &name) const
@@ -662,10 +666,11 @@ std::vector<std::pair<QString, NodeValue>> TreeList::values(NodeHandle handle) c
     return result;
 }
 
-ColumnLayout TreeList::columnLayout(NodeHandle handle) const
+const ColumnLayout &TreeList::columnLayout(NodeHandle handle) const
 {
+    static const ColumnLayout none;
     const Node *n = node(handle);
-    return n && n->layout ? *n->layout : ColumnLayout();
+    return n && n->layout ? *n->layout : none;
 }
 
 bool TreeList::hasColumnLayout(NodeHandle handle) const

@@ -108,8 +108,9 @@ public:
     // The names and values set on a node, in the order they were first set.
     [[nodiscard]] std::vector<std::pair<QString, NodeValue>> values(NodeHandle node) const;
 
-    // A node without a layout reads as one with no columns.
-    [[nodiscard]] ColumnLayout columnLayout(NodeHandle node) const;
+    // A node without a layout reads as one with no columns. Valid until the node's layout
+    // is set again or the node is removed.
+    [[nodiscard]] const ColumnLayout &columnLayout(NodeHandle node) const;
     [[nodiscard]] bool hasColumnLayout(NodeHandle node) const;
     void setColumnLayout(NodeHandle node, const ColumnLayout &layout);
 
@@ -152,7 +153,7 @@ public:
     [[nodiscard]] bool isDrawingSuspended() const { return m_suspended > 0; }
     // Ends every suspension and redraws once.
     void refresh();
-    // Counts structural changes, so a view can tell whether its row mapping is stale.
+    // Counts structural and expansion changes, so a view can tell whether its rows are stale.
     [[nodiscard]] quint64 structureStamp() const { return m_structureStamp; }
 
 private:

@@ -10,6 +10,8 @@ struct VCardContact
     QString fileAs;
     QString email1Address;
     QString categories; // joined by ", "
+    // A distribution list (KIND:group) rather than a person: its members are in the card.
+    bool isGroup = false;
 
     friend bool operator==(const VCardContact &, const VCardContact &) = default;
 };

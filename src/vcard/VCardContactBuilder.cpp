@@ -48,6 +48,10 @@ void VCardContactBuilder::add(const VCardProperty &property)
     } else if (property.is("ORG")) {
         if (m_organization.isEmpty())
             m_organization = firstComponent(property.text());
+    } else if (property.is("KIND") || property.is("X-ADDRESSBOOKSERVER-KIND")) {
+        m_isGroup =
+            VCardText::unescape(property.text()).trimmed().compare(u"group", Qt::CaseInsensitive) ==
+            0;
     } else if (property.is("X-EVOLUTION-FILE-AS")) {
         if (m_fileAsProperty.isEmpty())
             m_fileAsProperty = VCardText::unescape(property.text());
@@ -111,6 +115,7 @@ VCardContact VCardContactBuilder::take()
         contact.fileAs = m_organization;
     contact.email1Address = m_email;
     contact.categories = m_categories.join(QStringLiteral(", "));
+    contact.isGroup = m_isGroup;
     *this = VCardContactBuilder();
     return contact;
 }

@@ -12,7 +12,8 @@ class VCardProperty;
 
 // Gathers the properties of one card and applies the filing rules: FileAs from
 // X-EVOLUTION-FILE-AS, else "Family, Given Additional" from N, else FN, else ORG; the
-// preferred EMAIL, else the first; every CATEGORIES value.
+// preferred EMAIL, else the first; every CATEGORIES value; whether KIND (or its older
+// X-ADDRESSBOOKSERVER-KIND) names a group.
 class VCardContactBuilder
 {
 public:
@@ -32,6 +33,7 @@ private:
     QString m_email;
     int m_emailRank = INT_MAX; // lower is preferred
     QStringList m_categories;
+    bool m_isGroup = false;
 };
 
 } // namespace corvel

@@ -24,8 +24,17 @@ bool isUsed(QByteArrayView line)
     QByteArrayView name = line.first(end).trimmed();
     if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
         name = name.sliced(dot + 1);
-    static constexpr QByteArrayView used[] = {
-        "N", "FN", "EMAIL", "ORG", "BEGIN", "END", "CATEGORIES", "AGENT", "X-EVOLUTION-FILE-AS"};
+    static constexpr QByteArrayView used[] = {"N",
+                                              "FN",
+                                              "EMAIL",
+                                              "ORG",
+                                              "BEGIN",
+                                              "END",
+                                              "CATEGORIES",
+                                              "AGENT",
+                                              "KIND",
+                                              "X-ADDRESSBOOKSERVER-KIND",
+                                              "X-EVOLUTION-FILE-AS"};
     for (const QByteArrayView candidate : used) {
         if (name.size() == candidate.size() && name.compare(candidate, Qt::CaseInsensitive) == 0)
             return true;

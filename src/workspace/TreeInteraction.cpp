@@ -30,6 +30,26 @@ constexpr Qt::KeyboardModifiers ShiftKeys =
 
 const QString Caret = QStringLiteral("^");
 
+// Nodes that are items the user can open: contacts, messages and group members.
+bool isEditable(NodeKind kind)
+{
+    switch (kind) {
+    case NodeKind::DynamicMember:
+    case NodeKind::ContactRow:
+    case NodeKind::MessageRow:
+    case NodeKind::CopiedMember:
+    case NodeKind::TypedMember:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isRenamable(NodeKind kind)
+{
+    return kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup;
+}
+
 } // namespace
 
 TreeInteraction::TreeInteraction(const Context &context)
@@ -171,16 +191,26 @@ void TreeInteraction::Escape()
 
 // --- Keys and double-click ---------------------------------------------------------------------
 
+NodeKind TreeInteraction::currentKind() const
+{
+    const NodeHandle current = m_tree.current();
+    // No node is no kind: the Store value 0 opens nothing and renames nothing.
+    return current ? nodeKind(m_tree, current) : NodeKind::Store;
+}
+
 void TreeInteraction::tlMain_DblClick()
 {
-    m_commands.runCommand(QStringLiteral("btnEditItem"));
+    // A double-click on a folder, store or root only expands it (the view does that).
+    if (isEditable(currentKind()))
+        m_commands.runCommand(QStringLiteral("btnEditItem"));
 }
 
 void TreeInteraction::tlMain_KeyDown(int key, Qt::KeyboardModifiers shift)
 {
     const Qt::KeyboardModifiers held = shift & ShiftKeys;
     if (key == Qt::Key_F2 && held == Qt::NoModifier) {
-        m_commands.runCommand(QStringLiteral("btnChgName"));
+        if (isRenamable(currentKind()))
+            m_commands.runCommand(QStringLiteral("btnChgName"));
     } else if (key == Qt::Key_Delete && held == Qt::NoModifier) {
         if (m_commands.isToolEnabled(QStringLiteral("btnDelete")))
             m_commands.runCommand(QStringLiteral("btnDelete"));

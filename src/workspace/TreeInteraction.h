@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tree/NodeKinds.h"
 #include "tree/TreeList.h"
 
 #include <QString>
@@ -60,6 +61,7 @@ public:
 
 private:
     void ClickHandling();
+    [[nodiscard]] NodeKind currentKind() const;
     [[nodiscard]] QString dynamicGroupSummary(NodeHandle group) const;
     [[nodiscard]] int nodeAtTwips(int x, int y) const;
     void refuseDrop(const QString &message);

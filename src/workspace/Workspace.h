@@ -63,7 +63,7 @@ public:
     // What keepShutdownProblems kept, said once: empty when nothing was.
     [[nodiscard]] QString takeShutdownProblems();
 
-    [[nodiscard]] bool sessionReady() const { return m_sessionReady; }
+    [[nodiscard]] bool isSessionOpen() const { return m_sessionReady; }
     // Whether the tree shows every folder or only contact and mail folders (Parms/LoadAll).
     [[nodiscard]] bool includeAllFolders() const;
     [[nodiscard]] Status setIncludeAllFolders(bool all);

@@ -162,9 +162,8 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     ASSERT_EQ(f.groups->columnSets().count(), setsBefore + 1);
     const ColumnSet &own = f.columnSet(f.contacts->EntryID());
     const ColumnSet &standard = f.columnSet(s("IPM.Contact"));
-    EXPECT_EQ(own.field(ColumnSet::DisplayName), s("Contacts"));
-    for (int field : {ColumnSet::Properties, ColumnSet::Headings, ColumnSet::Widths})
-        EXPECT_EQ(own.field(field), standard.field(field));
+    EXPECT_EQ(own.displayName, s("Contacts"));
+    EXPECT_EQ(own.columns, standard.columns);
 
     const ColumnLayout layout = f.tree.columnLayout(folder);
     ASSERT_EQ(layout.columnCount(), 4);
@@ -212,8 +211,7 @@ TEST(ItemLists, AFolderWithSubFoldersGetsOneListingNode)
     EXPECT_EQ(f.lists->rowsHolder(folder), listing);
     EXPECT_EQ(f.rows(listing, {s("FileAs")}), QStringList{s("Brown, Bob")});
     EXPECT_EQ(f.tree.current(), listing);
-    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).field(ColumnSet::DisplayName),
-              s(" ... data for: Contacts"));
+    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).displayName, s(" ... data for: Contacts"));
     EXPECT_FALSE(f.tree.hasColumnLayout(folder));
 
     // The folder node itself is not listed again; its listing node is, in place.
@@ -272,6 +270,12 @@ struct ColumnCase
     QStringList expectedRow;         // the row's bound values, in column order
 };
 
+// ctest lists the case by its name, not its bytes.
+void PrintTo(const ColumnCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class ItemListsColumns : public testing::TestWithParam<ColumnCase>
 {
 };
@@ -287,8 +291,8 @@ TEST_P(ItemListsColumns, FolderColumnSetShapesTheList)
     const NodeHandle folder = f.node(f.contacts);
     ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
     EXPECT_EQ(f.groups->columnSets().count(), setsBefore);
-    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).field(ColumnSet::DisplayName), s("Contacts"));
-    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).field(ColumnSet::Reserved), s("kept"));
+    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).displayName, s("Contacts"));
+    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).reserved, s("kept"));
 
     const ColumnLayout layout = f.tree.columnLayout(folder);
     ASSERT_EQ(layout.columnCount(), static_cast<int>(c.expectedWidths.size()) + 1);
@@ -550,8 +554,9 @@ TEST(ItemLists, WithoutAClassDefaultEveryReadableFieldIsShown)
     EXPECT_EQ(f.rows(contacts, ContactValues),
               QStringList{s("30|Brown, Bob|bob@example.org|Golf")});
     const ColumnSet &own = f.columnSet(f.contacts->EntryID());
-    EXPECT_EQ(own.field(ColumnSet::Properties), s("FileAs~Email1Address~Categories"));
-    EXPECT_EQ(own.field(ColumnSet::DisplayName), s("Contacts"));
+    EXPECT_EQ(ColumnSets::formatLine(own),
+              f.contacts->EntryID() + s("^Contacts^^FileAs~Email1Address~Categories"
+                                        "^Contact Name~eMail Address~Categories^150~150~150"));
 
     ASSERT_TRUE(f.lists->LoadMessages(f.node(f.drafts), true, true).ok());
     EXPECT_EQ(f.tree.columnLayout(f.node(f.drafts)).columns.at(1).boundValue, s("Subject"));
@@ -573,3 +578,54 @@ TEST(ItemLists, ProgressIsDrawnOncePerWholePercent)
     EXPECT_EQ(f.panels.last(1), s("10000 Items"));
     EXPECT_EQ(f.tree.value(f.tree.firstChild(folder), s("FileAs")).toString(), s("Contact 00000"));
 }
+
+namespace {
+
+struct LineCase
+{
+    const char *name;
+    const char *line;
+    const char *written; // nullptr: written back as read
+};
+
+// ctest lists the case by its name, not its bytes.
+void PrintTo(const LineCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ColumnSetLines : public ::testing::TestWithParam<LineCase>
+{
+};
+
+TEST_P(ColumnSetLines, AreWrittenBackAsTheyWereRead)
+{
+    const LineCase &c = GetParam();
+    const QString line = QString::fromUtf8(c.line);
+    const QString written = c.written ? QString::fromUtf8(c.written) : line;
+    EXPECT_EQ(ColumnSets::formatLine(ColumnSets::parseLine(line)), written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ColumnSetLines,
+    ::testing::Values(
+        LineCase{"ThreeColumns", "K^Name^r^FileAs~Email1Address~Categories^A~B~C^1~2~3", nullptr},
+        LineCase{"EmptyColumnFields", "K^Name^^^^", nullptr},
+        LineCase{"EmptyMiddleColumn", "K^^^a~~c^x~~z^1~~3", nullptr},
+        LineCase{"ShortHeadingsPadded", "K^N^^a~b^x^5", "K^N^^a~b^x~^5~"},
+        LineCase{"ShortPropertiesPadded", "K^N^^a^x~y^5~6~7", "K^N^^a~~^x~y~^5~6~7"},
+        LineCase{"MissingFields", "K^Name", "K^Name^^^^"},
+        LineCase{"WidthWithoutProperty", "K^N^^^^5", nullptr},
+        LineCase{"FieldsPastTheSixthDropped", "K^N^r^a^b^1^extra^more", "K^N^r^a^b^1"}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST(ColumnSetsTest, ColumnsAreReadOnePerProperty)
+{
+    const ColumnSet set = ColumnSets::parseLine(QStringLiteral("K^N^^FileAs~Subject^Name^wide~80"));
+    const std::vector<ColumnSet::Column> expected = {
+        {QStringLiteral("FileAs"), QStringLiteral("Name"), QStringLiteral("wide")},
+        {QStringLiteral("Subject"), QString(), QStringLiteral("80")}};
+    EXPECT_EQ(set.columns, expected);
+}
+
+} // namespace

@@ -184,23 +184,26 @@ TEST(GroupStore, ClassDefaultsReplaceSavedColumnsButKeepTheirNameFields)
     ASSERT_EQ(sets.count(), 4);
 
     const ColumnSet &contact = sets.record(store.FindColumnSet(s("IPM.Contact")));
-    EXPECT_EQ(contact.field(2), s("My contacts"));
-    EXPECT_EQ(contact.field(3), s("kept"));
+    EXPECT_EQ(contact.displayName, s("My contacts"));
+    EXPECT_EQ(contact.reserved, s("kept"));
     // "ipm.note" is not a class line: it is a column of the contact section.
-    EXPECT_EQ(contact.field(4), s("FileAs~Email1Address~pm.note"));
-    EXPECT_EQ(contact.field(5), s("Contact Name~eMail Address~"));
-    EXPECT_EQ(contact.field(6), s("180~150~150"));
+    const std::vector<ColumnSet::Column> contactColumns = {
+        {s("FileAs"), s("Contact Name"), s("180")},
+        {s("Email1Address"), s("eMail Address"), s("150")},
+        {s("pm.note"), QString(), s("150")}};
+    EXPECT_EQ(contact.columns, contactColumns);
 
     const ColumnSet &folder = sets.record(2);
-    EXPECT_EQ(folder.field(2), s("Friends"));
-    EXPECT_EQ(folder.field(6), QString());
-    EXPECT_EQ(sets.record(3).field(6), s("300"));
-    EXPECT_EQ(sets.record(4).field(1), s("IPM.Note"));
+    EXPECT_EQ(folder.displayName, s("Friends"));
+    EXPECT_TRUE(folder.columns.empty());
+    EXPECT_EQ(sets.record(3).columns,
+              (std::vector<ColumnSet::Column>{{s("Subject"), s("Subject"), s("300")}}));
+    EXPECT_EQ(sets.record(4).key, s("IPM.Note"));
     EXPECT_EQ(store.FindColumnSet(s("ipm.contact")), 0);
 
     const int copy = store.CopyColumnSet(store.FindColumnSet(s("IPM.Note")));
     EXPECT_EQ(copy, 5);
-    EXPECT_EQ(sets.record(copy).field(4), s("Subject"));
+    EXPECT_EQ(sets.record(copy).columns.at(0).property, s("Subject"));
 }
 
 TEST(GroupStore, SavedColumnSetsDropVanishedFoldersAndTakeListedWidths)

@@ -72,6 +72,7 @@ class TreeListViewTest : public QObject
 
 private Q_SLOTS:
     void rowsFollowExpansionAndHeadings();
+    void paintShowsAnExpansionChangedWithoutARedraw();
     void nodeAtPoint();
     void headingEdgeDragWritesTheWidthBack();
     void selectionLivesInTheTree_data();
@@ -102,6 +103,26 @@ void TreeListViewTest::rowsFollowExpansionAndHeadings()
     f.tree.setExpanded(f.contacts, true);
     f.tree.refresh();
     QCOMPARE(view.shownRowCount(), 5);
+
+    // An operation that changes an expansion without asking for a redraw is still seen.
+    f.tree.setExpanded(f.contacts, false);
+    QCOMPARE(view.shownRowCount(), 4);
+}
+
+void TreeListViewTest::paintShowsAnExpansionChangedWithoutARedraw()
+{
+    Fixture f(500);
+    TreeListView view(f.tree, Twips, Twips);
+    showView(view, 400, 200);
+    QVERIFY(view.verticalScrollBar()->maximum() > 0);
+
+    f.tree.setExpanded(f.store, false);
+    view.viewport()->repaint();
+    QCoreApplication::processEvents();
+    // One row left: nothing to scroll, and the collapsed rows are gone from sight.
+    QCOMPARE(view.shownRowCount(), 3);
+    QCOMPARE(view.verticalScrollBar()->maximum(), 0);
+    QVERIFY(view.visualRect(f.contacts).isEmpty());
 }
 
 void TreeListViewTest::nodeAtPoint()

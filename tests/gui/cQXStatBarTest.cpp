@@ -48,6 +48,7 @@ private Q_SLOTS:
     void updateCaptionDrawsOnlyOnChange();
     void showPercentGeometry();
     void showPercentNeverErases();
+    void sameCaptionAfterPercentClearsTheBar();
     void outOfRangePanelsAreIgnored();
     void changePanelKeepsOmittedCaption();
     void mainPanels();
@@ -64,33 +65,40 @@ void cQXStatBarTest::noPanelsHidesTheSurface()
 
 void cQXStatBarTest::fixedPanelsTakeTheirSampleWidth_data()
 {
+    // What each kind of fixed panel must have room for.
     QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("sample");
-    QTest::newRow("date") << 1 << QStringLiteral("XX/XX/XXXX");
-    QTest::newRow("time") << 2 << QStringLiteral("XX:XX xx");
-    QTest::newRow("eight") << 3 << QStringLiteral("XXXXXXXX");
-    QTest::newRow("caps") << 4 << QStringLiteral("CAP");
-    QTest::newRow("num") << 5 << QStringLiteral("NUM");
-    QTest::newRow("scroll") << 6 << QStringLiteral("SCR");
-    QTest::newRow("small") << 7 << QStringLiteral("XXXX");
-    QTest::newRow("counts") << 8 << QStringLiteral("XXXXXXXXXXXXXXX");
+    QTest::addColumn<QString>("longest");
+    QTest::newRow("date") << int(cQXStatBar::Date) << QStringLiteral("12/31/2026");
+    QTest::newRow("time") << int(cQXStatBar::Time) << QStringLiteral("12:59 PM");
+    QTest::newRow("eight") << int(cQXStatBar::Eight) << QStringLiteral("12345678");
+    QTest::newRow("caps") << int(cQXStatBar::CapsLock) << QStringLiteral("CAP");
+    QTest::newRow("num") << int(cQXStatBar::NumLock) << QStringLiteral("NUM");
+    QTest::newRow("scroll") << int(cQXStatBar::ScrollLock) << QStringLiteral("SCR");
+    QTest::newRow("small") << int(cQXStatBar::Small) << QStringLiteral("100%");
+    QTest::newRow("counts") << int(cQXStatBar::Count) << QStringLiteral("100000 Items");
 }
 
 void cQXStatBarTest::fixedPanelsTakeTheirSampleWidth()
 {
     QFETCH(int, kind);
-    QFETCH(QString, sample);
-    StatusBarSurface surface;
-    cQXStatBar bar;
-    // The caption does not size the panel.
-    bar.AddPanel(panel(kind, QStringLiteral("a much longer caption than the sample")));
-    bar.AddPanel(panel(cQXStatBar::Spring));
-    bar.InitializeStatusBar(&surface);
-    show(surface, 600);
-    const int expected = QFontMetrics(surface.font()).horizontalAdvance(sample) + 6;
-    QCOMPARE(bar.panelRect(1).width(), expected);
-    QCOMPARE(bar.panelRect(1).left(), 1);
-    QCOMPARE(bar.panelRect(2).left(), 1 + expected + 2);
+    QFETCH(QString, longest);
+    const auto widthWith = [kind](const QString &caption, int surfaceWidth) {
+        StatusBarSurface surface;
+        cQXStatBar bar;
+        bar.AddPanel(panel(kind, caption));
+        bar.AddPanel(panel(cQXStatBar::Spring));
+        bar.InitializeStatusBar(&surface);
+        show(surface, surfaceWidth);
+        // The spring follows the fixed panel without overlapping it.
+        [&] { QVERIFY(bar.panelRect(2).left() > bar.panelRect(1).right()); }();
+        return bar.panelRect(1).width();
+    };
+    const int width = widthWith(QString(), 600);
+    QVERIFY2(width > QFontMetrics(StatusBarSurface().font()).horizontalAdvance(longest),
+             qPrintable(QString::number(width)));
+    // Neither the caption nor the room there is changes a fixed panel.
+    QCOMPARE(widthWith(QStringLiteral("a much longer caption than any sample"), 600), width);
+    QCOMPARE(widthWith(QString(), 900), width);
 }
 
 void cQXStatBarTest::springPanelsShareTheRest()
@@ -100,14 +108,17 @@ void cQXStatBarTest::springPanelsShareTheRest()
     bar.AddPanel(panel(cQXStatBar::Spring));
     bar.AddPanel(panel(cQXStatBar::Spring));
     bar.InitializeStatusBar(&surface);
-    // Inner width 303 - 2 = 301; less 2 for the edge and 2 for the gap: 297 to share.
     show(surface, 303);
-    QCOMPARE(bar.panelRect(1).width(), 148);
-    QCOMPARE(bar.panelRect(2).width(), 148);
-    QCOMPARE(bar.panelRect(2).left(), 1 + 148 + 2);
-    // Panels stand 1 pixel below the top, as high as the inner height less 2.
-    QCOMPARE(bar.panelRect(1).top(), 1);
-    QCOMPARE(bar.panelRect(1).height(), surface.height() - 4);
+    const QRect first = bar.panelRect(1);
+    const QRect second = bar.panelRect(2);
+    QVERIFY(qAbs(first.width() - second.width()) <= 1);
+    // In order, apart, inside the surface, and together nearly all of it.
+    QVERIFY(first.left() >= 0 && first.right() < second.left());
+    QVERIFY(second.right() < surface.width());
+    QVERIFY(first.width() + second.width() >= surface.width() - 10);
+    QVERIFY(first.top() >= 0 && first.bottom() < surface.height());
+    QCOMPARE(second.top(), first.top());
+    QCOMPARE(second.height(), first.height());
 }
 
 void cQXStatBarTest::springPanelsWithoutRoomAreNotDrawn()
@@ -210,6 +221,31 @@ void cQXStatBarTest::showPercentNeverErases()
     QCOMPARE(pixel(surface, p.left() + 3, p.center().y()), red);
 }
 
+void cQXStatBarTest::sameCaptionAfterPercentClearsTheBar()
+{
+    // Listing a folder again ends with the count it had before: the bar must still go.
+    StatusBarSurface surface;
+    cQXStatBar bar;
+    bar.CreateMainPanels(&surface);
+    bar.PctColor(0x000000FF);
+    show(surface, 500);
+    const QRect p = bar.panelRect(1);
+    const QColor red(255, 0, 0);
+    const int nearEnd = p.left() + p.width() - 4;
+
+    bar.UpdateCaption(1, QStringLiteral("12 Items"));
+    bar.ShowPercent(1, 100);
+    QCOMPARE(pixel(surface, nearEnd, p.center().y()), red);
+    bar.UpdateCaption(1, QStringLiteral("12 Items"));
+    QVERIFY(pixel(surface, nearEnd, p.center().y()) != red);
+    QCOMPARE(bar.caption(1), QStringLiteral("12 Items"));
+
+    // With no bar drawn since, the same caption is still not drawn again.
+    const int draws = bar.panelDraws();
+    bar.UpdateCaption(1, QStringLiteral("12 Items"));
+    QCOMPARE(bar.panelDraws(), draws);
+}
+
 void cQXStatBarTest::outOfRangePanelsAreIgnored()
 {
     StatusBarSurface surface;
@@ -240,8 +276,8 @@ void cQXStatBarTest::changePanelKeepsOmittedCaption()
     bar.InitializeStatusBar(&surface);
     show(surface, 300);
     QCOMPARE(bar.caption(1), QStringLiteral("Ready"));
-    QCOMPARE(bar.panelRect(1).width(),
-             QFontMetrics(surface.font()).horizontalAdvance(QStringLiteral("CAP")) + 6);
+    // Now a fixed panel: narrower than the surface, whatever its caption.
+    QVERIFY(bar.panelRect(1).width() < 100);
     // A raised frame: highlight at the top left, shadow at the bottom right.
     const QRect p = bar.panelRect(1);
     const QPalette &pal = surface.palette();
@@ -258,18 +294,23 @@ void cQXStatBarTest::mainPanels()
     bar.CreateMainPanels(&surface);
     QCOMPARE(bar.panelCount(), 2);
     show(surface, 640);
-    const int fixed =
-        QFontMetrics(surface.font()).horizontalAdvance(QString(15, QLatin1Char('X'))) + 6;
-    QCOMPARE(bar.panelRect(1).width(), fixed);
-    QCOMPARE(bar.panelRect(2).width(), 640 - 2 - 2 - 2 - fixed);
-    // The surface is as high as a caption plus edges and margins.
-    QCOMPARE(surface.height(),
-             QFontMetrics(surface.font()).boundingRect(QStringLiteral("TEST")).height() + 8);
+    const QFontMetrics metrics(surface.font());
+    // Panel 1 holds any count; panel 2 takes the rest of the bar.
+    const int counts = bar.panelRect(1).width();
+    QVERIFY(counts > metrics.horizontalAdvance(QStringLiteral("100000 Items")));
+    QVERIFY(bar.panelRect(2).left() > bar.panelRect(1).right());
+    QVERIFY(bar.panelRect(2).right() < surface.width());
+    QVERIFY(bar.panelRect(2).right() >= surface.width() - 5);
+    // The surface is high enough for a caption and its frame.
+    QVERIFY(bar.panelRect(1).height() >= metrics.height());
+    QVERIFY(surface.height() > bar.panelRect(1).height());
 
-    // Resizing the surface lays the bar out again.
+    // Resizing the surface lays the bar out again: only the spring changes.
+    const int activity = bar.panelRect(2).width();
     surface.resize(400, surface.height());
     QCoreApplication::processEvents();
-    QCOMPARE(bar.panelRect(2).width(), 400 - 2 - 2 - 2 - fixed);
+    QCOMPARE(bar.panelRect(1).width(), counts);
+    QCOMPARE(bar.panelRect(2).width(), activity - 240);
 }
 
 QTEST_MAIN(cQXStatBarTest)

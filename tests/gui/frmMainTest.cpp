@@ -118,12 +118,14 @@ private Q_SLOTS:
     void zeroPositionKeepsTheCurrentPlace();
     void closingMinimisedOrMaximisedKeepsTheNormalPlace_data();
     void closingMinimisedOrMaximisedKeepsTheNormalPlace();
+    void escapeKeepsOnlyTheCurrentNode_data();
     void escapeKeepsOnlyTheCurrentNode();
     void commandsAreDispatchedWithoutRegardToCase();
     void keysAreOfferedToTheCommandBarFirst();
     void includeAllFlipsAndIsStored();
     void laterOperationsSayTheyAreNotAvailable();
     void loadContactsListsTheFolder();
+    void refreshingAListingEndsWithItsCount();
     void mailSetupIsSavedOnlyWhenAccepted();
     void aSecondInstanceIsRefused();
     void terminationSignalClosesLikeTheUser();
@@ -249,8 +251,19 @@ void frmMainTest::closingMinimisedOrMaximisedKeepsTheNormalPlace()
     QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
 }
 
+void frmMainTest::escapeKeepsOnlyTheCurrentNode_data()
+{
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("plain") << Qt::KeyboardModifiers();
+    QTest::newRow("shift") << Qt::KeyboardModifiers(Qt::ShiftModifier);
+    QTest::newRow("ctrl") << Qt::KeyboardModifiers(Qt::ControlModifier);
+    QTest::newRow("alt") << Qt::KeyboardModifiers(Qt::AltModifier);
+    QTest::newRow("shift+ctrl") << (Qt::ShiftModifier | Qt::ControlModifier);
+}
+
 void frmMainTest::escapeKeepsOnlyTheCurrentNode()
 {
+    QFETCH(Qt::KeyboardModifiers, modifiers);
     Run run;
     QVERIFY(run.start());
     frmMain &window = run.window();
@@ -267,7 +280,7 @@ void frmMainTest::escapeKeepsOnlyTheCurrentNode()
     tree.setSelected(second, true);
     QCOMPARE(tree.selectedCount(), 2);
 
-    QTest::keyClick(&window, Qt::Key_Escape);
+    QTest::keyClick(&window, Qt::Key_Escape, modifiers);
     QCOMPARE(tree.selectedCount(), 1);
     QVERIFY(tree.isSelected(second));
     QCOMPARE(window.SelIndex(), tree.indexOf(second));
@@ -385,6 +398,32 @@ void frmMainTest::loadContactsListsTheFolder()
     QVERIFY(!window.tools().isEnabled(u"btnLoadContacts"));
     QVERIFY(window.tools().isEnabled(u"btnRefresh"));
     QVERIFY(run.dialogs.asked().isEmpty());
+}
+
+void frmMainTest::refreshingAListingEndsWithItsCount()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Messages are listed without clearing the count first.
+    QVERIFY(window.selectPath(u"Personal Folders/Drafts"_s));
+    window.aBar_Click(u"btnLoadMessages"_s);
+    const QString count = window.StatBar().caption(1);
+    QVERIFY(count.endsWith(u" Items"_s));
+
+    // Refreshed, the folder has as many items: the bar drawn meanwhile must still go.
+    const QColor bar(0, 0, 255);
+    window.StatBar().PctColor(0x00FF0000);
+    QVERIFY(window.tools().isEnabled(u"btnRefresh"));
+    QTest::keyClick(&window, Qt::Key_F5);
+    QCOMPARE(window.StatBar().caption(1), count);
+    const QRect panel = window.StatBar().panelRect(1);
+    const QImage shown = window.picStatBar()->grab().toImage();
+    const qreal dpr = shown.devicePixelRatio();
+    QVERIFY(shown.pixelColor(qRound((panel.right() - 3) * dpr), qRound(panel.center().y() * dpr)) !=
+            bar);
 }
 
 void frmMainTest::mailSetupIsSavedOnlyWhenAccepted()

@@ -147,6 +147,12 @@ struct Injection
     std::string_view text; // UTF-8, may hold NUL
 };
 
+// ctest lists the case by its name, not its bytes.
+void PrintTo(const Injection &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 using namespace std::string_view_literals;
 const Injection Payloads[] = {
     {"crlf", "Hi\r\nBcc: evil@attacker.example"sv},

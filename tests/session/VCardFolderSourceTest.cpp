@@ -98,6 +98,29 @@ TEST_F(VCardFolderTest, ListsEveryCardOfTheCardFilesInNameOrder)
               u"Bea"_s);
 }
 
+TEST_F(VCardFolderTest, GroupCardsAreDistributionListsThatStayReadable)
+{
+    writeContact(u"a.vcf"_s, card("Ann", "ann@example.org"));
+    writeContact(u"b.vcf"_s, "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Board\r\n"
+                             "MEMBER:mailto:ann@example.org\r\nEND:VCARD\r\n");
+    writeContact(u"c.vcf"_s, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Press\r\n"
+                             "X-ADDRESSBOOKSERVER-KIND:group\r\nEND:VCARD\r\n");
+
+    LocalApplication app({{u"Personal Folders"_s, store}});
+    const auto session = app.GetNamespace(u"MAPI"_s);
+    const auto folder = contactFolder(*session);
+    ASSERT_TRUE(folder);
+    const auto items = folder->Items();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0]->Class(), olContactItem);
+    EXPECT_EQ(items[1]->Class(), olDistributionListItem);
+    EXPECT_EQ(items[2]->Class(), olDistributionListItem);
+    // Found again by id, with its name, for whoever reads its members.
+    const auto again = session->GetItemFromID(items[1]->EntryID());
+    EXPECT_EQ(again->Class(), olDistributionListItem);
+    EXPECT_EQ(again->FileAs(), u"Board"_s);
+}
+
 TEST_F(VCardFolderTest, GoneOrForgedIdsFailCleanly)
 {
     writeContact(u"a.vcf"_s, card("Al") + card("Alma"));

@@ -190,6 +190,39 @@ TEST(TreeList, SelectionIsReportedInDisplayOrderAndForgetsRemovedNodes)
     EXPECT_TRUE(tree.selected(0).isNull());
 }
 
+TEST(TreeList, ExpansionChangesAreCountedButRepeatsAreNot)
+{
+    TreeList tree;
+    const NodeHandle parent = tree.addNode(QStringLiteral("parent"));
+    const NodeHandle child = tree.addNode(QStringLiteral("child"), parent);
+    const quint64 before = tree.structureStamp();
+
+    tree.setExpanded(parent, true);
+    const quint64 opened = tree.structureStamp();
+    EXPECT_NE(opened, before);
+    tree.setExpanded(parent, true);
+    EXPECT_EQ(tree.structureStamp(), opened);
+    tree.setExpanded(NodeHandle{}, true);
+    EXPECT_EQ(tree.structureStamp(), opened);
+    tree.setExpanded(parent, false);
+    EXPECT_NE(tree.structureStamp(), opened);
+    // Display indices do not depend on expansion.
+    EXPECT_EQ(tree.indexOf(child), 1);
+}
+
+TEST(TreeList, ColumnLayoutOfANodeWithoutOneIsEmpty)
+{
+    TreeList tree;
+    const NodeHandle node = tree.addNode(QStringLiteral("node"));
+    EXPECT_EQ(tree.columnLayout(node).columnCount(), 0);
+    EXPECT_EQ(tree.columnLayout(NodeHandle{}).columnCount(), 0);
+    ColumnLayout layout;
+    layout.setColumnCount(2);
+    tree.setColumnLayout(node, layout);
+    EXPECT_EQ(&tree.columnLayout(node), &tree.columnLayout(node)); // no copy per call
+    EXPECT_EQ(tree.columnLayout(node), layout);
+}
+
 TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
 {
     TreeList tree;

@@ -17,14 +17,6 @@ const QStringList NodeTools = {u"btnSaveList"_s,     u"btnLoadList"_s, u"btnRefr
                                u"btnAddContact"_s,   u"btnDelete"_s,   u"btnCopy"_s,
                                u"btnDoMail"_s,       u"btnVerify"_s,   u"btnGrpProperties"_s};
 
-struct Case
-{
-    int kind; // as stored, including numbers no kind has
-    bool notEmpty;
-    QStringList enabled;
-    bool loadMessagesShown = false;
-};
-
 QStringList enabledTools(const ToolStates &tools)
 {
     QStringList on;
@@ -35,55 +27,106 @@ QStringList enabledTools(const ToolStates &tools)
     return on;
 }
 
-class ButtonStateRulesTest : public ::testing::TestWithParam<Case>
-{
-protected:
-    CommandTable table;
-    ToolStates tools{table};
-};
+// Every kind a node can have, and numbers no kind has (a damaged or newer group file).
+const std::vector<int> AllKinds = {0,  1,  2,  3,  4,  7,  8,  9,  10, 15,
+                                   20, 21, 30, 31, 35, 36, 37, 38, -1, 99};
 
-TEST_P(ButtonStateRulesTest, EnablesWhatTheNodeKindAllows)
+// What one selected node of that kind allows.
+QStringList allowed(int kind, bool notEmpty = true)
 {
-    const Case &c = GetParam();
-    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(c.kind), {true, 1, c.notEmpty});
-    QStringList expected = c.enabled;
-    QStringList actual = enabledTools(tools);
-    expected.sort();
-    actual.sort();
-    EXPECT_EQ(actual, expected) << "kind " << c.kind << (c.notEmpty ? " with" : " without")
-                                << " descendants";
-    EXPECT_EQ(tools.isVisible(u"btnLoadMessages"), c.loadMessagesShown);
-    EXPECT_EQ(tools.isVisible(u"btnLoadContacts"), !c.loadMessagesShown);
-    EXPECT_EQ(tools.layoutRecalcs(), 1);
+    const CommandTable table;
+    ToolStates tools(table);
+    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(kind), {true, 1, notEmpty});
+    return enabledTools(tools);
 }
 
-const QStringList StdGroupAlways = {u"btnChgName"_s, u"btnAddContact"_s, u"btnDelete"_s,
-                                    u"btnLoadList"_s};
-const QStringList DynGroupAlways = {u"btnChgName"_s, u"btnDelete"_s, u"btnGrpProperties"_s,
-                                    u"btnRefresh"_s};
-const QStringList Member = {u"btnAddContact"_s, u"btnEditItem"_s, u"btnDelete"_s, u"btnDoMail"_s,
-                            u"btnVerify"_s};
+// The kinds, with and without descendants, for which `tool` is enabled.
+std::vector<int> kindsAllowing(const QString &tool)
+{
+    std::vector<int> kinds;
+    for (const int kind : AllKinds) {
+        if (allowed(kind, false).contains(tool) || allowed(kind, true).contains(tool))
+            kinds.push_back(kind);
+    }
+    return kinds;
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryKind, ButtonStateRulesTest,
-    ::testing::Values(
-        Case{0, true, {}}, Case{1, false, {u"btnLoadContacts"_s}},
-        Case{1, true, {u"btnLoadContacts"_s}},
-        Case{2, true, {u"btnRefresh"_s, u"btnDoMail"_s, u"btnSaveList"_s}}, Case{2, false, {}},
-        Case{20, true, {u"btnRefresh"_s, u"btnDoMail"_s, u"btnSaveList"_s}}, Case{20, false, {}},
-        Case{3, false, {}, true}, Case{3, true, {}, true}, Case{4, false, {u"btnRefresh"_s}},
-        Case{4, true, {u"btnRefresh"_s}}, Case{21, true, {u"btnRefresh"_s}}, Case{7, true, {}},
-        Case{8, true, {}}, Case{9, false, StdGroupAlways},
-        Case{9, true,
-             StdGroupAlways + QStringList{u"btnDoMail"_s, u"btnVerify"_s, u"btnSaveList"_s}},
-        Case{10, false, DynGroupAlways},
-        Case{10, true,
-             DynGroupAlways + QStringList{u"btnDoMail"_s, u"btnSaveList"_s, u"btnVerify"_s}},
-        Case{15, false, {u"btnDelete"_s, u"btnDoMail"_s, u"btnEditItem"_s, u"btnVerify"_s}},
-        Case{30, false, {u"btnEditItem"_s, u"btnCopy"_s, u"btnDoMail"_s}},
-        Case{31, false, {u"btnEditItem"_s, u"btnCopy"_s}}, Case{35, false, Member},
-        Case{36, false, Member}, Case{37, false, Member}, Case{38, true, {}}, Case{-1, true, {}},
-        Case{99, true, {}}));
+using Kinds = std::vector<int>;
+
+TEST(ButtonStateRules, OnlyItemsAndGroupMembersCanBeOpened)
+{
+    EXPECT_EQ(kindsAllowing(u"btnEditItem"_s), (Kinds{15, 30, 31, 35, 36, 37}));
+}
+
+TEST(ButtonStateRules, OnlyGroupsCanBeRenamed)
+{
+    EXPECT_EQ(kindsAllowing(u"btnChgName"_s), (Kinds{9, 10}));
+}
+
+TEST(ButtonStateRules, StoreItemsAreCopiedToGroupsNeverDeleted)
+{
+    EXPECT_EQ(kindsAllowing(u"btnCopy"_s), (Kinds{30, 31}));
+    // Deleting takes groups and their members only: the store's own items stay.
+    EXPECT_EQ(kindsAllowing(u"btnDelete"_s), (Kinds{9, 10, 15, 35, 36, 37}));
+}
+
+TEST(ButtonStateRules, TypedAddressesGoOnlyIntoStandardGroups)
+{
+    EXPECT_EQ(kindsAllowing(u"btnAddContact"_s), (Kinds{9, 35, 36, 37}));
+    EXPECT_EQ(kindsAllowing(u"btnLoadList"_s), (Kinds{9}));
+    EXPECT_EQ(kindsAllowing(u"btnGrpProperties"_s), (Kinds{10}));
+}
+
+TEST(ButtonStateRules, WhatIsEmptyCannotBeMailedVerifiedOrSaved)
+{
+    for (const int kind : {2, 9, 10, 20}) {
+        SCOPED_TRACE(kind);
+        const QStringList empty = allowed(kind, false);
+        const QStringList full = allowed(kind, true);
+        EXPECT_TRUE(full.contains(u"btnDoMail"_s));
+        EXPECT_TRUE(full.contains(u"btnSaveList"_s));
+        for (const QString &tool : {u"btnDoMail"_s, u"btnVerify"_s, u"btnSaveList"_s})
+            EXPECT_FALSE(empty.contains(tool)) << tool.toStdString();
+    }
+    // A group with members can be checked; so can a single member.
+    EXPECT_TRUE(allowed(9).contains(u"btnVerify"_s));
+    EXPECT_TRUE(allowed(10).contains(u"btnVerify"_s));
+    EXPECT_TRUE(allowed(35, false).contains(u"btnVerify"_s));
+}
+
+TEST(ButtonStateRules, ListedFoldersAndDynamicGroupsCanBeRefreshed)
+{
+    EXPECT_EQ(kindsAllowing(u"btnRefresh"_s), (Kinds{2, 4, 10, 20, 21}));
+    for (const int kind : {4, 10, 21})
+        EXPECT_TRUE(allowed(kind, false).contains(u"btnRefresh"_s)) << kind;
+}
+
+TEST(ButtonStateRules, AFolderOffersTheLoadOfItsOwnItems)
+{
+    CommandTable table;
+    ToolStates tools(table);
+    ButtonStateRules::SetButtonStates(tools, NodeKind::ContactFolder, {true, 1, false});
+    EXPECT_TRUE(tools.isEnabled(u"btnLoadContacts"));
+    EXPECT_TRUE(tools.isVisible(u"btnLoadContacts"));
+    EXPECT_FALSE(tools.isVisible(u"btnLoadMessages"));
+    EXPECT_EQ(tools.layoutRecalcs(), 1);
+
+    ButtonStateRules::SetButtonStates(tools, NodeKind::MessageFolder, {true, 1, false});
+    EXPECT_TRUE(tools.isVisible(u"btnLoadMessages"));
+    EXPECT_FALSE(tools.isVisible(u"btnLoadContacts"));
+    // Any other kind brings Load Contacts back.
+    ButtonStateRules::SetButtonStates(tools, NodeKind::StandardGroup, {true, 1, false});
+    EXPECT_TRUE(tools.isVisible(u"btnLoadContacts"));
+    EXPECT_FALSE(tools.isVisible(u"btnLoadMessages"));
+}
+
+TEST(ButtonStateRules, StoresRootsAndUnknownKindsOfferNothing)
+{
+    for (const int kind : {0, 7, 8, 38, -1, 99}) {
+        EXPECT_TRUE(allowed(kind, true).isEmpty()) << kind;
+        EXPECT_TRUE(allowed(kind, false).isEmpty()) << kind;
+    }
+}
 
 TEST(ButtonStateRules, SeveralSelectedNodesEnableNothingWhateverTheKind)
 {

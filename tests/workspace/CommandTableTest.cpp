@@ -19,66 +19,116 @@ QStringList toolsOf(const BandDef &band)
     return names;
 }
 
-TEST(CommandTable, BandsHoldTheirToolsInOrderWithTheirSeparators)
+TEST(CommandTable, ToolAndBandNamesAreUniqueWithoutRegardToCase)
 {
     const CommandTable table;
-    const QStringList tree = {u"btnLoadContacts"_s,  u"btnLoadMessages"_s, u"btnRefresh"_s,
-                              u"|btnEditItem"_s,     u"btnDelete"_s,       u"btnCopy"_s,
-                              u"|btnNewMailGrp"_s,   u"btnChgName"_s,      u"btnAddContact"_s,
-                              u"btnGrpProperties"_s, u"btnVerify"_s,       u"|btnNewMsg"_s,
-                              u"btnDoMail"_s,        u"|btnSaveList"_s,    u"btnLoadList"_s};
-    EXPECT_EQ(toolsOf(*table.band(u"popTL1")), tree);
-    EXPECT_EQ(toolsOf(*table.band(u"smlTBar")), tree + QStringList{u"|btnExit"_s});
-    EXPECT_EQ(table.band(u"smlTBar")->caption, u"Small Toolbar"_s);
-    EXPECT_EQ(toolsOf(*table.band(u"File")),
-              (QStringList{u"btnSaveList"_s, u"btnLoadList"_s, u"|btnExit"_s}));
-    EXPECT_EQ(toolsOf(*table.band(u"Help")),
-              (QStringList{u"btnHelpF1"_s, u"btnHelpSrch"_s, u"btnHelpStd"_s, u"btnHelpDyn"_s,
-                           u"btnHelpHelp"_s, u"|btnWebHome"_s, u"btnSendEmail"_s, u"|btnAbout"_s}));
-    EXPECT_EQ(toolsOf(*table.band(u"MailGroup")),
-              (QStringList{u"btnStdMailGrp"_s, u"|btnDynMailGrp"_s}));
+    QSet<QString> tools;
+    for (const ToolDef &tool : table.tools()) {
+        EXPECT_FALSE(tools.contains(tool.name.toCaseFolded())) << tool.name.toStdString();
+        tools.insert(tool.name.toCaseFolded());
+    }
+    QSet<QString> bands;
+    for (const BandDef &band : table.bands()) {
+        EXPECT_FALSE(bands.contains(band.name.toCaseFolded())) << band.name.toStdString();
+        bands.insert(band.name.toCaseFolded());
+    }
 }
 
-TEST(CommandTable, EveryToolInABandIsDefinedAndEveryMenuOpensABand)
+// The user reaches a tool from the menu bar, the toolbar or the right-click band, through
+// any number of drop-down bands.
+TEST(CommandTable, EveryToolAndBandCanBeReached)
 {
     const CommandTable table;
-    QSet<QString> used;
+    QSet<QString> reachedTools;
+    QSet<QString> reachedBands;
+    std::vector<const BandDef *> pending;
+    for (const BandDef &band : table.bands()) {
+        if (band.kind != BandKind::Popup || band.name == u"popTL1"_s)
+            pending.push_back(&band);
+    }
+    while (!pending.empty()) {
+        const BandDef *band = pending.back();
+        pending.pop_back();
+        if (reachedBands.contains(band->name))
+            continue;
+        reachedBands.insert(band->name);
+        for (const BandEntry &entry : band->entries) {
+            const ToolDef *tool = table.tool(entry.tool);
+            ASSERT_NE(tool, nullptr)
+                << entry.tool.toStdString() << " in " << band->name.toStdString();
+            reachedTools.insert(tool->name);
+            if (!tool->subBand.isEmpty()) {
+                const BandDef *sub = table.band(tool->subBand);
+                ASSERT_NE(sub, nullptr) << tool->subBand.toStdString();
+                pending.push_back(sub);
+            }
+        }
+    }
+    for (const ToolDef &tool : table.tools())
+        EXPECT_TRUE(reachedTools.contains(tool.name)) << tool.name.toStdString();
+    for (const BandDef &band : table.bands())
+        EXPECT_TRUE(reachedBands.contains(band.name)) << band.name.toStdString();
+}
+
+TEST(CommandTable, TheRightClickBandHoldsTheToolbarsCommands)
+{
+    const CommandTable table;
+    const BandDef *popup = table.band(u"popTL1");
+    ASSERT_NE(popup, nullptr);
+    QStringList toolbar;
+    for (const BandDef &band : table.bands()) {
+        if (band.kind == BandKind::Toolbar)
+            toolbar = toolsOf(band);
+    }
+    // The toolbar adds only its way out of the program.
+    toolbar.removeAll(u"|btnExit"_s);
+    EXPECT_EQ(toolsOf(*popup), toolbar);
+}
+
+TEST(CommandTable, EveryShownCaptionCanBeReadAndTyped)
+{
+    const CommandTable table;
+    QSet<QString> shortcuts;
+    for (const ToolDef &tool : table.tools()) {
+        if (tool.shortcut.isEmpty())
+            continue;
+        EXPECT_FALSE(shortcuts.contains(tool.shortcut)) << tool.shortcut.toStdString();
+        shortcuts.insert(tool.shortcut);
+    }
+    for (const BandDef &band : table.bands()) {
+        QSet<QString> seen;
+        for (const BandEntry &entry : band.entries) {
+            const QString caption = table.captionIn(band, entry);
+            SCOPED_TRACE(band.name.toStdString() + " " + caption.toStdString());
+            EXPECT_FALSE(caption.isEmpty());
+            EXPECT_LE(caption.count(u'&'), 1); // one accelerator at most
+            EXPECT_FALSE(caption.endsWith(u'&'));
+            // Two entries of a band never read the same.
+            const QString words = QString(caption).remove(u'&');
+            EXPECT_FALSE(seen.contains(words));
+            seen.insert(words);
+        }
+    }
+}
+
+TEST(CommandTable, ABandMayMoveAnAcceleratorButNotChangeTheWords)
+{
+    const CommandTable table;
     for (const BandDef &band : table.bands()) {
         for (const BandEntry &entry : band.entries) {
-            EXPECT_NE(table.tool(entry.tool), nullptr) << entry.tool.toStdString();
-            used.insert(entry.tool);
+            if (entry.caption.isEmpty())
+                continue;
+            const ToolDef *tool = table.tool(entry.tool);
+            ASSERT_NE(tool, nullptr);
+            EXPECT_EQ(QString(entry.caption).remove(u'&'), QString(tool->menuCaption).remove(u'&'));
+            EXPECT_EQ(table.captionIn(band, entry), entry.caption);
         }
     }
-    for (const ToolDef &tool : table.tools()) {
-        EXPECT_TRUE(used.contains(tool.name)) << tool.name.toStdString() << " stands nowhere";
-        if (!tool.subBand.isEmpty()) {
-            EXPECT_NE(table.band(tool.subBand), nullptr) << tool.subBand.toStdString();
-        }
-    }
-    EXPECT_EQ(table.tool(u"btnNewMailGrp")->subBand, u"MailGroup"_s);
-    EXPECT_EQ(table.tool(u"mnuHelp")->subBand, u"Help"_s);
-}
-
-TEST(CommandTable, CaptionsDependOnTheBand)
-{
-    const CommandTable table;
-    const auto captionOf = [&](const QString &band, const QString &tool) {
-        const BandDef *def = table.band(band);
-        for (const BandEntry &entry : def->entries) {
-            if (entry.tool == tool)
-                return table.captionIn(*def, entry);
-        }
-        return QString();
-    };
-    EXPECT_EQ(captionOf(u"popTL1"_s, u"btnLoadContacts"_s), u"&Load Contacts"_s);
-    EXPECT_EQ(captionOf(u"smlTBar"_s, u"btnLoadContacts"_s), u"Load Contacts"_s);
-    EXPECT_EQ(captionOf(u"popTL1"_s, u"btnLoadList"_s), u"Load Addresses &from Text File"_s);
-    EXPECT_EQ(captionOf(u"File"_s, u"btnLoadList"_s), u"&Load Addresses from Text File"_s);
-    EXPECT_EQ(captionOf(u"smlTBar"_s, u"btnAddContact"_s), u"&Add Address"_s);
-    EXPECT_EQ(table.tool(u"btnRefresh")->shortcut, u"F5"_s);
-    EXPECT_EQ(table.tool(u"btnHelpF1")->shortcut, u"F1"_s);
-    EXPECT_TRUE(table.tool(u"btnIncludeAll")->checkable);
-    EXPECT_FALSE(table.tool(u"btnLoadMessages")->initiallyVisible);
+    // The toolbar shows its own caption where a tool has one, the menus the menu caption.
+    const BandDef *toolbar = table.band(u"smlTBar");
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_EQ(table.captionIn(*toolbar, toolbar->entries.front()),
+              table.tool(toolbar->entries.front().tool)->toolbarCaption);
 }
 
 TEST(CommandDispatcher, DispatchesByNameWithoutRegardToCase)

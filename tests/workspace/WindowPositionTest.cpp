@@ -9,11 +9,18 @@ namespace {
 
 struct Case
 {
+    const char *name;
     const char *saved;
     const char *window;
     bool sizable;
     std::optional<TwipRect> expected;
 };
+
+// ctest lists the case by its name, not its bytes.
+void PrintTo(const Case &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 const TwipRect Current{100, 200, 3000, 4000};
 
@@ -35,15 +42,22 @@ TEST_P(WindowPositionRestore, PlacesTheWindow)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, WindowPositionRestore,
-    ::testing::Values(Case{"", "frmMain", true, TwipRect{500, 500, 9000, 6500}}, // first run
-                      Case{"", "frmOther", true, std::nullopt},                  // centred
-                      Case{"0,0,0,0", "frmMain", true, Current}, // keeps the current place
-                      Case{"10,20,30,40", "frmMain", true, TwipRect{10, 20, 30, 40}},
-                      Case{"10,20,30,40", "frmMain", false, TwipRect{10, 20, 3000, 4000}},
-                      Case{"10,x,30", "frmMain", true, TwipRect{10, 200, 30, 4000}},
-                      Case{" 15 , 25 ,1e3,2000.4", "frmMain", true, TwipRect{15, 25, 1000, 2000}},
-                      Case{"-300,-45,-10,5", "frmMain", true, TwipRect{-300, -45, 3000, 5}},
-                      Case{"nan,inf,1e300,7", "frmMain", true, TwipRect{100, 200, 3000, 7}}));
+    ::testing::Values(Case{"FirstRunOfTheMainWindow", "", "frmMain", true,
+                           TwipRect{500, 500, 9000, 6500}},
+                      Case{"FirstRunOfAnotherWindowIsCentred", "", "frmOther", true, std::nullopt},
+                      Case{"AllZeroKeepsTheCurrentPlace", "0,0,0,0", "frmMain", true, Current},
+                      Case{"Sizable", "10,20,30,40", "frmMain", true, TwipRect{10, 20, 30, 40}},
+                      Case{"FixedSizeKeepsItsSize", "10,20,30,40", "frmMain", false,
+                           TwipRect{10, 20, 3000, 4000}},
+                      Case{"BadAndMissingFieldsKeepTheirValue", "10,x,30", "frmMain", true,
+                           TwipRect{10, 200, 30, 4000}},
+                      Case{"SpacesExponentsAndFractions", " 15 , 25 ,1e3,2000.4", "frmMain", true,
+                           TwipRect{15, 25, 1000, 2000}},
+                      Case{"NegativePlaceButNotSize", "-300,-45,-10,5", "frmMain", true,
+                           TwipRect{-300, -45, 3000, 5}},
+                      Case{"NotFiniteOrTooLarge", "nan,inf,1e300,7", "frmMain", true,
+                           TwipRect{100, 200, 3000, 7}}),
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST(WindowPosition, FormatsFourWholeNumbers)
 {

@@ -87,7 +87,7 @@ TEST(Workspace, ASettingsFileThatDoesNotReadWholeIsUsedButNeverReplaced)
     }
     Workspace workspace(options);
     const Workspace::Opened opened = workspace.open();
-    EXPECT_TRUE(workspace.sessionReady());
+    EXPECT_TRUE(workspace.isSessionOpen());
     EXPECT_TRUE(opened.statusText.contains(s("line 3 cannot be read")))
         << opened.statusText.toStdString();
     EXPECT_FALSE(workspace.includeAllFolders()) << "the keys that could be read are used";
