@@ -94,13 +94,12 @@ int main(int argc, char *argv[])
     }
 
     const std::map<QString, int (*)(const CtlContext &)> verbs = {
-        {QStringLiteral("folders"), runFolders}, {QStringLiteral("setting"), runSetting},
-        {QStringLiteral("stores"), runStores},   {QStringLiteral("groups"), runGroups},
-        {QStringLiteral("members"), runMembers}, {QStringLiteral("list"), runList},
-        {QStringLiteral("drafts"), runDrafts},   {QStringLiteral("outbox"), runOutbox},
-        {QStringLiteral("deliver"), runDeliver}, {QStringLiteral("paths"), runPaths},
-        {QStringLiteral("new-letter"), runNewLetter},
-        {QStringLiteral("mail"), runGroupMail},
+        {QStringLiteral("folders"), runFolders},      {QStringLiteral("setting"), runSetting},
+        {QStringLiteral("stores"), runStores},        {QStringLiteral("groups"), runGroups},
+        {QStringLiteral("members"), runMembers},      {QStringLiteral("list"), runList},
+        {QStringLiteral("drafts"), runDrafts},        {QStringLiteral("outbox"), runOutbox},
+        {QStringLiteral("deliver"), runDeliver},      {QStringLiteral("paths"), runPaths},
+        {QStringLiteral("new-letter"), runNewLetter}, {QStringLiteral("mail"), runGroupMail},
     };
     const auto found = verbs.find(verb);
     if (found == verbs.end()) {

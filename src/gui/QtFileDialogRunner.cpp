@@ -67,8 +67,7 @@ void QtFileDialogRunner::configure(QFileDialog &dialog, const CDialogRequest &re
         dialog.selectFile(request.fileName);
 }
 
-CDialogReply QtFileDialogRunner::reply(const QFileDialog &dialog,
-                                          const CDialogRequest &request)
+CDialogReply QtFileDialogRunner::reply(const QFileDialog &dialog, const CDialogRequest &request)
 {
     CDialogReply reply;
     const QStringList files = dialog.selectedFiles();

@@ -22,7 +22,7 @@ public:
     [[nodiscard]] static QStringList nameFilters(const QString &zeroSeparatedPairs);
     static void configure(QFileDialog &dialog, const CDialogRequest &request);
     [[nodiscard]] static CDialogReply reply(const QFileDialog &dialog,
-                                               const CDialogRequest &request);
+                                            const CDialogRequest &request);
 
 private:
     bool m_nativeDialog;

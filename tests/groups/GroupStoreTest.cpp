@@ -353,8 +353,8 @@ TEST_P(DamagedDataFile, IsRefusedWithItsReasonAndNeverOverwritten)
     {
         AppRun first(dir.path());
         ASSERT_TRUE(first.store.LoadColumnSets().ok());
-        const NodeHandle friends = first.addGroup("Friends", olStandardGroup);
-        first.addMember(friends, "Lee, Ann", "ann@example.org", olCopiedMember);
+        const NodeHandle friends = first.addGroup("Friends", NodeKind::StandardGroup);
+        first.addMember(friends, "Lee, Ann", "ann@example.org", NodeKind::CopiedMember);
         ASSERT_TRUE(first.store.SaveGroupFile(first.tree).ok());
         ASSERT_TRUE(first.store.SaveColumnSets(first.tree).ok());
     }
@@ -370,10 +370,10 @@ TEST_P(DamagedDataFile, IsRefusedWithItsReasonAndNeverOverwritten)
     EXPECT_TRUE(reason.contains(s("left untouched"))) << reason.toStdString();
 
     if (c.groupFile) { // the roots put back, as a run that goes on would have them
-        second.tree.setValue(second.tree.addNode(s("Standard Mail Groups")), s("olType"),
-                             olStandardRoot);
-        second.tree.setValue(second.tree.addNode(s("Dynamic Mail Groups")), s("olType"),
-                             olDynamicRoot);
+        setNodeKind(second.tree, second.tree.addNode(s("Standard Mail Groups")),
+                    NodeKind::StandardRoot);
+        setNodeKind(second.tree, second.tree.addNode(s("Dynamic Mail Groups")),
+                    NodeKind::DynamicRoot);
     }
     const Status saved = c.groupFile ? second.store.SaveGroupFile(second.tree)
                                      : second.store.SaveColumnSets(second.tree);

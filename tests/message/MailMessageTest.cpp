@@ -165,11 +165,6 @@ const Injection Payloads[] = {
     {"encoded_nul", "=?utf-8?q?Hi=00Bcc:_evil@attacker.example?="sv},
 };
 
-void PrintTo(const Injection &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
 class InjectionTest : public ::testing::TestWithParam<Injection>
 {
 };

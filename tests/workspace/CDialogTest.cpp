@@ -247,10 +247,9 @@ TEST(CDialogResult, MultipleSelectionJoinsTheFolderToEachName)
     ScriptedFileDialog runner;
     runner.answer = [](const CDialogRequest &request) {
         const QChar sep = request.separator;
-        CDialogReply reply =
-            chosen(QStringLiteral("/my docs") + sep + QStringLiteral("a b.txt") + sep +
-                       QStringLiteral("b.txt") + sep + sep,
-                   QStringLiteral("/my docs"));
+        CDialogReply reply = chosen(QStringLiteral("/my docs") + sep + QStringLiteral("a b.txt") +
+                                        sep + QStringLiteral("b.txt") + sep + sep,
+                                    QStringLiteral("/my docs"));
         reply.flags = request.flags;
         return reply;
     };
@@ -264,8 +263,7 @@ TEST(CDialogResult, MultipleSelectionJoinsTheFolderToEachName)
     EXPECT_EQ(dialog.SelectedFile(2), QStringLiteral("/my docs/b.txt"));
 
     runner.answer = [](const CDialogRequest &request) {
-        CDialogReply reply =
-            chosen(QStringLiteral("/my docs/one.txt"), QStringLiteral("/my docs"));
+        CDialogReply reply = chosen(QStringLiteral("/my docs/one.txt"), QStringLiteral("/my docs"));
         reply.flags = request.flags;
         return reply;
     };
