@@ -21,19 +21,19 @@ QStringList QtFileDialogRunner::nameFilters(const QString &zeroSeparatedPairs)
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString label = parts[i];
-        const QString &spec = parts[i + 1];
-        const QString bracketed = QStringLiteral("(") + spec + QStringLiteral(")");
+        const QString &patternText = parts[i + 1];
+        const QString bracketed = QStringLiteral("(") + patternText + QStringLiteral(")");
         if (label.endsWith(bracketed))
             label.chop(bracketed.size());
         label = label.trimmed();
-        QStringList patterns = spec.split(u';', Qt::SkipEmptyParts);
+        QStringList patterns = patternText.split(u';', Qt::SkipEmptyParts);
         for (QString &pattern : patterns) {
             pattern = pattern.trimmed();
             if (pattern == QStringLiteral("*.*"))
                 pattern = QStringLiteral("*");
         }
         if (label.isEmpty())
-            label = spec;
+            label = patternText;
         filters.append(label + QStringLiteral(" (") + patterns.join(u' ') + u')');
     }
     return filters;
