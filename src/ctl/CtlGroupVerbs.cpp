@@ -267,7 +267,9 @@ int GroupVerb::run(const QString &verb, bool &changed)
         const NodeHandle g = group(a[0]);
         if (!g)
             return ExitFailed;
-        for (NodeHandle m = m_tree.firstChild(g); m; m = m_tree.nextSibling(m)) {
+        // A refreshed name moves its member in the group's order: walk a snapshot, so each
+        // member is visited once and the group is sorted again once, not after every member.
+        for (const NodeHandle m : m_tree.children(g)) {
             const bool ok = m_editor.VerifyMember(m);
             printOut(m_tree.value(m, NodeValueName::Email1Address()).toString() + u'\t' +
                      m_tree.value(m, NodeValueName::FileAs()).toString() + u'\t' +

@@ -89,4 +89,28 @@ run rename Twin Single
 check "ambiguous caption refused" rc_is 1
 check "ambiguous caption reason" err_has "names 2 mail groups"
 
+# Verification refreshes names, which moves members in the group's order: each member is
+# still verified and printed once.
+order="$store/Contacts/Order"
+mkdir -p "$order"
+echo IPM.Contact >"$order/.folderclass"
+card() { # file, name, address
+    printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nN:%s;;;;\r\nFN:%s\r\nEMAIL:%s\r\nEND:VCARD\r\n' \
+        "$2" "$2" "$3" >"$order/$1"
+}
+card a.vcf Alpha a@example.org
+card b.vcf Bravo b@example.org
+card c.vcf Charlie c@example.org
+run new-group Order
+run copy "Personal Folders/Contacts/Order" Order
+check "three contacts copied" out_is 3
+card a.vcf Zulu a@example.org
+card c.vcf Able c@example.org
+run verify Order
+check "every member verified once" test "$(cut -f1,3 "$work/out" | sort)" = "a@example.org	ok
+b@example.org	ok
+c@example.org	ok"
+run members Order
+check "names refreshed" test "$(grep -c -e Zulu -e Able "$work/out")" = 2
+
 finish

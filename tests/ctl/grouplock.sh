@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# While the window holds the groups, the verbs that change them are refused and change
+# nothing; reading them still works, and changing them works again once the window is gone.
+ctl=$1
+bin=$(cd "$(dirname "$ctl")" && pwd)
+source "$(dirname "$0")/lib/harness.bash"
+here=$(cd "$(dirname "$0")/.." && pwd)
+export HOME=$work/home QT_QPA_PLATFORM=offscreen
+mkdir -p "$HOME"
+
+run folders
+check "first run" rc_is 0
+cp "$here/data/store/Contacts/"*.vcf "$XDG_DATA_HOME/Tessary/Corvel/Personal Folders/Contacts/"
+run new-group Friends
+check "group made before the window starts" rc_is 0
+run add-member Friends "Lee, Ann" ann@example.org
+groupfile=$app/MailLists.tlx
+lockfile=$app/MailLists.lock
+
+# The window is up once it has built the tree and says the folder asked for is not there.
+"$bin/corvel" --app-path "$app" --select "No such folder" >"$work/window.out" 2>"$work/window.err" &
+window=$!
+cleanups+=("kill -9 $window 2>/dev/null")
+window_up() {
+    local i
+    for i in $(seq 300); do
+        [ -e "$lockfile" ] && grep -q "no folder No such folder" "$work/window.err" && return 0
+        kill -0 "$window" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+check "window up, holding the lock" window_up
+before=$(sha256sum "$groupfile")
+
+refused() { # a changing verb and its arguments
+    run "$@"
+    rc_is 1 && err_has "in use by" && [ ! -s "$work/out" ] &&
+        [ "$(sha256sum "$groupfile")" = "$before" ]
+}
+check "new-group refused" refused new-group X
+check "rename refused" refused rename Friends Others
+check "delete-group refused" refused delete-group Friends
+check "add-member refused" refused add-member Friends Bob bob@example.org
+check "remove-member refused" refused remove-member Friends ann@example.org
+check "copy refused" refused copy "Personal Folders/Contacts" Friends
+check "reason names the data folder" err_has "$app"
+
+run groups
+check "groups still listed" rc_is 0
+check "listing shows the group" grep -q Friends "$work/out"
+run members Friends
+check "members still listed" rc_is 0
+check "listing shows the member" grep -q ann@example.org "$work/out"
+
+ends() {
+    kill -TERM "$window"
+    local i
+    for i in $(seq 50); do
+        kill -0 "$window" 2>/dev/null || { wait "$window"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+check "window ends on SIGTERM" ends
+check "lock released" test ! -e "$lockfile"
+run new-group X
+check "new-group works once the window is gone" rc_is 0
+run groups
+check "new group listed" grep -q $'\tX\t' "$work/out"
+finish
