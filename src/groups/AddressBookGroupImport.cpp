@@ -32,6 +32,24 @@ NodeHandle AddressBookGroupImport::groupNamed(NodeHandle standardRoot, const QSt
     return m_editor.addStandardGroup(standardRoot, caption);
 }
 
+Result<QStringList> AddressBookGroupImport::runFolder(OlNamespace &session, NodeHandle folderNode,
+                                                      NodeHandle standardRoot)
+{
+    std::vector<std::shared_ptr<OlItem>> items;
+    try {
+        const std::shared_ptr<OlFolder> folder =
+            session.GetFolderFromID(m_tree.value(folderNode, NodeValueName::EntryId()).toString(),
+                                    m_tree.value(folderNode, NodeValueName::StoreId()).toString());
+        if (!folder)
+            return Result<QStringList>::failure(m_tree.caption(folderNode) +
+                                                u" is not available"_s);
+        items = folder->Items();
+    } catch (const std::exception &error) {
+        return Result<QStringList>::failure(QString::fromUtf8(error.what()));
+    }
+    return run(standardRoot, items);
+}
+
 QStringList AddressBookGroupImport::run(NodeHandle standardRoot,
                                         const std::vector<std::shared_ptr<OlItem>> &items)
 {

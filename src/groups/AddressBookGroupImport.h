@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/Result.h"
 #include "tree/TreeList.h"
 
 #include <QStringList>
@@ -11,6 +12,7 @@ namespace corvel {
 
 class GroupEditor;
 class OlItem;
+class OlNamespace;
 
 // Turns the group cards of an address book folder into Standard Mail Groups: one group per
 // card, named by the card (an existing Standard Mail Group of that caption is reused), its
@@ -25,6 +27,11 @@ public:
     // cards) were left out: the members that name no contact of the folder.
     [[nodiscard]] QStringList run(NodeHandle standardRoot,
                                   const std::vector<std::shared_ptr<OlItem>> &items);
+
+    // The same for the contact folder of a folder node, read afresh from the session; fails
+    // (nothing changed) when the folder cannot be opened.
+    [[nodiscard]] Result<QStringList> runFolder(OlNamespace &session, NodeHandle folderNode,
+                                                NodeHandle standardRoot);
 
 private:
     NodeHandle groupNamed(NodeHandle standardRoot, const QString &caption);
