@@ -1,5 +1,6 @@
 #include "ctl/CtlContext.h"
 #include "folders/ItemLists.h"
+#include "groups/AddressBookGroupImport.h"
 #include "groups/AddressListFile.h"
 #include "groups/GroupEditor.h"
 #include "session/OutlookSession.h"
@@ -44,6 +45,7 @@ const std::map<QString, Usage> &usages()
         {u"verify"_s, {1, 1, "verify GROUP"}},
         {u"export"_s, {2, 2, "export GROUP FILE"}},
         {u"import"_s, {2, 2, "import GROUP FILE"}},
+        {u"import-groups"_s, {1, 1, "import-groups FOLDER"}},
     };
     return table;
 }
@@ -248,6 +250,26 @@ int GroupVerb::run(const QString &verb, bool &changed)
         }
         (void)m_editor.copyContacts(g, rows);
         printOut(QString::number(m_tree.childCount(g)));
+        return ExitOk;
+    }
+    if (verb == u"import-groups"_s) {
+        const NodeHandle folder = findFolder(m_tree, a[0]);
+        const NodeKind kind = nodeKind(m_tree, folder);
+        if (!folder || (kind != NodeKind::ContactFolder && kind != NodeKind::ContactFolderListed &&
+                        kind != NodeKind::ContactFolderListing)) {
+            changed = false;
+            return fail(u"there is no contact folder \"%1\""_s.arg(a[0]));
+        }
+        const Result<QStringList> problems =
+            AddressBookGroupImport(m_tree, m_editor)
+                .runFolder(*m_ws.session(), folder, root(NodeKind::StandardRoot));
+        if (!problems.ok()) {
+            changed = false;
+            return fail(problems.error());
+        }
+        // Members left out do not undo the groups made.
+        for (const QString &problem : *problems)
+            printError(u"corvelctl: "_s + problem);
         return ExitOk;
     }
     if (verb == u"load"_s) {

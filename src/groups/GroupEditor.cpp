@@ -132,6 +132,25 @@ int GroupEditor::copyContacts(NodeHandle group, const std::vector<NodeHandle> &n
     return added;
 }
 
+int GroupEditor::addMembers(NodeHandle group, const std::vector<NewMember> &members)
+{
+    if (!m_tree.hasChildren(group))
+        m_store.SetupGroupGrid(m_tree, group);
+    QSet<QString> addresses;
+    for (NodeHandle member = m_tree.firstChild(group); member; member = m_tree.nextSibling(member))
+        addresses.insert(text(m_tree, member, NodeValueName::Email1Address()));
+    int added = 0;
+    for (const NewMember &member : members) {
+        if (addresses.contains(member.address))
+            continue;
+        addresses.insert(member.address);
+        addMember(group, member.kind, member.entryId, member.fileAs, member.address);
+        ++added;
+    }
+    finishMembers(group);
+    return added;
+}
+
 void GroupEditor::addEntries(NodeHandle group, const std::vector<AddressListFile::Entry> &entries)
 {
     if (!m_tree.hasChildren(group))

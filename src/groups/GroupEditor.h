@@ -35,6 +35,16 @@ public:
     // Copies the contact rows among `nodes` into a Standard Mail Group, skipping addresses
     // it holds already; returns the number added.
     int copyContacts(NodeHandle group, const std::vector<NodeHandle> &nodes);
+    struct NewMember
+    {
+        int kind; // olType of the member
+        QString entryId;
+        QString fileAs;
+        QString address;
+    };
+    // Adds the members whose addresses the group does not hold yet (nor an earlier one of
+    // them), as copyContacts does; returns the number added.
+    int addMembers(NodeHandle group, const std::vector<NewMember> &members);
     // Appends the entries as typed-in members, without looking for duplicates.
     void addEntries(NodeHandle group, const std::vector<AddressListFile::Entry> &entries);
     [[nodiscard]] std::vector<AddressListFile::Entry> entriesOf(NodeHandle node) const;

@@ -378,6 +378,7 @@ void frmMain::buildDispatchTable()
     // Operations still to come: reached from here, they say so instead of doing nothing.
     add(u"btnSaveList"_s, [this] { groupCommands().SaveAddressList(); });
     add(u"btnLoadList"_s, [this] { groupCommands().LoadAddressList(); });
+    add(u"btnImportGroups"_s, [this] { groupCommands().ImportAddressBookGroups(); });
     add(u"btnGrpProperties"_s, [this] { groupCommands().EditDynamicGroup(); });
     add(u"btnVerify"_s, [this] { groupCommands().VerifyAddresses(); });
     add(u"btnAddContact"_s, [this] { groupCommands().doBtnAddContact(); });

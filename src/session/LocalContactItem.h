@@ -29,6 +29,8 @@ public:
     [[nodiscard]] QString FileAs() const override { return m_contact.fileAs; }
     [[nodiscard]] QString Email1Address() const override { return m_contact.email1Address; }
     [[nodiscard]] QString Categories() const override { return m_contact.categories; }
+    [[nodiscard]] QString UID() const override { return m_contact.uid; }
+    [[nodiscard]] QStringList Members() const override { return m_contact.members; }
     // Throws OutlookError when the file is gone or cannot be read.
     [[nodiscard]] ContactCard Card() const override;
     // Throws OutlookError when the file is gone or no viewer starts.

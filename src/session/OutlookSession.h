@@ -7,6 +7,7 @@
 #include "session/ContactCard.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <stdexcept>
@@ -49,6 +50,10 @@ public:
     [[nodiscard]] virtual QString Categories() const = 0; // separated by ","
     // Read afresh from the contact's file, for showing the card whole.
     [[nodiscard]] virtual ContactCard Card() const = 0;
+    // Address book cards: the card's UID (lower case, no "urn:uuid:"), and for a
+    // distribution list its members ("urn:uuid:ID" or "mailto:ADDRESS"). Empty when unknown.
+    [[nodiscard]] virtual QString UID() const { return {}; }
+    [[nodiscard]] virtual QStringList Members() const { return {}; }
 
     // Contacts and messages: opens the item in the user's own viewer and returns at once.
     virtual void Display() = 0;

@@ -3,6 +3,8 @@
 #include "vcard/VCardProperty.h"
 #include "vcard/VCardText.h"
 
+#include <QUrl>
+
 namespace corvel {
 
 namespace {
@@ -25,6 +27,17 @@ QString nameComponent(QStringView component)
             words.append(word);
     }
     return words.join(u' ');
+}
+
+constexpr QStringView UuidScheme = u"urn:uuid:";
+constexpr QStringView MailScheme = u"mailto:";
+
+QString bareUid(QString text)
+{
+    text = text.trimmed();
+    if (text.startsWith(UuidScheme, Qt::CaseInsensitive))
+        text.remove(0, UuidScheme.size());
+    return text.trimmed().toLower();
 }
 
 } // namespace
@@ -52,6 +65,11 @@ void VCardContactBuilder::add(const VCardProperty &property)
         m_isGroup =
             VCardText::unescape(property.text()).trimmed().compare(u"group", Qt::CaseInsensitive) ==
             0;
+    } else if (property.is("UID")) {
+        if (m_uid.isEmpty())
+            m_uid = bareUid(VCardText::unescape(property.text()));
+    } else if (property.is("MEMBER") || property.is("X-ADDRESSBOOKSERVER-MEMBER")) {
+        addMember(property);
     } else if (property.is("X-EVOLUTION-FILE-AS")) {
         if (m_fileAsProperty.isEmpty())
             m_fileAsProperty = VCardText::unescape(property.text());
@@ -102,6 +120,23 @@ void VCardContactBuilder::addEmail(const VCardProperty &property)
     m_emailRank = rank;
 }
 
+// Members of other forms (a URL, a bare name) name nothing the folder can hold: ignored.
+void VCardContactBuilder::addMember(const VCardProperty &property)
+{
+    const QString value = VCardText::unescape(property.text()).trimmed();
+    if (value.startsWith(UuidScheme, Qt::CaseInsensitive)) {
+        const QString id = bareUid(value);
+        if (!id.isEmpty())
+            m_members.append(UuidScheme.toString() + id);
+    } else if (value.startsWith(MailScheme, Qt::CaseInsensitive)) {
+        // A mailto URI may carry headers after '?' and percent-encoded characters.
+        QString address = value.mid(MailScheme.size()).section(u'?', 0, 0);
+        address = QUrl::fromPercentEncoding(address.toUtf8()).trimmed();
+        if (address.contains(u'@'))
+            m_members.append(MailScheme.toString() + address);
+    }
+}
+
 VCardContact VCardContactBuilder::take()
 {
     VCardContact contact;
@@ -116,6 +151,13 @@ VCardContact VCardContactBuilder::take()
     contact.email1Address = m_email;
     contact.categories = m_categories.join(QStringLiteral(", "));
     contact.isGroup = m_isGroup;
+    contact.uid = std::move(m_uid);
+    if (m_isGroup) {
+        // A group is known by the name it is shown with.
+        if (!m_formattedName.isEmpty())
+            contact.fileAs = m_formattedName;
+        contact.members = std::move(m_members);
+    }
     *this = VCardContactBuilder();
     return contact;
 }

@@ -13,7 +13,8 @@ class VCardProperty;
 // Gathers the properties of one card and applies the filing rules: FileAs from
 // X-EVOLUTION-FILE-AS, else "Family, Given Additional" from N, else FN, else ORG; the
 // preferred EMAIL, else the first; every CATEGORIES value; whether KIND (or its older
-// X-ADDRESSBOOKSERVER-KIND) names a group.
+// X-ADDRESSBOOKSERVER-KIND) names a group, and then its FN, UID and MEMBER values
+// (X-ADDRESSBOOKSERVER-MEMBER too); a contact's UID.
 class VCardContactBuilder
 {
 public:
@@ -24,6 +25,7 @@ public:
 private:
     void addName(const VCardProperty &property);
     void addEmail(const VCardProperty &property);
+    void addMember(const VCardProperty &property);
 
     QString m_fileAsProperty;
     QString m_fromName;
@@ -34,6 +36,8 @@ private:
     int m_emailRank = INT_MAX; // lower is preferred
     QStringList m_categories;
     bool m_isGroup = false;
+    QString m_uid;
+    QStringList m_members;
 };
 
 } // namespace corvel

@@ -34,6 +34,9 @@ bool isUsed(QByteArrayView line)
                                               "AGENT",
                                               "KIND",
                                               "X-ADDRESSBOOKSERVER-KIND",
+                                              "UID",
+                                              "MEMBER",
+                                              "X-ADDRESSBOOKSERVER-MEMBER",
                                               "X-EVOLUTION-FILE-AS"};
     for (const QByteArrayView candidate : used) {
         if (name.size() == candidate.size() && name.compare(candidate, Qt::CaseInsensitive) == 0)

@@ -24,7 +24,7 @@ void ButtonStateRules::SetButtonStates(ToolStates &tools, NodeKind kind, const S
     for (const QString &name :
          {u"btnSaveList"_s, u"btnLoadList"_s, u"btnRefresh"_s, u"btnLoadContacts"_s,
           u"btnEditItem"_s, u"btnChgName"_s, u"btnAddContact"_s, u"btnDelete"_s, u"btnCopy"_s,
-          u"btnDoMail"_s, u"btnVerify"_s, u"btnGrpProperties"_s})
+          u"btnDoMail"_s, u"btnVerify"_s, u"btnGrpProperties"_s, u"btnImportGroups"_s})
         tools.setEnabled(name, false);
     tools.setVisible(u"btnLoadContacts", true);
     tools.setVisible(u"btnLoadMessages", false);
@@ -35,10 +35,11 @@ void ButtonStateRules::SetButtonStates(ToolStates &tools, NodeKind kind, const S
         const bool notEmpty = selection.nodeHasDescendants;
         switch (kind) {
         case NodeKind::ContactFolder:
-            enable(tools, {u"btnLoadContacts"_s});
+            enable(tools, {u"btnLoadContacts"_s, u"btnImportGroups"_s});
             break;
         case NodeKind::ContactFolderListed:
         case NodeKind::ContactFolderListing:
+            enable(tools, {u"btnImportGroups"_s});
             if (notEmpty)
                 enable(tools, {u"btnRefresh"_s, u"btnDoMail"_s, u"btnSaveList"_s});
             break;

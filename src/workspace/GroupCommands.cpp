@@ -1,5 +1,6 @@
 #include "workspace/GroupCommands.h"
 
+#include "groups/AddressBookGroupImport.h"
 #include "groups/AddressListFile.h"
 #include "groups/CopyToForm.h"
 #include "groups/DynGrpForm.h"
@@ -331,6 +332,29 @@ void GroupCommands::VerifyAddresses()
     }
     saveGroups();
     m_s.dialogs->information(u"Verification Complete"_s);
+}
+
+void GroupCommands::ImportAddressBookGroups()
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle folder = tree.at(m_s.selIndex());
+    if (!folder || !m_s.workspace->session())
+        return;
+    Result<QStringList> problems = QStringList();
+    {
+        BusyScope busy(m_s.busy);
+        GroupEditor ed = editor();
+        problems = AddressBookGroupImport(tree, ed).runFolder(
+            *m_s.workspace->session(), folder, findNodeOfKind(tree, NodeKind::StandardRoot));
+        tree.refresh();
+    }
+    if (!problems.ok()) {
+        m_s.dialogs->critical(problems.error());
+        return;
+    }
+    saveGroups();
+    if (!problems->isEmpty())
+        m_s.dialogs->information(problems->join(u'\n'));
 }
 
 QString GroupCommands::lastSavePath() const

@@ -44,6 +44,8 @@ public:
     void VerifyAddresses();
     void SaveAddressList();
     void LoadAddressList();
+    // Makes Standard Mail Groups of the group cards of the selected contact folder.
+    void ImportAddressBookGroups();
 
     [[nodiscard]] const QString &LastCopyTarget() const { return m_lastCopyTarget; }
 

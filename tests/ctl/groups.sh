@@ -112,5 +112,24 @@ b@example.org	ok
 c@example.org	ok"
 run members Order
 check "names refreshed" test "$(grep -c -e Zulu -e Able "$work/out")" = 2
+# Groups kept by other address books: each group card becomes a Standard Mail Group.
+printf 'BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:imp-1\r\nFN:Imp One\r\nEMAIL:imp1@example.org\r\nEND:VCARD\r\n' \
+    >"$store/Contacts/imp1.vcf"
+printf 'BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Imported\r\nMEMBER:urn:uuid:imp-1\r\nMEMBER:mailto:list@example.org\r\nMEMBER:urn:uuid:nobody\r\nEND:VCARD\r\n' \
+    >"$store/Contacts/imp-group.vcf"
+run import-groups "Personal Folders/Contacts"
+check "groups imported" rc_is 0
+check "unknown member reported" err_has "urn:uuid:nobody"
+run --json members Imported
+check "copied and typed-in members" python3 - "$work/out" <<'PY'
+import json, sys
+rows = sorted((r["olType"], r["Email1Address"]) for r in json.load(open(sys.argv[1])))
+assert rows == [(35, "imp1@example.org"), (37, "list@example.org")], rows
+PY
+run import-groups "Personal Folders/Contacts"
+run --json members Imported
+check "importing again adds nothing" python3 -c 'import json,sys; assert len(json.load(open(sys.argv[1]))) == 2' "$work/out"
+run import-groups "Personal Folders/Nowhere"
+check "unknown folder refused" rc_is 1
 
 finish

@@ -258,6 +258,71 @@ TEST(VCardReaderTest, KindBelongsToItsOwnCard)
     EXPECT_FALSE(contacts[1].isGroup);
 }
 
+struct MemberCase
+{
+    const char *name;
+    QByteArray lines; // between BEGIN and END
+    QString uid;
+    QStringList members;
+};
+
+void PrintTo(const MemberCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class VCardMemberTest : public ::testing::TestWithParam<MemberCase>
+{
+};
+
+TEST_P(VCardMemberTest, GroupMembersAreRead)
+{
+    const QByteArray card = "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Surname;;;;\r\nFN:Board\r\n" +
+                            GetParam().lines + "END:VCARD\r\n";
+    const std::vector<VCardContact> contacts = VCardReader::read(card);
+    ASSERT_EQ(contacts.size(), 1u);
+    EXPECT_EQ(contacts[0].uid, GetParam().uid);
+    EXPECT_EQ(contacts[0].members, GetParam().members);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Members, VCardMemberTest,
+    ::testing::Values(MemberCase{"KindGroup",
+                                 "KIND:group\r\nUID:urn:uuid:G1\r\nMEMBER:urn:uuid:ABC-1\r\n"
+                                 "MEMBER:mailto:ann@example.org\r\n",
+                                 u"g1"_s,
+                                 {u"urn:uuid:abc-1"_s, u"mailto:ann@example.org"_s}},
+                      MemberCase{"AddressBookServerGroup",
+                                 "X-ADDRESSBOOKSERVER-KIND:group\r\nUID:g2\r\n"
+                                 "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:def-2\r\n"
+                                 "item1.X-ADDRESSBOOKSERVER-MEMBER:URN:UUID:Ghi-3\r\n",
+                                 u"g2"_s,
+                                 {u"urn:uuid:def-2"_s, u"urn:uuid:ghi-3"_s}},
+                      MemberCase{"MailtoWithHeadersAndEncoding",
+                                 "KIND:group\r\nMEMBER:mailto:b%40example.org?subject=hi\r\n",
+                                 {},
+                                 {u"mailto:b@example.org"_s}},
+                      MemberCase{
+                          "MalformedMembersIgnored",
+                          "KIND:group\r\nMEMBER:\r\nMEMBER:urn:uuid:\r\nMEMBER:mailto:nobody\r\n"
+                          "MEMBER:https://example.org/x\r\nMEMBER;VALUE=uri\r\nMEMBER:Bob\r\n"
+                          "MEMBER:urn:uuid:ok\r\n",
+                          {},
+                          {u"urn:uuid:ok"_s}},
+                      MemberCase{"ContactKeepsUidNotMembers",
+                                 "UID:Person-1\r\nMEMBER:urn:uuid:x\r\n",
+                                 u"person-1"_s,
+                                 {}}),
+    [](const auto &row) { return std::string(row.param.name); });
+
+TEST(VCardReaderTest, GroupIsNamedByItsFormattedName)
+{
+    const std::vector<VCardContact> contacts =
+        VCardReader::read("BEGIN:VCARD\nN:Ignored;;;;\nFN:Friends\nKIND:group\nEND:VCARD\n");
+    ASSERT_EQ(contacts.size(), 1u);
+    EXPECT_EQ(contacts[0].fileAs, u"Friends"_s);
+}
+
 // Inputs built to be slow for a careless reader: each must take linear time, and still be
 // read as the rules say.
 TEST(VCardReaderTest, PathologicalInputsStayLinear)

@@ -15,7 +15,8 @@ namespace {
 const QStringList NodeTools = {u"btnSaveList"_s,     u"btnLoadList"_s, u"btnRefresh"_s,
                                u"btnLoadContacts"_s, u"btnEditItem"_s, u"btnChgName"_s,
                                u"btnAddContact"_s,   u"btnDelete"_s,   u"btnCopy"_s,
-                               u"btnDoMail"_s,       u"btnVerify"_s,   u"btnGrpProperties"_s};
+                               u"btnDoMail"_s,       u"btnVerify"_s,   u"btnGrpProperties"_s,
+                               u"btnImportGroups"_s};
 
 QStringList enabledTools(const ToolStates &tools)
 {
@@ -52,6 +53,11 @@ std::vector<int> kindsAllowing(const QString &tool)
 }
 
 using Kinds = std::vector<int>;
+
+TEST(ButtonStateRules, GroupsAreImportedFromContactFoldersOnly)
+{
+    EXPECT_EQ(kindsAllowing(u"btnImportGroups"_s), (Kinds{1, 2, 20}));
+}
 
 TEST(ButtonStateRules, OnlyItemsAndGroupMembersCanBeOpened)
 {
