@@ -2,10 +2,11 @@
 #include "message/TransportSettings.h"
 #include "support/CRegSettings.h"
 
+#include "common/PortServer.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -68,28 +69,11 @@ public:
     TlsServer(const QString &mode, const QString &cert, const QString &key,
               const QString &recordDir, const QStringList &login)
         : m_records(recordDir)
+        , m_server(QStringList{Tools + u"/smtp_tls_server.py"_s, mode, cert, key, recordDir} +
+                   login)
     {
-        m_process.setProgram(u"/usr/bin/python3"_s);
-        m_process.setArguments(
-            QStringList{Tools + u"/smtp_tls_server.py"_s, mode, cert, key, recordDir} + login);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        if (!m_process.waitForStarted(10000))
-            return;
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_process.canReadLine() && timer.elapsed() < 15000)
-            m_process.waitForReadyRead(200);
-        const QByteArray line = m_process.readLine().trimmed();
-        if (line.startsWith("PORT "))
-            m_port = line.mid(5).toInt();
     }
-    ~TlsServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    [[nodiscard]] int port() const { return m_port; }
+    [[nodiscard]] int port() const { return m_server.port(); }
     // What the server saw, one event a line ("MAIL ... tls=1", "AUTH user ok tls=1", ...).
     [[nodiscard]] QStringList events() const
     {
@@ -101,8 +85,7 @@ public:
 
 private:
     QString m_records;
-    QProcess m_process;
-    int m_port = 0;
+    test::PortServer m_server;
 };
 
 struct TlsCase

@@ -7,6 +7,8 @@
 #include "session/OutboxQueue.h"
 #include "support/CRegSettings.h"
 
+#include "common/PortServer.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -34,27 +36,10 @@ class SmtpServer
 public:
     explicit SmtpServer(const QString &recordDir)
         : m_records(recordDir)
+        , m_server(QStringList{Tools + u"/smtp_test_server.py"_s, recordDir})
     {
-        m_process.setProgram(u"/usr/bin/python3"_s);
-        m_process.setArguments({Tools + u"/smtp_test_server.py"_s, recordDir});
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        if (!m_process.waitForStarted(10000))
-            return;
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_process.canReadLine() && timer.elapsed() < 15000)
-            m_process.waitForReadyRead(200);
-        const QByteArray line = m_process.readLine().trimmed();
-        if (line.startsWith("PORT "))
-            m_port = line.mid(5).toInt();
     }
-    ~SmtpServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    [[nodiscard]] int port() const { return m_port; }
+    [[nodiscard]] int port() const { return m_server.port(); }
     // How the server answers from now on (see tests/tools/smtp_test_server.py).
     void script(const QByteArray &json) const
     {
@@ -86,8 +71,7 @@ public:
 
 private:
     QString m_records;
-    QProcess m_process;
-    int m_port = 0;
+    test::PortServer m_server;
 };
 
 bool haveServer()
