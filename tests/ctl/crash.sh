@@ -20,16 +20,8 @@ for i in $(seq 0 499); do
         >"$store/Outbox/new/1700000000.M${n}P1.crash"
 done
 
-mkdir -p "$work/received"
-/usr/bin/python3 "$here/tools/smtp_test_server.py" "$work/received" >"$work/port" &
-server_pid=$!
-cleanups+=("kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null")
-for _ in $(seq 1 100); do grep -q PORT "$work/port" && break; sleep 0.1; done
+use_smtp_server
 run setting Transport From "Ann Lee <ann@example.org>"
-run setting Transport Kind smtp
-run setting Transport Host 127.0.0.1
-run setting Transport Port "$(awk '{print $2}' "$work/port")"
-run setting Transport Security none
 
 check "killed five times, nobody mailed twice, few held" \
     /usr/bin/python3 "$here/tools/crash_delivery.py" "$ctl" "$app" "$work/received" 500 5 \

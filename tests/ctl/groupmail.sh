@@ -107,16 +107,7 @@ assert missing <= doubt, (sorted(missing)[:5], doubt)
 assert len(doubt) <= 1, doubt
 PY
 if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
-    mkdir -p "$work/received"
-    /usr/bin/python3 "$here/tools/smtp_test_server.py" "$work/received" >"$work/port" &
-    server_pid=$!
-    cleanups+=("kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null")
-    for _ in $(seq 1 100); do grep -q PORT "$work/port" && break; sleep 0.1; done
-    port=$(awk '{print $2}' "$work/port")
-    run setting Transport Kind smtp
-    run setting Transport Host 127.0.0.1
-    run setting Transport Port "$port"
-    run setting Transport Security none
+    use_smtp_server
 
     run deliver
     check "delivery succeeds" rc_is 0

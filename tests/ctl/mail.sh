@@ -47,16 +47,7 @@ check "and says why" err_has "Messages wait in the Outbox"
 check "nothing moved" test "$(ls "$store/Outbox/new" | wc -l)" = 3
 
 if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
-    mkdir -p "$work/received"
-    /usr/bin/python3 "$here/tools/smtp_test_server.py" "$work/received" >"$work/port" &
-    server_pid=$!
-    cleanups+=("kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null")
-    for _ in $(seq 1 100); do grep -q PORT "$work/port" && break; sleep 0.1; done
-    port=$(awk '{print $2}' "$work/port")
-    run setting Transport Kind smtp
-    run setting Transport Host 127.0.0.1
-    run setting Transport Port "$port"
-    run setting Transport Security none
+    use_smtp_server
 
     printf 'To: bob@example.org\nSubject: Lost [drop]\n\nHi.\n' >"$store/Outbox/new/1700000004.d.host"
     run deliver

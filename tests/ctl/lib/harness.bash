@@ -29,3 +29,18 @@ finish() {
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]
 }
+
+use_smtp_server() { # starts tests/tools/smtp_test_server.py recording into $work/received
+    # and points the transport at it; sets $port. The server is stopped at exit.
+    mkdir -p "$work/received"
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/../../tools/smtp_test_server.py" \
+        "$work/received" >"$work/port" &
+    local server_pid=$!
+    cleanups+=("kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null")
+    for _ in $(seq 1 100); do grep -q PORT "$work/port" && break; sleep 0.1; done
+    port=$(awk '{print $2}' "$work/port")
+    run setting Transport Kind smtp
+    run setting Transport Host 127.0.0.1
+    run setting Transport Port "$port"
+    run setting Transport Security none
+}
