@@ -143,6 +143,9 @@ void GroupMailCommand::doBtnDoMail()
         }
     }
 
+    // The program may have begun to close while a question was open.
+    if (m_stopped)
+        return;
     std::unique_ptr<GeneratorWindow> window = m_s.dialogs->openGenerator();
     DialogPrompter prompter(*m_s.dialogs);
     MailGenerator generator(*session, *window, prompter);
