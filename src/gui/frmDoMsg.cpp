@@ -72,6 +72,9 @@ frmDoMsg::~frmDoMsg() = default;
 void frmDoMsg::show()
 {
     repaintProgress();
+    // A top-level widget, unlike a dialog, is not placed over its owner by itself.
+    if (QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr)
+        move(owner->geometry().center() - rect().center());
     QWidget::show();
     m_sinceRepaint.start();
 }

@@ -171,9 +171,20 @@ void max3D::paintMeter(QPainter &painter, QWidget *control, const Effect &effect
                 QRect(x, bar.top(), std::min(block, bar.right() - x + 1), bar.height()), FillColor);
     }
     if (ShowPercent) {
+        // Over the bar the text is in ForeColor; beside it, where ForeColor may be as light
+        // as the ground, in the control's own text colour.
+        const QString text = QString::number(effect.percent) + u'%';
         painter.setFont(effectFont(control));
+        painter.save();
+        painter.setClipRect(
+            QRect(inner.left(), inner.top(), bar.right() - inner.left() + 1, inner.height()));
         painter.setPen(ForeColor);
-        painter.drawText(inner, Qt::AlignCenter, QString::number(effect.percent) + u'%');
+        painter.drawText(inner, Qt::AlignCenter, text);
+        painter.setClipRect(
+            QRect(bar.right() + 1, inner.top(), inner.right() - bar.right(), inner.height()));
+        painter.setPen(control->palette().color(QPalette::WindowText));
+        painter.drawText(inner, Qt::AlignCenter, text);
+        painter.restore();
     }
 }
 

@@ -267,7 +267,7 @@ private Q_SLOTS:
         max3D meter;
         meter.FillColor = QColor(Qt::blue);
         meter.ForeColor = QColor(Qt::white);
-        meter.PercentMeter(&label, 50);
+        meter.PercentMeter(&label, 100);
         label.show();
         QVERIFY(QTest::qWaitForWindowExposed(&label));
         const QImage image = label.grab().toImage();
@@ -275,12 +275,26 @@ private Q_SLOTS:
         int right = -1;
         for (int x = 0; x < image.width(); ++x)
             for (int y = 0; y < image.height(); ++y)
-                if (image.pixelColor(x, y) == QColor(Qt::white)) {
+                if (image.pixelColor(x, y).lightness() > 180) { // the text, not the bar
                     left = std::min(left, x);
                     right = std::max(right, x);
                 }
         QVERIFY2(right > left, "the percentage is drawn");
         QVERIFY(std::abs((left + right) / 2 - image.width() / 2) <= 6);
+
+        // Without a bar under it the text takes the label's own colour, not ForeColor.
+        dark.setColor(QPalette::WindowText, Qt::green);
+        label.setPalette(dark);
+        meter.PercentMeter(&label, 0);
+        const QImage empty = label.grab().toImage();
+        bool white = false;
+        bool green = false;
+        for (int x = 0; x < empty.width(); ++x)
+            for (int y = 0; y < empty.height(); ++y) {
+                white = white || empty.pixelColor(x, y).lightness() > 180;
+                green = green || empty.pixelColor(x, y).green() > 180;
+            }
+        QVERIFY(green && !white);
     }
 };
 
