@@ -20,6 +20,7 @@
 #include "workspace/FileDialogRequest.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -190,7 +191,13 @@ DialogHost::InterruptedRun QtDialogHost::askInterruptedRun(const QString &text)
 
 std::unique_ptr<GeneratorWindow> QtDialogHost::openGenerator()
 {
-    return std::make_unique<GeneratorWindowHandle>(new frmDoMsg(m_appTitle, owner()));
+    // Right after the wizard closes no window may be active yet: the run belongs to the
+    // main window all the same.
+    QWidget *parent = owner();
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (!parent && top->isVisible() && qobject_cast<QMainWindow *>(top))
+            parent = top;
+    return std::make_unique<GeneratorWindowHandle>(new frmDoMsg(m_appTitle, parent));
 }
 
 void QtDialogHost::showContact(const QString &entryId)

@@ -80,6 +80,8 @@ void GroupMailCommand::stop()
         m_prompter->stop();
     if (m_generator)
         m_generator->btnCancel_Click();
+    if (m_accountWindow)
+        m_accountWindow->closeWindow();
 }
 
 void GroupMailCommand::doBtnDoMail()
@@ -146,6 +148,11 @@ void GroupMailCommand::doBtnDoMail()
     // The program may have begun to close while a question was open.
     if (m_stopped)
         return;
+    // One generator window at a time: the last run's account gives way to this run.
+    if (m_accountWindow) {
+        m_accountWindow->closeWindow();
+        m_accountWindow.reset();
+    }
     std::unique_ptr<GeneratorWindow> window = m_s.dialogs->openGenerator();
     DialogPrompter prompter(*m_s.dialogs);
     MailGenerator generator(*session, *window, prompter);
@@ -164,6 +171,7 @@ void GroupMailCommand::doBtnDoMail()
     }
     window->showOutcome(GenerationSummary::heading(m_lastOutcome),
                         GenerationSummary::lines(m_lastOutcome, howToContinue()));
+    m_accountWindow = std::move(window);
     if (m_s.panels)
         m_s.panels->UpdateCaption(StatusPanels::ActivityPanel,
                                   u"%1 messages queued"_s.arg(m_lastOutcome.messagesQueued));

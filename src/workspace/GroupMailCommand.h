@@ -5,11 +5,14 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace corvel {
 
 class BusyIndicator;
 class DialogHost;
 class DialogPrompter;
+class GeneratorWindow;
 class MailGenerator;
 class StatusPanels;
 class Workspace;
@@ -43,7 +46,8 @@ public:
     [[nodiscard]] const GenerationOutcome &lastOutcome() const { return m_lastOutcome; }
 
     // The program is closing: a run stops after the member in hand (its journal keeps what
-    // was queued), no prompt is shown any more and no account waits for the user.
+    // was queued), no prompt is shown any more and the last run's account is closed (an
+    // account left open would keep the program running).
     void stop();
 
     static QString howToContinue()
@@ -58,6 +62,8 @@ private:
     GenerationOutcome m_lastOutcome;
     MailGenerator *m_generator = nullptr;
     DialogPrompter *m_prompter = nullptr;
+    // The last run's window while it shows the account.
+    std::unique_ptr<GeneratorWindow> m_accountWindow;
     bool m_stopped = false;
 };
 
