@@ -174,6 +174,9 @@ TEST_F(GroupMailCommandTest, PersonalMailToAListedFolderAsksEveryMemberAndShowsT
     EXPECT_TRUE(window.outcome.contains(u"members processed: 4"_s));
     EXPECT_TRUE(window.outcome.contains(u"messages queued: 3"_s));
     EXPECT_TRUE(window.outcome.contains(u"members skipped for want of an address: 1"_s));
+
+    command->stop(); // the program closes: the account goes with it
+    EXPECT_TRUE(window.closed);
 }
 
 TEST_F(GroupMailCommandTest, GroupIsMailedWholeAndFailedMembersAreNamed)
