@@ -179,6 +179,28 @@ TEST_F(GroupMailCommandTest, PersonalMailToAListedFolderAsksEveryMemberAndShowsT
     EXPECT_TRUE(window.closed);
 }
 
+TEST_F(GroupMailCommandTest, PreviewShowsTheMessagesAndQueuesNothing)
+{
+    selectListedContacts();
+    QStringList previewed;
+    dialogs.queueWizard([&previewed](MailWizard &wizard) {
+        wizard.tlDrafts_Click(1);
+        EXPECT_FALSE(wizard.canPreview()); // not before the last page
+        wizard.cmdNext_Click();
+        previewed = wizard.preview();
+        return false; // then Exit
+    });
+    command->doBtnDoMail();
+
+    EXPECT_TRUE(previewed.contains(u"messages that would be queued: 3"_s))
+        << previewed.join(u'\n').toStdString();
+    EXPECT_TRUE(previewed.contains(u"To: ann@example.org"_s));
+    EXPECT_TRUE(previewed.contains(u"first message body:\nDear [First Name],\nhello."_s));
+    EXPECT_TRUE(previewed.contains(u"members skipped for want of an address: 1"_s));
+    EXPECT_TRUE(session->sent().empty());
+    EXPECT_EQ(dialogs.asked(), QStringList{u"wizard: 4 Members of Contacts"_s}); // no prompt
+}
+
 TEST_F(GroupMailCommandTest, GroupIsMailedWholeAndFailedMembersAreNamed)
 {
     const NodeHandle group = selectGroup(u"Friends"_s, 250);
