@@ -8,6 +8,7 @@
 #include "gui/HelpWindow.h"
 #include "gui/TreeListView.h"
 #include "gui/cQXStatBar.h"
+#include "merge/MailWizard.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
 #include "workspace/MailSetupForm.h"
@@ -125,6 +126,7 @@ private Q_SLOTS:
     void includeAllFlipsAndIsStored();
     void laterOperationsSayTheyAreNotAvailable();
     void createMailOnAContactFolderOpensTheWizard();
+    void terminationSignalStopsARunAndLeavesNothingOpen();
     void loadContactsListsTheFolder();
     void refreshingAListingEndsWithItsCount();
     void mailSetupIsSavedOnlyWhenAccepted();
@@ -390,6 +392,37 @@ void frmMainTest::createMailOnAContactFolderOpensTheWizard()
     run.dialogs.clear();
     window.aBar_Click(u"btnDoMail"_s); // the scripted wizard is left with Exit
     QCOMPARE(run.dialogs.asked(), QStringList{u"wizard: 2 Members of Contacts"_s});
+}
+
+void frmMainTest::terminationSignalStopsARunAndLeavesNothingOpen()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    auto *session = dynamic_cast<MemoryNamespace *>(window.workspace().session());
+    QVERIFY(session);
+    session->draftsFolder()->addMessage(u"News"_s, u"Hello"_s);
+    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
+    window.aBar_Click(u"btnLoadContacts"_s);
+    run.dialogs.queueWizard([](MailWizard &wizard) {
+        wizard.tlDrafts_Click(1);
+        wizard.cmdNext_Click();
+        return true;
+    });
+    // The signal comes while the first member's copy is being made.
+    run.dialogs.setGeneratorEvents([](RecordingGeneratorWindow &, int turn) {
+        if (turn == 1) {
+            ::raise(SIGTERM);
+            QCoreApplication::processEvents();
+        }
+    });
+    window.aBar_Click(u"btnDoMail"_s);
+
+    QVERIFY(!window.isVisible());
+    QCOMPARE(session->sent().size(), std::size_t(1)); // the member in hand, then no more
+    QCOMPARE(run.dialogs.generators().size(), std::size_t(1));
+    QVERIFY(run.dialogs.generators().front().closed);
+    QVERIFY(run.dialogs.generators().front().outcome.isEmpty());
 }
 
 void frmMainTest::loadContactsListsTheFolder()
