@@ -11,9 +11,9 @@ class QWidget;
 
 namespace corvel {
 
-// "3D" effects drawn over controls: each method turns a control into the effect, which the
-// control then paints in place of itself until the effect is changed. The percent meter is
-// the one the program uses; the others are plain raised or sunken renderings.
+// Raised and sunken effects drawn over controls: each method turns a control into the effect, which
+// the control then paints in place of itself until the effect is changed. The percent meter is the
+// one the program uses; the others are plain raised or sunken renderings.
 class max3D : public QObject
 {
     Q_OBJECT
@@ -37,23 +37,23 @@ public:
     bool ShowPercent = true;
     bool SolidMeter = true;
 
-    // "Converts a Label control to a 3D percentage meter."
+    // The control shows a sunken meter filled to the percentage (clamped to 0..100).
     void PercentMeter(QWidget *control, int percentage);
-    // "Draws a 3D panel in place of another control."
+    // A raised panel in place of the control.
     void Panel(QWidget *control);
-    // "Draws a border around a control."
+    // A sunken border (and a raised inner one when Width is set).
     void Border(QWidget *control);
-    // "Displays a message in a status bar."
+    // A sunken status field showing the text.
     void StatusBar(QWidget *control, const QString &text);
-    // "Draws a drop-shadow behind a control."
+    // A shadow offset below and to the right.
     void DropShadow(QWidget *control);
-    // "Draws a border around a form."
+    // A sunken border around a whole form.
     void FormBorder(QWidget *form);
-    // "Redraws a Line control to give it a 3D look."
+    // An etched horizontal line.
     void Line3D(QWidget *control);
-    // "Redraws the text in a Label control to give it a variety of 3D effects."
+    // The control's text with a shadow offset by xOffset and yOffset.
     void Caption(QWidget *control, bool useFont, int xOffset, int yOffset);
-    // "Draws a 3D frame around a control."
+    // A raised or sunken frame with the text in its top edge.
     void Frame(QWidget *control, const QString &text, bool raised);
 
     // The meter's arithmetic: the percentage kept within 0 to 100, and the bar's length
