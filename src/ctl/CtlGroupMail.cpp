@@ -1,4 +1,5 @@
 #include "ctl/CtlContext.h"
+#include "merge/GenerationSummary.h"
 #include "merge/GenerationView.h"
 #include "merge/MailGenerator.h"
 #include "merge/MemberSelection.h"
@@ -11,7 +12,6 @@
 #include "workspace/Workspace.h"
 
 #include <QFile>
-#include <QStandardPaths>
 
 #include <cstdio>
 #include <iostream>
@@ -185,39 +185,10 @@ bool findMembers(Workspace &workspace, const QString &argument, MemberSelection 
     return true;
 }
 
-void printOutcome(const GenerationOutcome &outcome)
+void printLines(const QStringList &lines)
 {
-    printOut(u"members processed: %1"_s.arg(outcome.processed));
-    printOut(u"messages queued: %1"_s.arg(outcome.messagesQueued));
-    printOut(u"members skipped for want of an address: %1"_s.arg(outcome.skippedNoAddress));
-    if (outcome.skippedAlreadyQueued > 0)
-        printOut(u"members queued by the interrupted run: %1"_s.arg(outcome.skippedAlreadyQueued));
-    printOut(u"members failed: %1"_s.arg(outcome.failures.size()));
-    for (const auto &failure : outcome.failures)
-        printOut(u"  %1 <%2>: %3"_s.arg(failure.name, failure.address, failure.reason));
-    if (outcome.cancelled)
-        printOut(u"the run was cancelled; it can be continued with --resume"_s);
-    if (!outcome.stopReason.isEmpty())
-        printOut(u"the run stopped: %1"_s.arg(outcome.stopReason));
-}
-
-void printPlan(const GenerationOutcome &outcome)
-{
-    printOut(u"messages that would be queued: %1"_s.arg(outcome.planned.size()));
-    for (const auto &message : outcome.planned) {
-        QStringList lines{u"To: "_s + message.to};
-        if (!message.cc.isEmpty())
-            lines.append(u"CC: "_s + message.cc);
-        if (!message.bcc.isEmpty())
-            lines.append(u"BCC: "_s + message.bcc);
-        printOut(lines.join(u'\t'));
-    }
-    if (!outcome.planned.empty() && !outcome.firstFilledBody.isNull())
-        printOut(u"first message body:\n"_s + outcome.firstFilledBody);
-    printOut(u"members skipped for want of an address: %1"_s.arg(outcome.skippedNoAddress));
-    printOut(u"members failed: %1"_s.arg(outcome.failures.size()));
-    for (const auto &failure : outcome.failures)
-        printOut(u"  %1 <%2>: %3"_s.arg(failure.name, failure.address, failure.reason));
+    for (const QString &line : lines)
+        printOut(line);
 }
 
 const char MailUsage[] =
@@ -337,10 +308,8 @@ int runGroupMail(const CtlContext &context)
 
         std::unique_ptr<RunJournal> journal;
         if (!dryRun) {
-            const QString runs =
-                QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                u"/Tessary/Corvel/runs"_s;
-            auto opened = RunJournal::open(runs, {letterId, selection.key, mode->second});
+            auto opened = RunJournal::open(RunJournal::defaultDirectory(),
+                                           {letterId, selection.key, mode->second});
             if (!opened.ok()) {
                 printError(u"corvelctl: "_s + opened.error());
                 return ExitFailed;
@@ -367,10 +336,8 @@ int runGroupMail(const CtlContext &context)
             generator.Execute({mode->second, letterId, dryRun}, selection.members, journal.get());
         if (!outcome.letterLoaded)
             return ExitFailed;
-        if (dryRun)
-            printPlan(outcome);
-        else
-            printOutcome(outcome);
+        printLines(dryRun ? GenerationSummary::planLines(outcome)
+                          : GenerationSummary::lines(outcome, u"with --resume"_s));
         return outcome.succeeded() ? ExitOk : ExitFailed;
     } catch (const OutlookError &error) {
         printError(u"corvelctl: %1"_s.arg(error.message()));

@@ -10,17 +10,64 @@
 #include "gui/QtFileDialogRunner.h"
 #include "gui/frmAbout.h"
 #include "gui/frmCopyTo.h"
+#include "gui/frmDoMsg.h"
 #include "gui/frmDynGrp.h"
 #include "gui/frmGetEmail.h"
 #include "gui/frmGetName.h"
+#include "gui/frmMailWiz.h"
 #include "session/OutlookSession.h"
 #include "workspace/CDialog.h"
 #include "workspace/FileDialogRequest.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 
 namespace corvel {
+
+namespace {
+
+// The run's hold on its generator window: a window that shows the run's account stays
+// open after the run (and goes when the user closes it); any other goes with the run.
+class GeneratorWindowHandle : public GeneratorWindow
+{
+public:
+    explicit GeneratorWindowHandle(frmDoMsg *window)
+        : m_window(window)
+    {
+    }
+    ~GeneratorWindowHandle() override
+    {
+        if (!m_window)
+            return;
+        if (m_window->showsOutcome() && m_window->isVisible())
+            m_window->setAttribute(Qt::WA_DeleteOnClose);
+        else
+            delete m_window.data();
+    }
+
+    void show() override { m_window->show(); }
+    void setStatus(const QString &text) override { m_window->setStatus(text); }
+    void setPercent(int percent) override { m_window->setPercent(percent); }
+    void letEventsRun() override { m_window->letEventsRun(); }
+    void critical(const QString &text) override { m_window->critical(text); }
+    void setCancelHandler(std::function<void()> handler) override
+    {
+        m_window->setCancelHandler(std::move(handler));
+    }
+    void showOutcome(const QString &heading, const QStringList &lines) override
+    {
+        m_window->showOutcome(heading, lines);
+    }
+    void closeWindow() override { m_window->closeWindow(); }
+
+private:
+    QPointer<frmDoMsg> m_window;
+};
+
+} // namespace
 
 QtDialogHost::QtDialogHost(QString appTitle, TestSender testSender)
     : m_appTitle(std::move(appTitle))
@@ -117,6 +164,40 @@ QString QtDialogHost::chooseFile(const FileDialogRequest &request)
     const bool chosen =
         request.mode == FileDialogRequest::Mode::Save ? dialog.ShowSave() : dialog.ShowOpen();
     return chosen ? dialog.Filename : QString();
+}
+
+bool QtDialogHost::runMailWizard(MailWizard &wizard)
+{
+    frmMailWiz dialog(wizard, owner());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+DialogHost::InterruptedRun QtDialogHost::askInterruptedRun(const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, m_appTitle, text, QMessageBox::NoButton, owner());
+    QPushButton *resume = box.addButton(QStringLiteral("&Continue"), QMessageBox::AcceptRole);
+    QPushButton *restart =
+        box.addButton(QStringLiteral("&Start Over"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(resume);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == resume)
+        return InterruptedRun::Continue;
+    if (box.clickedButton() == restart)
+        return InterruptedRun::StartOver;
+    return InterruptedRun::Cancel;
+}
+
+std::unique_ptr<GeneratorWindow> QtDialogHost::openGenerator()
+{
+    // Right after the wizard closes no window may be active yet: the run belongs to the
+    // main window all the same.
+    QWidget *parent = owner();
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (!parent && top->isVisible() && qobject_cast<QMainWindow *>(top))
+            parent = top;
+    return std::make_unique<GeneratorWindowHandle>(new frmDoMsg(m_appTitle, parent));
 }
 
 void QtDialogHost::showContact(const QString &entryId)

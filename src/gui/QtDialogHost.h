@@ -42,6 +42,9 @@ public:
     [[nodiscard]] bool FindCopyTo(CopyToForm &form) override;
     [[nodiscard]] bool FGetParms(DynGrpForm &form) override;
     [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
+    [[nodiscard]] bool runMailWizard(MailWizard &wizard) override;
+    [[nodiscard]] InterruptedRun askInterruptedRun(const QString &text) override;
+    [[nodiscard]] std::unique_ptr<GeneratorWindow> openGenerator() override;
     void showContact(const QString &entryId) override;
     void showMessage(const QString &entryId) override;
 

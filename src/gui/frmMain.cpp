@@ -7,12 +7,14 @@
 #include "gui/TreeInteractionBinding.h"
 #include "gui/TreeListView.h"
 #include "gui/cQXStatBar.h"
+#include "merge/RunJournal.h"
 #include "support/BusyIndicator.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 #include "workspace/ButtonStateRules.h"
 #include "workspace/DialogHost.h"
 #include "workspace/GroupCommands.h"
+#include "workspace/GroupMailCommand.h"
 #include "workspace/HelpIndex.h"
 #include "workspace/MailSetupForm.h"
 #include "workspace/TreeInteraction.h"
@@ -180,6 +182,9 @@ void frmMain::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    // A run going on stops after the member in hand; its journal lets it be continued.
+    if (m_groupMail)
+        m_groupMail->stop();
     if (m_help)
         m_help->close();
     if (!SessionReady())
@@ -386,8 +391,8 @@ void frmMain::buildDispatchTable()
     add(u"btnCopy"_s, [this] { groupCommands().doBtnCopy(); });
     add(u"btnDelete"_s, [this] { groupCommands().doBtnDelete(); });
     add(u"btnEditItem"_s, [this] { groupCommands().doBtnEditItem(); });
-    for (const QString &tool : {u"btnDoMail"_s, u"btnNewMsg"_s})
-        add(tool, [this, tool] { notAvailable(tool); });
+    add(u"btnDoMail"_s, [this] { groupMail().doBtnDoMail(); });
+    add(u"btnNewMsg"_s, [this] { notAvailable(u"btnNewMsg"_s); });
 }
 
 void frmMain::aBar_Click(const QString &tool)
@@ -443,6 +448,22 @@ GroupCommands &frmMain::groupCommands()
         m_groupCommands = std::make_unique<GroupCommands>(std::move(services));
     }
     return *m_groupCommands;
+}
+
+GroupMailCommand &frmMain::groupMail()
+{
+    if (!m_groupMail) {
+        GroupMailCommand::Services services;
+        services.workspace = m_services.workspace;
+        services.dialogs = m_services.dialogs;
+        services.panels = m_statBar.get();
+        services.busy = m_busy.get();
+        services.runsDirectory =
+            RunJournal::defaultDirectory(m_services.workspace->options().dataRoot);
+        services.twipsPerPixelX = m_twipsPerPixelX;
+        m_groupMail = std::make_unique<GroupMailCommand>(std::move(services));
+    }
+    return *m_groupMail;
 }
 
 void frmMain::doBtnIncludeAll()

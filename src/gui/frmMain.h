@@ -18,6 +18,7 @@ class BusyIndicator;
 class CommandBar;
 class DialogHost;
 class GroupCommands;
+class GroupMailCommand;
 class HelpWindow;
 class StatusPanels;
 class TreeInteraction;
@@ -107,6 +108,7 @@ private:
                      const QString &suffix);
     HelpWindow &help();
     GroupCommands &groupCommands();
+    GroupMailCommand &groupMail();
     void doBtnLoadContacts();
     void doBtnLoadMessages();
     void doBtnRefresh();
@@ -129,6 +131,7 @@ private:
     std::unique_ptr<TreeInteraction> m_interaction;
     std::unique_ptr<HelpWindow> m_help;
     std::unique_ptr<GroupCommands> m_groupCommands;
+    std::unique_ptr<GroupMailCommand> m_groupMail;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
     bool m_startupReady = false;

@@ -29,6 +29,18 @@ MailWizard::MailWizard(std::vector<Letter> letters)
 {
 }
 
+MailWizard::MailWizard(std::vector<Letter> letters, QString draftsCaption, QString membersSummary)
+    : m_letters(std::move(letters))
+    , m_draftsCaption(std::move(draftsCaption))
+    , m_membersSummary(std::move(membersSummary))
+{
+}
+
+QStringList MailWizard::preview() const
+{
+    return canPreview() ? m_previewSource(WizardProcess()) : QStringList();
+}
+
 MailWizard::ButtonStates MailWizard::WizardDoStep() const
 {
     return {m_currentStep >= 1, m_currentStep < 1 && m_currentRow >= 1, m_currentStep == 1};

@@ -3,7 +3,9 @@
 #include "merge/MailType.h"
 
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace corvel {
@@ -47,6 +49,21 @@ public:
 
     // Row 0 of the drafts list is the Drafts folder itself; rows 1 and on are the letters.
     explicit MailWizard(std::vector<Letter> letters);
+    // What the pages show besides the rules: row 0's caption and the recipients summary.
+    MailWizard(std::vector<Letter> letters, QString draftsCaption, QString membersSummary);
+
+    [[nodiscard]] const std::vector<Letter> &letters() const { return m_letters; }
+    [[nodiscard]] const QString &draftsCaption() const { return m_draftsCaption; }
+    [[nodiscard]] const QString &membersSummaryText() const { return m_membersSummary; }
+
+    // The dry run of the last page: the lines of what Finish would make.
+    using PreviewSource = std::function<QStringList(const Result &)>;
+    void setPreviewSource(PreviewSource source) { m_previewSource = std::move(source); }
+    [[nodiscard]] bool canPreview() const
+    {
+        return m_previewSource && m_currentStep == 1 && m_currentRow >= 1;
+    }
+    [[nodiscard]] QStringList preview() const;
 
     [[nodiscard]] int currentStep() const { return m_currentStep; }
     [[nodiscard]] int currentRow() const { return m_currentRow; }
@@ -68,6 +85,9 @@ private:
     int m_currentRow = -1;
     MailType m_mailType = MailType::Personal;
     QString m_letterSummary;
+    QString m_draftsCaption;
+    QString m_membersSummary;
+    PreviewSource m_previewSource;
 };
 
 } // namespace corvel

@@ -1,5 +1,7 @@
 #include "merge/RunJournal.h"
 
+#include "support/GenFcns.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -51,6 +53,13 @@ RunJournal::~RunJournal()
 {
     if (m_fd >= 0)
         ::close(m_fd);
+}
+
+QString RunJournal::defaultDirectory(const QString &dataRoot)
+{
+    const QString base =
+        dataRoot.isEmpty() ? UserDataFolder() : dataRoot + QStringLiteral("/Tessary/Corvel");
+    return base + QStringLiteral("/runs");
 }
 
 corvel::Result<std::unique_ptr<RunJournal>> RunJournal::open(const QString &directory,

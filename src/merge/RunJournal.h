@@ -52,6 +52,10 @@ public:
     // The run ended: nothing is left to continue.
     [[nodiscard]] Status finish();
 
+    // Where the window and corvelctl keep the journals: the user's data folder, or the one
+    // under dataRoot when a run was given its own.
+    [[nodiscard]] static QString defaultDirectory(const QString &dataRoot = {});
+
     [[nodiscard]] static QString normalized(const QString &address)
     {
         return address.trimmed().toLower();

@@ -2,12 +2,16 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace corvel {
 
 class CopyToForm;
 class DynGrpForm;
 class GetEMailForm;
 class GetNameForm;
+class GeneratorWindow;
+class MailWizard;
 class MailSetupForm;
 struct FileDialogRequest;
 
@@ -41,6 +45,20 @@ public:
     [[nodiscard]] virtual bool FGetParms(DynGrpForm &form) = 0;
     // An open or save file dialog: the chosen path, or empty text when cancelled.
     [[nodiscard]] virtual QString chooseFile(const FileDialogRequest &request) = 0;
+
+    // The group mail wizard, modal, over its rules: true when it ended with Finish.
+    [[nodiscard]] virtual bool runMailWizard(MailWizard &wizard) = 0;
+    // A run of the same letter to the same members was interrupted: go on with the members
+    // not yet mailed, start over, or do nothing now.
+    enum class InterruptedRun
+    {
+        Continue,
+        StartOver,
+        Cancel,
+    };
+    [[nodiscard]] virtual InterruptedRun askInterruptedRun(const QString &text) = 0;
+    // The generator window for one run, not shown yet.
+    [[nodiscard]] virtual std::unique_ptr<GeneratorWindow> openGenerator() = 0;
 
     // Shows a contact or a message of the session, read-only and not modal.
     virtual void showContact(const QString &entryId) = 0;

@@ -75,6 +75,40 @@ QString ScriptedDialogHost::chooseFile(const FileDialogRequest &request)
     return path;
 }
 
+void RecordingGeneratorWindow::letEventsRun()
+{
+    ++m_record.eventTurns;
+    if (m_onEvents)
+        m_onEvents(*this, m_record.eventTurns);
+}
+
+bool ScriptedDialogHost::runMailWizard(MailWizard &wizard)
+{
+    m_asked << u"wizard: "_s + wizard.membersSummaryText();
+    if (m_wizard.empty())
+        return false;
+    const WizardScript script = std::move(m_wizard.front());
+    m_wizard.pop_front();
+    return script(wizard) && wizard.WizardDoStep().finish;
+}
+
+DialogHost::InterruptedRun ScriptedDialogHost::askInterruptedRun(const QString &text)
+{
+    m_asked << u"interrupted: "_s + text;
+    if (m_interrupted.empty())
+        return InterruptedRun::Cancel;
+    const InterruptedRun answer = m_interrupted.front();
+    m_interrupted.pop_front();
+    return answer;
+}
+
+std::unique_ptr<GeneratorWindow> ScriptedDialogHost::openGenerator()
+{
+    m_asked << u"generator"_s;
+    m_generatorRecords.emplace_back();
+    return std::make_unique<RecordingGeneratorWindow>(m_generatorRecords.back(), m_generatorEvents);
+}
+
 void ScriptedDialogHost::showContact(const QString &entryId)
 {
     m_asked << u"contact: "_s + entryId;

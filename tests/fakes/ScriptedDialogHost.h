@@ -4,8 +4,10 @@
 #include "groups/DynGrpForm.h"
 #include "groups/GetEMailForm.h"
 #include "groups/GetNameForm.h"
+#include "merge/MailWizard.h"
 #include "workspace/DialogHost.h"
 #include "workspace/FileDialogRequest.h"
+#include "workspace/GeneratorWindow.h"
 
 #include <QStringList>
 
@@ -13,6 +15,56 @@
 #include <functional>
 
 namespace corvel {
+
+// The generator window of a test: records what a run shows; onEvents runs at every
+// chance the run gives the user (a test presses Cancel there).
+class RecordingGeneratorWindow : public GeneratorWindow
+{
+public:
+    struct Record
+    {
+        bool shown = false;
+        bool closed = false;
+        int eventTurns = 0;
+        QStringList statuses;
+        QStringList criticals;
+        int lastPercent = -1;
+        QString heading;
+        QStringList outcome;
+    };
+
+    using Events = std::function<void(RecordingGeneratorWindow &, int turn)>;
+
+    RecordingGeneratorWindow(Record &record, Events onEvents)
+        : m_record(record)
+        , m_onEvents(std::move(onEvents))
+    {
+    }
+
+    void show() override { m_record.shown = true; }
+    void setStatus(const QString &text) override { m_record.statuses << text; }
+    void setPercent(int percent) override { m_record.lastPercent = percent; }
+    void letEventsRun() override;
+    void critical(const QString &text) override { m_record.criticals << text; }
+    void setCancelHandler(std::function<void()> handler) override { m_cancel = std::move(handler); }
+    void showOutcome(const QString &heading, const QStringList &lines) override
+    {
+        m_record.heading = heading;
+        m_record.outcome = lines;
+    }
+    void closeWindow() override { m_record.closed = true; }
+    // Cancel as the window's button gives it.
+    void pressCancel()
+    {
+        if (m_cancel)
+            m_cancel();
+    }
+
+private:
+    Record &m_record;
+    Events m_onEvents;
+    std::function<void()> m_cancel;
+};
 
 // A DialogHost for tests: answers come from queues filled beforehand, and every dialog
 // asked for is recorded as "kind: text" in the order asked.
@@ -46,6 +98,24 @@ public:
         return m_fileRequests;
     }
 
+    // The wizard: a script clicks through it and returns true for Finish (which counts only
+    // when the wizard offers it); an empty queue leaves it with Exit.
+    using WizardScript = std::function<bool(MailWizard &)>;
+    void queueWizard(WizardScript script) { m_wizard.push_back(std::move(script)); }
+    // Answers to the interrupted run's question; an empty queue cancels.
+    void queueInterruptedRun(InterruptedRun answer) { m_interrupted.push_back(answer); }
+    // What the generator windows of the runs showed, one record per window opened.
+    [[nodiscard]] const std::deque<RecordingGeneratorWindow::Record> &generators() const
+    {
+        return m_generatorRecords;
+    }
+    // Runs at every event turn of the next generator windows, with the window to press
+    // Cancel on and the turn's number (1 first).
+    void setGeneratorEvents(RecordingGeneratorWindow::Events events)
+    {
+        m_generatorEvents = std::move(events);
+    }
+
     [[nodiscard]] const QStringList &asked() const { return m_asked; }
     void clear() { m_asked.clear(); }
 
@@ -60,6 +130,9 @@ public:
     [[nodiscard]] bool FindCopyTo(CopyToForm &form) override;
     [[nodiscard]] bool FGetParms(DynGrpForm &form) override;
     [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
+    [[nodiscard]] bool runMailWizard(MailWizard &wizard) override;
+    [[nodiscard]] InterruptedRun askInterruptedRun(const QString &text) override;
+    [[nodiscard]] std::unique_ptr<GeneratorWindow> openGenerator() override;
     void showContact(const QString &entryId) override;
     void showMessage(const QString &entryId) override;
 
@@ -73,6 +146,11 @@ private:
     std::deque<CopyToScript> m_copyTo;
     std::deque<DynGrpScript> m_dynGrp;
     std::deque<QString> m_files;
+    std::deque<WizardScript> m_wizard;
+    std::deque<InterruptedRun> m_interrupted;
+    // A deque: records stay where they are while later windows are added.
+    std::deque<RecordingGeneratorWindow::Record> m_generatorRecords;
+    RecordingGeneratorWindow::Events m_generatorEvents;
     std::vector<FileDialogRequest> m_fileRequests;
     QStringList m_asked;
 };

@@ -8,6 +8,7 @@
 #include "gui/HelpWindow.h"
 #include "gui/TreeListView.h"
 #include "gui/cQXStatBar.h"
+#include "merge/MailWizard.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
 #include "workspace/MailSetupForm.h"
@@ -124,6 +125,8 @@ private Q_SLOTS:
     void keysAreOfferedToTheCommandBarFirst();
     void includeAllFlipsAndIsStored();
     void laterOperationsSayTheyAreNotAvailable();
+    void createMailOnAContactFolderOpensTheWizard();
+    void terminationSignalStopsARunAndLeavesNothingOpen();
     void loadContactsListsTheFolder();
     void refreshingAListingEndsWithItsCount();
     void mailSetupIsSavedOnlyWhenAccepted();
@@ -371,12 +374,55 @@ void frmMainTest::laterOperationsSayTheyAreNotAvailable()
     Run run;
     QVERIFY(run.start());
     frmMain &window = run.window();
-    window.aBar_Click(u"btnDoMail"_s);
     window.aBar_Click(u"btnNewMsg"_s);
-    QCOMPARE(run.dialogs.asked().size(), 2);
+    QCOMPARE(run.dialogs.asked().size(), 1);
     for (const QString &asked : run.dialogs.asked())
         QVERIFY2(asked.startsWith(u"information: "_s) && asked.contains(u"not available"_s),
                  qPrintable(asked));
+}
+
+void frmMainTest::createMailOnAContactFolderOpensTheWizard()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
+    window.aBar_Click(u"btnLoadContacts"_s);
+    QVERIFY(window.tools().isEnabled(u"btnDoMail"));
+    run.dialogs.clear();
+    window.aBar_Click(u"btnDoMail"_s); // the scripted wizard is left with Exit
+    QCOMPARE(run.dialogs.asked(), QStringList{u"wizard: 2 Members of Contacts"_s});
+}
+
+void frmMainTest::terminationSignalStopsARunAndLeavesNothingOpen()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    auto *session = dynamic_cast<MemoryNamespace *>(window.workspace().session());
+    QVERIFY(session);
+    session->draftsFolder()->addMessage(u"News"_s, u"Hello"_s);
+    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
+    window.aBar_Click(u"btnLoadContacts"_s);
+    run.dialogs.queueWizard([](MailWizard &wizard) {
+        wizard.tlDrafts_Click(1);
+        wizard.cmdNext_Click();
+        return true;
+    });
+    // The signal comes while the first member's copy is being made.
+    run.dialogs.setGeneratorEvents([](RecordingGeneratorWindow &, int turn) {
+        if (turn == 1) {
+            ::raise(SIGTERM);
+            QCoreApplication::processEvents();
+        }
+    });
+    window.aBar_Click(u"btnDoMail"_s);
+
+    QVERIFY(!window.isVisible());
+    QCOMPARE(session->sent().size(), std::size_t(1)); // the member in hand, then no more
+    QCOMPARE(run.dialogs.generators().size(), std::size_t(1));
+    QVERIFY(run.dialogs.generators().front().closed);
+    QVERIFY(run.dialogs.generators().front().outcome.isEmpty());
 }
 
 void frmMainTest::loadContactsListsTheFolder()

@@ -1,0 +1,71 @@
+#include "merge/GenerationSummary.h"
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+void appendFailures(QStringList &lines, const GenerationOutcome &outcome)
+{
+    lines.append(u"members failed: %1"_s.arg(outcome.failures.size()));
+    for (const auto &failure : outcome.failures)
+        lines.append(u"  "_s + GenerationSummary::failureLine(failure));
+}
+
+} // namespace
+
+QString GenerationSummary::failureLine(const GenerationOutcome::Failure &failure)
+{
+    return u"%1 <%2>: %3"_s.arg(failure.name, failure.address, failure.reason);
+}
+
+QString GenerationSummary::heading(const GenerationOutcome &outcome)
+{
+    if (!outcome.stopReason.isEmpty())
+        return u"The run stopped before its end."_s;
+    if (outcome.cancelled)
+        return u"The run was cancelled."_s;
+    if (!outcome.failures.empty())
+        return u"The run ended; some members failed."_s;
+    return u"The run ended."_s;
+}
+
+QStringList GenerationSummary::lines(const GenerationOutcome &outcome, const QString &howToContinue)
+{
+    QStringList lines;
+    lines.append(u"members processed: %1"_s.arg(outcome.processed));
+    lines.append(u"messages queued: %1"_s.arg(outcome.messagesQueued));
+    lines.append(u"members skipped for want of an address: %1"_s.arg(outcome.skippedNoAddress));
+    if (outcome.skippedAlreadyQueued > 0)
+        lines.append(
+            u"members queued by the interrupted run: %1"_s.arg(outcome.skippedAlreadyQueued));
+    appendFailures(lines, outcome);
+    if (outcome.cancelled)
+        lines.append(u"the run was cancelled; it can be continued "_s + howToContinue);
+    if (!outcome.stopReason.isEmpty())
+        lines.append(u"the run stopped: %1"_s.arg(outcome.stopReason));
+    // What the Outbox did with the run's messages follows here once runs keep their ids.
+    return lines;
+}
+
+QStringList GenerationSummary::planLines(const GenerationOutcome &outcome)
+{
+    QStringList lines;
+    lines.append(u"messages that would be queued: %1"_s.arg(outcome.planned.size()));
+    for (const auto &message : outcome.planned) {
+        QStringList fields{u"To: "_s + message.to};
+        if (!message.cc.isEmpty())
+            fields.append(u"CC: "_s + message.cc);
+        if (!message.bcc.isEmpty())
+            fields.append(u"BCC: "_s + message.bcc);
+        lines.append(fields.join(u'\t'));
+    }
+    if (!outcome.planned.empty() && !outcome.firstFilledBody.isNull())
+        lines.append(u"first message body:\n"_s + outcome.firstFilledBody);
+    lines.append(u"members skipped for want of an address: %1"_s.arg(outcome.skippedNoAddress));
+    appendFailures(lines, outcome);
+    return lines;
+}
+
+} // namespace corvel

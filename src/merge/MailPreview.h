@@ -1,0 +1,28 @@
+#pragma once
+
+#include "merge/MailMember.h"
+#include "merge/MailType.h"
+
+#include <QStringList>
+
+#include <vector>
+
+namespace corvel {
+
+class OlNamespace;
+
+// The wizard's dry run: the messages a run would make, queued nowhere. Prompted fields are
+// not asked here; each shows as its name in brackets, where the member's answer would go.
+class MailPreview
+{
+public:
+    MailPreview(OlNamespace &session, std::vector<MailMember> members);
+
+    [[nodiscard]] QStringList lines(MailType type, const QString &letterEntryId) const;
+
+private:
+    OlNamespace &m_session;
+    std::vector<MailMember> m_members;
+};
+
+} // namespace corvel

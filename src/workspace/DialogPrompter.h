@@ -1,0 +1,26 @@
+#pragma once
+
+#include "merge/MergePrompter.h"
+
+namespace corvel {
+
+class DialogHost;
+
+// Prompted merge fields asked through the single-line input dialog. Once stopped (the
+// program is closing) it answers "" without showing anything, so nothing waits on a user.
+class DialogPrompter : public MergePrompter
+{
+public:
+    explicit DialogPrompter(DialogHost &dialogs);
+
+    void stop() { m_stopped = true; }
+
+    [[nodiscard]] QString GetName(const QString &initial, const QString &caption,
+                                  const QString &promptName, const QString &memberAddress) override;
+
+private:
+    DialogHost &m_dialogs;
+    bool m_stopped = false;
+};
+
+} // namespace corvel

@@ -1,0 +1,180 @@
+#include "workspace/GroupMailCommand.h"
+
+#include "folders/ItemLists.h"
+#include "merge/GenerationSummary.h"
+#include "merge/MailGenerator.h"
+#include "merge/MailPreview.h"
+#include "merge/MailWizard.h"
+#include "merge/MemberSelection.h"
+#include "merge/RunJournal.h"
+#include "support/StatusPanels.h"
+#include "tree/NodeKinds.h"
+#include "workspace/DialogHost.h"
+#include "workspace/DialogPrompter.h"
+#include "workspace/GeneratorWindow.h"
+#include "workspace/Workspace.h"
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+std::vector<MailWizard::Letter> lettersBelow(const TreeList &tree, NodeHandle drafts)
+{
+    std::vector<MailWizard::Letter> letters;
+    for (NodeHandle row = tree.firstChild(drafts); row; row = tree.nextSibling(row))
+        letters.push_back({tree.value(row, NodeValueName::EntryId()).toString(),
+                           tree.value(row, NodeValueName::Subject()).toString()});
+    return letters;
+}
+
+// A contact folder with sub-folders keeps its contacts under a listing node: mailing the
+// folder mails those, as mailing a folder without sub-folders does.
+MemberSelection selectionOf(const TreeList &tree, ItemLists &lists)
+{
+    if (tree.selectedCount() == 1) {
+        const NodeHandle row = tree.selected(0);
+        if (nodeKind(tree, row) == NodeKind::ContactFolderListing)
+            if (const NodeHandle holder = lists.rowsHolder(row))
+                return MemberSelection::ofGroup(tree, holder);
+    }
+    return MemberSelection::fromTree(tree);
+}
+
+// The summary counts whom the run mails: a listed contact folder is mailed whole.
+QString summaryOf(const TreeList &tree, const MemberSelection &selection)
+{
+    if (selection.mode == MemberSelection::Mode::List)
+        return MailWizard::membersSummary(static_cast<qint64>(selection.members.size()),
+                                          tree.caption(selection.group));
+    const MemberSelection::Summary summary = MemberSelection::summarize(tree);
+    return MailWizard::membersSummary(summary.count, summary.groupCaption);
+}
+
+QString interruptedText(const QString &target, qint64 queued, qint64 uncertain)
+{
+    QString text =
+        u"A run of this letter to %1 was interrupted after %2 members were queued."_s.arg(target)
+            .arg(queued);
+    if (uncertain > 0)
+        text += u" For %1 more it is not known whether their message was queued; they are "
+                "not mailed again when you continue."_s.arg(uncertain);
+    return text + u"\n\nContinue with the members not yet mailed, or start over and mail "
+                  "everyone?"_s;
+}
+
+} // namespace
+
+GroupMailCommand::GroupMailCommand(Services services)
+    : m_s(std::move(services))
+{
+}
+
+GroupMailCommand::~GroupMailCommand() = default;
+
+void GroupMailCommand::stop()
+{
+    m_stopped = true;
+    if (m_prompter)
+        m_prompter->stop();
+    if (m_generator)
+        m_generator->btnCancel_Click();
+    if (m_accountWindow)
+        m_accountWindow->closeWindow();
+}
+
+void GroupMailCommand::doBtnDoMail()
+{
+    Workspace &ws = *m_s.workspace;
+    OlNamespace *session = ws.session();
+    if (!session || isRunning() || m_stopped)
+        return;
+    TreeList &tree = ws.tree();
+    ItemLists lists(tree, *session, ws.groups().columnSets(), m_s.panels, m_s.busy,
+                    m_s.twipsPerPixelX);
+    Status listing;
+    const NodeHandle drafts = lists.FindDraftsNode(ws.DraftsEntryId(), &listing);
+    tree.refresh();
+    if (!listing.ok()) {
+        m_s.dialogs->information(listing.error());
+        return;
+    }
+    if (!drafts || tree.indexOf(drafts) < 1)
+        return;
+
+    const MemberSelection selection = selectionOf(tree, lists);
+    MailWizard wizard(lettersBelow(tree, drafts), tree.caption(drafts), summaryOf(tree, selection));
+    const MailPreview preview(*session, selection.members);
+    wizard.setPreviewSource([&preview](const MailWizard::Result &result) {
+        return preview.lines(result.grpMailType, result.grpMailEntryId);
+    });
+    m_grpMailType = MailType::None;
+    if (!m_s.dialogs->runMailWizard(wizard))
+        return;
+    const MailWizard::Result result = wizard.WizardProcess();
+    m_grpMailType = result.grpMailType;
+    m_grpMailEntryId = result.grpMailEntryId;
+    if (m_grpMailType == MailType::None)
+        return;
+
+    auto opened =
+        RunJournal::open(m_s.runsDirectory, {m_grpMailEntryId, selection.key, m_grpMailType});
+    if (!opened.ok()) {
+        m_s.dialogs->critical(opened.error());
+        return;
+    }
+    const std::unique_ptr<RunJournal> journal = std::move(*opened);
+    if (journal->isInterrupted()) {
+        const QString target =
+            selection.mode == MemberSelection::Mode::List
+                ? u"\"%1\""_s.arg(tree.caption(selection.group))
+                : u"the same %1 selected members"_s.arg(selection.members.size());
+        switch (m_s.dialogs->askInterruptedRun(
+            interruptedText(target, journal->queued().size(), journal->uncertain().size()))) {
+        case DialogHost::InterruptedRun::Continue:
+            break;
+        case DialogHost::InterruptedRun::StartOver:
+            if (Status forgotten = journal->restart(); !forgotten.ok()) {
+                m_s.dialogs->critical(forgotten.error());
+                return;
+            }
+            break;
+        case DialogHost::InterruptedRun::Cancel:
+            return;
+        }
+    }
+
+    // The program may have begun to close while a question was open.
+    if (m_stopped)
+        return;
+    // One generator window at a time: the last run's account gives way to this run.
+    if (m_accountWindow) {
+        m_accountWindow->closeWindow();
+        m_accountWindow.reset();
+    }
+    std::unique_ptr<GeneratorWindow> window = m_s.dialogs->openGenerator();
+    DialogPrompter prompter(*m_s.dialogs);
+    MailGenerator generator(*session, *window, prompter);
+    window->setCancelHandler([&generator] { generator.btnCancel_Click(); });
+    m_generator = &generator;
+    m_prompter = &prompter;
+    m_lastOutcome = generator.Execute({m_grpMailType, m_grpMailEntryId, false}, selection.members,
+                                      journal.get());
+    m_generator = nullptr;
+    m_prompter = nullptr;
+    window->setCancelHandler({});
+
+    if (!m_lastOutcome.letterLoaded || m_lastOutcome.total == 0 || m_stopped) {
+        window->closeWindow();
+        return;
+    }
+    window->showOutcome(GenerationSummary::heading(m_lastOutcome),
+                        GenerationSummary::lines(m_lastOutcome, howToContinue()));
+    m_accountWindow = std::move(window);
+    if (m_s.panels)
+        m_s.panels->UpdateCaption(StatusPanels::ActivityPanel,
+                                  u"%1 messages queued"_s.arg(m_lastOutcome.messagesQueued));
+}
+
+} // namespace corvel

@@ -1,0 +1,302 @@
+#include "fakes/MemoryFolder.h"
+#include "fakes/MemoryItem.h"
+#include "fakes/MemoryNamespace.h"
+#include "gui/QtDialogHost.h"
+#include "gui/frmDoMsg.h"
+#include "gui/frmGetName.h"
+#include "gui/frmMailWiz.h"
+#include "gui/max3D.h"
+#include "merge/GenerationSummary.h"
+#include "merge/MailGenerator.h"
+#include "merge/MailWizard.h"
+#include "workspace/DialogPrompter.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <functional>
+
+using namespace corvel;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Runs `act` on the next modal dialog of type T once it is open (polling, since it opens
+// inside the code under test).
+template<typename T>
+void whenModal(std::function<void(T &)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(*dialog);
+        }
+    });
+    timer->start();
+}
+
+void clickItem(QTreeWidget &tree, QTreeWidgetItem *item)
+{
+    const QRect rect = tree.visualItemRect(item);
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+std::vector<MailMember> membersNumbered(int count)
+{
+    std::vector<MailMember> members;
+    for (int i = 1; i <= count; ++i)
+        members.push_back({u"Member %1"_s.arg(i), u"m%1@example.org"_s.arg(i)});
+    return members;
+}
+
+// The generator window of a test: Cancel is clicked, as a user would, once the run has let
+// events run `cancelAtTurn` times.
+class CancellingDoMsg : public frmDoMsg
+{
+public:
+    using frmDoMsg::frmDoMsg;
+    int cancelAtTurn = -1;
+    int turns = 0;
+
+    void letEventsRun() override
+    {
+        if (++turns == cancelAtTurn) {
+            QTimer::singleShot(0, this, [this] {
+                QTest::mouseClick(findChild<QPushButton *>(u"btnCancel"_s), Qt::LeftButton);
+            });
+        }
+        frmDoMsg::letEventsRun();
+    }
+};
+
+} // namespace
+
+class GroupMailWindowsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wizardPagesFollowTheClicks()
+    {
+        MailWizard wizard({{u"id-1"_s, u"Spring news"_s}, {u"id-2"_s, u"Summer news"_s}},
+                          u"Drafts"_s, u"12 Members of Friends"_s);
+        QStringList previewed;
+        wizard.setPreviewSource([&previewed](const MailWizard::Result &result) {
+            previewed << result.grpMailEntryId;
+            return QStringList{u"messages that would be queued: 1"_s, u"To: a@example.org"_s};
+        });
+        frmMailWiz dialog(wizard);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto *next = dialog.findChild<QPushButton *>(u"cmdNext"_s);
+        auto *back = dialog.findChild<QPushButton *>(u"cmdBack"_s);
+        auto *finish = dialog.findChild<QPushButton *>(u"cmdFinish"_s);
+        auto *drafts = dialog.findChild<QTreeWidget *>(u"tlDrafts"_s);
+        QVERIFY(next && back && finish && drafts);
+        QCOMPARE(dialog.windowTitle(), u"Group Mail Wizard"_s);
+        QVERIFY(!next->isEnabled() && !back->isEnabled() && !finish->isEnabled());
+
+        // The folder row is no letter; the second letter is.
+        clickItem(*drafts, drafts->topLevelItem(0));
+        QVERIFY(!next->isEnabled());
+        clickItem(*drafts, drafts->topLevelItem(0)->child(1));
+        QVERIFY(next->isEnabled());
+        QTest::mouseClick(next, Qt::LeftButton);
+        QVERIFY(dialog.findChild<QWidget *>(u"picPage1"_s)->isVisible());
+        QVERIFY(!dialog.findChild<QWidget *>(u"picPage0"_s)->isVisible());
+        QCOMPARE(dialog.findChild<QLabel *>(u"lbl2"_s)->text(), u"12 Members of Friends"_s);
+        QCOMPARE(dialog.findChild<QLabel *>(u"lbl3"_s)->text(), u"Summer news"_s);
+        QVERIFY(back->isEnabled() && finish->isEnabled() && !next->isEnabled());
+
+        // Back keeps the choice; the addressing is picked on the way to Finish.
+        QTest::mouseClick(back, Qt::LeftButton);
+        QVERIFY(dialog.findChild<QWidget *>(u"picPage0"_s)->isVisible());
+        QTest::mouseClick(next, Qt::LeftButton);
+        auto *bcc = dialog.findChild<QRadioButton *>(u"optMailType3"_s);
+        QTest::mouseClick(bcc, Qt::LeftButton, {}, QPoint(8, bcc->height() / 2)); // on its circle
+        auto *preview = dialog.findChild<QPushButton *>(u"cmdPreview"_s);
+        QVERIFY(preview->isVisible());
+        QTest::mouseClick(preview, Qt::LeftButton);
+        auto *shown = dialog.findChild<QPlainTextEdit *>(u"txtPreview"_s);
+        QVERIFY(shown->isVisible());
+        QVERIFY(shown->toPlainText().contains(u"To: a@example.org"_s));
+        QCOMPARE(previewed, QStringList{u"id-2"_s});
+
+        QTest::mouseClick(finish, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(wizard.WizardProcess().grpMailEntryId, u"id-2"_s);
+        QCOMPARE(wizard.WizardProcess().grpMailType, MailType::BCC);
+    }
+
+    void exitAsksAndNoStays()
+    {
+        MailWizard wizard({{u"id-1"_s, u"Spring news"_s}}, u"Drafts"_s, u"1 Members of X"_s);
+        frmMailWiz dialog(wizard);
+        dialog.show();
+        auto *exit = dialog.findChild<QPushButton *>(u"cmdExit"_s);
+        QString question;
+        whenModal<QMessageBox>([&question](QMessageBox &box) {
+            question = box.text();
+            box.button(QMessageBox::No)->click();
+        });
+        QTest::mouseClick(exit, Qt::LeftButton);
+        QCOMPARE(question, u"Are you sure you wish to exit?"_s);
+        QVERIFY(dialog.isVisible());
+
+        whenModal<QMessageBox>([](QMessageBox &box) { box.button(QMessageBox::Yes)->click(); });
+        QTest::mouseClick(exit, Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    }
+
+    void generatorAsksPromptsAndShowsTheFailedMember()
+    {
+        auto session = std::make_shared<MemoryNamespace>();
+        const auto drafts = session->addStore(u"Personal"_s)->addFolder(u"Drafts"_s);
+        const auto letter = drafts->addMessage(u"News"_s, u"Dear <<Prompt=First Name>>,"_s);
+        std::vector<MailMember> members = membersNumbered(2);
+        members.push_back({u"Injector"_s, u"evil@example.org\r\nBcc: x@example.org"_s});
+
+        QtDialogHost dialogs(u"Corvel"_s);
+        DialogPrompter prompter(dialogs);
+        frmDoMsg window(u"Corvel"_s);
+        MailGenerator generator(*session, window, prompter);
+        QStringList captions;
+        std::function<void(frmGetName &)> answer = [&](frmGetName &dialog) {
+            captions << dialog.windowTitle();
+            QTest::keyClicks(dialog.findChild<QLineEdit *>(u"txtData"_s),
+                             u"Name%1"_s.arg(captions.size()));
+            QTest::keyClick(&dialog, Qt::Key_Return);
+            if (captions.size() < 2)
+                whenModal<frmGetName>(answer);
+        };
+        whenModal<frmGetName>(answer);
+        const GenerationOutcome outcome =
+            generator.Execute({MailType::Personal, letter->EntryID(), false}, members);
+
+        QCOMPARE(captions.size(), 2); // the injector fails before its copy is filled
+        QCOMPARE(captions.front(), u"Enter value for First Name"_s);
+        QCOMPARE(session->sent().size(), 2u);
+        QCOMPARE(session->sent()[1].body, u"Dear Name2,"_s);
+        QCOMPARE(window.statusText(), u"3 of 3"_s);
+        QCOMPARE(window.percent(), 100);
+
+        window.showOutcome(GenerationSummary::heading(outcome),
+                           GenerationSummary::lines(outcome, u"later"_s));
+        auto *account = window.findChild<QPlainTextEdit *>(u"txtOutcome"_s);
+        QVERIFY(account->isVisible());
+        QVERIFY(
+            account->toPlainText().contains(u"members failed: 1\n  Injector <evil@example.org"_s));
+        QVERIFY(account->isReadOnly());
+        auto *close = window.findChild<QPushButton *>(u"btnCancel"_s);
+        QCOMPARE(close->text(), u"Close"_s);
+        QTest::mouseClick(close, Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+    }
+
+    void cancelClickedMidRunDropsThePendingBatch()
+    {
+        auto session = std::make_shared<MemoryNamespace>();
+        const auto drafts = session->addStore(u"Personal"_s)->addFolder(u"Drafts"_s);
+        const auto letter = drafts->addMessage(u"News"_s, u"Hello all"_s);
+        QtDialogHost dialogs(u"Corvel"_s);
+        DialogPrompter prompter(dialogs);
+        CancellingDoMsg window(u"Corvel"_s);
+        window.cancelAtTurn = 150;
+        MailGenerator generator(*session, window, prompter);
+        window.setCancelHandler([&generator] { generator.btnCancel_Click(); });
+        const GenerationOutcome outcome =
+            generator.Execute({MailType::BCC, letter->EntryID(), false}, membersNumbered(250));
+
+        QVERIFY(outcome.cancelled);
+        QCOMPARE(session->sent().size(), 1u); // the full hundred; the next fifty are dropped
+        QCOMPARE(outcome.processed, qint64(150));
+        QVERIFY(!window.findChild<QPushButton *>(u"btnCancel"_s)->isEnabled());
+    }
+
+    void percentMeterDrawsTheBarInItsFillColour_data()
+    {
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<bool>("quarterFilled");
+        QTest::addColumn<bool>("threeQuartersFilled");
+        QTest::newRow("none") << 0 << false << false;
+        QTest::newRow("half") << 50 << true << false;
+        QTest::newRow("full") << 100 << true << true;
+        QTest::newRow("above 100 is full") << 250 << true << true;
+        QTest::newRow("below 0 is empty") << -20 << false << false;
+    }
+    void percentMeterDrawsTheBarInItsFillColour()
+    {
+        QFETCH(int, percent);
+        QFETCH(bool, quarterFilled);
+        QFETCH(bool, threeQuartersFilled);
+        QLabel label;
+        label.resize(200, 24);
+        max3D meter;
+        meter.FillColor = QColor(Qt::red);
+        meter.ShowPercent = false;
+        meter.PercentMeter(&label, percent);
+        label.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&label));
+        const QImage image = label.grab().toImage();
+        const int y = image.height() / 2;
+        const auto filledAt = [&](int x) { return image.pixelColor(x, y) == QColor(Qt::red); };
+        QCOMPARE(filledAt(image.width() / 4), quarterFilled);
+        QCOMPARE(filledAt(image.width() * 3 / 4), threeQuartersFilled);
+        QVERIFY(!filledAt(0)); // the sunken frame stays
+    }
+
+    void percentIsCentredOverTheBar()
+    {
+        QLabel label;
+        label.resize(200, 24);
+        QPalette dark = label.palette();
+        for (const auto role : {QPalette::Window, QPalette::Light, QPalette::Dark})
+            dark.setColor(role, Qt::black);
+        label.setPalette(dark);
+        max3D meter;
+        meter.FillColor = QColor(Qt::blue);
+        meter.ForeColor = QColor(Qt::white);
+        meter.PercentMeter(&label, 100);
+        label.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&label));
+        const QImage image = label.grab().toImage();
+        int left = image.width();
+        int right = -1;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixelColor(x, y).lightness() > 180) { // the text, not the bar
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        QVERIFY2(right > left, "the percentage is drawn");
+        QVERIFY(std::abs((left + right) / 2 - image.width() / 2) <= 6);
+
+        // Without a bar under it the text takes the label's own colour, not ForeColor.
+        dark.setColor(QPalette::WindowText, Qt::green);
+        label.setPalette(dark);
+        meter.PercentMeter(&label, 0);
+        const QImage empty = label.grab().toImage();
+        bool white = false;
+        bool green = false;
+        for (int x = 0; x < empty.width(); ++x)
+            for (int y = 0; y < empty.height(); ++y) {
+                white = white || empty.pixelColor(x, y).lightness() > 180;
+                green = green || empty.pixelColor(x, y).green() > 180;
+            }
+        QVERIFY(green && !white);
+    }
+};
+
+QTEST_MAIN(GroupMailWindowsTest)
+#include "GroupMailWindowsTest.moc"

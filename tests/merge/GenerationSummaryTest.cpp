@@ -1,0 +1,74 @@
+#include "merge/GenerationSummary.h"
+
+#include <gtest/gtest.h>
+
+using namespace corvel;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct HeadingCase
+{
+    const char *name;
+    bool cancelled;
+    bool stopped;
+    bool failed;
+    const char16_t *heading;
+};
+
+class SummaryHeading : public testing::TestWithParam<HeadingCase>
+{
+};
+
+// How a run ended is said once, the gravest first: a run that stopped on its own, then a
+// cancelled one, then one with failed members.
+TEST_P(SummaryHeading, SaysTheGravestEnding)
+{
+    GenerationOutcome outcome;
+    outcome.letterLoaded = true;
+    outcome.cancelled = GetParam().cancelled;
+    if (GetParam().stopped)
+        outcome.stopReason = u"the journal cannot be written"_s;
+    if (GetParam().failed)
+        outcome.failures.push_back({u"Ann"_s, u"ann@example.org"_s, u"refused"_s});
+    EXPECT_EQ(GenerationSummary::heading(outcome), QString::fromUtf16(GetParam().heading));
+
+    const QStringList lines = GenerationSummary::lines(outcome, u"with --resume"_s);
+    EXPECT_EQ(lines.contains(u"the run was cancelled; it can be continued with --resume"_s),
+              GetParam().cancelled);
+    EXPECT_EQ(lines.contains(u"the run stopped: the journal cannot be written"_s),
+              GetParam().stopped);
+    EXPECT_EQ(lines.contains(u"  Ann <ann@example.org>: refused"_s), GetParam().failed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    GenerationSummary, SummaryHeading,
+    testing::Values(HeadingCase{"Ended", false, false, false, u"The run ended."},
+                    HeadingCase{"Failed", false, false, true,
+                                u"The run ended; some members failed."},
+                    HeadingCase{"Cancelled", true, false, true, u"The run was cancelled."},
+                    HeadingCase{"Stopped", true, true, true, u"The run stopped before its end."}),
+    [](const testing::TestParamInfo<HeadingCase> &param) { return param.param.name; });
+
+TEST(GenerationSummaryTest, CountsBeyondSixteenBitsAndThePlanOfADryRun)
+{
+    GenerationOutcome outcome;
+    outcome.letterLoaded = true;
+    outcome.processed = 100000;
+    outcome.messagesQueued = 1000;
+    outcome.skippedAlreadyQueued = 70000;
+    EXPECT_TRUE(GenerationSummary::lines(outcome, {}).contains(u"members processed: 100000"_s));
+    EXPECT_TRUE(GenerationSummary::lines(outcome, {})
+                    .contains(u"members queued by the interrupted run: 70000"_s));
+
+    GenerationOutcome plan;
+    plan.planned = {{u"a@example.org"_s, {}, {}}, {u"owner@example.org"_s, {}, u"b@x.org"_s}};
+    plan.firstFilledBody = u"Dear Ann"_s;
+    EXPECT_EQ(
+        GenerationSummary::planLines(plan),
+        (QStringList{u"messages that would be queued: 2"_s, u"To: a@example.org"_s,
+                     u"To: owner@example.org\tBCC: b@x.org"_s, u"first message body:\nDear Ann"_s,
+                     u"members skipped for want of an address: 0"_s, u"members failed: 0"_s}));
+}
+
+} // namespace
