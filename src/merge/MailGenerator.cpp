@@ -4,6 +4,7 @@
 #include "merge/MergeFields.h"
 #include "merge/RunJournal.h"
 #include "message/MailAddressList.h"
+#include "session/OlSendBatch.h"
 #include "session/OutlookSession.h"
 
 namespace corvel {
@@ -44,6 +45,8 @@ MailGenerator::MailGenerator(OlNamespace &session, GenerationView &view, MergePr
 {
 }
 
+MailGenerator::~MailGenerator() = default;
+
 GenerationOutcome MailGenerator::Execute(const Options &options,
                                          const std::vector<MailMember> &members,
                                          RunJournal *journal)
@@ -52,6 +55,8 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
     m_journal = options.dryRun ? nullptr : journal;
     m_outcome = {};
     m_batch.clear();
+    m_uncommitted.clear();
+    m_sendBatch = nullptr;
     m_cancelled = false;
 
     try {
@@ -73,6 +78,16 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
         return m_outcome;
     }
 
+    if (!m_options.dryRun) {
+        try {
+            m_sendBatch = m_session.createSendBatch();
+        } catch (const OutlookError &error) {
+            m_outcome.stopReason = error.message();
+            m_letter = nullptr;
+            return m_outcome;
+        }
+    }
+
     m_view.setStatus(totalText(m_outcome.total));
     m_view.show();
     for (const MailMember &member : members) {
@@ -80,18 +95,21 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
         if (!m_outcome.stopReason.isEmpty())
             break;
         if (m_cancelled) {
-            // The batch collected since the last message is dropped, as the user asked.
+            // The batch collected since the last message is dropped, as the user asked; the
+            // copies already made are whole and are queued below.
             m_outcome.cancelled = true;
             m_batch.clear();
             break;
         }
     }
-    if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty()) {
+    if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty())
         SendBatch();
-        if (m_journal && m_outcome.stopReason.isEmpty())
-            if (Status finished = m_journal->finish(); !finished.ok())
-                m_outcome.stopReason = finished.error();
-    }
+    if (m_outcome.stopReason.isEmpty())
+        commitQueued();
+    if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty() && m_journal)
+        if (Status finished = m_journal->finish(); !finished.ok())
+            m_outcome.stopReason = finished.error();
+    m_sendBatch = nullptr;
     m_letter = nullptr;
     return m_outcome;
 }
@@ -137,8 +155,8 @@ void MailGenerator::ProcessMember(const MailMember &member)
                 if (m_options.dryRun) {
                     m_outcome.firstFilledBody = filled;
                     m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
-                } else if (queue(copy, {member.address})) {
-                    ++m_outcome.membersQueued;
+                } else {
+                    queue(copy, {member});
                 }
             }
         } catch (const OutlookError &error) {
@@ -149,30 +167,81 @@ void MailGenerator::ProcessMember(const MailMember &member)
         if (static_cast<int>(m_batch.size()) == kBatchSize)
             SendBatch();
     }
+    commitWhenDue();
     ShowProgress(m_outcome.processed);
 }
 
-bool MailGenerator::queue(const std::shared_ptr<OlItem> &copy, const QStringList &recipients)
+void MailGenerator::queue(const std::shared_ptr<OlItem> &copy, std::vector<MailMember> members)
 {
+    m_sendBatch->add(copy);
+    if (m_uncommitted.empty())
+        m_batchAge.start();
+    m_uncommitted.push_back(std::move(members));
+}
+
+void MailGenerator::commitWhenDue()
+{
+    if (m_uncommitted.empty())
+        return;
+    if (static_cast<int>(m_uncommitted.size()) >= kMessagesPerCommit ||
+        m_batchAge.elapsed() >= kCommitAfterMs)
+        commitQueued();
+}
+
+void MailGenerator::commitQueued()
+{
+    if (m_uncommitted.empty())
+        return;
+    const std::vector<std::vector<MailMember>> messages = std::move(m_uncommitted);
+    m_uncommitted.clear();
+    const auto failAll = [this, &messages](const QString &reason) {
+        for (const auto &members : messages)
+            for (const MailMember &member : members)
+                fail(member, reason);
+    };
     if (m_journal) {
-        if (Status begun = m_journal->begin(recipients); !begun.ok()) {
+        std::vector<QStringList> recipients;
+        recipients.reserve(messages.size());
+        for (const auto &members : messages)
+            recipients.push_back(addressesOf(members));
+        if (Status begun = m_journal->beginBatch(recipients); !begun.ok()) {
+            // Not recorded, so not queued: the copies made are dropped with their batch.
             m_outcome.stopReason = begun.error();
-            return false;
+            m_sendBatch = nullptr;
+            failAll(begun.error());
+            return;
         }
     }
+    std::vector<OlSendBatch::Queued> queued;
     try {
-        copy->Send();
-    } catch (const OutlookError &) {
+        queued = m_sendBatch->commit();
+    } catch (const OutlookError &error) {
+        failAll(error.message());
         if (m_journal)
             if (Status abandoned = m_journal->abandonPending(); !abandoned.ok())
                 m_outcome.stopReason = abandoned.error();
-        throw;
+        return;
     }
-    ++m_outcome.messagesQueued;
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        const OlSendBatch::Queued result =
+            i < queued.size()
+                ? queued[i]
+                : OlSendBatch::Queued{{}, QStringLiteral("The message was not queued.")};
+        if (!result.error.isEmpty()) {
+            for (const MailMember &member : messages[i])
+                fail(member, result.error);
+            continue;
+        }
+        ++m_outcome.messagesQueued;
+        m_outcome.membersQueued += static_cast<qint64>(messages[i].size());
+        if (!result.outboxId.isEmpty())
+            m_outcome.outboxIds.append(result.outboxId);
+    }
+    // A message of the batch that failed alone is recorded as queued with the rest: in doubt
+    // it is never mailed again, and its member is reported here.
     if (m_journal)
         if (Status recorded = m_journal->queuedPending(); !recorded.ok())
             m_outcome.stopReason = recorded.error();
-    return true;
 }
 
 void MailGenerator::SendBatch()
@@ -196,11 +265,10 @@ void MailGenerator::SendBatch()
             copy->setBCC(list);
             break;
         }
-        if (m_options.dryRun) {
+        if (m_options.dryRun)
             m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
-        } else if (queue(copy, addresses)) {
-            m_outcome.membersQueued += static_cast<qint64>(batch.size());
-        }
+        else
+            queue(copy, batch);
     } catch (const OutlookError &error) {
         for (const MailMember &member : batch)
             fail(member, error.message());

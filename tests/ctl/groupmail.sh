@@ -104,7 +104,8 @@ out = open(sys.argv[2]).read()
 doubt = set(re.findall(r"<(m\d+@example.org)>: The interrupted run may", out))
 missing = {f"m{i}@example.org" for i in range(1, 401)} - set(to)
 assert missing <= doubt, (sorted(missing)[:5], doubt)
-assert len(doubt) <= 1, doubt
+# Only the batch being committed when the process died can be in doubt.
+assert len(doubt) <= 250, len(doubt)
 PY
 if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
     use_smtp_server
