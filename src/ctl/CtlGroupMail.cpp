@@ -6,12 +6,15 @@
 #include "merge/MergePrompter.h"
 #include "merge/NewLetter.h"
 #include "merge/RunJournal.h"
+#include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cstdio>
 #include <iostream>
@@ -201,6 +204,22 @@ void printOutcome(const GenerationOutcome &outcome)
         printOut(u"the run stopped: %1"_s.arg(outcome.stopReason));
 }
 
+// What the Outbox did with the run's messages; with a wait, once delivery has settled or the
+// time is up.
+void printOutboxAccount(OlNamespace &session, const GenerationOutcome &outcome, int waitSeconds)
+{
+    if (outcome.outboxIds.isEmpty())
+        return;
+    RunOutboxReport report = RunOutboxReport::ask(session, outcome.outboxIds);
+    const QDeadlineTimer deadline(std::chrono::seconds{waitSeconds});
+    while (!report.settled() && !deadline.hasExpired()) {
+        QThread::msleep(200);
+        report = RunOutboxReport::ask(session, outcome.outboxIds);
+    }
+    for (const QString &line : report.lines())
+        printOut(line);
+}
+
 void printPlan(const GenerationOutcome &outcome)
 {
     printOut(u"messages that would be queued: %1"_s.arg(outcome.planned.size()));
@@ -223,7 +242,7 @@ void printPlan(const GenerationOutcome &outcome)
 const char MailUsage[] =
     "usage: corvelctl mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
     "                      [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run]\n"
-    "                      [--resume|--restart]";
+    "                      [--resume|--restart] [--wait SECONDS]";
 
 } // namespace
 
@@ -275,6 +294,7 @@ int runGroupMail(const CtlContext &context)
 {
     QString target, letterArg, modeArg, valuesPath;
     bool dryRun = false, resume = false, restart = false;
+    int waitSeconds = 0;
     CtlPrompter prompter;
     for (qsizetype i = 0; i < context.args.size(); ++i) {
         const QString &arg = context.args[i];
@@ -294,6 +314,13 @@ int runGroupMail(const CtlContext &context)
             resume = true;
         } else if (arg == u"--restart"_s) {
             restart = true;
+        } else if (arg == u"--wait"_s && hasValue) {
+            bool ok = false;
+            waitSeconds = context.args[++i].toInt(&ok);
+            if (!ok || waitSeconds < 0 || waitSeconds > 24 * 3600) {
+                printError(QString::fromUtf8(MailUsage));
+                return ExitUsage;
+            }
         } else if (!arg.startsWith(u"--"_s) && target.isEmpty()) {
             target = arg;
         } else {
@@ -367,10 +394,12 @@ int runGroupMail(const CtlContext &context)
             generator.Execute({mode->second, letterId, dryRun}, selection.members, journal.get());
         if (!outcome.letterLoaded)
             return ExitFailed;
-        if (dryRun)
+        if (dryRun) {
             printPlan(outcome);
-        else
+        } else {
             printOutcome(outcome);
+            printOutboxAccount(*workspace.session(), outcome, waitSeconds);
+        }
         return outcome.succeeded() ? ExitOk : ExitFailed;
     } catch (const OutlookError &error) {
         printError(u"corvelctl: %1"_s.arg(error.message()));

@@ -82,7 +82,8 @@ RunOutboxReport RunOutboxReport::of(const std::vector<QueuedMessageStates::Messa
 
 bool RunOutboxReport::settled() const
 {
-    return m_error.isEmpty() && m_counts.queued == 0 && m_counts.sending == 0;
+    return m_error.isEmpty() && m_counts.sending == 0 &&
+           (m_counts.queued == 0 || !m_whyNotDelivering.isEmpty());
 }
 
 QStringList RunOutboxReport::lines() const

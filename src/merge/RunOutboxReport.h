@@ -46,7 +46,8 @@ public:
     [[nodiscard]] const QStringList &problems() const { return m_problems; }
     [[nodiscard]] const QString &error() const { return m_error; }
     [[nodiscard]] qint64 total() const { return m_total; }
-    // Nothing of the run is waiting for a first try or being sent now.
+    // Nothing of the run is being sent or waits for a first try (or all that waits, waits for
+    // a way of sending mail to be set up).
     [[nodiscard]] bool settled() const;
     // The account as lines of text.
     [[nodiscard]] QStringList lines() const;
