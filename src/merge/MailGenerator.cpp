@@ -1,5 +1,6 @@
 #include "merge/MailGenerator.h"
 
+#include "merge/BatchCommitter.h"
 #include "merge/GenerationView.h"
 #include "merge/MergeFields.h"
 #include "merge/RunJournal.h"
@@ -57,6 +58,7 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
     m_batch.clear();
     m_uncommitted.clear();
     m_sendBatch = nullptr;
+    m_committer = nullptr;
     m_cancelled = false;
 
     try {
@@ -79,6 +81,7 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
     }
 
     if (!m_options.dryRun) {
+        m_committer = std::make_unique<BatchCommitter>(m_journal);
         try {
             m_sendBatch = m_session.createSendBatch();
         } catch (const OutlookError &error) {
@@ -104,11 +107,11 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
     }
     if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty())
         SendBatch();
-    if (m_outcome.stopReason.isEmpty())
-        commitQueued();
+    finishCommits();
     if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty() && m_journal)
         if (Status finished = m_journal->finish(); !finished.ok())
             m_outcome.stopReason = finished.error();
+    m_committer = nullptr;
     m_sendBatch = nullptr;
     m_letter = nullptr;
     return m_outcome;
@@ -181,67 +184,68 @@ void MailGenerator::queue(const std::shared_ptr<OlItem> &copy, std::vector<MailM
 
 void MailGenerator::commitWhenDue()
 {
+    if (!m_committer)
+        return;
+    takeCommitted();
     if (m_uncommitted.empty())
         return;
-    if (static_cast<int>(m_uncommitted.size()) >= kMessagesPerCommit ||
-        m_batchAge.elapsed() >= kCommitAfterMs)
-        commitQueued();
+    if (static_cast<int>(m_uncommitted.size()) < kMessagesPerCommit &&
+        m_batchAge.elapsed() < kCommitAfterMs)
+        return;
+    if (m_committer->busy()) {
+        // The disk is behind: the batch grows, up to a bound, rather than the window waiting.
+        if (static_cast<int>(m_uncommitted.size()) < kMostUncommitted)
+            return;
+        m_committer->waitIdle([this] { m_view.letEventsRun(); });
+        takeCommitted();
+    }
+    submitBatch();
 }
 
-void MailGenerator::commitQueued()
+void MailGenerator::submitBatch()
 {
     if (m_uncommitted.empty())
         return;
-    const std::vector<std::vector<MailMember>> messages = std::move(m_uncommitted);
+    BatchCommitter::Batch batch{std::move(m_sendBatch), std::move(m_uncommitted)};
     m_uncommitted.clear();
-    const auto failAll = [this, &messages](const QString &reason) {
-        for (const auto &members : messages)
-            for (const MailMember &member : members)
-                fail(member, reason);
-    };
-    if (m_journal) {
-        std::vector<QStringList> recipients;
-        recipients.reserve(messages.size());
-        for (const auto &members : messages)
-            recipients.push_back(addressesOf(members));
-        if (Status begun = m_journal->beginBatch(recipients); !begun.ok()) {
-            // Not recorded, so not queued: the copies made are dropped with their batch.
-            m_outcome.stopReason = begun.error();
-            m_sendBatch = nullptr;
-            failAll(begun.error());
-            return;
-        }
-    }
-    std::vector<OlSendBatch::Queued> queued;
     try {
-        queued = m_sendBatch->commit();
+        m_sendBatch = m_session.createSendBatch();
     } catch (const OutlookError &error) {
-        failAll(error.message());
-        if (m_journal)
-            if (Status abandoned = m_journal->abandonPending(); !abandoned.ok())
-                m_outcome.stopReason = abandoned.error();
+        m_outcome.stopReason = error.message();
+    }
+    m_committer->submit(std::move(batch));
+}
+
+void MailGenerator::finishCommits()
+{
+    if (!m_committer)
         return;
-    }
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        const OlSendBatch::Queued result =
-            i < queued.size()
-                ? queued[i]
-                : OlSendBatch::Queued{{}, QStringLiteral("The message was not queued.")};
-        if (!result.error.isEmpty()) {
-            for (const MailMember &member : messages[i])
-                fail(member, result.error);
-            continue;
+    submitBatch();
+    m_committer->waitIdle([this] { m_view.letEventsRun(); });
+    takeCommitted();
+}
+
+void MailGenerator::takeCommitted()
+{
+    for (BatchCommitter::Done &done : m_committer->takeDone()) {
+        if (!done.stopReason.isEmpty() && m_outcome.stopReason.isEmpty())
+            m_outcome.stopReason = done.stopReason;
+        for (std::size_t i = 0; i < done.messages.size(); ++i) {
+            const QString error = !done.failure.isEmpty() ? done.failure
+                                  : i < done.queued.size()
+                                      ? done.queued[i].error
+                                      : QStringLiteral("The message was not queued.");
+            if (!error.isEmpty()) {
+                for (const MailMember &member : done.messages[i])
+                    fail(member, error);
+                continue;
+            }
+            ++m_outcome.messagesQueued;
+            m_outcome.membersQueued += static_cast<qint64>(done.messages[i].size());
+            if (!done.queued[i].outboxId.isEmpty())
+                m_outcome.outboxIds.append(done.queued[i].outboxId);
         }
-        ++m_outcome.messagesQueued;
-        m_outcome.membersQueued += static_cast<qint64>(messages[i].size());
-        if (!result.outboxId.isEmpty())
-            m_outcome.outboxIds.append(result.outboxId);
     }
-    // A message of the batch that failed alone is recorded as queued with the rest: in doubt
-    // it is never mailed again, and its member is reported here.
-    if (m_journal)
-        if (Status recorded = m_journal->queuedPending(); !recorded.ok())
-            m_outcome.stopReason = recorded.error();
 }
 
 void MailGenerator::SendBatch()

@@ -13,6 +13,7 @@
 
 namespace corvel {
 
+class BatchCommitter;
 class GenerationView;
 class MergePrompter;
 class OlItem;
@@ -26,9 +27,12 @@ class RunJournal;
 // given, makes the run continuable after an interruption.
 //
 // Copies are queued in batches, each made durable with one sync (and one journal sync before
-// and after): a batch is committed after kMessagesPerCommit messages or kCommitAfterMs of
-// work, whichever comes first, so the window still sees its events often. Cancel drops the
-// addresses not yet made into a message; copies already made are whole and are queued.
+// and after): a batch is handed over after kMessagesPerCommit messages or kCommitAfterMs of
+// work, whichever comes first, and committed (off the window's thread where the session
+// allows) while the next one is made; when the disk falls behind, the batch being made grows
+// to kMostUncommitted before the generator waits, still letting the window's events run.
+// Cancel drops the addresses not yet made into a message; copies already made are whole and
+// are queued.
 class MailGenerator
 {
 public:
@@ -58,6 +62,7 @@ public:
     }
     static constexpr int kMessagesPerCommit = 250;
     static constexpr qint64 kCommitAfterMs = 30;
+    static constexpr int kMostUncommitted = 1000;
 
     static int percentOf(qint64 n, qint64 total)
     {
@@ -79,7 +84,9 @@ private:
     // Adds the copy to the batch being made (throws OutlookError when it is refused).
     void queue(const std::shared_ptr<OlItem> &copy, std::vector<MailMember> members);
     void commitWhenDue();
-    void commitQueued();
+    void submitBatch();
+    void finishCommits();
+    void takeCommitted();
     void fail(const MailMember &member, const QString &reason);
 
     OlNamespace &m_session;
@@ -94,6 +101,7 @@ private:
     std::unique_ptr<OlSendBatch> m_sendBatch;
     std::vector<std::vector<MailMember>> m_uncommitted;
     QElapsedTimer m_batchAge;
+    std::unique_ptr<BatchCommitter> m_committer;
     bool m_cancelled = false;
 };
 

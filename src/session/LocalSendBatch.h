@@ -29,6 +29,8 @@ public:
     void add(const std::shared_ptr<OlItem> &message) override;
     [[nodiscard]] std::size_t size() const override { return m_pending.size(); }
     [[nodiscard]] std::vector<Queued> commit() override;
+    // Only files and the mailbox's listener (which is thread-safe) are touched.
+    [[nodiscard]] bool mayCommitOnAnotherThread() const override { return true; }
 
 private:
     struct Pending

@@ -30,6 +30,9 @@ public:
     // added. Throws OutlookError when the batch cannot be queued: then none of its messages
     // is. The batch is empty afterwards.
     [[nodiscard]] virtual std::vector<Queued> commit() = 0;
+    // Whether commit() may run on another thread than the one that added the messages (which
+    // then no longer touches the batch).
+    [[nodiscard]] virtual bool mayCommitOnAnotherThread() const { return false; }
 };
 
 // The fallback for sessions without a batched Outbox: each message is sent by commit(), on

@@ -180,12 +180,20 @@ TEST_F(OutboxQueueingTest, AKilledRunContinuesWithoutDuplicates)
     auto resumed = journal();
     ASSERT_TRUE(resumed->isInterrupted());
     const auto outcome = run(600, resumed.get());
-    EXPECT_TRUE(outcome.succeeded());
-    EXPECT_EQ(outcome.skippedAlreadyQueued, before);
-    const auto files = queued();
-    const QList<QString> to = files.values();
-    EXPECT_EQ(files.size(), 600);
-    EXPECT_EQ(QSet<QString>(to.begin(), to.end()).size(), 600);
+    // Only a batch being committed at the kill is in doubt; its members are named, not mailed.
+    QSet<QString> doubt;
+    for (const auto &failure : outcome.failures) {
+        EXPECT_TRUE(failure.reason.contains(u"may have queued"_s)) << failure.reason.toStdString();
+        doubt.insert(failure.address);
+    }
+    EXPECT_LE(doubt.size(), MailGenerator::kMostUncommitted);
+    EXPECT_LE(outcome.skippedAlreadyQueued, before);
+    const QList<QString> to = queued().values();
+    const QSet<QString> mailed(to.begin(), to.end());
+    EXPECT_EQ(mailed.size(), to.size()) << "nobody has two messages";
+    for (const MailMember &m : members(600))
+        EXPECT_TRUE(mailed.contains(m.address) || doubt.contains(m.address))
+            << m.address.toStdString();
 }
 
 TEST_F(OutboxQueueingTest, TheReportSaysWhatTheOutboxDidWithTheRunsMessages)
@@ -231,7 +239,7 @@ TEST_F(OutboxQueueingTest, TheReportSaysWhatTheOutboxDidWithTheRunsMessages)
     EXPECT_EQ(report.counts().delivered, 1);
     EXPECT_EQ(report.counts().queued, 1);
     EXPECT_EQ(report.counts().gone, 1);
-    EXPECT_FALSE(report.settled());
+    EXPECT_TRUE(report.settled()) << "without a transport, nothing more will happen";
     ASSERT_EQ(report.refused().size(), 2u);
     EXPECT_EQ(report.refused()[0].address, u"m1@example.org"_s);
     EXPECT_EQ(report.refused()[1].reply, u"550 gone"_s);
@@ -244,6 +252,7 @@ TEST_F(OutboxQueueingTest, TheReportSaysWhatTheOutboxDidWithTheRunsMessages)
     ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Kind"_s, u"sendmail"_s));
     report = RunOutboxReport::ask(*m_session, ids);
     EXPECT_FALSE(report.lines().join(u'\n').contains(u"until a way of sending"_s));
+    EXPECT_FALSE(report.settled()) << "one message still waits for its first try";
 }
 
 } // namespace
