@@ -9,6 +9,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -88,6 +89,11 @@ bool canLinkOpenFiles()
     static const bool can = ::access("/proc/self/fd", X_OK) == 0;
     return can;
 }
+
+// Files without a name stay open until filed; beyond this many at once, staged messages are
+// named files (closed at once) so that the process never runs out of descriptors.
+constexpr int MostOpenStaged = 256;
+std::atomic<int> openStaged{0};
 
 } // namespace
 
@@ -304,9 +310,14 @@ Result<MaildirFolder::Staged> MaildirFolder::stage(const QByteArray &bytes) cons
 {
     const QString unique = MaildirName::newUnique();
     const QString tmp = m_directory + u"/tmp"_s;
-    int fd = canLinkOpenFiles()
-                 ? ::open(encoded(tmp).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)
-                 : -1;
+    int fd = -1;
+    if (canLinkOpenFiles() && openStaged.fetch_add(1) < MostOpenStaged) {
+        fd = ::open(encoded(tmp).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd < 0)
+            openStaged.fetch_sub(1);
+    } else if (canLinkOpenFiles()) {
+        openStaged.fetch_sub(1);
+    }
     if (fd < 0) {
         // No files without a name here: a named one, which a later writer removes if this
         // process dies before filing it.
@@ -326,6 +337,7 @@ Result<MaildirFolder::Staged> MaildirFolder::stage(const QByteArray &bytes) cons
     }
     if (const int error = writeAll(fd, bytes); error != 0) {
         ::close(fd);
+        openStaged.fetch_sub(1);
         return Result<Staged>::failure(
             u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(error)));
     }
@@ -379,10 +391,12 @@ Result<MaildirFolder::Entry> MaildirFolder::file(Staged &staged, const QString &
 
 void MaildirFolder::discard(Staged &staged) const
 {
-    if (staged.fd >= 0)
+    if (staged.fd >= 0) {
         ::close(staged.fd);
-    else if (!staged.temporaryPath.isEmpty())
+        openStaged.fetch_sub(1);
+    } else if (!staged.temporaryPath.isEmpty()) {
         ::unlink(encoded(staged.temporaryPath).constData());
+    }
     staged.fd = -1;
     staged.temporaryPath.clear();
 }

@@ -162,3 +162,45 @@ TEST(MaildirFolderTest, OnlyNamesMadeHereCountAsOurs)
 
 } // namespace
 } // namespace corvel
+
+namespace corvel {
+namespace {
+
+// Staged messages are unseen until filed; more than can be held open at once are staged as
+// named files, filed the same way; what is discarded leaves nothing behind.
+TEST(MaildirFolderTest, StagedMessagesAreSeenOnlyOnceFiled)
+{
+    QTemporaryDir home;
+    const QString directory = home.filePath(u"Outbox"_s);
+    ASSERT_TRUE(MaildirFolder::create(directory).ok());
+    MaildirFolder folder(directory);
+    std::vector<MaildirFolder::Staged> staged;
+    for (int i = 0; i < 300; ++i) {
+        Result<MaildirFolder::Staged> one =
+            folder.stage(QByteArray("From: a@example.org\n\nmessage ") + QByteArray::number(i));
+        ASSERT_TRUE(one.ok()) << one.error().toStdString();
+        staged.push_back(*one);
+    }
+    EXPECT_GT(QDir(directory + u"/tmp"_s).entryList(QDir::Files).size(), 0)
+        << "beyond the open-file budget, staged files have names";
+    EXPECT_TRUE(folder.entries()->empty());
+
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        if (i % 3 == 0) {
+            folder.discard(staged[i]);
+            continue;
+        }
+        ASSERT_TRUE(folder.syncStaged(staged[i]).ok());
+        Result<MaildirFolder::Entry> filed = folder.file(staged[i], QString());
+        ASSERT_TRUE(filed.ok()) << filed.error().toStdString();
+        QFile file(filed->path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().endsWith("message " + QByteArray::number(qsizetype(i))));
+    }
+    ASSERT_TRUE(folder.sync().ok());
+    EXPECT_EQ(folder.entries()->size(), 200u);
+    EXPECT_TRUE(QDir(directory + u"/tmp"_s).entryList(QDir::Files).isEmpty());
+}
+
+} // namespace
+} // namespace corvel
