@@ -104,9 +104,11 @@ QStringList RunOutboxReport::lines() const
     for (const auto &[n, what] : shown)
         if (n > 0)
             parts.append(counted(n, what));
-    QStringList lines{QStringLiteral("Outbox, of the %1 messages queued: %2")
-                          .arg(m_total)
-                          .arg(parts.join(QStringLiteral(", ")))};
+    QStringList lines{
+        QStringLiteral("Outbox, of the %1 %2 queued: %3")
+            .arg(m_total)
+            .arg(m_total == 1 ? QStringLiteral("message") : QStringLiteral("messages"))
+            .arg(parts.join(QStringLiteral(", ")))};
     if (!m_whyNotDelivering.isEmpty() && m_counts.queued + m_counts.deferred > 0)
         lines.append(QStringLiteral("The messages wait in the Outbox until a way of sending "
                                     "mail is set up. ") +

@@ -133,7 +133,7 @@ PY
     refused_letter=$(cat "$work/out")
     run mail Friends --letter "$refused_letter" --mode bcc --wait 30
     check "a mail run that waits succeeds" rc_is 0
-    check "its account counts the delivered message" out_has "^Outbox, of the 1 messages queued: 1 delivered$"
+    check "its account counts the delivered message" out_has "^Outbox, of the 1 message queued: 1 delivered$"
     check "and names the refused recipient" out_has "^  refuse-owner@example.org: 550"
 else
     echo "skipped the SMTP part: python3-aiosmtpd is not installed"
