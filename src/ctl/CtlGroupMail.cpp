@@ -7,11 +7,14 @@
 #include "merge/MergePrompter.h"
 #include "merge/NewLetter.h"
 #include "merge/RunJournal.h"
+#include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QThread>
 
 #include <cstdio>
 #include <iostream>
@@ -191,10 +194,26 @@ void printLines(const QStringList &lines)
         printOut(line);
 }
 
+// What the Outbox did with the run's messages; with a wait, once delivery has settled or the
+// time is up.
+void printOutboxAccount(OlNamespace &session, const GenerationOutcome &outcome, int waitSeconds)
+{
+    if (outcome.outboxIds.isEmpty())
+        return;
+    RunOutboxReport report = RunOutboxReport::ask(session, outcome.outboxIds);
+    const QDeadlineTimer deadline(std::chrono::seconds{waitSeconds});
+    while (!report.settled() && !deadline.hasExpired()) {
+        QThread::msleep(200);
+        report = RunOutboxReport::ask(session, outcome.outboxIds);
+    }
+    for (const QString &line : report.lines())
+        printOut(line);
+}
+
 const char MailUsage[] =
     "usage: corvelctl mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
     "                      [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run]\n"
-    "                      [--resume|--restart]";
+    "                      [--resume|--restart] [--wait SECONDS]";
 
 } // namespace
 
@@ -246,6 +265,7 @@ int runGroupMail(const CtlContext &context)
 {
     QString target, letterArg, modeArg, valuesPath;
     bool dryRun = false, resume = false, restart = false;
+    int waitSeconds = 0;
     CtlPrompter prompter;
     for (qsizetype i = 0; i < context.args.size(); ++i) {
         const QString &arg = context.args[i];
@@ -265,6 +285,13 @@ int runGroupMail(const CtlContext &context)
             resume = true;
         } else if (arg == u"--restart"_s) {
             restart = true;
+        } else if (arg == u"--wait"_s && hasValue) {
+            bool ok = false;
+            waitSeconds = context.args[++i].toInt(&ok);
+            if (!ok || waitSeconds < 0 || waitSeconds > 24 * 3600) {
+                printError(QString::fromUtf8(MailUsage));
+                return ExitUsage;
+            }
         } else if (!arg.startsWith(u"--"_s) && target.isEmpty()) {
             target = arg;
         } else {
@@ -336,8 +363,12 @@ int runGroupMail(const CtlContext &context)
             generator.Execute({mode->second, letterId, dryRun}, selection.members, journal.get());
         if (!outcome.letterLoaded)
             return ExitFailed;
-        printLines(dryRun ? GenerationSummary::planLines(outcome)
-                          : GenerationSummary::lines(outcome, u"with --resume"_s));
+        if (dryRun) {
+            printLines(GenerationSummary::planLines(outcome));
+        } else {
+            printLines(GenerationSummary::lines(outcome, u"with --resume"_s));
+            printOutboxAccount(*workspace.session(), outcome, waitSeconds);
+        }
         return outcome.succeeded() ? ExitOk : ExitFailed;
     } catch (const OutlookError &error) {
         printError(u"corvelctl: %1"_s.arg(error.message()));

@@ -35,6 +35,8 @@ struct GenerationOutcome
     // Members the interrupted run had already queued.
     qint64 skippedAlreadyQueued = 0;
     std::vector<Failure> failures;
+    // The Outbox ids of the messages queued, for asking later what became of them.
+    QStringList outboxIds;
     std::vector<PlannedMessage> planned; // dry run only
     QString firstFilledBody;             // dry run of personalised mail
 

@@ -45,7 +45,6 @@ QStringList GenerationSummary::lines(const GenerationOutcome &outcome, const QSt
         lines.append(u"the run was cancelled; it can be continued "_s + howToContinue);
     if (!outcome.stopReason.isEmpty())
         lines.append(u"the run stopped: %1"_s.arg(outcome.stopReason));
-    // What the Outbox did with the run's messages follows here once runs keep their ids.
     return lines;
 }
 

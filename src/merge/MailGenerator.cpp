@@ -1,9 +1,11 @@
 #include "merge/MailGenerator.h"
 
+#include "merge/BatchCommitter.h"
 #include "merge/GenerationView.h"
 #include "merge/MergeFields.h"
 #include "merge/RunJournal.h"
 #include "message/MailAddressList.h"
+#include "session/OlSendBatch.h"
 #include "session/OutlookSession.h"
 
 namespace corvel {
@@ -44,6 +46,8 @@ MailGenerator::MailGenerator(OlNamespace &session, GenerationView &view, MergePr
 {
 }
 
+MailGenerator::~MailGenerator() = default;
+
 GenerationOutcome MailGenerator::Execute(const Options &options,
                                          const std::vector<MailMember> &members,
                                          RunJournal *journal)
@@ -52,6 +56,9 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
     m_journal = options.dryRun ? nullptr : journal;
     m_outcome = {};
     m_batch.clear();
+    m_uncommitted.clear();
+    m_sendBatch = nullptr;
+    m_committer = nullptr;
     m_cancelled = false;
 
     try {
@@ -73,6 +80,17 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
         return m_outcome;
     }
 
+    if (!m_options.dryRun) {
+        m_committer = std::make_unique<BatchCommitter>(m_journal);
+        try {
+            m_sendBatch = m_session.createSendBatch();
+        } catch (const OutlookError &error) {
+            m_outcome.stopReason = error.message();
+            m_letter = nullptr;
+            return m_outcome;
+        }
+    }
+
     m_view.setStatus(totalText(m_outcome.total));
     m_view.show();
     for (const MailMember &member : members) {
@@ -80,18 +98,21 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
         if (!m_outcome.stopReason.isEmpty())
             break;
         if (m_cancelled) {
-            // The batch collected since the last message is dropped, as the user asked.
+            // The batch collected since the last message is dropped, as the user asked; the
+            // copies already made are whole and are queued below.
             m_outcome.cancelled = true;
             m_batch.clear();
             break;
         }
     }
-    if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty()) {
+    if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty())
         SendBatch();
-        if (m_journal && m_outcome.stopReason.isEmpty())
-            if (Status finished = m_journal->finish(); !finished.ok())
-                m_outcome.stopReason = finished.error();
-    }
+    finishCommits();
+    if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty() && m_journal)
+        if (Status finished = m_journal->finish(); !finished.ok())
+            m_outcome.stopReason = finished.error();
+    m_committer = nullptr;
+    m_sendBatch = nullptr;
     m_letter = nullptr;
     return m_outcome;
 }
@@ -137,8 +158,8 @@ void MailGenerator::ProcessMember(const MailMember &member)
                 if (m_options.dryRun) {
                     m_outcome.firstFilledBody = filled;
                     m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
-                } else if (queue(copy, {member.address})) {
-                    ++m_outcome.membersQueued;
+                } else {
+                    queue(copy, {member});
                 }
             }
         } catch (const OutlookError &error) {
@@ -149,30 +170,82 @@ void MailGenerator::ProcessMember(const MailMember &member)
         if (static_cast<int>(m_batch.size()) == kBatchSize)
             SendBatch();
     }
+    commitWhenDue();
     ShowProgress(m_outcome.processed);
 }
 
-bool MailGenerator::queue(const std::shared_ptr<OlItem> &copy, const QStringList &recipients)
+void MailGenerator::queue(const std::shared_ptr<OlItem> &copy, std::vector<MailMember> members)
 {
-    if (m_journal) {
-        if (Status begun = m_journal->begin(recipients); !begun.ok()) {
-            m_outcome.stopReason = begun.error();
-            return false;
+    m_sendBatch->add(copy);
+    if (m_uncommitted.empty())
+        m_batchAge.start();
+    m_uncommitted.push_back(std::move(members));
+}
+
+void MailGenerator::commitWhenDue()
+{
+    if (!m_committer)
+        return;
+    takeCommitted();
+    if (m_uncommitted.empty())
+        return;
+    if (static_cast<int>(m_uncommitted.size()) < kMessagesPerCommit &&
+        m_batchAge.elapsed() < kCommitAfterMs)
+        return;
+    if (m_committer->busy()) {
+        // The disk is behind: the batch grows, up to a bound, rather than the window waiting.
+        if (static_cast<int>(m_uncommitted.size()) < kMostUncommitted)
+            return;
+        m_committer->waitIdle([this] { m_view.letEventsRun(); });
+        takeCommitted();
+    }
+    submitBatch();
+}
+
+void MailGenerator::submitBatch()
+{
+    if (m_uncommitted.empty())
+        return;
+    BatchCommitter::Batch batch{std::move(m_sendBatch), std::move(m_uncommitted)};
+    m_uncommitted.clear();
+    try {
+        m_sendBatch = m_session.createSendBatch();
+    } catch (const OutlookError &error) {
+        m_outcome.stopReason = error.message();
+    }
+    m_committer->submit(std::move(batch));
+}
+
+void MailGenerator::finishCommits()
+{
+    if (!m_committer)
+        return;
+    submitBatch();
+    m_committer->waitIdle([this] { m_view.letEventsRun(); });
+    takeCommitted();
+}
+
+void MailGenerator::takeCommitted()
+{
+    for (BatchCommitter::Done &done : m_committer->takeDone()) {
+        if (!done.stopReason.isEmpty() && m_outcome.stopReason.isEmpty())
+            m_outcome.stopReason = done.stopReason;
+        for (std::size_t i = 0; i < done.messages.size(); ++i) {
+            const QString error = !done.failure.isEmpty() ? done.failure
+                                  : i < done.queued.size()
+                                      ? done.queued[i].error
+                                      : QStringLiteral("The message was not queued.");
+            if (!error.isEmpty()) {
+                for (const MailMember &member : done.messages[i])
+                    fail(member, error);
+                continue;
+            }
+            ++m_outcome.messagesQueued;
+            m_outcome.membersQueued += static_cast<qint64>(done.messages[i].size());
+            if (!done.queued[i].outboxId.isEmpty())
+                m_outcome.outboxIds.append(done.queued[i].outboxId);
         }
     }
-    try {
-        copy->Send();
-    } catch (const OutlookError &) {
-        if (m_journal)
-            if (Status abandoned = m_journal->abandonPending(); !abandoned.ok())
-                m_outcome.stopReason = abandoned.error();
-        throw;
-    }
-    ++m_outcome.messagesQueued;
-    if (m_journal)
-        if (Status recorded = m_journal->queuedPending(); !recorded.ok())
-            m_outcome.stopReason = recorded.error();
-    return true;
 }
 
 void MailGenerator::SendBatch()
@@ -196,11 +269,10 @@ void MailGenerator::SendBatch()
             copy->setBCC(list);
             break;
         }
-        if (m_options.dryRun) {
+        if (m_options.dryRun)
             m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
-        } else if (queue(copy, addresses)) {
-            m_outcome.membersQueued += static_cast<qint64>(batch.size());
-        }
+        else
+            queue(copy, batch);
     } catch (const OutlookError &error) {
         for (const MailMember &member : batch)
             fail(member, error.message());

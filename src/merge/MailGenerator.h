@@ -4,6 +4,7 @@
 #include "merge/MailMember.h"
 #include "merge/MailType.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -12,16 +13,26 @@
 
 namespace corvel {
 
+class BatchCommitter;
 class GenerationView;
 class MergePrompter;
 class OlItem;
 class OlNamespace;
+class OlSendBatch;
 class RunJournal;
 
 // The generator's rules without its window: turns the chosen letter into one filled copy per
 // member, or into To, CC or BCC copies of at most 100 addresses each, and queues them. A
 // member that fails is recorded with its reason and the run goes on; a run journal, when
 // given, makes the run continuable after an interruption.
+//
+// Copies are queued in batches, each made durable with one sync (and one journal sync before
+// and after): a batch is handed over after kMessagesPerCommit messages or kCommitAfterMs of
+// work, whichever comes first, and committed (off the window's thread where the session
+// allows) while the next one is made; when the disk falls behind, the batch being made grows
+// to kMostUncommitted before the generator waits, still letting the window's events run.
+// Cancel drops the addresses not yet made into a message; copies already made are whole and
+// are queued.
 class MailGenerator
 {
 public:
@@ -33,6 +44,9 @@ public:
     };
 
     MailGenerator(OlNamespace &session, GenerationView &view, MergePrompter &prompter);
+    ~MailGenerator();
+    MailGenerator(const MailGenerator &) = delete;
+    MailGenerator &operator=(const MailGenerator &) = delete;
 
     static QString letterMissingText()
     {
@@ -46,6 +60,10 @@ public:
     {
         return QString::number(n) + QStringLiteral(" of ") + QString::number(total);
     }
+    static constexpr int kMessagesPerCommit = 250;
+    static constexpr qint64 kCommitAfterMs = 30;
+    static constexpr int kMostUncommitted = 1000;
+
     static int percentOf(qint64 n, qint64 total)
     {
         return total > 0 ? static_cast<int>(n * 100 / total) : 0;
@@ -63,7 +81,12 @@ private:
     void ProcessMember(const MailMember &member);
     void SendBatch();
     void ShowProgress(qint64 n);
-    [[nodiscard]] bool queue(const std::shared_ptr<OlItem> &copy, const QStringList &recipients);
+    // Adds the copy to the batch being made (throws OutlookError when it is refused).
+    void queue(const std::shared_ptr<OlItem> &copy, std::vector<MailMember> members);
+    void commitWhenDue();
+    void submitBatch();
+    void finishCommits();
+    void takeCommitted();
     void fail(const MailMember &member, const QString &reason);
 
     OlNamespace &m_session;
@@ -74,6 +97,11 @@ private:
     std::shared_ptr<OlItem> m_letter;
     GenerationOutcome m_outcome;
     std::vector<MailMember> m_batch;
+    // Copies made and added to the send batch, not yet committed: their members each.
+    std::unique_ptr<OlSendBatch> m_sendBatch;
+    std::vector<std::vector<MailMember>> m_uncommitted;
+    QElapsedTimer m_batchAge;
+    std::unique_ptr<BatchCommitter> m_committer;
     bool m_cancelled = false;
 };
 

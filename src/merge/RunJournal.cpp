@@ -16,7 +16,10 @@ namespace corvel {
 
 namespace {
 
-const QByteArray kHeader = "corvel-run 1\n";
+// Version 1 had one pending message at a time; version 2 has batches, and a "run" line where
+// a later process continues the journal.
+const QByteArray kHeader = "corvel-run 2\n";
+const QByteArray kHeaderVersion1 = "corvel-run 1\n";
 // A journal is a few lines per message; anything much larger is not one of ours.
 constexpr qint64 kMaxJournalBytes = qint64(1) << 30;
 
@@ -86,7 +89,9 @@ Status RunJournal::load()
     if (file.size() > kMaxJournalBytes)
         return Status::failure(QStringLiteral("The run journal %1 is too large.").arg(m_path));
     const QByteArray bytes = file.readAll();
-    if (!bytes.startsWith(kHeader) || !bytes.mid(kHeader.size()).startsWith(keyLine(m_key)))
+    m_version = bytes.startsWith(kHeaderVersion1) ? 1 : 2;
+    if ((m_version == 2 && !bytes.startsWith(kHeader)) ||
+        !bytes.mid(kHeader.size()).startsWith(keyLine(m_key)))
         return Status::failure(
             QStringLiteral("The run journal %1 is not one Corvel can read.").arg(m_path));
     QStringList pending;
@@ -95,9 +100,17 @@ Status RunJournal::load()
     for (qsizetype i = 2; i + 1 < lines.size(); ++i) {
         const QByteArray &line = lines[i];
         if (line.startsWith("pending ")) {
+            if (m_version == 1) {
+                for (const QString &r : pending)
+                    m_uncertain.insert(r);
+                pending.clear();
+            }
+            pending += recipientsOf(line.mid(8));
+        } else if (line == "run") {
+            // The process before this line died with these messages in hand.
             for (const QString &r : pending)
                 m_uncertain.insert(r);
-            pending = recipientsOf(line.mid(8));
+            pending.clear();
         } else if (line == "queued") {
             for (const QString &r : pending)
                 m_queued.insert(r);
@@ -131,7 +144,9 @@ Status RunJournal::openForAppend()
     if (m_fd < 0)
         return Status::failure(
             QStringLiteral("The run journal %1 cannot be written: %2").arg(m_path, systemError()));
-    if (fresh) {
+    if (!fresh)
+        return append("run\n");
+    {
         if (Status written = append(kHeader + keyLine(m_key)); !written.ok())
             return written;
         // The journal's name must survive a crash too.
@@ -176,14 +191,18 @@ Status RunJournal::restart()
     return {};
 }
 
-Status RunJournal::begin(const QStringList &recipients)
+Status RunJournal::beginBatch(const std::vector<QStringList> &messages)
 {
     if (Status opened = openForAppend(); !opened.ok())
         return opened;
-    QByteArray line = "pending";
-    for (const QString &r : recipients)
-        line += ' ' + normalized(r).toUtf8().toPercentEncoding();
-    return append(line + '\n');
+    QByteArray lines;
+    for (const QStringList &recipients : messages) {
+        lines += "pending";
+        for (const QString &r : recipients)
+            lines += ' ' + normalized(r).toUtf8().toPercentEncoding();
+        lines += '\n';
+    }
+    return append(lines);
 }
 
 Status RunJournal::queuedPending()

@@ -8,15 +8,17 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 namespace corvel {
 
 // The durable record of one group mail run, so that a run stopped midway (Cancel, a crash, a
-// kill) can be continued without mailing anyone twice. Before a message is queued its
-// recipients are written and synced as "pending"; once it is queued, "queued" is. A pending
-// line without its "queued" after an interruption means the message may or may not be in the
-// Outbox: those recipients are not mailed again, and are reported. A run that ends removes
-// its journal. One journal per letter, recipients and addressing.
+// kill) can be continued without mailing anyone twice. Before a batch of messages is queued
+// the recipients of each are written as "pending" lines and synced once; once the batch is
+// queued, one "queued" line is. Pending lines without their "queued" after an interruption
+// mean the messages may or may not be in the Outbox: those recipients are not mailed again,
+// and are reported. A run that ends removes its journal. One journal per letter, recipients
+// and addressing.
 class RunJournal
 {
 public:
@@ -45,9 +47,12 @@ public:
 
     // Forgets the interrupted run.
     [[nodiscard]] Status restart();
-    [[nodiscard]] Status begin(const QStringList &recipients);
+    // The recipients of each message of a batch about to be queued.
+    [[nodiscard]] Status beginBatch(const std::vector<QStringList> &messages);
+    [[nodiscard]] Status begin(const QStringList &recipients) { return beginBatch({recipients}); }
+    // Every pending message has been queued.
     [[nodiscard]] Status queuedPending();
-    // The pending message was not queued after all.
+    // The pending messages were not queued after all.
     [[nodiscard]] Status abandonPending();
     // The run ended: nothing is left to continue.
     [[nodiscard]] Status finish();
@@ -71,6 +76,7 @@ private:
     Key m_key;
     int m_fd = -1;
     bool m_interrupted = false;
+    int m_version = 2;
     QSet<QString> m_queued;
     QSet<QString> m_uncertain;
 };

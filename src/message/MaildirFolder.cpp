@@ -9,8 +9,11 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <ctime>
+#include <limits>
 #include <system_error>
 
 #include <dirent.h>
@@ -43,6 +46,54 @@ int syncDirectory(const QString &directory)
     ::close(fd);
     return result;
 }
+
+// The writer named in one of our file names ("...P<pid>Q..."): a leftover whose writer is gone
+// was never filed, whatever its age. Unknown (0) keeps the file.
+pid_t writerOf(const QString &fileName)
+{
+    const qsizetype p = fileName.indexOf(u'P');
+    const qsizetype q = fileName.indexOf(u'Q', p + 1);
+    if (p < 0 || q < 0)
+        return 0;
+    bool ok = false;
+    const qint64 pid = QStringView(fileName).mid(p + 1, q - p - 1).toLongLong(&ok);
+    return ok && pid > 0 && pid <= std::numeric_limits<pid_t>::max() ? static_cast<pid_t>(pid) : 0;
+}
+
+bool writerIsGone(const QString &fileName)
+{
+    const pid_t pid = writerOf(fileName);
+    return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+int writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += n;
+        left -= n;
+    }
+    return 0;
+}
+
+// A file without a name is filed by linking it through /proc.
+bool canLinkOpenFiles()
+{
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+// Files without a name stay open until filed; beyond this many at once, staged messages are
+// named files (closed at once) so that the process never runs out of descriptors.
+constexpr int MostOpenStaged = 256;
+std::atomic<int> openStaged{0};
 
 } // namespace
 
@@ -124,14 +175,15 @@ Result<int> MaildirFolder::removeStaleTemporaries() const
     const time_t staleBefore = ::time(nullptr) - StaleTemporarySeconds;
     int removed = 0;
     while (const dirent *entry = ::readdir(dir)) {
-        if (!MaildirName::isOurs(QFile::decodeName(entry->d_name)))
+        const QString name = QFile::decodeName(entry->d_name);
+        if (!MaildirName::isOurs(name))
             continue;
         struct stat info
         {
         };
         // Not through a link, and only regular files: nothing else there is ours to remove.
         if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode) || info.st_mtime >= staleBefore)
+            !S_ISREG(info.st_mode) || (info.st_mtime >= staleBefore && !writerIsGone(name)))
             continue;
         if (::unlinkat(dirFd, entry->d_name, 0) == 0)
             ++removed;
@@ -162,20 +214,7 @@ Result<QString> MaildirFolder::writeTemporary(const QString &unique, const QByte
     if (fd < 0)
         return Result<QString>::failure(
             u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(errno)));
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    int error = 0;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            break;
-        }
-        data += n;
-        left -= n;
-    }
+    int error = writeAll(fd, bytes);
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)
@@ -265,6 +304,101 @@ Status MaildirFolder::remove(const Entry &entry) const
         return Status::failure(
             u"The message %1 cannot be removed: %2"_s.arg(entry.unique, reason(errno)));
     return sync();
+}
+
+Result<MaildirFolder::Staged> MaildirFolder::stage(const QByteArray &bytes) const
+{
+    const QString unique = MaildirName::newUnique();
+    const QString tmp = m_directory + u"/tmp"_s;
+    int fd = -1;
+    if (canLinkOpenFiles() && openStaged.fetch_add(1) < MostOpenStaged) {
+        fd = ::open(encoded(tmp).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd < 0)
+            openStaged.fetch_sub(1);
+    } else if (canLinkOpenFiles()) {
+        openStaged.fetch_sub(1);
+    }
+    if (fd < 0) {
+        // No files without a name here: a named one, which a later writer removes if this
+        // process dies before filing it.
+        removeStaleTemporariesOnce();
+        const QString path = tmp + u'/' + unique;
+        fd = ::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return Result<Staged>::failure(
+                u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(errno)));
+        const int error = writeAll(fd, bytes);
+        if (::close(fd) != 0 || error != 0) {
+            ::unlink(encoded(path).constData());
+            return Result<Staged>::failure(u"The message cannot be written in %1: %2"_s.arg(
+                m_directory, reason(error != 0 ? error : EIO)));
+        }
+        return Staged{unique, path, -1};
+    }
+    if (const int error = writeAll(fd, bytes); error != 0) {
+        ::close(fd);
+        openStaged.fetch_sub(1);
+        return Result<Staged>::failure(
+            u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(error)));
+    }
+    // Writing starts now, so that the batch's sync later mostly waits for work already done.
+    (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    return Staged{unique, {}, fd};
+}
+
+Status MaildirFolder::syncStaged(const Staged &staged) const
+{
+    int error = 0;
+    if (staged.fd >= 0) {
+        if (::fdatasync(staged.fd) != 0)
+            error = errno;
+    } else {
+        const int fd = ::open(encoded(staged.temporaryPath).constData(), O_WRONLY | O_CLOEXEC);
+        error = fd < 0 ? errno : 0;
+        if (fd >= 0) {
+            if (::fdatasync(fd) != 0)
+                error = errno;
+            if (::close(fd) != 0 && error == 0)
+                error = errno;
+        }
+    }
+    if (error != 0)
+        return Status::failure(
+            u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(error)));
+    return {};
+}
+
+Result<MaildirFolder::Entry> MaildirFolder::file(Staged &staged, const QString &flags) const
+{
+    const QString unique = staged.unique;
+    const QString fileName = MaildirName::withFlags(unique, flags);
+    const QString target = m_directory + u"/cur/"_s + fileName;
+    int result = 0;
+    if (staged.fd >= 0) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(staged.fd);
+        result = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, encoded(target).constData(),
+                          AT_SYMLINK_FOLLOW);
+    } else {
+        result = ::link(encoded(staged.temporaryPath).constData(), encoded(target).constData());
+    }
+    const int error = result != 0 ? errno : 0;
+    discard(staged);
+    if (error != 0)
+        return Result<Entry>::failure(
+            u"The message cannot be filed in %1: %2"_s.arg(m_directory, reason(error)));
+    return Entry{unique, fileName, target};
+}
+
+void MaildirFolder::discard(Staged &staged) const
+{
+    if (staged.fd >= 0) {
+        ::close(staged.fd);
+        openStaged.fetch_sub(1);
+    } else if (!staged.temporaryPath.isEmpty()) {
+        ::unlink(encoded(staged.temporaryPath).constData());
+    }
+    staged.fd = -1;
+    staged.temporaryPath.clear();
 }
 
 Status MaildirFolder::sync() const

@@ -51,8 +51,27 @@ public:
     // Makes the renames into and out of cur/ and new/ durable.
     [[nodiscard]] Status sync() const;
 
+    // A batch of new messages costs one sync of the folder rather than two syncs each: each is
+    // staged in tmp/ (unsynced, unseen by readers), then made durable and filed into cur/,
+    // then the folder is synced once. Where the file system allows, a staged message is a
+    // file without a name, held open until it is filed: one killed before then leaves nothing.
+    // Each staged message is filed or discarded exactly once.
+    struct Staged
+    {
+        QString unique;
+        QString temporaryPath; // empty for a file without a name
+        int fd = -1;           // of a file without a name
+    };
+    [[nodiscard]] Result<Staged> stage(const QByteArray &bytes) const;
+    [[nodiscard]] Status syncStaged(const Staged &staged) const;
+    // Links the staged file into cur/; the folder is not synced. The staged file is used up
+    // (emptied), filed or not.
+    [[nodiscard]] Result<Entry> file(Staged &staged, const QString &flags) const;
+    void discard(Staged &staged) const;
+
     // A write killed between tmp/ and cur/ leaves its file in tmp/. Files there of our own
-    // naming untouched for this long are such leftovers (the Maildir convention's limit).
+    // naming untouched for this long are such leftovers (the Maildir convention's limit), and
+    // so are those whose writing process (named in the file name) no longer runs.
     static constexpr qint64 StaleTemporarySeconds = 36 * 3600;
     // Removes them; done by the first write into each folder in a process. The count removed.
     [[nodiscard]] Result<int> removeStaleTemporaries() const;

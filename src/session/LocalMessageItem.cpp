@@ -243,7 +243,8 @@ std::shared_ptr<OlItem> LocalMessageItem::Copy()
         new LocalMessageItem(m_mailbox, std::move(*copied), homeStore()));
 }
 
-void LocalMessageItem::Send()
+LocalMessageItem::Queueing
+LocalMessageItem::prepareForQueue(std::map<const LocalStoreTree *, QString> &outboxes)
 {
     if (m_sent)
         throw OutlookError(u"The message has already been sent."_s);
@@ -269,11 +270,15 @@ void LocalMessageItem::Send()
     Result<QByteArray> bytes = mail.fileBytes();
     if (!bytes.ok())
         throw OutlookError(bytes.error());
+    const std::shared_ptr<LocalStoreTree> store = homeStore();
+    QString &outbox = outboxes[store.get()];
+    if (outbox.isEmpty())
+        outbox = m_mailbox->folder(store, u"Outbox"_s, true)->directory;
+    return {std::move(*bytes), outbox};
+}
 
-    const auto outbox = m_mailbox->folder(homeStore(), u"Outbox"_s, true);
-    Result<MaildirFolder::Entry> queued = MaildirFolder(outbox->directory).add(*bytes, QString());
-    if (!queued.ok())
-        throw OutlookError(queued.error());
+void LocalMessageItem::noteQueued()
+{
     m_sent = true;
     // A draft that is sent leaves Drafts, once its queued copy is safe.
     if (!m_path.isEmpty() && MaildirName::flagsOf(QFileInfo(m_path).fileName()).contains(u'D')) {
@@ -281,6 +286,17 @@ void LocalMessageItem::Send()
         MaildirFolder folder(QFileInfo(info.absolutePath()).absolutePath());
         (void)folder.remove({MaildirName::uniqueOf(info.fileName()), info.fileName(), m_path});
     }
+}
+
+void LocalMessageItem::Send()
+{
+    std::map<const LocalStoreTree *, QString> outboxes;
+    const Queueing queueing = prepareForQueue(outboxes);
+    Result<MaildirFolder::Entry> queued =
+        MaildirFolder(queueing.outbox).add(queueing.bytes, QString());
+    if (!queued.ok())
+        throw OutlookError(queued.error());
+    noteQueued();
     m_mailbox->notifyQueued();
 }
 

@@ -3,6 +3,7 @@
 #include "message/MailMessage.h"
 #include "session/OlMessageItem.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -41,6 +42,18 @@ public:
     void Save() override;
     [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
     void Send() override;
+
+    // Queueing in two steps, for a batch: the message checked and stamped, as its file will be,
+    // and the Outbox it goes to (throws OutlookError when it cannot be queued) ...
+    struct Queueing
+    {
+        QByteArray bytes;
+        QString outbox;
+    };
+    // `outboxes`: the Outbox directory of each store, as found so far (filled in here).
+    [[nodiscard]] Queueing prepareForQueue(std::map<const LocalStoreTree *, QString> &outboxes);
+    // ... then, once it is queued, it can no longer change and a draft leaves Drafts.
+    void noteQueued();
 
     // The file the message was read from or last saved to; empty while unsaved.
     [[nodiscard]] const QString &path() const { return m_path; }

@@ -4,8 +4,10 @@
 #include "session/LocalFolder.h"
 #include "session/LocalItemCatalog.h"
 #include "session/LocalMailbox.h"
+#include "session/LocalSendBatch.h"
 #include "session/LocalStoreTree.h"
 #include "session/MaildirSource.h"
+#include "session/OutboxMessageStates.h"
 #include "session/VCardFolderSource.h"
 #include "support/CRegSettings.h"
 
@@ -63,9 +65,10 @@ LocalNamespace::LocalNamespace(const std::vector<LocalStore> &stores, AccountLoo
     m_mailbox = std::make_shared<LocalMailbox>(
         m_trees, [settings, lookup = m_account] { return senderOf(settings, lookup); });
     m_catalog->setMessageSource(std::make_unique<MaildirSource>(m_mailbox));
-    m_agent = std::make_unique<DeliveryAgent>(m_mailbox, [settings] {
+    m_transport = [settings] {
         return settings ? TransportSettings::read(*settings) : TransportSettings{};
-    });
+    };
+    m_agent = std::make_unique<DeliveryAgent>(m_mailbox, m_transport);
     // The first message queued in a run starts the agent; one queued later wakes it.
     m_mailbox->setQueuedListener([agent = m_agent.get()] {
         agent->start();
@@ -117,6 +120,16 @@ std::shared_ptr<OlFolder> LocalNamespace::GetFolderFromID(const QString &entryId
 std::shared_ptr<OlItem> LocalNamespace::GetItemFromID(const QString &entryId)
 {
     return m_catalog->item(entryId);
+}
+
+std::unique_ptr<OlSendBatch> LocalNamespace::createSendBatch()
+{
+    return std::make_unique<LocalSendBatch>(m_mailbox);
+}
+
+std::shared_ptr<QueuedMessageStates> LocalNamespace::queuedMessageStates()
+{
+    return std::make_shared<OutboxMessageStates>(m_mailbox, m_transport);
 }
 
 } // namespace corvel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "message/TransportSettings.h"
 #include "session/LocalStore.h"
 #include "session/OutlookSession.h"
 
@@ -37,6 +38,8 @@ public:
     [[nodiscard]] std::shared_ptr<OlFolder> GetFolderFromID(const QString &entryId,
                                                             const QString &storeId) override;
     [[nodiscard]] std::shared_ptr<OlItem> GetItemFromID(const QString &entryId) override;
+    [[nodiscard]] std::unique_ptr<OlSendBatch> createSendBatch() override;
+    [[nodiscard]] std::shared_ptr<QueuedMessageStates> queuedMessageStates() override;
 
     // Where the session's folders find their items; the readers of each kind plug in here.
     [[nodiscard]] LocalItemCatalog &catalog() { return *m_catalog; }
@@ -51,6 +54,7 @@ private:
     AccountLookup m_account;
     std::shared_ptr<LocalMailbox> m_mailbox;
     std::unique_ptr<DeliveryAgent> m_agent;
+    std::function<TransportSettings()> m_transport;
 };
 
 } // namespace corvel

@@ -15,6 +15,9 @@
 
 namespace corvel {
 
+class OlSendBatch;
+class QueuedMessageStates;
+
 class OutlookError : public std::runtime_error
 {
 public:
@@ -100,6 +103,12 @@ public:
     [[nodiscard]] virtual std::shared_ptr<OlFolder> GetFolderFromID(const QString &entryId,
                                                                     const QString &storeId) = 0;
     [[nodiscard]] virtual std::shared_ptr<OlItem> GetItemFromID(const QString &entryId) = 0;
+
+    // Queues many messages at the cost of one. Sessions without a batched Outbox send each
+    // message as it is added.
+    [[nodiscard]] virtual std::unique_ptr<OlSendBatch> createSendBatch();
+    // What became of queued messages; null when the session cannot tell.
+    [[nodiscard]] virtual std::shared_ptr<QueuedMessageStates> queuedMessageStates();
 };
 
 class OlApplication

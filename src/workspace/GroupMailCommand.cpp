@@ -7,6 +7,7 @@
 #include "merge/MailWizard.h"
 #include "merge/MemberSelection.h"
 #include "merge/RunJournal.h"
+#include "merge/RunOutboxReport.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 #include "workspace/DialogHost.h"
@@ -169,8 +170,10 @@ void GroupMailCommand::doBtnDoMail()
         window->closeWindow();
         return;
     }
-    window->showOutcome(GenerationSummary::heading(m_lastOutcome),
-                        GenerationSummary::lines(m_lastOutcome, howToContinue()));
+    QStringList account = GenerationSummary::lines(m_lastOutcome, howToContinue());
+    if (!m_lastOutcome.outboxIds.isEmpty())
+        account += RunOutboxReport::ask(*session, m_lastOutcome.outboxIds).lines();
+    window->showOutcome(GenerationSummary::heading(m_lastOutcome), account);
     m_accountWindow = std::move(window);
     if (m_s.panels)
         m_s.panels->UpdateCaption(StatusPanels::ActivityPanel,

@@ -152,17 +152,23 @@ std::shared_ptr<OlItem> MemoryItem::Copy()
     return copy;
 }
 
-void MemoryItem::Send()
+std::tuple<QString, QString, QString, QString, QString> MemoryItem::sendable() const
 {
     check(Failure::Send);
     if (m_class != olMailItem)
         throw OutlookError(u"Only messages can be sent."_s);
     if (m_to.trimmed().isEmpty() && m_cc.trimmed().isEmpty() && m_bcc.trimmed().isEmpty())
         throw OutlookError(u"The message has no recipients."_s);
+    return {m_subject, m_body, m_to, m_cc, m_bcc};
+}
+
+void MemoryItem::Send()
+{
+    auto [subject, body, to, cc, bcc] = sendable();
     const auto session = m_session.lock();
     if (!session)
         throw OutlookError(u"The mail session has been closed."_s);
-    session->recordSent({m_subject, m_body, m_to, m_cc, m_bcc});
+    session->recordSent({subject, body, to, cc, bcc, {}});
 }
 
 } // namespace corvel

@@ -3,6 +3,7 @@
 #include "session/OutlookSession.h"
 
 #include <memory>
+#include <tuple>
 #include <utility>
 
 namespace corvel {
@@ -64,6 +65,8 @@ public:
     void Save() override;
     [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
     void Send() override;
+    // Send's checks alone: the message as it would be queued (throws as Send would).
+    [[nodiscard]] std::tuple<QString, QString, QString, QString, QString> sendable() const;
 
 private:
     void check(Failure failure) const;

@@ -2,6 +2,7 @@
 
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
+#include "fakes/MemorySendBatch.h"
 
 #include <QRandomGenerator>
 
@@ -92,6 +93,16 @@ std::shared_ptr<OlItem> MemoryNamespace::GetItemFromID(const QString &entryId)
             return item;
     }
     throw OutlookError(u"The item cannot be found: it may have been deleted."_s);
+}
+
+std::unique_ptr<OlSendBatch> MemoryNamespace::createSendBatch()
+{
+    return std::make_unique<MemorySendBatch>(weak_from_this());
+}
+
+std::shared_ptr<QueuedMessageStates> MemoryNamespace::queuedMessageStates()
+{
+    return std::make_shared<MemoryQueuedStates>(weak_from_this());
 }
 
 } // namespace corvel

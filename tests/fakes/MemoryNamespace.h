@@ -1,8 +1,11 @@
 #pragma once
 
 #include "session/OutlookSession.h"
+#include "session/QueuedMessageStates.h"
 
 #include <QtGlobal>
+
+#include <QHash>
 
 #include <memory>
 #include <optional>
@@ -24,6 +27,7 @@ public:
         QString to;
         QString cc;
         QString bcc;
+        QString outboxId; // set when queued through a send batch
     };
 
     MemoryNamespace();
@@ -37,6 +41,29 @@ public:
     void failFolders(bool on = true) { m_foldersFail = on; }
 
     [[nodiscard]] const std::vector<SentMessage> &sent() const { return m_sent; }
+    // Send batches: a commit that fails queues none of the batch.
+    void failSendBatchCommits(bool on = true) { m_commitsFail = on; }
+    // A send batch refuses a message to this address (as a bad header would be refused).
+    void refuseInSendBatch(const QString &to) { m_refusedTo.append(to); }
+    [[nodiscard]] bool refusedInSendBatch(const QString &to) const
+    {
+        return m_refusedTo.contains(to);
+    }
+    [[nodiscard]] bool sendBatchCommitsFail() const { return m_commitsFail; }
+    [[nodiscard]] int sendBatchCommits() const { return m_commits; }
+    void noteSendBatchCommit() { ++m_commits; }
+    // What became of queued messages, as a test says; a message queued and not mentioned is
+    // queued, an unknown id gone.
+    void setQueuedState(const QString &outboxId, QueuedMessageStates::Message state)
+    {
+        m_states.insert(outboxId, std::move(state));
+    }
+    void setWhyNotDelivering(const QString &why) { m_whyNotDelivering = why; }
+    [[nodiscard]] const QHash<QString, QueuedMessageStates::Message> &queuedStates() const
+    {
+        return m_states;
+    }
+    [[nodiscard]] const QString &whyNotDelivering() const { return m_whyNotDelivering; }
     [[nodiscard]] int foldersCalls() const { return m_foldersCalls; }
     [[nodiscard]] std::shared_ptr<MemoryFolder> store(std::size_t index) const
     {
@@ -53,6 +80,8 @@ public:
     [[nodiscard]] std::shared_ptr<OlFolder> GetFolderFromID(const QString &entryId,
                                                             const QString &storeId) override;
     [[nodiscard]] std::shared_ptr<OlItem> GetItemFromID(const QString &entryId) override;
+    [[nodiscard]] std::unique_ptr<OlSendBatch> createSendBatch() override;
+    [[nodiscard]] std::shared_ptr<QueuedMessageStates> queuedMessageStates() override;
 
 private:
     std::vector<std::shared_ptr<MemoryFolder>> m_stores;
@@ -63,6 +92,11 @@ private:
     quint64 m_nextId = 1;
     int m_foldersCalls = 0;
     bool m_foldersFail = false;
+    bool m_commitsFail = false;
+    QStringList m_refusedTo;
+    int m_commits = 0;
+    QHash<QString, QueuedMessageStates::Message> m_states;
+    QString m_whyNotDelivering;
 };
 
 } // namespace corvel

@@ -236,6 +236,38 @@ TEST_F(MailGeneratorTest, FailingMembersAreNamedAndTheRunGoesOn)
     }
 }
 
+TEST_F(MailGeneratorTest, QueueingFailuresFailTheirOwnMembersOnly)
+{
+    // One message refused by the Outbox fails alone; a batch whose commit fails fails each of
+    // its members, and none of them counts as queued.
+    m_session->refuseInSendBatch(u"m2@example.org"_s);
+    auto outcome = run(MailType::Personal, membersNumbered(3));
+    EXPECT_EQ(outcome.membersQueued, 2);
+    EXPECT_EQ(outcome.outboxIds.size(), 2);
+    ASSERT_EQ(outcome.failures.size(), 1u);
+    EXPECT_EQ(outcome.failures[0].address, u"m2@example.org"_s);
+
+    m_session->failSendBatchCommits();
+    const auto before = sent().size();
+    outcome = run(MailType::BCC, membersNumbered(150));
+    EXPECT_EQ(sent().size(), before);
+    EXPECT_EQ(outcome.messagesQueued, 0);
+    EXPECT_EQ(outcome.membersQueued, 0);
+    EXPECT_TRUE(outcome.outboxIds.isEmpty());
+    ASSERT_EQ(outcome.failures.size(), 150u);
+    EXPECT_EQ(outcome.failures[149].address, u"m150@example.org"_s);
+    EXPECT_EQ(outcome.failures[149].reason, u"The Outbox cannot be synced."_s);
+}
+
+TEST_F(MailGeneratorTest, CopiesAreQueuedInBoundedBatches)
+{
+    const auto outcome = run(MailType::Personal, membersNumbered(600));
+    EXPECT_EQ(outcome.membersQueued, 600);
+    EXPECT_EQ(outcome.outboxIds.size(), 600);
+    EXPECT_GE(m_session->sendBatchCommits(), 3);
+    EXPECT_LE(m_session->sendBatchCommits(), 600);
+}
+
 TEST_F(MailGeneratorTest, PromptedValueWithLineBreakFailsTheMember)
 {
     m_prompter.answer = [](const QString &address) {
@@ -338,6 +370,26 @@ TEST_F(InterruptedRun, MessageInDoubtIsNotSentAgain)
     EXPECT_EQ(sent().size(), 2u);
     ASSERT_EQ(outcome.failures.size(), 1u);
     EXPECT_EQ(outcome.failures[0].address, u"m1@example.org"_s);
+}
+
+TEST_F(InterruptedRun, AFailedCommitLeavesItsMembersToTheNextRun)
+{
+    m_session->failSendBatchCommits();
+    cancelAfter(110);
+    {
+        auto journal = openJournal(MailType::BCC);
+        const auto outcome = run(MailType::BCC, membersNumbered(120), journal.get());
+        EXPECT_TRUE(outcome.cancelled);
+        EXPECT_EQ(outcome.failures.size(), 100u);
+    }
+    m_session->failSendBatchCommits(false);
+    m_view.onEvents = nullptr;
+    auto journal = openJournal(MailType::BCC);
+    ASSERT_TRUE(journal->isInterrupted());
+    EXPECT_TRUE(journal->uncertain().isEmpty()) << "a failed commit queued nothing for sure";
+    const auto outcome = run(MailType::BCC, membersNumbered(120), journal.get());
+    EXPECT_TRUE(outcome.succeeded());
+    EXPECT_EQ(outcome.membersQueued, 120);
 }
 
 TEST_F(InterruptedRun, RestartForgetsTheInterruptedRun)

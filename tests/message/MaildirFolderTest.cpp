@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -36,6 +37,7 @@ struct Leftover
     qint64 ageSeconds;
     Kind kind;
     bool removed;
+    bool deadWriter; // the process named in the file name no longer runs
 };
 
 void PrintTo(const Leftover &row, std::ostream *os)
@@ -44,13 +46,15 @@ void PrintTo(const Leftover &row, std::ostream *os)
 }
 
 const Leftover Leftovers[] = {
-    {"ours_older_than_36h", true, 37 * Hour, Kind::File, true},
-    {"ours_a_week_old", true, 7 * 24 * Hour, Kind::File, true},
-    {"ours_being_written", true, 0, Kind::File, false},
-    {"ours_35h_old", true, 35 * Hour, Kind::File, false},
-    {"foreign_name_old", false, 40 * Hour, Kind::File, false},
-    {"ours_old_directory", true, 40 * Hour, Kind::Directory, false},
-    {"ours_old_link", true, 40 * Hour, Kind::Link, false},
+    {"ours_older_than_36h", true, 37 * Hour, Kind::File, true, false},
+    {"ours_a_week_old", true, 7 * 24 * Hour, Kind::File, true, false},
+    {"ours_being_written", true, 0, Kind::File, false, false},
+    {"ours_35h_old", true, 35 * Hour, Kind::File, false, false},
+    {"foreign_name_old", false, 40 * Hour, Kind::File, false, false},
+    {"ours_old_directory", true, 40 * Hour, Kind::Directory, false, false},
+    {"ours_old_link", true, 40 * Hour, Kind::Link, false, false},
+    {"ours_fresh_of_a_dead_writer", true, 0, Kind::File, true, true},
+    {"foreign_fresh_of_a_dead_writer", false, 0, Kind::File, false, true},
 };
 
 void setAge(const QString &path, qint64 ageSeconds)
@@ -61,10 +65,26 @@ void setAge(const QString &path, qint64 ageSeconds)
         ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
 }
 
+// A process id that no process has now: a child that has ended.
+pid_t deadPid()
+{
+    static const pid_t pid = [] {
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(0);
+        ::waitpid(child, nullptr, 0);
+        return child;
+    }();
+    return pid;
+}
+
 // Makes the leftover in tmp/; returns its path.
 QString plant(const QString &folder, const Leftover &row)
 {
-    const QString name = row.ourNaming ? MaildirName::newUnique() : u"1700000000.12345.other"_s;
+    QString name = row.ourNaming ? MaildirName::newUnique() : u"1700000000.12345.other"_s;
+    if (row.deadWriter)
+        name = row.ourNaming ? name.replace(u"P%1Q"_s.arg(::getpid()), u"P%1Q"_s.arg(deadPid()))
+                             : u"1700000000.M000001P%1Q00000001.elsewhere"_s.arg(deadPid());
     const QString path = folder + u"/tmp/"_s + name;
     switch (row.kind) {
     case Kind::File: {
@@ -122,7 +142,7 @@ TEST(MaildirFolderTest, SweepCountsWhatItRemovedAndReportsAnUnreadableTmp)
     MaildirFolder folder(directory);
     Result<int> removed = folder.removeStaleTemporaries();
     ASSERT_TRUE(removed.ok()) << removed.error().toStdString();
-    EXPECT_EQ(*removed, 2);
+    EXPECT_EQ(*removed, 3);
     Result<int> again = folder.removeStaleTemporaries();
     ASSERT_TRUE(again.ok());
     EXPECT_EQ(*again, 0);
@@ -138,6 +158,48 @@ TEST(MaildirFolderTest, OnlyNamesMadeHereCountAsOurs)
     EXPECT_FALSE(MaildirName::isOurs(u"1700000000.M000001P12Q00000001.elsewhere.example"_s));
     EXPECT_FALSE(MaildirName::isOurs(u".Corvel.conf.abc123"_s));
     EXPECT_FALSE(MaildirName::isOurs(QString()));
+}
+
+} // namespace
+} // namespace corvel
+
+namespace corvel {
+namespace {
+
+// Staged messages are unseen until filed; more than can be held open at once are staged as
+// named files, filed the same way; what is discarded leaves nothing behind.
+TEST(MaildirFolderTest, StagedMessagesAreSeenOnlyOnceFiled)
+{
+    QTemporaryDir home;
+    const QString directory = home.filePath(u"Outbox"_s);
+    ASSERT_TRUE(MaildirFolder::create(directory).ok());
+    MaildirFolder folder(directory);
+    std::vector<MaildirFolder::Staged> staged;
+    for (int i = 0; i < 300; ++i) {
+        Result<MaildirFolder::Staged> one =
+            folder.stage(QByteArray("From: a@example.org\n\nmessage ") + QByteArray::number(i));
+        ASSERT_TRUE(one.ok()) << one.error().toStdString();
+        staged.push_back(*one);
+    }
+    EXPECT_GT(QDir(directory + u"/tmp"_s).entryList(QDir::Files).size(), 0)
+        << "beyond the open-file budget, staged files have names";
+    EXPECT_TRUE(folder.entries()->empty());
+
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        if (i % 3 == 0) {
+            folder.discard(staged[i]);
+            continue;
+        }
+        ASSERT_TRUE(folder.syncStaged(staged[i]).ok());
+        Result<MaildirFolder::Entry> filed = folder.file(staged[i], QString());
+        ASSERT_TRUE(filed.ok()) << filed.error().toStdString();
+        QFile file(filed->path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().endsWith("message " + QByteArray::number(qsizetype(i))));
+    }
+    ASSERT_TRUE(folder.sync().ok());
+    EXPECT_EQ(folder.entries()->size(), 200u);
+    EXPECT_TRUE(QDir(directory + u"/tmp"_s).entryList(QDir::Files).isEmpty());
 }
 
 } // namespace

@@ -1,0 +1,95 @@
+#include "session/LocalSendBatch.h"
+
+#include "session/LocalMailbox.h"
+#include "session/LocalMessageItem.h"
+#include "session/OutlookSession.h"
+
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+LocalSendBatch::LocalSendBatch(std::shared_ptr<LocalMailbox> mailbox)
+    : m_mailbox(std::move(mailbox))
+{
+}
+
+LocalSendBatch::~LocalSendBatch()
+{
+    discardAll();
+}
+
+void LocalSendBatch::discardAll()
+{
+    for (Pending &p : m_pending)
+        p.folder.discard(p.staged);
+    m_pending.clear();
+}
+
+void LocalSendBatch::add(const std::shared_ptr<OlItem> &message)
+{
+    auto item = std::dynamic_pointer_cast<LocalMessageItem>(message);
+    if (!item)
+        throw OutlookError(u"Only messages of this session can be queued here."_s);
+    const LocalMessageItem::Queueing queueing = item->prepareForQueue(m_outboxes);
+    MaildirFolder folder(queueing.outbox);
+    Result<MaildirFolder::Staged> staged = folder.stage(queueing.bytes);
+    if (!staged.ok())
+        throw OutlookError(staged.error());
+    m_pending.push_back({std::move(item), std::move(folder), std::move(*staged)});
+}
+
+std::vector<OlSendBatch::Queued> LocalSendBatch::commit()
+{
+    if (m_pending.empty())
+        return {};
+    // Every message's data is safe before any of them can be seen in an Outbox.
+    for (const Pending &p : m_pending) {
+        if (Status synced = p.folder.syncStaged(p.staged); !synced.ok()) {
+            discardAll();
+            throw OutlookError(synced.error());
+        }
+    }
+    std::vector<MaildirFolder::Entry> filed;
+    filed.reserve(m_pending.size());
+    QString failure;
+    for (Pending &p : m_pending) {
+        Result<MaildirFolder::Entry> entry = p.folder.file(p.staged, QString());
+        if (!entry.ok()) {
+            failure = entry.error();
+            break;
+        }
+        filed.push_back(std::move(*entry));
+    }
+    if (failure.isEmpty()) {
+        QSet<QString> synced;
+        for (const Pending &p : m_pending) {
+            if (synced.contains(p.folder.directory()))
+                continue;
+            synced.insert(p.folder.directory());
+            if (Status s = p.folder.sync(); !s.ok()) {
+                failure = s.error();
+                break;
+            }
+        }
+    }
+    if (!failure.isEmpty()) {
+        // Nothing of a failed batch is left queued: what was filed goes again.
+        for (std::size_t i = 0; i < filed.size(); ++i)
+            (void)m_pending[i].folder.remove(filed[i]);
+        discardAll();
+        throw OutlookError(failure);
+    }
+    std::vector<Queued> ids;
+    ids.reserve(m_pending.size());
+    for (std::size_t i = 0; i < m_pending.size(); ++i) {
+        m_pending[i].item->noteQueued();
+        ids.push_back({filed[i].unique, {}});
+    }
+    m_pending.clear();
+    m_mailbox->notifyQueued();
+    return ids;
+}
+
+} // namespace corvel

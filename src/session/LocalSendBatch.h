@@ -1,0 +1,50 @@
+#pragma once
+
+#include "message/MaildirFolder.h"
+#include "session/OlSendBatch.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace corvel {
+
+class LocalMailbox;
+class LocalMessageItem;
+class LocalStoreTree;
+
+// Messages of a local session queued together: each is written into its Outbox's tmp/ when
+// added, unsynced; commit() syncs their data, files them all and syncs each Outbox once, then
+// wakes delivery once. The Outbox id is the message's Maildir unique name, which it keeps in
+// Sent Items. A batch dropped uncommitted removes what it wrote; one killed leaves files in
+// tmp/ that the next writer removes (their writer is gone; they were never queued).
+class LocalSendBatch : public OlSendBatch
+{
+public:
+    explicit LocalSendBatch(std::shared_ptr<LocalMailbox> mailbox);
+    ~LocalSendBatch() override;
+    LocalSendBatch(const LocalSendBatch &) = delete;
+    LocalSendBatch &operator=(const LocalSendBatch &) = delete;
+
+    void add(const std::shared_ptr<OlItem> &message) override;
+    [[nodiscard]] std::size_t size() const override { return m_pending.size(); }
+    [[nodiscard]] std::vector<Queued> commit() override;
+    // Only files and the mailbox's listener (which is thread-safe) are touched.
+    [[nodiscard]] bool mayCommitOnAnotherThread() const override { return true; }
+
+private:
+    struct Pending
+    {
+        std::shared_ptr<LocalMessageItem> item;
+        MaildirFolder folder;
+        MaildirFolder::Staged staged;
+    };
+    void discardAll();
+
+    std::shared_ptr<LocalMailbox> m_mailbox;
+    std::vector<Pending> m_pending;
+    // The Outbox of each store, found once for the batch.
+    std::map<const LocalStoreTree *, QString> m_outboxes;
+};
+
+} // namespace corvel

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace corvel {
+
+class OlItem;
+
+// Many messages queued at the cost of one: added messages are checked and written but not yet
+// queued; commit() queues them all, durably, or none. A message the batch refuses on add()
+// (OutlookError: bad headers, no recipient) fails alone. A batch dropped without commit()
+// queues nothing.
+class OlSendBatch
+{
+public:
+    virtual ~OlSendBatch() = default;
+
+    // Throws OutlookError when the message cannot be queued; the batch goes on without it.
+    virtual void add(const std::shared_ptr<OlItem> &message) = 0;
+    [[nodiscard]] virtual std::size_t size() const = 0;
+    struct Queued
+    {
+        QString outboxId; // empty where the session cannot name it
+        QString error;    // empty: queued
+    };
+    // Queues every added message and wakes delivery; one entry per message, in the order
+    // added. Throws OutlookError when the batch cannot be queued: then none of its messages
+    // is. The batch is empty afterwards.
+    [[nodiscard]] virtual std::vector<Queued> commit() = 0;
+    // Whether commit() may run on another thread than the one that added the messages (which
+    // then no longer touches the batch).
+    [[nodiscard]] virtual bool mayCommitOnAnotherThread() const { return false; }
+};
+
+// The fallback for sessions without a batched Outbox: each message is sent by commit(), on
+// its own, and may fail alone.
+class ItemByItemSendBatch : public OlSendBatch
+{
+public:
+    void add(const std::shared_ptr<OlItem> &message) override;
+    [[nodiscard]] std::size_t size() const override { return m_items.size(); }
+    [[nodiscard]] std::vector<Queued> commit() override;
+
+private:
+    std::vector<std::shared_ptr<OlItem>> m_items;
+};
+
+} // namespace corvel

@@ -1,0 +1,109 @@
+#include "session/OutboxMessageStates.h"
+
+#include "message/MaildirFolder.h"
+#include "session/LocalMailbox.h"
+#include "session/OutboxQueue.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+using State = QueuedMessageStates::State;
+
+State stateOf(const QString &shown)
+{
+    static const QHash<QString, State> names = {
+        {u"queued"_s, State::Queued},   {u"deferred"_s, State::Deferred},
+        {u"sending"_s, State::Sending}, {u"failed"_s, State::Failed},
+        {u"held"_s, State::Held},       {u"sent"_s, State::Delivered}};
+    return names.value(shown, State::Queued);
+}
+
+// The refusal log of a Sent Items folder is only appended to; a huge one is not ours to read.
+constexpr qint64 kMaxRefusalLog = qint64(64) << 20;
+
+void readRefusals(const QString &sentDirectory, const QSet<QString> &wanted,
+                  QHash<QString, std::vector<RecipientRefusal>> &refusals)
+{
+    QFile log(sentDirectory + u"/corvel-refused.log"_s);
+    if (log.size() > kMaxRefusalLog || !log.open(QIODevice::ReadOnly))
+        return;
+    while (!log.atEnd()) {
+        const QJsonObject line = QJsonDocument::fromJson(log.readLine()).object();
+        const QString unique = line.value(u"message"_s).toString();
+        if (wanted.contains(unique))
+            refusals[unique].push_back(
+                {line.value(u"address"_s).toString(), line.value(u"reply"_s).toString(), false});
+    }
+}
+
+} // namespace
+
+OutboxMessageStates::OutboxMessageStates(std::shared_ptr<LocalMailbox> mailbox,
+                                         SettingsLookup settings)
+    : m_mailbox(std::move(mailbox))
+    , m_settings(std::move(settings))
+{
+}
+
+std::vector<QueuedMessageStates::Message>
+OutboxMessageStates::states(const QStringList &outboxIds) const
+{
+    QHash<QString, Message> known;
+    for (const OutboxQueue::Message &m : OutboxQueue(*m_mailbox).messages())
+        known.insert(m.unique, {m.unique, stateOf(m.state), m.reason, m.refused});
+
+    QSet<QString> elsewhere;
+    for (const QString &id : outboxIds)
+        if (!known.contains(id))
+            elsewhere.insert(id);
+    if (!elsewhere.isEmpty()) {
+        QHash<QString, std::vector<RecipientRefusal>> refusals;
+        for (const auto &tree : m_mailbox->stores()) {
+            const auto sent = m_mailbox->folder(tree, u"Sent Items"_s, false);
+            if (!sent)
+                continue;
+            Result<std::vector<MaildirFolder::Entry>> entries =
+                MaildirFolder(sent->directory).entries();
+            if (!entries.ok())
+                continue;
+            QSet<QString> filed;
+            for (const MaildirFolder::Entry &entry : *entries)
+                if (elsewhere.contains(entry.unique)) {
+                    known.insert(entry.unique, {entry.unique, State::Delivered, {}, {}});
+                    filed.insert(entry.unique);
+                }
+            if (!filed.isEmpty())
+                readRefusals(sent->directory, filed, refusals);
+        }
+        for (auto it = refusals.begin(); it != refusals.end(); ++it)
+            known[it.key()].refused = std::move(it.value());
+    }
+
+    std::vector<Message> result;
+    result.reserve(static_cast<std::size_t>(outboxIds.size()));
+    for (const QString &id : outboxIds)
+        result.push_back(known.value(id, Message{id, State::Gone, {}, {}}));
+    return result;
+}
+
+QString OutboxMessageStates::whyNotDelivering() const
+{
+    const TransportSettings settings = m_settings ? m_settings() : TransportSettings{};
+    if (!settings.problem.isEmpty())
+        return settings.problem;
+    if (settings.kind == TransportSettings::Kind::None)
+        return u"No way of sending mail is set up (settings section \"Transport\", key "
+               "\"Kind\": smtp or sendmail)."_s;
+    return {};
+}
+
+} // namespace corvel
