@@ -252,10 +252,94 @@ void OutboxDelivery::noteDue(qint64 dueMs)
         m_nextDueMs = dueMs;
 }
 
+void OutboxDelivery::readOtherSends(DeliveryReport &report)
+{
+    m_sendsByOutbox.clear();
+    m_cannotCount.clear();
+    if (!m_options.limits.any())
+        return;
+    for (const auto &tree : m_mailbox.stores()) {
+        std::optional<LocalMailbox::Place> outbox;
+        try {
+            outbox = m_mailbox.folder(tree, u"Outbox"_s, false);
+        } catch (const OutlookError &) {
+            continue; // reported by the pass
+        }
+        if (!outbox)
+            continue;
+        SendsLog log(outbox->directory);
+        if (Status read = log.load(now()); !read.ok()) {
+            m_cannotCount = read.error();
+            report.problems << read.error();
+            return;
+        }
+        m_sendsByOutbox[outbox->directory] = log.sentMs();
+    }
+}
+
+bool OutboxDelivery::openSendsLog(const QString &directory, DeliveryReport &report)
+{
+    m_sendsLog.reset();
+    m_sentMs.clear();
+    if (!m_options.limits.any())
+        return true;
+    if (!m_cannotCount.isEmpty())
+        return false;
+    // Read again under the lock: another program may have delivered from it since.
+    auto log = std::make_unique<SendsLog>(directory);
+    Status ready = log->load(now());
+    if (ready.ok())
+        ready = log->compact();
+    if (!ready.ok()) {
+        m_cannotCount = ready.error();
+        report.problems << ready.error();
+        return false;
+    }
+    m_sendsByOutbox[directory] = log->sentMs();
+    for (const auto &[outbox, sent] : m_sendsByOutbox)
+        m_sentMs.insert(m_sentMs.end(), sent.begin(), sent.end());
+    std::sort(m_sentMs.begin(), m_sentMs.end());
+    m_sendsLog = std::move(log);
+    return true;
+}
+
+bool OutboxDelivery::withinLimits(DeliveryReport &report)
+{
+    if (!m_options.limits.any())
+        return true;
+    const qint64 at = now();
+    QString why;
+    const qint64 next = m_options.limits.nextAllowedMs(m_sentMs, at, &why);
+    if (next <= at)
+        return true;
+    report.limitedUntilMs = next;
+    report.limit = why;
+    noteDue(next);
+    return false;
+}
+
+bool OutboxDelivery::noteSend()
+{
+    if (!m_sendsLog)
+        return true;
+    const qint64 at = now();
+    // Durable before the data goes, so that no crash lets a send go uncounted.
+    Status recorded = m_sendsLog->record(at);
+    if (recorded.ok())
+        recorded = m_sendsLog->sync();
+    if (!recorded.ok()) {
+        m_cannotCount = recorded.error();
+        return false;
+    }
+    m_sentMs.insert(std::upper_bound(m_sentMs.begin(), m_sentMs.end(), at), at);
+    return true;
+}
+
 DeliveryReport OutboxDelivery::run()
 {
     DeliveryReport report;
     m_nextDueMs = 0;
+    readOtherSends(report);
     for (const auto &tree : m_mailbox.stores()) {
         std::optional<LocalMailbox::Place> outbox;
         try {
@@ -293,6 +377,10 @@ bool OutboxDelivery::deliverFolder(const std::shared_ptr<LocalStoreTree> &tree,
         report.waiting += int(due.size());
         if (!report.problems.contains(m_noTransport))
             report.problems << m_noTransport;
+    } else if (!due.empty() && !openSendsLog(directory, report)) {
+        // Without the count of what went, a limit cannot be kept: nothing goes.
+        report.waiting += int(due.size());
+        carryOn = false;
     } else if (!due.empty()) {
         carryOn = deliverBatches(folder, due, report);
     }
@@ -328,6 +416,10 @@ bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFol
         QStringList names;
         for (qsizetype i = first; i < last; ++i)
             names << due[size_t(i)].unique;
+        if (!withinLimits(report)) {
+            report.waiting += int(due.size() - first);
+            return false;
+        }
         if (Status marked = state.beginSending(names); !marked.ok()) {
             report.problems << marked.error();
             report.waiting += int(due.size() - first);
@@ -341,8 +433,14 @@ bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFol
                 carryOn = false;
                 break;
             }
+            if (!withinLimits(report)) {
+                carryOn = false;
+                break;
+            }
             // A message the transport could not take waits with the rest.
             if (!deliverMessage(folder, due[size_t(i)], report)) {
+                if (!m_cannotCount.isEmpty() && !report.problems.contains(m_cannotCount))
+                    report.problems << m_cannotCount;
                 carryOn = false;
                 break;
             }
@@ -398,7 +496,8 @@ std::optional<SendOutcome> OutboxDelivery::sendToOwed(Folder &folder, const QStr
     OutboxState &state = folder.contents.state;
     QStringList owed = owedRecipients(state.edit(unique), prepared.envelope);
     SendOutcome last{SendOutcome::Kind::Accepted, {}, {}};
-    m_transport->setDataListener([&state, unique] { return state.noteDataLeaving(unique); });
+    m_transport->setDataListener(
+        [this, &state, unique] { return noteSend() && state.noteDataLeaving(unique); });
     while (!owed.isEmpty()) {
         MailEnvelope envelope{prepared.envelope.from, {owed.begin(), owed.end()}};
         SendOutcome outcome = m_transport->send(envelope, prepared.bytes);
@@ -413,7 +512,7 @@ std::optional<SendOutcome> OutboxDelivery::sendToOwed(Folder &folder, const QStr
             break;
         owed = tooMany(last);
         if (!owed.isEmpty())
-            (void)state.noteOutcome(unique); // its delivered recipients, before the next goes
+            (void)state.noteOutcome(unique, true); // its delivered recipients, before the next
     }
     return last;
 }
