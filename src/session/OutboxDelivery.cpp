@@ -438,7 +438,8 @@ bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFol
                 break;
             }
             // A message the transport could not take waits with the rest.
-            if (!deliverMessage(folder, due[size_t(i)], report)) {
+            const MaildirFolder::Entry *next = i + 1 < last ? &due[size_t(i + 1)] : nullptr;
+            if (!deliverMessage(folder, due[size_t(i)], next, report)) {
                 if (!m_cannotCount.isEmpty() && !report.problems.contains(m_cannotCount))
                     report.problems << m_cannotCount;
                 carryOn = false;
@@ -460,11 +461,38 @@ bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFol
     return true;
 }
 
+PreparedMessage OutboxDelivery::takePrepared(const MaildirFolder::Entry &entry)
+{
+    std::unique_ptr<PreparedMessage> ahead = std::move(m_nextPrepared);
+    if (ahead && m_nextUnique == entry.unique)
+        return std::move(*ahead);
+    return prepare(entry.path, m_transport->lineEnds(), m_mailbox);
+}
+
+void OutboxDelivery::expectNext(const Folder &folder, const MaildirFolder::Entry &next)
+{
+    m_nextUnique = next.unique;
+    m_nextPrepared =
+        std::make_unique<PreparedMessage>(prepare(next.path, m_transport->lineEnds(), m_mailbox));
+    const PreparedMessage &prepared = *m_nextPrepared;
+    const OutboxState::Record *record = folder.contents.state.find(next.unique);
+    if (!prepared.problem.isEmpty() || (record && !record->legacyRemaining.isEmpty()))
+        return;
+    // Its first transaction, as sendToOwed will make it.
+    MailEnvelope envelope{prepared.envelope.from, {}};
+    for (const QString &address : prepared.envelope.recipients) {
+        if (!record || !record->settled(address))
+            envelope.recipients.push_back(address);
+    }
+    if (!envelope.recipients.empty())
+        m_transport->expectNext(envelope, prepared.bytes);
+}
+
 bool OutboxDelivery::deliverMessage(Folder &folder, const MaildirFolder::Entry &entry,
-                                    DeliveryReport &report)
+                                    const MaildirFolder::Entry *next, DeliveryReport &report)
 {
     OutboxState &state = folder.contents.state;
-    const PreparedMessage prepared = prepare(entry.path, m_transport->lineEnds(), m_mailbox);
+    const PreparedMessage prepared = takePrepared(entry);
     DeliveryReport::Message line{folder.contents.folder.directory(), entry.unique, prepared.subject,
                                  DeliveryReport::Outcome::Failed,    {},           {}};
     if (!prepared.problem.isEmpty()) {
@@ -477,6 +505,8 @@ bool OutboxDelivery::deliverMessage(Folder &folder, const MaildirFolder::Entry &
         report.messages.push_back(std::move(line));
         return true;
     }
+    if (next)
+        expectNext(folder, *next);
     const std::optional<SendOutcome> last = sendToOwed(folder, entry.unique, prepared, report);
     if (!last)
         return false;

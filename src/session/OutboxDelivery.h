@@ -75,7 +75,11 @@ private:
     bool deliverBatches(Folder &folder, const std::vector<MaildirFolder::Entry> &due,
                         DeliveryReport &report);
     // False: the transport cannot be used now, and the rest of the queue waits.
-    bool deliverMessage(Folder &folder, const MaildirFolder::Entry &entry, DeliveryReport &report);
+    // `next`: the message that follows in the batch, whose envelope may go early.
+    bool deliverMessage(Folder &folder, const MaildirFolder::Entry &entry,
+                        const MaildirFolder::Entry *next, DeliveryReport &report);
+    [[nodiscard]] PreparedMessage takePrepared(const MaildirFolder::Entry &entry);
+    void expectNext(const Folder &folder, const MaildirFolder::Entry &next);
     [[nodiscard]] std::optional<SendOutcome> sendToOwed(Folder &folder, const QString &unique,
                                                         const PreparedMessage &prepared,
                                                         DeliveryReport &report);
@@ -101,6 +105,8 @@ private:
     std::unique_ptr<SendsLog> m_sendsLog;                   // of the Outbox in hand
     std::vector<qint64> m_sentMs; // every Outbox's sends of the last hour, sorted
     QString m_cannotCount;        // a sends log that cannot be read: nothing goes
+    QString m_nextUnique;         // the message read ahead for expectNext
+    std::unique_ptr<PreparedMessage> m_nextPrepared;
 };
 
 } // namespace corvel

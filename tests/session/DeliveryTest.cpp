@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <set>
+
 using namespace Qt::StringLiterals;
 
 namespace corvel {
@@ -516,6 +518,69 @@ TEST_F(DeliveryTest, PutOffMessagesWaitTheirTurnAndAreGivenUpAfterMaxQueueDays)
     EXPECT_EQ(last.failed, 1);
     EXPECT_TRUE(server->received().empty());
 }
+
+// With PIPELINING the next message's envelope goes with this one's data; a server without it
+// gets the commands one by one. A further transaction for a message (recipients over the
+// server's limit) does not fit what went early: it costs a new connection, never a message.
+struct PipelineCase
+{
+    const char *name;
+    const char *script;
+    int connections;
+};
+
+void PrintTo(const PipelineCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class PipelineTest : public DeliveryTest, public ::testing::WithParamInterface<PipelineCase>
+{
+};
+
+TEST_P(PipelineTest, EveryRecipientGetsItsMessageOnceAndEveryRefusalIsKept)
+{
+    const PipelineCase &c = GetParam();
+    useServer();
+    server->script(c.script);
+    queue(u"One"_s, u"a@example.org"_s);
+    queue(u"Partly"_s, u"refuse-1@example.org; b@example.org"_s);
+    queue(u"Nobody"_s, u"refuse-2@example.org"_s);
+    queue(u"Three"_s, u"c@example.org; d@example.org; e@example.org"_s);
+    queue(u"Rejected [reject]"_s, u"f@example.org"_s);
+    queue(u"Busy [defer]"_s, u"g@example.org"_s);
+    queue(u"Last"_s, u"h@example.org"_s);
+
+    const DeliveryReport report = agent->deliverNow();
+    ASSERT_EQ(report.messages.size(), 7u);
+    const std::map<QString, int> once{{u"a@example.org"_s, 1}, {u"b@example.org"_s, 1},
+                                      {u"c@example.org"_s, 1}, {u"d@example.org"_s, 1},
+                                      {u"e@example.org"_s, 1}, {u"h@example.org"_s, 1}};
+    EXPECT_EQ(server->deliveries(), once);
+    std::set<int> connections;
+    for (const QJsonObject &r : server->received())
+        connections.insert(r.value(u"connection"_s).toInt());
+    EXPECT_EQ(int(connections.size()), c.connections);
+
+    auto outcome = bySubject(report);
+    EXPECT_EQ(outcome[u"Partly"_s].outcome, DeliveryReport::Outcome::Delivered);
+    ASSERT_EQ(outcome[u"Partly"_s].refused.size(), 1u);
+    EXPECT_EQ(outcome[u"Partly"_s].refused[0].address, u"refuse-1@example.org"_s);
+    const auto waiting = outbox();
+    EXPECT_EQ(waiting.at(u"Nobody"_s).state, u"failed"_s);
+    ASSERT_EQ(waiting.at(u"Nobody"_s).refused.size(), 1u);
+    EXPECT_TRUE(waiting.at(u"Nobody"_s).refused[0].reply.startsWith(u"550"_s));
+    EXPECT_EQ(waiting.at(u"Rejected [reject]"_s).state, u"failed"_s);
+    EXPECT_EQ(waiting.at(u"Busy [defer]"_s).state, u"deferred"_s);
+    EXPECT_EQ(waiting.size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , PipelineTest,
+    ::testing::Values(PipelineCase{"Pipelining", "{}", 1},
+                      PipelineCase{"NoPipelining", R"({"no_pipelining": true})", 1},
+                      PipelineCase{"RecipientLimit", R"({"rcpt_limit": 2})", 2}),
+    [](const auto &param) { return std::string(param.param.name); });
 
 // The limits count what went from the sends log beside the Outbox, so a new agent (as after a
 // restart) keeps to them too; the pass ends with the time the next may go.
