@@ -3,7 +3,7 @@
 # nodemailer over one pooled connection, in one run.
 # Usage: bench/delivery_bench.sh BENCH_BINARY [RUNS=3] [COUNT=10000]
 # Env:   PEERS=../shared/peers  WORK=/tmp/corvel-delivery-bench  NODE_PATH=<dir>/node_modules
-#        SINK=/usr/sbin/smtp-sink
+#        SINK=/usr/sbin/smtp-sink  RECIPIENTS=<tsv of at least COUNT rows>
 # The Outbox is filled (untimed) before each timed pass; the sink is started here and killed
 # by its process id on exit.
 set -uo pipefail
@@ -19,7 +19,7 @@ sink=${SINK:-/usr/sbin/smtp-sink}
 [ -x "$sink" ] || { echo "smtp-sink is not installed (Debian package postfix)"; exit 1; }
 
 draft=$anchor/maildir/Drafts/cur/$(ls "$anchor/maildir/Drafts/cur" 2>/dev/null | grep '\.P1Q1\.' | head -1)
-recipients=$anchor/recipients100k.tsv
+recipients=${RECIPIENTS:-$anchor/recipients100k.tsv}
 [ -f "$draft" ] && [ -f "$recipients" ] || { draft=""; recipients=""; }
 
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')

@@ -55,6 +55,11 @@ QJsonArray recipientsJson(const std::vector<OutboxState::Recipient> &recipients)
     return array;
 }
 
+QString clockTime(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(u"HH:mm:ss"_s);
+}
+
 bool usage(const CtlContext &context, qsizetype maxArgs, const QString &text)
 {
     if (context.args.size() <= maxArgs)
@@ -122,12 +127,23 @@ int runOutbox(const CtlContext &context)
             }
             return ExitOk;
         }
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const OutboxQueue::RateHold hold =
+            queue.rateHold(TransportSettings::read(run.settings).limits, now);
+        if (!hold.problem.isEmpty())
+            printError(u"corvelctl: %1"_s.arg(hold.problem));
         CtlTable table(context.json);
+        bool heldBack = false;
         for (const OutboxQueue::Message &m : queue.messages()) {
+            qint64 nextMs = m.state == u"deferred"_s ? m.nextAttemptMs : 0;
+            if (m.state == u"queued"_s || m.state == u"deferred"_s) {
+                // A message due now waits for the rate limit as well.
+                heldBack = heldBack || (hold.untilMs > 0 && nextMs <= hold.untilMs);
+                nextMs = std::max(nextMs, hold.untilMs);
+            }
             const QString next =
-                m.nextAttemptMs > 0 && m.state == u"deferred"_s
-                    ? QDateTime::fromMSecsSinceEpoch(m.nextAttemptMs).toUTC().toString(Qt::ISODate)
-                    : QString();
+                nextMs > 0 ? QDateTime::fromMSecsSinceEpoch(nextMs).toUTC().toString(Qt::ISODate)
+                           : QString();
             QStringList refused;
             for (const RecipientRefusal &r : m.refused)
                 refused << r.address;
@@ -142,6 +158,9 @@ int runOutbox(const CtlContext &context)
                       {m.state, m.unique, m.subject, m.reason, refused.join(u", "_s)});
         }
         table.print();
+        if (heldBack && !context.json)
+            printOut(
+                u"next message may go at %1 (%2)\n"_s.arg(clockTime(hold.untilMs), hold.limit));
         return ExitOk;
     } catch (const OutlookError &error) {
         printError(u"corvelctl: %1"_s.arg(error.message()));
@@ -173,6 +192,10 @@ int runDeliver(const CtlContext &context)
         table.print();
         for (const QString &problem : report.problems)
             printError(u"corvelctl: %1"_s.arg(problem));
+        if (report.limitedUntilMs > 0)
+            printError(u"corvelctl: %1 left waiting; the next message may go at %2 (%3)."_s
+                           .arg(report.waiting)
+                           .arg(clockTime(report.limitedUntilMs), report.limit));
         if (report.held + report.failed + report.deferred > 0)
             printError(u"corvelctl: left in the Outbox: %1 held, %2 failed, %3 deferred (see "
                        "corvelctl outbox)."_s.arg(report.held)

@@ -85,6 +85,10 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     m_sendmailCommand = new QLineEdit(this);
     m_from = new QLineEdit(this);
     m_from->setPlaceholderText(u"you@example.org"_s);
+    m_maxPerMinute = new QLineEdit(this);
+    m_maxPerHour = new QLineEdit(this);
+    for (QLineEdit *limit : {m_maxPerMinute, m_maxPerHour})
+        limit->setPlaceholderText(u"no limit"_s);
     m_test = new QPushButton(u"Send &test message"_s, this);
     auto *transportBox = new QGroupBox(u"Sending mail"_s, this);
     auto *transportLayout = new QFormLayout(transportBox);
@@ -96,6 +100,8 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     transportLayout->addRow(u"&User:"_s, m_user);
     transportLayout->addRow(u"Pass&word command:"_s, m_passwordCommand);
     transportLayout->addRow(u"Sendmail &command:"_s, m_sendmailCommand);
+    transportLayout->addRow(u"At most per m&inute:"_s, m_maxPerMinute);
+    transportLayout->addRow(u"At most per &hour:"_s, m_maxPerHour);
     transportLayout->addRow(QString(), m_test);
 
     m_problem = new QLabel(this);
@@ -119,6 +125,8 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     m_passwordCommand->setText(transport.passwordCommand);
     m_sendmailCommand->setText(transport.sendmailCommand);
     m_from->setText(transport.from);
+    m_maxPerMinute->setText(transport.maxPerMinute);
+    m_maxPerHour->setText(transport.maxPerHour);
     m_filling = false;
     fillStores();
 
@@ -136,7 +144,8 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
             refresh();
         }
     });
-    for (QLineEdit *edit : {m_host, m_user, m_passwordCommand, m_sendmailCommand, m_from})
+    for (QLineEdit *edit : {m_host, m_user, m_passwordCommand, m_sendmailCommand, m_from,
+                            m_maxPerMinute, m_maxPerHour})
         connect(edit, &QLineEdit::textChanged, this, &MailSetupDialog::transportEdited);
     connect(m_kind, &QComboBox::currentIndexChanged, this, &MailSetupDialog::transportEdited);
     connect(m_security, &QComboBox::currentIndexChanged, this, &MailSetupDialog::transportEdited);
@@ -254,6 +263,8 @@ void MailSetupDialog::transportEdited()
     transport.passwordCommand = m_passwordCommand->text();
     transport.sendmailCommand = m_sendmailCommand->text();
     transport.from = m_from->text();
+    transport.maxPerMinute = m_maxPerMinute->text();
+    transport.maxPerHour = m_maxPerHour->text();
     refresh();
 }
 

@@ -53,6 +53,8 @@ private:
     QLineEdit *m_passwordCommand = nullptr;
     QLineEdit *m_sendmailCommand = nullptr;
     QLineEdit *m_from = nullptr;
+    QLineEdit *m_maxPerMinute = nullptr;
+    QLineEdit *m_maxPerHour = nullptr;
     QPushButton *m_test = nullptr;
     QLabel *m_problem = nullptr;
     QDialogButtonBox *m_buttons = nullptr;

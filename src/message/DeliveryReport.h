@@ -32,6 +32,9 @@ struct DeliveryReport
     std::vector<Message> messages;
     QStringList problems; // why a pass stopped early or could not start
     int waiting = 0;      // queued messages not tried (no transport, stopped, not due yet)
+    // A rate limit held messages back: when the next may go (ms since the epoch), and which.
+    qint64 limitedUntilMs = 0;
+    QString limit;
     // Left in the Outboxes after the pass, whether tried in it or before.
     int held = 0;
     int failed = 0;

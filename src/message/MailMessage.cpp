@@ -1,5 +1,6 @@
 #include "message/MailMessage.h"
 
+#include "message/CharsetModules.h"
 #include "message/GMimeRuntime.h"
 #include "message/GObjectRef.h"
 #include "message/HeaderBounds.h"
@@ -376,6 +377,7 @@ Result<MailMessage> MailMessage::parse(const QByteArray &bytes)
         headerEnd = crlf;
     if (bytes.left(headerEnd < 0 ? bytes.size() : headerEnd).contains('\0'))
         return Result<MailMessage>::failure(u"The message holds a NUL character in its headers."_s);
+    CharsetModules::keepFor(bytes);
     GMimeStream *stream = g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size());
     GMimeParser *parser = g_mime_parser_new_with_stream(stream);
     g_object_unref(stream);

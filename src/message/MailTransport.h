@@ -54,6 +54,14 @@ public:
                                            const QByteArray &message) = 0;
     // Ends the connection politely, if there is one.
     virtual void close() = 0;
+    // The message the send after the next will most likely carry. A transport may start on it
+    // early, with the next message's data (its envelope only: never any of its data); a send
+    // of another message then costs a new connection.
+    virtual void expectNext(const MailEnvelope &envelope, const QByteArray &message)
+    {
+        (void)envelope;
+        (void)message;
+    }
 
     // Asked just before a message's data leaves, from when its outcome may be unknown;
     // answering false abandons the message before anything of it is taken (Unavailable).

@@ -266,11 +266,14 @@ void OutboxState::recoverBatch(const QByteArray &journal, const QSet<QString> &p
     struct Progress
     {
         std::optional<Record> outcome;
+        bool done = false;        // the outcome of its pass ("="), not one along the way ("~")
         bool dataPending = false; // data left after the last outcome recorded
     };
     QByteArray boot;
     qint64 pid = 0;
+    bool syncRule = false; // data left only within a durable "+" line
     QStringList names;
+    QString allowedUpTo;
     QHash<QString, Progress> progress;
     for (const QByteArray &line : journal.split('\n')) {
         if (line.startsWith(BatchHeader)) {
@@ -279,10 +282,14 @@ void OutboxState::recoverBatch(const QByteArray &journal, const QSet<QString> &p
                     boot = field.mid(5);
                 else if (field.startsWith("pid="))
                     pid = field.mid(4).toLongLong();
+                else if (field.startsWith("sync="))
+                    syncRule = field.mid(5).toInt() > 0;
             }
         } else if (line.startsWith("> ")) {
             progress[QString::fromUtf8(line.mid(2))].dataPending = true;
-        } else if (line.startsWith("= ")) {
+        } else if (line.startsWith("+ ")) {
+            allowedUpTo = QString::fromUtf8(line.mid(2));
+        } else if (line.startsWith("= ") || line.startsWith("~ ")) {
             const qsizetype space = line.indexOf(' ', 2);
             if (space < 0)
                 continue; // cut short by the interruption
@@ -292,34 +299,55 @@ void OutboxState::recoverBatch(const QByteArray &journal, const QSet<QString> &p
                 continue;
             Progress &p = progress[QString::fromUtf8(line.mid(2, space - 2))];
             p.outcome = fromJson(record.object());
+            p.done = line.startsWith('=');
             p.dataPending = false;
-        } else if (!line.isEmpty()) {
+        } else if (!line.isEmpty() && !line.startsWith('\0')) {
             names << QString::fromUtf8(line);
         }
     }
     const bool sameBoot = !boot.isEmpty() && boot == bootId();
     const bool live = maybeLive && sameBoot && processAlive(pid);
+    // After another boot, with the sync rule: nothing beyond the last "+" line read ever left.
+    bool mayHaveLeft = true;
     for (const QString &unique : names) {
+        const bool within = mayHaveLeft;
+        if (syncRule && unique == allowedUpTo)
+            mayHaveLeft = false;
         if (!present.contains(unique))
             continue; // delivered and moved before the interruption
         const Progress p = progress.value(unique);
-        const bool final = p.outcome && !p.dataPending &&
-                           (p.outcome->state == State::Sent || p.outcome->state == State::Failed);
         if (live) {
+            const bool final =
+                p.outcome && p.done && !p.dataPending &&
+                (p.outcome->state == State::Sent || p.outcome->state == State::Failed);
             if (!final)
                 m_inHand.insert(unique);
             continue;
         }
         if (p.outcome)
             m_records[unique] = *p.outcome;
-        // Without the journal of this boot a message whose data may have left cannot be told
-        // from one never started: hold it rather than risk sending it twice.
-        if (p.dataPending || (!sameBoot && !final)) {
+        if (p.dataPending) {
             Record &record = m_records[unique];
             record.state = State::Held;
             record.reason = u"Delivery was interrupted after this message was sent and before "
                             "the server answered: it may have been received. Release it only "
                             "if it was not."_s;
+            continue;
+        }
+        if (sameBoot)
+            continue;
+        // The journal of another boot may have lost its last lines: a message whose outcome
+        // was not read cannot be told from one never started, unless the sync rule puts it
+        // beyond every message that could have gone.
+        const bool settled = p.outcome && (syncRule ? p.done
+                                                    : p.outcome->state == State::Sent ||
+                                                          p.outcome->state == State::Failed);
+        if (!settled && (!syncRule || within)) {
+            Record &record = m_records[unique];
+            record.state = State::Held;
+            record.reason = u"Delivery was interrupted by a restart of the computer while this "
+                            "message may have been sent: it may have been received. Release it "
+                            "only if it was not."_s;
         }
     }
 }
@@ -364,7 +392,8 @@ Status OutboxState::beginSending(const QStringList &uniques)
 {
     const QString path = m_directory + u'/' + sendingFileName();
     const QByteArray header = BatchHeader.toByteArray() + " boot=" + bootId() +
-                              " pid=" + QByteArray::number(qint64(::getpid())) + '\n';
+                              " pid=" + QByteArray::number(qint64(::getpid())) +
+                              " sync=" + QByteArray::number(journalSyncEvery) + '\n';
     const QString problem =
         AtomicFile::write(path, header + uniques.join(u'\n').toUtf8() + '\n', 0600);
     if (!problem.isEmpty())
@@ -374,35 +403,59 @@ Status OutboxState::beginSending(const QStringList &uniques)
     m_journal = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (m_journal < 0)
         return Status::failure(u"The Outbox cannot be marked: %1"_s.arg(qt_error_string(errno)));
+    m_batch = uniques;
+    m_order.clear();
+    m_order.reserve(uniques.size());
+    for (qsizetype i = 0; i < uniques.size(); ++i)
+        m_order.insert(uniques[i], i);
+    m_allowed = -1;
     return {};
 }
 
 bool OutboxState::appendJournal(const QByteArray &line)
 {
-    // No fsync: the line must outlive the process, not the machine (see the class comment).
+    // Written at once so that it outlives the process; fsynced only as the sync rule asks.
     return m_journal >= 0 &&
            ::write(m_journal, line.constData(), size_t(line.size())) == ssize_t(line.size());
 }
 
 bool OutboxState::noteDataLeaving(const QString &unique)
 {
-    return appendJournal("> " + unique.toUtf8() + '\n');
+    const qsizetype place = m_order.value(unique, -1);
+    if (place >= 0 && place <= m_allowed)
+        return appendJournal("> " + unique.toUtf8() + '\n');
+    // Beyond what a durable line allows (or not listed at all): allow the next ones, durably.
+    QByteArray lines;
+    if (place >= 0) {
+        m_allowed = std::min<qsizetype>(place + journalSyncEvery - 1, m_batch.size() - 1);
+        lines = "+ " + m_batch[m_allowed].toUtf8() + '\n';
+    }
+    lines += "> " + unique.toUtf8() + '\n';
+    if (!appendJournal(lines) || ::fdatasync(m_journal) != 0) {
+        m_allowed = -1;
+        return false;
+    }
+    return true;
 }
 
-bool OutboxState::noteOutcome(const QString &unique)
+bool OutboxState::noteOutcome(const QString &unique, bool more)
 {
     const Record *record = find(unique);
     if (!record)
         return true;
+    const QByteArray mark = more ? "~ " : "= ";
     // The common case, short: taken by everyone, to be filed.
     if (record->state == State::Sent && record->refusals().empty())
-        return appendJournal("= " + unique.toUtf8() + R"( {"state":"sent"})" + '\n');
-    return appendJournal("= " + unique.toUtf8() + ' ' +
+        return appendJournal(mark + unique.toUtf8() + R"( {"state":"sent"})" + '\n');
+    return appendJournal(mark + unique.toUtf8() + ' ' +
                          QJsonDocument(toJson(*record)).toJson(QJsonDocument::Compact) + '\n');
 }
 
 Status OutboxState::endSending()
 {
+    m_batch.clear();
+    m_order.clear();
+    m_allowed = -1;
     if (m_journal >= 0) {
         ::close(m_journal);
         m_journal = -1;

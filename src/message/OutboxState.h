@@ -22,17 +22,27 @@ namespace corvel {
 //                          the attempts and the time of the next, and what became of each
 //                          recipient so far (delivered, refused for good, or put off). A
 //                          message without a record is queued and has never been tried.
-//   corvel-outbox.sending  the batch in hand: a first line naming the process and the boot,
-//                          the unique names (written and fsynced before the first of them goes),
-//                          then a journal appended as the batch goes: "> NAME" just before a
-//                          message's data leaves, "= NAME {record}" once its reply is read and
-//                          its outcome known. Removed once the outcomes are in the state file.
+//   corvel-outbox.sending  the batch in hand: a first line naming the process, the boot and
+//                          the sync rule, the unique names (written and fsynced before the
+//                          first of them goes), then a journal appended as the batch goes:
+//                          "> NAME" just before a message's data leaves, "= NAME {record}" once
+//                          its reply is read and its outcome for the pass known ("~ NAME
+//                          {record}" when a further transaction for it follows at once).
+//                          Removed once the outcomes are in the state file.
+//                          Data leaves only for messages up to the name of the last "+ NAME"
+//                          line, and that line is fsynced (with every line before it) first;
+//                          when a message's data would leave beyond it, a new "+" line lets
+//                          the next `journalSyncEvery` names of the list go. So one fsync
+//                          serves that many messages, and makes their outcomes durable too.
 //
 // After an interruption, a listed message still in the Outbox takes the outcome its journal
 // recorded; one whose data left without a reply read is held, and never sent again without
 // the user's word; one whose data never left goes out as usual. Appended lines survive the
-// death of the process but not of the machine: after a restart of the machine (another boot)
-// every listed message without a final outcome is held.
+// death of the process, so after a crash of the program the journal is exact. After a restart
+// of the machine (another boot) the lines since the last fsync may be lost: a listed message
+// with a final outcome takes it, one beyond the last "+" line read never went and goes as
+// usual, and every other one (at most `journalSyncEvery`, the messages after the last outcome
+// made durable) is held. A list of an earlier version, without the sync rule, is held whole.
 //
 // Accepted messages leave the Outbox for Sent Items, so they need no record there.
 class OutboxState
@@ -105,11 +115,15 @@ public:
     // The names of a batch another process is delivering now (after load).
     [[nodiscard]] const QSet<QString> &inHand() const { return m_inHand; }
 
+    // How many messages of a batch one fsync of the journal lets go (see above).
+    static constexpr int journalSyncEvery = 100;
+
     [[nodiscard]] Status beginSending(const QStringList &uniques);
-    // Journal of the batch: the data of the message is about to leave.
+    // Journal of the batch: the data of the message is about to leave; false means it must not.
     [[nodiscard]] bool noteDataLeaving(const QString &unique);
-    // Journal of the batch: the message's record as its reply left it.
-    [[nodiscard]] bool noteOutcome(const QString &unique);
+    // Journal of the batch: the message's record as its reply left it; `more` when a further
+    // transaction for the same message follows at once.
+    [[nodiscard]] bool noteOutcome(const QString &unique, bool more = false);
     [[nodiscard]] Status endSending();
 
     [[nodiscard]] static QString stateName(State state);
@@ -131,6 +145,9 @@ private:
     QByteArray m_written; // the state file as read or last written
     bool m_dirty = false;
     int m_journal = -1;
+    QStringList m_batch;               // the names of the batch in hand, in order
+    QHash<QString, qsizetype> m_order; // their places in it
+    qsizetype m_allowed = -1;          // data may leave for names up to this place
 };
 
 } // namespace corvel

@@ -42,6 +42,14 @@ QString mechanisms(const QStringList &capabilities)
     return {};
 }
 
+QByteArray joined(const std::vector<QByteArray> &commands)
+{
+    QByteArray group;
+    for (const QByteArray &command : commands)
+        group += command;
+    return group;
+}
+
 SendOutcome::Kind kindOf(int code)
 {
     return code < 400   ? SendOutcome::Kind::Accepted
@@ -181,8 +189,40 @@ QString SmtpTransport::open()
     return {};
 }
 
+void SmtpTransport::expectNext(const MailEnvelope &envelope, const QByteArray &message)
+{
+    m_expected = early(envelope, message);
+}
+
+bool SmtpTransport::Early::carries(const MailEnvelope &other, const QByteArray &bytes) const
+{
+    return envelope.from == other.from && envelope.recipients == other.recipients &&
+           message == bytes;
+}
+
+SmtpTransport::Early SmtpTransport::early(const MailEnvelope &envelope,
+                                          const QByteArray &message) const
+{
+    Early e{envelope, message, dataBlock(message), {}};
+    QByteArray mail = "MAIL FROM:<" + envelope.from.toUtf8() + '>';
+    if (m_size)
+        mail += " SIZE=" + QByteArray::number(e.block.size());
+    mail += "\r\n";
+    e.commands.push_back(mail);
+    for (const QString &recipient : envelope.recipients)
+        e.commands.push_back("RCPT TO:<" + recipient.toUtf8() + ">\r\n");
+    e.commands.push_back("DATA\r\n");
+    return e;
+}
+
 SendOutcome SmtpTransport::send(const MailEnvelope &envelope, const QByteArray &message)
 {
+    // A hint for the message after this one, good for this send only.
+    std::optional<Early> next = std::exchange(m_expected, std::nullopt);
+    // Commands sent early for another message: the server may be waiting for its data, and
+    // only a dropped connection ends that without taking a message.
+    if (m_written && !m_written->carries(envelope, message))
+        drop();
     // A connection that died while idle is found only by using it: one more try on a new one
     // when nothing at all was answered for this message.
     for (int attempt = 0;; ++attempt) {
@@ -193,7 +233,7 @@ SendOutcome SmtpTransport::send(const MailEnvelope &envelope, const QByteArray &
             }
         }
         bool nothingAnswered = false;
-        SendOutcome outcome = transaction(envelope, message, nothingAnswered);
+        SendOutcome outcome = transaction(envelope, message, next, nothingAnswered);
         if (!nothingAnswered || attempt > 0)
             return outcome;
         close();
@@ -201,18 +241,14 @@ SendOutcome SmtpTransport::send(const MailEnvelope &envelope, const QByteArray &
 }
 
 SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByteArray &message,
-                                       bool &nothingAnswered)
+                                       const std::optional<Early> &next, bool &nothingAnswered)
 {
     SmtpConnection &c = *m_connection;
-    const QByteArray block = dataBlock(message);
-    QByteArray mail = "MAIL FROM:<" + envelope.from.toUtf8() + '>';
-    if (m_size)
-        mail += " SIZE=" + QByteArray::number(block.size());
-    mail += "\r\n";
-    std::vector<QByteArray> commands{mail};
-    for (const QString &recipient : envelope.recipients)
-        commands.push_back("RCPT TO:<" + recipient.toUtf8() + ">\r\n");
-    commands.push_back("DATA\r\n");
+    // Sent already with the data of the message before, or to be sent now.
+    const bool sentEarly = m_written.has_value();
+    Early self = sentEarly ? *std::exchange(m_written, std::nullopt) : early(envelope, message);
+    const QByteArray &block = self.block;
+    const std::vector<QByteArray> &commands = self.commands;
 
     const auto lost = [&](const QString &what) {
         SendOutcome outcome{
@@ -226,10 +262,7 @@ SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByte
     // The replies, in the order of the commands.
     std::vector<SmtpConnection::Reply> replies;
     if (m_pipelining) {
-        QByteArray group;
-        for (const QByteArray &command : commands)
-            group += command;
-        if (!c.write(group)) {
+        if (!sentEarly && !c.write(joined(commands))) {
             nothingAnswered = true;
             return lost(u"the envelope"_s);
         }
@@ -301,8 +334,12 @@ SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByte
         return {SendOutcome::Kind::Unavailable, u"The progress of delivery cannot be recorded."_s,
                 outcome.refused};
     }
-    if (!c.write(block))
+    // The next message's envelope rides along; its replies follow this one's.
+    const bool ahead = m_pipelining && next;
+    if (!c.write(ahead ? block + joined(next->commands) : block))
         return lost(u"the message"_s);
+    if (ahead)
+        m_written = next;
     // From here on the server may have taken it: no answer means the outcome is unknown.
     const SmtpConnection::Reply final = reply(m_timeouts.finalReplyMs, true);
     if (final.code == 0) {
@@ -317,8 +354,19 @@ SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByte
     return outcome;
 }
 
+void SmtpTransport::drop()
+{
+    if (m_connection)
+        m_connection->close();
+    m_written.reset();
+}
+
 void SmtpTransport::close()
 {
+    if (m_written) {
+        drop();
+        return;
+    }
     if (m_connection && m_connection->isOpen()) {
         // A polite end; its answer does not matter.
         if (m_connection->write("QUIT\r\n"))

@@ -53,6 +53,22 @@ TransportSettings TransportSettings::read(const CRegSettings &settings)
     const int days = get(u"MaxQueueDays"_s).toInt();
     if (days > 0)
         t.maxQueueDays = days;
+    const auto readLimit = [&](const QString &key, int &limit) {
+        const QString value = get(key);
+        if (value.isEmpty())
+            return;
+        bool ok = false;
+        limit = value.toInt(&ok);
+        if (!ok || limit < 0) {
+            limit = 0;
+            if (t.problem.isEmpty())
+                t.problem = u"The rate limit \"%1\" is not a count of messages (settings "
+                            "section \"Transport\", key \"%2\": empty or 0 for no limit)."_s.arg(
+                                value, key);
+        }
+    };
+    readLimit(u"MaxPerMinute"_s, t.limits.perMinute);
+    readLimit(u"MaxPerHour"_s, t.limits.perHour);
     if (t.problem.isEmpty() && t.kind == Kind::Smtp && t.host.isEmpty())
         t.problem = u"No mail server is set (settings section \"Transport\", key \"Host\")."_s;
     return t;

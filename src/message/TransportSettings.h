@@ -1,5 +1,7 @@
 #pragma once
 
+#include "message/RateLimits.h"
+
 #include <QString>
 
 namespace corvel {
@@ -11,8 +13,10 @@ class CRegSettings;
 // "PasswordCommand" (run without a shell; its first output line is the password, which is
 // never kept in the settings), "CAFile" (a PEM file of the certificates to trust in place of
 // the system's, for a server with a certificate of its own), "SendmailCommand" and
-// "MaxQueueDays" (how long a message put off is tried again before it is given up). "From" is
-// the sender of new mail.
+// "MaxQueueDays" (how long a message put off is tried again before it is given up),
+// "MaxPerMinute" and "MaxPerHour" (empty or 0: no limit; a value that is not a count stops
+// sending until it is mended, since sending without the limit could get the account blocked).
+// "From" is the sender of new mail.
 struct TransportSettings
 {
     enum class Kind
@@ -37,7 +41,8 @@ struct TransportSettings
     QString caFile; // empty: the system's trusted certificates
     QString sendmailCommand;
     int maxQueueDays = 5; // as mail servers keep trying
-    QString problem;      // a value that cannot be used; nothing is sent while it is set
+    RateLimits limits;
+    QString problem; // a value that cannot be used; nothing is sent while it is set
 
     [[nodiscard]] static TransportSettings read(const CRegSettings &settings);
     [[nodiscard]] static QString defaultSendmailCommand();

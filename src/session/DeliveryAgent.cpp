@@ -73,6 +73,7 @@ DeliveryReport DeliveryAgent::pass(bool ignoreBackoff, qint64 &nextDueMs, PassEn
     options.ignoreBackoff = ignoreBackoff;
     options.retry = m_retry;
     options.maxQueueDays = settings.maxQueueDays;
+    options.limits = settings.limits;
     options.stopRequested = stopRequested;
     options.nowMs = m_clock;
     OutboxDelivery delivery(*m_mailbox, transport.get(), whyNone, options);

@@ -252,10 +252,94 @@ void OutboxDelivery::noteDue(qint64 dueMs)
         m_nextDueMs = dueMs;
 }
 
+void OutboxDelivery::readOtherSends(DeliveryReport &report)
+{
+    m_sendsByOutbox.clear();
+    m_cannotCount.clear();
+    if (!m_options.limits.any())
+        return;
+    for (const auto &tree : m_mailbox.stores()) {
+        std::optional<LocalMailbox::Place> outbox;
+        try {
+            outbox = m_mailbox.folder(tree, u"Outbox"_s, false);
+        } catch (const OutlookError &) {
+            continue; // reported by the pass
+        }
+        if (!outbox)
+            continue;
+        SendsLog log(outbox->directory);
+        if (Status read = log.load(now()); !read.ok()) {
+            m_cannotCount = read.error();
+            report.problems << read.error();
+            return;
+        }
+        m_sendsByOutbox[outbox->directory] = log.sentMs();
+    }
+}
+
+bool OutboxDelivery::openSendsLog(const QString &directory, DeliveryReport &report)
+{
+    m_sendsLog.reset();
+    m_sentMs.clear();
+    if (!m_options.limits.any())
+        return true;
+    if (!m_cannotCount.isEmpty())
+        return false;
+    // Read again under the lock: another program may have delivered from it since.
+    auto log = std::make_unique<SendsLog>(directory);
+    Status ready = log->load(now());
+    if (ready.ok())
+        ready = log->compact();
+    if (!ready.ok()) {
+        m_cannotCount = ready.error();
+        report.problems << ready.error();
+        return false;
+    }
+    m_sendsByOutbox[directory] = log->sentMs();
+    for (const auto &[outbox, sent] : m_sendsByOutbox)
+        m_sentMs.insert(m_sentMs.end(), sent.begin(), sent.end());
+    std::sort(m_sentMs.begin(), m_sentMs.end());
+    m_sendsLog = std::move(log);
+    return true;
+}
+
+bool OutboxDelivery::withinLimits(DeliveryReport &report)
+{
+    if (!m_options.limits.any())
+        return true;
+    const qint64 at = now();
+    QString why;
+    const qint64 next = m_options.limits.nextAllowedMs(m_sentMs, at, &why);
+    if (next <= at)
+        return true;
+    report.limitedUntilMs = next;
+    report.limit = why;
+    noteDue(next);
+    return false;
+}
+
+bool OutboxDelivery::noteSend()
+{
+    if (!m_sendsLog)
+        return true;
+    const qint64 at = now();
+    // Durable before the data goes, so that no crash lets a send go uncounted.
+    Status recorded = m_sendsLog->record(at);
+    if (recorded.ok())
+        recorded = m_sendsLog->sync();
+    if (!recorded.ok()) {
+        m_cannotCount = recorded.error();
+        return false;
+    }
+    m_sentMs.insert(std::upper_bound(m_sentMs.begin(), m_sentMs.end(), at), at);
+    return true;
+}
+
 DeliveryReport OutboxDelivery::run()
 {
     DeliveryReport report;
     m_nextDueMs = 0;
+    readOtherSends(report);
     for (const auto &tree : m_mailbox.stores()) {
         std::optional<LocalMailbox::Place> outbox;
         try {
@@ -293,6 +377,10 @@ bool OutboxDelivery::deliverFolder(const std::shared_ptr<LocalStoreTree> &tree,
         report.waiting += int(due.size());
         if (!report.problems.contains(m_noTransport))
             report.problems << m_noTransport;
+    } else if (!due.empty() && !openSendsLog(directory, report)) {
+        // Without the count of what went, a limit cannot be kept: nothing goes.
+        report.waiting += int(due.size());
+        carryOn = false;
     } else if (!due.empty()) {
         carryOn = deliverBatches(folder, due, report);
     }
@@ -328,6 +416,10 @@ bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFol
         QStringList names;
         for (qsizetype i = first; i < last; ++i)
             names << due[size_t(i)].unique;
+        if (!withinLimits(report)) {
+            report.waiting += int(due.size() - first);
+            return false;
+        }
         if (Status marked = state.beginSending(names); !marked.ok()) {
             report.problems << marked.error();
             report.waiting += int(due.size() - first);
@@ -341,8 +433,15 @@ bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFol
                 carryOn = false;
                 break;
             }
+            if (!withinLimits(report)) {
+                carryOn = false;
+                break;
+            }
             // A message the transport could not take waits with the rest.
-            if (!deliverMessage(folder, due[size_t(i)], report)) {
+            const MaildirFolder::Entry *next = i + 1 < last ? &due[size_t(i + 1)] : nullptr;
+            if (!deliverMessage(folder, due[size_t(i)], next, report)) {
+                if (!m_cannotCount.isEmpty() && !report.problems.contains(m_cannotCount))
+                    report.problems << m_cannotCount;
                 carryOn = false;
                 break;
             }
@@ -362,11 +461,38 @@ bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFol
     return true;
 }
 
+PreparedMessage OutboxDelivery::takePrepared(const MaildirFolder::Entry &entry)
+{
+    std::unique_ptr<PreparedMessage> ahead = std::move(m_nextPrepared);
+    if (ahead && m_nextUnique == entry.unique)
+        return std::move(*ahead);
+    return prepare(entry.path, m_transport->lineEnds(), m_mailbox);
+}
+
+void OutboxDelivery::expectNext(const Folder &folder, const MaildirFolder::Entry &next)
+{
+    m_nextUnique = next.unique;
+    m_nextPrepared =
+        std::make_unique<PreparedMessage>(prepare(next.path, m_transport->lineEnds(), m_mailbox));
+    const PreparedMessage &prepared = *m_nextPrepared;
+    const OutboxState::Record *record = folder.contents.state.find(next.unique);
+    if (!prepared.problem.isEmpty() || (record && !record->legacyRemaining.isEmpty()))
+        return;
+    // Its first transaction, as sendToOwed will make it.
+    MailEnvelope envelope{prepared.envelope.from, {}};
+    for (const QString &address : prepared.envelope.recipients) {
+        if (!record || !record->settled(address))
+            envelope.recipients.push_back(address);
+    }
+    if (!envelope.recipients.empty())
+        m_transport->expectNext(envelope, prepared.bytes);
+}
+
 bool OutboxDelivery::deliverMessage(Folder &folder, const MaildirFolder::Entry &entry,
-                                    DeliveryReport &report)
+                                    const MaildirFolder::Entry *next, DeliveryReport &report)
 {
     OutboxState &state = folder.contents.state;
-    const PreparedMessage prepared = prepare(entry.path, m_transport->lineEnds(), m_mailbox);
+    const PreparedMessage prepared = takePrepared(entry);
     DeliveryReport::Message line{folder.contents.folder.directory(), entry.unique, prepared.subject,
                                  DeliveryReport::Outcome::Failed,    {},           {}};
     if (!prepared.problem.isEmpty()) {
@@ -379,6 +505,8 @@ bool OutboxDelivery::deliverMessage(Folder &folder, const MaildirFolder::Entry &
         report.messages.push_back(std::move(line));
         return true;
     }
+    if (next)
+        expectNext(folder, *next);
     const std::optional<SendOutcome> last = sendToOwed(folder, entry.unique, prepared, report);
     if (!last)
         return false;
@@ -398,7 +526,8 @@ std::optional<SendOutcome> OutboxDelivery::sendToOwed(Folder &folder, const QStr
     OutboxState &state = folder.contents.state;
     QStringList owed = owedRecipients(state.edit(unique), prepared.envelope);
     SendOutcome last{SendOutcome::Kind::Accepted, {}, {}};
-    m_transport->setDataListener([&state, unique] { return state.noteDataLeaving(unique); });
+    m_transport->setDataListener(
+        [this, &state, unique] { return noteSend() && state.noteDataLeaving(unique); });
     while (!owed.isEmpty()) {
         MailEnvelope envelope{prepared.envelope.from, {owed.begin(), owed.end()}};
         SendOutcome outcome = m_transport->send(envelope, prepared.bytes);
@@ -413,7 +542,7 @@ std::optional<SendOutcome> OutboxDelivery::sendToOwed(Folder &folder, const QStr
             break;
         owed = tooMany(last);
         if (!owed.isEmpty())
-            (void)state.noteOutcome(unique); // its delivered recipients, before the next goes
+            (void)state.noteOutcome(unique, true); // its delivered recipients, before the next
     }
     return last;
 }

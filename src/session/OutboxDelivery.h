@@ -4,9 +4,12 @@
 #include "message/MailTransport.h"
 #include "message/MaildirFolder.h"
 #include "message/OutboxState.h"
+#include "message/RateLimits.h"
 #include "message/RetryPolicy.h"
+#include "message/SendsLog.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -26,6 +29,9 @@ struct PreparedMessage;
 // into Sent Items with the seen flag (or stays failed when none took it); after the batch both
 // folders are fsynced, the outcomes recorded and the list removed. A file lock keeps two
 // programs off one Outbox.
+// With rate limits, every message whose data goes is recorded in its Outbox's sends log first,
+// and before each message the sends of every Outbox in the last minute and hour are counted:
+// when a limit is reached the pass ends, and nextDueMs() says when the next may go.
 // The envelope comes from the file's From, To, Cc and Bcc after the same checks as a message
 // made here, so a message another program puts into the Outbox goes as well.
 class OutboxDelivery
@@ -37,6 +43,7 @@ public:
         int batchSize = 100;
         RetryPolicy retry;
         int maxQueueDays = 5; // a recipient put off for longer is given up
+        RateLimits limits;
         std::function<bool()> stopRequested;
         std::function<qint64()> nowMs; // empty: the clock
     };
@@ -47,12 +54,20 @@ public:
     ~OutboxDelivery();
 
     [[nodiscard]] DeliveryReport run();
-    // After run: when the earliest deferred message is due (ms since the epoch), 0 for none.
+    // After run: when the earliest deferred message is due, or a rate limit lets the next go
+    // (ms since the epoch), 0 for none.
     [[nodiscard]] qint64 nextDueMs() const { return m_nextDueMs; }
 
 private:
     struct Folder;
 
+    // The sends of every Outbox but the one being delivered, for the rate limits.
+    void readOtherSends(DeliveryReport &report);
+    // This Outbox's sends log, read under its lock; false when it cannot be used.
+    bool openSendsLog(const QString &directory, DeliveryReport &report);
+    // False when a rate limit holds the next message back (the report says until when).
+    bool withinLimits(DeliveryReport &report);
+    bool noteSend();
     bool deliverFolder(const std::shared_ptr<LocalStoreTree> &tree, const QString &directory,
                        DeliveryReport &report);
     [[nodiscard]] std::vector<MaildirFolder::Entry> selectDue(Folder &folder,
@@ -60,7 +75,11 @@ private:
     bool deliverBatches(Folder &folder, const std::vector<MaildirFolder::Entry> &due,
                         DeliveryReport &report);
     // False: the transport cannot be used now, and the rest of the queue waits.
-    bool deliverMessage(Folder &folder, const MaildirFolder::Entry &entry, DeliveryReport &report);
+    // `next`: the message that follows in the batch, whose envelope may go early.
+    bool deliverMessage(Folder &folder, const MaildirFolder::Entry &entry,
+                        const MaildirFolder::Entry *next, DeliveryReport &report);
+    [[nodiscard]] PreparedMessage takePrepared(const MaildirFolder::Entry &entry);
+    void expectNext(const Folder &folder, const MaildirFolder::Entry &next);
     [[nodiscard]] std::optional<SendOutcome> sendToOwed(Folder &folder, const QString &unique,
                                                         const PreparedMessage &prepared,
                                                         DeliveryReport &report);
@@ -82,6 +101,12 @@ private:
     QString m_noTransport;
     Options m_options;
     qint64 m_nextDueMs = 0;
+    std::map<QString, std::vector<qint64>> m_sendsByOutbox; // for the limits: read at the start
+    std::unique_ptr<SendsLog> m_sendsLog;                   // of the Outbox in hand
+    std::vector<qint64> m_sentMs; // every Outbox's sends of the last hour, sorted
+    QString m_cannotCount;        // a sends log that cannot be read: nothing goes
+    QString m_nextUnique;         // the message read ahead for expectNext
+    std::unique_ptr<PreparedMessage> m_nextPrepared;
 };
 
 } // namespace corvel

@@ -3,6 +3,7 @@
 #include "message/MailMessage.h"
 #include "message/OutboxContents.h"
 #include "message/OutboxLock.h"
+#include "message/SendsLog.h"
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
 
@@ -111,6 +112,30 @@ Status OutboxQueue::release(const QString &unique) const
         return state.save();
     }
     return Status::failure(u"No Outbox holds the message %1."_s.arg(unique));
+}
+
+OutboxQueue::RateHold OutboxQueue::rateHold(const RateLimits &limits, qint64 nowMs) const
+{
+    RateHold hold;
+    if (!limits.any())
+        return hold;
+    std::vector<qint64> sent;
+    for (const auto &tree : m_mailbox.stores()) {
+        const auto outbox = m_mailbox.folder(tree, u"Outbox"_s, false);
+        if (!outbox)
+            continue;
+        SendsLog log(outbox->directory);
+        if (Status read = log.load(nowMs); !read.ok()) {
+            hold.problem = read.error();
+            return hold;
+        }
+        sent.insert(sent.end(), log.sentMs().begin(), log.sentMs().end());
+    }
+    std::sort(sent.begin(), sent.end());
+    const qint64 next = limits.nextAllowedMs(sent, nowMs, &hold.limit);
+    if (next > nowMs)
+        hold.untilMs = next;
+    return hold;
 }
 
 } // namespace corvel

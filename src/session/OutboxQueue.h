@@ -1,6 +1,7 @@
 #pragma once
 
 #include "message/OutboxState.h"
+#include "message/RateLimits.h"
 
 #include <vector>
 
@@ -30,6 +31,14 @@ public:
         std::vector<OutboxState::Recipient> recipients; // every recipient tried so far
     };
 
+    // What the rate limits make of the next message now.
+    struct RateHold
+    {
+        qint64 untilMs = 0; // when the next message may go; 0: at once
+        QString limit;      // the limit that holds it back
+        QString problem;    // a record of sends that cannot be read: nothing goes
+    };
+
     explicit OutboxQueue(const LocalMailbox &mailbox);
 
     // Throws OutlookError when an Outbox cannot be read.
@@ -38,6 +47,8 @@ public:
     // off are tried again; those delivered never). Fails when no Outbox holds it, or while a
     // delivery is running.
     [[nodiscard]] Status release(const QString &unique) const;
+    // From the sends recorded in every Outbox; throws OutlookError as messages() does.
+    [[nodiscard]] RateHold rateHold(const RateLimits &limits, qint64 nowMs) const;
 
 private:
     const LocalMailbox &m_mailbox;

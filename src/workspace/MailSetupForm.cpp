@@ -85,6 +85,8 @@ void MailSetupForm::load(const CRegSettings &settings)
     m_transport.passwordCommand = get(u"PasswordCommand"_s, {});
     m_transport.sendmailCommand = get(u"SendmailCommand"_s, defaults.sendmailCommand);
     m_transport.from = get(u"From"_s, {}).trimmed();
+    m_transport.maxPerMinute = get(u"MaxPerMinute"_s, {}).trimmed();
+    m_transport.maxPerHour = get(u"MaxPerHour"_s, {}).trimmed();
 }
 
 bool MailSetupForm::save(CRegSettings &settings) const
@@ -106,6 +108,8 @@ bool MailSetupForm::save(CRegSettings &settings) const
     put(u"PasswordCommand"_s, m_transport.passwordCommand);
     put(u"SendmailCommand"_s, m_transport.sendmailCommand);
     put(u"From"_s, m_transport.from.trimmed());
+    put(u"MaxPerMinute"_s, m_transport.maxPerMinute.trimmed());
+    put(u"MaxPerHour"_s, m_transport.maxPerHour.trimmed());
     return ok;
 }
 
@@ -195,6 +199,13 @@ QString MailSetupForm::problem() const
 
 QString MailSetupForm::transportProblem() const
 {
+    for (const auto &[value, per] : {std::pair{&m_transport.maxPerMinute, u"minute"_s},
+                                     std::pair{&m_transport.maxPerHour, u"hour"_s}}) {
+        bool ok = true;
+        const QString text = value->trimmed();
+        if (!text.isEmpty() && (text.toInt(&ok) < 0 || !ok))
+            return u"The most messages per %1 must be a count (empty or 0: no limit)."_s.arg(per);
+    }
     // The sender goes into message headers: no line breaks, one address.
     const QString from = m_transport.from.trimmed();
     if (!from.isEmpty() &&

@@ -40,6 +40,10 @@ public:
         QString passwordCommand;
         QString sendmailCommand = QStringLiteral("/usr/sbin/sendmail -t -i");
         QString from; // the sender of new mail; empty: the account's name and login
+        // Messages at most per minute and per hour, as written (empty or 0: no limit); kept as
+        // text so that a value that is not a count shows as it is and must be mended.
+        QString maxPerMinute;
+        QString maxPerHour;
     };
 
     // Reads the stores and the transport; values that cannot be read take their defaults.

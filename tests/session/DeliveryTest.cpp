@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <set>
+
 using namespace Qt::StringLiterals;
 
 namespace corvel {
@@ -515,6 +517,173 @@ TEST_F(DeliveryTest, PutOffMessagesWaitTheirTurnAndAreGivenUpAfterMaxQueueDays)
     EXPECT_TRUE(waiting.at(u"Busy"_s).reason.contains(u"451 4.2.1"_s));
     EXPECT_EQ(last.failed, 1);
     EXPECT_TRUE(server->received().empty());
+}
+
+// With PIPELINING the next message's envelope goes with this one's data; a server without it
+// gets the commands one by one. A further transaction for a message (recipients over the
+// server's limit) does not fit what went early: it costs a new connection, never a message.
+struct PipelineCase
+{
+    const char *name;
+    const char *script;
+    int connections;
+};
+
+void PrintTo(const PipelineCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class PipelineTest : public DeliveryTest, public ::testing::WithParamInterface<PipelineCase>
+{
+};
+
+TEST_P(PipelineTest, EveryRecipientGetsItsMessageOnceAndEveryRefusalIsKept)
+{
+    const PipelineCase &c = GetParam();
+    useServer();
+    server->script(c.script);
+    queue(u"One"_s, u"a@example.org"_s);
+    queue(u"Partly"_s, u"refuse-1@example.org; b@example.org"_s);
+    queue(u"Nobody"_s, u"refuse-2@example.org"_s);
+    queue(u"Three"_s, u"c@example.org; d@example.org; e@example.org"_s);
+    queue(u"Rejected [reject]"_s, u"f@example.org"_s);
+    queue(u"Busy [defer]"_s, u"g@example.org"_s);
+    queue(u"Last"_s, u"h@example.org"_s);
+
+    const DeliveryReport report = agent->deliverNow();
+    ASSERT_EQ(report.messages.size(), 7u);
+    const std::map<QString, int> once{{u"a@example.org"_s, 1}, {u"b@example.org"_s, 1},
+                                      {u"c@example.org"_s, 1}, {u"d@example.org"_s, 1},
+                                      {u"e@example.org"_s, 1}, {u"h@example.org"_s, 1}};
+    EXPECT_EQ(server->deliveries(), once);
+    std::set<int> connections;
+    for (const QJsonObject &r : server->received())
+        connections.insert(r.value(u"connection"_s).toInt());
+    EXPECT_EQ(int(connections.size()), c.connections);
+
+    auto outcome = bySubject(report);
+    EXPECT_EQ(outcome[u"Partly"_s].outcome, DeliveryReport::Outcome::Delivered);
+    ASSERT_EQ(outcome[u"Partly"_s].refused.size(), 1u);
+    EXPECT_EQ(outcome[u"Partly"_s].refused[0].address, u"refuse-1@example.org"_s);
+    const auto waiting = outbox();
+    EXPECT_EQ(waiting.at(u"Nobody"_s).state, u"failed"_s);
+    ASSERT_EQ(waiting.at(u"Nobody"_s).refused.size(), 1u);
+    EXPECT_TRUE(waiting.at(u"Nobody"_s).refused[0].reply.startsWith(u"550"_s));
+    EXPECT_EQ(waiting.at(u"Rejected [reject]"_s).state, u"failed"_s);
+    EXPECT_EQ(waiting.at(u"Busy [defer]"_s).state, u"deferred"_s);
+    EXPECT_EQ(waiting.size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , PipelineTest,
+    ::testing::Values(PipelineCase{"Pipelining", "{}", 1},
+                      PipelineCase{"NoPipelining", R"({"no_pipelining": true})", 1},
+                      PipelineCase{"RecipientLimit", R"({"rcpt_limit": 2})", 2}),
+    [](const auto &param) { return std::string(param.param.name); });
+
+// The limits count what went from the sends log beside the Outbox, so a new agent (as after a
+// restart) keeps to them too; the pass ends with the time the next may go.
+TEST_F(DeliveryTest, RateLimitsHoldAcrossAgentsAndSayWhenTheNextMayGo)
+{
+    useServer();
+    set(u"MaxPerMinute"_s, u"3"_s);
+    qint64 clock = 1'700'000'000'000;
+    const qint64 start = clock;
+    const auto newAgent = [&] {
+        return std::make_unique<DeliveryAgent>(
+            mailbox, [this] { return TransportSettings::read(*settings); }, RetryPolicy{},
+            DeliveryAgent::TransportFactory{}, [&clock] { return clock; });
+    };
+    for (int i = 1; i <= 5; ++i)
+        queue(u"Message %1"_s.arg(i), u"bob@example.org"_s);
+
+    const DeliveryReport first = newAgent()->deliverDue();
+    EXPECT_EQ(first.messages.size(), 3u);
+    EXPECT_EQ(first.waiting, 2);
+    EXPECT_TRUE(first.problems.isEmpty()) << first.problems.join(u"; "_s).toStdString();
+    EXPECT_EQ(first.limitedUntilMs, start + 60'000);
+    EXPECT_EQ(first.limit, u"limit 3 per minute"_s);
+    const OutboxQueue::RateHold hold =
+        OutboxQueue(*mailbox).rateHold(TransportSettings::read(*settings).limits, clock);
+    EXPECT_EQ(hold.untilMs, start + 60'000);
+    EXPECT_TRUE(hold.problem.isEmpty());
+
+    clock = start + 59'999;
+    const DeliveryReport early = newAgent()->deliverNow(); // backoff ignored, never the limit
+    EXPECT_TRUE(early.messages.empty());
+    EXPECT_EQ(early.waiting, 2);
+    EXPECT_EQ(server->received().size(), 3u);
+
+    clock = start + 60'000;
+    const DeliveryReport later = newAgent()->deliverDue();
+    EXPECT_EQ(later.messages.size(), 2u);
+    EXPECT_EQ(later.limitedUntilMs, 0);
+    EXPECT_EQ(server->received().size(), 5u);
+    EXPECT_TRUE(outbox().empty());
+}
+
+TEST_F(DeliveryTest, WithALimitAndASendsLogThatCannotBeReadNothingGoes)
+{
+    useServer();
+    set(u"MaxPerHour"_s, u"100"_s);
+    queue(u"Waits"_s, u"bob@example.org"_s);
+    const QString log = store + u"/Outbox/corvel-outbox.sends"_s;
+    const QByteArray damaged = "#corvel-sends 1\nnot a time\n1700000000000 1\n";
+    {
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    const DeliveryReport report = agent->deliverNow();
+    EXPECT_TRUE(report.messages.empty());
+    EXPECT_EQ(report.waiting, 1);
+    ASSERT_FALSE(report.problems.isEmpty());
+    EXPECT_TRUE(report.problems.join(u" "_s).contains(log));
+    EXPECT_TRUE(server->received().empty());
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), damaged);
+    EXPECT_FALSE(OutboxQueue(*mailbox).rateHold({0, 100}, 0).problem.isEmpty());
+
+    // Without a limit the record is not needed, and mail goes.
+    set(u"MaxPerHour"_s, u""_s);
+    EXPECT_EQ(agent->deliverNow().messages.size(), 1u);
+}
+
+// After a restart of the machine the journal's unsynced tail may be lost. Data leaves only for
+// names up to a durable "+" line: beyond it nothing went; within it, what has no outcome read
+// may have gone and is held.
+TEST_F(DeliveryTest, AfterAnotherBootOnlyTheMessagesWithinTheDurableMarkAreHeld)
+{
+    useServer();
+    const QStringList subjects{u"Refused"_s, u"In flight"_s, u"Maybe"_s, u"Beyond"_s};
+    for (const QString &subject : subjects)
+        queue(subject, u"bob@example.org"_s);
+    auto waiting = outbox();
+    const auto unique = [&](const QString &subject) { return waiting[subject].unique.toUtf8(); };
+    {
+        QFile sending(store + u"/Outbox/corvel-outbox.sending"_s);
+        ASSERT_TRUE(sending.open(QIODevice::WriteOnly));
+        sending.write("#corvel-batch boot=not-this-one pid=1 sync=100\n");
+        for (const QString &subject : subjects)
+            sending.write(unique(subject) + '\n');
+        sending.write("+ " + unique(u"Maybe"_s) + "\n> " + unique(u"Refused"_s) +
+                      "\n= " + unique(u"Refused"_s) +
+                      R"( {"state":"failed","reason":"554 no","recipients":[)"
+                      R"({"address":"bob@example.org","outcome":"refused","reply":"554 no"}]})"
+                      "\n> " +
+                      unique(u"In flight"_s) + '\n');
+    }
+    const DeliveryReport report = agent->deliverNow();
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].subject, u"Beyond"_s);
+    EXPECT_EQ(server->received().size(), 1u);
+    waiting = outbox();
+    EXPECT_EQ(waiting[u"Refused"_s].state, u"failed"_s);
+    EXPECT_EQ(waiting[u"In flight"_s].state, u"held"_s);
+    EXPECT_EQ(waiting[u"Maybe"_s].state, u"held"_s);
+    EXPECT_TRUE(waiting[u"Maybe"_s].reason.contains(u"restart"_s));
 }
 
 // The scripted server's answers over one or more passes, with the user's release between two:

@@ -17,6 +17,7 @@ RECORD_DIR/script.json, read afresh at every connection and command, scripts the
 whole (every key optional), so that a test can change its answers between passes:
   {"greeting": "421 4.3.2 busy",      refuse every connection at the greeting
    "rcpt_limit": 2,                   452 for every recipient after the second of a transaction
+   "no_pipelining": true,             PIPELINING not offered (the commands come one by one)
    "after_data": "451" | "554" | "drop" | "stall"}
                                       the answer to every message's data: a refusal, the
                                       connection closed without a reply, or no reply at all
@@ -59,6 +60,8 @@ class Handler:
     async def handle_EHLO(self, server, session, envelope, hostname, responses):
         # The server reads commands in order from its stream, so it can take them pipelined.
         session.host_name = hostname
+        if script().get("no_pipelining"):
+            return responses
         return responses[:-1] + ["250-PIPELINING", responses[-1]]
 
     async def handle_MAIL(self, server, session, envelope, address, options):

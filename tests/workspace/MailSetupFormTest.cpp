@@ -102,6 +102,7 @@ TEST(MailSetupForm, SavesTheStoresInTheirNewOrderAndNeverAPassword)
     form.transport().user = u"u"_s;
     form.transport().passwordCommand = u"pass show mail"_s;
     form.transport().from = u"u@mail.example.invalid"_s;
+    form.transport().maxPerMinute = u" 30 "_s;
     ASSERT_TRUE(form.save(settings));
 
     const auto stores = settings.GetAllSettings(u"Stores"_s);
@@ -121,7 +122,30 @@ TEST(MailSetupForm, SavesTheStoresInTheirNewOrderAndNeverAPassword)
     EXPECT_EQ(again.transport().port, 465);
     EXPECT_EQ(again.transport().security, MailSetupForm::Security::Tls);
     EXPECT_EQ(again.transport().from, u"u@mail.example.invalid"_s);
+    EXPECT_EQ(again.transport().maxPerMinute, u"30"_s);
+    EXPECT_EQ(again.transport().maxPerHour, u""_s);
     EXPECT_TRUE(again.canSendTest());
+}
+
+// Read as "no limit", a damaged limit would let everything go at once: it shows as it is.
+TEST(MailSetupForm, ARateLimitThatIsNotACountKeepsOkDisabled)
+{
+    QTemporaryDir config;
+    CRegSettings settings(config.path());
+    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"MaxPerHour"_s, u"lots"_s));
+    MailSetupForm form;
+    form.load(settings);
+    form.addStore({u"Personal Folders"_s, u"/p"_s});
+    EXPECT_EQ(form.transport().maxPerHour, u"lots"_s);
+    EXPECT_TRUE(form.problem().contains(u"per hour"_s)) << form.problem().toStdString();
+    for (const QString &bad : {u"-1"_s, u"2.5"_s}) {
+        form.transport().maxPerHour = bad;
+        EXPECT_FALSE(form.okEnabled()) << bad.toStdString();
+    }
+    for (const QString &good : {u""_s, u"0"_s, u"500"_s}) {
+        form.transport().maxPerHour = good;
+        EXPECT_TRUE(form.okEnabled()) << good.toStdString() << form.problem().toStdString();
+    }
 }
 
 TEST(MailSetupForm, DamagedTransportSettingsReadAsDefaults)
