@@ -55,6 +55,20 @@ void QtDialogHost::critical(const QString &text)
     QMessageBox::critical(owner(), m_appTitle, text);
 }
 
+DialogHost::UnsavedChanges QtDialogHost::askUnsavedChanges(const QString &text)
+{
+    switch (QMessageBox::question(owner(), m_appTitle, text,
+                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                  QMessageBox::Save)) {
+    case QMessageBox::Save:
+        return UnsavedChanges::Save;
+    case QMessageBox::Discard:
+        return UnsavedChanges::Discard;
+    default:
+        return UnsavedChanges::Cancel;
+    }
+}
+
 void QtDialogHost::showAbout()
 {
     frmAbout about(m_appTitle, m_dataFolder, owner());

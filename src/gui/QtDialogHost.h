@@ -33,6 +33,7 @@ public:
     [[nodiscard]] bool questionOkCancel(const QString &text) override;
     [[nodiscard]] bool questionYesNo(const QString &text) override;
     void critical(const QString &text) override;
+    [[nodiscard]] UnsavedChanges askUnsavedChanges(const QString &text) override;
     void showAbout() override;
     // Shown in the About box, so the user can find their groups.
     void setDataFolder(const QString &folder) { m_dataFolder = folder; }

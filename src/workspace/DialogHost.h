@@ -26,6 +26,14 @@ public:
     [[nodiscard]] virtual bool questionYesNo(const QString &text) = 0;
     // Something failed that the user must know of (critical-stop icon, OK).
     virtual void critical(const QString &text) = 0;
+    // Before closing something whose changes are not saved.
+    enum class UnsavedChanges
+    {
+        Save,
+        Discard,
+        Cancel
+    };
+    [[nodiscard]] virtual UnsavedChanges askUnsavedChanges(const QString &text) = 0;
 
     // The About box, modal.
     virtual void showAbout() = 0;
@@ -42,9 +50,18 @@ public:
     // An open or save file dialog: the chosen path, or empty text when cancelled.
     [[nodiscard]] virtual QString chooseFile(const FileDialogRequest &request) = 0;
 
-    // Shows a contact or a message of the session, read-only and not modal.
+    // Shows a contact of the session, read-only, or opens a message in a letter window to
+    // edit; not modal.
     virtual void showContact(const QString &entryId) = 0;
     virtual void showMessage(const QString &entryId) = 0;
+    // Closes every open letter window before the program ends. With `ask` false (the session
+    // is ending, no one may answer) unsaved letters are saved to Drafts without a question.
+    // False when the user chose to keep one open.
+    [[nodiscard]] virtual bool closeLetters(bool ask)
+    {
+        (void)ask;
+        return true;
+    }
 };
 
 } // namespace corvel

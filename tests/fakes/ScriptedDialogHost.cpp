@@ -116,6 +116,16 @@ void ScriptedDialogHost::critical(const QString &text)
     m_asked << u"critical: "_s + text;
 }
 
+DialogHost::UnsavedChanges ScriptedDialogHost::askUnsavedChanges(const QString &text)
+{
+    m_asked << u"unsaved: "_s + text;
+    if (m_unsaved.empty())
+        return UnsavedChanges::Cancel;
+    const UnsavedChanges answer = m_unsaved.front();
+    m_unsaved.pop_front();
+    return answer;
+}
+
 void ScriptedDialogHost::showAbout()
 {
     m_asked << u"about"_s;

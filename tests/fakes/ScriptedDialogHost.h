@@ -29,6 +29,8 @@ public:
 
     // Answers for questions, used in order; an empty queue answers No / Cancel.
     void queueAnswer(bool answer) { m_answers.push_back(answer); }
+    // Answers to "save the changes?", used in order; an empty queue answers Cancel.
+    void queueUnsavedAnswer(UnsavedChanges answer) { m_unsaved.push_back(answer); }
     // Edits for the mail set-up dialog, used in order; an empty queue cancels.
     void queueMailSetup(MailSetupScript script) { m_mailSetup.push_back(std::move(script)); }
 
@@ -53,6 +55,7 @@ public:
     [[nodiscard]] bool questionOkCancel(const QString &text) override;
     [[nodiscard]] bool questionYesNo(const QString &text) override;
     void critical(const QString &text) override;
+    [[nodiscard]] UnsavedChanges askUnsavedChanges(const QString &text) override;
     void showAbout() override;
     [[nodiscard]] bool editMailSetup(MailSetupForm &form) override;
     [[nodiscard]] bool GetName(GetNameForm &form) override;
@@ -67,6 +70,7 @@ private:
     bool nextAnswer();
 
     std::deque<bool> m_answers;
+    std::deque<UnsavedChanges> m_unsaved;
     std::deque<MailSetupScript> m_mailSetup;
     std::deque<GetNameScript> m_getName;
     std::deque<GetEMailScript> m_getEMail;
