@@ -2,6 +2,8 @@
 
 #include "workspace/DialogHost.h"
 
+#include <QList>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -11,6 +13,7 @@ class QWidget;
 
 namespace corvel {
 
+class LetterWindow;
 class OlItem;
 
 // Message boxes and dialogs on the screen, each owned by the active window.
@@ -44,7 +47,10 @@ public:
     [[nodiscard]] bool FGetParms(DynGrpForm &form) override;
     [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
     void showContact(const QString &entryId) override;
+    // Opens the message in a letter window, or brings forward the one that has it open.
     void showMessage(const QString &entryId) override;
+    [[nodiscard]] bool closeLetters(bool ask, QStringList &problems) override;
+    [[nodiscard]] QList<LetterWindow *> openLetters() const;
 
 private:
     [[nodiscard]] static QWidget *owner();
@@ -54,6 +60,7 @@ private:
     TestSender m_testSender;
     ItemLookup m_itemLookup;
     bool m_nativeFileDialogs = true;
+    QList<QPointer<LetterWindow>> m_letters;
 };
 
 } // namespace corvel

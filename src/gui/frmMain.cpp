@@ -7,6 +7,8 @@
 #include "gui/TreeInteractionBinding.h"
 #include "gui/TreeListView.h"
 #include "gui/cQXStatBar.h"
+#include "merge/NewLetter.h"
+#include "session/OutlookSession.h"
 #include "support/BusyIndicator.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
@@ -171,6 +173,12 @@ void frmMain::Form_Load()
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // Letters first: one the user chooses to keep open keeps the program running. On a
+    // signal no one may answer, so they are saved without asking.
+    if (!m_unloaded && !dialogs().closeLetters(m_closingSignal == 0, m_letterProblems)) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     QMainWindow::closeEvent(event);
 }
@@ -186,7 +194,7 @@ void frmMain::Form_Unload()
         return;
     if (!isMinimized() && !isMaximized() && !isFullScreen())
         SaveFormPosition(this);
-    const QStringList problems = workspace().save();
+    const QStringList problems = m_letterProblems + workspace().save();
     if (problems.isEmpty())
         return;
     for (const QString &problem : problems)
@@ -370,7 +378,8 @@ void frmMain::buildDispatchTable()
     add(u"btnMailSetup"_s, [this] { doBtnMailSetup(); });
     add(u"btnExit"_s, [this] {
         m_tools.setVisible(u"btnExit", false);
-        close();
+        if (!close()) // a letter was kept open
+            m_tools.setVisible(u"btnExit", true);
     });
     add(u"btnLoadContacts"_s, [this] { doBtnLoadContacts(); });
     add(u"btnLoadMessages"_s, [this] { doBtnLoadMessages(); });
@@ -386,8 +395,22 @@ void frmMain::buildDispatchTable()
     add(u"btnCopy"_s, [this] { groupCommands().doBtnCopy(); });
     add(u"btnDelete"_s, [this] { groupCommands().doBtnDelete(); });
     add(u"btnEditItem"_s, [this] { groupCommands().doBtnEditItem(); });
-    for (const QString &tool : {u"btnDoMail"_s, u"btnNewMsg"_s})
-        add(tool, [this, tool] { notAvailable(tool); });
+    add(u"btnNewMsg"_s, [this] { doBtnNewMsg(); });
+    add(u"btnDoMail"_s, [this] { notAvailable(u"btnDoMail"_s); });
+}
+
+void frmMain::doBtnNewMsg()
+{
+    try {
+        OlApplication *application = workspace().application();
+        if (!application)
+            throw OutlookError(u"No mail session is open."_s);
+        // The letter is in Drafts now; the tree shows it at the next listing.
+        const std::shared_ptr<OlItem> letter = NewLetter::doBtnNewMsg(*application);
+        dialogs().showMessage(letter->EntryID());
+    } catch (const OutlookError &error) {
+        dialogs().critical(error.message());
+    }
 }
 
 void frmMain::aBar_Click(const QString &tool)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace corvel {
 
@@ -55,11 +56,12 @@ public:
     virtual void showContact(const QString &entryId) = 0;
     virtual void showMessage(const QString &entryId) = 0;
     // Closes every open letter window before the program ends. With `ask` false (the session
-    // is ending, no one may answer) unsaved letters are saved to Drafts without a question.
-    // False when the user chose to keep one open.
-    [[nodiscard]] virtual bool closeLetters(bool ask)
+    // is ending, no one may answer) unsaved letters are saved to Drafts without a question and
+    // what could not be kept is added to `problems`. False when the user kept one open.
+    [[nodiscard]] virtual bool closeLetters(bool ask, QStringList &problems)
     {
         (void)ask;
+        (void)problems;
         return true;
     }
 };
