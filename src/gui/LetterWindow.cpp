@@ -88,6 +88,8 @@ LetterWindow::LetterWindow(std::shared_ptr<OlItem> letter, DialogHost &dialogs, 
         QLineEdit *edit = addressField(row.field, name, error);
         fields->addRow(QString::fromUtf16(row.label), edit);
         fields->addRow(QString(), error);
+        if (row.field == LetterForm::Field::To)
+            edit->setFocus(); // a new letter is written from the top
     }
     m_subject = new QLineEdit(m_form.subject());
     m_subject->setObjectName(u"subject"_s);
