@@ -85,6 +85,13 @@ void ScriptedDialogHost::showMessage(const QString &entryId)
     m_asked << u"message: "_s + entryId;
 }
 
+bool ScriptedDialogHost::closeLetters(bool ask, QStringList &problems)
+{
+    m_letterClosings.push_back(ask);
+    (void)problems;
+    return !ask || !m_keepLetters;
+}
+
 bool ScriptedDialogHost::nextAnswer()
 {
     if (m_answers.empty())

@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 namespace corvel {
 
@@ -31,6 +32,10 @@ public:
     void queueAnswer(bool answer) { m_answers.push_back(answer); }
     // Answers to "save the changes?", used in order; an empty queue answers Cancel.
     void queueUnsavedAnswer(UnsavedChanges answer) { m_unsaved.push_back(answer); }
+    // Whether open letters let the program close when the user is asked.
+    void keepLettersOpen(bool keep) { m_keepLetters = keep; }
+    // Each closeLetters call: whether it might ask.
+    [[nodiscard]] const std::vector<bool> &letterClosings() const { return m_letterClosings; }
     // Edits for the mail set-up dialog, used in order; an empty queue cancels.
     void queueMailSetup(MailSetupScript script) { m_mailSetup.push_back(std::move(script)); }
 
@@ -65,12 +70,15 @@ public:
     [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
     void showContact(const QString &entryId) override;
     void showMessage(const QString &entryId) override;
+    [[nodiscard]] bool closeLetters(bool ask, QStringList &problems) override;
 
 private:
     bool nextAnswer();
 
     std::deque<bool> m_answers;
     std::deque<UnsavedChanges> m_unsaved;
+    bool m_keepLetters = false;
+    std::vector<bool> m_letterClosings;
     std::deque<MailSetupScript> m_mailSetup;
     std::deque<GetNameScript> m_getName;
     std::deque<GetEMailScript> m_getEMail;

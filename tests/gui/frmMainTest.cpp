@@ -130,6 +130,7 @@ private Q_SLOTS:
     void mailSetupIsSavedOnlyWhenAccepted();
     void aSecondInstanceIsRefused();
     void terminationSignalClosesLikeTheUser();
+    void aLetterKeptOpenKeepsTheProgramRunning();
     void aFailedSaveIsABoxOnlyWhenTheUserCloses();
     void aChoiceThatCannotBeKeptIsSaid();
 };
@@ -486,9 +487,27 @@ void frmMainTest::terminationSignalClosesLikeTheUser()
     QVERIFY(run.start());
     frmMain &window = run.window();
     QVERIFY(window.isVisible());
+    run.dialogs.keepLettersOpen(true); // no one may answer: the letters are not asked
     ::raise(SIGTERM);
     QTRY_VERIFY(!window.isVisible());
     QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+    QCOMPARE(run.dialogs.letterClosings(), std::vector<bool>{false});
+}
+
+void frmMainTest::aLetterKeptOpenKeepsTheProgramRunning()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    run.dialogs.keepLettersOpen(true);
+    window.aBar_Click(u"btnExit"_s);
+    QVERIFY(window.isVisible());
+    QVERIFY(window.tools().isVisible(u"btnExit"));
+    QVERIFY(!QFile::exists(run.appFile(u"MailLists.tlx"_s))); // nothing unloaded yet
+    run.dialogs.keepLettersOpen(false);
+    QVERIFY(window.close());
+    QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+    QCOMPARE(run.dialogs.letterClosings(), (std::vector<bool>{true, true}));
 }
 
 // A session logout must not wait for someone to press OK: on a signal the reason goes to
