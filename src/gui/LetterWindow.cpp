@@ -295,19 +295,19 @@ void LetterWindow::attachFiles(const QStringList &paths)
 Status LetterWindow::closeForSessionEnd()
 {
     m_sessionEnding = true;
-    m_sessionEndResult = {};
+    const Status kept = m_form.closeForSessionEnd();
+    // While the user's own close waits on its question this does nothing; that close then
+    // sees the session ending and goes through.
     close();
-    return m_sessionEndResult;
+    return kept;
 }
 
 void LetterWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_sessionEnding) {
-        m_sessionEndResult = m_form.closeForSessionEnd();
-        event->accept();
-        return;
-    }
-    if (m_form.requestClose())
+    bool closes = m_sessionEnding || m_form.requestClose();
+    // The session may have ended while the question was open: the letter is saved by then.
+    closes = closes || m_sessionEnding;
+    if (closes)
         event->accept();
     else
         event->ignore();

@@ -67,7 +67,6 @@ private:
     QPlainTextEdit *m_body = nullptr;
     QListWidget *m_attachments = nullptr;
     bool m_sessionEnding = false;
-    Status m_sessionEndResult;
 };
 
 } // namespace corvel

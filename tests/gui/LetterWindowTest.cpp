@@ -9,6 +9,7 @@
 #include "support/CRegSettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <memory>
 
@@ -123,6 +125,7 @@ private Q_SLOTS:
     void editedLetterAsksBeforeClosing();
     void droppedFilesAreAttachedAndRemoved();
     void sessionEndSavesWithoutAnyBox();
+    void sessionEndDuringTheQuestionClosesTheLetter();
 };
 
 void LetterWindowTest::addressReasonShowsAsTyped()
@@ -257,6 +260,35 @@ void LetterWindowTest::sessionEndSavesWithoutAnyBox()
     QTRY_VERIFY(window.isNull());
     QCOMPARE(store.letter()->Body(), u"kept"_s);
     QCOMPARE(store.letter()->CC(), QString());
+}
+
+// The session ends while the user is being asked whether to save: the program closes the box
+// (as it does on a signal), then the letters. The letter must not stay open waiting.
+void LetterWindowTest::sessionEndDuringTheQuestionClosesTheLetter()
+{
+    Store store;
+    QtDialogHost dialogs(u"Corvel"_s);
+    dialogs.setItemLookup([&store](const QString &id) { return store.session->GetItemFromID(id); });
+    dialogs.showMessage(store.entryId);
+    QPointer<LetterWindow> window = dialogs.openLetters().front();
+    QTest::keyClicks(child<QPlainTextEdit>(*window, u"body"_s), u"typed"_s);
+    QStringList problems;
+    bool closedLetters = false;
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        asked = box != nullptr;
+        if (box)
+            box->close();
+        closedLetters = dialogs.closeLetters(false, problems);
+    });
+    (void)window->close();
+    QVERIFY(asked);
+    QVERIFY(closedLetters);
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+    QTRY_VERIFY(window.isNull());
+    QVERIFY(dialogs.openLetters().isEmpty());
+    QCOMPARE(store.letter()->Body(), u"typed"_s);
 }
 
 QTEST_MAIN(LetterWindowTest)
