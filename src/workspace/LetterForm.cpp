@@ -8,7 +8,6 @@
 #include "workspace/FileDialogRequest.h"
 
 #include <algorithm>
-#include <iterator>
 
 using namespace Qt::StringLiterals;
 
@@ -172,12 +171,15 @@ Status LetterForm::checkFields() const
 
 void LetterForm::write(bool skipWrong)
 {
-    using Setter = void (OlItem::*)(const QString &);
-    static constexpr Setter setters[] = {&OlItem::setTo, &OlItem::setCC, &OlItem::setBCC};
-    for (std::size_t i = 0; i < std::size(setters); ++i) {
-        if (!skipWrong || m_addressErrors[i].isEmpty())
-            (m_letter.get()->*setters[i])(m_now.addresses[i]);
-    }
+    const auto writes = [&](Field field) {
+        return !skipWrong || m_addressErrors[slot(field)].isEmpty();
+    };
+    if (writes(Field::To))
+        m_letter->setTo(m_now.addresses[slot(Field::To)]);
+    if (writes(Field::Cc))
+        m_letter->setCC(m_now.addresses[slot(Field::Cc)]);
+    if (writes(Field::Bcc))
+        m_letter->setBCC(m_now.addresses[slot(Field::Bcc)]);
     if (!skipWrong || m_subjectError.isEmpty())
         m_letter->setSubject(m_now.subject);
     m_letter->setBody(m_now.body);
