@@ -222,6 +222,7 @@ int runNewLetter(const CtlContext &context)
     QString subject = NewLetter::defaultSubject();
     QString to;
     QString body;
+    QStringList attachments;
     for (qsizetype i = 0; i < context.args.size(); ++i) {
         const QString &arg = context.args[i];
         const bool hasValue = i + 1 < context.args.size();
@@ -237,8 +238,11 @@ int runNewLetter(const CtlContext &context)
                 return ExitFailed;
             }
             body = QString::fromUtf8(file.readAll());
+        } else if (arg == u"--attach"_s && hasValue) {
+            attachments << context.args[++i];
         } else {
-            printError(u"usage: corvelctl new-letter [--subject S] [--to A] [--body-file F]"_s);
+            printError(u"usage: corvelctl new-letter [--subject S] [--to A] [--body-file F] "
+                       "[--attach FILE]..."_s);
             return ExitUsage;
         }
     }
@@ -252,7 +256,8 @@ int runNewLetter(const CtlContext &context)
         return ExitFailed;
     }
     try {
-        const auto letter = NewLetter::create(*workspace.application(), subject, to, body);
+        const auto letter =
+            NewLetter::create(*workspace.application(), subject, to, body, attachments);
         printOut(letter->EntryID());
         return ExitOk;
     } catch (const OutlookError &error) {

@@ -5,8 +5,8 @@
 #include "groups/GetEMailForm.h"
 #include "groups/GetNameForm.h"
 #include "gui/ContactCardWindow.h"
+#include "gui/LetterWindow.h"
 #include "gui/MailSetupDialog.h"
-#include "gui/MessageViewWindow.h"
 #include "gui/QtFileDialogRunner.h"
 #include "gui/frmAbout.h"
 #include "gui/frmCopyTo.h"
@@ -100,6 +100,20 @@ bool QtDialogHost::questionYesNo(const QString &text)
 void QtDialogHost::critical(const QString &text)
 {
     QMessageBox::critical(owner(), m_appTitle, text);
+}
+
+DialogHost::UnsavedChanges QtDialogHost::askUnsavedChanges(const QString &text)
+{
+    switch (QMessageBox::question(owner(), m_appTitle, text,
+                                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                  QMessageBox::Save)) {
+    case QMessageBox::Save:
+        return UnsavedChanges::Save;
+    case QMessageBox::Discard:
+        return UnsavedChanges::Discard;
+    default:
+        return UnsavedChanges::Cancel;
+    }
 }
 
 void QtDialogHost::showAbout()
@@ -215,16 +229,50 @@ void QtDialogHost::showContact(const QString &entryId)
 
 void QtDialogHost::showMessage(const QString &entryId)
 {
+    // Two windows on one letter would save over each other.
+    for (LetterWindow *open : openLetters()) {
+        if (open->entryId() == entryId) {
+            open->showNormal();
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
     try {
         if (!m_itemLookup)
             throw OutlookError(QStringLiteral("No mail session is open."));
-        const std::shared_ptr<OlItem> item = m_itemLookup(entryId);
-        auto *window = new MessageViewWindow(
-            {item->Subject(), item->To(), item->CC(), item->BCC(), item->Body()}, owner());
+        // No parent: closing one window must not take the letters opened from it along.
+        auto *window = new LetterWindow(m_itemLookup(entryId), *this);
+        m_letters.removeIf([](const QPointer<LetterWindow> &gone) { return gone.isNull(); });
+        m_letters.append(window);
         window->show();
     } catch (const OutlookError &error) {
         critical(error.message());
     }
+}
+
+QList<LetterWindow *> QtDialogHost::openLetters() const
+{
+    QList<LetterWindow *> open;
+    for (const QPointer<LetterWindow> &window : m_letters) {
+        if (window && window->isVisible())
+            open.append(window);
+    }
+    return open;
+}
+
+bool QtDialogHost::closeLetters(bool ask, QStringList &problems)
+{
+    for (LetterWindow *window : openLetters()) {
+        if (!ask) {
+            if (const Status kept = window->closeForSessionEnd(); !kept.ok())
+                problems << kept.error();
+        } else if (!window->close()) {
+            return false;
+        }
+    }
+    m_letters.removeIf([](const QPointer<LetterWindow> &window) { return window.isNull(); });
+    return true;
 }
 
 } // namespace corvel

@@ -2,6 +2,8 @@
 
 #include "workspace/DialogHost.h"
 
+#include <QList>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -11,6 +13,7 @@ class QWidget;
 
 namespace corvel {
 
+class LetterWindow;
 class OlItem;
 
 // Message boxes and dialogs on the screen, each owned by the active window.
@@ -33,6 +36,7 @@ public:
     [[nodiscard]] bool questionOkCancel(const QString &text) override;
     [[nodiscard]] bool questionYesNo(const QString &text) override;
     void critical(const QString &text) override;
+    [[nodiscard]] UnsavedChanges askUnsavedChanges(const QString &text) override;
     void showAbout() override;
     // Shown in the About box, so the user can find their groups.
     void setDataFolder(const QString &folder) { m_dataFolder = folder; }
@@ -46,7 +50,10 @@ public:
     [[nodiscard]] InterruptedRun askInterruptedRun(const QString &text) override;
     [[nodiscard]] std::unique_ptr<GeneratorWindow> openGenerator() override;
     void showContact(const QString &entryId) override;
+    // Opens the message in a letter window, or brings forward the one that has it open.
     void showMessage(const QString &entryId) override;
+    [[nodiscard]] bool closeLetters(bool ask, QStringList &problems) override;
+    [[nodiscard]] QList<LetterWindow *> openLetters() const;
 
 private:
     [[nodiscard]] static QWidget *owner();
@@ -56,6 +63,7 @@ private:
     TestSender m_testSender;
     ItemLookup m_itemLookup;
     bool m_nativeFileDialogs = true;
+    QList<QPointer<LetterWindow>> m_letters;
 };
 
 } // namespace corvel

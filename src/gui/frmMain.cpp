@@ -7,7 +7,9 @@
 #include "gui/TreeInteractionBinding.h"
 #include "gui/TreeListView.h"
 #include "gui/cQXStatBar.h"
+#include "merge/NewLetter.h"
 #include "merge/RunJournal.h"
+#include "session/OutlookSession.h"
 #include "support/BusyIndicator.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
@@ -173,6 +175,12 @@ void frmMain::Form_Load()
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // Letters first: one the user chooses to keep open keeps the program running. On a
+    // signal no one may answer, so they are saved without asking.
+    if (!m_unloaded && !dialogs().closeLetters(m_closingSignal == 0, m_letterProblems)) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     QMainWindow::closeEvent(event);
 }
@@ -191,7 +199,7 @@ void frmMain::Form_Unload()
         return;
     if (!isMinimized() && !isMaximized() && !isFullScreen())
         SaveFormPosition(this);
-    const QStringList problems = workspace().save();
+    const QStringList problems = m_letterProblems + workspace().save();
     if (problems.isEmpty())
         return;
     for (const QString &problem : problems)
@@ -375,7 +383,8 @@ void frmMain::buildDispatchTable()
     add(u"btnMailSetup"_s, [this] { doBtnMailSetup(); });
     add(u"btnExit"_s, [this] {
         m_tools.setVisible(u"btnExit", false);
-        close();
+        if (!close()) // a letter was kept open
+            m_tools.setVisible(u"btnExit", true);
     });
     add(u"btnLoadContacts"_s, [this] { doBtnLoadContacts(); });
     add(u"btnLoadMessages"_s, [this] { doBtnLoadMessages(); });
@@ -391,20 +400,27 @@ void frmMain::buildDispatchTable()
     add(u"btnCopy"_s, [this] { groupCommands().doBtnCopy(); });
     add(u"btnDelete"_s, [this] { groupCommands().doBtnDelete(); });
     add(u"btnEditItem"_s, [this] { groupCommands().doBtnEditItem(); });
+    add(u"btnNewMsg"_s, [this] { doBtnNewMsg(); });
     add(u"btnDoMail"_s, [this] { groupMail().doBtnDoMail(); });
-    add(u"btnNewMsg"_s, [this] { notAvailable(u"btnNewMsg"_s); });
+}
+
+void frmMain::doBtnNewMsg()
+{
+    try {
+        OlApplication *application = workspace().application();
+        if (!application)
+            throw OutlookError(u"No mail session is open."_s);
+        // The letter is in Drafts now; the tree shows it at the next listing.
+        const std::shared_ptr<OlItem> letter = NewLetter::doBtnNewMsg(*application);
+        dialogs().showMessage(letter->EntryID());
+    } catch (const OutlookError &error) {
+        dialogs().critical(error.message());
+    }
 }
 
 void frmMain::aBar_Click(const QString &tool)
 {
     m_dispatch.dispatch(tool);
-}
-
-void frmMain::notAvailable(const QString &tool)
-{
-    const ToolDef *def = m_table.tool(tool);
-    const QString name = def ? QString(def->menuCaption).remove(u'&') : tool;
-    dialogs().information(u"\"%1\" is not available in this version yet."_s.arg(name));
 }
 
 void frmMain::openSetting(const QString &key, const QString &fallback, const QString &prefix,

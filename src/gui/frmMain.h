@@ -7,6 +7,7 @@
 #include "workspace/WindowPosition.h"
 
 #include <QMainWindow>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -103,7 +104,6 @@ protected:
 
 private:
     void buildDispatchTable();
-    void notAvailable(const QString &tool);
     void openSetting(const QString &key, const QString &fallback, const QString &prefix,
                      const QString &suffix);
     HelpWindow &help();
@@ -114,12 +114,15 @@ private:
     void doBtnRefresh();
     void doBtnIncludeAll();
     void doBtnMailSetup();
+    // A new letter saved to Drafts, then opened in a letter window.
+    void doBtnNewMsg();
     void doNewGroupUnder(const QString &rootEntryId);
     void listItems(int index, bool contacts);
     void Form_Unload();
     [[nodiscard]] TwipRect twipRectOf(const QWidget *window) const;
 
     Services m_services;
+    QStringList m_letterProblems;
     CommandTable m_table;
     ToolStates m_tools;
     CommandDispatcher m_dispatch;

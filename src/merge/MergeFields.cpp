@@ -47,6 +47,39 @@ QStringList MergeFields::promptNames(const QString &text)
     return names;
 }
 
+QList<MergeFields::Span> MergeFields::fieldSpans(const QString &text)
+{
+    QList<Span> spans;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype open = text.indexOf(kOpen, from);
+        if (open < 0)
+            break;
+        const qsizetype close = text.indexOf(kClose, open);
+        if (close < 0)
+            break;
+        const bool prompted =
+            QStringView(text).mid(open + 2).startsWith(kPrompt, Qt::CaseInsensitive) &&
+            open + 2 + kPrompt.size() <= close;
+        spans.append({open, close + 2 - open, prompted});
+        from = close + 2;
+    }
+    return spans;
+}
+
+QString MergeFields::promptNameProblem(const QString &name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("A prompt field needs a name.");
+    if (holdsLineBreakOrNul(name))
+        return QStringLiteral("A prompt field's name cannot hold a line break.");
+    if (name.contains(kOpen) || name.contains(kClose) || name.endsWith(u'>'))
+        return QStringLiteral("A prompt field's name cannot hold \"<<\" or \">>\", nor end "
+                              "with \">\": \"%1\"")
+            .arg(name);
+    return {};
+}
+
 corvel::Result<QString> MergeFields::FillMergeFields(const QString &text, MergePrompter &prompter,
                                                      const QString &memberAddress)
 {

@@ -20,6 +20,24 @@ public:
     }
     // The names of the prompted fields in order of first appearance, for asking up front.
     [[nodiscard]] static QStringList promptNames(const QString &text);
+    // Where the fields stand, as FillMergeFields finds them: each "<<" with the first ">>"
+    // after it, both included; a "<<" without a later ">>" is no field.
+    struct Span
+    {
+        qsizetype start = 0;
+        qsizetype length = 0;
+        bool prompted = false; // "<<Prompt=name>>", asked for each member
+
+        friend bool operator==(const Span &, const Span &) = default;
+    };
+    [[nodiscard]] static QList<Span> fieldSpans(const QString &text);
+    // Why a name cannot be a prompt field's ("<<", ">>", a closing ">", a line break or NUL
+    // would change where the field ends); empty when it can.
+    [[nodiscard]] static QString promptNameProblem(const QString &name);
+    [[nodiscard]] static QString promptField(const QString &name)
+    {
+        return QStringLiteral("<<Prompt=") + name + QStringLiteral(">>");
+    }
     [[nodiscard]] static bool hasFields(const QString &text)
     {
         return text.contains(QStringLiteral("<<"), Qt::CaseInsensitive);

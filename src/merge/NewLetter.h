@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -17,10 +18,12 @@ public:
 
     // Throws OutlookError when the letter cannot be made or saved.
     [[nodiscard]] static std::shared_ptr<OlItem> doBtnNewMsg(OlApplication &application);
-    // The same with the given fields, for letters written elsewhere.
+    // The same with the given fields and files, for letters written elsewhere. A file that
+    // cannot be attached throws before anything is saved.
     [[nodiscard]] static std::shared_ptr<OlItem> create(OlApplication &application,
                                                         const QString &subject, const QString &to,
-                                                        const QString &body);
+                                                        const QString &body,
+                                                        const QStringList &attachments = {});
 };
 
 } // namespace corvel

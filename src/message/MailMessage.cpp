@@ -7,7 +7,13 @@
 
 #include <gmime/gmime.h>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QRegularExpression>
+
 #include <functional>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -522,6 +528,222 @@ void MailMessage::setBody(const QString &text)
         g_mime_message_set_mime_part(message, plain);
     }
     g_object_unref(plain);
+}
+
+namespace {
+
+// An attachment and where it stands: the multipart holding it, or none for the root.
+struct AttachmentPlace
+{
+    GMimeObject *object = nullptr;
+    std::optional<PartStep> parent;
+};
+
+// Files of the letter: parts that say they are attachments or carry a file name, and attached
+// messages; the letter's own text and its alternatives are not among them.
+std::vector<AttachmentPlace> attachmentPlaces(GMimeMessage *message)
+{
+    GMimeObject *root = g_mime_message_get_mime_part(message);
+    PlainPath body;
+    findPlain(root, body);
+    std::vector<AttachmentPlace> places;
+    walkParts(root, [&](GMimeObject *object, const std::vector<PartStep> &trail) {
+        if (GMIME_IS_MULTIPART(object))
+            return Walk::Enter;
+        if (object == GMIME_OBJECT(body.part))
+            return Walk::Skip;
+        const bool named = GMIME_IS_PART(object) && g_mime_part_get_filename(GMIME_PART(object));
+        if (isAttachment(object) || named) {
+            AttachmentPlace place{object, std::nullopt};
+            if (!trail.empty())
+                place.parent = trail.back();
+            places.push_back(place);
+        }
+        return Walk::Skip;
+    });
+    return places;
+}
+
+QByteArray decodedContent(GMimeObject *object)
+{
+    GMimeStream *stream = g_mime_stream_mem_new();
+    if (GMIME_IS_PART(object)) {
+        if (GMimeDataWrapper *content = g_mime_part_get_content(GMIME_PART(object)))
+            g_mime_data_wrapper_write_to_stream(content, stream);
+    } else if (GMIME_IS_MESSAGE_PART(object)) {
+        if (GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
+            g_mime_object_write_to_stream(GMIME_OBJECT(inner), nullptr, stream);
+    }
+    GByteArray *array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream));
+    QByteArray bytes(reinterpret_cast<const char *>(array->data), qsizetype(array->len));
+    g_object_unref(stream);
+    return bytes;
+}
+
+QString attachmentName(GMimeObject *object)
+{
+    const char *name = GMIME_IS_PART(object)
+                           ? g_mime_part_get_filename(GMIME_PART(object))
+                           : g_mime_object_get_content_disposition_parameter(object, "filename");
+    if (name && *name)
+        return QString::fromUtf8(name);
+    return GMIME_IS_MESSAGE_PART(object) ? u"message.eml"_s : u"attachment"_s;
+}
+
+QString contentTypeOf(GMimeObject *object)
+{
+    GMimeContentType *type = g_mime_object_get_content_type(object);
+    const char *media = type ? g_mime_content_type_get_media_type(type) : nullptr;
+    const char *sub = type ? g_mime_content_type_get_media_subtype(type) : nullptr;
+    if (!media || !sub)
+        return u"application/octet-stream"_s;
+    return QString::fromUtf8(media).toLower() + u'/' + QString::fromUtf8(sub).toLower();
+}
+
+// A file name fit for a header parameter: no folders, no control characters.
+QString cleanFileName(const QString &name)
+{
+    QString clean = name.mid(name.lastIndexOf(u'/') + 1);
+    for (QChar &c : clean) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = u'_';
+    }
+    clean = clean.trimmed();
+    return clean.isEmpty() ? u"attachment"_s : clean;
+}
+
+QString guessedType(const QString &fileName, const QByteArray &content)
+{
+    static const QRegularExpression token(
+        u"^[a-z0-9][a-z0-9!#$&^_.+-]*/[a-z0-9][a-z0-9!#$&^_.+-]*$"_s);
+    const QString name = QMimeDatabase().mimeTypeForFileNameAndData(fileName, content).name();
+    return token.match(name).hasMatch() ? name : u"application/octet-stream"_s;
+}
+
+QString mebibytes(qint64 bytes)
+{
+    return QString::number(double(bytes) / double(1 << 20), 'f', 1);
+}
+
+} // namespace
+
+std::vector<MailAttachment> MailMessage::attachments() const
+{
+    std::vector<MailAttachment> list;
+    for (const AttachmentPlace &place : attachmentPlaces(m_message.get()))
+        list.push_back({attachmentName(place.object), contentTypeOf(place.object),
+                        decodedContent(place.object).size()});
+    return list;
+}
+
+Result<QByteArray> MailMessage::attachmentContent(int index) const
+{
+    const std::vector<AttachmentPlace> places = attachmentPlaces(m_message.get());
+    if (index < 0 || std::size_t(index) >= places.size())
+        return Result<QByteArray>::failure(u"The letter has no attachment %1."_s.arg(index + 1));
+    return decodedContent(places[std::size_t(index)].object);
+}
+
+Status MailMessage::addAttachment(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString shown = info.fileName();
+    if (!info.exists())
+        return Status::failure(u"\"%1\" cannot be attached: there is no such file."_s.arg(path));
+    // A folder, a device or a pipe: reading one could block or never end.
+    if (!info.isFile())
+        return Status::failure(u"\"%1\" cannot be attached: it is not a file."_s.arg(path));
+    qint64 held = 0;
+    for (const MailAttachment &attachment : attachments())
+        held += attachment.size;
+    const qint64 room = std::max<qint64>(0, MaxAttachmentBytes - held);
+    const auto tooLarge = [&](const QString &size) {
+        return Status::failure(
+            u"\"%1\" cannot be attached: a letter carries at most %2 MiB of attachments, and "
+            "this file holds %3 MiB%4."_s.arg(
+                shown, mebibytes(MaxAttachmentBytes), size,
+                held > 0 ? u" (%1 MiB attached already)"_s.arg(mebibytes(held)) : QString()));
+    };
+    if (info.size() > room)
+        return tooLarge(mebibytes(info.size()));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Status::failure(u"\"%1\" cannot be attached: %2"_s.arg(path, file.errorString()));
+    // Read to the bound only: the file may have grown since it was looked at.
+    const QByteArray content = file.read(room + 1);
+    if (file.error() != QFileDevice::NoError)
+        return Status::failure(u"\"%1\" cannot be attached: %2"_s.arg(path, file.errorString()));
+    if (content.size() > room)
+        return tooLarge(u"more than %1"_s.arg(mebibytes(room)));
+    return addAttachment(shown, content);
+}
+
+Status MailMessage::addAttachment(const QString &fileName, const QByteArray &content)
+{
+    changed();
+    const QString name = cleanFileName(fileName);
+    const QByteArray type = guessedType(name, content).toUtf8();
+    const qsizetype slash = type.indexOf('/');
+    GMimePart *part =
+        g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
+    g_mime_object_set_disposition(GMIME_OBJECT(part), GMIME_DISPOSITION_ATTACHMENT);
+    g_mime_part_set_filename(part, name.toUtf8().constData());
+    GMimeStream *stream = g_mime_stream_mem_new_with_buffer(content.constData(), content.size());
+    GMimeDataWrapper *wrapper =
+        g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT);
+    g_object_unref(stream);
+    g_mime_part_set_content(part, wrapper);
+    g_object_unref(wrapper);
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+
+    GMimeMessage *message = m_message.get();
+    GMimeObject *root = g_mime_message_get_mime_part(message);
+    if (root && GMIME_IS_MULTIPART(root) && isType(root, "multipart", "mixed")) {
+        g_mime_multipart_add(GMIME_MULTIPART(root), GMIME_OBJECT(part));
+    } else {
+        GMimeMultipart *mixed = g_mime_multipart_new_with_subtype("mixed");
+        if (root)
+            g_mime_multipart_add(mixed, root);
+        g_mime_multipart_add(mixed, GMIME_OBJECT(part));
+        g_mime_message_set_mime_part(message, GMIME_OBJECT(mixed));
+        g_object_unref(mixed);
+    }
+    g_object_unref(part);
+    return {};
+}
+
+Status MailMessage::removeAttachment(int index)
+{
+    const std::vector<AttachmentPlace> places = attachmentPlaces(m_message.get());
+    if (index < 0 || std::size_t(index) >= places.size())
+        return Status::failure(u"The letter has no attachment %1."_s.arg(index + 1));
+    changed();
+    GMimeMessage *message = m_message.get();
+    const AttachmentPlace &place = places[std::size_t(index)];
+    if (!place.parent) {
+        // The whole letter was the file: an empty text is what is left.
+        GMimeTextPart *text = g_mime_text_part_new_with_subtype("plain");
+        g_mime_text_part_set_text(text, "");
+        encodeText(text);
+        g_mime_message_set_mime_part(message, GMIME_OBJECT(text));
+        g_object_unref(text);
+        return {};
+    }
+    if (GMimeObject *removed =
+            g_mime_multipart_remove_at(place.parent->multipart, place.parent->index))
+        g_object_unref(removed);
+    // A mixed part left holding the text alone gives way to it, as before anything was added.
+    GMimeObject *root = g_mime_message_get_mime_part(message);
+    if (root && GMIME_IS_MULTIPART(root) && isType(root, "multipart", "mixed") &&
+        g_mime_multipart_get_count(GMIME_MULTIPART(root)) == 1) {
+        GMimeObject *only = g_mime_multipart_get_part(GMIME_MULTIPART(root), 0);
+        if (!isAttachment(only)) {
+            g_object_ref(only);
+            g_mime_message_set_mime_part(message, only);
+            g_object_unref(only);
+        }
+    }
+    return {};
 }
 
 QString MailMessage::recipients(Recipients which) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "message/MailAddressList.h"
+#include "message/MailAttachment.h"
 #include "support/Result.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 struct _GMimeMessage;
 
@@ -47,6 +49,20 @@ public:
     [[nodiscard]] QString body() const;
     // Replaces that text; an HTML alternative is dropped with it, attachments stay.
     void setBody(const QString &text);
+
+    // The files the letter carries, in the order they stand in it (not its own text, nor an
+    // HTML alternative of it).
+    [[nodiscard]] std::vector<MailAttachment> attachments() const;
+    // The decoded bytes of the attachment at that index.
+    [[nodiscard]] Result<QByteArray> attachmentContent(int index) const;
+    // Adds a file as a base64 part, its type guessed from its name and content. Refused when
+    // it is not a readable regular file, or when the letter's attachments would hold more than
+    // MaxAttachmentBytes in all.
+    [[nodiscard]] Status addAttachment(const QString &path);
+    // The same for bytes at hand; the name's folders are dropped.
+    [[nodiscard]] Status addAttachment(const QString &fileName, const QByteArray &content);
+    [[nodiscard]] Status removeAttachment(int index);
+    static constexpr qint64 MaxAttachmentBytes = qint64(25) << 20;
 
     // "; "-separated, as the session shows them; unreadable lists read as their raw text.
     [[nodiscard]] QString recipients(Recipients which) const;

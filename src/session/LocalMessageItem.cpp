@@ -181,6 +181,30 @@ void LocalMessageItem::setBCC(const QString &addresses)
     setRecipients(MailMessage::Recipients::Bcc, addresses);
 }
 
+QString LocalMessageItem::From() const
+{
+    Result<MailAddressList> from = message().from();
+    if (from.ok() && !from->isEmpty())
+        return from->display();
+    // A letter from elsewhere without a sender goes out from the configured one.
+    return m_mailbox->sender();
+}
+
+std::vector<MailAttachment> LocalMessageItem::Attachments() const
+{
+    return message().attachments();
+}
+
+void LocalMessageItem::AddAttachment(const QString &path)
+{
+    check(changeable().addAttachment(path));
+}
+
+void LocalMessageItem::RemoveAttachment(int index)
+{
+    check(changeable().removeAttachment(index));
+}
+
 std::shared_ptr<LocalStoreTree> LocalMessageItem::homeStore() const
 {
     if (m_store)

@@ -39,6 +39,10 @@ public:
     void setCC(const QString &addresses) override;
     [[nodiscard]] QString BCC() const override;
     void setBCC(const QString &addresses) override;
+    [[nodiscard]] QString From() const override;
+    [[nodiscard]] std::vector<MailAttachment> Attachments() const override;
+    void AddAttachment(const QString &path) override;
+    void RemoveAttachment(int index) override;
     void Save() override;
     [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
     void Send() override;

@@ -4,6 +4,7 @@
 // Error convention of this layer: every member may throw OutlookError, which carries a
 // message fit to show; callers decide how to react.
 
+#include "message/MailAttachment.h"
 #include "session/ContactCard.h"
 
 #include <QString>
@@ -72,6 +73,19 @@ public:
     virtual void setCC(const QString &addresses) = 0;
     [[nodiscard]] virtual QString BCC() const = 0;
     virtual void setBCC(const QString &addresses) = 0;
+    // The sender, as "Name <address>"; empty when the item has none.
+    [[nodiscard]] virtual QString From() const { return {}; }
+    // The files a message carries; a copy carries them too. Adding refuses a file that cannot
+    // be read or would make the message too large; removing takes the file at that index.
+    [[nodiscard]] virtual std::vector<MailAttachment> Attachments() const { return {}; }
+    virtual void AddAttachment(const QString &path)
+    {
+        throw OutlookError(QStringLiteral("\"%1\" cannot be attached to this item.").arg(path));
+    }
+    virtual void RemoveAttachment(int index)
+    {
+        throw OutlookError(QStringLiteral("This item has no attachment %1.").arg(index + 1));
+    }
     virtual void Save() = 0;                                  // into Drafts
     [[nodiscard]] virtual std::shared_ptr<OlItem> Copy() = 0; // an independent copy
     virtual void Send() = 0;                                  // queues it and returns

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -30,6 +31,14 @@ public:
     [[nodiscard]] virtual bool questionYesNo(const QString &text) = 0;
     // Something failed that the user must know of (critical-stop icon, OK).
     virtual void critical(const QString &text) = 0;
+    // Before closing something whose changes are not saved.
+    enum class UnsavedChanges
+    {
+        Save,
+        Discard,
+        Cancel
+    };
+    [[nodiscard]] virtual UnsavedChanges askUnsavedChanges(const QString &text) = 0;
 
     // The About box, modal.
     virtual void showAbout() = 0;
@@ -60,9 +69,19 @@ public:
     // The generator window for one run, not shown yet.
     [[nodiscard]] virtual std::unique_ptr<GeneratorWindow> openGenerator() = 0;
 
-    // Shows a contact or a message of the session, read-only and not modal.
+    // Shows a contact of the session, read-only, or opens a message in a letter window to
+    // edit; not modal.
     virtual void showContact(const QString &entryId) = 0;
     virtual void showMessage(const QString &entryId) = 0;
+    // Closes every open letter window before the program ends. With `ask` false (the session
+    // is ending, no one may answer) unsaved letters are saved to Drafts without a question and
+    // what could not be kept is added to `problems`. False when the user kept one open.
+    [[nodiscard]] virtual bool closeLetters(bool ask, QStringList &problems)
+    {
+        (void)ask;
+        (void)problems;
+        return true;
+    }
 };
 
 } // namespace corvel

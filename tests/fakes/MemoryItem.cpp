@@ -3,6 +3,9 @@
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryNamespace.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 using namespace Qt::StringLiterals;
 
 namespace corvel {
@@ -121,9 +124,36 @@ void MemoryItem::Display()
     ++m_displayCount;
 }
 
+std::vector<MailAttachment> MemoryItem::Attachments() const
+{
+    check(Failure::Properties);
+    std::vector<MailAttachment> list;
+    for (const auto &[attachment, content] : m_attachments)
+        list.push_back(attachment);
+    return list;
+}
+
+void MemoryItem::AddAttachment(const QString &path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        throw OutlookError(u"\"%1\" cannot be attached."_s.arg(path));
+    const QByteArray content = file.readAll();
+    m_attachments.push_back(
+        {{QFileInfo(path).fileName(), u"application/octet-stream"_s, content.size()}, content});
+}
+
+void MemoryItem::RemoveAttachment(int index)
+{
+    if (index < 0 || std::size_t(index) >= m_attachments.size())
+        throw OutlookError(u"The letter has no attachment %1."_s.arg(index + 1));
+    m_attachments.erase(m_attachments.begin() + index);
+}
+
 void MemoryItem::Save()
 {
     check(Failure::Save);
+    ++m_saveCount;
     if (m_removed)
         throw OutlookError(u"The item no longer exists."_s);
     if (isSaved())
@@ -149,6 +179,8 @@ std::shared_ptr<OlItem> MemoryItem::Copy()
     copy->m_to = m_to;
     copy->m_cc = m_cc;
     copy->m_bcc = m_bcc;
+    copy->m_from = m_from;
+    copy->m_attachments = m_attachments;
     return copy;
 }
 

@@ -2,9 +2,12 @@
 
 #include "session/OutlookSession.h"
 
+#include <QByteArray>
+
 #include <memory>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace corvel {
 
@@ -62,6 +65,12 @@ public:
     void setCC(const QString &addresses) override;
     [[nodiscard]] QString BCC() const override;
     void setBCC(const QString &addresses) override;
+    [[nodiscard]] QString From() const override { return readable(m_from); }
+    void setFrom(const QString &from) { m_from = from; }
+    [[nodiscard]] std::vector<MailAttachment> Attachments() const override;
+    void AddAttachment(const QString &path) override;
+    void RemoveAttachment(int index) override;
+    [[nodiscard]] int saveCount() const { return m_saveCount; }
     void Save() override;
     [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
     void Send() override;
@@ -85,6 +94,9 @@ private:
     QString m_to;
     QString m_cc;
     QString m_bcc;
+    QString m_from;
+    std::vector<std::pair<MailAttachment, QByteArray>> m_attachments;
+    int m_saveCount = 0;
     unsigned m_failures = 0;
     int m_displayCount = 0;
     bool m_removed = false;

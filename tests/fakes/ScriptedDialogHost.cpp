@@ -119,6 +119,13 @@ void ScriptedDialogHost::showMessage(const QString &entryId)
     m_asked << u"message: "_s + entryId;
 }
 
+bool ScriptedDialogHost::closeLetters(bool ask, QStringList &problems)
+{
+    m_letterClosings.push_back(ask);
+    (void)problems;
+    return !ask || !m_keepLetters;
+}
+
 bool ScriptedDialogHost::nextAnswer()
 {
     if (m_answers.empty())
@@ -148,6 +155,16 @@ bool ScriptedDialogHost::questionYesNo(const QString &text)
 void ScriptedDialogHost::critical(const QString &text)
 {
     m_asked << u"critical: "_s + text;
+}
+
+DialogHost::UnsavedChanges ScriptedDialogHost::askUnsavedChanges(const QString &text)
+{
+    m_asked << u"unsaved: "_s + text;
+    if (m_unsaved.empty())
+        return UnsavedChanges::Cancel;
+    const UnsavedChanges answer = m_unsaved.front();
+    m_unsaved.pop_front();
+    return answer;
 }
 
 void ScriptedDialogHost::showAbout()

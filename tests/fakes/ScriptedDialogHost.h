@@ -13,6 +13,7 @@
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 namespace corvel {
 
@@ -81,6 +82,12 @@ public:
 
     // Answers for questions, used in order; an empty queue answers No / Cancel.
     void queueAnswer(bool answer) { m_answers.push_back(answer); }
+    // Answers to "save the changes?", used in order; an empty queue answers Cancel.
+    void queueUnsavedAnswer(UnsavedChanges answer) { m_unsaved.push_back(answer); }
+    // Whether open letters let the program close when the user is asked.
+    void keepLettersOpen(bool keep) { m_keepLetters = keep; }
+    // Each closeLetters call: whether it might ask.
+    [[nodiscard]] const std::vector<bool> &letterClosings() const { return m_letterClosings; }
     // Edits for the mail set-up dialog, used in order; an empty queue cancels.
     void queueMailSetup(MailSetupScript script) { m_mailSetup.push_back(std::move(script)); }
 
@@ -123,6 +130,7 @@ public:
     [[nodiscard]] bool questionOkCancel(const QString &text) override;
     [[nodiscard]] bool questionYesNo(const QString &text) override;
     void critical(const QString &text) override;
+    [[nodiscard]] UnsavedChanges askUnsavedChanges(const QString &text) override;
     void showAbout() override;
     [[nodiscard]] bool editMailSetup(MailSetupForm &form) override;
     [[nodiscard]] bool GetName(GetNameForm &form) override;
@@ -135,11 +143,15 @@ public:
     [[nodiscard]] std::unique_ptr<GeneratorWindow> openGenerator() override;
     void showContact(const QString &entryId) override;
     void showMessage(const QString &entryId) override;
+    [[nodiscard]] bool closeLetters(bool ask, QStringList &problems) override;
 
 private:
     bool nextAnswer();
 
     std::deque<bool> m_answers;
+    std::deque<UnsavedChanges> m_unsaved;
+    bool m_keepLetters = false;
+    std::vector<bool> m_letterClosings;
     std::deque<MailSetupScript> m_mailSetup;
     std::deque<GetNameScript> m_getName;
     std::deque<GetEMailScript> m_getEMail;

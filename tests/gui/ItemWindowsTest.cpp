@@ -1,5 +1,4 @@
 #include "gui/ContactCardWindow.h"
-#include "gui/MessageViewWindow.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -81,24 +80,6 @@ private Q_SLOTS:
         second->close();
         QTRY_VERIFY(window.isNull());
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    }
-
-    void messageShowsHeadersAndBodyReadOnly()
-    {
-        auto *window = new MessageViewWindow({QStringLiteral("Meeting"),
-                                              QStringLiteral("a@example.org"),
-                                              {},
-                                              {},
-                                              QStringLiteral("Hello\nthere")});
-        window->show();
-        const QStringList texts = labelTexts(*window);
-        QVERIFY(texts.contains(QStringLiteral("a@example.org")));
-        QVERIFY(texts.contains(QStringLiteral("Meeting")));
-        QVERIFY(!texts.contains(QStringLiteral("Cc:"))); // empty headers are left out
-        auto *body = window->findChild<QPlainTextEdit *>(QStringLiteral("body"));
-        QVERIFY(body && body->isReadOnly());
-        QCOMPARE(body->toPlainText(), QStringLiteral("Hello\nthere"));
-        window->close();
     }
 };
 

@@ -124,14 +124,15 @@ private Q_SLOTS:
     void commandsAreDispatchedWithoutRegardToCase();
     void keysAreOfferedToTheCommandBarFirst();
     void includeAllFlipsAndIsStored();
-    void laterOperationsSayTheyAreNotAvailable();
     void createMailOnAContactFolderOpensTheWizard();
     void terminationSignalStopsARunAndLeavesNothingOpen();
+    void newMessageSavesADraftAndOpensIt();
     void loadContactsListsTheFolder();
     void refreshingAListingEndsWithItsCount();
     void mailSetupIsSavedOnlyWhenAccepted();
     void aSecondInstanceIsRefused();
     void terminationSignalClosesLikeTheUser();
+    void aLetterKeptOpenKeepsTheProgramRunning();
     void aFailedSaveIsABoxOnlyWhenTheUserCloses();
     void aChoiceThatCannotBeKeptIsSaid();
 };
@@ -369,16 +370,20 @@ void frmMainTest::includeAllFlipsAndIsStored()
     QCOMPARE(window.workspace().tree().count(), nodes); // the tree waits for the next start
 }
 
-void frmMainTest::laterOperationsSayTheyAreNotAvailable()
+void frmMainTest::newMessageSavesADraftAndOpensIt()
 {
     Run run;
     QVERIFY(run.start());
     frmMain &window = run.window();
+    const int nodes = window.workspace().tree().count();
     window.aBar_Click(u"btnNewMsg"_s);
     QCOMPARE(run.dialogs.asked().size(), 1);
-    for (const QString &asked : run.dialogs.asked())
-        QVERIFY2(asked.startsWith(u"information: "_s) && asked.contains(u"not available"_s),
-                 qPrintable(asked));
+    const QString asked = run.dialogs.asked().front();
+    QVERIFY2(asked.startsWith(u"message: "_s), qPrintable(asked));
+    const auto letter =
+        window.workspace().session()->GetItemFromID(asked.mid(qsizetype(u"message: "_s.size())));
+    QCOMPARE(letter->Subject(), u"Draft from Corvel"_s);
+    QCOMPARE(window.workspace().tree().count(), nodes); // the tree is not refreshed
 }
 
 void frmMainTest::createMailOnAContactFolderOpensTheWizard()
@@ -516,9 +521,27 @@ void frmMainTest::terminationSignalClosesLikeTheUser()
     QVERIFY(run.start());
     frmMain &window = run.window();
     QVERIFY(window.isVisible());
+    run.dialogs.keepLettersOpen(true); // no one may answer: the letters are not asked
     ::raise(SIGTERM);
     QTRY_VERIFY(!window.isVisible());
     QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+    QCOMPARE(run.dialogs.letterClosings(), std::vector<bool>{false});
+}
+
+void frmMainTest::aLetterKeptOpenKeepsTheProgramRunning()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    run.dialogs.keepLettersOpen(true);
+    window.aBar_Click(u"btnExit"_s);
+    QVERIFY(window.isVisible());
+    QVERIFY(window.tools().isVisible(u"btnExit"));
+    QVERIFY(!QFile::exists(run.appFile(u"MailLists.tlx"_s))); // nothing unloaded yet
+    run.dialogs.keepLettersOpen(false);
+    QVERIFY(window.close());
+    QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+    QCOMPARE(run.dialogs.letterClosings(), (std::vector<bool>{true, true}));
 }
 
 // A session logout must not wait for someone to press OK: on a signal the reason goes to

@@ -103,4 +103,34 @@ TEST(FillMergeFields, PromptNamesInOrderOfFirstUse)
         (QStringList{u"B"_s, u"A"_s}));
 }
 
+// The window highlights what the generator will replace, so both must find the same fields.
+TEST(MergeFieldSpans, StandWhereFillMergeFieldsFindsThem)
+{
+    using Span = MergeFields::Span;
+    const QString text = u"Dear <<Prompt=Name>>, <<FullName>> >> <<Prompt=>> << tail"_s;
+    EXPECT_EQ(MergeFields::fieldSpans(text),
+              (QList<Span>{{5, 15, true}, {22, 12, false}, {38, 11, true}}));
+    EXPECT_EQ(MergeFields::fieldSpans(u"<<<x>>>"_s), (QList<Span>{{0, 6, false}}));
+    EXPECT_TRUE(MergeFields::fieldSpans(u"a << b"_s).isEmpty());
+
+    // Removing every span leaves what filling with empty answers leaves.
+    TablePrompter prompter;
+    QString removed = text;
+    const QList<Span> spans = MergeFields::fieldSpans(text);
+    for (auto span = spans.crbegin(); span != spans.crend(); ++span)
+        removed.remove(span->start, span->length);
+    EXPECT_EQ(*MergeFields::FillMergeFields(text, prompter, {}), removed);
+}
+
+TEST(MergeFieldSpans, PromptNamesThatWouldEndTheFieldEarlyAreRefused)
+{
+    for (const QString &good : {u"First Name"_s, u"a>b"_s, u"<a"_s, u"Größe"_s})
+        EXPECT_TRUE(MergeFields::promptNameProblem(good).isEmpty()) << good.toStdString();
+    for (const QString &bad :
+         {QString(), u"a>>b"_s, u"a<<b"_s, u"ends>"_s, u"a\nb"_s, u"a\rb"_s, QString(u"a\0b"_s)}) {
+        EXPECT_FALSE(MergeFields::promptNameProblem(bad).isEmpty()) << bad.toStdString();
+    }
+    EXPECT_EQ(MergeFields::promptField(u"First Name"_s), u"<<Prompt=First Name>>"_s);
+}
+
 } // namespace

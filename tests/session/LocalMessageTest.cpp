@@ -165,6 +165,40 @@ TEST_F(LocalMessageTest, CopyIsIndependentAndSendQueuesACompleteMessage)
     EXPECT_THROW(copy->Send(), OutlookError);
 }
 
+TEST_F(LocalMessageTest, AttachmentsAreSavedCopiedAndQueuedWithTheLetter)
+{
+    const QString path = tmp.filePath(u"plan.txt"_s);
+    {
+        QFile plan(path);
+        ASSERT_TRUE(plan.open(QIODevice::WriteOnly));
+        plan.write("the plan\n");
+    }
+    const auto letter = app->CreateItem(0);
+    EXPECT_EQ(letter->From(), u"Ann Lee <ann@example.org>"_s);
+    letter->AddAttachment(path);
+    EXPECT_THROW(letter->AddAttachment(tmp.filePath(u"missing"_s)), OutlookError);
+    letter->Save();
+    const auto saved = session->GetItemFromID(letter->EntryID());
+    ASSERT_EQ(saved->Attachments().size(), 1u);
+    EXPECT_EQ(saved->Attachments()[0].fileName, u"plan.txt"_s);
+
+    // Each generated copy starts from Copy(): the file goes with it to the Outbox.
+    const auto copy = saved->Copy();
+    copy->setTo(u"bob@example.org"_s);
+    copy->Send();
+    const QStringList queued = files(u"Outbox"_s);
+    ASSERT_EQ(queued.size(), 1);
+    const auto inOutbox = MailMessage::parse(contents(store + u"/Outbox/cur/"_s + queued[0]));
+    ASSERT_TRUE(inOutbox.ok());
+    ASSERT_EQ(inOutbox->attachments().size(), 1u);
+    EXPECT_EQ(*inOutbox->attachmentContent(0), QByteArray("the plan\n"));
+
+    saved->RemoveAttachment(0);
+    EXPECT_THROW(saved->RemoveAttachment(0), OutlookError);
+    saved->Save();
+    EXPECT_TRUE(session->GetItemFromID(letter->EntryID())->Attachments().empty());
+}
+
 TEST_F(LocalMessageTest, SendRefusesAMessageWithoutRecipientsOrWithUnsafeText)
 {
     const auto item = app->CreateItem(0);
