@@ -4,6 +4,7 @@
 #include <QSet>
 
 #include <mutex>
+#include <vector>
 
 #include <iconv.h>
 
@@ -36,7 +37,8 @@ void CharsetModules::keepFor(QByteArrayView message)
 {
     static std::mutex mutex;
     static QSet<QByteArray> seen; // kept, or not a charset the C library knows
-    static int kept = 0;
+    // Never closed, never destroyed: holding them open to the end is the point.
+    static auto *kept = new std::vector<iconv_t>;
     QSet<QByteArray> named;
     // Encoded words: =?charset?q?...?= or =?charset*language?...
     for (qsizetype at = message.indexOf("=?"); at >= 0; at = message.indexOf("=?", at + 2))
@@ -57,12 +59,12 @@ void CharsetModules::keepFor(QByteArrayView message)
         return;
     std::lock_guard lock(mutex);
     for (const QByteArray &name : std::as_const(named)) {
-        if (kept >= MaxKept || seen.size() >= MaxSeen || seen.contains(name))
+        if (int(kept->size()) >= MaxKept || seen.size() >= MaxSeen || seen.contains(name))
             continue;
         seen.insert(name);
-        // Never closed: holding it open is the point.
-        if (iconv_open("UTF-8", name.constData()) != iconv_t(-1))
-            ++kept;
+        if (const iconv_t converter = iconv_open("UTF-8", name.constData());
+            converter != iconv_t(-1))
+            kept->push_back(converter);
     }
 }
 
