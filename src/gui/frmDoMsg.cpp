@@ -45,7 +45,8 @@ frmDoMsg::frmDoMsg(QString appTitle, QWidget *parent)
     m_btnCancel->setObjectName(QStringLiteral("btnCancel"));
     m_txtOutcome->setObjectName(QStringLiteral("txtOutcome"));
     m_txtOutcome->setReadOnly(true);
-    m_txtOutcome->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The Outbox's lines and the reasons of failed members are long; none may be cut off.
+    m_txtOutcome->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_txtOutcome->hide();
 
     m_meter->Depth = 1;
