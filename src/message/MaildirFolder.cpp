@@ -14,6 +14,8 @@
 #include <csignal>
 #include <ctime>
 #include <limits>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 #include <dirent.h>
@@ -95,6 +97,52 @@ bool canLinkOpenFiles()
 constexpr int MostOpenStaged = 256;
 std::atomic<int> openStaged{0};
 
+// Delivery order, then the path for copies of one message. A folder is listed on every
+// delivery pass, so each name's order key is made once rather than on every comparison.
+void sortEntries(std::vector<MaildirFolder::Entry> &entries)
+{
+    // All keys in one buffer: a few allocations per listing, and compared keys lie close.
+    std::string keys;
+    keys.reserve(entries.size() * 64);
+    std::vector<size_t> ends;
+    ends.reserve(entries.size());
+    for (const MaildirFolder::Entry &entry : entries) {
+        if (!MaildirName::appendOrderKey(entry.unique, keys)) {
+            std::sort(entries.begin(), entries.end(),
+                      [](const MaildirFolder::Entry &a, const MaildirFolder::Entry &b) {
+                          if (a.unique != b.unique)
+                              return MaildirName::lessThan(a.unique, b.unique);
+                          return a.path < b.path;
+                      });
+            return;
+        }
+        ends.push_back(keys.size());
+    }
+    struct Keyed
+    {
+        std::string_view key;
+        size_t index;
+    };
+    std::vector<Keyed> order;
+    order.reserve(entries.size());
+    for (size_t i = 0, start = 0; i < entries.size(); start = ends[i], ++i)
+        order.push_back({std::string_view(keys).substr(start, ends[i] - start), i});
+    std::sort(order.begin(), order.end(), [&entries](const Keyed &a, const Keyed &b) {
+        if (const int c = a.key.compare(b.key); c != 0)
+            return c < 0;
+        const MaildirFolder::Entry &first = entries[a.index];
+        const MaildirFolder::Entry &second = entries[b.index];
+        if (first.unique != second.unique)
+            return first.unique < second.unique;
+        return first.path < second.path;
+    });
+    std::vector<MaildirFolder::Entry> sorted;
+    sorted.reserve(entries.size());
+    for (const Keyed &keyed : order)
+        sorted.push_back(std::move(entries[keyed.index]));
+    entries = std::move(sorted);
+}
+
 } // namespace
 
 MaildirFolder::MaildirFolder(QString directory)
@@ -140,11 +188,7 @@ Result<std::vector<MaildirFolder::Entry>> MaildirFolder::entries() const
         }
         ::closedir(dir);
     }
-    std::sort(result.begin(), result.end(), [](const Entry &a, const Entry &b) {
-        if (a.unique != b.unique)
-            return MaildirName::lessThan(a.unique, b.unique);
-        return a.path < b.path;
-    });
+    sortEntries(result);
     return result;
 }
 

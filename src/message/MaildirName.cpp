@@ -109,4 +109,58 @@ bool MaildirName::lessThan(const QString &a, const QString &b)
     return a < b;
 }
 
+std::optional<std::string> MaildirName::orderKey(const QString &name)
+{
+    std::string key;
+    if (!appendOrderKey(name, key))
+        return std::nullopt;
+    return key;
+}
+
+bool MaildirName::appendOrderKey(const QString &name, std::string &keys)
+{
+    // At most seven bytes a unit: a one-digit run takes two, four for its length and itself.
+    const qsizetype size = name.size();
+    const size_t before = keys.size();
+    keys.resize(before + size_t(size) * 7);
+    char *out = keys.data() + before;
+    const auto putUnit = [&out](char16_t unit) {
+        *out++ = char(unit >> 8);
+        *out++ = char(unit & 0xff);
+    };
+    const auto isAsciiDigit = [](char16_t unit) { return unit >= u'0' && unit <= u'9'; };
+    const QChar *units = name.constData();
+    qsizetype i = 0;
+    while (i < size) {
+        const char16_t unit = units[i].unicode();
+        if (!isAsciiDigit(unit)) {
+            if (unit > 127 && units[i].isDigit()) {
+                keys.resize(before);
+                return false;
+            }
+            putUnit(unit);
+            ++i;
+            continue;
+        }
+        // A digit run meets other text as its first digit would; every digit shares that
+        // first unit, since no text unit falls between '0' and '9'. Between runs the value
+        // decides: the length without leading zeros, then the digits.
+        qsizetype end = i;
+        while (end < size && isAsciiDigit(units[end].unicode()))
+            ++end;
+        qsizetype start = i;
+        while (start + 1 < end && units[start] == u'0')
+            ++start;
+        putUnit(u'0');
+        const auto length = quint32(end - start);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            *out++ = char((length >> shift) & 0xff);
+        for (qsizetype d = start; d < end; ++d)
+            *out++ = char(units[d].unicode());
+        i = end;
+    }
+    keys.resize(size_t(out - keys.data()));
+    return true;
+}
+
 } // namespace corvel
