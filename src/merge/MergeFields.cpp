@@ -28,21 +28,13 @@ bool holdsLineBreakOrNul(const QString &value)
 QStringList MergeFields::promptNames(const QString &text)
 {
     QStringList names;
-    qsizetype from = 0;
-    while (true) {
-        const qsizetype open = text.indexOf(kOpen, from);
-        if (open < 0)
-            break;
-        const qsizetype close = text.indexOf(kClose, open);
-        if (close < 0)
-            break;
-        const QString name = text.mid(open + 2, close - open - 2);
-        if (name.startsWith(kPrompt, Qt::CaseInsensitive)) {
-            const QString promptName = name.mid(kPrompt.size());
-            if (!names.contains(promptName))
-                names.append(promptName);
-        }
-        from = close + 2;
+    for (const Span &span : fieldSpans(text)) {
+        if (!span.prompted)
+            continue;
+        const qsizetype nameStart = span.start + 2 + kPrompt.size();
+        const QString promptName = text.mid(nameStart, span.start + span.length - 2 - nameStart);
+        if (!names.contains(promptName))
+            names.append(promptName);
     }
     return names;
 }
