@@ -3,6 +3,7 @@
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
 #include "fakes/MemoryNamespace.h"
+#include "fakes/MemoryWorkspace.h"
 #include "fakes/ScriptedDialogHost.h"
 #include "groups/GroupFile.h"
 #include "support/StatusPanels.h"
@@ -41,14 +42,7 @@ protected:
         bob = contacts->addContact(u"Roe, Bob"_s, u"bob@example.org"_s, u"work"_s);
         cy = contacts->addContact(u"Poe, Cy"_s, u"cy@example.org"_s, u"Golf"_s);
 
-        Workspace::Options options;
-        options.appPath = tmp.filePath(u"app"_s);
-        options.configRoot = tmp.filePath(u"config"_s);
-        options.dataRoot = tmp.filePath(u"data"_s);
-        QDir().mkpath(options.appPath);
-        workspace = std::make_unique<Workspace>(options, [this](CRegSettings &) {
-            return std::make_shared<MemoryApplication>(session);
-        });
+        workspace = memoryWorkspace(tmp, session);
         ASSERT_TRUE(workspace->open().statusText.isEmpty());
         GroupCommands::Services services;
         services.workspace = workspace.get();

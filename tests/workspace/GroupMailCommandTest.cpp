@@ -3,6 +3,7 @@
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
 #include "fakes/MemoryNamespace.h"
+#include "fakes/MemoryWorkspace.h"
 #include "fakes/ScriptedDialogHost.h"
 #include "merge/MailWizard.h"
 #include "tree/NodeKinds.h"
@@ -35,14 +36,7 @@ protected:
         drafts = store->addFolder(u"Drafts"_s);
         letter = drafts->addMessage(u"News"_s, u"Dear <<Prompt=First Name>>,\nhello."_s);
 
-        Workspace::Options options;
-        options.appPath = tmp.filePath(u"app"_s);
-        options.configRoot = tmp.filePath(u"config"_s);
-        options.dataRoot = tmp.filePath(u"data"_s);
-        QDir().mkpath(options.appPath);
-        workspace = std::make_unique<Workspace>(options, [this](CRegSettings &) {
-            return std::make_shared<MemoryApplication>(session);
-        });
+        workspace = memoryWorkspace(tmp, session);
         ASSERT_TRUE(workspace->open().statusText.isEmpty());
         GroupMailCommand::Services services;
         services.workspace = workspace.get();
