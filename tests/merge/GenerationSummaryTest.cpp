@@ -50,25 +50,4 @@ INSTANTIATE_TEST_SUITE_P(
                     HeadingCase{"Stopped", true, true, true, u"The run stopped before its end."}),
     [](const testing::TestParamInfo<HeadingCase> &param) { return param.param.name; });
 
-TEST(GenerationSummaryTest, CountsBeyondSixteenBitsAndThePlanOfADryRun)
-{
-    GenerationOutcome outcome;
-    outcome.letterLoaded = true;
-    outcome.processed = 100000;
-    outcome.messagesQueued = 1000;
-    outcome.skippedAlreadyQueued = 70000;
-    EXPECT_TRUE(GenerationSummary::lines(outcome, {}).contains(u"members processed: 100000"_s));
-    EXPECT_TRUE(GenerationSummary::lines(outcome, {})
-                    .contains(u"members queued by the interrupted run: 70000"_s));
-
-    GenerationOutcome plan;
-    plan.planned = {{u"a@example.org"_s, {}, {}}, {u"owner@example.org"_s, {}, u"b@x.org"_s}};
-    plan.firstFilledBody = u"Dear Ann"_s;
-    EXPECT_EQ(
-        GenerationSummary::planLines(plan),
-        (QStringList{u"messages that would be queued: 2"_s, u"To: a@example.org"_s,
-                     u"To: owner@example.org\tBCC: b@x.org"_s, u"first message body:\nDear Ann"_s,
-                     u"members skipped for want of an address: 0"_s, u"members failed: 0"_s}));
-}
-
 } // namespace
