@@ -253,12 +253,17 @@ QString MailAddressList::display() const
 
 void MailAddressList::appendTo(_InternetAddressList *list) const
 {
+    // Gathered apart first: a list of a message encodes its whole header again on every
+    // change, which would make a long list quadratic.
+    InternetAddressList *gathered = internet_address_list_new();
     for (const MailAddress &a : m_addresses) {
         InternetAddress *ia = internet_address_mailbox_new(a.name.toUtf8().constData(),
                                                            a.address.toUtf8().constData());
-        internet_address_list_add(list, ia);
+        internet_address_list_add(gathered, ia);
         g_object_unref(ia);
     }
+    internet_address_list_append(list, gathered);
+    g_object_unref(gathered);
 }
 
 } // namespace corvel
