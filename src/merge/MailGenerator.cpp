@@ -60,6 +60,7 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
     m_sendBatch = nullptr;
     m_committer = nullptr;
     m_cancelled = false;
+    m_letterBody.reset();
 
     try {
         m_letter = m_options.grpMailEntryId.isEmpty()
@@ -140,26 +141,30 @@ void MailGenerator::ProcessMember(const MailMember &member)
             if (m_options.dryRun && !m_outcome.planned.empty()) {
                 m_outcome.planned.push_back({member.address, m_letter->CC(), m_letter->BCC()});
             } else {
-                std::shared_ptr<OlItem> copy = m_letter->Copy();
-                const QString body = copy->Body();
-                QString filled = body;
-                if (MergeFields::hasFields(body)) {
+                if (!m_letterBody)
+                    m_letterBody = m_letter->Body();
+                std::optional<QString> filled;
+                if (MergeFields::hasFields(*m_letterBody)) {
                     Result<QString> merged =
-                        MergeFields::FillMergeFields(body, m_prompter, member.address);
+                        MergeFields::FillMergeFields(*m_letterBody, m_prompter, member.address);
                     if (!merged.ok()) {
                         fail(member, merged.error());
                         ShowProgress(m_outcome.processed);
                         return;
                     }
                     filled = *merged;
-                    copy->setBody(filled);
                 }
-                copy->setTo(member.address);
                 if (m_options.dryRun) {
-                    m_outcome.firstFilledBody = filled;
+                    std::shared_ptr<OlItem> copy = m_letter->Copy();
+                    if (filled)
+                        copy->setBody(*filled);
+                    copy->setTo(member.address);
+                    m_outcome.firstFilledBody = filled.value_or(*m_letterBody);
                     m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
                 } else {
-                    queue(copy, {member});
+                    m_sendBatch->addCopy(m_letter, OlSendBatch::CopyRecipients::To, member.address,
+                                         filled);
+                    noteAdded({member});
                 }
             }
         } catch (const OutlookError &error) {
@@ -174,9 +179,8 @@ void MailGenerator::ProcessMember(const MailMember &member)
     ShowProgress(m_outcome.processed);
 }
 
-void MailGenerator::queue(const std::shared_ptr<OlItem> &copy, std::vector<MailMember> members)
+void MailGenerator::noteAdded(std::vector<MailMember> members)
 {
-    m_sendBatch->add(copy);
     if (m_uncommitted.empty())
         m_batchAge.start();
     m_uncommitted.push_back(std::move(members));
@@ -257,22 +261,28 @@ void MailGenerator::SendBatch()
     const QStringList addresses = addressesOf(batch);
     const QString list = addresses.join(QStringLiteral("; "));
     try {
-        std::shared_ptr<OlItem> copy = m_letter->Copy();
-        switch (m_options.grpMailType) {
-        case MailType::To:
-            copy->setTo(list);
-            break;
-        case MailType::CC:
-            copy->setCC(list);
-            break;
-        default:
-            copy->setBCC(list);
-            break;
-        }
-        if (m_options.dryRun)
+        if (m_options.dryRun) {
+            std::shared_ptr<OlItem> copy = m_letter->Copy();
+            switch (m_options.grpMailType) {
+            case MailType::To:
+                copy->setTo(list);
+                break;
+            case MailType::CC:
+                copy->setCC(list);
+                break;
+            default:
+                copy->setBCC(list);
+                break;
+            }
             m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
-        else
-            queue(copy, batch);
+        } else {
+            const OlSendBatch::CopyRecipients which =
+                m_options.grpMailType == MailType::To   ? OlSendBatch::CopyRecipients::To
+                : m_options.grpMailType == MailType::CC ? OlSendBatch::CopyRecipients::CC
+                                                        : OlSendBatch::CopyRecipients::BCC;
+            m_sendBatch->addCopy(m_letter, which, list, std::nullopt);
+            noteAdded(batch);
+        }
     } catch (const OutlookError &error) {
         for (const MailMember &member : batch)
             fail(member, error.message());

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace corvel {
@@ -81,8 +82,8 @@ private:
     void ProcessMember(const MailMember &member);
     void SendBatch();
     void ShowProgress(qint64 n);
-    // Adds the copy to the batch being made (throws OutlookError when it is refused).
-    void queue(const std::shared_ptr<OlItem> &copy, std::vector<MailMember> members);
+    // Records the members of the copy just added to the batch being made.
+    void noteAdded(std::vector<MailMember> members);
     void commitWhenDue();
     void submitBatch();
     void finishCommits();
@@ -95,6 +96,7 @@ private:
     Options m_options;
     RunJournal *m_journal = nullptr;
     std::shared_ptr<OlItem> m_letter;
+    std::optional<QString> m_letterBody; // read once, for every personal copy
     GenerationOutcome m_outcome;
     std::vector<MailMember> m_batch;
     // Copies made and added to the send batch, not yet committed: their members each.

@@ -119,6 +119,7 @@ MailMessage &LocalMessageItem::changeable()
         throw OutlookError(u"The message has been sent and can no longer be changed."_s);
     MailMessage &changed = message();
     m_changed = true;
+    m_copies.reset();
     return changed;
 }
 
@@ -267,12 +268,8 @@ std::shared_ptr<OlItem> LocalMessageItem::Copy()
         new LocalMessageItem(m_mailbox, std::move(*copied), homeStore()));
 }
 
-LocalMessageItem::Queueing
-LocalMessageItem::prepareForQueue(std::map<const LocalStoreTree *, QString> &outboxes)
+void LocalMessageItem::readyForQueue(MailMessage &mail) const
 {
-    if (m_sent)
-        throw OutlookError(u"The message has already been sent."_s);
-    MailMessage &mail = message();
     check(mail.checkHeaders());
     bool anyRecipient = false;
     for (const auto which :
@@ -290,15 +287,60 @@ LocalMessageItem::prepareForQueue(std::map<const LocalStoreTree *, QString> &out
             throw OutlookError(u"The sender \"%1\" (settings section \"Transport\", key \"From\") "
                                "cannot be used: %2"_s.arg(sender, set.error()));
     }
-    mail.stampForSending(QDateTime::currentDateTime(), domainOf(mail));
-    Result<QByteArray> bytes = mail.fileBytes();
-    if (!bytes.ok())
-        throw OutlookError(bytes.error());
+}
+
+QString LocalMessageItem::outboxOf(std::map<const LocalStoreTree *, QString> &outboxes) const
+{
     const std::shared_ptr<LocalStoreTree> store = homeStore();
     QString &outbox = outboxes[store.get()];
     if (outbox.isEmpty())
         outbox = m_mailbox->folder(store, u"Outbox"_s, true)->directory;
-    return {std::move(*bytes), outbox};
+    return outbox;
+}
+
+LocalMessageItem::Queueing
+LocalMessageItem::prepareForQueue(std::map<const LocalStoreTree *, QString> &outboxes)
+{
+    if (m_sent)
+        throw OutlookError(u"The message has already been sent."_s);
+    MailMessage &mail = message();
+    readyForQueue(mail);
+    mail.stampForSending(QDateTime::currentDateTime(), domainOf(mail));
+    Result<QByteArray> bytes = mail.fileBytes();
+    if (!bytes.ok())
+        throw OutlookError(bytes.error());
+    return {std::move(*bytes), outboxOf(outboxes)};
+}
+
+std::optional<LocalMessageItem::Queueing>
+LocalMessageItem::prepareCopyForQueue(MailMessage::Recipients which, const QString &addresses,
+                                      const std::optional<QString> &body,
+                                      std::map<const LocalStoreTree *, QString> &outboxes)
+{
+    Result<MailAddressList> recipients = MailAddressList::parse(addresses);
+    if (!recipients.ok())
+        throw OutlookError(recipients.error());
+    if (recipients->isEmpty())
+        return std::nullopt; // whether the copy has any recipient at all is checked as a whole
+    if (!m_copies || m_copies->which != which || m_copies->body != body) {
+        Result<MailMessage> copy = message().copy();
+        if (!copy.ok())
+            throw OutlookError(u"The message cannot be copied: %1"_s.arg(copy.error()));
+        if (body)
+            copy->setBody(*body);
+        check(copy->setRecipients(which, addresses));
+        readyForQueue(*copy);
+        Result<RecipientCopies> made = RecipientCopies::of(*copy, which, domainOf(*copy));
+        m_copies = Copies{which, body, std::nullopt};
+        if (made.ok())
+            m_copies->made = std::move(*made);
+    }
+    if (!m_copies->made)
+        return std::nullopt;
+    Result<QByteArray> bytes = m_copies->made->fileBytes(*recipients, QDateTime::currentDateTime());
+    if (!bytes.ok())
+        throw OutlookError(bytes.error());
+    return Queueing{std::move(*bytes), outboxOf(outboxes)};
 }
 
 void LocalMessageItem::noteQueued()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "message/MailMessage.h"
+#include "message/RecipientCopies.h"
 #include "session/OlMessageItem.h"
 
 #include <map>
@@ -58,6 +59,13 @@ public:
     [[nodiscard]] Queueing prepareForQueue(std::map<const LocalStoreTree *, QString> &outboxes);
     // ... then, once it is queued, it can no longer change and a draft leaves Drafts.
     void noteQueued();
+    // The same for a copy of this message whose recipients of that kind are `addresses` and
+    // whose body is `body` (its own when absent), made without the copy as an item; nothing
+    // when the copy must be made as a whole.
+    [[nodiscard]] std::optional<Queueing>
+    prepareCopyForQueue(MailMessage::Recipients which, const QString &addresses,
+                        const std::optional<QString> &body,
+                        std::map<const LocalStoreTree *, QString> &outboxes);
 
     // The file the message was read from or last saved to; empty while unsaved.
     [[nodiscard]] const QString &path() const { return m_path; }
@@ -69,6 +77,9 @@ private:
     [[nodiscard]] MailMessage &changeable();
     void setRecipients(MailMessage::Recipients which, const QString &addresses);
     [[nodiscard]] std::shared_ptr<LocalStoreTree> homeStore() const;
+    // Checks `mail` as it is to be queued, and gives it the configured sender where it has none.
+    void readyForQueue(MailMessage &mail) const;
+    [[nodiscard]] QString outboxOf(std::map<const LocalStoreTree *, QString> &outboxes) const;
 
     std::shared_ptr<LocalMailbox> m_mailbox;
     std::shared_ptr<LocalStoreTree> m_store; // where it lives or came from; null: first with Drafts
@@ -78,6 +89,15 @@ private:
     mutable std::optional<MailMessage> m_message;
     bool m_changed = false;
     bool m_sent = false;
+    // The copies made last, kept while this message is unchanged: the copies of one run share
+    // their recipient kind and mostly their body.
+    struct Copies
+    {
+        MailMessage::Recipients which;
+        std::optional<QString> body;
+        std::optional<RecipientCopies> made; // none: copied as a whole
+    };
+    std::optional<Copies> m_copies;
 };
 
 } // namespace corvel

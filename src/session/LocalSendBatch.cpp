@@ -33,8 +33,35 @@ void LocalSendBatch::add(const std::shared_ptr<OlItem> &message)
     if (!item)
         throw OutlookError(u"Only messages of this session can be queued here."_s);
     const LocalMessageItem::Queueing queueing = item->prepareForQueue(m_outboxes);
-    MaildirFolder folder(queueing.outbox);
-    Result<MaildirFolder::Staged> staged = folder.stage(queueing.bytes);
+    stage(std::move(item), queueing.bytes, queueing.outbox);
+}
+
+void LocalSendBatch::addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
+                             const QString &addresses, const std::optional<QString> &body)
+{
+    auto item = std::dynamic_pointer_cast<LocalMessageItem>(letter);
+    if (!item) {
+        OlSendBatch::addCopy(letter, which, addresses, body);
+        return;
+    }
+    const MailMessage::Recipients recipients =
+        which == CopyRecipients::To   ? MailMessage::Recipients::To
+        : which == CopyRecipients::CC ? MailMessage::Recipients::Cc
+                                      : MailMessage::Recipients::Bcc;
+    std::optional<LocalMessageItem::Queueing> queueing =
+        item->prepareCopyForQueue(recipients, addresses, body, m_outboxes);
+    if (!queueing) {
+        OlSendBatch::addCopy(letter, which, addresses, body);
+        return;
+    }
+    stage(nullptr, queueing->bytes, queueing->outbox);
+}
+
+void LocalSendBatch::stage(std::shared_ptr<LocalMessageItem> item, const QByteArray &bytes,
+                           const QString &outbox)
+{
+    MaildirFolder folder(outbox);
+    Result<MaildirFolder::Staged> staged = folder.stage(bytes);
     if (!staged.ok())
         throw OutlookError(staged.error());
     m_pending.push_back({std::move(item), std::move(folder), std::move(*staged)});
@@ -84,7 +111,8 @@ std::vector<OlSendBatch::Queued> LocalSendBatch::commit()
     std::vector<Queued> ids;
     ids.reserve(m_pending.size());
     for (std::size_t i = 0; i < m_pending.size(); ++i) {
-        m_pending[i].item->noteQueued();
+        if (m_pending[i].item)
+            m_pending[i].item->noteQueued();
         ids.push_back({filed[i].unique, {}});
     }
     m_pending.clear();

@@ -27,6 +27,9 @@ public:
     LocalSendBatch &operator=(const LocalSendBatch &) = delete;
 
     void add(const std::shared_ptr<OlItem> &message) override;
+    // Copies of a letter of this session are written from its file form, made once.
+    void addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
+                 const QString &addresses, const std::optional<QString> &body) override;
     [[nodiscard]] std::size_t size() const override { return m_pending.size(); }
     [[nodiscard]] std::vector<Queued> commit() override;
     // Only files and the mailbox's listener (which is thread-safe) are touched.
@@ -35,10 +38,12 @@ public:
 private:
     struct Pending
     {
-        std::shared_ptr<LocalMessageItem> item;
+        std::shared_ptr<LocalMessageItem> item; // null for a copy written from its letter
         MaildirFolder folder;
         MaildirFolder::Staged staged;
     };
+    void stage(std::shared_ptr<LocalMessageItem> item, const QByteArray &bytes,
+               const QString &outbox);
     void discardAll();
 
     std::shared_ptr<LocalMailbox> m_mailbox;

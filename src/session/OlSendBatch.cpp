@@ -4,6 +4,26 @@
 
 namespace corvel {
 
+void OlSendBatch::addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
+                          const QString &addresses, const std::optional<QString> &body)
+{
+    std::shared_ptr<OlItem> copy = letter->Copy();
+    if (body)
+        copy->setBody(*body);
+    switch (which) {
+    case CopyRecipients::To:
+        copy->setTo(addresses);
+        break;
+    case CopyRecipients::CC:
+        copy->setCC(addresses);
+        break;
+    case CopyRecipients::BCC:
+        copy->setBCC(addresses);
+        break;
+    }
+    add(copy);
+}
+
 void ItemByItemSendBatch::add(const std::shared_ptr<OlItem> &message)
 {
     m_items.push_back(message);

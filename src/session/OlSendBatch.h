@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace corvel {
@@ -20,6 +21,19 @@ public:
 
     // Throws OutlookError when the message cannot be queued; the batch goes on without it.
     virtual void add(const std::shared_ptr<OlItem> &message) = 0;
+
+    enum class CopyRecipients
+    {
+        To,
+        CC,
+        BCC
+    };
+    // Adds a copy of `letter` (which is left as it is) whose recipients of that kind are
+    // `addresses` ("; "-separated, as setTo takes them) and whose body is `body`, or the
+    // letter's own. Throws as add() does. The same as copying, changing and adding the copy;
+    // a session may make many copies of one letter faster.
+    virtual void addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
+                         const QString &addresses, const std::optional<QString> &body);
     [[nodiscard]] virtual std::size_t size() const = 0;
     struct Queued
     {
