@@ -412,6 +412,22 @@ Status MaildirFolder::syncStaged(const Staged &staged) const
     return {};
 }
 
+Status MaildirFolder::syncFileSystem() const
+{
+    const int fd =
+        ::open(encoded(m_directory + u"/tmp"_s).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
+    // Since Linux 5.8 a write-back error of any of its files is reported here.
+    if (fd >= 0 && ::syncfs(fd) != 0)
+        error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (error != 0)
+        return Status::failure(
+            u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(error)));
+    return {};
+}
+
 Result<MaildirFolder::Entry> MaildirFolder::file(Staged &staged, const QString &flags) const
 {
     const QString unique = staged.unique;

@@ -64,6 +64,9 @@ public:
     };
     [[nodiscard]] Result<Staged> stage(const QByteArray &bytes) const;
     [[nodiscard]] Status syncStaged(const Staged &staged) const;
+    // Every file of the folder's file system written so far made durable: for many staged
+    // messages at once, one sync in place of one per message.
+    [[nodiscard]] Status syncFileSystem() const;
     // Links the staged file into cur/; the folder is not synced. The staged file is used up
     // (emptied), filed or not.
     [[nodiscard]] Result<Entry> file(Staged &staged, const QString &flags) const;

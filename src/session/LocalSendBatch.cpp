@@ -71,9 +71,19 @@ std::vector<OlSendBatch::Queued> LocalSendBatch::commit()
 {
     if (m_pending.empty())
         return {};
-    // Every message's data is safe before any of them can be seen in an Outbox.
+    // Every message's data is safe before any of them can be seen in an Outbox. One sync of
+    // the file system does that for a whole batch at the cost of one journal commit, where a
+    // sync per message costs one each; a few messages are synced alone, which spares them
+    // whatever else the file system has to write.
+    const bool wholeFileSystem = m_pending.size() >= SyncFileSystemFrom;
+    QSet<QString> fileSystemsSynced;
     for (const Pending &p : m_pending) {
-        if (Status synced = p.folder.syncStaged(p.staged); !synced.ok()) {
+        if (wholeFileSystem && fileSystemsSynced.contains(p.folder.directory()))
+            continue;
+        fileSystemsSynced.insert(p.folder.directory());
+        const Status synced =
+            wholeFileSystem ? p.folder.syncFileSystem() : p.folder.syncStaged(p.staged);
+        if (!synced.ok()) {
             discardAll();
             throw OutlookError(synced.error());
         }

@@ -46,6 +46,8 @@ private:
                const QString &outbox);
     void discardAll();
 
+    static constexpr std::size_t SyncFileSystemFrom = 16;
+
     std::shared_ptr<LocalMailbox> m_mailbox;
     std::vector<Pending> m_pending;
     // The Outbox of each store, found once for the batch.
