@@ -5,11 +5,13 @@
 #include "message/OutboxLock.h"
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
+#include "session/PreparedReadAhead.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -29,81 +31,9 @@ struct OutboxDelivery::Folder
     bool logged = false;         // refusals appended and not yet fsynced
 };
 
-// A queued message read and checked, ready to go.
-struct PreparedMessage
-{
-    MailEnvelope envelope;
-    QByteArray bytes;
-    QString subject;
-    QString problem; // the message can never go as it is
-};
-
 namespace {
 
 constexpr qint64 DayMs = 24 * 60 * 60 * 1000;
-
-PreparedMessage prepare(const QString &path, MailTransport::LineEnds lineEnds,
-                        const LocalMailbox &mailbox)
-{
-    PreparedMessage prepared;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        prepared.problem = u"The message cannot be read: %1"_s.arg(file.errorString());
-        return prepared;
-    }
-    Result<MailMessage> parsed = MailMessage::parse(file.readAll());
-    if (!parsed.ok()) {
-        prepared.problem = parsed.error();
-        return prepared;
-    }
-    MailMessage &message = *parsed;
-    prepared.subject = message.subject();
-    if (Status safe = message.checkHeaders(); !safe.ok()) {
-        prepared.problem = safe.error();
-        return prepared;
-    }
-    Result<MailAddressList> from = message.from();
-    if (from.ok() && from->isEmpty()) {
-        if (Status set = message.setFrom(mailbox.sender()); !set.ok()) {
-            prepared.problem = u"The message has no sender, and the configured one cannot be "
-                               "used: %1"_s.arg(set.error());
-            return prepared;
-        }
-        from = message.from();
-    }
-    if (!from.ok() || from->isEmpty()) {
-        prepared.problem = u"The message has no sender."_s;
-        return prepared;
-    }
-    prepared.envelope.from = from->addresses().front().address;
-    QSet<QString> seen;
-    for (const auto which :
-         {MailMessage::Recipients::To, MailMessage::Recipients::Cc, MailMessage::Recipients::Bcc}) {
-        Result<MailAddressList> list = message.addresses(which);
-        if (!list.ok()) {
-            prepared.problem = list.error();
-            return prepared;
-        }
-        for (const MailAddress &address : list->addresses()) {
-            if (!seen.contains(address.address.toLower())) {
-                seen.insert(address.address.toLower());
-                prepared.envelope.recipients.push_back(address.address);
-            }
-        }
-    }
-    if (prepared.envelope.recipients.empty()) {
-        prepared.problem = u"The message has no recipient."_s;
-        return prepared;
-    }
-    Result<QByteArray> bytes =
-        lineEnds == MailTransport::LineEnds::Crlf ? message.wireBytes() : message.localBytes();
-    if (!bytes.ok()) {
-        prepared.problem = bytes.error();
-        return prepared;
-    }
-    prepared.bytes = std::move(*bytes);
-    return prepared;
-}
 
 QString refusalLogPath(const QString &sentDirectory)
 {
@@ -411,6 +341,9 @@ bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFol
 {
     OutboxState &state = folder.contents.state;
     const qsizetype batchSize = std::max(1, m_options.batchSize);
+    m_readAhead =
+        std::make_unique<PreparedReadAhead>(due, m_transport->lineEnds(), m_mailbox.sender());
+    const auto stopReading = qScopeGuard([this] { m_readAhead = nullptr; });
     for (qsizetype first = 0; first < qsizetype(due.size()); first += batchSize) {
         const qsizetype last = std::min<qsizetype>(first + batchSize, qsizetype(due.size()));
         QStringList names;
@@ -466,14 +399,18 @@ PreparedMessage OutboxDelivery::takePrepared(const MaildirFolder::Entry &entry)
     std::unique_ptr<PreparedMessage> ahead = std::move(m_nextPrepared);
     if (ahead && m_nextUnique == entry.unique)
         return std::move(*ahead);
-    return prepare(entry.path, m_transport->lineEnds(), m_mailbox);
+    if (m_readAhead)
+        return m_readAhead->take(entry);
+    return PreparedMessage::read(entry.path, m_transport->lineEnds(), m_mailbox.sender());
 }
 
 void OutboxDelivery::expectNext(const Folder &folder, const MaildirFolder::Entry &next)
 {
     m_nextUnique = next.unique;
-    m_nextPrepared =
-        std::make_unique<PreparedMessage>(prepare(next.path, m_transport->lineEnds(), m_mailbox));
+    m_nextPrepared = std::make_unique<PreparedMessage>(
+        m_readAhead
+            ? m_readAhead->take(next)
+            : PreparedMessage::read(next.path, m_transport->lineEnds(), m_mailbox.sender()));
     const PreparedMessage &prepared = *m_nextPrepared;
     const OutboxState::Record *record = folder.contents.state.find(next.unique);
     if (!prepared.problem.isEmpty() || (record && !record->legacyRemaining.isEmpty()))

@@ -19,6 +19,7 @@ class LocalMailbox;
 class LocalStoreTree;
 struct OutboxContents;
 struct PreparedMessage;
+class PreparedReadAhead;
 
 // One pass over the Outbox of every store: the queued messages that are due go, oldest first,
 // through one transport (so one connection), in batches. Before a batch leaves, its names are
@@ -107,6 +108,7 @@ private:
     QString m_cannotCount;        // a sends log that cannot be read: nothing goes
     QString m_nextUnique;         // the message read ahead for expectNext
     std::unique_ptr<PreparedMessage> m_nextPrepared;
+    std::unique_ptr<PreparedReadAhead> m_readAhead; // while a folder's messages go
 };
 
 } // namespace corvel
