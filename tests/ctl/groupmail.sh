@@ -114,8 +114,9 @@ out = open(sys.argv[2]).read()
 doubt = set(re.findall(r"<(m\d+@example.org)>: The interrupted run may", out))
 missing = {f"m{i}@example.org" for i in range(1, 2401)} - set(to)
 assert missing <= doubt, (sorted(missing)[:5], doubt)
-# Only the batch being committed when the process died can be in doubt.
-assert len(doubt) <= 250, len(doubt)
+# Only the batch being committed when the process died can be in doubt: 250 members, or up to
+# 1,000 when the disk was behind and the batch grew while the one before was committed.
+assert len(doubt) <= 1000, len(doubt)
 PY
 if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
     use_smtp_server
