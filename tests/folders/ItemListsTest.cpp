@@ -1,4 +1,5 @@
 #include "folders/ItemLists.h"
+#include "common/NamedCases.h"
 #include "common/TreeText.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
@@ -270,11 +271,7 @@ struct ColumnCase
     QStringList expectedRow;         // the row's bound values, in column order
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const ColumnCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(ColumnCase)
 
 class ItemListsColumns : public testing::TestWithParam<ColumnCase>
 {
@@ -334,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {150, 150},
                    {s("bob@example.org"), s("Brown, Bob")}},
         ColumnCase{"NoColumns", "", "", "", {}, {}}),
-    [](const testing::TestParamInfo<ColumnCase> &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST(ItemLists, ValuesAreStoredUnderTheColumnSetsSpelling)
 {
@@ -588,11 +585,7 @@ struct LineCase
     const char *written; // nullptr: written back as read
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const LineCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(LineCase)
 
 class ColumnSetLines : public ::testing::TestWithParam<LineCase>
 {
@@ -617,7 +610,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"MissingFields", "K^Name", "K^Name^^^^"},
         LineCase{"WidthWithoutProperty", "K^N^^^^5", nullptr},
         LineCase{"FieldsPastTheSixthDropped", "K^N^r^a^b^1^extra^more", "K^N^r^a^b^1"}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST(ColumnSetsTest, ColumnsAreReadOnePerProperty)
 {
