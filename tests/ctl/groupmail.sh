@@ -5,12 +5,10 @@
 ctl=$1
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$(dirname "$0")/lib/harness.bash"
-out_has() { grep -q -- "$1" "$work/out"; }
 queued() { find "$store/Outbox/new" "$store/Outbox/cur" -type f 2>/dev/null | wc -l; }
 clear_outbox() { rm -f "$store/Outbox/new/"* "$store/Outbox/cur/"*; }
 
 run stores
-store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
 cp "$here/data/groups/MailLists.tlx" "$app/"
 run setting Transport From "Ann Lee <ann@example.org>"
 
@@ -109,7 +107,7 @@ assert missing <= doubt, (sorted(missing)[:5], doubt)
 # Only the batch being committed when the process died can be in doubt.
 assert len(doubt) <= 250, len(doubt)
 PY
-if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
+if have_smtp_server; then
     use_smtp_server
 
     run deliver
