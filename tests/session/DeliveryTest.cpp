@@ -147,6 +147,20 @@ protected:
             bySubject[m.subject] = m;
         return bySubject;
     }
+    // The batch list a pass leaves when it is killed: the header's fields, the messages of
+    // `subjects`, then the journal (where "{Subject}" stands for that message's name).
+    void writeBatch(const QByteArray &header, const QStringList &subjects, QByteArray journal)
+    {
+        const auto waiting = outbox();
+        QFile sending(store + u"/Outbox/corvel-outbox.sending"_s);
+        ASSERT_TRUE(sending.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        sending.write("#corvel-batch " + header + '\n');
+        for (const QString &subject : subjects)
+            sending.write(waiting.at(subject).unique.toUtf8() + '\n');
+        for (const auto &[subject, message] : waiting)
+            journal.replace("{" + subject.toUtf8() + "}", message.unique.toUtf8());
+        sending.write(journal);
+    }
     static std::map<QString, DeliveryReport::Message> bySubject(const DeliveryReport &report)
     {
         std::map<QString, DeliveryReport::Message> result;
@@ -270,38 +284,31 @@ TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
 TEST_F(DeliveryTest, AfterAnInterruptionOnlyAMessageWhoseDataLeftIsHeld)
 {
     useServer();
-    for (const QString &subject : {u"Answered"_s, u"In flight"_s, u"Untouched"_s, u"Last"_s})
+    const QStringList subjects{u"Answered"_s, u"In flight"_s, u"Untouched"_s, u"Last"_s};
+    for (const QString &subject : subjects)
         queue(subject, u"bob@example.org"_s);
-    auto waiting = outbox();
-    const auto unique = [&](const QString &subject) { return waiting[subject].unique.toUtf8(); };
     QFile bootFile(u"/proc/sys/kernel/random/boot_id"_s);
     ASSERT_TRUE(bootFile.open(QIODevice::ReadOnly));
     const QByteArray boot = bootFile.readAll().trimmed();
     QProcess gone;
     gone.start(u"/bin/true"_s);
     ASSERT_TRUE(gone.waitForFinished(10000));
-    const auto writeBatch = [&](qint64 pid) {
-        QFile sending(store + u"/Outbox/corvel-outbox.sending"_s);
-        ASSERT_TRUE(sending.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        sending.write("#corvel-batch boot=" + boot + " pid=" + QByteArray::number(pid) + '\n');
-        for (const QString &subject : {u"Answered"_s, u"In flight"_s, u"Untouched"_s, u"Last"_s})
-            sending.write(unique(subject) + '\n');
-        sending.write(
-            "> " + unique(u"Answered"_s) + "\n= " + unique(u"Answered"_s) +
-            R"( {"state":"failed","reason":"554 5.6.0 no","recipients":[)"
-            R"({"address":"bob@example.org","outcome":"refused","reply":"554 5.6.0 no"}]})"
-            "\n> " +
-            unique(u"In flight"_s) + '\n');
+    const auto writeBatchOf = [&](qint64 pid) {
+        writeBatch("boot=" + boot + " pid=" + QByteArray::number(pid), subjects,
+                   "> {Answered}\n= {Answered}"
+                   R"( {"state":"failed","reason":"554 5.6.0 no","recipients":[)"
+                   R"({"address":"bob@example.org","outcome":"refused","reply":"554 5.6.0 no"}]})"
+                   "\n> {In flight}\n");
     };
 
     // While the process that wrote it runs, the batch is in hand.
-    writeBatch(QCoreApplication::applicationPid());
-    waiting = outbox();
+    writeBatchOf(QCoreApplication::applicationPid());
+    auto waiting = outbox();
     EXPECT_EQ(waiting[u"In flight"_s].state, u"sending"_s);
     EXPECT_EQ(waiting[u"Untouched"_s].state, u"sending"_s);
 
     // Once it is gone, the listing shows what the next pass will make of it.
-    writeBatch(gone.processId());
+    writeBatchOf(gone.processId());
     waiting = outbox();
     EXPECT_EQ(waiting[u"Answered"_s].state, u"failed"_s);
     EXPECT_EQ(waiting[u"In flight"_s].state, u"held"_s);
@@ -613,26 +620,16 @@ TEST_F(DeliveryTest, AfterAnotherBootOnlyTheMessagesWithinTheDurableMarkAreHeld)
     const QStringList subjects{u"Refused"_s, u"In flight"_s, u"Maybe"_s, u"Beyond"_s};
     for (const QString &subject : subjects)
         queue(subject, u"bob@example.org"_s);
-    auto waiting = outbox();
-    const auto unique = [&](const QString &subject) { return waiting[subject].unique.toUtf8(); };
-    {
-        QFile sending(store + u"/Outbox/corvel-outbox.sending"_s);
-        ASSERT_TRUE(sending.open(QIODevice::WriteOnly));
-        sending.write("#corvel-batch boot=not-this-one pid=1 sync=100\n");
-        for (const QString &subject : subjects)
-            sending.write(unique(subject) + '\n');
-        sending.write("+ " + unique(u"Maybe"_s) + "\n> " + unique(u"Refused"_s) +
-                      "\n= " + unique(u"Refused"_s) +
-                      R"( {"state":"failed","reason":"554 no","recipients":[)"
-                      R"({"address":"bob@example.org","outcome":"refused","reply":"554 no"}]})"
-                      "\n> " +
-                      unique(u"In flight"_s) + '\n');
-    }
+    writeBatch("boot=not-this-one pid=1 sync=100", subjects,
+               "+ {Maybe}\n> {Refused}\n= {Refused}"
+               R"( {"state":"failed","reason":"554 no","recipients":[)"
+               R"({"address":"bob@example.org","outcome":"refused","reply":"554 no"}]})"
+               "\n> {In flight}\n");
     const DeliveryReport report = agent->deliverNow();
     ASSERT_EQ(report.messages.size(), 1u);
     EXPECT_EQ(report.messages[0].subject, u"Beyond"_s);
     EXPECT_EQ(server->received().size(), 1u);
-    waiting = outbox();
+    auto waiting = outbox();
     EXPECT_EQ(waiting[u"Refused"_s].state, u"failed"_s);
     EXPECT_EQ(waiting[u"In flight"_s].state, u"held"_s);
     EXPECT_EQ(waiting[u"Maybe"_s].state, u"held"_s);
