@@ -437,6 +437,14 @@ void frmMainTest::loadContactsListsTheFolderForMail()
     QVERIFY(run.dialogs.asked().isEmpty());
     window.aBar_Click(u"btnDoMail"_s); // the scripted wizard is left with Exit
     QCOMPARE(run.dialogs.asked(), QStringList{u"wizard: 2 Members of Contacts"_s});
+
+    // F5 is Refresh while Refresh is on: the folder is read again.
+    auto *session = dynamic_cast<MemoryNamespace *>(window.workspace().session());
+    QVERIFY(session);
+    session->store(0)->subFolders().front()->addContact(u"Dunn, Cy"_s, u"cy@example.invalid"_s);
+    QTest::keyClick(&window, Qt::Key_F5);
+    QCOMPARE(tree.childCount(tree.findByCaption(u"Contacts"_s)), 3);
+    QCOMPARE(window.StatBar().caption(1), u"3 Items"_s);
 }
 
 void frmMainTest::mailSetupIsSavedOnlyWhenAccepted()
