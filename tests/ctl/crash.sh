@@ -6,14 +6,9 @@ ctl=$1
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$(dirname "$0")/lib/harness.bash"
 
-if ! /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
-    echo "skipped: python3-aiosmtpd is not installed"
-    finish
-    exit
-fi
+skip_without_smtp_server
 run stores
-store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
-mkdir -p "$store/Outbox/cur" "$store/Outbox/new" "$store/Outbox/tmp"
+make_outbox
 for i in $(seq 0 499); do
     n=$(printf '%04d' "$i")
     printf 'To: member%s@example.org\nSubject: Crash %s\n\nHello %s.\n' "$n" "$n" "$n" \

@@ -5,12 +5,10 @@
 ctl=$1
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$(dirname "$0")/lib/harness.bash"
-out_has() { grep -q -- "$1" "$work/out"; }
 queued() { find "$store/Outbox/new" "$store/Outbox/cur" -type f 2>/dev/null | wc -l; }
 clear_outbox() { rm -f "$store/Outbox/new/"* "$store/Outbox/cur/"*; }
 
 run stores
-store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
 cp "$here/data/groups/MailLists.tlx" "$app/"
 run setting Transport From "Ann Lee <ann@example.org>"
 
@@ -118,7 +116,7 @@ assert missing <= doubt, (sorted(missing)[:5], doubt)
 # 1,000 when the disk was behind and the batch grew while the one before was committed.
 assert len(doubt) <= 1000, len(doubt)
 PY
-if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
+if have_smtp_server; then
     use_smtp_server
 
     run deliver

@@ -6,7 +6,6 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 
 run folders
 check "first run" rc_is 0
-store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
 cp "$here/data/store/Contacts/"*.vcf "$store/Contacts/"
 groupfile="$app/MailLists.tlx"
 

@@ -6,7 +6,6 @@ source "$(dirname "$0")/lib/harness.bash"
 # The first run makes the personal folders; their contacts folder is empty.
 run folders
 check "first run" rc_is 0
-store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
 contacts_id=$(awk -F'\t' '$1 == "  Contacts" { print $4 }' "$work/out")
 check "contacts folder found" test -n "$contacts_id"
 

@@ -4,10 +4,8 @@
 ctl=$1
 here=$(cd "$(dirname "$0")/.." && pwd)
 source "$(dirname "$0")/lib/harness.bash"
-out_has() { grep -q -- "$1" "$work/out"; }
 
 run stores
-store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
 check "personal folders made" test -d "$store/Drafts/cur"
 cp "$here/data/store/Drafts/cur/"* "$store/Drafts/cur/"
 cp "$here/data/store/Drafts/new/"* "$store/Drafts/new/"
@@ -28,7 +26,7 @@ assert sorted(rows[0]) == ["EntryId", "Subject"] and len(rows) == 3, rows
 PY
 
 # Messages another program queued (no From: the configured sender goes in).
-mkdir -p "$store/Outbox/cur" "$store/Outbox/new" "$store/Outbox/tmp"
+make_outbox
 printf 'To: bob@example.org\nSubject: Hello\n\nHi Bob.\n' >"$store/Outbox/new/1700000001.a.host"
 printf 'To: refuse-x@example.org, carol@example.org\nSubject: Two\n\nHi.\n' >"$store/Outbox/new/1700000002.b.host"
 printf 'To: bob@example.org\nSubject: Later [defer]\n\nHi.\n' >"$store/Outbox/new/1700000003.c.host"
@@ -46,7 +44,7 @@ check "without a transport deliver fails" rc_is 1
 check "and says why" err_has "Messages wait in the Outbox"
 check "nothing moved" test "$(ls "$store/Outbox/new" | wc -l)" = 3
 
-if /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
+if have_smtp_server; then
     use_smtp_server
 
     printf 'To: bob@example.org\nSubject: Lost [drop]\n\nHi.\n' >"$store/Outbox/new/1700000004.d.host"

@@ -7,7 +7,6 @@ source "$(dirname "$0")/lib/harness.bash"
 drafts() { find "$store/Drafts/new" "$store/Drafts/cur" -type f 2>/dev/null | wc -l; }
 
 run stores
-store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
 cp "$here/data/groups/MailLists.tlx" "$app/"
 run setting Transport From "Ann Lee <ann@example.org>"
 

@@ -3,17 +3,10 @@
 # record of sends kept beside the Outbox.
 ctl=$1
 source "$(dirname "$0")/lib/harness.bash"
-out_has() { grep -q -- "$1" "$work/out"; }
 
-if ! /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; then
-    echo "skipped: python3-aiosmtpd is not installed"
-    finish
-    exit
-fi
-
+skip_without_smtp_server
 run stores
-store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
-mkdir -p "$store/Outbox/cur" "$store/Outbox/new" "$store/Outbox/tmp"
+make_outbox
 for i in 1 2 3 4 5; do
     printf 'To: bob@example.org\nSubject: Number %s\n\nHi.\n' "$i" >"$store/Outbox/new/170000000$i.m$i.host"
 done

@@ -19,7 +19,6 @@ MemoryApplication::MemoryApplication(std::shared_ptr<MemoryNamespace> session)
 
 std::shared_ptr<OlNamespace> MemoryApplication::GetNamespace(const QString &type)
 {
-    ++m_getNamespaceCalls;
     if (m_getNamespaceFails)
         throw OutlookError(u"The mail session cannot be opened."_s);
     if (type.compare(u"MAPI"_s, Qt::CaseInsensitive) != 0)
@@ -29,7 +28,6 @@ std::shared_ptr<OlNamespace> MemoryApplication::GetNamespace(const QString &type
 
 std::shared_ptr<OlItem> MemoryApplication::CreateItem(int itemType)
 {
-    ++m_createItemCalls;
     if (m_createItemFails)
         throw OutlookError(u"A new message cannot be created."_s);
     if (itemType != 0)

@@ -18,16 +18,12 @@ public:
     [[nodiscard]] std::shared_ptr<MemoryNamespace> session() const { return m_session; }
     void failGetNamespace(bool on = true) { m_getNamespaceFails = on; }
     void failCreateItem(bool on = true) { m_createItemFails = on; }
-    [[nodiscard]] int getNamespaceCalls() const { return m_getNamespaceCalls; }
-    [[nodiscard]] int createItemCalls() const { return m_createItemCalls; }
 
     [[nodiscard]] std::shared_ptr<OlNamespace> GetNamespace(const QString &type) override;
     [[nodiscard]] std::shared_ptr<OlItem> CreateItem(int itemType) override;
 
 private:
     std::shared_ptr<MemoryNamespace> m_session;
-    int m_getNamespaceCalls = 0;
-    int m_createItemCalls = 0;
     bool m_getNamespaceFails = false;
     bool m_createItemFails = false;
 };

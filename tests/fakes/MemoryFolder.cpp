@@ -168,7 +168,6 @@ std::vector<std::shared_ptr<OlFolder>> MemoryFolder::Folders()
 
 std::vector<std::shared_ptr<OlItem>> MemoryFolder::Items()
 {
-    ++m_itemsCalls;
     checkExists();
     if (fails(Failure::Items))
         throw OutlookError(u"The items of \"%1\" cannot be read."_s.arg(m_name));

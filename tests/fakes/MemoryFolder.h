@@ -34,7 +34,6 @@ public:
     void failOn(Failure failure, bool on = true);
 
     [[nodiscard]] int foldersCalls() const { return m_foldersCalls; }
-    [[nodiscard]] int itemsCalls() const { return m_itemsCalls; }
     [[nodiscard]] bool isRemoved() const { return m_removed; }
     [[nodiscard]] bool isStore() const { return m_parent.expired(); }
     // Without failure injection, for assertions and the session's own lookups.
@@ -76,7 +75,6 @@ private:
     std::vector<std::shared_ptr<MemoryItem>> m_items;
     unsigned m_failures = 0;
     int m_foldersCalls = 0;
-    int m_itemsCalls = 0;
     bool m_removed = false;
 };
 

@@ -153,7 +153,6 @@ void MemoryItem::RemoveAttachment(int index)
 void MemoryItem::Save()
 {
     check(Failure::Save);
-    ++m_saveCount;
     if (m_removed)
         throw OutlookError(u"The item no longer exists."_s);
     if (isSaved())

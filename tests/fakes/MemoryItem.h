@@ -33,7 +33,6 @@ public:
     void setFileAs(const QString &fileAs) { m_fileAs = fileAs; }
     void setEmail1Address(const QString &address) { m_email1 = address; }
     void setCategories(const QString &categories) { m_categories = categories; }
-    void setCard(ContactCard card) { m_card = std::move(card); }
     void failOn(Failure failure, bool on = true);
 
     [[nodiscard]] int displayCount() const { return m_displayCount; }
@@ -70,7 +69,6 @@ public:
     [[nodiscard]] std::vector<MailAttachment> Attachments() const override;
     void AddAttachment(const QString &path) override;
     void RemoveAttachment(int index) override;
-    [[nodiscard]] int saveCount() const { return m_saveCount; }
     void Save() override;
     [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
     void Send() override;
@@ -96,7 +94,6 @@ private:
     QString m_bcc;
     QString m_from;
     std::vector<std::pair<MailAttachment, QByteArray>> m_attachments;
-    int m_saveCount = 0;
     unsigned m_failures = 0;
     int m_displayCount = 0;
     bool m_removed = false;

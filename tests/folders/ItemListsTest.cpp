@@ -1,4 +1,5 @@
 #include "folders/ItemLists.h"
+#include "common/NamedCases.h"
 #include "common/TreeText.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
@@ -270,11 +271,7 @@ struct ColumnCase
     QStringList expectedRow;         // the row's bound values, in column order
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const ColumnCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(ColumnCase)
 
 class ItemListsColumns : public testing::TestWithParam<ColumnCase>
 {
@@ -302,6 +299,15 @@ TEST_P(ItemListsColumns, FolderColumnSetShapesTheList)
         bound << layout.columns[i].boundValue;
     }
     EXPECT_EQ(f.rows(folder, bound).value(0), c.expectedRow.join(QLatin1Char('|')));
+    // Stored under the column set's own spelling, as the layout binds it.
+    QStringList stored;
+    for (const auto &value : f.tree.values(f.tree.firstChild(folder)))
+        stored << value.first;
+    for (qsizetype i = 0; i < bound.size(); ++i) {
+        if (!c.expectedRow[i].isEmpty()) { // what cannot be read is not stored
+            EXPECT_TRUE(stored.contains(bound[i])) << bound[i].toStdString();
+        }
+    }
     EXPECT_EQ(f.tree.value(f.tree.firstChild(folder), s("EntryId")).isEmpty(), false);
 }
 
@@ -334,20 +340,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {150, 150},
                    {s("bob@example.org"), s("Brown, Bob")}},
         ColumnCase{"NoColumns", "", "", "", {}, {}}),
-    [](const testing::TestParamInfo<ColumnCase> &row) { return std::string(row.param.name); });
-
-TEST(ItemLists, ValuesAreStoredUnderTheColumnSetsSpelling)
-{
-    Fixture f;
-    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"));
-    f.build(StandardDefaults, s("{contacts}^^^email1address^Mail^100\r\n"));
-    const NodeHandle folder = f.node(f.contacts);
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
-    const auto values = f.tree.values(f.tree.firstChild(folder));
-    ASSERT_EQ(values.size(), 3u);
-    EXPECT_EQ(values[2].first, s("email1address"));
-    EXPECT_EQ(f.tree.columnLayout(folder).columns[1].boundValue, s("email1address"));
-}
+    corvel::test::ByName());
 
 TEST(ItemLists, ItemsOfOtherClassesAreSkippedButCounted)
 {
@@ -466,7 +459,7 @@ TEST(ItemLists, FindDraftsNodeListsOnlyWhenNotListedYet)
     EXPECT_TRUE(f.lists->FindDraftsNode(QString()).isNull());
 }
 
-TEST(ItemLists, FindDraftsNodeReturnsAFolderListedIntoAListingNode)
+TEST(ItemLists, FindDraftsNodeListsAFolderWithSubFoldersIntoAListingNode)
 {
     Fixture f;
     f.drafts->addFolder(s("Old letters"));
@@ -479,7 +472,7 @@ TEST(ItemLists, FindDraftsNodeReturnsAFolderListedIntoAListingNode)
     const NodeHandle listing = f.lists->rowsHolder(drafts);
     EXPECT_EQ(f.kind(listing), NodeKind::MessageFolderListed);
     EXPECT_EQ(f.rows(listing, {s("Subject")}), QStringList{s("Letter")});
-
+    // Listed once: found again, neither node gets a second listing.
     f.drafts->addMessage(s("Second letter"));
     EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
     EXPECT_EQ(f.tree.childCount(drafts), 2);
@@ -588,11 +581,7 @@ struct LineCase
     const char *written; // nullptr: written back as read
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const LineCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(LineCase)
 
 class ColumnSetLines : public ::testing::TestWithParam<LineCase>
 {
@@ -617,7 +606,7 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"MissingFields", "K^Name", "K^Name^^^^"},
         LineCase{"WidthWithoutProperty", "K^N^^^^5", nullptr},
         LineCase{"FieldsPastTheSixthDropped", "K^N^r^a^b^1^extra^more", "K^N^r^a^b^1"}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST(ColumnSetsTest, ColumnsAreReadOnePerProperty)
 {

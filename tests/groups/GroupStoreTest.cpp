@@ -1,4 +1,5 @@
 #include "groups/GroupStore.h"
+#include "common/NamedCases.h"
 #include "common/TreeText.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryNamespace.h"
@@ -127,30 +128,6 @@ TEST(GroupStore, GroupsSurviveASaveAndTheNextStartUp)
     EXPECT_EQ(readAll(second.store.groupBackupPath()), firstSave);
     EXPECT_NE(readAll(second.store.groupFilePath()), firstSave);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).size(), 2); // no leftovers
-}
-
-TEST(GroupStore, AGroupFileThatCannotBeReadIsNeverOverwritten)
-{
-    QTemporaryDir dir;
-    {
-        AppRun first(dir.path());
-        first.addGroup("Friends", NodeKind::StandardGroup);
-        ASSERT_TRUE(first.store.SaveGroupFile(first.tree).ok());
-    }
-    QByteArray damaged = readAll(dir.filePath(s("MailLists.tlx")));
-    damaged.chop(7);
-    writeFile(dir.filePath(s("MailLists.tlx")), damaged);
-
-    AppRun second(dir.path());
-    EXPECT_FALSE(second.status.ok());
-    EXPECT_TRUE(second.status.error().contains(s("truncated")))
-        << second.status.error().toStdString();
-    EXPECT_TRUE(second.root(NodeKind::StandardRoot).isNull());
-    EXPECT_FALSE(second.store.groupFileError().isEmpty());
-    // Even with roots put back by hand, this run must not replace the file.
-    const Status save = second.store.SaveGroupFile(second.tree);
-    EXPECT_FALSE(save.ok());
-    EXPECT_EQ(readAll(dir.filePath(s("MailLists.tlx"))), damaged);
 }
 
 TEST(GroupStore, SavingWithoutTheGroupRootsIsRefused)
@@ -292,11 +269,7 @@ struct DamageCase
     const char *reason; // what the refusal must say
 };
 
-// Names the row in test output, where ctest would show the object's bytes.
-void PrintTo(const DamageCase &c, std::ostream *out)
-{
-    *out << c.name;
-}
+CORVEL_PRINT_BY_NAME(DamageCase)
 
 // Leaves the file damaged and returns how to tell it was not touched afterwards.
 std::function<bool()> damage(const QString &path, Damage how)
@@ -370,6 +343,8 @@ TEST_P(DamagedDataFile, IsRefusedWithItsReasonAndNeverOverwritten)
     EXPECT_TRUE(reason.contains(s("left untouched"))) << reason.toStdString();
 
     if (c.groupFile) { // the roots put back, as a run that goes on would have them
+        EXPECT_TRUE(second.root(NodeKind::StandardRoot).isNull());
+        EXPECT_FALSE(second.store.groupFileError().isEmpty());
         setNodeKind(second.tree, second.tree.addNode(s("Standard Mail Groups")),
                     NodeKind::StandardRoot);
         setNodeKind(second.tree, second.tree.addNode(s("Dynamic Mail Groups")),
@@ -397,6 +372,6 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"ColumnFileFolder", false, Damage::Folder, "it is a folder"},
         DamageCase{"ColumnFileDanglingLink", false, Damage::DanglingLink, "does not exist"},
         DamageCase{"ColumnFileUnreadable", false, Damage::Unreadable, "Permission denied"}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 } // namespace

@@ -1,12 +1,10 @@
 #include "gui/LetterWindow.h"
+#include "common/LocalSession.h"
 #include "fakes/ScriptedDialogHost.h"
 #include "gui/MergeFieldHighlighter.h"
 #include "gui/QtDialogHost.h"
 #include "merge/NewLetter.h"
 #include "message/MailMessage.h"
-#include "session/LocalApplication.h"
-#include "session/LocalNamespace.h"
-#include "support/CRegSettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,7 +16,6 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -32,29 +29,15 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A local store in a temporary folder with one new letter in Drafts.
-struct Store
+struct Store : test::LocalSession
 {
-    Store()
-    {
-        path = tmp.path() + u"/store"_s;
-        for (const QString &part : {u"cur"_s, u"new"_s, u"tmp"_s})
-            QDir().mkpath(path + u"/Drafts/"_s + part);
-        settings = std::make_unique<CRegSettings>(tmp.path() + u"/config"_s);
-        (void)settings->SaveSetting(u"Transport"_s, u"From"_s, u"Ann Lee <ann@example.org>"_s);
-        app = std::make_unique<LocalApplication>(
-            std::vector<LocalStore>{{u"Personal Folders"_s, path}},
-            [] {
-                return LocalNamespace::Account{u"Ann Lee"_s, u"ann"_s};
-            },
-            settings.get());
-        session = app->GetNamespace(u"MAPI"_s);
-        entryId = NewLetter::doBtnNewMsg(*app)->EntryID();
-    }
+    QString entryId = NewLetter::doBtnNewMsg(*application)->EntryID();
+
     std::shared_ptr<OlItem> letter() const { return session->GetItemFromID(entryId); }
     QStringList drafts() const
     {
-        return QDir(path + u"/Drafts/cur"_s).entryList(QDir::Files) +
-               QDir(path + u"/Drafts/new"_s).entryList(QDir::Files);
+        return QDir(store + u"/Drafts/cur"_s).entryList(QDir::Files) +
+               QDir(store + u"/Drafts/new"_s).entryList(QDir::Files);
     }
     QString file(const QString &name, const QByteArray &content) const
     {
@@ -63,13 +46,6 @@ struct Store
         out.write(content);
         return out.fileName();
     }
-
-    QTemporaryDir tmp;
-    QString path;
-    std::unique_ptr<CRegSettings> settings;
-    std::unique_ptr<LocalApplication> app;
-    std::shared_ptr<OlNamespace> session;
-    QString entryId;
 };
 
 template<typename T>
@@ -119,8 +95,7 @@ class LetterWindowTest : public QObject
 
 private Q_SLOTS:
     void addressReasonShowsAsTyped();
-    void mergeFieldsAreMarked();
-    void promptFieldIsInsertedAtTheCursor();
+    void mergeFieldsAreMarkedAndPromptFieldsInsertedAtTheCursor();
     void savedLetterClosesWithoutAQuestion();
     void editedLetterAsksBeforeClosing();
     void droppedFilesAreAttachedAndRemoved();
@@ -148,7 +123,7 @@ void LetterWindowTest::addressReasonShowsAsTyped()
     window.setAttribute(Qt::WA_DeleteOnClose, false);
 }
 
-void LetterWindowTest::mergeFieldsAreMarked()
+void LetterWindowTest::mergeFieldsAreMarkedAndPromptFieldsInsertedAtTheCursor()
 {
     Store store;
     ScriptedDialogHost dialogs;
@@ -159,15 +134,8 @@ void LetterWindowTest::mergeFieldsAreMarked()
     using Range = std::tuple<int, int, bool>;
     QCOMPARE(marked(*body), (QList<Range>{{5, 15, true}, {22, 12, false}}));
     QCOMPARE(window.form().body(), u"Dear <<Prompt=Name>>, <<FullName>> and << not one"_s);
-}
 
-void LetterWindowTest::promptFieldIsInsertedAtTheCursor()
-{
-    Store store;
-    ScriptedDialogHost dialogs;
-    LetterWindow window(store.letter(), dialogs);
-    window.setAttribute(Qt::WA_DeleteOnClose, false);
-    auto *body = child<QPlainTextEdit>(window, u"body"_s);
+    body->clear();
     QTest::keyClicks(body, u"Dear ,"_s);
     QTest::keyClick(body, Qt::Key_Left);
     dialogs.queueName(u"First Name"_s);

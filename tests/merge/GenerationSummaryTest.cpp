@@ -1,4 +1,5 @@
 #include "merge/GenerationSummary.h"
+#include "common/NamedCases.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 u"The run ended; some members failed."},
                     HeadingCase{"Cancelled", true, false, true, u"The run was cancelled."},
                     HeadingCase{"Stopped", true, true, true, u"The run stopped before its end."}),
-    [](const testing::TestParamInfo<HeadingCase> &param) { return param.param.name; });
+    corvel::test::ByName());
 
 } // namespace

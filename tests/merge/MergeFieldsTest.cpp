@@ -1,4 +1,5 @@
 #include "merge/MergeFields.h"
+#include "common/NamedCases.h"
 #include "merge/MergePrompter.h"
 
 #include <QStringList>
@@ -69,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {{u"a"_s, u"<<Prompt=b>>!"_s}, {u"b"_s, u"B"_s}},
                  "B!"},
         FillCase{"NoFields", "plain text", {}, "plain text"}),
-    [](const testing::TestParamInfo<FillCase> &paramInfo) { return paramInfo.param.name; });
+    corvel::test::ByName());
 
 TEST(FillMergeFields, AsksWithTheCaptionOfEachPrompt)
 {

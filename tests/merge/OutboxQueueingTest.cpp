@@ -1,5 +1,6 @@
 // The generator over a real store: the Outbox's files, the run journal after a crash, and the
 // account of what the Outbox did with the run's messages.
+#include "common/LocalSession.h"
 #include "merge/GenerationView.h"
 #include "merge/MailGenerator.h"
 #include "merge/MergePrompter.h"
@@ -8,17 +9,14 @@
 #include "merge/RunOutboxReport.h"
 #include "message/MaildirFolder.h"
 #include "message/OutboxState.h"
-#include "session/LocalApplication.h"
 #include "session/LocalMailbox.h"
 #include "session/OlSendBatch.h"
-#include "support/CRegSettings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -62,38 +60,28 @@ std::vector<MailMember> members(int count)
     return list;
 }
 
-class OutboxQueueingTest : public ::testing::Test
+class OutboxQueueingTest : public ::testing::Test, protected test::LocalSession
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QDir().mkpath(m_store));
-        ASSERT_TRUE(MaildirFolder::create(m_store + u"/Drafts"_s).ok());
-        ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"From"_s, u"Ann <ann@example.org>"_s));
-        m_application = std::make_unique<LocalApplication>(
-            std::vector<LocalStore>{{u"Personal Folders"_s, m_store}},
-            [] {
-                return LocalNamespace::Account{u"Ann"_s, u"ann"_s};
-            },
-            &settings);
-        m_session = m_application->GetNamespace(u"MAPI"_s);
         // Nothing is delivered behind the test's back.
-        std::dynamic_pointer_cast<LocalNamespace>(m_session)->mailbox()->setQueuedListener({});
-        m_letter = NewLetter::create(*m_application, u"News"_s, {}, u"Dear member,\n"_s)->EntryID();
+        session->mailbox()->setQueuedListener({});
+        m_letter = NewLetter::create(*application, u"News"_s, {}, u"Dear member,\n"_s)->EntryID();
     }
     std::unique_ptr<RunJournal> journal()
     {
-        auto opened = RunJournal::open(m_tmp.path() + u"/runs"_s,
-                                       {m_letter, u"group:X"_s, MailType::Personal});
+        auto opened =
+            RunJournal::open(tmp.path() + u"/runs"_s, {m_letter, u"group:X"_s, MailType::Personal});
         EXPECT_TRUE(opened.ok());
         return std::move(*opened);
     }
     GenerationOutcome run(int count, RunJournal *journal)
     {
-        MailGenerator generator(*m_session, m_view, m_prompts);
+        MailGenerator generator(*session, m_view, m_prompts);
         return generator.Execute({MailType::Personal, m_letter, false}, members(count), journal);
     }
-    QString outbox() const { return m_store + u"/Outbox"_s; }
+    QString outbox() const { return store + u"/Outbox"_s; }
     // The Outbox's messages: unique name -> To.
     QHash<QString, QString> queued() const
     {
@@ -111,11 +99,6 @@ protected:
         return result;
     }
 
-    QTemporaryDir m_tmp;
-    QString m_store = m_tmp.path() + u"/store"_s;
-    CRegSettings settings{m_tmp.path() + u"/config"_s};
-    std::unique_ptr<LocalApplication> m_application;
-    std::shared_ptr<OlNamespace> m_session;
     QString m_letter;
     QuietView m_view;
     NoPrompts m_prompts;
@@ -136,8 +119,8 @@ TEST_F(OutboxQueueingTest, ABatchNotCommittedIsNotQueuedAndItsRecipientsAreInDou
 {
     {
         auto run = journal();
-        auto batch = m_session->createSendBatch();
-        auto copy = m_session->GetItemFromID(m_letter)->Copy();
+        auto batch = session->createSendBatch();
+        auto copy = session->GetItemFromID(m_letter)->Copy();
         copy->setTo(u"m2@example.org"_s);
         batch->add(copy);
         ASSERT_TRUE(run->beginBatch({{u"m2@example.org"_s}}).ok());
@@ -220,7 +203,7 @@ TEST_F(OutboxQueueingTest, TheReportSaysWhatTheOutboxDidWithTheRunsMessages)
         state.edit(ids[2]).reason = u"421 try later"_s;
         ASSERT_TRUE(state.save().ok());
     }
-    const QString sent = m_store + u"/Sent Items"_s;
+    const QString sent = store + u"/Sent Items"_s;
     ASSERT_TRUE(MaildirFolder::create(sent).ok());
     const auto entry = MaildirFolder(outbox()).find(ids[3]);
     ASSERT_TRUE(entry);
@@ -234,7 +217,7 @@ TEST_F(OutboxQueueingTest, TheReportSaysWhatTheOutboxDidWithTheRunsMessages)
               "\n{torn");
     log.close();
 
-    auto report = RunOutboxReport::ask(*m_session, ids + QStringList{u"no-such-id"_s});
+    auto report = RunOutboxReport::ask(*session, ids + QStringList{u"no-such-id"_s});
     EXPECT_EQ(report.counts().failed, 1);
     EXPECT_EQ(report.counts().held, 1);
     EXPECT_EQ(report.counts().deferred, 1);
@@ -252,7 +235,7 @@ TEST_F(OutboxQueueingTest, TheReportSaysWhatTheOutboxDidWithTheRunsMessages)
     EXPECT_TRUE(text.contains(u"Its delivery was interrupted."_s)) << text.toStdString();
 
     ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Kind"_s, u"sendmail"_s));
-    report = RunOutboxReport::ask(*m_session, ids);
+    report = RunOutboxReport::ask(*session, ids);
     EXPECT_FALSE(report.lines().join(u'\n').contains(u"until a way of sending"_s));
     EXPECT_FALSE(report.settled()) << "one message still waits for its first try";
 }

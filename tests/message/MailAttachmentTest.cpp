@@ -1,3 +1,4 @@
+#include "common/NamedCases.h"
 #include "message/MailMessage.h"
 
 #include <gtest/gtest.h>
@@ -118,10 +119,7 @@ struct Refusal
     const char *reason;
 };
 
-void PrintTo(const Refusal &refusal, std::ostream *os)
-{
-    *os << refusal.name;
-}
+CORVEL_PRINT_BY_NAME(Refusal)
 
 class AttachmentRefusalTest : public ::testing::TestWithParam<Refusal>
 {
@@ -167,7 +165,7 @@ const Refusal Refusals[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, AttachmentRefusalTest, ::testing::ValuesIn(Refusals),
-                         [](const auto &row) { return std::string(row.param.name); });
+                         corvel::test::ByName());
 
 TEST_F(MailAttachmentTest, TheBoundCountsWhatIsAttachedAlready)
 {

@@ -1,4 +1,5 @@
 #include "message/MailMessage.h"
+#include "common/NamedCases.h"
 
 #include <gtest/gtest.h>
 
@@ -147,11 +148,7 @@ struct Injection
     std::string_view text; // UTF-8, may hold NUL
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const Injection &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(Injection)
 
 using namespace std::string_view_literals;
 const Injection Payloads[] = {
@@ -207,7 +204,7 @@ TEST_P(InjectionTest, RefusedInSubjectNamesAndAddresses)
 }
 
 INSTANTIATE_TEST_SUITE_P(Payloads, InjectionTest, ::testing::ValuesIn(Payloads),
-                         [](const auto &row) { return std::string(row.param.name); });
+                         corvel::test::ByName());
 
 // Inputs the fuzzer found: raw 8-bit in a header and in a part that claims base64, NUL in the
 // headers. Refused, or sent 7-bit with CRLF and without Bcc.
@@ -299,10 +296,7 @@ struct Unencodable
     const char *reason; // a part of the reason given
 };
 
-void PrintTo(const Unencodable &row, std::ostream *os)
-{
-    *os << row.name;
-}
+CORVEL_PRINT_BY_NAME(Unencodable)
 
 // Headers the MIME library's encoder cannot be trusted with: refused before it sees them, with
 // the reason, by checkHeaders, every byte form and copy alike.
@@ -365,7 +359,7 @@ const Unencodable UnencodableHeaders[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Headers, UnencodableHeaderTest, ::testing::ValuesIn(UnencodableHeaders),
-                         [](const auto &row) { return std::string(row.param.name); });
+                         corvel::test::ByName());
 
 TEST(MailMessageTest, EightBitParametersWithinTheBoundsAreEncoded)
 {

@@ -1,4 +1,5 @@
 #include "message/MaildirFolder.h"
+#include "common/NamedCases.h"
 #include "message/MaildirName.h"
 
 #include <gtest/gtest.h>
@@ -40,10 +41,7 @@ struct Leftover
     bool deadWriter; // the process named in the file name no longer runs
 };
 
-void PrintTo(const Leftover &row, std::ostream *os)
-{
-    *os << row.name;
-}
+CORVEL_PRINT_BY_NAME(Leftover)
 
 const Leftover Leftovers[] = {
     {"ours_older_than_36h", true, 37 * Hour, Kind::File, true, false},
@@ -130,7 +128,7 @@ TEST_P(StaleTemporaryTest, FirstWriteIntoTheFolderSweepsTmp)
 }
 
 INSTANTIATE_TEST_SUITE_P(Leftovers, StaleTemporaryTest, ::testing::ValuesIn(Leftovers),
-                         [](const auto &row) { return std::string(row.param.name); });
+                         corvel::test::ByName());
 
 TEST(MaildirFolderTest, SweepCountsWhatItRemovedAndReportsAnUnreadableTmp)
 {

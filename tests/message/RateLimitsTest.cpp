@@ -1,4 +1,5 @@
 #include "message/RateLimits.h"
+#include "common/NamedCases.h"
 #include "message/SendsLog.h"
 #include "message/TransportSettings.h"
 #include "support/CRegSettings.h"
@@ -28,10 +29,7 @@ struct LimitCase
     const char *why;
 };
 
-void PrintTo(const LimitCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(LimitCase)
 
 class Limits : public ::testing::TestWithParam<LimitCase>
 {
@@ -76,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {59 * Minute + 50 * Second, 20 * Second, 10 * Second},
                   40 * Second,
                   "limit 2 per minute"}),
-    [](const auto &param) { return std::string(param.param.name); });
+    corvel::test::ByName());
 
 struct SettingCase
 {
@@ -88,10 +86,7 @@ struct SettingCase
     bool problem;
 };
 
-void PrintTo(const SettingCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(SettingCase)
 
 class LimitSettings : public ::testing::TestWithParam<SettingCase>
 {
@@ -124,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(, LimitSettings,
                                            SettingCase{"Negative", "-1", "", 0, 0, true},
                                            SettingCase{"Words", "", "ten", 0, 0, true},
                                            SettingCase{"Fraction", "2.5", "", 0, 0, true}),
-                         [](const auto &param) { return std::string(param.param.name); });
+                         corvel::test::ByName());
 
 class SendsLogTest : public ::testing::Test
 {

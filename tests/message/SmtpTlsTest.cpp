@@ -1,3 +1,4 @@
+#include "common/NamedCases.h"
 #include "message/SmtpTransport.h"
 #include "message/TransportSettings.h"
 #include "support/CRegSettings.h"
@@ -104,10 +105,7 @@ struct TlsCase
     const char *serverSaw;
 };
 
-void PrintTo(const TlsCase &row, std::ostream *os)
-{
-    *os << row.name;
-}
+CORVEL_PRINT_BY_NAME(TlsCase)
 
 const TlsCase Cases[] = {
     {"tls_with_login", "tls", "server", "server", "127.0.0.1", "tls", "/bin/echo s3cret", true, "",
@@ -197,8 +195,7 @@ TEST_P(SmtpTlsTest, DeliversOnlyOverATrustedEncryptedConnection)
         << events.join(u" | "_s).toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, SmtpTlsTest, ::testing::ValuesIn(Cases),
-                         [](const auto &row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Servers, SmtpTlsTest, ::testing::ValuesIn(Cases), corvel::test::ByName());
 
 TEST(TransportSettingsTest, CaFileIsReadFromTheTransportSection)
 {

@@ -1,4 +1,5 @@
 #include "session/ExistingStoreFinder.h"
+#include "common/NamedCases.h"
 
 #include <gtest/gtest.h>
 
@@ -197,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "[addressbooks]\n[[a]]\npath = ~/books/a\n" + QByteArray(2 << 20, '#'),
                   "[storage a]\ntype = \"filesystem\"\npath = \"~/books\"\nfileext = \".vcf\"\n" +
                       QByteArray(2 << 20, '\n')}),
-    [](const ::testing::TestParamInfo<Malformed> &param) { return std::string(param.param.name); });
+    corvel::test::ByName());
 
 TEST(ExistingStoreFinder, ConfigurationThatIsNoFileIsPassedOver)
 {

@@ -5,9 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QRegularExpression>
-#include <QSet>
-
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -15,6 +12,8 @@ using namespace Qt::StringLiterals;
 namespace corvel {
 namespace {
 
+// The double keeps the session's contract where other suites lean on it: lookups that a real
+// session would refuse, and failures injected where a test asks for them.
 class MemorySession : public ::testing::Test
 {
 protected:
@@ -29,28 +28,6 @@ protected:
         contacts->addContact(u"Lee, Ann"_s, u"ann@example.org"_s, u"Team,Friends"_s);
     std::shared_ptr<MemoryItem> note = old->addMessage(u"Hello"_s, u"Body"_s);
 };
-
-TEST_F(MemorySession, IdentifiersAreUniqueHexAndFoldersCarryTheirStore)
-{
-    const QRegularExpression hex48(u"^[0-9A-F]{48}$"_s);
-    QSet<QString> ids;
-    for (const QString &id : {personal->EntryID(), contacts->EntryID(), drafts->EntryID(),
-                              archive->EntryID(), old->EntryID(), ann->EntryID(), note->EntryID(),
-                              personal->StoreID(), archive->StoreID()}) {
-        EXPECT_TRUE(hex48.match(id).hasMatch()) << id.toStdString();
-        ids.insert(id);
-    }
-    EXPECT_EQ(ids.size(), 9);
-    EXPECT_EQ(contacts->StoreID(), personal->StoreID());
-    EXPECT_EQ(old->StoreID(), archive->StoreID());
-
-    const auto stores = session->Folders();
-    ASSERT_EQ(stores.size(), 2u);
-    EXPECT_EQ(stores[0]->Name(), u"Personal"_s);
-    EXPECT_EQ(stores[1]->Name(), u"Archive"_s);
-    EXPECT_EQ(ann->Class(), olContactItem);
-    EXPECT_EQ(ann->Categories(), u"Team,Friends"_s);
-}
 
 TEST_F(MemorySession, LookupsFindOnlyWhatStillExistsInTheNamedStore)
 {
@@ -117,58 +94,6 @@ TEST_F(MemorySession, EveryInjectedFailureThrows)
     }
     // Lookups by id still work on an item whose properties fail.
     EXPECT_EQ(session->GetItemFromID(ann->id()), ann);
-}
-
-TEST_F(MemorySession, NewMessagesAreSavedIntoTheFirstStoresDrafts)
-{
-    EXPECT_EQ(app.GetNamespace(u"MAPI"_s), session);
-    EXPECT_THROW((void)app.GetNamespace(u"IMAP"_s), OutlookError);
-    EXPECT_THROW((void)app.CreateItem(olContactItem), OutlookError);
-
-    const auto message = app.CreateItem(0);
-    EXPECT_EQ(message->Class(), olMailItem);
-    EXPECT_TRUE(message->EntryID().isEmpty());
-    message->setSubject(u"Draft"_s);
-    message->Save();
-    ASSERT_EQ(drafts->Items().size(), 1u);
-    EXPECT_EQ(drafts->Items()[0], message);
-    EXPECT_EQ(session->GetItemFromID(message->EntryID()), message);
-    message->Save(); // saving again keeps the one copy
-    EXPECT_EQ(drafts->Items().size(), 1u);
-
-    MemoryApplication bare;
-    (void)bare.session()->addStore(u"Empty"_s);
-    EXPECT_THROW(bare.CreateItem(0)->Save(), OutlookError);
-}
-
-TEST_F(MemorySession, CopiesAreIndependentAndSendingRecordsTheRecipients)
-{
-    const auto original = app.CreateItem(0);
-    original->setSubject(u"Meeting"_s);
-    original->setBody(u"At noon"_s);
-
-    const auto copy = original->Copy();
-    copy->setTo(u"a@example.org; b@example.org"_s);
-    copy->setCC(u"c@example.org"_s);
-    copy->setBCC(u"d@example.org"_s);
-    copy->setSubject(u"Meeting (copy)"_s);
-    EXPECT_EQ(original->Subject(), u"Meeting"_s);
-    EXPECT_TRUE(original->To().isEmpty());
-
-    EXPECT_THROW(original->Send(), OutlookError); // nobody to send to
-    copy->Send();
-    ASSERT_EQ(session->sent().size(), 1u);
-    const auto &sent = session->sent()[0];
-    EXPECT_EQ(sent.subject, u"Meeting (copy)"_s);
-    EXPECT_EQ(sent.body, u"At noon"_s);
-    EXPECT_EQ(sent.to, u"a@example.org; b@example.org"_s);
-    EXPECT_EQ(sent.cc, u"c@example.org"_s);
-    EXPECT_EQ(sent.bcc, u"d@example.org"_s);
-
-    EXPECT_THROW(ann->Send(), OutlookError); // contacts are not sent
-    ann->Display();
-    ann->Display();
-    EXPECT_EQ(ann->displayCount(), 2);
 }
 
 } // namespace

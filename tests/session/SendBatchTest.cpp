@@ -1,14 +1,12 @@
+#include "common/LocalSession.h"
 #include "message/MaildirFolder.h"
 #include "session/LocalMailbox.h"
 #include "session/LocalMessageItem.h"
-#include "session/LocalNamespace.h"
 #include "session/OlSendBatch.h"
-#include "support/CRegSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -16,27 +14,14 @@ namespace corvel {
 namespace {
 
 // Send batches over a real store: the Outbox's files, and who is told.
-class SendBatchTest : public ::testing::Test
+class SendBatchTest : public ::testing::Test, protected test::LocalSession
 {
 protected:
-    QTemporaryDir tmp;
-    QString store = tmp.path() + u"/store"_s;
-    CRegSettings settings{tmp.path() + u"/config"_s};
-    std::unique_ptr<LocalNamespace> session;
     int wakes = 0;
 
+    // Counted here instead of starting delivery.
     void SetUp() override
     {
-        ASSERT_TRUE(QDir().mkpath(store));
-        ASSERT_TRUE(MaildirFolder::create(store + u"/Drafts"_s).ok());
-        ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"From"_s, u"Ann <ann@example.org>"_s));
-        session = std::make_unique<LocalNamespace>(
-            std::vector<LocalStore>{{u"Personal Folders"_s, store}},
-            [] {
-                return LocalNamespace::Account{u"Ann"_s, u"ann"_s};
-            },
-            &settings);
-        // Counted here instead of starting delivery.
         session->mailbox()->setQueuedListener([this] { ++wakes; });
     }
     std::shared_ptr<OlItem> letter(const QString &to)

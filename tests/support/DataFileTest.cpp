@@ -1,4 +1,5 @@
 #include "support/DataFile.h"
+#include "common/NamedCases.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +20,7 @@ struct EntryCase
     const char *reason; // what the failure must say; empty: read
 };
 
-void PrintTo(const EntryCase &c, std::ostream *out)
-{
-    *out << c.name;
-}
+CORVEL_PRINT_BY_NAME(EntryCase)
 
 class DataFileEntries : public ::testing::TestWithParam<EntryCase>
 {
@@ -67,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EntryCase{"linkToFolder", "it is a folder"},
                       EntryCase{"dangling", "a link to something that does not exist"},
                       EntryCase{"pipe", "not a regular file"}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST(DataFile, AFileWithoutReadPermissionIsRefused)
 {

@@ -1,4 +1,5 @@
 #include "vcard/VCardReader.h"
+#include "common/NamedCases.h"
 #include "vcard/VCardLineReader.h"
 #include "vcard/VCardProperty.h"
 
@@ -216,11 +217,7 @@ struct KindCase
     bool isGroup;
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const KindCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(KindCase)
 
 class VCardKindTest : public ::testing::TestWithParam<KindCase>
 {
@@ -246,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"Individual", "KIND:individual\r\n", false},
                       KindCase{"Organisation", "KIND:org\r\n", false},
                       KindCase{"GroupInAnotherValue", "NOTE:KIND:group\r\n", false}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST(VCardReaderTest, KindBelongsToItsOwnCard)
 {
@@ -266,10 +263,7 @@ struct MemberCase
     QStringList members;
 };
 
-void PrintTo(const MemberCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(MemberCase)
 
 class VCardMemberTest : public ::testing::TestWithParam<MemberCase>
 {
@@ -313,7 +307,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  "UID:Person-1\r\nMEMBER:urn:uuid:x\r\n",
                                  u"person-1"_s,
                                  {}}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST(VCardReaderTest, GroupIsNamedByItsFormattedName)
 {

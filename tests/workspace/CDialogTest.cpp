@@ -1,4 +1,5 @@
 #include "workspace/CDialog.h"
+#include "common/NamedCases.h"
 
 #include <gtest/gtest.h>
 
@@ -139,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         DefaultFilterCase{"Text", FileDialogTarget::Kind::Text,
                           "Text files  (*.txt)|*.txt|All Files (*.*)|*.*|", 2},
         DefaultFilterCase{"Other", FileDialogTarget::Kind::Other, "", 7}),
-    [](const auto &testCase) { return std::string(testCase.param.name); });
+    corvel::test::ByName());
 
 struct MustExistCase
 {
@@ -177,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MustExistCase{"CreatePromptInExistingPath", 4, File, Path | Create},
                     MustExistCase{"OverwriteAnywhere", 5, Path, Overwrite},
                     MustExistCase{"OverwriteInExistingPath", 6, 0, Path | Overwrite}),
-    [](const auto &testCase) { return std::string(testCase.param.name); });
+    corvel::test::ByName());
 
 TEST(CDialogFlags, MultiSelectAndReadOnlyModesSetTheirBits)
 {

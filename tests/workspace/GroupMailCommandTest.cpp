@@ -1,4 +1,5 @@
 #include "workspace/GroupMailCommand.h"
+#include "common/NamedCases.h"
 #include "fakes/MemoryApplication.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
@@ -209,11 +210,7 @@ TEST_F(GroupMailCommandTest, GroupIsMailedWholeAndFailedMembersAreNamed)
     const auto &window = dialogs.generators().front();
     EXPECT_EQ(window.heading, u"The run ended; some members failed."_s);
     EXPECT_TRUE(window.outcome.contains(u"members failed: 1"_s));
-    const auto failed =
-        std::find_if(window.outcome.begin(), window.outcome.end(), [](const QString &line) {
-            return line.startsWith(u"  Injector <evil@example.org"_s);
-        });
-    EXPECT_NE(failed, window.outcome.end());
+    EXPECT_TRUE(window.outcome.join(u'\n').contains(u"\n  Injector <evil@example.org"_s));
     EXPECT_EQ(command->lastOutcome().failures.size(), 1u);
 }
 
@@ -290,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(InterruptedCase{"Continue", DialogHost::InterruptedRun::Continue, true, 150},
                     InterruptedCase{"StartOver", DialogHost::InterruptedRun::StartOver, true, 250},
                     InterruptedCase{"Cancel", DialogHost::InterruptedRun::Cancel, false, 0}),
-    [](const testing::TestParamInfo<InterruptedCase> &param) { return param.param.name; });
+    corvel::test::ByName());
 
 TEST_F(GroupMailCommandTest, StoppedByTheProgramClosingAsksNothingMore)
 {

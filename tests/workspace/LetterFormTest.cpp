@@ -1,16 +1,14 @@
 #include "workspace/LetterForm.h"
+#include "common/LocalSession.h"
+#include "common/NamedCases.h"
 #include "fakes/ScriptedDialogHost.h"
 #include "merge/NewLetter.h"
 #include "message/MailMessage.h"
-#include "session/LocalApplication.h"
-#include "session/LocalNamespace.h"
-#include "support/CRegSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -21,34 +19,12 @@ using Field = LetterForm::Field;
 using Answer = DialogHost::UnsavedChanges;
 
 // A local store in a temporary folder with one new draft, as New Message leaves it.
-class LetterFormTest : public ::testing::Test
+class LetterFormTest : public ::testing::Test, protected test::LocalSession
 {
 protected:
-    QTemporaryDir tmp;
-    QString store;
-    std::unique_ptr<CRegSettings> settings;
-    std::unique_ptr<LocalApplication> app;
-    std::shared_ptr<OlNamespace> session;
     ScriptedDialogHost dialogs;
-    std::shared_ptr<OlItem> draft;
+    std::shared_ptr<OlItem> draft = NewLetter::doBtnNewMsg(*application);
 
-    void SetUp() override
-    {
-        store = tmp.path() + u"/store"_s;
-        for (const QString &part : {u"cur"_s, u"new"_s, u"tmp"_s})
-            ASSERT_TRUE(QDir().mkpath(store + u"/Drafts/"_s + part));
-        settings = std::make_unique<CRegSettings>(tmp.path() + u"/config"_s);
-        ASSERT_TRUE(
-            settings->SaveSetting(u"Transport"_s, u"From"_s, u"Ann Lee <ann@example.org>"_s));
-        app = std::make_unique<LocalApplication>(
-            std::vector<LocalStore>{{u"Personal Folders"_s, store}},
-            [] {
-                return LocalNamespace::Account{u"Ann Lee"_s, u"ann"_s};
-            },
-            settings.get());
-        session = app->GetNamespace(u"MAPI"_s);
-        draft = NewLetter::doBtnNewMsg(*app);
-    }
     QStringList files(const QString &folder) const
     {
         QStringList all;
@@ -70,17 +46,6 @@ protected:
     LetterForm reopened() { return LetterForm(session->GetItemFromID(draft->EntryID()), dialogs); }
 };
 
-TEST_F(LetterFormTest, NewLetterOpensWithTheSenderAndTheDefaultSubject)
-{
-    LetterForm form = reopened();
-    EXPECT_EQ(form.from(), u"Ann Lee <ann@example.org>"_s);
-    EXPECT_EQ(form.subject(), u"Draft from Corvel"_s);
-    EXPECT_EQ(form.addresses(Field::To), QString());
-    EXPECT_EQ(form.body(), QString());
-    EXPECT_FALSE(form.isDirty());
-    EXPECT_EQ(files(u"Drafts"_s).size(), 1);
-}
-
 struct Typed
 {
     const char *name;
@@ -88,10 +53,7 @@ struct Typed
     bool valid;
 };
 
-void PrintTo(const Typed &typed, std::ostream *os)
-{
-    *os << typed.name;
-}
+CORVEL_PRINT_BY_NAME(Typed)
 
 class AddressAsTypedTest : public LetterFormTest, public ::testing::WithParamInterface<Typed>
 {
@@ -125,7 +87,7 @@ const Typed TypedAddresses[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Texts, AddressAsTypedTest, ::testing::ValuesIn(TypedAddresses),
-                         [](const auto &row) { return std::string(row.param.name); });
+                         corvel::test::ByName());
 
 TEST_F(LetterFormTest, SaveReplacesTheSavedDraftFile)
 {
@@ -208,10 +170,7 @@ struct CloseCase
     const char *savedBody;
 };
 
-void PrintTo(const CloseCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(CloseCase)
 
 class CloseQuestionTest : public LetterFormTest, public ::testing::WithParamInterface<CloseCase>
 {
@@ -242,7 +201,7 @@ const CloseCase CloseCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Answers, CloseQuestionTest, ::testing::ValuesIn(CloseCases),
-                         [](const auto &row) { return std::string(row.param.name); });
+                         corvel::test::ByName());
 
 TEST_F(LetterFormTest, SaveAnsweredWhileAFieldIsWrongKeepsTheWindowOpen)
 {

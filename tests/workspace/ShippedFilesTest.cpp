@@ -1,4 +1,5 @@
 #include "workspace/ShippedFiles.h"
+#include "common/NamedCases.h"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"Installed", false, true, "share/corvel"},
                       Case{"PortableCopyWinsOverTheShareFolder", true, true, "bin"},
                       Case{"NothingShippedReportsTheExecutablesFolder", false, false, "bin"}),
-    [](const ::testing::TestParamInfo<Case> &param) { return std::string(param.param.name); });
+    corvel::test::ByName());
 
 } // namespace

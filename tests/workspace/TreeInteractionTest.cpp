@@ -1,4 +1,5 @@
 #include "workspace/TreeInteraction.h"
+#include "common/NamedCases.h"
 #include "fakes/ScriptedDialogHost.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
@@ -152,7 +153,7 @@ public:
     std::vector<NodeHandle> people;
 };
 
-// --- Click handling --------------------------------------------------------------------------
+// --- Click handling
 
 struct ClickCase
 {
@@ -163,11 +164,7 @@ struct ClickCase
     const char *activityPanel;
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const ClickCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(ClickCase)
 
 class ClickSummary : public TreeInteractionTest, public ::testing::WithParamInterface<ClickCase>
 {
@@ -204,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "Press;Media"},
         ClickCase{"message", &TreeInteractionTest::letter, NodeKind::MessageRow, "", ""},
         ClickCase{"member", &TreeInteractionTest::copied, NodeKind::CopiedMember, "", ""}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST_F(TreeInteractionTest, DynamicGroupFoldersFollowRenamedFolders)
 {
@@ -277,7 +274,7 @@ TEST_F(TreeInteractionTest, GridCellClickOnlyMovesSelIndex)
     EXPECT_TRUE(commands.buttonStates.empty());
 }
 
-// --- Keys and double-click ---------------------------------------------------------------------
+// --- Keys and double-click
 
 struct KeyCase
 {
@@ -288,11 +285,7 @@ struct KeyCase
     const char *expectedCommand;
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const KeyCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(KeyCase)
 
 class Keys : public TreeInteractionTest, public ::testing::WithParamInterface<KeyCase>
 {
@@ -321,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"CtrlAltC", Qt::Key_C, Qt::AltModifier | Qt::ControlModifier, "btnCopy", ""},
         KeyCase{"PlainC", Qt::Key_C, Qt::NoModifier, "btnCopy", ""},
         KeyCase{"OtherKey", Qt::Key_Insert, Qt::NoModifier, "btnDelete", ""}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 // What double-click and F2 do on a node of each kind, whatever the tool states say.
 struct KindCase
@@ -332,11 +325,7 @@ struct KindCase
     bool renames; // F2 runs Change Group Name
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const KindCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(KindCase)
 
 class KindActions : public TreeInteractionTest, public ::testing::WithParamInterface<KindCase>
 {
@@ -377,7 +366,7 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"CopiedMember", NodeKind::CopiedMember, true, false},
                       KindCase{"MailItemMember", NodeKind::MailItemMember, false, false},
                       KindCase{"TypedMember", NodeKind::TypedMember, true, false}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST_F(TreeInteractionTest, DoubleClickWithNoCurrentNodeDoesNothing)
 {
@@ -388,7 +377,6 @@ TEST_F(TreeInteractionTest, DoubleClickWithNoCurrentNodeDoesNothing)
 }
 
 // --- Drag start
-// ------------------------------------------------------------------------------------
 
 TEST_F(TreeInteractionTest, DragStartsBeyondFiftyTwipsOncePerPress)
 {
@@ -434,7 +422,7 @@ TEST_F(TreeInteractionTest, FarPressPointsStayFarAway)
     EXPECT_EQ(surface.drags, 1);
 }
 
-// --- Pointing and the right-click band ----------------------------------------------------------
+// --- Pointing and the right-click band
 
 TEST_F(TreeInteractionTest, MouseUpPointsAtTheNodeUnderTheMouse)
 {
@@ -479,7 +467,6 @@ TEST_F(TreeInteractionTest, NoBandWithoutACurrentNode)
 }
 
 // --- Drops
-// -----------------------------------------------------------------------------------------
 
 TEST_F(TreeInteractionTest, DragOverIsPassedToTheTree)
 {
@@ -496,11 +483,7 @@ struct DropCase
     const char *message; // "" when the drop is taken
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const DropCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(DropCase)
 
 class Drops : public TreeInteractionTest, public ::testing::WithParamInterface<DropCase>
 {
@@ -557,7 +540,7 @@ INSTANTIATE_TEST_SUITE_P(
                                &TreeInteractionTest::empty,
                                {&TreeInteractionTest::drafts},
                                "You may only drag/drop Contact to a Standard Mail Group"}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST_F(TreeInteractionTest, DropOutsideEveryNodeIsIgnored)
 {

@@ -1,4 +1,5 @@
 #include "workspace/WindowPosition.h"
+#include "common/NamedCases.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,7 @@ struct Case
     std::optional<TwipRect> expected;
 };
 
-// ctest lists the case by its name, not its bytes.
-void PrintTo(const Case &c, std::ostream *os)
-{
-    *os << c.name;
-}
+CORVEL_PRINT_BY_NAME(Case)
 
 const TwipRect Current{100, 200, 3000, 4000};
 
@@ -57,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                            TwipRect{-300, -45, 3000, 5}},
                       Case{"NotFiniteOrTooLarge", "nan,inf,1e300,7", "frmMain", true,
                            TwipRect{100, 200, 3000, 7}}),
-    [](const auto &row) { return std::string(row.param.name); });
+    corvel::test::ByName());
 
 TEST(WindowPosition, FormatsFourWholeNumbers)
 {

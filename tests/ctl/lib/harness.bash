@@ -13,6 +13,7 @@ export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 app=$work/app
 mkdir -p "$app"
 passed=0 failed=0
+store="$XDG_DATA_HOME/Tessary/Corvel/Personal Folders" # the default store `stores` registers
 
 check() { # description, then a command that must succeed
     local what=$1; shift
@@ -24,6 +25,7 @@ run() { # run corvelctl, keeping stdout, stderr and the exit status
 }
 rc_is() { [ "$(cat "$work/rc")" = "$1" ]; }
 out_is() { [ "$(cat "$work/out")" = "$1" ]; }
+out_has() { grep -q -- "$1" "$work/out"; }
 err_has() { grep -q -- "$1" "$work/err"; }
 finish() {
     echo "$passed passed, $failed failed"
@@ -44,3 +46,12 @@ use_smtp_server() { # starts tests/tools/smtp_test_server.py recording into $wor
     run setting Transport Port "$port"
     run setting Transport Security none
 }
+
+have_smtp_server() { /usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null; }
+skip_without_smtp_server() { # ends a script that needs nothing else, passing
+    have_smtp_server && return
+    echo "skipped: python3-aiosmtpd is not installed"
+    finish
+    exit
+}
+make_outbox() { mkdir -p "$store/Outbox/cur" "$store/Outbox/new" "$store/Outbox/tmp"; }
