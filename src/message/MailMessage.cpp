@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 #include <functional>
 #include <optional>
@@ -612,12 +613,31 @@ QString cleanFileName(const QString &name)
     return clean.isEmpty() ? u"attachment"_s : clean;
 }
 
+// Whether bytes can stand in a text part: UTF-8 without NUL or other control characters but
+// for tabs, line and page breaks.
+bool readsAsText(const QByteArray &content)
+{
+    for (const char c : content) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') || u == 0x7f)
+            return false;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    (void)QString(utf8(content));
+    return !utf8.hasError();
+}
+
 QString guessedType(const QString &fileName, const QByteArray &content)
 {
     static const QRegularExpression token(
         u"^[a-z0-9][a-z0-9!#$&^_.+-]*/[a-z0-9][a-z0-9!#$&^_.+-]*$"_s);
-    const QString name = QMimeDatabase().mimeTypeForFileNameAndData(fileName, content).name();
-    return token.match(name).hasMatch() ? name : u"application/octet-stream"_s;
+    const QMimeType type = QMimeDatabase().mimeTypeForFileNameAndData(fileName, content);
+    // A few bytes that look like a text format do not make a binary file text: a reader may
+    // change the line ends or the charset of a text part when saving it.
+    if ((type.name().startsWith(u"text/"_s) || type.inherits(u"text/plain"_s)) &&
+        !readsAsText(content))
+        return u"application/octet-stream"_s;
+    return token.match(type.name()).hasMatch() ? type.name() : u"application/octet-stream"_s;
 }
 
 QString mebibytes(qint64 bytes)

@@ -93,6 +93,32 @@ TEST_F(MailAttachmentTest, FilesSurviveTheFileFormByteForByteWithTheirNames)
     EXPECT_EQ(readBack(fewer).body(), u"See the files.\n"_s);
 }
 
+// Binary bytes that start like a text format (a C comment, a shell line) are not declared text:
+// a reader may change a text part's line ends or charset when saving it.
+TEST_F(MailAttachmentTest, OnlyTextIsDeclaredText)
+{
+    QByteArray binary = "/*";
+    binary += allBytes();
+    const struct
+    {
+        QString name;
+        QByteArray content;
+        QString type;
+    } cases[] = {
+        {u"random.bin"_s, binary, u"application/octet-stream"_s},
+        {u"script.sh"_s, "#!/bin/sh\n" + allBytes(), u"application/octet-stream"_s},
+        {u"notes.txt"_s, "caf\xc3\xa9\tt\xc3\xa9\r\n\f", u"text/plain"_s},
+        {u"main.c"_s, "/* comment */\nint main() { return 0; }\n", u"text/x-csrc"_s},
+    };
+    for (const auto &c : cases) {
+        MailMessage letter = MailMessage::blank();
+        ASSERT_TRUE(letter.addAttachment(c.name, c.content).ok());
+        ASSERT_EQ(letter.attachments().size(), 1u);
+        EXPECT_EQ(letter.attachments()[0].contentType, c.type) << c.name.toStdString();
+        EXPECT_EQ(*readBack(letter).attachmentContent(0), c.content) << c.name.toStdString();
+    }
+}
+
 TEST_F(MailAttachmentTest, AttachmentsOfALetterFromElsewhereAreListedAndTheTextIsNotOne)
 {
     // An HTML alternative and the letter's text are no attachments; a named inline part is.
