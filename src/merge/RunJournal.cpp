@@ -1,5 +1,6 @@
 #include "merge/RunJournal.h"
 
+#include "support/FileSync.h"
 #include "support/GenFcns.h"
 
 #include <QCryptographicHash>
@@ -150,26 +151,17 @@ Status RunJournal::openForAppend()
         if (Status written = append(kHeader + keyLine(m_key)); !written.ok())
             return written;
         // The journal's name must survive a crash too.
-        const int dirFd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_CLOEXEC);
-        if (dirFd >= 0) {
-            (void)::fsync(dirFd);
-            ::close(dirFd);
-        }
+        (void)FileSync::syncDirectory(directory);
     }
     return {};
 }
 
 Status RunJournal::append(const QByteArray &line)
 {
-    qsizetype done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(m_fd, line.constData() + done, size_t(line.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return Status::failure(QStringLiteral("The run journal %1 cannot be written: %2")
-                                       .arg(m_path, systemError()));
-        done += n;
+    if (const int error = FileSync::writeAll(m_fd, line); error != 0) {
+        errno = error;
+        return Status::failure(
+            QStringLiteral("The run journal %1 cannot be written: %2").arg(m_path, systemError()));
     }
     if (::fdatasync(m_fd) != 0)
         return Status::failure(

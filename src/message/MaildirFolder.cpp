@@ -1,6 +1,7 @@
 #include "message/MaildirFolder.h"
 
 #include "message/MaildirName.h"
+#include "support/FileSync.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -39,16 +40,6 @@ QByteArray encoded(const QString &path)
     return QFile::encodeName(path);
 }
 
-int syncDirectory(const QString &directory)
-{
-    const int fd = ::open(encoded(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int result = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return result;
-}
-
 // The writer named in one of our file names ("...P<pid>Q..."): a leftover whose writer is gone
 // was never filed, whatever its age. Unknown (0) keeps the file.
 pid_t writerOf(const QString &fileName)
@@ -66,23 +57,6 @@ bool writerIsGone(const QString &fileName)
 {
     const pid_t pid = writerOf(fileName);
     return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
-int writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += n;
-        left -= n;
-    }
-    return 0;
 }
 
 // A file without a name is filed by linking it through /proc.
@@ -164,7 +138,7 @@ Status MaildirFolder::create(const QString &directory)
             return Status::failure(u"The folder %1 cannot be made: %2"_s.arg(path, reason(errno)));
     }
     const QString parent = QFileInfo(directory).absolutePath();
-    if (const int error = syncDirectory(parent); error != 0)
+    if (const int error = FileSync::syncDirectory(parent); error != 0)
         return Status::failure(u"The folder %1 cannot be synced: %2"_s.arg(parent, reason(error)));
     return {};
 }
@@ -258,7 +232,7 @@ Result<QString> MaildirFolder::writeTemporary(const QString &unique, const QByte
     if (fd < 0)
         return Result<QString>::failure(
             u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(errno)));
-    int error = writeAll(fd, bytes);
+    int error = FileSync::writeAll(fd, bytes);
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)
@@ -289,7 +263,7 @@ Result<MaildirFolder::Entry> MaildirFolder::add(const QByteArray &bytes, const Q
     }
     ::unlink(encoded(*temporary).constData());
     if (sync == Sync::Now) {
-        if (const int error = syncDirectory(m_directory + u"/cur"_s); error != 0)
+        if (const int error = FileSync::syncDirectory(m_directory + u"/cur"_s); error != 0)
             return Result<Entry>::failure(
                 u"The folder %1 cannot be synced: %2"_s.arg(m_directory, reason(error)));
     }
@@ -306,7 +280,7 @@ Status MaildirFolder::replace(const Entry &entry, const QByteArray &bytes) const
         ::unlink(encoded(*temporary).constData());
         return Status::failure(u"The message cannot be saved: %1"_s.arg(reason(error)));
     }
-    if (const int error = syncDirectory(QFileInfo(entry.path).absolutePath()); error != 0)
+    if (const int error = FileSync::syncDirectory(QFileInfo(entry.path).absolutePath()); error != 0)
         return Status::failure(
             u"The folder %1 cannot be synced: %2"_s.arg(m_directory, reason(error)));
     return {};
@@ -371,7 +345,7 @@ Result<MaildirFolder::Staged> MaildirFolder::stage(const QByteArray &bytes) cons
         if (fd < 0)
             return Result<Staged>::failure(
                 u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(errno)));
-        const int error = writeAll(fd, bytes);
+        const int error = FileSync::writeAll(fd, bytes);
         if (::close(fd) != 0 || error != 0) {
             ::unlink(encoded(path).constData());
             return Result<Staged>::failure(u"The message cannot be written in %1: %2"_s.arg(
@@ -379,7 +353,7 @@ Result<MaildirFolder::Staged> MaildirFolder::stage(const QByteArray &bytes) cons
         }
         return Staged{unique, path, -1};
     }
-    if (const int error = writeAll(fd, bytes); error != 0) {
+    if (const int error = FileSync::writeAll(fd, bytes); error != 0) {
         ::close(fd);
         openStaged.fetch_sub(1);
         return Result<Staged>::failure(
@@ -464,7 +438,7 @@ void MaildirFolder::discard(Staged &staged) const
 Status MaildirFolder::sync() const
 {
     for (const QString &part : {u"cur"_s, u"new"_s}) {
-        if (const int error = syncDirectory(m_directory + u'/' + part); error != 0)
+        if (const int error = FileSync::syncDirectory(m_directory + u'/' + part); error != 0)
             return Status::failure(
                 u"The folder %1 cannot be synced: %2"_s.arg(m_directory, reason(error)));
     }

@@ -1,6 +1,7 @@
 #include "message/OutboxState.h"
 
 #include "support/AtomicFile.h"
+#include "support/FileSync.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -415,8 +416,7 @@ Status OutboxState::beginSending(const QStringList &uniques)
 bool OutboxState::appendJournal(const QByteArray &line)
 {
     // Written at once so that it outlives the process; fsynced only as the sync rule asks.
-    return m_journal >= 0 &&
-           ::write(m_journal, line.constData(), size_t(line.size())) == ssize_t(line.size());
+    return m_journal >= 0 && FileSync::writeAll(m_journal, line) == 0;
 }
 
 bool OutboxState::noteDataLeaving(const QString &unique)
@@ -463,12 +463,7 @@ Status OutboxState::endSending()
     const QByteArray path = QFile::encodeName(m_directory + u'/' + sendingFileName());
     if (::unlink(path.constData()) != 0 && errno != ENOENT)
         return Status::failure(u"The Outbox mark cannot be removed."_s);
-    const int fd =
-        ::open(QFile::encodeName(m_directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    (void)FileSync::syncDirectory(m_directory);
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "message/SendsLog.h"
 
 #include "support/AtomicFile.h"
+#include "support/FileSync.h"
 
 #include <QFile>
 
@@ -163,13 +164,13 @@ Status SendsLog::record(qint64 atMs)
         m_created = made;
         if (made) {
             const QByteArray header = Header.toByteArray() + '\n';
-            if (::write(m_fd, header.constData(), size_t(header.size())) != header.size())
-                return failed(qt_error_string(errno));
+            if (const int error = FileSync::writeAll(m_fd, header); error != 0)
+                return failed(qt_error_string(error));
         }
     }
     const QByteArray line = QByteArray::number(atMs) + " 1\n";
-    if (::write(m_fd, line.constData(), size_t(line.size())) != line.size())
-        return failed(qt_error_string(errno));
+    if (const int error = FileSync::writeAll(m_fd, line); error != 0)
+        return failed(qt_error_string(error));
     if (m_sent.empty() || atMs >= m_sent.back())
         m_sent.push_back(atMs);
     else
@@ -184,11 +185,10 @@ Status SendsLog::sync()
     bool ok = ::fdatasync(m_fd) == 0;
     if (ok && m_created) {
         // A new file lasts only once its name does.
-        const int dir =
-            ::open(QFile::encodeName(m_directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ok = dir >= 0 && ::fsync(dir) == 0;
-        if (dir >= 0)
-            ::close(dir);
+        if (const int error = FileSync::syncDirectory(m_directory); error != 0) {
+            errno = error;
+            ok = false;
+        }
         m_created = !ok;
     }
     if (!ok)

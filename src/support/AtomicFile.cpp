@@ -1,5 +1,7 @@
 #include "support/AtomicFile.h"
 
+#include "support/FileSync.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -68,23 +70,6 @@ QByteArray randomSuffix()
 // abandoned by a killed writer from one another process (the window, corvelctl) is still
 // writing. Ten minutes leaves room for a slow disk or a stopped process.
 constexpr time_t StaleAfterSeconds = 10 * 60;
-
-bool writeAll(int fd, const QByteArray &data)
-{
-    const char *p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
-}
 
 // Makes the rename itself durable. File systems that cannot sync a folder say EINVAL.
 QString syncFolder(const QByteArray &path)
@@ -169,8 +154,10 @@ QString AtomicFile::write(const QString &path, const QByteArray &contents, int m
         const int err = errno;
         return reason(what, QFile::decodeName(tmp.name()), err);
     };
-    if (!writeAll(tmp.fd(), contents))
+    if (const int err = FileSync::writeAll(tmp.fd(), contents); err != 0) {
+        errno = err;
         return failed(u"cannot write"_s);
+    }
     const mode_t wanted = exists ? (st.st_mode & 07777) : mode_t(mode & 07777);
     if (::fchmod(tmp.fd(), wanted) != 0)
         return failed(u"cannot set the permissions of"_s);
