@@ -90,8 +90,9 @@ Status RunJournal::load()
     if (file.size() > kMaxJournalBytes)
         return Status::failure(QStringLiteral("The run journal %1 is too large.").arg(m_path));
     const QByteArray bytes = file.readAll();
-    m_version = bytes.startsWith(kHeaderVersion1) ? 1 : 2;
-    if ((m_version == 2 && !bytes.startsWith(kHeader)) ||
+    // An older journal continued by this version goes on in this version's lines after "run".
+    int version = bytes.startsWith(kHeaderVersion1) ? 1 : 2;
+    if ((version == 2 && !bytes.startsWith(kHeader)) ||
         !bytes.mid(kHeader.size()).startsWith(keyLine(m_key)))
         return Status::failure(
             QStringLiteral("The run journal %1 is not one Corvel can read.").arg(m_path));
@@ -101,7 +102,7 @@ Status RunJournal::load()
     for (qsizetype i = 2; i + 1 < lines.size(); ++i) {
         const QByteArray &line = lines[i];
         if (line.startsWith("pending ")) {
-            if (m_version == 1) {
+            if (version == 1) {
                 for (const QString &r : pending)
                     m_uncertain.insert(r);
                 pending.clear();
@@ -112,6 +113,7 @@ Status RunJournal::load()
             for (const QString &r : pending)
                 m_uncertain.insert(r);
             pending.clear();
+            version = 2;
         } else if (line == "queued") {
             for (const QString &r : pending)
                 m_queued.insert(r);

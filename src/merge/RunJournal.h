@@ -76,7 +76,6 @@ private:
     Key m_key;
     int m_fd = -1;
     bool m_interrupted = false;
-    int m_version = 2;
     QSet<QString> m_queued;
     QSet<QString> m_uncertain;
 };

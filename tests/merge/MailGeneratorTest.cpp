@@ -7,6 +7,7 @@
 #include "merge/RunJournal.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -365,6 +366,38 @@ TEST_F(InterruptedRun, MessageInDoubtIsNotSentAgain)
     EXPECT_EQ(sent().size(), 2u);
     ASSERT_EQ(outcome.failures.size(), 1u);
     EXPECT_EQ(outcome.failures[0].address, u"m1@example.org"_s);
+}
+
+// A journal of the earlier format (one message pending at a time), continued by this version
+// with batches and interrupted again: the batch that was queued is read as queued.
+TEST_F(InterruptedRun, AnOlderJournalContinuedInBatchesIsReadRight)
+{
+    QString path;
+    {
+        auto journal = openJournal(MailType::Personal);
+        ASSERT_TRUE(journal->begin({u"m1@example.org"_s}).ok());
+        ASSERT_TRUE(journal->queuedPending().ok());
+        path = journal->path();
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    ASSERT_TRUE(bytes.startsWith("corvel-run 2\n"));
+    bytes.replace(0, 13, "corvel-run 1\n");
+    file.resize(0);
+    file.write(bytes);
+    file.close();
+    {
+        auto journal = openJournal(MailType::Personal);
+        ASSERT_TRUE(journal->isInterrupted());
+        ASSERT_TRUE(journal->beginBatch({{u"m2@example.org"_s}, {u"m3@example.org"_s}}).ok());
+        ASSERT_TRUE(journal->queuedPending().ok());
+        ASSERT_TRUE(journal->begin({u"m4@example.org"_s}).ok()); // then the process died
+    }
+    auto journal = openJournal(MailType::Personal);
+    EXPECT_EQ(journal->queued(),
+              (QSet<QString>{u"m1@example.org"_s, u"m2@example.org"_s, u"m3@example.org"_s}));
+    EXPECT_EQ(journal->uncertain(), QSet<QString>{u"m4@example.org"_s});
 }
 
 TEST_F(InterruptedRun, AFailedCommitLeavesItsMembersToTheNextRun)
