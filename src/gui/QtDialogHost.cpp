@@ -61,7 +61,11 @@ public:
     {
         m_window->showOutcome(heading, lines);
     }
-    void closeWindow() override { m_window->closeWindow(); }
+    void closeWindow() override
+    {
+        if (m_window)
+            m_window->closeWindow();
+    }
 
 private:
     QPointer<frmDoMsg> m_window;
@@ -205,12 +209,15 @@ DialogHost::InterruptedRun QtDialogHost::askInterruptedRun(const QString &text)
 
 std::unique_ptr<GeneratorWindow> QtDialogHost::openGenerator()
 {
-    // Right after the wizard closes no window may be active yet: the run belongs to the
-    // main window all the same.
-    QWidget *parent = owner();
+    // The run belongs to the main window, whichever window is active (right after the wizard
+    // none may be): a letter window closes and deletes itself, and would take the run with it.
+    QWidget *parent = nullptr;
     for (QWidget *top : QApplication::topLevelWidgets())
-        if (!parent && top->isVisible() && qobject_cast<QMainWindow *>(top))
+        if (!parent && top->isVisible() && qobject_cast<QMainWindow *>(top) &&
+            !qobject_cast<LetterWindow *>(top))
             parent = top;
+    if (!parent)
+        parent = owner();
     return std::make_unique<GeneratorWindowHandle>(new frmDoMsg(m_appTitle, parent));
 }
 

@@ -5,6 +5,7 @@
 #include "gui/QtDialogHost.h"
 #include "merge/NewLetter.h"
 #include "message/MailMessage.h"
+#include "workspace/GeneratorWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -101,6 +103,7 @@ private Q_SLOTS:
     void droppedFilesAreAttachedAndRemoved();
     void sessionEndSavesWithoutAnyBox();
     void sessionEndDuringTheQuestionClosesTheLetter();
+    void aRunOutlivesTheLetterThatWasActive();
 };
 
 void LetterWindowTest::addressReasonShowsAsTyped()
@@ -257,6 +260,28 @@ void LetterWindowTest::sessionEndDuringTheQuestionClosesTheLetter()
     QTRY_VERIFY(window.isNull());
     QVERIFY(dialogs.openLetters().isEmpty());
     QCOMPARE(store.letter()->Body(), u"typed"_s);
+}
+
+// A run started while a letter is the active window belongs to the main window: the letter
+// deletes itself when closed and would take the run's window with it.
+void LetterWindowTest::aRunOutlivesTheLetterThatWasActive()
+{
+    Store store;
+    QMainWindow main;
+    main.show();
+    QtDialogHost dialogs(u"Corvel"_s);
+    dialogs.setItemLookup([&store](const QString &id) { return store.session->GetItemFromID(id); });
+    dialogs.showMessage(store.entryId);
+    QPointer<LetterWindow> letter = dialogs.openLetters().front();
+    letter->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(letter));
+    std::unique_ptr<GeneratorWindow> run = dialogs.openGenerator();
+    run->show();
+    QVERIFY(letter->close());
+    QTRY_VERIFY(letter.isNull());
+    run->setPercent(50);
+    run->setStatus(u"still here"_s);
+    run->closeWindow();
 }
 
 QTEST_MAIN(LetterWindowTest)
