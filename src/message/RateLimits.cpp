@@ -29,8 +29,13 @@ qint64 RateLimits::nextAllowedMs(const std::vector<qint64> &sentMs, qint64 nowMs
 {
     if (!any())
         return nowMs;
-    std::vector<qint64> sorted = sentMs;
-    std::sort(sorted.begin(), sorted.end());
+    // Delivery asks before every message with a list it keeps sorted: no copy then.
+    std::vector<qint64> copy;
+    if (!std::is_sorted(sentMs.begin(), sentMs.end())) {
+        copy = sentMs;
+        std::sort(copy.begin(), copy.end());
+    }
+    const std::vector<qint64> &sorted = copy.empty() ? sentMs : copy;
     const qint64 byMinute = windowFreeAt(sorted, nowMs, MinuteMs, perMinute);
     const qint64 byHour = windowFreeAt(sorted, nowMs, HourMs, perHour);
     if (why) {
