@@ -25,7 +25,6 @@ namespace {
 
 // Deeper nesting than any real letter; a hostile file cannot exhaust the stack.
 constexpr int MaxDepth = 32;
-constexpr qsizetype MaxLineOctets = 998;
 
 GMimeAddressType addressType(MailMessage::Recipients which)
 {
@@ -58,6 +57,15 @@ const char *headerName(GMimeAddressType type)
     }
     return "To";
 }
+
+} // namespace
+
+const char *MailMessage::headerName(Recipients which)
+{
+    return corvel::headerName(addressType(which));
+}
+
+namespace {
 
 bool isAttachment(GMimeObject *object)
 {
@@ -208,9 +216,9 @@ Status checkLines(const QByteArray &bytes)
         qsizetype length = end - start;
         if (length > 0 && bytes[end - 1] == '\r')
             --length;
-        if (length > MaxLineOctets)
+        if (length > MailMessage::MaxLineOctets)
             return Status::failure(
-                u"The message has a line longer than %1 octets."_s.arg(MaxLineOctets));
+                u"The message has a line longer than %1 octets."_s.arg(MailMessage::MaxLineOctets));
         start = end + 1;
     }
     if (bytes.contains('\0'))
@@ -789,7 +797,7 @@ Status MailMessage::setRecipients(Recipients which, const QString &addresses)
     internet_address_list_clear(list);
     parsed->appendTo(list);
     if (parsed->isEmpty())
-        g_mime_object_remove_header(GMIME_OBJECT(m_message.get()), headerName(type));
+        g_mime_object_remove_header(GMIME_OBJECT(m_message.get()), corvel::headerName(type));
     return {};
 }
 

@@ -71,6 +71,11 @@ public:
     [[nodiscard]] Result<MailAddressList> from() const;
     [[nodiscard]] Status setFrom(const QString &sender);
 
+    // The header a kind of recipients stands in, as the library spells it.
+    [[nodiscard]] static const char *headerName(Recipients which);
+    // No line of a byte form is longer (RFC 5322), line end not counted.
+    static constexpr qsizetype MaxLineOctets = 998;
+
     // A fresh Message-ID (always: a copy must not share its original's) and the Date.
     void stampForSending(const QDateTime &now, const QString &domain);
     [[nodiscard]] QString messageId() const;

@@ -12,22 +12,8 @@ namespace corvel {
 
 namespace {
 
-constexpr qsizetype MaxLineOctets = 998;
 // Stands in for the recipients while the message's file form is made; never sent.
 const QString PlaceholderRecipient = u"copy-recipient@placeholder.invalid"_s;
-
-QByteArray recipientsName(MailMessage::Recipients which)
-{
-    switch (which) {
-    case MailMessage::Recipients::To:
-        return "To";
-    case MailMessage::Recipients::Cc:
-        return "Cc";
-    case MailMessage::Recipients::Bcc:
-        break;
-    }
-    return "Bcc";
-}
 
 // A line of our own making must be as safe as any the encoder checks: 7-bit, no CR or NUL,
 // no physical line beyond the limit.
@@ -39,9 +25,9 @@ Status checkLine(const QByteArray &line)
         if (c >= 0x80 || c == '\r' || c == '\0')
             return Status::failure(u"The recipients cannot be written as a header."_s);
         if (c == '\n') {
-            if (i - lineStart > MaxLineOctets)
-                return Status::failure(
-                    u"The message has a line longer than %1 octets."_s.arg(MaxLineOctets));
+            if (i - lineStart > MailMessage::MaxLineOctets)
+                return Status::failure(u"The message has a line longer than %1 octets."_s.arg(
+                    MailMessage::MaxLineOctets));
             lineStart = i + 1;
         }
     }
@@ -65,7 +51,7 @@ Result<RecipientCopies> RecipientCopies::of(const MailMessage &message,
 
     const qsizetype headerEnd = bytes->indexOf("\n\n");
     const std::array<std::pair<QByteArray, Slot>, 3> wanted{
-        {{recipientsName(which), Slot::Recipients},
+        {{QByteArray(MailMessage::headerName(which)), Slot::Recipients},
          {"Message-Id", Slot::MessageId},
          {"Date", Slot::Date}}};
     RecipientCopies copies;
