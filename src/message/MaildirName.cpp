@@ -109,14 +109,6 @@ bool MaildirName::lessThan(const QString &a, const QString &b)
     return a < b;
 }
 
-std::optional<std::string> MaildirName::orderKey(const QString &name)
-{
-    std::string key;
-    if (!appendOrderKey(name, key))
-        return std::nullopt;
-    return key;
-}
-
 bool MaildirName::appendOrderKey(const QString &name, std::string &keys)
 {
     // At most seven bytes a unit: a one-digit run takes two, four for its length and itself.

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-#include <optional>
 #include <string>
 
 namespace corvel {
@@ -24,12 +23,11 @@ public:
     [[nodiscard]] static QString withFlags(const QString &unique, const QString &flags);
     // Delivery order: digit runs compared by value, so names of any writer sort by time.
     [[nodiscard]] static bool lessThan(const QString &a, const QString &b);
-    // Bytes whose plain order is lessThan's order, except between names lessThan holds equal
-    // by value ("01" and "1"), which sort by the names themselves. Computed once per name, it
-    // makes sorting a large folder cheap. None for a name with a digit outside ASCII: there
-    // lessThan is not a consistent order, so only lessThan itself can reproduce its sort.
-    [[nodiscard]] static std::optional<std::string> orderKey(const QString &name);
-    // The same key appended to keys; false (keys as they were) where there is none.
+    // Appends bytes whose plain order is lessThan's order, except between names lessThan holds
+    // equal by value ("01" and "1"), which sort by the names themselves. Computed once per name,
+    // it makes sorting a large folder cheap. False (keys as they were) for a name with a digit
+    // outside ASCII: there lessThan is not a consistent order, so only lessThan itself can
+    // reproduce its sort.
     [[nodiscard]] static bool appendOrderKey(const QString &name, std::string &keys);
 };
 
