@@ -94,12 +94,8 @@ BatchCommitter::Done BatchCommitter::commit(Batch &batch)
     if (m_journal) {
         std::vector<QStringList> recipients;
         recipients.reserve(done.messages.size());
-        for (const auto &members : done.messages) {
-            QStringList addresses;
-            for (const MailMember &m : members)
-                addresses.append(m.address);
-            recipients.push_back(std::move(addresses));
-        }
+        for (const auto &members : done.messages)
+            recipients.push_back(addressesOf(members));
         if (Status begun = m_journal->beginBatch(recipients); !begun.ok()) {
             // Not recorded, so not queued.
             m_stopped = true;

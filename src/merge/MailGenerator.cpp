@@ -28,15 +28,6 @@ Status checkMemberAddress(const QString &address)
     return {};
 }
 
-QStringList addressesOf(const std::vector<MailMember> &members)
-{
-    QStringList addresses;
-    addresses.reserve(static_cast<qsizetype>(members.size()));
-    for (const MailMember &m : members)
-        addresses.append(m.address);
-    return addresses;
-}
-
 } // namespace
 
 MailGenerator::MailGenerator(OlNamespace &session, GenerationView &view, MergePrompter &prompter)
@@ -155,10 +146,8 @@ void MailGenerator::ProcessMember(const MailMember &member)
                     filled = *merged;
                 }
                 if (m_options.dryRun) {
-                    std::shared_ptr<OlItem> copy = m_letter->Copy();
-                    if (filled)
-                        copy->setBody(*filled);
-                    copy->setTo(member.address);
+                    const std::shared_ptr<OlItem> copy = OlSendBatch::copyOf(
+                        m_letter, OlSendBatch::CopyRecipients::To, member.address, filled);
                     m_outcome.firstFilledBody = filled.value_or(*m_letterBody);
                     m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
                 } else {
@@ -260,26 +249,16 @@ void MailGenerator::SendBatch()
     m_batch.clear();
     const QStringList addresses = addressesOf(batch);
     const QString list = addresses.join(QStringLiteral("; "));
+    const OlSendBatch::CopyRecipients which =
+        m_options.grpMailType == MailType::To   ? OlSendBatch::CopyRecipients::To
+        : m_options.grpMailType == MailType::CC ? OlSendBatch::CopyRecipients::CC
+                                                : OlSendBatch::CopyRecipients::BCC;
     try {
         if (m_options.dryRun) {
-            std::shared_ptr<OlItem> copy = m_letter->Copy();
-            switch (m_options.grpMailType) {
-            case MailType::To:
-                copy->setTo(list);
-                break;
-            case MailType::CC:
-                copy->setCC(list);
-                break;
-            default:
-                copy->setBCC(list);
-                break;
-            }
+            const std::shared_ptr<OlItem> copy =
+                OlSendBatch::copyOf(m_letter, which, list, std::nullopt);
             m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
         } else {
-            const OlSendBatch::CopyRecipients which =
-                m_options.grpMailType == MailType::To   ? OlSendBatch::CopyRecipients::To
-                : m_options.grpMailType == MailType::CC ? OlSendBatch::CopyRecipients::CC
-                                                        : OlSendBatch::CopyRecipients::BCC;
             m_sendBatch->addCopy(m_letter, which, list, std::nullopt);
             noteAdded(batch);
         }

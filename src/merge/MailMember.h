@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 namespace corvel {
 
@@ -10,5 +13,14 @@ struct MailMember
     QString name;    // FileAs, or the row's caption
     QString address; // Email1Address; empty for rows without one
 };
+
+inline QStringList addressesOf(const std::vector<MailMember> &members)
+{
+    QStringList addresses;
+    addresses.reserve(static_cast<qsizetype>(members.size()));
+    for (const MailMember &m : members)
+        addresses.append(m.address);
+    return addresses;
+}
 
 } // namespace corvel

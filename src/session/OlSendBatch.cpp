@@ -7,6 +7,13 @@ namespace corvel {
 void OlSendBatch::addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
                           const QString &addresses, const std::optional<QString> &body)
 {
+    add(copyOf(letter, which, addresses, body));
+}
+
+std::shared_ptr<OlItem> OlSendBatch::copyOf(const std::shared_ptr<OlItem> &letter,
+                                            CopyRecipients which, const QString &addresses,
+                                            const std::optional<QString> &body)
+{
     std::shared_ptr<OlItem> copy = letter->Copy();
     if (body)
         copy->setBody(*body);
@@ -21,7 +28,7 @@ void OlSendBatch::addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients 
         copy->setBCC(addresses);
         break;
     }
-    add(copy);
+    return copy;
 }
 
 void ItemByItemSendBatch::add(const std::shared_ptr<OlItem> &message)

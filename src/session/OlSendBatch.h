@@ -34,6 +34,11 @@ public:
     // a session may make many copies of one letter faster.
     virtual void addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
                          const QString &addresses, const std::optional<QString> &body);
+    // That copy as an item of its own (for a dry run, or a session that queues whole items).
+    [[nodiscard]] static std::shared_ptr<OlItem> copyOf(const std::shared_ptr<OlItem> &letter,
+                                                        CopyRecipients which,
+                                                        const QString &addresses,
+                                                        const std::optional<QString> &body);
     [[nodiscard]] virtual std::size_t size() const = 0;
     struct Queued
     {
