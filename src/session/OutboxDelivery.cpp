@@ -343,7 +343,10 @@ bool OutboxDelivery::deliverBatches(Folder &folder, const std::vector<MaildirFol
     const qsizetype batchSize = std::max(1, m_options.batchSize);
     m_readAhead =
         std::make_unique<PreparedReadAhead>(due, m_transport->lineEnds(), m_mailbox.sender());
-    const auto stopReading = qScopeGuard([this] { m_readAhead = nullptr; });
+    const auto stopReading = qScopeGuard([this] {
+        m_readAhead = nullptr;
+        m_nextPrepared = nullptr;
+    });
     for (qsizetype first = 0; first < qsizetype(due.size()); first += batchSize) {
         const qsizetype last = std::min<qsizetype>(first + batchSize, qsizetype(due.size()));
         QStringList names;
@@ -399,18 +402,13 @@ PreparedMessage OutboxDelivery::takePrepared(const MaildirFolder::Entry &entry)
     std::unique_ptr<PreparedMessage> ahead = std::move(m_nextPrepared);
     if (ahead && m_nextUnique == entry.unique)
         return std::move(*ahead);
-    if (m_readAhead)
-        return m_readAhead->take(entry);
-    return PreparedMessage::read(entry.path, m_transport->lineEnds(), m_mailbox.sender());
+    return m_readAhead->take(entry);
 }
 
 void OutboxDelivery::expectNext(const Folder &folder, const MaildirFolder::Entry &next)
 {
     m_nextUnique = next.unique;
-    m_nextPrepared = std::make_unique<PreparedMessage>(
-        m_readAhead
-            ? m_readAhead->take(next)
-            : PreparedMessage::read(next.path, m_transport->lineEnds(), m_mailbox.sender()));
+    m_nextPrepared = std::make_unique<PreparedMessage>(m_readAhead->take(next));
     const PreparedMessage &prepared = *m_nextPrepared;
     const OutboxState::Record *record = folder.contents.state.find(next.unique);
     if (!prepared.problem.isEmpty() || (record && !record->legacyRemaining.isEmpty()))

@@ -79,6 +79,7 @@ private:
     // `next`: the message that follows in the batch, whose envelope may go early.
     bool deliverMessage(Folder &folder, const MaildirFolder::Entry &entry,
                         const MaildirFolder::Entry *next, DeliveryReport &report);
+    // Only while deliverBatches runs (it makes the read-ahead).
     [[nodiscard]] PreparedMessage takePrepared(const MaildirFolder::Entry &entry);
     void expectNext(const Folder &folder, const MaildirFolder::Entry &next);
     [[nodiscard]] std::optional<SendOutcome> sendToOwed(Folder &folder, const QString &unique,
