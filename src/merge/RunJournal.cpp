@@ -149,12 +149,10 @@ Status RunJournal::openForAppend()
             QStringLiteral("The run journal %1 cannot be written: %2").arg(m_path, systemError()));
     if (!fresh)
         return append("run\n");
-    {
-        if (Status written = append(kHeader + keyLine(m_key)); !written.ok())
-            return written;
-        // The journal's name must survive a crash too.
-        (void)FileSync::syncDirectory(directory);
-    }
+    if (Status written = append(kHeader + keyLine(m_key)); !written.ok())
+        return written;
+    // The journal's name must survive a crash too.
+    (void)FileSync::syncDirectory(directory);
     return {};
 }
 

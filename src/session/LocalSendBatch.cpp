@@ -75,18 +75,29 @@ std::vector<OlSendBatch::Queued> LocalSendBatch::commit()
     // the file system does that for a whole batch at the cost of one journal commit, where a
     // sync per message costs one each; a few messages are synced alone, which spares them
     // whatever else the file system has to write.
-    const bool wholeFileSystem = m_pending.size() >= SyncFileSystemFrom;
-    QSet<QString> fileSystemsSynced;
-    for (const Pending &p : m_pending) {
-        if (wholeFileSystem && fileSystemsSynced.contains(p.folder.directory()))
-            continue;
-        fileSystemsSynced.insert(p.folder.directory());
-        const Status synced =
-            wholeFileSystem ? p.folder.syncFileSystem() : p.folder.syncStaged(p.staged);
-        if (!synced.ok()) {
-            discardAll();
-            throw OutlookError(synced.error());
+    std::vector<const MaildirFolder *> outboxes; // each once, in the order first added
+    QSet<QString> seen;
+    for (const Pending &p : m_pending)
+        if (!seen.contains(p.folder.directory())) {
+            seen.insert(p.folder.directory());
+            outboxes.push_back(&p.folder);
         }
+    const bool wholeFileSystem = m_pending.size() >= SyncFileSystemFrom;
+    const auto syncData = [&]() -> Status {
+        if (wholeFileSystem) {
+            for (const MaildirFolder *outbox : outboxes)
+                if (Status s = outbox->syncFileSystem(); !s.ok())
+                    return s;
+        } else {
+            for (const Pending &p : m_pending)
+                if (Status s = p.folder.syncStaged(p.staged); !s.ok())
+                    return s;
+        }
+        return {};
+    };
+    if (Status synced = syncData(); !synced.ok()) {
+        discardAll();
+        throw OutlookError(synced.error());
     }
     std::vector<MaildirFolder::Entry> filed;
     filed.reserve(m_pending.size());
@@ -99,17 +110,11 @@ std::vector<OlSendBatch::Queued> LocalSendBatch::commit()
         }
         filed.push_back(std::move(*entry));
     }
-    if (failure.isEmpty()) {
-        QSet<QString> synced;
-        for (const Pending &p : m_pending) {
-            if (synced.contains(p.folder.directory()))
-                continue;
-            synced.insert(p.folder.directory());
-            if (Status s = p.folder.sync(); !s.ok()) {
-                failure = s.error();
-                break;
-            }
-        }
+    for (const MaildirFolder *outbox : outboxes) {
+        if (!failure.isEmpty())
+            break;
+        if (Status s = outbox->sync(); !s.ok())
+            failure = s.error();
     }
     if (!failure.isEmpty()) {
         // Nothing of a failed batch is left queued: what was filed goes again.
