@@ -1,5 +1,6 @@
 #include "message/TransportSettings.h"
 
+#include "message/ExternalCommand.h"
 #include "support/CRegSettings.h"
 
 using namespace Qt::StringLiterals;
@@ -106,6 +107,18 @@ bool TransportSettings::isLoopbackHost(const QString &host)
             return false;
     }
     return parts.first() == u"127"_s;
+}
+
+QString TransportSettings::whyUnusable() const
+{
+    if (!problem.isEmpty())
+        return problem;
+    if (kind == Kind::None)
+        return u"No way of sending mail is set up (settings section \"Transport\", key "
+               "\"Kind\": smtp or sendmail)."_s;
+    if (kind == Kind::Sendmail && ExternalCommand::split(sendmailCommand).isEmpty())
+        return u"The sendmail command is empty."_s;
+    return {};
 }
 
 } // namespace corvel

@@ -45,6 +45,8 @@ struct TransportSettings
     QString problem; // a value that cannot be used; nothing is sent while it is set
 
     [[nodiscard]] static TransportSettings read(const CRegSettings &settings);
+    // Why no message can go with these settings; empty when they can be used.
+    [[nodiscard]] QString whyUnusable() const;
     [[nodiscard]] static QString defaultSendmailCommand();
     [[nodiscard]] int effectivePort() const;
     // Loopback addresses by name or number; no name is looked up.

@@ -39,27 +39,16 @@ std::unique_ptr<MailTransport> DeliveryAgent::makeTransport(const TransportSetti
                                                             std::function<bool()> stopRequested,
                                                             QString &whyNone)
 {
-    if (!settings.problem.isEmpty()) {
-        whyNone = settings.problem + u" Messages wait in the Outbox."_s;
+    if (const QString why = settings.whyUnusable(); !why.isEmpty()) {
+        whyNone = settings.problem.isEmpty() && settings.kind == TransportSettings::Kind::None
+                      ? u"Messages wait in the Outbox: no way of sending mail is set up (settings "
+                        "section \"Transport\", key \"Kind\": smtp or sendmail)."_s
+                      : why + u" Messages wait in the Outbox."_s;
         return nullptr;
     }
-    switch (settings.kind) {
-    case TransportSettings::Kind::None:
-        whyNone = u"Messages wait in the Outbox: no way of sending mail is set up (settings "
-                  "section \"Transport\", key \"Kind\": smtp or sendmail)."_s;
-        return nullptr;
-    case TransportSettings::Kind::Smtp:
+    if (settings.kind == TransportSettings::Kind::Smtp)
         return std::make_unique<SmtpTransport>(settings, std::move(stopRequested));
-    case TransportSettings::Kind::Sendmail: {
-        const QStringList command = ExternalCommand::split(settings.sendmailCommand);
-        if (command.isEmpty()) {
-            whyNone = u"The sendmail command is empty. Messages wait in the Outbox."_s;
-            return nullptr;
-        }
-        return std::make_unique<SendmailTransport>(command);
-    }
-    }
-    return nullptr;
+    return std::make_unique<SendmailTransport>(ExternalCommand::split(settings.sendmailCommand));
 }
 
 DeliveryReport DeliveryAgent::pass(bool ignoreBackoff, qint64 &nextDueMs, PassEnd &end)

@@ -97,13 +97,7 @@ OutboxMessageStates::states(const QStringList &outboxIds) const
 
 QString OutboxMessageStates::whyNotDelivering() const
 {
-    const TransportSettings settings = m_settings ? m_settings() : TransportSettings{};
-    if (!settings.problem.isEmpty())
-        return settings.problem;
-    if (settings.kind == TransportSettings::Kind::None)
-        return u"No way of sending mail is set up (settings section \"Transport\", key "
-               "\"Kind\": smtp or sendmail)."_s;
-    return {};
+    return (m_settings ? m_settings() : TransportSettings{}).whyUnusable();
 }
 
 } // namespace corvel

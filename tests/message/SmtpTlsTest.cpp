@@ -210,5 +210,20 @@ TEST(TransportSettingsTest, CaFileIsReadFromTheTransportSection)
     EXPECT_TRUE(read.problem.isEmpty()) << read.problem.toStdString();
 }
 
+// Settings with which nothing can be sent say why, so nobody waits for a delivery that
+// cannot come (an empty sendmail command included).
+TEST(TransportSettingsTest, SaysWhyNothingCanBeSent)
+{
+    TransportSettings settings;
+    EXPECT_TRUE(settings.whyUnusable().contains(u"No way of sending mail"_s));
+    settings.kind = TransportSettings::Kind::Sendmail;
+    settings.sendmailCommand = u"  "_s;
+    EXPECT_EQ(settings.whyUnusable(), u"The sendmail command is empty."_s);
+    settings.sendmailCommand = u"/usr/sbin/sendmail -t"_s;
+    EXPECT_EQ(settings.whyUnusable(), QString());
+    settings.problem = u"Bad port."_s;
+    EXPECT_EQ(settings.whyUnusable(), u"Bad port."_s);
+}
+
 } // namespace
 } // namespace corvel
