@@ -94,16 +94,6 @@ QString LetterForm::askPromptField()
     return MergeFields::promptField(form.answer());
 }
 
-qsizetype LetterForm::insertPromptField(qsizetype position)
-{
-    const QString field = askPromptField();
-    if (field.isEmpty())
-        return -1;
-    position = std::clamp<qsizetype>(position, 0, m_now.body.size());
-    m_now.body.insert(position, field);
-    return position + field.size();
-}
-
 std::vector<MailAttachment> LetterForm::attachments() const
 {
     try {

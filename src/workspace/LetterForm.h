@@ -48,8 +48,6 @@ public:
     // Asks the field's name and gives "<<Prompt=NAME>>" to insert; empty when cancelled or
     // refused (the reason is told).
     [[nodiscard]] QString askPromptField();
-    // The same, inserted into the body at `position`: where the cursor goes after it, or -1.
-    qsizetype insertPromptField(qsizetype position);
 
     [[nodiscard]] std::vector<MailAttachment> attachments() const;
     [[nodiscard]] Status addAttachment(const QString &path);

@@ -142,24 +142,22 @@ TEST_F(LetterFormTest, SendQueuesTheLetterAndTakesItOutOfDrafts)
     EXPECT_TRUE(dialogs.asked().isEmpty()) << dialogs.asked().join(u'\n').toStdString();
 }
 
-TEST_F(LetterFormTest, PromptFieldIsInsertedAtTheCursorAndBadNamesAreRefused)
+// The window inserts the field at its cursor (tested with the window).
+TEST_F(LetterFormTest, PromptFieldIsAskedAndBadNamesAreRefused)
 {
     LetterForm form = reopened();
-    form.setBody(u"Dear ,\n"_s);
     dialogs.queueName(u"First Name"_s);
-    EXPECT_EQ(form.insertPromptField(5), 5 + qsizetype(u"<<Prompt=First Name>>"_s.size()));
-    EXPECT_EQ(form.body(), u"Dear <<Prompt=First Name>>,\n"_s);
+    EXPECT_EQ(form.askPromptField(), u"<<Prompt=First Name>>"_s);
     EXPECT_EQ(dialogs.asked().back(), u"getname: Insert Prompt Field"_s);
 
     for (const QString &bad : {u"a>>b"_s, u"<<a"_s, u"a>"_s, u"a\nb"_s}) {
         dialogs.queueName(bad);
-        EXPECT_EQ(form.insertPromptField(0), -1) << bad.toStdString();
+        EXPECT_EQ(form.askPromptField(), QString()) << bad.toStdString();
         EXPECT_TRUE(dialogs.asked().back().startsWith(u"information: A prompt field's name"_s))
             << dialogs.asked().back().toStdString();
     }
-    // Cancelled: nothing asked again, nothing inserted.
-    EXPECT_EQ(form.insertPromptField(0), -1);
-    EXPECT_EQ(form.body(), u"Dear <<Prompt=First Name>>,\n"_s);
+    // Cancelled: nothing to insert.
+    EXPECT_EQ(form.askPromptField(), QString());
 }
 
 struct CloseCase
