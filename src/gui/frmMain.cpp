@@ -177,15 +177,16 @@ void frmMain::closeEvent(QCloseEvent *event)
 {
     // Letters first: one the user chooses to keep open keeps the program running. On a
     // signal no one may answer, so they are saved without asking.
-    if (!m_unloaded && !dialogs().closeLetters(m_closingSignal == 0, m_letterProblems)) {
+    QStringList letterProblems;
+    if (!m_unloaded && !dialogs().closeLetters(m_closingSignal == 0, letterProblems)) {
         event->ignore();
         return;
     }
-    Form_Unload();
+    Form_Unload(letterProblems);
     QMainWindow::closeEvent(event);
 }
 
-void frmMain::Form_Unload()
+void frmMain::Form_Unload(const QStringList &letterProblems)
 {
     if (m_unloaded)
         return;
@@ -199,7 +200,7 @@ void frmMain::Form_Unload()
         return;
     if (!isMinimized() && !isMaximized() && !isFullScreen())
         SaveFormPosition(this);
-    const QStringList problems = m_letterProblems + workspace().save();
+    const QStringList problems = letterProblems + workspace().save();
     if (problems.isEmpty())
         return;
     for (const QString &problem : problems)

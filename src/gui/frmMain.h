@@ -118,11 +118,11 @@ private:
     void doBtnNewMsg();
     void doNewGroupUnder(const QString &rootEntryId);
     void listItems(int index, bool contacts);
-    void Form_Unload();
+    // letterProblems: letters that could not be saved as the program closed.
+    void Form_Unload(const QStringList &letterProblems);
     [[nodiscard]] TwipRect twipRectOf(const QWidget *window) const;
 
     Services m_services;
-    QStringList m_letterProblems;
     CommandTable m_table;
     ToolStates m_tools;
     CommandDispatcher m_dispatch;
