@@ -12,6 +12,8 @@
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
+#include <algorithm>
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -202,8 +204,11 @@ void printOutboxAccount(OlNamespace &session, const GenerationOutcome &outcome, 
         return;
     RunOutboxReport report = RunOutboxReport::ask(session, outcome.outboxIds);
     const QDeadlineTimer deadline(std::chrono::seconds{waitSeconds});
+    // Each look reads every queued message: looked at soon, then less often.
+    unsigned long pauseMs = 200;
     while (!report.settled() && !deadline.hasExpired()) {
-        QThread::msleep(200);
+        QThread::msleep(pauseMs);
+        pauseMs = std::min(pauseMs * 2, 2000UL);
         report = RunOutboxReport::ask(session, outcome.outboxIds);
     }
     for (const QString &line : report.lines())

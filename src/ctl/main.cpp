@@ -51,8 +51,10 @@ const char *const Usage =
     "                               prints its EntryId\n"
     "  mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
     "       [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run] [--resume|--restart]\n"
+    "       [--wait SECONDS]\n"
     "                               queue group mail in the Outbox; exit status 1 when any\n"
-    "                               member failed or an interrupted run needs a choice\n";
+    "                               member failed or an interrupted run needs a choice; with\n"
+    "                               --wait, says what the Outbox did once delivery settled\n";
 
 } // namespace
 
