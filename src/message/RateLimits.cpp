@@ -49,4 +49,17 @@ qint64 RateLimits::nextAllowedMs(const std::vector<qint64> &sentMs, qint64 nowMs
     return std::max(byMinute, byHour);
 }
 
+bool RateLimits::parseLimit(const QString &text, int &limit)
+{
+    limit = 0;
+    if (text.isEmpty())
+        return true;
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 0)
+        return false;
+    limit = value;
+    return true;
+}
+
 } // namespace corvel

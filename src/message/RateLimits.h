@@ -16,6 +16,9 @@ struct RateLimits
     int perHour = 0;
 
     [[nodiscard]] bool any() const { return perMinute > 0 || perHour > 0; }
+    // A limit as the settings hold it: empty or 0 for none, else a count. False for anything
+    // else (limit 0 then).
+    [[nodiscard]] static bool parseLimit(const QString &text, int &limit);
     // The earliest time from `nowMs` at which one more message keeps to the limits, given when
     // the earlier ones went (ms since the epoch, any order); `nowMs` itself when one may go now.
     // `why` names the limit that holds it back.

@@ -56,12 +56,7 @@ TransportSettings TransportSettings::read(const CRegSettings &settings)
         t.maxQueueDays = days;
     const auto readLimit = [&](const QString &key, int &limit) {
         const QString value = get(key);
-        if (value.isEmpty())
-            return;
-        bool ok = false;
-        limit = value.toInt(&ok);
-        if (!ok || limit < 0) {
-            limit = 0;
+        if (!RateLimits::parseLimit(value, limit)) {
             if (t.problem.isEmpty())
                 t.problem = u"The rate limit \"%1\" is not a count of messages (settings "
                             "section \"Transport\", key \"%2\": empty or 0 for no limit)."_s.arg(

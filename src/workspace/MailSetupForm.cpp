@@ -1,5 +1,6 @@
 #include "workspace/MailSetupForm.h"
 
+#include "message/RateLimits.h"
 #include "support/CRegSettings.h"
 
 #include <QSet>
@@ -201,9 +202,8 @@ QString MailSetupForm::transportProblem() const
 {
     for (const auto &[value, per] : {std::pair{&m_transport.maxPerMinute, u"minute"_s},
                                      std::pair{&m_transport.maxPerHour, u"hour"_s}}) {
-        bool ok = true;
-        const QString text = value->trimmed();
-        if (!text.isEmpty() && (text.toInt(&ok) < 0 || !ok))
+        int limit = 0;
+        if (!RateLimits::parseLimit(value->trimmed(), limit))
             return u"The most messages per %1 must be a count (empty or 0: no limit)."_s.arg(per);
     }
     // The sender goes into message headers: no line breaks, one address.
