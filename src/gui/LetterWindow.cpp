@@ -306,49 +306,39 @@ void LetterWindow::closeEvent(QCloseEvent *event)
 {
     bool closes = m_sessionEnding || m_form.requestClose();
     // The session may have ended while the question was open: the letter is saved by then.
-    closes = closes || m_sessionEnding;
-    if (closes)
-        event->accept();
-    else
-        event->ignore();
+    event->setAccepted(closes || m_sessionEnding);
     showState();
+}
+
+bool LetterWindow::takeFiles(QDropEvent *event)
+{
+    const QStringList paths = droppedFiles(event->mimeData());
+    if (paths.isEmpty())
+        return false;
+    event->acceptProposedAction();
+    if (event->type() == QEvent::Drop)
+        attachFiles(paths);
+    return true;
 }
 
 void LetterWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!droppedFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    (void)takeFiles(event);
 }
 
 void LetterWindow::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = droppedFiles(event->mimeData());
-    if (paths.isEmpty())
-        return;
-    event->acceptProposedAction();
-    attachFiles(paths);
+    (void)takeFiles(event);
 }
 
 bool LetterWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // Files dropped on the body are attached, not pasted in as their paths.
-    if (watched == m_body->viewport()) {
-        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
-            auto *drag = static_cast<QDragMoveEvent *>(event);
-            if (!droppedFiles(drag->mimeData()).isEmpty()) {
-                drag->acceptProposedAction();
-                return true;
-            }
-        } else if (event->type() == QEvent::Drop) {
-            auto *drop = static_cast<QDropEvent *>(event);
-            const QStringList paths = droppedFiles(drop->mimeData());
-            if (!paths.isEmpty()) {
-                drop->acceptProposedAction();
-                attachFiles(paths);
-                return true;
-            }
-        }
-    }
+    const QEvent::Type type = event->type();
+    if (watched == m_body->viewport() &&
+        (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+        takeFiles(static_cast<QDropEvent *>(event)))
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 

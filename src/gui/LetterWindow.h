@@ -51,6 +51,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Files dragged over are taken, and attached when dropped; false when the drag holds none.
+    bool takeFiles(QDropEvent *event);
     QLineEdit *addressField(LetterForm::Field field, const QString &name, QLabel *error);
     void buildCommands();
     void showAddressError(LetterForm::Field field);
