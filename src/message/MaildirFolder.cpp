@@ -224,7 +224,8 @@ void MaildirFolder::removeStaleTemporariesOnce() const
     (void)removeStaleTemporaries();
 }
 
-Result<QString> MaildirFolder::writeTemporary(const QString &unique, const QByteArray &bytes) const
+Result<QString> MaildirFolder::writeTemporary(const QString &unique, const QByteArray &bytes,
+                                              Sync sync) const
 {
     removeStaleTemporariesOnce();
     const QString path = m_directory + u"/tmp/"_s + unique;
@@ -233,7 +234,7 @@ Result<QString> MaildirFolder::writeTemporary(const QString &unique, const QByte
         return Result<QString>::failure(
             u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(errno)));
     int error = FileSync::writeAll(fd, bytes);
-    if (error == 0 && ::fsync(fd) != 0)
+    if (error == 0 && sync == Sync::Now && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
@@ -329,29 +330,19 @@ Result<MaildirFolder::Staged> MaildirFolder::stage(const QByteArray &bytes) cons
     const QString unique = MaildirName::newUnique();
     const QString tmp = m_directory + u"/tmp"_s;
     int fd = -1;
-    if (canLinkOpenFiles() && openStaged.fetch_add(1) < MostOpenStaged) {
-        fd = ::open(encoded(tmp).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (canLinkOpenFiles()) {
+        if (openStaged.fetch_add(1) < MostOpenStaged)
+            fd = ::open(encoded(tmp).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (fd < 0)
             openStaged.fetch_sub(1);
-    } else if (canLinkOpenFiles()) {
-        openStaged.fetch_sub(1);
     }
     if (fd < 0) {
         // No files without a name here: a named one, which a later writer removes if this
         // process dies before filing it.
-        removeStaleTemporariesOnce();
-        const QString path = tmp + u'/' + unique;
-        fd = ::open(encoded(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return Result<Staged>::failure(
-                u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(errno)));
-        const int error = FileSync::writeAll(fd, bytes);
-        if (::close(fd) != 0 || error != 0) {
-            ::unlink(encoded(path).constData());
-            return Result<Staged>::failure(u"The message cannot be written in %1: %2"_s.arg(
-                m_directory, reason(error != 0 ? error : EIO)));
-        }
-        return Staged{unique, path, -1};
+        Result<QString> path = writeTemporary(unique, bytes, Sync::Later);
+        if (!path.ok())
+            return Result<Staged>::failure(path.error());
+        return Staged{unique, *path, -1};
     }
     if (const int error = FileSync::writeAll(fd, bytes); error != 0) {
         ::close(fd);

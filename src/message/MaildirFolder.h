@@ -80,8 +80,9 @@ public:
     [[nodiscard]] Result<int> removeStaleTemporaries() const;
 
 private:
-    [[nodiscard]] Result<QString> writeTemporary(const QString &unique,
-                                                 const QByteArray &bytes) const;
+    // Later: not synced (a staged message, synced with its batch).
+    [[nodiscard]] Result<QString> writeTemporary(const QString &unique, const QByteArray &bytes,
+                                                 Sync sync = Sync::Now) const;
     void removeStaleTemporariesOnce() const;
 
     QString m_directory;
