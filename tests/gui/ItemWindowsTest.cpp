@@ -56,7 +56,6 @@ private Q_SLOTS:
         QPointer<ContactCardWindow> window =
             new ContactCardWindow(QStringLiteral("Ruiz, Ana"), card);
         window->show();
-        QCOMPARE(window->windowTitle(), QStringLiteral("Ruiz, Ana - Contact"));
         const QStringList texts = labelTexts(*window);
         for (const VCardDetail &detail : card.details) {
             QVERIFY2(texts.contains(detail.value), qPrintable(detail.value));
@@ -66,7 +65,6 @@ private Q_SLOTS:
 
         auto *open = window->findChild<QPushButton *>(QStringLiteral("openInAddressBook"));
         QVERIFY(open && open->isEnabled());
-        QCOMPARE(open->text(), QStringLiteral("Open in Address Book"));
         QTest::mouseClick(open, Qt::LeftButton);
         QCOMPARE(catcher.opened, QList<QUrl>{QUrl::fromLocalFile(card.path)});
 
