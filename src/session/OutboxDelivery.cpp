@@ -6,11 +6,10 @@
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
 #include "session/PreparedReadAhead.h"
+#include "session/RefusalLog.h"
 
 #include <QDateTime>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QScopeGuard>
 
 #include <fcntl.h>
@@ -34,24 +33,6 @@ struct OutboxDelivery::Folder
 namespace {
 
 constexpr qint64 DayMs = 24 * 60 * 60 * 1000;
-
-QString refusalLogPath(const QString &sentDirectory)
-{
-    return sentDirectory + u"/corvel-refused.log"_s;
-}
-
-// The permanent refusals of a delivered message, one JSON line each, beside it in Sent Items.
-// Not fsynced here: a batch's lines are made durable with its renames.
-Status appendRefusals(const QString &sentDirectory, const QByteArray &lines)
-{
-    const QByteArray path = QFile::encodeName(refusalLogPath(sentDirectory));
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return Status::failure(u"The refused recipients cannot be recorded."_s);
-    const bool ok = ::write(fd, lines.constData(), size_t(lines.size())) == lines.size();
-    ::close(fd);
-    return ok ? Status() : Status::failure(u"The refused recipients cannot be recorded."_s);
-}
 
 Status syncFile(const QString &path)
 {
@@ -573,17 +554,9 @@ void OutboxDelivery::fileInSentItems(Folder &folder, const MaildirFolder::Entry 
         return;
     }
     folder.moved = true;
-    QByteArray lines;
-    for (const RecipientRefusal &refusal : line.refused) {
-        lines += QJsonDocument(QJsonObject{{u"message"_s, entry.unique},
-                                           {u"address"_s, refusal.address},
-                                           {u"reply"_s, refusal.reply},
-                                           {u"time"_s, double(now())}})
-                     .toJson(QJsonDocument::Compact) +
-                 '\n';
-    }
-    if (!lines.isEmpty()) {
-        if (Status logged = appendRefusals(*folder.sent, lines); !logged.ok())
+    if (!line.refused.empty()) {
+        if (Status logged = RefusalLog::append(*folder.sent, entry.unique, line.refused, now());
+            !logged.ok())
             report.problems << logged.error();
         folder.logged = true;
     }
@@ -620,7 +593,7 @@ QStringList OutboxDelivery::finishBatch(Folder &folder)
         folder.moved = false;
     }
     if (folder.logged && folder.sent) {
-        if (Status synced = syncFile(refusalLogPath(*folder.sent)); !synced.ok())
+        if (Status synced = syncFile(RefusalLog::path(*folder.sent)); !synced.ok())
             failures << synced.error();
         folder.logged = false;
     }

@@ -3,11 +3,10 @@
 #include "message/MaildirFolder.h"
 #include "session/LocalMailbox.h"
 #include "session/OutboxQueue.h"
+#include "session/RefusalLog.h"
 
 #include <QFile>
 #include <QHash>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
@@ -25,24 +24,6 @@ State stateOf(const QString &shown)
         {u"sending"_s, State::Sending}, {u"failed"_s, State::Failed},
         {u"held"_s, State::Held},       {u"sent"_s, State::Delivered}};
     return names.value(shown, State::Queued);
-}
-
-// The refusal log of a Sent Items folder is only appended to; a huge one is not ours to read.
-constexpr qint64 kMaxRefusalLog = qint64(64) << 20;
-
-void readRefusals(const QString &sentDirectory, const QSet<QString> &wanted,
-                  QHash<QString, std::vector<RecipientRefusal>> &refusals)
-{
-    QFile log(sentDirectory + u"/corvel-refused.log"_s);
-    if (log.size() > kMaxRefusalLog || !log.open(QIODevice::ReadOnly))
-        return;
-    while (!log.atEnd()) {
-        const QJsonObject line = QJsonDocument::fromJson(log.readLine()).object();
-        const QString unique = line.value(u"message"_s).toString();
-        if (wanted.contains(unique))
-            refusals[unique].push_back(
-                {line.value(u"address"_s).toString(), line.value(u"reply"_s).toString(), false});
-    }
 }
 
 } // namespace
@@ -82,7 +63,7 @@ OutboxMessageStates::states(const QStringList &outboxIds) const
                     filed.insert(entry.unique);
                 }
             if (!filed.isEmpty())
-                readRefusals(sent->directory, filed, refusals);
+                RefusalLog::read(sent->directory, filed, refusals);
         }
         for (auto it = refusals.begin(); it != refusals.end(); ++it)
             known[it.key()].refused = std::move(it.value());
