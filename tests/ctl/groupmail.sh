@@ -131,7 +131,7 @@ for name in os.listdir(sys.argv[1]):
         seen[rcpt] += 1
 twice = [a for a, n in seen.items() if n > 1 and a != "owner@example.org"]
 assert not twice, twice[:5]
-assert seen["m400@example.org"] == 1, seen.most_common(3)
+assert seen["m400@example.org"] == 1 or "m400@example.org" in doubt, seen.most_common(3)
 assert len([a for a in seen if a.startswith("m")]) + len(doubt) >= 2400, (len(seen), len(doubt))
 PY
 
