@@ -24,9 +24,16 @@ QString errnoText(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
+QString tooLarge(qint64 maxBytes)
+{
+    return maxBytes >= (qint64(1) << 20)
+               ? u"it is larger than %1 MiB, the most such a file may hold"_s.arg(maxBytes >> 20)
+               : u"it is larger than %1 bytes, the most such a file may hold"_s.arg(maxBytes);
+}
+
 } // namespace
 
-Result<QByteArray> DataFile::read(const QString &path)
+Result<QByteArray> DataFile::read(const QString &path, qint64 maxBytes)
 {
     using R = Result<QByteArray>;
     const QByteArray name = QFile::encodeName(path);
@@ -53,8 +60,8 @@ Result<QByteArray> DataFile::read(const QString &path)
         why = u"it is a folder, not a file"_s;
     else if (!S_ISREG(st.st_mode))
         why = u"it is not a regular file"_s;
-    else if (st.st_size > MaxBytes)
-        why = u"it is larger than any data file (%1 bytes)"_s.arg(st.st_size);
+    else if (st.st_size > maxBytes)
+        why = tooLarge(maxBytes);
     QByteArray data;
     if (why.isEmpty()) {
         data.reserve(qsizetype(st.st_size));
@@ -70,8 +77,8 @@ Result<QByteArray> DataFile::read(const QString &path)
             if (n == 0)
                 break;
             data.append(buffer, n);
-            if (data.size() > MaxBytes) {
-                why = u"it is larger than any data file"_s;
+            if (data.size() > maxBytes) {
+                why = tooLarge(maxBytes);
                 break;
             }
         }

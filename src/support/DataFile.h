@@ -7,16 +7,17 @@
 
 namespace corvel {
 
-// Reads a data file whole. Whatever has the name but is not a regular file that can be read
-// (a folder, a link to nothing, a pipe or device, a file without permission) is a failure
-// with its reason, never taken for a missing file.
+// Reads a data file, or a file the user names, whole. Whatever has the name but is not a
+// regular file that can be read (a folder, a link to nothing, a pipe or device, a file
+// without permission) is a failure with its reason, never taken for a missing file, and
+// never waited on or read without end.
 class DataFile
 {
 public:
     // Larger files are refused rather than read: no data file of ours comes near it.
     static constexpr qint64 MaxBytes = qint64(1) << 30;
 
-    [[nodiscard]] static Result<QByteArray> read(const QString &path);
+    [[nodiscard]] static Result<QByteArray> read(const QString &path, qint64 maxBytes = MaxBytes);
 };
 
 } // namespace corvel

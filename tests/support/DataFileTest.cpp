@@ -37,6 +37,7 @@ protected:
         ASSERT_TRUE(QFile::link(dir.filePath(u"folder"_s), dir.filePath(u"linkToFolder"_s)));
         ASSERT_TRUE(QFile::link(dir.filePath(u"regular"_s), dir.filePath(u"linkToFile"_s)));
         ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(u"pipe"_s)).constData(), 0600), 0);
+        ASSERT_TRUE(QFile::link(u"/dev/zero"_s, dir.filePath(u"endless"_s)));
     }
     QTemporaryDir dir;
 };
@@ -64,8 +65,23 @@ INSTANTIATE_TEST_SUITE_P(
                       EntryCase{"missing", "No such file"}, EntryCase{"folder", "it is a folder"},
                       EntryCase{"linkToFolder", "it is a folder"},
                       EntryCase{"dangling", "a link to something that does not exist"},
-                      EntryCase{"pipe", "not a regular file"}),
+                      EntryCase{"pipe", "not a regular file"},
+                      EntryCase{"endless", "not a regular file"}),
     corvel::test::ByName());
+
+TEST(DataFile, AFileOverItsLimitIsRefused)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"big"_s);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(101, 'x'));
+    f.close();
+    EXPECT_TRUE(DataFile::read(path, 101).ok());
+    const auto read = DataFile::read(path, 100);
+    ASSERT_FALSE(read.ok());
+    EXPECT_TRUE(read.error().contains(u"larger than 100 bytes"_s)) << read.error().toStdString();
+}
 
 TEST(DataFile, AFileWithoutReadPermissionIsRefused)
 {
