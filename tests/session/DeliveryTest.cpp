@@ -263,10 +263,16 @@ TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
           "<bob@example.org>\nSubject: Sneaky\n\nx\n");
     write(u"1700000003.other.host"_s, "From: x@example.org\nTo: bob@example.org\n"
                                       "Subject: Bare\rBcc: mallory@example.org\n\nx\n");
+    write(u"1700000004.other.host"_s, "From: x@example.org\nTo: bob@example.org\n"
+                                      "Subject: Lost end\nCc: \"\xe9\n\n"
+                                      "Bcc: mallory@example.org\nX-Injected: yes\n\nx\n");
     const DeliveryReport report = agent->deliverNow();
     auto outcome = bySubject(report);
     EXPECT_EQ(outcome[u"From elsewhere"_s].outcome, DeliveryReport::Outcome::Delivered);
     EXPECT_EQ(outcome[u"Sneaky"_s].outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_EQ(outcome[u"Lost end"_s].outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_TRUE(outcome[u"Lost end"_s].reason.contains(u"Cc header"_s))
+        << outcome[u"Lost end"_s].reason.toStdString();
     const auto received = server->received();
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].value(u"rcpt_tos"_s).toArray(),
@@ -275,7 +281,7 @@ TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
     EXPECT_TRUE(data.contains(u"From: Ann Lee <ann@example.org>"_s));
     EXPECT_FALSE(data.contains(u"eve@"_s));
     EXPECT_FALSE(data.contains(u"mallory"_s));
-    EXPECT_EQ(files(u"Outbox"_s, u"new"_s).size(), 2);
+    EXPECT_EQ(files(u"Outbox"_s, u"new"_s).size(), 3);
 }
 
 // A pass killed midway leaves its batch list and journal: the next pass holds only the message
