@@ -1,4 +1,5 @@
 #include "common/NamedCases.h"
+#include "message/MaildirName.h"
 #include "message/SmtpTransport.h"
 #include "session/DeliveryAgent.h"
 #include "session/LocalApplication.h"
@@ -25,6 +26,9 @@
 #include <QThread>
 
 #include <set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -397,6 +401,26 @@ TEST_F(DeliveryTest, WithoutATransportMessagesWaitAndTheReportSaysSo)
     EXPECT_TRUE(refused.problems[0].contains(u"unencrypted"_s));
     EXPECT_EQ(outbox()[u"Waiting"_s].state, u"queued"_s);
     EXPECT_EQ(outbox()[u"Waiting"_s].attempts, 0);
+}
+
+TEST_F(DeliveryTest, EveryPassSweepsWhatAKilledWriterLeftInTheOutboxTmp)
+{
+    const auto plant = [&](qint64 ageSeconds) {
+        const QString path = store + u"/Outbox/tmp/"_s + MaildirName::newUnique();
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("From: a@example.org\n\nhalf a mess");
+        file.close();
+        const time_t when = ::time(nullptr) - ageSeconds;
+        const struct timespec times[2] = {{when, 0}, {when, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        return path;
+    };
+    const QString stale = plant(37 * 3600);
+    const QString fresh = plant(0);
+    (void)agent->deliverNow();
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_TRUE(QFile::exists(fresh));
 }
 
 TEST_F(DeliveryTest, SendmailGetsTheEnvelopeAsArgumentsAndTheMessageWithoutBcc)
