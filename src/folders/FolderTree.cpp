@@ -42,7 +42,7 @@ Status FolderTree::LoadFolderTree(bool includeAllFolders)
     m_tree.suspendDrawing();
     try {
         const NodeHandle tempRoot =
-            m_tree.addNode(QStringLiteral("Outlook: ") + m_session.CurrentUser());
+            m_tree.addNode(QStringLiteral("Corvel: ") + m_session.CurrentUser());
         for (const std::shared_ptr<OlFolder> &store : m_session.Folders()) {
             const QString name = store->Name();
             if (!includeAllFolders && !sameText(name, QStringLiteral("Personal Folders")))

@@ -46,7 +46,7 @@ public:
     explicit frmMain(Services services, QWidget *parent = nullptr);
     ~frmMain() override;
 
-    static QString AppTitle() { return QStringLiteral("Outlook Corvel"); }
+    static QString AppTitle() { return QStringLiteral("Corvel"); }
 
     // The start-up sequence: shows the window, then opens the session and builds the tree.
     void Form_Load();

@@ -54,6 +54,32 @@ Status checkParameters(GMimeParamList *params, const QString &what)
     return {};
 }
 
+// The raw value the library keeps: the text after the colon up to and including the line end
+// of the header's last line.
+Status checkFolded(const QString &name, const QByteArray &raw)
+{
+    const auto refused = [&](const QString &why) {
+        return Status::failure(u"The %1 header cannot be encoded sanely: %2"_s.arg(name, why));
+    };
+    if (!raw.endsWith('\n'))
+        return refused(u"its encoded form does not end its line."_s);
+    qsizetype start = 0;
+    while (start < raw.size()) {
+        const qsizetype end = raw.indexOf('\n', start);
+        const QByteArray line = raw.mid(start, end - start);
+        // Every line after the first continues the header: blank-led, and not blank throughout.
+        if (start > 0 &&
+            (!(line.startsWith(' ') || line.startsWith('\t')) || line.trimmed().isEmpty()))
+            return refused(u"its encoded form would end the headers or start another."_s);
+        for (const char c : line) {
+            if ((c & 0x80) || c == '\r' || c == '\0')
+                return refused(u"its encoded form is not 7-bit text."_s);
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
 } // namespace
 
 Status HeaderBounds::checkSize(GMimeHeader *header)
@@ -71,21 +97,38 @@ Status HeaderBounds::checkEncodable(GMimeHeader *header)
         return size;
     const QString name = nameOf(header);
     const bool contentType = name.compare(u"Content-Type"_s, Qt::CaseInsensitive) == 0;
-    if (!contentType && name.compare(u"Content-Disposition"_s, Qt::CaseInsensitive) != 0)
-        return {};
+    const bool contentDisposition =
+        name.compare(u"Content-Disposition"_s, Qt::CaseInsensitive) == 0;
     // The parameters as the encoder will see them: read from the decoded value.
     const char *value = g_mime_header_get_value(header);
     if (contentType) {
         GMimeContentType *type = g_mime_content_type_parse(nullptr, value ? value : "");
         Status status = checkParameters(g_mime_content_type_get_parameters(type), name);
         g_object_unref(type);
-        return status;
+        if (!status.ok())
+            return status;
+    } else if (contentDisposition) {
+        GMimeContentDisposition *disposition =
+            g_mime_content_disposition_parse(nullptr, value ? value : "");
+        Status status =
+            checkParameters(g_mime_content_disposition_get_parameters(disposition), name);
+        g_object_unref(disposition);
+        if (!status.ok())
+            return status;
     }
-    GMimeContentDisposition *disposition =
-        g_mime_content_disposition_parse(nullptr, value ? value : "");
-    Status status = checkParameters(g_mime_content_disposition_get_parameters(disposition), name);
-    g_object_unref(disposition);
+    // Encoded as it will be, but on a scratch list: the header itself is left as it is.
+    GMimeHeaderList *scratch = g_mime_header_list_new(nullptr);
+    const QByteArray nameBytes = name.toUtf8();
+    g_mime_header_list_append(scratch, nameBytes.constData(), value ? value : "", "utf-8");
+    Status status = checkEncoded(g_mime_header_list_get_header(scratch, nameBytes.constData()));
+    g_object_unref(scratch);
     return status;
+}
+
+Status HeaderBounds::checkEncoded(GMimeHeader *header)
+{
+    const char *raw = header ? g_mime_header_get_raw_value(header) : nullptr;
+    return checkFolded(header ? nameOf(header) : QString(), QByteArray(raw ? raw : ""));
 }
 
 } // namespace corvel

@@ -20,9 +20,13 @@ public:
 
     [[nodiscard]] static Status checkSize(_GMimeHeader *header);
     // For a header holding raw 8-bit text, before it is encoded as RFC 2047 words: its size,
-    // and for Content-Type and Content-Disposition every parameter (a name that is a plain
-    // token, sizes within the bounds above).
+    // for Content-Type and Content-Disposition every parameter (a name that is a plain token,
+    // sizes within the bounds above), and the encoded form, tried on a scratch header.
     [[nodiscard]] static Status checkEncodable(_GMimeHeader *header);
+    // A header as encoded: one header of 7-bit text, folded, ending its last line. The library
+    // writes some values it cannot read back (an address list with an unterminated quote) as
+    // nothing at all, without the line end, and the empty line after the headers goes with it.
+    [[nodiscard]] static Status checkEncoded(_GMimeHeader *header);
 };
 
 } // namespace corvel

@@ -291,7 +291,7 @@ Status encodeEightBitHeaders(GMimeObject *root)
             return sane;
         const QByteArray value(g_mime_header_get_value(header));
         g_mime_header_set_value(header, nullptr, value.constData(), "utf-8");
-        return Status();
+        return HeaderBounds::checkEncoded(header);
     });
 }
 

@@ -274,6 +274,10 @@ bool OutboxDelivery::deliverFolder(const std::shared_ptr<LocalStoreTree> &tree,
         report.problems << u"Another program is delivering %1."_s.arg(directory);
         return true;
     }
+    // Queued messages are staged without a name where the file system allows, so no write
+    // sweeps tmp/: what a killed writer left there goes here, at every start and pass. Leftovers
+    // only cost space, so a tmp/ that cannot be swept does not stop delivery.
+    (void)MaildirFolder(directory).removeStaleTemporaries();
     Result<OutboxContents> contents =
         OutboxContents::read(directory, OutboxState::Recovery::Recover);
     if (!contents.ok()) {

@@ -40,11 +40,11 @@ CommandTable::CommandTable()
     using C = ToolCategory;
     m_tools = {
         makeTool(u"btnLoadContacts"_s, u"&Load Contacts"_s, u"Load Contacts"_s,
-                 u"Load Contacts from Outlook"_s, C::Folders),
+                 u"Load Contacts from the Selected Folder"_s, C::Folders),
         makeTool(u"btnLoadMessages"_s, u"&Load Messages"_s, u"Load Messages"_s,
-                 u"Load Messages from Outlook"_s, C::Folders),
+                 u"Load Messages from the Selected Folder"_s, C::Folders),
         makeTool(u"btnRefresh"_s, u"&Refresh"_s, u"Refresh"_s,
-                 u"Refresh Folder Data From Outlook"_s, C::Folders),
+                 u"Refresh Folder Data From the Store"_s, C::Folders),
         makeTool(u"btnEditItem"_s, u"Edit Item"_s, u"Edit Item"_s, u"Edit Item"_s, C::Tools),
         makeTool(u"btnDelete"_s, u"&Delete Item"_s, u"Delete Item"_s, u"Delete the Item"_s,
                  C::Tools),
@@ -92,7 +92,7 @@ CommandTable::CommandTable()
         makeTool(u"btnWebHome"_s, u"Tessary Systems Home Page"_s, {},
                  u"Go To Tessary Systems Home Page"_s, C::Help),
         makeTool(u"btnSendEmail"_s, u"Send Email to Tessary Systems"_s, {}, {}, C::Help),
-        makeTool(u"btnAbout"_s, u"About Outlook Corvel"_s, {}, u"About Outlook Corvel"_s, C::Help),
+        makeTool(u"btnAbout"_s, u"About Corvel"_s, {}, u"About Corvel"_s, C::Help),
         makeTool(u"btnStdMailGrp"_s, u"Standard Mail Group"_s, {}, u"Make Standard Mail Group"_s,
                  C::Folders),
         makeTool(u"btnDynMailGrp"_s, u"Dynamic Mail Group"_s, {}, u"Make Dynamic Mail Group"_s,

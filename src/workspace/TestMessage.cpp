@@ -53,7 +53,7 @@ QByteArray TestMessage::compose(const QString &from, bool crlf)
     QByteArray message;
     message += "From: " + address + end;
     message += "To: " + address + end;
-    message += "Subject: Outlook Corvel test message" + end;
+    message += "Subject: Corvel test message" + end;
     message += "Date: " + QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1() + end;
     message += "Message-ID: <" + QUuid::createUuid().toByteArray(QUuid::WithoutBraces) +
                "@corvel.invalid>" + end;
@@ -61,7 +61,7 @@ QByteArray TestMessage::compose(const QString &from, bool crlf)
     message += "Content-Type: text/plain; charset=utf-8" + end;
     message += "Content-Transfer-Encoding: 8bit" + end;
     message += end;
-    message += "Outlook Corvel sent this message to test your mail settings." + end;
+    message += "Corvel sent this message to test your mail settings." + end;
     return message;
 }
 

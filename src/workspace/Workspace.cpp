@@ -101,7 +101,7 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
     if (Status loaded = m_groups.LoadColumnSets(); !loaded.ok())
         opened.details << loaded.error();
 
-    const QString cannotStart = QStringLiteral("Error - Unable to Start Outlook");
+    const QString cannotStart = QStringLiteral("Error - Unable to Start the Mail Session");
     try {
         m_application = m_factory(m_settings);
     } catch (const OutlookError &error) {
@@ -111,7 +111,7 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
         opened.statusText = cannotStart;
         return opened;
     }
-    const QString cannotList = QStringLiteral("Error - Unable to retrieve Outlook Folders");
+    const QString cannotList = QStringLiteral("Error - Unable to retrieve the Mail Folders");
     try {
         m_session = m_application->GetNamespace(QStringLiteral("MAPI"));
     } catch (const OutlookError &error) {

@@ -143,7 +143,7 @@ TEST(FolderTree, AFailureEndsTheBuildWhereItHappened)
         const Status status = f.builder.LoadFolderTree(false);
         EXPECT_FALSE(status.ok());
         EXPECT_FALSE(status.error().isEmpty());
-        EXPECT_EQ(treeLines(f.tree), (QStringList{s("Outlook: Test User"), s("  Personal Folders"),
+        EXPECT_EQ(treeLines(f.tree), (QStringList{s("Corvel: Test User"), s("  Personal Folders"),
                                                   s("    Contacts")}));
         EXPECT_TRUE(f.tree.current().isNull());
         EXPECT_FALSE(f.tree.isDrawingSuspended());
@@ -154,7 +154,7 @@ TEST(FolderTree, AFailureEndsTheBuildWhereItHappened)
         f.roots.fail = true;
         EXPECT_EQ(f.builder.LoadFolderTree(false).error(), s("damaged group file"));
         EXPECT_EQ(treeLines(f.tree),
-                  (QStringList{s("Outlook: Test User"), s("  Personal Folders")}));
+                  (QStringList{s("Corvel: Test User"), s("  Personal Folders")}));
     }
     {
         Fixture f;

@@ -140,7 +140,7 @@ void frmMainTest::startsWithASessionAndWritesItsDataAtClose()
     frmMain &window = run.window();
     QVERIFY(window.isVisible());
     QVERIFY(window.SessionReady());
-    QCOMPARE(window.windowTitle(), u"Outlook Corvel"_s);
+    QCOMPARE(window.windowTitle(), u"Corvel"_s);
     QCOMPARE(window.StatBar().caption(2), QString());
     QVERIFY(window.tools().isEnabled(u"btnNewMsg"));
     QVERIFY(window.tools().isEnabled(u"btnNewMailGrp"));
@@ -158,11 +158,12 @@ void frmMainTest::startFailuresAreShownAndNothingIsWritten_data()
 {
     QTest::addColumn<Session>("session");
     QTest::addColumn<QString>("status");
-    QTest::newRow("cannot start") << Session::CannotStart << u"Error - Unable to Start Outlook"_s;
+    QTest::newRow("cannot start") << Session::CannotStart
+                                  << u"Error - Unable to Start the Mail Session"_s;
     QTest::newRow("cannot list") << Session::CannotList
-                                 << u"Error - Unable to retrieve Outlook Folders"_s;
+                                 << u"Error - Unable to retrieve the Mail Folders"_s;
     QTest::newRow("store cannot be listed")
-        << Session::StoreIsAFile << u"Error - Unable to retrieve Outlook Folders"_s;
+        << Session::StoreIsAFile << u"Error - Unable to retrieve the Mail Folders"_s;
 }
 
 void frmMainTest::startFailuresAreShownAndNothingIsWritten()

@@ -356,6 +356,9 @@ const Unencodable UnencodableHeaders[] = {
                     return folded + "end";
                 }()),
      "X-Long header is longer than 1048576 octets"},
+    // Encoded as nothing, the address list would take the empty line after the headers with it.
+    {"message_unterminated_quote_in_cc", {}, "Cc header cannot be encoded sanely"},
+    {"message_unterminated_quote_in_cc_short", {}, "Cc header cannot be encoded sanely"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Headers, UnencodableHeaderTest, ::testing::ValuesIn(UnencodableHeaders),

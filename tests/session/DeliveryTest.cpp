@@ -1,4 +1,5 @@
 #include "common/NamedCases.h"
+#include "message/MaildirName.h"
 #include "message/SmtpTransport.h"
 #include "session/DeliveryAgent.h"
 #include "session/LocalApplication.h"
@@ -25,6 +26,9 @@
 #include <QThread>
 
 #include <set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -263,10 +267,16 @@ TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
           "<bob@example.org>\nSubject: Sneaky\n\nx\n");
     write(u"1700000003.other.host"_s, "From: x@example.org\nTo: bob@example.org\n"
                                       "Subject: Bare\rBcc: mallory@example.org\n\nx\n");
+    write(u"1700000004.other.host"_s, "From: x@example.org\nTo: bob@example.org\n"
+                                      "Subject: Lost end\nCc: \"\xe9\n\n"
+                                      "Bcc: mallory@example.org\nX-Injected: yes\n\nx\n");
     const DeliveryReport report = agent->deliverNow();
     auto outcome = bySubject(report);
     EXPECT_EQ(outcome[u"From elsewhere"_s].outcome, DeliveryReport::Outcome::Delivered);
     EXPECT_EQ(outcome[u"Sneaky"_s].outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_EQ(outcome[u"Lost end"_s].outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_TRUE(outcome[u"Lost end"_s].reason.contains(u"Cc header"_s))
+        << outcome[u"Lost end"_s].reason.toStdString();
     const auto received = server->received();
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].value(u"rcpt_tos"_s).toArray(),
@@ -275,7 +285,7 @@ TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
     EXPECT_TRUE(data.contains(u"From: Ann Lee <ann@example.org>"_s));
     EXPECT_FALSE(data.contains(u"eve@"_s));
     EXPECT_FALSE(data.contains(u"mallory"_s));
-    EXPECT_EQ(files(u"Outbox"_s, u"new"_s).size(), 2);
+    EXPECT_EQ(files(u"Outbox"_s, u"new"_s).size(), 3);
 }
 
 // A pass killed midway leaves its batch list and journal: the next pass holds only the message
@@ -391,6 +401,26 @@ TEST_F(DeliveryTest, WithoutATransportMessagesWaitAndTheReportSaysSo)
     EXPECT_TRUE(refused.problems[0].contains(u"unencrypted"_s));
     EXPECT_EQ(outbox()[u"Waiting"_s].state, u"queued"_s);
     EXPECT_EQ(outbox()[u"Waiting"_s].attempts, 0);
+}
+
+TEST_F(DeliveryTest, EveryPassSweepsWhatAKilledWriterLeftInTheOutboxTmp)
+{
+    const auto plant = [&](qint64 ageSeconds) {
+        const QString path = store + u"/Outbox/tmp/"_s + MaildirName::newUnique();
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("From: a@example.org\n\nhalf a mess");
+        file.close();
+        const time_t when = ::time(nullptr) - ageSeconds;
+        const struct timespec times[2] = {{when, 0}, {when, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        return path;
+    };
+    const QString stale = plant(37 * 3600);
+    const QString fresh = plant(0);
+    (void)agent->deliverNow();
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_TRUE(QFile::exists(fresh));
 }
 
 TEST_F(DeliveryTest, SendmailGetsTheEnvelopeAsArgumentsAndTheMessageWithoutBcc)

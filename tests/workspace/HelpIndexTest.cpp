@@ -24,6 +24,9 @@ TEST(HelpIndex, TheShippedHelpHasItsContentsAndContextPages)
     for (const auto &topic : index.topics()) {
         files << topic.file;
         EXPECT_NE(topic.title, topic.file) << "no <title> in " << topic.file.toStdString();
+        if (topic.file == HelpIndex::contentsPage()) {
+            EXPECT_EQ(topic.title, u"Corvel Help"_s);
+        }
     }
     for (const QString &page : {HelpIndex::contentsPage(), HelpIndex::helpOnHelpPage(),
                                 HelpIndex::pageForContext(HelpIndex::StandardMailGroups),

@@ -198,7 +198,8 @@ TEST(TestMessage, GoesFromTheSenderToTheSenderOverTheFormsTransport)
     QFile message(captured);
     ASSERT_TRUE(message.open(QIODevice::ReadOnly));
     const QByteArray text = message.readAll();
-    EXPECT_TRUE(text.startsWith("From: me@example.invalid\nTo: me@example.invalid\n"))
+    EXPECT_TRUE(text.startsWith("From: me@example.invalid\nTo: me@example.invalid\n"
+                                "Subject: Corvel test message\n"))
         << text.constData();
     QFile args(captured + u".args"_s);
     ASSERT_TRUE(args.open(QIODevice::ReadOnly));
