@@ -34,6 +34,8 @@ struct GenerationOutcome
     qint64 skippedNoAddress = 0;
     // Members the interrupted run had already queued.
     qint64 skippedAlreadyQueued = 0;
+    // Rows whose address an earlier row of this run holds already.
+    qint64 skippedAlreadyMailed = 0;
     std::vector<Failure> failures;
     // The Outbox ids of the messages queued, for asking later what became of them.
     QStringList outboxIds;

@@ -13,6 +13,13 @@ void appendFailures(QStringList &lines, const GenerationOutcome &outcome)
         lines.append(u"  "_s + GenerationSummary::failureLine(failure));
 }
 
+void appendAlreadyMailed(QStringList &lines, const GenerationOutcome &outcome)
+{
+    if (outcome.skippedAlreadyMailed > 0)
+        lines.append(u"members skipped as already mailed in this run: %1"_s.arg(
+            outcome.skippedAlreadyMailed));
+}
+
 } // namespace
 
 QString GenerationSummary::failureLine(const GenerationOutcome::Failure &failure)
@@ -37,6 +44,7 @@ QStringList GenerationSummary::lines(const GenerationOutcome &outcome, const QSt
     lines.append(u"members processed: %1"_s.arg(outcome.processed));
     lines.append(u"messages queued: %1"_s.arg(outcome.messagesQueued));
     lines.append(u"members skipped for want of an address: %1"_s.arg(outcome.skippedNoAddress));
+    appendAlreadyMailed(lines, outcome);
     if (outcome.skippedAlreadyQueued > 0)
         lines.append(
             u"members queued by the interrupted run: %1"_s.arg(outcome.skippedAlreadyQueued));
@@ -63,6 +71,7 @@ QStringList GenerationSummary::planLines(const GenerationOutcome &outcome)
     if (!outcome.planned.empty() && !outcome.firstFilledBody.isNull())
         lines.append(u"first message body:\n"_s + outcome.firstFilledBody);
     lines.append(u"members skipped for want of an address: %1"_s.arg(outcome.skippedNoAddress));
+    appendAlreadyMailed(lines, outcome);
     appendFailures(lines, outcome);
     return lines;
 }

@@ -52,6 +52,7 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
     m_committer = nullptr;
     m_cancelled = false;
     m_letterBody.reset();
+    m_addressesMet.clear();
 
     try {
         m_letter = m_options.grpMailEntryId.isEmpty()
@@ -121,6 +122,8 @@ void MailGenerator::ProcessMember(const MailMember &member)
         ++m_outcome.skippedNoAddress;
     } else if (Status valid = checkMemberAddress(member.address); !valid.ok()) {
         fail(member, valid.error());
+    } else if (!firstInThisRun(member.address)) {
+        ++m_outcome.skippedAlreadyMailed;
     } else if (m_journal &&
                m_journal->uncertain().contains(RunJournal::normalized(member.address))) {
         fail(member, QStringLiteral("The interrupted run may have queued a message to this "
@@ -129,8 +132,9 @@ void MailGenerator::ProcessMember(const MailMember &member)
         ++m_outcome.skippedAlreadyQueued;
     } else if (m_options.grpMailType == MailType::Personal) {
         try {
+            const QString recipient = MailAddressList::mailbox(member.name, member.address);
             if (m_options.dryRun && !m_outcome.planned.empty()) {
-                m_outcome.planned.push_back({member.address, m_letter->CC(), m_letter->BCC()});
+                m_outcome.planned.push_back({recipient, m_letter->CC(), m_letter->BCC()});
             } else {
                 if (!m_letterBody)
                     m_letterBody = m_letter->Body();
@@ -147,11 +151,11 @@ void MailGenerator::ProcessMember(const MailMember &member)
                 }
                 if (m_options.dryRun) {
                     const std::shared_ptr<OlItem> copy = OlSendBatch::copyOf(
-                        m_letter, OlSendBatch::CopyRecipients::To, member.address, filled);
+                        m_letter, OlSendBatch::CopyRecipients::To, recipient, filled);
                     m_outcome.firstFilledBody = filled.value_or(*m_letterBody);
                     m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
                 } else {
-                    m_sendBatch->addCopy(m_letter, OlSendBatch::CopyRecipients::To, member.address,
+                    m_sendBatch->addCopy(m_letter, OlSendBatch::CopyRecipients::To, recipient,
                                          filled);
                     noteAdded({member});
                 }
@@ -166,6 +170,13 @@ void MailGenerator::ProcessMember(const MailMember &member)
     }
     commitWhenDue();
     ShowProgress(m_outcome.processed);
+}
+
+bool MailGenerator::firstInThisRun(const QString &address)
+{
+    const qsizetype before = m_addressesMet.size();
+    m_addressesMet.insert(RunJournal::normalized(address));
+    return m_addressesMet.size() != before;
 }
 
 void MailGenerator::noteAdded(std::vector<MailMember> members)

@@ -5,6 +5,7 @@
 #include "merge/MailType.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -89,6 +90,9 @@ private:
     void finishCommits();
     void takeCommitted();
     void fail(const MailMember &member, const QString &reason);
+    // A group may hold an address on several rows (in other letter case too): it is mailed
+    // once a run.
+    [[nodiscard]] bool firstInThisRun(const QString &address);
 
     OlNamespace &m_session;
     GenerationView &m_view;
@@ -98,6 +102,7 @@ private:
     std::shared_ptr<OlItem> m_letter;
     std::optional<QString> m_letterBody; // read once, for every personal copy
     GenerationOutcome m_outcome;
+    QSet<QString> m_addressesMet;
     std::vector<MailMember> m_batch;
     // Copies made and added to the send batch, not yet committed: their members each.
     std::unique_ptr<OlSendBatch> m_sendBatch;

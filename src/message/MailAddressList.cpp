@@ -251,6 +251,17 @@ QString MailAddressList::display() const
     return parts.join(u"; "_s);
 }
 
+QString MailAddressList::mailbox(const QString &name, const QString &address)
+{
+    const QString shownName = name.trimmed();
+    if (shownName.isEmpty() || shownName.compare(address, Qt::CaseInsensitive) == 0 ||
+        !checkHeaderText(shownName, u"name"_s).ok())
+        return address;
+    MailAddressList one;
+    one.m_addresses.push_back({shownName, address});
+    return one.display();
+}
+
 void MailAddressList::appendTo(_InternetAddressList *list) const
 {
     // Gathered apart first: a list of a message encodes its whole header again on every

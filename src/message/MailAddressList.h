@@ -40,6 +40,9 @@ public:
     [[nodiscard]] bool isEmpty() const { return m_addresses.empty(); }
     // "Name <address>; address", as the session shows To, CC and BCC.
     [[nodiscard]] QString display() const;
+    // One mailbox as parse() reads it back: the name quoted where it must be, or the bare
+    // address where the name is empty, the address itself, or no safe header text.
+    [[nodiscard]] static QString mailbox(const QString &name, const QString &address);
     // Adds the mailboxes to a list of the MIME library (names encoded when written out).
     void appendTo(_InternetAddressList *list) const;
 

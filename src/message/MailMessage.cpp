@@ -854,6 +854,14 @@ void MailMessage::stampForSending(const QDateTime &now, const QString &domain)
     GDateTime *date = g_date_time_new_from_unix_local(now.toSecsSinceEpoch());
     g_mime_message_set_date(m_message.get(), date);
     g_date_time_unref(date);
+    // A message for CC or BCC readers only says so in an empty group, as mail programs do,
+    // rather than going out without a To header.
+    InternetAddressList *to = g_mime_message_get_addresses(m_message.get(), GMIME_ADDRESS_TYPE_TO);
+    if (internet_address_list_length(to) == 0) {
+        InternetAddress *undisclosed = internet_address_group_new("undisclosed-recipients");
+        internet_address_list_add(to, undisclosed);
+        g_object_unref(undisclosed);
+    }
 }
 
 QString MailMessage::messageId() const

@@ -76,7 +76,8 @@ public:
     // No line of a byte form is longer (RFC 5322), line end not counted.
     static constexpr qsizetype MaxLineOctets = 998;
 
-    // A fresh Message-ID (always: a copy must not share its original's) and the Date.
+    // A fresh Message-ID (always: a copy must not share its original's) and the Date; a
+    // message with nobody in To gets "To: undisclosed-recipients:;".
     void stampForSending(const QDateTime &now, const QString &domain);
     [[nodiscard]] QString messageId() const;
 

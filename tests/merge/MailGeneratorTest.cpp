@@ -155,7 +155,8 @@ TEST_F(MailGeneratorTest, PersonalCopiesAskEveryMemberAndNeverMergeTheSubject)
     ASSERT_EQ(sent().size(), 3u);
     for (int i = 0; i < 3; ++i) {
         const auto &message = sent()[static_cast<std::size_t>(i)];
-        EXPECT_EQ(message.to, u"m%1@example.org"_s.arg(i + 1));
+        // Addressed to the member by name, as a reader's mail program shows it.
+        EXPECT_EQ(message.to, u"Member %1 <m%1@example.org>"_s.arg(i + 1));
         EXPECT_EQ(message.body, u"Dear m%1,\nsee  << tail"_s.arg(i + 1));
         EXPECT_EQ(message.subject, u"News <<Prompt=Subject>>"_s);
         EXPECT_EQ(message.cc, u"archive@example.org"_s); // the letter's own CC is kept
@@ -236,7 +237,7 @@ TEST_F(MailGeneratorTest, QueueingFailuresFailTheirOwnMembersOnly)
 {
     // One message refused by the Outbox fails alone; a batch whose commit fails fails each of
     // its members, and none of them counts as queued.
-    m_session->refuseInSendBatch(u"m2@example.org"_s);
+    m_session->refuseInSendBatch(u"Member 2 <m2@example.org>"_s);
     auto outcome = run(MailType::Personal, membersNumbered(3));
     EXPECT_EQ(outcome.membersQueued, 2);
     EXPECT_EQ(outcome.outboxIds.size(), 2);
@@ -303,7 +304,7 @@ TEST_F(MailGeneratorTest, DryRunQueuesNothingAndShowsTheFirstFilledBody)
     auto outcome = run(MailType::Personal, membersNumbered(3), nullptr, true);
     EXPECT_TRUE(sent().empty());
     ASSERT_EQ(outcome.planned.size(), 3u);
-    EXPECT_EQ(outcome.planned[2].to, u"m3@example.org"_s);
+    EXPECT_EQ(outcome.planned[2].to, u"Member 3 <m3@example.org>"_s);
     EXPECT_EQ(outcome.firstFilledBody, u"Dear Ann,\nsee  << tail"_s);
     EXPECT_EQ(m_prompter.asked.size(), 1); // only the shown body is filled
 
@@ -311,6 +312,25 @@ TEST_F(MailGeneratorTest, DryRunQueuesNothingAndShowsTheFirstFilledBody)
     EXPECT_TRUE(sent().empty());
     ASSERT_EQ(outcome.planned.size(), 2u);
     EXPECT_EQ(outcome.planned[1].bcc.count(u';'), 49);
+}
+
+// A loaded list repeats an address, a dynamic group meets a contact through two folders, or
+// the letter case differs: each address is mailed once a run, in every mode.
+TEST_F(MailGeneratorTest, AnAddressOnSeveralRowsIsMailedOnce)
+{
+    std::vector<MailMember> members = membersNumbered(3);
+    members.push_back({u"Again"_s, u" M2@Example.org"_s});
+    members.push_back({u"Member 1"_s, u"m1@example.org"_s});
+    for (const MailType type : {MailType::Personal, MailType::BCC}) {
+        const std::size_t before = sent().size();
+        const auto outcome = run(type, members);
+        EXPECT_EQ(sent().size() - before, type == MailType::Personal ? 3u : 1u);
+        EXPECT_EQ(outcome.membersQueued, 3);
+        EXPECT_EQ(outcome.skippedAlreadyMailed, 2);
+        EXPECT_EQ(outcome.processed, 5);
+        EXPECT_TRUE(outcome.succeeded());
+    }
+    EXPECT_EQ(sent().back().bcc, u"m1@example.org; m2@example.org; m3@example.org"_s);
 }
 
 class InterruptedRun : public MailGeneratorTest

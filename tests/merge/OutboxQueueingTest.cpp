@@ -7,6 +7,7 @@
 #include "merge/NewLetter.h"
 #include "merge/RunJournal.h"
 #include "merge/RunOutboxReport.h"
+#include "message/MailAddressList.h"
 #include "message/MaildirFolder.h"
 #include "message/OutboxState.h"
 #include "session/LocalMailbox.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <gtest/gtest.h>
@@ -82,7 +84,7 @@ protected:
         return generator.Execute({MailType::Personal, m_letter, false}, members(count), journal);
     }
     QString outbox() const { return store + u"/Outbox"_s; }
-    // The Outbox's messages: unique name -> To.
+    // The Outbox's messages: unique name -> To's address.
     QHash<QString, QString> queued() const
     {
         QHash<QString, QString> result;
@@ -94,7 +96,9 @@ protected:
             EXPECT_TRUE(file.open(QIODevice::ReadOnly));
             for (const QByteArray &line : file.readAll().split('\n'))
                 if (line.startsWith("To: "))
-                    result.insert(entry.unique, QString::fromUtf8(line.mid(4)).trimmed());
+                    result.insert(
+                        entry.unique,
+                        MailAddressList::parseHeader(line.mid(4))->addresses().front().address);
         }
         return result;
     }
@@ -113,6 +117,12 @@ TEST_F(OutboxQueueingTest, TheOutcomeNamesEveryMessageQueued)
     const QSet<QString> ids(outcome.outboxIds.begin(), outcome.outboxIds.end());
     EXPECT_EQ(ids, QSet<QString>(files.keyBegin(), files.keyEnd()));
     EXPECT_TRUE(QDir(outbox() + u"/tmp"_s).isEmpty());
+    // Each copy is addressed to its member by name.
+    QFile file(MaildirFolder(outbox()).entries()->front().path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QRegularExpression(u"\nTo: Member \\d+ <m\\d+@example.org>\n"_s)
+                    .match(QString::fromUtf8(file.readAll()))
+                    .hasMatch());
 }
 
 TEST_F(OutboxQueueingTest, ABatchNotCommittedIsNotQueuedAndItsRecipientsAreInDoubt)

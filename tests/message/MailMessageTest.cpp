@@ -387,6 +387,46 @@ TEST(MailMessageTest, CopyGivesTheReasonItFailed)
     EXPECT_TRUE(copy.error().contains(u"longer than 998 octets"_s)) << copy.error().toStdString();
 }
 
+TEST(MailMessageTest, AMessageForCcOrBccReadersOnlySaysSoInTo)
+{
+    MailMessage message = MailMessage::blank();
+    ASSERT_TRUE(message.setFrom(u"club@example.org"_s).ok());
+    ASSERT_TRUE(message.setRecipients(MailMessage::Recipients::Bcc, u"b@example.org"_s).ok());
+    message.stampForSending(QDateTime::currentDateTime(), u"example.org"_s);
+    const QByteArray out = wire(message);
+    // The empty group; the library writes it with a blank before the ";", as RFC 5322 allows.
+    EXPECT_TRUE(QRegularExpression(u"\r\nTo: undisclosed-recipients: ?;\r\n"_s)
+                    .match(QString::fromLatin1(out))
+                    .hasMatch())
+        << out.toStdString();
+    EXPECT_TRUE(message.addresses(MailMessage::Recipients::To)->isEmpty());
+
+    ASSERT_TRUE(message.setRecipients(MailMessage::Recipients::To, u"a@example.org"_s).ok());
+    message.stampForSending(QDateTime::currentDateTime(), u"example.org"_s);
+    EXPECT_FALSE(wire(message).contains("undisclosed"));
+}
+
+TEST(MailMessageTest, AMailboxIsNamedOnlyWhereTheNameIsSafe)
+{
+    const QString address = u"ann.lee@example.org"_s;
+    const std::pair<QString, QString> cases[] = {
+        {u"Lee, Ann"_s, u"\"Lee, Ann\" <ann.lee@example.org>"_s},
+        {u"Zoë"_s, u"Zoë <ann.lee@example.org>"_s},
+        {u""_s, address},
+        {u"Ann.Lee@example.org"_s, address},
+        {u"Ann\r\nBcc: evil@attacker.example"_s, address},
+        {u"=?utf-8?q?Ann=0D=0ABcc:_evil@attacker.example?="_s, address},
+    };
+    for (const auto &[name, expected] : cases) {
+        const QString mailbox = MailAddressList::mailbox(name, address);
+        EXPECT_EQ(mailbox, expected) << name.toStdString();
+        Result<MailAddressList> back = MailAddressList::parse(mailbox);
+        ASSERT_TRUE(back.ok()) << mailbox.toStdString();
+        ASSERT_EQ(back->addresses().size(), 1u);
+        EXPECT_EQ(back->addresses().front().address, address);
+    }
+}
+
 TEST(MailMessageTest, AddressListsAreParsedStrictly)
 {
     struct Case

@@ -11,6 +11,7 @@
 #include "workspace/Workspace.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -156,7 +157,7 @@ TEST_F(GroupMailCommandTest, PersonalMailToAListedFolderAsksEveryMemberAndShowsT
     EXPECT_EQ(command->grpMailEntryId(), letter->EntryID());
     ASSERT_EQ(session->sent().size(), 3u);
     EXPECT_EQ(session->sent()[0].body, u"Dear Ann,\nhello."_s);
-    EXPECT_EQ(session->sent()[2].to, u"cy@example.org"_s);
+    EXPECT_EQ(session->sent()[2].to, u"\"Poe, Cy\" <cy@example.org>"_s);
     EXPECT_EQ(dialogs.asked().count(u"getname: Enter value for First Name"_s), 3);
 
     ASSERT_EQ(dialogs.generators().size(), 1u);
@@ -189,7 +190,8 @@ TEST_F(GroupMailCommandTest, PreviewShowsTheMessagesAndQueuesNothing)
 
     EXPECT_TRUE(previewed.contains(u"messages that would be queued: 3"_s))
         << previewed.join(u'\n').toStdString();
-    EXPECT_TRUE(previewed.contains(u"To: ann@example.org"_s));
+    EXPECT_EQ(previewed.filter(QRegularExpression(u"^To: .+ <ann@example.org>$"_s)).size(), 1)
+        << previewed.join(u'\n').toStdString();
     EXPECT_TRUE(previewed.contains(u"first message body:\nDear [First Name],\nhello."_s));
     EXPECT_TRUE(previewed.contains(u"members skipped for want of an address: 1"_s));
     EXPECT_TRUE(session->sent().empty());
