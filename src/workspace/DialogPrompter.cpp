@@ -10,13 +10,12 @@ DialogPrompter::DialogPrompter(DialogHost &dialogs)
 {
 }
 
-QString DialogPrompter::GetName(const QString &initial, const QString &caption, const QString &,
-                                const QString &)
+PromptReply DialogPrompter::GetName(const PromptRequest &request)
 {
     if (m_stopped)
         return {};
-    GetNameForm form(initial, caption);
-    return m_dialogs.GetName(form) ? form.answer() : QString();
+    GetNameForm form(QString(), request.caption);
+    return {m_dialogs.GetName(form) ? form.answer() : QString()};
 }
 
 } // namespace corvel
