@@ -15,7 +15,9 @@ PromptReply DialogPrompter::GetName(const PromptRequest &request)
     if (m_stopped)
         return {};
     GetNameForm form(QString(), request.caption);
-    return {m_dialogs.GetName(form) ? form.answer() : QString()};
+    form.setMemberText(request.forWhom());
+    const bool answered = m_dialogs.GetName(form);
+    return {answered ? form.answer() : QString(), form.runStopped()};
 }
 
 } // namespace corvel

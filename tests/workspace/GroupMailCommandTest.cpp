@@ -157,7 +157,12 @@ TEST_F(GroupMailCommandTest, PersonalMailToAListedFolderAsksEveryMemberAndShowsT
     ASSERT_EQ(session->sent().size(), 3u);
     EXPECT_EQ(session->sent()[0].body, u"Dear Ann,\nhello."_s);
     EXPECT_EQ(session->sent()[2].to, u"cy@example.org"_s);
-    EXPECT_EQ(dialogs.asked().count(u"getname: Enter value for First Name"_s), 3);
+    // Each prompt says whose copy it fills.
+    EXPECT_EQ(dialogs.asked().filter(u"getname: "_s),
+              (QStringList{
+                  u"getname: Enter value for First Name for Lee, Ann <ann@example.org>, 1 of 4"_s,
+                  u"getname: Enter value for First Name for Roe, Bob <bob@example.org>, 2 of 4"_s,
+                  u"getname: Enter value for First Name for Poe, Cy <cy@example.org>, 4 of 4"_s}));
 
     ASSERT_EQ(dialogs.generators().size(), 1u);
     const auto &window = dialogs.generators().front();
@@ -172,6 +177,25 @@ TEST_F(GroupMailCommandTest, PersonalMailToAListedFolderAsksEveryMemberAndShowsT
 
     command->stop(); // the program closes: the account goes with it
     EXPECT_TRUE(window.closed);
+}
+
+// Stop the run in a prompt ends it as Cancel does: the copies made are queued, no more asked.
+TEST_F(GroupMailCommandTest, StopTheRunInAPromptQueuesWhatWasMade)
+{
+    selectGroup(u"Friends"_s, 5);
+    finishWizardWith(MailType::Personal);
+    dialogs.queueName(u"Ann"_s);
+    dialogs.queueGetName([](GetNameForm &form) {
+        form.stopRun();
+        return false;
+    });
+    command->doBtnDoMail();
+
+    EXPECT_EQ(session->sent().size(), 1u);
+    EXPECT_EQ(dialogs.asked().filter(u"getname: "_s).size(), 2);
+    ASSERT_EQ(dialogs.generators().size(), 1u);
+    EXPECT_EQ(dialogs.generators().front().heading, u"The run was cancelled."_s);
+    EXPECT_TRUE(dialogs.generators().front().outcome.contains(u"messages queued: 1"_s));
 }
 
 TEST_F(GroupMailCommandTest, PreviewShowsTheMessagesAndQueuesNothing)
@@ -301,7 +325,7 @@ TEST_F(GroupMailCommandTest, StoppedByTheProgramClosingAsksNothingMore)
     command->doBtnDoMail();
 
     EXPECT_LE(session->sent().size(), 2u);
-    EXPECT_LE(dialogs.asked().count(u"getname: Enter value for First Name"_s), 2);
+    EXPECT_LE(dialogs.asked().filter(u"getname: Enter value for First Name"_s).size(), 2);
     ASSERT_EQ(dialogs.generators().size(), 1u);
     EXPECT_TRUE(dialogs.generators().front().closed);
     EXPECT_TRUE(dialogs.generators().front().outcome.isEmpty());
