@@ -1,5 +1,6 @@
 #include "merge/PromptPlan.h"
 #include "common/NamedCases.h"
+#include "merge/ContactFieldValues.h"
 #include "merge/PromptValuesFile.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,25 @@ TEST(PromptPlan, SaysHowManyMembersHaveAnEmptyValue)
     EXPECT_EQ(
         plan.emptyValueLines({u"First Name"_s, u"Town"_s, u"Asked"_s}, members),
         (QStringList{u"2 members have an empty First Name"_s, u"3 members have an empty Town"_s}));
+}
+
+// A prompt named after a contact field, in any case and spacing, takes the card's value.
+TEST(ContactFieldValues, ArePromptsNamedAfterAField)
+{
+    const ContactFieldValues card = ContactFieldValues::ofCard(
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;M.;Dr;\r\nFN:Dr Ann Lee\r\n"
+        "NICKNAME:Annie,Al\r\nORG:Acme\\, Inc;Sales\r\nTITLE:Buyer\r\n"
+        "EMAIL:ann@x.org\r\nEMAIL:other@x.org\r\nEND:VCARD\r\nBEGIN:VCARD\r\nNOTE:x\r\n");
+    const std::pair<const char16_t *, const char16_t *> rows[] = {
+        {u"First Name", u"Ann"},       {u"firstname", u"Ann"},     {u"LAST NAME", u"Lee"},
+        {u"Full Name", u"Dr Ann Lee"}, {u"Company", u"Acme, Inc"}, {u"CompanyName", u"Acme, Inc"},
+        {u"Department", u"Sales"},     {u"Job Title", u"Buyer"},   {u"Nick Name", u"Annie"},
+        {u"E-mail", u"ann@x.org"},     {u"Title", u"Dr"},          {u"Middle Name", u"M."}};
+    for (const auto &[prompt, value] : rows)
+        EXPECT_EQ(card.value(QString::fromUtf16(prompt)), QString::fromUtf16(value))
+            << QString::fromUtf16(prompt).toStdString();
+    EXPECT_FALSE(card.value(u"Note"_s));
+    EXPECT_FALSE(card.value(u"Town"_s));
 }
 
 } // namespace

@@ -179,6 +179,34 @@ TEST_F(GroupMailCommandTest, PersonalMailToAListedFolderAsksEveryMemberAndShowsT
     EXPECT_TRUE(window.closed);
 }
 
+// With a table of values nothing is asked during the run; empty cells are said before Finish.
+TEST_F(GroupMailCommandTest, PromptedFieldsFromATableAskNothing)
+{
+    selectListedContacts();
+    QStringList empty;
+    dialogs.queueWizard([&empty](MailWizard &wizard) {
+        wizard.tlDrafts_Click(1);
+        wizard.cmdNext_Click();
+        wizard.cmdNext_Click();
+        EXPECT_EQ(wizard.currentStep(), MailWizard::kPromptsStep);
+        wizard.setPromptChoice(u"first name"_s, PromptPlan::Choice::Table);
+        wizard.setPromptCell(0, u"First Name"_s, u"Ann"_s);
+        wizard.setPromptCell(2, u"First Name"_s, u"Cy"_s);
+        empty = wizard.emptyValueLines();
+        return true;
+    });
+    command->doBtnDoMail();
+
+    EXPECT_EQ(empty, QStringList{u"1 member has an empty First Name"_s});
+    EXPECT_TRUE(dialogs.asked().filter(u"getname: "_s).isEmpty());
+    ASSERT_EQ(session->sent().size(), 3u);
+    EXPECT_EQ(session->sent()[0].body, u"Dear Ann,\nhello."_s);
+    EXPECT_EQ(session->sent()[1].body, u"Dear ,\nhello."_s);
+    EXPECT_EQ(session->sent()[2].body, u"Dear Cy,\nhello."_s);
+    EXPECT_TRUE(dialogs.generators().front().outcome.contains(
+        u"members mailed with an empty prompted value: 1"_s));
+}
+
 // Stop the run in a prompt ends it as Cancel does: the copies made are queued, no more asked.
 TEST_F(GroupMailCommandTest, StopTheRunInAPromptQueuesWhatWasMade)
 {
