@@ -43,10 +43,7 @@ private:
 class NoPrompts : public MergePrompter
 {
 public:
-    QString GetName(const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
+    PromptReply GetName(const PromptRequest &) override { return {}; }
 };
 
 // The same session without its batched Outbox: every copy is queued by its own Send.

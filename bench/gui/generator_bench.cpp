@@ -33,10 +33,7 @@ namespace {
 class NoPrompts : public MergePrompter
 {
 public:
-    QString GetName(const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
+    PromptReply GetName(const PromptRequest &) override { return {}; }
 };
 
 std::vector<MailMember> members(int count)

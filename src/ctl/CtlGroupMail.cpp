@@ -6,6 +6,8 @@
 #include "merge/MergeFields.h"
 #include "merge/MergePrompter.h"
 #include "merge/NewLetter.h"
+#include "merge/PromptPlan.h"
+#include "merge/PromptValuesFile.h"
 #include "merge/RunJournal.h"
 #include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
@@ -51,90 +53,23 @@ private:
     int m_shown = 0;
 };
 
-// Answers from --prompt (every member) and --values (per member); what is left is asked on a
-// terminal, and is empty otherwise.
-class CtlPrompter : public MergePrompter
+// Prompts the plan from --prompt and --values leaves open are asked on a terminal, and are
+// empty otherwise.
+class TerminalPrompter : public MergePrompter
 {
 public:
-    std::map<QString, QString> common;
-    std::map<QString, std::map<QString, QString>> perMember; // address (lower case) -> answers
-
-    QString GetName(const QString &, const QString &caption, const QString &promptName,
-                    const QString &memberAddress) override
+    PromptReply GetName(const PromptRequest &request) override
     {
-        const auto member = perMember.find(RunJournal::normalized(memberAddress));
-        if (member != perMember.end()) {
-            const auto value = member->second.find(promptName);
-            if (value != member->second.end())
-                return value->second;
-        }
-        const auto value = common.find(promptName);
-        if (value != common.end())
-            return value->second;
         if (!isatty(STDIN_FILENO))
             return {};
-        std::cerr << caption.toStdString() << " (" << memberAddress.toStdString() << "): ";
+        std::cerr << request.caption.toStdString() << " (" << request.forWhom().toStdString()
+                  << "): ";
         std::string line;
         if (!std::getline(std::cin, line))
             return {};
-        return QString::fromStdString(line);
+        return {QString::fromStdString(line)};
     }
 };
-
-// One CSV record per line; quoted cells may hold commas and doubled quotes.
-QStringList csvCells(const QString &line)
-{
-    QStringList cells;
-    QString cell;
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < line.size() && line[i + 1] == u'"') {
-                cell += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                cell += c;
-            }
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            cells.append(cell);
-            cell.clear();
-        } else {
-            cell += c;
-        }
-    }
-    cells.append(cell);
-    return cells;
-}
-
-bool readValues(const QString &path, CtlPrompter &prompter)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        printError(u"corvelctl: %1 cannot be read: %2"_s.arg(path, file.errorString()));
-        return false;
-    }
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-    QStringList heading;
-    for (const QString &raw : lines) {
-        const QString line = raw.endsWith(u'\r') ? raw.chopped(1) : raw;
-        if (line.trimmed().isEmpty())
-            continue;
-        const QStringList cells = csvCells(line);
-        if (heading.isEmpty()) {
-            heading = cells;
-            continue;
-        }
-        auto &answers = prompter.perMember[RunJournal::normalized(cells.value(0))];
-        for (qsizetype i = 1; i < heading.size() && i < cells.size(); ++i)
-            answers[heading[i].trimmed()] = cells[i];
-    }
-    return true;
-}
 
 // The letter by EntryId, or else the one draft with that subject.
 QString findLetter(OlNamespace &session, const QString &argument, QString &error)
@@ -276,7 +211,7 @@ int runGroupMail(const CtlContext &context)
     QString target, letterArg, modeArg, valuesPath;
     bool dryRun = false, resume = false, restart = false;
     int waitSeconds = 0;
-    CtlPrompter prompter;
+    PromptPlan prompts;
     for (qsizetype i = 0; i < context.args.size(); ++i) {
         const QString &arg = context.args[i];
         const bool hasValue = i + 1 < context.args.size();
@@ -286,7 +221,8 @@ int runGroupMail(const CtlContext &context)
             modeArg = context.args[++i];
         } else if (arg == u"--prompt"_s && hasValue && context.args[i + 1].contains(u'=')) {
             const QString pair = context.args[++i];
-            prompter.common[pair.section(u'=', 0, 0)] = pair.section(u'=', 1);
+            prompts.setChoice(pair.section(u'=', 0, 0), PromptPlan::Choice::OneValue);
+            prompts.setValue(pair.section(u'=', 0, 0), pair.section(u'=', 1));
         } else if (arg == u"--values"_s && hasValue) {
             valuesPath = context.args[++i];
         } else if (arg == u"--dry-run"_s) {
@@ -318,8 +254,16 @@ int runGroupMail(const CtlContext &context)
         printError(QString::fromUtf8(MailUsage));
         return ExitUsage;
     }
-    if (!valuesPath.isEmpty() && !readValues(valuesPath, prompter))
-        return ExitFailed;
+    if (!valuesPath.isEmpty()) {
+        // A prompt given both ways takes the file's value, and --prompt's for members the
+        // file has no row for.
+        const Result<PromptValues> values = PromptValuesFile::read(valuesPath);
+        if (!values.ok()) {
+            printError(u"corvelctl: "_s + values.error());
+            return ExitFailed;
+        }
+        prompts.addTable(*values);
+    }
 
     Workspace::Options options;
     options.appPath = context.appPath;
@@ -367,10 +311,16 @@ int runGroupMail(const CtlContext &context)
             }
         }
 
+        if (mode->second != MailType::Personal)
+            if (const auto letter = workspace.session()->GetItemFromID(letterId);
+                letter && MergeFields::hasFields(letter->Body()))
+                printError(u"corvelctl: "_s + MergeFields::unmergedNote());
+
         TerminalView view;
+        TerminalPrompter prompter;
         MailGenerator generator(*workspace.session(), view, prompter);
-        const GenerationOutcome outcome =
-            generator.Execute({mode->second, letterId, dryRun}, selection.members, journal.get());
+        const GenerationOutcome outcome = generator.Execute(
+            {mode->second, letterId, dryRun, &prompts}, selection.members, journal.get());
         if (!outcome.letterLoaded)
             return ExitFailed;
         if (dryRun) {

@@ -20,10 +20,21 @@ public:
     void accept();
     [[nodiscard]] const QString &answer() const { return m_answer; }
 
+    // Asked for one member of a run: the box says whose copy ("for Lee, Ann
+    // <ann.lee@example.org>, 3 of 239") and offers to stop the run.
+    void setMemberText(const QString &text) { m_memberText = text; }
+    [[nodiscard]] const QString &memberText() const { return m_memberText; }
+    [[nodiscard]] bool canStopRun() const { return !m_memberText.isEmpty(); }
+    static QString stopRunCaption() { return QStringLiteral("Stop the run"); }
+    void stopRun() { m_runStopped = canStopRun(); }
+    [[nodiscard]] bool runStopped() const { return m_runStopped; }
+
 private:
     QString m_caption;
     QString m_text;
     QString m_answer;
+    QString m_memberText;
+    bool m_runStopped = false;
 };
 
 } // namespace corvel

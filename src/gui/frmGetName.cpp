@@ -3,6 +3,7 @@
 #include "groups/GetNameForm.h"
 
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -20,6 +21,15 @@ frmGetName::frmGetName(GetNameForm &form, QWidget *parent)
     m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     m_ok->setDefault(true);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    if (form.canStopRun()) {
+        QPushButton *stop =
+            buttons->addButton(GetNameForm::stopRunCaption(), QDialogButtonBox::DestructiveRole);
+        stop->setObjectName(QStringLiteral("cmdStopRun"));
+        connect(stop, &QPushButton::clicked, this, [this] {
+            m_form.stopRun();
+            reject();
+        });
+    }
     connect(buttons, &QDialogButtonBox::accepted, this, &frmGetName::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_txtData, &QLineEdit::textChanged, this, [this](const QString &text) {
@@ -29,6 +39,12 @@ frmGetName::frmGetName(GetNameForm &form, QWidget *parent)
     m_ok->setEnabled(m_form.okEnabled());
 
     auto *layout = new QVBoxLayout(this);
+    if (form.canStopRun()) {
+        auto *member = new QLabel(form.memberText());
+        member->setObjectName(QStringLiteral("lblMember"));
+        member->setTextFormat(Qt::PlainText);
+        layout->addWidget(member);
+    }
     layout->addWidget(m_txtData);
     layout->addWidget(buttons);
     setMinimumWidth(320);

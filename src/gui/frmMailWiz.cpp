@@ -5,14 +5,18 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -50,6 +54,12 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     , m_cmdNext(wizardButton(QStringLiteral("&Next"), QStringLiteral("cmdNext")))
     , m_cmdFinish(wizardButton(QStringLiteral("&Finish"), QStringLiteral("cmdFinish")))
     , m_cmdExit(wizardButton(QStringLiteral("E&xit"), QStringLiteral("cmdExit")))
+    , m_promptRows(new QGridLayout)
+    , m_tblValues(new QTableWidget)
+    , m_cmdLoadValues(
+          wizardButton(MailWizard::loadValuesCaption(), QStringLiteral("cmdLoadValues")))
+    , m_lblEmpty(new QLabel)
+    , m_lblNote(new QLabel)
 {
     setObjectName(QStringLiteral("frmMailWiz"));
     setWindowTitle(MailWizard::caption());
@@ -110,6 +120,25 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     m_txtPreview->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_txtPreview->hide();
     page1->addWidget(m_txtPreview, 1);
+    m_lblNote->setObjectName(QStringLiteral("lblNote"));
+    m_lblNote->setWordWrap(true);
+    page1->addWidget(m_lblNote);
+
+    // Page 2: the prompted fields.
+    m_picPage[2] = new QWidget;
+    m_picPage[2]->setObjectName(QStringLiteral("picPage2"));
+    auto *page2 = new QVBoxLayout(m_picPage[2]);
+    page2->setContentsMargins(0, 0, 0, 0);
+    page2->addWidget(new QLabel(MailWizard::promptsCaption()));
+    page2->addLayout(m_promptRows);
+    m_tblValues->setObjectName(QStringLiteral("tblValues"));
+    page2->addWidget(m_tblValues, 1);
+    auto *tableRow = new QHBoxLayout;
+    m_lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
+    m_lblEmpty->setWordWrap(true);
+    tableRow->addWidget(m_lblEmpty, 1);
+    tableRow->addWidget(m_cmdLoadValues);
+    page2->addLayout(tableRow);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -118,6 +147,7 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_picPage[0], 1);
     layout->addWidget(m_picPage[1], 1);
+    layout->addWidget(m_picPage[2], 1);
     layout->addWidget(separator(QStringLiteral("wizLine0")));
     layout->addWidget(separator(QStringLiteral("wizLine1")));
     layout->addLayout(buttons);
@@ -127,7 +157,16 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     connect(m_mailTypes, &QButtonGroup::idClicked, this, [this](int index) {
         m_wizard.optMailType_Click(index);
         m_txtPreview->hide(); // it showed the other addressing
+        WizardDoStep();
     });
+    connect(m_tblValues, &QTableWidget::cellChanged, this, [this](int row, int column) {
+        if (column < 2 || column - 2 >= m_tableColumns.size())
+            return;
+        m_wizard.setPromptCell(row, m_tableColumns[column - 2],
+                               m_tblValues->item(row, column)->text());
+        showEmptyValues();
+    });
+    connect(m_cmdLoadValues, &QPushButton::clicked, this, &frmMailWiz::cmdLoadValues_Click);
     connect(m_cmdNext, &QPushButton::clicked, this, [this] {
         m_wizard.cmdNext_Click();
         WizardDoStep();
@@ -144,8 +183,11 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
 
 void frmMailWiz::WizardDoStep()
 {
-    for (int page = 0; page < 2; ++page)
+    if (m_wizard.currentStep() == MailWizard::kPromptsStep && !m_picPage[2]->isVisible())
+        showPrompts();
+    for (int page = 0; page < 3; ++page)
         m_picPage[static_cast<std::size_t>(page)]->setVisible(m_wizard.isPageVisible(page));
+    m_lblNote->setText(m_wizard.addressingNote());
     const MailWizard::ButtonStates states = m_wizard.WizardDoStep();
     m_cmdBack->setEnabled(states.back);
     m_cmdNext->setEnabled(states.next);
@@ -166,6 +208,84 @@ void frmMailWiz::tlDrafts_Click()
     const int row = item->parent() ? item->parent()->indexOfChild(item) + 1 : 0;
     m_wizard.tlDrafts_Click(row);
     WizardDoStep();
+}
+
+void frmMailWiz::showPrompts()
+{
+    while (QLayoutItem *item = m_promptRows->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    int row = 0;
+    for (const QString &name : m_wizard.promptNames()) {
+        auto *choice = new QComboBox;
+        choice->setObjectName(QStringLiteral("cboPrompt%1").arg(row));
+        for (const auto option :
+             {PromptPlan::Choice::Ask, PromptPlan::Choice::OneValue, PromptPlan::Choice::Table})
+            choice->addItem(MailWizard::promptChoiceText(option), static_cast<int>(option));
+        choice->setCurrentIndex(static_cast<int>(m_wizard.promptChoice(name)));
+        auto *value = new QLineEdit(m_wizard.promptValue(name));
+        value->setObjectName(QStringLiteral("txtPrompt%1").arg(row));
+        value->setEnabled(m_wizard.promptChoice(name) == PromptPlan::Choice::OneValue);
+        auto *label = new QLabel(name);
+        label->setTextFormat(Qt::PlainText);
+        m_promptRows->addWidget(label, row, 0);
+        m_promptRows->addWidget(choice, row, 1);
+        m_promptRows->addWidget(value, row, 2);
+        connect(choice, &QComboBox::currentIndexChanged, this, [this, name, value](int index) {
+            m_wizard.setPromptChoice(name, static_cast<PromptPlan::Choice>(index));
+            value->setEnabled(index == static_cast<int>(PromptPlan::Choice::OneValue));
+            showValuesTable();
+        });
+        connect(value, &QLineEdit::textChanged, this, [this, name](const QString &text) {
+            m_wizard.setPromptValue(name, text);
+            showEmptyValues();
+        });
+        ++row;
+    }
+    showValuesTable();
+}
+
+void frmMailWiz::showValuesTable()
+{
+    m_tableColumns.clear();
+    for (const QString &name : m_wizard.promptNames())
+        if (m_wizard.promptChoice(name) == PromptPlan::Choice::Table)
+            m_tableColumns.append(name);
+    const QSignalBlocker quiet(m_tblValues);
+    const std::vector<MailMember> &members = m_wizard.tableMembers();
+    m_tblValues->clear();
+    m_tblValues->setRowCount(static_cast<int>(members.size()));
+    m_tblValues->setColumnCount(2 + static_cast<int>(m_tableColumns.size()));
+    m_tblValues->setHorizontalHeaderLabels(
+        QStringList{QStringLiteral("Name"), QStringLiteral("Address")} + m_tableColumns);
+    for (int row = 0; row < static_cast<int>(members.size()); ++row) {
+        const MailMember &member = members[static_cast<std::size_t>(row)];
+        for (const auto &[column, text] : {std::pair{0, member.name}, {1, member.address}}) {
+            auto *item = new QTableWidgetItem(text);
+            item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            m_tblValues->setItem(row, column, item);
+        }
+        for (int c = 0; c < static_cast<int>(m_tableColumns.size()); ++c)
+            m_tblValues->setItem(row, 2 + c,
+                                 new QTableWidgetItem(m_wizard.promptCell(row, m_tableColumns[c])));
+    }
+    m_tblValues->setVisible(!m_tableColumns.isEmpty());
+    showEmptyValues();
+}
+
+void frmMailWiz::showEmptyValues()
+{
+    m_lblEmpty->setText(m_wizard.emptyValueLines().join(u'\n'));
+}
+
+void frmMailWiz::cmdLoadValues_Click()
+{
+    if (const Status loaded = m_wizard.cmdLoadValues_Click(); !loaded.ok()) {
+        QMessageBox::warning(this, windowTitle(), loaded.error());
+        return;
+    }
+    showPrompts();
 }
 
 void frmMailWiz::cmdPreview_Click()

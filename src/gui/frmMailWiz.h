@@ -5,10 +5,12 @@
 #include <array>
 
 class QButtonGroup;
+class QGridLayout;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QTableWidget;
 class QTreeWidget;
 
 namespace corvel {
@@ -16,7 +18,8 @@ namespace corvel {
 class MailWizard;
 
 // The group mail wizard over its rules: page 0 picks the letter from the Drafts folder,
-// page 1 shows whom it goes to, picks the addressing and can preview the messages.
+// page 1 shows whom it goes to, picks the addressing and can preview the messages, page 2
+// says how each prompted field is answered.
 class frmMailWiz : public QDialog
 {
     Q_OBJECT
@@ -38,9 +41,14 @@ private:
     void tlDrafts_Click();
     void cmdExit_Click();
     void cmdPreview_Click();
+    void cmdLoadValues_Click();
+    // Page 2 for the chosen letter's prompts: a choice and a value each, then the table.
+    void showPrompts();
+    void showValuesTable();
+    void showEmptyValues();
 
     MailWizard &m_wizard;
-    std::array<QWidget *, 2> m_picPage{};
+    std::array<QWidget *, 3> m_picPage{};
     QTreeWidget *m_tlDrafts;
     std::array<QLabel *, 6> m_lbl{};
     std::array<QRadioButton *, 4> m_optMailType{};
@@ -51,6 +59,12 @@ private:
     QPushButton *m_cmdNext;
     QPushButton *m_cmdFinish;
     QPushButton *m_cmdExit;
+    QGridLayout *m_promptRows;
+    QTableWidget *m_tblValues;
+    QPushButton *m_cmdLoadValues;
+    QLabel *m_lblEmpty;
+    QLabel *m_lblNote;
+    QStringList m_tableColumns; // the prompts the table shows, in its columns from the third
     bool m_closingByWindow = false;
 };
 

@@ -16,6 +16,13 @@ struct GenerationOutcome
         QString address;
         QString reason;
     };
+    // A member whose copy went with prompted values left empty.
+    struct EmptyPrompted
+    {
+        QString name;
+        QString address;
+        QStringList prompts;
+    };
     // A message the dry run would make.
     struct PlannedMessage
     {
@@ -37,6 +44,7 @@ struct GenerationOutcome
     // Rows whose address an earlier row of this run holds already.
     qint64 skippedAlreadyMailed = 0;
     std::vector<Failure> failures;
+    std::vector<EmptyPrompted> emptyPrompted;
     // The Outbox ids of the messages queued, for asking later what became of them.
     QStringList outboxIds;
     std::vector<PlannedMessage> planned; // dry run only

@@ -20,6 +20,22 @@ void appendAlreadyMailed(QStringList &lines, const GenerationOutcome &outcome)
             outcome.skippedAlreadyMailed));
 }
 
+// Enough names to check by; the count says how many there are in all.
+constexpr std::size_t kEmptyPromptedNamed = 20;
+
+void appendEmptyPrompted(QStringList &lines, const GenerationOutcome &outcome)
+{
+    const std::vector<GenerationOutcome::EmptyPrompted> &members = outcome.emptyPrompted;
+    if (members.empty())
+        return;
+    lines.append(u"members mailed with an empty prompted value: %1"_s.arg(members.size()));
+    for (std::size_t i = 0; i < members.size() && i < kEmptyPromptedNamed; ++i)
+        lines.append(u"  %1 <%2>: %3"_s.arg(members[i].name, members[i].address,
+                                            members[i].prompts.join(u", "_s)));
+    if (members.size() > kEmptyPromptedNamed)
+        lines.append(u"  and %1 more"_s.arg(members.size() - kEmptyPromptedNamed));
+}
+
 } // namespace
 
 QString GenerationSummary::failureLine(const GenerationOutcome::Failure &failure)
@@ -48,6 +64,7 @@ QStringList GenerationSummary::lines(const GenerationOutcome &outcome, const QSt
     if (outcome.skippedAlreadyQueued > 0)
         lines.append(
             u"members queued by the interrupted run: %1"_s.arg(outcome.skippedAlreadyQueued));
+    appendEmptyPrompted(lines, outcome);
     appendFailures(lines, outcome);
     if (outcome.cancelled)
         lines.append(u"the run was cancelled; it can be continued "_s + howToContinue);

@@ -2,6 +2,7 @@
 
 #include "merge/BatchCommitter.h"
 #include "merge/GenerationView.h"
+#include "merge/MemberPrompts.h"
 #include "merge/MergeFields.h"
 #include "merge/RunJournal.h"
 #include "message/MailAddressList.h"
@@ -139,15 +140,26 @@ void MailGenerator::ProcessMember(const MailMember &member)
                 if (!m_letterBody)
                     m_letterBody = m_letter->Body();
                 std::optional<QString> filled;
+                QStringList emptied;
                 if (MergeFields::hasFields(*m_letterBody)) {
-                    Result<QString> merged =
-                        MergeFields::FillMergeFields(*m_letterBody, m_prompter, member.address);
+                    MemberPrompts prompts(m_options.prompts, m_prompter,
+                                          {{}, {}, member, m_outcome.processed, m_outcome.total});
+                    Result<QString> merged = MergeFields::FillMergeFields(
+                        *m_letterBody,
+                        [&prompts](const QString &name) { return prompts.valueOf(name); });
+                    if (prompts.stopRun()) {
+                        // Ended as Cancel ends a run; this member was not mailed.
+                        --m_outcome.processed;
+                        m_cancelled = true;
+                        return;
+                    }
                     if (!merged.ok()) {
                         fail(member, merged.error());
                         ShowProgress(m_outcome.processed);
                         return;
                     }
                     filled = *merged;
+                    emptied = prompts.emptied();
                 }
                 if (m_options.dryRun) {
                     const std::shared_ptr<OlItem> copy = OlSendBatch::copyOf(
@@ -158,6 +170,8 @@ void MailGenerator::ProcessMember(const MailMember &member)
                     m_sendBatch->addCopy(m_letter, OlSendBatch::CopyRecipients::To, recipient,
                                          filled);
                     noteAdded({member});
+                    if (!emptied.isEmpty())
+                        m_outcome.emptyPrompted.push_back({member.name, member.address, emptied});
                 }
             }
         } catch (const OutlookError &error) {

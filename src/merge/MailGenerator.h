@@ -21,6 +21,7 @@ class MergePrompter;
 class OlItem;
 class OlNamespace;
 class OlSendBatch;
+class PromptPlan;
 class RunJournal;
 
 // The generator's rules without its window: turns the chosen letter into one filled copy per
@@ -34,7 +35,7 @@ class RunJournal;
 // allows) while the next one is made; when the disk falls behind, the batch being made grows
 // to kMostUncommitted before the generator waits, still letting the window's events run.
 // Cancel drops the addresses not yet made into a message; copies already made are whole and
-// are queued.
+// are queued. Stopping the run from a prompt ends it the same way, that member getting nothing.
 class MailGenerator
 {
 public:
@@ -43,6 +44,8 @@ public:
         MailType grpMailType = MailType::Personal;
         QString grpMailEntryId;
         bool dryRun = false;
+        // Answers prompts without asking; may be null (every prompt is asked).
+        const PromptPlan *prompts = nullptr;
     };
 
     MailGenerator(OlNamespace &session, GenerationView &view, MergePrompter &prompter);

@@ -12,6 +12,9 @@ struct MailMember
 {
     QString name;    // FileAs, or the row's caption
     QString address; // Email1Address; empty for rows without one
+    // The EntryID of the member's contact, when the row came from one; prompted fields named
+    // after a contact field are filled in from it.
+    QString contactId{};
 };
 
 inline QStringList addressesOf(const std::vector<MailMember> &members)

@@ -24,10 +24,9 @@ public:
 class PlaceholderPrompter : public MergePrompter
 {
 public:
-    QString GetName(const QString &, const QString &, const QString &promptName,
-                    const QString &) override
+    PromptReply GetName(const PromptRequest &request) override
     {
-        return u'[' + promptName + u']';
+        return {u'[' + request.promptName + u']'};
     }
 };
 
@@ -39,12 +38,14 @@ MailPreview::MailPreview(OlNamespace &session, std::vector<MailMember> members)
 {
 }
 
-QStringList MailPreview::lines(MailType type, const QString &letterEntryId) const
+QStringList MailPreview::lines(MailType type, const QString &letterEntryId,
+                               const PromptPlan *prompts) const
 {
     SilentView view;
     PlaceholderPrompter prompter;
     MailGenerator generator(m_session, view, prompter);
-    const GenerationOutcome outcome = generator.Execute({type, letterEntryId, true}, m_members);
+    const GenerationOutcome outcome =
+        generator.Execute({type, letterEntryId, true, prompts}, m_members);
     if (!outcome.letterLoaded)
         return {view.problem};
     return GenerationSummary::planLines(outcome);

@@ -1,5 +1,10 @@
 #include "merge/MailWizard.h"
 
+#include "merge/MergeFields.h"
+#include "merge/PromptValuesFile.h"
+
+#include <set>
+
 namespace corvel {
 
 QString MailWizard::mailTypeText(MailType type)
@@ -24,6 +29,19 @@ QString MailWizard::membersSummary(qint64 count, const QString &groupCaption)
     return QString::number(count) + QStringLiteral(" Members of ") + groupCaption;
 }
 
+QString MailWizard::promptChoiceText(PromptPlan::Choice choice)
+{
+    switch (choice) {
+    case PromptPlan::Choice::Ask:
+        return QStringLiteral("Ask for each member");
+    case PromptPlan::Choice::OneValue:
+        return QStringLiteral("One value for everyone");
+    case PromptPlan::Choice::Table:
+        return QStringLiteral("A table");
+    }
+    return {};
+}
+
 MailWizard::MailWizard(std::vector<Letter> letters)
     : m_letters(std::move(letters))
 {
@@ -41,9 +59,108 @@ QStringList MailWizard::preview() const
     return canPreview() ? m_previewSource(WizardProcess()) : QStringList();
 }
 
+void MailWizard::setMembers(const std::vector<MailMember> &members,
+                            ContactValueSource contactValues)
+{
+    m_contactValues = std::move(contactValues);
+    m_tableMembers.clear();
+    std::set<QString> seen;
+    for (const MailMember &member : members)
+        if (!member.address.isEmpty() && seen.insert(PromptPlan::memberKey(member.address)).second)
+            m_tableMembers.push_back(member);
+}
+
+bool MailWizard::hasPromptStep() const
+{
+    return m_mailType == MailType::Personal && !m_promptNames.isEmpty();
+}
+
+void MailWizard::fillFromContacts(const QString &promptName)
+{
+    const QString key = PromptPlan::keyOf(promptName);
+    if (m_filledFromContacts.contains(key))
+        return;
+    m_filledFromContacts.append(key);
+    for (const MailMember &member : m_tableMembers) {
+        if (m_prompts.cell(member.address, promptName))
+            continue;
+        std::optional<QString> value;
+        if (m_contactValues)
+            value = m_contactValues(member, promptName);
+        m_prompts.setCell(member.address, promptName, value.value_or(QString()));
+    }
+}
+
+void MailWizard::setPromptChoice(const QString &promptName, PromptPlan::Choice choice)
+{
+    if (choice == PromptPlan::Choice::Table)
+        fillFromContacts(promptName);
+    m_prompts.setChoice(promptName, choice);
+}
+
+void MailWizard::setPromptValue(const QString &promptName, const QString &value)
+{
+    m_prompts.setValue(promptName, value);
+}
+
+QString MailWizard::promptCell(int row, const QString &promptName) const
+{
+    if (row < 0 || row >= static_cast<int>(m_tableMembers.size()))
+        return {};
+    return m_prompts.cell(m_tableMembers[static_cast<std::size_t>(row)].address, promptName)
+        .value_or(QString());
+}
+
+void MailWizard::setPromptCell(int row, const QString &promptName, const QString &value)
+{
+    if (row >= 0 && row < static_cast<int>(m_tableMembers.size()))
+        m_prompts.setCell(m_tableMembers[static_cast<std::size_t>(row)].address, promptName, value);
+}
+
+Status MailWizard::cmdLoadValues_Click()
+{
+    const QString path = m_chooseValuesFile ? m_chooseValuesFile() : QString();
+    return path.isEmpty() ? Status() : loadPromptValues(path);
+}
+
+Status MailWizard::loadPromptValues(const QString &path)
+{
+    const corvel::Result<PromptValues> values = PromptValuesFile::read(path);
+    if (!values.ok())
+        return Status::failure(values.error());
+    for (const QString &prompt : values->prompts) {
+        for (const QString &name : m_promptNames) {
+            if (PromptPlan::keyOf(name) != PromptPlan::keyOf(prompt))
+                continue;
+            setPromptChoice(name, PromptPlan::Choice::Table);
+            const qsizetype column = values->prompts.indexOf(prompt);
+            // Only the members mailed: a row for anyone else would fill nothing.
+            for (const PromptValues::Row &row : values->rows)
+                if (m_prompts.cell(row.address, name))
+                    m_prompts.setCell(row.address, name, row.values.value(column));
+        }
+    }
+    return {};
+}
+
+QStringList MailWizard::emptyValueLines() const
+{
+    return hasPromptStep() ? m_prompts.emptyValueLines(m_promptNames, m_tableMembers)
+                           : QStringList();
+}
+
+QString MailWizard::addressingNote() const
+{
+    const bool unmerged =
+        m_mailType == MailType::To || m_mailType == MailType::CC || m_mailType == MailType::BCC;
+    return unmerged && m_letterHasFields ? MergeFields::unmergedNote() : QString();
+}
+
 MailWizard::ButtonStates MailWizard::WizardDoStep() const
 {
-    return {m_currentStep >= 1, m_currentStep < 1 && m_currentRow >= 1, m_currentStep == 1};
+    const bool next =
+        (m_currentStep == 0 && m_currentRow >= 1) || (m_currentStep == 1 && hasPromptStep());
+    return {m_currentStep >= 1, next, m_currentStep >= 1 && m_currentRow >= 1};
 }
 
 void MailWizard::tlDrafts_Click(int row)
@@ -52,6 +169,11 @@ void MailWizard::tlDrafts_Click(int row)
         return;
     m_currentRow = row;
     m_letterSummary = row > 0 ? m_letters[static_cast<std::size_t>(row - 1)].subject : QString();
+    const QString body = row > 0 && m_letterBody
+                             ? m_letterBody(m_letters[static_cast<std::size_t>(row - 1)].entryId)
+                             : QString();
+    m_letterHasFields = MergeFields::hasFields(body);
+    m_promptNames = MergeFields::promptNames(body);
 }
 
 void MailWizard::optMailType_Click(int index)
@@ -62,8 +184,8 @@ void MailWizard::optMailType_Click(int index)
 
 void MailWizard::cmdNext_Click()
 {
-    // Next is only offered with a letter chosen; a stray call must not pass without one.
-    if (m_currentStep < 1 && m_currentRow >= 1)
+    // Next is only offered where there is a next page; a stray call must not pass.
+    if (WizardDoStep().next)
         ++m_currentStep;
 }
 
@@ -77,6 +199,9 @@ MailWizard::Result MailWizard::WizardProcess() const
 {
     Result result;
     result.grpMailType = m_mailType;
+    // Prompts of a page not shown are asked, as they always were.
+    if (hasPromptStep())
+        result.prompts = m_prompts;
     if (m_currentRow >= 1)
         result.grpMailEntryId = m_letters[static_cast<std::size_t>(m_currentRow - 1)].entryId;
     return result;

@@ -1,17 +1,24 @@
 #pragma once
 
+#include "merge/MailMember.h"
 #include "merge/MailType.h"
+#include "merge/PromptPlan.h"
+#include "support/Result.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace corvel {
 
-// The rules of the group mail wizard, without widgets: two pages, the letter chosen on the
-// first, the addressing on the second. The window shows what this says.
+// The rules of the group mail wizard, without widgets: the letter chosen on the first page,
+// the addressing on the second, and, for personal copies of a letter with prompted fields,
+// how each prompt is answered on a third ("Prompted fields"). Finish is offered from the
+// second page on, a prompt left alone being asked for each member as always. The window
+// shows what this says.
 class MailWizard
 {
 public:
@@ -31,6 +38,7 @@ public:
     {
         MailType grpMailType = MailType::None;
         QString grpMailEntryId;
+        PromptPlan prompts;
     };
 
     static QString caption() { return QStringLiteral("Group Mail Wizard"); }
@@ -46,6 +54,9 @@ public:
     static QString mailTypeText(MailType type);
     // "12 Members of Friends".
     static QString membersSummary(qint64 count, const QString &groupCaption);
+    static QString promptsCaption() { return QStringLiteral("Prompted fields"); }
+    static QString promptChoiceText(PromptPlan::Choice choice);
+    static QString loadValuesCaption() { return QStringLiteral("Load CSV..."); }
 
     // Row 0 of the drafts list is the Drafts folder itself; rows 1 and on are the letters.
     explicit MailWizard(std::vector<Letter> letters);
@@ -61,9 +72,48 @@ public:
     void setPreviewSource(PreviewSource source) { m_previewSource = std::move(source); }
     [[nodiscard]] bool canPreview() const
     {
-        return m_previewSource && m_currentStep == 1 && m_currentRow >= 1;
+        return m_previewSource && m_currentStep >= 1 && m_currentRow >= 1;
     }
     [[nodiscard]] QStringList preview() const;
+
+    // The chosen letter's body, for its prompts; the members, for the table of values, and
+    // a contact's value for a prompt named after one of its fields.
+    using LetterBodySource = std::function<QString(const QString &entryId)>;
+    void setLetterBodySource(LetterBodySource source) { m_letterBody = std::move(source); }
+    using ContactValueSource =
+        std::function<std::optional<QString>(const MailMember &, const QString &promptName)>;
+    void setMembers(const std::vector<MailMember> &members, ContactValueSource contactValues = {});
+    // An open file dialog for the table's values file; its answer, or "" when cancelled.
+    using FileChooser = std::function<QString()>;
+    void setValuesFileChooser(FileChooser chooser) { m_chooseValuesFile = std::move(chooser); }
+
+    // The page of prompted fields: shown only for personal copies of a letter with prompts.
+    static constexpr int kPromptsStep = 2;
+    [[nodiscard]] bool hasPromptStep() const;
+    [[nodiscard]] const QStringList &promptNames() const { return m_promptNames; }
+    // One row per address mailed; the table's rows.
+    [[nodiscard]] const std::vector<MailMember> &tableMembers() const { return m_tableMembers; }
+    [[nodiscard]] PromptPlan::Choice promptChoice(const QString &promptName) const
+    {
+        return m_prompts.choice(promptName);
+    }
+    // A table is filled from the members' contacts the first time it is chosen.
+    void setPromptChoice(const QString &promptName, PromptPlan::Choice choice);
+    [[nodiscard]] QString promptValue(const QString &promptName) const
+    {
+        return m_prompts.value(promptName);
+    }
+    void setPromptValue(const QString &promptName, const QString &value);
+    [[nodiscard]] QString promptCell(int row, const QString &promptName) const;
+    void setPromptCell(int row, const QString &promptName, const QString &value);
+    // Load CSV...: the chosen file's prompts of this letter become tables holding its values;
+    // a refused file is said why, with its bad line.
+    [[nodiscard]] Status cmdLoadValues_Click();
+    [[nodiscard]] Status loadPromptValues(const QString &path);
+    // Said before Finish: "12 members have an empty First Name".
+    [[nodiscard]] QStringList emptyValueLines() const;
+    // Said on the addressing page when the letter's fields will not be merged.
+    [[nodiscard]] QString addressingNote() const;
 
     [[nodiscard]] int currentStep() const { return m_currentStep; }
     [[nodiscard]] int currentRow() const { return m_currentRow; }
@@ -80,6 +130,8 @@ public:
     [[nodiscard]] Result WizardProcess() const;
 
 private:
+    void fillFromContacts(const QString &promptName);
+
     std::vector<Letter> m_letters;
     int m_currentStep = 0;
     int m_currentRow = -1;
@@ -88,6 +140,14 @@ private:
     QString m_draftsCaption;
     QString m_membersSummary;
     PreviewSource m_previewSource;
+    LetterBodySource m_letterBody;
+    ContactValueSource m_contactValues;
+    FileChooser m_chooseValuesFile;
+    std::vector<MailMember> m_tableMembers;
+    QStringList m_promptNames;
+    bool m_letterHasFields = false;
+    PromptPlan m_prompts;
+    QStringList m_filledFromContacts; // prompts whose table was filled, by PromptPlan::keyOf
 };
 
 } // namespace corvel

@@ -13,7 +13,8 @@ MailMember memberOf(const TreeList &tree, NodeHandle row)
     QString name = tree.value(row, NodeValueName::FileAs()).toString();
     if (name.isEmpty())
         name = tree.caption(row);
-    return {name, tree.value(row, NodeValueName::Email1Address()).toString().trimmed()};
+    return {name, tree.value(row, NodeValueName::Email1Address()).toString().trimmed(),
+            tree.value(row, NodeValueName::EntryId()).toString()};
 }
 
 bool isListModeKind(NodeKind kind)

@@ -1,8 +1,10 @@
 #include "merge/MergeFields.h"
 
-#include "merge/MergePrompter.h"
+#include "merge/PromptPlan.h"
 
 #include <QStringList>
+
+#include <algorithm>
 
 namespace corvel {
 
@@ -33,7 +35,10 @@ QStringList MergeFields::promptNames(const QString &text)
             continue;
         const qsizetype nameStart = span.start + 2 + kPrompt.size();
         const QString promptName = text.mid(nameStart, span.start + span.length - 2 - nameStart);
-        if (!names.contains(promptName))
+        const bool known = std::any_of(names.cbegin(), names.cend(), [&](const QString &name) {
+            return PromptPlan::keyOf(name) == PromptPlan::keyOf(promptName);
+        });
+        if (!known)
             names.append(promptName);
     }
     return names;
@@ -72,8 +77,8 @@ QString MergeFields::promptNameProblem(const QString &name)
     return {};
 }
 
-corvel::Result<QString> MergeFields::FillMergeFields(const QString &text, MergePrompter &prompter,
-                                                     const QString &memberAddress)
+corvel::Result<QString> MergeFields::FillMergeFields(const QString &text,
+                                                     const PromptValue &valueOf)
 {
     QString filled = text;
     for (int replacements = 0;; ++replacements) {
@@ -91,8 +96,7 @@ corvel::Result<QString> MergeFields::FillMergeFields(const QString &text, MergeP
         QString value;
         if (name.startsWith(kPrompt, Qt::CaseInsensitive)) {
             const QString promptName = name.mid(kPrompt.size());
-            value =
-                prompter.GetName(QString(), promptCaption(promptName), promptName, memberAddress);
+            value = valueOf(promptName);
             // The dialog takes one line; a value from elsewhere with a line break or NUL is
             // refused rather than trusted to stay inside the body.
             if (holdsLineBreakOrNul(value))

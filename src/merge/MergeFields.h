@@ -5,12 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace corvel {
 
-class MergePrompter;
-
 // Fills the merge fields of a letter's body: "<<name>>" is removed, "<<Prompt=name>>" is
-// replaced with what the prompter answers for it; "<<" without a later ">>" stays as it is.
+// replaced with the value given for that name; "<<" without a later ">>" stays as it is.
 class MergeFields
 {
 public:
@@ -18,7 +18,8 @@ public:
     {
         return QStringLiteral("Enter value for ") + promptName;
     }
-    // The names of the prompted fields in order of first appearance, for asking up front.
+    // The names of the prompted fields in order of first appearance, for asking up front; a
+    // name used again in another letter case is the same prompt.
     [[nodiscard]] static QStringList promptNames(const QString &text);
     // Where the fields stand, as FillMergeFields finds them: each "<<" with the first ">>"
     // after it, both included; a "<<" without a later ">>" is no field.
@@ -43,10 +44,17 @@ public:
         return text.contains(QStringLiteral("<<"), Qt::CaseInsensitive);
     }
 
-    // Fails when a prompted value holds CR, LF or NUL (the member's copy is then not made),
-    // or when prompted values keep adding fields without end.
-    [[nodiscard]] static corvel::Result<QString>
-    FillMergeFields(const QString &text, MergePrompter &prompter, const QString &memberAddress);
+    // valueOf answers a prompt by its name. Fails when a prompted value holds CR, LF or NUL
+    // (the member's copy is then not made), or when prompted values keep adding fields
+    // without end.
+    using PromptValue = std::function<QString(const QString &promptName)>;
+    [[nodiscard]] static corvel::Result<QString> FillMergeFields(const QString &text,
+                                                                 const PromptValue &valueOf);
+    // Said where letters go out unmerged (To, CC and BCC copies) and hold merge fields.
+    [[nodiscard]] static QString unmergedNote()
+    {
+        return QStringLiteral("The letter's merge fields go out as typed in To, CC and BCC mail");
+    }
 };
 
 } // namespace corvel

@@ -10,13 +10,14 @@ DialogPrompter::DialogPrompter(DialogHost &dialogs)
 {
 }
 
-QString DialogPrompter::GetName(const QString &initial, const QString &caption, const QString &,
-                                const QString &)
+PromptReply DialogPrompter::GetName(const PromptRequest &request)
 {
     if (m_stopped)
         return {};
-    GetNameForm form(initial, caption);
-    return m_dialogs.GetName(form) ? form.answer() : QString();
+    GetNameForm form(QString(), request.caption);
+    form.setMemberText(request.forWhom());
+    const bool answered = m_dialogs.GetName(form);
+    return {answered ? form.answer() : QString(), form.runStopped()};
 }
 
 } // namespace corvel

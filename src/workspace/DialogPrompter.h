@@ -15,8 +15,7 @@ public:
 
     void stop() { m_stopped = true; }
 
-    [[nodiscard]] QString GetName(const QString &initial, const QString &caption,
-                                  const QString &promptName, const QString &memberAddress) override;
+    [[nodiscard]] PromptReply GetName(const PromptRequest &request) override;
 
 private:
     DialogHost &m_dialogs;

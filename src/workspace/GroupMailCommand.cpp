@@ -1,6 +1,7 @@
 #include "workspace/GroupMailCommand.h"
 
 #include "folders/ItemLists.h"
+#include "merge/ContactFieldValues.h"
 #include "merge/GenerationSummary.h"
 #include "merge/MailGenerator.h"
 #include "merge/MailPreview.h"
@@ -8,12 +9,16 @@
 #include "merge/MemberSelection.h"
 #include "merge/RunJournal.h"
 #include "merge/RunOutboxReport.h"
+#include "session/OutlookSession.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 #include "workspace/DialogHost.h"
 #include "workspace/DialogPrompter.h"
+#include "workspace/FileDialogRequest.h"
 #include "workspace/GeneratorWindow.h"
 #include "workspace/Workspace.h"
+
+#include <map>
 
 using namespace Qt::StringLiterals;
 
@@ -51,6 +56,48 @@ QString summaryOf(const TreeList &tree, const MemberSelection &selection)
                                           tree.caption(selection.group));
     const MemberSelection::Summary summary = MemberSelection::summarize(tree);
     return MailWizard::membersSummary(summary.count, summary.groupCaption);
+}
+
+QString bodyOf(OlNamespace &session, const QString &entryId)
+{
+    try {
+        const std::shared_ptr<OlItem> letter = session.GetItemFromID(entryId);
+        return letter ? letter->Body() : QString();
+    } catch (const OutlookError &) {
+        return {};
+    }
+}
+
+// The contacts' values for prompts named after their fields, each contact read once.
+MailWizard::ContactValueSource contactValuesOf(OlNamespace &session)
+{
+    auto read = std::make_shared<std::map<QString, ContactFieldValues>>();
+    return [&session, read](const MailMember &member,
+                            const QString &promptName) -> std::optional<QString> {
+        if (member.contactId.isEmpty())
+            return std::nullopt;
+        auto found = read->find(member.contactId);
+        if (found == read->end()) {
+            ContactFieldValues values;
+            try {
+                if (const std::shared_ptr<OlItem> contact = session.GetItemFromID(member.contactId);
+                    contact && contact->Class() == olContactItem)
+                    values = ContactFieldValues::of(*contact);
+            } catch (const OutlookError &) {
+            }
+            found = read->emplace(member.contactId, std::move(values)).first;
+        }
+        return found->second.value(promptName);
+    };
+}
+
+FileDialogRequest valuesFileRequest()
+{
+    FileDialogRequest request;
+    request.title = u"Load Prompted Values"_s;
+    request.filters = {{u"CSV files (*.csv)"_s, u"*.csv"_s}, {u"All files (*.*)"_s, u"*"_s}};
+    request.fileMustExist = true;
+    return request;
 }
 
 QString interruptedText(const QString &target, qint64 queued, qint64 uncertain)
@@ -108,8 +155,11 @@ void GroupMailCommand::doBtnDoMail()
     MailWizard wizard(lettersBelow(tree, drafts), tree.caption(drafts), summaryOf(tree, selection));
     const MailPreview preview(*session, selection.members);
     wizard.setPreviewSource([&preview](const MailWizard::Result &result) {
-        return preview.lines(result.grpMailType, result.grpMailEntryId);
+        return preview.lines(result.grpMailType, result.grpMailEntryId, &result.prompts);
     });
+    wizard.setLetterBodySource([session](const QString &id) { return bodyOf(*session, id); });
+    wizard.setMembers(selection.members, contactValuesOf(*session));
+    wizard.setValuesFileChooser([this] { return m_s.dialogs->chooseFile(valuesFileRequest()); });
     m_grpMailType = MailType::None;
     if (!m_s.dialogs->runMailWizard(wizard))
         return;
@@ -160,8 +210,8 @@ void GroupMailCommand::doBtnDoMail()
     window->setCancelHandler([&generator] { generator.btnCancel_Click(); });
     m_generator = &generator;
     m_prompter = &prompter;
-    m_lastOutcome = generator.Execute({m_grpMailType, m_grpMailEntryId, false}, selection.members,
-                                      journal.get());
+    m_lastOutcome = generator.Execute({m_grpMailType, m_grpMailEntryId, false, &result.prompts},
+                                      selection.members, journal.get());
     m_generator = nullptr;
     m_prompter = nullptr;
     window->setCancelHandler({});

@@ -43,6 +43,8 @@ void ScriptedDialogHost::queueEMail(const QString &first, const QString &last, c
 bool ScriptedDialogHost::GetName(GetNameForm &form)
 {
     m_asked << u"getname: "_s + form.caption();
+    if (!form.memberText().isEmpty())
+        m_asked.last() += u' ' + form.memberText();
     return runScript(m_getName, form);
 }
 

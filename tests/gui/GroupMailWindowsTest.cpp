@@ -11,12 +11,16 @@
 #include "merge/MailWizard.h"
 #include "workspace/DialogPrompter.h"
 
+#include "groups/GetNameForm.h"
+
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -127,6 +131,51 @@ private Q_SLOTS:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(wizard.WizardProcess().grpMailEntryId, u"id-2"_s);
         QCOMPARE(wizard.WizardProcess().grpMailType, MailType::BCC);
+    }
+
+    // The prompted fields page follows the letter's prompts and hands edits to the rules; the
+    // prompt box offers to stop the run.
+    void promptedFieldsStepAndStopButtonAreWired()
+    {
+        MailWizard wizard({{u"id-1"_s, u"News"_s}}, u"Drafts"_s, u"2 Members of X"_s);
+        wizard.setLetterBodySource([](const QString &) { return u"Hi <<Prompt=First Name>>"_s; });
+        wizard.setMembers(membersNumbered(2));
+        int chosen = 0;
+        wizard.setValuesFileChooser([&chosen] {
+            ++chosen;
+            return QString();
+        });
+        frmMailWiz dialog(wizard);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto *drafts = dialog.findChild<QTreeWidget *>(u"tlDrafts"_s);
+        clickItem(*drafts, drafts->topLevelItem(0)->child(0));
+        auto *next = dialog.findChild<QPushButton *>(u"cmdNext"_s);
+        QTest::mouseClick(next, Qt::LeftButton);
+        QVERIFY(next->isEnabled());
+        QTest::mouseClick(next, Qt::LeftButton);
+        QVERIFY(dialog.findChild<QWidget *>(u"picPage2"_s)->isVisible());
+        auto *table = dialog.findChild<QTableWidget *>(u"tblValues"_s);
+        QVERIFY(!table->isVisible());
+        dialog.findChild<QComboBox *>(u"cboPrompt0"_s)
+            ->setCurrentIndex(static_cast<int>(PromptPlan::Choice::Table));
+        QVERIFY(table->isVisible());
+        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(table->columnCount(), 3);
+        table->item(1, 2)->setText(u"Bo"_s);
+        QCOMPARE(wizard.promptCell(1, u"First Name"_s), u"Bo"_s);
+        QVERIFY(!dialog.findChild<QLabel *>(u"lblEmpty"_s)->text().isEmpty());
+        QTest::mouseClick(dialog.findChild<QPushButton *>(u"cmdLoadValues"_s), Qt::LeftButton);
+        QCOMPARE(chosen, 1);
+
+        GetNameForm form(QString(), u"Enter value for First Name"_s);
+        form.setMemberText(u"for Lee, Ann <ann@x.org>, 3 of 239"_s);
+        frmGetName box(form);
+        box.show();
+        QVERIFY(box.findChild<QLabel *>(u"lblMember"_s)->isVisible());
+        QTest::mouseClick(box.findChild<QPushButton *>(u"cmdStopRun"_s), Qt::LeftButton);
+        QVERIFY(form.runStopped());
+        QCOMPARE(box.result(), int(QDialog::Rejected));
     }
 
     void exitAsksAndNoStays()

@@ -51,4 +51,21 @@ INSTANTIATE_TEST_SUITE_P(
                     HeadingCase{"Stopped", true, true, true, u"The run stopped before its end."}),
     corvel::test::ByName());
 
+// The account names the members whose copy went with an empty value, enough to check by.
+TEST(GenerationSummaryLines, NameTwentyMembersWithEmptyValuesAndCountTheRest)
+{
+    GenerationOutcome outcome;
+    for (int i = 1; i <= 23; ++i)
+        outcome.emptyPrompted.push_back(
+            {u"M%1"_s.arg(i), u"m%1@x.org"_s.arg(i), {u"First Name"_s, u"Town"_s}});
+    const QStringList lines = GenerationSummary::lines(outcome, {});
+    const qsizetype at = lines.indexOf(u"members mailed with an empty prompted value: 23"_s);
+    ASSERT_GE(at, 0);
+    EXPECT_EQ(lines[at + 1], u"  M1 <m1@x.org>: First Name, Town"_s);
+    EXPECT_EQ(lines[at + 20], u"  M20 <m20@x.org>: First Name, Town"_s);
+    EXPECT_EQ(lines[at + 21], u"  and 3 more"_s);
+    outcome.emptyPrompted.clear();
+    EXPECT_FALSE(GenerationSummary::lines(outcome, {}).join(u'\n').contains(u"empty"_s));
+}
+
 } // namespace

@@ -1,9 +1,11 @@
 #include "merge/MailGenerator.h"
+#include "common/NamedCases.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
 #include "fakes/MemoryNamespace.h"
 #include "merge/GenerationView.h"
 #include "merge/MergePrompter.h"
+#include "merge/PromptPlan.h"
 #include "merge/RunJournal.h"
 
 #include <QDir>
@@ -46,12 +48,12 @@ class CountingPrompter : public MergePrompter
 public:
     QStringList asked;
     std::function<QString(const QString &)> answer = [](const QString &) { return QString(); };
+    QString stopAt; // the address whose prompt stops the run
 
-    QString GetName(const QString &, const QString &caption, const QString &,
-                    const QString &memberAddress) override
+    PromptReply GetName(const PromptRequest &request) override
     {
-        asked.append(caption + u" for "_s + memberAddress);
-        return answer(memberAddress);
+        asked.append(request.caption + u' ' + request.forWhom());
+        return {answer(request.member.address), request.member.address == stopAt};
     }
 };
 
@@ -81,7 +83,7 @@ protected:
         MailGenerator generator(*m_session, m_view, m_prompter);
         m_generator = &generator;
         const auto outcome =
-            generator.Execute({type, m_letter->EntryID(), dryRun}, members, journal);
+            generator.Execute({type, m_letter->EntryID(), dryRun, &m_plan}, members, journal);
         m_generator = nullptr;
         return outcome;
     }
@@ -99,6 +101,7 @@ protected:
     std::shared_ptr<MemoryItem> m_letter;
     RecordingView m_view;
     CountingPrompter m_prompter;
+    PromptPlan m_plan;
     MailGenerator *m_generator = nullptr;
 };
 
@@ -161,9 +164,10 @@ TEST_F(MailGeneratorTest, PersonalCopiesAskEveryMemberAndNeverMergeTheSubject)
         EXPECT_EQ(message.subject, u"News <<Prompt=Subject>>"_s);
         EXPECT_EQ(message.cc, u"archive@example.org"_s); // the letter's own CC is kept
     }
-    EXPECT_EQ(m_prompter.asked, (QStringList{u"Enter value for First Name for m1@example.org"_s,
-                                             u"Enter value for First Name for m2@example.org"_s,
-                                             u"Enter value for First Name for m3@example.org"_s}));
+    EXPECT_EQ(m_prompter.asked,
+              (QStringList{u"Enter value for First Name for Member 1 <m1@example.org>, 1 of 3"_s,
+                           u"Enter value for First Name for Member 2 <m2@example.org>, 2 of 3"_s,
+                           u"Enter value for First Name for Member 3 <m3@example.org>, 3 of 3"_s}));
     EXPECT_EQ(outcome.membersQueued, 3);
     // The letter itself stays as it was, in Drafts.
     EXPECT_EQ(m_letter->To(), u"list-owner@example.org"_s);
@@ -274,6 +278,80 @@ TEST_F(MailGeneratorTest, PromptedValueWithLineBreakFailsTheMember)
     EXPECT_EQ(sent().size(), 2u);
     ASSERT_EQ(outcome.failures.size(), 1u);
     EXPECT_EQ(outcome.failures[0].address, u"m2@example.org"_s);
+}
+
+struct PlanCase
+{
+    const char *name;
+    std::function<void(PromptPlan &)> plan;
+    QStringList bodies; // "Dear X," of each member's copy
+    qsizetype asked;
+    QStringList emptied; // the members whose copy went with an empty value
+};
+
+class PlannedPrompts : public MailGeneratorTest, public testing::WithParamInterface<PlanCase>
+{
+};
+
+// The plan answers first; only what it leaves open is asked; copies that went with an empty
+// value are in the account.
+TEST_P(PlannedPrompts, AreAnsweredBeforeTheUserIsAsked)
+{
+    m_prompter.answer = [](const QString &address) {
+        return address.startsWith(u"m3"_s) ? QString() : u"Asked"_s;
+    };
+    GetParam().plan(m_plan);
+    const auto outcome = run(MailType::Personal, membersNumbered(3));
+    ASSERT_EQ(sent().size(), 3u);
+    for (qsizetype i = 0; i < 3; ++i)
+        EXPECT_EQ(sent()[static_cast<std::size_t>(i)].body.section(u'\n', 0, 0),
+                  GetParam().bodies[i]);
+    EXPECT_EQ(m_prompter.asked.size(), GetParam().asked);
+    QStringList emptied;
+    for (const auto &member : outcome.emptyPrompted) {
+        EXPECT_EQ(member.prompts, QStringList{u"First Name"_s});
+        emptied.append(member.name);
+    }
+    EXPECT_EQ(emptied, GetParam().emptied);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plans, PlannedPrompts,
+    testing::Values(PlanCase{"AskEveryMember",
+                             [](PromptPlan &) {},
+                             {u"Dear Asked,"_s, u"Dear Asked,"_s, u"Dear ,"_s},
+                             3,
+                             {u"Member 3"_s}},
+                    PlanCase{"OneValueAnyCase",
+                             [](PromptPlan &plan) {
+                                 plan.setChoice(u"first name"_s, PromptPlan::Choice::OneValue);
+                                 plan.setValue(u"FIRST NAME"_s, u"Friend"_s);
+                             },
+                             {u"Dear Friend,"_s, u"Dear Friend,"_s, u"Dear Friend,"_s},
+                             0,
+                             {}},
+                    PlanCase{"TableAskingWhoHasNoRow",
+                             [](PromptPlan &plan) {
+                                 plan.setChoice(u"First Name"_s, PromptPlan::Choice::Table);
+                                 plan.setCell(u"M1@example.org"_s, u"First Name"_s, u"Ann"_s);
+                                 plan.setCell(u"m2@example.org"_s, u"First Name"_s, QString());
+                             },
+                             {u"Dear Ann,"_s, u"Dear ,"_s, u"Dear ,"_s},
+                             1,
+                             {u"Member 2"_s, u"Member 3"_s}}),
+    corvel::test::ByName());
+
+// Stop the run on a prompt ends it as Cancel does: the copies made go, that member gets none.
+TEST_F(MailGeneratorTest, StopTheRunOnAPromptEndsItAsCancelDoes)
+{
+    m_prompter.stopAt = u"m3@example.org"_s;
+    const auto outcome = run(MailType::Personal, membersNumbered(5));
+    EXPECT_EQ(sent().size(), 2u);
+    EXPECT_EQ(m_prompter.asked.size(), 3);
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.processed, 2);
+    EXPECT_EQ(outcome.membersQueued, 2);
+    EXPECT_TRUE(outcome.failures.empty());
 }
 
 TEST_F(MailGeneratorTest, CountsBeyondSixteenBits)

@@ -1,8 +1,14 @@
 #include "merge/MailWizard.h"
+#include "common/NamedCases.h"
 #include "merge/MemberSelection.h"
 #include "tree/NodeKinds.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <map>
 
 using namespace corvel;
 using namespace Qt::StringLiterals;
@@ -67,6 +73,117 @@ TEST(MailWizard, RowsOutsideTheListAreIgnored)
     EXPECT_EQ(wizard.currentRow(), 1);
     wizard.optMailType_Click(9);
     EXPECT_EQ(wizard.chosenMailType(), MailType::Personal);
+}
+
+// Three letters: with prompts, with a plain field only, without fields.
+MailWizard lettersWithFields()
+{
+    MailWizard wizard({{u"P"_s, u"Prompts"_s}, {u"F"_s, u"Field"_s}, {u"N"_s, u"Plain"_s}});
+    wizard.setLetterBodySource([](const QString &id) {
+        const std::map<QString, QString> bodies{
+            {u"P"_s, u"Dear <<Prompt=First Name>> of <<Prompt=Town>>"_s},
+            {u"F"_s, u"Dear <<FullName>>"_s},
+            {u"N"_s, u"Dear all"_s}};
+        return bodies.at(id);
+    });
+    return wizard;
+}
+
+struct PromptStepCase
+{
+    const char *name;
+    int row;
+    MailType type;
+    bool promptStep;
+    bool note; // the letter's fields go out as typed
+};
+
+class PromptStep : public testing::TestWithParam<PromptStepCase>
+{
+};
+
+// The prompted fields page comes only where prompts will be asked; the addressing page says
+// when fields will not be merged.
+TEST_P(PromptStep, FollowsTheLetterAndTheAddressing)
+{
+    const PromptStepCase &c = GetParam();
+    MailWizard wizard = lettersWithFields();
+    wizard.tlDrafts_Click(c.row);
+    wizard.cmdNext_Click();
+    wizard.optMailType_Click(static_cast<int>(c.type));
+    EXPECT_EQ(wizard.WizardDoStep().next, c.promptStep);
+    EXPECT_TRUE(wizard.WizardDoStep().finish); // a prompt left alone is asked, as always
+    EXPECT_EQ(wizard.addressingNote().isEmpty(), !c.note);
+    wizard.cmdNext_Click();
+    EXPECT_EQ(wizard.currentStep(), c.promptStep ? MailWizard::kPromptsStep : 1);
+    EXPECT_FALSE(wizard.WizardDoStep().next);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PromptStep,
+    testing::Values(PromptStepCase{"PersonalWithPrompts", 1, MailType::Personal, true, false},
+                    PromptStepCase{"PersonalWithoutPrompts", 2, MailType::Personal, false, false},
+                    PromptStepCase{"BccWithPrompts", 1, MailType::BCC, false, true},
+                    PromptStepCase{"ToWithAPlainField", 2, MailType::To, false, true},
+                    PromptStepCase{"CcWithoutFields", 3, MailType::CC, false, false}),
+    corvel::test::ByName());
+
+// The table: one row per address, filled from contacts, then from a values file; what is
+// empty is said before Finish, and the run gets the plan.
+TEST(MailWizard, PromptTableFilledFromContactsAndAFile)
+{
+    MailWizard wizard = lettersWithFields();
+    wizard.setMembers({{u"Lee, Ann"_s, u"ann@x.org"_s, u"c1"_s},
+                       {u"Roe, Bob"_s, u"bob@x.org"_s, u"c2"_s},
+                       {u"Poe, Cy"_s, u"cy@x.org"_s},
+                       {u"Ann again"_s, u"ANN@x.org"_s},
+                       {u"Nobody"_s, {}}},
+                      [](const MailMember &member, const QString &prompt) {
+                          return member.contactId == u"c1"_s && prompt == u"First Name"_s
+                                     ? std::optional<QString>(u"Ann"_s)
+                                     : std::nullopt;
+                      });
+    wizard.tlDrafts_Click(1);
+    wizard.cmdNext_Click();
+    wizard.cmdNext_Click();
+    ASSERT_EQ(wizard.tableMembers().size(), 3u);
+    EXPECT_EQ(wizard.promptNames(), (QStringList{u"First Name"_s, u"Town"_s}));
+
+    wizard.setPromptChoice(u"First Name"_s, PromptPlan::Choice::Table);
+    wizard.setPromptChoice(u"Town"_s, PromptPlan::Choice::OneValue);
+    EXPECT_EQ(wizard.promptCell(0, u"First Name"_s), u"Ann"_s);
+    EXPECT_EQ(wizard.emptyValueLines(), (QStringList{u"2 members have an empty First Name"_s,
+                                                     u"3 members have an empty Town"_s}));
+
+    QTemporaryDir dir;
+    const QString good = dir.filePath(u"good.csv"_s), bad = dir.filePath(u"bad.csv"_s);
+    for (const auto &[path, text] :
+         {std::pair{good, "address,first NAME\r\ncy@x.org,Cy\r\nzed@x.org,Zed\r\n"},
+          std::pair{bad, "address,Town\nbob@x.org,a,b\n"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    std::vector<QString> chosen{good, bad};
+    wizard.setValuesFileChooser([&chosen] {
+        const QString path = chosen.front();
+        chosen.erase(chosen.begin());
+        return path;
+    });
+    EXPECT_TRUE(wizard.cmdLoadValues_Click().ok());
+    EXPECT_EQ(wizard.promptCell(2, u"First Name"_s), u"Cy"_s);
+    wizard.setPromptCell(1, u"First Name"_s, u"Bob"_s);
+    wizard.setPromptValue(u"Town"_s, u"Leeds"_s);
+    EXPECT_TRUE(wizard.emptyValueLines().isEmpty());
+    const Status refused = wizard.cmdLoadValues_Click();
+    EXPECT_TRUE(refused.error().contains(u"line 2"_s)) << refused.error().toStdString();
+
+    const PromptPlan plan = wizard.WizardProcess().prompts;
+    EXPECT_EQ(plan.answer(u"First Name"_s, u"bob@x.org"_s), u"Bob"_s);
+    EXPECT_EQ(plan.answer(u"Town"_s, u"cy@x.org"_s), u"Leeds"_s);
+    wizard.cmdBack_Click();
+    wizard.optMailType_Click(static_cast<int>(MailType::BCC));
+    EXPECT_FALSE(wizard.WizardProcess().prompts.answer(u"Town"_s, u"cy@x.org"_s));
 }
 
 class MemberSelectionTest : public testing::Test

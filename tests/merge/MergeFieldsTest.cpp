@@ -1,5 +1,6 @@
 #include "merge/MergeFields.h"
 #include "common/NamedCases.h"
+#include "merge/MemberPrompts.h"
 #include "merge/MergePrompter.h"
 
 #include <QStringList>
@@ -13,20 +14,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Answers prompts from a table and remembers every caption it was asked with.
+// Answers prompts from a table and remembers every request.
 class TablePrompter : public MergePrompter
 {
 public:
     std::map<QString, QString> answers;
-    QStringList captions;
+    QStringList asked;
 
-    QString GetName(const QString &initial, const QString &caption, const QString &promptName,
-                    const QString &) override
+    PromptReply GetName(const PromptRequest &request) override
     {
-        EXPECT_TRUE(initial.isEmpty());
-        captions.append(caption);
-        const auto found = answers.find(promptName);
-        return found == answers.end() ? QString() : found->second;
+        asked.append(request.caption + u' ' + request.forWhom());
+        const auto found = answers.find(request.promptName);
+        return {found == answers.end() ? QString() : found->second};
+    }
+    MergeFields::PromptValue valueOf()
+    {
+        return [this](const QString &name) { return GetName({name, {}, {}, 0, 0}).value; };
     }
 };
 
@@ -47,7 +50,7 @@ TEST_P(FillMergeFieldsTest, FillsAsTheUserAnswered)
     TablePrompter prompter;
     prompter.answers = GetParam().answers;
     const Result<QString> filled =
-        MergeFields::FillMergeFields(QString::fromUtf8(GetParam().body), prompter, u"a@x.org"_s);
+        MergeFields::FillMergeFields(QString::fromUtf8(GetParam().body), prompter.valueOf());
     ASSERT_TRUE(filled.ok()) << filled.error().toStdString();
     EXPECT_EQ(*filled, QString::fromUtf8(GetParam().expected));
 }
@@ -72,13 +75,21 @@ INSTANTIATE_TEST_SUITE_P(
         FillCase{"NoFields", "plain text", {}, "plain text"}),
     corvel::test::ByName());
 
-TEST(FillMergeFields, AsksWithTheCaptionOfEachPrompt)
+// However often the letter uses a prompt, in whatever letter case, a member is asked once.
+TEST(MemberPrompts, AskOncePerNameNamingTheMember)
 {
     TablePrompter prompter;
-    (void)MergeFields::FillMergeFields(u"<<Prompt=One>> <<Prompt=Two>> <<Prompt=One>>"_s, prompter,
-                                       {});
-    EXPECT_EQ(prompter.captions, (QStringList{u"Enter value for One"_s, u"Enter value for Two"_s,
-                                              u"Enter value for One"_s}));
+    prompter.answers = {{u"One"_s, u"1"_s}};
+    MemberPrompts prompts(nullptr, prompter,
+                          {{}, {}, {u"Lee, Ann"_s, u"ann.lee@example.org"_s}, 3, 239});
+    const Result<QString> filled = MergeFields::FillMergeFields(
+        u"<<Prompt=One>> <<Prompt=Two>> <<prompt=ONE>>"_s,
+        [&prompts](const QString &name) { return prompts.valueOf(name); });
+    EXPECT_EQ(*filled, u"1  1"_s);
+    EXPECT_EQ(prompter.asked,
+              (QStringList{u"Enter value for One for Lee, Ann <ann.lee@example.org>, 3 of 239"_s,
+                           u"Enter value for Two for Lee, Ann <ann.lee@example.org>, 3 of 239"_s}));
+    EXPECT_EQ(prompts.emptied(), QStringList{u"Two"_s});
 }
 
 TEST(FillMergeFields, RefusesLineBreaksAndNulInAnswers)
@@ -86,7 +97,7 @@ TEST(FillMergeFields, RefusesLineBreaksAndNulInAnswers)
     for (const QString &bad : {u"a\r\nBcc: x@y"_s, u"a\nb"_s, QString(u"a\0b"_s)}) {
         TablePrompter prompter;
         prompter.answers = {{u"n"_s, bad}};
-        EXPECT_FALSE(MergeFields::FillMergeFields(u"<<Prompt=n>>"_s, prompter, {}).ok());
+        EXPECT_FALSE(MergeFields::FillMergeFields(u"<<Prompt=n>>"_s, prompter.valueOf()).ok());
     }
 }
 
@@ -94,13 +105,13 @@ TEST(FillMergeFields, AnswerThatRefillsItselfForeverFails)
 {
     TablePrompter prompter;
     prompter.answers = {{u"a"_s, u"<<Prompt=a>>"_s}};
-    EXPECT_FALSE(MergeFields::FillMergeFields(u"<<Prompt=a>>"_s, prompter, {}).ok());
+    EXPECT_FALSE(MergeFields::FillMergeFields(u"<<Prompt=a>>"_s, prompter.valueOf()).ok());
 }
 
 TEST(FillMergeFields, PromptNamesInOrderOfFirstUse)
 {
     EXPECT_EQ(
-        MergeFields::promptNames(u"<<Prompt=B>> <<x>> <<prompt=A>> <<Prompt=B>> <<Prompt=C"_s),
+        MergeFields::promptNames(u"<<Prompt=B>> <<x>> <<prompt=A>> <<Prompt=b>> <<Prompt=C"_s),
         (QStringList{u"B"_s, u"A"_s}));
 }
 
@@ -120,7 +131,7 @@ TEST(MergeFieldSpans, StandWhereFillMergeFieldsFindsThem)
     const QList<Span> spans = MergeFields::fieldSpans(text);
     for (auto span = spans.crbegin(); span != spans.crend(); ++span)
         removed.remove(span->start, span->length);
-    EXPECT_EQ(*MergeFields::FillMergeFields(text, prompter, {}), removed);
+    EXPECT_EQ(*MergeFields::FillMergeFields(text, prompter.valueOf()), removed);
 }
 
 TEST(MergeFieldSpans, PromptNamesThatWouldEndTheFieldEarlyAreRefused)

@@ -48,10 +48,7 @@ public:
 class NoPrompts : public MergePrompter
 {
 public:
-    QString GetName(const QString &, const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
+    PromptReply GetName(const PromptRequest &) override { return {}; }
 };
 
 std::vector<MailMember> members(int count)
