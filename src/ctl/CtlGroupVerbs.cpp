@@ -2,7 +2,9 @@
 #include "folders/ItemLists.h"
 #include "groups/AddressBookGroupImport.h"
 #include "groups/AddressListFile.h"
+#include "groups/GetNameForm.h"
 #include "groups/GroupEditor.h"
+#include "groups/GroupStore.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
 #include "workspace/InstanceLock.h"
@@ -75,6 +77,14 @@ private:
     NodeHandle group(const QString &caption, NodeKind wanted = NodeKind::Store);
     NodeHandle root(NodeKind kind) const { return findNodeOfKind(m_tree, kind); }
     NodeHandle member(NodeHandle group, const QString &address) const;
+    // The window's rule for a group's name; the reason printed when it is broken.
+    bool nameRefused(const QString &name) const
+    {
+        if (GetNameForm::acceptable(name))
+            return false;
+        (void)fail(u"a mail group needs a name"_s);
+        return true;
+    }
     int fail(const QString &reason) const
     {
         printError(u"corvelctl: "_s + reason);
@@ -89,28 +99,18 @@ private:
 
 NodeHandle GroupVerb::group(const QString &caption, NodeKind wanted)
 {
-    std::vector<NodeHandle> found;
-    for (const NodeKind kind : {NodeKind::StandardRoot, NodeKind::DynamicRoot}) {
-        for (const NodeHandle g : m_tree.children(root(kind))) {
-            if (m_tree.caption(g) == caption)
-                found.push_back(g);
-        }
-    }
-    if (found.empty()) {
-        (void)fail(u"there is no mail group named \"%1\""_s.arg(caption));
+    const Result<NodeHandle> found = GroupStore::groupNamed(m_tree, caption);
+    if (!found.ok()) {
+        (void)fail(found.error());
         return {};
     }
-    if (found.size() > 1) {
-        (void)fail(u"\"%1\" names %2 mail groups"_s.arg(caption).arg(found.size()));
-        return {};
-    }
-    if (wanted != NodeKind::Store && nodeKind(m_tree, found.front()) != wanted) {
+    if (wanted != NodeKind::Store && nodeKind(m_tree, *found) != wanted) {
         (void)fail(wanted == NodeKind::StandardGroup
                        ? u"\"%1\" is not a Standard Mail Group"_s.arg(caption)
                        : u"\"%1\" is not a Dynamic Mail Group"_s.arg(caption));
         return {};
     }
-    return found.front();
+    return *found;
 }
 
 NodeHandle GroupVerb::member(NodeHandle g, const QString &address) const
@@ -127,10 +127,14 @@ int GroupVerb::run(const QString &verb, bool &changed)
     const QStringList &a = m_context.args;
     changed = true;
     if (verb == u"new-group"_s) {
+        if (nameRefused(a[0]))
+            return ExitFailed;
         (void)m_editor.addStandardGroup(root(NodeKind::StandardRoot), a[0]);
         return ExitOk;
     }
     if (verb == u"new-dynamic-group"_s) {
+        if (nameRefused(a[0]))
+            return ExitFailed;
         DynGrpParms parms;
         parms.name = a[0];
         bool load = false;
@@ -172,7 +176,7 @@ int GroupVerb::run(const QString &verb, bool &changed)
     }
     if (verb == u"rename"_s) {
         const NodeHandle g = group(a[0]);
-        if (!g)
+        if (!g || nameRefused(a[1]))
             return ExitFailed;
         m_tree.setCaption(g, a[1]);
         return ExitOk;
@@ -241,12 +245,19 @@ int GroupVerb::run(const QString &verb, bool &changed)
         const Status listed = lists.LoadContacts(folder);
         if (!listed.ok())
             return fail(listed.error());
-        const QSet<QString> wanted(a.begin() + 2, a.end());
+        QSet<QString> unmatched(a.begin() + 2, a.end());
+        const bool all = unmatched.isEmpty();
         std::vector<NodeHandle> rows;
         for (const NodeHandle row : m_tree.children(lists.rowsHolder(folder))) {
-            if (wanted.isEmpty() ||
-                wanted.contains(m_tree.value(row, NodeValueName::EntryId()).toString()))
+            if (all || unmatched.remove(m_tree.value(row, NodeValueName::EntryId()).toString()))
                 rows.push_back(row);
+        }
+        // A mistyped id copies nothing rather than some of what was meant.
+        if (!unmatched.isEmpty()) {
+            QStringList ids(unmatched.begin(), unmatched.end());
+            ids.sort();
+            changed = false;
+            return fail(u"no contact of \"%1\" has the id %2"_s.arg(a[0], ids.join(u", "_s)));
         }
         (void)m_editor.copyContacts(g, rows);
         printOut(QString::number(m_tree.childCount(g)));

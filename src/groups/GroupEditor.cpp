@@ -217,16 +217,17 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
     m_tree.removeDescendants(group);
     m_store.SetupGroupGrid(m_tree, group);
 
-    // Where each folder is listed, found in one pass: its listing node when it has one.
+    // Where each listed folder holds its rows, found in one pass. A folder with sub-folders
+    // keeps them in a node of its own beside the sub-folders, so the node to read is the one
+    // that is listed, never the folder's.
     QHash<QString, NodeHandle> listed;
     for (qsizetype i = 0; i < folders; ++i)
         listed.insert(entryIds[i], NodeHandle());
     for (const NodeHandle node : m_tree.displayOrder()) {
-        const QString id = text(m_tree, node, NodeValueName::EntryId());
-        auto it = listed.find(id);
-        if (it == listed.end())
+        if (nodeKind(m_tree, node) != NodeKind::ContactFolderListed)
             continue;
-        if (!*it || nodeKind(m_tree, node) == NodeKind::ContactFolderListing)
+        auto it = listed.find(text(m_tree, node, NodeValueName::EntryId()));
+        if (it != listed.end())
             *it = node;
     }
 
@@ -240,7 +241,7 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
     const int member = static_cast<int>(NodeKind::DynamicMember);
     for (qsizetype i = 0; i < folders; ++i) {
         const NodeHandle folder = listed.value(entryIds[i]);
-        if (folder && nodeKind(m_tree, folder) != NodeKind::ContactFolder) {
+        if (folder) {
             const std::vector<NodeHandle> rows = m_tree.children(folder);
             qsizetype j = 0;
             for (const NodeHandle row : rows) {

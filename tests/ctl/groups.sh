@@ -87,6 +87,21 @@ run new-group Twin
 run rename Twin Single
 check "ambiguous caption refused" rc_is 1
 check "ambiguous caption reason" err_has "names 2 mail groups"
+for verb in members verify export; do
+    if [ $verb = export ]; then run export Twin "$work/twin.txt"; else run $verb Twin; fi
+    check "$verb of a shared caption refused" rc_is 1
+done
+check "nothing exported" test ! -e "$work/twin.txt"
+
+# The window's rule for names, and ids that name no contact.
+run new-group ""
+check "a group without a name refused" rc_is 1
+check "a name is asked for" err_has "a mail group needs a name"
+run rename Friends ""
+check "renaming to nothing refused" rc_is 1
+run copy "Personal Folders/Contacts" Friends no-such-id other-id
+check "unknown ids refused" rc_is 1
+check "unknown ids named" err_has "no-such-id, other-id"
 
 # Verification refreshes names, which moves members in the group's order: each member is
 # still verified and printed once.

@@ -64,10 +64,11 @@ protected:
         commands->doBtnNewMailGrp(tree().indexOf(byEntryId(u"STDMG"_s)));
         return tree().findByCaption(name);
     }
-    // Lists the folder's contacts under its node as the item lists do.
-    std::vector<NodeHandle> listContacts()
+    // Lists the folder's contacts under its node (or the node given) as the item lists do.
+    std::vector<NodeHandle> listContacts(NodeHandle folder = {})
     {
-        const NodeHandle folder = byEntryId(contacts->EntryID());
+        if (!folder)
+            folder = byEntryId(contacts->EntryID());
         setNodeKind(tree(), folder, NodeKind::ContactFolderListed);
         std::vector<NodeHandle> rows;
         for (const auto &item : contacts->Items()) {
@@ -251,6 +252,30 @@ TEST_F(GroupCommandsTest, DynamicGroupLoadsMatchingContactsWhenAskedTo)
     commands->LoadDynamicGroup(tree().indexOf(group));
     EXPECT_EQ(dialogs.asked().back(), u"information: "_s + goneId + u" is not available"_s);
     EXPECT_EQ(members(group).size(), 2u);
+}
+
+TEST_F(GroupCommandsTest, ADynamicGroupReadsTheRowsOfAListedFolderWithSubFolders)
+{
+    // Listed as the item lists list a folder with sub-folders: the folder's node holds the
+    // sub-folder and, beside it, the node that holds the rows.
+    const NodeHandle folder = byEntryId(contacts->EntryID());
+    setNodeKind(tree(), folder, NodeKind::ContactFolderListing);
+    setNodeKind(tree(), tree().addNode(u"Old"_s, folder), NodeKind::ContactFolder);
+    const NodeHandle holder = tree().addNode(u" ... data for: Contacts"_s, folder);
+    tree().setValue(holder, NodeValueName::EntryId(), contacts->EntryID());
+    listContacts(holder);
+    cy->setCategories(u"Wine"_s); // read from the listed rows, where Cy is still "Golf"
+
+    dialogs.queueDynGrp([this](DynGrpForm &form) {
+        form.setName(u"Workers"_s);
+        form.setCategories(u"W*"_s);
+        form.clickPicture(
+            form.chooser().findByValue(contacts->EntryID(), NodeValueName::EntryId()));
+        return true;
+    });
+    dialogs.queueAnswer(true);
+    commands->doBtnNewMailGrp(tree().indexOf(byEntryId(u"DYNMG"_s)));
+    EXPECT_EQ(members(tree().findByCaption(u"Workers"_s)).size(), 2u);
 }
 
 TEST_F(GroupCommandsTest, VerifyRefreshesFoundMarksMissingAndSkipsTypedIn)
