@@ -405,7 +405,8 @@ void GroupCommands::SaveAddressList()
         written = AddressListFile::write(path, editor().entriesOf(node));
     }
     if (!written.ok())
-        m_s.dialogs->information(u"Unable to save file - "_s + QDir::toNativeSeparators(path));
+        m_s.dialogs->information(u"Unable to save file - "_s + QDir::toNativeSeparators(path) +
+                                 u": "_s + written.error());
 }
 
 void GroupCommands::LoadAddressList()
@@ -425,7 +426,8 @@ void GroupCommands::LoadAddressList()
     const auto entries = AddressListFile::read(path);
     if (!entries.ok()) {
         tree.refresh();
-        m_s.dialogs->information(u"Unable to Load File - "_s + QDir::toNativeSeparators(path));
+        m_s.dialogs->information(u"Unable to Load File - "_s + QDir::toNativeSeparators(path) +
+                                 u": "_s + entries.error());
         return;
     }
     editor().addEntries(group, *entries);

@@ -52,6 +52,24 @@ check "same count" out_is "$copied"
 run import Copy "$work/none.txt"
 check "missing file refused" rc_is 1
 check "missing file reason" err_has "Unable to Load File - "
+# Only regular files are read and replaced; a link is written through.
+mkfifo "$work/pipe"
+for file in /dev/zero "$work/pipe"; do
+    timeout 20 "$ctl" --app-path "$app" import Copy "$file" >"$work/out" 2>"$work/err" </dev/null
+    echo $? >"$work/rc"
+    check "import $file refused" rc_is 1
+    check "import $file reason" err_has "not a regular file"
+done
+run export Friends "$work/pipe"
+check "export onto a pipe refused" rc_is 1
+check "export onto a pipe reason" err_has "is a pipe"
+check "the pipe stays" test -p "$work/pipe"
+ln -s friends.txt "$work/friends-link.txt"
+: >"$work/friends.txt"
+run export Friends "$work/friends-link.txt"
+check "export through a link" rc_is 0
+check "the link stays a link" test -L "$work/friends-link.txt"
+check "the file it names is written" test -s "$work/friends.txt"
 
 # Verify: a contact deleted from the folder turns missing.
 run --json members Friends
