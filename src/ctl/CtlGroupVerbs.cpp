@@ -71,6 +71,8 @@ public:
 
     // Exit status; sets `changed` when the group file must be written.
     int run(const QString &verb, bool &changed);
+    // The verb failed for part of what it was given and kept the rest: changes are saved.
+    [[nodiscard]] bool keepChanges() const { return m_keepChanges; }
 
 private:
     // A group by caption; null with the reason printed when none or several share it.
@@ -95,6 +97,7 @@ private:
     TreeList &m_tree;
     const CtlContext &m_context;
     GroupEditor m_editor;
+    bool m_keepChanges = false;
 };
 
 NodeHandle GroupVerb::group(const QString &caption, NodeKind wanted)
@@ -192,9 +195,10 @@ int GroupVerb::run(const QString &verb, bool &changed)
         const NodeHandle g = group(a[0], NodeKind::StandardGroup);
         if (!g)
             return ExitFailed;
-        if (!m_editor.addTypedMember(g, a[1], a[2])) {
+        const Status added = m_editor.addTypedMember(g, a[1], a[2]);
+        if (!added.ok()) {
             changed = false;
-            return fail(a[2] + u" already exists on file"_s);
+            return fail(added.error());
         }
         return ExitOk;
     }
@@ -217,8 +221,8 @@ int GroupVerb::run(const QString &verb, bool &changed)
             else
                 return fail(u"unknown option "_s + a[i]);
         }
-        m_editor.editTypedMember(m, name, address);
-        return ExitOk;
+        const Status edited = m_editor.editTypedMember(m, name, address);
+        return edited.ok() ? ExitOk : fail(edited.error());
     }
     if (verb == u"remove-member"_s) {
         const NodeHandle g = group(a[0], NodeKind::StandardGroup);
@@ -259,9 +263,13 @@ int GroupVerb::run(const QString &verb, bool &changed)
             changed = false;
             return fail(u"no contact of \"%1\" has the id %2"_s.arg(a[0], ids.join(u", "_s)));
         }
-        (void)m_editor.copyContacts(g, rows);
+        const GroupEditor::Copied copied = m_editor.copyContacts(g, rows);
         printOut(QString::number(m_tree.childCount(g)));
-        return ExitOk;
+        // The contacts copied stay; those refused are named and fail the verb.
+        for (const QString &refused : copied.refused)
+            printError(u"corvelctl: not copied: "_s + refused);
+        m_keepChanges = true;
+        return copied.refused.isEmpty() ? ExitOk : ExitFailed;
     }
     if (verb == u"import-groups"_s) {
         const NodeHandle folder = findFolder(m_tree, a[0]);
@@ -329,9 +337,11 @@ int GroupVerb::run(const QString &verb, bool &changed)
             changed = false;
             return fail(u"Unable to Load File - "_s + a[1] + u": "_s + entries.error());
         }
-        m_editor.addEntries(g, *entries);
-        printOut(QString::number(m_tree.childCount(g)));
-        return ExitOk;
+        const GroupEditor::Loaded loaded = m_editor.addEntries(g, *entries);
+        // The lines added stay; a refused line fails the verb.
+        printOut(loaded.summary());
+        m_keepChanges = true;
+        return loaded.refused.empty() ? ExitOk : ExitFailed;
     }
     changed = false;
     return ExitUsage;
@@ -367,7 +377,7 @@ int runGroupVerb(const QString &verb, const CtlContext &context)
     bool changed = false;
     GroupVerb runner(workspace, context);
     const int exit = runner.run(verb, changed);
-    if (exit == ExitOk && changed) {
+    if ((exit == ExitOk || runner.keepChanges()) && changed) {
         const Status saved = workspace.groups().SaveGroupFile(workspace.tree());
         if (!saved.ok()) {
             printError(u"corvelctl: the groups could not be saved: "_s + saved.error());

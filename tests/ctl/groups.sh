@@ -27,6 +27,25 @@ rows = json.load(open(sys.argv[1]))
 assert len(rows) == 1 and rows[0]["colour"] == "#000080" and rows[0]["olType"] == 37, rows
 PY
 
+# One bare address enters, nothing else; letter case makes no other address.
+while IFS='|' read -r address reason; do
+    run add-member Friends "Other" "$(printf "$address")"
+    check "add-member $address refused" rc_is 1
+    check "add-member $address reason" err_has "$reason"
+done <<'TABLE'
+ANN@Example.ORG|already exists on file
+jane at example|no @
+|no address
+a@x.org\r|control character
+a@x.org, b@x.org|more than one address
+Ann <a@x.org>|without a name
+=?utf-8?q?x=40evil.example=2C_y?=@ok.example|encoded words
+"x y"@ok.example|quoted local parts
+TABLE
+run add-member Friends "$(printf 'Two\nLines')" two@example.org
+check "a name with a line break refused" rc_is 1
+run edit-member Friends ann@example.org --address "jane at example"
+check "edit-member to no address refused" rc_is 1
 run edit-member Friends ann@example.org --name "Lee, Annie" --address annie@example.org
 check "member edited" rc_is 0
 run remove-member Friends annie@example.org
@@ -48,7 +67,13 @@ check "exported" rc_is 0
 check "CR LF lines" grep -q $'\r$' "$work/friends.txt"
 run import Copy "$work/friends.txt"
 check "imported" rc_is 0
-check "same count" out_is "$copied"
+check "same count" out_is "added $copied (0 already in the group), refused 0"
+printf 'new@example.org,New\rjane at example,Jane\r' >"$work/bad.txt"
+run import Copy "$work/bad.txt"
+check "a refused line fails import" rc_is 1
+check "import says what it did" out_is "added 1 (0 already in the group), refused 1 (line 2: the address has no @ (local@domain))"
+run members Copy
+check "the good line is kept" out_has "new@example.org"
 run import Copy "$work/none.txt"
 check "missing file refused" rc_is 1
 check "missing file reason" err_has "Unable to Load File - "
@@ -147,11 +172,12 @@ check "names refreshed" test "$(grep -c -e Zulu -e Able "$work/out")" = 2
 # Groups kept by other address books: each group card becomes a Standard Mail Group.
 printf 'BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:imp-1\r\nFN:Imp One\r\nEMAIL:imp1@example.org\r\nEND:VCARD\r\n' \
     >"$store/Contacts/imp1.vcf"
-printf 'BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Imported\r\nMEMBER:urn:uuid:imp-1\r\nMEMBER:mailto:list@example.org\r\nMEMBER:urn:uuid:nobody\r\nEND:VCARD\r\n' \
+printf 'BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:group\r\nFN:Imported\r\nMEMBER:urn:uuid:imp-1\r\nMEMBER:mailto:list@example.org\r\nMEMBER:urn:uuid:nobody\r\nMEMBER:mailto:a%%0D%%0ABcc:%%20x@evil.example\r\nEND:VCARD\r\n' \
     >"$store/Contacts/imp-group.vcf"
 run import-groups "Personal Folders/Contacts"
 check "groups imported" rc_is 0
 check "unknown member reported" err_has "urn:uuid:nobody"
+check "a mailto with a line break reported" err_has "control character"
 run --json members Imported
 check "copied and typed-in members" python3 - "$work/out" <<'PY'
 import json, sys

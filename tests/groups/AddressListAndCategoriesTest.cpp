@@ -1,5 +1,6 @@
 #include "groups/AddressListFile.h"
 #include "groups/CategoryMatcher.h"
+#include "groups/MemberCheck.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -110,6 +111,64 @@ TEST(AddressListFile, WritesThroughLinksAndRefusesWhatIsNoFile)
         EXPECT_FALSE(AddressListFile::read(noFile).ok()) << qPrintable(noFile);
     }
     EXPECT_TRUE(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
+}
+
+struct AddressCase
+{
+    const char *label;
+    QString text;
+    QString stored; // empty: refused
+    const char *reason = "";
+};
+
+class MemberAddressTest : public testing::TestWithParam<AddressCase>
+{
+};
+
+TEST_P(MemberAddressTest, AcceptsOneBareAddressOnly)
+{
+    const Result<QString> checked = MemberCheck::address(GetParam().text);
+    if (GetParam().stored.isEmpty()) {
+        ASSERT_FALSE(checked.ok()) << qPrintable(checked.value());
+        EXPECT_TRUE(checked.error().contains(QString::fromUtf8(GetParam().reason)))
+            << qPrintable(checked.error());
+    } else {
+        ASSERT_TRUE(checked.ok()) << qPrintable(checked.error());
+        EXPECT_EQ(checked.value(), GetParam().stored);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , MemberAddressTest,
+    testing::Values(
+        AddressCase{"Plain", u"ann.lee+news@example.org"_s, u"ann.lee+news@example.org"_s},
+        AddressCase{"BlanksAroundDropped", u"  a@x.org "_s, u"a@x.org"_s},
+        AddressCase{"Utf8", u"zoë@exämple.org"_s, u"zoë@exämple.org"_s},
+        AddressCase{"DomainLiteral", u"a@[192.0.2.1]"_s, u"a@[192.0.2.1]"_s},
+        AddressCase{"Empty", u"  "_s, {}, "no address"},
+        AddressCase{"CarriageReturn", u"a@x.org\r"_s, {}, "control"},
+        AddressCase{"LineBreakInside", u"a\r\nBcc: b@x.org"_s, {}, "control"},
+        AddressCase{"Nul", QString(u"a@x\0.org"_s), {}, "control"},
+        AddressCase{"Delete", u"a@x\x7f.org"_s, {}, "control"},
+        AddressCase{"TwoByComma", u"a@x.org, b@x.org"_s, {}, "more than one address"},
+        AddressCase{"TwoBySemicolon", u"a@x.org;b@x.org"_s, {}, "more than one address"},
+        AddressCase{"TwoAts", u"a@b@x.org"_s, {}, "more than one @"},
+        AddressCase{"Words", u"jane at example"_s, {}, "no @"},
+        AddressCase{"DisplayName", u"Ann <a@x.org>"_s, {}, "without a name"},
+        AddressCase{
+            "EncodedWord", u"=?utf-8?q?x=40evil.example=2C_y?=@ok.example"_s, {}, "encoded words"},
+        AddressCase{"QuotedLocalPart", u"\"x y\"@ok.example"_s, {}, "quoted local parts"},
+        AddressCase{"Space", u"a b@x.org"_s, {}, "space"},
+        AddressCase{"DotAtEnd", u"a.@x.org"_s, {}, "local part"},
+        AddressCase{"NoDomain", u"a@"_s, {}, "domain"},
+        AddressCase{"DoubleDotDomain", u"a@x..org"_s, {}, "domain"}),
+    [](const auto &p) { return std::string(p.param.label); });
+
+TEST(MemberCheck, NamesLoseOuterBlanksAndMayHoldNoControl)
+{
+    EXPECT_EQ(MemberCheck::name(u"  Lee, Ann \"Nan\" "_s).value(), u"Lee, Ann \"Nan\""_s);
+    for (const QString &bad : {u"Ann\nLee"_s, u"Ann\rLee"_s, QString(u"Ann\0"_s)})
+        EXPECT_FALSE(MemberCheck::name(bad).ok()) << qPrintable(bad);
 }
 
 struct MatchCase
