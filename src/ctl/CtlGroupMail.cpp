@@ -11,6 +11,7 @@
 #include "merge/RunJournal.h"
 #include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
+#include "support/DataFile.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
@@ -171,13 +172,14 @@ int runNewLetter(const CtlContext &context)
         } else if (arg == u"--to"_s && hasValue) {
             to = context.args[++i];
         } else if (arg == u"--body-file"_s && hasValue) {
-            QFile file(context.args[++i]);
-            if (!file.open(QIODevice::ReadOnly)) {
-                printError(
-                    u"corvelctl: %1 cannot be read: %2"_s.arg(file.fileName(), file.errorString()));
+            // A letter's body, as large as its attachments may be in all.
+            constexpr qint64 maxBodyBytes = qint64(25) << 20;
+            const Result<QByteArray> read = DataFile::read(context.args[++i], maxBodyBytes);
+            if (!read.ok()) {
+                printError(u"corvelctl: "_s + read.error());
                 return ExitFailed;
             }
-            body = QString::fromUtf8(file.readAll());
+            body = QString::fromUtf8(*read);
         } else if (arg == u"--attach"_s && hasValue) {
             attachments << context.args[++i];
         } else {

@@ -2,7 +2,9 @@
 #include "folders/ItemLists.h"
 #include "groups/AddressBookGroupImport.h"
 #include "groups/AddressListFile.h"
+#include "groups/GetNameForm.h"
 #include "groups/GroupEditor.h"
+#include "groups/GroupStore.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
 #include "workspace/InstanceLock.h"
@@ -69,12 +71,22 @@ public:
 
     // Exit status; sets `changed` when the group file must be written.
     int run(const QString &verb, bool &changed);
+    // The verb failed for part of what it was given and kept the rest: changes are saved.
+    [[nodiscard]] bool keepChanges() const { return m_keepChanges; }
 
 private:
     // A group by caption; null with the reason printed when none or several share it.
     NodeHandle group(const QString &caption, NodeKind wanted = NodeKind::Store);
     NodeHandle root(NodeKind kind) const { return findNodeOfKind(m_tree, kind); }
     NodeHandle member(NodeHandle group, const QString &address) const;
+    // The window's rule for a group's name; the reason printed when it is broken.
+    bool nameRefused(const QString &name) const
+    {
+        if (GetNameForm::acceptable(name))
+            return false;
+        (void)fail(u"a mail group needs a name"_s);
+        return true;
+    }
     int fail(const QString &reason) const
     {
         printError(u"corvelctl: "_s + reason);
@@ -85,32 +97,23 @@ private:
     TreeList &m_tree;
     const CtlContext &m_context;
     GroupEditor m_editor;
+    bool m_keepChanges = false;
 };
 
 NodeHandle GroupVerb::group(const QString &caption, NodeKind wanted)
 {
-    std::vector<NodeHandle> found;
-    for (const NodeKind kind : {NodeKind::StandardRoot, NodeKind::DynamicRoot}) {
-        for (const NodeHandle g : m_tree.children(root(kind))) {
-            if (m_tree.caption(g) == caption)
-                found.push_back(g);
-        }
-    }
-    if (found.empty()) {
-        (void)fail(u"there is no mail group named \"%1\""_s.arg(caption));
+    const Result<NodeHandle> found = GroupStore::groupNamed(m_tree, caption);
+    if (!found.ok()) {
+        (void)fail(found.error());
         return {};
     }
-    if (found.size() > 1) {
-        (void)fail(u"\"%1\" names %2 mail groups"_s.arg(caption).arg(found.size()));
-        return {};
-    }
-    if (wanted != NodeKind::Store && nodeKind(m_tree, found.front()) != wanted) {
+    if (wanted != NodeKind::Store && nodeKind(m_tree, *found) != wanted) {
         (void)fail(wanted == NodeKind::StandardGroup
                        ? u"\"%1\" is not a Standard Mail Group"_s.arg(caption)
                        : u"\"%1\" is not a Dynamic Mail Group"_s.arg(caption));
         return {};
     }
-    return found.front();
+    return *found;
 }
 
 NodeHandle GroupVerb::member(NodeHandle g, const QString &address) const
@@ -127,10 +130,14 @@ int GroupVerb::run(const QString &verb, bool &changed)
     const QStringList &a = m_context.args;
     changed = true;
     if (verb == u"new-group"_s) {
+        if (nameRefused(a[0]))
+            return ExitFailed;
         (void)m_editor.addStandardGroup(root(NodeKind::StandardRoot), a[0]);
         return ExitOk;
     }
     if (verb == u"new-dynamic-group"_s) {
+        if (nameRefused(a[0]))
+            return ExitFailed;
         DynGrpParms parms;
         parms.name = a[0];
         bool load = false;
@@ -172,7 +179,7 @@ int GroupVerb::run(const QString &verb, bool &changed)
     }
     if (verb == u"rename"_s) {
         const NodeHandle g = group(a[0]);
-        if (!g)
+        if (!g || nameRefused(a[1]))
             return ExitFailed;
         m_tree.setCaption(g, a[1]);
         return ExitOk;
@@ -188,9 +195,10 @@ int GroupVerb::run(const QString &verb, bool &changed)
         const NodeHandle g = group(a[0], NodeKind::StandardGroup);
         if (!g)
             return ExitFailed;
-        if (!m_editor.addTypedMember(g, a[1], a[2])) {
+        const Status added = m_editor.addTypedMember(g, a[1], a[2]);
+        if (!added.ok()) {
             changed = false;
-            return fail(a[2] + u" already exists on file"_s);
+            return fail(added.error());
         }
         return ExitOk;
     }
@@ -213,8 +221,8 @@ int GroupVerb::run(const QString &verb, bool &changed)
             else
                 return fail(u"unknown option "_s + a[i]);
         }
-        m_editor.editTypedMember(m, name, address);
-        return ExitOk;
+        const Status edited = m_editor.editTypedMember(m, name, address);
+        return edited.ok() ? ExitOk : fail(edited.error());
     }
     if (verb == u"remove-member"_s) {
         const NodeHandle g = group(a[0], NodeKind::StandardGroup);
@@ -241,16 +249,27 @@ int GroupVerb::run(const QString &verb, bool &changed)
         const Status listed = lists.LoadContacts(folder);
         if (!listed.ok())
             return fail(listed.error());
-        const QSet<QString> wanted(a.begin() + 2, a.end());
+        QSet<QString> unmatched(a.begin() + 2, a.end());
+        const bool all = unmatched.isEmpty();
         std::vector<NodeHandle> rows;
         for (const NodeHandle row : m_tree.children(lists.rowsHolder(folder))) {
-            if (wanted.isEmpty() ||
-                wanted.contains(m_tree.value(row, NodeValueName::EntryId()).toString()))
+            if (all || unmatched.remove(m_tree.value(row, NodeValueName::EntryId()).toString()))
                 rows.push_back(row);
         }
-        (void)m_editor.copyContacts(g, rows);
+        // A mistyped id copies nothing rather than some of what was meant.
+        if (!unmatched.isEmpty()) {
+            QStringList ids(unmatched.begin(), unmatched.end());
+            ids.sort();
+            changed = false;
+            return fail(u"no contact of \"%1\" has the id %2"_s.arg(a[0], ids.join(u", "_s)));
+        }
+        const GroupEditor::Copied copied = m_editor.copyContacts(g, rows);
         printOut(QString::number(m_tree.childCount(g)));
-        return ExitOk;
+        // The contacts copied stay; those refused are named and fail the verb.
+        for (const QString &refused : copied.refused)
+            printError(u"corvelctl: not copied: "_s + refused);
+        m_keepChanges = true;
+        return copied.refused.isEmpty() ? ExitOk : ExitFailed;
     }
     if (verb == u"import-groups"_s) {
         const NodeHandle folder = findFolder(m_tree, a[0]);
@@ -318,9 +337,11 @@ int GroupVerb::run(const QString &verb, bool &changed)
             changed = false;
             return fail(u"Unable to Load File - "_s + a[1] + u": "_s + entries.error());
         }
-        m_editor.addEntries(g, *entries);
-        printOut(QString::number(m_tree.childCount(g)));
-        return ExitOk;
+        const GroupEditor::Loaded loaded = m_editor.addEntries(g, *entries);
+        // The lines added stay; a refused line fails the verb.
+        printOut(loaded.summary());
+        m_keepChanges = true;
+        return loaded.refused.empty() ? ExitOk : ExitFailed;
     }
     changed = false;
     return ExitUsage;
@@ -356,7 +377,7 @@ int runGroupVerb(const QString &verb, const CtlContext &context)
     bool changed = false;
     GroupVerb runner(workspace, context);
     const int exit = runner.run(verb, changed);
-    if (exit == ExitOk && changed) {
+    if ((exit == ExitOk || runner.keepChanges()) && changed) {
         const Status saved = workspace.groups().SaveGroupFile(workspace.tree());
         if (!saved.ok()) {
             printError(u"corvelctl: the groups could not be saved: "_s + saved.error());

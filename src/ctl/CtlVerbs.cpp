@@ -1,5 +1,6 @@
 #include "ctl/CtlContext.h"
 #include "ctl/CtlTable.h"
+#include "groups/GroupStore.h"
 #include "session/ExistingStoreFinder.h"
 #include "session/OutlookSession.h"
 #include "session/StoreRegistry.h"
@@ -228,19 +229,12 @@ int runMembers(const CtlContext &context)
         return ExitUsage;
     }
     return withTree(context, [&](const TreeList &tree) {
-        NodeHandle group;
-        for (const NodeKind rootType : {NodeKind::StandardRoot, NodeKind::DynamicRoot}) {
-            const NodeHandle root = findNodeOfKind(tree, rootType);
-            for (NodeHandle candidate : tree.children(root)) {
-                if (group.isNull() && tree.caption(candidate) == context.args[0])
-                    group = candidate;
-            }
-        }
-        if (group.isNull()) {
-            printError(QStringLiteral("corvelctl: there is no mail group named \"%1\"")
-                           .arg(context.args[0]));
+        const Result<NodeHandle> found = GroupStore::groupNamed(tree, context.args[0]);
+        if (!found.ok()) {
+            printError(QStringLiteral("corvelctl: %1").arg(found.error()));
             return ExitFailed;
         }
+        const NodeHandle group = *found;
         const QStringList names = {NodeValueName::olType(), NodeValueName::EntryId(),
                                    NodeValueName::FileAs(), NodeValueName::Email1Address()};
         CtlTable table(context.json);

@@ -1,6 +1,7 @@
 #include "groups/AddressBookGroupImport.h"
 
 #include "groups/GroupEditor.h"
+#include "groups/MemberCheck.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
 
@@ -79,9 +80,14 @@ QStringList AddressBookGroupImport::run(NodeHandle standardRoot,
         std::vector<GroupEditor::NewMember> members;
         for (const QString &member : card->Members()) {
             if (member.startsWith(MailScheme)) {
-                const QString address = member.mid(MailScheme.size());
+                const Result<QString> address = MemberCheck::address(member.mid(MailScheme.size()));
+                if (!address.ok()) {
+                    problems.append(u"%1: member %2 was left out: %3"_s.arg(
+                        caption, member.simplified(), address.error()));
+                    continue;
+                }
                 members.push_back(
-                    {static_cast<int>(NodeKind::TypedMember), QString(), address, address});
+                    {static_cast<int>(NodeKind::TypedMember), QString(), *address, *address});
                 continue;
             }
             const OlItem *contact = contacts.value(member.mid(UuidScheme.size()));
@@ -90,8 +96,14 @@ QStringList AddressBookGroupImport::run(NodeHandle standardRoot,
                     u"%1: member %2 is no contact of this folder"_s.arg(caption, member));
                 continue;
             }
+            const Result<QString> address = MemberCheck::address(contact->Email1Address());
+            if (!address.ok()) {
+                problems.append(u"%1: member %2 (%3) was left out: %4"_s.arg(
+                    caption, member, contact->FileAs(), address.error()));
+                continue;
+            }
             members.push_back({static_cast<int>(NodeKind::CopiedMember), contact->EntryID(),
-                               contact->FileAs(), contact->Email1Address()});
+                               contact->FileAs(), *address});
         }
         (void)m_editor.addMembers(groupNamed(standardRoot, caption), members);
     }

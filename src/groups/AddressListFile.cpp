@@ -1,10 +1,16 @@
 #include "groups/AddressListFile.h"
 
 #include "support/AtomicFile.h"
-#include "support/FieldStrings.h"
+#include "support/CsvReader.h"
+#include "support/DataFile.h"
 
+#include <QDir>
 #include <QFile>
-#include <QStringDecoder>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -17,37 +23,63 @@ QString quoted(QString value)
     return u'"' + value.replace(u"\""_s, u"\"\""_s) + u'"';
 }
 
-// Reads a quoted value starting at `pos` (on its opening quote), two quotes standing for
-// one; leaves `pos` after the closing quote.
-QString readQuoted(QStringView line, qsizetype &pos)
+// A value that reads back as it is without quotes.
+bool safeBare(const QString &value)
 {
-    QString value;
-    ++pos;
-    while (pos < line.size()) {
-        const QChar c = line[pos];
-        if (c == u'"') {
-            if (pos + 1 < line.size() && line[pos + 1] == u'"') {
-                value += u'"';
-                pos += 2;
-                continue;
-            }
-            ++pos;
-            return value;
-        }
-        value += c;
-        ++pos;
+    for (const QChar c : value) {
+        if (c == u'"' || c == u',' || c == u'\r' || c == u'\n')
+            return false;
     }
-    return value;
+    return value == value.trimmed();
 }
 
 // A name without a comma but with a space is turned at its last space: "John Smith"
-// becomes "Smith, John".
+// becomes "Smith, John". A double quote in it says it was not meant as first and last.
 QString surnameFirst(const QString &name)
 {
-    if (name.contains(u',') || !name.contains(u' '))
+    if (name.contains(u',') || name.contains(u'"') || !name.contains(u' '))
         return name;
     const qsizetype space = name.lastIndexOf(u' ');
     return name.mid(space + 1) + u", "_s + name.left(space);
+}
+
+// Where each line starts, counted as CsvReader counts lines (CR LF, LF or a lone CR).
+std::vector<qsizetype> lineStarts(QStringView text)
+{
+    std::vector<qsizetype> starts{0, 0};
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        if (text[i] == u'\r' || text[i] == u'\n')
+            starts.push_back(i + 1);
+    }
+    return starts;
+}
+
+// The file a write of `path` is to replace: the path itself, or the end of the links it
+// leads through (canonical when that exists, else the path the last link names).
+Result<QString> writeTarget(const QString &path)
+{
+    QString target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(target);
+        if (!info.isSymLink())
+            return target;
+        if (info.exists())
+            return info.canonicalFilePath();
+        target = info.symLinkTarget();
+    }
+    return Result<QString>::failure(u"%1 leads through too many links"_s.arg(path));
+}
+
+QString notRegular(const QString &path, mode_t mode)
+{
+    const QString what = S_ISDIR(mode)                    ? u"a folder"_s
+                         : S_ISCHR(mode) || S_ISBLK(mode) ? u"a device"_s
+                         : S_ISFIFO(mode)                 ? u"a pipe"_s
+                         : S_ISSOCK(mode)                 ? u"a socket"_s
+                                                          : u"not a regular file"_s;
+    return u"%1 is %2, not a file a list can be written to"_s.arg(path, what);
 }
 
 } // namespace
@@ -56,91 +88,60 @@ QByteArray AddressListFile::format(const std::vector<Entry> &entries)
 {
     QString text;
     text.reserve(static_cast<qsizetype>(entries.size()) * 48);
-    for (const Entry &entry : entries)
-        text += quoted(entry.address) + u',' + quoted(entry.name) + u"\r\n"_s;
+    for (const Entry &entry : entries) {
+        if (safeBare(entry.address) && safeBare(entry.name) && !entry.address.isEmpty())
+            text += entry.address + u',' + entry.name + u"\r\n"_s;
+        else
+            text += quoted(entry.address) + u',' + quoted(entry.name) + u"\r\n"_s;
+    }
     return text.toUtf8();
 }
 
 Status AddressListFile::write(const QString &path, const std::vector<Entry> &entries)
 {
-    const QString error = AtomicFile::write(path, format(entries), 0644);
+    const Result<QString> target = writeTarget(path);
+    if (!target.ok())
+        return Status::failure(target.error());
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(*target).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return Status::failure(notRegular(path, st.st_mode));
+    const QString error = AtomicFile::write(*target, format(entries), 0644);
     if (!error.isEmpty())
         return Status::failure(error);
     return {};
 }
 
-std::optional<AddressListFile::Entry> AddressListFile::parseLine(QStringView line)
+Result<std::vector<AddressListFile::Entry>> AddressListFile::parse(const QByteArray &bytes)
 {
-    if (line.trimmed().isEmpty())
-        return std::nullopt;
-    if (line.front() != u'"') {
-        const QString text = line.toString();
-        return Entry{DS_GetField(text, u","_s, 1).trimmed(),
-                     DS_GetField(text, u","_s, 2).trimmed()};
-    }
-    qsizetype pos = 0;
-    const QString address = readQuoted(line, pos).trimmed();
-    // The name follows the next comma, quoted or not; the address alone gives no name.
-    const qsizetype comma = line.indexOf(u',', pos);
-    QString name;
-    if (comma >= 0) {
-        pos = comma + 1;
-        while (pos < line.size() && line[pos] == u' ')
-            ++pos;
-        if (pos < line.size() && line[pos] == u'"') {
-            name = readQuoted(line, pos);
-        } else {
-            const qsizetype end = line.indexOf(u',', pos);
-            name = line.mid(pos, end < 0 ? -1 : end - pos).toString();
-        }
-    }
-    return Entry{address, surnameFirst(name.trimmed())};
-}
-
-QString AddressListFile::decode(const QByteArray &bytes)
-{
-    QByteArrayView view(bytes);
-    if (view.startsWith("\xEF\xBB\xBF"))
-        view = view.sliced(3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(view);
-    if (!utf8.hasError())
-        return text;
-    return QString::fromLatin1(view);
-}
-
-std::vector<AddressListFile::Entry> AddressListFile::parse(const QByteArray &bytes)
-{
+    using R = Result<std::vector<Entry>>;
+    const QString text = CsvReader::decode(bytes);
+    const auto records = CsvReader::parse(text);
+    if (!records.ok())
+        return R::failure(records.error());
+    const std::vector<qsizetype> starts = lineStarts(text);
     std::vector<Entry> entries;
-    const QString text = decode(bytes);
-    qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = text.indexOf(u'\n', start);
-        if (end < 0)
-            end = text.size();
-        QStringView line = QStringView(text).sliced(start, end - start);
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        if (auto entry = parseLine(line))
-            entries.push_back(std::move(*entry));
-        start = end + 1;
+    entries.reserve(records->size());
+    for (const CsvReader::Record &record : *records) {
+        const QString address = record.cells.value(0).trimmed();
+        const QString name = record.cells.value(1).trimmed();
+        if (address.isEmpty() && name.isEmpty() && record.cells.size() <= 2)
+            continue;
+        // Files written by older versions quote every value, and theirs are first-last names.
+        const QStringView from = QStringView(text).sliced(starts[size_t(record.line)]);
+        const bool quotedLine = from.trimmed().startsWith(u'"');
+        entries.push_back({address, quotedLine ? surnameFirst(name) : name, record.line});
     }
     return entries;
 }
 
 Result<std::vector<AddressListFile::Entry>> AddressListFile::read(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Result<std::vector<Entry>>::failure(file.errorString());
-    // An address list is small; one that is not is no address list.
-    constexpr qint64 limit = qint64(1) << 30;
-    if (file.size() > limit)
-        return Result<std::vector<Entry>>::failure(u"the file is too large"_s);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return Result<std::vector<Entry>>::failure(file.errorString());
-    return parse(bytes);
+    const Result<QByteArray> bytes = DataFile::read(path, MaxBytes);
+    if (!bytes.ok())
+        return Result<std::vector<Entry>>::failure(bytes.error());
+    return parse(*bytes);
 }
 
 } // namespace corvel

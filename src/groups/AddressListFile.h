@@ -4,13 +4,11 @@
 
 #include <QString>
 
-#include <optional>
-
 #include <vector>
 
 namespace corvel {
 
-// An address list text file: one member a line, address first, then name.
+// An address list text file: one member a record, address first, then name.
 class AddressListFile
 {
 public:
@@ -18,20 +16,32 @@ public:
     {
         QString address;
         QString name;
-        bool operator==(const Entry &) const = default;
+        qsizetype line = 0; // where a read entry starts in its file, from 1
+        bool operator==(const Entry &other) const
+        {
+            return address == other.address && name == other.name;
+        }
     };
 
-    // "address","name" CR LF per entry; a double quote inside a value is written twice.
+    // Larger files are refused rather than read whole: no list of members comes near it.
+    static constexpr qint64 MaxBytes = qint64(256) << 20;
+
+    // One line CR LF per entry: "address","name" with a double quote inside a value written
+    // twice, or address,name bare when nothing in either needs quotes and the name has no
+    // comma, so it reads back as written and is not turned surname first.
     [[nodiscard]] static QByteArray format(const std::vector<Entry> &entries);
-    // Written atomically, UTF-8 without a byte-order mark.
+    // Written atomically, UTF-8 without a byte-order mark. A link is written through to the
+    // file it names; whatever else is not a regular file (a folder, a device, a pipe) is
+    // refused with the reason rather than replaced.
     [[nodiscard]] static Status write(const QString &path, const std::vector<Entry> &entries);
 
-    // One line: quoted ("address","name", a name without a comma turned surname first) or
-    // plain (address,name). Lines holding only white space are no entries.
-    [[nodiscard]] static std::optional<Entry> parseLine(QStringView line);
-    // UTF-8 with or without a byte-order mark; bytes that are not UTF-8 read as Latin-1.
-    [[nodiscard]] static QString decode(const QByteArray &bytes);
-    [[nodiscard]] static std::vector<Entry> parse(const QByteArray &bytes);
+    // Comma-separated records (quoted cells may hold commas, doubled quotes and line breaks),
+    // with any line end; UTF-8 with or without a byte-order mark, else Latin-1. A quoted line
+    // whose name has neither comma nor double quote but a space has its name turned surname
+    // first ("Mary Ann Lee" becomes "Lee, Mary Ann"). Records holding only white space are
+    // no entries. Fails only on a quoted cell never closed.
+    [[nodiscard]] static Result<std::vector<Entry>> parse(const QByteArray &bytes);
+    // Only a regular file of at most MaxBytes is read.
     [[nodiscard]] static Result<std::vector<Entry>> read(const QString &path);
 };
 

@@ -6,7 +6,7 @@ namespace corvel {
 
 // The rules of the name-and-address prompt (frmGetEmail). The display name is shown split
 // into last and first name at its first comma; the answer joins them again, then "\\" and
-// the address. The address's form is not checked.
+// the address. Name and address are checked where the member is stored (GroupEditor).
 class GetEMailForm
 {
 public:

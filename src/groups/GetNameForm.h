@@ -14,7 +14,9 @@ public:
     [[nodiscard]] const QString &caption() const { return m_caption; }
     [[nodiscard]] const QString &text() const { return m_text; }
     void setText(const QString &text) { m_text = text; }
-    [[nodiscard]] bool okEnabled() const { return !m_text.isEmpty(); }
+    [[nodiscard]] bool okEnabled() const { return acceptable(m_text); }
+    // The rule for a name given anywhere else (corvelctl), so both refuse the same.
+    [[nodiscard]] static bool acceptable(const QString &text) { return !text.isEmpty(); }
 
     // OK: the answer becomes the text; refused while OK is disabled.
     void accept();

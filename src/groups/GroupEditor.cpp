@@ -2,6 +2,7 @@
 
 #include "groups/CategoryMatcher.h"
 #include "groups/GroupStore.h"
+#include "groups/MemberCheck.h"
 #include "session/OutlookSession.h"
 #include "support/GuidLib.h"
 #include "support/StatusPanels.h"
@@ -85,65 +86,89 @@ void GroupEditor::addMember(NodeHandle group, int kind, const QString &entryId,
         m_tree.setColour(member, NodeColour::DarkBlue);
 }
 
-bool GroupEditor::addTypedMember(NodeHandle group, const QString &name, const QString &address)
+// Addresses as the duplicate checks compare them: without regard to letter case.
+QSet<QString> GroupEditor::heldAddresses(NodeHandle group) const
 {
-    if (!m_tree.hasChildren(group))
-        m_store.SetupGroupGrid(m_tree, group);
-    for (NodeHandle member = m_tree.firstChild(group); member;
-         member = m_tree.nextSibling(member)) {
-        if (text(m_tree, member, NodeValueName::Email1Address()) == address)
-            return false;
-    }
-    addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), name, address);
-    finishMembers(group);
-    return true;
-}
-
-void GroupEditor::editTypedMember(NodeHandle member, const QString &name, const QString &address)
-{
-    m_tree.setValue(member, NodeValueName::FileAs(), name);
-    m_tree.setValue(member, NodeValueName::Email1Address(), address);
-    finishMembers(m_tree.parent(member));
-}
-
-int GroupEditor::copyContacts(NodeHandle group, const std::vector<NodeHandle> &nodes)
-{
-    if (!m_tree.hasChildren(group))
-        m_store.SetupGroupGrid(m_tree, group);
-    // The addresses the group holds, kept up to date as contacts are added, so two
-    // selected contacts with one address add one member.
     QSet<QString> addresses;
     for (NodeHandle member = m_tree.firstChild(group); member; member = m_tree.nextSibling(member))
-        addresses.insert(text(m_tree, member, NodeValueName::Email1Address()));
-    int added = 0;
+        addresses.insert(text(m_tree, member, NodeValueName::Email1Address()).toCaseFolded());
+    return addresses;
+}
+
+Status GroupEditor::addTypedMember(NodeHandle group, const QString &name, const QString &address)
+{
+    const Result<QString> checkedName = MemberCheck::name(name);
+    if (!checkedName.ok())
+        return Status::failure(checkedName.error());
+    const Result<QString> checked = MemberCheck::address(address);
+    if (!checked.ok())
+        return Status::failure(address + u": "_s + checked.error());
+    if (heldAddresses(group).contains(checked->toCaseFolded()))
+        return Status::failure(*checked + u" already exists on file"_s);
+    if (!m_tree.hasChildren(group))
+        m_store.SetupGroupGrid(m_tree, group);
+    addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), *checkedName, *checked);
+    finishMembers(group);
+    return {};
+}
+
+Status GroupEditor::editTypedMember(NodeHandle member, const QString &name, const QString &address)
+{
+    const Result<QString> checkedName = MemberCheck::name(name);
+    if (!checkedName.ok())
+        return Status::failure(checkedName.error());
+    const Result<QString> checked = MemberCheck::address(address);
+    if (!checked.ok())
+        return Status::failure(address + u": "_s + checked.error());
+    m_tree.setValue(member, NodeValueName::FileAs(), *checkedName);
+    m_tree.setValue(member, NodeValueName::Email1Address(), *checked);
+    finishMembers(m_tree.parent(member));
+    return {};
+}
+
+GroupEditor::Copied GroupEditor::copyContacts(NodeHandle group,
+                                              const std::vector<NodeHandle> &nodes)
+{
+    if (!m_tree.hasChildren(group))
+        m_store.SetupGroupGrid(m_tree, group);
+    // Kept up to date as contacts are added, so two selected contacts with one address add
+    // one member.
+    QSet<QString> addresses = heldAddresses(group);
+    Copied copied;
     for (const NodeHandle node : nodes) {
         if (nodeKind(m_tree, node) != NodeKind::ContactRow)
             continue;
+        const QString fileAs = text(m_tree, node, NodeValueName::FileAs());
         const QString address = text(m_tree, node, NodeValueName::Email1Address());
-        if (addresses.contains(address))
+        if (address.isEmpty())
+            continue; // nothing to mail: no member
+        const Result<QString> checked = MemberCheck::address(address);
+        if (!checked.ok()) {
+            copied.refused.append(u"%1 <%2>: %3"_s.arg(fileAs, address, checked.error()));
             continue;
-        addresses.insert(address);
+        }
+        if (addresses.contains(checked->toCaseFolded()))
+            continue;
+        addresses.insert(checked->toCaseFolded());
         addMember(group, static_cast<int>(NodeKind::CopiedMember),
-                  text(m_tree, node, NodeValueName::EntryId()),
-                  text(m_tree, node, NodeValueName::FileAs()), address);
-        ++added;
+                  text(m_tree, node, NodeValueName::EntryId()), fileAs, *checked);
+        ++copied.added;
     }
     finishMembers(group);
-    return added;
+    return copied;
 }
 
 int GroupEditor::addMembers(NodeHandle group, const std::vector<NewMember> &members)
 {
     if (!m_tree.hasChildren(group))
         m_store.SetupGroupGrid(m_tree, group);
-    QSet<QString> addresses;
-    for (NodeHandle member = m_tree.firstChild(group); member; member = m_tree.nextSibling(member))
-        addresses.insert(text(m_tree, member, NodeValueName::Email1Address()));
+    QSet<QString> addresses = heldAddresses(group);
     int added = 0;
     for (const NewMember &member : members) {
-        if (addresses.contains(member.address))
+        const QString key = member.address.toCaseFolded();
+        if (addresses.contains(key))
             continue;
-        addresses.insert(member.address);
+        addresses.insert(key);
         addMember(group, member.kind, member.entryId, member.fileAs, member.address);
         ++added;
     }
@@ -151,14 +176,43 @@ int GroupEditor::addMembers(NodeHandle group, const std::vector<NewMember> &memb
     return added;
 }
 
-void GroupEditor::addEntries(NodeHandle group, const std::vector<AddressListFile::Entry> &entries)
+QString GroupEditor::Loaded::summary() const
+{
+    QString text = u"added %1 (%2 already in the group), refused %3"_s.arg(added)
+                       .arg(alreadyHeld)
+                       .arg(refused.size());
+    // The first few say what is wrong; the file says the rest.
+    constexpr size_t shown = 5;
+    QStringList lines;
+    for (size_t i = 0; i < refused.size() && i < shown; ++i)
+        lines.append(u"line %1: %2"_s.arg(refused[i].first).arg(refused[i].second));
+    if (refused.size() > shown)
+        lines.append(u"…"_s);
+    if (!lines.isEmpty())
+        text += u" ("_s + lines.join(u", "_s) + u')';
+    return text;
+}
+
+GroupEditor::Loaded GroupEditor::addEntries(NodeHandle group,
+                                            const std::vector<AddressListFile::Entry> &entries)
 {
     if (!m_tree.hasChildren(group))
         m_store.SetupGroupGrid(m_tree, group);
-    for (const AddressListFile::Entry &entry : entries)
-        addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), entry.name,
-                  entry.address);
+    const QSet<QString> held = heldAddresses(group);
+    Loaded loaded;
+    for (const AddressListFile::Entry &entry : entries) {
+        const Result<QString> name = MemberCheck::name(entry.name);
+        const Result<QString> address = MemberCheck::address(entry.address);
+        if (!name.ok() || !address.ok()) {
+            loaded.refused.emplace_back(entry.line, !address.ok() ? address.error() : name.error());
+            continue;
+        }
+        addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), *name, *address);
+        ++loaded.added;
+        loaded.alreadyHeld += held.contains(address->toCaseFolded()) ? 1 : 0;
+    }
     finishMembers(group);
+    return loaded;
 }
 
 std::vector<AddressListFile::Entry> GroupEditor::entriesOf(NodeHandle node) const
@@ -217,16 +271,17 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
     m_tree.removeDescendants(group);
     m_store.SetupGroupGrid(m_tree, group);
 
-    // Where each folder is listed, found in one pass: its listing node when it has one.
+    // Where each listed folder holds its rows, found in one pass. A folder with sub-folders
+    // keeps them in a node of its own beside the sub-folders, so the node to read is the one
+    // that is listed, never the folder's.
     QHash<QString, NodeHandle> listed;
     for (qsizetype i = 0; i < folders; ++i)
         listed.insert(entryIds[i], NodeHandle());
     for (const NodeHandle node : m_tree.displayOrder()) {
-        const QString id = text(m_tree, node, NodeValueName::EntryId());
-        auto it = listed.find(id);
-        if (it == listed.end())
+        if (nodeKind(m_tree, node) != NodeKind::ContactFolderListed)
             continue;
-        if (!*it || nodeKind(m_tree, node) == NodeKind::ContactFolderListing)
+        auto it = listed.find(text(m_tree, node, NodeValueName::EntryId()));
+        if (it != listed.end())
             *it = node;
     }
 
@@ -240,7 +295,7 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
     const int member = static_cast<int>(NodeKind::DynamicMember);
     for (qsizetype i = 0; i < folders; ++i) {
         const NodeHandle folder = listed.value(entryIds[i]);
-        if (folder && nodeKind(m_tree, folder) != NodeKind::ContactFolder) {
+        if (folder) {
             const std::vector<NodeHandle> rows = m_tree.children(folder);
             qsizetype j = 0;
             for (const NodeHandle row : rows) {

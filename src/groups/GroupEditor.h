@@ -2,9 +2,12 @@
 
 #include "groups/AddressListFile.h"
 #include "groups/DynGrpParms.h"
+#include "support/Result.h"
 #include "tree/TreeList.h"
 
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -27,14 +30,20 @@ public:
     // The group of a group node or of a member; null for anything else.
     [[nodiscard]] NodeHandle groupOf(NodeHandle node) const;
 
-    // A typed-in member; false (and nothing added) when a member of the group already has
-    // that address.
-    bool addTypedMember(NodeHandle group, const QString &name, const QString &address);
-    void editTypedMember(NodeHandle member, const QString &name, const QString &address);
+    // A typed-in member, its name and address checked (MemberCheck). Refused, nothing added,
+    // with the reason: a bad name or address, or one the group holds already (in any case).
+    Status addTypedMember(NodeHandle group, const QString &name, const QString &address);
+    Status editTypedMember(NodeHandle member, const QString &name, const QString &address);
 
+    struct Copied
+    {
+        int added = 0;
+        QStringList refused; // "name <address>: reason" of each contact left out
+    };
     // Copies the contact rows among `nodes` into a Standard Mail Group, skipping addresses
-    // it holds already; returns the number added.
-    int copyContacts(NodeHandle group, const std::vector<NodeHandle> &nodes);
+    // it holds already (in any case) and contacts without an address; a contact whose address
+    // is refused is named.
+    Copied copyContacts(NodeHandle group, const std::vector<NodeHandle> &nodes);
     struct NewMember
     {
         int kind; // olType of the member
@@ -45,8 +54,17 @@ public:
     // Adds the members whose addresses the group does not hold yet (nor an earlier one of
     // them), as copyContacts does; returns the number added.
     int addMembers(NodeHandle group, const std::vector<NewMember> &members);
-    // Appends the entries as typed-in members, without looking for duplicates.
-    void addEntries(NodeHandle group, const std::vector<AddressListFile::Entry> &entries);
+    struct Loaded
+    {
+        int added = 0;
+        int alreadyHeld = 0;                                // of those added
+        std::vector<std::pair<qsizetype, QString>> refused; // line, reason
+        // "added N (M already in the group), refused K (line L: reason, ...)"
+        [[nodiscard]] QString summary() const;
+    };
+    // Appends the entries as typed-in members, without looking for duplicates; an entry whose
+    // name or address is refused is left out with its line.
+    Loaded addEntries(NodeHandle group, const std::vector<AddressListFile::Entry> &entries);
     [[nodiscard]] std::vector<AddressListFile::Entry> entriesOf(NodeHandle node) const;
 
     // Removes the nodes (members) in one pass.
@@ -66,6 +84,7 @@ public:
     void finishMembers(NodeHandle group);
 
 private:
+    [[nodiscard]] QSet<QString> heldAddresses(NodeHandle group) const;
     void addMember(NodeHandle group, int kind, const QString &entryId, const QString &fileAs,
                    const QString &address);
 

@@ -234,6 +234,24 @@ Status GroupStore::SaveColumnSets(const TreeList &tree) const
     return {};
 }
 
+Result<NodeHandle> GroupStore::groupNamed(const TreeList &tree, const QString &caption)
+{
+    std::vector<NodeHandle> found;
+    for (const NodeKind kind : {NodeKind::StandardRoot, NodeKind::DynamicRoot}) {
+        for (const NodeHandle group : tree.children(findNodeOfKind(tree, kind))) {
+            if (tree.caption(group) == caption)
+                found.push_back(group);
+        }
+    }
+    if (found.empty())
+        return Result<NodeHandle>::failure(
+            QStringLiteral("there is no mail group named \"%1\"").arg(caption));
+    if (found.size() > 1)
+        return Result<NodeHandle>::failure(
+            QStringLiteral("\"%1\" names %2 mail groups").arg(caption).arg(found.size()));
+    return found.front();
+}
+
 void GroupStore::SetupGroupGrid(TreeList &tree, NodeHandle group) const
 {
     ColumnLayout layout;

@@ -50,6 +50,11 @@ public:
     [[nodiscard]] ColumnSets &columnSets() { return m_columnSets; }
     [[nodiscard]] const ColumnSets &columnSets() const { return m_columnSets; }
 
+    // The group of that caption under either root; refused, with the reason, when none or
+    // several groups have it, so no verb works on a group the user did not mean.
+    [[nodiscard]] static Result<NodeHandle> groupNamed(const TreeList &tree,
+                                                       const QString &caption);
+
     // Gives a group node the member grid: name and address columns, 150 pixels each.
     void SetupGroupGrid(TreeList &tree, NodeHandle group) const;
 

@@ -30,6 +30,7 @@ Result<std::vector<CsvReader::Record>> CsvReader::parse(QStringView text)
     Record record;
     QString cell;
     bool cellBegun = false;   // the cell has had a quote or a character
+    bool cellQuoted = false;  // the cell has had a quoted part
     bool recordBegun = false; // the record has had a cell, a quote or a character
     qsizetype line = 1;
     record.line = line;
@@ -40,14 +41,15 @@ Result<std::vector<CsvReader::Record>> CsvReader::parse(QStringView text)
         record = {};
         record.line = line;
         cell.clear();
-        cellBegun = recordBegun = false;
+        cellBegun = cellQuoted = recordBegun = false;
     };
     qsizetype i = 0;
     while (i < text.size()) {
         const QChar c = text[i];
-        if (c == u'"' && !cellBegun) {
+        if (c == u'"' && (!cellBegun || (!cellQuoted && cell.trimmed().isEmpty()))) {
             const qsizetype opened = line;
-            cellBegun = recordBegun = true;
+            cellBegun = cellQuoted = recordBegun = true;
+            cell.clear();
             for (++i;; ++i) {
                 if (i >= text.size())
                     return Result<std::vector<Record>>::failure(
@@ -69,7 +71,7 @@ Result<std::vector<CsvReader::Record>> CsvReader::parse(QStringView text)
         } else if (c == u',') {
             record.cells.append(cell);
             cell.clear();
-            cellBegun = false;
+            cellBegun = cellQuoted = false;
             recordBegun = true;
             ++i;
         } else if (skipLineEnd(text, i, line)) {

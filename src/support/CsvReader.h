@@ -13,8 +13,8 @@ namespace corvel {
 
 // Comma-separated records as RFC 4180 has them, read whole: a quoted cell may hold commas,
 // line breaks and doubled quotes; a record ends at CR LF, LF or a lone CR. Blank lines hold no
-// record. Lenient where files in the wild are: a quote inside an unquoted cell is kept, and
-// text after a closing quote joins the cell.
+// record. Lenient where files in the wild are: a quote inside an unquoted cell is kept, text
+// after a closing quote joins the cell, and blanks before an opening quote are dropped.
 class CsvReader
 {
 public:

@@ -129,15 +129,15 @@ void GroupCommands::doBtnAddContact()
     const QString name = fieldOf(form.answer(), sep, 1);
     const QString address = fieldOf(form.answer(), sep, 2);
     GroupEditor ed = editor();
-    const bool added = ed.addTypedMember(group, name, address);
-    if (!added)
-        m_s.dialogs->information(address + u" already exists on file"_s);
+    const Status added = ed.addTypedMember(group, name, address);
+    if (!added.ok())
+        m_s.dialogs->information(added.error());
     tree.clearSelection();
     tree.setCurrent(group);
     tree.setSelected(group, true);
     tree.refresh();
     showCount(group);
-    if (added)
+    if (added.ok())
         saveGroups();
 }
 
@@ -161,8 +161,12 @@ void GroupCommands::doBtnEditItem()
         if (!m_s.dialogs->GetEMail(form) || form.answer().isEmpty())
             return;
         const QString sep = GetEMailForm::separator();
-        editor().editTypedMember(node, fieldOf(form.answer(), sep, 1),
-                                 fieldOf(form.answer(), sep, 2));
+        const Status edited = editor().editTypedMember(node, fieldOf(form.answer(), sep, 1),
+                                                       fieldOf(form.answer(), sep, 2));
+        if (!edited.ok()) {
+            m_s.dialogs->information(edited.error());
+            return;
+        }
         tree.refresh();
         saveGroups();
         return;
@@ -247,14 +251,19 @@ void GroupCommands::CopyToGroup(int groupIndex)
     const NodeHandle group = tree.at(groupIndex);
     if (nodeKind(tree, group) != NodeKind::StandardGroup)
         return;
-    BusyScope busy(m_s.busy);
-    (void)editor().copyContacts(group, tree.selectedNodes());
-    tree.setCurrent(group);
-    tree.clearSelection();
-    tree.setSelected(group, true);
-    tree.refresh();
-    showCount(group);
-    saveGroups();
+    GroupEditor::Copied copied;
+    {
+        BusyScope busy(m_s.busy);
+        copied = editor().copyContacts(group, tree.selectedNodes());
+        tree.setCurrent(group);
+        tree.clearSelection();
+        tree.setSelected(group, true);
+        tree.refresh();
+        showCount(group);
+        saveGroups();
+    }
+    if (!copied.refused.isEmpty())
+        m_s.dialogs->information(u"Not copied:\n"_s + copied.refused.join(u'\n'));
 }
 
 void GroupCommands::LoadDynamicGroup(int groupIndex)
@@ -405,7 +414,8 @@ void GroupCommands::SaveAddressList()
         written = AddressListFile::write(path, editor().entriesOf(node));
     }
     if (!written.ok())
-        m_s.dialogs->information(u"Unable to save file - "_s + QDir::toNativeSeparators(path));
+        m_s.dialogs->information(u"Unable to save file - "_s + QDir::toNativeSeparators(path) +
+                                 u": "_s + written.error());
 }
 
 void GroupCommands::LoadAddressList()
@@ -420,21 +430,26 @@ void GroupCommands::LoadAddressList()
     const QString path = m_s.dialogs->chooseFile(request);
     if (path.isEmpty())
         return;
-    BusyScope busy(m_s.busy);
-    rememberFolder(path);
-    const auto entries = AddressListFile::read(path);
-    if (!entries.ok()) {
+    GroupEditor::Loaded loaded;
+    {
+        BusyScope busy(m_s.busy);
+        rememberFolder(path);
+        const auto entries = AddressListFile::read(path);
+        if (!entries.ok()) {
+            tree.refresh();
+            m_s.dialogs->information(u"Unable to Load File - "_s + QDir::toNativeSeparators(path) +
+                                     u": "_s + entries.error());
+            return;
+        }
+        loaded = editor().addEntries(group, *entries);
+        tree.clearSelection();
+        tree.setCurrent(group);
+        tree.setSelected(group, true);
         tree.refresh();
-        m_s.dialogs->information(u"Unable to Load File - "_s + QDir::toNativeSeparators(path));
-        return;
+        showCount(group);
+        saveGroups();
     }
-    editor().addEntries(group, *entries);
-    tree.clearSelection();
-    tree.setCurrent(group);
-    tree.setSelected(group, true);
-    tree.refresh();
-    showCount(group);
-    saveGroups();
+    m_s.dialogs->information(loaded.summary());
 }
 
 } // namespace corvel

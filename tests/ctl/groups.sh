@@ -27,6 +27,25 @@ rows = json.load(open(sys.argv[1]))
 assert len(rows) == 1 and rows[0]["colour"] == "#000080" and rows[0]["olType"] == 37, rows
 PY
 
+# One bare address enters, nothing else; letter case makes no other address.
+while IFS='|' read -r address reason; do
+    run add-member Friends "Other" "$(printf "$address")"
+    check "add-member $address refused" rc_is 1
+    check "add-member $address reason" err_has "$reason"
+done <<'TABLE'
+ANN@Example.ORG|already exists on file
+jane at example|no @
+|no address
+a@x.org\r|control character
+a@x.org, b@x.org|more than one address
+Ann <a@x.org>|without a name
+=?utf-8?q?x=40evil.example=2C_y?=@ok.example|encoded words
+"x y"@ok.example|quoted local parts
+TABLE
+run add-member Friends "$(printf 'Two\nLines')" two@example.org
+check "a name with a line break refused" rc_is 1
+run edit-member Friends ann@example.org --address "jane at example"
+check "edit-member to no address refused" rc_is 1
 run edit-member Friends ann@example.org --name "Lee, Annie" --address annie@example.org
 check "member edited" rc_is 0
 run remove-member Friends annie@example.org
@@ -48,10 +67,34 @@ check "exported" rc_is 0
 check "CR LF lines" grep -q $'\r$' "$work/friends.txt"
 run import Copy "$work/friends.txt"
 check "imported" rc_is 0
-check "same count" out_is "$copied"
+check "same count" out_is "added $copied (0 already in the group), refused 0"
+printf 'new@example.org,New\rjane at example,Jane\r' >"$work/bad.txt"
+run import Copy "$work/bad.txt"
+check "a refused line fails import" rc_is 1
+check "import says what it did" out_is "added 1 (0 already in the group), refused 1 (line 2: the address has no @ (local@domain))"
+run members Copy
+check "the good line is kept" out_has "new@example.org"
 run import Copy "$work/none.txt"
 check "missing file refused" rc_is 1
 check "missing file reason" err_has "Unable to Load File - "
+# Only regular files are read and replaced; a link is written through.
+mkfifo "$work/pipe"
+for file in /dev/zero "$work/pipe"; do
+    timeout 20 "$ctl" --app-path "$app" import Copy "$file" >"$work/out" 2>"$work/err" </dev/null
+    echo $? >"$work/rc"
+    check "import $file refused" rc_is 1
+    check "import $file reason" err_has "not a regular file"
+done
+run export Friends "$work/pipe"
+check "export onto a pipe refused" rc_is 1
+check "export onto a pipe reason" err_has "is a pipe"
+check "the pipe stays" test -p "$work/pipe"
+ln -s friends.txt "$work/friends-link.txt"
+: >"$work/friends.txt"
+run export Friends "$work/friends-link.txt"
+check "export through a link" rc_is 0
+check "the link stays a link" test -L "$work/friends-link.txt"
+check "the file it names is written" test -s "$work/friends.txt"
 
 # Verify: a contact deleted from the folder turns missing.
 run --json members Friends
@@ -87,6 +130,21 @@ run new-group Twin
 run rename Twin Single
 check "ambiguous caption refused" rc_is 1
 check "ambiguous caption reason" err_has "names 2 mail groups"
+for verb in members verify export; do
+    if [ $verb = export ]; then run export Twin "$work/twin.txt"; else run $verb Twin; fi
+    check "$verb of a shared caption refused" rc_is 1
+done
+check "nothing exported" test ! -e "$work/twin.txt"
+
+# The window's rule for names, and ids that name no contact.
+run new-group ""
+check "a group without a name refused" rc_is 1
+check "a name is asked for" err_has "a mail group needs a name"
+run rename Friends ""
+check "renaming to nothing refused" rc_is 1
+run copy "Personal Folders/Contacts" Friends no-such-id other-id
+check "unknown ids refused" rc_is 1
+check "unknown ids named" err_has "no-such-id, other-id"
 
 # Verification refreshes names, which moves members in the group's order: each member is
 # still verified and printed once.

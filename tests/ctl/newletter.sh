@@ -36,5 +36,17 @@ check "the reason is said" err_has "no such file"
 check "no draft is left" test "$(drafts)" = 1
 run new-letter --attach
 check "--attach without a file is a usage error" rc_is 2
+# A body is read only from a regular file: a device or a pipe is refused, not read or waited on.
+mkfifo "$work/pipe"
+for body in /dev/zero "$work/pipe"; do
+    "$ctl" --app-path "$app" new-letter --body-file "$body" >"$work/out" 2>"$work/err" </dev/null &
+    pid=$!
+    ( sleep 20; kill $pid 2>/dev/null ) & watchdog=$!
+    wait $pid; echo $? >"$work/rc"
+    kill $watchdog 2>/dev/null
+    check "--body-file $body refused" rc_is 1
+    check "--body-file $body reason" err_has "not a regular file"
+done
+check "no draft is left" test "$(drafts)" = 1
 
 finish

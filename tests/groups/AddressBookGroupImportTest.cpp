@@ -85,15 +85,23 @@ TEST_F(AddressBookGroupImportTest, MembersAreCopiedTypedInOrReported)
     writeCard("ann.vcf", "UID:urn:uuid:AAA-1\r\nFN:Ann Lee\r\nN:Lee;Ann;;;\r\n"
                          "EMAIL:ann@example.org\r\n");
     writeCard("bob.vcf", "UID:bbb-2\r\nFN:Bob Ng\r\nEMAIL:bob@example.org\r\n");
+    writeCard("eve.vcf", "UID:eee-3\r\nFN:Eve\r\nEMAIL:eve@example.org\\, x@evil.example\r\n");
     writeCard("board.vcf", "KIND:group\r\nFN:Board\r\nUID:g1\r\nMEMBER:urn:uuid:aaa-1\r\n"
-                           "MEMBER:mailto:chair@example.org\r\nMEMBER:urn:uuid:gone\r\n");
+                           "MEMBER:mailto:chair@example.org\r\nMEMBER:urn:uuid:gone\r\n"
+                           "MEMBER:mailto:a%0D%0ABcc:%20x@evil.example\r\n"
+                           "MEMBER:urn:uuid:eee-3\r\n");
     writeCard("club.vcf", "X-ADDRESSBOOKSERVER-KIND:group\r\nN:Club;;;;\r\nFN:Club\r\n"
                           "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:bbb-2\r\n"
                           "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:aaa-1\r\n");
 
     const QStringList problems = import();
 
-    EXPECT_EQ(problems, QStringList{u"Board: member urn:uuid:gone is no contact of this folder"_s});
+    EXPECT_EQ(problems,
+              (QStringList{u"Board: member urn:uuid:gone is no contact of this folder"_s,
+                           u"Board: member mailto:a Bcc: x@evil.example was left out: the address "
+                           u"holds a line break or another control character"_s,
+                           u"Board: member urn:uuid:eee-3 (Eve) was left out: the address holds "
+                           u"more than one address"_s}));
     ASSERT_EQ(tree.childCount(root), 2);
     const int copied = static_cast<int>(NodeKind::CopiedMember);
     const int typed = static_cast<int>(NodeKind::TypedMember);

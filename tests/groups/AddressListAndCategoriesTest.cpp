@@ -1,8 +1,12 @@
 #include "groups/AddressListFile.h"
 #include "groups/CategoryMatcher.h"
+#include "groups/MemberCheck.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -11,64 +15,73 @@ using namespace corvel;
 
 namespace {
 
-struct LineCase
+struct ReadCase
 {
     const char *label;
-    QString line;
-    QString address;
-    QString name;
+    QByteArray bytes;
+    std::vector<AddressListFile::Entry> entries;
 };
 
-class AddressLineTest : public testing::TestWithParam<LineCase>
+class AddressListReadTest : public testing::TestWithParam<ReadCase>
 {
 };
 
-TEST_P(AddressLineTest, Reads)
+TEST_P(AddressListReadTest, Reads)
 {
-    const auto entry = AddressListFile::parseLine(GetParam().line);
-    ASSERT_TRUE(entry.has_value());
-    EXPECT_EQ(entry->address, GetParam().address);
-    EXPECT_EQ(entry->name, GetParam().name);
+    const auto entries = AddressListFile::parse(GetParam().bytes);
+    ASSERT_TRUE(entries.ok()) << entries.error().toStdString();
+    EXPECT_EQ(*entries, GetParam().entries);
 }
 
+using E = AddressListFile::Entry;
 INSTANTIATE_TEST_SUITE_P(
-    , AddressLineTest,
-    testing::Values(LineCase{"Quoted", uR"("a@x","Lee, Ann")"_s, u"a@x"_s, u"Lee, Ann"_s},
-                    LineCase{"QuotedNameTurnedAtLastSpace", uR"("a@x","Mary Ann Lee")"_s, u"a@x"_s,
-                             u"Lee, Mary Ann"_s},
-                    LineCase{"OnlyOneQuotedValue", uR"("a@x")"_s, u"a@x"_s, QString()},
-                    LineCase{"DoubledQuotesAreOne", uR"("a@x","Lee, Ann ""Nan""")"_s, u"a@x"_s,
-                             u"Lee, Ann \"Nan\""_s},
-                    LineCase{"SpacesTrimmed", uR"(" a@x ", " Lee, Ann ")"_s, u"a@x"_s,
-                             u"Lee, Ann"_s},
-                    LineCase{"PlainNameEndsAtComma", u"a@x, Lee, Ann"_s, u"a@x"_s, u"Lee"_s},
-                    LineCase{"PlainNotTurned", u"a@x,Ann Lee"_s, u"a@x"_s, u"Ann Lee"_s}),
+    , AddressListReadTest,
+    testing::Values(
+        ReadCase{"Quoted", R"("a@x","Lee, Ann")", {E{u"a@x"_s, u"Lee, Ann"_s}}},
+        ReadCase{"QuotedNameTurnedAtLastSpace",
+                 R"("a@x","Mary Ann Lee")",
+                 {E{u"a@x"_s, u"Lee, Mary Ann"_s}}},
+        ReadCase{"OnlyOneQuotedValue", R"("a@x")", {E{u"a@x"_s, QString()}}},
+        ReadCase{"DoubledQuotesAreOne",
+                 R"("a@x","Lee, Ann ""Nan""")",
+                 {E{u"a@x"_s, u"Lee, Ann \"Nan\""_s}}},
+        ReadCase{"SpacesTrimmed", R"(" a@x ", " Lee, Ann ")", {E{u"a@x"_s, u"Lee, Ann"_s}}},
+        ReadCase{"PlainNameEndsAtComma", "a@x, Lee, Ann", {E{u"a@x"_s, u"Lee"_s}}},
+        ReadCase{"PlainNotTurned", "a@x,Ann Lee", {E{u"a@x"_s, u"Ann Lee"_s}}},
+        ReadCase{"EveryLineEndAndBlankLines",
+                 "a@x,A\rb@x,B\n\r\n  \r\nc@x,C\r",
+                 {E{u"a@x"_s, u"A"_s}, E{u"b@x"_s, u"B"_s}, E{u"c@x"_s, u"C"_s}}},
+        ReadCase{"QuotedLineBreakStaysInTheName",
+                 "\"a@x\",\"Lee,\r\nAnn\"\r\nb@x,B",
+                 {E{u"a@x"_s, u"Lee,\r\nAnn"_s}, E{u"b@x"_s, u"B"_s}}},
+        ReadCase{
+            "MarkDroppedAndLatin1Read", "\xEF\xBB\xBF\xC3\xA6@x,\xC3\xA6\n", {E{u"æ@x"_s, u"æ"_s}}},
+        ReadCase{"Latin1", "\xE6@x,\xE6", {E{u"æ@x"_s, u"æ"_s}}}),
     [](const auto &p) { return std::string(p.param.label); });
 
-TEST(AddressListFile, BlankLinesAreNoMembers)
+TEST(AddressListFile, EntriesKnowTheirLinesAndAnOpenQuoteFails)
 {
-    EXPECT_FALSE(AddressListFile::parseLine(u""_s).has_value());
-    EXPECT_FALSE(AddressListFile::parseLine(u" \t "_s).has_value());
-    EXPECT_EQ(AddressListFile::parse("\"a@x\",\"B\"\r\n\r\n  \r\n\"c@x\",\"D\"\r\n").size(), 2u);
+    const auto entries = AddressListFile::parse("a@x,\"A\r\nB\"\r\n\r\nc@x,C\n");
+    ASSERT_TRUE(entries.ok());
+    ASSERT_EQ(entries->size(), 2u);
+    EXPECT_EQ((*entries)[1].line, 4);
+    EXPECT_EQ(AddressListFile::parse("a@x,A\nb@x,\"B\n").error(),
+              u"line 2: a quoted cell is never closed"_s);
 }
 
 TEST(AddressListFile, FormatIsUnchangedWithoutQuotesAndRoundTrips)
 {
     const std::vector<AddressListFile::Entry> entries{
-        {u"a@x"_s, u"Lee, Ann"_s}, {u"z@x"_s, u"Ærø, Zoë \"Z\""_s}, {u"q@x"_s, u"Q, \"\""_s}};
+        {u"a@x"_s, u"Lee, Ann"_s},     {u"z@x"_s, u"Ærø, Zoë \"Z\""_s},   {u"q@x"_s, u"Q, \"\""_s},
+        {u"m@x"_s, u"Mary Ann Lee"_s}, {u"d@x"_s, u"\"Doc\" Holliday"_s}, {u"n@x"_s, QString()}};
     const QByteArray bytes = AddressListFile::format(entries);
     EXPECT_TRUE(bytes.startsWith("\"a@x\",\"Lee, Ann\"\r\n"));
+    EXPECT_TRUE(bytes.contains("\r\nm@x,Mary Ann Lee\r\n")); // bare: read back unturned
     EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
-    EXPECT_EQ(AddressListFile::parse(bytes), entries);
+    EXPECT_EQ(AddressListFile::parse(bytes).value(), entries);
 }
 
-TEST(AddressListFile, ReadsUtf8WithMarkAndLatin1)
-{
-    EXPECT_EQ(AddressListFile::decode("\xEF\xBB\xBF\xC3\xA6"), u"æ"_s);
-    EXPECT_EQ(AddressListFile::decode("\xE6"), u"æ"_s); // not UTF-8: the old code page
-}
-
-TEST(AddressListFile, WriteReplacesWholeAndMissingFileFails)
+TEST(AddressListFile, WritesThroughLinksAndRefusesWhatIsNoFile)
 {
     QTemporaryDir tmp;
     const QString path = tmp.filePath(u"l.txt"_s);
@@ -78,6 +91,84 @@ TEST(AddressListFile, WriteReplacesWholeAndMissingFileFails)
     EXPECT_EQ(read->size(), 1u);
     EXPECT_FALSE(AddressListFile::read(tmp.filePath(u"none.txt"_s)).ok());
     EXPECT_FALSE(AddressListFile::write(tmp.filePath(u"no/such/dir/l.txt"_s), {}).ok());
+
+    // A link to a file, and a link to a file not made yet: the link stays, the file changes.
+    const QString link = tmp.filePath(u"link.txt"_s);
+    const QString dangling = tmp.filePath(u"later.txt"_s);
+    ASSERT_TRUE(QFile::link(u"l.txt"_s, link));
+    ASSERT_TRUE(QFile::link(tmp.filePath(u"new.txt"_s), dangling));
+    ASSERT_TRUE(AddressListFile::write(link, {{u"b@x"_s, u"B"_s}}).ok());
+    ASSERT_TRUE(AddressListFile::write(dangling, {{u"c@x"_s, u"C"_s}}).ok());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo(dangling).isSymLink());
+    EXPECT_EQ(AddressListFile::read(path)->front().address, u"b@x"_s);
+    EXPECT_EQ(AddressListFile::read(tmp.filePath(u"new.txt"_s))->front().address, u"c@x"_s);
+
+    const QString fifo = tmp.filePath(u"fifo"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &noFile : {fifo, tmp.path()}) {
+        EXPECT_FALSE(AddressListFile::write(noFile, {}).ok()) << qPrintable(noFile);
+        EXPECT_FALSE(AddressListFile::read(noFile).ok()) << qPrintable(noFile);
+    }
+    EXPECT_TRUE(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
+}
+
+struct AddressCase
+{
+    const char *label;
+    QString text;
+    QString stored; // empty: refused
+    const char *reason = "";
+};
+
+class MemberAddressTest : public testing::TestWithParam<AddressCase>
+{
+};
+
+TEST_P(MemberAddressTest, AcceptsOneBareAddressOnly)
+{
+    const Result<QString> checked = MemberCheck::address(GetParam().text);
+    if (GetParam().stored.isEmpty()) {
+        ASSERT_FALSE(checked.ok()) << qPrintable(checked.value());
+        EXPECT_TRUE(checked.error().contains(QString::fromUtf8(GetParam().reason)))
+            << qPrintable(checked.error());
+    } else {
+        ASSERT_TRUE(checked.ok()) << qPrintable(checked.error());
+        EXPECT_EQ(checked.value(), GetParam().stored);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , MemberAddressTest,
+    testing::Values(
+        AddressCase{"Plain", u"ann.lee+news@example.org"_s, u"ann.lee+news@example.org"_s},
+        AddressCase{"BlanksAroundDropped", u"  a@x.org "_s, u"a@x.org"_s},
+        AddressCase{"Utf8", u"zoë@exämple.org"_s, u"zoë@exämple.org"_s},
+        AddressCase{"DomainLiteral", u"a@[192.0.2.1]"_s, u"a@[192.0.2.1]"_s},
+        AddressCase{"Empty", u"  "_s, {}, "no address"},
+        AddressCase{"CarriageReturn", u"a@x.org\r"_s, {}, "control"},
+        AddressCase{"LineBreakInside", u"a\r\nBcc: b@x.org"_s, {}, "control"},
+        AddressCase{"Nul", QString(u"a@x\0.org"_s), {}, "control"},
+        AddressCase{"Delete", u"a@x\x7f.org"_s, {}, "control"},
+        AddressCase{"TwoByComma", u"a@x.org, b@x.org"_s, {}, "more than one address"},
+        AddressCase{"TwoBySemicolon", u"a@x.org;b@x.org"_s, {}, "more than one address"},
+        AddressCase{"TwoAts", u"a@b@x.org"_s, {}, "more than one @"},
+        AddressCase{"Words", u"jane at example"_s, {}, "no @"},
+        AddressCase{"DisplayName", u"Ann <a@x.org>"_s, {}, "without a name"},
+        AddressCase{
+            "EncodedWord", u"=?utf-8?q?x=40evil.example=2C_y?=@ok.example"_s, {}, "encoded words"},
+        AddressCase{"QuotedLocalPart", u"\"x y\"@ok.example"_s, {}, "quoted local parts"},
+        AddressCase{"Space", u"a b@x.org"_s, {}, "space"},
+        AddressCase{"DotAtEnd", u"a.@x.org"_s, {}, "local part"},
+        AddressCase{"NoDomain", u"a@"_s, {}, "domain"},
+        AddressCase{"DoubleDotDomain", u"a@x..org"_s, {}, "domain"}),
+    [](const auto &p) { return std::string(p.param.label); });
+
+TEST(MemberCheck, NamesLoseOuterBlanksAndMayHoldNoControl)
+{
+    EXPECT_EQ(MemberCheck::name(u"  Lee, Ann \"Nan\" "_s).value(), u"Lee, Ann \"Nan\""_s);
+    for (const QString &bad : {u"Ann\nLee"_s, u"Ann\rLee"_s, QString(u"Ann\0"_s)})
+        EXPECT_FALSE(MemberCheck::name(bad).ok()) << qPrintable(bad);
 }
 
 struct MatchCase

@@ -51,6 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CsvCase{"BlankLinesHoldNoRecord", "\n\r\na\n\n,\n\"\"\n", "3:a/5:|/6:"},
                       CsvCase{"EmptyCellsAndATrailingComma", "a,,b,", "1:a||b|"},
                       CsvCase{"StrayQuotesAreKept", "ab\"c,\"d\"e", "1:ab\"c|de"},
+                      CsvCase{"BlanksBeforeAnOpeningQuoteDropped", "a, \"b,c\"", "1:a|b,c"},
                       CsvCase{"AQuoteNeverClosedNamesItsLine", "a\nb,\"c\nd",
                               "line 2: a quoted cell is never closed"}),
     corvel::test::ByName());

@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <array>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -64,10 +66,11 @@ protected:
         commands->doBtnNewMailGrp(tree().indexOf(byEntryId(u"STDMG"_s)));
         return tree().findByCaption(name);
     }
-    // Lists the folder's contacts under its node as the item lists do.
-    std::vector<NodeHandle> listContacts()
+    // Lists the folder's contacts under its node (or the node given) as the item lists do.
+    std::vector<NodeHandle> listContacts(NodeHandle folder = {})
     {
-        const NodeHandle folder = byEntryId(contacts->EntryID());
+        if (!folder)
+            folder = byEntryId(contacts->EntryID());
         setNodeKind(tree(), folder, NodeKind::ContactFolderListed);
         std::vector<NodeHandle> rows;
         for (const auto &item : contacts->Items()) {
@@ -138,6 +141,15 @@ TEST_F(GroupCommandsTest, AddAddressRefusesADuplicateInTheSameGroupOnly)
     commands->doBtnAddContact();
     EXPECT_EQ(dialogs.asked().back(), u"information: ann@example.org already exists on file"_s);
     commands->doBtnAddContact();
+    // Letter case makes no other address; what is no single address never enters.
+    for (const QString &refused : {u"ANN@Example.ORG"_s, u"jane at example"_s,
+                                   u"a@x.org\r\nBcc: b@x.org"_s, u"Ann <a@x.org>"_s}) {
+        dialogs.queueEMail(u"Other"_s, QString(), refused);
+        commands->doBtnAddContact();
+        EXPECT_TRUE(dialogs.asked().back().startsWith(u"information: "_s)) << qPrintable(refused);
+    }
+    EXPECT_EQ(dialogs.asked().back(), u"information: Ann <a@x.org>: give the address alone "
+                                      u"(local@domain), without a name or <>"_s);
     EXPECT_EQ(members(friends).size(), 2u);
     EXPECT_EQ(members(friends)[0].first, u"Lee, Ann"_s);
     EXPECT_EQ(tree().colour(tree().firstChild(friends)), NodeColour::DarkBlue);
@@ -253,6 +265,30 @@ TEST_F(GroupCommandsTest, DynamicGroupLoadsMatchingContactsWhenAskedTo)
     EXPECT_EQ(members(group).size(), 2u);
 }
 
+TEST_F(GroupCommandsTest, ADynamicGroupReadsTheRowsOfAListedFolderWithSubFolders)
+{
+    // Listed as the item lists list a folder with sub-folders: the folder's node holds the
+    // sub-folder and, beside it, the node that holds the rows.
+    const NodeHandle folder = byEntryId(contacts->EntryID());
+    setNodeKind(tree(), folder, NodeKind::ContactFolderListing);
+    setNodeKind(tree(), tree().addNode(u"Old"_s, folder), NodeKind::ContactFolder);
+    const NodeHandle holder = tree().addNode(u" ... data for: Contacts"_s, folder);
+    tree().setValue(holder, NodeValueName::EntryId(), contacts->EntryID());
+    listContacts(holder);
+    cy->setCategories(u"Wine"_s); // read from the listed rows, where Cy is still "Golf"
+
+    dialogs.queueDynGrp([this](DynGrpForm &form) {
+        form.setName(u"Workers"_s);
+        form.setCategories(u"W*"_s);
+        form.clickPicture(
+            form.chooser().findByValue(contacts->EntryID(), NodeValueName::EntryId()));
+        return true;
+    });
+    dialogs.queueAnswer(true);
+    commands->doBtnNewMailGrp(tree().indexOf(byEntryId(u"DYNMG"_s)));
+    EXPECT_EQ(members(tree().findByCaption(u"Workers"_s)).size(), 2u);
+}
+
 TEST_F(GroupCommandsTest, VerifyRefreshesFoundMarksMissingAndSkipsTypedIn)
 {
     const NodeHandle group = newStandardGroup(u"Friends"_s);
@@ -262,7 +298,7 @@ TEST_F(GroupCommandsTest, VerifyRefreshesFoundMarksMissingAndSkipsTypedIn)
     tree().setSelected(rows[1], true);
     commands->CopyToGroup(tree().indexOf(group));
     selected = group;
-    dialogs.queueEMail(u"Typed"_s, QString(), u"wrong address"_s);
+    dialogs.queueEMail(u"Typed"_s, QString(), u"typed@example.org"_s);
     commands->doBtnAddContact();
 
     ann->setFileAs(u"Lee-Smith, Ann"_s);
@@ -283,14 +319,29 @@ TEST_F(GroupCommandsTest, VerifyRefreshesFoundMarksMissingAndSkipsTypedIn)
     }
 }
 
-TEST_F(GroupCommandsTest, AddressListRoundTripKeepsQuotesCommasAndAccents)
+TEST_F(GroupCommandsTest, AddressListRoundTripGivesBackEveryMemberAccepted)
 {
     const NodeHandle group = newStandardGroup(u"Friends"_s);
     selected = group;
-    dialogs.queueEMail(u"Zoë \"Zed\""_s, u"Ærø"_s, u"zoe@example.org"_s);
-    dialogs.queueEMail(u"Al"_s, QString(), u"al@example.org"_s);
+    // first, last, address: every name and address a member may hold
+    const std::vector<std::array<QString, 3>> typed{
+        {u"Zoë \"Zed\""_s, u"Ærø"_s, u"zoe@example.org"_s},
+        {u"Al"_s, QString(), u"al@example.org"_s},
+        {u"Mary Ann Lee"_s, QString(), u"mary@example.org"_s},
+        {u"\"Doc\" Holliday"_s, QString(), u"doc@example.org"_s},
+        {u" Spaced "_s, u" Out "_s, u" spaced@example.org "_s},
+        {u"A, B, C"_s, QString(), u"o'brien+tag@example.org"_s},
+        {u"Ünï"_s, QString(), u"ünï@exämple.org"_s},
+        {u"x"_s, QString(), u"lit@[192.0.2.1]"_s}};
+    for (const auto &[first, last, address] : typed) {
+        dialogs.queueEMail(first, last, address);
+        commands->doBtnAddContact();
+    }
+    ASSERT_EQ(members(group).size(), typed.size());
+    // A name with a line break is refused where it enters.
+    dialogs.queueEMail(u"Two\nLines"_s, QString(), u"two@example.org"_s);
     commands->doBtnAddContact();
-    commands->doBtnAddContact();
+    EXPECT_EQ(members(group).size(), typed.size());
 
     const QString file = tmp.filePath(u"lists/friends.txt"_s);
     QDir().mkpath(tmp.filePath(u"lists"_s));
@@ -303,19 +354,56 @@ TEST_F(GroupCommandsTest, AddressListRoundTripKeepsQuotesCommasAndAccents)
     selected = copy;
     dialogs.queueFile(file);
     commands->LoadAddressList();
+    EXPECT_EQ(dialogs.asked().back(),
+              u"information: added 8 (0 already in the group), refused 0"_s);
     EXPECT_EQ(dialogs.fileRequests().back().initialDir, tmp.filePath(u"lists"_s));
-    auto expected = members(group);
-    auto got = members(copy);
-    std::sort(expected.begin(), expected.end());
-    std::sort(got.begin(), got.end());
-    EXPECT_EQ(got, expected);
+    EXPECT_EQ(members(copy), members(group));
     EXPECT_EQ(workspace->settings().GetSetting(u"Parms"_s, u"LastSavePath"_s, QString()),
               tmp.filePath(u"lists"_s));
 
-    dialogs.queueFile(tmp.filePath(u"missing.txt"_s));
+    // Lines that hold no member are counted out with their lines; the rest are added.
+    QFile bad(tmp.filePath(u"bad.txt"_s));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("al@example.org,Al\rjane at example,Jane\r\"x@y.org\",\"Two\r\nLines\"\r"
+              "new@example.org,New\r");
+    bad.close();
+    dialogs.queueFile(bad.fileName());
     commands->LoadAddressList();
     EXPECT_EQ(dialogs.asked().back(),
-              u"information: Unable to Load File - "_s + tmp.filePath(u"missing.txt"_s));
+              u"information: added 2 (1 already in the group), refused 2 (line 2: the address "
+              u"has no @ (local@domain), line 3: the name holds a line break or another control "
+              u"character)"_s);
+    EXPECT_EQ(members(copy).size(), typed.size() + 2);
+
+    // Whatever is not a file is refused with the reason, never read without end.
+    dialogs.queueFile(u"/dev/zero"_s);
+    commands->LoadAddressList();
+    EXPECT_EQ(dialogs.asked().back(),
+              u"information: Unable to Load File - /dev/zero: cannot read /dev/zero: it is not "
+              u"a regular file"_s);
+}
+
+TEST_F(GroupCommandsTest, EditItemAndCopyRefuseWhatIsNoAddress)
+{
+    const NodeHandle group = newStandardGroup(u"Friends"_s);
+    selected = group;
+    dialogs.queueEMail(u"Al"_s, QString(), u"al@example.org"_s);
+    commands->doBtnAddContact();
+    selected = tree().firstChild(group);
+    dialogs.queueEMail(u"Al"_s, QString(), u"al@example.org\r\nBcc: x@evil.example"_s);
+    commands->doBtnEditItem();
+    EXPECT_TRUE(dialogs.asked().back().contains(u"control character"_s));
+    EXPECT_EQ(members(group)[0].second, u"al@example.org"_s);
+
+    bob->setEmail1Address(u"=?utf-8?q?x=40evil.example?=@ok.example"_s);
+    const std::vector<NodeHandle> rows = listContacts();
+    tree().clearSelection();
+    for (const NodeHandle row : rows)
+        tree().setSelected(row, true);
+    commands->CopyToGroup(tree().indexOf(group));
+    EXPECT_EQ(members(group).size(), 3u); // Al, Ann, Cy
+    EXPECT_TRUE(dialogs.asked().back().startsWith(
+        u"information: Not copied:\nRoe, Bob <=?utf-8?q?x=40evil.example?=@ok.example>: "_s));
 }
 
 TEST_F(GroupCommandsTest, AFailedSaveIsShownAndTriedAgain)
