@@ -136,21 +136,20 @@ bool readValues(const QString &path, CtlPrompter &prompter)
     return true;
 }
 
-// The letter by EntryId, or else the one draft with that subject.
-QString findLetter(OlNamespace &session, const QString &argument, QString &error)
+// The letter by EntryId, or else the one letter with that subject in the Drafts folder New
+// Message saves in.
+QString findLetter(const Workspace &workspace, const QString &argument, QString &error)
 {
     try {
-        if (session.GetItemFromID(argument))
+        if (workspace.session()->GetItemFromID(argument))
             return argument;
     } catch (const OutlookError &) {
     }
     QStringList matches;
-    for (const auto &store : session.Folders())
-        for (const auto &folder : store->Folders())
-            if (folder->Name() == u"Drafts"_s)
-                for (const auto &item : folder->Items())
-                    if (item->Class() == olMailItem && item->Subject() == argument)
-                        matches.append(item->EntryID());
+    if (const std::shared_ptr<OlFolder> drafts = workspace.draftsFolder())
+        for (const auto &item : drafts->Items())
+            if (item->Class() == olMailItem && item->Subject() == argument)
+                matches.append(item->EntryID());
     if (matches.size() == 1)
         return matches.front();
     error = matches.isEmpty()
@@ -261,8 +260,8 @@ int runNewLetter(const CtlContext &context)
         return ExitFailed;
     }
     try {
-        const auto letter =
-            NewLetter::create(*workspace.application(), subject, to, body, attachments);
+        const auto letter = NewLetter::create(*workspace.application(), workspace.draftsFolder(),
+                                              subject, to, body, attachments);
         printOut(letter->EntryID());
         return ExitOk;
     } catch (const OutlookError &error) {
@@ -332,7 +331,7 @@ int runGroupMail(const CtlContext &context)
     }
     try {
         QString error;
-        const QString letterId = findLetter(*workspace.session(), letterArg, error);
+        const QString letterId = findLetter(workspace, letterArg, error);
         if (letterId.isEmpty()) {
             printError(u"corvelctl: "_s + error);
             return ExitFailed;

@@ -92,8 +92,6 @@ void FolderTree::addStore(OlFolder &store, NodeHandle tempRoot)
         if (isContacts)
             appendSourceFolder(folder->EntryID());
         const NodeHandle child = addFolderNode(*folder, node, folderName, messageClass);
-        if (isDrafts)
-            m_draftsEntryId = folder->EntryID();
         AddSubFolders(*folder, child);
     }
     m_tree.setChildOrder(node, ChildOrder::Natural);

@@ -32,8 +32,6 @@ public:
 
     // "^"-delimited EntryIDs of every listed store and every contact folder directly below one.
     [[nodiscard]] const QString &SourceFolderIds() const { return m_sourceFolderIds; }
-    // The EntryID of the last "Drafts" folder met directly below a listed store, or "".
-    [[nodiscard]] const QString &DraftsEntryId() const { return m_draftsEntryId; }
 
 private:
     void addStore(OlFolder &store, NodeHandle tempRoot);
@@ -47,7 +45,6 @@ private:
     GroupRootsSource &m_groupRoots;
     BusyIndicator *m_busy;
     QString m_sourceFolderIds;
-    QString m_draftsEntryId;
 };
 
 } // namespace corvel

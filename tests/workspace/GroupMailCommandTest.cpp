@@ -7,6 +7,7 @@
 #include "fakes/MemoryWorkspace.h"
 #include "fakes/ScriptedDialogHost.h"
 #include "merge/MailWizard.h"
+#include "merge/NewLetter.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
@@ -37,6 +38,12 @@ protected:
         drafts = store->addFolder(u"Drafts"_s);
         letter = drafts->addMessage(u"News"_s, u"Dear <<Prompt=First Name>>,\nhello."_s);
 
+        reopen();
+    }
+    // A workspace over the session as it is now, nothing listed yet.
+    void reopen()
+    {
+        command.reset();
         workspace = memoryWorkspace(tmp, session);
         ASSERT_TRUE(workspace->open().statusText.isEmpty());
         GroupMailCommand::Services services;
@@ -142,6 +149,29 @@ TEST_F(GroupMailCommandTest, WizardLeftWithExitMailsNobody)
     command->doBtnDoMail();
     EXPECT_EQ(command->grpMailType(), MailType::None);
     EXPECT_TRUE(session->sent().empty());
+}
+
+// With two stores, the letter New Message writes is offered, whatever Mail Setup chose for new
+// drafts; the choice counts as soon as it is made.
+TEST_F(GroupMailCommandTest, WizardOffersTheLetterNewMessageWrote)
+{
+    session->addStore(u"Work"_s)->addFolder(u"Drafts"_s);
+    MemoryApplication application(session);
+    for (const QString &draftsStore : {QString(), u"Personal Folders"_s, u"Work"_s}) {
+        reopen();
+        ASSERT_TRUE(workspace->settings().SaveSetting(u"Parms"_s, u"DraftsStore"_s, draftsStore));
+        const QString written =
+            NewLetter::doBtnNewMsg(application, workspace->draftsFolder())->EntryID();
+        QStringList offered;
+        dialogs.queueWizard([&offered](MailWizard &wizard) {
+            for (const MailWizard::Letter &l : wizard.letters())
+                offered << l.entryId;
+            return false;
+        });
+        selectListedContacts();
+        command->doBtnDoMail();
+        EXPECT_TRUE(offered.contains(written)) << draftsStore.toStdString();
+    }
 }
 
 TEST_F(GroupMailCommandTest, PersonalMailToAListedFolderAsksEveryMemberAndShowsTheAccount)
