@@ -7,6 +7,7 @@
 #include "merge/MergePrompter.h"
 #include "merge/NewLetter.h"
 #include "merge/RunJournal.h"
+#include "merge/RunLock.h"
 #include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
@@ -342,27 +343,35 @@ int runGroupMail(const CtlContext &context)
             return ExitFailed;
         }
 
-        std::unique_ptr<RunJournal> journal;
-        if (!dryRun) {
-            auto opened = RunJournal::open(RunJournal::defaultDirectory(),
-                                           {letterId, selection.key, mode->second});
-            if (!opened.ok()) {
-                printError(u"corvelctl: "_s + opened.error());
+        // One run at a time: another run's journal is not an interrupted one. A dry run
+        // takes the lock as well, to tell an interrupted run as a real run would.
+        const QString runs = RunJournal::defaultDirectory();
+        auto lock = RunLock::take(runs);
+        if (!lock.ok()) {
+            printError(u"corvelctl: "_s + lock.error());
+            return ExitFailed;
+        }
+        const RunJournal::Key key{letterId, selection.key, mode->second};
+        auto opened = RunJournal::open(runs, key);
+        if (!opened.ok() && restart && !dryRun)
+            opened = RunJournal::openAfresh(runs, key);
+        if (!opened.ok() && !(restart && dryRun)) {
+            printError(u"corvelctl: "_s + opened.error() +
+                       (restart ? QString() : u" (--restart sets it aside and starts over)"_s));
+            return ExitFailed;
+        }
+        std::unique_ptr<RunJournal> journal = opened.ok() ? std::move(*opened) : nullptr;
+        if (journal && journal->isInterrupted() && !resume && !restart) {
+            printError(u"corvelctl: a run of this letter to \"%1\" was interrupted after "
+                       "%2 members were queued; give --resume to continue it or "
+                       "--restart to start over"_s.arg(target)
+                           .arg(journal->queued().size()));
+            return ExitFailed;
+        }
+        if (journal && restart && !dryRun) {
+            if (Status forgotten = journal->restart(); !forgotten.ok()) {
+                printError(u"corvelctl: "_s + forgotten.error());
                 return ExitFailed;
-            }
-            journal = std::move(*opened);
-            if (journal->isInterrupted() && !resume && !restart) {
-                printError(u"corvelctl: a run of this letter to \"%1\" was interrupted after "
-                           "%2 members were queued; give --resume to continue it or "
-                           "--restart to start over"_s.arg(target)
-                               .arg(journal->queued().size()));
-                return ExitFailed;
-            }
-            if (restart) {
-                if (Status forgotten = journal->restart(); !forgotten.ok()) {
-                    printError(u"corvelctl: "_s + forgotten.error());
-                    return ExitFailed;
-                }
             }
         }
 
@@ -370,6 +379,9 @@ int runGroupMail(const CtlContext &context)
         MailGenerator generator(*workspace.session(), view, prompter);
         const GenerationOutcome outcome =
             generator.Execute({mode->second, letterId, dryRun}, selection.members, journal.get());
+        // The run is over once its messages are queued: waiting on delivery keeps nobody out.
+        journal.reset();
+        lock->reset();
         if (!outcome.letterLoaded)
             return ExitFailed;
         if (dryRun) {

@@ -8,13 +8,17 @@
 #include "fakes/ScriptedDialogHost.h"
 #include "merge/MailWizard.h"
 #include "merge/NewLetter.h"
+#include "merge/RunLock.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace corvel;
@@ -318,6 +322,49 @@ INSTANTIATE_TEST_SUITE_P(
                     InterruptedCase{"StartOver", DialogHost::InterruptedRun::StartOver, true, 250},
                     InterruptedCase{"Cancel", DialogHost::InterruptedRun::Cancel, false, 0}),
     corvel::test::ByName());
+
+// Another run in progress keeps this one out; a journal that cannot be read is left as it is
+// unless the user starts over, which keeps it aside.
+TEST_F(GroupMailCommandTest, ALiveRunOrADamagedJournalIsSaidBeforeAnythingIsMailed)
+{
+    selectGroup(u"Friends"_s, 250);
+    finishWizardWith(MailType::BCC);
+    cancelAtTurn(150);
+    command->doBtnDoMail();
+    dialogs.setGeneratorEvents({});
+    const QString runs = tmp.filePath(u"runs"_s);
+    const QStringList journals = QDir(runs).entryList({u"*.run"_s});
+    ASSERT_EQ(journals.size(), 1);
+    const QString journal = QDir(runs).filePath(journals.front());
+    const std::size_t sentBefore = session->sent().size();
+
+    {
+        auto other = RunLock::take(runs);
+        ASSERT_TRUE(other.ok());
+        dialogs.clear();
+        finishWizardWith(MailType::BCC);
+        command->doBtnDoMail();
+        EXPECT_EQ(dialogs.asked().value(1),
+                  u"information: another group mail run is in progress (pid %1)"_s.arg(getpid()));
+        EXPECT_EQ(dialogs.asked().size(), 2);
+    }
+
+    QFile damaged(journal);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not a journal\n");
+    damaged.close();
+    for (const bool startOver : {false, true}) {
+        dialogs.clear();
+        finishWizardWith(MailType::BCC);
+        dialogs.queueAnswer(startOver);
+        command->doBtnDoMail();
+        EXPECT_TRUE(dialogs.asked().value(1).startsWith(u"okcancel: The run journal "_s + journal))
+            << dialogs.asked().value(1).toStdString();
+        EXPECT_EQ(QFile::exists(journal + u".damaged"_s), startOver);
+    }
+    EXPECT_EQ(addressesSentFrom(0).mid(100).size(), 250); // everyone, once the user chose
+    EXPECT_EQ(session->sent().size(), sentBefore + 3);
+}
 
 TEST_F(GroupMailCommandTest, StoppedByTheProgramClosingAsksNothingMore)
 {
