@@ -106,7 +106,8 @@ void GroupMailCommand::doBtnDoMail()
         return;
 
     const MemberSelection selection = selectionOf(tree, lists);
-    MailWizard wizard(lettersBelow(tree, drafts), tree.caption(drafts), summaryOf(tree, selection));
+    MailWizard wizard(lettersBelow(tree, lists.rowsHolder(drafts)), tree.caption(drafts),
+                      summaryOf(tree, selection));
     const MailPreview preview(*session, selection.members);
     wizard.setPreviewSource([&preview](const MailWizard::Result &result) {
         return preview.lines(result.grpMailType, result.grpMailEntryId);

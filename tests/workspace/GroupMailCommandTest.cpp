@@ -156,13 +156,14 @@ TEST_F(GroupMailCommandTest, WizardLeftWithExitMailsNobody)
 }
 
 // With two stores, the letter New Message writes is offered, whatever Mail Setup chose for new
-// drafts; the choice counts as soon as it is made.
+// drafts; the choice counts as soon as it is made, and a Drafts listed before is listed again.
 TEST_F(GroupMailCommandTest, WizardOffersTheLetterNewMessageWrote)
 {
-    session->addStore(u"Work"_s)->addFolder(u"Drafts"_s);
+    session->addStore(u"Work"_s)->addFolder(u"Drafts"_s)->addFolder(u"Old"_s);
+    reopen();
     MemoryApplication application(session);
-    for (const QString &draftsStore : {QString(), u"Personal Folders"_s, u"Work"_s}) {
-        reopen();
+    for (const QString &draftsStore :
+         {QString(), u"Personal Folders"_s, u"Work"_s, u"Personal Folders"_s, u"Work"_s}) {
         ASSERT_TRUE(workspace->settings().SaveSetting(u"Parms"_s, u"DraftsStore"_s, draftsStore));
         const QString written =
             NewLetter::doBtnNewMsg(application, workspace->draftsFolder())->EntryID();
@@ -175,6 +176,12 @@ TEST_F(GroupMailCommandTest, WizardOffersTheLetterNewMessageWrote)
         selectListedContacts();
         command->doBtnDoMail();
         EXPECT_TRUE(offered.contains(written)) << draftsStore.toStdString();
+        QStringList inDrafts; // the letters alone, not the folder's sub-folders
+        for (const auto &item : workspace->draftsFolder()->Items())
+            inDrafts << item->EntryID();
+        offered.sort();
+        inDrafts.sort();
+        EXPECT_EQ(offered, inDrafts) << draftsStore.toStdString();
     }
 }
 
