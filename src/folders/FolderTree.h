@@ -30,6 +30,10 @@ public:
     void AddSubFolders(OlFolder &folder, NodeHandle parent);
     void SetFolderKind(NodeHandle node, const QString &messageClass, const QString &folderName);
 
+    // Whether the tree shows the store of this name: with `includeAllFolders` false, only
+    // the personal folders.
+    [[nodiscard]] static bool listsStore(const QString &storeName, bool includeAllFolders);
+
     // "^"-delimited EntryIDs of every listed store and every contact folder directly below one.
     [[nodiscard]] const QString &SourceFolderIds() const { return m_sourceFolderIds; }
 

@@ -167,7 +167,8 @@ QString Workspace::draftsStore() const
 
 std::shared_ptr<OlFolder> Workspace::draftsFolder() const
 {
-    return m_session ? DraftsFolder::choose(*m_session, draftsStore()) : nullptr;
+    return m_session ? DraftsFolder::choose(*m_session, draftsStore(), includeAllFolders())
+                     : nullptr;
 }
 
 QString Workspace::DraftsEntryId() const

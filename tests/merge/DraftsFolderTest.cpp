@@ -18,6 +18,7 @@ struct DraftsCase
 {
     const char *name;
     const char *draftsStore;
+    bool includeAllFolders;
     const char *expectedStore;
 };
 CORVEL_PRINT_BY_NAME(DraftsCase)
@@ -36,7 +37,8 @@ TEST_P(DraftsFolderCases, NewLetterGoesWhereGroupMailLooks)
     const auto work = session->addStore(u"Work"_s)->addFolder(u"drafts"_s);
     session->addStore(u"Cards"_s)->addFolder(u"Drafts"_s, u"IPM.Contact"_s);
 
-    const auto chosen = DraftsFolder::choose(*session, QString::fromUtf8(row.draftsStore));
+    const auto chosen =
+        DraftsFolder::choose(*session, QString::fromUtf8(row.draftsStore), row.includeAllFolders);
     ASSERT_TRUE(chosen);
     const auto expected = QString::fromUtf8(row.expectedStore) == u"Work"_s ? work : personal;
     EXPECT_EQ(chosen->EntryID(), expected->EntryID());
@@ -49,11 +51,12 @@ TEST_P(DraftsFolderCases, NewLetterGoesWhereGroupMailLooks)
 
 INSTANTIATE_TEST_SUITE_P(
     DraftsFolder, DraftsFolderCases,
-    testing::Values(DraftsCase{"unsetTheLastMet", "", "Work"},
-                    DraftsCase{"chosenStore", "Personal Folders", "Personal Folders"},
-                    DraftsCase{"chosenInOtherCase", "personal folders", "Personal Folders"},
-                    DraftsCase{"chosenWithoutMailDrafts", "Cards", "Work"},
-                    DraftsCase{"chosenStoreGone", "Old", "Work"}),
+    testing::Values(DraftsCase{"unsetTheLastMet", "", true, "Work"},
+                    DraftsCase{"chosenStore", "Personal Folders", true, "Personal Folders"},
+                    DraftsCase{"chosenInOtherCase", "personal folders", true, "Personal Folders"},
+                    DraftsCase{"chosenWithoutMailDrafts", "Cards", true, "Work"},
+                    DraftsCase{"chosenStoreGone", "Old", true, "Work"},
+                    DraftsCase{"chosenStoreNotShown", "Work", false, "Personal Folders"}),
     test::ByName{});
 
 TEST(DraftsFolder, WithoutOneNewMessageSavesNothing)
