@@ -9,6 +9,7 @@
 #include "merge/PromptPlan.h"
 #include "merge/PromptValuesFile.h"
 #include "merge/RunJournal.h"
+#include "merge/RunLock.h"
 #include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
 #include "support/DataFile.h"
@@ -72,21 +73,20 @@ public:
     }
 };
 
-// The letter by EntryId, or else the one draft with that subject.
-QString findLetter(OlNamespace &session, const QString &argument, QString &error)
+// The letter by EntryId, or else the one letter with that subject in the Drafts folder New
+// Message saves in.
+QString findLetter(const Workspace &workspace, const QString &argument, QString &error)
 {
     try {
-        if (session.GetItemFromID(argument))
+        if (workspace.session()->GetItemFromID(argument))
             return argument;
     } catch (const OutlookError &) {
     }
     QStringList matches;
-    for (const auto &store : session.Folders())
-        for (const auto &folder : store->Folders())
-            if (folder->Name() == u"Drafts"_s)
-                for (const auto &item : folder->Items())
-                    if (item->Class() == olMailItem && item->Subject() == argument)
-                        matches.append(item->EntryID());
+    if (const std::shared_ptr<OlFolder> drafts = workspace.draftsFolder())
+        for (const auto &item : drafts->Items())
+            if (item->Class() == olMailItem && item->Subject() == argument)
+                matches.append(item->EntryID());
     if (matches.size() == 1)
         return matches.front();
     error = matches.isEmpty()
@@ -198,8 +198,8 @@ int runNewLetter(const CtlContext &context)
         return ExitFailed;
     }
     try {
-        const auto letter =
-            NewLetter::create(*workspace.application(), subject, to, body, attachments);
+        const auto letter = NewLetter::create(*workspace.application(), workspace.draftsFolder(),
+                                              subject, to, body, attachments);
         printOut(letter->EntryID());
         return ExitOk;
     } catch (const OutlookError &error) {
@@ -278,7 +278,7 @@ int runGroupMail(const CtlContext &context)
     }
     try {
         QString error;
-        const QString letterId = findLetter(*workspace.session(), letterArg, error);
+        const QString letterId = findLetter(workspace, letterArg, error);
         if (letterId.isEmpty()) {
             printError(u"corvelctl: "_s + error);
             return ExitFailed;
@@ -289,27 +289,35 @@ int runGroupMail(const CtlContext &context)
             return ExitFailed;
         }
 
-        std::unique_ptr<RunJournal> journal;
-        if (!dryRun) {
-            auto opened = RunJournal::open(RunJournal::defaultDirectory(),
-                                           {letterId, selection.key, mode->second});
-            if (!opened.ok()) {
-                printError(u"corvelctl: "_s + opened.error());
+        // One run at a time: another run's journal is not an interrupted one. A dry run
+        // takes the lock as well, to tell an interrupted run as a real run would.
+        const QString runs = RunJournal::defaultDirectory();
+        auto lock = RunLock::take(runs);
+        if (!lock.ok()) {
+            printError(u"corvelctl: "_s + lock.error());
+            return ExitFailed;
+        }
+        const RunJournal::Key key{letterId, selection.key, mode->second};
+        auto opened = RunJournal::open(runs, key);
+        if (!opened.ok() && restart && !dryRun)
+            opened = RunJournal::openAfresh(runs, key);
+        if (!opened.ok() && !(restart && dryRun)) {
+            printError(u"corvelctl: "_s + opened.error() +
+                       (restart ? QString() : u" (--restart sets it aside and starts over)"_s));
+            return ExitFailed;
+        }
+        std::unique_ptr<RunJournal> journal = opened.ok() ? std::move(*opened) : nullptr;
+        if (journal && journal->isInterrupted() && !resume && !restart) {
+            printError(u"corvelctl: a run of this letter to \"%1\" was interrupted after "
+                       "%2 members were queued; give --resume to continue it or "
+                       "--restart to start over"_s.arg(target)
+                           .arg(journal->queued().size()));
+            return ExitFailed;
+        }
+        if (journal && restart && !dryRun) {
+            if (Status forgotten = journal->restart(); !forgotten.ok()) {
+                printError(u"corvelctl: "_s + forgotten.error());
                 return ExitFailed;
-            }
-            journal = std::move(*opened);
-            if (journal->isInterrupted() && !resume && !restart) {
-                printError(u"corvelctl: a run of this letter to \"%1\" was interrupted after "
-                           "%2 members were queued; give --resume to continue it or "
-                           "--restart to start over"_s.arg(target)
-                               .arg(journal->queued().size()));
-                return ExitFailed;
-            }
-            if (restart) {
-                if (Status forgotten = journal->restart(); !forgotten.ok()) {
-                    printError(u"corvelctl: "_s + forgotten.error());
-                    return ExitFailed;
-                }
             }
         }
 
@@ -323,6 +331,9 @@ int runGroupMail(const CtlContext &context)
         MailGenerator generator(*workspace.session(), view, prompter);
         const GenerationOutcome outcome = generator.Execute(
             {mode->second, letterId, dryRun, &prompts}, selection.members, journal.get());
+        // The run is over once its messages are queued: waiting on delivery keeps nobody out.
+        journal.reset();
+        lock->reset();
         if (!outcome.letterLoaded)
             return ExitFailed;
         if (dryRun) {

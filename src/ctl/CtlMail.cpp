@@ -7,6 +7,7 @@
 #include "session/OutboxQueue.h"
 #include "session/StoreRegistry.h"
 #include "support/CRegSettings.h"
+#include "workspace/Workspace.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -74,20 +75,20 @@ int runDrafts(const CtlContext &context)
 {
     if (!usage(context, 0, u"drafts"_s))
         return ExitUsage;
+    Workspace::Options options;
+    options.appPath = context.appPath;
+    options.shippedDir = context.shippedDir;
+    Workspace workspace(options);
+    (void)workspace.open();
+    if (!workspace.isSessionOpen()) {
+        printError(u"corvelctl: the mail session cannot be opened"_s);
+        return ExitFailed;
+    }
     try {
-        MailRun run;
-        const auto drafts = run.session->mailbox()->drafts();
-        if (!drafts) {
-            printError(u"corvelctl: no store has a Drafts folder."_s);
-            return ExitFailed;
-        }
-        std::shared_ptr<OlFolder> folder;
-        for (const auto &child : drafts->tree->children(drafts->tree->root())) {
-            if (child.relativePath == drafts->relativePath)
-                folder = run.session->GetFolderFromID(child.entryId, drafts->tree->storeId());
-        }
+        // The folder New Message saves in and `mail --letter` looks in.
+        const std::shared_ptr<OlFolder> folder = workspace.draftsFolder();
         if (!folder) {
-            printError(u"corvelctl: the Drafts folder cannot be opened."_s);
+            printError(u"corvelctl: no store has a Drafts folder."_s);
             return ExitFailed;
         }
         CtlTable table(context.json);

@@ -44,8 +44,7 @@ Status FolderTree::LoadFolderTree(bool includeAllFolders)
         const NodeHandle tempRoot =
             m_tree.addNode(QStringLiteral("Corvel: ") + m_session.CurrentUser());
         for (const std::shared_ptr<OlFolder> &store : m_session.Folders()) {
-            const QString name = store->Name();
-            if (!includeAllFolders && !sameText(name, QStringLiteral("Personal Folders")))
+            if (!listsStore(store->Name(), includeAllFolders))
                 continue;
             addStore(*store, tempRoot);
         }
@@ -66,6 +65,11 @@ Status FolderTree::LoadFolderTree(bool includeAllFolders)
     m_tree.setSelected(first, true);
     m_tree.refresh();
     return {};
+}
+
+bool FolderTree::listsStore(const QString &storeName, bool includeAllFolders)
+{
+    return includeAllFolders || sameText(storeName, QStringLiteral("Personal Folders"));
 }
 
 void FolderTree::addStore(OlFolder &store, NodeHandle tempRoot)
@@ -92,8 +96,6 @@ void FolderTree::addStore(OlFolder &store, NodeHandle tempRoot)
         if (isContacts)
             appendSourceFolder(folder->EntryID());
         const NodeHandle child = addFolderNode(*folder, node, folderName, messageClass);
-        if (isDrafts)
-            m_draftsEntryId = folder->EntryID();
         AddSubFolders(*folder, child);
     }
     m_tree.setChildOrder(node, ChildOrder::Natural);

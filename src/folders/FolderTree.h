@@ -30,10 +30,12 @@ public:
     void AddSubFolders(OlFolder &folder, NodeHandle parent);
     void SetFolderKind(NodeHandle node, const QString &messageClass, const QString &folderName);
 
+    // Whether the tree shows the store of this name: with `includeAllFolders` false, only
+    // the personal folders.
+    [[nodiscard]] static bool listsStore(const QString &storeName, bool includeAllFolders);
+
     // "^"-delimited EntryIDs of every listed store and every contact folder directly below one.
     [[nodiscard]] const QString &SourceFolderIds() const { return m_sourceFolderIds; }
-    // The EntryID of the last "Drafts" folder met directly below a listed store, or "".
-    [[nodiscard]] const QString &DraftsEntryId() const { return m_draftsEntryId; }
 
 private:
     void addStore(OlFolder &store, NodeHandle tempRoot);
@@ -47,7 +49,6 @@ private:
     GroupRootsSource &m_groupRoots;
     BusyIndicator *m_busy;
     QString m_sourceFolderIds;
-    QString m_draftsEntryId;
 };
 
 } // namespace corvel

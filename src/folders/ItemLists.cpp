@@ -125,11 +125,11 @@ NodeHandle ItemLists::FindDraftsNode(const QString &draftsEntryId, Status *listi
     const NodeHandle node = m_tree.findByValue(NodeValue(draftsEntryId), NodeValueName::EntryId());
     if (node.isNull())
         return {};
-    if (nodeKind(m_tree, node) != NodeKind::MessageFolderListed) {
-        Status listed = LoadMessages(node, false, false);
-        if (listing)
-            *listing = std::move(listed);
-    }
+    // Listed afresh each time: a letter written since the last listing is one to offer.
+    const NodeHandle holder = rowsHolder(node);
+    Status listed = LoadMessages(holder ? holder : node, false, false);
+    if (listing)
+        *listing = std::move(listed);
     return node;
 }
 

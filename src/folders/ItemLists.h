@@ -33,8 +33,8 @@ public:
     // Kinds 3 and 4. `expand` sets the holder's expanded state; `select` makes it current
     // and shows the count, otherwise the current node stays and panel 1 is cleared.
     [[nodiscard]] Status LoadMessages(NodeHandle node, bool expand, bool select);
-    // The first node whose EntryId is draftsEntryId, its messages listed (without expanding
-    // or selecting) unless they are listed already; null when there is none. Why a listing
+    // The first node whose EntryId is draftsEntryId, its messages listed afresh (without
+    // expanding or selecting; under its rows holder); null when there is none. Why a listing
     // failed goes to `listing` when given.
     [[nodiscard]] NodeHandle FindDraftsNode(const QString &draftsEntryId,
                                             Status *listing = nullptr);

@@ -412,7 +412,8 @@ void frmMain::doBtnNewMsg()
         if (!application)
             throw OutlookError(u"No mail session is open."_s);
         // The letter is in Drafts now; the tree shows it at the next listing.
-        const std::shared_ptr<OlItem> letter = NewLetter::doBtnNewMsg(*application);
+        const std::shared_ptr<OlItem> letter =
+            NewLetter::doBtnNewMsg(*application, workspace().draftsFolder());
         dialogs().showMessage(letter->EntryID());
     } catch (const OutlookError &error) {
         dialogs().critical(error.message());

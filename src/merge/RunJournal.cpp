@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -66,17 +67,41 @@ QString RunJournal::defaultDirectory(const QString &dataRoot)
     return base + QStringLiteral("/runs");
 }
 
-corvel::Result<std::unique_ptr<RunJournal>> RunJournal::open(const QString &directory,
-                                                             const Key &key)
+QString RunJournal::pathOf(const QString &directory, const Key &key)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(keyLine(key));
-    const QString path = QDir(directory).filePath(
-        QString::fromLatin1(hash.result().toHex().left(32)) + QStringLiteral(".run"));
-    std::unique_ptr<RunJournal> journal(new RunJournal(path, key));
+    return QDir(directory).filePath(QString::fromLatin1(hash.result().toHex().left(32)) +
+                                    QStringLiteral(".run"));
+}
+
+corvel::Result<std::unique_ptr<RunJournal>> RunJournal::open(const QString &directory,
+                                                             const Key &key)
+{
+    std::unique_ptr<RunJournal> journal(new RunJournal(pathOf(directory, key), key));
     if (Status loaded = journal->load(); !loaded.ok())
         return corvel::Result<std::unique_ptr<RunJournal>>::failure(loaded.error());
     return journal;
+}
+
+corvel::Result<std::unique_ptr<RunJournal>> RunJournal::openAfresh(const QString &directory,
+                                                                   const Key &key)
+{
+    using Opened = corvel::Result<std::unique_ptr<RunJournal>>;
+    const QString path = pathOf(directory, key);
+    std::unique_ptr<RunJournal> journal(new RunJournal(path, key));
+    if (journal->load().ok()) {
+        if (Status forgotten = journal->restart(); !forgotten.ok())
+            return Opened::failure(forgotten.error());
+        return journal;
+    }
+    // Renamed over an older damaged copy of the same run: only the latest is worth a look.
+    const QString aside = damagedPath(path);
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0)
+        return Opened::failure(QStringLiteral("The run journal %1 cannot be moved aside: %2")
+                                   .arg(path, systemError()));
+    (void)FileSync::syncDirectory(directory);
+    return std::unique_ptr<RunJournal>(new RunJournal(path, key));
 }
 
 Status RunJournal::load()

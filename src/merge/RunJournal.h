@@ -38,6 +38,17 @@ public:
     [[nodiscard]] static corvel::Result<std::unique_ptr<RunJournal>> open(const QString &directory,
                                                                           const Key &key);
 
+    // Starting over: an unreadable journal of this key is moved aside as NAME.damaged (kept
+    // to be looked at), a readable one forgotten, and a new run begins.
+    [[nodiscard]] static corvel::Result<std::unique_ptr<RunJournal>>
+    openAfresh(const QString &directory, const Key &key);
+    [[nodiscard]] static QString pathOf(const QString &directory, const Key &key);
+    // Where an unreadable journal goes when a run starts over.
+    [[nodiscard]] static QString damagedPath(const QString &journalPath)
+    {
+        return journalPath + QStringLiteral(".damaged");
+    }
+
     [[nodiscard]] QString path() const { return m_path; }
     // A previous run of this key stopped midway.
     [[nodiscard]] bool isInterrupted() const { return m_interrupted; }

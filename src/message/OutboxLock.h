@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/FileLock.h"
+
 #include <QString>
 
 namespace corvel {
@@ -10,14 +12,11 @@ class OutboxLock
 {
 public:
     explicit OutboxLock(const QString &folderDirectory);
-    ~OutboxLock();
-    OutboxLock(const OutboxLock &) = delete;
-    OutboxLock &operator=(const OutboxLock &) = delete;
 
-    [[nodiscard]] bool held() const { return m_fd >= 0; }
+    [[nodiscard]] bool held() const { return m_lock.held(); }
 
 private:
-    int m_fd = -1;
+    FileLock m_lock;
 };
 
 } // namespace corvel

@@ -2,6 +2,7 @@
 
 #include "support/AtomicFile.h"
 #include "support/FileSync.h"
+#include "support/ProcessOwner.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -9,7 +10,6 @@
 #include <QJsonObject>
 
 #include <cerrno>
-#include <csignal>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -80,11 +80,6 @@ OutboxState::Record fromJson(const QJsonObject &o)
     for (const QJsonValue &address : o.value(u"remaining"_s).toArray())
         record.legacyRemaining << address.toString();
     return record;
-}
-
-bool processAlive(qint64 pid)
-{
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
 } // namespace
@@ -202,14 +197,6 @@ QString OutboxState::outcomeName(Recipient::Outcome outcome)
     return {};
 }
 
-QByteArray OutboxState::bootId()
-{
-    QFile file(u"/proc/sys/kernel/random/boot_id"_s);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll().trimmed();
-}
-
 QByteArray OutboxState::serialized() const
 {
     QJsonObject messages;
@@ -306,8 +293,8 @@ void OutboxState::recoverBatch(const QByteArray &journal, const QSet<QString> &p
             names << QString::fromUtf8(line);
         }
     }
-    const bool sameBoot = !boot.isEmpty() && boot == bootId();
-    const bool live = maybeLive && sameBoot && processAlive(pid);
+    const bool sameBoot = !boot.isEmpty() && boot == ProcessOwner::currentBootId();
+    const bool live = maybeLive && sameBoot && ProcessOwner::processAlive(pid);
     // After another boot, with the sync rule: nothing beyond the last "+" line read ever left.
     bool mayHaveLeft = true;
     for (const QString &unique : names) {
@@ -392,7 +379,7 @@ void OutboxState::erase(const QString &unique)
 Status OutboxState::beginSending(const QStringList &uniques)
 {
     const QString path = m_directory + u'/' + sendingFileName();
-    const QByteArray header = BatchHeader.toByteArray() + " boot=" + bootId() +
+    const QByteArray header = BatchHeader.toByteArray() + " boot=" + ProcessOwner::currentBootId() +
                               " pid=" + QByteArray::number(qint64(::getpid())) +
                               " sync=" + QByteArray::number(journalSyncEvery) + '\n';
     const QString problem =

@@ -131,8 +131,6 @@ public:
     [[nodiscard]] static QString stateFileName();
     [[nodiscard]] static QString sendingFileName();
     [[nodiscard]] static QString lockFileName();
-    // Tells this boot of the machine from the others; empty when unknown.
-    [[nodiscard]] static QByteArray bootId();
 
 private:
     void recoverBatch(const QByteArray &journal, const QSet<QString> &present, bool maybeLive);

@@ -23,6 +23,9 @@ public:
     [[nodiscard]] std::vector<std::shared_ptr<OlFolder>> Folders() override;
     [[nodiscard]] std::vector<std::shared_ptr<OlItem>> Items() override;
 
+    [[nodiscard]] const std::shared_ptr<LocalStoreTree> &storeTree() const { return m_tree; }
+    [[nodiscard]] const QString &relativePath() const { return m_folder.relativePath; }
+
 private:
     std::shared_ptr<LocalStoreTree> m_tree;
     LocalStoreTree::Folder m_folder;

@@ -2,6 +2,7 @@
 
 #include "message/MaildirFolder.h"
 #include "message/MaildirName.h"
+#include "session/LocalFolder.h"
 #include "session/LocalMailbox.h"
 #include "session/LocalStoreTree.h"
 
@@ -223,24 +224,16 @@ void LocalMessageItem::Save()
         throw OutlookError(u"The message has been sent and can no longer be saved."_s);
     if (!m_path.isEmpty() && !m_changed)
         return;
-    Result<QByteArray> bytes = message().fileBytes();
-    if (!bytes.ok())
-        throw OutlookError(bytes.error());
-
     if (m_path.isEmpty()) {
         const auto drafts = m_mailbox->drafts();
         if (!drafts)
             throw OutlookError(u"No store has a Drafts folder to save the message in."_s);
-        Result<MaildirFolder::Entry> added = MaildirFolder(drafts->directory).add(*bytes, u"D"_s);
-        if (!added.ok())
-            throw OutlookError(added.error());
-        m_path = added->path;
-        m_store = drafts->tree;
-        m_entryId = drafts->tree->itemIdOf(drafts->relativePath, added->unique);
-        m_subject.reset();
-        m_changed = false;
+        saveNew(drafts->tree, drafts->relativePath, drafts->directory);
         return;
     }
+    Result<QByteArray> bytes = message().fileBytes();
+    if (!bytes.ok())
+        throw OutlookError(bytes.error());
 
     // Over its own file; another program may have renamed it for its flags meanwhile.
     const QFileInfo info(m_path);
@@ -255,6 +248,35 @@ void LocalMessageItem::Save()
     }
     check(folder.replace(entry, *bytes));
     m_path = entry.path;
+    m_subject.reset();
+    m_changed = false;
+}
+
+void LocalMessageItem::saveIn(const OlFolder &folder)
+{
+    if (!m_path.isEmpty() || m_sent) {
+        Save();
+        return;
+    }
+    const auto *local = dynamic_cast<const LocalFolder *>(&folder);
+    if (!local || local->relativePath().isEmpty())
+        throw OutlookError(u"The message cannot be saved in \"%1\"."_s.arg(folder.Name()));
+    saveNew(local->storeTree(), local->relativePath(),
+            local->storeTree()->absolutePath(local->relativePath()));
+}
+
+void LocalMessageItem::saveNew(const std::shared_ptr<LocalStoreTree> &store,
+                               const QString &relativePath, const QString &directory)
+{
+    Result<QByteArray> bytes = message().fileBytes();
+    if (!bytes.ok())
+        throw OutlookError(bytes.error());
+    Result<MaildirFolder::Entry> added = MaildirFolder(directory).add(*bytes, u"D"_s);
+    if (!added.ok())
+        throw OutlookError(added.error());
+    m_path = added->path;
+    m_store = store;
+    m_entryId = store->itemIdOf(relativePath, added->unique);
     m_subject.reset();
     m_changed = false;
 }

@@ -15,9 +15,10 @@ class LocalStoreTree;
 
 // A mail message of a local store: a file of a Maildir folder, or a new message not saved yet.
 // A listed message reads only its header block until more than its Subject is asked for.
-// Save writes a new message into the Drafts folder of the first store that has one, and a
-// message with a file back over that file; Send queues it in the Outbox of its store (made when
-// missing) and wakes the delivery agent. Contact members throw OutlookError.
+// Save writes a new message into the Drafts folder of the first store that has one (saveIn
+// into the folder given), and a message with a file back over that file; Send queues it in the
+// Outbox of its store (made when missing) and wakes the delivery agent. Contact members throw
+// OutlookError.
 class LocalMessageItem : public OlMessageItem
 {
 public:
@@ -45,6 +46,7 @@ public:
     void AddAttachment(const QString &path) override;
     void RemoveAttachment(int index) override;
     void Save() override;
+    void saveIn(const OlFolder &folder) override;
     [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
     void Send() override;
 
@@ -77,6 +79,8 @@ private:
     [[nodiscard]] MailMessage &changeable();
     void setRecipients(MailMessage::Recipients which, const QString &addresses);
     [[nodiscard]] std::shared_ptr<LocalStoreTree> homeStore() const;
+    void saveNew(const std::shared_ptr<LocalStoreTree> &store, const QString &relativePath,
+                 const QString &directory);
     // Checks `mail` as it is to be queued, and gives it the configured sender where it has none.
     void readyForQueue(MailMessage &mail) const;
     [[nodiscard]] QString outboxOf(std::map<const LocalStoreTree *, QString> &outboxes) const;

@@ -16,6 +16,7 @@
 
 namespace corvel {
 
+class OlFolder;
 class OlSendBatch;
 class QueuedMessageStates;
 
@@ -86,7 +87,14 @@ public:
     {
         throw OutlookError(QStringLiteral("This item has no attachment %1.").arg(index + 1));
     }
-    virtual void Save() = 0;                                  // into Drafts
+    virtual void Save() = 0; // into Drafts
+    // A new item saved into this mail folder of the same session rather than the default
+    // Drafts; an item saved already is saved where it is.
+    virtual void saveIn(const OlFolder &folder)
+    {
+        (void)folder;
+        throw OutlookError(QStringLiteral("This item cannot be saved in another folder."));
+    }
     [[nodiscard]] virtual std::shared_ptr<OlItem> Copy() = 0; // an independent copy
     virtual void Send() = 0;                                  // queues it and returns
 };

@@ -8,6 +8,7 @@
 #include "merge/MailWizard.h"
 #include "merge/MemberSelection.h"
 #include "merge/RunJournal.h"
+#include "merge/RunLock.h"
 #include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
 #include "support/StatusPanels.h"
@@ -152,7 +153,8 @@ void GroupMailCommand::doBtnDoMail()
         return;
 
     const MemberSelection selection = selectionOf(tree, lists);
-    MailWizard wizard(lettersBelow(tree, drafts), tree.caption(drafts), summaryOf(tree, selection));
+    MailWizard wizard(lettersBelow(tree, lists.rowsHolder(drafts)), tree.caption(drafts),
+                      summaryOf(tree, selection));
     const MailPreview preview(*session, selection.members);
     wizard.setPreviewSource([&preview](const MailWizard::Result &result) {
         return preview.lines(result.grpMailType, result.grpMailEntryId, &result.prompts);
@@ -169,11 +171,25 @@ void GroupMailCommand::doBtnDoMail()
     if (m_grpMailType == MailType::None)
         return;
 
-    auto opened =
-        RunJournal::open(m_s.runsDirectory, {m_grpMailEntryId, selection.key, m_grpMailType});
-    if (!opened.ok()) {
-        m_s.dialogs->critical(opened.error());
+    // One run at a time, here or in corvelctl: another run's journal is not an interrupted one.
+    auto lock = RunLock::take(m_s.runsDirectory);
+    if (!lock.ok()) {
+        m_s.dialogs->information(lock.error());
         return;
+    }
+    const RunJournal::Key key{m_grpMailEntryId, selection.key, m_grpMailType};
+    auto opened = RunJournal::open(m_s.runsDirectory, key);
+    if (!opened.ok()) {
+        const QString aside = RunJournal::damagedPath(RunJournal::pathOf(m_s.runsDirectory, key));
+        if (!m_s.dialogs->questionOkCancel(
+                opened.error() +
+                u"\n\nStart over and mail everyone? The journal is kept as %1."_s.arg(aside)))
+            return;
+        opened = RunJournal::openAfresh(m_s.runsDirectory, key);
+        if (!opened.ok()) {
+            m_s.dialogs->critical(opened.error());
+            return;
+        }
     }
     const std::unique_ptr<RunJournal> journal = std::move(*opened);
     if (journal->isInterrupted()) {

@@ -1,10 +1,12 @@
 #include "workspace/Workspace.h"
 
+#include "merge/DraftsFolder.h"
 #include "session/DeliveryAgent.h"
 #include "session/LocalApplication.h"
 #include "session/OutlookSession.h"
 #include "session/StoreRegistry.h"
 #include "support/AtomicFile.h"
+#include "workspace/MailSetupForm.h"
 
 namespace corvel {
 
@@ -157,9 +159,26 @@ QString Workspace::SourceFolderIds() const
     return m_folderTree ? m_folderTree->SourceFolderIds() : QString();
 }
 
+QString Workspace::draftsStore() const
+{
+    return m_settings.GetSetting(MailSetupForm::draftsStoreSection(),
+                                 MailSetupForm::draftsStoreKey(), QString());
+}
+
+std::shared_ptr<OlFolder> Workspace::draftsFolder() const
+{
+    return m_session ? DraftsFolder::choose(*m_session, draftsStore(), includeAllFolders())
+                     : nullptr;
+}
+
 QString Workspace::DraftsEntryId() const
 {
-    return m_folderTree ? m_folderTree->DraftsEntryId() : QString();
+    try {
+        const std::shared_ptr<OlFolder> drafts = draftsFolder();
+        return drafts ? drafts->EntryID() : QString();
+    } catch (const OutlookError &) {
+        return {};
+    }
 }
 
 } // namespace corvel

@@ -15,6 +15,7 @@ namespace corvel {
 
 class BusyIndicator;
 class OlApplication;
+class OlFolder;
 class OlNamespace;
 
 // Everything the program holds for a run apart from its window: the settings, the column
@@ -75,6 +76,13 @@ public:
     [[nodiscard]] OlApplication *application() const { return m_application.get(); }
     [[nodiscard]] OlNamespace *session() const { return m_session.get(); }
     [[nodiscard]] QString SourceFolderIds() const;
+    // The store Mail Setup chose for new drafts (Parms/DraftsStore), read afresh each time so
+    // that a change there counts at once; empty when none is chosen.
+    [[nodiscard]] QString draftsStore() const;
+    // The Drafts folder New Message saves in and Create Mail lists (see DraftsFolder); null
+    // when there is none. Throws OutlookError when the stores cannot be read.
+    [[nodiscard]] std::shared_ptr<OlFolder> draftsFolder() const;
+    // Its EntryId; empty when there is none or it cannot be found.
     [[nodiscard]] QString DraftsEntryId() const;
     [[nodiscard]] const Options &options() const { return m_options; }
 

@@ -113,6 +113,9 @@ run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --pro
 check "an interrupted run is refused without a choice" rc_is 1
 check "and says how to go on" err_has "resume"
 check "nothing more queued" test "$(queued)" = "$queued_before"
+run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You" --dry-run
+check "a dry run refuses the interrupted run as a real run does" rc_is 1
+check "with the same words" err_has "was interrupted after"
 
 run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You" --resume
 check "resume ends" test "$(cat "$work/rc")" -le 1
@@ -166,6 +169,20 @@ fi
 run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You"
 check "a finished run leaves nothing to continue" rc_is 1
 check "a new run starts (the bad member fails it)" out_has "^members processed: 2402$"
+
+# Two runs started together: one mails, the other is refused while it lives.
+for n in 1 2; do
+    "$ctl" --app-path "$app" mail "Personal Folders/Contacts" --letter "Group news" --mode personal \
+        --prompt "First Name=You" >"$work/both$n.out" 2>"$work/both$n.err" &
+    eval "pid$n=\$!"
+done
+wait "$pid1"; rc1=$?
+wait "$pid2"; rc2=$?
+refused=$(grep -l '^corvelctl: another group mail run is in progress (pid [0-9]*)$' "$work"/both?.err)
+check "exactly one of two runs at once is refused" test "$(echo "$refused" | grep -c .)" = 1
+check "and exits 1" test "$([ "$refused" = "$work/both1.err" ] && echo $rc1 || echo $rc2)" = 1
+check "the other mails everyone" test "$(cat "$work/both1.out" "$work/both2.out" | grep -c '^messages queued: 2400$')" = 1
+check "nobody queued twice: the refused run made nothing" test ! -s "${refused%.err}.out"
 
 
 finish

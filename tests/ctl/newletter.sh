@@ -49,4 +49,22 @@ for body in /dev/zero "$work/pipe"; do
 done
 check "no draft is left" test "$(drafts)" = 1
 
+# Two stores with a Drafts folder each: new-letter, drafts and mail --letter SUBJECT use the
+# same one, the last store's unless Mail Setup chose another.
+mkdir -p "$work/work/Drafts/cur" "$work/work/Drafts/new" "$work/work/Drafts/tmp"
+run setting Stores Work "$work/work"
+for chosen in "" "Personal Folders"; do
+    run setting Parms DraftsStore "$chosen"
+    run new-letter --subject "Letter to ${chosen:-Work}"
+    check "new-letter with two stores ($chosen)" rc_is 0
+    written=$(cat "$work/out")
+    run drafts
+    check "drafts lists the letter just written ($chosen)" out_has "^$written	Letter to ${chosen:-Work}$"
+    run mail Friends --letter "Letter to ${chosen:-Work}" --mode bcc --dry-run
+    check "mail finds it by subject ($chosen)" rc_is 0
+done
+check "the unchosen letter went to the last store" test "$(find "$work/work/Drafts" -type f | wc -l)" = 1
+run drafts
+check "drafts lists only the chosen store's" bash -c "! grep -q 'Letter to Work' '$work/out'"
+
 finish

@@ -164,6 +164,23 @@ void MemoryItem::Save()
     drafts->adopt(shared_from_this(), session->newEntryId());
 }
 
+void MemoryItem::saveIn(const OlFolder &folder)
+{
+    check(Failure::Save);
+    if (m_removed)
+        throw OutlookError(u"The item no longer exists."_s);
+    if (isSaved())
+        return;
+    const auto session = m_session.lock();
+    if (!session)
+        throw OutlookError(u"The mail session has been closed."_s);
+    const auto target = std::dynamic_pointer_cast<MemoryFolder>(
+        session->GetFolderFromID(folder.EntryID(), folder.StoreID()));
+    if (!target)
+        throw OutlookError(u"The folder to save the message in is gone."_s);
+    target->adopt(shared_from_this(), session->newEntryId());
+}
+
 std::shared_ptr<OlItem> MemoryItem::Copy()
 {
     check(Failure::Properties);

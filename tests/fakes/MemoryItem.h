@@ -70,6 +70,7 @@ public:
     void AddAttachment(const QString &path) override;
     void RemoveAttachment(int index) override;
     void Save() override;
+    void saveIn(const OlFolder &folder) override;
     [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
     void Send() override;
     // Send's checks alone: the message as it would be queued (throws as Send would).

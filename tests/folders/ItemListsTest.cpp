@@ -432,7 +432,7 @@ TEST(ItemLists, OtherKindsAndNodesWithoutEntryIdAreIgnored)
     EXPECT_EQ(f.busy.spans, 0);
 }
 
-TEST(ItemLists, FindDraftsNodeListsOnlyWhenNotListedYet)
+TEST(ItemLists, FindDraftsNodeListsTheFolderAfreshEachTime)
 {
     Fixture f;
     f.drafts->addMessage(s("Letter"));
@@ -451,7 +451,7 @@ TEST(ItemLists, FindDraftsNodeListsOnlyWhenNotListedYet)
 
     f.drafts->addMessage(s("Second letter"));
     EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
-    EXPECT_EQ(f.tree.childCount(drafts), 1);
+    EXPECT_EQ(f.rows(drafts, {s("Subject")}), (QStringList{s("Letter"), s("Second letter")}));
 
     EXPECT_TRUE(f.lists->FindDraftsNode(s("NO SUCH ID")).isNull());
     // Without a Drafts folder nothing is found, not the first node lacking an EntryId.
@@ -472,11 +472,12 @@ TEST(ItemLists, FindDraftsNodeListsAFolderWithSubFoldersIntoAListingNode)
     const NodeHandle listing = f.lists->rowsHolder(drafts);
     EXPECT_EQ(f.kind(listing), NodeKind::MessageFolderListed);
     EXPECT_EQ(f.rows(listing, {s("Subject")}), QStringList{s("Letter")});
-    // Listed once: found again, neither node gets a second listing.
+    // Found again: listed afresh under the same listing node.
     f.drafts->addMessage(s("Second letter"));
     EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
     EXPECT_EQ(f.tree.childCount(drafts), 2);
-    EXPECT_EQ(f.tree.childCount(listing), 1);
+    EXPECT_EQ(f.lists->rowsHolder(drafts), listing);
+    EXPECT_EQ(f.tree.childCount(listing), 2);
 }
 
 TEST(ItemLists, AFolderThatCannotBeOpenedLeavesTheTreeAsItWas)

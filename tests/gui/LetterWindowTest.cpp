@@ -3,6 +3,7 @@
 #include "fakes/ScriptedDialogHost.h"
 #include "gui/MergeFieldHighlighter.h"
 #include "gui/QtDialogHost.h"
+#include "merge/DraftsFolder.h"
 #include "merge/NewLetter.h"
 #include "message/MailMessage.h"
 #include "workspace/GeneratorWindow.h"
@@ -33,7 +34,8 @@ namespace {
 // A local store in a temporary folder with one new letter in Drafts.
 struct Store : test::LocalSession
 {
-    QString entryId = NewLetter::doBtnNewMsg(*application)->EntryID();
+    QString entryId =
+        NewLetter::doBtnNewMsg(*application, DraftsFolder::choose(*session, {}))->EntryID();
 
     std::shared_ptr<OlItem> letter() const { return session->GetItemFromID(entryId); }
     QStringList drafts() const

@@ -7,6 +7,8 @@
 #include "merge/MergePrompter.h"
 #include "merge/PromptPlan.h"
 #include "merge/RunJournal.h"
+#include "merge/RunLock.h"
+#include "support/ProcessOwner.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace corvel;
 using namespace Qt::StringLiterals;
@@ -541,6 +546,60 @@ TEST_F(InterruptedRun, JournalsOfOtherLettersAndModesAreSeparate)
     }
     EXPECT_TRUE(openJournal(MailType::Personal)->isInterrupted());
     EXPECT_FALSE(openJournal(MailType::BCC)->isInterrupted());
+}
+
+TEST_F(InterruptedRun, OneRunAtATimeAndALockOfTheDeadIsTakenOver)
+{
+    const QString lockPath = runs() + u'/' + RunLock::fileName();
+    {
+        auto first = RunLock::take(runs());
+        ASSERT_TRUE(first.ok()) << first.error().toStdString();
+        auto second = RunLock::take(runs());
+        ASSERT_FALSE(second.ok());
+        EXPECT_EQ(second.error(),
+                  u"another group mail run is in progress (pid %1)"_s.arg(getpid()));
+    }
+    // Left behind by a process that is gone, in this boot or an earlier one.
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    for (const QByteArray &boot : {ProcessOwner::currentBootId(), QByteArray("earlier")}) {
+        QFile stale(lockPath);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.write("pid=" + QByteArray::number(child) + " boot=" + boot + '\n');
+        stale.close();
+        auto taken = RunLock::take(runs());
+        ASSERT_TRUE(taken.ok()) << taken.error().toStdString();
+        QFile named(lockPath);
+        ASSERT_TRUE(named.open(QIODevice::ReadOnly));
+        EXPECT_EQ(ProcessOwner::fromText(named.readAll()).pid, getpid());
+    }
+}
+
+TEST_F(InterruptedRun, ADamagedJournalIsRefusedUntilSetAside)
+{
+    const RunJournal::Key key{m_letter->EntryID(), u"group:X"_s, MailType::Personal};
+    const QString path = RunJournal::pathOf(runs(), key);
+    ASSERT_TRUE(QDir().mkpath(runs()));
+    QFile damaged(path);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("corvel-run 2\nkey other\n");
+    damaged.close();
+
+    const auto refused = RunJournal::open(runs(), key);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.error().contains(path)) << refused.error().toStdString();
+
+    auto afresh = RunJournal::openAfresh(runs(), key);
+    ASSERT_TRUE(afresh.ok()) << afresh.error().toStdString();
+    EXPECT_FALSE((*afresh)->isInterrupted());
+    QFile aside(RunJournal::damagedPath(path));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), QByteArray("corvel-run 2\nkey other\n"));
+    (void)run(MailType::Personal, membersNumbered(5), afresh->get());
+    EXPECT_EQ(sent().size(), 5u);
+    EXPECT_FALSE(QFile::exists(path));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The generator over a real store: the Outbox's files, the run journal after a crash, and the
 // account of what the Outbox did with the run's messages.
 #include "common/LocalSession.h"
+#include "merge/DraftsFolder.h"
 #include "merge/GenerationView.h"
 #include "merge/MailGenerator.h"
 #include "merge/MergePrompter.h"
@@ -66,7 +67,9 @@ protected:
     {
         // Nothing is delivered behind the test's back.
         session->mailbox()->setQueuedListener({});
-        m_letter = NewLetter::create(*application, u"News"_s, {}, u"Dear member,\n"_s)->EntryID();
+        m_letter = NewLetter::create(*application, DraftsFolder::choose(*session, {}), u"News"_s,
+                                     {}, u"Dear member,\n"_s)
+                       ->EntryID();
     }
     std::unique_ptr<RunJournal> journal()
     {

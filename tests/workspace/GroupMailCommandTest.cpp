@@ -7,14 +7,19 @@
 #include "fakes/MemoryWorkspace.h"
 #include "fakes/ScriptedDialogHost.h"
 #include "merge/MailWizard.h"
+#include "merge/NewLetter.h"
+#include "merge/RunLock.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace corvel;
@@ -38,6 +43,12 @@ protected:
         drafts = store->addFolder(u"Drafts"_s);
         letter = drafts->addMessage(u"News"_s, u"Dear <<Prompt=First Name>>,\nhello."_s);
 
+        reopen();
+    }
+    // A workspace over the session as it is now, nothing listed yet.
+    void reopen()
+    {
+        command.reset();
         workspace = memoryWorkspace(tmp, session);
         ASSERT_TRUE(workspace->open().statusText.isEmpty());
         GroupMailCommand::Services services;
@@ -143,6 +154,36 @@ TEST_F(GroupMailCommandTest, WizardLeftWithExitMailsNobody)
     command->doBtnDoMail();
     EXPECT_EQ(command->grpMailType(), MailType::None);
     EXPECT_TRUE(session->sent().empty());
+}
+
+// With two stores, the letter New Message writes is offered, whatever Mail Setup chose for new
+// drafts; the choice counts as soon as it is made, and a Drafts listed before is listed again.
+TEST_F(GroupMailCommandTest, WizardOffersTheLetterNewMessageWrote)
+{
+    session->addStore(u"Work"_s)->addFolder(u"Drafts"_s)->addFolder(u"Old"_s);
+    reopen();
+    MemoryApplication application(session);
+    for (const QString &draftsStore :
+         {QString(), u"Personal Folders"_s, u"Work"_s, u"Personal Folders"_s, u"Work"_s}) {
+        ASSERT_TRUE(workspace->settings().SaveSetting(u"Parms"_s, u"DraftsStore"_s, draftsStore));
+        const QString written =
+            NewLetter::doBtnNewMsg(application, workspace->draftsFolder())->EntryID();
+        QStringList offered;
+        dialogs.queueWizard([&offered](MailWizard &wizard) {
+            for (const MailWizard::Letter &l : wizard.letters())
+                offered << l.entryId;
+            return false;
+        });
+        selectListedContacts();
+        command->doBtnDoMail();
+        EXPECT_TRUE(offered.contains(written)) << draftsStore.toStdString();
+        QStringList inDrafts; // the letters alone, not the folder's sub-folders
+        for (const auto &item : workspace->draftsFolder()->Items())
+            inDrafts << item->EntryID();
+        offered.sort();
+        inDrafts.sort();
+        EXPECT_EQ(offered, inDrafts) << draftsStore.toStdString();
+    }
 }
 
 TEST_F(GroupMailCommandTest, PersonalMailToAListedFolderAsksEveryMemberAndShowsTheAccount)
@@ -342,6 +383,49 @@ INSTANTIATE_TEST_SUITE_P(
                     InterruptedCase{"StartOver", DialogHost::InterruptedRun::StartOver, true, 250},
                     InterruptedCase{"Cancel", DialogHost::InterruptedRun::Cancel, false, 0}),
     corvel::test::ByName());
+
+// Another run in progress keeps this one out; a journal that cannot be read is left as it is
+// unless the user starts over, which keeps it aside.
+TEST_F(GroupMailCommandTest, ALiveRunOrADamagedJournalIsSaidBeforeAnythingIsMailed)
+{
+    selectGroup(u"Friends"_s, 250);
+    finishWizardWith(MailType::BCC);
+    cancelAtTurn(150);
+    command->doBtnDoMail();
+    dialogs.setGeneratorEvents({});
+    const QString runs = tmp.filePath(u"runs"_s);
+    const QStringList journals = QDir(runs).entryList({u"*.run"_s});
+    ASSERT_EQ(journals.size(), 1);
+    const QString journal = QDir(runs).filePath(journals.front());
+    const std::size_t sentBefore = session->sent().size();
+
+    {
+        auto other = RunLock::take(runs);
+        ASSERT_TRUE(other.ok());
+        dialogs.clear();
+        finishWizardWith(MailType::BCC);
+        command->doBtnDoMail();
+        EXPECT_EQ(dialogs.asked().value(1),
+                  u"information: another group mail run is in progress (pid %1)"_s.arg(getpid()));
+        EXPECT_EQ(dialogs.asked().size(), 2);
+    }
+
+    QFile damaged(journal);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("not a journal\n");
+    damaged.close();
+    for (const bool startOver : {false, true}) {
+        dialogs.clear();
+        finishWizardWith(MailType::BCC);
+        dialogs.queueAnswer(startOver);
+        command->doBtnDoMail();
+        EXPECT_TRUE(dialogs.asked().value(1).startsWith(u"okcancel: The run journal "_s + journal))
+            << dialogs.asked().value(1).toStdString();
+        EXPECT_EQ(QFile::exists(journal + u".damaged"_s), startOver);
+    }
+    EXPECT_EQ(addressesSentFrom(0).mid(100).size(), 250); // everyone, once the user chose
+    EXPECT_EQ(session->sent().size(), sentBefore + 3);
+}
 
 TEST_F(GroupMailCommandTest, StoppedByTheProgramClosingAsksNothingMore)
 {

@@ -2,6 +2,7 @@
 #include "common/LocalSession.h"
 #include "common/NamedCases.h"
 #include "fakes/ScriptedDialogHost.h"
+#include "merge/DraftsFolder.h"
 #include "merge/NewLetter.h"
 #include "message/MailMessage.h"
 
@@ -23,7 +24,8 @@ class LetterFormTest : public ::testing::Test, protected test::LocalSession
 {
 protected:
     ScriptedDialogHost dialogs;
-    std::shared_ptr<OlItem> draft = NewLetter::doBtnNewMsg(*application);
+    std::shared_ptr<OlItem> draft =
+        NewLetter::doBtnNewMsg(*application, DraftsFolder::choose(*session, {}));
 
     QStringList files(const QString &folder) const
     {
