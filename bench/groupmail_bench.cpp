@@ -2,6 +2,7 @@
 // without prompts (with the run journal), and BCC to 10,000 members (100 messages), queued in
 // batches; then, in the same run for comparison, 10,000 personalised copies queued one Send
 // (two fsyncs) each, as before batches.
+#include "merge/DraftsFolder.h"
 #include "merge/GenerationView.h"
 #include "merge/MailGenerator.h"
 #include "merge/MergePrompter.h"
@@ -91,8 +92,9 @@ double run(const QString &root, MailType type, int count, qint64 &messages, qint
     std::shared_ptr<OlNamespace> session = application.GetNamespace(u"MAPI"_s);
     if (itemByItem)
         session = std::make_shared<ItemByItemSession>(session);
-    auto letter = NewLetter::create(application, u"Bench letter"_s, {},
-                                    u"Dear member,\n\nthe spring meeting is on Friday.\n"_s);
+    auto letter = NewLetter::create(
+        application, DraftsFolder::choose(*application.GetNamespace(u"MAPI"_s), {}),
+        u"Bench letter"_s, {}, u"Dear member,\n\nthe spring meeting is on Friday.\n"_s);
     auto journal = RunJournal::open(root + u"/runs"_s, {letter->EntryID(), u"bench"_s, type});
     QuietView view;
     NoPrompts prompts;

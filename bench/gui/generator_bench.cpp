@@ -8,6 +8,7 @@
 #include "fakes/MemoryItem.h"
 #include "fakes/MemoryNamespace.h"
 #include "gui/frmDoMsg.h"
+#include "merge/DraftsFolder.h"
 #include "merge/MailGenerator.h"
 #include "merge/MergePrompter.h"
 #include "merge/NewLetter.h"
@@ -95,8 +96,9 @@ struct Store
             std::make_unique<LocalApplication>(std::vector<LocalStore>{{u"Bench"_s, path}},
                                                LocalNamespace::AccountLookup{}, &settings);
         session = application->GetNamespace(u"MAPI"_s);
-        letter = NewLetter::create(*application, u"Bench letter"_s, {},
-                                   u"Dear member,\n\nthe spring meeting is on Friday.\n"_s);
+        letter =
+            NewLetter::create(*application, DraftsFolder::choose(*session, {}), u"Bench letter"_s,
+                              {}, u"Dear member,\n\nthe spring meeting is on Friday.\n"_s);
     }
     CRegSettings settings;
     std::unique_ptr<LocalApplication> application;
