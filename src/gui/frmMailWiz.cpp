@@ -20,6 +20,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace corvel {
 
 namespace {
@@ -133,6 +135,8 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     page2->addLayout(m_promptRows);
     m_tblValues->setObjectName(QStringLiteral("tblValues"));
     page2->addWidget(m_tblValues, 1);
+    // Without a table the rows stay at the top and the count at the bottom.
+    page2->addStretch(0);
     auto *tableRow = new QHBoxLayout;
     m_lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
     m_lblEmpty->setWordWrap(true);
@@ -270,7 +274,11 @@ void frmMailWiz::showValuesTable()
             m_tblValues->setItem(row, 2 + c,
                                  new QTableWidgetItem(m_wizard.promptCell(row, m_tableColumns[c])));
     }
+    m_tblValues->resizeColumnsToContents();
     m_tblValues->setVisible(!m_tableColumns.isEmpty());
+    // A table of members wants more room than the wizard's pages of choices.
+    if (!m_tableColumns.isEmpty())
+        resize(std::max(width(), 640), std::max(height(), 480));
     showEmptyValues();
 }
 
