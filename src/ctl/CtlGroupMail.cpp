@@ -1,4 +1,5 @@
 #include "ctl/CtlContext.h"
+#include "groups/GroupStore.h"
 #include "merge/GenerationSummary.h"
 #include "merge/GenerationView.h"
 #include "merge/MailGenerator.h"
@@ -97,33 +98,33 @@ QString findLetter(const Workspace &workspace, const QString &argument, QString 
     return {};
 }
 
-bool findMembers(Workspace &workspace, const QString &argument, MemberSelection &selection)
+// A group by its caption (one that two groups share is refused), else a contact folder.
+Result<MemberSelection> findMembers(Workspace &workspace, const QString &argument)
 {
+    using R = Result<MemberSelection>;
     const TreeList &tree = workspace.tree();
-    for (const NodeKind rootKind : {NodeKind::StandardRoot, NodeKind::DynamicRoot})
-        for (const NodeHandle root : tree.children({}))
-            if (nodeKind(tree, root) == rootKind)
-                for (const NodeHandle group : tree.children(root))
-                    if (tree.caption(group) == argument) {
-                        selection = MemberSelection::ofGroup(tree, group);
-                        return true;
-                    }
+    if (!GroupStore::groupsNamed(tree, argument).empty()) {
+        const Result<NodeHandle> group = GroupStore::groupNamed(tree, argument);
+        if (!group.ok())
+            return R::failure(group.error());
+        return MemberSelection::ofGroup(tree, *group);
+    }
     const NodeHandle folderNode = findFolder(tree, argument);
     const NodeKind kind = folderNode ? nodeKind(tree, folderNode) : NodeKind::Store;
     if (kind != NodeKind::ContactFolder && kind != NodeKind::ContactFolderListed &&
         kind != NodeKind::ContactFolderListing)
-        return false;
+        return R::failure(u"there is no mail group or contact folder \"%1\""_s.arg(argument));
     // A contact folder is mailed as its contacts are now, listed or not.
     const auto folder = workspace.session()->GetFolderFromID(
         tree.value(folderNode, NodeValueName::EntryId()).toString(),
         tree.value(folderNode, NodeValueName::StoreId()).toString());
-    selection = {};
+    MemberSelection selection;
     selection.mode = MemberSelection::Mode::List;
     selection.key = u"folder:"_s + folder->StoreID() + u'/' + folder->EntryID();
     for (const auto &item : folder->Items())
         if (item->Class() == olContactItem)
             selection.members.push_back({item->FileAs(), item->Email1Address().trimmed()});
-    return true;
+    return selection;
 }
 
 void printLines(const QStringList &lines)
@@ -283,11 +284,12 @@ int runGroupMail(const CtlContext &context)
             printError(u"corvelctl: "_s + error);
             return ExitFailed;
         }
-        MemberSelection selection;
-        if (!findMembers(workspace, target, selection)) {
-            printError(u"corvelctl: there is no mail group or contact folder \"%1\""_s.arg(target));
+        Result<MemberSelection> found = findMembers(workspace, target);
+        if (!found.ok()) {
+            printError(u"corvelctl: "_s + found.error());
             return ExitFailed;
         }
+        const MemberSelection selection = std::move(*found);
 
         // One run at a time: another run's journal is not an interrupted one. A dry run
         // takes the lock as well, to tell an interrupted run as a real run would.

@@ -234,7 +234,7 @@ Status GroupStore::SaveColumnSets(const TreeList &tree) const
     return {};
 }
 
-Result<NodeHandle> GroupStore::groupNamed(const TreeList &tree, const QString &caption)
+std::vector<NodeHandle> GroupStore::groupsNamed(const TreeList &tree, const QString &caption)
 {
     std::vector<NodeHandle> found;
     for (const NodeKind kind : {NodeKind::StandardRoot, NodeKind::DynamicRoot}) {
@@ -243,6 +243,12 @@ Result<NodeHandle> GroupStore::groupNamed(const TreeList &tree, const QString &c
                 found.push_back(group);
         }
     }
+    return found;
+}
+
+Result<NodeHandle> GroupStore::groupNamed(const TreeList &tree, const QString &caption)
+{
+    const std::vector<NodeHandle> found = groupsNamed(tree, caption);
     if (found.empty())
         return Result<NodeHandle>::failure(
             QStringLiteral("there is no mail group named \"%1\"").arg(caption));

@@ -54,6 +54,9 @@ public:
     // several groups have it, so no verb works on a group the user did not mean.
     [[nodiscard]] static Result<NodeHandle> groupNamed(const TreeList &tree,
                                                        const QString &caption);
+    // Every group of that caption under either root.
+    [[nodiscard]] static std::vector<NodeHandle> groupsNamed(const TreeList &tree,
+                                                             const QString &caption);
 
     // Gives a group node the member grid: name and address columns, 150 pixels each.
     void SetupGroupGrid(TreeList &tree, NodeHandle group) const;

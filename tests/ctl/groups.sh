@@ -130,9 +130,17 @@ run new-group Twin
 run rename Twin Single
 check "ambiguous caption refused" rc_is 1
 check "ambiguous caption reason" err_has "names 2 mail groups"
-for verb in members verify export; do
-    if [ $verb = export ]; then run export Twin "$work/twin.txt"; else run $verb Twin; fi
+for verb in members verify export mail; do
+    case $verb in
+    export) run export Twin "$work/twin.txt" ;;
+    mail)
+        run new-letter --subject "Twin news"
+        run mail Twin --letter "Twin news" --mode bcc --dry-run
+        ;;
+    *) run $verb Twin ;;
+    esac
     check "$verb of a shared caption refused" rc_is 1
+    check "$verb says why" err_has "names 2 mail groups"
 done
 check "nothing exported" test ! -e "$work/twin.txt"
 
