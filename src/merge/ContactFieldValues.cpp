@@ -2,7 +2,6 @@
 
 #include "session/OutlookSession.h"
 #include "support/DataFile.h"
-#include "vcard/VCardLineReader.h"
 #include "vcard/VCardProperty.h"
 #include "vcard/VCardText.h"
 
@@ -46,51 +45,35 @@ std::optional<QString> ContactFieldValues::value(const QString &fieldName) const
 ContactFieldValues ContactFieldValues::ofCard(QByteArrayView vcard)
 {
     ContactFieldValues values;
-    VCardLineReader lines(vcard);
-    QByteArrayView line;
-    bool inCard = false;
-    while (lines.next(line)) {
-        const std::optional<VCardProperty> property = VCardProperty::parse(line);
-        if (!property)
-            continue;
-        if (property->is("BEGIN")) {
-            if (inCard)
-                break;
-            inCard = true;
-            continue;
-        }
-        if (!inCard)
-            continue;
-        if (property->is("END"))
-            break;
-        const QString text = property->text();
+    VCardProperty::forEachOfFirstCard(vcard, [&values](const VCardProperty &property) {
+        const QString text = property.text();
         const QList<QStringView> parts = VCardText::split(text, u';');
         const QString plain = VCardText::unescape(text).trimmed();
-        if (property->is("N")) {
+        if (property.is("N")) {
             values.set("Last Name", part(parts, 0));
             values.set("First Name", part(parts, 1));
             values.set("Middle Name", part(parts, 2));
             values.set("Title", part(parts, 3));
             values.set("Suffix", part(parts, 4));
-        } else if (property->is("FN")) {
+        } else if (property.is("FN")) {
             values.set("Full Name", plain);
-        } else if (property->is("NICKNAME")) {
+        } else if (property.is("NICKNAME")) {
             values.set("Nickname", part(VCardText::split(text, u','), 0));
-        } else if (property->is("ORG")) {
+        } else if (property.is("ORG")) {
             values.set("Company", part(parts, 0));
             values.set("Company Name", part(parts, 0));
             values.set("Department", part(parts, 1));
-        } else if (property->is("TITLE")) {
+        } else if (property.is("TITLE")) {
             values.set("Job Title", plain);
-        } else if (property->is("ROLE")) {
+        } else if (property.is("ROLE")) {
             values.set("Profession", plain);
-        } else if (property->is("EMAIL")) {
+        } else if (property.is("EMAIL")) {
             values.set("E-mail", plain);
             values.set("E-mail Address", plain);
-        } else if (property->is("BDAY")) {
+        } else if (property.is("BDAY")) {
             values.set("Birthday", plain);
         }
-    }
+    });
     return values;
 }
 

@@ -110,30 +110,14 @@ QString valueOf(Kind kind, const VCardProperty &property)
 std::vector<VCardDetail> VCardDetails::read(QByteArrayView data)
 {
     std::vector<VCardDetail> details;
-    VCardLineReader lines(data);
-    QByteArrayView line;
-    bool inCard = false;
-    while (lines.next(line)) {
-        const std::optional<VCardProperty> property = VCardProperty::parse(line);
-        if (!property)
-            continue;
-        if (property->is("BEGIN")) {
-            if (inCard)
-                break; // a card without its END ends where the next begins
-            inCard = true;
-            continue;
-        }
-        if (!inCard)
-            continue;
-        if (property->is("END"))
-            break;
-        const std::optional<Kind> kind = kindOf(*property);
+    VCardProperty::forEachOfFirstCard(data, [&details](const VCardProperty &property) {
+        const std::optional<Kind> kind = kindOf(property);
         if (!kind)
-            continue;
-        VCardDetail detail{*kind, typesOf(*property), valueOf(*kind, *property)};
+            return;
+        VCardDetail detail{*kind, typesOf(property), valueOf(*kind, property)};
         if (!detail.value.isEmpty())
             details.push_back(std::move(detail));
-    }
+    });
     return details;
 }
 

@@ -1,5 +1,7 @@
 #include "vcard/VCardProperty.h"
 
+#include "vcard/VCardLineReader.h"
+
 #include <QStringDecoder>
 
 #include <array>
@@ -252,6 +254,30 @@ QString VCardProperty::text() const
         bytes = decoded;
     }
     return fromCharset(bytes, parameter("CHARSET"));
+}
+
+void VCardProperty::forEachOfFirstCard(QByteArrayView data,
+                                       const std::function<void(const VCardProperty &)> &visit)
+{
+    VCardLineReader lines(data);
+    QByteArrayView line;
+    bool inCard = false;
+    while (lines.next(line)) {
+        const std::optional<VCardProperty> property = parse(line);
+        if (!property)
+            continue;
+        if (property->is("BEGIN")) {
+            if (inCard)
+                break;
+            inCard = true;
+            continue;
+        }
+        if (!inCard)
+            continue;
+        if (property->is("END"))
+            break;
+        visit(*property);
+    }
 }
 
 } // namespace corvel

@@ -22,6 +22,10 @@ public:
 
     // std::nullopt for a line that is no property (no name, or no ':').
     [[nodiscard]] static std::optional<VCardProperty> parse(QByteArrayView line);
+    // Calls visit with each property between the first BEGIN and its END (a card without
+    // its END ends where the next begins), BEGIN and END left out.
+    static void forEachOfFirstCard(QByteArrayView data,
+                                   const std::function<void(const VCardProperty &)> &visit);
 
     [[nodiscard]] QByteArrayView group() const { return m_group; }
     [[nodiscard]] QByteArrayView name() const { return m_name; }
