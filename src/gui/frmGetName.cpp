@@ -40,7 +40,8 @@ frmGetName::frmGetName(GetNameForm &form, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     if (form.canStopRun()) {
-        auto *member = new QLabel(form.memberText());
+        // The title may not show (or be read): the box says what it asks, too.
+        auto *member = new QLabel(form.caption() + u'\n' + form.memberText());
         member->setObjectName(QStringLiteral("lblMember"));
         member->setTextFormat(Qt::PlainText);
         layout->addWidget(member);
