@@ -6,6 +6,7 @@
 #include "groups/GroupEditor.h"
 #include "groups/GroupStore.h"
 #include "session/OutlookSession.h"
+#include "support/FieldStrings.h"
 #include "tree/NodeKinds.h"
 #include "workspace/InstanceLock.h"
 #include "workspace/Workspace.h"
@@ -165,9 +166,9 @@ int GroupVerb::run(const QString &verb, bool &changed)
             printError(u"usage: corvelctl "_s + QString::fromUtf8(usages().at(verb).text));
             return ExitUsage;
         }
-        parms.entryIds = ids.join(u'^');
-        parms.storeIds = stores.join(u'^');
-        parms.folderNames = names.join(u'^');
+        parms.entryIds = ids.join(ListSeparator);
+        parms.storeIds = stores.join(ListSeparator);
+        parms.folderNames = names.join(ListSeparator);
         const NodeHandle g = m_editor.addDynamicGroup(root(NodeKind::DynamicRoot), parms);
         if (load) {
             const QString missing = m_editor.LoadDynamicGroup(

@@ -170,9 +170,8 @@ void FolderTree::SetFolderKind(NodeHandle node, const QString &messageClass,
 
 void FolderTree::appendSourceFolder(const QString &entryId)
 {
-    const QString dlm = QStringLiteral("^");
-    m_sourceFolderIds =
-        DS_PutField(m_sourceFolderIds, dlm, DS_CountFields(m_sourceFolderIds, dlm) + 1, entryId);
+    m_sourceFolderIds = DS_PutField(m_sourceFolderIds, ListSeparator,
+                                    DS_CountFields(m_sourceFolderIds, ListSeparator) + 1, entryId);
 }
 
 void FolderTree::liftToTopLevel(NodeHandle tempRoot)

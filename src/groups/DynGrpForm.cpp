@@ -44,7 +44,7 @@ QString DynGrpForm::lastLoadedLabel()
 
 void DynGrpForm::fill(const TreeList &mainTree, const QString &sourceFolderIds)
 {
-    const QString sep = DynGrpParms::listSeparator();
+    const QString sep = ListSeparator;
     m_chooser.suspendDrawing();
     m_top = m_chooser.addNode(u"XXX"_s);
 
@@ -131,7 +131,7 @@ void DynGrpForm::accept()
 {
     if (!okEnabled())
         return;
-    const QString sep = DynGrpParms::listSeparator();
+    const QString sep = ListSeparator;
     DynGrpParms parms{m_name, m_categories, {}, {}, {}};
     QStringList entryIds, storeIds, names;
     for (const NodeHandle node : m_chooser.displayOrder()) {

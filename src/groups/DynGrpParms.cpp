@@ -2,18 +2,11 @@
 
 #include "support/FieldStrings.h"
 
-using namespace Qt::StringLiterals;
-
 namespace corvel {
 
 QString DynGrpParms::fieldSeparator()
 {
     return QString(QChar(3));
-}
-
-QString DynGrpParms::listSeparator()
-{
-    return u"^"_s;
 }
 
 QString DynGrpParms::toText() const
@@ -31,7 +24,7 @@ DynGrpParms DynGrpParms::fromText(const QString &text)
 
 QString DynGrpParms::listSafe(QString caption)
 {
-    return caption.replace(u'^', QChar(0x02C6)); // modifier letter circumflex
+    return caption.replace(ListSeparator, QString(QChar(0x02C6))); // modifier letter circumflex
 }
 
 } // namespace corvel

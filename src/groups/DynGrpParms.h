@@ -16,7 +16,6 @@ struct DynGrpParms
     QString folderNames;
 
     [[nodiscard]] static QString fieldSeparator();
-    [[nodiscard]] static QString listSeparator();
     [[nodiscard]] QString toText() const;
     // Empty text reads as empty fields.
     [[nodiscard]] static DynGrpParms fromText(const QString &text);

@@ -4,6 +4,7 @@
 #include "groups/GroupStore.h"
 #include "groups/MemberCheck.h"
 #include "session/OutlookSession.h"
+#include "support/FieldStrings.h"
 #include "support/GuidLib.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
@@ -249,7 +250,7 @@ bool GroupEditor::FolderAvailable(const QString &entryId, const QString &storeId
 
 QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
 {
-    const QString sep = DynGrpParms::listSeparator();
+    const QString sep = ListSeparator;
     const QStringList entryIds = text(m_tree, group, NodeValueName::EntryIds()).split(sep);
     const QStringList storeIds = text(m_tree, group, NodeValueName::StoreIds()).split(sep);
     const QStringList names = text(m_tree, group, NodeValueName::FolderNames()).split(sep);

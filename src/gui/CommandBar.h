@@ -29,7 +29,6 @@ public:
     ~CommandBar() override;
 
     [[nodiscard]] QMenuBar *menuBar() const { return m_menuBar; }
-    [[nodiscard]] QToolBar *toolBar() const { return m_toolBar; }
     // nullptr for a band that is not a menu.
     [[nodiscard]] QMenu *menu(const QString &band) const;
     // The actions standing for the tool, one per band it stands in.

@@ -390,7 +390,6 @@ void frmMain::buildDispatchTable()
     add(u"btnLoadContacts"_s, [this] { doBtnLoadContacts(); });
     add(u"btnLoadMessages"_s, [this] { doBtnLoadMessages(); });
     add(u"btnRefresh"_s, [this] { doBtnRefresh(); });
-    // Operations still to come: reached from here, they say so instead of doing nothing.
     add(u"btnSaveList"_s, [this] { groupCommands().SaveAddressList(); });
     add(u"btnLoadList"_s, [this] { groupCommands().LoadAddressList(); });
     add(u"btnImportGroups"_s, [this] { groupCommands().ImportAddressBookGroups(); });

@@ -51,7 +51,6 @@ public:
     // The start-up sequence: shows the window, then opens the session and builds the tree.
     void Form_Load();
 
-    [[nodiscard]] bool StartupReady() const { return m_startupReady; }
     [[nodiscard]] bool SessionReady() const;
     [[nodiscard]] QString AppPath() const;
     [[nodiscard]] int TwipsPerPixelX() const { return m_twipsPerPixelX; }
@@ -61,11 +60,9 @@ public:
 
     [[nodiscard]] Workspace &workspace() const { return *m_services.workspace; }
     [[nodiscard]] DialogHost &dialogs() const { return *m_services.dialogs; }
-    [[nodiscard]] const CommandTable &commandTable() const { return m_table; }
     [[nodiscard]] ToolStates &tools() { return m_tools; }
     [[nodiscard]] CommandBar &aBar() const { return *m_aBar; }
     [[nodiscard]] TreeListView *tlMain() const { return m_tlMain; }
-    [[nodiscard]] TreeInteraction &treeHandlers() const { return *m_interaction; }
     [[nodiscard]] QWidget *picStatBar() const { return m_picStatBar; }
     [[nodiscard]] cQXStatBar &StatBar() const { return *m_statBar; }
     // nullptr until help is first asked for.

@@ -40,7 +40,6 @@ public:
     void close();
 
     [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
-    [[nodiscard]] bool isEncrypted() const { return m_ssl != nullptr; }
     [[nodiscard]] const QString &error() const { return m_error; }
 
 private:

@@ -7,6 +7,10 @@
 
 namespace corvel {
 
+// Separates the entries of a list kept in one text, such as the EntryIDs and names of the
+// folders a Dynamic Mail Group draws on.
+inline const QString ListSeparator = QStringLiteral("^");
+
 [[nodiscard]] int DS_CountFields(const QString &source, const QString &dlm);
 // Empty text when the source has fewer than n fields.
 [[nodiscard]] QString DS_GetField(const QString &source, const QString &dlm, int n);

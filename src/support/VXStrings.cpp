@@ -51,9 +51,4 @@ int VXStrings::FindField(const QString &source, const QString &value) const
     return FieldCursor::find(source, QStringView(&m_dlm, 1), 1, value);
 }
 
-int VXStrings::FindSubField(const QString &field, const QString &value) const
-{
-    return FieldCursor::find(field, QStringView(&m_subDlm, 1), 1, value);
-}
-
 } // namespace corvel

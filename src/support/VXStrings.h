@@ -12,8 +12,6 @@ class VXStrings
 public:
     void SetFieldDelimiter(QChar dlm) { m_dlm = dlm; }
     void SetSubFieldDelimiter(QChar dlm) { m_subDlm = dlm; }
-    [[nodiscard]] QChar FieldDelimiter() const { return m_dlm; }
-    [[nodiscard]] QChar SubFieldDelimiter() const { return m_subDlm; }
 
     [[nodiscard]] int CountFields(const QString &source) const;
     [[nodiscard]] int CountSubFields(const QString &field) const;
@@ -24,7 +22,6 @@ public:
     [[nodiscard]] QString PutSubField(const QString &field, int n, const QString &value) const;
     // Number of the first field equal to value, 0 when none.
     [[nodiscard]] int FindField(const QString &source, const QString &value) const;
-    [[nodiscard]] int FindSubField(const QString &field, const QString &value) const;
 
 private:
     QChar m_dlm{2};

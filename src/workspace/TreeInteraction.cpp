@@ -28,8 +28,6 @@ qint16 toShort(int value)
 constexpr Qt::KeyboardModifiers ShiftKeys =
     Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
 
-const QString Caret = QStringLiteral("^");
-
 // Nodes that are items the user can open: contacts, messages and group members.
 bool isEditable(NodeKind kind)
 {
@@ -143,9 +141,9 @@ QString TreeInteraction::dynamicGroupSummary(NodeHandle group) const
     const QString entryIds = m_tree.value(group, NodeValueName::EntryIds()).toString();
     const QString folderNames = m_tree.value(group, NodeValueName::FolderNames()).toString();
     QStringList pieces;
-    const int count = DS_CountFields(entryIds, Caret);
+    const int count = DS_CountFields(entryIds, ListSeparator);
     for (int i = 1; i <= count; ++i) {
-        const QString entryId = DS_GetField(entryIds, Caret, i);
+        const QString entryId = DS_GetField(entryIds, ListSeparator, i);
         // An empty id would match every node that has none.
         const NodeHandle folder =
             entryId.isEmpty() ? NodeHandle{}
@@ -153,7 +151,7 @@ QString TreeInteraction::dynamicGroupSummary(NodeHandle group) const
         if (folder)
             pieces << QStringLiteral("[") + m_tree.caption(folder) + QStringLiteral("]");
         else
-            pieces << QStringLiteral("[ ") + DS_GetField(folderNames, Caret, i) +
+            pieces << QStringLiteral("[ ") + DS_GetField(folderNames, ListSeparator, i) +
                           QStringLiteral(" ]");
     }
     return QStringLiteral("Selected from: ") + pieces.join(QStringLiteral(", ")) +
