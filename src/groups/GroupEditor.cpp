@@ -12,6 +12,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace corvel {
@@ -96,33 +98,45 @@ QSet<QString> GroupEditor::heldAddresses(NodeHandle group) const
     return addresses;
 }
 
-Status GroupEditor::addTypedMember(NodeHandle group, const QString &name, const QString &address)
+namespace {
+
+// A typed-in member's name and address as they may be stored, or why they may not.
+Result<std::pair<QString, QString>> typedMember(const QString &name, const QString &address)
 {
+    using R = Result<std::pair<QString, QString>>;
     const Result<QString> checkedName = MemberCheck::name(name);
     if (!checkedName.ok())
-        return Status::failure(checkedName.error());
+        return R::failure(checkedName.error());
     const Result<QString> checked = MemberCheck::address(address);
     if (!checked.ok())
-        return Status::failure(address + u": "_s + checked.error());
-    if (heldAddresses(group).contains(checked->toCaseFolded()))
-        return Status::failure(*checked + u" already exists on file"_s);
+        return R::failure(address + u": "_s + checked.error());
+    return std::pair{*checkedName, *checked};
+}
+
+} // namespace
+
+Status GroupEditor::addTypedMember(NodeHandle group, const QString &name, const QString &address)
+{
+    const auto typed = typedMember(name, address);
+    if (!typed.ok())
+        return Status::failure(typed.error());
+    const auto &[checkedName, checked] = *typed;
+    if (heldAddresses(group).contains(checked.toCaseFolded()))
+        return Status::failure(checked + u" already exists on file"_s);
     if (!m_tree.hasChildren(group))
         m_store.SetupGroupGrid(m_tree, group);
-    addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), *checkedName, *checked);
+    addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), checkedName, checked);
     finishMembers(group);
     return {};
 }
 
 Status GroupEditor::editTypedMember(NodeHandle member, const QString &name, const QString &address)
 {
-    const Result<QString> checkedName = MemberCheck::name(name);
-    if (!checkedName.ok())
-        return Status::failure(checkedName.error());
-    const Result<QString> checked = MemberCheck::address(address);
-    if (!checked.ok())
-        return Status::failure(address + u": "_s + checked.error());
-    m_tree.setValue(member, NodeValueName::FileAs(), *checkedName);
-    m_tree.setValue(member, NodeValueName::Email1Address(), *checked);
+    const auto typed = typedMember(name, address);
+    if (!typed.ok())
+        return Status::failure(typed.error());
+    m_tree.setValue(member, NodeValueName::FileAs(), typed->first);
+    m_tree.setValue(member, NodeValueName::Email1Address(), typed->second);
     finishMembers(m_tree.parent(member));
     return {};
 }
