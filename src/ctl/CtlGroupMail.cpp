@@ -150,11 +150,6 @@ void printOutboxAccount(OlNamespace &session, const GenerationOutcome &outcome, 
         printOut(line);
 }
 
-const char MailUsage[] =
-    "usage: corvelctl mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
-    "                      [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run]\n"
-    "                      [--resume|--restart] [--wait SECONDS]";
-
 struct MailArguments
 {
     QString target, letter, valuesPath;
@@ -321,8 +316,6 @@ int runNewLetter(const CtlContext &context)
         } else if (arg == u"--attach"_s && hasValue) {
             attachments << context.args[++i];
         } else {
-            printError(u"usage: corvelctl new-letter [--subject S] [--to A] [--body-file F] "
-                       "[--attach FILE]..."_s);
             return ExitUsage;
         }
     }
@@ -349,10 +342,8 @@ int runNewLetter(const CtlContext &context)
 int runGroupMail(const CtlContext &context)
 {
     Result<MailArguments> parsed = parseMailArguments(context.args);
-    if (!parsed.ok()) {
-        printError(QString::fromUtf8(MailUsage));
+    if (!parsed.ok())
         return ExitUsage;
-    }
     MailArguments &arguments = *parsed;
     if (!arguments.valuesPath.isEmpty()) {
         // A prompt given both ways takes the file's value, and --prompt's for members the

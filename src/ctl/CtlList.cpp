@@ -89,11 +89,8 @@ QJsonValue jsonOf(const NodeValue &value)
 
 int runList(const CtlContext &context)
 {
-    if (context.args.size() != 1) {
-        printError(QStringLiteral("usage: corvelctl list FOLDER   (a caption path such as "
-                                  "\"Personal Folders/Contacts\", or a folder's EntryId)"));
+    if (context.args.size() != 1)
         return ExitUsage;
-    }
     Workspace::Options options;
     options.appPath = context.appPath;
     options.shippedDir = context.shippedDir;
