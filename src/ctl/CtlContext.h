@@ -28,7 +28,7 @@ enum CtlExit
 {
     ExitOk = 0,
     ExitFailed = 1,
-    ExitUsage = 2
+    ExitUsage = 2 // the verb table prints the verb's usage
 };
 
 // Every verb that changes groups takes this first and holds it to the end: null, with the

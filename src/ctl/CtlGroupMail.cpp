@@ -2,7 +2,7 @@
 #include "groups/GroupStore.h"
 #include "merge/GenerationSummary.h"
 #include "merge/GenerationView.h"
-#include "merge/MailGenerator.h"
+#include "merge/GroupMailRun.h"
 #include "merge/MemberSelection.h"
 #include "merge/MergeFields.h"
 #include "merge/MergePrompter.h"
@@ -10,7 +10,6 @@
 #include "merge/PromptPlan.h"
 #include "merge/PromptValuesFile.h"
 #include "merge/RunJournal.h"
-#include "merge/RunLock.h"
 #include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
 #include "support/DataFile.h"
@@ -76,7 +75,7 @@ public:
 
 // The letter by EntryId, or else the one letter with that subject in the Drafts folder New
 // Message saves in.
-QString findLetter(const Workspace &workspace, const QString &argument, QString &error)
+Result<QString> findLetter(const Workspace &workspace, const QString &argument)
 {
     try {
         if (workspace.session()->GetItemFromID(argument))
@@ -90,12 +89,11 @@ QString findLetter(const Workspace &workspace, const QString &argument, QString 
                 matches.append(item->EntryID());
     if (matches.size() == 1)
         return matches.front();
-    error = matches.isEmpty()
-                ? u"no letter in Drafts has the EntryId or subject \"%1\""_s.arg(argument)
-                : u"%1 letters in Drafts have the subject \"%2\": give the EntryId"_s
-                      .arg(matches.size())
-                      .arg(argument);
-    return {};
+    return Result<QString>::failure(
+        matches.isEmpty() ? u"no letter in Drafts has the EntryId or subject \"%1\""_s.arg(argument)
+                          : u"%1 letters in Drafts have the subject \"%2\": give the EntryId"_s
+                                .arg(matches.size())
+                                .arg(argument));
 }
 
 // A group by its caption (one that two groups share is refused), else a contact folder.
@@ -152,10 +150,144 @@ void printOutboxAccount(OlNamespace &session, const GenerationOutcome &outcome, 
         printOut(line);
 }
 
-const char MailUsage[] =
-    "usage: corvelctl mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
-    "                      [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run]\n"
-    "                      [--resume|--restart] [--wait SECONDS]";
+struct MailArguments
+{
+    QString target, letter, valuesPath;
+    MailType mode = MailType::None;
+    bool dryRun = false, resume = false, restart = false;
+    int waitSeconds = 0;
+    PromptPlan prompts;
+};
+
+// The arguments of `mail`; a failure is a usage error.
+Result<MailArguments> parseMailArguments(const QStringList &args)
+{
+    using R = Result<MailArguments>;
+    MailArguments parsed;
+    QString modeArg;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == u"--letter"_s && hasValue) {
+            parsed.letter = args[++i];
+        } else if (arg == u"--mode"_s && hasValue) {
+            modeArg = args[++i];
+        } else if (arg == u"--prompt"_s && hasValue && args[i + 1].contains(u'=')) {
+            const QString pair = args[++i];
+            parsed.prompts.setChoice(pair.section(u'=', 0, 0), PromptPlan::Choice::OneValue);
+            parsed.prompts.setValue(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+        } else if (arg == u"--values"_s && hasValue) {
+            parsed.valuesPath = args[++i];
+        } else if (arg == u"--dry-run"_s) {
+            parsed.dryRun = true;
+        } else if (arg == u"--resume"_s) {
+            parsed.resume = true;
+        } else if (arg == u"--restart"_s) {
+            parsed.restart = true;
+        } else if (arg == u"--wait"_s && hasValue) {
+            bool ok = false;
+            parsed.waitSeconds = args[++i].toInt(&ok);
+            if (!ok || parsed.waitSeconds < 0 || parsed.waitSeconds > 24 * 3600)
+                return R::failure({});
+        } else if (!arg.startsWith(u"--"_s) && parsed.target.isEmpty()) {
+            parsed.target = arg;
+        } else {
+            return R::failure({});
+        }
+    }
+    const std::map<QString, MailType> modes = {{u"personal"_s, MailType::Personal},
+                                               {u"to"_s, MailType::To},
+                                               {u"cc"_s, MailType::CC},
+                                               {u"bcc"_s, MailType::BCC}};
+    const auto mode = modes.find(modeArg);
+    if (parsed.target.isEmpty() || parsed.letter.isEmpty() || mode == modes.end() ||
+        (parsed.resume && parsed.restart))
+        return R::failure({});
+    parsed.mode = mode->second;
+    return parsed;
+}
+
+// The run's questions answered by --resume and --restart, its reports on standard error.
+class TerminalDecisions : public GroupMailRun::Decisions
+{
+public:
+    TerminalDecisions(OlNamespace &session, const MailArguments &arguments)
+        : m_session(session)
+        , m_arguments(arguments)
+    {
+    }
+
+    void cannotStart(const QString &reason) override { failed(reason); }
+    bool startOverUnreadable(const QString &reason, const QString &) override
+    {
+        if (!m_arguments.restart)
+            failed(reason + u" (--restart sets it aside and starts over)"_s);
+        return m_arguments.restart;
+    }
+    GroupMailRun::Interrupted interrupted(const RunJournal &journal) override
+    {
+        if (m_arguments.resume)
+            return GroupMailRun::Interrupted::Continue;
+        if (m_arguments.restart)
+            return GroupMailRun::Interrupted::StartOver;
+        failed(u"a run of this letter to \"%1\" was interrupted after %2 members were queued; "
+               "give --resume to continue it or --restart to start over"_s.arg(m_arguments.target)
+                   .arg(journal.queued().size()));
+        return GroupMailRun::Interrupted::Cancel;
+    }
+    void failed(const QString &reason) override { printError(u"corvelctl: "_s + reason); }
+    GenerationView *openView() override
+    {
+        if (m_arguments.mode != MailType::Personal)
+            if (const auto letter = m_session.GetItemFromID(m_letterId);
+                letter && MergeFields::hasFields(letter->Body()))
+                failed(MergeFields::unmergedNote());
+        return &m_view;
+    }
+    MergePrompter &prompter() override { return m_prompter; }
+    void setLetter(const QString &letterId) { m_letterId = letterId; }
+
+private:
+    OlNamespace &m_session;
+    const MailArguments &m_arguments;
+    QString m_letterId;
+    TerminalView m_view;
+    TerminalPrompter m_prompter;
+};
+
+int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
+{
+    const Result<QString> letterId = findLetter(workspace, arguments.letter);
+    if (!letterId.ok()) {
+        printError(u"corvelctl: "_s + letterId.error());
+        return ExitFailed;
+    }
+    Result<MemberSelection> found = findMembers(workspace, arguments.target);
+    if (!found.ok()) {
+        printError(u"corvelctl: "_s + found.error());
+        return ExitFailed;
+    }
+    OlNamespace &session = *workspace.session();
+    TerminalDecisions decisions(session, arguments);
+    decisions.setLetter(*letterId);
+    GroupMailRun run(session, decisions);
+    const std::optional<GenerationOutcome> outcome =
+        run.run({RunJournal::defaultDirectory(),
+                 {*letterId, found->key, arguments.mode},
+                 &arguments.prompts,
+                 arguments.dryRun},
+                found->members);
+    if (!outcome || !outcome->letterLoaded)
+        return ExitFailed;
+    if (arguments.dryRun) {
+        printLines(GenerationSummary::planLines(*outcome));
+    } else {
+        // The run is over once its messages are queued: waiting on delivery keeps nobody out.
+        printLines(GenerationSummary::lines(*outcome, u"with --resume"_s));
+        printOutboxAccount(session, *outcome, arguments.waitSeconds);
+    }
+    return outcome->succeeded() ? ExitOk : ExitFailed;
+}
 
 } // namespace
 
@@ -184,8 +316,6 @@ int runNewLetter(const CtlContext &context)
         } else if (arg == u"--attach"_s && hasValue) {
             attachments << context.args[++i];
         } else {
-            printError(u"usage: corvelctl new-letter [--subject S] [--to A] [--body-file F] "
-                       "[--attach FILE]..."_s);
             return ExitUsage;
         }
     }
@@ -211,61 +341,19 @@ int runNewLetter(const CtlContext &context)
 
 int runGroupMail(const CtlContext &context)
 {
-    QString target, letterArg, modeArg, valuesPath;
-    bool dryRun = false, resume = false, restart = false;
-    int waitSeconds = 0;
-    PromptPlan prompts;
-    for (qsizetype i = 0; i < context.args.size(); ++i) {
-        const QString &arg = context.args[i];
-        const bool hasValue = i + 1 < context.args.size();
-        if (arg == u"--letter"_s && hasValue) {
-            letterArg = context.args[++i];
-        } else if (arg == u"--mode"_s && hasValue) {
-            modeArg = context.args[++i];
-        } else if (arg == u"--prompt"_s && hasValue && context.args[i + 1].contains(u'=')) {
-            const QString pair = context.args[++i];
-            prompts.setChoice(pair.section(u'=', 0, 0), PromptPlan::Choice::OneValue);
-            prompts.setValue(pair.section(u'=', 0, 0), pair.section(u'=', 1));
-        } else if (arg == u"--values"_s && hasValue) {
-            valuesPath = context.args[++i];
-        } else if (arg == u"--dry-run"_s) {
-            dryRun = true;
-        } else if (arg == u"--resume"_s) {
-            resume = true;
-        } else if (arg == u"--restart"_s) {
-            restart = true;
-        } else if (arg == u"--wait"_s && hasValue) {
-            bool ok = false;
-            waitSeconds = context.args[++i].toInt(&ok);
-            if (!ok || waitSeconds < 0 || waitSeconds > 24 * 3600) {
-                printError(QString::fromUtf8(MailUsage));
-                return ExitUsage;
-            }
-        } else if (!arg.startsWith(u"--"_s) && target.isEmpty()) {
-            target = arg;
-        } else {
-            printError(QString::fromUtf8(MailUsage));
-            return ExitUsage;
-        }
-    }
-    const std::map<QString, MailType> modes = {{u"personal"_s, MailType::Personal},
-                                               {u"to"_s, MailType::To},
-                                               {u"cc"_s, MailType::CC},
-                                               {u"bcc"_s, MailType::BCC}};
-    const auto mode = modes.find(modeArg);
-    if (target.isEmpty() || letterArg.isEmpty() || mode == modes.end() || (resume && restart)) {
-        printError(QString::fromUtf8(MailUsage));
+    Result<MailArguments> parsed = parseMailArguments(context.args);
+    if (!parsed.ok())
         return ExitUsage;
-    }
-    if (!valuesPath.isEmpty()) {
+    MailArguments &arguments = *parsed;
+    if (!arguments.valuesPath.isEmpty()) {
         // A prompt given both ways takes the file's value, and --prompt's for members the
         // file has no row for.
-        const Result<PromptValues> values = PromptValuesFile::read(valuesPath);
+        const Result<PromptValues> values = PromptValuesFile::read(arguments.valuesPath);
         if (!values.ok()) {
             printError(u"corvelctl: "_s + values.error());
             return ExitFailed;
         }
-        prompts.addTable(*values);
+        arguments.prompts.addTable(*values);
     }
 
     Workspace::Options options;
@@ -278,73 +366,7 @@ int runGroupMail(const CtlContext &context)
         return ExitFailed;
     }
     try {
-        QString error;
-        const QString letterId = findLetter(workspace, letterArg, error);
-        if (letterId.isEmpty()) {
-            printError(u"corvelctl: "_s + error);
-            return ExitFailed;
-        }
-        Result<MemberSelection> found = findMembers(workspace, target);
-        if (!found.ok()) {
-            printError(u"corvelctl: "_s + found.error());
-            return ExitFailed;
-        }
-        const MemberSelection selection = std::move(*found);
-
-        // One run at a time: another run's journal is not an interrupted one. A dry run
-        // takes the lock as well, to tell an interrupted run as a real run would.
-        const QString runs = RunJournal::defaultDirectory();
-        auto lock = RunLock::take(runs);
-        if (!lock.ok()) {
-            printError(u"corvelctl: "_s + lock.error());
-            return ExitFailed;
-        }
-        const RunJournal::Key key{letterId, selection.key, mode->second};
-        auto opened = RunJournal::open(runs, key);
-        if (!opened.ok() && restart && !dryRun)
-            opened = RunJournal::openAfresh(runs, key);
-        if (!opened.ok() && !(restart && dryRun)) {
-            printError(u"corvelctl: "_s + opened.error() +
-                       (restart ? QString() : u" (--restart sets it aside and starts over)"_s));
-            return ExitFailed;
-        }
-        std::unique_ptr<RunJournal> journal = opened.ok() ? std::move(*opened) : nullptr;
-        if (journal && journal->isInterrupted() && !resume && !restart) {
-            printError(u"corvelctl: a run of this letter to \"%1\" was interrupted after "
-                       "%2 members were queued; give --resume to continue it or "
-                       "--restart to start over"_s.arg(target)
-                           .arg(journal->queued().size()));
-            return ExitFailed;
-        }
-        if (journal && restart && !dryRun) {
-            if (Status forgotten = journal->restart(); !forgotten.ok()) {
-                printError(u"corvelctl: "_s + forgotten.error());
-                return ExitFailed;
-            }
-        }
-
-        if (mode->second != MailType::Personal)
-            if (const auto letter = workspace.session()->GetItemFromID(letterId);
-                letter && MergeFields::hasFields(letter->Body()))
-                printError(u"corvelctl: "_s + MergeFields::unmergedNote());
-
-        TerminalView view;
-        TerminalPrompter prompter;
-        MailGenerator generator(*workspace.session(), view, prompter);
-        const GenerationOutcome outcome = generator.Execute(
-            {mode->second, letterId, dryRun, &prompts}, selection.members, journal.get());
-        // The run is over once its messages are queued: waiting on delivery keeps nobody out.
-        journal.reset();
-        lock->reset();
-        if (!outcome.letterLoaded)
-            return ExitFailed;
-        if (dryRun) {
-            printLines(GenerationSummary::planLines(outcome));
-        } else {
-            printLines(GenerationSummary::lines(outcome, u"with --resume"_s));
-            printOutboxAccount(*workspace.session(), outcome, waitSeconds);
-        }
-        return outcome.succeeded() ? ExitOk : ExitFailed;
+        return mailFromWorkspace(workspace, arguments);
     } catch (const OutlookError &error) {
         printError(u"corvelctl: %1"_s.arg(error.message()));
         return ExitFailed;

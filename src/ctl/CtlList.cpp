@@ -1,4 +1,5 @@
 #include "ctl/CtlContext.h"
+#include "folders/FolderListing.h"
 #include "folders/ItemLists.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
@@ -12,21 +13,6 @@ namespace corvel {
 namespace {
 
 const QString ListingPrefix = QStringLiteral(" ... data for: ");
-
-bool isListable(NodeKind kind)
-{
-    switch (kind) {
-    case NodeKind::ContactFolder:
-    case NodeKind::ContactFolderListed:
-    case NodeKind::ContactFolderListing:
-    case NodeKind::MessageFolder:
-    case NodeKind::MessageFolderListed:
-    case NodeKind::MessageFolderListing:
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool sameText(const QString &a, const QString &b)
 {
@@ -61,7 +47,7 @@ NodeHandle findByPath(const TreeList &tree, const QString &path)
 NodeHandle findFolder(const TreeList &tree, const QString &argument)
 {
     const NodeHandle byId = tree.findByValue(NodeValue(argument), NodeValueName::EntryId());
-    if (byId && isListable(nodeKind(tree, byId)))
+    if (byId && FolderListing::itemsOf(nodeKind(tree, byId)))
         return byId;
     return findByPath(tree, argument);
 }
@@ -85,15 +71,45 @@ QJsonValue jsonOf(const NodeValue &value)
     return QJsonValue(value.toString());
 }
 
+// The rows below holder, one line (or JSON object) each, with the folder's columns.
+void printRows(const TreeList &tree, NodeHandle holder, bool json)
+{
+    const ColumnLayout &layout = tree.columnLayout(holder);
+    QStringList names;
+    for (int i = 1; i < layout.columnCount(); ++i)
+        names << layout.columns[static_cast<size_t>(i)].boundValue;
+
+    QJsonArray rows;
+    QString text;
+    for (NodeHandle row = tree.firstChild(holder); row; row = tree.nextSibling(row)) {
+        if (json) {
+            QJsonObject object{
+                {NodeValueName::olType(), jsonOf(tree.value(row, NodeValueName::olType()))},
+                {NodeValueName::EntryId(), jsonOf(tree.value(row, NodeValueName::EntryId()))}};
+            for (const QString &name : names) {
+                if (!name.isEmpty())
+                    object[name] = jsonOf(tree.value(row, name));
+            }
+            rows.append(object);
+        } else {
+            QStringList cells;
+            for (const QString &name : names)
+                cells << oneCell(tree.value(row, name).toString());
+            text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        }
+    }
+    if (json)
+        printOut(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)));
+    else if (!text.isEmpty())
+        printOut(text);
+}
+
 } // namespace
 
 int runList(const CtlContext &context)
 {
-    if (context.args.size() != 1) {
-        printError(QStringLiteral("usage: corvelctl list FOLDER   (a caption path such as "
-                                  "\"Personal Folders/Contacts\", or a folder's EntryId)"));
+    if (context.args.size() != 1)
         return ExitUsage;
-    }
     Workspace::Options options;
     options.appPath = context.appPath;
     options.shippedDir = context.shippedDir;
@@ -110,13 +126,12 @@ int runList(const CtlContext &context)
 
     TreeList &tree = workspace.tree();
     const QString &argument = context.args[0];
-    NodeHandle node = findFolder(tree, argument);
+    const NodeHandle node = findFolder(tree, argument);
     if (node.isNull()) {
         printError(QStringLiteral("corvelctl: there is no folder \"%1\"").arg(argument));
         return ExitFailed;
     }
-    const NodeKind kind = nodeKind(tree, node);
-    if (!isListable(kind)) {
+    if (!FolderListing::itemsOf(nodeKind(tree, node))) {
         printError(
             QStringLiteral("corvelctl: \"%1\" is not a contact or message folder").arg(argument));
         return ExitFailed;
@@ -124,47 +139,13 @@ int runList(const CtlContext &context)
 
     ItemLists lists(tree, *workspace.session(), workspace.groups().columnSets(), nullptr, nullptr,
                     workspace.options().twipsPerPixelX);
-    // A folder already listed into a listing node is listed again through that node.
-    node = lists.rowsHolder(node);
-    const bool contacts = kind == NodeKind::ContactFolder ||
-                          kind == NodeKind::ContactFolderListed ||
-                          kind == NodeKind::ContactFolderListing;
-    const Status listed =
-        contacts ? lists.LoadContacts(node) : lists.LoadMessages(node, true, true);
+    const Result<NodeHandle> listed = FolderListing(tree, lists).list(node);
     if (!listed.ok()) {
         printError(QStringLiteral("corvelctl: %1").arg(listed.error()));
         return ExitFailed;
     }
 
-    const NodeHandle holder = lists.rowsHolder(node);
-    const ColumnLayout &layout = tree.columnLayout(holder);
-    QStringList names;
-    for (int i = 1; i < layout.columnCount(); ++i)
-        names << layout.columns[static_cast<size_t>(i)].boundValue;
-
-    QJsonArray rows;
-    QString text;
-    for (NodeHandle row = tree.firstChild(holder); row; row = tree.nextSibling(row)) {
-        if (context.json) {
-            QJsonObject object{
-                {NodeValueName::olType(), jsonOf(tree.value(row, NodeValueName::olType()))},
-                {NodeValueName::EntryId(), jsonOf(tree.value(row, NodeValueName::EntryId()))}};
-            for (const QString &name : names) {
-                if (!name.isEmpty())
-                    object[name] = jsonOf(tree.value(row, name));
-            }
-            rows.append(object);
-        } else {
-            QStringList cells;
-            for (const QString &name : names)
-                cells << oneCell(tree.value(row, name).toString());
-            text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
-        }
-    }
-    if (context.json)
-        printOut(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)));
-    else if (!text.isEmpty())
-        printOut(text);
+    printRows(tree, *listed, context.json);
     return complete ? ExitOk : ExitFailed;
 }
 

@@ -61,19 +61,11 @@ QString clockTime(qint64 ms)
     return QDateTime::fromMSecsSinceEpoch(ms).toString(u"HH:mm:ss"_s);
 }
 
-bool usage(const CtlContext &context, qsizetype maxArgs, const QString &text)
-{
-    if (context.args.size() <= maxArgs)
-        return true;
-    printError(u"usage: corvelctl "_s + text);
-    return false;
-}
-
 } // namespace
 
 int runDrafts(const CtlContext &context)
 {
-    if (!usage(context, 0, u"drafts"_s))
+    if (!context.args.isEmpty())
         return ExitUsage;
     Workspace::Options options;
     options.appPath = context.appPath;
@@ -116,7 +108,7 @@ int runDrafts(const CtlContext &context)
 int runOutbox(const CtlContext &context)
 {
     const bool release = context.args.size() == 2 && context.args[0] == u"--release"_s;
-    if (!release && !usage(context, 0, u"outbox [--release KEY]"_s))
+    if (!release && !context.args.isEmpty())
         return ExitUsage;
     try {
         MailRun run;
@@ -171,7 +163,7 @@ int runOutbox(const CtlContext &context)
 
 int runDeliver(const CtlContext &context)
 {
-    if (!usage(context, 0, u"deliver"_s))
+    if (!context.args.isEmpty())
         return ExitUsage;
     try {
         MailRun run;

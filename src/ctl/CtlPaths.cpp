@@ -32,10 +32,8 @@ QString kindOf(const QString &path)
 
 int runPaths(const CtlContext &context)
 {
-    if (!context.args.isEmpty()) {
-        printError(u"usage: corvelctl paths"_s);
+    if (!context.args.isEmpty())
         return ExitUsage;
-    }
     Workspace::Options options;
     options.appPath = context.appPath;
     options.shippedDir = context.shippedDir;

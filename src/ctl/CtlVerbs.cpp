@@ -76,10 +76,8 @@ void printError(const QString &text)
 
 int runFolders(const CtlContext &context)
 {
-    if (!context.args.isEmpty()) {
-        printError(QStringLiteral("usage: corvelctl folders"));
+    if (!context.args.isEmpty())
         return ExitUsage;
-    }
     return withTree(context, [&](const TreeList &tree) {
         CtlTable table(context.json);
         int index = 0;
@@ -106,11 +104,8 @@ int runFolders(const CtlContext &context)
 int runSetting(const CtlContext &context)
 {
     const qsizetype count = context.args.size();
-    if (count < 2 || count > 3 || (context.deleteSetting && count != 2)) {
-        printError(
-            QStringLiteral("usage: corvelctl setting SECTION KEY [VALUE] | --delete SECTION KEY"));
+    if (count < 2 || count > 3 || (context.deleteSetting && count != 2))
         return ExitUsage;
-    }
     Workspace workspace(optionsFor(context));
     CRegSettings &settings = workspace.settings();
     const QString &section = context.args[0];
@@ -150,10 +145,8 @@ int runSetting(const CtlContext &context)
 int runStores(const CtlContext &context)
 {
     const bool suggest = context.args == QStringList{QStringLiteral("--suggest")};
-    if (!context.args.isEmpty() && !suggest) {
-        printError(QStringLiteral("usage: corvelctl stores [--suggest]"));
+    if (!context.args.isEmpty() && !suggest)
         return ExitUsage;
-    }
     Workspace workspace(optionsFor(context));
     const QString problem = workspace.settings().problem();
     if (!problem.isEmpty())
@@ -189,10 +182,8 @@ int runStores(const CtlContext &context)
 
 int runGroups(const CtlContext &context)
 {
-    if (!context.args.isEmpty()) {
-        printError(QStringLiteral("usage: corvelctl groups"));
+    if (!context.args.isEmpty())
         return ExitUsage;
-    }
     return withTree(context, [&](const TreeList &tree) {
         const QStringList dynamicValues = {
             NodeValueName::GUID(),     NodeValueName::InCats(),      NodeValueName::EntryIds(),
@@ -224,10 +215,8 @@ int runGroups(const CtlContext &context)
 
 int runMembers(const CtlContext &context)
 {
-    if (context.args.size() != 1) {
-        printError(QStringLiteral("usage: corvelctl members GROUP"));
+    if (context.args.size() != 1)
         return ExitUsage;
-    }
     return withTree(context, [&](const TreeList &tree) {
         const Result<NodeHandle> found = GroupStore::groupNamed(tree, context.args[0]);
         if (!found.ok()) {

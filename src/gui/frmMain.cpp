@@ -1,13 +1,11 @@
 #include "gui/frmMain.h"
 
-#include "folders/ItemLists.h"
 #include "gui/CommandBar.h"
 #include "gui/HelpWindow.h"
 #include "gui/StatusBarSurface.h"
 #include "gui/TreeInteractionBinding.h"
 #include "gui/TreeListView.h"
 #include "gui/cQXStatBar.h"
-#include "merge/NewLetter.h"
 #include "merge/RunJournal.h"
 #include "session/OutlookSession.h"
 #include "support/BusyIndicator.h"
@@ -18,7 +16,10 @@
 #include "workspace/GroupCommands.h"
 #include "workspace/GroupMailCommand.h"
 #include "workspace/HelpIndex.h"
-#include "workspace/MailSetupForm.h"
+#include "workspace/IncludeAllCommand.h"
+#include "workspace/ListingCommand.h"
+#include "workspace/MailSetupCommand.h"
+#include "workspace/NewMessageCommand.h"
 #include "workspace/TreeInteraction.h"
 #include "workspace/Workspace.h"
 
@@ -380,16 +381,23 @@ void frmMain::buildDispatchTable()
     add(u"btnAbout"_s, [this] { dialogs().showAbout(); });
     add(u"btnStdMailGrp"_s, [this] { doNewGroupUnder(u"STDMG"_s); });
     add(u"btnDynMailGrp"_s, [this] { doNewGroupUnder(u"DYNMG"_s); });
-    add(u"btnIncludeAll"_s, [this] { doBtnIncludeAll(); });
-    add(u"btnMailSetup"_s, [this] { doBtnMailSetup(); });
+    add(u"btnIncludeAll"_s,
+        [this] { IncludeAllCommand(workspace(), dialogs(), m_tools).doBtnIncludeAll(); });
+    add(u"btnMailSetup"_s, [this] { MailSetupCommand(workspace(), dialogs()).doBtnMailSetup(); });
     add(u"btnExit"_s, [this] {
         m_tools.setVisible(u"btnExit", false);
         if (!close()) // a letter was kept open
             m_tools.setVisible(u"btnExit", true);
     });
-    add(u"btnLoadContacts"_s, [this] { doBtnLoadContacts(); });
-    add(u"btnLoadMessages"_s, [this] { doBtnLoadMessages(); });
-    add(u"btnRefresh"_s, [this] { doBtnRefresh(); });
+    add(u"btnLoadContacts"_s, [this] {
+        listing().doBtnLoadContacts(SelIndex());
+        showButtonStatesOfSelection();
+    });
+    add(u"btnLoadMessages"_s, [this] {
+        listing().doBtnLoadMessages(SelIndex());
+        showButtonStatesOfSelection();
+    });
+    add(u"btnRefresh"_s, [this] { listing().doBtnRefresh(SelIndex()); });
     add(u"btnSaveList"_s, [this] { groupCommands().SaveAddressList(); });
     add(u"btnLoadList"_s, [this] { groupCommands().LoadAddressList(); });
     add(u"btnImportGroups"_s, [this] { groupCommands().ImportAddressBookGroups(); });
@@ -400,23 +408,8 @@ void frmMain::buildDispatchTable()
     add(u"btnCopy"_s, [this] { groupCommands().doBtnCopy(); });
     add(u"btnDelete"_s, [this] { groupCommands().doBtnDelete(); });
     add(u"btnEditItem"_s, [this] { groupCommands().doBtnEditItem(); });
-    add(u"btnNewMsg"_s, [this] { doBtnNewMsg(); });
+    add(u"btnNewMsg"_s, [this] { NewMessageCommand(workspace(), dialogs()).doBtnNewMsg(); });
     add(u"btnDoMail"_s, [this] { groupMail().doBtnDoMail(); });
-}
-
-void frmMain::doBtnNewMsg()
-{
-    try {
-        OlApplication *application = workspace().application();
-        if (!application)
-            throw OutlookError(u"No mail session is open."_s);
-        // The letter is in Drafts now; the tree shows it at the next listing.
-        const std::shared_ptr<OlItem> letter =
-            NewLetter::doBtnNewMsg(*application, workspace().draftsFolder());
-        dialogs().showMessage(letter->EntryID());
-    } catch (const OutlookError &error) {
-        dialogs().critical(error.message());
-    }
 }
 
 void frmMain::aBar_Click(const QString &tool)
@@ -483,83 +476,26 @@ GroupMailCommand &frmMain::groupMail()
     return *m_groupMail;
 }
 
-void frmMain::doBtnIncludeAll()
+ListingCommand &frmMain::listing()
 {
-    const bool checked = !m_tools.isChecked(u"btnIncludeAll");
-    m_tools.setChecked(u"btnIncludeAll", checked);
-    if (const Status kept = workspace().setIncludeAllFolders(checked); !kept.ok())
-        dialogs().critical(kept.error());
-}
-
-void frmMain::doBtnMailSetup()
-{
-    MailSetupForm form;
-    form.load(workspace().settings());
-    form.setSuggestions(ExistingStoreFinder::forUser().find());
-    if (!dialogs().editMailSetup(form))
-        return;
-    if (!form.save(workspace().settings())) {
-        dialogs().critical(
-            u"The mail set-up could not be saved in %1."_s.arg(workspace().settings().filePath()));
-        return;
+    if (!m_listing) {
+        ListingCommand::Services services;
+        services.workspace = m_services.workspace;
+        services.dialogs = m_services.dialogs;
+        services.panels = m_statBar.get();
+        services.busy = m_busy.get();
+        services.twipsPerPixelX = m_twipsPerPixelX;
+        services.loadDynamicGroup = [this](int index) { groupCommands().LoadDynamicGroup(index); };
+        m_listing = std::make_unique<ListingCommand>(std::move(services));
     }
-    dialogs().information(u"The new stores are used from the next start of the program."_s);
+    return *m_listing;
 }
 
-void frmMain::listItems(int index, bool contacts)
+void frmMain::showButtonStatesOfSelection()
 {
-    OlNamespace *session = workspace().session();
-    const NodeHandle node = workspace().tree().at(index);
-    if (!session || !node)
-        return;
-    ItemLists lists(workspace().tree(), *session, workspace().groups().columnSets(),
-                    m_statBar.get(), m_busy.get(), m_twipsPerPixelX);
-    const Status listed =
-        contacts ? lists.LoadContacts(node) : lists.LoadMessages(node, true, true);
-    // The lists set the holder's expansion after their last redraw: show it.
-    workspace().tree().refresh();
-    if (!listed.ok())
-        dialogs().information(listed.error());
-}
-
-void frmMain::doBtnLoadContacts()
-{
-    listItems(SelIndex(), true);
     if (SelIndex() != -1) {
         const TreeList &tree = workspace().tree();
         SetButtonStates(nodeKind(tree, tree.at(SelIndex())));
-    }
-}
-
-void frmMain::doBtnLoadMessages()
-{
-    listItems(SelIndex(), false);
-    if (SelIndex() != -1) {
-        const TreeList &tree = workspace().tree();
-        SetButtonStates(nodeKind(tree, tree.at(SelIndex())));
-    }
-}
-
-void frmMain::doBtnRefresh()
-{
-    const TreeList &tree = workspace().tree();
-    const NodeHandle node = tree.at(SelIndex());
-    if (!node)
-        return;
-    switch (nodeKind(tree, node)) {
-    case NodeKind::ContactFolderListed:
-    case NodeKind::ContactFolderListing:
-        listItems(SelIndex(), true);
-        break;
-    case NodeKind::MessageFolderListed:
-    case NodeKind::MessageFolderListing:
-        listItems(SelIndex(), false);
-        break;
-    case NodeKind::DynamicGroup:
-        groupCommands().LoadDynamicGroup(SelIndex());
-        break;
-    default:
-        break;
     }
 }
 

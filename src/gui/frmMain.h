@@ -21,6 +21,7 @@ class DialogHost;
 class GroupCommands;
 class GroupMailCommand;
 class HelpWindow;
+class ListingCommand;
 class StatusPanels;
 class TreeInteraction;
 class TreeListView;
@@ -106,15 +107,10 @@ private:
     HelpWindow &help();
     GroupCommands &groupCommands();
     GroupMailCommand &groupMail();
-    void doBtnLoadContacts();
-    void doBtnLoadMessages();
-    void doBtnRefresh();
-    void doBtnIncludeAll();
-    void doBtnMailSetup();
-    // A new letter saved to Drafts, then opened in a letter window.
-    void doBtnNewMsg();
+    ListingCommand &listing();
+    // A listing changes the selected node's kind, and so its commands.
+    void showButtonStatesOfSelection();
     void doNewGroupUnder(const QString &rootEntryId);
-    void listItems(int index, bool contacts);
     // letterProblems: letters that could not be saved as the program closed.
     void Form_Unload(const QStringList &letterProblems);
     [[nodiscard]] TwipRect twipRectOf(const QWidget *window) const;
@@ -132,6 +128,7 @@ private:
     std::unique_ptr<HelpWindow> m_help;
     std::unique_ptr<GroupCommands> m_groupCommands;
     std::unique_ptr<GroupMailCommand> m_groupMail;
+    std::unique_ptr<ListingCommand> m_listing;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
     bool m_startupReady = false;

@@ -3,12 +3,12 @@
 #include "folders/ItemLists.h"
 #include "merge/ContactFieldValues.h"
 #include "merge/GenerationSummary.h"
+#include "merge/GroupMailRun.h"
 #include "merge/MailGenerator.h"
 #include "merge/MailPreview.h"
 #include "merge/MailWizard.h"
 #include "merge/MemberSelection.h"
 #include "merge/RunJournal.h"
-#include "merge/RunLock.h"
 #include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
 #include "support/StatusPanels.h"
@@ -101,6 +101,14 @@ FileDialogRequest valuesFileRequest()
     return request;
 }
 
+// Whom the interrupted run was mailing, as its question names them.
+QString targetOf(const TreeList &tree, const MemberSelection &selection)
+{
+    return selection.mode == MemberSelection::Mode::List
+               ? u"\"%1\""_s.arg(tree.caption(selection.group))
+               : u"the same %1 selected members"_s.arg(selection.members.size());
+}
+
 QString interruptedText(const QString &target, qint64 queued, qint64 uncertain)
 {
     QString text =
@@ -114,6 +122,72 @@ QString interruptedText(const QString &target, qint64 queued, qint64 uncertain)
 }
 
 } // namespace
+
+// The window's answers for a run: the questions in dialogs, the run in the generator window.
+class GroupMailCommand::RunDecisions : public GroupMailRun::Decisions
+{
+public:
+    RunDecisions(GroupMailCommand &command, QString target)
+        : m_command(command)
+        , m_target(std::move(target))
+        , m_prompter(*command.m_s.dialogs)
+    {
+    }
+
+    void cannotStart(const QString &reason) override { dialogs().information(reason); }
+    bool startOverUnreadable(const QString &reason, const QString &asidePath) override
+    {
+        return dialogs().questionOkCancel(
+            reason +
+            u"\n\nStart over and mail everyone? The journal is kept as %1."_s.arg(asidePath));
+    }
+    GroupMailRun::Interrupted interrupted(const RunJournal &journal) override
+    {
+        switch (dialogs().askInterruptedRun(
+            interruptedText(m_target, journal.queued().size(), journal.uncertain().size()))) {
+        case DialogHost::InterruptedRun::Continue:
+            return GroupMailRun::Interrupted::Continue;
+        case DialogHost::InterruptedRun::StartOver:
+            return GroupMailRun::Interrupted::StartOver;
+        case DialogHost::InterruptedRun::Cancel:
+            break;
+        }
+        return GroupMailRun::Interrupted::Cancel;
+    }
+    void failed(const QString &reason) override { dialogs().critical(reason); }
+    GenerationView *openView() override
+    {
+        // The program may have begun to close while a question was open.
+        if (m_command.m_stopped)
+            return nullptr;
+        // One generator window at a time: the last run's account gives way to this run.
+        if (m_command.m_accountWindow) {
+            m_command.m_accountWindow->closeWindow();
+            m_command.m_accountWindow.reset();
+        }
+        m_window = dialogs().openGenerator();
+        return m_window.get();
+    }
+    MergePrompter &prompter() override { return m_prompter; }
+    void generating(MailGenerator *generator) override
+    {
+        m_command.m_generator = generator;
+        m_command.m_prompter = generator ? &m_prompter : nullptr;
+        if (generator)
+            m_window->setCancelHandler([generator] { generator->btnCancel_Click(); });
+        else
+            m_window->setCancelHandler({});
+    }
+    std::unique_ptr<GeneratorWindow> takeWindow() { return std::move(m_window); }
+
+private:
+    DialogHost &dialogs() { return *m_command.m_s.dialogs; }
+
+    GroupMailCommand &m_command;
+    QString m_target;
+    DialogPrompter m_prompter;
+    std::unique_ptr<GeneratorWindow> m_window;
+};
 
 GroupMailCommand::GroupMailCommand(Services services)
     : m_s(std::move(services))
@@ -171,67 +245,15 @@ void GroupMailCommand::doBtnDoMail()
     if (m_grpMailType == MailType::None)
         return;
 
-    // One run at a time, here or in corvelctl: another run's journal is not an interrupted one.
-    auto lock = RunLock::take(m_s.runsDirectory);
-    if (!lock.ok()) {
-        m_s.dialogs->information(lock.error());
+    RunDecisions decisions(*this, targetOf(tree, selection));
+    GroupMailRun run(*session, decisions);
+    std::optional<GenerationOutcome> outcome = run.run(
+        {m_s.runsDirectory, {m_grpMailEntryId, selection.key, m_grpMailType}, &result.prompts},
+        selection.members);
+    if (!outcome)
         return;
-    }
-    const RunJournal::Key key{m_grpMailEntryId, selection.key, m_grpMailType};
-    auto opened = RunJournal::open(m_s.runsDirectory, key);
-    if (!opened.ok()) {
-        const QString aside = RunJournal::damagedPath(RunJournal::pathOf(m_s.runsDirectory, key));
-        if (!m_s.dialogs->questionOkCancel(
-                opened.error() +
-                u"\n\nStart over and mail everyone? The journal is kept as %1."_s.arg(aside)))
-            return;
-        opened = RunJournal::openAfresh(m_s.runsDirectory, key);
-        if (!opened.ok()) {
-            m_s.dialogs->critical(opened.error());
-            return;
-        }
-    }
-    const std::unique_ptr<RunJournal> journal = std::move(*opened);
-    if (journal->isInterrupted()) {
-        const QString target =
-            selection.mode == MemberSelection::Mode::List
-                ? u"\"%1\""_s.arg(tree.caption(selection.group))
-                : u"the same %1 selected members"_s.arg(selection.members.size());
-        switch (m_s.dialogs->askInterruptedRun(
-            interruptedText(target, journal->queued().size(), journal->uncertain().size()))) {
-        case DialogHost::InterruptedRun::Continue:
-            break;
-        case DialogHost::InterruptedRun::StartOver:
-            if (Status forgotten = journal->restart(); !forgotten.ok()) {
-                m_s.dialogs->critical(forgotten.error());
-                return;
-            }
-            break;
-        case DialogHost::InterruptedRun::Cancel:
-            return;
-        }
-    }
-
-    // The program may have begun to close while a question was open.
-    if (m_stopped)
-        return;
-    // One generator window at a time: the last run's account gives way to this run.
-    if (m_accountWindow) {
-        m_accountWindow->closeWindow();
-        m_accountWindow.reset();
-    }
-    std::unique_ptr<GeneratorWindow> window = m_s.dialogs->openGenerator();
-    DialogPrompter prompter(*m_s.dialogs);
-    MailGenerator generator(*session, *window, prompter);
-    window->setCancelHandler([&generator] { generator.btnCancel_Click(); });
-    m_generator = &generator;
-    m_prompter = &prompter;
-    m_lastOutcome = generator.Execute({m_grpMailType, m_grpMailEntryId, false, &result.prompts},
-                                      selection.members, journal.get());
-    m_generator = nullptr;
-    m_prompter = nullptr;
-    window->setCancelHandler({});
-
+    m_lastOutcome = std::move(*outcome);
+    std::unique_ptr<GeneratorWindow> window = decisions.takeWindow();
     if (!m_lastOutcome.letterLoaded || m_lastOutcome.total == 0 || m_stopped) {
         window->closeWindow();
         return;

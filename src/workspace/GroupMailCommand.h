@@ -56,6 +56,8 @@ public:
     }
 
 private:
+    class RunDecisions;
+
     Services m_s;
     MailType m_grpMailType = MailType::None;
     QString m_grpMailEntryId;

@@ -4,6 +4,7 @@
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
 #include "fakes/MemoryNamespace.h"
+#include "folders/FolderListing.h"
 #include "folders/FolderTree.h"
 #include "groups/GroupStore.h"
 #include "support/BusyIndicator.h"
@@ -191,6 +192,26 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     // Listed again, the folder keeps its own set.
     ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
     EXPECT_EQ(f.groups->columnSets().count(), setsBefore + 1);
+}
+
+// Refresh on the folder itself (its command is on) once read nothing again.
+TEST(FolderListing, AFolderWithSubFoldersIsListedAgainThroughItsListingNode)
+{
+    Fixture f;
+    f.contacts->addFolder(s("Friends"), s("IPM.Contact"));
+    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"));
+    f.build();
+    const NodeHandle folder = f.node(f.contacts);
+    FolderListing listing(f.tree, *f.lists);
+    const Result<NodeHandle> first = listing.list(folder);
+    ASSERT_TRUE(first.ok());
+    EXPECT_EQ(*first, f.lists->rowsHolder(folder));
+
+    f.contacts->addContact(s("Adams, Ann"), s("ann@example.org"));
+    const Result<NodeHandle> again = listing.list(folder);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(*again, *first);
+    EXPECT_EQ(f.rows(*again, {s("FileAs")}), (QStringList{s("Adams, Ann"), s("Brown, Bob")}));
 }
 
 TEST(ItemLists, AFolderWithSubFoldersGetsOneListingNode)

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "folders/FolderListing.h"
+
+#include <functional>
+
+namespace corvel {
+
+class BusyIndicator;
+class DialogHost;
+class StatusPanels;
+class Workspace;
+
+// Load Contacts, Load Messages and Refresh of the node at a display index: folders are listed
+// through FolderListing (as corvelctl list does), a dynamic group is reloaded by the group
+// commands. Why a listing failed is shown, the tree left as it was.
+class ListingCommand
+{
+public:
+    struct Services
+    {
+        Workspace *workspace = nullptr;
+        DialogHost *dialogs = nullptr;
+        StatusPanels *panels = nullptr; // may be null
+        BusyIndicator *busy = nullptr;  // may be null
+        int twipsPerPixelX = 15;
+        std::function<void(int index)> loadDynamicGroup;
+    };
+
+    explicit ListingCommand(Services services);
+
+    void doBtnLoadContacts(int index);
+    void doBtnLoadMessages(int index);
+    void doBtnRefresh(int index);
+
+private:
+    void list(int index, FolderListing::Items items);
+
+    Services m_services;
+};
+
+} // namespace corvel
