@@ -295,8 +295,9 @@ void OutboxState::recoverBatch(const QByteArray &journal, const QSet<QString> &p
     }
     const bool sameBoot = !boot.isEmpty() && boot == ProcessOwner::currentBootId();
     const bool live = maybeLive && sameBoot && ProcessOwner::processAlive(pid);
-    // After another boot, with the sync rule: nothing beyond the last "+" line read ever left.
-    bool mayHaveLeft = true;
+    // After another boot, with the sync rule: nothing beyond the last "+" line read ever left,
+    // and without such a line nothing did.
+    bool mayHaveLeft = !allowedUpTo.isEmpty();
     for (const QString &unique : names) {
         const bool within = mayHaveLeft;
         if (syncRule && unique == allowedUpTo)

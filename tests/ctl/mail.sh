@@ -25,7 +25,8 @@ rows = json.load(open(sys.argv[1]))
 assert sorted(rows[0]) == ["EntryId", "Subject"] and len(rows) == 3, rows
 PY
 
-# Messages another program queued (no From: the configured sender goes in).
+# Messages another program queued (no From: the configured sender goes in). What delivery
+# makes of each server answer is checked in DeliveryTest; here, what the verbs report.
 make_outbox
 printf 'To: bob@example.org\nSubject: Hello\n\nHi Bob.\n' >"$store/Outbox/new/1700000001.a.host"
 printf 'To: refuse-x@example.org, carol@example.org\nSubject: Two\n\nHi.\n' >"$store/Outbox/new/1700000002.b.host"
@@ -53,9 +54,6 @@ if have_smtp_server; then
     check "delivered reported" out_has "^delivered	1700000001.a.host	Hello"
     check "refused recipient reported by address" out_has "^refused	refuse-x@example.org	550"
     check "deferred reported" out_has "^deferred	1700000003.c.host"
-    check "server got two messages" test "$(ls "$work/received" | grep -c '^0.*json$')" = 2
-    check "sender filled in" grep -q '"mail_from": "ann@example.org"' "$work/received/000001.json"
-    check "delivered messages in Sent Items, seen" test "$(ls "$store/Sent Items/cur" | grep -c ':2,S$')" = 2
 
     run --json outbox
     check "outbox keeps the deferred one and the held one" python3 - "$work/out" <<'PY'

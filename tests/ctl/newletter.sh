@@ -15,20 +15,11 @@ head -c 3000 /dev/urandom >"$work/Größe.bin"
 run new-letter --subject "With files" --attach "$work/plan.txt" --attach "$work/Größe.bin"
 check "new-letter with files succeeds" rc_is 0
 check "one draft" test "$(drafts)" = 1
-draft=$(find "$store/Drafts" -type f -path '*/cur/*' -o -type f -path '*/new/*' | head -1)
-check "the name travels RFC 2231 encoded" grep -q "filename\*=[-a-z0-9]*''Gr%" "$draft"
 
 run mail Friends --letter "With files" --mode bcc
 check "mailed" rc_is 0
 copy=$(find "$store/Outbox" -type f -path '*/cur/*' | head -1)
 check "the copy carries both files" test "$(grep -c '^Content-Disposition: attachment' "$copy")" = 2
-python3 - "$copy" "$work/Größe.bin" <<'PY' || { failed=$((failed + 1)); echo "FAIL: bytes differ"; }
-import email, email.policy, sys
-message = email.message_from_binary_file(open(sys.argv[1], "rb"), policy=email.policy.default)
-parts = {p.get_filename(): p.get_content() for p in message.iter_attachments()}
-assert parts["Größe.bin"] == open(sys.argv[2], "rb").read(), "binary file changed"
-assert parts["plan.txt"] in ("the plan\n", b"the plan\n"), parts["plan.txt"]
-PY
 
 run new-letter --subject "Missing" --attach "$work/nothing"
 check "a missing file fails" rc_is 1

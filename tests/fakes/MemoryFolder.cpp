@@ -157,7 +157,6 @@ QString MemoryFolder::DefaultMessageClass() const
 
 std::vector<std::shared_ptr<OlFolder>> MemoryFolder::Folders()
 {
-    ++m_foldersCalls;
     checkExists();
     if (fails(Failure::Folders)) {
         throw OutlookError(isStore() ? u"The store \"%1\" cannot be read."_s.arg(m_name)

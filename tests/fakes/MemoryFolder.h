@@ -33,7 +33,6 @@ public:
     std::shared_ptr<MemoryItem> addMessage(const QString &subject, const QString &body = {});
     void failOn(Failure failure, bool on = true);
 
-    [[nodiscard]] int foldersCalls() const { return m_foldersCalls; }
     [[nodiscard]] bool isRemoved() const { return m_removed; }
     [[nodiscard]] bool isStore() const { return m_parent.expired(); }
     // Without failure injection, for assertions and the session's own lookups.
@@ -74,7 +73,6 @@ private:
     std::vector<std::shared_ptr<MemoryFolder>> m_folders;
     std::vector<std::shared_ptr<MemoryItem>> m_items;
     unsigned m_failures = 0;
-    int m_foldersCalls = 0;
     bool m_removed = false;
 };
 

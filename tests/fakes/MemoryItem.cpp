@@ -121,7 +121,6 @@ void MemoryItem::Display()
     check(Failure::Display);
     if (m_removed)
         throw OutlookError(u"The item no longer exists."_s);
-    ++m_displayCount;
 }
 
 std::vector<MailAttachment> MemoryItem::Attachments() const

@@ -35,7 +35,6 @@ public:
     void setCategories(const QString &categories) { m_categories = categories; }
     void failOn(Failure failure, bool on = true);
 
-    [[nodiscard]] int displayCount() const { return m_displayCount; }
     [[nodiscard]] bool isSaved() const { return !m_entryId.isEmpty(); }
     // The id without the injected failures, for the session's own lookups.
     [[nodiscard]] const QString &id() const { return m_entryId; }
@@ -96,7 +95,6 @@ private:
     QString m_from;
     std::vector<std::pair<MailAttachment, QByteArray>> m_attachments;
     unsigned m_failures = 0;
-    int m_displayCount = 0;
     bool m_removed = false;
 };
 

@@ -64,7 +64,6 @@ public:
         return m_states;
     }
     [[nodiscard]] const QString &whyNotDelivering() const { return m_whyNotDelivering; }
-    [[nodiscard]] int foldersCalls() const { return m_foldersCalls; }
     [[nodiscard]] std::shared_ptr<MemoryFolder> store(std::size_t index) const
     {
         return m_stores.at(index);
@@ -90,7 +89,6 @@ private:
     // Ids of two sessions never match, as with two real profiles.
     quint64 m_sessionTag;
     quint64 m_nextId = 1;
-    int m_foldersCalls = 0;
     bool m_foldersFail = false;
     bool m_commitsFail = false;
     QStringList m_refusedTo;

@@ -45,9 +45,7 @@ private Q_SLOTS:
     void springPanelsShareTheRest();
     void springPanelsWithoutRoomAreNotDrawn();
     void updateCaptionDrawsOnlyOnChange();
-    void showPercentGeometry();
-    void showPercentNeverErases();
-    void sameCaptionAfterPercentClearsTheBar();
+    void percentBarIsClearedOnlyByACaption();
     void outOfRangePanelsAreIgnored();
     void changePanelKeepsOmittedCaption();
     void mainPanels();
@@ -154,7 +152,9 @@ void cQXStatBarTest::updateCaptionDrawsOnlyOnChange()
     QVERIFY(inked);
 }
 
-void cQXStatBarTest::showPercentGeometry()
+// The bar is drawn over the panel, never erased by a smaller percent, and cleared by any
+// caption, the same one included (listing a folder again ends with the count it had).
+void cQXStatBarTest::percentBarIsClearedOnlyByACaption()
 {
     StatusBarSurface surface;
     cQXStatBar bar;
@@ -162,68 +162,39 @@ void cQXStatBarTest::showPercentGeometry()
     bar.PctColor(0x000000FF); // red, to find it
     show(surface, 500);
     const QRect p = bar.panelRect(1);
+    const int y = p.center().y();
     const QColor red(255, 0, 0);
     const QColor face = surface.palette().color(QPalette::Button);
+    const auto at = [&](int percent) { return p.left() + p.width() * percent / 100 - 3; };
 
     const int draws = bar.panelDraws();
     bar.ShowPercent(1, 0);
     bar.ShowPercent(1, 101);
-    QCOMPARE(pixel(surface, p.left() + 2, p.center().y()), face);
-
+    QCOMPARE(pixel(surface, p.left() + 2, y), face);
     bar.ShowPercent(1, 50);
-    QCOMPARE(pixel(surface, p.left() + p.width() / 4, p.center().y()), red);
-    QCOMPARE(pixel(surface, p.left() + p.width() * 3 / 4, p.center().y()), face);
+    QCOMPARE(pixel(surface, at(25), y), red);
+    QCOMPARE(pixel(surface, at(75), y), face);
     QCOMPARE(bar.panelDraws(), draws); // drawn over the panel, not a redraw of it
-}
-
-void cQXStatBarTest::showPercentNeverErases()
-{
-    StatusBarSurface surface;
-    cQXStatBar bar;
-    bar.CreateMainPanels(&surface);
-    bar.PctColor(0x000000FF);
-    show(surface, 500);
-    const QRect p = bar.panelRect(1);
-    const QColor red(255, 0, 0);
-    const int at80 = p.left() + p.width() * 80 / 100 - 3;
 
     bar.ShowPercent(1, 80);
     const int paints = surface.paintCount();
     bar.ShowPercent(1, 30);
-    QCOMPARE(pixel(surface, at80, p.center().y()), red);
+    QCOMPARE(pixel(surface, at(80), y), red);
     QCOMPARE(surface.paintCount(), paints); // nothing new to show
 
-    // A new caption redraws the panel, which clears the bar.
     bar.UpdateCaption(1, QStringLiteral("12 Items"));
-    QVERIFY(pixel(surface, at80, p.center().y()) != red);
-    // And after a redraw a short bar shows again.
-    bar.ShowPercent(1, 30);
-    QCOMPARE(pixel(surface, p.left() + 3, p.center().y()), red);
-}
-
-void cQXStatBarTest::sameCaptionAfterPercentClearsTheBar()
-{
-    // Listing a folder again ends with the count it had before: the bar must still go.
-    StatusBarSurface surface;
-    cQXStatBar bar;
-    bar.CreateMainPanels(&surface);
-    bar.PctColor(0x000000FF);
-    show(surface, 500);
-    const QRect p = bar.panelRect(1);
-    const QColor red(255, 0, 0);
-    const int nearEnd = p.left() + p.width() - 4;
-
-    bar.UpdateCaption(1, QStringLiteral("12 Items"));
+    QVERIFY(pixel(surface, at(80), y) != red);
+    bar.ShowPercent(1, 30); // after a redraw a short bar shows again
+    QCOMPARE(pixel(surface, p.left() + 3, y), red);
     bar.ShowPercent(1, 100);
-    QCOMPARE(pixel(surface, nearEnd, p.center().y()), red);
+    QCOMPARE(pixel(surface, p.right() - 4, y), red);
     bar.UpdateCaption(1, QStringLiteral("12 Items"));
-    QVERIFY(pixel(surface, nearEnd, p.center().y()) != red);
+    QVERIFY(pixel(surface, p.right() - 4, y) != red);
     QCOMPARE(bar.caption(1), QStringLiteral("12 Items"));
-
-    // With no bar drawn since, the same caption is still not drawn again.
-    const int draws = bar.panelDraws();
+    // With no bar drawn since, the same caption is not drawn again.
+    const int redraws = bar.panelDraws();
     bar.UpdateCaption(1, QStringLiteral("12 Items"));
-    QCOMPARE(bar.panelDraws(), draws);
+    QCOMPARE(bar.panelDraws(), redraws);
 }
 
 void cQXStatBarTest::outOfRangePanelsAreIgnored()

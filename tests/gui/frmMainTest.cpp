@@ -257,11 +257,7 @@ void frmMainTest::escapeKeepsOnlyTheCurrentNode()
 
     QTest::keyClick(&window, Qt::Key_Escape, Qt::ShiftModifier); // modifiers do not matter
     QCOMPARE(tree.selectedCount(), 1);
-    QVERIFY(tree.isSelected(second));
-    QCOMPARE(window.SelIndex(), tree.indexOf(second));
-    QCOMPARE(kindAt(window, window.SelIndex()), NodeKind::ContactRow);
-    QVERIFY(window.tools().isEnabled(u"btnCopy"));
-    QVERIFY(window.tools().isEnabled(u"btnEditItem"));
+    QVERIFY(tree.isSelected(second)); // what follows from it: TreeInteractionTest
 }
 
 void frmMainTest::commandsAreDispatchedWithoutRegardToCase()

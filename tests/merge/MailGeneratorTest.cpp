@@ -471,38 +471,6 @@ TEST_F(InterruptedRun, MessageInDoubtIsNotSentAgain)
     EXPECT_EQ(outcome.failures[0].address, u"m1@example.org"_s);
 }
 
-// A journal of the earlier format (one message pending at a time), continued by this version
-// with batches and interrupted again: the batch that was queued is read as queued.
-TEST_F(InterruptedRun, AnOlderJournalContinuedInBatchesIsReadRight)
-{
-    QString path;
-    {
-        auto journal = openJournal(MailType::Personal);
-        ASSERT_TRUE(journal->begin({u"m1@example.org"_s}).ok());
-        ASSERT_TRUE(journal->queuedPending().ok());
-        path = journal->path();
-    }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-    QByteArray bytes = file.readAll();
-    ASSERT_TRUE(bytes.startsWith("corvel-run 2\n"));
-    bytes.replace(0, 13, "corvel-run 1\n");
-    file.resize(0);
-    file.write(bytes);
-    file.close();
-    {
-        auto journal = openJournal(MailType::Personal);
-        ASSERT_TRUE(journal->isInterrupted());
-        ASSERT_TRUE(journal->beginBatch({{u"m2@example.org"_s}, {u"m3@example.org"_s}}).ok());
-        ASSERT_TRUE(journal->queuedPending().ok());
-        ASSERT_TRUE(journal->begin({u"m4@example.org"_s}).ok()); // then the process died
-    }
-    auto journal = openJournal(MailType::Personal);
-    EXPECT_EQ(journal->queued(),
-              (QSet<QString>{u"m1@example.org"_s, u"m2@example.org"_s, u"m3@example.org"_s}));
-    EXPECT_EQ(journal->uncertain(), QSet<QString>{u"m4@example.org"_s});
-}
-
 TEST_F(InterruptedRun, AFailedCommitLeavesItsMembersToTheNextRun)
 {
     m_session->failSendBatchCommits();
@@ -575,31 +543,6 @@ TEST_F(InterruptedRun, OneRunAtATimeAndALockOfTheDeadIsTakenOver)
         ASSERT_TRUE(named.open(QIODevice::ReadOnly));
         EXPECT_EQ(ProcessOwner::fromText(named.readAll()).pid, getpid());
     }
-}
-
-TEST_F(InterruptedRun, ADamagedJournalIsRefusedUntilSetAside)
-{
-    const RunJournal::Key key{m_letter->EntryID(), u"group:X"_s, MailType::Personal};
-    const QString path = RunJournal::pathOf(runs(), key);
-    ASSERT_TRUE(QDir().mkpath(runs()));
-    QFile damaged(path);
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("corvel-run 2\nkey other\n");
-    damaged.close();
-
-    const auto refused = RunJournal::open(runs(), key);
-    ASSERT_FALSE(refused.ok());
-    EXPECT_TRUE(refused.error().contains(path)) << refused.error().toStdString();
-
-    auto afresh = RunJournal::openAfresh(runs(), key);
-    ASSERT_TRUE(afresh.ok()) << afresh.error().toStdString();
-    EXPECT_FALSE((*afresh)->isInterrupted());
-    QFile aside(RunJournal::damagedPath(path));
-    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
-    EXPECT_EQ(aside.readAll(), QByteArray("corvel-run 2\nkey other\n"));
-    (void)run(MailType::Personal, membersNumbered(5), afresh->get());
-    EXPECT_EQ(sent().size(), 5u);
-    EXPECT_FALSE(QFile::exists(path));
 }
 
 } // namespace

@@ -125,28 +125,6 @@ TEST_F(OutboxQueueingTest, TheOutcomeNamesEveryMessageQueued)
                     .hasMatch());
 }
 
-TEST_F(OutboxQueueingTest, ABatchNotCommittedIsNotQueuedAndItsRecipientsAreInDoubt)
-{
-    {
-        auto run = journal();
-        auto batch = session->createSendBatch();
-        auto copy = session->GetItemFromID(m_letter)->Copy();
-        copy->setTo(u"m2@example.org"_s);
-        batch->add(copy);
-        ASSERT_TRUE(run->beginBatch({{u"m2@example.org"_s}}).ok());
-        EXPECT_TRUE(queued().isEmpty());
-        // The process dies here: neither commit nor "queued".
-    }
-    EXPECT_TRUE(queued().isEmpty());
-    auto resumed = journal();
-    ASSERT_TRUE(resumed->isInterrupted());
-    EXPECT_TRUE(resumed->uncertain().contains(u"m2@example.org"_s));
-    const auto outcome = run(3, resumed.get());
-    ASSERT_EQ(outcome.failures.size(), 1u);
-    EXPECT_EQ(outcome.failures[0].address, u"m2@example.org"_s);
-    EXPECT_EQ(queued().size(), 2);
-}
-
 // A generating process killed midway: what it committed is queued and recorded, what it had
 // made and not committed is neither; the continued run mails everyone else exactly once.
 TEST_F(OutboxQueueingTest, AKilledRunContinuesWithoutDuplicates)

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 using namespace corvel;
 
 namespace {
@@ -276,4 +279,80 @@ TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
     flat.insertBranch(rows);
     EXPECT_EQ(flat.childCount({}), 2);
     EXPECT_EQ(flat.level(flat.at(1)), 0);
+}
+
+// Display indices, levels and descendant counts are kept up incrementally; after any mix of
+// adds, removals, moves by a changed sort key and branch copies they must still be what a
+// walk of the tree gives, or a click lands on the wrong row.
+TEST(TreeList, BookkeepingMatchesAWalkAfterRandomChanges)
+{
+    TreeList tree;
+    std::vector<NodeHandle> live;
+    quint32 seed = 12345;
+    const auto next = [&seed](std::size_t below) {
+        seed = seed * 1103515245u + 12345u;
+        return std::size_t((seed >> 8) % below);
+    };
+    const auto pick = [&]() -> NodeHandle {
+        live.erase(std::remove_if(live.begin(), live.end(),
+                                  [&tree](NodeHandle n) { return !tree.isValid(n); }),
+                   live.end());
+        return live.empty() || next(5) == 0 ? NodeHandle{} : live[next(live.size())];
+    };
+    std::function<int(NodeHandle, int, int &)> walk = [&](NodeHandle parent, int level,
+                                                          int &index) {
+        int descendants = 0;
+        QString previous;
+        for (NodeHandle child : tree.children(parent)) {
+            EXPECT_EQ(tree.indexOf(child), index);
+            EXPECT_EQ(tree.at(index), child);
+            EXPECT_EQ(tree.level(child), level);
+            EXPECT_EQ(tree.parent(child), parent);
+            const QString key = tree.value(child, s("Key")).toString();
+            if (tree.childOrder(parent) == ChildOrder::ByValue) {
+                EXPECT_LE(previous.compare(key, Qt::CaseInsensitive), 0) << "sorted children";
+            }
+            previous = key;
+            ++index;
+            const int below = walk(child, level + 1, index);
+            EXPECT_EQ(tree.descendantCount(child), below);
+            descendants += below + 1;
+        }
+        return descendants;
+    };
+    for (int step = 0; step < 400; ++step) {
+        const NodeHandle node = pick();
+        switch (next(6)) {
+        case 0:
+        case 1: {
+            const NodeHandle added = tree.addNode(QString::number(step), node);
+            tree.setValue(added, s("Key"), QString(QChar(u'a' + int(next(26)))));
+            if (next(3) == 0)
+                tree.setChildOrder(added, ChildOrder::ByValue, s("Key"));
+            live.push_back(added);
+            break;
+        }
+        case 2:
+            if (!node.isNull() && next(3) == 0)
+                tree.remove(node);
+            break;
+        case 3:
+            if (!node.isNull())
+                tree.setValue(node, s("key"), QString(QChar(u'A' + int(next(26)))));
+            break;
+        case 4:
+            if (!node.isNull() && tree.descendantCount(node) < 40)
+                tree.insertBranch(tree.copyBranch(node), pick());
+            break;
+        case 5:
+            if (!node.isNull())
+                tree.removeDescendants(node);
+            break;
+        }
+        int index = 0;
+        ASSERT_EQ(walk({}, 0, index), tree.count()) << "after step " << step;
+        ASSERT_EQ(int(tree.displayOrder().size()), tree.count());
+        if (HasFailure())
+            FAIL() << "after step " << step;
+    }
 }

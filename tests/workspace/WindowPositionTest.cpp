@@ -56,10 +56,4 @@ INSTANTIATE_TEST_SUITE_P(
                            TwipRect{100, 200, 3000, 7}}),
     corvel::test::ByName());
 
-TEST(WindowPosition, FormatsFourWholeNumbers)
-{
-    EXPECT_EQ(WindowPosition::format({500, 500, 9000, 6500}), u"500,500,9000,6500"_s);
-    EXPECT_EQ(WindowPosition::format({-15, 0, 1, 2}), u"-15,0,1,2"_s);
-}
-
 } // namespace
