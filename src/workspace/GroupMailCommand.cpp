@@ -96,8 +96,7 @@ FileDialogRequest valuesFileRequest()
 {
     FileDialogRequest request;
     request.title = u"Load Prompted Values"_s;
-    request.filters = {{u"CSV files (*.csv)"_s, u"*.csv"_s}, {u"All files (*.*)"_s, u"*"_s}};
-    request.fileMustExist = true;
+    request.nameFilters = {u"CSV files (*.csv)"_s, u"All files (*)"_s};
     return request;
 }
 
