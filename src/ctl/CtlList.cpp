@@ -122,8 +122,7 @@ int runList(const CtlContext &context)
         return ExitFailed;
     }
 
-    ItemLists lists(tree, *workspace.session(), workspace.groups().columnSets(), nullptr, nullptr,
-                    workspace.options().twipsPerPixelX);
+    ItemLists lists(tree, *workspace.session(), workspace.groups().columnSets());
     // A folder already listed into a listing node is listed again through that node.
     node = lists.rowsHolder(node);
     const bool contacts = kind == NodeKind::ContactFolder ||

@@ -37,7 +37,8 @@ constexpr Readable ContactFields[] = {{"FileAs", Property::FileAs, "Contact Name
 constexpr Readable MessageFields[] = {{"Subject", Property::Subject, "Subject"}};
 
 constexpr int FallbackWidthPixels = 150;
-constexpr int DefaultWidthTwips = 2500;
+constexpr int DefaultWidthPixels = 167;
+constexpr int MaxWidthPixels = std::numeric_limits<int>::max() / ColumnLayout::TwipsPerPixel;
 
 QString readProperty(const OlItem &item, Property property)
 {
@@ -75,13 +76,12 @@ struct ItemLists::Kind
 };
 
 ItemLists::ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSets,
-                     StatusPanels *status, BusyIndicator *busy, int twipsPerPixelX)
+                     StatusPanels *status, BusyIndicator *busy)
     : m_tree(tree)
     , m_session(session)
     , m_columnSets(columnSets)
     , m_status(status)
     , m_busy(busy)
-    , m_twipsPerPixelX(twipsPerPixelX)
 {
 }
 
@@ -315,17 +315,17 @@ ColumnLayout ItemLists::layoutFor(int columnSet) const
 
     ColumnLayout layout;
     layout.setColumnCount(n + 1);
-    layout.columns[0].widthTwips = 0;
+    layout.columns[0].width = 0;
     for (int i = 1; i <= n; ++i) {
         const ColumnSet::Column &stored = set.columns[static_cast<size_t>(i - 1)];
         ColumnLayout::Column &column = layout.columns[static_cast<size_t>(i)];
         bool numeric = false;
         const double pixels = stored.width.trimmed().toDouble(&numeric);
-        const double twips = numeric ? std::round(pixels * m_twipsPerPixelX) : 0.0;
-        // A negative or absurd width would hide the column as surely as a zero one.
-        column.widthTwips = twips >= 1 && twips <= std::numeric_limits<int>::max()
-                                ? static_cast<int>(twips)
-                                : DefaultWidthTwips;
+        const double rounded = numeric ? std::round(pixels) : 0.0;
+        // A negative or absurd width would hide the column as surely as a zero one; the
+        // largest is one whose twips still fit a file.
+        column.width = rounded >= 1 && rounded <= MaxWidthPixels ? static_cast<int>(rounded)
+                                                                 : DefaultWidthPixels;
         column.heading = stored.heading;
         column.boundValue = stored.property;
     }

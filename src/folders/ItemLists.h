@@ -24,8 +24,7 @@ class ItemLists
 public:
     // status and busy may be null (a run without a window).
     ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSets,
-              StatusPanels *status = nullptr, BusyIndicator *busy = nullptr,
-              int twipsPerPixelX = 15);
+              StatusPanels *status = nullptr, BusyIndicator *busy = nullptr);
 
     // Kinds 1 and 2. The rows holder becomes current, selected and expanded; panel 1 shows
     // its count.
@@ -55,7 +54,6 @@ private:
     ColumnSets &m_columnSets;
     StatusPanels *m_status;
     BusyIndicator *m_busy;
-    int m_twipsPerPixelX;
 };
 
 } // namespace corvel

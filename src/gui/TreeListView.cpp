@@ -27,11 +27,9 @@ constexpr int AutoScrollInterval = 60; // ms
 
 } // namespace
 
-TreeListView::TreeListView(TreeList &tree, int twipsPerPixelX, int twipsPerPixelY, QWidget *parent)
+TreeListView::TreeListView(TreeList &tree, QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_tree(tree)
-    , m_twipsX(qMax(1, twipsPerPixelX))
-    , m_twipsY(qMax(1, twipsPerPixelY))
 {
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
@@ -186,7 +184,7 @@ std::vector<TreeListView::ColumnSpan> TreeListView::columnSpans(NodeHandle owner
     std::vector<ColumnSpan> spans;
     spans.reserve(layout.columns.size());
     for (const ColumnLayout::Column &column : layout.columns) {
-        const int width = qMax(0, (column.widthTwips + m_twipsX / 2) / m_twipsX);
+        const int width = qMax(0, column.width);
         spans.push_back({left, width});
         left += width;
     }
@@ -194,16 +192,6 @@ std::vector<TreeListView::ColumnSpan> TreeListView::columnSpans(NodeHandle owner
 }
 
 // --- Points and nodes ------------------------------------------------------------------------
-
-QPoint TreeListView::toTwips(QPoint pos) const
-{
-    return {pos.x() * m_twipsX, pos.y() * m_twipsY};
-}
-
-QPoint TreeListView::fromTwips(int xTwips, int yTwips) const
-{
-    return {xTwips / m_twipsX, yTwips / m_twipsY};
-}
 
 NodeHandle TreeListView::nodeUnder(QPoint viewportPos) const
 {
@@ -530,7 +518,6 @@ void TreeListView::toggleExpanded(NodeHandle node)
 void TreeListView::mousePressEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    const QPoint twips = toTwips(pos);
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     const Hit hit = hitTest(pos);
     m_pressHit = hit;
@@ -545,14 +532,14 @@ void TreeListView::mousePressEvent(QMouseEvent *event)
         m_resizeColumn = hit.column;
         m_resizeStartX = pos.x();
         const ColumnLayout &layout = m_tree.columnLayout(row.node);
-        m_resizeStartWidth = layout.columns[static_cast<size_t>(hit.column)].widthTwips / m_twipsX;
+        m_resizeStartWidth = layout.columns[static_cast<size_t>(hit.column)].width;
         return;
     }
 
     if (hit.part == Part::Expander && event->button() == Qt::LeftButton) {
         const NodeHandle node = m_rows[static_cast<size_t>(hit.row)].node;
         toggleExpanded(node);
-        Q_EMIT MouseDown(event->button(), modifiers, twips.x(), twips.y());
+        Q_EMIT MouseDown(event->button(), modifiers, pos.x(), pos.y());
         Q_EMIT PlusMinusClick(m_tree.indexOf(node));
         return;
     }
@@ -585,7 +572,7 @@ void TreeListView::mousePressEvent(QMouseEvent *event)
     }
     // The user moved the current node; a later refresh need not bring it into sight.
     m_lastCurrent = m_tree.current();
-    Q_EMIT MouseDown(event->button(), modifiers, twips.x(), twips.y());
+    Q_EMIT MouseDown(event->button(), modifiers, pos.x(), pos.y());
 }
 
 void TreeListView::mouseMoveEvent(QMouseEvent *event)
@@ -599,14 +586,13 @@ void TreeListView::mouseMoveEvent(QMouseEvent *event)
         ColumnLayout layout = m_tree.columnLayout(m_resizeOwner);
         if (m_resizeColumn >= layout.columnCount())
             return;
-        const int pixels = qMax(MinColumnWidth, m_resizeStartWidth + pos.x() - m_resizeStartX);
-        const int twips = pixels * m_twipsX;
+        const int width = qMax(MinColumnWidth, m_resizeStartWidth + pos.x() - m_resizeStartX);
         ColumnLayout::Column &column = layout.columns[static_cast<size_t>(m_resizeColumn)];
-        if (column.widthTwips != twips) {
-            column.widthTwips = twips;
+        if (column.width != width) {
+            column.width = width;
             m_tree.setColumnLayout(m_resizeOwner, layout);
             viewport()->update();
-            Q_EMIT columnResized(m_resizeOwner, m_resizeColumn, twips);
+            Q_EMIT columnResized(m_resizeOwner, m_resizeColumn, width);
         }
         return;
     }
@@ -617,14 +603,12 @@ void TreeListView::mouseMoveEvent(QMouseEvent *event)
     // A press on an expander or a heading moves no nodes.
     if (event->buttons() != Qt::NoButton && !m_pressNode)
         return;
-    const QPoint twips = toTwips(pos);
-    Q_EMIT MouseMove(event->buttons(), event->modifiers(), twips.x(), twips.y());
+    Q_EMIT MouseMove(event->buttons(), event->modifiers(), pos.x(), pos.y());
 }
 
 void TreeListView::mouseReleaseEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    const QPoint twips = toTwips(pos);
     if (m_resizeOwner) {
         m_resizeOwner = {};
         m_resizeColumn = -1;
@@ -650,7 +634,7 @@ void TreeListView::mouseReleaseEvent(QMouseEvent *event)
     m_deferredSingleSelect = {};
     m_pressNode = {};
     m_lastReleaseGlobal = event->globalPosition().toPoint();
-    Q_EMIT MouseUp(event->button(), event->modifiers(), twips.x(), twips.y());
+    Q_EMIT MouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
 void TreeListView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -837,7 +821,7 @@ void TreeListView::DragBegin()
     viewport()->update();
 }
 
-void TreeListView::DragOver(int xTwips, int yTwips, int state)
+void TreeListView::DragOver(int x, int y, int state)
 {
     if (state == DragLeave) {
         m_dropTarget = {};
@@ -845,7 +829,7 @@ void TreeListView::DragOver(int xTwips, int yTwips, int state)
         viewport()->update();
         return;
     }
-    const QPoint pos = fromTwips(xTwips, yTwips);
+    const QPoint pos(x, y);
     const NodeHandle target = nodeUnder(pos);
     if (target != m_dropTarget) {
         m_dropTarget = target;
@@ -860,10 +844,10 @@ void TreeListView::DragOver(int xTwips, int yTwips, int state)
         m_autoScrollTimer.stop();
 }
 
-void TreeListView::DragEnd(int xTwips, int yTwips)
+void TreeListView::DragEnd(int x, int y)
 {
-    Q_UNUSED(xTwips);
-    Q_UNUSED(yTwips);
+    Q_UNUSED(x);
+    Q_UNUSED(y);
     m_dropTarget = {};
     m_autoScrollTimer.stop();
     viewport()->update();
@@ -903,8 +887,8 @@ void TreeListView::dragEnterEvent(QDragEnterEvent *event)
         return;
     }
     event->acceptProposedAction();
-    const QPoint twips = toTwips(event->position().toPoint());
-    Q_EMIT DragOverEvent(twips.x(), twips.y(), DragEnter);
+    const QPoint pos = event->position().toPoint();
+    Q_EMIT DragOverEvent(pos.x(), pos.y(), DragEnter);
 }
 
 void TreeListView::dragMoveEvent(QDragMoveEvent *event)
@@ -914,8 +898,8 @@ void TreeListView::dragMoveEvent(QDragMoveEvent *event)
         return;
     }
     event->acceptProposedAction();
-    const QPoint twips = toTwips(event->position().toPoint());
-    Q_EMIT DragOverEvent(twips.x(), twips.y(), DragOverState);
+    const QPoint pos = event->position().toPoint();
+    Q_EMIT DragOverEvent(pos.x(), pos.y(), DragOverState);
 }
 
 void TreeListView::dragLeaveEvent(QDragLeaveEvent *event)
@@ -931,10 +915,10 @@ void TreeListView::dropEvent(QDropEvent *event)
         return;
     }
     event->acceptProposedAction();
-    const QPoint twips = toTwips(event->position().toPoint());
+    const QPoint pos = event->position().toPoint();
     // Handled once the drag has ended, so that message boxes do not open inside it.
     QMetaObject::invokeMethod(
-        this, [this, twips] { Q_EMIT DragDrop(twips.x(), twips.y()); }, Qt::QueuedConnection);
+        this, [this, pos] { Q_EMIT DragDrop(pos.x(), pos.y()); }, Qt::QueuedConnection);
 }
 
 // --- Pointer and the rest ---------------------------------------------------------------------

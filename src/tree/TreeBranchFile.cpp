@@ -194,7 +194,8 @@ Result<TreeBranch> decodePayload(QByteArrayView payload)
                     damaged(QStringLiteral("columns of node %1").arg(i)));
             layout.columns.resize(columns);
             for (ColumnLayout::Column &column : layout.columns) {
-                column.widthTwips = in.get<qint32>();
+                column.storedTwips = in.get<qint32>();
+                column.width = ColumnLayout::Column::pixelsOf(column.storedTwips);
                 const qint32 bound = in.get<qint32>();
                 column.heading = in.getText();
                 if (in.failed() || !validName(bound))
@@ -287,7 +288,7 @@ encodeRecord(const std::vector<QString> &names, size_t nodeCount,
                 out.put<quint32>(node.layout->gridColour);
                 out.put<quint16>(static_cast<quint16>(node.layout->columns.size()));
                 for (const ColumnLayout::Column &column : node.layout->columns) {
-                    out.put<qint32>(column.widthTwips);
+                    out.put<qint32>(column.twips());
                     out.put<qint32>(boundIndex(column.boundValue));
                     out.putText(column.heading);
                 }

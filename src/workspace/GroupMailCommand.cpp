@@ -139,8 +139,7 @@ void GroupMailCommand::doBtnDoMail()
     if (!session || isRunning() || m_stopped)
         return;
     TreeList &tree = ws.tree();
-    ItemLists lists(tree, *session, ws.groups().columnSets(), m_s.panels, m_s.busy,
-                    m_s.twipsPerPixelX);
+    ItemLists lists(tree, *session, ws.groups().columnSets(), m_s.panels, m_s.busy);
     Status listing;
     const NodeHandle drafts = lists.FindDraftsNode(ws.DraftsEntryId(), &listing);
     tree.refresh();
