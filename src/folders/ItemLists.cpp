@@ -183,30 +183,50 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     }
 
     m_tree.suspendDrawing();
-    NodeHandle holder = node;
     bool madeListingNode = false;
-    if (before == kind.listed) {
-        m_tree.removeDescendants(node);
-    } else {
-        setNodeKind(m_tree, node, kind.listed);
-        if (m_tree.hasChildren(node)) {
-            holder =
-                m_tree.addNode(QString::fromLatin1(ListingPrefix) + m_tree.caption(node), node);
-            setNodeKind(m_tree, holder, kind.listed);
-            setNodeKind(m_tree, node, kind.withListingNode);
-            m_tree.setValue(holder, NodeValueName::EntryId(), entryId);
-            m_tree.setValue(holder, NodeValueName::StoreId(), storeId);
-            madeListingNode = true;
-            m_tree.refresh();
-            m_tree.suspendDrawing();
-        }
-    }
-
+    const NodeHandle holder = rowsHolderFor(node, kind, madeListingNode);
     const int set = columnSetFor(entryId, kind);
     m_columnSets.record(set).displayName = m_tree.caption(holder);
     const ColumnLayout layout = layoutFor(set);
     m_tree.setColumnLayout(holder, layout);
+    addRows(holder, kind, layout, items);
+    items.clear(); // the session's objects go before the tree is drawn
 
+    m_tree.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(kind.sortValue));
+    // Sub-folders and the listing node keep the tree's natural order: the listing node's
+    // leading space puts it first.
+    if (madeListingNode)
+        m_tree.setChildOrder(node, ChildOrder::Natural);
+    m_tree.refresh();
+    showCaption(StatusPanels::ActivityPanel, QString());
+    showListed(holder, expand, select);
+    return {};
+}
+
+NodeHandle ItemLists::rowsHolderFor(NodeHandle node, const Kind &kind, bool &madeListingNode)
+{
+    if (nodeKind(m_tree, node) == kind.listed) {
+        m_tree.removeDescendants(node);
+        return node;
+    }
+    setNodeKind(m_tree, node, kind.listed);
+    if (!m_tree.hasChildren(node))
+        return node;
+    const NodeHandle holder =
+        m_tree.addNode(QString::fromLatin1(ListingPrefix) + m_tree.caption(node), node);
+    setNodeKind(m_tree, holder, kind.listed);
+    setNodeKind(m_tree, node, kind.withListingNode);
+    for (const QString &name : {NodeValueName::EntryId(), NodeValueName::StoreId()})
+        m_tree.setValue(holder, name, m_tree.value(node, name).toString());
+    madeListingNode = true;
+    m_tree.refresh();
+    m_tree.suspendDrawing();
+    return holder;
+}
+
+void ItemLists::addRows(NodeHandle holder, const Kind &kind, const ColumnLayout &layout,
+                        const std::vector<std::shared_ptr<OlItem>> &items)
+{
     // Which columns can be filled, resolved once rather than per row.
     struct Binding
     {
@@ -256,16 +276,10 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
             shownPercent = percent;
         }
     }
-    items.clear(); // the session's objects go before the tree is drawn
+}
 
-    m_tree.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(kind.sortValue));
-    // Sub-folders and the listing node keep the tree's natural order: the listing node's
-    // leading space puts it first.
-    if (madeListingNode)
-        m_tree.setChildOrder(node, ChildOrder::Natural);
-    m_tree.refresh();
-    showCaption(StatusPanels::ActivityPanel, QString());
-
+void ItemLists::showListed(NodeHandle holder, bool expand, bool select)
+{
     if (select) {
         const NodeHandle current = m_tree.current();
         if (current != holder) {
@@ -279,7 +293,6 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     showCaption(StatusPanels::CountPanel,
                 select ? QString::number(m_tree.descendantCount(holder)) + QStringLiteral(" Items")
                        : QString());
-    return {};
 }
 
 int ItemLists::columnSetFor(const QString &entryId, const Kind &kind)

@@ -5,10 +5,14 @@
 
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 namespace corvel {
 
 class BusyIndicator;
 class ColumnSets;
+class OlItem;
 class OlNamespace;
 class StatusPanels;
 
@@ -45,6 +49,13 @@ public:
 private:
     struct Kind;
     [[nodiscard]] Status load(NodeHandle node, const Kind &kind, bool expand, bool select);
+    // The node the rows go below: the folder node, or a new listing node when the folder
+    // has sub-folders (madeListingNode then set).
+    [[nodiscard]] NodeHandle rowsHolderFor(NodeHandle node, const Kind &kind,
+                                           bool &madeListingNode);
+    void addRows(NodeHandle holder, const Kind &kind, const ColumnLayout &layout,
+                 const std::vector<std::shared_ptr<OlItem>> &items);
+    void showListed(NodeHandle holder, bool expand, bool select);
     [[nodiscard]] int columnSetFor(const QString &entryId, const Kind &kind);
     [[nodiscard]] ColumnLayout layoutFor(int columnSet) const;
     void showCaption(int panel, const QString &text);

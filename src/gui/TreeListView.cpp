@@ -362,6 +362,44 @@ void TreeListView::paintEvent(QPaintEvent *event)
             this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
 }
 
+int TreeListView::paintCells(QPainter &painter, NodeHandle node, NodeHandle owner,
+                             const QRect &start, const QColor &text, bool selected)
+{
+    const ColumnLayout &layout = m_tree.columnLayout(owner);
+    const auto spans = columnSpans(owner, start.left());
+    QColor gridColour = StoredColour::toColor(layout.gridColour, palette());
+    gridColour.setAlpha(110);
+    const int picture = m_tree.picture(node);
+    const int pictureTop = start.top() + (start.height() - NodePictures::Size) / 2;
+    const QFontMetrics metrics = fontMetrics();
+    for (size_t c = 0; c < spans.size(); ++c) {
+        const ColumnSpan &span = spans[c];
+        if (span.width <= 0)
+            continue;
+        QRect cell(span.left, start.top(), span.width, start.height());
+        QString value;
+        if (c == 0) {
+            if (NodePictures::exists(picture) && span.width >= NodePictures::Size) {
+                painter.drawPixmap(cell.left(), pictureTop,
+                                   m_pictures.picture(picture, devicePixelRatioF()));
+                cell.setLeft(cell.left() + NodePictures::Size);
+            }
+            value = m_tree.caption(node);
+        } else {
+            value = m_tree.value(node, layout.columns[c].boundValue).toString();
+        }
+        const QRect textRect = cell.adjusted(CellPadding, 0, -CellPadding, 0);
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         metrics.elidedText(value, Qt::ElideRight, textRect.width()));
+        if (!selected) {
+            painter.setPen(gridColour);
+            painter.drawLine(cell.right(), cell.top(), cell.right(), cell.bottom());
+            painter.setPen(text);
+        }
+    }
+    return spans.empty() ? -1 : spans.back().left + spans.back().width;
+}
+
 void TreeListView::paintNodeRow(QPainter &painter, int r, const QRect &rect, bool active)
 {
     const Row &row = m_rows[static_cast<size_t>(r)];
@@ -382,8 +420,7 @@ void TreeListView::paintNodeRow(QPainter &painter, int r, const QRect &rect, boo
     }
 
     const int left = rect.left() + contentLeft(r);
-    const bool expandable = m_tree.hasChildren(node) || m_tree.hasColumnLayout(node);
-    if (expandable) {
+    if (m_tree.hasChildren(node) || m_tree.hasColumnLayout(node)) {
         QStyleOption option;
         option.initFrom(this);
         option.rect = QRect(left - ExpanderWidth, rect.top(), ExpanderWidth, rect.height());
@@ -399,44 +436,16 @@ void TreeListView::paintNodeRow(QPainter &painter, int r, const QRect &rect, boo
     const QColor text = selected ? pal.color(group, QPalette::HighlightedText)
                                  : StoredColour::toColor(m_tree.colour(node), pal);
     painter.setPen(text);
-    const int picture = m_tree.picture(node);
-    const qreal dpr = devicePixelRatioF();
-    const int pictureTop = rect.top() + (rect.height() - NodePictures::Size) / 2;
-    const QFontMetrics metrics = fontMetrics();
-
     if (const NodeHandle owner = gridOwner(r)) {
-        const ColumnLayout &layout = m_tree.columnLayout(owner);
-        const auto spans = columnSpans(owner, left);
-        QColor gridColour = StoredColour::toColor(layout.gridColour, pal);
-        gridColour.setAlpha(110);
-        for (size_t c = 0; c < spans.size(); ++c) {
-            const ColumnSpan &span = spans[c];
-            if (span.width <= 0)
-                continue;
-            QRect cell(span.left, rect.top(), span.width, rect.height());
-            QString value;
-            if (c == 0) {
-                if (NodePictures::exists(picture) && span.width >= NodePictures::Size) {
-                    painter.drawPixmap(cell.left(), pictureTop, m_pictures.picture(picture, dpr));
-                    cell.setLeft(cell.left() + NodePictures::Size);
-                }
-                value = m_tree.caption(node);
-            } else {
-                value = m_tree.value(node, layout.columns[c].boundValue).toString();
-            }
-            const QRect textRect = cell.adjusted(CellPadding, 0, -CellPadding, 0);
-            painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                             metrics.elidedText(value, Qt::ElideRight, textRect.width()));
-            if (!selected) {
-                painter.setPen(gridColour);
-                painter.drawLine(cell.right(), cell.top(), cell.right(), cell.bottom());
-                painter.setPen(text);
-            }
-        }
-        if (!spans.empty())
-            m_contentWidth =
-                qMax(m_contentWidth, spans.back().left + spans.back().width - rect.left() + 4);
+        const int right = paintCells(painter, node, owner,
+                                     QRect(left, rect.top(), 0, rect.height()), text, selected);
+        if (right >= 0)
+            m_contentWidth = qMax(m_contentWidth, right - rect.left() + 4);
     } else {
+        const int picture = m_tree.picture(node);
+        const int pictureTop = rect.top() + (rect.height() - NodePictures::Size) / 2;
+        const qreal dpr = devicePixelRatioF();
+        const QFontMetrics metrics = fontMetrics();
         int x = left;
         if (NodePictures::exists(picture)) {
             painter.drawPixmap(x, pictureTop, m_pictures.picture(picture, dpr));

@@ -146,6 +146,10 @@ private:
     [[nodiscard]] Hit hitTest(QPoint pos) const;
 
     void paintNodeRow(QPainter &painter, int row, const QRect &rect, bool active);
+    // The cells of a row in its owner's grid from start's left edge; returns their right
+    // edge, -1 when the grid has no columns.
+    int paintCells(QPainter &painter, NodeHandle node, NodeHandle owner, const QRect &start,
+                   const QColor &text, bool selected);
     void paintHeadingRow(QPainter &painter, int row, const QRect &rect);
 
     void toggleExpanded(NodeHandle node);
