@@ -94,7 +94,7 @@ void BM_LoadContacts(benchmark::State &state)
         auto tree = std::make_unique<TreeList>();
         ColumnSets sets = standardSets();
         const NodeHandle node = addFolderNode(*tree, *s.contacts);
-        ItemLists lists(*tree, *s.session, sets, &panels, nullptr, 15);
+        ItemLists lists(*tree, *s.session, sets, &panels);
         state.ResumeTiming();
 
         const Status listed = lists.LoadContacts(node);
@@ -119,7 +119,7 @@ void BM_SortAfterLoad(benchmark::State &state)
         auto tree = std::make_unique<TreeList>();
         ColumnSets sets = standardSets();
         const NodeHandle node = addFolderNode(*tree, *s.contacts);
-        ItemLists lists(*tree, *s.session, sets, nullptr, nullptr, 15);
+        ItemLists lists(*tree, *s.session, sets);
         if (!lists.LoadContacts(node).ok())
             state.SkipWithError("listing failed");
         state.ResumeTiming();
@@ -139,7 +139,7 @@ void BM_RelistContacts(benchmark::State &state)
     TreeList tree;
     ColumnSets sets = standardSets();
     const NodeHandle node = addFolderNode(tree, *s.contacts);
-    ItemLists lists(tree, *s.session, sets, nullptr, nullptr, 15);
+    ItemLists lists(tree, *s.session, sets);
     if (!lists.LoadContacts(node).ok())
         state.SkipWithError("listing failed");
     for (auto _ : state) {

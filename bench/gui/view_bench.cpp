@@ -18,8 +18,6 @@ using namespace corvel;
 
 namespace {
 
-constexpr int Twips = 15;
-
 struct ListedFolder
 {
     TreeList tree;
@@ -34,10 +32,9 @@ struct ListedFolder
         setNodeKind(tree, folder, NodeKind::ContactFolderListed);
         ColumnLayout layout;
         layout.setColumnCount(4);
-        layout.columns[1] = {150 * Twips, NodeValueName::FileAs(), QStringLiteral("Full Name")};
-        layout.columns[2] = {190 * Twips, NodeValueName::Email1Address(), QStringLiteral("E-mail")};
-        layout.columns[3] = {110 * Twips, NodeValueName::Categories(),
-                             QStringLiteral("Categories")};
+        layout.columns[1] = {150, NodeValueName::FileAs(), QStringLiteral("Full Name")};
+        layout.columns[2] = {190, NodeValueName::Email1Address(), QStringLiteral("E-mail")};
+        layout.columns[3] = {110, NodeValueName::Categories(), QStringLiteral("Categories")};
         tree.setColumnLayout(folder, layout);
         tree.setChildOrder(folder, ChildOrder::ByValue, NodeValueName::FileAs());
         for (int i = 0; i < rows; ++i) {
@@ -60,7 +57,7 @@ struct ListedFolder
 void BM_PaintAtScrollPositions(benchmark::State &state)
 {
     ListedFolder data(static_cast<int>(state.range(0)));
-    TreeListView view(data.tree, Twips, Twips);
+    TreeListView view(data.tree);
     view.resize(800, 600);
     view.show();
     QApplication::processEvents();
@@ -96,7 +93,7 @@ BENCHMARK(BM_PaintAtScrollPositions)->Arg(100000)->Unit(benchmark::kMillisecond)
 void BM_RowsAfterRefresh(benchmark::State &state)
 {
     ListedFolder data(static_cast<int>(state.range(0)));
-    TreeListView view(data.tree, Twips, Twips);
+    TreeListView view(data.tree);
     view.resize(800, 600);
     for (auto _ : state) {
         data.tree.refresh();

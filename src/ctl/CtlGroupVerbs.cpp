@@ -244,8 +244,7 @@ int GroupVerb::run(const QString &verb, bool &changed)
         if (!folder || (kind != NodeKind::ContactFolder && kind != NodeKind::ContactFolderListed &&
                         kind != NodeKind::ContactFolderListing))
             return fail(u"there is no contact folder \"%1\""_s.arg(a[0]));
-        ItemLists lists(m_tree, *m_ws.session(), m_ws.groups().columnSets(), nullptr, nullptr,
-                        m_ws.options().twipsPerPixelX);
+        ItemLists lists(m_tree, *m_ws.session(), m_ws.groups().columnSets());
         folder = lists.rowsHolder(folder);
         const Status listed = lists.LoadContacts(folder);
         if (!listed.ok())

@@ -137,8 +137,7 @@ int runList(const CtlContext &context)
         return ExitFailed;
     }
 
-    ItemLists lists(tree, *workspace.session(), workspace.groups().columnSets(), nullptr, nullptr,
-                    workspace.options().twipsPerPixelX);
+    ItemLists lists(tree, *workspace.session(), workspace.groups().columnSets());
     const Result<NodeHandle> listed = FolderListing(tree, lists).list(node);
     if (!listed.ok()) {
         printError(QStringLiteral("corvelctl: %1").arg(listed.error()));

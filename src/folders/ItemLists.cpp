@@ -37,7 +37,8 @@ constexpr Readable ContactFields[] = {{"FileAs", Property::FileAs, "Contact Name
 constexpr Readable MessageFields[] = {{"Subject", Property::Subject, "Subject"}};
 
 constexpr int FallbackWidthPixels = 150;
-constexpr int DefaultWidthTwips = 2500;
+constexpr int DefaultWidthPixels = 167;
+constexpr int MaxWidthPixels = std::numeric_limits<int>::max() / ColumnLayout::TwipsPerPixel;
 
 QString readProperty(const OlItem &item, Property property)
 {
@@ -75,13 +76,12 @@ struct ItemLists::Kind
 };
 
 ItemLists::ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSets,
-                     StatusPanels *status, BusyIndicator *busy, int twipsPerPixelX)
+                     StatusPanels *status, BusyIndicator *busy)
     : m_tree(tree)
     , m_session(session)
     , m_columnSets(columnSets)
     , m_status(status)
     , m_busy(busy)
-    , m_twipsPerPixelX(twipsPerPixelX)
 {
 }
 
@@ -183,30 +183,50 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     }
 
     m_tree.suspendDrawing();
-    NodeHandle holder = node;
     bool madeListingNode = false;
-    if (before == kind.listed) {
-        m_tree.removeDescendants(node);
-    } else {
-        setNodeKind(m_tree, node, kind.listed);
-        if (m_tree.hasChildren(node)) {
-            holder =
-                m_tree.addNode(QString::fromLatin1(ListingPrefix) + m_tree.caption(node), node);
-            setNodeKind(m_tree, holder, kind.listed);
-            setNodeKind(m_tree, node, kind.withListingNode);
-            m_tree.setValue(holder, NodeValueName::EntryId(), entryId);
-            m_tree.setValue(holder, NodeValueName::StoreId(), storeId);
-            madeListingNode = true;
-            m_tree.refresh();
-            m_tree.suspendDrawing();
-        }
-    }
-
+    const NodeHandle holder = rowsHolderFor(node, kind, madeListingNode);
     const int set = columnSetFor(entryId, kind);
     m_columnSets.record(set).displayName = m_tree.caption(holder);
     const ColumnLayout layout = layoutFor(set);
     m_tree.setColumnLayout(holder, layout);
+    addRows(holder, kind, layout, items);
+    items.clear(); // the session's objects go before the tree is drawn
 
+    m_tree.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(kind.sortValue));
+    // Sub-folders and the listing node keep the tree's natural order: the listing node's
+    // leading space puts it first.
+    if (madeListingNode)
+        m_tree.setChildOrder(node, ChildOrder::Natural);
+    m_tree.refresh();
+    showCaption(StatusPanels::ActivityPanel, QString());
+    showListed(holder, expand, select);
+    return {};
+}
+
+NodeHandle ItemLists::rowsHolderFor(NodeHandle node, const Kind &kind, bool &madeListingNode)
+{
+    if (nodeKind(m_tree, node) == kind.listed) {
+        m_tree.removeDescendants(node);
+        return node;
+    }
+    setNodeKind(m_tree, node, kind.listed);
+    if (!m_tree.hasChildren(node))
+        return node;
+    const NodeHandle holder =
+        m_tree.addNode(QString::fromLatin1(ListingPrefix) + m_tree.caption(node), node);
+    setNodeKind(m_tree, holder, kind.listed);
+    setNodeKind(m_tree, node, kind.withListingNode);
+    for (const QString &name : {NodeValueName::EntryId(), NodeValueName::StoreId()})
+        m_tree.setValue(holder, name, m_tree.value(node, name).toString());
+    madeListingNode = true;
+    m_tree.refresh();
+    m_tree.suspendDrawing();
+    return holder;
+}
+
+void ItemLists::addRows(NodeHandle holder, const Kind &kind, const ColumnLayout &layout,
+                        const std::vector<std::shared_ptr<OlItem>> &items)
+{
     // Which columns can be filled, resolved once rather than per row.
     struct Binding
     {
@@ -256,16 +276,10 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
             shownPercent = percent;
         }
     }
-    items.clear(); // the session's objects go before the tree is drawn
+}
 
-    m_tree.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(kind.sortValue));
-    // Sub-folders and the listing node keep the tree's natural order: the listing node's
-    // leading space puts it first.
-    if (madeListingNode)
-        m_tree.setChildOrder(node, ChildOrder::Natural);
-    m_tree.refresh();
-    showCaption(StatusPanels::ActivityPanel, QString());
-
+void ItemLists::showListed(NodeHandle holder, bool expand, bool select)
+{
     if (select) {
         const NodeHandle current = m_tree.current();
         if (current != holder) {
@@ -279,7 +293,6 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     showCaption(StatusPanels::CountPanel,
                 select ? QString::number(m_tree.descendantCount(holder)) + QStringLiteral(" Items")
                        : QString());
-    return {};
 }
 
 int ItemLists::columnSetFor(const QString &entryId, const Kind &kind)
@@ -315,17 +328,17 @@ ColumnLayout ItemLists::layoutFor(int columnSet) const
 
     ColumnLayout layout;
     layout.setColumnCount(n + 1);
-    layout.columns[0].widthTwips = 0;
+    layout.columns[0].width = 0;
     for (int i = 1; i <= n; ++i) {
         const ColumnSet::Column &stored = set.columns[static_cast<size_t>(i - 1)];
         ColumnLayout::Column &column = layout.columns[static_cast<size_t>(i)];
         bool numeric = false;
         const double pixels = stored.width.trimmed().toDouble(&numeric);
-        const double twips = numeric ? std::round(pixels * m_twipsPerPixelX) : 0.0;
-        // A negative or absurd width would hide the column as surely as a zero one.
-        column.widthTwips = twips >= 1 && twips <= std::numeric_limits<int>::max()
-                                ? static_cast<int>(twips)
-                                : DefaultWidthTwips;
+        const double rounded = numeric ? std::round(pixels) : 0.0;
+        // A negative or absurd width would hide the column as surely as a zero one; the
+        // largest is one whose twips still fit a file.
+        column.width = rounded >= 1 && rounded <= MaxWidthPixels ? static_cast<int>(rounded)
+                                                                 : DefaultWidthPixels;
         column.heading = stored.heading;
         column.boundValue = stored.property;
     }

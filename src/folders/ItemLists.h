@@ -5,10 +5,14 @@
 
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 namespace corvel {
 
 class BusyIndicator;
 class ColumnSets;
+class OlItem;
 class OlNamespace;
 class StatusPanels;
 
@@ -24,8 +28,7 @@ class ItemLists
 public:
     // status and busy may be null (a run without a window).
     ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSets,
-              StatusPanels *status = nullptr, BusyIndicator *busy = nullptr,
-              int twipsPerPixelX = 15);
+              StatusPanels *status = nullptr, BusyIndicator *busy = nullptr);
 
     // Kinds 1 and 2. The rows holder becomes current, selected and expanded; panel 1 shows
     // its count.
@@ -46,6 +49,13 @@ public:
 private:
     struct Kind;
     [[nodiscard]] Status load(NodeHandle node, const Kind &kind, bool expand, bool select);
+    // The node the rows go below: the folder node, or a new listing node when the folder
+    // has sub-folders (madeListingNode then set).
+    [[nodiscard]] NodeHandle rowsHolderFor(NodeHandle node, const Kind &kind,
+                                           bool &madeListingNode);
+    void addRows(NodeHandle holder, const Kind &kind, const ColumnLayout &layout,
+                 const std::vector<std::shared_ptr<OlItem>> &items);
+    void showListed(NodeHandle holder, bool expand, bool select);
     [[nodiscard]] int columnSetFor(const QString &entryId, const Kind &kind);
     [[nodiscard]] ColumnLayout layoutFor(int columnSet) const;
     void showCaption(int panel, const QString &text);
@@ -55,7 +65,6 @@ private:
     ColumnSets &m_columnSets;
     StatusPanels *m_status;
     BusyIndicator *m_busy;
-    int m_twipsPerPixelX;
 };
 
 } // namespace corvel

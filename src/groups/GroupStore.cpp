@@ -51,10 +51,9 @@ void addEmptyRoot(TreeList &tree, NodeHandle parent, const QString &caption, int
 
 } // namespace
 
-GroupStore::GroupStore(QString appPath, QString shippedDir, int twipsPerPixelX)
+GroupStore::GroupStore(QString appPath, QString shippedDir)
     : m_appPath(std::move(appPath))
     , m_shippedDir(std::move(shippedDir))
-    , m_twipsPerPixelX(twipsPerPixelX > 0 ? twipsPerPixelX : 15)
 {
 }
 
@@ -209,8 +208,7 @@ Status GroupStore::SaveColumnSets(const TreeList &tree) const
                 const size_t shared =
                     std::min(record.columns.size(), static_cast<size_t>(layout.columnCount() - 1));
                 for (size_t c = 0; c < shared; ++c) {
-                    record.columns[c].width =
-                        QString::number(layout.columns[c + 1].widthTwips / m_twipsPerPixelX);
+                    record.columns[c].width = QString::number(layout.columns[c + 1].width);
                 }
             }
         }
@@ -263,10 +261,8 @@ void GroupStore::SetupGroupGrid(TreeList &tree, NodeHandle group) const
     ColumnLayout layout;
     layout.setColumnCount(3);
     layout.columns[0] = {0, QString(), QString()};
-    layout.columns[1] = {150 * m_twipsPerPixelX, NodeValueName::FileAs(),
-                         QStringLiteral("Contact Name")};
-    layout.columns[2] = {150 * m_twipsPerPixelX, NodeValueName::Email1Address(),
-                         QStringLiteral("eMail Address")};
+    layout.columns[1] = {150, NodeValueName::FileAs(), QStringLiteral("Contact Name")};
+    layout.columns[2] = {150, NodeValueName::Email1Address(), QStringLiteral("eMail Address")};
     layout.gridColour = NodeColour::ButtonShadow;
     tree.setColumnLayout(group, layout);
 }

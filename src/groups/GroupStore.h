@@ -18,8 +18,8 @@ class GroupStore : public GroupRootsSource
 {
 public:
     // appPath: where the data files live. shippedDir: where the program's own copy of the
-    // class defaults is, used when appPath has none. twipsPerPixelX converts column widths.
-    GroupStore(QString appPath, QString shippedDir, int twipsPerPixelX = 15);
+    // class defaults is, used when appPath has none.
+    GroupStore(QString appPath, QString shippedDir);
 
     [[nodiscard]] QString groupFilePath() const;
     [[nodiscard]] QString groupBackupPath() const;
@@ -61,12 +61,9 @@ public:
     // Gives a group node the member grid: name and address columns, 150 pixels each.
     void SetupGroupGrid(TreeList &tree, NodeHandle group) const;
 
-    [[nodiscard]] int twipsPerPixelX() const { return m_twipsPerPixelX; }
-
 private:
     QString m_appPath;
     QString m_shippedDir;
-    int m_twipsPerPixelX;
     ColumnSets m_columnSets;
     QString m_groupFileError;
     QString m_folderSettingsError;

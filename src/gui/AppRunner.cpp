@@ -56,7 +56,6 @@ bool AppRunner::start()
     options.shippedDir = shippedDir;
     options.configRoot = m_options.configRoot;
     options.dataRoot = m_options.dataRoot;
-    options.twipsPerPixelX = frmMain::twipsPerPixel(Qt::Horizontal);
     Workspace::ApplicationFactory factory = m_options.factory;
     if (!factory)
         factory = Workspace::localStore(m_options.dataRoot);

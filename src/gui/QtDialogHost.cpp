@@ -7,7 +7,6 @@
 #include "gui/ContactCardWindow.h"
 #include "gui/LetterWindow.h"
 #include "gui/MailSetupDialog.h"
-#include "gui/QtFileDialogRunner.h"
 #include "gui/frmAbout.h"
 #include "gui/frmCopyTo.h"
 #include "gui/frmDoMsg.h"
@@ -16,10 +15,10 @@
 #include "gui/frmGetName.h"
 #include "gui/frmMailWiz.h"
 #include "session/OutlookSession.h"
-#include "workspace/CDialog.h"
 #include "workspace/FileDialogRequest.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -163,25 +162,22 @@ bool QtDialogHost::FGetParms(DynGrpForm &form)
 
 QString QtDialogHost::chooseFile(const FileDialogRequest &request)
 {
-    QtFileDialogRunner runner(m_nativeFileDialogs);
-    CDialog dialog(runner);
-    QStringList pairs;
-    for (const auto &[description, pattern] : request.filters)
-        pairs << description << pattern;
-    dialog.setFilter(pairs.join(u'|'));
-    dialog.DialogTitle = request.title;
-    dialog.InitDir = request.initialDir;
-    dialog.Filename = request.fileName;
-    dialog.DefaultExt = request.defaultExt;
-    if (request.overwritePrompt)
-        dialog.Flags |= CDialog::OFN_OVERWRITEPROMPT;
-    if (request.pathMustExist)
-        dialog.Flags |= CDialog::OFN_PATHMUSTEXIST;
-    if (request.fileMustExist)
-        dialog.Flags |= CDialog::OFN_FILEMUSTEXIST;
-    const bool chosen =
-        request.mode == FileDialogRequest::Mode::Save ? dialog.ShowSave() : dialog.ShowOpen();
-    return chosen ? dialog.Filename : QString();
+    const bool save = request.mode == FileDialogRequest::Mode::Save;
+    QFileDialog dialog(owner(), request.title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, !m_nativeFileDialogs);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    dialog.setDefaultSuffix(request.defaultExt);
+    if (!request.initialDir.isEmpty())
+        dialog.setDirectory(request.initialDir);
+    if (!request.nameFilters.isEmpty())
+        dialog.setNameFilters(request.nameFilters);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 bool QtDialogHost::runMailWizard(MailWizard &wizard)

@@ -27,11 +27,9 @@ constexpr int AutoScrollInterval = 60; // ms
 
 } // namespace
 
-TreeListView::TreeListView(TreeList &tree, int twipsPerPixelX, int twipsPerPixelY, QWidget *parent)
+TreeListView::TreeListView(TreeList &tree, QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_tree(tree)
-    , m_twipsX(qMax(1, twipsPerPixelX))
-    , m_twipsY(qMax(1, twipsPerPixelY))
 {
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);
@@ -186,7 +184,7 @@ std::vector<TreeListView::ColumnSpan> TreeListView::columnSpans(NodeHandle owner
     std::vector<ColumnSpan> spans;
     spans.reserve(layout.columns.size());
     for (const ColumnLayout::Column &column : layout.columns) {
-        const int width = qMax(0, (column.widthTwips + m_twipsX / 2) / m_twipsX);
+        const int width = qMax(0, column.width);
         spans.push_back({left, width});
         left += width;
     }
@@ -194,16 +192,6 @@ std::vector<TreeListView::ColumnSpan> TreeListView::columnSpans(NodeHandle owner
 }
 
 // --- Points and nodes ------------------------------------------------------------------------
-
-QPoint TreeListView::toTwips(QPoint pos) const
-{
-    return {pos.x() * m_twipsX, pos.y() * m_twipsY};
-}
-
-QPoint TreeListView::fromTwips(int xTwips, int yTwips) const
-{
-    return {xTwips / m_twipsX, yTwips / m_twipsY};
-}
 
 NodeHandle TreeListView::nodeUnder(QPoint viewportPos) const
 {
@@ -374,6 +362,44 @@ void TreeListView::paintEvent(QPaintEvent *event)
             this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
 }
 
+int TreeListView::paintCells(QPainter &painter, NodeHandle node, NodeHandle owner,
+                             const QRect &start, const QColor &text, bool selected)
+{
+    const ColumnLayout &layout = m_tree.columnLayout(owner);
+    const auto spans = columnSpans(owner, start.left());
+    QColor gridColour = StoredColour::toColor(layout.gridColour, palette());
+    gridColour.setAlpha(110);
+    const int picture = m_tree.picture(node);
+    const int pictureTop = start.top() + (start.height() - NodePictures::Size) / 2;
+    const QFontMetrics metrics = fontMetrics();
+    for (size_t c = 0; c < spans.size(); ++c) {
+        const ColumnSpan &span = spans[c];
+        if (span.width <= 0)
+            continue;
+        QRect cell(span.left, start.top(), span.width, start.height());
+        QString value;
+        if (c == 0) {
+            if (NodePictures::exists(picture) && span.width >= NodePictures::Size) {
+                painter.drawPixmap(cell.left(), pictureTop,
+                                   m_pictures.picture(picture, devicePixelRatioF()));
+                cell.setLeft(cell.left() + NodePictures::Size);
+            }
+            value = m_tree.caption(node);
+        } else {
+            value = m_tree.value(node, layout.columns[c].boundValue).toString();
+        }
+        const QRect textRect = cell.adjusted(CellPadding, 0, -CellPadding, 0);
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         metrics.elidedText(value, Qt::ElideRight, textRect.width()));
+        if (!selected) {
+            painter.setPen(gridColour);
+            painter.drawLine(cell.right(), cell.top(), cell.right(), cell.bottom());
+            painter.setPen(text);
+        }
+    }
+    return spans.empty() ? -1 : spans.back().left + spans.back().width;
+}
+
 void TreeListView::paintNodeRow(QPainter &painter, int r, const QRect &rect, bool active)
 {
     const Row &row = m_rows[static_cast<size_t>(r)];
@@ -394,8 +420,7 @@ void TreeListView::paintNodeRow(QPainter &painter, int r, const QRect &rect, boo
     }
 
     const int left = rect.left() + contentLeft(r);
-    const bool expandable = m_tree.hasChildren(node) || m_tree.hasColumnLayout(node);
-    if (expandable) {
+    if (m_tree.hasChildren(node) || m_tree.hasColumnLayout(node)) {
         QStyleOption option;
         option.initFrom(this);
         option.rect = QRect(left - ExpanderWidth, rect.top(), ExpanderWidth, rect.height());
@@ -411,44 +436,16 @@ void TreeListView::paintNodeRow(QPainter &painter, int r, const QRect &rect, boo
     const QColor text = selected ? pal.color(group, QPalette::HighlightedText)
                                  : StoredColour::toColor(m_tree.colour(node), pal);
     painter.setPen(text);
-    const int picture = m_tree.picture(node);
-    const qreal dpr = devicePixelRatioF();
-    const int pictureTop = rect.top() + (rect.height() - NodePictures::Size) / 2;
-    const QFontMetrics metrics = fontMetrics();
-
     if (const NodeHandle owner = gridOwner(r)) {
-        const ColumnLayout &layout = m_tree.columnLayout(owner);
-        const auto spans = columnSpans(owner, left);
-        QColor gridColour = StoredColour::toColor(layout.gridColour, pal);
-        gridColour.setAlpha(110);
-        for (size_t c = 0; c < spans.size(); ++c) {
-            const ColumnSpan &span = spans[c];
-            if (span.width <= 0)
-                continue;
-            QRect cell(span.left, rect.top(), span.width, rect.height());
-            QString value;
-            if (c == 0) {
-                if (NodePictures::exists(picture) && span.width >= NodePictures::Size) {
-                    painter.drawPixmap(cell.left(), pictureTop, m_pictures.picture(picture, dpr));
-                    cell.setLeft(cell.left() + NodePictures::Size);
-                }
-                value = m_tree.caption(node);
-            } else {
-                value = m_tree.value(node, layout.columns[c].boundValue).toString();
-            }
-            const QRect textRect = cell.adjusted(CellPadding, 0, -CellPadding, 0);
-            painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                             metrics.elidedText(value, Qt::ElideRight, textRect.width()));
-            if (!selected) {
-                painter.setPen(gridColour);
-                painter.drawLine(cell.right(), cell.top(), cell.right(), cell.bottom());
-                painter.setPen(text);
-            }
-        }
-        if (!spans.empty())
-            m_contentWidth =
-                qMax(m_contentWidth, spans.back().left + spans.back().width - rect.left() + 4);
+        const int right = paintCells(painter, node, owner,
+                                     QRect(left, rect.top(), 0, rect.height()), text, selected);
+        if (right >= 0)
+            m_contentWidth = qMax(m_contentWidth, right - rect.left() + 4);
     } else {
+        const int picture = m_tree.picture(node);
+        const int pictureTop = rect.top() + (rect.height() - NodePictures::Size) / 2;
+        const qreal dpr = devicePixelRatioF();
+        const QFontMetrics metrics = fontMetrics();
         int x = left;
         if (NodePictures::exists(picture)) {
             painter.drawPixmap(x, pictureTop, m_pictures.picture(picture, dpr));
@@ -530,7 +527,6 @@ void TreeListView::toggleExpanded(NodeHandle node)
 void TreeListView::mousePressEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    const QPoint twips = toTwips(pos);
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     const Hit hit = hitTest(pos);
     m_pressHit = hit;
@@ -545,14 +541,14 @@ void TreeListView::mousePressEvent(QMouseEvent *event)
         m_resizeColumn = hit.column;
         m_resizeStartX = pos.x();
         const ColumnLayout &layout = m_tree.columnLayout(row.node);
-        m_resizeStartWidth = layout.columns[static_cast<size_t>(hit.column)].widthTwips / m_twipsX;
+        m_resizeStartWidth = layout.columns[static_cast<size_t>(hit.column)].width;
         return;
     }
 
     if (hit.part == Part::Expander && event->button() == Qt::LeftButton) {
         const NodeHandle node = m_rows[static_cast<size_t>(hit.row)].node;
         toggleExpanded(node);
-        Q_EMIT MouseDown(event->button(), modifiers, twips.x(), twips.y());
+        Q_EMIT MouseDown(event->button(), modifiers, pos.x(), pos.y());
         Q_EMIT PlusMinusClick(m_tree.indexOf(node));
         return;
     }
@@ -585,7 +581,7 @@ void TreeListView::mousePressEvent(QMouseEvent *event)
     }
     // The user moved the current node; a later refresh need not bring it into sight.
     m_lastCurrent = m_tree.current();
-    Q_EMIT MouseDown(event->button(), modifiers, twips.x(), twips.y());
+    Q_EMIT MouseDown(event->button(), modifiers, pos.x(), pos.y());
 }
 
 void TreeListView::mouseMoveEvent(QMouseEvent *event)
@@ -599,14 +595,13 @@ void TreeListView::mouseMoveEvent(QMouseEvent *event)
         ColumnLayout layout = m_tree.columnLayout(m_resizeOwner);
         if (m_resizeColumn >= layout.columnCount())
             return;
-        const int pixels = qMax(MinColumnWidth, m_resizeStartWidth + pos.x() - m_resizeStartX);
-        const int twips = pixels * m_twipsX;
+        const int width = qMax(MinColumnWidth, m_resizeStartWidth + pos.x() - m_resizeStartX);
         ColumnLayout::Column &column = layout.columns[static_cast<size_t>(m_resizeColumn)];
-        if (column.widthTwips != twips) {
-            column.widthTwips = twips;
+        if (column.width != width) {
+            column.width = width;
             m_tree.setColumnLayout(m_resizeOwner, layout);
             viewport()->update();
-            Q_EMIT columnResized(m_resizeOwner, m_resizeColumn, twips);
+            Q_EMIT columnResized(m_resizeOwner, m_resizeColumn, width);
         }
         return;
     }
@@ -617,14 +612,12 @@ void TreeListView::mouseMoveEvent(QMouseEvent *event)
     // A press on an expander or a heading moves no nodes.
     if (event->buttons() != Qt::NoButton && !m_pressNode)
         return;
-    const QPoint twips = toTwips(pos);
-    Q_EMIT MouseMove(event->buttons(), event->modifiers(), twips.x(), twips.y());
+    Q_EMIT MouseMove(event->buttons(), event->modifiers(), pos.x(), pos.y());
 }
 
 void TreeListView::mouseReleaseEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    const QPoint twips = toTwips(pos);
     if (m_resizeOwner) {
         m_resizeOwner = {};
         m_resizeColumn = -1;
@@ -650,7 +643,7 @@ void TreeListView::mouseReleaseEvent(QMouseEvent *event)
     m_deferredSingleSelect = {};
     m_pressNode = {};
     m_lastReleaseGlobal = event->globalPosition().toPoint();
-    Q_EMIT MouseUp(event->button(), event->modifiers(), twips.x(), twips.y());
+    Q_EMIT MouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
 }
 
 void TreeListView::mouseDoubleClickEvent(QMouseEvent *event)
@@ -837,7 +830,7 @@ void TreeListView::DragBegin()
     viewport()->update();
 }
 
-void TreeListView::DragOver(int xTwips, int yTwips, int state)
+void TreeListView::DragOver(int x, int y, int state)
 {
     if (state == DragLeave) {
         m_dropTarget = {};
@@ -845,7 +838,7 @@ void TreeListView::DragOver(int xTwips, int yTwips, int state)
         viewport()->update();
         return;
     }
-    const QPoint pos = fromTwips(xTwips, yTwips);
+    const QPoint pos(x, y);
     const NodeHandle target = nodeUnder(pos);
     if (target != m_dropTarget) {
         m_dropTarget = target;
@@ -860,10 +853,10 @@ void TreeListView::DragOver(int xTwips, int yTwips, int state)
         m_autoScrollTimer.stop();
 }
 
-void TreeListView::DragEnd(int xTwips, int yTwips)
+void TreeListView::DragEnd(int x, int y)
 {
-    Q_UNUSED(xTwips);
-    Q_UNUSED(yTwips);
+    Q_UNUSED(x);
+    Q_UNUSED(y);
     m_dropTarget = {};
     m_autoScrollTimer.stop();
     viewport()->update();
@@ -903,8 +896,8 @@ void TreeListView::dragEnterEvent(QDragEnterEvent *event)
         return;
     }
     event->acceptProposedAction();
-    const QPoint twips = toTwips(event->position().toPoint());
-    Q_EMIT DragOverEvent(twips.x(), twips.y(), DragEnter);
+    const QPoint pos = event->position().toPoint();
+    Q_EMIT DragOverEvent(pos.x(), pos.y(), DragEnter);
 }
 
 void TreeListView::dragMoveEvent(QDragMoveEvent *event)
@@ -914,8 +907,8 @@ void TreeListView::dragMoveEvent(QDragMoveEvent *event)
         return;
     }
     event->acceptProposedAction();
-    const QPoint twips = toTwips(event->position().toPoint());
-    Q_EMIT DragOverEvent(twips.x(), twips.y(), DragOverState);
+    const QPoint pos = event->position().toPoint();
+    Q_EMIT DragOverEvent(pos.x(), pos.y(), DragOverState);
 }
 
 void TreeListView::dragLeaveEvent(QDragLeaveEvent *event)
@@ -931,10 +924,10 @@ void TreeListView::dropEvent(QDropEvent *event)
         return;
     }
     event->acceptProposedAction();
-    const QPoint twips = toTwips(event->position().toPoint());
+    const QPoint pos = event->position().toPoint();
     // Handled once the drag has ended, so that message boxes do not open inside it.
     QMetaObject::invokeMethod(
-        this, [this, twips] { Q_EMIT DragDrop(twips.x(), twips.y()); }, Qt::QueuedConnection);
+        this, [this, pos] { Q_EMIT DragDrop(pos.x(), pos.y()); }, Qt::QueuedConnection);
 }
 
 // --- Pointer and the rest ---------------------------------------------------------------------

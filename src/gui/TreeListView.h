@@ -22,14 +22,13 @@ namespace corvel {
 // rows. Only the rows in sight are touched when painting; the list of shown rows is
 // rebuilt when the tree's structure or an expansion changes.
 //
-// Mouse coordinates in the signals are in twips of the viewport, as the tree's handlers
-// expect them; NodeAt takes pixels.
+// Mouse coordinates in the signals are in pixels of the viewport.
 class TreeListView : public QAbstractScrollArea, public TreeSurface
 {
     Q_OBJECT
 
 public:
-    TreeListView(TreeList &tree, int twipsPerPixelX, int twipsPerPixelY, QWidget *parent = nullptr);
+    explicit TreeListView(TreeList &tree, QWidget *parent = nullptr);
     ~TreeListView() override;
 
     [[nodiscard]] TreeList &tree() const { return m_tree; }
@@ -53,8 +52,8 @@ public:
     // The node drag: begin runs the drag of the selection until it is dropped or cancelled;
     // over highlights the node under the pointer and scrolls near the edges; end clears that.
     void DragBegin() override;
-    void DragOver(int xTwips, int yTwips, int state) override;
-    void DragEnd(int xTwips, int yTwips) override;
+    void DragOver(int x, int y, int state) override;
+    void DragEnd(int x, int y) override;
     [[nodiscard]] NodeHandle dropHighlight() const { return m_dropTarget; }
 
     // Asks for the right-click band where the mouse button was last released.
@@ -73,16 +72,15 @@ Q_SIGNALS:
     void PlusMinusClick(int index);
     void GridCellClick(int index, int column);
     void KeyDown(int key, Qt::KeyboardModifiers modifiers);
-    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int xTwips, int yTwips);
-    void MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int xTwips,
-                   int yTwips);
-    void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int xTwips, int yTwips);
-    void DragOverEvent(int xTwips, int yTwips, int state);
-    void DragDrop(int xTwips, int yTwips);
+    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, int x, int y);
+    void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void DragOverEvent(int x, int y, int state);
+    void DragDrop(int x, int y);
     // The right-click band belongs at this screen position.
     void contextMenuRequested(const QPoint &globalPos);
     // The user gave a column of the node's layout a new width (already stored in the layout).
-    void columnResized(NodeHandle node, int column, int widthTwips);
+    void columnResized(NodeHandle node, int column, int width);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -146,10 +144,12 @@ private:
     [[nodiscard]] NodeHandle gridOwner(int row) const;
     [[nodiscard]] std::vector<ColumnSpan> columnSpans(NodeHandle owner, int left) const;
     [[nodiscard]] Hit hitTest(QPoint pos) const;
-    [[nodiscard]] QPoint toTwips(QPoint pos) const;
-    [[nodiscard]] QPoint fromTwips(int xTwips, int yTwips) const;
 
     void paintNodeRow(QPainter &painter, int row, const QRect &rect, bool active);
+    // The cells of a row in its owner's grid from start's left edge; returns their right
+    // edge, -1 when the grid has no columns.
+    int paintCells(QPainter &painter, NodeHandle node, NodeHandle owner, const QRect &start,
+                   const QColor &text, bool selected);
     void paintHeadingRow(QPainter &painter, int row, const QRect &rect);
 
     void toggleExpanded(NodeHandle node);
@@ -159,8 +159,6 @@ private:
     void autoScrollStep();
 
     TreeList &m_tree;
-    int m_twipsX;
-    int m_twipsY;
     NodePictures m_pictures;
 
     mutable std::vector<Row> m_rows;

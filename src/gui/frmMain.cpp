@@ -112,7 +112,7 @@ int frmMain::twipsPerPixel(Qt::Orientation orientation)
 void frmMain::Form_Load()
 {
     setWindowTitle(AppTitle());
-    // Read first: the tree view and its handlers work in twips from the start.
+    // Saved window positions are in twips of this screen.
     m_twipsPerPixelX = twipsPerPixel(Qt::Horizontal);
     m_twipsPerPixelY = twipsPerPixel(Qt::Vertical);
 
@@ -120,7 +120,7 @@ void frmMain::Form_Load()
     auto *surface = new StatusBarSurface;
     surface->setObjectName(u"picStatBar"_s);
     m_picStatBar = surface;
-    m_tlMain = new TreeListView(workspace().tree(), m_twipsPerPixelX, m_twipsPerPixelY);
+    m_tlMain = new TreeListView(workspace().tree());
     m_tlMain->setObjectName(u"tlMain"_s);
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -135,8 +135,7 @@ void frmMain::Form_Load()
     m_aBar = new CommandBar(m_table, m_tools, this);
     connect(m_aBar, &CommandBar::clicked, this, &frmMain::aBar_Click);
     m_interaction = std::make_unique<TreeInteraction>(
-        TreeInteraction::Context{workspace().tree(), *m_tlMain, *this, *m_statBar, dialogs(),
-                                 m_twipsPerPixelX, m_twipsPerPixelY});
+        TreeInteraction::Context{workspace().tree(), *m_tlMain, *this, *m_statBar, dialogs()});
     bindTreeInteraction(*m_tlMain, *m_interaction);
     connect(m_tlMain, &TreeListView::contextMenuRequested, this,
             [this](const QPoint &globalPos) { m_aBar->popUp(u"popTL1"_s, globalPos); });
@@ -470,7 +469,6 @@ GroupMailCommand &frmMain::groupMail()
         services.busy = m_busy.get();
         services.runsDirectory =
             RunJournal::defaultDirectory(m_services.workspace->options().dataRoot);
-        services.twipsPerPixelX = m_twipsPerPixelX;
         m_groupMail = std::make_unique<GroupMailCommand>(std::move(services));
     }
     return *m_groupMail;
@@ -484,7 +482,6 @@ ListingCommand &frmMain::listing()
         services.dialogs = m_services.dialogs;
         services.panels = m_statBar.get();
         services.busy = m_busy.get();
-        services.twipsPerPixelX = m_twipsPerPixelX;
         services.loadDynamicGroup = [this](int index) { groupCommands().LoadDynamicGroup(index); };
         m_listing = std::make_unique<ListingCommand>(std::move(services));
     }

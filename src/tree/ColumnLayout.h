@@ -2,20 +2,44 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace corvel {
 
 // The grid a node shows its children in: column 0 is the tree column; the others show
-// each child's bound value. Widths are in twips.
+// each child's bound value. Widths are in pixels; a file stores them in twips.
 struct ColumnLayout
 {
+    static constexpr int TwipsPerPixel = 15; // 1440 twips an inch at 96 pixels an inch
+
     struct Column
     {
-        int widthTwips = 0;
+        int width = 0;
         QString boundValue;
         QString heading;
-        bool operator==(const Column &) const = default;
+        // The width as a file stored it, written back while it still comes to `width`: a
+        // file from a screen of other twips per pixel keeps its bytes when read and saved.
+        int storedTwips = 0;
+
+        [[nodiscard]] static int pixelsOf(qint64 twips)
+        {
+            return static_cast<int>((twips + TwipsPerPixel / 2) / TwipsPerPixel);
+        }
+        [[nodiscard]] int twips() const
+        {
+            if (pixelsOf(storedTwips) == width)
+                return storedTwips;
+            return static_cast<int>(std::clamp<qint64>(qint64{width} * TwipsPerPixel,
+                                                       std::numeric_limits<int>::min(),
+                                                       std::numeric_limits<int>::max()));
+        }
+        bool operator==(const Column &other) const
+        {
+            return width == other.width && boundValue == other.boundValue &&
+                   heading == other.heading;
+        }
     };
 
     std::vector<Column> columns;

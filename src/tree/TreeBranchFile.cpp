@@ -145,6 +145,54 @@ QString damaged(const QString &what)
     return QStringLiteral("the group data is damaged (%1)").arg(what);
 }
 
+// A node's grid; names are the branch's value names, to which columns are bound.
+Result<ColumnLayout> readLayout(Reader &in, const QStringList &names, quint32 node)
+{
+    const auto failed = [node] {
+        return Result<ColumnLayout>::failure(
+            damaged(QStringLiteral("columns of node %1").arg(node)));
+    };
+    ColumnLayout layout;
+    layout.gridColour = in.get<quint32>();
+    const quint16 columns = in.get<quint16>();
+    if (in.failed() || columns > in.left() / 12)
+        return failed();
+    layout.columns.resize(columns);
+    for (ColumnLayout::Column &column : layout.columns) {
+        column.storedTwips = in.get<qint32>();
+        column.width = ColumnLayout::Column::pixelsOf(column.storedTwips);
+        const qint32 bound = in.get<qint32>();
+        column.heading = in.getText();
+        if (in.failed() || bound < -1 || bound >= names.size())
+            return failed();
+        if (bound >= 0)
+            column.boundValue = names.at(bound);
+    }
+    return layout;
+}
+
+Status readValues(Reader &in, quint32 nameCount, TreeBranch::Node &node, quint32 index)
+{
+    const Status failed = Status::failure(damaged(QStringLiteral("values of node %1").arg(index)));
+    const quint16 valueCount = in.get<quint16>();
+    if (in.failed() || valueCount > in.left() / 5)
+        return failed;
+    node.values.reserve(valueCount);
+    for (quint16 v = 0; v < valueCount; ++v) {
+        const quint32 name = in.get<quint32>();
+        const quint8 type = in.get<quint8>();
+        if (in.failed() || name >= nameCount)
+            return failed;
+        if (type == ValueNumber)
+            node.values.emplace_back(name, NodeValue(in.get<qint64>()));
+        else if (type == ValueText)
+            node.values.emplace_back(name, NodeValue(in.getText()));
+        else
+            return failed;
+    }
+    return {};
+}
+
 Result<TreeBranch> decodePayload(QByteArrayView payload)
 {
     Reader in(payload);
@@ -186,43 +234,13 @@ Result<TreeBranch> decodePayload(QByteArrayView payload)
         if (in.failed() || node.childOrder > 2 || !validName(node.childOrderName))
             return Result<TreeBranch>::failure(damaged(QStringLiteral("node %1").arg(i)));
         if (in.get<quint8>() != 0) {
-            ColumnLayout layout;
-            layout.gridColour = in.get<quint32>();
-            const quint16 columns = in.get<quint16>();
-            if (in.failed() || columns > in.left() / 12)
-                return Result<TreeBranch>::failure(
-                    damaged(QStringLiteral("columns of node %1").arg(i)));
-            layout.columns.resize(columns);
-            for (ColumnLayout::Column &column : layout.columns) {
-                column.widthTwips = in.get<qint32>();
-                const qint32 bound = in.get<qint32>();
-                column.heading = in.getText();
-                if (in.failed() || !validName(bound))
-                    return Result<TreeBranch>::failure(
-                        damaged(QStringLiteral("columns of node %1").arg(i)));
-                if (bound >= 0)
-                    column.boundValue = branch.names().at(bound);
-            }
-            node.layout = std::move(layout);
+            Result<ColumnLayout> layout = readLayout(in, branch.names(), i);
+            if (!layout.ok())
+                return Result<TreeBranch>::failure(layout.error());
+            node.layout = std::move(*layout);
         }
-        const quint16 valueCount = in.get<quint16>();
-        if (in.failed() || valueCount > in.left() / 5)
-            return Result<TreeBranch>::failure(damaged(QStringLiteral("values of node %1").arg(i)));
-        node.values.reserve(valueCount);
-        for (quint16 v = 0; v < valueCount; ++v) {
-            const quint32 name = in.get<quint32>();
-            const quint8 type = in.get<quint8>();
-            if (in.failed() || name >= nameCount)
-                return Result<TreeBranch>::failure(
-                    damaged(QStringLiteral("values of node %1").arg(i)));
-            if (type == ValueNumber)
-                node.values.emplace_back(name, NodeValue(in.get<qint64>()));
-            else if (type == ValueText)
-                node.values.emplace_back(name, NodeValue(in.getText()));
-            else
-                return Result<TreeBranch>::failure(
-                    damaged(QStringLiteral("values of node %1").arg(i)));
-        }
+        if (const Status values = readValues(in, nameCount, node, i); !values.ok())
+            return Result<TreeBranch>::failure(values.error());
         if (in.failed())
             return Result<TreeBranch>::failure(damaged(QStringLiteral("node %1").arg(i)));
         branch.nodes().push_back(std::move(node));
@@ -236,6 +254,40 @@ Result<TreeBranch> decodePayload(QByteArrayView payload)
 } // namespace
 
 namespace {
+
+template<typename BoundIndex>
+void writeNode(Writer &out, const BranchNodeView &node, BoundIndex &boundIndex)
+{
+    out.put<quint32>(static_cast<quint32>(node.level));
+    out.putText(node.caption);
+    out.put<qint32>(node.picture);
+    out.put<quint32>(node.colour);
+    out.put<qint32>(node.state);
+    out.put<quint8>(node.expanded ? FlagExpanded : 0);
+    out.put<quint8>(static_cast<quint8>(node.childOrder));
+    out.put<qint32>(node.childOrderName);
+    out.put<quint8>(node.layout ? 1 : 0);
+    if (node.layout) {
+        out.put<quint32>(node.layout->gridColour);
+        out.put<quint16>(static_cast<quint16>(node.layout->columns.size()));
+        for (const ColumnLayout::Column &column : node.layout->columns) {
+            out.put<qint32>(column.twips());
+            out.put<qint32>(boundIndex(column.boundValue));
+            out.putText(column.heading);
+        }
+    }
+    out.put<quint16>(static_cast<quint16>(node.values.size()));
+    for (const auto &[name, value] : node.values) {
+        out.put<quint32>(static_cast<quint32>(name));
+        if (value.isNumber()) {
+            out.put<quint8>(ValueNumber);
+            out.put<qint64>(value.number());
+        } else {
+            out.put<quint8>(ValueText);
+            out.putText(value.text());
+        }
+    }
+}
 
 // Encodes the nodes a visit shows. Names are numbered as the source numbers them; a column
 // bound to a name no value uses gets a number of its own, so the binding survives.
@@ -273,37 +325,7 @@ encodeRecord(const std::vector<QString> &names, size_t nodeCount,
             out.putText(name);
         tableEnd = out.position();
         out.put<quint32>(static_cast<quint32>(nodeCount));
-        visit([&](const BranchNodeView &node) {
-            out.put<quint32>(static_cast<quint32>(node.level));
-            out.putText(node.caption);
-            out.put<qint32>(node.picture);
-            out.put<quint32>(node.colour);
-            out.put<qint32>(node.state);
-            out.put<quint8>(node.expanded ? FlagExpanded : 0);
-            out.put<quint8>(static_cast<quint8>(node.childOrder));
-            out.put<qint32>(node.childOrderName);
-            out.put<quint8>(node.layout ? 1 : 0);
-            if (node.layout) {
-                out.put<quint32>(node.layout->gridColour);
-                out.put<quint16>(static_cast<quint16>(node.layout->columns.size()));
-                for (const ColumnLayout::Column &column : node.layout->columns) {
-                    out.put<qint32>(column.widthTwips);
-                    out.put<qint32>(boundIndex(column.boundValue));
-                    out.putText(column.heading);
-                }
-            }
-            out.put<quint16>(static_cast<quint16>(node.values.size()));
-            for (const auto &[name, value] : node.values) {
-                out.put<quint32>(static_cast<quint32>(name));
-                if (value.isNumber()) {
-                    out.put<quint8>(ValueNumber);
-                    out.put<qint64>(value.number());
-                } else {
-                    out.put<quint8>(ValueText);
-                    out.putText(value.text());
-                }
-            }
-        });
+        visit([&](const BranchNodeView &node) { writeNode(out, node, boundIndex); });
     }
     if (!extraNames.empty()) { // rare: rewrite the name table with the bound names added
         QByteArray table;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QList>
-#include <QPair>
 #include <QString>
+#include <QStringList>
 
 namespace corvel {
 
@@ -12,19 +11,17 @@ struct FileDialogRequest
 {
     enum class Mode
     {
-        Open,
-        Save,
+        Open, // an existing file
+        Save, // a new name or an existing file
     };
     Mode mode = Mode::Open;
     QString title;
     QString initialDir;
     QString fileName;
     QString defaultExt; // without the dot; added to a typed name that has none
-    // Description and pattern(s), such as {"Text (*.txt)", "*.txt"}, in the order shown.
-    QList<QPair<QString, QString>> filters;
+    // Name filters as the dialog shows them ("Text (*.txt)"), the first one selected.
+    QStringList nameFilters;
     bool overwritePrompt = false; // Save: ask before replacing a file
-    bool pathMustExist = false;   // the folder of a typed name must exist
-    bool fileMustExist = false;   // Open: the file must exist
 };
 
 } // namespace corvel

@@ -388,8 +388,7 @@ FileDialogRequest addressListRequest(FileDialogRequest::Mode mode, const QString
     request.title = title;
     request.initialDir = initialDir;
     request.defaultExt = u"txt"_s;
-    request.filters = {{u"Text (*.txt)"_s, u"*.txt"_s}, {u"All Files "_s, u"*.*"_s}};
-    request.pathMustExist = true;
+    request.nameFilters = {u"Text (*.txt)"_s, u"All Files (*)"_s};
     return request;
 }
 
@@ -426,7 +425,6 @@ void GroupCommands::LoadAddressList()
         return;
     FileDialogRequest request =
         addressListRequest(FileDialogRequest::Mode::Open, u"Load Address List"_s, lastSavePath());
-    request.fileMustExist = true;
     const QString path = m_s.dialogs->chooseFile(request);
     if (path.isEmpty())
         return;

@@ -96,8 +96,7 @@ FileDialogRequest valuesFileRequest()
 {
     FileDialogRequest request;
     request.title = u"Load Prompted Values"_s;
-    request.filters = {{u"CSV files (*.csv)"_s, u"*.csv"_s}, {u"All files (*.*)"_s, u"*"_s}};
-    request.fileMustExist = true;
+    request.nameFilters = {u"CSV files (*.csv)"_s, u"All files (*)"_s};
     return request;
 }
 
@@ -214,8 +213,7 @@ void GroupMailCommand::doBtnDoMail()
     if (!session || isRunning() || m_stopped)
         return;
     TreeList &tree = ws.tree();
-    ItemLists lists(tree, *session, ws.groups().columnSets(), m_s.panels, m_s.busy,
-                    m_s.twipsPerPixelX);
+    ItemLists lists(tree, *session, ws.groups().columnSets(), m_s.panels, m_s.busy);
     Status listing;
     const NodeHandle drafts = lists.FindDraftsNode(ws.DraftsEntryId(), &listing);
     tree.refresh();

@@ -30,7 +30,6 @@ public:
         StatusPanels *panels = nullptr; // may be null
         BusyIndicator *busy = nullptr;  // may be null
         QString runsDirectory;          // where run journals live
-        int twipsPerPixelX = 15;
     };
 
     explicit GroupMailCommand(Services services);

@@ -123,8 +123,7 @@ void LetterForm::chooseAttachment()
 {
     FileDialogRequest request;
     request.title = u"Add Attachment"_s;
-    request.filters = {{u"All Files (*)"_s, u"*"_s}};
-    request.fileMustExist = true;
+    request.nameFilters = {u"All Files (*)"_s};
     const QString path = m_dialogs.chooseFile(request);
     if (path.isEmpty())
         return;

@@ -57,7 +57,7 @@ void ListingCommand::list(int index, FolderListing::Items items)
     if (!session || !node)
         return;
     ItemLists lists(tree, *session, workspace.groups().columnSets(), m_services.panels,
-                    m_services.busy, m_services.twipsPerPixelX);
+                    m_services.busy);
     FolderListing listing(tree, lists);
     const Result<NodeHandle> listed = listing.list(node, items);
     // The lists set the holder's expansion after their last redraw: show it.

@@ -23,7 +23,6 @@ public:
         DialogHost *dialogs = nullptr;
         StatusPanels *panels = nullptr; // may be null
         BusyIndicator *busy = nullptr;  // may be null
-        int twipsPerPixelX = 15;
         std::function<void(int index)> loadDynamicGroup;
     };
 

@@ -56,8 +56,6 @@ TreeInteraction::TreeInteraction(const Context &context)
     , m_commands(context.commands)
     , m_status(context.status)
     , m_dialogs(context.dialogs)
-    , m_twipsX(qMax(1, context.twipsPerPixelX))
-    , m_twipsY(qMax(1, context.twipsPerPixelY))
 {
 }
 
@@ -69,11 +67,6 @@ QString TreeInteraction::dropOnGroupOnlyMessage()
 QString TreeInteraction::dropContactsOnlyMessage()
 {
     return QStringLiteral("You may only drag/drop Contact to a Standard Mail Group");
-}
-
-int TreeInteraction::nodeAtTwips(int x, int y) const
-{
-    return m_surface.NodeAt(x / m_twipsX, y / m_twipsY);
 }
 
 // --- Selection -------------------------------------------------------------------------------
@@ -243,7 +236,7 @@ void TreeInteraction::tlMain_MouseUp(Qt::MouseButton button, Qt::KeyboardModifie
                                      int y)
 {
     if ((shift & ShiftKeys) == Qt::NoModifier)
-        m_selIndex = nodeAtTwips(x, y);
+        m_selIndex = m_surface.NodeAt(x, y);
     const NodeHandle current = m_tree.current();
     if (m_tree.indexOf(current) == -1)
         return;
@@ -283,7 +276,7 @@ void TreeInteraction::tlMain_DragDrop(int x, int y)
 {
     m_surface.showBusyPointer();
     m_surface.DragEnd(x, y);
-    const int target = nodeAtTwips(x, y);
+    const int target = m_surface.NodeAt(x, y);
     if (target < 0) {
         m_surface.restorePointer();
         return;

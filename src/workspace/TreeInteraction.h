@@ -16,7 +16,7 @@ class TreeSurface;
 // The main tree's event handlers: keeps SelIndex, the command states and the status
 // summary in step with the selection, maps keys and the double-click to group commands,
 // turns a mouse drag into a drag of nodes and takes drops of contacts on Standard Mail
-// Groups. Mouse coordinates are in twips, as the tree reports them.
+// Groups. Mouse coordinates are in pixels, as the tree reports them.
 class TreeInteraction
 {
 public:
@@ -27,12 +27,10 @@ public:
         CommandHost &commands;
         StatusPanels &status;
         DialogHost &dialogs;
-        int twipsPerPixelX = 15;
-        int twipsPerPixelY = 15;
     };
 
-    // Movement beyond this many twips from the press point starts a drag.
-    static constexpr int DragThreshold = 50;
+    // Movement beyond this many pixels from the press point starts a drag.
+    static constexpr int DragThreshold = 3;
 
     explicit TreeInteraction(const Context &context);
 
@@ -63,7 +61,6 @@ private:
     void ClickHandling();
     [[nodiscard]] NodeKind currentKind() const;
     [[nodiscard]] QString dynamicGroupSummary(NodeHandle group) const;
-    [[nodiscard]] int nodeAtTwips(int x, int y) const;
     void refuseDrop(const QString &message);
 
     TreeList &m_tree;
@@ -71,8 +68,6 @@ private:
     CommandHost &m_commands;
     StatusPanels &m_status;
     DialogHost &m_dialogs;
-    int m_twipsX;
-    int m_twipsY;
 
     int m_selIndex = 0;
     qint16 m_pressX = 0; // 0, 0: no press pending

@@ -31,7 +31,7 @@ Workspace::Workspace(Options options, ApplicationFactory factory)
     : m_options(std::move(options))
     , m_factory(factory ? std::move(factory) : localStore(m_options.dataRoot))
     , m_settings(m_options.configRoot)
-    , m_groups(m_options.appPath, m_options.shippedDir, m_options.twipsPerPixelX)
+    , m_groups(m_options.appPath, m_options.shippedDir)
 {
     m_settings.setCompany(QStringLiteral("Tessary"));
     m_settings.setAppName(QStringLiteral("Corvel"));

@@ -30,7 +30,6 @@ public:
         QString shippedDir; // where the program's own files are (the executable's folder)
         QString configRoot; // settings folder; empty: the user's
         QString dataRoot;   // where a first run makes the personal folders; empty: the user's
-        int twipsPerPixelX = 15;
     };
     // Opens the mail system; throws OutlookError when it cannot be started.
     using ApplicationFactory = std::function<std::shared_ptr<OlApplication>(CRegSettings &)>;

@@ -99,12 +99,11 @@ struct Fixture
         folderSettings.replace(s("{contacts}"), contacts->EntryID());
         if (!folderSettings.isEmpty())
             write(s("mailfolders.sys"), folderSettings);
-        groups = std::make_unique<GroupStore>(dir.path(), dir.path() + s("/none"), 15);
+        groups = std::make_unique<GroupStore>(dir.path(), dir.path() + s("/none"));
         ASSERT_TRUE(groups->LoadColumnSets().ok());
         folders = std::make_unique<FolderTree>(tree, *session, *groups);
         ASSERT_TRUE(folders->LoadFolderTree(false).ok());
-        lists =
-            std::make_unique<ItemLists>(tree, *session, groups->columnSets(), &panels, &busy, 15);
+        lists = std::make_unique<ItemLists>(tree, *session, groups->columnSets(), &panels, &busy);
         panels.reset();
     }
     void write(const QString &name, const QString &text)
@@ -171,9 +170,9 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     ASSERT_EQ(layout.columnCount(), 4);
     const std::vector<ColumnLayout::Column> expected = {
         {0, QString(), QString()},
-        {180 * 15, s("FileAs"), s("Contact Name")},
-        {200 * 15, s("Email1Address"), s("eMail Address")},
-        {150 * 15, s("Categories"), s("Categories")}};
+        {180, s("FileAs"), s("Contact Name")},
+        {200, s("Email1Address"), s("eMail Address")},
+        {150, s("Categories"), s("Categories")}};
     EXPECT_EQ(layout.columns, expected);
     EXPECT_EQ(layout.gridColour, NodeColour::ButtonShadow);
 
@@ -288,7 +287,7 @@ struct ColumnCase
     const char *properties;
     const char *headings;
     const char *widths;
-    std::vector<int> expectedWidths; // twips, from column 1
+    std::vector<int> expectedWidths; // pixels, from column 1
     QStringList expectedRow;         // the row's bound values, in column order
 };
 
@@ -316,7 +315,7 @@ TEST_P(ItemListsColumns, FolderColumnSetShapesTheList)
     ASSERT_EQ(layout.columnCount(), static_cast<int>(c.expectedWidths.size()) + 1);
     QStringList bound;
     for (int i = 1; i < layout.columnCount(); ++i) {
-        EXPECT_EQ(layout.columns[i].widthTwips, c.expectedWidths[i - 1]) << "column " << i;
+        EXPECT_EQ(layout.columns[i].width, c.expectedWidths[i - 1]) << "column " << i;
         bound << layout.columns[i].boundValue;
     }
     EXPECT_EQ(f.rows(folder, bound).value(0), c.expectedRow.join(QLatin1Char('|')));
@@ -339,26 +338,26 @@ INSTANTIATE_TEST_SUITE_P(
                    "FileAs~Body~Email1Address",
                    "Name~Body~Mail",
                    "100~50~20",
-                   {1500, 750, 300},
+                   {100, 50, 20},
                    {s("Brown, Bob"), QString(), s("bob@example.org")}},
         ColumnCase{"UnusableWidthsGetTheDefault",
                    "FileAs~Email1Address~Categories",
                    "A~B~C",
                    "0~~abc",
-                   {2500, 2500, 2500},
+                   {167, 167, 167},
                    {s("Brown, Bob"), s("bob@example.org"), s("Golf")}},
         ColumnCase{"NegativeAndHugeWidthsGetTheDefault",
                    "FileAs~Categories",
                    "A~B",
                    "-5~99999999999",
-                   {2500, 2500},
+                   {167, 167},
                    {s("Brown, Bob"), s("Golf")}},
-        ColumnCase{"FractionalWidthsAreRounded", "FileAs", "A", " 12.5 ", {188}, {s("Brown, Bob")}},
+        ColumnCase{"FractionalWidthsAreRounded", "FileAs", "A", " 12.5 ", {13}, {s("Brown, Bob")}},
         ColumnCase{"NamesMatchWithoutRegardToCase",
                    "EMAIL1ADDRESS~fileas",
                    "Mail~Name",
                    "10~10",
-                   {150, 150},
+                   {10, 10},
                    {s("bob@example.org"), s("Brown, Bob")}},
         ColumnCase{"NoColumns", "", "", "", {}, {}}),
     corvel::test::ByName());
@@ -417,7 +416,7 @@ TEST(ItemLists, MessageFlagsDecideExpansionSelectionAndTheCount)
         EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolderListed);
         EXPECT_EQ(f.rows(drafts, {s("olType"), s("Subject")}),
                   (QStringList{s("31|apple"), s("31|Zebra")}));
-        EXPECT_EQ(f.tree.columnLayout(drafts).columns.at(1).widthTwips, 300 * 15);
+        EXPECT_EQ(f.tree.columnLayout(drafts).columns.at(1).width, 300);
         EXPECT_EQ(f.tree.isExpanded(drafts), c.expand);
         EXPECT_EQ(f.tree.current(), c.select ? drafts : storeNode);
         EXPECT_EQ(f.tree.isSelected(storeNode), !c.select);
@@ -562,9 +561,9 @@ TEST(ItemLists, WithoutAClassDefaultEveryReadableFieldIsShown)
     const ColumnLayout layout = f.tree.columnLayout(contacts);
     const std::vector<ColumnLayout::Column> expected = {
         {0, QString(), QString()},
-        {150 * 15, s("FileAs"), s("Contact Name")},
-        {150 * 15, s("Email1Address"), s("eMail Address")},
-        {150 * 15, s("Categories"), s("Categories")}};
+        {150, s("FileAs"), s("Contact Name")},
+        {150, s("Email1Address"), s("eMail Address")},
+        {150, s("Categories"), s("Categories")}};
     EXPECT_EQ(layout.columns, expected);
     EXPECT_EQ(f.rows(contacts, ContactValues),
               QStringList{s("30|Brown, Bob|bob@example.org|Golf")});

@@ -108,7 +108,7 @@ TEST(GroupStore, GroupsSurviveASaveAndTheNextStartUp)
     EXPECT_EQ(second.tree.childCount(friends), 2);
     const ColumnLayout grid = second.tree.columnLayout(friends);
     ASSERT_EQ(grid.columnCount(), 3);
-    EXPECT_EQ(grid.columns[1].widthTwips, 150 * 15);
+    EXPECT_EQ(grid.columns[1].width, 150);
     EXPECT_EQ(grid.columns[2].heading, s("eMail Address"));
     EXPECT_EQ(grid.columns[2].boundValue, s("Email1Address"));
     const NodeHandle baker = second.tree.firstChild(friends);
@@ -202,8 +202,8 @@ TEST(GroupStore, SavedColumnSetsDropVanishedFoldersAndTakeListedWidths)
     run.tree.setValue(folder, s("EntryId"), listed);
     ColumnLayout layout;
     layout.setColumnCount(3);
-    layout.columns[1].widthTwips = 3000;
-    layout.columns[2].widthTwips = 1507; // truncated, not rounded
+    layout.columns[1].width = 200;
+    layout.columns[2].width = 100;
     run.tree.setColumnLayout(folder, layout);
     run.tree.addNode(QString(), folder);
     // A folder listed under a separate listing node: its widths come from the second node.
@@ -214,7 +214,7 @@ TEST(GroupStore, SavedColumnSetsDropVanishedFoldersAndTakeListedWidths)
     run.tree.setValue(rows, s("EntryId"), underListing);
     ColumnLayout one;
     one.setColumnCount(2);
-    one.columns[1].widthTwips = 600;
+    one.columns[1].width = 40;
     run.tree.setColumnLayout(rows, one);
     run.tree.addNode(QString(), rows);
 

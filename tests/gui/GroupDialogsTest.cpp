@@ -171,25 +171,55 @@ private Q_SLOTS:
         QVERIFY(labelTexts(dialog, true).contains(u"07/12/2026 05:00:00"_s));
     }
 
-    void chooseFileSavesWithTheDefaultExtension()
+    void chooseFileMapsTheRequest_data()
     {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<int>("fileMode");
+        QTest::newRow("save adds the default extension")
+            << true << u"club"_s << u"club.txt"_s << int(QFileDialog::AnyFile);
+        QTest::newRow("open takes an existing file")
+            << false << u"there.txt"_s << u"there.txt"_s << int(QFileDialog::ExistingFile);
+    }
+    void chooseFileMapsTheRequest()
+    {
+        QFETCH(bool, save);
+        QFETCH(QString, fileName);
+        QFETCH(QString, chosen);
+        QFETCH(int, fileMode);
         QTemporaryDir dir;
+        QFile existing(dir.filePath(u"there.txt"_s));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
         QtDialogHost host(u"Corvel"_s);
         host.setNativeFileDialogs(false);
         FileDialogRequest request;
-        request.mode = FileDialogRequest::Mode::Save;
-        request.title = u"Save Address List"_s;
+        request.mode = save ? FileDialogRequest::Mode::Save : FileDialogRequest::Mode::Open;
+        request.title = u"Address List"_s;
         request.initialDir = dir.path();
-        request.fileName = u"club"_s;
+        request.fileName = fileName;
         request.defaultExt = u"txt"_s;
-        request.filters = {{u"Text (*.txt)"_s, u"*.txt"_s}, {u"All Files "_s, u"*.*"_s}};
-        request.overwritePrompt = true;
-        QTimer::singleShot(0, [] {
+        request.nameFilters = {u"Text (*.txt)"_s, u"All Files (*)"_s};
+        request.overwritePrompt = save;
+        QString title;
+        QString filter;
+        int mode = -1;
+        bool confirmsOverwrite = false;
+        QTimer::singleShot(0, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
+            title = dialog->windowTitle();
+            filter = dialog->selectedNameFilter();
+            mode = int(dialog->fileMode());
+            confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
             static_cast<QDialog *>(dialog)->accept();
         });
-        QCOMPARE(host.chooseFile(request), QDir(dir.path()).absoluteFilePath(u"club.txt"_s));
+        QCOMPARE(host.chooseFile(request), QDir(dir.path()).absoluteFilePath(chosen));
+        QCOMPARE(title, u"Address List"_s);
+        QCOMPARE(filter, u"Text (*.txt)"_s);
+        QCOMPARE(mode, fileMode);
+        QCOMPARE(confirmsOverwrite, save);
     }
 };
 

@@ -9,8 +9,6 @@ using namespace corvel;
 
 namespace {
 
-constexpr int Twips = 15;
-
 // Personal Folders > Contacts (listed, three columns, N rows), Standard Mail Groups > Board.
 struct Fixture
 {
@@ -27,8 +25,8 @@ struct Fixture
         setNodeKind(tree, contacts, NodeKind::ContactFolderListed);
         ColumnLayout layout;
         layout.setColumnCount(3);
-        layout.columns[1] = {100 * Twips, NodeValueName::FileAs(), QStringLiteral("Name")};
-        layout.columns[2] = {150 * Twips, NodeValueName::Email1Address(), QStringLiteral("E-mail")};
+        layout.columns[1] = {100, NodeValueName::FileAs(), QStringLiteral("Name")};
+        layout.columns[2] = {150, NodeValueName::Email1Address(), QStringLiteral("E-mail")};
         tree.setColumnLayout(contacts, layout);
         for (int i = 0; i < rowCount; ++i) {
             const NodeHandle row = tree.addNode(QString(), contacts);
@@ -89,7 +87,7 @@ private Q_SLOTS:
 void TreeListViewTest::rowsFollowExpansionAndHeadings()
 {
     Fixture f;
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     // store, contacts, heading, 5 rows, groups, board
     QCOMPARE(view.shownRowCount(), 10);
 
@@ -112,7 +110,7 @@ void TreeListViewTest::rowsFollowExpansionAndHeadings()
 void TreeListViewTest::paintShowsAnExpansionChangedWithoutARedraw()
 {
     Fixture f(500);
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 400, 200);
     QVERIFY(view.verticalScrollBar()->maximum() > 0);
 
@@ -128,7 +126,7 @@ void TreeListViewTest::paintShowsAnExpansionChangedWithoutARedraw()
 void TreeListViewTest::nodeAtPoint()
 {
     Fixture f;
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 400, 400);
     const int h = view.rowHeight();
     QCOMPARE(view.NodeAt(10, h / 2), f.tree.indexOf(f.store));
@@ -146,7 +144,7 @@ void TreeListViewTest::nodeAtPoint()
 void TreeListViewTest::headingEdgeDragWritesTheWidthBack()
 {
     Fixture f;
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 600, 400);
     QSignalSpy resized(&view, &TreeListView::columnResized);
 
@@ -157,8 +155,8 @@ void TreeListViewTest::headingEdgeDragWritesTheWidthBack()
     QTest::mouseMove(view.viewport(), QPoint(edge + 40, y));
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(edge + 40, y));
 
-    QCOMPARE(f.tree.columnLayout(f.contacts).columns[1].widthTwips, 140 * Twips);
-    QCOMPARE(f.tree.columnLayout(f.contacts).columns[2].widthTwips, 150 * Twips);
+    QCOMPARE(f.tree.columnLayout(f.contacts).columns[1].width, 140);
+    QCOMPARE(f.tree.columnLayout(f.contacts).columns[2].width, 150);
     QCOMPARE(view.headingEdgeX(f.contacts, 1), edge + 40);
     QVERIFY(!resized.isEmpty());
     // Resizing selects nothing.
@@ -168,7 +166,7 @@ void TreeListViewTest::headingEdgeDragWritesTheWidthBack()
     QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(edge + 40, y));
     QTest::mouseMove(view.viewport(), QPoint(0, y));
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(0, y));
-    QVERIFY(f.tree.columnLayout(f.contacts).columns[1].widthTwips >= 8 * Twips);
+    QVERIFY(f.tree.columnLayout(f.contacts).columns[1].width >= 8);
 }
 
 void TreeListViewTest::selectionLivesInTheTree_data()
@@ -200,7 +198,7 @@ void TreeListViewTest::selectionLivesInTheTree()
     QFETCH(int, current);
 
     Fixture f;
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 600, 400);
     for (int i = 0; i < clicks.size(); ++i)
         click(view, centreOf(view, f.rows[static_cast<size_t>(clicks[i])]),
@@ -219,7 +217,7 @@ void TreeListViewTest::selectionLivesInTheTree()
 void TreeListViewTest::pressInsideASelectionKeepsItForADrag()
 {
     Fixture f;
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 600, 400);
     click(view, centreOf(view, f.rows[0]));
     click(view, centreOf(view, f.rows[2]), Qt::ControlModifier);
@@ -244,7 +242,7 @@ void TreeListViewTest::pressInsideASelectionKeepsItForADrag()
 void TreeListViewTest::expanderAndCellEvents()
 {
     Fixture f;
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 600, 400);
     QSignalSpy plusMinus(&view, &TreeListView::PlusMinusClick);
     QSignalSpy cell(&view, &TreeListView::GridCellClick);
@@ -275,15 +273,14 @@ void TreeListViewTest::expanderAndCellEvents()
     QCOMPARE(clicked.count(), 1);
     QVERIFY(picture.isEmpty());
 
-    // Mouse coordinates reach the handlers in twips.
-    QCOMPARE(down.last().at(2).toInt(), onEmail.x() * Twips);
-    QCOMPARE(up.last().at(3).toInt(), onEmail.y() * Twips);
+    QCOMPARE(down.last().at(2).toInt(), onEmail.x());
+    QCOMPARE(up.last().at(3).toInt(), onEmail.y());
 }
 
 void TreeListViewTest::keyboardMovesTheCurrentNode()
 {
     Fixture f;
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 600, 400);
     click(view, centreOf(view, f.contacts));
     QSignalSpy keys(&view, &TreeListView::KeyDown);
@@ -307,7 +304,7 @@ void TreeListViewTest::keyboardMovesTheCurrentNode()
 void TreeListViewTest::refreshScrollsToANewCurrentNode()
 {
     Fixture f(500);
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 400, 200);
     f.tree.setExpanded(f.store, false);
     f.tree.refresh();
@@ -334,16 +331,16 @@ void TreeListViewTest::refreshScrollsToANewCurrentNode()
 void TreeListViewTest::dragOverHighlightsTheNodeUnderThePointer()
 {
     Fixture f(200);
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 400, 200);
 
     const QPoint board = centreOf(view, f.rows[3]);
-    view.DragOver(board.x() * Twips, board.y() * Twips, TreeSurface::DragEnter);
+    view.DragOver(board.x(), board.y(), TreeSurface::DragEnter);
     QCOMPARE(view.dropHighlight(), f.rows[3]);
 
     // Near the bottom edge the rows scroll under the pointer.
     const int before = view.verticalScrollBar()->value();
-    view.DragOver(100 * Twips, (view.viewport()->height() - 4) * Twips, TreeSurface::DragOverState);
+    view.DragOver(100, view.viewport()->height() - 4, TreeSurface::DragOverState);
     QTRY_VERIFY(view.verticalScrollBar()->value() > before);
 
     view.DragOver(0, 0, TreeSurface::DragLeave);
@@ -356,7 +353,7 @@ void TreeListViewTest::dragOverHighlightsTheNodeUnderThePointer()
 void TreeListViewTest::paintsRemovedNodesWhileSuspended()
 {
     Fixture f(50);
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 400, 300);
     f.tree.suspendDrawing();
     f.tree.removeDescendants(f.contacts);
@@ -371,7 +368,7 @@ void TreeListViewTest::paintsRemovedNodesWhileSuspended()
 void TreeListViewTest::hundredThousandRowsScrollToTheEnd()
 {
     Fixture f(100000);
-    TreeListView view(f.tree, Twips, Twips);
+    TreeListView view(f.tree);
     showView(view, 400, 300);
     QCOMPARE(view.shownRowCount(), 100005);
     view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());

@@ -26,7 +26,7 @@ TreeBranch sampleBranch(const char *rootCaption, int olType)
     tree.setValue(group, s("LastLoaded"), QString());
     ColumnLayout layout;
     layout.setColumnCount(3);
-    layout.columns[1] = {2250, s("FileAs"), s("Contact Name")};
+    layout.columns[1] = {150, s("FileAs"), s("Contact Name")};
     tree.setColumnLayout(group, layout);
     tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
     const NodeHandle row = tree.addNode(QString(), group);
@@ -142,8 +142,8 @@ TEST(TreeBranchFile, AColumnBoundToAnUnusedNameKeepsItsBinding)
     const NodeHandle group = tree.addNode(s("New group"));
     ColumnLayout layout;
     layout.setColumnCount(3);
-    layout.columns[1] = {2250, s("FileAs"), s("Contact Name")};
-    layout.columns[2] = {2250, s("Email1Address"), s("eMail Address")};
+    layout.columns[1] = {150, s("FileAs"), s("Contact Name")};
+    layout.columns[2] = {150, s("Email1Address"), s("eMail Address")};
     tree.setColumnLayout(group, layout);
     tree.setValue(group, s("olType"), 9);
     for (const QByteArray &record :
@@ -152,6 +152,31 @@ TEST(TreeBranchFile, AColumnBoundToAnUnusedNameKeepsItsBinding)
         ASSERT_TRUE(back.ok()) << back.error().toStdString();
         EXPECT_EQ(back->nodes()[0].layout, layout);
         EXPECT_EQ(back->value(0, s("OLTYPE")), NodeValue(9));
+    }
+}
+
+TEST(TreeBranchFile, ColumnWidthsAreStoredInTwips)
+{
+    struct Case
+    {
+        int width;
+        int storedTwips;
+        int written;
+    };
+    // 1812 twips came from a screen of 12 twips a pixel: kept while the column is not resized.
+    for (const Case c : {Case{150, 0, 2250}, Case{121, 1812, 1812}, Case{130, 1812, 1950}}) {
+        TreeList tree;
+        const NodeHandle group = tree.addNode(s("Group"));
+        ColumnLayout layout;
+        layout.setColumnCount(2);
+        layout.columns[1].width = c.width;
+        layout.columns[1].storedTwips = c.storedTwips;
+        tree.setColumnLayout(group, layout);
+        const auto back = TreeBranchFile::decode(TreeBranchFile::encode(tree, group));
+        ASSERT_TRUE(back.ok()) << back.error().toStdString();
+        const ColumnLayout::Column &column = back->nodes()[0].layout->columns[1];
+        EXPECT_EQ(column.storedTwips, c.written) << c.width;
+        EXPECT_EQ(column.width, c.width);
     }
 }
 

@@ -16,7 +16,6 @@ using namespace corvel;
 
 namespace {
 
-constexpr int Twips = 15;
 constexpr int RowPixels = 20;
 
 // The tree on screen, one row per node in display order, RowPixels high.
@@ -88,7 +87,7 @@ class TreeInteractionTest : public ::testing::Test
 public:
     TreeInteractionTest()
         : surface(tree)
-        , handlers({tree, surface, commands, status, dialogs, Twips, Twips})
+        , handlers({tree, surface, commands, status, dialogs})
     {
         store = add(QStringLiteral("Personal Folders"), {}, NodeKind::Store);
         contacts =
@@ -135,10 +134,10 @@ public:
         handlers.tlMain_Click();
     }
 
-    // Twips of a point on the node's row.
+    // The height of a point on the node's row.
     [[nodiscard]] int yOf(NodeHandle node) const
     {
-        return (tree.indexOf(node) * RowPixels + RowPixels / 2) * Twips;
+        return tree.indexOf(node) * RowPixels + RowPixels / 2;
     }
 
     [[nodiscard]] std::vector<NodeHandle> selection() const { return tree.selectedNodes(); }
@@ -378,19 +377,19 @@ TEST_F(TreeInteractionTest, DoubleClickWithNoCurrentNodeDoesNothing)
 
 // --- Drag start
 
-TEST_F(TreeInteractionTest, DragStartsBeyondFiftyTwipsOncePerPress)
+TEST_F(TreeInteractionTest, DragStartsBeyondThreePixelsOncePerPress)
 {
     tree.setCurrent(people[0]);
-    handlers.tlMain_MouseDown(Qt::LeftButton, {}, 1000, 1000);
-    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 1050, 950);
+    handlers.tlMain_MouseDown(Qt::LeftButton, {}, 100, 100);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 103, 97);
     EXPECT_EQ(surface.drags, 0);
-    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 1000, 1051);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 100, 104);
     EXPECT_EQ(surface.drags, 1);
-    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 2000, 2000);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 200, 200);
     EXPECT_EQ(surface.drags, 1);
 
-    handlers.tlMain_MouseDown(Qt::LeftButton, {}, 1000, 1000);
-    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 949, 1000);
+    handlers.tlMain_MouseDown(Qt::LeftButton, {}, 100, 100);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 96, 100);
     EXPECT_EQ(surface.drags, 2);
 }
 
