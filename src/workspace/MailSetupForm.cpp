@@ -1,6 +1,6 @@
 #include "workspace/MailSetupForm.h"
 
-#include "message/RateLimits.h"
+#include "delivery/RateLimits.h"
 #include "support/CRegSettings.h"
 
 #include <QSet>

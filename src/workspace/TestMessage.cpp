@@ -1,8 +1,8 @@
 #include "workspace/TestMessage.h"
 
+#include "delivery/DeliveryAgent.h"
+#include "delivery/TransportSettings.h"
 #include "message/MailTransport.h"
-#include "message/TransportSettings.h"
-#include "session/DeliveryAgent.h"
 #include "workspace/MailSetupForm.h"
 
 #include <QDateTime>

@@ -1,7 +1,8 @@
 #include "workspace/Workspace.h"
 
+#include "delivery/DeliveryAgent.h"
+#include "delivery/LocalDelivery.h"
 #include "merge/DraftsFolder.h"
-#include "session/DeliveryAgent.h"
 #include "session/LocalApplication.h"
 #include "session/OutlookSession.h"
 #include "session/StoreRegistry.h"
@@ -123,6 +124,8 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
         opened.statusText = cannotList;
         return opened;
     }
+    if (auto *local = dynamic_cast<LocalNamespace *>(m_session.get()))
+        m_delivery = std::make_unique<LocalDelivery>(*local, &m_settings);
 
     m_folderTree.emplace(m_tree, *m_session, m_groups, busy);
     if (Status built = m_folderTree->LoadFolderTree(includeAllFolders()); !built.ok()) {
@@ -138,8 +141,8 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
 
 void Workspace::startDelivery()
 {
-    if (auto *local = dynamic_cast<LocalNamespace *>(m_session.get()))
-        local->deliveryAgent().start();
+    if (m_delivery)
+        m_delivery->agent().start();
 }
 
 QStringList Workspace::save() const

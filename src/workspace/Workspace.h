@@ -14,6 +14,7 @@
 namespace corvel {
 
 class BusyIndicator;
+class LocalDelivery;
 class OlApplication;
 class OlFolder;
 class OlNamespace;
@@ -97,6 +98,7 @@ private:
     GroupStore m_groups;
     std::shared_ptr<OlApplication> m_application;
     std::shared_ptr<OlNamespace> m_session;
+    std::unique_ptr<LocalDelivery> m_delivery; // the local store's sessions only
     std::optional<FolderTree> m_folderTree;
     bool m_sessionReady = false;
 };

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "message/DeliveryReport.h"
-#include "message/RetryPolicy.h"
-#include "message/TransportSettings.h"
+#include "delivery/DeliveryReport.h"
+#include "delivery/RetryPolicy.h"
+#include "delivery/TransportSettings.h"
 
 #include <QString>
 

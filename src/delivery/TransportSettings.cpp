@@ -1,6 +1,6 @@
-#include "message/TransportSettings.h"
+#include "delivery/TransportSettings.h"
 
-#include "message/ExternalCommand.h"
+#include "delivery/ExternalCommand.h"
 #include "support/CRegSettings.h"
 
 using namespace Qt::StringLiterals;

@@ -1,6 +1,6 @@
 #include "common/NamedCases.h"
-#include "message/SmtpTransport.h"
-#include "message/TransportSettings.h"
+#include "delivery/SmtpTransport.h"
+#include "delivery/TransportSettings.h"
 #include "support/CRegSettings.h"
 
 #include "common/PortServer.h"

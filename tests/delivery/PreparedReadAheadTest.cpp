@@ -1,4 +1,4 @@
-#include "session/PreparedReadAhead.h"
+#include "delivery/PreparedReadAhead.h"
 #include "message/MaildirFolder.h"
 
 #include <gtest/gtest.h>

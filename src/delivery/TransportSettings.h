@@ -1,6 +1,6 @@
 #pragma once
 
-#include "message/RateLimits.h"
+#include "delivery/RateLimits.h"
 
 #include <QString>
 

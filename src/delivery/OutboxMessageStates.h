@@ -1,6 +1,6 @@
 #pragma once
 
-#include "message/TransportSettings.h"
+#include "delivery/TransportSettings.h"
 #include "session/QueuedMessageStates.h"
 
 #include <functional>

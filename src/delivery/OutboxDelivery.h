@@ -1,12 +1,12 @@
 #pragma once
 
-#include "message/DeliveryReport.h"
+#include "delivery/DeliveryReport.h"
+#include "delivery/OutboxState.h"
+#include "delivery/RateLimits.h"
+#include "delivery/RetryPolicy.h"
+#include "delivery/SendsLog.h"
 #include "message/MailTransport.h"
 #include "message/MaildirFolder.h"
-#include "message/OutboxState.h"
-#include "message/RateLimits.h"
-#include "message/RetryPolicy.h"
-#include "message/SendsLog.h"
 
 #include <functional>
 #include <map>

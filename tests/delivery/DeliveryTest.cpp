@@ -1,12 +1,13 @@
 #include "common/NamedCases.h"
+#include "delivery/DeliveryAgent.h"
+#include "delivery/LocalDelivery.h"
+#include "delivery/OutboxQueue.h"
+#include "delivery/SmtpTransport.h"
 #include "message/MaildirName.h"
-#include "message/SmtpTransport.h"
-#include "session/DeliveryAgent.h"
 #include "session/LocalApplication.h"
 #include "session/LocalMailbox.h"
 #include "session/LocalMessageItem.h"
 #include "session/LocalStoreTree.h"
-#include "session/OutboxQueue.h"
 #include "support/CRegSettings.h"
 
 #include "common/PortServer.h"
@@ -452,11 +453,13 @@ TEST_F(DeliveryTest, SendmailGetsTheEnvelopeAsArgumentsAndTheMessageWithoutBcc)
     EXPECT_EQ(outbox()[u"Later"_s].state, u"deferred"_s);
 }
 
-TEST_F(DeliveryTest, TheSessionsAgentDeliversWhatIsSentAndStopsWithTheSession)
+TEST_F(DeliveryTest, TheSessionsDeliverySendsWhatIsSentAndStopsWithIt)
 {
     useServer();
     {
         LocalApplication app({{u"Personal Folders"_s, store}}, {}, settings.get());
+        LocalDelivery delivery(
+            *std::static_pointer_cast<LocalNamespace>(app.GetNamespace(u"MAPI"_s)), settings.get());
         const auto item = app.CreateItem(0);
         item->setSubject(u"In the background"_s);
         item->setTo(u"bob@example.org"_s);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "delivery/PreparedMessage.h"
 #include "message/MaildirFolder.h"
-#include "session/PreparedMessage.h"
 
 #include <QHash>
 

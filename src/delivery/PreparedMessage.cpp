@@ -1,4 +1,4 @@
-#include "session/PreparedMessage.h"
+#include "delivery/PreparedMessage.h"
 
 #include "message/MailMessage.h"
 

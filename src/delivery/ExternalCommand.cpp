@@ -1,4 +1,4 @@
-#include "message/ExternalCommand.h"
+#include "delivery/ExternalCommand.h"
 
 #include <QProcess>
 

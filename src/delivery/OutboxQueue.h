@@ -1,7 +1,7 @@
 #pragma once
 
-#include "message/OutboxState.h"
-#include "message/RateLimits.h"
+#include "delivery/OutboxState.h"
+#include "delivery/RateLimits.h"
 
 #include <vector>
 

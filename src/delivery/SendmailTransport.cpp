@@ -1,6 +1,6 @@
-#include "message/SendmailTransport.h"
+#include "delivery/SendmailTransport.h"
 
-#include "message/ExternalCommand.h"
+#include "delivery/ExternalCommand.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,4 +1,4 @@
-#include "message/SmtpConnection.h"
+#include "delivery/SmtpConnection.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "session/RefusalLog.h"
+#include "delivery/RefusalLog.h"
 
 #include "support/FileSync.h"
 

@@ -1,9 +1,9 @@
-#include "session/OutboxMessageStates.h"
+#include "delivery/OutboxMessageStates.h"
 
+#include "delivery/OutboxQueue.h"
+#include "delivery/RefusalLog.h"
 #include "message/MaildirFolder.h"
 #include "session/LocalMailbox.h"
-#include "session/OutboxQueue.h"
-#include "session/RefusalLog.h"
 
 #include <QFile>
 #include <QHash>

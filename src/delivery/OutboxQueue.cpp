@@ -1,9 +1,9 @@
-#include "session/OutboxQueue.h"
+#include "delivery/OutboxQueue.h"
 
+#include "delivery/OutboxContents.h"
+#include "delivery/OutboxLock.h"
+#include "delivery/SendsLog.h"
 #include "message/MailMessage.h"
-#include "message/OutboxContents.h"
-#include "message/OutboxLock.h"
-#include "message/SendsLog.h"
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
 

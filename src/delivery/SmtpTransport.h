@@ -1,8 +1,8 @@
 #pragma once
 
+#include "delivery/SmtpConnection.h"
+#include "delivery/TransportSettings.h"
 #include "message/MailTransport.h"
-#include "message/SmtpConnection.h"
-#include "message/TransportSettings.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "message/RateLimits.h"
+#include "delivery/RateLimits.h"
 #include "common/NamedCases.h"
-#include "message/SendsLog.h"
-#include "message/TransportSettings.h"
+#include "delivery/SendsLog.h"
+#include "delivery/TransportSettings.h"
 #include "support/CRegSettings.h"
 
 #include <gtest/gtest.h>

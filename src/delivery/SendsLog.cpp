@@ -1,4 +1,4 @@
-#include "message/SendsLog.h"
+#include "delivery/SendsLog.h"
 
 #include "support/AtomicFile.h"
 #include "support/FileSync.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "delivery/OutboxState.h"
 #include "message/MaildirFolder.h"
-#include "message/OutboxState.h"
 
 #include <vector>
 

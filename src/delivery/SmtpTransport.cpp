@@ -1,6 +1,6 @@
-#include "message/SmtpTransport.h"
+#include "delivery/SmtpTransport.h"
 
-#include "message/ExternalCommand.h"
+#include "delivery/ExternalCommand.h"
 
 #include <QSysInfo>
 

@@ -1,9 +1,9 @@
-#include "session/DeliveryAgent.h"
+#include "delivery/DeliveryAgent.h"
 
-#include "message/ExternalCommand.h"
-#include "message/SendmailTransport.h"
-#include "message/SmtpTransport.h"
-#include "session/OutboxDelivery.h"
+#include "delivery/ExternalCommand.h"
+#include "delivery/OutboxDelivery.h"
+#include "delivery/SendmailTransport.h"
+#include "delivery/SmtpTransport.h"
 
 #include <QDateTime>
 

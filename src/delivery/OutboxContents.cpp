@@ -1,4 +1,4 @@
-#include "message/OutboxContents.h"
+#include "delivery/OutboxContents.h"
 
 namespace corvel {
 

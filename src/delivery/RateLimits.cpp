@@ -1,4 +1,4 @@
-#include "message/RateLimits.h"
+#include "delivery/RateLimits.h"
 
 #include <algorithm>
 

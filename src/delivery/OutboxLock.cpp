@@ -1,6 +1,6 @@
-#include "message/OutboxLock.h"
+#include "delivery/OutboxLock.h"
 
-#include "message/OutboxState.h"
+#include "delivery/OutboxState.h"
 
 namespace corvel {
 

@@ -1,12 +1,12 @@
-#include "session/OutboxDelivery.h"
+#include "delivery/OutboxDelivery.h"
 
+#include "delivery/OutboxContents.h"
+#include "delivery/OutboxLock.h"
+#include "delivery/PreparedReadAhead.h"
+#include "delivery/RefusalLog.h"
 #include "message/MailMessage.h"
-#include "message/OutboxContents.h"
-#include "message/OutboxLock.h"
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
-#include "session/PreparedReadAhead.h"
-#include "session/RefusalLog.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "message/OutboxState.h"
+#include "delivery/OutboxState.h"
 
 #include "support/AtomicFile.h"
 #include "support/FileSync.h"

@@ -1,4 +1,4 @@
-#include "session/PreparedReadAhead.h"
+#include "delivery/PreparedReadAhead.h"
 
 namespace corvel {
 
