@@ -15,9 +15,9 @@
 #include "gui/frmGetEmail.h"
 #include "gui/frmGetName.h"
 #include "gui/frmMailWiz.h"
+#include "presentation/CDialog.h"
+#include "presentation/FileDialogRequest.h"
 #include "session/OutlookSession.h"
-#include "workspace/CDialog.h"
-#include "workspace/FileDialogRequest.h"
 
 #include <QApplication>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #include "gui/QtFileDialogRunner.h"
 
-#include "workspace/CDialog.h"
+#include "presentation/CDialog.h"
 
 #include <QApplication>
 #include <QFileDialog>

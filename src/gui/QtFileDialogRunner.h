@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/CDialogRunner.h"
+#include "presentation/CDialogRunner.h"
 
 #include <QStringList>
 

@@ -7,7 +7,6 @@
 #include "session/OutlookSession.h"
 #include "session/StoreRegistry.h"
 #include "support/AtomicFile.h"
-#include "workspace/MailSetupForm.h"
 
 namespace corvel {
 
@@ -162,10 +161,19 @@ QString Workspace::SourceFolderIds() const
     return m_folderTree ? m_folderTree->SourceFolderIds() : QString();
 }
 
+QString Workspace::draftsStoreSection()
+{
+    return parmsSection();
+}
+
+QString Workspace::draftsStoreKey()
+{
+    return QStringLiteral("DraftsStore");
+}
+
 QString Workspace::draftsStore() const
 {
-    return m_settings.GetSetting(MailSetupForm::draftsStoreSection(),
-                                 MailSetupForm::draftsStoreKey(), QString());
+    return m_settings.GetSetting(draftsStoreSection(), draftsStoreKey(), QString());
 }
 
 std::shared_ptr<OlFolder> Workspace::draftsFolder() const

@@ -80,6 +80,9 @@ public:
     // The store Mail Setup chose for new drafts (Parms/DraftsStore), read afresh each time so
     // that a change there counts at once; empty when none is chosen.
     [[nodiscard]] QString draftsStore() const;
+    // Where the Mail Setup dialog keeps that choice.
+    [[nodiscard]] static QString draftsStoreSection();
+    [[nodiscard]] static QString draftsStoreKey();
     // The Drafts folder New Message saves in and Create Mail lists (see DraftsFolder); null
     // when there is none. Throws OutlookError when the stores cannot be read.
     [[nodiscard]] std::shared_ptr<OlFolder> draftsFolder() const;

@@ -1,5 +1,5 @@
 #include "gui/QtFileDialogRunner.h"
-#include "workspace/CDialog.h"
+#include "presentation/CDialog.h"
 
 #include <QFile>
 #include <QFileDialog>

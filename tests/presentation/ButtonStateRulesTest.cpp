@@ -1,6 +1,6 @@
-#include "workspace/ButtonStateRules.h"
-#include "workspace/CommandTable.h"
-#include "workspace/ToolStates.h"
+#include "presentation/ButtonStateRules.h"
+#include "presentation/CommandTable.h"
+#include "presentation/ToolStates.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "workspace/GroupMailCommand.h"
+#include "presentation/GroupMailCommand.h"
 
 #include "folders/ItemLists.h"
 #include "merge/ContactFieldValues.h"
@@ -10,13 +10,13 @@
 #include "merge/RunJournal.h"
 #include "merge/RunLock.h"
 #include "merge/RunOutboxReport.h"
+#include "presentation/DialogHost.h"
+#include "presentation/DialogPrompter.h"
+#include "presentation/FileDialogRequest.h"
+#include "presentation/GeneratorWindow.h"
 #include "session/OutlookSession.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
-#include "workspace/DialogHost.h"
-#include "workspace/DialogPrompter.h"
-#include "workspace/FileDialogRequest.h"
-#include "workspace/GeneratorWindow.h"
 #include "workspace/Workspace.h"
 
 #include <map>

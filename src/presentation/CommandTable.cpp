@@ -1,4 +1,4 @@
-#include "workspace/CommandTable.h"
+#include "presentation/CommandTable.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,4 +1,4 @@
-#include "workspace/GroupCommands.h"
+#include "presentation/GroupCommands.h"
 
 #include "groups/AddressBookGroupImport.h"
 #include "groups/AddressListFile.h"
@@ -7,12 +7,12 @@
 #include "groups/GetEMailForm.h"
 #include "groups/GetNameForm.h"
 #include "groups/GroupEditor.h"
+#include "presentation/DialogHost.h"
+#include "presentation/FileDialogRequest.h"
 #include "support/BusyIndicator.h"
 #include "support/FieldStrings.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
-#include "workspace/DialogHost.h"
-#include "workspace/FileDialogRequest.h"
 #include "workspace/Workspace.h"
 
 #include <QDateTime>

@@ -1,11 +1,11 @@
-#include "workspace/TreeInteraction.h"
+#include "presentation/TreeInteraction.h"
 
+#include "presentation/CommandHost.h"
+#include "presentation/DialogHost.h"
+#include "presentation/TreeSurface.h"
 #include "support/FieldStrings.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
-#include "workspace/CommandHost.h"
-#include "workspace/DialogHost.h"
-#include "workspace/TreeSurface.h"
 
 #include <QStringList>
 

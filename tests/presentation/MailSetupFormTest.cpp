@@ -1,4 +1,4 @@
-#include "workspace/MailSetupForm.h"
+#include "presentation/MailSetupForm.h"
 #include "support/CRegSettings.h"
 
 #include <gtest/gtest.h>
@@ -164,7 +164,7 @@ TEST(MailSetupForm, DamagedTransportSettingsReadAsDefaults)
 
 } // namespace
 
-#include "workspace/TestMessage.h"
+#include "presentation/TestMessage.h"
 
 #include <QFile>
 

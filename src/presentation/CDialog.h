@@ -1,7 +1,7 @@
 #pragma once
 
-#include "workspace/CDialogRunner.h"
-#include "workspace/FileDialogTarget.h"
+#include "presentation/CDialogRunner.h"
+#include "presentation/FileDialogTarget.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "workspace/ToolStates.h"
+#include "presentation/ToolStates.h"
 
-#include "workspace/CommandTable.h"
+#include "presentation/CommandTable.h"
 
 namespace corvel {
 

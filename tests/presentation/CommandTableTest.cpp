@@ -1,5 +1,5 @@
-#include "workspace/CommandTable.h"
-#include "workspace/CommandDispatcher.h"
+#include "presentation/CommandTable.h"
+#include "presentation/CommandDispatcher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
-#include "workspace/MailSetupForm.h"
+#include "presentation/MailSetupForm.h"
 
 #include "delivery/RateLimits.h"
 #include "support/CRegSettings.h"
+#include "workspace/Workspace.h"
 
 #include <QSet>
 
@@ -35,16 +36,6 @@ QString MailSetupForm::transportSection()
     return u"Transport"_s;
 }
 
-QString MailSetupForm::draftsStoreSection()
-{
-    return u"Parms"_s;
-}
-
-QString MailSetupForm::draftsStoreKey()
-{
-    return u"DraftsStore"_s;
-}
-
 QString MailSetupForm::kindText(TransportKind kind)
 {
     return kindName(kind);
@@ -60,7 +51,8 @@ void MailSetupForm::load(const CRegSettings &settings)
     m_stores.clear();
     for (const auto &[name, directory] : settings.GetAllSettings(storesSection()))
         m_stores.push_back({name, directory});
-    m_draftsStore = settings.GetSetting(draftsStoreSection(), draftsStoreKey(), {});
+    m_draftsStore =
+        settings.GetSetting(Workspace::draftsStoreSection(), Workspace::draftsStoreKey(), {});
     if (!m_stores.empty() &&
         std::none_of(m_stores.begin(), m_stores.end(),
                      [&](const LocalStore &store) { return store.name == m_draftsStore; }))
@@ -97,7 +89,9 @@ bool MailSetupForm::save(CRegSettings &settings) const
     (void)settings.DeleteSetting(storesSection(), {});
     for (const LocalStore &store : m_stores)
         ok = settings.SaveSetting(storesSection(), store.name, store.directory) && ok;
-    ok = settings.SaveSetting(draftsStoreSection(), draftsStoreKey(), m_draftsStore) && ok;
+    ok = settings.SaveSetting(Workspace::draftsStoreSection(), Workspace::draftsStoreKey(),
+                              m_draftsStore) &&
+         ok;
     const auto put = [&](const QString &key, const QString &value) {
         ok = settings.SaveSetting(transportSection(), key, value) && ok;
     };

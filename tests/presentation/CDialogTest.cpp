@@ -1,4 +1,4 @@
-#include "workspace/CDialog.h"
+#include "presentation/CDialog.h"
 #include "common/NamedCases.h"
 
 #include <gtest/gtest.h>

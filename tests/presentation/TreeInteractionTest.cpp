@@ -1,10 +1,10 @@
-#include "workspace/TreeInteraction.h"
+#include "presentation/TreeInteraction.h"
 #include "common/NamedCases.h"
 #include "fakes/ScriptedDialogHost.h"
+#include "presentation/CommandHost.h"
+#include "presentation/TreeSurface.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
-#include "workspace/CommandHost.h"
-#include "workspace/TreeSurface.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "workspace/ButtonStateRules.h"
+#include "presentation/ButtonStateRules.h"
 
+#include "presentation/ToolStates.h"
 #include "tree/NodeKinds.h"
-#include "workspace/ToolStates.h"
 
 #include <initializer_list>
 

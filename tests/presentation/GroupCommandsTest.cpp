@@ -1,4 +1,4 @@
-#include "workspace/GroupCommands.h"
+#include "presentation/GroupCommands.h"
 #include "fakes/MemoryApplication.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"

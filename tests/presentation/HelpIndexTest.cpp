@@ -1,4 +1,4 @@
-#include "workspace/HelpIndex.h"
+#include "presentation/HelpIndex.h"
 
 #include <gtest/gtest.h>
 

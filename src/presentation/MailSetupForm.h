@@ -85,8 +85,6 @@ public:
     // Settings sections and keys.
     [[nodiscard]] static QString storesSection();
     [[nodiscard]] static QString transportSection();
-    [[nodiscard]] static QString draftsStoreSection();
-    [[nodiscard]] static QString draftsStoreKey();
 
 private:
     [[nodiscard]] QString transportProblem() const;

@@ -1,4 +1,4 @@
-#include "workspace/GroupMailCommand.h"
+#include "presentation/GroupMailCommand.h"
 #include "common/NamedCases.h"
 #include "fakes/MemoryApplication.h"
 #include "fakes/MemoryFolder.h"

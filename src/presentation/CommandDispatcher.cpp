@@ -1,4 +1,4 @@
-#include "workspace/CommandDispatcher.h"
+#include "presentation/CommandDispatcher.h"
 
 namespace corvel {
 

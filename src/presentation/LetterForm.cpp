@@ -1,11 +1,11 @@
-#include "workspace/LetterForm.h"
+#include "presentation/LetterForm.h"
 
 #include "groups/GetNameForm.h"
 #include "merge/MergeFields.h"
 #include "message/MailAddressList.h"
+#include "presentation/DialogHost.h"
+#include "presentation/FileDialogRequest.h"
 #include "session/OutlookSession.h"
-#include "workspace/DialogHost.h"
-#include "workspace/FileDialogRequest.h"
 
 #include <algorithm>
 

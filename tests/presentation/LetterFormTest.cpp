@@ -1,4 +1,4 @@
-#include "workspace/LetterForm.h"
+#include "presentation/LetterForm.h"
 #include "common/LocalSession.h"
 #include "common/NamedCases.h"
 #include "fakes/ScriptedDialogHost.h"

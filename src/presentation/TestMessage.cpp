@@ -1,9 +1,9 @@
-#include "workspace/TestMessage.h"
+#include "presentation/TestMessage.h"
 
 #include "delivery/DeliveryAgent.h"
 #include "delivery/TransportSettings.h"
 #include "message/MailTransport.h"
-#include "workspace/MailSetupForm.h"
+#include "presentation/MailSetupForm.h"
 
 #include <QDateTime>
 #include <QUuid>

@@ -1,4 +1,4 @@
-#include "workspace/CDialog.h"
+#include "presentation/CDialog.h"
 
 namespace corvel {
 

@@ -1,4 +1,4 @@
-#include "workspace/WindowPosition.h"
+#include "presentation/WindowPosition.h"
 
 #include <QStringList>
 

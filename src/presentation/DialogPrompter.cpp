@@ -1,7 +1,7 @@
-#include "workspace/DialogPrompter.h"
+#include "presentation/DialogPrompter.h"
 
 #include "groups/GetNameForm.h"
-#include "workspace/DialogHost.h"
+#include "presentation/DialogHost.h"
 
 namespace corvel {
 
