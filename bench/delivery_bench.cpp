@@ -4,12 +4,12 @@
 // The messages are queued first (copies of the draft, the merge field filled, one recipient
 // each, as group mail makes them), then one pass of the delivery agent is timed. Prints one
 // line: tool=corvel ... msg_s=... ; exits 1 unless every message was delivered and filed.
-#include "message/SmtpTransport.h"
-#include "session/DeliveryAgent.h"
+#include "delivery/DeliveryAgent.h"
+#include "delivery/OutboxDelivery.h"
+#include "delivery/SmtpTransport.h"
 #include "session/LocalMailbox.h"
 #include "session/LocalMessageItem.h"
 #include "session/LocalStoreTree.h"
-#include "session/OutboxDelivery.h"
 #include "support/CRegSettings.h"
 
 #include <QCoreApplication>

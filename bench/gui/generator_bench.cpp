@@ -4,6 +4,7 @@
 // over the in-memory session gives the window's own share. Then a run is cancelled by a
 // click after one second: how soon the click was seen and the run stopped. Offscreen.
 
+#include "delivery/LocalDelivery.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
 #include "fakes/MemoryNamespace.h"
@@ -96,6 +97,9 @@ struct Store
             std::make_unique<LocalApplication>(std::vector<LocalStore>{{u"Bench"_s, path}},
                                                LocalNamespace::AccountLookup{}, &settings);
         session = application->GetNamespace(u"MAPI"_s);
+        // Its passes over the Outbox compete for the machine, as in the window.
+        delivery = std::make_unique<LocalDelivery>(
+            *std::static_pointer_cast<LocalNamespace>(session), &settings);
         letter =
             NewLetter::create(*application, DraftsFolder::choose(*session, {}), u"Bench letter"_s,
                               {}, u"Dear member,\n\nthe spring meeting is on Friday.\n"_s);
@@ -103,6 +107,7 @@ struct Store
     CRegSettings settings;
     std::unique_ptr<LocalApplication> application;
     std::shared_ptr<OlNamespace> session;
+    std::unique_ptr<LocalDelivery> delivery;
     std::shared_ptr<OlItem> letter;
 };
 

@@ -1,10 +1,11 @@
 #include "ctl/CtlContext.h"
 #include "ctl/CtlTable.h"
-#include "session/DeliveryAgent.h"
+#include "delivery/DeliveryAgent.h"
+#include "delivery/LocalDelivery.h"
+#include "delivery/OutboxQueue.h"
 #include "session/LocalApplication.h"
 #include "session/LocalMailbox.h"
 #include "session/LocalStoreTree.h"
-#include "session/OutboxQueue.h"
 #include "session/StoreRegistry.h"
 #include "support/CRegSettings.h"
 #include "workspace/Workspace.h"
@@ -26,6 +27,7 @@ struct MailRun
     CRegSettings settings;
     std::unique_ptr<LocalApplication> application;
     std::shared_ptr<LocalNamespace> session;
+    std::unique_ptr<LocalDelivery> delivery;
 
     MailRun()
     {
@@ -35,6 +37,7 @@ struct MailRun
         application = std::make_unique<LocalApplication>(
             registry.stores(), LocalNamespace::AccountLookup{}, &settings);
         session = std::static_pointer_cast<LocalNamespace>(application->GetNamespace(u"MAPI"_s));
+        delivery = std::make_unique<LocalDelivery>(*session, &settings);
     }
 };
 
@@ -167,7 +170,7 @@ int runDeliver(const CtlContext &context)
         return ExitUsage;
     try {
         MailRun run;
-        const DeliveryReport report = run.session->deliveryAgent().deliverNow();
+        const DeliveryReport report = run.delivery->agent().deliverNow();
         CtlTable table(context.json);
         for (const DeliveryReport::Message &m : report.messages) {
             const QString outcome = DeliveryReport::outcomeName(m.outcome);

@@ -2,13 +2,13 @@
 
 #include "gui/QtDialogHost.h"
 #include "gui/frmMain.h"
+#include "presentation/TestMessage.h"
 #include "session/OutlookSession.h"
 #include "support/GenFcns.h"
 #include "tree/NodeKinds.h"
 #include "workspace/InstanceLock.h"
 #include "workspace/ShippedFiles.h"
 #include "workspace/TerminationSignals.h"
-#include "workspace/TestMessage.h"
 
 #include <QApplication>
 #include <QDir>

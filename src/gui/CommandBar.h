@@ -1,7 +1,7 @@
 #pragma once
 
-#include "workspace/CommandTable.h"
-#include "workspace/ToolStates.h"
+#include "presentation/CommandTable.h"
+#include "presentation/ToolStates.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/HelpIndex.h"
+#include "presentation/HelpIndex.h"
 
 #include <QWidget>
 

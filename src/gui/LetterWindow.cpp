@@ -1,8 +1,8 @@
 #include "gui/LetterWindow.h"
 
 #include "gui/MergeFieldHighlighter.h"
+#include "presentation/DialogHost.h"
 #include "session/OutlookSession.h"
-#include "workspace/DialogHost.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "presentation/LetterForm.h"
 #include "support/Result.h"
-#include "workspace/LetterForm.h"
 
 #include <QMainWindow>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "gui/QtDialogHost.h"
-#include "workspace/MailSetupForm.h"
+#include "presentation/MailSetupForm.h"
 
 #include <QDialog>
 

@@ -14,8 +14,8 @@
 #include "gui/frmGetEmail.h"
 #include "gui/frmGetName.h"
 #include "gui/frmMailWiz.h"
+#include "presentation/FileDialogRequest.h"
 #include "session/OutlookSession.h"
-#include "workspace/FileDialogRequest.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/DialogHost.h"
+#include "presentation/DialogHost.h"
 
 #include <QList>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "gui/TreeInteractionBinding.h"
 
 #include "gui/TreeListView.h"
-#include "workspace/TreeInteraction.h"
+#include "presentation/TreeInteraction.h"
 
 namespace corvel {
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "gui/NodePictures.h"
+#include "presentation/TreeSurface.h"
 #include "tree/TreeList.h"
-#include "workspace/TreeSurface.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workspace/GeneratorWindow.h"
+#include "presentation/GeneratorWindow.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

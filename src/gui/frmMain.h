@@ -1,10 +1,10 @@
 #pragma once
 
-#include "workspace/CommandDispatcher.h"
-#include "workspace/CommandHost.h"
-#include "workspace/CommandTable.h"
-#include "workspace/ToolStates.h"
-#include "workspace/WindowPosition.h"
+#include "presentation/CommandDispatcher.h"
+#include "presentation/CommandHost.h"
+#include "presentation/CommandTable.h"
+#include "presentation/ToolStates.h"
+#include "presentation/WindowPosition.h"
 
 #include <QMainWindow>
 #include <QStringList>

@@ -1,13 +1,11 @@
 #include "session/LocalNamespace.h"
 
-#include "session/DeliveryAgent.h"
 #include "session/LocalFolder.h"
 #include "session/LocalItemCatalog.h"
 #include "session/LocalMailbox.h"
 #include "session/LocalSendBatch.h"
 #include "session/LocalStoreTree.h"
 #include "session/MaildirSource.h"
-#include "session/OutboxMessageStates.h"
 #include "session/VCardFolderSource.h"
 #include "support/CRegSettings.h"
 
@@ -65,23 +63,10 @@ LocalNamespace::LocalNamespace(const std::vector<LocalStore> &stores, AccountLoo
     m_mailbox = std::make_shared<LocalMailbox>(
         m_trees, [settings, lookup = m_account] { return senderOf(settings, lookup); });
     m_catalog->setMessageSource(std::make_unique<MaildirSource>(m_mailbox));
-    m_transport = [settings] {
-        return settings ? TransportSettings::read(*settings) : TransportSettings{};
-    };
-    m_agent = std::make_unique<DeliveryAgent>(m_mailbox, m_transport);
-    // The first message queued in a run starts the agent; one queued later wakes it.
-    m_mailbox->setQueuedListener([agent = m_agent.get()] {
-        agent->start();
-        agent->wake();
-    });
     m_catalog->setContactSource(std::make_unique<VCardFolderSource>());
 }
 
-LocalNamespace::~LocalNamespace()
-{
-    // Before the folders it works on go: the message in hand finishes, every outcome is kept.
-    m_agent->stop();
-}
+LocalNamespace::~LocalNamespace() = default;
 
 QString LocalNamespace::CurrentUser()
 {
@@ -129,7 +114,7 @@ std::unique_ptr<OlSendBatch> LocalNamespace::createSendBatch()
 
 std::shared_ptr<QueuedMessageStates> LocalNamespace::queuedMessageStates()
 {
-    return std::make_shared<OutboxMessageStates>(m_mailbox, m_transport);
+    return m_queuedStates ? m_queuedStates() : OlNamespace::queuedMessageStates();
 }
 
 } // namespace corvel

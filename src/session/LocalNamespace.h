@@ -1,6 +1,5 @@
 #pragma once
 
-#include "message/TransportSettings.h"
 #include "session/LocalStore.h"
 #include "session/OutlookSession.h"
 
@@ -10,7 +9,6 @@
 namespace corvel {
 
 class CRegSettings;
-class DeliveryAgent;
 class LocalItemCatalog;
 class LocalMailbox;
 class LocalStoreTree;
@@ -27,8 +25,8 @@ public:
     using AccountLookup = std::function<Account()>;
 
     // An empty lookup reads the system's account of the running user. `settings` (section
-    // "Transport": the sender and the transport) must outlive the session; without them new
-    // mail comes from the account and waits in the Outbox.
+    // "Transport": the sender) must outlive the session; without them new mail comes from the
+    // account. Queued mail waits in the Outbox until a delivery is attached (LocalDelivery).
     explicit LocalNamespace(const std::vector<LocalStore> &stores, AccountLookup account = {},
                             const CRegSettings *settings = nullptr);
     ~LocalNamespace() override;
@@ -45,16 +43,17 @@ public:
     [[nodiscard]] LocalItemCatalog &catalog() { return *m_catalog; }
     // Where messages are saved and queued.
     [[nodiscard]] const std::shared_ptr<LocalMailbox> &mailbox() const { return m_mailbox; }
-    // Delivers the Outboxes; stopped (losing nothing) when the session ends.
-    [[nodiscard]] DeliveryAgent &deliveryAgent() { return *m_agent; }
+    // What became of queued messages is known to whatever delivers them, a layer above the
+    // store, which plugs in here; until then the session cannot tell.
+    using QueuedStatesLookup = std::function<std::shared_ptr<QueuedMessageStates>()>;
+    void setQueuedMessageStates(QueuedStatesLookup lookup) { m_queuedStates = std::move(lookup); }
 
 private:
     std::vector<std::shared_ptr<LocalStoreTree>> m_trees;
     std::shared_ptr<LocalItemCatalog> m_catalog;
     AccountLookup m_account;
     std::shared_ptr<LocalMailbox> m_mailbox;
-    std::unique_ptr<DeliveryAgent> m_agent;
-    std::function<TransportSettings()> m_transport;
+    QueuedStatesLookup m_queuedStates;
 };
 
 } // namespace corvel

@@ -1,12 +1,12 @@
 #include "workspace/Workspace.h"
 
+#include "delivery/DeliveryAgent.h"
+#include "delivery/LocalDelivery.h"
 #include "merge/DraftsFolder.h"
-#include "session/DeliveryAgent.h"
 #include "session/LocalApplication.h"
 #include "session/OutlookSession.h"
 #include "session/StoreRegistry.h"
 #include "support/AtomicFile.h"
-#include "workspace/MailSetupForm.h"
 
 namespace corvel {
 
@@ -123,6 +123,8 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
         opened.statusText = cannotList;
         return opened;
     }
+    if (auto *local = dynamic_cast<LocalNamespace *>(m_session.get()))
+        m_delivery = std::make_unique<LocalDelivery>(*local, &m_settings);
 
     m_folderTree.emplace(m_tree, *m_session, m_groups, busy);
     if (Status built = m_folderTree->LoadFolderTree(includeAllFolders()); !built.ok()) {
@@ -138,8 +140,8 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
 
 void Workspace::startDelivery()
 {
-    if (auto *local = dynamic_cast<LocalNamespace *>(m_session.get()))
-        local->deliveryAgent().start();
+    if (m_delivery)
+        m_delivery->agent().start();
 }
 
 QStringList Workspace::save() const
@@ -159,10 +161,19 @@ QString Workspace::SourceFolderIds() const
     return m_folderTree ? m_folderTree->SourceFolderIds() : QString();
 }
 
+QString Workspace::draftsStoreSection()
+{
+    return parmsSection();
+}
+
+QString Workspace::draftsStoreKey()
+{
+    return QStringLiteral("DraftsStore");
+}
+
 QString Workspace::draftsStore() const
 {
-    return m_settings.GetSetting(MailSetupForm::draftsStoreSection(),
-                                 MailSetupForm::draftsStoreKey(), QString());
+    return m_settings.GetSetting(draftsStoreSection(), draftsStoreKey(), QString());
 }
 
 std::shared_ptr<OlFolder> Workspace::draftsFolder() const

@@ -14,6 +14,7 @@
 namespace corvel {
 
 class BusyIndicator;
+class LocalDelivery;
 class OlApplication;
 class OlFolder;
 class OlNamespace;
@@ -78,6 +79,9 @@ public:
     // The store Mail Setup chose for new drafts (Parms/DraftsStore), read afresh each time so
     // that a change there counts at once; empty when none is chosen.
     [[nodiscard]] QString draftsStore() const;
+    // Where the Mail Setup dialog keeps that choice.
+    [[nodiscard]] static QString draftsStoreSection();
+    [[nodiscard]] static QString draftsStoreKey();
     // The Drafts folder New Message saves in and Create Mail lists (see DraftsFolder); null
     // when there is none. Throws OutlookError when the stores cannot be read.
     [[nodiscard]] std::shared_ptr<OlFolder> draftsFolder() const;
@@ -96,6 +100,7 @@ private:
     GroupStore m_groups;
     std::shared_ptr<OlApplication> m_application;
     std::shared_ptr<OlNamespace> m_session;
+    std::unique_ptr<LocalDelivery> m_delivery; // the local store's sessions only
     std::optional<FolderTree> m_folderTree;
     bool m_sessionReady = false;
 };

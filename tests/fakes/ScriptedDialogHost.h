@@ -5,9 +5,9 @@
 #include "groups/GetEMailForm.h"
 #include "groups/GetNameForm.h"
 #include "merge/MailWizard.h"
-#include "workspace/DialogHost.h"
-#include "workspace/FileDialogRequest.h"
-#include "workspace/GeneratorWindow.h"
+#include "presentation/DialogHost.h"
+#include "presentation/FileDialogRequest.h"
+#include "presentation/GeneratorWindow.h"
 
 #include <QStringList>
 

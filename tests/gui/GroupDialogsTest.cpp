@@ -8,8 +8,8 @@
 #include "gui/frmDynGrp.h"
 #include "gui/frmGetEmail.h"
 #include "gui/frmGetName.h"
+#include "presentation/FileDialogRequest.h"
 #include "tree/NodeKinds.h"
-#include "workspace/FileDialogRequest.h"
 
 #include <QFileDialog>
 #include <QLabel>

@@ -9,7 +9,7 @@
 #include "merge/GenerationSummary.h"
 #include "merge/MailGenerator.h"
 #include "merge/MailWizard.h"
-#include "workspace/DialogPrompter.h"
+#include "presentation/DialogPrompter.h"
 
 #include "groups/GetNameForm.h"
 

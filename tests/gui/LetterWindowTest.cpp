@@ -6,7 +6,7 @@
 #include "merge/DraftsFolder.h"
 #include "merge/NewLetter.h"
 #include "message/MailMessage.h"
-#include "workspace/GeneratorWindow.h"
+#include "presentation/GeneratorWindow.h"
 
 #include <QAction>
 #include <QApplication>

@@ -9,9 +9,9 @@
 #include "gui/TreeListView.h"
 #include "gui/cQXStatBar.h"
 #include "merge/MailWizard.h"
+#include "presentation/MailSetupForm.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
-#include "workspace/MailSetupForm.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,6 +1,8 @@
 // The generator over a real store: the Outbox's files, the run journal after a crash, and the
 // account of what the Outbox did with the run's messages.
 #include "common/LocalSession.h"
+#include "delivery/LocalDelivery.h"
+#include "delivery/OutboxState.h"
 #include "merge/DraftsFolder.h"
 #include "merge/GenerationView.h"
 #include "merge/MailGenerator.h"
@@ -10,7 +12,6 @@
 #include "merge/RunOutboxReport.h"
 #include "message/MailAddressList.h"
 #include "message/MaildirFolder.h"
-#include "message/OutboxState.h"
 #include "session/LocalMailbox.h"
 #include "session/OlSendBatch.h"
 
@@ -65,7 +66,9 @@ class OutboxQueueingTest : public ::testing::Test, protected test::LocalSession
 protected:
     void SetUp() override
     {
-        // Nothing is delivered behind the test's back.
+        // The Outbox is asked what became of the run's messages, but nothing is delivered
+        // behind the test's back.
+        m_delivery = std::make_unique<LocalDelivery>(*session, &settings);
         session->mailbox()->setQueuedListener({});
         m_letter = NewLetter::create(*application, DraftsFolder::choose(*session, {}), u"News"_s,
                                      {}, u"Dear member,\n"_s)
@@ -104,6 +107,7 @@ protected:
     }
 
     QString m_letter;
+    std::unique_ptr<LocalDelivery> m_delivery;
     QuietView m_view;
     NoPrompts m_prompts;
 };

@@ -1,5 +1,4 @@
 #include "message/MailMessage.h"
-#include "session/DeliveryAgent.h"
 #include "session/LocalApplication.h"
 #include "session/LocalNamespace.h"
 #include "support/CRegSettings.h"

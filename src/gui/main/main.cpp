@@ -1,5 +1,5 @@
 #include "gui/AppRunner.h"
-#include "workspace/HelpIndex.h"
+#include "presentation/HelpIndex.h"
 #include "workspace/ShippedFiles.h"
 
 #include <QApplication>

@@ -1,0 +1,164 @@
+#include "delivery/DeliveryAgent.h"
+
+#include "delivery/ExternalCommand.h"
+#include "delivery/OutboxDelivery.h"
+#include "delivery/SendmailTransport.h"
+#include "delivery/SmtpTransport.h"
+
+#include <QDateTime>
+
+#include <chrono>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+// Even with nothing due, a look now and then finds messages other programs queued.
+constexpr qint64 IdleLookMs = 5 * 60 * 1000;
+
+} // namespace
+
+DeliveryAgent::DeliveryAgent(std::shared_ptr<LocalMailbox> mailbox, SettingsLookup settings,
+                             RetryPolicy retry, TransportFactory factory, Clock clock)
+    : m_mailbox(std::move(mailbox))
+    , m_settings(std::move(settings))
+    , m_retry(retry)
+    , m_factory(factory ? std::move(factory) : TransportFactory(makeTransport))
+    , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentMSecsSinceEpoch(); }))
+{
+}
+
+DeliveryAgent::~DeliveryAgent()
+{
+    stop();
+}
+
+std::unique_ptr<MailTransport> DeliveryAgent::makeTransport(const TransportSettings &settings,
+                                                            std::function<bool()> stopRequested,
+                                                            QString &whyNone)
+{
+    if (const QString why = settings.whyUnusable(); !why.isEmpty()) {
+        whyNone = settings.problem.isEmpty() && settings.kind == TransportSettings::Kind::None
+                      ? u"Messages wait in the Outbox: no way of sending mail is set up (settings "
+                        "section \"Transport\", key \"Kind\": smtp or sendmail)."_s
+                      : why + u" Messages wait in the Outbox."_s;
+        return nullptr;
+    }
+    if (settings.kind == TransportSettings::Kind::Smtp)
+        return std::make_unique<SmtpTransport>(settings, std::move(stopRequested));
+    return std::make_unique<SendmailTransport>(ExternalCommand::split(settings.sendmailCommand));
+}
+
+DeliveryReport DeliveryAgent::pass(bool ignoreBackoff, qint64 &nextDueMs, PassEnd &end)
+{
+    std::lock_guard passLock(m_passMutex);
+    const auto stopRequested = [this] { return m_stopping.load(); };
+    QString whyNone;
+    const TransportSettings settings = m_settings ? m_settings() : TransportSettings{};
+    std::unique_ptr<MailTransport> transport = m_factory(settings, stopRequested, whyNone);
+    OutboxDelivery::Options options;
+    options.ignoreBackoff = ignoreBackoff;
+    options.retry = m_retry;
+    options.maxQueueDays = settings.maxQueueDays;
+    options.limits = settings.limits;
+    options.stopRequested = stopRequested;
+    options.nowMs = m_clock;
+    OutboxDelivery delivery(*m_mailbox, transport.get(), whyNone, options);
+    DeliveryReport report = delivery.run();
+    nextDueMs = delivery.nextDueMs();
+    end = !transport                                           ? PassEnd::NoTransport
+          : (!report.problems.isEmpty() && report.waiting > 0) ? PassEnd::Unavailable
+                                                               : PassEnd::Done;
+    std::lock_guard lock(m_mutex);
+    m_last = report;
+    return report;
+}
+
+void DeliveryAgent::loop()
+{
+    int unavailableRuns = 0;
+    while (!m_stopping) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_woken = false;
+        }
+        qint64 nextDue = 0;
+        PassEnd end = PassEnd::Done;
+        (void)pass(false, nextDue, end);
+
+        const qint64 now = m_clock();
+        qint64 waitMs = IdleLookMs;
+        if (end == PassEnd::Unavailable) {
+            // The server or program cannot be used now: wait longer each time.
+            waitMs = m_retry.delayMs(++unavailableRuns);
+        } else {
+            unavailableRuns = 0;
+            if (nextDue > 0)
+                waitMs = std::clamp<qint64>(nextDue - now, 0, IdleLookMs);
+        }
+        std::unique_lock lock(m_mutex);
+        m_wakeUp.wait_for(lock, std::chrono::milliseconds(waitMs),
+                          [this] { return m_stopping || m_woken; });
+    }
+}
+
+void DeliveryAgent::start()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_thread.joinable())
+        return;
+    m_stopping = false;
+    m_thread = std::thread([this] { loop(); });
+}
+
+void DeliveryAgent::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_thread.joinable())
+            return;
+        m_stopping = true;
+    }
+    m_wakeUp.notify_all();
+    m_thread.join();
+    m_stopping = false;
+}
+
+bool DeliveryAgent::isRunning() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_thread.joinable();
+}
+
+void DeliveryAgent::wake()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_woken = true;
+    }
+    m_wakeUp.notify_all();
+}
+
+DeliveryReport DeliveryAgent::deliverNow()
+{
+    qint64 nextDue = 0;
+    PassEnd end = PassEnd::Done;
+    return pass(true, nextDue, end);
+}
+
+DeliveryReport DeliveryAgent::deliverDue()
+{
+    qint64 nextDue = 0;
+    PassEnd end = PassEnd::Done;
+    return pass(false, nextDue, end);
+}
+
+DeliveryReport DeliveryAgent::lastReport() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_last;
+}
+
+} // namespace corvel

@@ -1,0 +1,453 @@
+#include "presentation/GroupCommands.h"
+
+#include "groups/AddressBookGroupImport.h"
+#include "groups/AddressListFile.h"
+#include "groups/CopyToForm.h"
+#include "groups/DynGrpForm.h"
+#include "groups/GetEMailForm.h"
+#include "groups/GetNameForm.h"
+#include "groups/GroupEditor.h"
+#include "presentation/DialogHost.h"
+#include "presentation/FileDialogRequest.h"
+#include "support/BusyIndicator.h"
+#include "support/FieldStrings.h"
+#include "support/StatusPanels.h"
+#include "tree/NodeKinds.h"
+#include "workspace/Workspace.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+QString fieldOf(const QString &text, const QString &dlm, int n)
+{
+    return DS_GetField(text, dlm, n);
+}
+
+const QString parmsSection = u"Parms"_s;
+const QString lastSavePathKey = u"LastSavePath"_s;
+
+} // namespace
+
+GroupCommands::GroupCommands(Services services)
+    : m_s(std::move(services))
+{
+    if (!m_s.now)
+        m_s.now = [] {
+            return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
+        };
+}
+
+GroupEditor GroupCommands::editor() const
+{
+    Workspace &ws = *m_s.workspace;
+    return GroupEditor(ws.tree(), ws.groups(), ws.session(), m_s.panels);
+}
+
+void GroupCommands::saveGroups()
+{
+    const Status saved = m_s.workspace->groups().SaveGroupFile(m_s.workspace->tree());
+    m_savePending = !saved.ok();
+    if (m_s.panels)
+        m_s.panels->UpdateCaption(StatusPanels::ActivityPanel,
+                                  saved.ok() ? QString() : u"Groups not saved: "_s + saved.error());
+}
+
+void GroupCommands::showCount(NodeHandle group)
+{
+    if (m_s.panels)
+        m_s.panels->UpdateCaption(StatusPanels::CountPanel,
+                                  QString::number(m_s.workspace->tree().descendantCount(group)) +
+                                      u" Items"_s);
+}
+
+void GroupCommands::doBtnNewMailGrp(int rootIndex)
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle root = tree.at(rootIndex);
+    if (!root)
+        return;
+    GroupEditor ed = editor();
+    if (nodeKind(tree, root) == NodeKind::StandardRoot) {
+        GetNameForm form(QString(), u"Enter Name For New Mail Group"_s);
+        if (!m_s.dialogs->GetName(form) || form.answer().isEmpty())
+            return;
+        (void)ed.addStandardGroup(root, form.answer());
+        tree.refresh();
+        saveGroups();
+        return;
+    }
+    DynGrpForm form(tree, m_s.workspace->SourceFolderIds(), QString(), QString(), QString(),
+                    QString(), u"Enter Parameters for New Dynamic Mail Group"_s);
+    if (!m_s.dialogs->FGetParms(form) || form.answer().isEmpty())
+        return;
+    const NodeHandle group = ed.addDynamicGroup(root, DynGrpParms::fromText(form.answer()));
+    tree.refresh();
+    saveGroups();
+    if (m_s.dialogs->questionYesNo(u"Load Contacts for "_s + tree.caption(group) + u" Now?"_s)) {
+        tree.setCurrent(group);
+        LoadDynamicGroup(tree.indexOf(group));
+    }
+}
+
+void GroupCommands::doBtnChgName()
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle node = tree.current();
+    const NodeKind kind = nodeKind(tree, node);
+    if (!node || (kind != NodeKind::StandardGroup && kind != NodeKind::DynamicGroup))
+        return;
+    GetNameForm form(tree.caption(node), u"Modify Group Name"_s);
+    if (!m_s.dialogs->GetName(form) || form.answer().isEmpty())
+        return;
+    tree.setCaption(node, form.answer());
+    tree.setChildOrder(tree.parent(node), ChildOrder::Natural);
+    tree.refresh();
+    saveGroups();
+}
+
+void GroupCommands::doBtnAddContact()
+{
+    TreeList &tree = m_s.workspace->tree();
+    GetEMailForm form(QString(), QString(), u"Enter new name and email address"_s);
+    if (!m_s.dialogs->GetEMail(form) || form.answer().isEmpty())
+        return;
+    NodeHandle group = tree.at(m_s.selIndex());
+    if (nodeKind(tree, group) != NodeKind::StandardGroup)
+        group = tree.parent(group);
+    if (nodeKind(tree, group) != NodeKind::StandardGroup)
+        return;
+    BusyScope busy(m_s.busy);
+    const QString sep = GetEMailForm::separator();
+    const QString name = fieldOf(form.answer(), sep, 1);
+    const QString address = fieldOf(form.answer(), sep, 2);
+    GroupEditor ed = editor();
+    const Status added = ed.addTypedMember(group, name, address);
+    if (!added.ok())
+        m_s.dialogs->information(added.error());
+    tree.clearSelection();
+    tree.setCurrent(group);
+    tree.setSelected(group, true);
+    tree.refresh();
+    showCount(group);
+    if (added.ok())
+        saveGroups();
+}
+
+void GroupCommands::doBtnEditItem()
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle node = tree.at(m_s.selIndex());
+    switch (nodeKind(tree, node)) {
+    case NodeKind::DynamicMember:
+    case NodeKind::ContactRow:
+    case NodeKind::CopiedMember:
+        m_s.dialogs->showContact(tree.value(node, NodeValueName::EntryId()).toString());
+        return;
+    case NodeKind::MessageRow:
+        m_s.dialogs->showMessage(tree.value(node, NodeValueName::EntryId()).toString());
+        return;
+    case NodeKind::TypedMember: {
+        GetEMailForm form(tree.value(node, NodeValueName::FileAs()).toString(),
+                          tree.value(node, NodeValueName::Email1Address()).toString(),
+                          u"Modify name or email address"_s);
+        if (!m_s.dialogs->GetEMail(form) || form.answer().isEmpty())
+            return;
+        const QString sep = GetEMailForm::separator();
+        const Status edited = editor().editTypedMember(node, fieldOf(form.answer(), sep, 1),
+                                                       fieldOf(form.answer(), sep, 2));
+        if (!edited.ok()) {
+            m_s.dialogs->information(edited.error());
+            return;
+        }
+        tree.refresh();
+        saveGroups();
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void GroupCommands::doBtnDelete()
+{
+    TreeList &tree = m_s.workspace->tree();
+    const int selIndex = m_s.selIndex();
+    const NodeHandle node = tree.at(selIndex);
+    if (!node)
+        return;
+    const NodeKind kind = nodeKind(tree, node);
+    if (kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup) {
+        if (!m_s.dialogs->questionOkCancel(
+                u"This will remove the Group and all Entries in the Group. Proceed?"_s))
+            return;
+        const NodeHandle root = tree.parent(node);
+        tree.remove(node);
+        NodeHandle next = tree.at(selIndex - 1);
+        if (!next)
+            next = tree.findByValue(u"STDMG"_s, NodeValueName::EntryId());
+        if (!next)
+            next = root ? root : tree.at(0);
+        tree.clearSelection();
+        tree.setCurrent(next);
+        tree.setSelected(next, true);
+        tree.refresh();
+        saveGroups();
+        return;
+    }
+    if (kind != NodeKind::CopiedMember && kind != NodeKind::MailItemMember &&
+        kind != NodeKind::TypedMember)
+        return; // members of a Dynamic Mail Group come and go with its loads
+    const NodeHandle group = tree.parent(node);
+    std::vector<NodeHandle> doomed;
+    if (tree.selectedCount() > 1) {
+        for (const NodeHandle selected : tree.selectedNodes()) {
+            const NodeKind k = nodeKind(tree, selected);
+            if (k == NodeKind::CopiedMember || k == NodeKind::MailItemMember ||
+                k == NodeKind::TypedMember)
+                doomed.push_back(selected);
+        }
+    } else {
+        doomed.push_back(node);
+    }
+    BusyScope busy(m_s.busy);
+    editor().removeNodes(doomed);
+    NodeHandle next = doomed.size() == 1 ? tree.at(selIndex - 1) : NodeHandle();
+    if (!next)
+        next = group ? group : tree.at(0);
+    tree.clearSelection();
+    tree.setCurrent(next);
+    tree.setSelected(next, true);
+    tree.refresh();
+    showCount(group);
+    saveGroups();
+}
+
+void GroupCommands::doBtnCopy()
+{
+    TreeList &tree = m_s.workspace->tree();
+    CopyToForm form(tree, m_lastCopyTarget, [this](int rootIndex) { doBtnNewMailGrp(rootIndex); });
+    QString answer;
+    if (form.FillCopyList() && m_s.dialogs->FindCopyTo(form))
+        answer = form.answer();
+    const int target = fieldOf(answer, u"\\"_s, 1).toInt();
+    m_lastCopyTarget = fieldOf(answer, u"\\"_s, 2);
+    if (target != 0)
+        CopyToGroup(target);
+    else
+        tree.clearSelection();
+}
+
+void GroupCommands::CopyToGroup(int groupIndex)
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle group = tree.at(groupIndex);
+    if (nodeKind(tree, group) != NodeKind::StandardGroup)
+        return;
+    GroupEditor::Copied copied;
+    {
+        BusyScope busy(m_s.busy);
+        copied = editor().copyContacts(group, tree.selectedNodes());
+        tree.setCurrent(group);
+        tree.clearSelection();
+        tree.setSelected(group, true);
+        tree.refresh();
+        showCount(group);
+        saveGroups();
+    }
+    if (!copied.refused.isEmpty())
+        m_s.dialogs->information(u"Not copied:\n"_s + copied.refused.join(u'\n'));
+}
+
+void GroupCommands::LoadDynamicGroup(int groupIndex)
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle group = tree.at(groupIndex);
+    if (nodeKind(tree, group) != NodeKind::DynamicGroup)
+        return;
+    BusyScope busy(m_s.busy);
+    const QString missing = editor().LoadDynamicGroup(group, m_s.now());
+    if (!missing.isEmpty()) {
+        m_s.dialogs->information(missing + u" is not available"_s);
+        return;
+    }
+    tree.clearSelection();
+    tree.setCurrent(group);
+    tree.setSelected(group, true);
+    tree.refresh();
+    showCount(group);
+    saveGroups();
+}
+
+void GroupCommands::EditDynamicGroup()
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle group = tree.current();
+    if (nodeKind(tree, group) != NodeKind::DynamicGroup)
+        return;
+    const QString oldCats = tree.value(group, NodeValueName::InCats()).toString();
+    const QString oldIds = tree.value(group, NodeValueName::EntryIds()).toString();
+    DynGrpForm form(tree, m_s.workspace->SourceFolderIds(), tree.caption(group), oldCats, oldIds,
+                    tree.value(group, NodeValueName::LastLoaded()).toString(),
+                    u"Parameters for Dynamic Mail Group"_s);
+    if (!m_s.dialogs->FGetParms(form) || form.answer().isEmpty())
+        return;
+    const DynGrpParms parms = DynGrpParms::fromText(form.answer());
+    tree.setCaption(group, parms.name);
+    if (parms.categories.compare(oldCats, Qt::CaseInsensitive) != 0 ||
+        parms.entryIds.compare(oldIds, Qt::CaseInsensitive) != 0) {
+        tree.setValue(group, NodeValueName::InCats(), parms.categories);
+        tree.setValue(group, NodeValueName::EntryIds(), parms.entryIds);
+        tree.setValue(group, NodeValueName::StoreIds(), parms.storeIds);
+        tree.setValue(group, NodeValueName::FolderNames(), parms.folderNames);
+        if (m_s.dialogs->questionYesNo(u"The definition of the Group has changed\r\n"
+                                       u"Do you wish to reload the Group Now"_s))
+            LoadDynamicGroup(tree.indexOf(group));
+        else if (m_s.dialogs->questionYesNo(u"Do you wish clear the prior list"_s))
+            tree.removeDescendants(group);
+    }
+    tree.setChildOrder(tree.parent(group), ChildOrder::Natural);
+    tree.refresh();
+    saveGroups();
+}
+
+void GroupCommands::VerifyAddresses()
+{
+    TreeList &tree = m_s.workspace->tree();
+    {
+        BusyScope busy(m_s.busy);
+        GroupEditor ed = editor();
+        const std::vector<NodeHandle> selected = tree.selectedNodes();
+        if (selected.size() != 1) {
+            for (const NodeHandle node : selected)
+                ed.VerifyMember(node);
+        } else {
+            const NodeKind kind = nodeKind(tree, selected.front());
+            const NodeHandle group =
+                kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup
+                    ? selected.front()
+                    : tree.parent(selected.front());
+            for (const NodeHandle member : tree.children(group))
+                ed.VerifyMember(member);
+        }
+        tree.refresh();
+    }
+    saveGroups();
+    m_s.dialogs->information(u"Verification Complete"_s);
+}
+
+void GroupCommands::ImportAddressBookGroups()
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle folder = tree.at(m_s.selIndex());
+    if (!folder || !m_s.workspace->session())
+        return;
+    Result<QStringList> problems = QStringList();
+    {
+        BusyScope busy(m_s.busy);
+        GroupEditor ed = editor();
+        problems = AddressBookGroupImport(tree, ed).runFolder(
+            *m_s.workspace->session(), folder, findNodeOfKind(tree, NodeKind::StandardRoot));
+        tree.refresh();
+    }
+    if (!problems.ok()) {
+        m_s.dialogs->critical(problems.error());
+        return;
+    }
+    saveGroups();
+    if (!problems->isEmpty())
+        m_s.dialogs->information(problems->join(u'\n'));
+}
+
+QString GroupCommands::lastSavePath() const
+{
+    return m_s.workspace->settings().GetSetting(parmsSection, lastSavePathKey,
+                                                m_s.workspace->options().appPath);
+}
+
+void GroupCommands::rememberFolder(const QString &path)
+{
+    (void)m_s.workspace->settings().SaveSetting(parmsSection, lastSavePathKey,
+                                                QFileInfo(path).absolutePath());
+}
+
+namespace {
+
+FileDialogRequest addressListRequest(FileDialogRequest::Mode mode, const QString &title,
+                                     const QString &initialDir)
+{
+    FileDialogRequest request;
+    request.mode = mode;
+    request.title = title;
+    request.initialDir = initialDir;
+    request.defaultExt = u"txt"_s;
+    request.nameFilters = {u"Text (*.txt)"_s, u"All Files (*)"_s};
+    return request;
+}
+
+} // namespace
+
+void GroupCommands::SaveAddressList()
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle node = tree.at(m_s.selIndex());
+    if (!node)
+        return;
+    FileDialogRequest request = addressListRequest(FileDialogRequest::Mode::Save,
+                                                   u"Save Address List As"_s, lastSavePath());
+    request.overwritePrompt = true;
+    const QString path = m_s.dialogs->chooseFile(request);
+    if (path.isEmpty())
+        return;
+    Status written;
+    {
+        BusyScope busy(m_s.busy);
+        rememberFolder(path);
+        written = AddressListFile::write(path, editor().entriesOf(node));
+    }
+    if (!written.ok())
+        m_s.dialogs->information(u"Unable to save file - "_s + QDir::toNativeSeparators(path) +
+                                 u": "_s + written.error());
+}
+
+void GroupCommands::LoadAddressList()
+{
+    TreeList &tree = m_s.workspace->tree();
+    const NodeHandle group = tree.at(m_s.selIndex());
+    if (nodeKind(tree, group) != NodeKind::StandardGroup)
+        return;
+    FileDialogRequest request =
+        addressListRequest(FileDialogRequest::Mode::Open, u"Load Address List"_s, lastSavePath());
+    const QString path = m_s.dialogs->chooseFile(request);
+    if (path.isEmpty())
+        return;
+    GroupEditor::Loaded loaded;
+    {
+        BusyScope busy(m_s.busy);
+        rememberFolder(path);
+        const auto entries = AddressListFile::read(path);
+        if (!entries.ok()) {
+            tree.refresh();
+            m_s.dialogs->information(u"Unable to Load File - "_s + QDir::toNativeSeparators(path) +
+                                     u": "_s + entries.error());
+            return;
+        }
+        loaded = editor().addEntries(group, *entries);
+        tree.clearSelection();
+        tree.setCurrent(group);
+        tree.setSelected(group, true);
+        tree.refresh();
+        showCount(group);
+        saveGroups();
+    }
+    m_s.dialogs->information(loaded.summary());
+}
+
+} // namespace corvel

@@ -1,0 +1,774 @@
+#include "common/NamedCases.h"
+#include "delivery/DeliveryAgent.h"
+#include "delivery/LocalDelivery.h"
+#include "delivery/OutboxQueue.h"
+#include "delivery/SmtpTransport.h"
+#include "message/MaildirName.h"
+#include "session/LocalApplication.h"
+#include "session/LocalMailbox.h"
+#include "session/LocalMessageItem.h"
+#include "session/LocalStoreTree.h"
+#include "support/CRegSettings.h"
+#include "support/ProcessOwner.h"
+
+#include "common/PortServer.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <set>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+namespace {
+
+const QString Tools = QStringLiteral(CORVEL_TEST_DATA "/../tools");
+
+// The scripted SMTP server of tests/tools on a free port of 127.0.0.1.
+class SmtpServer
+{
+public:
+    explicit SmtpServer(const QString &recordDir)
+        : m_records(recordDir)
+        , m_server(QStringList{Tools + u"/smtp_test_server.py"_s, recordDir})
+    {
+    }
+    [[nodiscard]] int port() const { return m_server.port(); }
+    // How the server answers from now on (see tests/tools/smtp_test_server.py).
+    void script(const QByteArray &json) const
+    {
+        QFile file(m_records + u"/script.json"_s);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(json);
+    }
+    // How many accepted messages named each recipient.
+    [[nodiscard]] std::map<QString, int> deliveries() const
+    {
+        std::map<QString, int> count;
+        for (const QJsonObject &r : received()) {
+            for (const QJsonValue &to : r.value(u"rcpt_tos"_s).toArray())
+                ++count[to.toString()];
+        }
+        return count;
+    }
+    [[nodiscard]] std::vector<QJsonObject> received() const
+    {
+        std::vector<QJsonObject> result;
+        QDir dir(m_records);
+        for (const QString &name : dir.entryList({u"[0-9]*.json"_s}, QDir::Files, QDir::Name)) {
+            QFile file(dir.filePath(name));
+            if (file.open(QIODevice::ReadOnly))
+                result.push_back(QJsonDocument::fromJson(file.readAll()).object());
+        }
+        return result;
+    }
+
+private:
+    QString m_records;
+    test::PortServer m_server;
+};
+
+bool haveServer()
+{
+    return QProcess::execute(u"/usr/bin/python3"_s, {u"-c"_s, u"import aiosmtpd"_s}) == 0;
+}
+
+class DeliveryTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir tmp;
+    QString store;
+    std::unique_ptr<CRegSettings> settings;
+    std::shared_ptr<LocalMailbox> mailbox;
+    std::unique_ptr<DeliveryAgent> agent;
+    std::unique_ptr<SmtpServer> server;
+
+    void SetUp() override
+    {
+        store = tmp.path() + u"/store"_s;
+        for (const QString &folder : {u"Drafts"_s, u"Outbox"_s})
+            for (const QString &part : {u"cur"_s, u"new"_s, u"tmp"_s})
+                ASSERT_TRUE(QDir().mkpath(store + u'/' + folder + u'/' + part));
+        settings = std::make_unique<CRegSettings>(tmp.path() + u"/config"_s);
+        set(u"From"_s, u"Ann Lee <ann@example.org>"_s);
+        auto tree = std::make_shared<LocalStoreTree>(LocalStore{u"Personal Folders"_s, store});
+        mailbox = std::make_shared<LocalMailbox>(
+            std::vector<std::shared_ptr<LocalStoreTree>>{tree},
+            [this] { return settings->GetSetting(u"Transport"_s, u"From"_s, {}); });
+        agent = std::make_unique<DeliveryAgent>(
+            mailbox, [this] { return TransportSettings::read(*settings); }, RetryPolicy{50, 200});
+    }
+    void set(const QString &key, const QString &value)
+    {
+        ASSERT_TRUE(settings->SaveSetting(u"Transport"_s, key, value));
+    }
+    void useServer()
+    {
+        if (!haveServer())
+            GTEST_SKIP() << "python3-aiosmtpd is not installed";
+        ASSERT_TRUE(QDir().mkpath(tmp.path() + u"/received"_s));
+        server = std::make_unique<SmtpServer>(tmp.path() + u"/received"_s);
+        ASSERT_GT(server->port(), 0);
+        set(u"Kind"_s, u"smtp"_s);
+        set(u"Host"_s, u"127.0.0.1"_s);
+        set(u"Port"_s, QString::number(server->port()));
+        set(u"Security"_s, u"none"_s);
+    }
+    void queue(const QString &subject, const QString &to, const QString &cc = {},
+               const QString &bcc = {})
+    {
+        const auto item = LocalMessageItem::create(mailbox);
+        item->setSubject(subject);
+        item->setBody(u"Hello,\nthis is "_s + subject + u".\n"_s);
+        item->setTo(to);
+        if (!cc.isEmpty())
+            item->setCC(cc);
+        if (!bcc.isEmpty())
+            item->setBCC(bcc);
+        item->Send();
+    }
+    QStringList files(const QString &folder, const QString &part = u"cur"_s) const
+    {
+        return QDir(store + u'/' + folder + u'/' + part).entryList(QDir::Files);
+    }
+    std::map<QString, OutboxQueue::Message> outbox() const
+    {
+        std::map<QString, OutboxQueue::Message> bySubject;
+        for (auto &m : OutboxQueue(*mailbox).messages())
+            bySubject[m.subject] = m;
+        return bySubject;
+    }
+    // The batch list a pass leaves when it is killed: the header's fields, the messages of
+    // `subjects`, then the journal (where "{Subject}" stands for that message's name).
+    void writeBatch(const QByteArray &header, const QStringList &subjects, QByteArray journal)
+    {
+        const auto waiting = outbox();
+        QFile sending(store + u"/Outbox/corvel-outbox.sending"_s);
+        ASSERT_TRUE(sending.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        sending.write("#corvel-batch " + header + '\n');
+        for (const QString &subject : subjects)
+            sending.write(waiting.at(subject).unique.toUtf8() + '\n');
+        for (const auto &[subject, message] : waiting)
+            journal.replace("{" + subject.toUtf8() + "}", message.unique.toUtf8());
+        sending.write(journal);
+    }
+    static std::map<QString, DeliveryReport::Message> bySubject(const DeliveryReport &report)
+    {
+        std::map<QString, DeliveryReport::Message> result;
+        for (const auto &m : report.messages)
+            result[m.subject] = m;
+        return result;
+    }
+};
+
+TEST_F(DeliveryTest, DeliversInOrderOverOneConnectionAndFilesInSentItems)
+{
+    useServer();
+    QStringList subjects;
+    for (int i = 1; i <= 12; ++i) {
+        subjects << u"Message %1"_s.arg(i, 2, 10, QLatin1Char('0'));
+        queue(subjects.back(), u"Bob <bob@example.org>"_s, u"carol@example.org"_s,
+              u"dave@example.org"_s);
+    }
+    const DeliveryReport report = agent->deliverNow();
+    EXPECT_TRUE(report.complete()) << report.problems.join(u"; "_s).toStdString();
+    ASSERT_EQ(report.messages.size(), 12u);
+
+    const auto received = server->received();
+    ASSERT_EQ(received.size(), 12u);
+    QStringList order;
+    for (const QJsonObject &r : received) {
+        EXPECT_EQ(r.value(u"connection"_s).toInt(),
+                  received.front().value(u"connection"_s).toInt());
+        EXPECT_EQ(r.value(u"mail_from"_s).toString(), u"ann@example.org"_s);
+        EXPECT_EQ(
+            r.value(u"rcpt_tos"_s).toArray(),
+            (QJsonArray{u"bob@example.org"_s, u"carol@example.org"_s, u"dave@example.org"_s}));
+        const QString data = r.value(u"data"_s).toString();
+        EXPECT_FALSE(data.contains(u"dave@"_s)) << "Bcc went out";
+        EXPECT_FALSE(data.contains(QRegularExpression(u"[^\\r]\\n"_s))) << "bare LF";
+        const qsizetype s = data.indexOf(u"Subject: "_s);
+        order << data.mid(s + 9, 10);
+    }
+    EXPECT_EQ(order, subjects);
+    EXPECT_TRUE(files(u"Outbox"_s).isEmpty());
+    const QStringList sent = files(u"Sent Items"_s);
+    ASSERT_EQ(sent.size(), 12);
+    for (const QString &name : sent)
+        EXPECT_TRUE(name.endsWith(u":2,S"_s)) << name.toStdString();
+    EXPECT_FALSE(QFile::exists(store + u"/Outbox/corvel-outbox.sending"_s));
+}
+
+// Refusals and rejections per message are in PipelineTest; here, what a lost connection and a
+// temporary failure leave for the next pass.
+TEST_F(DeliveryTest, ADropCostsOnlyItsMessageAndOnlyTheDeferredIsTriedAgain)
+{
+    useServer();
+    queue(u"First"_s, u"bob@example.org"_s);
+    queue(u"Busy [defer]"_s, u"bob@example.org"_s);
+    queue(u"Lost [drop]"_s, u"bob@example.org"_s);
+    queue(u"Last"_s, u"bob@example.org"_s);
+
+    const DeliveryReport report = agent->deliverNow();
+    EXPECT_FALSE(report.complete());
+    auto outcome = bySubject(report);
+    using O = DeliveryReport::Outcome;
+    EXPECT_EQ(outcome[u"First"_s].outcome, O::Delivered);
+    EXPECT_EQ(outcome[u"Busy [defer]"_s].outcome, O::Deferred);
+    EXPECT_EQ(outcome[u"Lost [drop]"_s].outcome, O::Held);
+    EXPECT_EQ(outcome[u"Last"_s].outcome, O::Delivered);
+    const auto received = server->received();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_NE(received[1].value(u"connection"_s).toInt(),
+              received[0].value(u"connection"_s).toInt());
+    auto waiting = outbox();
+    ASSERT_EQ(waiting.size(), 2u);
+    EXPECT_EQ(waiting[u"Busy [defer]"_s].attempts, 1);
+    EXPECT_EQ(waiting[u"Lost [drop]"_s].state, u"held"_s);
+
+    // Again: only the deferred one is tried, and it waits longer each time.
+    const DeliveryReport again = agent->deliverNow();
+    ASSERT_EQ(again.messages.size(), 1u);
+    EXPECT_EQ(again.messages[0].subject, u"Busy [defer]"_s);
+    EXPECT_EQ(server->received().size(), 2u);
+    waiting = outbox();
+    EXPECT_EQ(waiting[u"Busy [defer]"_s].attempts, 2);
+
+    // The user's word lets a held message go again.
+    ASSERT_TRUE(OutboxQueue(*mailbox).release(waiting[u"Lost [drop]"_s].unique).ok());
+    EXPECT_EQ(outbox()[u"Lost [drop]"_s].state, u"queued"_s);
+}
+
+TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
+{
+    useServer();
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(store + u"/Outbox/new/"_s + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    write(u"1700000001.other.host"_s, "To: Bob <bob@example.org>\nBcc: eve@example.org\n"
+                                      "Subject: From elsewhere\n\nNo From header here.\n");
+    write(u"1700000002.other.host"_s,
+          "From: x@example.org\nTo: =?utf-8?q?Bob=0D=0ABcc:_mallory@example.org?= "
+          "<bob@example.org>\nSubject: Sneaky\n\nx\n");
+    write(u"1700000003.other.host"_s, "From: x@example.org\nTo: bob@example.org\n"
+                                      "Subject: Bare\rBcc: mallory@example.org\n\nx\n");
+    write(u"1700000004.other.host"_s, "From: x@example.org\nTo: bob@example.org\n"
+                                      "Subject: Lost end\nCc: \"\xe9\n\n"
+                                      "Bcc: mallory@example.org\nX-Injected: yes\n\nx\n");
+    const DeliveryReport report = agent->deliverNow();
+    auto outcome = bySubject(report);
+    EXPECT_EQ(outcome[u"From elsewhere"_s].outcome, DeliveryReport::Outcome::Delivered);
+    EXPECT_EQ(outcome[u"Sneaky"_s].outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_EQ(outcome[u"Lost end"_s].outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_TRUE(outcome[u"Lost end"_s].reason.contains(u"Cc header"_s))
+        << outcome[u"Lost end"_s].reason.toStdString();
+    const auto received = server->received();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].value(u"rcpt_tos"_s).toArray(),
+              (QJsonArray{u"bob@example.org"_s, u"eve@example.org"_s}));
+    const QString data = received[0].value(u"data"_s).toString();
+    EXPECT_TRUE(data.contains(u"From: Ann Lee <ann@example.org>"_s));
+    EXPECT_FALSE(data.contains(u"eve@"_s));
+    EXPECT_FALSE(data.contains(u"mallory"_s));
+    EXPECT_EQ(files(u"Outbox"_s, u"new"_s).size(), 3);
+}
+
+// A pass killed midway leaves its batch list and journal: the next pass holds only the message
+// whose data left without a reply read, takes the outcome recorded for another, and sends the
+// ones never started. How each journal text is read is in OutboxStateTest.
+TEST_F(DeliveryTest, AfterAnInterruptionOnlyAMessageWhoseDataLeftIsHeld)
+{
+    useServer();
+    const QStringList subjects{u"Answered"_s, u"In flight"_s, u"Untouched"_s, u"Last"_s};
+    for (const QString &subject : subjects)
+        queue(subject, u"bob@example.org"_s);
+    const auto writeBatchOf = [&](qint64 pid) {
+        writeBatch("boot=" + ProcessOwner::currentBootId() + " pid=" + QByteArray::number(pid) +
+                       " sync=100",
+                   subjects,
+                   "> {Answered}\n= {Answered}"
+                   R"( {"state":"failed","reason":"554 5.6.0 no","recipients":[)"
+                   R"({"address":"bob@example.org","outcome":"refused","reply":"554 5.6.0 no"}]})"
+                   "\n> {In flight}\n");
+    };
+    // While the process that wrote it runs, the batch is in hand.
+    writeBatchOf(QCoreApplication::applicationPid());
+    EXPECT_EQ(outbox()[u"Untouched"_s].state, u"sending"_s);
+
+    QProcess gone;
+    gone.start(u"/bin/true"_s);
+    ASSERT_TRUE(gone.waitForFinished(10000));
+    writeBatchOf(gone.processId());
+
+    const DeliveryReport report = agent->deliverNow();
+    auto outcome = bySubject(report);
+    EXPECT_EQ(report.messages.size(), 2u);
+    EXPECT_EQ(outcome[u"Untouched"_s].outcome, DeliveryReport::Outcome::Delivered);
+    EXPECT_EQ(outcome[u"Last"_s].outcome, DeliveryReport::Outcome::Delivered);
+    EXPECT_EQ(server->received().size(), 2u);
+    auto waiting = outbox();
+    ASSERT_EQ(waiting.size(), 2u);
+    EXPECT_EQ(waiting[u"Answered"_s].state, u"failed"_s);
+    EXPECT_EQ(waiting[u"In flight"_s].state, u"held"_s);
+    EXPECT_FALSE(QFile::exists(store + u"/Outbox/corvel-outbox.sending"_s));
+}
+
+// A state file of an earlier version names the recipients still owed after a partial delivery.
+TEST_F(DeliveryTest, RecordsOfTheEarlierFormatKeepWhoHadItAlready)
+{
+    useServer();
+    queue(u"Partly"_s, u"bob@example.org; carol@example.org; refuse-me@example.org"_s);
+    const QString unique = outbox()[u"Partly"_s].unique;
+    QFile state(store + u"/Outbox/corvel-outbox.state"_s);
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+    state.write(
+        R"({"version":1,"messages":{")" + unique.toUtf8() +
+        R"(":{"state":"queued","attempts":1,"next":0,"reason":"451",)"
+        R"("refused":[{"address":"refuse-me@example.org","reply":"550 no","temporary":false}],)"
+        R"("remaining":["carol@example.org"]}}})");
+    state.close();
+
+    const DeliveryReport report = agent->deliverNow();
+    ASSERT_EQ(report.messages.size(), 1u);
+    EXPECT_EQ(report.messages[0].outcome, DeliveryReport::Outcome::Delivered);
+    ASSERT_EQ(report.messages[0].refused.size(), 1u);
+    EXPECT_EQ(report.messages[0].refused[0].address, u"refuse-me@example.org"_s);
+    EXPECT_EQ(server->deliveries(), (std::map<QString, int>{{u"carol@example.org"_s, 1}}));
+}
+
+TEST_F(DeliveryTest, WithoutATransportMessagesWaitAndTheReportSaysSo)
+{
+    queue(u"Waiting"_s, u"bob@example.org"_s);
+    const DeliveryReport report = agent->deliverNow();
+    EXPECT_FALSE(report.complete());
+    EXPECT_EQ(report.waiting, 1);
+    ASSERT_EQ(report.problems.size(), 1);
+    EXPECT_TRUE(report.problems[0].startsWith(u"Messages wait in the Outbox"_s));
+    EXPECT_EQ(files(u"Outbox"_s).size(), 1);
+
+    // A password never crosses the network unencrypted; nothing is tried, nothing counted.
+    set(u"Kind"_s, u"smtp"_s);
+    set(u"Host"_s, u"mail.example.org"_s);
+    set(u"Security"_s, u"none"_s);
+    set(u"User"_s, u"ann"_s);
+    set(u"PasswordCommand"_s, u"echo secret"_s);
+    const DeliveryReport refused = agent->deliverNow();
+    ASSERT_EQ(refused.problems.size(), 1);
+    EXPECT_TRUE(refused.problems[0].contains(u"unencrypted"_s));
+    EXPECT_EQ(outbox()[u"Waiting"_s].state, u"queued"_s);
+    EXPECT_EQ(outbox()[u"Waiting"_s].attempts, 0);
+}
+
+TEST_F(DeliveryTest, EveryPassSweepsWhatAKilledWriterLeftInTheOutboxTmp)
+{
+    const auto plant = [&](qint64 ageSeconds) {
+        const QString path = store + u"/Outbox/tmp/"_s + MaildirName::newUnique();
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("From: a@example.org\n\nhalf a mess");
+        file.close();
+        const time_t when = ::time(nullptr) - ageSeconds;
+        const struct timespec times[2] = {{when, 0}, {when, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        return path;
+    };
+    const QString stale = plant(37 * 3600);
+    const QString fresh = plant(0);
+    (void)agent->deliverNow();
+    EXPECT_FALSE(QFile::exists(stale));
+    EXPECT_TRUE(QFile::exists(fresh));
+}
+
+TEST_F(DeliveryTest, SendmailGetsTheEnvelopeAsArgumentsAndTheMessageWithoutBcc)
+{
+    const QString records = tmp.path() + u"/sendmail"_s;
+    ASSERT_TRUE(QDir().mkpath(records));
+    set(u"Kind"_s, u"sendmail"_s);
+    set(u"SendmailCommand"_s, u"\"%1/fake_sendmail.sh\" \"%2\" -oi"_s.arg(Tools, records));
+    queue(u"Fine"_s, u"bob@example.org"_s, {}, u"dave@example.org"_s);
+    queue(u"Later"_s, u"later@example.org"_s);
+    queue(u"Wrong"_s, u"bad@example.org"_s);
+
+    auto outcome = bySubject(agent->deliverNow());
+    EXPECT_EQ(outcome[u"Fine"_s].outcome, DeliveryReport::Outcome::Delivered);
+    EXPECT_EQ(outcome[u"Later"_s].outcome, DeliveryReport::Outcome::Deferred);
+    EXPECT_EQ(outcome[u"Wrong"_s].outcome, DeliveryReport::Outcome::Failed);
+    EXPECT_TRUE(outcome[u"Wrong"_s].reason.contains(u"unknown user"_s));
+
+    QFile args(records + u"/1.args"_s);
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(args.readAll()).split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{u"-oi"_s, u"-f"_s, u"ann@example.org"_s, u"--"_s, u"bob@example.org"_s,
+                           u"dave@example.org"_s}));
+    QFile message(records + u"/1.msg"_s);
+    ASSERT_TRUE(message.open(QIODevice::ReadOnly));
+    const QByteArray bytes = message.readAll();
+    EXPECT_FALSE(bytes.contains("dave@"));
+    EXPECT_FALSE(bytes.contains('\r'));
+    EXPECT_EQ(outbox()[u"Later"_s].state, u"deferred"_s);
+}
+
+TEST_F(DeliveryTest, TheSessionsDeliverySendsWhatIsSentAndStopsWithIt)
+{
+    useServer();
+    {
+        LocalApplication app({{u"Personal Folders"_s, store}}, {}, settings.get());
+        LocalDelivery delivery(
+            *std::static_pointer_cast<LocalNamespace>(app.GetNamespace(u"MAPI"_s)), settings.get());
+        const auto item = app.CreateItem(0);
+        item->setSubject(u"In the background"_s);
+        item->setTo(u"bob@example.org"_s);
+        item->Send();
+        QElapsedTimer timer;
+        timer.start();
+        while (files(u"Sent Items"_s).isEmpty() && timer.elapsed() < 15000)
+            QThread::msleep(20);
+    }
+    EXPECT_EQ(files(u"Sent Items"_s).size(), 1);
+    EXPECT_EQ(server->received().size(), 1u);
+}
+
+// A deferred message waits on the agent's clock, longer after each temporary failure, and is
+// given up after Transport/MaxQueueDays with the last reply kept.
+TEST_F(DeliveryTest, PutOffMessagesWaitTheirTurnAndAreGivenUpAfterMaxQueueDays)
+{
+    useServer();
+    set(u"MaxQueueDays"_s, u"2"_s);
+    qint64 clock = 1'700'000'000'000;
+    agent = std::make_unique<DeliveryAgent>(
+        mailbox, [this] { return TransportSettings::read(*settings); },
+        RetryPolicy{60'000, 240'000}, DeliveryAgent::TransportFactory{},
+        [&clock] { return clock; });
+    queue(u"Busy"_s, u"later-x@example.org"_s);
+
+    qint64 tried = clock;
+    for (const qint64 delay : {60'000, 120'000, 240'000, 240'000}) {
+        const DeliveryReport report = agent->deliverDue();
+        ASSERT_EQ(report.messages.size(), 1u);
+        EXPECT_EQ(report.messages[0].outcome, DeliveryReport::Outcome::Deferred);
+        EXPECT_EQ(outbox()[u"Busy"_s].nextAttemptMs, tried + delay);
+        clock = tried + delay - 1;
+        const DeliveryReport early = agent->deliverDue();
+        EXPECT_TRUE(early.messages.empty());
+        EXPECT_EQ(early.waiting, 1);
+        EXPECT_EQ(early.deferred, 1);
+        clock = tried = tried + delay;
+    }
+    EXPECT_EQ(outbox()[u"Busy"_s].attempts, 4);
+
+    clock += 2 * 24 * 60 * 60 * 1000;
+    const DeliveryReport last = agent->deliverDue();
+    ASSERT_EQ(last.messages.size(), 1u);
+    EXPECT_EQ(last.messages[0].outcome, DeliveryReport::Outcome::Failed);
+    const auto waiting = outbox();
+    EXPECT_EQ(waiting.at(u"Busy"_s).state, u"failed"_s);
+    EXPECT_TRUE(waiting.at(u"Busy"_s).reason.contains(u"2 days"_s));
+    EXPECT_TRUE(waiting.at(u"Busy"_s).reason.contains(u"451 4.2.1"_s));
+    EXPECT_EQ(last.failed, 1);
+    EXPECT_TRUE(server->received().empty());
+}
+
+// With PIPELINING the next message's envelope goes with this one's data; a server without it
+// gets the commands one by one. A further transaction for a message (recipients over the
+// server's limit) does not fit what went early: it costs a new connection, never a message.
+struct PipelineCase
+{
+    const char *name;
+    const char *script;
+    int connections;
+};
+
+CORVEL_PRINT_BY_NAME(PipelineCase)
+
+class PipelineTest : public DeliveryTest, public ::testing::WithParamInterface<PipelineCase>
+{
+};
+
+TEST_P(PipelineTest, EveryRecipientGetsItsMessageOnceAndEveryRefusalIsKept)
+{
+    const PipelineCase &c = GetParam();
+    useServer();
+    server->script(c.script);
+    queue(u"One"_s, u"a@example.org"_s);
+    queue(u"Partly"_s, u"refuse-1@example.org; b@example.org"_s);
+    queue(u"Nobody"_s, u"refuse-2@example.org"_s);
+    queue(u"Three"_s, u"c@example.org; d@example.org; e@example.org"_s);
+    queue(u"Rejected [reject]"_s, u"f@example.org"_s);
+    queue(u"Busy [defer]"_s, u"g@example.org"_s);
+    queue(u"Last"_s, u"h@example.org"_s);
+
+    const DeliveryReport report = agent->deliverNow();
+    ASSERT_EQ(report.messages.size(), 7u);
+    const std::map<QString, int> once{{u"a@example.org"_s, 1}, {u"b@example.org"_s, 1},
+                                      {u"c@example.org"_s, 1}, {u"d@example.org"_s, 1},
+                                      {u"e@example.org"_s, 1}, {u"h@example.org"_s, 1}};
+    EXPECT_EQ(server->deliveries(), once);
+    std::set<int> connections;
+    for (const QJsonObject &r : server->received())
+        connections.insert(r.value(u"connection"_s).toInt());
+    EXPECT_EQ(int(connections.size()), c.connections);
+
+    auto outcome = bySubject(report);
+    EXPECT_EQ(outcome[u"Partly"_s].outcome, DeliveryReport::Outcome::Delivered);
+    ASSERT_EQ(outcome[u"Partly"_s].refused.size(), 1u);
+    EXPECT_EQ(outcome[u"Partly"_s].refused[0].address, u"refuse-1@example.org"_s);
+    const auto waiting = outbox();
+    EXPECT_EQ(waiting.at(u"Nobody"_s).state, u"failed"_s);
+    ASSERT_EQ(waiting.at(u"Nobody"_s).refused.size(), 1u);
+    EXPECT_TRUE(waiting.at(u"Nobody"_s).refused[0].reply.startsWith(u"550"_s));
+    EXPECT_EQ(waiting.at(u"Rejected [reject]"_s).state, u"failed"_s);
+    EXPECT_TRUE(waiting.at(u"Rejected [reject]"_s).reason.contains(u"554"_s));
+    EXPECT_EQ(waiting.at(u"Busy [defer]"_s).state, u"deferred"_s);
+    EXPECT_TRUE(waiting.at(u"Busy [defer]"_s).reason.startsWith(u"451"_s));
+    EXPECT_EQ(waiting.size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , PipelineTest,
+    ::testing::Values(PipelineCase{"Pipelining", "{}", 1},
+                      PipelineCase{"NoPipelining", R"({"no_pipelining": true})", 1},
+                      PipelineCase{"RecipientLimit", R"({"rcpt_limit": 2})", 2}),
+    corvel::test::ByName());
+
+// The limits count what went from the sends log beside the Outbox, so a new agent (as after a
+// restart) keeps to them too; the pass ends with the time the next may go.
+TEST_F(DeliveryTest, RateLimitsHoldAcrossAgentsAndSayWhenTheNextMayGo)
+{
+    useServer();
+    set(u"MaxPerMinute"_s, u"3"_s);
+    qint64 clock = 1'700'000'000'000;
+    const qint64 start = clock;
+    const auto newAgent = [&] {
+        return std::make_unique<DeliveryAgent>(
+            mailbox, [this] { return TransportSettings::read(*settings); }, RetryPolicy{},
+            DeliveryAgent::TransportFactory{}, [&clock] { return clock; });
+    };
+    for (int i = 1; i <= 5; ++i)
+        queue(u"Message %1"_s.arg(i), u"bob@example.org"_s);
+
+    const DeliveryReport first = newAgent()->deliverDue();
+    EXPECT_EQ(first.messages.size(), 3u);
+    EXPECT_EQ(first.waiting, 2);
+    EXPECT_TRUE(first.problems.isEmpty()) << first.problems.join(u"; "_s).toStdString();
+    EXPECT_EQ(first.limitedUntilMs, start + 60'000);
+    EXPECT_EQ(first.limit, u"limit 3 per minute"_s);
+    const OutboxQueue::RateHold hold =
+        OutboxQueue(*mailbox).rateHold(TransportSettings::read(*settings).limits, clock);
+    EXPECT_EQ(hold.untilMs, start + 60'000);
+    EXPECT_TRUE(hold.problem.isEmpty());
+
+    clock = start + 59'999;
+    const DeliveryReport early = newAgent()->deliverNow(); // backoff ignored, never the limit
+    EXPECT_TRUE(early.messages.empty());
+    EXPECT_EQ(early.waiting, 2);
+    EXPECT_EQ(server->received().size(), 3u);
+
+    clock = start + 60'000;
+    const DeliveryReport later = newAgent()->deliverDue();
+    EXPECT_EQ(later.messages.size(), 2u);
+    EXPECT_EQ(later.limitedUntilMs, 0);
+    EXPECT_EQ(server->received().size(), 5u);
+    EXPECT_TRUE(outbox().empty());
+}
+
+TEST_F(DeliveryTest, WithALimitAndASendsLogThatCannotBeReadNothingGoes)
+{
+    useServer();
+    set(u"MaxPerHour"_s, u"100"_s);
+    queue(u"Waits"_s, u"bob@example.org"_s);
+    const QString log = store + u"/Outbox/corvel-outbox.sends"_s;
+    const QByteArray damaged = "#corvel-sends 1\nnot a time\n1700000000000 1\n";
+    {
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    const DeliveryReport report = agent->deliverNow();
+    EXPECT_TRUE(report.messages.empty());
+    EXPECT_EQ(report.waiting, 1);
+    ASSERT_FALSE(report.problems.isEmpty());
+    EXPECT_TRUE(report.problems.join(u" "_s).contains(log));
+    EXPECT_TRUE(server->received().empty()); // left as it was: SendsLogTest
+    EXPECT_FALSE(OutboxQueue(*mailbox).rateHold({0, 100}, 0).problem.isEmpty());
+
+    // Without a limit the record is not needed, and mail goes.
+    set(u"MaxPerHour"_s, u""_s);
+    EXPECT_EQ(agent->deliverNow().messages.size(), 1u);
+}
+
+// The scripted server's answers over one or more passes, with the user's release between two:
+// per recipient, delivered once, refused for good with the reply, or still owed; never twice.
+struct ScriptPass
+{
+    const char *script; // see tests/tools/smtp_test_server.py
+    const char *state;  // after the pass: "sent" (in Sent Items), else the Outbox state
+    bool releaseFirst = false;
+};
+struct ScriptCase
+{
+    const char *name;
+    const char *to;
+    std::vector<ScriptPass> passes;
+    QStringList deliveredOnce;
+    QStringList refused; // for good
+    bool stalls = false;
+};
+
+CORVEL_PRINT_BY_NAME(ScriptCase)
+
+class DeliveryScriptTest : public DeliveryTest, public ::testing::WithParamInterface<ScriptCase>
+{
+};
+
+TEST_P(DeliveryScriptTest, EachRecipientIsDeliveredOnceRefusedOrStillOwed)
+{
+    const ScriptCase &c = GetParam();
+    useServer();
+    if (c.stalls) {
+        agent = std::make_unique<DeliveryAgent>(
+            mailbox, [this] { return TransportSettings::read(*settings); }, RetryPolicy{50, 200},
+            [](const TransportSettings &t, std::function<bool()> stop, QString &) {
+                return std::make_unique<SmtpTransport>(t, std::move(stop),
+                                                       SmtpTimeouts{10'000, 10'000, 1'500, 1'000});
+            });
+    }
+    queue(u"Case"_s, QString::fromUtf8(c.to));
+    DeliveryReport report;
+    const auto state = [this] {
+        const auto waiting = outbox();
+        if (waiting.empty())
+            return files(u"Sent Items"_s).size() == 1 ? u"sent"_s : u"lost"_s;
+        return waiting.size() == 1 ? waiting.begin()->second.state : u"duplicated"_s;
+    };
+    for (const ScriptPass &pass : c.passes) {
+        if (pass.releaseFirst) {
+            ASSERT_TRUE(OutboxQueue(*mailbox).release(outbox()[u"Case"_s].unique).ok());
+        }
+        server->script(pass.script);
+        report = agent->deliverNow();
+        EXPECT_EQ(state(), QString::fromUtf8(pass.state)) << "after " << pass.script;
+    }
+
+    std::map<QString, int> expected;
+    for (const QString &address : c.deliveredOnce)
+        expected[address] = 1;
+    EXPECT_EQ(server->deliveries(), expected);
+
+    QStringList refused;
+    const bool sent = state() == u"sent"_s;
+    if (sent) {
+        QFile log(store + u"/Sent Items/corvel-refused.log"_s);
+        if (log.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : log.readAll().split('\n')) {
+                if (!line.isEmpty())
+                    refused
+                        << QJsonDocument::fromJson(line).object().value(u"address"_s).toString();
+            }
+        }
+    } else {
+        const auto waiting = outbox();
+        for (const RecipientRefusal &r : waiting.at(u"Case"_s).refused) {
+            refused << r.address;
+            EXPECT_TRUE(r.reply.startsWith(u'5')) << r.reply.toStdString();
+        }
+    }
+    EXPECT_EQ(refused, c.refused);
+    QStringList reported;
+    for (const auto &m : report.messages)
+        for (const RecipientRefusal &r : m.refused)
+            reported << r.address;
+    EXPECT_EQ(reported, c.refused) << "the last pass reports every refusal so far";
+    EXPECT_EQ(report.complete(), c.refused.isEmpty() && sent);
+}
+
+const QString A = u"a@example.org"_s, B = u"b@example.org"_s, C = u"c@example.org"_s;
+const QString Ok = u"ok1@example.org"_s, Later = u"once-later1@example.org"_s;
+const QString Refuse1 = u"refuse1@example.org"_s, Refuse2 = u"refuse2@example.org"_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, DeliveryScriptTest,
+    ::testing::Values(
+        ScriptCase{"AllAccepted", "a@example.org; b@example.org", {{"{}", "sent"}}, {A, B}, {}},
+        ScriptCase{"GreetingRefusedThenAccepted",
+                   "a@example.org",
+                   {{R"({"greeting": "421 4.3.2 busy"})", "queued"}, {"{}", "sent"}},
+                   {A},
+                   {}},
+        ScriptCase{"OneRecipientRefused",
+                   "ok1@example.org; refuse1@example.org",
+                   {{"{}", "sent"}},
+                   {Ok},
+                   {Refuse1}},
+        ScriptCase{"EveryRecipientRefused",
+                   "refuse1@example.org; refuse2@example.org",
+                   {{"{}", "failed"}},
+                   {},
+                   {Refuse1, Refuse2}},
+        ScriptCase{"OneRecipientPutOffThenDelivered",
+                   "ok1@example.org; once-later1@example.org",
+                   {{"{}", "deferred"}, {"{}", "sent"}},
+                   {Ok, Later},
+                   {}},
+        ScriptCase{"TheOnlyRecipientPutOffThenDeliveredIsNotLoggedAsRefused",
+                   "once-later1@example.org",
+                   {{"{}", "deferred"}, {"{}", "sent"}},
+                   {Later},
+                   {}},
+        ScriptCase{"TooManyRecipientsGoInAFurtherTransactionAtOnce",
+                   "a@example.org; b@example.org; c@example.org",
+                   {{R"({"rcpt_limit": 2})", "sent"}},
+                   {A, B, C},
+                   {}},
+        ScriptCase{"DeferredAfterTheDataThenAccepted",
+                   "a@example.org",
+                   {{R"({"after_data": "451"})", "deferred"}, {"{}", "sent"}},
+                   {A},
+                   {}},
+        ScriptCase{"RejectedAfterTheData",
+                   "a@example.org",
+                   {{R"({"after_data": "554"})", "failed"}},
+                   {},
+                   {A}},
+        ScriptCase{"DroppedAfterTheDotThenReleased",
+                   "a@example.org",
+                   {{R"({"after_data": "drop"})", "held"}, {"{}", "sent", true}},
+                   {A},
+                   {}},
+        ScriptCase{"StalledAfterTheDot",
+                   "a@example.org",
+                   {{R"({"after_data": "stall"})", "held"}},
+                   {},
+                   {},
+                   true},
+        ScriptCase{"PermanentRefusalKeptWhenALaterPassIsDeferredAfterTheData",
+                   "ok1@example.org; refuse1@example.org; once-later1@example.org",
+                   {{"{}", "deferred"}, {R"({"after_data": "451"})", "deferred"}, {"{}", "sent"}},
+                   {Ok, Later},
+                   {Refuse1}},
+        ScriptCase{
+            "ReleaseAfterAPartialDeliveryTriesOnlyTheRecipientsOwed",
+            "ok1@example.org; once-later1@example.org",
+            {{"{}", "deferred"}, {R"({"after_data": "drop"})", "held"}, {"{}", "sent", true}},
+            {Ok, Later},
+            {}}),
+    corvel::test::ByName());
+
+} // namespace
+} // namespace corvel

@@ -1,0 +1,204 @@
+#include "delivery/RateLimits.h"
+#include "common/NamedCases.h"
+#include "delivery/SendsLog.h"
+#include "delivery/TransportSettings.h"
+#include "support/CRegSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <ostream>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+namespace {
+
+constexpr qint64 T = 1'700'000'000'000; // any time will do
+constexpr qint64 Second = 1000;
+constexpr qint64 Minute = 60 * Second;
+
+struct LimitCase
+{
+    const char *name;
+    RateLimits limits;
+    std::vector<qint64> sentAgo; // how long before now each earlier message went
+    qint64 waitMs;               // how long from now until the next may go
+    const char *why;
+};
+
+CORVEL_PRINT_BY_NAME(LimitCase)
+
+class Limits : public ::testing::TestWithParam<LimitCase>
+{
+};
+
+TEST_P(Limits, TheNextMessageWaitsForTheOldestToLeaveTheWindow)
+{
+    const LimitCase &c = GetParam();
+    std::vector<qint64> sent;
+    for (const qint64 ago : c.sentAgo)
+        sent.push_back(T - ago);
+    QString why;
+    EXPECT_EQ(c.limits.nextAllowedMs(sent, T, &why) - T, c.waitMs);
+    EXPECT_EQ(why, QString::fromUtf8(c.why));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , Limits,
+    ::testing::Values(
+        LimitCase{"NoLimit", {0, 0}, {0, 0, 0, 0}, 0, ""},
+        LimitCase{"BelowTheMinuteLimit", {3, 0}, {10 * Second, 5 * Second}, 0, ""},
+        LimitCase{"MinuteLimitReached",
+                  {3, 0},
+                  {5 * Second, 50 * Second, 20 * Second},
+                  10 * Second,
+                  "limit 3 per minute"},
+        // Exactly a minute old: out of the window.
+        LimitCase{"OldestJustOutOfTheMinute", {2, 0}, {Minute, 1 * Second}, 0, ""},
+        // Sends beyond the limit (another program, a lowered limit): wait for the surplus too.
+        LimitCase{"OverTheLimitWaitsForTheSurplus",
+                  {2, 0},
+                  {50 * Second, 40 * Second, 30 * Second, 20 * Second},
+                  30 * Second,
+                  "limit 2 per minute"},
+        LimitCase{"HourLimitOutlastsTheMinute",
+                  {10, 3},
+                  {59 * Minute, 30 * Minute, 10 * Second},
+                  1 * Minute,
+                  "limit 3 per hour"},
+        LimitCase{"MinuteLimitOutlastsTheHour",
+                  {2, 3},
+                  {59 * Minute + 50 * Second, 20 * Second, 10 * Second},
+                  40 * Second,
+                  "limit 2 per minute"}),
+    corvel::test::ByName());
+
+struct SettingCase
+{
+    const char *name;
+    const char *perMinute;
+    const char *perHour;
+    int minute;
+    int hour;
+    bool problem;
+};
+
+CORVEL_PRINT_BY_NAME(SettingCase)
+
+class LimitSettings : public ::testing::TestWithParam<SettingCase>
+{
+};
+
+// A value that is no count stops sending: sending unlimited could get the account blocked.
+TEST_P(LimitSettings, AreCountsOrStopSendingWithTheKeyNamed)
+{
+    const SettingCase &c = GetParam();
+    QTemporaryDir dir;
+    CRegSettings settings(dir.path());
+    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Kind"_s, u"sendmail"_s));
+    ASSERT_TRUE(
+        settings.SaveSetting(u"Transport"_s, u"MaxPerMinute"_s, QString::fromUtf8(c.perMinute)));
+    ASSERT_TRUE(
+        settings.SaveSetting(u"Transport"_s, u"MaxPerHour"_s, QString::fromUtf8(c.perHour)));
+    const TransportSettings read = TransportSettings::read(settings);
+    EXPECT_EQ(read.limits.perMinute, c.minute);
+    EXPECT_EQ(read.limits.perHour, c.hour);
+    EXPECT_EQ(!read.problem.isEmpty(), c.problem) << read.problem.toStdString();
+    if (c.problem) {
+        EXPECT_TRUE(read.problem.contains(u"MaxPer"_s)) << read.problem.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, LimitSettings,
+                         ::testing::Values(SettingCase{"Empty", "", "", 0, 0, false},
+                                           SettingCase{"Zero", "0", "0", 0, 0, false},
+                                           SettingCase{"Both", "30", "500", 30, 500, false},
+                                           SettingCase{"Negative", "-1", "", 0, 0, true},
+                                           SettingCase{"Words", "", "ten", 0, 0, true},
+                                           SettingCase{"Fraction", "2.5", "", 0, 0, true}),
+                         corvel::test::ByName());
+
+class SendsLogTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.path() + u'/' + SendsLog::fileName(); }
+    void write(const QByteArray &bytes) const
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    QByteArray contents() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+TEST_F(SendsLogTest, SendsAreReadBackAndTheHourBeforeIsDroppedOnRewrite)
+{
+    {
+        SendsLog log(dir.path());
+        ASSERT_TRUE(log.load(T).ok());
+        EXPECT_TRUE(log.sentMs().empty());
+        ASSERT_TRUE(log.record(T - 2 * Minute).ok());
+        ASSERT_TRUE(log.record(T).ok());
+        ASSERT_TRUE(log.sync().ok());
+    }
+    SendsLog again(dir.path());
+    ASSERT_TRUE(again.load(T + 57 * Minute).ok());
+    EXPECT_EQ(again.sentMs(), (std::vector<qint64>{T - 2 * Minute, T}));
+    ASSERT_TRUE(again.load(T + 58 * Minute).ok());
+    EXPECT_EQ(again.sentMs(), std::vector<qint64>{T});
+    ASSERT_TRUE(again.load(T + 60 * Minute).ok());
+    EXPECT_TRUE(again.sentMs().empty());
+
+    // Old lines go only when they are worth a rewrite.
+    QByteArray many = "#corvel-sends 1\n";
+    for (int i = 0; i < 600; ++i)
+        many += QByteArray::number(T - 2 * 60 * Minute + i) + " 1\n";
+    many += QByteArray::number(T) + " 1\n";
+    write(many);
+    ASSERT_TRUE(again.load(T).ok());
+    ASSERT_TRUE(again.compact().ok());
+    EXPECT_EQ(contents(), "#corvel-sends 1\n" + QByteArray::number(T) + " 1\n");
+}
+
+// A crash while a line was appended leaves it cut short (or, after a machine crash, zeros): it
+// is dropped, and the file is written afresh before the next line so they do not run together.
+TEST_F(SendsLogTest, ALineCutShortByACrashIsDroppedAndMended)
+{
+    for (const QByteArray &tail : {QByteArray("17000"), QByteArray(8, '\0') + "\n"}) {
+        write("#corvel-sends 1\n" + QByteArray::number(T) + " 1\n" + tail);
+        SendsLog log(dir.path());
+        ASSERT_TRUE(log.load(T).ok());
+        EXPECT_EQ(log.sentMs(), std::vector<qint64>{T});
+        ASSERT_TRUE(log.record(T + 1).ok());
+        EXPECT_EQ(contents(), "#corvel-sends 1\n" + QByteArray::number(T) + " 1\n" +
+                                  QByteArray::number(T + 1) + " 1\n");
+    }
+}
+
+TEST_F(SendsLogTest, AFileThatIsNotASendsLogIsReportedAndNeverWritten)
+{
+    const QByteArray good = "#corvel-sends 1\n" + QByteArray::number(T) + " 1\n";
+    for (const QByteArray &bad : {QByteArray("something else\n"), good + "12 x\n" + good.mid(16),
+                                  good + "-5 1\n" + good.mid(16),
+                                  good + QByteArray::number(T) + " 5000\n" + good.mid(16)}) {
+        write(bad);
+        SendsLog log(dir.path());
+        const Status read = log.load(T);
+        ASSERT_FALSE(read.ok()) << bad.toStdString();
+        EXPECT_TRUE(read.error().contains(path())) << read.error().toStdString();
+        EXPECT_FALSE(log.record(T).ok());
+        EXPECT_FALSE(log.compact().ok());
+        EXPECT_EQ(contents(), bad);
+    }
+}
+
+} // namespace
+} // namespace corvel

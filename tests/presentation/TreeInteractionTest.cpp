@@ -1,0 +1,555 @@
+#include "presentation/TreeInteraction.h"
+#include "common/NamedCases.h"
+#include "fakes/ScriptedDialogHost.h"
+#include "presentation/CommandHost.h"
+#include "presentation/TreeSurface.h"
+#include "support/StatusPanels.h"
+#include "tree/NodeKinds.h"
+
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+#include <array>
+
+using namespace corvel;
+
+namespace {
+
+constexpr int RowPixels = 20;
+
+// The tree on screen, one row per node in display order, RowPixels high.
+class RecordingSurface : public TreeSurface
+{
+public:
+    explicit RecordingSurface(const TreeList &tree)
+        : m_tree(tree)
+    {
+    }
+    [[nodiscard]] int NodeAt(int, int y) const override
+    {
+        const int index = y / RowPixels;
+        return y >= 0 && index < m_tree.count() ? index : -1;
+    }
+    void DragBegin() override { ++drags; }
+    void DragOver(int x, int y, int state) override { overs.push_back({x, y, state}); }
+    void DragEnd(int, int) override { ++dragEnds; }
+    void PopupMenu() override { ++popups; }
+    void showBusyPointer() override { busy = true; }
+    void restorePointer() override { busy = false; }
+
+    int drags = 0;
+    int dragEnds = 0;
+    int popups = 0;
+    bool busy = false;
+    std::vector<std::array<int, 3>> overs;
+
+private:
+    const TreeList &m_tree;
+};
+
+class RecordingCommands : public CommandHost
+{
+public:
+    void SetButtonStates(NodeKind kind) override { buttonStates.push_back(kind); }
+    [[nodiscard]] bool isToolEnabled(const QString &tool) const override
+    {
+        return enabled.contains(tool.toLower());
+    }
+    void setToolEnabled(const QString &tool, bool on) override
+    {
+        if (on)
+            enabled.insert(tool.toLower());
+        else
+            enabled.remove(tool.toLower());
+    }
+    void runCommand(const QString &tool) override { ran << tool; }
+    void CopyToGroup(int groupIndex) override { copiedTo.push_back(groupIndex); }
+
+    std::vector<NodeKind> buttonStates;
+    QSet<QString> enabled;
+    QStringList ran;
+    std::vector<int> copiedTo;
+};
+
+class RecordingStatus : public StatusPanels
+{
+public:
+    void UpdateCaption(int panel, const QString &caption) override { captions[panel] = caption; }
+    void ShowPercent(int, int) override {}
+    QString captions[3];
+};
+
+// Personal Folders: Contacts (3 contacts), Drafts (1 message); Standard Mail Groups: Board
+// (a copied and a typed-in member), Empty; Dynamic Mail Groups: Press (one member).
+class TreeInteractionTest : public ::testing::Test
+{
+public:
+    TreeInteractionTest()
+        : surface(tree)
+        , handlers({tree, surface, commands, status, dialogs})
+    {
+        store = add(QStringLiteral("Personal Folders"), {}, NodeKind::Store);
+        contacts =
+            add(QStringLiteral("Contacts"), store, NodeKind::ContactFolderListed, "F-CONTACTS");
+        for (int i = 0; i < 3; ++i)
+            people.push_back(
+                add(QStringLiteral("Person %1").arg(i), contacts, NodeKind::ContactRow));
+        drafts = add(QStringLiteral("Drafts"), store, NodeKind::MessageFolderListed, "F-DRAFTS");
+        letter = add(QStringLiteral("Letter"), drafts, NodeKind::MessageRow);
+        const NodeHandle stdRoot =
+            add(QStringLiteral("Standard Mail Groups"), {}, NodeKind::StandardRoot);
+        board = add(QStringLiteral("Board"), stdRoot, NodeKind::StandardGroup);
+        copied = add(QStringLiteral("Ames"), board, NodeKind::CopiedMember);
+        add(QStringLiteral("typed"), board, NodeKind::TypedMember);
+        empty = add(QStringLiteral("Empty"), stdRoot, NodeKind::StandardGroup);
+        const NodeHandle dynRoot =
+            add(QStringLiteral("Dynamic Mail Groups"), {}, NodeKind::DynamicRoot);
+        press = add(QStringLiteral("Press"), dynRoot, NodeKind::DynamicGroup);
+        tree.setValue(press, NodeValueName::EntryIds(),
+                      QStringLiteral("F-CONTACTS^F-GONE^F-DRAFTS"));
+        tree.setValue(press, NodeValueName::FolderNames(),
+                      QStringLiteral("Contacts^Old Contacts^Drafts"));
+        tree.setValue(press, QStringLiteral("inCats"), QStringLiteral("Press;Media"));
+        add(QStringLiteral("member"), press, NodeKind::DynamicMember);
+    }
+
+    NodeHandle add(const QString &caption, NodeHandle parent, NodeKind kind,
+                   const char *entryId = "")
+    {
+        const NodeHandle node = tree.addNode(caption, parent);
+        setNodeKind(tree, node, kind);
+        if (*entryId)
+            tree.setValue(node, NodeValueName::EntryId(), QString::fromUtf8(entryId));
+        return node;
+    }
+
+    // What a click on the node leaves behind, as the view would: the node current and selected.
+    void clickOn(NodeHandle node, bool adding = false)
+    {
+        if (!adding)
+            tree.clearSelection();
+        tree.setSelected(node, true);
+        tree.setCurrent(node);
+        handlers.tlMain_Click();
+    }
+
+    // The height of a point on the node's row.
+    [[nodiscard]] int yOf(NodeHandle node) const
+    {
+        return tree.indexOf(node) * RowPixels + RowPixels / 2;
+    }
+
+    [[nodiscard]] std::vector<NodeHandle> selection() const { return tree.selectedNodes(); }
+
+    TreeList tree;
+    RecordingSurface surface;
+    RecordingCommands commands;
+    RecordingStatus status;
+    ScriptedDialogHost dialogs;
+    TreeInteraction handlers;
+    NodeHandle store, contacts, drafts, letter, board, copied, empty, press;
+    std::vector<NodeHandle> people;
+};
+
+// --- Click handling
+
+struct ClickCase
+{
+    const char *name;
+    NodeHandle TreeInteractionTest::*node;
+    NodeKind kind;
+    const char *countPanel;
+    const char *activityPanel;
+};
+
+CORVEL_PRINT_BY_NAME(ClickCase)
+
+class ClickSummary : public TreeInteractionTest, public ::testing::WithParamInterface<ClickCase>
+{
+};
+
+TEST_P(ClickSummary, SetsToolsAndStatusForTheNode)
+{
+    const ClickCase &c = GetParam();
+    status.captions[1] = QStringLiteral("stale");
+    status.captions[2] = QStringLiteral("stale");
+    const NodeHandle node = this->*c.node;
+    clickOn(node);
+    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(node));
+    ASSERT_EQ(commands.buttonStates.size(), 1u);
+    EXPECT_EQ(commands.buttonStates[0], c.kind);
+    EXPECT_EQ(status.captions[1], QString::fromUtf8(c.countPanel));
+    EXPECT_EQ(status.captions[2], QString::fromUtf8(c.activityPanel));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ClickSummary,
+    ::testing::Values(
+        ClickCase{"store", &TreeInteractionTest::store, NodeKind::Store, "", ""},
+        ClickCase{"contactFolder", &TreeInteractionTest::contacts, NodeKind::ContactFolderListed,
+                  "3 Items", ""},
+        ClickCase{"messageFolder", &TreeInteractionTest::drafts, NodeKind::MessageFolderListed,
+                  "1 Items", ""},
+        ClickCase{"standardGroup", &TreeInteractionTest::board, NodeKind::StandardGroup, "2 Items",
+                  ""},
+        ClickCase{"emptyGroup", &TreeInteractionTest::empty, NodeKind::StandardGroup, "0 Items",
+                  ""},
+        ClickCase{"dynamicGroup", &TreeInteractionTest::press, NodeKind::DynamicGroup, "1 Items",
+                  "Selected from: [Contacts], [ Old Contacts ], [Drafts] With Category(s)= "
+                  "Press;Media"},
+        ClickCase{"message", &TreeInteractionTest::letter, NodeKind::MessageRow, "", ""},
+        ClickCase{"member", &TreeInteractionTest::copied, NodeKind::CopiedMember, "", ""}),
+    corvel::test::ByName());
+
+TEST_F(TreeInteractionTest, DynamicGroupFoldersFollowRenamedFolders)
+{
+    tree.setCaption(drafts, QStringLiteral("Letters"));
+    tree.setValue(press, NodeValueName::EntryIds(), QStringLiteral("F-DRAFTS^^F-GONE"));
+    tree.setValue(press, NodeValueName::FolderNames(), QStringLiteral("Drafts^Lost"));
+    clickOn(press);
+    // An empty id matches no folder; a missing name reads empty.
+    EXPECT_EQ(status.captions[2],
+              QStringLiteral("Selected from: [Letters], [ Lost ], [  ] With Category(s)= "
+                             "Press;Media"));
+}
+
+TEST_F(TreeInteractionTest, NoCurrentNodeClearsTheStatusOnly)
+{
+    status.captions[1] = QStringLiteral("3 Items");
+    handlers.tlMain_Click();
+    EXPECT_EQ(handlers.SelIndex(), -1);
+    EXPECT_TRUE(status.captions[1].isEmpty());
+    EXPECT_TRUE(commands.buttonStates.empty());
+}
+
+TEST_F(TreeInteractionTest, SeveralItemsStaySelectedAndOnlyEditItemChanges)
+{
+    commands.setToolEnabled(QStringLiteral("btnEditItem"), true);
+    commands.setToolEnabled(QStringLiteral("btnCopy"), true);
+    clickOn(people[0]);
+    commands.buttonStates.clear();
+    clickOn(people[2], true);
+    clickOn(letter, true);
+    EXPECT_EQ(selection().size(), 3u);
+    EXPECT_FALSE(commands.isToolEnabled(QStringLiteral("btnEditItem")));
+    EXPECT_TRUE(commands.isToolEnabled(QStringLiteral("btnCopy")));
+    EXPECT_TRUE(commands.buttonStates.empty());
+    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(letter));
+}
+
+TEST_F(TreeInteractionTest, AFolderInTheSelectionLeavesItAlone)
+{
+    // A contact, then a folder: the folder alone, with the folder's tools and summary.
+    clickOn(people[0]);
+    clickOn(contacts, true);
+    EXPECT_EQ(selection(), std::vector<NodeHandle>{contacts});
+    EXPECT_EQ(commands.buttonStates.back(), NodeKind::ContactFolderListed);
+    EXPECT_EQ(status.captions[1], QStringLiteral("3 Items"));
+
+    // A folder first, then a contact: the contact alone.
+    clickOn(board);
+    clickOn(people[1], true);
+    EXPECT_EQ(selection(), std::vector<NodeHandle>{people[1]});
+    EXPECT_EQ(commands.buttonStates.back(), NodeKind::ContactRow);
+}
+
+TEST_F(TreeInteractionTest, EscapeKeepsOnlyTheCurrentNode)
+{
+    clickOn(people[0]);
+    clickOn(people[1], true);
+    clickOn(people[2], true);
+    commands.buttonStates.clear();
+    handlers.Escape();
+    EXPECT_EQ(selection(), std::vector<NodeHandle>{people[2]});
+    EXPECT_EQ(commands.buttonStates, std::vector<NodeKind>{NodeKind::ContactRow});
+}
+
+TEST_F(TreeInteractionTest, GridCellClickOnlyMovesSelIndex)
+{
+    tree.setCurrent(people[1]);
+    handlers.tlMain_GridCellClick();
+    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(people[1]));
+    EXPECT_TRUE(commands.buttonStates.empty());
+}
+
+// --- Keys and double-click
+
+struct KeyCase
+{
+    const char *name;
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    const char *enabledTool; // "" for none
+    const char *expectedCommand;
+};
+
+CORVEL_PRINT_BY_NAME(KeyCase)
+
+class Keys : public TreeInteractionTest, public ::testing::WithParamInterface<KeyCase>
+{
+};
+
+TEST_P(Keys, RunTheirCommandWhenAllowed)
+{
+    const KeyCase &c = GetParam();
+    if (*c.enabledTool)
+        commands.setToolEnabled(QString::fromUtf8(c.enabledTool), true);
+    handlers.tlMain_KeyDown(c.key, c.modifiers);
+    const QStringList expected =
+        *c.expectedCommand ? QStringList{QString::fromUtf8(c.expectedCommand)} : QStringList{};
+    EXPECT_EQ(commands.ran, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Keys,
+    ::testing::Values(
+        KeyCase{"F2WithShift", Qt::Key_F2, Qt::ShiftModifier, "", ""},
+        KeyCase{"DeleteEnabled", Qt::Key_Delete, Qt::NoModifier, "btnDelete", "btnDelete"},
+        KeyCase{"DeleteDisabled", Qt::Key_Delete, Qt::NoModifier, "", ""},
+        KeyCase{"DeleteWithCtrl", Qt::Key_Delete, Qt::ControlModifier, "btnDelete", ""},
+        KeyCase{"AltCEnabled", Qt::Key_C, Qt::AltModifier, "btnCopy", "btnCopy"},
+        KeyCase{"AltCDisabled", Qt::Key_C, Qt::AltModifier, "", ""},
+        KeyCase{"CtrlAltC", Qt::Key_C, Qt::AltModifier | Qt::ControlModifier, "btnCopy", ""},
+        KeyCase{"PlainC", Qt::Key_C, Qt::NoModifier, "btnCopy", ""},
+        KeyCase{"OtherKey", Qt::Key_Insert, Qt::NoModifier, "btnDelete", ""}),
+    corvel::test::ByName());
+
+// What double-click and F2 do on a node of each kind, whatever the tool states say.
+struct KindCase
+{
+    const char *name;
+    NodeKind kind;
+    bool opens;   // double-click runs Edit Item
+    bool renames; // F2 runs Change Group Name
+};
+
+CORVEL_PRINT_BY_NAME(KindCase)
+
+class KindActions : public TreeInteractionTest, public ::testing::WithParamInterface<KindCase>
+{
+};
+
+TEST_P(KindActions, DoubleClickAndF2ActOnlyWhereTheyMeanSomething)
+{
+    const KindCase &c = GetParam();
+    const NodeHandle node = add(QStringLiteral("node"), {}, c.kind);
+    clickOn(node);
+
+    handlers.tlMain_DblClick();
+    const QStringList opened = {QStringLiteral("btnEditItem")};
+    EXPECT_EQ(commands.ran, c.opens ? opened : QStringList{});
+
+    commands.ran.clear();
+    handlers.tlMain_KeyDown(Qt::Key_F2, Qt::NoModifier);
+    handlers.tlMain_KeyDown(Qt::Key_F2, Qt::KeypadModifier);
+    const QStringList renamed = {QStringLiteral("btnChgName"), QStringLiteral("btnChgName")};
+    EXPECT_EQ(commands.ran, c.renames ? renamed : QStringList{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, KindActions,
+    ::testing::Values(KindCase{"Store", NodeKind::Store, false, false},
+                      KindCase{"ContactFolder", NodeKind::ContactFolder, false, false},
+                      KindCase{"ContactFolderListed", NodeKind::ContactFolderListed, false, false},
+                      KindCase{"MessageFolderListed", NodeKind::MessageFolderListed, false, false},
+                      KindCase{"StandardRoot", NodeKind::StandardRoot, false, false},
+                      KindCase{"DynamicRoot", NodeKind::DynamicRoot, false, false},
+                      KindCase{"StandardGroup", NodeKind::StandardGroup, false, true},
+                      KindCase{"DynamicGroup", NodeKind::DynamicGroup, false, true},
+                      KindCase{"DynamicMember", NodeKind::DynamicMember, true, false},
+                      KindCase{"ContactListing", NodeKind::ContactFolderListing, false, false},
+                      KindCase{"MessageListing", NodeKind::MessageFolderListing, false, false},
+                      KindCase{"ContactRow", NodeKind::ContactRow, true, false},
+                      KindCase{"MessageRow", NodeKind::MessageRow, true, false},
+                      KindCase{"CopiedMember", NodeKind::CopiedMember, true, false},
+                      KindCase{"MailItemMember", NodeKind::MailItemMember, false, false},
+                      KindCase{"TypedMember", NodeKind::TypedMember, true, false}),
+    corvel::test::ByName());
+
+TEST_F(TreeInteractionTest, DoubleClickWithNoCurrentNodeDoesNothing)
+{
+    tree.setCurrent({});
+    handlers.tlMain_DblClick();
+    handlers.tlMain_KeyDown(Qt::Key_F2, Qt::NoModifier);
+    EXPECT_TRUE(commands.ran.isEmpty());
+}
+
+// --- Drag start
+
+TEST_F(TreeInteractionTest, DragStartsBeyondThreePixelsOncePerPress)
+{
+    tree.setCurrent(people[0]);
+    handlers.tlMain_MouseDown(Qt::LeftButton, {}, 100, 100);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 103, 97);
+    EXPECT_EQ(surface.drags, 0);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 100, 104);
+    EXPECT_EQ(surface.drags, 1);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 200, 200);
+    EXPECT_EQ(surface.drags, 1);
+
+    handlers.tlMain_MouseDown(Qt::LeftButton, {}, 100, 100);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 96, 100);
+    EXPECT_EQ(surface.drags, 2);
+}
+
+TEST_F(TreeInteractionTest, NoDragWithoutItsConditions)
+{
+    tree.setCurrent(people[0]);
+    // The right button.
+    handlers.tlMain_MouseDown(Qt::RightButton, {}, 1000, 1000);
+    handlers.tlMain_MouseMove(Qt::RightButton, {}, 1200, 1000);
+    // A press on the left edge.
+    handlers.tlMain_MouseDown(Qt::LeftButton, {}, 0, 1000);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 200, 1000);
+    EXPECT_EQ(surface.drags, 0);
+
+    // No current node: the press is used up all the same.
+    tree.setCurrent({});
+    handlers.tlMain_MouseDown(Qt::LeftButton, {}, 1000, 1000);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 1200, 1000);
+    tree.setCurrent(people[0]);
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 1400, 1000);
+    EXPECT_EQ(surface.drags, 0);
+}
+
+TEST_F(TreeInteractionTest, FarPressPointsStayFarAway)
+{
+    tree.setCurrent(people[0]);
+    handlers.tlMain_MouseDown(Qt::LeftButton, {}, 40000, 1000); // beyond 16 bits
+    handlers.tlMain_MouseMove(Qt::LeftButton, {}, 40000, 1000);
+    EXPECT_EQ(surface.drags, 1);
+}
+
+// --- Pointing and the right-click band
+
+TEST_F(TreeInteractionTest, MouseUpPointsAtTheNodeUnderTheMouse)
+{
+    tree.setCurrent(people[0]);
+    surface.busy = true;
+    handlers.tlMain_MouseUp(Qt::LeftButton, {}, 100, yOf(board));
+    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(board));
+    EXPECT_EQ(surface.popups, 0);
+    EXPECT_FALSE(surface.busy);
+
+    handlers.tlMain_MouseUp(Qt::LeftButton, Qt::ShiftModifier, 100, yOf(press));
+    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(board));
+
+    handlers.tlMain_MouseUp(Qt::LeftButton, {}, 100, 100000);
+    EXPECT_EQ(handlers.SelIndex(), -1);
+}
+
+TEST_F(TreeInteractionTest, RightClickOnSeveralNodesMovesTheCurrentIntoThem)
+{
+    commands.setToolEnabled(QStringLiteral("btnEditItem"), true);
+    clickOn(people[0]);
+    clickOn(people[1], true);
+    handlers.tlMain_MouseUp(Qt::RightButton, {}, 100, yOf(people[2]));
+    EXPECT_EQ(surface.popups, 1);
+    EXPECT_EQ(tree.current(), people[2]);
+    EXPECT_EQ(selection(), (std::vector<NodeHandle>{people[0], people[2]}));
+    EXPECT_FALSE(commands.isToolEnabled(QStringLiteral("btnEditItem")));
+
+    // Pointing at no node keeps the current node and the selection.
+    handlers.tlMain_MouseUp(Qt::RightButton, {}, 100, 100000);
+    EXPECT_EQ(surface.popups, 2);
+    EXPECT_EQ(tree.current(), people[2]);
+    EXPECT_EQ(selection().size(), 2u);
+}
+
+TEST_F(TreeInteractionTest, NoBandWithoutACurrentNode)
+{
+    surface.busy = true;
+    handlers.tlMain_MouseUp(Qt::RightButton, {}, 100, yOf(board));
+    EXPECT_EQ(surface.popups, 0);
+    EXPECT_TRUE(surface.busy); // left as it was
+}
+
+// --- Drops
+
+TEST_F(TreeInteractionTest, DragOverIsPassedToTheTree)
+{
+    handlers.tlMain_DragOver(30, 40, TreeSurface::DragOverState);
+    ASSERT_EQ(surface.overs.size(), 1u);
+    EXPECT_EQ(surface.overs[0], (std::array<int, 3>{30, 40, TreeSurface::DragOverState}));
+}
+
+struct DropCase
+{
+    const char *name;
+    NodeHandle TreeInteractionTest::*target;
+    std::vector<NodeHandle TreeInteractionTest::*> extraSelected;
+    const char *message; // "" when the drop is taken
+};
+
+CORVEL_PRINT_BY_NAME(DropCase)
+
+class Drops : public TreeInteractionTest, public ::testing::WithParamInterface<DropCase>
+{
+};
+
+TEST_P(Drops, RefuseAllButContactsOnAStandardGroup)
+{
+    const DropCase &c = GetParam();
+    clickOn(people[0]);
+    for (const auto member : c.extraSelected)
+        tree.setSelected(this->*member, true);
+    tree.setCurrent(people[0]);
+    const NodeHandle target = this->*c.target;
+
+    handlers.tlMain_DragDrop(100, yOf(target));
+    EXPECT_EQ(surface.dragEnds, 1);
+    EXPECT_FALSE(surface.busy);
+    if (*c.message) {
+        EXPECT_EQ(dialogs.asked().size(), 1);
+        EXPECT_TRUE(dialogs.asked().value(0).endsWith(QString::fromUtf8(c.message)))
+            << dialogs.asked().value(0).toStdString();
+        EXPECT_TRUE(commands.copiedTo.empty());
+        EXPECT_EQ(selection(), std::vector<NodeHandle>{people[0]});
+    } else {
+        EXPECT_TRUE(dialogs.asked().isEmpty());
+        EXPECT_EQ(commands.copiedTo, std::vector<int>{tree.indexOf(target)});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Drops,
+    ::testing::Values(DropCase{"contactsOnAGroup",
+                               &TreeInteractionTest::board,
+                               {&TreeInteractionTest::letter},
+                               ""},
+                      DropCase{"onAnEmptyGroup", &TreeInteractionTest::empty, {}, ""},
+                      DropCase{"onADynamicGroup",
+                               &TreeInteractionTest::press,
+                               {},
+                               "You may only Drag/Drop on to a Standard Mail Group"},
+                      DropCase{"onAFolder",
+                               &TreeInteractionTest::contacts,
+                               {},
+                               "You may only Drag/Drop on to a Standard Mail Group"},
+                      DropCase{"onAContact",
+                               &TreeInteractionTest::letter,
+                               {&TreeInteractionTest::letter},
+                               "You may only Drag/Drop on to a Standard Mail Group"},
+                      DropCase{"withAGroupEntry",
+                               &TreeInteractionTest::board,
+                               {&TreeInteractionTest::copied},
+                               "You may only drag/drop Contact to a Standard Mail Group"},
+                      DropCase{"withAFolder",
+                               &TreeInteractionTest::empty,
+                               {&TreeInteractionTest::drafts},
+                               "You may only drag/drop Contact to a Standard Mail Group"}),
+    corvel::test::ByName());
+
+TEST_F(TreeInteractionTest, DropOutsideEveryNodeIsIgnored)
+{
+    clickOn(people[0]);
+    clickOn(people[1], true);
+    handlers.tlMain_DragDrop(100, 100000);
+    EXPECT_TRUE(dialogs.asked().isEmpty());
+    EXPECT_TRUE(commands.copiedTo.empty());
+    EXPECT_EQ(selection().size(), 2u);
+    EXPECT_FALSE(surface.busy);
+}
+
+} // namespace
