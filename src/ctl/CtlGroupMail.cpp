@@ -1,4 +1,5 @@
 #include "ctl/CtlContext.h"
+#include "folders/FolderLookup.h"
 #include "groups/GroupStore.h"
 #include "merge/GenerationSummary.h"
 #include "merge/GenerationView.h"
@@ -32,8 +33,6 @@
 using namespace Qt::StringLiterals;
 
 namespace corvel {
-
-NodeHandle findFolder(const TreeList &tree, const QString &argument); // CtlList.cpp
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "ctl/CtlContext.h"
+#include "folders/FolderLookup.h"
 #include "folders/ItemLists.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
@@ -8,63 +9,6 @@
 #include <QJsonObject>
 
 namespace corvel {
-
-namespace {
-
-const QString ListingPrefix = QStringLiteral(" ... data for: ");
-
-bool isListable(NodeKind kind)
-{
-    switch (kind) {
-    case NodeKind::ContactFolder:
-    case NodeKind::ContactFolderListed:
-    case NodeKind::ContactFolderListing:
-    case NodeKind::MessageFolder:
-    case NodeKind::MessageFolderListed:
-    case NodeKind::MessageFolderListing:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool sameText(const QString &a, const QString &b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-// A caption path from the top level, "/" between captions, matched without regard to case.
-// The last step may name the listing node a folder with sub-folders will get.
-NodeHandle findByPath(const TreeList &tree, const QString &path)
-{
-    NodeHandle node;
-    const QStringList steps = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (qsizetype i = 0; i < steps.size(); ++i) {
-        NodeHandle found;
-        for (NodeHandle child = tree.firstChild(node); child && !found;
-             child = tree.nextSibling(child)) {
-            if (sameText(tree.caption(child), steps[i]))
-                found = child;
-        }
-        if (!found && i == steps.size() - 1 && node &&
-            sameText(steps[i].trimmed(), (ListingPrefix + tree.caption(node)).trimmed()))
-            found = node;
-        if (!found)
-            return {};
-        node = found;
-    }
-    return node;
-}
-
-} // namespace
-
-NodeHandle findFolder(const TreeList &tree, const QString &argument)
-{
-    const NodeHandle byId = tree.findByValue(NodeValue(argument), NodeValueName::EntryId());
-    if (byId && isListable(nodeKind(tree, byId)))
-        return byId;
-    return findByPath(tree, argument);
-}
 
 namespace {
 
