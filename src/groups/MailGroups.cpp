@@ -36,6 +36,12 @@ NodeKind kindOf(MailGroup::Kind kind)
     return kind == MailGroup::Kind::Standard ? NodeKind::StandardGroup : NodeKind::DynamicGroup;
 }
 
+bool isMemberKind(NodeKind kind)
+{
+    return kind == NodeKind::DynamicMember || kind == NodeKind::CopiedMember ||
+           kind == NodeKind::MailItemMember || kind == NodeKind::TypedMember;
+}
+
 GroupMember::Origin originOf(NodeKind kind)
 {
     switch (kind) {
@@ -136,10 +142,13 @@ NodeHandle MailGroups::nodeOf(GroupId id) const
     return kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup ? node : NodeHandle();
 }
 
-Result<GroupId> MailGroups::idOf(NodeHandle node) const
+Result<GroupId> MailGroups::idOf(const TreeList &tree, NodeHandle node)
 {
-    const NodeHandle group = m_tree.isValid(node) ? editor().groupOf(node) : NodeHandle();
-    if (!group)
+    NodeHandle group = tree.isValid(node) ? node : NodeHandle();
+    if (group && isMemberKind(nodeKind(tree, group)))
+        group = tree.parent(group);
+    const NodeKind kind = nodeKind(tree, group);
+    if (!group || (kind != NodeKind::StandardGroup && kind != NodeKind::DynamicGroup))
         return Result<GroupId>::failure(u"not a mail group nor one of its members"_s);
     return idOfNode(group);
 }
@@ -284,6 +293,33 @@ Status MailGroups::removeMember(GroupId id, const QString &address)
         return Status::failure(u"\"%1\" has no member %2"_s.arg(m_tree.caption(*node), address));
     editor().removeNodes({member});
     return {};
+}
+
+Status MailGroups::editMember(NodeHandle member, const QString &name, const QString &address)
+{
+    if (!m_tree.isValid(member) || nodeKind(m_tree, member) != NodeKind::TypedMember)
+        return Status::failure(u"only a member typed in can be edited: edit the contact"_s);
+    return editor().editTypedMember(member, name, address);
+}
+
+int MailGroups::removeMembers(const std::vector<NodeHandle> &nodes)
+{
+    std::vector<NodeHandle> doomed;
+    for (const NodeHandle node : nodes) {
+        const NodeKind kind = nodeKind(m_tree, node);
+        if (kind == NodeKind::CopiedMember || kind == NodeKind::MailItemMember ||
+            kind == NodeKind::TypedMember)
+            doomed.push_back(node);
+    }
+    editor().removeNodes(doomed);
+    return static_cast<int>(doomed.size());
+}
+
+void MailGroups::verifyMembers(const std::vector<NodeHandle> &nodes)
+{
+    GroupEditor ed = editor();
+    for (const NodeHandle node : nodes)
+        (void)ed.VerifyMember(node);
 }
 
 Result<NodeHandle> MailGroups::contactFolder(const QString &folder) const

@@ -39,7 +39,8 @@ public:
 
     // Where the window meets the groups: the group a node is or belongs to (a member's),
     // and the node that shows a group.
-    [[nodiscard]] Result<GroupId> idOf(NodeHandle node) const;
+    [[nodiscard]] static Result<GroupId> idOf(const TreeList &tree, NodeHandle node);
+    [[nodiscard]] Result<GroupId> idOf(NodeHandle node) const { return idOf(m_tree, node); }
     [[nodiscard]] NodeHandle nodeOf(GroupId id) const;
 
     // A contact folder a Dynamic Mail Group may draw on, by EntryID or caption path.
@@ -63,6 +64,12 @@ public:
                                     const std::optional<QString> &name,
                                     const std::optional<QString> &newAddress);
     [[nodiscard]] Status removeMember(GroupId id, const QString &address);
+    // The window names members by the rows it shows: a typed-in member edited, the members
+    // among `nodes` removed (not those of a Dynamic Mail Group, which its loads decide),
+    // members looked up again.
+    [[nodiscard]] Status editMember(NodeHandle member, const QString &name, const QString &address);
+    int removeMembers(const std::vector<NodeHandle> &nodes); // how many were removed
+    void verifyMembers(const std::vector<NodeHandle> &nodes);
 
     // Copies contacts into a Standard Mail Group as GroupEditor::copyContacts does: those of
     // `folder` (an EntryID or a caption path) with the given EntryIDs, all when none are

@@ -1,6 +1,7 @@
 #include "gui/frmMain.h"
 
 #include "folders/ItemLists.h"
+#include "groups/MailGroups.h"
 #include "gui/CommandBar.h"
 #include "gui/HelpWindow.h"
 #include "gui/StatusBarSurface.h"
@@ -325,9 +326,9 @@ void frmMain::runCommand(const QString &tool)
     m_dispatch.dispatch(tool);
 }
 
-void frmMain::CopyToGroup(int groupIndex)
+void frmMain::CopyToGroup(GroupId group)
 {
-    groupCommands().CopyToGroup(groupIndex);
+    groupCommands().CopyToGroup(group);
     m_tlMain->restorePointer();
 }
 
@@ -556,7 +557,7 @@ void frmMain::doBtnRefresh()
         listItems(SelIndex(), false);
         break;
     case NodeKind::DynamicGroup:
-        groupCommands().LoadDynamicGroup(SelIndex());
+        groupCommands().LoadDynamicGroup(*MailGroups::idOf(tree, node));
         break;
     default:
         break;

@@ -1,5 +1,6 @@
 #include "workspace/TreeInteraction.h"
 
+#include "groups/MailGroups.h"
 #include "support/FieldStrings.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
@@ -299,7 +300,7 @@ void TreeInteraction::tlMain_DragDrop(int x, int y)
             return;
         }
     }
-    m_commands.CopyToGroup(target);
+    m_commands.CopyToGroup(*MailGroups::idOf(m_tree, m_tree.at(target)));
     m_surface.restorePointer();
 }
 
