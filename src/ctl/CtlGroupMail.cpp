@@ -1,6 +1,4 @@
 #include "ctl/CtlContext.h"
-#include "folders/FolderLookup.h"
-#include "groups/GroupStore.h"
 #include "merge/GenerationSummary.h"
 #include "merge/GenerationView.h"
 #include "merge/MailGenerator.h"
@@ -15,7 +13,6 @@
 #include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
 #include "support/DataFile.h"
-#include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
 #include <algorithm>
@@ -95,35 +92,6 @@ QString findLetter(const Workspace &workspace, const QString &argument, QString 
                       .arg(matches.size())
                       .arg(argument);
     return {};
-}
-
-// A group by its caption (one that two groups share is refused), else a contact folder.
-Result<MemberSelection> findMembers(Workspace &workspace, const QString &argument)
-{
-    using R = Result<MemberSelection>;
-    const TreeList &tree = workspace.tree();
-    if (!GroupStore::groupsNamed(tree, argument).empty()) {
-        const Result<NodeHandle> group = GroupStore::groupNamed(tree, argument);
-        if (!group.ok())
-            return R::failure(group.error());
-        return MemberSelection::ofGroup(tree, *group);
-    }
-    const NodeHandle folderNode = findFolder(tree, argument);
-    const NodeKind kind = folderNode ? nodeKind(tree, folderNode) : NodeKind::Store;
-    if (kind != NodeKind::ContactFolder && kind != NodeKind::ContactFolderListed &&
-        kind != NodeKind::ContactFolderListing)
-        return R::failure(u"there is no mail group or contact folder \"%1\""_s.arg(argument));
-    // A contact folder is mailed as its contacts are now, listed or not.
-    const auto folder = workspace.session()->GetFolderFromID(
-        tree.value(folderNode, NodeValueName::EntryId()).toString(),
-        tree.value(folderNode, NodeValueName::StoreId()).toString());
-    MemberSelection selection;
-    selection.mode = MemberSelection::Mode::List;
-    selection.key = u"folder:"_s + folder->StoreID() + u'/' + folder->EntryID();
-    for (const auto &item : folder->Items())
-        if (item->Class() == olContactItem)
-            selection.members.push_back({item->FileAs(), item->Email1Address().trimmed()});
-    return selection;
 }
 
 void printLines(const QStringList &lines)
@@ -283,7 +251,8 @@ int runGroupMail(const CtlContext &context)
             printError(u"corvelctl: "_s + error);
             return ExitFailed;
         }
-        Result<MemberSelection> found = findMembers(workspace, target);
+        Result<MemberSelection> found =
+            MemberSelection::named(workspace.tree(), *workspace.session(), target);
         if (!found.ok()) {
             printError(u"corvelctl: "_s + found.error());
             return ExitFailed;

@@ -1,7 +1,6 @@
 #include "ctl/CtlContext.h"
-#include "folders/FolderLookup.h"
-#include "folders/ItemLists.h"
-#include "tree/NodeKinds.h"
+#include "folders/FolderListing.h"
+#include "groups/GroupStore.h"
 #include "workspace/Workspace.h"
 
 #include <QJsonArray>
@@ -20,13 +19,6 @@ QString oneCell(QString value)
             c = QLatin1Char(' ');
     }
     return value;
-}
-
-QJsonValue jsonOf(const NodeValue &value)
-{
-    if (value.isNumber())
-        return QJsonValue(static_cast<double>(value.number()));
-    return QJsonValue(value.toString());
 }
 
 } // namespace
@@ -52,56 +44,22 @@ int runList(const CtlContext &context)
     }
     const bool complete = opened.statusText.isEmpty();
 
-    TreeList &tree = workspace.tree();
-    const QString &argument = context.args[0];
-    NodeHandle node = findFolder(tree, argument);
-    if (node.isNull()) {
-        printError(QStringLiteral("corvelctl: there is no folder \"%1\"").arg(argument));
-        return ExitFailed;
-    }
-    const NodeKind kind = nodeKind(tree, node);
-    if (!isListable(kind)) {
-        printError(
-            QStringLiteral("corvelctl: \"%1\" is not a contact or message folder").arg(argument));
-        return ExitFailed;
-    }
-
-    ItemLists lists(tree, *workspace.session(), workspace.groups().columnSets(), nullptr, nullptr,
-                    workspace.options().twipsPerPixelX);
-    // A folder already listed into a listing node is listed again through that node.
-    node = lists.rowsHolder(node);
-    const bool contacts = kind == NodeKind::ContactFolder ||
-                          kind == NodeKind::ContactFolderListed ||
-                          kind == NodeKind::ContactFolderListing;
-    const Status listed =
-        contacts ? lists.LoadContacts(node) : lists.LoadMessages(node, true, true);
+    const auto listed = FolderListing::items(
+        workspace.tree(), *workspace.session(), workspace.groups().columnSets(),
+        workspace.options().twipsPerPixelX, context.args[0], context.json);
     if (!listed.ok()) {
         printError(QStringLiteral("corvelctl: %1").arg(listed.error()));
         return ExitFailed;
     }
-
-    const NodeHandle holder = lists.rowsHolder(node);
-    const ColumnLayout &layout = tree.columnLayout(holder);
-    QStringList names;
-    for (int i = 1; i < layout.columnCount(); ++i)
-        names << layout.columns[static_cast<size_t>(i)].boundValue;
-
     QJsonArray rows;
     QString text;
-    for (NodeHandle row = tree.firstChild(holder); row; row = tree.nextSibling(row)) {
+    for (const TableRow &row : *listed) {
         if (context.json) {
-            QJsonObject object{
-                {NodeValueName::olType(), jsonOf(tree.value(row, NodeValueName::olType()))},
-                {NodeValueName::EntryId(), jsonOf(tree.value(row, NodeValueName::EntryId()))}};
-            for (const QString &name : names) {
-                if (!name.isEmpty())
-                    object[name] = jsonOf(tree.value(row, name));
-            }
-            rows.append(object);
+            rows.append(row.json);
         } else {
             QStringList cells;
-            for (const QString &name : names)
-                cells << oneCell(tree.value(row, name).toString());
+            for (const QString &cell : row.cells)
+                cells << oneCell(cell);
             text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
         }
     }
