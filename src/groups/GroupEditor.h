@@ -5,14 +5,17 @@
 #include "support/Result.h"
 #include "tree/TreeList.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace corvel {
 
+class CategoryMatcher;
 class GroupStore;
 class OlNamespace;
 class StatusPanels;
@@ -85,6 +88,10 @@ public:
 
 private:
     [[nodiscard]] QSet<QString> heldAddresses(NodeHandle group) const;
+    [[nodiscard]] QHash<QString, NodeHandle> listedFolders(const QStringList &entryIds) const;
+    void addFromSession(NodeHandle group, const CategoryMatcher &matcher, const QString &entryId,
+                        const QString &storeId,
+                        const std::function<void(qsizetype, qsizetype)> &progress);
     void addMember(NodeHandle group, int kind, const QString &entryId, const QString &fileAs,
                    const QString &address);
 
