@@ -30,12 +30,6 @@ QString text(const TreeList &tree, NodeHandle node, const QString &name)
     return tree.value(node, name).toString();
 }
 
-bool isMemberKind(NodeKind kind)
-{
-    return kind == NodeKind::DynamicMember || kind == NodeKind::CopiedMember ||
-           kind == NodeKind::MailItemMember || kind == NodeKind::TypedMember;
-}
-
 } // namespace
 
 GroupEditor::GroupEditor(TreeList &tree, const GroupStore &store, OlNamespace *session,
@@ -68,16 +62,6 @@ NodeHandle GroupEditor::addDynamicGroup(NodeHandle root, const DynGrpParms &parm
     m_tree.setValue(group, NodeValueName::FolderNames(), parms.folderNames);
     m_tree.setChildOrder(m_tree.parent(root), ChildOrder::Natural);
     return group;
-}
-
-NodeHandle GroupEditor::groupOf(NodeHandle node) const
-{
-    const NodeKind kind = nodeKind(m_tree, node);
-    if (kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup)
-        return node;
-    if (isMemberKind(kind))
-        return m_tree.parent(node);
-    return {};
 }
 
 void GroupEditor::addMember(NodeHandle group, int kind, const QString &entryId,

@@ -30,8 +30,6 @@ public:
 
     [[nodiscard]] NodeHandle addStandardGroup(NodeHandle root, const QString &name);
     [[nodiscard]] NodeHandle addDynamicGroup(NodeHandle root, const DynGrpParms &parms);
-    // The group of a group node or of a member; null for anything else.
-    [[nodiscard]] NodeHandle groupOf(NodeHandle node) const;
 
     // A typed-in member, its name and address checked (MemberCheck). Refused, nothing added,
     // with the reason: a bad name or address, or one the group holds already (in any case).
