@@ -154,7 +154,7 @@ int copy(VerbRun &run)
         run.changed = false;
         return fail(copied.error());
     }
-    printOut(QString::number(run.groups.group(*g)->members.size()));
+    printOut(QString::number(run.groups.memberCount(*g)));
     // The contacts copied stay; those refused are named and fail the verb.
     for (const QString &refused : copied->refused)
         printError(u"corvelctl: not copied: "_s + refused);

@@ -171,6 +171,12 @@ Result<MailGroup> MailGroups::group(GroupId id) const
     return group;
 }
 
+int MailGroups::memberCount(GroupId id) const
+{
+    const NodeHandle node = nodeOf(id);
+    return node ? m_tree.childCount(node) : 0;
+}
+
 std::vector<MailGroup> MailGroups::all() const
 {
     std::vector<MailGroup> groups;

@@ -34,6 +34,8 @@ public:
     [[nodiscard]] Result<GroupId> find(const QString &caption) const;
     [[nodiscard]] Result<GroupId> find(const QString &caption, MailGroup::Kind kind) const;
     [[nodiscard]] Result<MailGroup> group(GroupId id) const;
+    // The number of members, without reading them; 0 for a group that no longer exists.
+    [[nodiscard]] int memberCount(GroupId id) const;
     // Every group, Standard Mail Groups first, each in its root's order.
     [[nodiscard]] std::vector<MailGroup> all() const;
 
