@@ -9,9 +9,7 @@
 namespace corvel {
 
 class InstanceLock;
-class TreeList;
 class Workspace;
-struct NodeHandle;
 
 // What every verb of the command-line companion gets: its arguments, the output mode and
 // the workspace opened the way the window opens it.
@@ -34,9 +32,6 @@ enum CtlExit
 // Every verb that changes groups takes this first and holds it to the end: null, with the
 // reason printed, while the window (or another verb) has the groups open.
 [[nodiscard]] std::unique_ptr<InstanceLock> lockGroupsForChange(const CtlContext &context);
-
-// A folder by its EntryId or its caption path ("Personal Folders/Contacts"); null when none.
-[[nodiscard]] NodeHandle findFolder(const TreeList &tree, const QString &argument);
 
 void printOut(const QString &text);
 void printError(const QString &text);

@@ -1,5 +1,4 @@
 #include "ctl/CtlContext.h"
-#include "groups/GroupStore.h"
 #include "merge/GenerationSummary.h"
 #include "merge/GenerationView.h"
 #include "merge/GroupMailRun.h"
@@ -13,7 +12,6 @@
 #include "merge/RunOutboxReport.h"
 #include "session/OutlookSession.h"
 #include "support/DataFile.h"
-#include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
 #include <algorithm>
@@ -31,8 +29,6 @@
 using namespace Qt::StringLiterals;
 
 namespace corvel {
-
-NodeHandle findFolder(const TreeList &tree, const QString &argument); // CtlList.cpp
 
 namespace {
 
@@ -94,35 +90,6 @@ Result<QString> findLetter(const Workspace &workspace, const QString &argument)
                           : u"%1 letters in Drafts have the subject \"%2\": give the EntryId"_s
                                 .arg(matches.size())
                                 .arg(argument));
-}
-
-// A group by its caption (one that two groups share is refused), else a contact folder.
-Result<MemberSelection> findMembers(Workspace &workspace, const QString &argument)
-{
-    using R = Result<MemberSelection>;
-    const TreeList &tree = workspace.tree();
-    if (!GroupStore::groupsNamed(tree, argument).empty()) {
-        const Result<NodeHandle> group = GroupStore::groupNamed(tree, argument);
-        if (!group.ok())
-            return R::failure(group.error());
-        return MemberSelection::ofGroup(tree, *group);
-    }
-    const NodeHandle folderNode = findFolder(tree, argument);
-    const NodeKind kind = folderNode ? nodeKind(tree, folderNode) : NodeKind::Store;
-    if (kind != NodeKind::ContactFolder && kind != NodeKind::ContactFolderListed &&
-        kind != NodeKind::ContactFolderListing)
-        return R::failure(u"there is no mail group or contact folder \"%1\""_s.arg(argument));
-    // A contact folder is mailed as its contacts are now, listed or not.
-    const auto folder = workspace.session()->GetFolderFromID(
-        tree.value(folderNode, NodeValueName::EntryId()).toString(),
-        tree.value(folderNode, NodeValueName::StoreId()).toString());
-    MemberSelection selection;
-    selection.mode = MemberSelection::Mode::List;
-    selection.key = u"folder:"_s + folder->StoreID() + u'/' + folder->EntryID();
-    for (const auto &item : folder->Items())
-        if (item->Class() == olContactItem)
-            selection.members.push_back({item->FileAs(), item->Email1Address().trimmed()});
-    return selection;
 }
 
 void printLines(const QStringList &lines)
@@ -262,7 +229,8 @@ int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
         printError(u"corvelctl: "_s + letterId.error());
         return ExitFailed;
     }
-    Result<MemberSelection> found = findMembers(workspace, arguments.target);
+    Result<MemberSelection> found =
+        MemberSelection::named(workspace.tree(), *workspace.session(), arguments.target);
     if (!found.ok()) {
         printError(u"corvelctl: "_s + found.error());
         return ExitFailed;

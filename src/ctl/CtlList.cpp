@@ -1,7 +1,6 @@
 #include "ctl/CtlContext.h"
-#include "folders/FolderListing.h"
-#include "folders/ItemLists.h"
-#include "tree/NodeKinds.h"
+#include "folders/FolderRows.h"
+#include "groups/GroupStore.h"
 #include "workspace/Workspace.h"
 
 #include <QJsonArray>
@@ -9,48 +8,6 @@
 #include <QJsonObject>
 
 namespace corvel {
-
-namespace {
-
-const QString ListingPrefix = QStringLiteral(" ... data for: ");
-
-bool sameText(const QString &a, const QString &b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-// A caption path from the top level, "/" between captions, matched without regard to case.
-// The last step may name the listing node a folder with sub-folders will get.
-NodeHandle findByPath(const TreeList &tree, const QString &path)
-{
-    NodeHandle node;
-    const QStringList steps = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (qsizetype i = 0; i < steps.size(); ++i) {
-        NodeHandle found;
-        for (NodeHandle child = tree.firstChild(node); child && !found;
-             child = tree.nextSibling(child)) {
-            if (sameText(tree.caption(child), steps[i]))
-                found = child;
-        }
-        if (!found && i == steps.size() - 1 && node &&
-            sameText(steps[i].trimmed(), (ListingPrefix + tree.caption(node)).trimmed()))
-            found = node;
-        if (!found)
-            return {};
-        node = found;
-    }
-    return node;
-}
-
-} // namespace
-
-NodeHandle findFolder(const TreeList &tree, const QString &argument)
-{
-    const NodeHandle byId = tree.findByValue(NodeValue(argument), NodeValueName::EntryId());
-    if (byId && FolderListing::itemsOf(nodeKind(tree, byId)))
-        return byId;
-    return findByPath(tree, argument);
-}
 
 namespace {
 
@@ -62,46 +19,6 @@ QString oneCell(QString value)
             c = QLatin1Char(' ');
     }
     return value;
-}
-
-QJsonValue jsonOf(const NodeValue &value)
-{
-    if (value.isNumber())
-        return QJsonValue(static_cast<double>(value.number()));
-    return QJsonValue(value.toString());
-}
-
-// The rows below holder, one line (or JSON object) each, with the folder's columns.
-void printRows(const TreeList &tree, NodeHandle holder, bool json)
-{
-    const ColumnLayout &layout = tree.columnLayout(holder);
-    QStringList names;
-    for (int i = 1; i < layout.columnCount(); ++i)
-        names << layout.columns[static_cast<size_t>(i)].boundValue;
-
-    QJsonArray rows;
-    QString text;
-    for (NodeHandle row = tree.firstChild(holder); row; row = tree.nextSibling(row)) {
-        if (json) {
-            QJsonObject object{
-                {NodeValueName::olType(), jsonOf(tree.value(row, NodeValueName::olType()))},
-                {NodeValueName::EntryId(), jsonOf(tree.value(row, NodeValueName::EntryId()))}};
-            for (const QString &name : names) {
-                if (!name.isEmpty())
-                    object[name] = jsonOf(tree.value(row, name));
-            }
-            rows.append(object);
-        } else {
-            QStringList cells;
-            for (const QString &name : names)
-                cells << oneCell(tree.value(row, name).toString());
-            text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
-        }
-    }
-    if (json)
-        printOut(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)));
-    else if (!text.isEmpty())
-        printOut(text);
 }
 
 } // namespace
@@ -124,27 +41,29 @@ int runList(const CtlContext &context)
     }
     const bool complete = opened.statusText.isEmpty();
 
-    TreeList &tree = workspace.tree();
-    const QString &argument = context.args[0];
-    const NodeHandle node = findFolder(tree, argument);
-    if (node.isNull()) {
-        printError(QStringLiteral("corvelctl: there is no folder \"%1\"").arg(argument));
-        return ExitFailed;
-    }
-    if (!FolderListing::itemsOf(nodeKind(tree, node))) {
-        printError(
-            QStringLiteral("corvelctl: \"%1\" is not a contact or message folder").arg(argument));
-        return ExitFailed;
-    }
-
-    ItemLists lists(tree, *workspace.session(), workspace.groups().columnSets());
-    const Result<NodeHandle> listed = FolderListing(tree, lists).list(node);
+    const auto listed =
+        FolderRows::items(workspace.tree(), *workspace.session(), workspace.groups().columnSets(),
+                          context.args[0], context.json);
     if (!listed.ok()) {
         printError(QStringLiteral("corvelctl: %1").arg(listed.error()));
         return ExitFailed;
     }
-
-    printRows(tree, *listed, context.json);
+    QJsonArray rows;
+    QString text;
+    for (const TableRow &row : *listed) {
+        if (context.json) {
+            rows.append(row.json);
+        } else {
+            QStringList cells;
+            for (const QString &cell : row.cells)
+                cells << oneCell(cell);
+            text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+        }
+    }
+    if (context.json)
+        printOut(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)));
+    else if (!text.isEmpty())
+        printOut(text);
     return complete ? ExitOk : ExitFailed;
 }
 

@@ -1,10 +1,10 @@
 #include "ctl/CtlContext.h"
 #include "ctl/CtlTable.h"
-#include "groups/GroupStore.h"
+#include "folders/FolderRows.h"
+#include "groups/GroupListing.h"
 #include "session/ExistingStoreFinder.h"
 #include "session/OutlookSession.h"
 #include "session/StoreRegistry.h"
-#include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
 
 #include <QJsonArray>
@@ -26,13 +26,6 @@ Workspace::Options optionsFor(const CtlContext &context)
     return options;
 }
 
-QJsonValue jsonOf(const NodeValue &value)
-{
-    if (value.isNumber())
-        return QJsonValue(static_cast<double>(value.number()));
-    return QJsonValue(value.toString());
-}
-
 // Opens the workspace; a session that cannot be opened is a failure, a tree cut short is
 // reported and counted as one.
 bool openWorkspace(Workspace &workspace)
@@ -45,15 +38,15 @@ bool openWorkspace(Workspace &workspace)
     return workspace.isSessionOpen() && opened.statusText.isEmpty();
 }
 
-// Opens the workspace as start-up does and lets `print` show the tree; a tree cut short
-// still prints, and fails the verb.
-int withTree(const CtlContext &context, const std::function<int(const TreeList &)> &print)
+// Opens the workspace as start-up does and lets `print` show what it holds; a tree cut
+// short still prints, and fails the verb.
+int withWorkspace(const CtlContext &context, const std::function<int(const Workspace &)> &print)
 {
     Workspace workspace(optionsFor(context));
     const bool complete = openWorkspace(workspace);
     if (!workspace.isSessionOpen())
         return ExitFailed;
-    const int printed = print(workspace.tree());
+    const int printed = print(workspace);
     return printed != ExitOk || !complete ? ExitFailed : ExitOk;
 }
 
@@ -78,24 +71,10 @@ int runFolders(const CtlContext &context)
 {
     if (!context.args.isEmpty())
         return ExitUsage;
-    return withTree(context, [&](const TreeList &tree) {
+    return withWorkspace(context, [&](const Workspace &workspace) {
         CtlTable table(context.json);
-        int index = 0;
-        for (NodeHandle node : tree.displayOrder()) {
-            const NodeValue type = tree.value(node, NodeValueName::olType());
-            const NodeValue entryId = tree.value(node, NodeValueName::EntryId());
-            table.add(
-                {{QStringLiteral("index"), index++},
-                 {QStringLiteral("level"), tree.level(node)},
-                 {QStringLiteral("caption"), tree.caption(node)},
-                 {QStringLiteral("olType"), jsonOf(type)},
-                 {QStringLiteral("picture"), tree.picture(node)},
-                 {QStringLiteral("EntryId"), jsonOf(entryId)},
-                 {QStringLiteral("StoreId"), jsonOf(tree.value(node, NodeValueName::StoreId()))},
-                 {QStringLiteral("SortMe"), jsonOf(tree.value(node, NodeValueName::SortMe()))}},
-                {QString(tree.level(node) * 2, QLatin1Char(' ')) + tree.caption(node),
-                 type.toString(), QString::number(tree.picture(node)), entryId.toString()});
-        }
+        for (const TableRow &row : FolderRows::nodes(workspace.tree()))
+            table.add(row.json, row.cells);
         table.print();
         return ExitOk;
     });
@@ -184,30 +163,10 @@ int runGroups(const CtlContext &context)
 {
     if (!context.args.isEmpty())
         return ExitUsage;
-    return withTree(context, [&](const TreeList &tree) {
-        const QStringList dynamicValues = {
-            NodeValueName::GUID(),     NodeValueName::InCats(),      NodeValueName::EntryIds(),
-            NodeValueName::StoreIds(), NodeValueName::FolderNames(), NodeValueName::LastLoaded()};
+    return withWorkspace(context, [&](const Workspace &workspace) {
         CtlTable table(context.json);
-        for (const NodeKind rootType : {NodeKind::StandardRoot, NodeKind::DynamicRoot}) {
-            const NodeHandle root = findNodeOfKind(tree, rootType);
-            if (root.isNull())
-                continue;
-            for (NodeHandle group : tree.children(root)) {
-                const NodeValue type = tree.value(group, NodeValueName::olType());
-                const int members = tree.childCount(group);
-                QJsonObject row{{QStringLiteral("root"), tree.caption(root)},
-                                {QStringLiteral("caption"), tree.caption(group)},
-                                {QStringLiteral("olType"), jsonOf(type)},
-                                {QStringLiteral("members"), members}};
-                if (nodeKind(tree, group) == NodeKind::DynamicGroup) {
-                    for (const QString &name : dynamicValues)
-                        row[name] = jsonOf(tree.value(group, name));
-                }
-                table.add(row, {tree.caption(root), tree.caption(group), type.toString(),
-                                QString::number(members)});
-            }
-        }
+        for (const TableRow &row : GroupListing::groups(workspace.tree()))
+            table.add(row.json, row.cells);
         table.print();
         return ExitOk;
     });
@@ -217,35 +176,15 @@ int runMembers(const CtlContext &context)
 {
     if (context.args.size() != 1)
         return ExitUsage;
-    return withTree(context, [&](const TreeList &tree) {
-        const Result<NodeHandle> found = GroupStore::groupNamed(tree, context.args[0]);
-        if (!found.ok()) {
-            printError(QStringLiteral("corvelctl: %1").arg(found.error()));
+    return withWorkspace(context, [&](const Workspace &workspace) {
+        const auto rows = GroupListing::members(workspace.tree(), context.args[0]);
+        if (!rows.ok()) {
+            printError(QStringLiteral("corvelctl: %1").arg(rows.error()));
             return ExitFailed;
         }
-        const NodeHandle group = *found;
-        const QStringList names = {NodeValueName::olType(), NodeValueName::EntryId(),
-                                   NodeValueName::FileAs(), NodeValueName::Email1Address()};
         CtlTable table(context.json);
-        for (NodeHandle member : tree.children(group)) {
-            QJsonObject row;
-            QStringList cells;
-            for (const QString &name : names) {
-                row[name] = jsonOf(tree.value(member, name));
-                cells << tree.value(member, name).toString();
-            }
-            // System colours (the default, window text) have the high bit set.
-            const quint32 colour = tree.colour(member);
-            if ((colour & 0x80000000u) == 0) {
-                const QString rgb = QStringLiteral("#%1%2%3")
-                                        .arg(colour & 0xFF, 2, 16, QLatin1Char('0'))
-                                        .arg((colour >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-                                        .arg((colour >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
-                row[QStringLiteral("colour")] = rgb;
-                cells << rgb;
-            }
-            table.add(row, cells);
-        }
+        for (const TableRow &row : *rows)
+            table.add(row.json, row.cells);
         table.print();
         return ExitOk;
     });

@@ -61,7 +61,7 @@ int ColumnSets::CopyColumnSet(int n)
 
 ColumnSet ColumnSets::parseLine(const QString &line)
 {
-    const QList<QStringView> fields = QStringView(line).split(QLatin1Char('^'));
+    const QList<QStringView> fields = QStringView(line).split(ListSeparator);
     const auto field = [&fields](qsizetype n) {
         return n < fields.size() ? fields[n] : QStringView();
     };
@@ -117,7 +117,7 @@ QString ColumnSets::checkFolderSettings(const QString &text)
 
 QString ColumnSets::formatLine(const ColumnSet &record)
 {
-    const QLatin1Char dlm('^');
+    const QString &dlm = ListSeparator;
     return record.key + dlm + record.displayName + dlm + record.reserved + dlm +
            joined(record.columns, &ColumnSet::Column::property) + dlm +
            joined(record.columns, &ColumnSet::Column::heading) + dlm +

@@ -2,6 +2,8 @@
 
 #include "support/FieldStrings.h"
 
+#include <QStringList>
+
 namespace corvel {
 
 QString DynGrpParms::fieldSeparator()
@@ -25,6 +27,37 @@ DynGrpParms DynGrpParms::fromText(const QString &text)
 QString DynGrpParms::listSafe(QString caption)
 {
     return caption.replace(ListSeparator, QString(QChar(0x02C6))); // modifier letter circumflex
+}
+
+DynamicDefinition DynGrpParms::definition() const
+{
+    DynamicDefinition result;
+    result.categories = categories;
+    if (entryIds.isEmpty())
+        return result;
+    const QStringList ids = entryIds.split(ListSeparator);
+    const QStringList stores = storeIds.split(ListSeparator);
+    const QStringList names = folderNames.split(ListSeparator);
+    for (qsizetype i = 0; i < ids.size(); ++i)
+        result.folders.push_back({ids[i], stores.value(i), names.value(i)});
+    return result;
+}
+
+DynGrpParms DynGrpParms::of(const QString &name, const DynamicDefinition &definition)
+{
+    DynGrpParms parms;
+    parms.name = name;
+    parms.categories = definition.categories;
+    QStringList ids, stores, names;
+    for (const DynamicDefinition::Folder &folder : definition.folders) {
+        ids << folder.entryId;
+        stores << folder.storeId;
+        names << listSafe(folder.name);
+    }
+    parms.entryIds = ids.join(ListSeparator);
+    parms.storeIds = stores.join(ListSeparator);
+    parms.folderNames = names.join(ListSeparator);
+    return parms;
 }
 
 } // namespace corvel

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "groups/DynamicDefinition.h"
+
 #include <QString>
 
 namespace corvel {
@@ -22,6 +24,10 @@ struct DynGrpParms
     // A caption as it may stand in a "^" list: a "^" would add a field, so it becomes a
     // look-alike that does not.
     [[nodiscard]] static QString listSafe(QString caption);
+
+    // The folder lists as folders (none when entryIds is empty), and back.
+    [[nodiscard]] DynamicDefinition definition() const;
+    [[nodiscard]] static DynGrpParms of(const QString &name, const DynamicDefinition &definition);
 
     bool operator==(const DynGrpParms &) const = default;
 };

@@ -10,7 +10,10 @@
 #include "tree/NodeKinds.h"
 
 #include <QHash>
+#include <QStringList>
+
 #include <QSet>
+#include <functional>
 
 #include <utility>
 
@@ -25,12 +28,6 @@ constexpr int contactClass = 40;
 QString text(const TreeList &tree, NodeHandle node, const QString &name)
 {
     return tree.value(node, name).toString();
-}
-
-bool isMemberKind(NodeKind kind)
-{
-    return kind == NodeKind::DynamicMember || kind == NodeKind::CopiedMember ||
-           kind == NodeKind::MailItemMember || kind == NodeKind::TypedMember;
 }
 
 } // namespace
@@ -65,16 +62,6 @@ NodeHandle GroupEditor::addDynamicGroup(NodeHandle root, const DynGrpParms &parm
     m_tree.setValue(group, NodeValueName::FolderNames(), parms.folderNames);
     m_tree.setChildOrder(m_tree.parent(root), ChildOrder::Natural);
     return group;
-}
-
-NodeHandle GroupEditor::groupOf(NodeHandle node) const
-{
-    const NodeKind kind = nodeKind(m_tree, node);
-    if (kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup)
-        return node;
-    if (isMemberKind(kind))
-        return m_tree.parent(node);
-    return {};
 }
 
 void GroupEditor::addMember(NodeHandle group, int kind, const QString &entryId,
@@ -262,6 +249,52 @@ bool GroupEditor::FolderAvailable(const QString &entryId, const QString &storeId
     }
 }
 
+// Where each listed folder holds its rows, found in one pass. A folder with sub-folders
+// keeps them in a node of its own beside the sub-folders, so the node to read is the one
+// that is listed, never the folder's.
+QHash<QString, NodeHandle> GroupEditor::listedFolders(const QStringList &entryIds) const
+{
+    QHash<QString, NodeHandle> listed;
+    for (const QString &entryId : entryIds)
+        listed.insert(entryId, NodeHandle());
+    for (const NodeHandle node : m_tree.displayOrder()) {
+        if (nodeKind(m_tree, node) != NodeKind::ContactFolderListed)
+            continue;
+        auto it = listed.find(text(m_tree, node, NodeValueName::EntryId()));
+        if (it != listed.end())
+            *it = node;
+    }
+    return listed;
+}
+
+// The contacts of a folder not listed in the tree, read from the session.
+void GroupEditor::addFromSession(NodeHandle group, const CategoryMatcher &matcher,
+                                 const QString &entryId, const QString &storeId,
+                                 const std::function<void(qsizetype, qsizetype)> &progress)
+{
+    std::vector<std::shared_ptr<OlItem>> items;
+    try {
+        items = m_session->GetFolderFromID(entryId, storeId)->Items();
+    } catch (const std::exception &) {
+        return;
+    }
+    const int member = static_cast<int>(NodeKind::DynamicMember);
+    qsizetype k = 0;
+    for (const auto &item : items) {
+        try {
+            if (item && item->Class() == contactClass) {
+                const QString categories = item->Categories();
+                if (!categories.isEmpty() && matcher.MatchCategories(categories))
+                    addMember(group, member, item->EntryID(), item->FileAs(),
+                              item->Email1Address());
+            }
+        } catch (const std::exception &) {
+            // An item that cannot be read is skipped.
+        }
+        progress(++k, static_cast<qsizetype>(items.size()));
+    }
+}
+
 QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
 {
     const QString sep = ListSeparator;
@@ -286,19 +319,7 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
     m_tree.removeDescendants(group);
     m_store.SetupGroupGrid(m_tree, group);
 
-    // Where each listed folder holds its rows, found in one pass. A folder with sub-folders
-    // keeps them in a node of its own beside the sub-folders, so the node to read is the one
-    // that is listed, never the folder's.
-    QHash<QString, NodeHandle> listed;
-    for (qsizetype i = 0; i < folders; ++i)
-        listed.insert(entryIds[i], NodeHandle());
-    for (const NodeHandle node : m_tree.displayOrder()) {
-        if (nodeKind(m_tree, node) != NodeKind::ContactFolderListed)
-            continue;
-        auto it = listed.find(text(m_tree, node, NodeValueName::EntryId()));
-        if (it != listed.end())
-            *it = node;
-    }
+    const QHash<QString, NodeHandle> listed = listedFolders(entryIds.mid(0, folders));
 
     int lastPercent = -1;
     const auto progress = [&](qsizetype done, qsizetype total) {
@@ -323,26 +344,7 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
             }
             continue;
         }
-        std::vector<std::shared_ptr<OlItem>> items;
-        try {
-            items = m_session->GetFolderFromID(entryIds[i], storeIds.value(i))->Items();
-        } catch (const std::exception &) {
-            continue;
-        }
-        qsizetype k = 0;
-        for (const auto &item : items) {
-            try {
-                if (item && item->Class() == contactClass) {
-                    const QString categories = item->Categories();
-                    if (!categories.isEmpty() && matcher.MatchCategories(categories))
-                        addMember(group, member, item->EntryID(), item->FileAs(),
-                                  item->Email1Address());
-                }
-            } catch (const std::exception &) {
-                // An item that cannot be read is skipped.
-            }
-            progress(++k, static_cast<qsizetype>(items.size()));
-        }
+        addFromSession(group, matcher, entryIds[i], storeIds.value(i), progress);
     }
     m_tree.setValue(group, NodeValueName::LastLoaded(), loadedAt);
     finishMembers(group);

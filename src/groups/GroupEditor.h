@@ -5,14 +5,17 @@
 #include "support/Result.h"
 #include "tree/TreeList.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace corvel {
 
+class CategoryMatcher;
 class GroupStore;
 class OlNamespace;
 class StatusPanels;
@@ -27,8 +30,6 @@ public:
 
     [[nodiscard]] NodeHandle addStandardGroup(NodeHandle root, const QString &name);
     [[nodiscard]] NodeHandle addDynamicGroup(NodeHandle root, const DynGrpParms &parms);
-    // The group of a group node or of a member; null for anything else.
-    [[nodiscard]] NodeHandle groupOf(NodeHandle node) const;
 
     // A typed-in member, its name and address checked (MemberCheck). Refused, nothing added,
     // with the reason: a bad name or address, or one the group holds already (in any case).
@@ -85,6 +86,10 @@ public:
 
 private:
     [[nodiscard]] QSet<QString> heldAddresses(NodeHandle group) const;
+    [[nodiscard]] QHash<QString, NodeHandle> listedFolders(const QStringList &entryIds) const;
+    void addFromSession(NodeHandle group, const CategoryMatcher &matcher, const QString &entryId,
+                        const QString &storeId,
+                        const std::function<void(qsizetype, qsizetype)> &progress);
     void addMember(NodeHandle group, int kind, const QString &entryId, const QString &fileAs,
                    const QString &address);
 

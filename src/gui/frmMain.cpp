@@ -1,5 +1,7 @@
 #include "gui/frmMain.h"
 
+#include "folders/ItemLists.h"
+#include "groups/MailGroups.h"
 #include "gui/CommandBar.h"
 #include "gui/HelpWindow.h"
 #include "gui/StatusBarSurface.h"
@@ -326,9 +328,9 @@ void frmMain::runCommand(const QString &tool)
     m_dispatch.dispatch(tool);
 }
 
-void frmMain::CopyToGroup(int groupIndex)
+void frmMain::CopyToGroup(GroupId group)
 {
-    groupCommands().CopyToGroup(groupIndex);
+    groupCommands().CopyToGroup(group);
     m_tlMain->restorePointer();
 }
 
@@ -483,7 +485,9 @@ ListingCommand &frmMain::listing()
         services.dialogs = m_services.dialogs;
         services.panels = m_statBar.get();
         services.busy = m_busy.get();
-        services.loadDynamicGroup = [this](int index) { groupCommands().LoadDynamicGroup(index); };
+        services.loadDynamicGroup = [this](const GroupId &group) {
+            groupCommands().LoadDynamicGroup(group);
+        };
         m_listing = std::make_unique<ListingCommand>(std::move(services));
     }
     return *m_listing;

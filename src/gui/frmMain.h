@@ -76,7 +76,7 @@ public:
     [[nodiscard]] bool isToolEnabled(const QString &tool) const override;
     void setToolEnabled(const QString &tool, bool enabled) override;
     void runCommand(const QString &tool) override;
-    void CopyToGroup(int groupIndex) override;
+    void CopyToGroup(GroupId group) override;
     // Creates a group under the group root at that index.
     void doBtnNewMailGrp(int rootIndex);
 

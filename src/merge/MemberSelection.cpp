@@ -1,5 +1,8 @@
 #include "merge/MemberSelection.h"
 
+#include "folders/FolderLookup.h"
+#include "groups/GroupStore.h"
+#include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
 
 #include <QCryptographicHash>
@@ -60,6 +63,32 @@ MemberSelection MemberSelection::ofGroup(const TreeList &tree, NodeHandle group)
     selection.key = guid.isEmpty() ? QStringLiteral("group:") + pathOf(tree, group)
                                    : QStringLiteral("group:") + guid;
     collectSubTree(tree, group, selection.members);
+    return selection;
+}
+
+Result<MemberSelection> MemberSelection::named(const TreeList &tree, OlNamespace &session,
+                                               const QString &argument)
+{
+    using R = Result<MemberSelection>;
+    if (!GroupStore::groupsNamed(tree, argument).empty()) {
+        const Result<NodeHandle> group = GroupStore::groupNamed(tree, argument);
+        if (!group.ok())
+            return R::failure(group.error());
+        return ofGroup(tree, *group);
+    }
+    const NodeHandle folderNode = findFolder(tree, argument);
+    if (!folderNode || !isContactFolder(nodeKind(tree, folderNode)))
+        return R::failure(
+            QStringLiteral("there is no mail group or contact folder \"%1\"").arg(argument));
+    const auto folder =
+        session.GetFolderFromID(tree.value(folderNode, NodeValueName::EntryId()).toString(),
+                                tree.value(folderNode, NodeValueName::StoreId()).toString());
+    MemberSelection selection;
+    selection.mode = Mode::List;
+    selection.key = QStringLiteral("folder:") + folder->StoreID() + u'/' + folder->EntryID();
+    for (const auto &item : folder->Items())
+        if (item->Class() == olContactItem)
+            selection.members.push_back({item->FileAs(), item->Email1Address().trimmed()});
     return selection;
 }
 

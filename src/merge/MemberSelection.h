@@ -1,11 +1,14 @@
 #pragma once
 
 #include "merge/MailMember.h"
+#include "support/Result.h"
 #include "tree/TreeList.h"
 
 #include <vector>
 
 namespace corvel {
+
+class OlNamespace;
 
 // Whom a run mails, worked out from the tree's selection: a single selected group or listed
 // contact folder is mailed whole (its sub-tree), anything else is mailed row by row.
@@ -26,6 +29,11 @@ struct MemberSelection
     [[nodiscard]] static MemberSelection fromTree(const TreeList &tree);
     // The rows of one group or listed contact folder, as the list mode reads them.
     [[nodiscard]] static MemberSelection ofGroup(const TreeList &tree, NodeHandle group);
+    // The members a command line names: a group by its caption (one that two groups share
+    // is refused), else a contact folder (EntryID or caption path) as its contacts are now,
+    // listed or not.
+    [[nodiscard]] static Result<MemberSelection> named(const TreeList &tree, OlNamespace &session,
+                                                       const QString &argument);
     // The wizard's count and group caption for the summary "12 Members of Friends".
     struct Summary
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "groups/GroupId.h"
 #include "tree/NodeKinds.h"
 
 #include <QString>
@@ -19,9 +20,9 @@ public:
     virtual void setToolEnabled(const QString &tool, bool enabled) = 0;
     // Runs the tool's operation as picking it would, whatever its enabled state.
     virtual void runCommand(const QString &tool) = 0;
-    // Copies the selected nodes into the Standard Mail Group at `groupIndex`; restores the
-    // pointer when done.
-    virtual void CopyToGroup(int groupIndex) = 0;
+    // Copies the selected nodes into that Standard Mail Group; restores the pointer when
+    // done.
+    virtual void CopyToGroup(GroupId group) = 0;
 };
 
 } // namespace corvel

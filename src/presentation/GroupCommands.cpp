@@ -1,12 +1,12 @@
 #include "presentation/GroupCommands.h"
 
-#include "groups/AddressBookGroupImport.h"
 #include "groups/AddressListFile.h"
 #include "groups/CopyToForm.h"
 #include "groups/DynGrpForm.h"
 #include "groups/GetEMailForm.h"
 #include "groups/GetNameForm.h"
 #include "groups/GroupEditor.h"
+#include "groups/MailGroups.h"
 #include "presentation/DialogHost.h"
 #include "presentation/FileDialogRequest.h"
 #include "support/BusyIndicator.h"
@@ -51,6 +51,25 @@ GroupEditor GroupCommands::editor() const
     return GroupEditor(ws.tree(), ws.groups(), ws.session(), m_s.panels);
 }
 
+MailGroups GroupCommands::groups() const
+{
+    Workspace &ws = *m_s.workspace;
+    return MailGroups(ws.tree(), ws.groups(), ws.session(), m_s.panels);
+}
+
+void GroupCommands::finish(NodeHandle select, NodeHandle counted, bool save)
+{
+    TreeList &tree = m_s.workspace->tree();
+    tree.clearSelection();
+    tree.setCurrent(select);
+    tree.setSelected(select, true);
+    tree.refresh();
+    if (counted)
+        showCount(counted);
+    if (save)
+        saveGroups();
+}
+
 void GroupCommands::saveGroups()
 {
     const Status saved = m_s.workspace->groups().SaveGroupFile(m_s.workspace->tree());
@@ -74,12 +93,11 @@ void GroupCommands::doBtnNewMailGrp(int rootIndex)
     const NodeHandle root = tree.at(rootIndex);
     if (!root)
         return;
-    GroupEditor ed = editor();
     if (nodeKind(tree, root) == NodeKind::StandardRoot) {
         GetNameForm form(QString(), u"Enter Name For New Mail Group"_s);
         if (!m_s.dialogs->GetName(form) || form.answer().isEmpty())
             return;
-        (void)ed.addStandardGroup(root, form.answer());
+        (void)groups().createStandard(form.answer());
         tree.refresh();
         saveGroups();
         return;
@@ -88,12 +106,15 @@ void GroupCommands::doBtnNewMailGrp(int rootIndex)
                     QString(), u"Enter Parameters for New Dynamic Mail Group"_s);
     if (!m_s.dialogs->FGetParms(form) || form.answer().isEmpty())
         return;
-    const NodeHandle group = ed.addDynamicGroup(root, DynGrpParms::fromText(form.answer()));
+    const DynGrpParms parms = DynGrpParms::fromText(form.answer());
+    const Result<GroupId> group = groups().createDynamic(parms.name, parms.definition());
     tree.refresh();
+    if (!group.ok())
+        return;
     saveGroups();
-    if (m_s.dialogs->questionYesNo(u"Load Contacts for "_s + tree.caption(group) + u" Now?"_s)) {
-        tree.setCurrent(group);
-        LoadDynamicGroup(tree.indexOf(group));
+    if (m_s.dialogs->questionYesNo(u"Load Contacts for "_s + parms.name + u" Now?"_s)) {
+        tree.setCurrent(groups().nodeOf(*group));
+        LoadDynamicGroup(*group);
     }
 }
 
@@ -107,8 +128,7 @@ void GroupCommands::doBtnChgName()
     GetNameForm form(tree.caption(node), u"Modify Group Name"_s);
     if (!m_s.dialogs->GetName(form) || form.answer().isEmpty())
         return;
-    tree.setCaption(node, form.answer());
-    tree.setChildOrder(tree.parent(node), ChildOrder::Natural);
+    (void)groups().rename(*MailGroups::idOf(tree, node), form.answer());
     tree.refresh();
     saveGroups();
 }
@@ -128,17 +148,10 @@ void GroupCommands::doBtnAddContact()
     const QString sep = GetEMailForm::separator();
     const QString name = fieldOf(form.answer(), sep, 1);
     const QString address = fieldOf(form.answer(), sep, 2);
-    GroupEditor ed = editor();
-    const Status added = ed.addTypedMember(group, name, address);
+    const Status added = groups().addMember(*MailGroups::idOf(tree, group), name, address);
     if (!added.ok())
         m_s.dialogs->information(added.error());
-    tree.clearSelection();
-    tree.setCurrent(group);
-    tree.setSelected(group, true);
-    tree.refresh();
-    showCount(group);
-    if (added.ok())
-        saveGroups();
+    finish(group, group, added.ok());
 }
 
 void GroupCommands::doBtnEditItem()
@@ -161,8 +174,8 @@ void GroupCommands::doBtnEditItem()
         if (!m_s.dialogs->GetEMail(form) || form.answer().isEmpty())
             return;
         const QString sep = GetEMailForm::separator();
-        const Status edited = editor().editTypedMember(node, fieldOf(form.answer(), sep, 1),
-                                                       fieldOf(form.answer(), sep, 2));
+        const Status edited = groups().editMember(node, fieldOf(form.answer(), sep, 1),
+                                                  fieldOf(form.answer(), sep, 2));
         if (!edited.ok()) {
             m_s.dialogs->information(edited.error());
             return;
@@ -189,45 +202,27 @@ void GroupCommands::doBtnDelete()
                 u"This will remove the Group and all Entries in the Group. Proceed?"_s))
             return;
         const NodeHandle root = tree.parent(node);
-        tree.remove(node);
+        (void)groups().remove(*MailGroups::idOf(tree, node));
         NodeHandle next = tree.at(selIndex - 1);
         if (!next)
             next = tree.findByValue(u"STDMG"_s, NodeValueName::EntryId());
         if (!next)
             next = root ? root : tree.at(0);
-        tree.clearSelection();
-        tree.setCurrent(next);
-        tree.setSelected(next, true);
-        tree.refresh();
-        saveGroups();
+        finish(next, {});
         return;
     }
     if (kind != NodeKind::CopiedMember && kind != NodeKind::MailItemMember &&
         kind != NodeKind::TypedMember)
         return; // members of a Dynamic Mail Group come and go with its loads
     const NodeHandle group = tree.parent(node);
-    std::vector<NodeHandle> doomed;
-    if (tree.selectedCount() > 1) {
-        for (const NodeHandle selected : tree.selectedNodes()) {
-            const NodeKind k = nodeKind(tree, selected);
-            if (k == NodeKind::CopiedMember || k == NodeKind::MailItemMember ||
-                k == NodeKind::TypedMember)
-                doomed.push_back(selected);
-        }
-    } else {
-        doomed.push_back(node);
-    }
+    const std::vector<NodeHandle> doomed =
+        tree.selectedCount() > 1 ? tree.selectedNodes() : std::vector<NodeHandle>{node};
     BusyScope busy(m_s.busy);
-    editor().removeNodes(doomed);
-    NodeHandle next = doomed.size() == 1 ? tree.at(selIndex - 1) : NodeHandle();
+    const int removed = groups().removeMembers(doomed);
+    NodeHandle next = removed == 1 ? tree.at(selIndex - 1) : NodeHandle();
     if (!next)
         next = group ? group : tree.at(0);
-    tree.clearSelection();
-    tree.setCurrent(next);
-    tree.setSelected(next, true);
-    tree.refresh();
-    showCount(group);
-    saveGroups();
+    finish(next, group);
 }
 
 void GroupCommands::doBtnCopy()
@@ -239,51 +234,42 @@ void GroupCommands::doBtnCopy()
         answer = form.answer();
     const int target = fieldOf(answer, u"\\"_s, 1).toInt();
     m_lastCopyTarget = fieldOf(answer, u"\\"_s, 2);
-    if (target != 0)
-        CopyToGroup(target);
+    // The chooser answers with the row it showed; from here on the group is meant.
+    const Result<GroupId> group = MailGroups::idOf(tree, tree.at(target));
+    if (target != 0 && group.ok())
+        CopyToGroup(*group);
     else
         tree.clearSelection();
 }
 
-void GroupCommands::CopyToGroup(int groupIndex)
+void GroupCommands::CopyToGroup(GroupId id)
 {
-    TreeList &tree = m_s.workspace->tree();
-    const NodeHandle group = tree.at(groupIndex);
-    if (nodeKind(tree, group) != NodeKind::StandardGroup)
-        return;
     GroupEditor::Copied copied;
     {
         BusyScope busy(m_s.busy);
-        copied = editor().copyContacts(group, tree.selectedNodes());
-        tree.setCurrent(group);
-        tree.clearSelection();
-        tree.setSelected(group, true);
-        tree.refresh();
-        showCount(group);
-        saveGroups();
+        const Result<GroupEditor::Copied> done = groups().copySelectedContacts(id);
+        if (!done.ok())
+            return;
+        copied = *done;
+        const NodeHandle group = groups().nodeOf(id);
+        finish(group, group);
     }
     if (!copied.refused.isEmpty())
         m_s.dialogs->information(u"Not copied:\n"_s + copied.refused.join(u'\n'));
 }
 
-void GroupCommands::LoadDynamicGroup(int groupIndex)
+void GroupCommands::LoadDynamicGroup(GroupId id)
 {
-    TreeList &tree = m_s.workspace->tree();
-    const NodeHandle group = tree.at(groupIndex);
-    if (nodeKind(tree, group) != NodeKind::DynamicGroup)
+    const NodeHandle group = groups().nodeOf(id);
+    if (nodeKind(m_s.workspace->tree(), group) != NodeKind::DynamicGroup)
         return;
     BusyScope busy(m_s.busy);
-    const QString missing = editor().LoadDynamicGroup(group, m_s.now());
-    if (!missing.isEmpty()) {
-        m_s.dialogs->information(missing + u" is not available"_s);
+    const Result<int> loaded = groups().load(id, m_s.now());
+    if (!loaded.ok()) {
+        m_s.dialogs->information(loaded.error());
         return;
     }
-    tree.clearSelection();
-    tree.setCurrent(group);
-    tree.setSelected(group, true);
-    tree.refresh();
-    showCount(group);
-    saveGroups();
+    finish(group, group);
 }
 
 void GroupCommands::EditDynamicGroup()
@@ -300,20 +286,18 @@ void GroupCommands::EditDynamicGroup()
     if (!m_s.dialogs->FGetParms(form) || form.answer().isEmpty())
         return;
     const DynGrpParms parms = DynGrpParms::fromText(form.answer());
-    tree.setCaption(group, parms.name);
+    const GroupId id = *MailGroups::idOf(tree, group);
+    MailGroups mailGroups = groups();
+    (void)mailGroups.rename(id, parms.name);
     if (parms.categories.compare(oldCats, Qt::CaseInsensitive) != 0 ||
         parms.entryIds.compare(oldIds, Qt::CaseInsensitive) != 0) {
-        tree.setValue(group, NodeValueName::InCats(), parms.categories);
-        tree.setValue(group, NodeValueName::EntryIds(), parms.entryIds);
-        tree.setValue(group, NodeValueName::StoreIds(), parms.storeIds);
-        tree.setValue(group, NodeValueName::FolderNames(), parms.folderNames);
+        (void)mailGroups.redefine(id, parms.definition());
         if (m_s.dialogs->questionYesNo(u"The definition of the Group has changed\r\n"
                                        u"Do you wish to reload the Group Now"_s))
-            LoadDynamicGroup(tree.indexOf(group));
+            LoadDynamicGroup(id);
         else if (m_s.dialogs->questionYesNo(u"Do you wish clear the prior list"_s))
-            tree.removeDescendants(group);
+            (void)mailGroups.clearMembers(id);
     }
-    tree.setChildOrder(tree.parent(group), ChildOrder::Natural);
     tree.refresh();
     saveGroups();
 }
@@ -323,20 +307,17 @@ void GroupCommands::VerifyAddresses()
     TreeList &tree = m_s.workspace->tree();
     {
         BusyScope busy(m_s.busy);
-        GroupEditor ed = editor();
+        MailGroups mailGroups = groups();
         const std::vector<NodeHandle> selected = tree.selectedNodes();
-        if (selected.size() != 1) {
-            for (const NodeHandle node : selected)
-                ed.VerifyMember(node);
-        } else {
-            const NodeKind kind = nodeKind(tree, selected.front());
-            const NodeHandle group =
-                kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup
-                    ? selected.front()
-                    : tree.parent(selected.front());
-            for (const NodeHandle member : tree.children(group))
-                ed.VerifyMember(member);
-        }
+        const Result<GroupId> group = selected.size() == 1
+                                          ? MailGroups::idOf(tree, selected.front())
+                                          : Result<GroupId>::failure({});
+        if (group.ok())
+            (void)mailGroups.verify(*group);
+        else if (selected.size() == 1)
+            mailGroups.verifyMembers(tree.children(tree.parent(selected.front())));
+        else
+            mailGroups.verifyMembers(selected);
         tree.refresh();
     }
     saveGroups();
@@ -352,9 +333,7 @@ void GroupCommands::ImportAddressBookGroups()
     Result<QStringList> problems = QStringList();
     {
         BusyScope busy(m_s.busy);
-        GroupEditor ed = editor();
-        problems = AddressBookGroupImport(tree, ed).runFolder(
-            *m_s.workspace->session(), folder, findNodeOfKind(tree, NodeKind::StandardRoot));
+        problems = groups().importGroupCards(folder);
         tree.refresh();
     }
     if (!problems.ok()) {
@@ -432,20 +411,15 @@ void GroupCommands::LoadAddressList()
     {
         BusyScope busy(m_s.busy);
         rememberFolder(path);
-        const auto entries = AddressListFile::read(path);
-        if (!entries.ok()) {
+        const auto done = groups().importList(*MailGroups::idOf(tree, group), path);
+        if (!done.ok()) {
             tree.refresh();
             m_s.dialogs->information(u"Unable to Load File - "_s + QDir::toNativeSeparators(path) +
-                                     u": "_s + entries.error());
+                                     u": "_s + done.error());
             return;
         }
-        loaded = editor().addEntries(group, *entries);
-        tree.clearSelection();
-        tree.setCurrent(group);
-        tree.setSelected(group, true);
-        tree.refresh();
-        showCount(group);
-        saveGroups();
+        loaded = *done;
+        finish(group, group);
     }
     m_s.dialogs->information(loaded.summary());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "groups/GroupId.h"
+
 #include <QString>
 
 #include <functional>
@@ -9,12 +11,14 @@ namespace corvel {
 class BusyIndicator;
 class DialogHost;
 class GroupEditor;
+class MailGroups;
 class StatusPanels;
 class Workspace;
 struct NodeHandle;
 
 // The group commands of the window: each asks what it needs through the dialogs, changes
-// the groups through a GroupEditor, and has the group file saved once it is done.
+// the groups through MailGroups (as corvelctl does), and has the group file saved once it
+// is done.
 class GroupCommands
 {
 public:
@@ -38,9 +42,9 @@ public:
     void doBtnEditItem();
     void doBtnDelete();
     void doBtnCopy();
-    void CopyToGroup(int groupIndex);
+    void CopyToGroup(GroupId group);
     void EditDynamicGroup();
-    void LoadDynamicGroup(int groupIndex);
+    void LoadDynamicGroup(GroupId group);
     void VerifyAddresses();
     void SaveAddressList();
     void LoadAddressList();
@@ -56,6 +60,10 @@ public:
 
 private:
     [[nodiscard]] GroupEditor editor() const;
+    [[nodiscard]] MailGroups groups() const;
+    // What every command that changed a group ends with: `select` becomes the one selected
+    // node, the count of `counted` (if any) is shown, and the group file is saved.
+    void finish(NodeHandle select, NodeHandle counted, bool save = true);
     [[nodiscard]] QString lastSavePath() const;
     void rememberFolder(const QString &path);
     void showCount(NodeHandle group);

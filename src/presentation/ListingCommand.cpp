@@ -2,6 +2,7 @@
 
 #include "folders/FolderListing.h"
 #include "folders/ItemLists.h"
+#include "groups/MailGroups.h"
 #include "presentation/DialogHost.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
@@ -40,8 +41,9 @@ void ListingCommand::doBtnRefresh(int index)
         list(index, FolderListing::Items::Messages);
         break;
     case NodeKind::DynamicGroup:
-        if (m_services.loadDynamicGroup)
-            m_services.loadDynamicGroup(index);
+        if (const Result<GroupId> group = MailGroups::idOf(tree, node);
+            group.ok() && m_services.loadDynamicGroup)
+            m_services.loadDynamicGroup(*group);
         break;
     default:
         break;

@@ -2,6 +2,8 @@
 
 #include "folders/FolderListing.h"
 
+#include "groups/GroupId.h"
+
 #include <functional>
 
 namespace corvel {
@@ -23,7 +25,7 @@ public:
         DialogHost *dialogs = nullptr;
         StatusPanels *panels = nullptr; // may be null
         BusyIndicator *busy = nullptr;  // may be null
-        std::function<void(int index)> loadDynamicGroup;
+        std::function<void(const GroupId &group)> loadDynamicGroup;
     };
 
     explicit ListingCommand(Services services);

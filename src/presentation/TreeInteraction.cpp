@@ -1,5 +1,6 @@
 #include "presentation/TreeInteraction.h"
 
+#include "groups/MailGroups.h"
 #include "presentation/CommandHost.h"
 #include "presentation/DialogHost.h"
 #include "presentation/TreeSurface.h"
@@ -292,7 +293,7 @@ void TreeInteraction::tlMain_DragDrop(int x, int y)
             return;
         }
     }
-    m_commands.CopyToGroup(target);
+    m_commands.CopyToGroup(*MailGroups::idOf(m_tree, m_tree.at(target)));
     m_surface.restorePointer();
 }
 

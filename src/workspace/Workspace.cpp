@@ -7,6 +7,7 @@
 #include "session/OutlookSession.h"
 #include "session/StoreRegistry.h"
 #include "support/AtomicFile.h"
+#include "support/FieldStrings.h"
 
 namespace corvel {
 
@@ -35,7 +36,7 @@ Workspace::Workspace(Options options, ApplicationFactory factory)
 {
     m_settings.setCompany(QStringLiteral("Tessary"));
     m_settings.setAppName(QStringLiteral("Corvel"));
-    m_fields.SetFieldDelimiter(QLatin1Char('^'));
+    m_fields.SetFieldDelimiter(ListSeparator.front());
     m_fields.SetSubFieldDelimiter(QLatin1Char('~'));
 }
 

@@ -6,6 +6,7 @@
 #include "fakes/MemoryWorkspace.h"
 #include "fakes/ScriptedDialogHost.h"
 #include "groups/GroupFile.h"
+#include "groups/MailGroups.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
@@ -248,19 +249,19 @@ TEST_F(GroupCommandsTest, DynamicGroupLoadsMatchingContactsWhenAskedTo)
     listContacts();
     cy->setCategories(u"Wine"_s);
     selected = group;
-    commands->LoadDynamicGroup(tree().indexOf(group));
+    commands->LoadDynamicGroup(*MailGroups::idOf(tree(), group));
     EXPECT_EQ(members(group).size(), 2u); // the listed row still says "Golf"
 
     // A folder gone: message, nothing changed.
     ASSERT_TRUE(session->remove(contacts->EntryID()));
-    commands->LoadDynamicGroup(tree().indexOf(group));
+    commands->LoadDynamicGroup(*MailGroups::idOf(tree(), group));
     EXPECT_EQ(dialogs.asked().back(), u"information: Contacts is not available"_s);
     EXPECT_EQ(members(group).size(), 2u);
 
     // A definition without folder names still names the folder that is gone.
     const QString goneId = contacts->EntryID();
     tree().setValue(group, NodeValueName::FolderNames(), QString());
-    commands->LoadDynamicGroup(tree().indexOf(group));
+    commands->LoadDynamicGroup(*MailGroups::idOf(tree(), group));
     EXPECT_EQ(dialogs.asked().back(), u"information: "_s + goneId + u" is not available"_s);
     EXPECT_EQ(members(group).size(), 2u);
 }
@@ -296,7 +297,7 @@ TEST_F(GroupCommandsTest, VerifyRefreshesFoundMarksMissingAndSkipsTypedIn)
     tree().clearSelection();
     tree().setSelected(rows[0], true);
     tree().setSelected(rows[1], true);
-    commands->CopyToGroup(tree().indexOf(group));
+    commands->CopyToGroup(*MailGroups::idOf(tree(), group));
     selected = group;
     dialogs.queueEMail(u"Typed"_s, QString(), u"typed@example.org"_s);
     commands->doBtnAddContact();
@@ -400,7 +401,7 @@ TEST_F(GroupCommandsTest, EditItemAndCopyRefuseWhatIsNoAddress)
     tree().clearSelection();
     for (const NodeHandle row : rows)
         tree().setSelected(row, true);
-    commands->CopyToGroup(tree().indexOf(group));
+    commands->CopyToGroup(*MailGroups::idOf(tree(), group));
     EXPECT_EQ(members(group).size(), 3u); // Al, Ann, Cy
     EXPECT_TRUE(dialogs.asked().back().startsWith(
         u"information: Not copied:\nRoe, Bob <=?utf-8?q?x=40evil.example?=@ok.example>: "_s));

@@ -64,12 +64,12 @@ public:
             enabled.remove(tool.toLower());
     }
     void runCommand(const QString &tool) override { ran << tool; }
-    void CopyToGroup(int groupIndex) override { copiedTo.push_back(groupIndex); }
+    void CopyToGroup(GroupId group) override { copiedTo.push_back(group); }
 
     std::vector<NodeKind> buttonStates;
     QSet<QString> enabled;
     QStringList ran;
-    std::vector<int> copiedTo;
+    std::vector<GroupId> copiedTo;
 };
 
 class RecordingStatus : public StatusPanels
@@ -508,7 +508,7 @@ TEST_P(Drops, RefuseAllButContactsOnAStandardGroup)
         EXPECT_EQ(selection(), std::vector<NodeHandle>{people[0]});
     } else {
         EXPECT_TRUE(dialogs.asked().isEmpty());
-        EXPECT_EQ(commands.copiedTo, std::vector<int>{tree.indexOf(target)});
+        EXPECT_EQ(commands.copiedTo, (std::vector<GroupId>{{target.slot, target.generation}}));
     }
 }
 

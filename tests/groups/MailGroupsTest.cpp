@@ -1,0 +1,176 @@
+#include "groups/MailGroups.h"
+#include "common/NamedCases.h"
+#include "groups/GroupStore.h"
+#include "tree/TreeList.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace corvel;
+
+namespace {
+
+// The committed group file, opened as start-up opens it.
+struct SampleGroups
+{
+    SampleGroups()
+        : store(dir.path(), QString())
+    {
+        QFile::copy(QString::fromUtf8(CORVEL_TEST_DATA "/groups/MailLists.tlx"),
+                    dir.filePath(u"MailLists.tlx"_s));
+        status = store.addGroupRoots(tree, {});
+    }
+    GroupId id(const QString &caption) const { return *groups.find(caption); }
+
+    QTemporaryDir dir;
+    GroupStore store;
+    TreeList tree;
+    MailGroups groups{tree, store};
+    Status status;
+};
+
+TEST(MailGroups, TheSampleFileReadsAsTypedValues)
+{
+    SampleGroups sample;
+    ASSERT_TRUE(sample.status.ok()) << sample.status.error().toStdString();
+    const std::vector<MailGroup> all = sample.groups.all();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].caption, u"Empty group"_s);
+    EXPECT_TRUE(all[0].members.empty());
+    const MailGroup &friends = all[1];
+    EXPECT_EQ(friends.kind, MailGroup::Kind::Standard);
+    ASSERT_EQ(friends.members.size(), 3u);
+    EXPECT_EQ(friends.members[2].name, u"Ørsted, Åse"_s);
+    EXPECT_EQ(friends.members[2].origin, GroupMember::Origin::TypedIn);
+    const MailGroup &team = all[2];
+    EXPECT_EQ(team.kind, MailGroup::Kind::Dynamic);
+    ASSERT_TRUE(team.definition.has_value());
+    ASSERT_EQ(team.definition->folders.size(), 2u);
+    EXPECT_EQ(team.definition->folders[1].name, u"Work"_s);
+    EXPECT_EQ(team.members.front().origin, GroupMember::Origin::Loaded);
+}
+
+TEST(MailGroups, ADefinitionReadsBackAsGivenWithItsNamesMadeListSafe)
+{
+    SampleGroups sample;
+    const DynamicDefinition given{
+        {{u"A"_s, u"S1"_s, u"Con^tacts"_s}, {u"B"_s, u"S2"_s, u"Work"_s}}, u"Board,T*"_s, {}};
+    const Result<GroupId> made = sample.groups.createDynamic(u"Board"_s, given);
+    ASSERT_TRUE(made.ok());
+    DynamicDefinition expected = given;
+    expected.folders[0].name = u"Con\u02C6tacts"_s;
+    EXPECT_EQ(sample.groups.group(*made)->definition, expected);
+}
+
+// Each operation refused, with its reason, and nothing changed.
+struct Refusal
+{
+    const char *name;
+    std::function<Status(SampleGroups &)> operation;
+    const char *reason;
+};
+
+CORVEL_PRINT_BY_NAME(Refusal)
+
+class MailGroupsRefusalTest : public testing::TestWithParam<Refusal>
+{
+};
+
+TEST_P(MailGroupsRefusalTest, SaysWhyAndChangesNothing)
+{
+    SampleGroups sample;
+    ASSERT_TRUE(sample.status.ok());
+    const std::vector<MailGroup> before = sample.groups.all();
+    const Status status = GetParam().operation(sample);
+    ASSERT_FALSE(status.ok());
+    EXPECT_TRUE(status.error().contains(QString::fromUtf8(GetParam().reason)))
+        << status.error().toStdString();
+    const std::vector<MailGroup> after = sample.groups.all();
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].caption, before[i].caption);
+        EXPECT_EQ(after[i].members, before[i].members);
+    }
+}
+
+Status statusOf(const Result<GroupId> &result)
+{
+    return result.ok() ? Status() : Status::failure(result.error());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , MailGroupsRefusalTest,
+    testing::Values(
+        Refusal{"NewGroupWithoutName",
+                [](SampleGroups &g) { return statusOf(g.groups.createStandard(QString())); },
+                "needs a name"},
+        Refusal{"RenameToNothing",
+                [](SampleGroups &g) { return g.groups.rename(g.id(u"Friends"_s), QString()); },
+                "needs a name"},
+        Refusal{"StaleGroup",
+                [](SampleGroups &g) {
+                    const GroupId gone = *g.groups.createStandard(u"Gone"_s);
+                    (void)g.groups.remove(gone);
+                    return g.groups.rename(gone, u"Back"_s);
+                },
+                "no longer exists"},
+        Refusal{"UnknownCaption",
+                [](SampleGroups &g) { return statusOf(g.groups.find(u"friends"_s)); },
+                "no mail group named"},
+        Refusal{"CaptionOfTwoGroups",
+                [](SampleGroups &g) {
+                    (void)g.groups.createStandard(u"Team"_s);
+                    const Status found = statusOf(g.groups.find(u"Team"_s));
+                    (void)g.groups.remove(g.groups.all()[2].id);
+                    return found;
+                },
+                "names 2 mail groups"},
+        Refusal{"WrongKind",
+                [](SampleGroups &g) {
+                    return statusOf(g.groups.find(u"Team"_s, MailGroup::Kind::Standard));
+                },
+                "is not a Standard Mail Group"},
+        Refusal{"TypedMemberInDynamicGroup",
+                [](SampleGroups &g) {
+                    return g.groups.addMember(g.id(u"Team"_s), u"A"_s, u"a@example.org"_s);
+                },
+                "is not a Standard Mail Group"},
+        Refusal{"AddressHeldInOtherCase",
+                [](SampleGroups &g) {
+                    const auto friends = g.groups.group(g.id(u"Friends"_s));
+                    return g.groups.addMember(friends->id, u"A"_s,
+                                              friends->members[0].address.toUpper());
+                },
+                "already exists on file"},
+        Refusal{"EditUnknownMember",
+                [](SampleGroups &g) {
+                    return g.groups.editMember(g.id(u"Friends"_s), u"nobody@example.org"_s, u"N"_s,
+                                               std::nullopt);
+                },
+                "has no member nobody@example.org"},
+        Refusal{"EditToBadAddress",
+                [](SampleGroups &g) {
+                    const auto friends = g.groups.group(g.id(u"Friends"_s));
+                    return g.groups.editMember(friends->id, friends->members[2].address,
+                                               std::nullopt, u"A <a@example.org>"_s);
+                },
+                "A <a@example.org>"},
+        Refusal{"RemoveUnknownMember",
+                [](SampleGroups &g) {
+                    return g.groups.removeMember(g.id(u"Friends"_s), u"nobody@example.org"_s);
+                },
+                "has no member nobody@example.org"},
+        Refusal{"LoadWithoutSession",
+                [](SampleGroups &g) {
+                    const Result<int> loaded = g.groups.load(g.id(u"Team"_s), u"now"_s);
+                    return loaded.ok() ? Status() : Status::failure(loaded.error());
+                },
+                "is not available"}),
+    corvel::test::ByName());
+
+} // namespace
