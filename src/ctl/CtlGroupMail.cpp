@@ -293,7 +293,7 @@ int runGroupMail(const CtlContext &context)
 
         // One run at a time: another run's journal is not an interrupted one. A dry run
         // takes the lock as well, to tell an interrupted run as a real run would.
-        const QString runs = RunJournal::defaultDirectory();
+        const QString runs = RunJournal::directoryIn(workspace.userPaths().dataFolder());
         auto lock = RunLock::take(runs);
         if (!lock.ok()) {
             printError(u"corvelctl: "_s + lock.error());

@@ -27,11 +27,12 @@ struct MailRun
     std::unique_ptr<LocalApplication> application;
     std::shared_ptr<LocalNamespace> session;
 
-    MailRun()
+    explicit MailRun(const UserPaths &user)
+        : settings(user.configHome)
     {
         settings.setCompany(u"Tessary"_s);
         settings.setAppName(u"Corvel"_s);
-        StoreRegistry registry(settings);
+        StoreRegistry registry(settings, user.dataHome);
         application = std::make_unique<LocalApplication>(
             registry.stores(), LocalNamespace::AccountLookup{}, &settings);
         session = std::static_pointer_cast<LocalNamespace>(application->GetNamespace(u"MAPI"_s));
@@ -119,7 +120,7 @@ int runOutbox(const CtlContext &context)
     if (!release && !usage(context, 0, u"outbox [--release KEY]"_s))
         return ExitUsage;
     try {
-        MailRun run;
+        MailRun run(context.user);
         const OutboxQueue queue(*run.session->mailbox());
         if (release) {
             if (Status done = queue.release(context.args[1]); !done.ok()) {
@@ -174,7 +175,7 @@ int runDeliver(const CtlContext &context)
     if (!usage(context, 0, u"deliver"_s))
         return ExitUsage;
     try {
-        MailRun run;
+        MailRun run(context.user);
         const DeliveryReport report = run.session->deliveryAgent().deliverNow();
         CtlTable table(context.json);
         for (const DeliveryReport::Message &m : report.messages) {

@@ -1,5 +1,5 @@
 #include "ctl/CtlContext.h"
-#include "support/GenFcns.h"
+#include "support/FileSystem.h"
 #include "workspace/ShippedFiles.h"
 
 #include <QCoreApplication>
@@ -69,6 +69,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("corvelctl"));
 
     CtlContext context;
+    context.user = UserPaths::fromEnvironment();
     QString verb;
     QStringList args = QCoreApplication::arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -113,7 +114,7 @@ int main(int argc, char *argv[])
     if (found == verbs.end()) {
         context.shippedDir = QCoreApplication::applicationDirPath();
         if (context.appPath.isEmpty())
-            context.appPath = AppPath(context.shippedDir);
+            context.appPath = AppPath(context.shippedDir, context.user.dataFolder());
         const int groupVerb = runGroupVerb(verb, context);
         if (groupVerb >= 0)
             return groupVerb;
@@ -125,6 +126,6 @@ int main(int argc, char *argv[])
     const QString executableDir = QCoreApplication::applicationDirPath();
     context.shippedDir = ShippedFiles::directory(executableDir);
     if (context.appPath.isEmpty())
-        context.appPath = AppPath(executableDir);
+        context.appPath = AppPath(executableDir, context.user.dataFolder());
     return found->second(context);
 }

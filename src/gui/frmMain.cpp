@@ -476,7 +476,7 @@ GroupMailCommand &frmMain::groupMail()
         services.panels = m_statBar.get();
         services.busy = m_busy.get();
         services.runsDirectory =
-            RunJournal::defaultDirectory(m_services.workspace->options().dataRoot);
+            RunJournal::directoryIn(m_services.workspace->userPaths().dataFolder());
         services.twipsPerPixelX = m_twipsPerPixelX;
         m_groupMail = std::make_unique<GroupMailCommand>(std::move(services));
     }
@@ -495,7 +495,8 @@ void frmMain::doBtnMailSetup()
 {
     MailSetupForm form;
     form.load(workspace().settings());
-    form.setSuggestions(ExistingStoreFinder::forUser().find());
+    const UserPaths user = workspace().userPaths();
+    form.setSuggestions(ExistingStoreFinder(user.home, user.configHome).find());
     if (!dialogs().editMailSetup(form))
         return;
     if (!form.save(workspace().settings())) {

@@ -1,7 +1,6 @@
 #include "merge/RunJournal.h"
 
 #include "support/FileSync.h"
-#include "support/GenFcns.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -60,11 +59,9 @@ RunJournal::~RunJournal()
         ::close(m_fd);
 }
 
-QString RunJournal::defaultDirectory(const QString &dataRoot)
+QString RunJournal::directoryIn(const QString &dataFolder)
 {
-    const QString base =
-        dataRoot.isEmpty() ? UserDataFolder() : dataRoot + QStringLiteral("/Tessary/Corvel");
-    return base + QStringLiteral("/runs");
+    return dataFolder + QStringLiteral("/runs");
 }
 
 QString RunJournal::pathOf(const QString &directory, const Key &key)

@@ -25,10 +25,25 @@ QString shutdownProblemKey()
     return QStringLiteral("ShutdownProblem");
 }
 
+// The one place a run finds the user's folders: the layers below are handed them.
+Workspace::Options withUserPaths(Workspace::Options options)
+{
+    if (!options.configRoot.isEmpty() && !options.dataRoot.isEmpty() && !options.homeDir.isEmpty())
+        return options;
+    const UserPaths found = UserPaths::fromEnvironment();
+    if (options.configRoot.isEmpty())
+        options.configRoot = found.configHome;
+    if (options.dataRoot.isEmpty())
+        options.dataRoot = found.dataHome;
+    if (options.homeDir.isEmpty())
+        options.homeDir = found.home;
+    return options;
+}
+
 } // namespace
 
 Workspace::Workspace(Options options, ApplicationFactory factory)
-    : m_options(std::move(options))
+    : m_options(withUserPaths(std::move(options)))
     , m_factory(factory ? std::move(factory) : localStore(m_options.dataRoot))
     , m_settings(m_options.configRoot)
     , m_groups(m_options.appPath, m_options.shippedDir, m_options.twipsPerPixelX)
@@ -40,6 +55,11 @@ Workspace::Workspace(Options options, ApplicationFactory factory)
 }
 
 Workspace::~Workspace() = default;
+
+UserPaths Workspace::userPaths() const
+{
+    return {m_options.homeDir, m_options.configRoot, m_options.dataRoot};
+}
 
 Workspace::ApplicationFactory Workspace::localStore(const QString &dataRoot)
 {

@@ -6,6 +6,7 @@
 #include "support/Result.h"
 #include "support/VXStrings.h"
 #include "tree/TreeList.h"
+#include "workspace/UserPaths.h"
 
 #include <functional>
 #include <memory>
@@ -28,8 +29,10 @@ public:
     {
         QString appPath;    // where the data files live
         QString shippedDir; // where the program's own files are (the executable's folder)
-        QString configRoot; // settings folder; empty: the user's
-        QString dataRoot;   // where a first run makes the personal folders; empty: the user's
+        // The user's folders (see UserPaths); each left empty is found from the environment.
+        QString configRoot; // settings folder
+        QString dataRoot;   // data home: the personal folders and the program's data folder
+        QString homeDir;
         int twipsPerPixelX = 15;
     };
     // Opens the mail system; throws OutlookError when it cannot be started.
@@ -85,6 +88,7 @@ public:
     // Its EntryId; empty when there is none or it cannot be found.
     [[nodiscard]] QString DraftsEntryId() const;
     [[nodiscard]] const Options &options() const { return m_options; }
+    [[nodiscard]] UserPaths userPaths() const;
 
 private:
     void removeStaleTemporaries() const;
