@@ -3,10 +3,10 @@
 #include "folders/ItemLists.h"
 #include "gui/CommandBar.h"
 #include "gui/HelpWindow.h"
+#include "gui/StatusBar.h"
 #include "gui/StatusBarSurface.h"
 #include "gui/TreeInteractionBinding.h"
 #include "gui/TreeListView.h"
-#include "gui/cQXStatBar.h"
 #include "merge/NewLetter.h"
 #include "merge/RunJournal.h"
 #include "session/OutlookSession.h"
@@ -74,7 +74,7 @@ frmMain::frmMain(Services services, QWidget *parent)
     : QMainWindow(parent)
     , m_services(std::move(services))
     , m_tools(m_table)
-    , m_statBar(std::make_unique<cQXStatBar>())
+    , m_statBar(std::make_unique<StatusBar>())
     , m_busy(std::make_unique<WaitCursor>())
 {
     Q_ASSERT(m_services.workspace && m_services.dialogs);

@@ -3,8 +3,8 @@
 #include "folders/FolderTree.h"
 #include "groups/GroupStore.h"
 #include "support/CRegSettings.h"
+#include "support/DelimitedFields.h"
 #include "support/Result.h"
-#include "support/VXStrings.h"
 #include "tree/TreeList.h"
 #include "workspace/UserPaths.h"
 
@@ -75,7 +75,7 @@ public:
     [[nodiscard]] TreeList &tree() { return m_tree; }
     [[nodiscard]] const TreeList &tree() const { return m_tree; }
     [[nodiscard]] GroupStore &groups() { return m_groups; }
-    [[nodiscard]] const VXStrings &fields() const { return m_fields; }
+    [[nodiscard]] const DelimitedFields &fields() const { return m_fields; }
     [[nodiscard]] OlApplication *application() const { return m_application.get(); }
     [[nodiscard]] OlNamespace *session() const { return m_session.get(); }
     [[nodiscard]] QString SourceFolderIds() const;
@@ -96,7 +96,7 @@ private:
     Options m_options;
     ApplicationFactory m_factory;
     CRegSettings m_settings;
-    VXStrings m_fields;
+    DelimitedFields m_fields;
     TreeList m_tree;
     GroupStore m_groups;
     std::shared_ptr<OlApplication> m_application;
