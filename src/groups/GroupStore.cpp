@@ -138,8 +138,9 @@ Status GroupStore::LoadColumnSets()
     if (EntryExists(folderSettingsPath())) {
         auto text = readText(folderSettingsPath());
         if (text.ok()) {
-            if (const QString damage = ColumnSets::checkFolderSettings(*text); !damage.isEmpty())
-                m_folderSettingsError = QStringLiteral("%1: %2").arg(folderSettingsPath(), damage);
+            if (const Status sound = ColumnSets::checkFolderSettings(*text); !sound.ok())
+                m_folderSettingsError =
+                    QStringLiteral("%1: %2").arg(folderSettingsPath(), sound.error());
             else
                 m_columnSets.readFolderSettings(*text);
         } else {
