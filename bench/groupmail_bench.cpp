@@ -88,7 +88,7 @@ double run(const QString &root, MailType type, int count, qint64 &messages, qint
     for (const QString &folder : {u"Drafts"_s, u"Outbox"_s})
         for (const QString &part : {u"cur"_s, u"new"_s, u"tmp"_s})
             QDir().mkpath(store + u'/' + folder + u'/' + part);
-    CRegSettings settings;
+    CRegSettings settings(root + u"/config"_s);
     (void)settings.SaveSetting(u"Transport"_s, u"From"_s, u"Bench <bench@example.org>"_s);
     LocalApplication application({{u"Bench"_s, store}}, {}, &settings);
     std::shared_ptr<OlNamespace> session = application.GetNamespace(u"MAPI"_s);
@@ -122,7 +122,6 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir root;
-    qputenv("XDG_CONFIG_HOME", (root.path() + u"/config"_s).toUtf8());
     // One part alone (personal, bcc or single) is easier to profile.
     const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     const auto wanted = [&only](const QString &part) { return only.isEmpty() || only == part; };

@@ -210,9 +210,9 @@ void BM_EncodeWrite(benchmark::State &state)
     for (auto _ : state) {
         const QByteArray record = TreeBranchFile::encode(branch);
         // Includes fsync of the file and its folder: that is what saving costs.
-        const QString error = AtomicFile::write(path, record);
-        if (!error.isEmpty())
-            state.SkipWithError(error.toStdString().c_str());
+        const Status written = AtomicFile::write(path, record);
+        if (!written.ok())
+            state.SkipWithError(written.error().toStdString().c_str());
         bytes = record.size();
     }
     state.counters["file_bytes"] = static_cast<double>(bytes);
@@ -225,10 +225,10 @@ void BM_ReadInsert(benchmark::State &state)
     const QString path = dir.filePath(QStringLiteral("groups.dat"));
     {
         Group g = makeGroup(static_cast<int>(state.range(0)));
-        const QString error =
+        const Status written =
             AtomicFile::write(path, TreeBranchFile::encode(g.tree->copyBranch(g.group)));
-        if (!error.isEmpty()) {
-            state.SkipWithError(error.toStdString().c_str());
+        if (!written.ok()) {
+            state.SkipWithError(written.error().toStdString().c_str());
             return;
         }
     }

@@ -87,7 +87,8 @@ private:
 
 struct Store
 {
-    explicit Store(const QString &path)
+    Store(const QString &path, const QString &configRoot)
+        : settings(configRoot)
     {
         for (const QString &folder : {u"Drafts"_s, u"Outbox"_s})
             for (const QString &part : {u"cur"_s, u"new"_s, u"tmp"_s})
@@ -119,13 +120,12 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir root;
-    qputenv("XDG_CONFIG_HOME", (root.path() + u"/config"_s).toUtf8());
     const int count = 10000;
     const auto list = members(count);
     NoPrompts prompts;
 
     {
-        Store store(root.path() + u"/store-1"_s);
+        Store store(root.path() + u"/store-1"_s, root.path() + u"/config"_s);
         auto journal = RunJournal::open(root.path() + u"/runs"_s,
                                         {store.letter->EntryID(), u"bench"_s, MailType::Personal});
         frmDoMsg window(u"Corvel"_s);
@@ -164,7 +164,7 @@ int main(int argc, char **argv)
     }
 
     {
-        Store store(root.path() + u"/store-2"_s);
+        Store store(root.path() + u"/store-2"_s, root.path() + u"/config"_s);
         frmDoMsg window(u"Corvel"_s);
         MailGenerator generator(*store.session, window, prompts);
         QElapsedTimer sinceClick;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workspace/UserPaths.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +22,7 @@ struct CtlContext
     bool deleteSetting = false;
     QString appPath;
     QString shippedDir;
+    UserPaths user; // found once at start
 };
 
 enum CtlExit

@@ -240,7 +240,7 @@ int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
     decisions.setLetter(*letterId);
     GroupMailRun run(session, decisions);
     const std::optional<GenerationOutcome> outcome =
-        run.run({RunJournal::defaultDirectory(),
+        run.run({RunJournal::directoryIn(workspace.userPaths().dataFolder()),
                  {*letterId, found->key, arguments.mode},
                  &arguments.prompts,
                  arguments.dryRun},

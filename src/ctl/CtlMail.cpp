@@ -29,11 +29,12 @@ struct MailRun
     std::shared_ptr<LocalNamespace> session;
     std::unique_ptr<LocalDelivery> delivery;
 
-    MailRun()
+    explicit MailRun(const UserPaths &user)
+        : settings(user.configHome)
     {
         settings.setCompany(u"Tessary"_s);
         settings.setAppName(u"Corvel"_s);
-        StoreRegistry registry(settings);
+        StoreRegistry registry(settings, user.dataHome);
         application = std::make_unique<LocalApplication>(
             registry.stores(), LocalNamespace::AccountLookup{}, &settings);
         session = std::static_pointer_cast<LocalNamespace>(application->GetNamespace(u"MAPI"_s));
@@ -114,7 +115,7 @@ int runOutbox(const CtlContext &context)
     if (!release && !context.args.isEmpty())
         return ExitUsage;
     try {
-        MailRun run;
+        MailRun run(context.user);
         const OutboxQueue queue(*run.session->mailbox());
         if (release) {
             if (Status done = queue.release(context.args[1]); !done.ok()) {
@@ -169,7 +170,7 @@ int runDeliver(const CtlContext &context)
     if (!context.args.isEmpty())
         return ExitUsage;
     try {
-        MailRun run;
+        MailRun run(context.user);
         const DeliveryReport report = run.delivery->agent().deliverNow();
         CtlTable table(context.json);
         for (const DeliveryReport::Message &m : report.messages) {

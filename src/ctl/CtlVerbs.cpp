@@ -23,6 +23,9 @@ Workspace::Options optionsFor(const CtlContext &context)
     Workspace::Options options;
     options.appPath = context.appPath;
     options.shippedDir = context.shippedDir;
+    options.configRoot = context.user.configHome;
+    options.dataRoot = context.user.dataHome;
+    options.homeDir = context.user.home;
     return options;
 }
 
@@ -132,15 +135,15 @@ int runStores(const CtlContext &context)
         printError(QStringLiteral("corvelctl: %1").arg(problem));
     std::vector<LocalStore> stores;
     try {
-        stores = StoreRegistry(workspace.settings()).stores();
+        stores = StoreRegistry(workspace.settings(), workspace.options().dataRoot).stores();
     } catch (const OutlookError &error) {
         printError(QStringLiteral("corvelctl: %1").arg(error.message()));
         return ExitFailed;
     }
     CtlTable table(context.json);
     if (suggest) {
-        for (const StoreSuggestion &found :
-             ExistingStoreFinder::unregistered(ExistingStoreFinder::forUser().find(), stores)) {
+        for (const StoreSuggestion &found : ExistingStoreFinder::unregistered(
+                 ExistingStoreFinder(context.user.home, context.user.configHome).find(), stores)) {
             const QString foundBy = found.foundBy.join(QStringLiteral(", "));
             table.add({{QStringLiteral("name"), found.store.name},
                        {QStringLiteral("directory"), found.store.directory},

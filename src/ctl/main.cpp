@@ -1,6 +1,6 @@
 #include "ctl/CtlContext.h"
 #include "ctl/CtlVerbTable.h"
-#include "support/GenFcns.h"
+#include "support/FileSystem.h"
 #include "workspace/ShippedFiles.h"
 
 #include <QCoreApplication>
@@ -13,6 +13,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("corvelctl"));
 
     CtlContext context;
+    context.user = UserPaths::fromEnvironment();
     QString verb;
     QStringList args = QCoreApplication::arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -55,6 +56,6 @@ int main(int argc, char *argv[])
     const QString executableDir = QCoreApplication::applicationDirPath();
     context.shippedDir = ShippedFiles::directory(executableDir);
     if (context.appPath.isEmpty())
-        context.appPath = AppPath(executableDir);
+        context.appPath = AppPath(executableDir, context.user.dataFolder());
     return runCtlVerb(*found, context);
 }

@@ -35,29 +35,30 @@ DeliveryAgent::~DeliveryAgent()
     stop();
 }
 
-std::unique_ptr<MailTransport> DeliveryAgent::makeTransport(const TransportSettings &settings,
-                                                            std::function<bool()> stopRequested,
-                                                            QString &whyNone)
+Result<std::unique_ptr<MailTransport>>
+DeliveryAgent::makeTransport(const TransportSettings &settings, std::function<bool()> stopRequested)
 {
+    using Made = Result<std::unique_ptr<MailTransport>>;
     if (const QString why = settings.whyUnusable(); !why.isEmpty()) {
-        whyNone = settings.problem.isEmpty() && settings.kind == TransportSettings::Kind::None
-                      ? u"Messages wait in the Outbox: no way of sending mail is set up (settings "
-                        "section \"Transport\", key \"Kind\": smtp or sendmail)."_s
-                      : why + u" Messages wait in the Outbox."_s;
-        return nullptr;
+        return Made::failure(
+            settings.problem.isEmpty() && settings.kind == TransportSettings::Kind::None
+                ? u"Messages wait in the Outbox: no way of sending mail is set up (settings "
+                  "section \"Transport\", key \"Kind\": smtp or sendmail)."_s
+                : why + u" Messages wait in the Outbox."_s);
     }
     if (settings.kind == TransportSettings::Kind::Smtp)
-        return std::make_unique<SmtpTransport>(settings, std::move(stopRequested));
-    return std::make_unique<SendmailTransport>(ExternalCommand::split(settings.sendmailCommand));
+        return Made(std::make_unique<SmtpTransport>(settings, std::move(stopRequested)));
+    return Made(
+        std::make_unique<SendmailTransport>(ExternalCommand::split(settings.sendmailCommand)));
 }
 
 DeliveryReport DeliveryAgent::pass(bool ignoreBackoff, qint64 &nextDueMs, PassEnd &end)
 {
     std::lock_guard passLock(m_passMutex);
     const auto stopRequested = [this] { return m_stopping.load(); };
-    QString whyNone;
     const TransportSettings settings = m_settings ? m_settings() : TransportSettings{};
-    std::unique_ptr<MailTransport> transport = m_factory(settings, stopRequested, whyNone);
+    Result<std::unique_ptr<MailTransport>> made = m_factory(settings, stopRequested);
+    std::unique_ptr<MailTransport> transport = made.ok() ? std::move(*made) : nullptr;
     OutboxDelivery::Options options;
     options.ignoreBackoff = ignoreBackoff;
     options.retry = m_retry;
@@ -65,7 +66,7 @@ DeliveryReport DeliveryAgent::pass(bool ignoreBackoff, qint64 &nextDueMs, PassEn
     options.limits = settings.limits;
     options.stopRequested = stopRequested;
     options.nowMs = m_clock;
-    OutboxDelivery delivery(*m_mailbox, transport.get(), whyNone, options);
+    OutboxDelivery delivery(*m_mailbox, transport.get(), made.error(), options);
     DeliveryReport report = delivery.run();
     nextDueMs = delivery.nextDueMs();
     end = !transport                                           ? PassEnd::NoTransport

@@ -3,6 +3,7 @@
 #include "delivery/DeliveryReport.h"
 #include "delivery/RetryPolicy.h"
 #include "delivery/TransportSettings.h"
+#include "support/Result.h"
 
 #include <QString>
 
@@ -26,8 +27,9 @@ class DeliveryAgent
 {
 public:
     using SettingsLookup = std::function<TransportSettings()>;
-    using TransportFactory = std::function<std::unique_ptr<MailTransport>(
-        const TransportSettings &, std::function<bool()> stopRequested, QString &whyNone)>;
+    // A transport, or why there is none (messages then wait in the Outbox).
+    using TransportFactory = std::function<Result<std::unique_ptr<MailTransport>>(
+        const TransportSettings &, std::function<bool()> stopRequested)>;
     // ms since the epoch: when messages are due and how long they have waited.
     using Clock = std::function<qint64()>;
 
@@ -37,10 +39,9 @@ public:
     DeliveryAgent(const DeliveryAgent &) = delete;
     DeliveryAgent &operator=(const DeliveryAgent &) = delete;
 
-    // The transport the settings choose; null (with the reason) for "none" or a bad setting.
-    [[nodiscard]] static std::unique_ptr<MailTransport>
-    makeTransport(const TransportSettings &settings, std::function<bool()> stopRequested,
-                  QString &whyNone);
+    // The transport the settings choose; the reason there is none for "none" or a bad setting.
+    [[nodiscard]] static Result<std::unique_ptr<MailTransport>>
+    makeTransport(const TransportSettings &settings, std::function<bool()> stopRequested);
 
     void start();
     void stop();

@@ -351,9 +351,9 @@ Status OutboxState::save()
         m_dirty = false;
         return {};
     }
-    const QString problem = AtomicFile::write(m_directory + u'/' + stateFileName(), bytes, 0600);
-    if (!problem.isEmpty())
-        return Status::failure(u"The Outbox state cannot be written: %1"_s.arg(problem));
+    const Status written = AtomicFile::write(m_directory + u'/' + stateFileName(), bytes, 0600);
+    if (!written.ok())
+        return Status::failure(u"The Outbox state cannot be written: %1"_s.arg(written.error()));
     m_written = bytes;
     m_dirty = false;
     return {};
@@ -383,10 +383,10 @@ Status OutboxState::beginSending(const QStringList &uniques)
     const QByteArray header = BatchHeader.toByteArray() + " boot=" + ProcessOwner::currentBootId() +
                               " pid=" + QByteArray::number(qint64(::getpid())) +
                               " sync=" + QByteArray::number(journalSyncEvery) + '\n';
-    const QString problem =
+    const Status written =
         AtomicFile::write(path, header + uniques.join(u'\n').toUtf8() + '\n', 0600);
-    if (!problem.isEmpty())
-        return Status::failure(u"The Outbox cannot be marked: %1"_s.arg(problem));
+    if (!written.ok())
+        return Status::failure(u"The Outbox cannot be marked: %1"_s.arg(written.error()));
     if (m_journal >= 0)
         ::close(m_journal);
     m_journal = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);

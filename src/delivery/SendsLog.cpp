@@ -134,9 +134,10 @@ Status SendsLog::compact()
         ::close(m_fd);
         m_fd = -1;
     }
-    const QString problem = AtomicFile::write(path(), serialized(), 0600);
-    if (!problem.isEmpty())
-        return Status::failure(u"The record of messages sent cannot be written: %1"_s.arg(problem));
+    const Status written = AtomicFile::write(path(), serialized(), 0600);
+    if (!written.ok())
+        return Status::failure(
+            u"The record of messages sent cannot be written: %1"_s.arg(written.error()));
     m_dropped = 0;
     m_cutShort = false;
     return {};

@@ -107,85 +107,100 @@ SmtpConnection::Reply SmtpTransport::reply(int timeoutMs, bool patient)
     });
 }
 
-QString SmtpTransport::open()
+Status SmtpTransport::readyToOpen()
 {
+    const auto fail = [](const QString &reason) { return Status::failure(reason); };
     if (!m_settings.problem.isEmpty())
-        return m_settings.problem;
+        return fail(m_settings.problem);
     const bool encrypted = m_settings.security != TransportSettings::Security::None;
     const bool login = !m_settings.user.isEmpty();
     if (login && !encrypted && !TransportSettings::isLoopbackHost(m_settings.host))
-        return u"The password would cross the network unencrypted to %1: set Security to "
-               "starttls or tls (settings section \"Transport\")."_s.arg(m_settings.host);
-    if (login && !m_havePassword) {
-        if (m_settings.passwordCommand.isEmpty())
-            return u"No password command is set for %1 (settings section \"Transport\", key "
-                   "\"PasswordCommand\")."_s.arg(m_settings.user);
-        const ExternalCommand::Outcome ran =
-            ExternalCommand::run(ExternalCommand::split(m_settings.passwordCommand), {}, 60000);
-        if (!ran.finished || ran.exitCode != 0)
-            return u"The password command failed%1"_s.arg(
-                ran.problem.isEmpty() ? u"."_s : u": "_s + ran.problem);
-        QByteArray line = ran.output;
-        if (const qsizetype newline = line.indexOf('\n'); newline >= 0)
-            line.truncate(newline);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        m_password = line;
-        m_havePassword = true;
-    }
+        return fail(u"The password would cross the network unencrypted to %1: set Security to "
+                    "starttls or tls (settings section \"Transport\")."_s.arg(m_settings.host));
+    if (!login || m_havePassword)
+        return {};
+    if (m_settings.passwordCommand.isEmpty())
+        return fail(u"No password command is set for %1 (settings section \"Transport\", key "
+                    "\"PasswordCommand\")."_s.arg(m_settings.user));
+    const ExternalCommand::Outcome ran =
+        ExternalCommand::run(ExternalCommand::split(m_settings.passwordCommand), {}, 60000);
+    if (!ran.finished || ran.exitCode != 0)
+        return fail(u"The password command failed%1"_s.arg(
+            ran.problem.isEmpty() ? u"."_s : u": "_s + ran.problem));
+    QByteArray line = ran.output;
+    if (const qsizetype newline = line.indexOf('\n'); newline >= 0)
+        line.truncate(newline);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    m_password = line;
+    m_havePassword = true;
+    return {};
+}
 
+Status SmtpTransport::open()
+{
+    if (const Status ready = readyToOpen(); !ready.ok())
+        return ready;
     m_connection = std::make_unique<SmtpConnection>();
     SmtpConnection &c = *m_connection;
+    const auto fail = [](const QString &reason) { return Status::failure(reason); };
     const QString server = u"%1 port %2"_s.arg(m_settings.host).arg(m_settings.effectivePort());
     if (!c.connectTo(m_settings.host, m_settings.effectivePort(), m_timeouts.connectMs))
-        return c.error();
+        return fail(c.error());
     if (m_settings.security == TransportSettings::Security::Tls &&
         !c.startTls(m_settings.host, m_timeouts.connectMs, m_settings.caFile))
-        return c.error();
+        return fail(c.error());
     SmtpConnection::Reply r = reply(m_timeouts.commandMs);
     if (r.code != 220)
-        return u"The server %1 did not greet: %2"_s.arg(server, r.code ? r.text : c.error());
+        return fail(u"The server %1 did not greet: %2"_s.arg(server, r.code ? r.text : c.error()));
     const QByteArray ehlo = "EHLO " + greetingName().toLatin1() + "\r\n";
     if (!c.write(ehlo) || (r = reply(m_timeouts.commandMs)).code != 250)
-        return u"The server %1 refused the greeting: %2"_s.arg(server, r.code ? r.text : c.error());
+        return fail(
+            u"The server %1 refused the greeting: %2"_s.arg(server, r.code ? r.text : c.error()));
     if (m_settings.security == TransportSettings::Security::StartTls) {
         if (!offers(r.lines, u"STARTTLS"_s))
-            return u"The server %1 does not offer STARTTLS."_s.arg(server);
+            return fail(u"The server %1 does not offer STARTTLS."_s.arg(server));
         if (!c.write("STARTTLS\r\n") || (r = reply(m_timeouts.commandMs)).code != 220)
-            return u"The server %1 refused STARTTLS: %2"_s.arg(server, r.code ? r.text : c.error());
+            return fail(
+                u"The server %1 refused STARTTLS: %2"_s.arg(server, r.code ? r.text : c.error()));
         if (!c.startTls(m_settings.host, m_timeouts.connectMs, m_settings.caFile))
-            return c.error();
+            return fail(c.error());
         // What was offered before encryption no longer counts.
         if (!c.write(ehlo) || (r = reply(m_timeouts.commandMs)).code != 250)
-            return u"The server %1 refused the greeting: %2"_s.arg(server,
-                                                                   r.code ? r.text : c.error());
+            return fail(u"The server %1 refused the greeting: %2"_s.arg(
+                server, r.code ? r.text : c.error()));
     }
     m_pipelining = offers(r.lines, u"PIPELINING"_s);
     m_size = offers(r.lines, u"SIZE"_s);
-    if (login) {
-        const QString offered = mechanisms(r.lines);
-        const QByteArray user = m_settings.user.toUtf8();
-        if (offered.contains(u"PLAIN"_s)) {
-            const QByteArray token = ('\0' + user + '\0' + m_password).toBase64();
-            if (!c.write("AUTH PLAIN " + token + "\r\n"))
-                return c.error();
-            r = reply(m_timeouts.commandMs);
-        } else if (offered.contains(u"LOGIN"_s)) {
-            if (!c.write("AUTH LOGIN\r\n") || (r = reply(m_timeouts.commandMs)).code != 334 ||
-                !c.write(user.toBase64() + "\r\n") ||
-                (r = reply(m_timeouts.commandMs)).code != 334 ||
-                !c.write(m_password.toBase64() + "\r\n"))
-                return u"The server %1 refused the log-in: %2"_s.arg(server,
-                                                                     r.code ? r.text : c.error());
-            r = reply(m_timeouts.commandMs);
-        } else {
-            return u"The server %1 offers no log-in this program knows (PLAIN, LOGIN)."_s.arg(
-                server);
-        }
-        if (r.code != 235)
-            return u"The server %1 refused the log-in of %2: %3"_s.arg(server, m_settings.user,
-                                                                       r.code ? r.text : c.error());
+    return m_settings.user.isEmpty() ? Status() : logIn(server, r.lines);
+}
+
+Status SmtpTransport::logIn(const QString &server, const QStringList &ehloLines)
+{
+    SmtpConnection &c = *m_connection;
+    const auto fail = [](const QString &reason) { return Status::failure(reason); };
+    const QString offered = mechanisms(ehloLines);
+    const QByteArray user = m_settings.user.toUtf8();
+    SmtpConnection::Reply r;
+    if (offered.contains(u"PLAIN"_s)) {
+        const QByteArray token = ('\0' + user + '\0' + m_password).toBase64();
+        if (!c.write("AUTH PLAIN " + token + "\r\n"))
+            return fail(c.error());
+        r = reply(m_timeouts.commandMs);
+    } else if (offered.contains(u"LOGIN"_s)) {
+        if (!c.write("AUTH LOGIN\r\n") || (r = reply(m_timeouts.commandMs)).code != 334 ||
+            !c.write(user.toBase64() + "\r\n") || (r = reply(m_timeouts.commandMs)).code != 334 ||
+            !c.write(m_password.toBase64() + "\r\n"))
+            return fail(
+                u"The server %1 refused the log-in: %2"_s.arg(server, r.code ? r.text : c.error()));
+        r = reply(m_timeouts.commandMs);
+    } else {
+        return fail(
+            u"The server %1 offers no log-in this program knows (PLAIN, LOGIN)."_s.arg(server));
     }
+    if (r.code != 235)
+        return fail(u"The server %1 refused the log-in of %2: %3"_s.arg(
+            server, m_settings.user, r.code ? r.text : c.error()));
     return {};
 }
 
@@ -227,9 +242,9 @@ SendOutcome SmtpTransport::send(const MailEnvelope &envelope, const QByteArray &
     // when nothing at all was answered for this message.
     for (int attempt = 0;; ++attempt) {
         if (!m_connection || !m_connection->isOpen()) {
-            if (const QString problem = open(); !problem.isEmpty()) {
+            if (const Status opened = open(); !opened.ok()) {
                 close();
-                return {SendOutcome::Kind::Unavailable, problem, {}};
+                return {SendOutcome::Kind::Unavailable, opened.error(), {}};
             }
         }
         bool nothingAnswered = false;

@@ -3,6 +3,7 @@
 #include "delivery/SmtpConnection.h"
 #include "delivery/TransportSettings.h"
 #include "message/MailTransport.h"
+#include "support/Result.h"
 
 #include <functional>
 #include <memory>
@@ -63,8 +64,11 @@ private:
     [[nodiscard]] Early early(const MailEnvelope &envelope, const QByteArray &message) const;
     // Ends the connection without a word: the server may be waiting for a message's data.
     void drop();
-    // Connects, greets, switches to TLS and logs in; an empty text on success.
-    [[nodiscard]] QString open();
+    // Refuses settings that cannot work and runs the password command once.
+    [[nodiscard]] Status readyToOpen();
+    // Connects, greets, switches to TLS and logs in.
+    [[nodiscard]] Status open();
+    [[nodiscard]] Status logIn(const QString &server, const QStringList &ehloLines);
     [[nodiscard]] SendOutcome transaction(const MailEnvelope &envelope, const QByteArray &message,
                                           const std::optional<Early> &next, bool &nothingAnswered);
     [[nodiscard]] SmtpConnection::Reply reply(int timeoutMs, bool patient = false);

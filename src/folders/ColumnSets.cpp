@@ -6,15 +6,17 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace corvel {
 
 namespace {
 
 QStringList linesOf(const QString &text)
 {
-    QStringList lines = text.split(QLatin1Char('\n'));
+    QStringList lines = text.split(u'\n');
     for (QString &line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
+        if (line.endsWith(u'\r'))
             line.chop(1);
     }
     return lines;
@@ -94,23 +96,22 @@ void ColumnSets::readFolderSettings(const QString &text)
     }
 }
 
-QString ColumnSets::checkFolderSettings(const QString &text)
+Status ColumnSets::checkFolderSettings(const QString &text)
 {
     if (text.isEmpty())
-        return QStringLiteral("the file is empty");
-    if (!text.endsWith(QLatin1Char('\n')))
-        return QStringLiteral("the last line is cut short");
+        return Status::failure(u"the file is empty"_s);
+    if (!text.endsWith(u'\n'))
+        return Status::failure(u"the last line is cut short"_s);
     const QStringList lines = linesOf(text);
     // The text ends with a line break, so the last element is the empty rest after it.
     for (qsizetype n = 0; n + 1 < lines.size(); ++n) {
         const QString &line = lines[n];
         if (line.isEmpty())
             continue;
-        const bool control = std::any_of(line.cbegin(), line.cend(), [](QChar c) {
-            return c.unicode() < 0x20 && c != QLatin1Char('\t');
-        });
+        const bool control = std::any_of(line.cbegin(), line.cend(),
+                                         [](QChar c) { return c.unicode() < 0x20 && c != u'\t'; });
         if (control)
-            return QStringLiteral("line %1 holds control characters").arg(n + 1);
+            return Status::failure(u"line %1 holds control characters"_s.arg(n + 1));
     }
     return {};
 }
@@ -127,11 +128,11 @@ QString ColumnSets::formatLine(const ColumnSet &record)
 void ColumnSets::readClassDefaults(const QString &text)
 {
     int current = 0;
-    const QString dlm = QStringLiteral(";");
+    const QString dlm = u";"_s;
     for (const QString &line : linesOf(text)) {
         if (line.isEmpty())
             continue;
-        if (line.startsWith(QStringLiteral("IPM."))) {
+        if (line.startsWith(u"IPM."_s)) {
             current = FindColumnSet(line);
             if (current > 0) {
                 this->record(current).columns.clear();
@@ -150,7 +151,7 @@ void ColumnSets::readClassDefaults(const QString &text)
         bool isNumber = false;
         width.trimmed().toInt(&isNumber);
         if (!isNumber)
-            width = QStringLiteral("150");
+            width = u"150"_s;
         record(current).columns.push_back(
             {DS_GetField(column, dlm, 1), DS_GetField(column, dlm, 2), width});
     }

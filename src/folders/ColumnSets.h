@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Result.h"
+
 #include <QString>
 
 #include <vector>
@@ -51,10 +53,10 @@ public:
     // empty lines ignored, missing fields empty, fields past the sixth ignored. The longest
     // of the three lists gives the columns; the shorter ones are padded when written.
     void readFolderSettings(const QString &text);
-    // Why a folder settings text cannot be one this program wrote (empty, cut short in a
-    // line, control characters in a line); empty when it can. Missing fields are not damage:
+    // Fails, saying why, when a folder settings text cannot be one this program wrote (empty,
+    // cut short in a line, control characters in a line). Missing fields are not damage:
     // older files have them.
-    [[nodiscard]] static QString checkFolderSettings(const QString &text);
+    [[nodiscard]] static Status checkFolderSettings(const QString &text);
     [[nodiscard]] static QString formatLine(const ColumnSet &record);
     [[nodiscard]] static ColumnSet parseLine(const QString &line);
 

@@ -107,10 +107,7 @@ Status AddressListFile::write(const QString &path, const std::vector<Entry> &ent
     };
     if (::stat(QFile::encodeName(*target).constData(), &st) == 0 && !S_ISREG(st.st_mode))
         return Status::failure(notRegular(path, st.st_mode));
-    const QString error = AtomicFile::write(*target, format(entries), 0644);
-    if (!error.isEmpty())
-        return Status::failure(error);
-    return {};
+    return AtomicFile::write(*target, format(entries), 0644);
 }
 
 Result<std::vector<AddressListFile::Entry>> AddressListFile::parse(const QByteArray &bytes)

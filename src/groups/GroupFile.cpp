@@ -86,10 +86,10 @@ Status GroupFile::write(const QString &path, const QString &backupPath, const Tr
         havePrevious = true;
     }
 
-    if (const QString error = AtomicFile::write(path, contents, 0600); !error.isEmpty()) {
+    if (const Status written = AtomicFile::write(path, contents, 0600); !written.ok()) {
         if (havePrevious)
             ::unlink(previous.constData());
-        return Status::failure(error);
+        return written;
     }
     if (havePrevious &&
         ::rename(previous.constData(), QFile::encodeName(backupPath).constData()) != 0) {

@@ -4,7 +4,7 @@
 #include "support/AtomicFile.h"
 #include "support/DataFile.h"
 #include "support/FieldStrings.h"
-#include "support/GenFcns.h"
+#include "support/FileSystem.h"
 #include "tree/NodeKinds.h"
 
 #include <QFile>
@@ -122,8 +122,9 @@ Status GroupStore::SaveGroupFile(const TreeList &tree) const
     if (standard.isNull() || dynamic.isNull())
         return Status::failure(QStringLiteral("The mail groups were not saved: the group roots "
                                               "are not in the tree."));
-    if (const QString error = MakePrivateFolder(m_appPath); !error.isEmpty())
-        return Status::failure(QStringLiteral("The mail groups were not saved: %1").arg(error));
+    if (const Status made = MakePrivateFolder(m_appPath); !made.ok())
+        return Status::failure(
+            QStringLiteral("The mail groups were not saved: %1").arg(made.error()));
     return GroupFile::write(groupFilePath(), groupBackupPath(), tree, standard, dynamic);
 }
 
@@ -136,8 +137,9 @@ Status GroupStore::LoadColumnSets()
     if (EntryExists(folderSettingsPath())) {
         auto text = readText(folderSettingsPath());
         if (text.ok()) {
-            if (const QString damage = ColumnSets::checkFolderSettings(*text); !damage.isEmpty())
-                m_folderSettingsError = QStringLiteral("%1: %2").arg(folderSettingsPath(), damage);
+            if (const Status sound = ColumnSets::checkFolderSettings(*text); !sound.ok())
+                m_folderSettingsError =
+                    QStringLiteral("%1: %2").arg(folderSettingsPath(), sound.error());
             else
                 m_columnSets.readFolderSettings(*text);
         } else {
@@ -218,18 +220,15 @@ Status GroupStore::SaveColumnSets(const TreeList &tree) const
     // An empty file would read back as a damaged one; with nothing to keep, keep what is there.
     if (text.isEmpty())
         return {};
-    if (const QString error = MakePrivateFolder(m_appPath); !error.isEmpty())
-        return Status::failure(error);
+    if (const Status made = MakePrivateFolder(m_appPath); !made.ok())
+        return made;
     if (QFile::exists(folderSettingsPath())) {
-        if (const QString error =
+        if (const Status kept =
                 AtomicFile::keepBackup(folderSettingsPath(), folderSettingsBackupPath());
-            !error.isEmpty())
-            return Status::failure(error);
+            !kept.ok())
+            return kept;
     }
-    if (const QString error = AtomicFile::write(folderSettingsPath(), text.toUtf8(), 0600);
-        !error.isEmpty())
-        return Status::failure(error);
-    return {};
+    return AtomicFile::write(folderSettingsPath(), text.toUtf8(), 0600);
 }
 
 std::vector<NodeHandle> GroupStore::groupsNamed(const TreeList &tree, const QString &caption)

@@ -4,7 +4,7 @@
 #include "gui/frmMain.h"
 #include "presentation/TestMessage.h"
 #include "session/OutlookSession.h"
-#include "support/GenFcns.h"
+#include "support/FileSystem.h"
 #include "tree/NodeKinds.h"
 #include "workspace/InstanceLock.h"
 #include "workspace/ShippedFiles.h"
@@ -39,8 +39,14 @@ AppRunner::~AppRunner()
 
 bool AppRunner::start()
 {
-    const QString appPath =
-        m_options.appPath.isEmpty() ? AppPath(m_options.shippedDir) : m_options.appPath;
+    UserPaths user = UserPaths::fromEnvironment();
+    if (!m_options.configRoot.isEmpty())
+        user.configHome = m_options.configRoot;
+    if (!m_options.dataRoot.isEmpty())
+        user.dataHome = m_options.dataRoot;
+    const QString appPath = m_options.appPath.isEmpty()
+                                ? AppPath(m_options.shippedDir, user.dataFolder())
+                                : m_options.appPath;
     if (auto *own = dynamic_cast<QtDialogHost *>(m_ownDialogs.get()))
         own->setDataFolder(appPath);
     m_lock = std::make_unique<InstanceLock>(appPath);
@@ -54,11 +60,12 @@ bool AppRunner::start()
     options.appPath = appPath;
     const QString shippedDir = ShippedFiles::directory(m_options.shippedDir);
     options.shippedDir = shippedDir;
-    options.configRoot = m_options.configRoot;
-    options.dataRoot = m_options.dataRoot;
+    options.configRoot = user.configHome;
+    options.dataRoot = user.dataHome;
+    options.homeDir = user.home;
     Workspace::ApplicationFactory factory = m_options.factory;
     if (!factory)
-        factory = Workspace::localStore(m_options.dataRoot);
+        factory = Workspace::localStore(user.dataHome);
     m_workspace = std::make_unique<Workspace>(options, std::move(factory));
     if (auto *qtDialogs = dynamic_cast<QtDialogHost *>(m_ownDialogs.get())) {
         qtDialogs->setItemLookup([workspace = m_workspace.get()](const QString &entryId) {

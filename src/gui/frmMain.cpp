@@ -4,10 +4,10 @@
 #include "groups/MailGroups.h"
 #include "gui/CommandBar.h"
 #include "gui/HelpWindow.h"
+#include "gui/StatusBar.h"
 #include "gui/StatusBarSurface.h"
 #include "gui/TreeInteractionBinding.h"
 #include "gui/TreeListView.h"
-#include "gui/cQXStatBar.h"
 #include "merge/RunJournal.h"
 #include "presentation/ButtonStateRules.h"
 #include "presentation/DialogHost.h"
@@ -78,7 +78,7 @@ frmMain::frmMain(Services services, QWidget *parent)
     : QMainWindow(parent)
     , m_services(std::move(services))
     , m_tools(m_table)
-    , m_statBar(std::make_unique<cQXStatBar>())
+    , m_statBar(std::make_unique<StatusBar>())
     , m_busy(std::make_unique<WaitCursor>())
 {
     Q_ASSERT(m_services.workspace && m_services.dialogs);
@@ -471,7 +471,7 @@ GroupMailCommand &frmMain::groupMail()
         services.panels = m_statBar.get();
         services.busy = m_busy.get();
         services.runsDirectory =
-            RunJournal::defaultDirectory(m_services.workspace->options().dataRoot);
+            RunJournal::directoryIn(m_services.workspace->userPaths().dataFolder());
         m_groupMail = std::make_unique<GroupMailCommand>(std::move(services));
     }
     return *m_groupMail;

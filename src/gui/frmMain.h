@@ -25,7 +25,7 @@ class ListingCommand;
 class StatusPanels;
 class TreeInteraction;
 class TreeListView;
-class cQXStatBar;
+class StatusBar;
 class Workspace;
 
 // The program's only top-level window: starts and ends the run through the Workspace,
@@ -65,7 +65,7 @@ public:
     [[nodiscard]] CommandBar &aBar() const { return *m_aBar; }
     [[nodiscard]] TreeListView *tlMain() const { return m_tlMain; }
     [[nodiscard]] QWidget *picStatBar() const { return m_picStatBar; }
-    [[nodiscard]] cQXStatBar &StatBar() const { return *m_statBar; }
+    [[nodiscard]] StatusBar &StatBar() const { return *m_statBar; }
     // nullptr until help is first asked for.
     [[nodiscard]] HelpWindow *helpWindow() const { return m_help.get(); }
 
@@ -122,7 +122,7 @@ private:
     CommandBar *m_aBar = nullptr;
     TreeListView *m_tlMain = nullptr;
     QWidget *m_picStatBar = nullptr;
-    std::unique_ptr<cQXStatBar> m_statBar;
+    std::unique_ptr<StatusBar> m_statBar;
     std::unique_ptr<BusyIndicator> m_busy;
     std::unique_ptr<TreeInteraction> m_interaction;
     std::unique_ptr<HelpWindow> m_help;

@@ -1,7 +1,6 @@
 #include "merge/RunJournal.h"
 
 #include "support/FileSync.h"
-#include "support/GenFcns.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -13,6 +12,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace corvel {
 
@@ -60,11 +61,9 @@ RunJournal::~RunJournal()
         ::close(m_fd);
 }
 
-QString RunJournal::defaultDirectory(const QString &dataRoot)
+QString RunJournal::directoryIn(const QString &dataFolder)
 {
-    const QString base =
-        dataRoot.isEmpty() ? UserDataFolder() : dataRoot + QStringLiteral("/Tessary/Corvel");
-    return base + QStringLiteral("/runs");
+    return dataFolder + u"/runs"_s;
 }
 
 QString RunJournal::pathOf(const QString &directory, const Key &key)
@@ -72,7 +71,7 @@ QString RunJournal::pathOf(const QString &directory, const Key &key)
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(keyLine(key));
     return QDir(directory).filePath(QString::fromLatin1(hash.result().toHex().left(32)) +
-                                    QStringLiteral(".run"));
+                                    u".run"_s);
 }
 
 corvel::Result<std::unique_ptr<RunJournal>> RunJournal::open(const QString &directory,
@@ -98,8 +97,8 @@ corvel::Result<std::unique_ptr<RunJournal>> RunJournal::openAfresh(const QString
     // Renamed over an older damaged copy of the same run: only the latest is worth a look.
     const QString aside = damagedPath(path);
     if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0)
-        return Opened::failure(QStringLiteral("The run journal %1 cannot be moved aside: %2")
-                                   .arg(path, systemError()));
+        return Opened::failure(
+            u"The run journal %1 cannot be moved aside: %2"_s.arg(path, systemError()));
     (void)FileSync::syncDirectory(directory);
     return std::unique_ptr<RunJournal>(new RunJournal(path, key));
 }
@@ -110,17 +109,16 @@ Status RunJournal::load()
     if (!file.exists())
         return {};
     if (!file.open(QIODevice::ReadOnly))
-        return Status::failure(QStringLiteral("The run journal %1 cannot be read: %2")
-                                   .arg(m_path, file.errorString()));
+        return Status::failure(
+            u"The run journal %1 cannot be read: %2"_s.arg(m_path, file.errorString()));
     if (file.size() > kMaxJournalBytes)
-        return Status::failure(QStringLiteral("The run journal %1 is too large.").arg(m_path));
+        return Status::failure(u"The run journal %1 is too large."_s.arg(m_path));
     const QByteArray bytes = file.readAll();
     // An older journal continued by this version goes on in this version's lines after "run".
     int version = bytes.startsWith(kHeaderVersion1) ? 1 : 2;
     if ((version == 2 && !bytes.startsWith(kHeader)) ||
         !bytes.mid(kHeader.size()).startsWith(keyLine(m_key)))
-        return Status::failure(
-            QStringLiteral("The run journal %1 is not one Corvel can read.").arg(m_path));
+        return Status::failure(u"The run journal %1 is not one Corvel can read."_s.arg(m_path));
     QStringList pending;
     const QList<QByteArray> lines = bytes.split('\n');
     // The last line may be torn by a crash mid-write: only whole lines count.
@@ -161,8 +159,7 @@ Status RunJournal::openForAppend()
         return {};
     const QString directory = QFileInfo(m_path).absolutePath();
     if (!QDir().mkpath(directory))
-        return Status::failure(
-            QStringLiteral("The folder %1 for run journals cannot be made.").arg(directory));
+        return Status::failure(u"The folder %1 for run journals cannot be made."_s.arg(directory));
     // Journals name the recipients: the folder is the user's alone, as the other data is.
     (void)QFile::setPermissions(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                QFileDevice::ExeOwner);
@@ -171,7 +168,7 @@ Status RunJournal::openForAppend()
                   0600);
     if (m_fd < 0)
         return Status::failure(
-            QStringLiteral("The run journal %1 cannot be written: %2").arg(m_path, systemError()));
+            u"The run journal %1 cannot be written: %2"_s.arg(m_path, systemError()));
     if (!fresh)
         return append("run\n");
     if (Status written = append(kHeader + keyLine(m_key)); !written.ok())
@@ -186,11 +183,11 @@ Status RunJournal::append(const QByteArray &line)
     if (const int error = FileSync::writeAll(m_fd, line); error != 0) {
         errno = error;
         return Status::failure(
-            QStringLiteral("The run journal %1 cannot be written: %2").arg(m_path, systemError()));
+            u"The run journal %1 cannot be written: %2"_s.arg(m_path, systemError()));
     }
     if (::fdatasync(m_fd) != 0)
         return Status::failure(
-            QStringLiteral("The run journal %1 cannot be synced: %2").arg(m_path, systemError()));
+            u"The run journal %1 cannot be synced: %2"_s.arg(m_path, systemError()));
     return {};
 }
 
@@ -201,7 +198,7 @@ Status RunJournal::restart()
         m_fd = -1;
     }
     if (QFileInfo::exists(m_path) && !QFile::remove(m_path))
-        return Status::failure(QStringLiteral("The run journal %1 cannot be removed.").arg(m_path));
+        return Status::failure(u"The run journal %1 cannot be removed."_s.arg(m_path));
     m_interrupted = false;
     m_queued.clear();
     m_uncertain.clear();

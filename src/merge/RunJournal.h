@@ -68,9 +68,9 @@ public:
     // The run ended: nothing is left to continue.
     [[nodiscard]] Status finish();
 
-    // Where the window and corvelctl keep the journals: the user's data folder, or the one
-    // under dataRoot when a run was given its own.
-    [[nodiscard]] static QString defaultDirectory(const QString &dataRoot = {});
+    // Where the window and corvelctl keep the journals: in the program's data folder (see
+    // UserPaths::dataFolder).
+    [[nodiscard]] static QString directoryIn(const QString &dataFolder);
 
     [[nodiscard]] static QString normalized(const QString &address)
     {

@@ -19,7 +19,8 @@ void MailSetupCommand::doBtnMailSetup()
 {
     MailSetupForm form;
     form.load(m_workspace.settings());
-    form.setSuggestions(ExistingStoreFinder::forUser().find());
+    const UserPaths user = m_workspace.userPaths();
+    form.setSuggestions(ExistingStoreFinder(user.home, user.configHome).find());
     if (!m_dialogs.editMailSetup(form))
         return;
     if (!form.save(m_workspace.settings())) {

@@ -72,10 +72,10 @@ QString TestMessage::send(const MailSetupForm &form, TransportFactory factory)
     if (!factory)
         factory = DeliveryAgent::makeTransport;
     const QString from = form.transport().from.trimmed();
-    QString whyNone;
-    const std::unique_ptr<MailTransport> transport = factory(settingsOf(form), {}, whyNone);
-    if (!transport)
-        return u"The test message cannot be sent: %1"_s.arg(whyNone);
+    const Result<std::unique_ptr<MailTransport>> made = factory(settingsOf(form), {});
+    if (!made.ok())
+        return u"The test message cannot be sent: %1"_s.arg(made.error());
+    MailTransport *transport = made->get();
     const SendOutcome outcome = transport->send(
         {from, {from}}, compose(from, transport->lineEnds() == MailTransport::LineEnds::Crlf));
     transport->close();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "delivery/DeliveryAgent.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,16 +11,13 @@
 namespace corvel {
 
 class MailSetupForm;
-class MailTransport;
-struct TransportSettings;
 
 // "Send test message" of the mail set-up: a short message from the sender to the sender
 // over the transport as the form has it now, before anything is saved.
 class TestMessage
 {
 public:
-    using TransportFactory = std::function<std::unique_ptr<MailTransport>(
-        const TransportSettings &, std::function<bool()> stopRequested, QString &whyNone)>;
+    using TransportFactory = DeliveryAgent::TransportFactory;
 
     // What became of it, in words fit to show. An empty factory uses the program's own.
     [[nodiscard]] static QString send(const MailSetupForm &form, TransportFactory factory = {});

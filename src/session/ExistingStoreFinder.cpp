@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QStandardPaths>
 
 #include <map>
 
@@ -110,14 +109,6 @@ ExistingStoreFinder::ExistingStoreFinder(QString homeDir, QString configDir)
     : m_home(QDir::cleanPath(std::move(homeDir)))
     , m_config(QDir::cleanPath(std::move(configDir)))
 {
-}
-
-ExistingStoreFinder ExistingStoreFinder::forUser()
-{
-    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (config.isEmpty())
-        config = QDir::homePath() + u"/.config"_s;
-    return ExistingStoreFinder(QDir::homePath(), config);
 }
 
 QString ExistingStoreFinder::expanded(const QString &path) const

@@ -25,9 +25,8 @@ struct StoreSuggestion
 class ExistingStoreFinder
 {
 public:
+    // The user's home folder and configuration folder ($XDG_CONFIG_HOME), found by the caller.
     ExistingStoreFinder(QString homeDir, QString configDir);
-    // The user's home folder and configuration folder ($XDG_CONFIG_HOME).
-    [[nodiscard]] static ExistingStoreFinder forUser();
 
     // Each store once, in the order found, with every source that named it.
     [[nodiscard]] std::vector<StoreSuggestion> find() const;

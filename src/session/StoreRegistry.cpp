@@ -2,11 +2,10 @@
 
 #include "session/OutlookSession.h"
 #include "support/CRegSettings.h"
-#include "support/GenFcns.h"
+#include "support/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
@@ -27,9 +26,7 @@ QString personalFolders()
 
 StoreRegistry::StoreRegistry(CRegSettings &settings, QString dataRoot)
     : m_settings(settings)
-    , m_dataRoot(dataRoot.isEmpty()
-                     ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                     : std::move(dataRoot))
+    , m_dataRoot(std::move(dataRoot))
 {
 }
 
@@ -64,8 +61,8 @@ void StoreRegistry::createPersonalFolders(const QString &directory) const
             u"The personal folders cannot be created at %1: %2"_s.arg(directory, what));
     };
     // Private from the first folder made: mail and contacts are nobody else's business.
-    if (const QString error = MakePrivateFolder(directory); !error.isEmpty())
-        fail(error);
+    if (const Status made = MakePrivateFolder(directory); !made.ok())
+        fail(made.error());
     QDir root;
     if (!root.mkpath(directory + u"/Contacts"_s))
         fail(u"the folder \"Contacts\" cannot be made."_s);

@@ -13,8 +13,8 @@ class CRegSettings;
 class StoreRegistry
 {
 public:
-    // An empty dataRoot means the user's data folder ($XDG_DATA_HOME).
-    explicit StoreRegistry(CRegSettings &settings, QString dataRoot = {});
+    // dataRoot is the user's data home ($XDG_DATA_HOME), found by the caller.
+    StoreRegistry(CRegSettings &settings, QString dataRoot);
 
     // Throws OutlookError when the personal folders are needed and cannot be made. None are
     // made while the settings file cannot be read whole (CRegSettings::problem()).

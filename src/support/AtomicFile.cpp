@@ -21,10 +21,11 @@ namespace corvel {
 
 namespace {
 
-QString reason(const QString &what, const QString &path, int err)
+Status reason(const QString &what, const QString &path, int err)
 {
     // Callers pass errno by value before anything else can overwrite it.
-    return u"%1 %2: %3"_s.arg(what, path, QString::fromLocal8Bit(std::strerror(err)));
+    return Status::failure(
+        u"%1 %2: %3"_s.arg(what, path, QString::fromLocal8Bit(std::strerror(err))));
 }
 
 QByteArray folderOf(const QByteArray &path)
@@ -72,7 +73,7 @@ QByteArray randomSuffix()
 constexpr time_t StaleAfterSeconds = 10 * 60;
 
 // Makes the rename itself durable. File systems that cannot sync a folder say EINVAL.
-QString syncFolder(const QByteArray &path)
+Status syncFolder(const QByteArray &path)
 {
     const QByteArray folder = folderOf(path);
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -84,7 +85,7 @@ QString syncFolder(const QByteArray &path)
     if (::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP)
         err = errno;
     ::close(fd);
-    return err ? reason(u"cannot sync the folder"_s, QFile::decodeName(folder), err) : QString();
+    return err ? reason(u"cannot sync the folder"_s, QFile::decodeName(folder), err) : Status();
 }
 
 // Closes on every path; the temporary file is removed unless it has been renamed.
@@ -130,11 +131,11 @@ private:
 
 } // namespace
 
-QString AtomicFile::write(const QString &path, const QByteArray &contents, int mode)
+Status AtomicFile::write(const QString &path, const QByteArray &contents, int mode)
 {
     const QByteArray target = QFile::encodeName(path);
     if (target.isEmpty())
-        return u"cannot write a file without a name"_s;
+        return Status::failure(u"cannot write a file without a name"_s);
 
     struct stat st
     {
@@ -177,7 +178,7 @@ QString AtomicFile::write(const QString &path, const QByteArray &contents, int m
     return syncFolder(target);
 }
 
-QString AtomicFile::keepBackup(const QString &path, const QString &backupPath)
+Status AtomicFile::keepBackup(const QString &path, const QString &backupPath)
 {
     const QByteArray source = QFile::encodeName(path);
     const QByteArray backup = QFile::encodeName(backupPath);
@@ -213,10 +214,10 @@ QString AtomicFile::keepBackup(const QString &path, const QString &backupPath)
     // No hard links here (another file system, FAT, a policy): copy instead.
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
-        return u"cannot read %1: %2"_s.arg(path, in.errorString());
+        return Status::failure(u"cannot read %1: %2"_s.arg(path, in.errorString()));
     const QByteArray data = in.readAll();
     if (in.error() != QFileDevice::NoError)
-        return u"cannot read %1: %2"_s.arg(path, in.errorString());
+        return Status::failure(u"cannot read %1: %2"_s.arg(path, in.errorString()));
     return write(backupPath, data, int(st.st_mode & 07777));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,13 +14,12 @@ class AtomicFile
 {
 public:
     // mode: permission bits for a file that does not exist yet (an existing file keeps its own).
-    // Returns an empty text on success, else the reason.
-    [[nodiscard]] static QString write(const QString &path, const QByteArray &contents,
-                                       int mode = 0644);
+    [[nodiscard]] static Status write(const QString &path, const QByteArray &contents,
+                                      int mode = 0644);
 
     // Makes `backupPath` hold what `path` holds now (a hard link where possible, else a copy,
-    // placed atomically). Returns an empty text on success, else the reason.
-    [[nodiscard]] static QString keepBackup(const QString &path, const QString &backupPath);
+    // placed atomically).
+    [[nodiscard]] static Status keepBackup(const QString &path, const QString &backupPath);
 
     // Removes temporary files that write() or keepBackup() left beside `path` when a writer
     // was killed mid-way: only names of our own making, only when old enough that no writer

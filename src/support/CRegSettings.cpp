@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -399,7 +398,7 @@ bool commit(const Document &doc, const QString &path)
         data = "\n";
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    return AtomicFile::write(path, data, 0600).isEmpty();
+    return AtomicFile::write(path, data, 0600).ok();
 }
 
 } // namespace
@@ -430,12 +429,7 @@ void CRegSettings::setAppName(const QString &name)
 
 QString CRegSettings::filePath() const
 {
-    // Looked up on each call so a changed $XDG_CONFIG_HOME is honoured.
-    const QString root =
-        m_configRoot.isEmpty()
-            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            : m_configRoot;
-    return root + u'/' + m_company + u'/' + m_appName + u".conf"_s;
+    return m_configRoot + u'/' + m_company + u'/' + m_appName + u".conf"_s;
 }
 
 QString CRegSettings::problem() const

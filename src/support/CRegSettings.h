@@ -11,7 +11,7 @@ namespace corvel {
 struct CRegSettingsCache;
 
 // The user's settings: sections of text values in a per-user INI file at
-// <configRoot>/<Company>/<appName>.conf (configRoot defaults to $XDG_CONFIG_HOME).
+// <configRoot>/<Company>/<appName>.conf.
 // No operation throws or shows anything: reads fall back to the caller's default,
 // writes and deletes answer false and leave the file as it was.
 //
@@ -20,8 +20,8 @@ struct CRegSettingsCache;
 class CRegSettings
 {
 public:
-    // An empty configRoot means the user's configuration folder.
-    explicit CRegSettings(QString configRoot = {});
+    // configRoot is the user's configuration folder ($XDG_CONFIG_HOME), found by the caller.
+    explicit CRegSettings(QString configRoot);
     ~CRegSettings();
     CRegSettings(const CRegSettings &) = default;
     CRegSettings &operator=(const CRegSettings &) = default;

@@ -1,6 +1,6 @@
 #include "workspace/InstanceLock.h"
 
-#include "support/GenFcns.h"
+#include "support/FileSystem.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,8 +25,8 @@ bool InstanceLock::tryLock()
 {
     if (m_lock->isLocked())
         return true;
-    if (const QString error = MakePrivateFolder(QFileInfo(m_path).path()); !error.isEmpty()) {
-        m_refusal = u"The mail groups cannot be opened: %1."_s.arg(error);
+    if (const Status made = MakePrivateFolder(QFileInfo(m_path).path()); !made.ok()) {
+        m_refusal = u"The mail groups cannot be opened: %1."_s.arg(made.error());
         return false;
     }
     if (m_lock->tryLock(0)) {

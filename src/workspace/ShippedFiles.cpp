@@ -1,6 +1,6 @@
 #include "workspace/ShippedFiles.h"
 
-#include "support/GenFcns.h"
+#include "support/FileSystem.h"
 
 #include <QDir>
 

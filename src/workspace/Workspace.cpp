@@ -9,38 +9,60 @@
 #include "support/AtomicFile.h"
 #include "support/FieldStrings.h"
 
+using namespace Qt::StringLiterals;
+
 namespace corvel {
 
 namespace {
 
 QString parmsSection()
 {
-    return QStringLiteral("Parms");
+    return u"Parms"_s;
 }
 QString loadAllKey()
 {
-    return QStringLiteral("LoadAll");
+    return u"LoadAll"_s;
 }
 QString shutdownProblemKey()
 {
-    return QStringLiteral("ShutdownProblem");
+    return u"ShutdownProblem"_s;
+}
+
+// The one place a run finds the user's folders: the layers below are handed them.
+Workspace::Options withUserPaths(Workspace::Options options)
+{
+    if (!options.configRoot.isEmpty() && !options.dataRoot.isEmpty() && !options.homeDir.isEmpty())
+        return options;
+    const UserPaths found = UserPaths::fromEnvironment();
+    if (options.configRoot.isEmpty())
+        options.configRoot = found.configHome;
+    if (options.dataRoot.isEmpty())
+        options.dataRoot = found.dataHome;
+    if (options.homeDir.isEmpty())
+        options.homeDir = found.home;
+    return options;
 }
 
 } // namespace
 
 Workspace::Workspace(Options options, ApplicationFactory factory)
-    : m_options(std::move(options))
+    : m_options(withUserPaths(std::move(options)))
     , m_factory(factory ? std::move(factory) : localStore(m_options.dataRoot))
     , m_settings(m_options.configRoot)
     , m_groups(m_options.appPath, m_options.shippedDir)
 {
-    m_settings.setCompany(QStringLiteral("Tessary"));
-    m_settings.setAppName(QStringLiteral("Corvel"));
+    m_settings.setCompany(u"Tessary"_s);
+    m_settings.setAppName(u"Corvel"_s);
     m_fields.SetFieldDelimiter(ListSeparator.front());
-    m_fields.SetSubFieldDelimiter(QLatin1Char('~'));
+    m_fields.SetSubFieldDelimiter(u'~');
 }
 
 Workspace::~Workspace() = default;
+
+UserPaths Workspace::userPaths() const
+{
+    return {m_options.homeDir, m_options.configRoot, m_options.dataRoot};
+}
 
 Workspace::ApplicationFactory Workspace::localStore(const QString &dataRoot)
 {
@@ -53,26 +75,21 @@ Workspace::ApplicationFactory Workspace::localStore(const QString &dataRoot)
 
 bool Workspace::includeAllFolders() const
 {
-    return m_settings.GetSetting(parmsSection(), loadAllKey(), QStringLiteral("1")) ==
-           QStringLiteral("1");
+    return m_settings.GetSetting(parmsSection(), loadAllKey(), u"1"_s) == u"1"_s;
 }
 
 Status Workspace::setIncludeAllFolders(bool all)
 {
-    if (m_settings.SaveSetting(parmsSection(), loadAllKey(),
-                               all ? QStringLiteral("1") : QStringLiteral("0")))
+    if (m_settings.SaveSetting(parmsSection(), loadAllKey(), all ? u"1"_s : u"0"_s))
         return {};
     const QString problem = m_settings.problem();
-    return Status::failure(QStringLiteral("The choice of folders could not be kept in %1%2")
-                               .arg(m_settings.filePath(), problem.isEmpty()
-                                                               ? QStringLiteral(".")
-                                                               : QStringLiteral(": ") + problem));
+    return Status::failure(u"The choice of folders could not be kept in %1%2"_s.arg(
+        m_settings.filePath(), problem.isEmpty() ? u"."_s : u": "_s + problem));
 }
 
 bool Workspace::keepShutdownProblems(const QStringList &problems)
 {
-    return m_settings.SaveSetting(parmsSection(), shutdownProblemKey(),
-                                  problems.join(QLatin1Char(' ')));
+    return m_settings.SaveSetting(parmsSection(), shutdownProblemKey(), problems.join(u' '));
 }
 
 QString Workspace::takeShutdownProblems()
@@ -81,7 +98,7 @@ QString Workspace::takeShutdownProblems()
     if (kept.isEmpty())
         return {};
     (void)m_settings.DeleteSetting(parmsSection(), shutdownProblemKey());
-    return QStringLiteral("When the program last closed: %1").arg(kept);
+    return u"When the program last closed: %1"_s.arg(kept);
 }
 
 void Workspace::removeStaleTemporaries() const
@@ -104,7 +121,7 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
     if (Status loaded = m_groups.LoadColumnSets(); !loaded.ok())
         opened.details << loaded.error();
 
-    const QString cannotStart = QStringLiteral("Error - Unable to Start the Mail Session");
+    const QString cannotStart = u"Error - Unable to Start the Mail Session"_s;
     try {
         m_application = m_factory(m_settings);
     } catch (const OutlookError &error) {
@@ -114,9 +131,9 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
         opened.statusText = cannotStart;
         return opened;
     }
-    const QString cannotList = QStringLiteral("Error - Unable to retrieve the Mail Folders");
+    const QString cannotList = u"Error - Unable to retrieve the Mail Folders"_s;
     try {
-        m_session = m_application->GetNamespace(QStringLiteral("MAPI"));
+        m_session = m_application->GetNamespace(u"MAPI"_s);
     } catch (const OutlookError &error) {
         opened.details << error.message();
     }

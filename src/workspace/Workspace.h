@@ -3,9 +3,10 @@
 #include "folders/FolderTree.h"
 #include "groups/GroupStore.h"
 #include "support/CRegSettings.h"
+#include "support/DelimitedFields.h"
 #include "support/Result.h"
-#include "support/VXStrings.h"
 #include "tree/TreeList.h"
+#include "workspace/UserPaths.h"
 
 #include <functional>
 #include <memory>
@@ -29,8 +30,10 @@ public:
     {
         QString appPath;    // where the data files live
         QString shippedDir; // where the program's own files are (the executable's folder)
-        QString configRoot; // settings folder; empty: the user's
-        QString dataRoot;   // where a first run makes the personal folders; empty: the user's
+        // The user's folders (see UserPaths); each left empty is found from the environment.
+        QString configRoot; // settings folder
+        QString dataRoot;   // data home: the personal folders and the program's data folder
+        QString homeDir;
     };
     // Opens the mail system; throws OutlookError when it cannot be started.
     using ApplicationFactory = std::function<std::shared_ptr<OlApplication>(CRegSettings &)>;
@@ -72,7 +75,7 @@ public:
     [[nodiscard]] TreeList &tree() { return m_tree; }
     [[nodiscard]] const TreeList &tree() const { return m_tree; }
     [[nodiscard]] GroupStore &groups() { return m_groups; }
-    [[nodiscard]] const VXStrings &fields() const { return m_fields; }
+    [[nodiscard]] const DelimitedFields &fields() const { return m_fields; }
     [[nodiscard]] OlApplication *application() const { return m_application.get(); }
     [[nodiscard]] OlNamespace *session() const { return m_session.get(); }
     [[nodiscard]] QString SourceFolderIds() const;
@@ -88,6 +91,7 @@ public:
     // Its EntryId; empty when there is none or it cannot be found.
     [[nodiscard]] QString DraftsEntryId() const;
     [[nodiscard]] const Options &options() const { return m_options; }
+    [[nodiscard]] UserPaths userPaths() const;
 
 private:
     void removeStaleTemporaries() const;
@@ -95,7 +99,7 @@ private:
     Options m_options;
     ApplicationFactory m_factory;
     CRegSettings m_settings;
-    VXStrings m_fields;
+    DelimitedFields m_fields;
     TreeList m_tree;
     GroupStore m_groups;
     std::shared_ptr<OlApplication> m_application;

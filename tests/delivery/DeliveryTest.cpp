@@ -644,9 +644,9 @@ TEST_P(DeliveryScriptTest, EachRecipientIsDeliveredOnceRefusedOrStillOwed)
     if (c.stalls) {
         agent = std::make_unique<DeliveryAgent>(
             mailbox, [this] { return TransportSettings::read(*settings); }, RetryPolicy{50, 200},
-            [](const TransportSettings &t, std::function<bool()> stop, QString &) {
-                return std::make_unique<SmtpTransport>(t, std::move(stop),
-                                                       SmtpTimeouts{10'000, 10'000, 1'500, 1'000});
+            [](const TransportSettings &t, std::function<bool()> stop) {
+                return Result<std::unique_ptr<MailTransport>>(std::make_unique<SmtpTransport>(
+                    t, std::move(stop), SmtpTimeouts{10'000, 10'000, 1'500, 1'000}));
             });
     }
     queue(u"Case"_s, QString::fromUtf8(c.to));

@@ -49,7 +49,7 @@ TEST_F(AtomicFileTest, WritesNewFileWithGivenMode)
 {
     for (const int mode : {0600, 0644, 0640}) {
         const QString path = file(u"new-"_s + QString::number(mode, 8));
-        ASSERT_EQ(AtomicFile::write(path, "hello", mode), QString());
+        ASSERT_TRUE(AtomicFile::write(path, "hello", mode).ok());
         EXPECT_EQ(contentsOf(path), "hello");
         EXPECT_EQ(modeOf(path), mode);
     }
@@ -59,12 +59,12 @@ TEST_F(AtomicFileTest, WritesNewFileWithGivenMode)
 TEST_F(AtomicFileTest, ReplacesContentsAndKeepsExistingMode)
 {
     const QString path = file(u"settings.conf"_s);
-    ASSERT_EQ(AtomicFile::write(path, "old old old", 0644), QString());
+    ASSERT_TRUE(AtomicFile::write(path, "old old old", 0644).ok());
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
-    ASSERT_EQ(AtomicFile::write(path, "new", 0600), QString());
+    ASSERT_TRUE(AtomicFile::write(path, "new", 0600).ok());
     EXPECT_EQ(contentsOf(path), "new");
     EXPECT_EQ(modeOf(path), 0640);
-    ASSERT_EQ(AtomicFile::write(path, QByteArray(), 0600), QString());
+    ASSERT_TRUE(AtomicFile::write(path, QByteArray(), 0600).ok());
     EXPECT_EQ(contentsOf(path), QByteArray());
     EXPECT_EQ(entries(dir.path()), QStringList{u"settings.conf"_s});
 }
@@ -75,22 +75,23 @@ TEST_F(AtomicFileTest, WritesLargeContentsWhole)
     for (qsizetype i = 0; i < big.size(); ++i)
         big[i] = char(i * 31);
     const QString path = file(u"big"_s);
-    ASSERT_EQ(AtomicFile::write(path, big), QString());
+    ASSERT_TRUE(AtomicFile::write(path, big).ok());
     EXPECT_EQ(contentsOf(path), big);
 }
 
 TEST_F(AtomicFileTest, FailureReportsReasonAndLeavesNothingBehind)
 {
     const QString kept = file(u"kept"_s);
-    ASSERT_EQ(AtomicFile::write(kept, "original"), QString());
+    ASSERT_TRUE(AtomicFile::write(kept, "original").ok());
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"sub"_s));
     const QStringList before = entries(dir.path());
 
     const QString targets[] = {file(u"missing/x.conf"_s), file(u"sub"_s)};
     for (const QString &target : targets) {
         SCOPED_TRACE(target.toStdString());
-        const QString reason = AtomicFile::write(target, "new");
-        EXPECT_FALSE(reason.isEmpty());
+        const Status written = AtomicFile::write(target, "new");
+        const QString reason = written.error();
+        EXPECT_FALSE(written.ok());
         EXPECT_TRUE(reason.contains(target)) << reason.toStdString();
     }
     EXPECT_EQ(entries(dir.path()), before);
@@ -102,17 +103,17 @@ TEST_F(AtomicFileTest, KeepBackupHoldsTheContentsOfThatMoment)
 {
     const QString path = file(u"groups.conf"_s);
     const QString backup = file(u"groups.conf.bak"_s);
-    ASSERT_EQ(AtomicFile::write(path, "first", 0600), QString());
-    ASSERT_EQ(AtomicFile::keepBackup(path, backup), QString());
+    ASSERT_TRUE(AtomicFile::write(path, "first", 0600).ok());
+    ASSERT_TRUE(AtomicFile::keepBackup(path, backup).ok());
     EXPECT_EQ(contentsOf(backup), "first");
     EXPECT_EQ(modeOf(backup), 0600);
 
     // The live file is replaced, not rewritten in place, so the backup must not follow it.
-    ASSERT_EQ(AtomicFile::write(path, "second"), QString());
+    ASSERT_TRUE(AtomicFile::write(path, "second").ok());
     EXPECT_EQ(contentsOf(backup), "first");
 
     // An existing backup is replaced.
-    ASSERT_EQ(AtomicFile::keepBackup(path, backup), QString());
+    ASSERT_TRUE(AtomicFile::keepBackup(path, backup).ok());
     EXPECT_EQ(contentsOf(backup), "second");
     EXPECT_EQ(entries(dir.path()), (QStringList{u"groups.conf"_s, u"groups.conf.bak"_s}));
 }
@@ -128,9 +129,9 @@ TEST_F(AtomicFileTest, KeepBackupCopiesAcrossFileSystems)
         here.st_dev == there.st_dev)
         GTEST_SKIP() << "needs a second file system at /dev/shm";
     const QString path = file(u"groups.conf"_s);
-    ASSERT_EQ(AtomicFile::write(path, "across", 0640), QString());
+    ASSERT_TRUE(AtomicFile::write(path, "across", 0640).ok());
     const QString backup = other.filePath(u"groups.conf.bak"_s);
-    ASSERT_EQ(AtomicFile::keepBackup(path, backup), QString());
+    ASSERT_TRUE(AtomicFile::keepBackup(path, backup).ok());
     EXPECT_EQ(contentsOf(backup), "across");
     EXPECT_EQ(modeOf(backup), 0640);
     EXPECT_EQ(entries(other.path()), QStringList{u"groups.conf.bak"_s});
@@ -138,7 +139,7 @@ TEST_F(AtomicFileTest, KeepBackupCopiesAcrossFileSystems)
 
 TEST_F(AtomicFileTest, KeepBackupOfMissingFileFails)
 {
-    EXPECT_FALSE(AtomicFile::keepBackup(file(u"absent"_s), file(u"absent.bak"_s)).isEmpty());
+    EXPECT_FALSE(AtomicFile::keepBackup(file(u"absent"_s), file(u"absent.bak"_s)).ok());
     EXPECT_TRUE(entries(dir.path()).isEmpty());
 }
 
@@ -171,7 +172,7 @@ TEST_F(AtomicFileTest, NextWriteRemovesOnlyOurStaleTemporaries)
     ASSERT_EQ(::lutimes(QFile::encodeName(file(u".Corvel.conf.LnK123"_s)).constData(), old), 0);
     ASSERT_EQ(::utimes(QFile::encodeName(file(u".Corvel.conf.DiR123"_s)).constData(), old), 0);
 
-    ASSERT_EQ(AtomicFile::write(target, "settings"), QString());
+    ASSERT_TRUE(AtomicFile::write(target, "settings").ok());
     EXPECT_EQ(entries(dir.path()), (QStringList{u".Corvel.conf.AbC1234"_s, u".Corvel.conf.DiR123"_s,
                                                 u".Corvel.conf.LnK123"_s, u".Corvel.conf.XyZ789"_s,
                                                 u".Corvel.conf.ab-123"_s, u".Other.conf.AbC123"_s,

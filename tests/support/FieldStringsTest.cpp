@@ -1,5 +1,5 @@
 #include "support/FieldStrings.h"
-#include "support/VXStrings.h"
+#include "support/DelimitedFields.h"
 
 #include <gtest/gtest.h>
 
@@ -126,9 +126,9 @@ TEST(FieldStrings, FindsAndReplacesDelimiters)
     EXPECT_EQ(DS_ReplaceDlms(u"abc"_s, u""_s, u"x"_s), u"abc"_s);
 }
 
-TEST(VXStrings, UsesItsOwnDelimiters)
+TEST(DelimitedFields, UsesItsOwnDelimiters)
 {
-    VXStrings vx;
+    DelimitedFields vx;
     const QString f = QString(QChar(2));
     const QString s = QString(QChar(1));
     const QString list = u"a"_s + f + u"b"_s + s + u"c"_s + f + u"d"_s;
@@ -149,9 +149,9 @@ TEST(VXStrings, UsesItsOwnDelimiters)
     EXPECT_EQ(vx.PutField(u"a^b"_s, 5, u"v"_s), u"a^b"_s);
 }
 
-TEST(VXStrings, BuildsAndSearchesLongListsInLinearTime)
+TEST(DelimitedFields, BuildsAndSearchesLongListsInLinearTime)
 {
-    VXStrings vx;
+    DelimitedFields vx;
     vx.SetFieldDelimiter(u'^');
     constexpr int kFields = 100000;
     QString list;

@@ -7,7 +7,7 @@ namespace corvel {
 
 // Two-level lists: fields split by a primary delimiter, each field split into sub-fields by
 // a secondary one. Delimiters default to control characters that never occur in names.
-class VXStrings
+class DelimitedFields
 {
 public:
     void SetFieldDelimiter(QChar dlm) { m_dlm = dlm; }

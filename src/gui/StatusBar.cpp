@@ -1,4 +1,4 @@
-#include "gui/cQXStatBar.h"
+#include "gui/StatusBar.h"
 
 #include "gui/StatusBarSurface.h"
 #include "gui/StoredColour.h"
@@ -28,12 +28,12 @@ void drawFrame(QPainter &painter, const QRect &rect, const QColor &topLeft,
 
 } // namespace
 
-cQXStatBar::~cQXStatBar()
+StatusBar::~StatusBar()
 {
     QObject::disconnect(m_resizeConnection);
 }
 
-QString cQXStatBar::sampleText(int kind)
+QString StatusBar::sampleText(int kind)
 {
     switch (kind) {
     case Date:
@@ -57,7 +57,7 @@ QString cQXStatBar::sampleText(int kind)
     }
 }
 
-void cQXStatBar::applyStyle(Panel &panel, const PanelStyle &style)
+void StatusBar::applyStyle(Panel &panel, const PanelStyle &style)
 {
     if (style.caption)
         panel.caption = *style.caption;
@@ -72,7 +72,7 @@ void cQXStatBar::applyStyle(Panel &panel, const PanelStyle &style)
     panel.bold = style.bold;
 }
 
-int cQXStatBar::AddPanel(const PanelStyle &style)
+int StatusBar::AddPanel(const PanelStyle &style)
 {
     Panel panel;
     applyStyle(panel, style);
@@ -80,30 +80,30 @@ int cQXStatBar::AddPanel(const PanelStyle &style)
     return panelCount();
 }
 
-void cQXStatBar::ChangePanel(int panel, const PanelStyle &style)
+void StatusBar::ChangePanel(int panel, const PanelStyle &style)
 {
     if (!valid(panel))
         return;
     applyStyle(at(panel), style);
 }
 
-void cQXStatBar::FontBold(int panel, bool bold)
+void StatusBar::FontBold(int panel, bool bold)
 {
     if (valid(panel))
         at(panel).bold = bold;
 }
 
-QString cQXStatBar::caption(int panel) const
+QString StatusBar::caption(int panel) const
 {
     return valid(panel) ? m_panels[static_cast<size_t>(panel - 1)].caption : QString();
 }
 
-QRect cQXStatBar::panelRect(int panel) const
+QRect StatusBar::panelRect(int panel) const
 {
     return valid(panel) ? m_panels[static_cast<size_t>(panel - 1)].rect : QRect();
 }
 
-QFont cQXStatBar::fontOf(const Panel &panel) const
+QFont StatusBar::fontOf(const Panel &panel) const
 {
     QFont font = m_surface ? m_surface->font() : QFont();
     if (!panel.fontName.isEmpty())
@@ -116,7 +116,7 @@ QFont cQXStatBar::fontOf(const Panel &panel) const
     return font;
 }
 
-void cQXStatBar::InitializeStatusBar(StatusBarSurface *picture)
+void StatusBar::InitializeStatusBar(StatusBarSurface *picture)
 {
     QObject::disconnect(m_resizeConnection);
     m_surface = picture;
@@ -151,7 +151,7 @@ void cQXStatBar::InitializeStatusBar(StatusBarSurface *picture)
     DisplayStatusBar();
 }
 
-void cQXStatBar::DisplayStatusBar()
+void StatusBar::DisplayStatusBar()
 {
     if (!m_surface || m_panels.empty())
         return;
@@ -197,7 +197,7 @@ void cQXStatBar::DisplayStatusBar()
     m_surface->present(bar);
 }
 
-void cQXStatBar::drawPanel(QPainter &painter, Panel &panel)
+void StatusBar::drawPanel(QPainter &painter, Panel &panel)
 {
     ++m_panelDraws;
     panel.percentRight = 0;
@@ -232,7 +232,7 @@ void cQXStatBar::drawPanel(QPainter &painter, Panel &panel)
     painter.restore();
 }
 
-void cQXStatBar::drawPanelNow(Panel &panel)
+void StatusBar::drawPanelNow(Panel &panel)
 {
     if (!m_surface || panel.rect.isEmpty())
         return;
@@ -243,7 +243,7 @@ void cQXStatBar::drawPanelNow(Panel &panel)
     m_surface->present(panel.rect);
 }
 
-void cQXStatBar::UpdateCaption(int panel, const QString &caption)
+void StatusBar::UpdateCaption(int panel, const QString &caption)
 {
     if (!valid(panel))
         return;
@@ -255,7 +255,7 @@ void cQXStatBar::UpdateCaption(int panel, const QString &caption)
     drawPanelNow(p);
 }
 
-void cQXStatBar::ShowPercent(int panel, int percent)
+void StatusBar::ShowPercent(int panel, int percent)
 {
     if (!valid(panel) || percent < 1 || percent > 100 || !m_surface)
         return;
@@ -276,7 +276,7 @@ void cQXStatBar::ShowPercent(int panel, int percent)
     m_surface->present(bar);
 }
 
-void cQXStatBar::CreateMainPanels(StatusBarSurface *picture)
+void StatusBar::CreateMainPanels(StatusBarSurface *picture)
 {
     PanelStyle counts;
     counts.caption = QString();

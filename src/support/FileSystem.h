@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/Result.h"
+
 #include <QString>
 
 namespace corvel {
@@ -12,17 +14,17 @@ namespace corvel {
 // that name.
 [[nodiscard]] bool EntryExists(const QString &path);
 
-// The user's data folder: $XDG_DATA_HOME/Tessary/Corvel. Not created here.
-[[nodiscard]] QString UserDataFolder();
+// The program's data folder under a user's data home ($XDG_DATA_HOME, found by the caller):
+// <dataHome>/Tessary/Corvel. Not created here.
+[[nodiscard]] QString DataFolderUnder(const QString &dataHome);
 
-// Where the program keeps its data files: the user's data folder, unless the executable's
-// folder already holds a group file (a portable install). No trailing slash; not created.
-[[nodiscard]] QString AppPath(const QString &executableDir);
-[[nodiscard]] QString AppPath();
+// Where the program keeps its data files: userDataFolder, unless the executable's folder
+// already holds a group file (a portable install). No trailing slash; not created.
+[[nodiscard]] QString AppPath(const QString &executableDir, const QString &userDataFolder);
 
 // Makes a folder and its missing parents readable by the user alone (0700); an existing
-// folder keeps its mode. Returns an empty text on success, else the reason.
-[[nodiscard]] QString MakePrivateFolder(const QString &path);
+// folder keeps its mode.
+[[nodiscard]] Status MakePrivateFolder(const QString &path);
 
 // Where a file shipped with the program (read-only data such as "mailstandards.sys" or the
 // "help" folder) is found. The one place that knows where installs put them.

@@ -1,4 +1,4 @@
-#include "gui/cQXStatBar.h"
+#include "gui/StatusBar.h"
 #include "gui/StatusBarSurface.h"
 
 #include <QFontMetrics>
@@ -8,9 +8,9 @@ using namespace corvel;
 
 namespace {
 
-cQXStatBar::PanelStyle panel(int kind, const QString &caption = {})
+StatusBar::PanelStyle panel(int kind, const QString &caption = {})
 {
-    cQXStatBar::PanelStyle style;
+    StatusBar::PanelStyle style;
     style.kind = kind;
     style.caption = caption;
     return style;
@@ -34,7 +34,7 @@ void show(StatusBarSurface &surface, int width)
 
 } // namespace
 
-class cQXStatBarTest : public QObject
+class StatusBarTest : public QObject
 {
     Q_OBJECT
 
@@ -51,33 +51,33 @@ private Q_SLOTS:
     void mainPanels();
 };
 
-void cQXStatBarTest::noPanelsHidesTheSurface()
+void StatusBarTest::noPanelsHidesTheSurface()
 {
     StatusBarSurface surface;
     surface.show();
-    cQXStatBar bar;
+    StatusBar bar;
     bar.InitializeStatusBar(&surface);
     QVERIFY(surface.isHidden());
 }
 
-void cQXStatBarTest::fixedPanelsTakeTheirSampleWidth_data()
+void StatusBarTest::fixedPanelsTakeTheirSampleWidth_data()
 {
     // What each kind of fixed panel must have room for.
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("longest");
-    QTest::newRow("date") << int(cQXStatBar::Date) << QStringLiteral("12/31/2026");
-    QTest::newRow("caps") << int(cQXStatBar::CapsLock) << QStringLiteral("CAP");
+    QTest::newRow("date") << int(StatusBar::Date) << QStringLiteral("12/31/2026");
+    QTest::newRow("caps") << int(StatusBar::CapsLock) << QStringLiteral("CAP");
 }
 
-void cQXStatBarTest::fixedPanelsTakeTheirSampleWidth()
+void StatusBarTest::fixedPanelsTakeTheirSampleWidth()
 {
     QFETCH(int, kind);
     QFETCH(QString, longest);
     const auto widthWith = [kind](const QString &caption, int surfaceWidth) {
         StatusBarSurface surface;
-        cQXStatBar bar;
+        StatusBar bar;
         bar.AddPanel(panel(kind, caption));
-        bar.AddPanel(panel(cQXStatBar::Spring));
+        bar.AddPanel(panel(StatusBar::Spring));
         bar.InitializeStatusBar(&surface);
         show(surface, surfaceWidth);
         // The spring follows the fixed panel without overlapping it.
@@ -92,12 +92,12 @@ void cQXStatBarTest::fixedPanelsTakeTheirSampleWidth()
     QCOMPARE(widthWith(QString(), 900), width);
 }
 
-void cQXStatBarTest::springPanelsShareTheRest()
+void StatusBarTest::springPanelsShareTheRest()
 {
     StatusBarSurface surface;
-    cQXStatBar bar;
-    bar.AddPanel(panel(cQXStatBar::Spring));
-    bar.AddPanel(panel(cQXStatBar::Spring));
+    StatusBar bar;
+    bar.AddPanel(panel(StatusBar::Spring));
+    bar.AddPanel(panel(StatusBar::Spring));
     bar.InitializeStatusBar(&surface);
     show(surface, 303);
     const QRect first = bar.panelRect(1);
@@ -107,12 +107,12 @@ void cQXStatBarTest::springPanelsShareTheRest()
     QVERIFY(first.width() + second.width() >= surface.width() - 10);
 }
 
-void cQXStatBarTest::springPanelsWithoutRoomAreNotDrawn()
+void StatusBarTest::springPanelsWithoutRoomAreNotDrawn()
 {
     StatusBarSurface surface;
-    cQXStatBar bar;
-    bar.AddPanel(panel(cQXStatBar::Count));
-    bar.AddPanel(panel(cQXStatBar::Spring));
+    StatusBar bar;
+    bar.AddPanel(panel(StatusBar::Count));
+    bar.AddPanel(panel(StatusBar::Spring));
     bar.InitializeStatusBar(&surface);
     show(surface, 40); // narrower than the fixed panel
     QVERIFY(bar.panelRect(2).isEmpty());
@@ -122,10 +122,10 @@ void cQXStatBarTest::springPanelsWithoutRoomAreNotDrawn()
     QCOMPARE(bar.panelDraws(), draws);
 }
 
-void cQXStatBarTest::updateCaptionDrawsOnlyOnChange()
+void StatusBarTest::updateCaptionDrawsOnlyOnChange()
 {
     StatusBarSurface surface;
-    cQXStatBar bar;
+    StatusBar bar;
     bar.CreateMainPanels(&surface);
     show(surface, 500);
     QCoreApplication::processEvents();
@@ -154,10 +154,10 @@ void cQXStatBarTest::updateCaptionDrawsOnlyOnChange()
 
 // The bar is drawn over the panel, never erased by a smaller percent, and cleared by any
 // caption, the same one included (listing a folder again ends with the count it had).
-void cQXStatBarTest::percentBarIsClearedOnlyByACaption()
+void StatusBarTest::percentBarIsClearedOnlyByACaption()
 {
     StatusBarSurface surface;
-    cQXStatBar bar;
+    StatusBar bar;
     bar.CreateMainPanels(&surface);
     bar.PctColor(0x000000FF); // red, to find it
     show(surface, 500);
@@ -197,10 +197,10 @@ void cQXStatBarTest::percentBarIsClearedOnlyByACaption()
     QCOMPARE(bar.panelDraws(), redraws);
 }
 
-void cQXStatBarTest::outOfRangePanelsAreIgnored()
+void StatusBarTest::outOfRangePanelsAreIgnored()
 {
     StatusBarSurface surface;
-    cQXStatBar bar;
+    StatusBar bar;
     bar.CreateMainPanels(&surface);
     show(surface, 300);
     const int draws = bar.panelDraws();
@@ -208,21 +208,21 @@ void cQXStatBarTest::outOfRangePanelsAreIgnored()
         bar.UpdateCaption(number, QStringLiteral("x"));
         bar.ShowPercent(number, 50);
         bar.FontBold(number, true);
-        bar.ChangePanel(number, panel(cQXStatBar::Count, QStringLiteral("y")));
+        bar.ChangePanel(number, panel(StatusBar::Count, QStringLiteral("y")));
     }
     QCOMPARE(bar.panelDraws(), draws);
     QCOMPARE(bar.caption(1), QString());
     QCOMPARE(bar.caption(2), QString());
 }
 
-void cQXStatBarTest::changePanelKeepsOmittedCaption()
+void StatusBarTest::changePanelKeepsOmittedCaption()
 {
     StatusBarSurface surface;
-    cQXStatBar bar;
-    bar.AddPanel(panel(cQXStatBar::Spring, QStringLiteral("Ready")));
-    cQXStatBar::PanelStyle change;
-    change.kind = cQXStatBar::CapsLock;
-    change.frameType = cQXStatBar::Raised;
+    StatusBar bar;
+    bar.AddPanel(panel(StatusBar::Spring, QStringLiteral("Ready")));
+    StatusBar::PanelStyle change;
+    change.kind = StatusBar::CapsLock;
+    change.frameType = StatusBar::Raised;
     bar.ChangePanel(1, change);
     bar.InitializeStatusBar(&surface);
     show(surface, 300);
@@ -231,10 +231,10 @@ void cQXStatBarTest::changePanelKeepsOmittedCaption()
     QVERIFY(bar.panelRect(1).width() < 100);
 }
 
-void cQXStatBarTest::mainPanels()
+void StatusBarTest::mainPanels()
 {
     StatusBarSurface surface;
-    cQXStatBar bar;
+    StatusBar bar;
     bar.CreateMainPanels(&surface);
     QCOMPARE(bar.panelCount(), 2);
     show(surface, 640);
@@ -253,5 +253,5 @@ void cQXStatBarTest::mainPanels()
     QCOMPARE(bar.panelRect(2).width(), activity - 240);
 }
 
-QTEST_MAIN(cQXStatBarTest)
-#include "cQXStatBarTest.moc"
+QTEST_MAIN(StatusBarTest)
+#include "StatusBarTest.moc"

@@ -1,4 +1,4 @@
-#include "support/GenFcns.h"
+#include "support/FileSystem.h"
 #include "support/GuidLib.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +29,7 @@ TEST(GuidLib, NewGroupGuidIsBracedUpperCaseAndUnique)
     EXPECT_EQ(seen.size(), 1000);
 }
 
-TEST(GenFcns, FileExists)
+TEST(FileSystem, FileExists)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -56,22 +56,13 @@ TEST(GenFcns, FileExists)
         EXPECT_EQ(FileExists(path), expected) << path.toStdString();
 }
 
-class GenFcnsPaths : public ::testing::Test
+class FileSystemPaths : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(exe.isValid());
         ASSERT_TRUE(data.isValid());
-        saved = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
-    }
-    void TearDown() override
-    {
-        if (saved.isNull())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", saved);
     }
     static int modeOf(const QString &path)
     {
@@ -83,40 +74,39 @@ protected:
 
     QTemporaryDir exe;
     QTemporaryDir data;
-    QByteArray saved;
 };
 
 // A writable program folder is not where data goes: a build folder is thrown away.
-TEST_F(GenFcnsPaths, DataGoesToTheUserDataFolderUnlessThePortableInstallHasGroups)
+TEST_F(FileSystemPaths, DataGoesToTheUserDataFolderUnlessThePortableInstallHasGroups)
 {
-    const QString userData = data.path() + u"/Tessary/Corvel"_s;
-    EXPECT_EQ(UserDataFolder(), userData);
-    EXPECT_EQ(AppPath(exe.path()), userData);
-    EXPECT_EQ(AppPath(QString()), userData);
+    const QString userData = DataFolderUnder(data.path() + u'/');
+    EXPECT_EQ(userData, data.path() + u"/Tessary/Corvel"_s);
+    EXPECT_EQ(AppPath(exe.path(), userData), userData);
+    EXPECT_EQ(AppPath(QString(), userData), userData);
     EXPECT_FALSE(QFileInfo::exists(userData)) << "only found, not made";
 
     // A link to nothing still marks the portable install: its groups must be refused there
     // with a reason, not silently replaced by another folder's.
     ASSERT_TRUE(QFile::link(exe.filePath(u"gone"_s), exe.filePath(u"MailLists.tlx"_s)));
-    EXPECT_EQ(AppPath(exe.path() + u'/'), exe.path());
+    EXPECT_EQ(AppPath(exe.path() + u'/', userData), exe.path());
 }
 
-TEST_F(GenFcnsPaths, MakePrivateFolderMakesMissingFoldersForTheUserAlone)
+TEST_F(FileSystemPaths, MakePrivateFolderMakesMissingFoldersForTheUserAlone)
 {
     const QString deep = data.filePath(u"a/b/c"_s);
-    EXPECT_EQ(MakePrivateFolder(deep), QString());
+    EXPECT_TRUE(MakePrivateFolder(deep).ok());
     EXPECT_EQ(modeOf(data.filePath(u"a"_s)), 0700);
     EXPECT_EQ(modeOf(deep), 0700);
 
     ASSERT_EQ(::chmod(QFile::encodeName(deep).constData(), 0750), 0);
-    EXPECT_EQ(MakePrivateFolder(deep), QString());
+    EXPECT_TRUE(MakePrivateFolder(deep).ok());
     EXPECT_EQ(modeOf(deep), 0750) << "an existing folder keeps the mode its owner gave it";
 
     QFile blocker(data.filePath(u"file"_s));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    EXPECT_FALSE(MakePrivateFolder(data.filePath(u"file"_s)).isEmpty());
-    EXPECT_FALSE(MakePrivateFolder(data.filePath(u"file/sub"_s)).isEmpty());
+    EXPECT_FALSE(MakePrivateFolder(data.filePath(u"file"_s)).error().isEmpty());
+    EXPECT_FALSE(MakePrivateFolder(data.filePath(u"file/sub"_s)).error().isEmpty());
 }
 
 } // namespace

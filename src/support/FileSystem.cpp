@@ -1,10 +1,8 @@
-#include "support/GenFcns.h"
+#include "support/FileSystem.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -41,30 +39,22 @@ bool EntryExists(const QString &path)
     return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
-QString UserDataFolder()
+QString DataFolderUnder(const QString &dataHome)
 {
-    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (base.isEmpty())
-        base = QDir::homePath() + u"/.local/share"_s;
-    return QDir::cleanPath(base + u"/Tessary/Corvel"_s);
+    return QDir::cleanPath(dataHome + u"/Tessary/Corvel"_s);
 }
 
-QString AppPath(const QString &executableDir)
+QString AppPath(const QString &executableDir, const QString &userDataFolder)
 {
     // A group file beside the program is a portable install's data, even when it cannot be
     // read now: it must be refused there with its reason, not replaced by another folder's.
     const QString dir = QDir::cleanPath(executableDir);
     if (!executableDir.isEmpty() && EntryExists(dir + u"/MailLists.tlx"_s))
         return dir;
-    return UserDataFolder();
+    return userDataFolder;
 }
 
-QString AppPath()
-{
-    return AppPath(QCoreApplication::applicationDirPath());
-}
-
-QString MakePrivateFolder(const QString &path)
+Status MakePrivateFolder(const QString &path)
 {
     const QString clean = QDir::cleanPath(QDir(path).absolutePath());
     QStringList missing;
@@ -77,12 +67,12 @@ QString MakePrivateFolder(const QString &path)
     for (const QString &folder : std::as_const(missing)) {
         if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
             const int err = errno;
-            return u"cannot create the folder %1: %2"_s.arg(
-                folder, QString::fromLocal8Bit(std::strerror(err)));
+            return Status::failure(u"cannot create the folder %1: %2"_s.arg(
+                folder, QString::fromLocal8Bit(std::strerror(err))));
         }
     }
     if (!QFileInfo(clean).isDir())
-        return u"%1 is not a folder"_s.arg(clean);
+        return Status::failure(u"%1 is not a folder"_s.arg(clean));
     return {};
 }
 

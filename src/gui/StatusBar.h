@@ -21,7 +21,7 @@ class StatusBarSurface;
 // raised, inset or flat frame, optionally in a three-dimensional font, and can show a
 // percent bar. Fixed panels are as wide as their kind's sample text; spring panels share
 // what is left. Panels are numbered from 1; sizes are in pixels.
-class cQXStatBar : public StatusPanels
+class StatusBar : public StatusPanels
 {
 public:
     enum FrameType : int
@@ -56,10 +56,10 @@ public:
         bool bold = false;
     };
 
-    cQXStatBar() = default;
-    ~cQXStatBar() override;
-    cQXStatBar(const cQXStatBar &) = delete;
-    cQXStatBar &operator=(const cQXStatBar &) = delete;
+    StatusBar() = default;
+    ~StatusBar() override;
+    StatusBar(const StatusBar &) = delete;
+    StatusBar &operator=(const StatusBar &) = delete;
 
     void PctColor(quint32 colour) { m_percentColour = colour; }
     void ShowPercent(int panel, int percent) override;
