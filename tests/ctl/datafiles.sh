@@ -16,31 +16,6 @@ ctl_() { # corvelctl as a user runs it, without --app-path
     echo $? >"$work/rc"
 }
 
-# Starts the window, waits until it is up (it says there is no such folder once the tree is
-# built), ends it with a signal; fails unless it is gone within 5 s.
-window_pid=
-start_window() { # program, then its arguments
-    "$@" --select "No such folder" >"$work/window.out" 2>"$work/window.err" &
-    window_pid=$!
-    cleanups+=("kill -9 $window_pid 2>/dev/null")
-    local i
-    for i in $(seq 300); do
-        grep -q "no folder No such folder" "$work/window.err" && return 0
-        kill -0 "$window_pid" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-ends_on_sigterm_within_5s() {
-    kill -TERM "$window_pid"
-    local i
-    for i in $(seq 50); do
-        kill -0 "$window_pid" 2>/dev/null || { wait "$window_pid"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-
 # A copy of the program's folder, run from there: its groups go to the user's data folder
 # and survive the folder's removal.
 copy=$work/bin-copy

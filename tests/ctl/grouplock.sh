@@ -17,20 +17,8 @@ run add-member Friends "Lee, Ann" ann@example.org
 groupfile=$app/MailLists.tlx
 lockfile=$app/MailLists.lock
 
-# The window is up once it has built the tree and says the folder asked for is not there.
-"$bin/corvel" --app-path "$app" --select "No such folder" >"$work/window.out" 2>"$work/window.err" &
-window=$!
-cleanups+=("kill -9 $window 2>/dev/null")
-window_up() {
-    local i
-    for i in $(seq 300); do
-        [ -e "$lockfile" ] && grep -q "no folder No such folder" "$work/window.err" && return 0
-        kill -0 "$window" 2>/dev/null || return 1
-        sleep 0.1
-    done
-    return 1
-}
-check "window up, holding the lock" window_up
+check "window up" start_window "$bin/corvel" --app-path "$app"
+check "holding the lock" test -e "$lockfile"
 before=$(sha256sum "$groupfile")
 
 refused() { # a changing verb and its arguments
@@ -53,16 +41,7 @@ run members Friends
 check "members still listed" rc_is 0
 check "listing shows the member" grep -q ann@example.org "$work/out"
 
-ends() {
-    kill -TERM "$window"
-    local i
-    for i in $(seq 50); do
-        kill -0 "$window" 2>/dev/null || { wait "$window"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-check "window ends on SIGTERM" ends
+check "window ends on SIGTERM" ends_on_sigterm_within_5s
 check "lock released" test ! -e "$lockfile"
 run new-group X
 check "new-group works once the window is gone" rc_is 0

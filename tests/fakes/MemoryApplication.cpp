@@ -28,8 +28,6 @@ std::shared_ptr<OlNamespace> MemoryApplication::GetNamespace(const QString &type
 
 std::shared_ptr<OlItem> MemoryApplication::CreateItem(int itemType)
 {
-    if (m_createItemFails)
-        throw OutlookError(u"A new message cannot be created."_s);
     if (itemType != 0)
         throw OutlookError(u"Items of type %1 cannot be created."_s.arg(itemType));
     return std::make_shared<MemoryItem>(m_session, olMailItem);

@@ -17,7 +17,6 @@ public:
 
     [[nodiscard]] std::shared_ptr<MemoryNamespace> session() const { return m_session; }
     void failGetNamespace(bool on = true) { m_getNamespaceFails = on; }
-    void failCreateItem(bool on = true) { m_createItemFails = on; }
 
     [[nodiscard]] std::shared_ptr<OlNamespace> GetNamespace(const QString &type) override;
     [[nodiscard]] std::shared_ptr<OlItem> CreateItem(int itemType) override;
@@ -25,7 +24,6 @@ public:
 private:
     std::shared_ptr<MemoryNamespace> m_session;
     bool m_getNamespaceFails = false;
-    bool m_createItemFails = false;
 };
 
 } // namespace corvel

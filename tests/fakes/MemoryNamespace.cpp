@@ -67,8 +67,6 @@ QString MemoryNamespace::CurrentUser()
 
 std::vector<std::shared_ptr<OlFolder>> MemoryNamespace::Folders()
 {
-    if (m_foldersFail)
-        throw OutlookError(u"The stores of the mail session cannot be read."_s);
     return {m_stores.begin(), m_stores.end()};
 }
 

@@ -5,8 +5,6 @@
 
 #include <QtGlobal>
 
-#include <QHash>
-
 #include <memory>
 #include <optional>
 
@@ -38,7 +36,6 @@ public:
     bool remove(const QString &entryId);
     // std::nullopt: the session knows no user and CurrentUser() throws.
     void setCurrentUser(std::optional<QString> name) { m_currentUser = std::move(name); }
-    void failFolders(bool on = true) { m_foldersFail = on; }
 
     [[nodiscard]] const std::vector<SentMessage> &sent() const { return m_sent; }
     // Send batches: a commit that fails queues none of the batch.
@@ -52,18 +49,6 @@ public:
     [[nodiscard]] bool sendBatchCommitsFail() const { return m_commitsFail; }
     [[nodiscard]] int sendBatchCommits() const { return m_commits; }
     void noteSendBatchCommit() { ++m_commits; }
-    // What became of queued messages, as a test says; a message queued and not mentioned is
-    // queued, an unknown id gone.
-    void setQueuedState(const QString &outboxId, QueuedMessageStates::Message state)
-    {
-        m_states.insert(outboxId, std::move(state));
-    }
-    void setWhyNotDelivering(const QString &why) { m_whyNotDelivering = why; }
-    [[nodiscard]] const QHash<QString, QueuedMessageStates::Message> &queuedStates() const
-    {
-        return m_states;
-    }
-    [[nodiscard]] const QString &whyNotDelivering() const { return m_whyNotDelivering; }
     [[nodiscard]] std::shared_ptr<MemoryFolder> store(std::size_t index) const
     {
         return m_stores.at(index);
@@ -89,12 +74,9 @@ private:
     // Ids of two sessions never match, as with two real profiles.
     quint64 m_sessionTag;
     quint64 m_nextId = 1;
-    bool m_foldersFail = false;
     bool m_commitsFail = false;
     QStringList m_refusedTo;
     int m_commits = 0;
-    QHash<QString, QueuedMessageStates::Message> m_states;
-    QString m_whyNotDelivering;
 };
 
 } // namespace corvel

@@ -68,18 +68,14 @@ MemoryQueuedStates::states(const QStringList &outboxIds) const
     for (const auto &sent : session->sent())
         queued.insert(sent.outboxId);
     std::vector<Message> result;
-    for (const QString &id : outboxIds) {
-        Message m{id, queued.contains(id) ? State::Queued : State::Gone, {}, {}};
-        if (session->queuedStates().contains(id))
-            m = session->queuedStates().value(id);
-        result.push_back(std::move(m));
-    }
+    for (const QString &id : outboxIds)
+        result.push_back({id, queued.contains(id) ? State::Queued : State::Gone, {}, {}});
     return result;
 }
 
 QString MemoryQueuedStates::whyNotDelivering() const
 {
-    return open(m_session)->whyNotDelivering();
+    return {};
 }
 
 } // namespace corvel

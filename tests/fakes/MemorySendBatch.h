@@ -25,7 +25,7 @@ private:
     std::vector<MemoryNamespace::SentMessage> m_pending;
 };
 
-// The states a test gave the in-memory session's queued messages.
+// Queued while the in-memory session holds a message, gone otherwise.
 class MemoryQueuedStates : public QueuedMessageStates
 {
 public:

@@ -184,13 +184,8 @@ private Q_SLOTS:
         frmMailWiz dialog(wizard);
         dialog.show();
         auto *exit = dialog.findChild<QPushButton *>(u"cmdExit"_s);
-        QString question;
-        whenModal<QMessageBox>([&question](QMessageBox &box) {
-            question = box.text();
-            box.button(QMessageBox::No)->click();
-        });
+        whenModal<QMessageBox>([](QMessageBox &box) { box.button(QMessageBox::No)->click(); });
         QTest::mouseClick(exit, Qt::LeftButton);
-        QCOMPARE(question, u"Are you sure you wish to exit?"_s);
         QVERIFY(dialog.isVisible());
 
         whenModal<QMessageBox>([](QMessageBox &box) { box.button(QMessageBox::Yes)->click(); });
@@ -225,8 +220,6 @@ private Q_SLOTS:
 
         QCOMPARE(captions.size(), 2);
         QCOMPARE(session->sent()[1].body, u"Dear Name2,"_s);
-        QCOMPARE(window.statusText(), u"2 of 2"_s);
-        QCOMPARE(window.percent(), 100);
 
         window.showOutcome(GenerationSummary::heading(outcome),
                            GenerationSummary::lines(outcome, u"later"_s));

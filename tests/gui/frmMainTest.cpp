@@ -115,7 +115,6 @@ private Q_SLOTS:
     void startsWithASessionAndWritesItsDataAtClose();
     void startFailuresAreShownAndNothingIsWritten_data();
     void startFailuresAreShownAndNothingIsWritten();
-    void firstRunOpensAtTheDefaultPlace();
     void closingMinimisedOrMaximisedKeepsTheNormalPlace_data();
     void closingMinimisedOrMaximisedKeepsTheNormalPlace();
     void escapeKeepsOnlyTheCurrentNode();
@@ -130,7 +129,6 @@ private Q_SLOTS:
     void terminationSignalClosesLikeTheUser();
     void aLetterKeptOpenKeepsTheProgramRunning();
     void aFailedSaveIsABoxOnlyWhenTheUserCloses();
-    void aChoiceThatCannotBeKeptIsSaid();
 };
 
 void frmMainTest::startsWithASessionAndWritesItsDataAtClose()
@@ -147,11 +145,20 @@ void frmMainTest::startsWithASessionAndWritesItsDataAtClose()
     QVERIFY(window.tools().isChecked(u"btnIncludeAll"));
     QVERIFY(window.workspace().tree().findByValue(NodeValue(u"STDMG"_s), NodeValueName::EntryId()));
     QVERIFY(!QFile::exists(run.appFile(u"MailLists.tlx"_s)));
+    // A first run opens at the default place (WindowPositionTest) and keeps it.
+    const int tx = window.TwipsPerPixelX();
+    const int ty = window.TwipsPerPixelY();
+    QCOMPARE(window.pos(), QPoint(qRound(500.0 / tx), qRound(500.0 / ty)));
+    QCOMPARE(window.size(), QSize(qRound(9000.0 / tx), qRound(6500.0 / ty)));
 
     window.close();
     QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
     QVERIFY(QFile::exists(run.appFile(u"mailfolders.sys"_s)));
     QVERIFY(run.dialogs.asked().isEmpty());
+    QCOMPARE(run.position(), u"%1,%2,%3,%4"_s.arg(qRound(500.0 / tx) * tx)
+                                 .arg(qRound(500.0 / ty) * ty)
+                                 .arg(qRound(9000.0 / tx) * tx)
+                                 .arg(qRound(6500.0 / ty) * ty));
 }
 
 void frmMainTest::startFailuresAreShownAndNothingIsWritten_data()
@@ -188,22 +195,6 @@ void frmMainTest::startFailuresAreShownAndNothingIsWritten()
     QVERIFY(!QFile::exists(run.appFile(u"MailLists.tlx"_s)));
     QVERIFY(!QFile::exists(run.appFile(u"mailfolders.sys"_s)));
     QCOMPARE(run.position(), position);
-}
-
-void frmMainTest::firstRunOpensAtTheDefaultPlace()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    const int tx = window.TwipsPerPixelX();
-    const int ty = window.TwipsPerPixelY();
-    QCOMPARE(window.pos(), QPoint(qRound(500.0 / tx), qRound(500.0 / ty)));
-    QCOMPARE(window.size(), QSize(qRound(9000.0 / tx), qRound(6500.0 / ty)));
-    window.close();
-    QCOMPARE(run.position(), u"%1,%2,%3,%4"_s.arg(qRound(500.0 / tx) * tx)
-                                 .arg(qRound(500.0 / ty) * ty)
-                                 .arg(qRound(9000.0 / tx) * tx)
-                                 .arg(qRound(6500.0 / ty) * ty));
 }
 
 void frmMainTest::closingMinimisedOrMaximisedKeepsTheNormalPlace_data()
@@ -330,6 +321,17 @@ void frmMainTest::includeAllFlipsAndIsStored()
     window.aBar_Click(u"btnIncludeAll"_s);
     QCOMPARE(stored(), u"1"_s);
     QCOMPARE(window.workspace().tree().count(), nodes); // the tree waits for the next start
+    QVERIFY(run.dialogs.asked().isEmpty());
+
+    // A choice the settings file cannot keep (WorkspaceTest) is said.
+    QFile settings(run.settings().filePath());
+    QVERIFY(settings.open(QIODevice::Append));
+    settings.write("[Broken\n");
+    settings.close();
+    window.aBar_Click(u"btnIncludeAll"_s);
+    QCOMPARE(run.dialogs.asked().size(), 1);
+    QVERIFY2(run.dialogs.asked().front().contains(u"is not closed"_s),
+             qPrintable(run.dialogs.asked().front()));
 }
 
 void frmMainTest::newMessageSavesADraftAndOpensIt()
@@ -517,20 +519,6 @@ void frmMainTest::aFailedSaveIsABoxOnlyWhenTheUserCloses()
                  u"When the program last closed: The mail groups were not saved"_s),
              qPrintable(next.window().StatBar().caption(2)));
     QCOMPARE(next.settings().GetSetting(u"Parms"_s, u"ShutdownProblem"_s, u"said"_s), u"said"_s);
-}
-
-void frmMainTest::aChoiceThatCannotBeKeptIsSaid()
-{
-    Run run;
-    QVERIFY(run.start());
-    QFile settings(run.settings().filePath());
-    QVERIFY(settings.open(QIODevice::Append));
-    settings.write("[Broken\n");
-    settings.close();
-    run.window().aBar_Click(u"btnIncludeAll"_s);
-    QCOMPARE(run.dialogs.asked().size(), 1);
-    QVERIFY2(run.dialogs.asked().front().contains(u"is not closed"_s),
-             qPrintable(run.dialogs.asked().front()));
 }
 
 QTEST_MAIN(frmMainTest)

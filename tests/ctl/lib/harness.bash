@@ -54,4 +54,27 @@ skip_without_smtp_server() { # ends a script that needs nothing else, passing
     finish
     exit
 }
+# The window, started in the background with its arguments; up once it has built the tree and
+# says the folder asked for is not there. Sets $window_pid.
+start_window() {
+    "$@" --select "No such folder" >"$work/window.out" 2>"$work/window.err" &
+    window_pid=$!
+    cleanups+=("kill -9 $window_pid 2>/dev/null")
+    local i
+    for i in $(seq 300); do
+        grep -q "no folder No such folder" "$work/window.err" && return 0
+        kill -0 "$window_pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+ends_on_sigterm_within_5s() {
+    kill -TERM "$window_pid"
+    local i
+    for i in $(seq 50); do
+        kill -0 "$window_pid" 2>/dev/null || { wait "$window_pid"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
 make_outbox() { mkdir -p "$store/Outbox/cur" "$store/Outbox/new" "$store/Outbox/tmp"; }
