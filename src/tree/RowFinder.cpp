@@ -1,0 +1,143 @@
+#include "tree/RowFinder.h"
+
+#include "tree/FindText.h"
+
+namespace corvel {
+
+namespace {
+
+// Between columns, so a text never matches across two of them; typed text cannot hold it.
+constexpr QChar ColumnBreak(0x1F);
+
+bool showsColumns(const TreeList &tree, NodeHandle node)
+{
+    return tree.hasColumnLayout(node) && tree.columnLayout(node).columnCount() > 1;
+}
+
+} // namespace
+
+NodeHandle RowFinder::ownerFor(const TreeList &tree, NodeHandle node)
+{
+    if (!tree.isValid(node))
+        return {};
+    if (showsColumns(tree, node))
+        return node;
+    const NodeHandle parent = tree.parent(node);
+    return parent && showsColumns(tree, parent) ? parent : NodeHandle{};
+}
+
+QString RowFinder::keyOf(const TreeList &tree, NodeHandle row, const ColumnLayout &layout)
+{
+    // Column 0 shows the caption; a column narrowed to nothing shows nothing.
+    QString key;
+    for (size_t c = 0; c < layout.columns.size(); ++c) {
+        const ColumnLayout::Column &column = layout.columns[c];
+        if (column.widthTwips <= 0)
+            continue;
+        key += FindText::fold(c == 0 ? tree.caption(row)
+                                     : tree.value(row, column.boundValue).toString());
+        key += ColumnBreak;
+    }
+    return key;
+}
+
+void RowFinder::prepare(const TreeList &tree, NodeHandle owner)
+{
+    m_owner = tree.isValid(owner) ? owner : NodeHandle{};
+    m_stamp = tree.structureStamp();
+    m_rows = m_owner ? tree.children(m_owner) : std::vector<NodeHandle>{};
+    m_keys.clear();
+    m_keys.reserve(m_rows.size());
+    quint32 maxSlot = 0;
+    if (m_owner) {
+        const ColumnLayout &layout = tree.columnLayout(m_owner);
+        for (NodeHandle row : m_rows) {
+            m_keys.push_back(keyOf(tree, row, layout));
+            maxSlot = qMax(maxSlot, row.slot);
+        }
+    }
+    m_positionBySlot.assign(m_rows.empty() ? 0 : maxSlot + 1, 0);
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        m_positionBySlot[m_rows[i].slot] = static_cast<quint32>(i + 1);
+    setText(m_text);
+}
+
+void RowFinder::refresh(const TreeList &tree)
+{
+    if (!m_owner || tree.structureStamp() == m_stamp)
+        return;
+    if (!tree.isValid(m_owner)) {
+        clear();
+        return;
+    }
+    prepare(tree, m_owner);
+}
+
+void RowFinder::clear()
+{
+    m_owner = {};
+    m_rows.clear();
+    m_keys.clear();
+    m_shown.clear();
+    m_positionBySlot.clear();
+    m_text.clear();
+    m_needle.clear();
+    m_shownCount = 0;
+}
+
+void RowFinder::setText(const QString &text)
+{
+    m_text = text;
+    m_needle = FindText::fold(text);
+    m_needle.remove(ColumnBreak);
+    m_shown.assign(m_rows.size(), 1);
+    m_shownCount = static_cast<int>(m_rows.size());
+    if (m_needle.isEmpty())
+        return;
+    for (size_t i = 0; i < m_keys.size(); ++i) {
+        if (!m_keys[i].contains(m_needle)) {
+            m_shown[i] = 0;
+            --m_shownCount;
+        }
+    }
+}
+
+bool RowFinder::isShown(NodeHandle node) const
+{
+    if (!isActive() || node.slot >= m_positionBySlot.size())
+        return true;
+    const quint32 position = m_positionBySlot[node.slot];
+    if (position == 0 || m_rows[position - 1] != node)
+        return true;
+    return m_shown[position - 1] != 0;
+}
+
+std::vector<NodeHandle> RowFinder::shownRows() const
+{
+    std::vector<NodeHandle> shown;
+    shown.reserve(static_cast<size_t>(m_shownCount));
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_shown[i])
+            shown.push_back(m_rows[i]);
+    }
+    return shown;
+}
+
+QString RowFinder::countText() const
+{
+    if (isActive())
+        return QStringLiteral("%1 of %2").arg(m_shownCount).arg(m_rows.size());
+    return QString::number(m_rows.size()) + QStringLiteral(" Items");
+}
+
+void RowFinder::deselectHidden(TreeList &tree) const
+{
+    if (!isActive())
+        return;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_shown[i])
+            tree.setSelected(m_rows[i], false);
+    }
+}
+
+} // namespace corvel
