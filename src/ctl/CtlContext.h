@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace corvel {
 
@@ -20,6 +21,7 @@ struct CtlContext
     QStringList args; // after the verb
     bool json = false;
     bool deleteSetting = false;
+    QString find; // --find: only the rows whose shown columns hold this text
     QString appPath;
     QString shippedDir;
 };
@@ -37,6 +39,10 @@ enum CtlExit
 
 // A folder by its EntryId or its caption path ("Personal Folders/Contacts"); null when none.
 [[nodiscard]] NodeHandle findFolder(const TreeList &tree, const QString &argument);
+// The rows below a listed folder or group that the window's find would show for `text`
+// (all of them for an empty text).
+[[nodiscard]] std::vector<NodeHandle> findRows(const TreeList &tree, NodeHandle holder,
+                                               const QString &text);
 
 void printOut(const QString &text);
 void printError(const QString &text);

@@ -2,6 +2,7 @@
 #include "folders/FolderListing.h"
 #include "folders/ItemLists.h"
 #include "tree/NodeKinds.h"
+#include "tree/RowFinder.h"
 #include "workspace/Workspace.h"
 
 #include <QJsonArray>
@@ -52,6 +53,16 @@ NodeHandle findFolder(const TreeList &tree, const QString &argument)
     return findByPath(tree, argument);
 }
 
+std::vector<NodeHandle> findRows(const TreeList &tree, NodeHandle holder, const QString &text)
+{
+    if (text.isEmpty())
+        return tree.children(holder);
+    RowFinder finder;
+    finder.prepare(tree, holder);
+    finder.setText(text);
+    return finder.shownRows();
+}
+
 namespace {
 
 // A value holding a tab or a line break would shift the cells of every line after it.
@@ -72,7 +83,7 @@ QJsonValue jsonOf(const NodeValue &value)
 }
 
 // The rows below holder, one line (or JSON object) each, with the folder's columns.
-void printRows(const TreeList &tree, NodeHandle holder, bool json)
+void printRows(const TreeList &tree, NodeHandle holder, const CtlContext &context)
 {
     const ColumnLayout &layout = tree.columnLayout(holder);
     QStringList names;
@@ -81,8 +92,8 @@ void printRows(const TreeList &tree, NodeHandle holder, bool json)
 
     QJsonArray rows;
     QString text;
-    for (NodeHandle row = tree.firstChild(holder); row; row = tree.nextSibling(row)) {
-        if (json) {
+    for (NodeHandle row : findRows(tree, holder, context.find)) {
+        if (context.json) {
             QJsonObject object{
                 {NodeValueName::olType(), jsonOf(tree.value(row, NodeValueName::olType()))},
                 {NodeValueName::EntryId(), jsonOf(tree.value(row, NodeValueName::EntryId()))}};
@@ -98,7 +109,7 @@ void printRows(const TreeList &tree, NodeHandle holder, bool json)
             text += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
         }
     }
-    if (json)
+    if (context.json)
         printOut(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented)));
     else if (!text.isEmpty())
         printOut(text);
@@ -145,7 +156,7 @@ int runList(const CtlContext &context)
         return ExitFailed;
     }
 
-    printRows(tree, *listed, context.json);
+    printRows(tree, *listed, context);
     return complete ? ExitOk : ExitFailed;
 }
 

@@ -227,7 +227,7 @@ int runMembers(const CtlContext &context)
         const QStringList names = {NodeValueName::olType(), NodeValueName::EntryId(),
                                    NodeValueName::FileAs(), NodeValueName::Email1Address()};
         CtlTable table(context.json);
-        for (NodeHandle member : tree.children(group)) {
+        for (NodeHandle member : findRows(tree, group, context.find)) {
             QJsonObject row;
             QStringList cells;
             for (const QString &name : names) {

@@ -20,6 +20,8 @@ int main(int argc, char *argv[])
         if (!verb.isEmpty()) {
             if (arg == QStringLiteral("--delete"))
                 context.deleteSetting = true;
+            else if (arg == QStringLiteral("--find") && i + 1 < args.size())
+                context.find = args[++i];
             else if (arg == QStringLiteral("--json"))
                 context.json = true;
             else
