@@ -13,6 +13,8 @@ class QStyleOptionViewItem;
 
 namespace corvel {
 
+class RowFinder;
+
 // Draws a TreeList and turns the user's mouse and keys into changes of its expansion,
 // selection and current node, and into the tree's events for whoever handles them.
 //
@@ -63,6 +65,11 @@ public:
     void showBusyPointer() override;
     void restorePointer() override;
 
+    // Rows the finder hides are left out; null shows every row. The finder outlives the view
+    // or is unset first; rowFilterChanged() shows what its new text keeps.
+    void setRowFilter(RowFinder *finder);
+    void rowFilterChanged();
+
     // The mime type a node drag carries; drops of anything else are not taken.
     static QString dragMimeType();
 
@@ -81,6 +88,8 @@ Q_SIGNALS:
     void DragDrop(int xTwips, int yTwips);
     // The right-click band belongs at this screen position.
     void contextMenuRequested(const QPoint &globalPos);
+    // Printable text typed with no command key held: the user starts to find a row.
+    void findTyped(const QString &text);
     // The user gave a column of the node's layout a new width (already stored in the layout).
     void columnResized(NodeHandle node, int column, int widthTwips);
 
@@ -159,6 +168,7 @@ private:
     void autoScrollStep();
 
     TreeList &m_tree;
+    RowFinder *m_rowFilter = nullptr;
     int m_twipsX;
     int m_twipsY;
     NodePictures m_pictures;

@@ -25,7 +25,7 @@ public:
     // Takes the children of `owner` with their shown columns and shows them all.
     void prepare(const TreeList &tree, NodeHandle owner);
     // Prepares again, keeping the text, when the tree's structure changed since; forgets the
-    // owner when it is gone.
+    // owner and the text when the owner is gone.
     void refresh(const TreeList &tree);
     // Ends the find: every row is shown again.
     void clear();
