@@ -2,6 +2,8 @@
 
 #include "tree/FindText.h"
 
+#include <QStringMatcher>
+
 namespace corvel {
 
 namespace {
@@ -47,15 +49,18 @@ void RowFinder::prepare(const TreeList &tree, NodeHandle owner)
     m_stamp = tree.structureStamp();
     m_rows = m_owner ? tree.children(m_owner) : std::vector<NodeHandle>{};
     m_keys.clear();
-    m_keys.reserve(m_rows.size());
+    m_keyStart.clear();
+    m_keyStart.reserve(m_rows.size() + 1);
     quint32 maxSlot = 0;
     if (m_owner) {
         const ColumnLayout &layout = tree.columnLayout(m_owner);
         for (NodeHandle row : m_rows) {
-            m_keys.push_back(keyOf(tree, row, layout));
+            m_keyStart.push_back(m_keys.size());
+            m_keys += keyOf(tree, row, layout);
             maxSlot = qMax(maxSlot, row.slot);
         }
     }
+    m_keyStart.push_back(m_keys.size());
     m_positionBySlot.assign(m_rows.empty() ? 0 : maxSlot + 1, 0);
     for (size_t i = 0; i < m_rows.size(); ++i)
         m_positionBySlot[m_rows[i].slot] = static_cast<quint32>(i + 1);
@@ -78,6 +83,7 @@ void RowFinder::clear()
     m_owner = {};
     m_rows.clear();
     m_keys.clear();
+    m_keyStart.clear();
     m_shown.clear();
     m_positionBySlot.clear();
     m_text.clear();
@@ -90,15 +96,26 @@ void RowFinder::setText(const QString &text)
     m_text = text;
     m_needle = FindText::fold(text);
     m_needle.remove(ColumnBreak);
-    m_shown.assign(m_rows.size(), 1);
-    m_shownCount = static_cast<int>(m_rows.size());
-    if (m_needle.isEmpty())
+    if (m_needle.isEmpty()) {
+        m_shown.assign(m_rows.size(), 1);
+        m_shownCount = static_cast<int>(m_rows.size());
         return;
-    for (size_t i = 0; i < m_keys.size(); ++i) {
-        if (!m_keys[i].contains(m_needle)) {
-            m_shown[i] = 0;
-            --m_shownCount;
-        }
+    }
+    m_shown.assign(m_rows.size(), 0);
+    m_shownCount = 0;
+    // Every key ends with a column break the needle cannot hold, so a match never runs from
+    // one row into the next; after a match the search goes on at the next row.
+    const QStringMatcher matcher(m_needle);
+    size_t row = 0;
+    for (qsizetype at = matcher.indexIn(m_keys, 0); at >= 0;
+         at = matcher.indexIn(m_keys, m_keyStart[row])) {
+        while (m_keyStart[row + 1] <= at)
+            ++row;
+        m_shown[row] = 1;
+        ++m_shownCount;
+        ++row;
+        if (row == m_rows.size())
+            break;
     }
 }
 

@@ -55,7 +55,10 @@ private:
     NodeHandle m_owner;
     quint64 m_stamp = 0;
     std::vector<NodeHandle> m_rows;
-    std::vector<QString> m_keys;
+    // Every row's folded columns, one after the other, so a keystroke is one search over
+    // contiguous text; row i's key starts at m_keyStart[i].
+    QString m_keys;
+    std::vector<qsizetype> m_keyStart;
     std::vector<quint8> m_shown;
     std::vector<quint32> m_positionBySlot; // slot -> position in m_rows + 1; 0: not a row
     QString m_text;
