@@ -53,6 +53,12 @@ int main(int argc, char *argv[])
                        : QStringLiteral("corvelctl: unknown verb %1\n%2").arg(verb, ctlHelpText()));
         return ExitUsage;
     }
+    // Another verb would ignore --find and print every row as if it had found them.
+    if (!context.find.isNull() && verb != QStringLiteral("list") &&
+        verb != QStringLiteral("members")) {
+        printError(QStringLiteral("corvelctl: --find goes with list and members only"));
+        return ExitUsage;
+    }
     // Every verb finds the shipped files where the window does, installed or beside it.
     const QString executableDir = QCoreApplication::applicationDirPath();
     context.shippedDir = ShippedFiles::directory(executableDir);

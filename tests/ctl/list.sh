@@ -53,6 +53,8 @@ for find in "MULLER:Müller, Jo	jo@example.net	" "golf:Lee, Ann	ann@example.org	
     check "--find ${find%%:*}" out_is "${find#*:}"
 done
 rm "$store/Contacts/m.vcf"
+run groups --find x
+check "--find refused where it would be ignored" rc_is 2
 
 # The folder's own column set decides the columns, a property that cannot be read included.
 # Without a FileAs value the rows keep the folder's order (file names: a.vcf first).
