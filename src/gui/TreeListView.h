@@ -74,6 +74,8 @@ public:
     static QString dragMimeType();
 
 Q_SIGNALS:
+    // Printable text typed with no command key held: the user starts to find a row.
+    void findTyped(const QString &text);
     void Click();
     void DblClick();
     void PictureClick();
@@ -88,8 +90,6 @@ Q_SIGNALS:
     void DragDrop(int xTwips, int yTwips);
     // The right-click band belongs at this screen position.
     void contextMenuRequested(const QPoint &globalPos);
-    // Printable text typed with no command key held: the user starts to find a row.
-    void findTyped(const QString &text);
     // The user gave a column of the node's layout a new width (already stored in the layout).
     void columnResized(NodeHandle node, int column, int widthTwips);
 
@@ -168,7 +168,6 @@ private:
     void autoScrollStep();
 
     TreeList &m_tree;
-    RowFinder *m_rowFilter = nullptr;
     int m_twipsX;
     int m_twipsY;
     NodePictures m_pictures;
@@ -177,6 +176,7 @@ private:
     mutable quint64 m_rowsStamp = ~quint64(0);
     mutable bool m_scrollRangeStale = true; // rows rebuilt since the scroll ranges were set
     mutable bool m_rowsDirty = true;
+    RowFinder *m_rowFilter = nullptr;
     int m_rowHeight = 18;
     int m_indent = 18;
     int m_contentWidth = 0;
