@@ -81,6 +81,11 @@ bool TreeFindBar::cancel()
 
 void TreeFindBar::onTextChanged(const QString &text)
 {
+    // The listing found in went away (its group deleted, say): find in the one shown now.
+    if (!m_finder.owner()) {
+        const TreeList &tree = m_view.tree();
+        m_finder.prepare(tree, RowFinder::ownerFor(tree, tree.current()));
+    }
     m_finder.setText(text);
     m_finder.deselectHidden(m_view.tree());
     m_view.rowFilterChanged();
