@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace corvel {
 
@@ -20,6 +21,7 @@ struct CtlContext
     QStringList args; // after the verb
     bool json = false;
     bool deleteSetting = false;
+    QString find; // --find: only the rows whose shown columns hold this text
     QString appPath;
     QString shippedDir;
     UserPaths user; // found once at start

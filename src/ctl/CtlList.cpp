@@ -43,7 +43,7 @@ int runList(const CtlContext &context)
 
     const auto listed =
         FolderRows::items(workspace.tree(), *workspace.session(), workspace.groups().columnSets(),
-                          context.args[0], context.json);
+                          context.args[0], context.json, context.find);
     if (!listed.ok()) {
         printError(QStringLiteral("corvelctl: %1").arg(listed.error()));
         return ExitFailed;

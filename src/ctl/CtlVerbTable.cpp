@@ -28,7 +28,9 @@ std::vector<CtlVerb> makeVerbs()
          "folders found elsewhere (khard, vdirsyncer, ~/.contacts,\n"
          "~/Maildir, ~/.mail) that could be added as stores"_s, runStores},
         {u"groups"_s, u"groups"_s, u"every mail group with its kind and member count"_s, runGroups},
-        {u"members"_s, u"members GROUP"_s, u"the members of the group of that name"_s, runMembers},
+        {u"members"_s, u"members GROUP [--find TEXT]"_s,
+         u"the members of the group of that name; --find: those whose\n"
+         "shown columns hold TEXT (any case, accents ignored)"_s, runMembers},
         groupVerb(u"new-group"_s, u"new-group NAME"_s, u"a Standard Mail Group"_s),
         groupVerb(u"new-dynamic-group"_s,
                   u"new-dynamic-group NAME --folder FOLDER [--folder FOLDER...]\n"
@@ -58,9 +60,10 @@ std::vector<CtlVerb> makeVerbs()
                   "already in the group), refused K (line L: ...)\""_s),
         groupVerb(u"import-groups"_s, u"import-groups FOLDER"_s,
                   u"one Standard Mail Group per group card of the vCard folder"_s),
-        {u"list"_s, u"list FOLDER"_s,
+        {u"list"_s, u"list FOLDER [--find TEXT]"_s,
          u"the contacts or messages of a folder (caption path such as\n"
-         "\"Personal Folders/Contacts\", or EntryId) as rows"_s, runList},
+         "\"Personal Folders/Contacts\", or EntryId) as rows; --find:\n"
+         "those whose shown columns hold TEXT, as members does"_s, runList},
         {u"drafts"_s, u"drafts"_s,
          u"the messages of the Drafts folder new letters go to\n(EntryId, Subject)"_s, runDrafts},
         {u"outbox"_s, u"outbox [--release KEY]"_s,

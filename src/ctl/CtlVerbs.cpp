@@ -180,7 +180,7 @@ int runMembers(const CtlContext &context)
     if (context.args.size() != 1)
         return ExitUsage;
     return withWorkspace(context, [&](const Workspace &workspace) {
-        const auto rows = GroupListing::members(workspace.tree(), context.args[0]);
+        const auto rows = GroupListing::members(workspace.tree(), context.args[0], context.find);
         if (!rows.ok()) {
             printError(QStringLiteral("corvelctl: %1").arg(rows.error()));
             return ExitFailed;

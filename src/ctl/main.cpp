@@ -21,6 +21,8 @@ int main(int argc, char *argv[])
         if (!verb.isEmpty()) {
             if (arg == QStringLiteral("--delete"))
                 context.deleteSetting = true;
+            else if (arg == QStringLiteral("--find") && i + 1 < args.size())
+                context.find = args[++i];
             else if (arg == QStringLiteral("--json"))
                 context.json = true;
             else
@@ -50,6 +52,12 @@ int main(int argc, char *argv[])
         printError(verb.isEmpty()
                        ? ctlHelpText()
                        : QStringLiteral("corvelctl: unknown verb %1\n%2").arg(verb, ctlHelpText()));
+        return ExitUsage;
+    }
+    // Another verb would ignore --find and print every row as if it had found them.
+    if (!context.find.isNull() && verb != QStringLiteral("list") &&
+        verb != QStringLiteral("members")) {
+        printError(QStringLiteral("corvelctl: --find goes with list and members only"));
         return ExitUsage;
     }
     // Every verb finds the shipped files where the window does, installed or beside it.

@@ -4,6 +4,7 @@
 #include "folders/FolderLookup.h"
 #include "folders/ItemLists.h"
 #include "tree/NodeKinds.h"
+#include "tree/RowFinder.h"
 
 namespace corvel {
 
@@ -38,7 +39,7 @@ std::vector<TableRow> FolderRows::nodes(const TreeList &tree)
 
 Result<std::vector<TableRow>> FolderRows::items(TreeList &tree, OlNamespace &session,
                                                 ColumnSets &columnSets, const QString &folder,
-                                                bool json)
+                                                bool json, const QString &find)
 {
     using R = Result<std::vector<TableRow>>;
     NodeHandle node = findFolder(tree, folder);
@@ -60,7 +61,7 @@ Result<std::vector<TableRow>> FolderRows::items(TreeList &tree, OlNamespace &ses
         names << layout.columns[static_cast<size_t>(i)].boundValue;
 
     std::vector<TableRow> rows;
-    for (NodeHandle row = tree.firstChild(holder); row; row = tree.nextSibling(row)) {
+    for (NodeHandle row : RowFinder::rowsFound(tree, holder, find)) {
         TableRow out;
         if (json) {
             out.json = {

@@ -23,11 +23,13 @@ public:
     [[nodiscard]] static std::vector<TableRow> nodes(const TreeList &tree);
     // The items of a contact or message folder (EntryId or caption path), listed into the
     // tree first, in the columns of its column set; each row's cells are its column values,
-    // its JSON (only with `json`: a large folder lists faster without) the named ones.
+    // its JSON (only with `json`: a large folder lists faster without) the named ones. With
+    // `find`, only the rows the window's find would show.
     // Refused when there is no such folder or it cannot be listed.
     [[nodiscard]] static Result<std::vector<TableRow>> items(TreeList &tree, OlNamespace &session,
                                                              ColumnSets &columnSets,
-                                                             const QString &folder, bool json);
+                                                             const QString &folder, bool json,
+                                                             const QString &find = {});
 };
 
 // A node value for JSON: a number stays a number.

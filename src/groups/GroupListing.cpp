@@ -3,6 +3,7 @@
 #include "folders/FolderRows.h"
 #include "groups/GroupStore.h"
 #include "tree/NodeKinds.h"
+#include "tree/RowFinder.h"
 
 namespace corvel {
 
@@ -35,7 +36,8 @@ std::vector<TableRow> GroupListing::groups(const TreeList &tree)
     return rows;
 }
 
-Result<std::vector<TableRow>> GroupListing::members(const TreeList &tree, const QString &caption)
+Result<std::vector<TableRow>> GroupListing::members(const TreeList &tree, const QString &caption,
+                                                    const QString &find)
 {
     const Result<NodeHandle> found = GroupStore::groupNamed(tree, caption);
     if (!found.ok())
@@ -43,7 +45,7 @@ Result<std::vector<TableRow>> GroupListing::members(const TreeList &tree, const 
     const QStringList names = {NodeValueName::olType(), NodeValueName::EntryId(),
                                NodeValueName::FileAs(), NodeValueName::Email1Address()};
     std::vector<TableRow> rows;
-    for (NodeHandle member : tree.children(*found)) {
+    for (NodeHandle member : RowFinder::rowsFound(tree, *found, find)) {
         TableRow row;
         for (const QString &name : names) {
             row.json[name] = jsonOf(tree.value(member, name));

@@ -16,8 +16,8 @@ class GroupListing
 public:
     [[nodiscard]] static std::vector<TableRow> groups(const TreeList &tree);
     // Refused when no group or several groups have that caption.
-    [[nodiscard]] static Result<std::vector<TableRow>> members(const TreeList &tree,
-                                                               const QString &caption);
+    [[nodiscard]] static Result<std::vector<TableRow>>
+    members(const TreeList &tree, const QString &caption, const QString &find = {});
 };
 
 } // namespace corvel

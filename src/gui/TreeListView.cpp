@@ -1,6 +1,7 @@
 #include "gui/TreeListView.h"
 
 #include "gui/StoredColour.h"
+#include "tree/RowFinder.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -24,6 +25,15 @@ constexpr int EdgeGrip = 3;       // pixels either side of a heading edge that g
 constexpr int MinColumnWidth = 8; // pixels
 constexpr int AutoScrollMargin = 16;
 constexpr int AutoScrollInterval = 60; // ms
+
+// Letters, digits and signs start a find; command keys and a bare space keep their jobs.
+bool startsFind(const QKeyEvent &event)
+{
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const QString text = event.text();
+    return !text.isEmpty() && text.front().isPrint() && !text.front().isSpace();
+}
 
 } // namespace
 
@@ -76,12 +86,32 @@ void TreeListView::ensureRows() const
         rebuildRows();
 }
 
+void TreeListView::setRowFilter(RowFinder *finder)
+{
+    m_rowFilter = finder;
+    rowFilterChanged();
+}
+
+void TreeListView::rowFilterChanged()
+{
+    m_rowsDirty = true;
+    ensureRows();
+    updateScrollBars();
+    viewport()->update();
+}
+
 void TreeListView::rebuildRows() const
 {
     m_rows.clear();
+    if (m_rowFilter && m_rowFilter->isActive())
+        m_rowFilter->refresh(m_tree);
     const int count = m_tree.count();
     for (int i = 0; i < count;) {
         const NodeHandle node = m_tree.at(i);
+        if (m_rowFilter && !m_rowFilter->isShown(node)) {
+            i += 1 + m_tree.descendantCount(node);
+            continue;
+        }
         const bool expanded = m_tree.isExpanded(node);
         m_rows.push_back({node, RowKind::Node, expanded});
         if (!expanded) {
@@ -695,6 +725,11 @@ void TreeListView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     default:
+        if (startsFind(*event)) {
+            Q_EMIT findTyped(event->text());
+            event->accept();
+            return;
+        }
         QAbstractScrollArea::keyPressEvent(event);
     }
 }

@@ -13,6 +13,8 @@ class QStyleOptionViewItem;
 
 namespace corvel {
 
+class RowFinder;
+
 // Draws a TreeList and turns the user's mouse and keys into changes of its expansion,
 // selection and current node, and into the tree's events for whoever handles them.
 //
@@ -62,10 +64,17 @@ public:
     void showBusyPointer() override;
     void restorePointer() override;
 
+    // Rows the finder hides are left out; null shows every row. The finder outlives the view
+    // or is unset first; rowFilterChanged() shows what its new text keeps.
+    void setRowFilter(RowFinder *finder);
+    void rowFilterChanged();
+
     // The mime type a node drag carries; drops of anything else are not taken.
     static QString dragMimeType();
 
 Q_SIGNALS:
+    // Printable text typed with no command key held: the user starts to find a row.
+    void findTyped(const QString &text);
     void Click();
     void DblClick();
     void PictureClick();
@@ -165,6 +174,7 @@ private:
     mutable quint64 m_rowsStamp = ~quint64(0);
     mutable bool m_scrollRangeStale = true; // rows rebuilt since the scroll ranges were set
     mutable bool m_rowsDirty = true;
+    RowFinder *m_rowFilter = nullptr;
     int m_rowHeight = 18;
     int m_indent = 18;
     int m_contentWidth = 0;

@@ -6,6 +6,7 @@
 #include "gui/HelpWindow.h"
 #include "gui/StatusBar.h"
 #include "gui/StatusBarSurface.h"
+#include "gui/TreeFindBar.h"
 #include "gui/TreeInteractionBinding.h"
 #include "gui/TreeListView.h"
 #include "merge/RunJournal.h"
@@ -31,6 +32,7 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -129,6 +131,8 @@ void frmMain::Form_Load()
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    m_findBar = new TreeFindBar(*m_tlMain, *m_statBar, central);
+    layout->addWidget(m_findBar);
     layout->addWidget(m_tlMain, 1);
     layout->addWidget(m_picStatBar);
     setCentralWidget(central);
@@ -142,6 +146,8 @@ void frmMain::Form_Load()
     bindTreeInteraction(*m_tlMain, *m_interaction);
     connect(m_tlMain, &TreeListView::contextMenuRequested, this,
             [this](const QPoint &globalPos) { m_aBar->popUp(u"popTL1"_s, globalPos); });
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_findBar,
+            [this] { m_findBar->start(); });
     m_tools.setChecked(u"btnIncludeAll", workspace().includeAllFolders());
     SetButtonStates(NodeKind::Store);
     m_aBar->recalcLayout();
@@ -251,6 +257,8 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     if (m_aBar && m_aBar->offerKey(key->key(), key->modifiers()))
         return true;
     if (key->key() == Qt::Key_Escape) { // whatever the shift state
+        if (m_findBar && m_findBar->cancel())
+            return true;
         m_interaction->Escape();
         return true;
     }

@@ -23,6 +23,7 @@ class GroupMailCommand;
 class HelpWindow;
 class ListingCommand;
 class StatusPanels;
+class TreeFindBar;
 class TreeInteraction;
 class TreeListView;
 class StatusBar;
@@ -64,6 +65,7 @@ public:
     [[nodiscard]] ToolStates &tools() { return m_tools; }
     [[nodiscard]] CommandBar &aBar() const { return *m_aBar; }
     [[nodiscard]] TreeListView *tlMain() const { return m_tlMain; }
+    [[nodiscard]] TreeFindBar *findBar() const { return m_findBar; }
     [[nodiscard]] QWidget *picStatBar() const { return m_picStatBar; }
     [[nodiscard]] StatusBar &StatBar() const { return *m_statBar; }
     // nullptr until help is first asked for.
@@ -121,6 +123,7 @@ private:
     CommandDispatcher m_dispatch;
     CommandBar *m_aBar = nullptr;
     TreeListView *m_tlMain = nullptr;
+    TreeFindBar *m_findBar = nullptr;
     QWidget *m_picStatBar = nullptr;
     std::unique_ptr<StatusBar> m_statBar;
     std::unique_ptr<BusyIndicator> m_busy;

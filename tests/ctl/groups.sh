@@ -74,6 +74,8 @@ check "a refused line fails import" rc_is 1
 check "import says what it did" out_is "added 1 (0 already in the group), refused 1 (line 2: the address has no @ (local@domain))"
 run members Copy
 check "the good line is kept" out_has "new@example.org"
+run members Copy --find NEW@EXAMPLE
+check "members --find" test "$(grep -c . "$work/out")" = 1 -a "$(cut -f4 "$work/out")" = new@example.org
 run import Copy "$work/none.txt"
 check "missing file refused" rc_is 1
 check "missing file reason" err_has "Unable to Load File - "

@@ -63,6 +63,16 @@ run list "Personal Folders/Drafts"
 check "drafts list" rc_is 0
 check "no data file written" test ! -e "$app/mailfolders.sys"
 
+# --find keeps the rows whose shown columns hold the text, any case, accents ignored.
+printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nN:M\xc3\xbcller;Jo;;;\r\nFN:Jo M\xc3\xbcller\r\nEMAIL:jo@example.net\r\nEND:VCARD\r\n' >"$store/Contacts/m.vcf"
+for find in "MULLER:Müller, Jo	jo@example.net	" "golf:Lee, Ann	ann@example.org	Friends, Golf" "zz:"; do
+    run list "Personal Folders/Contacts" --find "${find%%:*}"
+    check "--find ${find%%:*}" out_is "${find#*:}"
+done
+rm "$store/Contacts/m.vcf"
+run groups --find x
+check "--find refused where it would be ignored" rc_is 2
+
 # A folder with a sub-folder lists into a listing node, reachable by its own path too.
 mkdir -p "$store/Contacts/Friends"
 echo IPM.Contact >"$store/Contacts/Friends/.folderclass"

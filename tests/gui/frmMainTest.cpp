@@ -7,6 +7,7 @@
 #include "gui/CommandBar.h"
 #include "gui/HelpWindow.h"
 #include "gui/StatusBar.h"
+#include "gui/TreeFindBar.h"
 #include "gui/TreeListView.h"
 #include "merge/MailWizard.h"
 #include "presentation/MailSetupForm.h"
@@ -16,6 +17,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -124,6 +126,7 @@ private Q_SLOTS:
     void terminationSignalStopsARunAndLeavesNothingOpen();
     void newMessageSavesADraftAndOpensIt();
     void loadContactsListsTheFolderForMail();
+    void typingNarrowsTheListingAndEscapeGivesItBack();
     void mailSetupIsSavedOnlyWhenAccepted();
     void aSecondInstanceIsRefused();
     void terminationSignalClosesLikeTheUser();
@@ -411,6 +414,39 @@ void frmMainTest::loadContactsListsTheFolderForMail()
     QTest::keyClick(&window, Qt::Key_F5);
     QCOMPARE(tree.childCount(tree.findByCaption(u"Contacts"_s)), 3);
     QCOMPARE(window.StatBar().caption(1), u"3 Items"_s);
+}
+
+void frmMainTest::typingNarrowsTheListingAndEscapeGivesItBack()
+{
+    Run run;
+    QVERIFY(run.start());
+    frmMain &window = run.window();
+    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
+    window.aBar_Click(u"btnLoadContacts"_s);
+    TreeList &tree = window.workspace().tree();
+    const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
+    for (NodeHandle row : tree.children(folder))
+        tree.setSelected(row, true);
+    const int allRows = window.tlMain()->shownRowCount();
+
+    // Typing in the tree opens the find field with what was typed; it takes the rest.
+    QTest::keyClick(window.tlMain(), Qt::Key_B);
+    auto *field = window.findBar()->findChild<QLineEdit *>(u"txtFind"_s);
+    QVERIFY(field && !window.findBar()->isHidden());
+    QTest::keyClicks(field, u"EN@"_s);
+    QCOMPARE(field->text(), u"bEN@"_s);
+    QCOMPARE(window.StatBar().caption(1), u"1 of 2"_s);
+    QCOMPARE(window.tlMain()->shownRowCount(), allRows - 1);
+    const auto named = [&](const QString &name) {
+        return tree.findByValue(NodeValue(name), NodeValueName::FileAs());
+    };
+    QVERIFY(tree.isSelected(named(u"Cole, Ben"_s)));
+    QVERIFY(!tree.isSelected(named(u"Bell, Ada"_s))); // commands skip hidden rows
+
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(window.findBar()->isHidden());
+    QCOMPARE(window.tlMain()->shownRowCount(), allRows);
+    QCOMPARE(window.StatBar().caption(1), u"2 Items"_s);
 }
 
 void frmMainTest::mailSetupIsSavedOnlyWhenAccepted()

@@ -1,0 +1,120 @@
+#include "tree/RowFinder.h"
+#include "common/NamedCases.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using namespace corvel;
+
+namespace {
+
+QString s(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+// A listed folder: the caption column, a shown "Email" column and a "Notes" column narrowed
+// to nothing; rows "Müller" <jm@x.org> "secret", "Ǆemal" <d@x.org>, "ﬁnn" <f@x.org>, "Lee".
+struct Listing
+{
+    TreeList tree;
+    NodeHandle folder;
+    std::vector<NodeHandle> rows;
+
+    Listing()
+    {
+        folder = tree.addNode(s("Contacts"));
+        ColumnLayout layout;
+        layout.columns = {
+            {1500, {}, s("Name")}, {1500, s("Email"), s("Email")}, {0, s("Notes"), s("Notes")}};
+        tree.setColumnLayout(folder, layout);
+        const std::vector<std::array<const char *, 3>> cells = {{"Müller", "jm@x.org", "secret"},
+                                                                {"Ǆemal", "d@x.org", ""},
+                                                                {"ﬁnn", "f@x.org", ""},
+                                                                {"Lee", "", ""}};
+        for (const auto &[caption, email, notes] : cells) {
+            const NodeHandle row = tree.addNode(s(caption), folder);
+            tree.setValue(row, s("Email"), s(email));
+            tree.setValue(row, s("Notes"), s(notes));
+            rows.push_back(row);
+        }
+    }
+
+    [[nodiscard]] std::vector<QString> shownCaptions(const RowFinder &finder) const
+    {
+        std::vector<QString> captions;
+        for (NodeHandle row : finder.shownRows())
+            captions.push_back(tree.caption(row));
+        return captions;
+    }
+};
+
+struct FindCase
+{
+    const char *name;
+    const char *text;
+    std::vector<const char *> shown;
+};
+CORVEL_PRINT_BY_NAME(FindCase)
+
+class RowFinderFinds : public testing::TestWithParam<FindCase>
+{
+};
+
+} // namespace
+
+TEST_P(RowFinderFinds, TheRowsWhoseShownColumnsHoldTheText)
+{
+    Listing listing;
+    RowFinder finder;
+    finder.prepare(listing.tree, listing.folder);
+    finder.setText(s(GetParam().text));
+    std::vector<QString> expected;
+    for (const char *caption : GetParam().shown)
+        expected.push_back(s(caption));
+    EXPECT_EQ(listing.shownCaptions(finder), expected);
+    EXPECT_EQ(finder.shownCount(), static_cast<int>(expected.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RowFinderFinds,
+    testing::Values(FindCase{"NothingTyped", "", {"Müller", "Ǆemal", "ﬁnn", "Lee"}},
+                    FindCase{"AccentDropped", "muller", {"Müller"}},
+                    FindCase{"CaseAndAccent", "MÜLLER", {"Müller"}},
+                    FindCase{"CompatibilityLetter", "dzemal", {"Ǆemal"}},
+                    FindCase{"Ligature", "FINN", {"ﬁnn"}},
+                    FindCase{"ShownValueColumn", "x.org", {"Müller", "Ǆemal", "ﬁnn"}},
+                    FindCase{"ColumnNarrowedAway", "secret", {}},
+                    FindCase{"NeverAcrossColumns", "rJM", {}}, FindCase{"NoMatch", "zz", {}}),
+    corvel::test::ByName());
+
+TEST(RowFinder, CountsHidesOnlyItsRowsAndKeepsHiddenRowsOutOfTheSelection)
+{
+    Listing listing;
+    const NodeHandle other = listing.tree.addNode(s("Elsewhere"));
+    RowFinder finder;
+    finder.prepare(listing.tree, RowFinder::ownerFor(listing.tree, listing.rows[0]));
+    EXPECT_EQ(finder.owner(), listing.folder);
+    EXPECT_EQ(finder.countText(), s("4 Items"));
+
+    for (NodeHandle row : listing.rows)
+        listing.tree.setSelected(row, true);
+    finder.setText(s("LEE"));
+    finder.deselectHidden(listing.tree);
+    EXPECT_EQ(finder.countText(), s("1 of 4"));
+    EXPECT_EQ(listing.tree.selectedNodes(), std::vector<NodeHandle>{listing.rows[3]});
+    EXPECT_TRUE(finder.isShown(other));
+    EXPECT_TRUE(finder.isShown(listing.folder));
+    EXPECT_FALSE(finder.isShown(listing.rows[0]));
+
+    // A row added later is found once the finder refreshes; the text is kept.
+    const NodeHandle added = listing.tree.addNode(s("Leeds"), listing.folder);
+    finder.refresh(listing.tree);
+    EXPECT_TRUE(finder.isShown(added));
+    EXPECT_EQ(finder.countText(), s("2 of 5"));
+
+    listing.tree.remove(listing.folder);
+    finder.refresh(listing.tree);
+    EXPECT_FALSE(finder.isActive());
+}
