@@ -24,7 +24,7 @@ void fillGroup(TreeList &tree, GroupStore &store, int members)
     const NodeHandle root = findNodeOfKind(tree, NodeKind::StandardRoot);
     const NodeHandle group = tree.addNode(s("Everybody"), root);
     setNodeKind(tree, group, NodeKind::StandardGroup);
-    store.SetupGroupGrid(tree, group);
+    store.setupGroupGrid(tree, group);
     tree.setChildOrder(group, ChildOrder::ByValue, NodeValueName::FileAs());
     std::mt19937 random(20240601);
     const char *surnames[] = {"Lee", "Baker", "Ørsted", "Nguyen", "Smith", "García", "Okafor"};
@@ -50,7 +50,7 @@ void BM_SaveGroupFile(benchmark::State &state)
     (void)store.addGroupRoots(tree, {});
     fillGroup(tree, store, static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        const Status saved = store.SaveGroupFile(tree);
+        const Status saved = store.saveGroupFile(tree);
         if (!saved.ok())
             state.SkipWithError(saved.error().toUtf8().constData());
     }
@@ -65,7 +65,7 @@ void BM_ReadGroupFile(benchmark::State &state)
         TreeList tree;
         (void)store.addGroupRoots(tree, {});
         fillGroup(tree, store, static_cast<int>(state.range(0)));
-        (void)store.SaveGroupFile(tree);
+        (void)store.saveGroupFile(tree);
     }
     for (auto _ : state) {
         GroupStore store(dir.path(), QString());

@@ -1,4 +1,4 @@
-// The tree side of listing a contact folder: LoadContacts from the in-memory session into a
+// The tree side of listing a contact folder: loadContacts from the in-memory session into a
 // fresh tree, including the deferred sort (the display order is looked at), against adding
 // the same rows to a tree directly. Item reading is the session's and not measured here.
 
@@ -97,7 +97,7 @@ void BM_LoadContacts(benchmark::State &state)
         ItemLists lists(*tree, *s.session, sets, &panels);
         state.ResumeTiming();
 
-        const Status listed = lists.LoadContacts(node);
+        const Status listed = lists.loadContacts(node);
         benchmark::DoNotOptimize(tree->displayOrder());
 
         state.PauseTiming();
@@ -120,7 +120,7 @@ void BM_SortAfterLoad(benchmark::State &state)
         ColumnSets sets = standardSets();
         const NodeHandle node = addFolderNode(*tree, *s.contacts);
         ItemLists lists(*tree, *s.session, sets);
-        if (!lists.LoadContacts(node).ok())
+        if (!lists.loadContacts(node).ok())
             state.SkipWithError("listing failed");
         state.ResumeTiming();
 
@@ -140,16 +140,16 @@ void BM_RelistContacts(benchmark::State &state)
     ColumnSets sets = standardSets();
     const NodeHandle node = addFolderNode(tree, *s.contacts);
     ItemLists lists(tree, *s.session, sets);
-    if (!lists.LoadContacts(node).ok())
+    if (!lists.loadContacts(node).ok())
         state.SkipWithError("listing failed");
     for (auto _ : state) {
-        const Status listed = lists.LoadContacts(node);
+        const Status listed = lists.loadContacts(node);
         benchmark::DoNotOptimize(tree.displayOrder());
         benchmark::DoNotOptimize(listed.ok());
     }
 }
 
-// The same rows added to the tree by hand: the floor LoadContacts is measured against.
+// The same rows added to the tree by hand: the floor loadContacts is measured against.
 void BM_AddRowsDirectly(benchmark::State &state)
 {
     Session &s = sessionOf(static_cast<int>(state.range(0)));

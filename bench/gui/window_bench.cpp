@@ -92,7 +92,7 @@ std::shared_ptr<MemoryNamespace> contactsSession(int contacts)
     return session;
 }
 
-// The lists' own LoadContacts on a workspace tree, without a window.
+// The lists' own loadContacts on a workspace tree, without a window.
 void BM_LoadContactsCore(benchmark::State &state)
 {
     const auto session = contactsSession(static_cast<int>(state.range(0)));
@@ -110,7 +110,7 @@ void BM_LoadContactsCore(benchmark::State &state)
         const NodeHandle folder = workspace->tree().findByCaption(u"Contacts"_s);
         ItemLists lists(workspace->tree(), *workspace->session(), workspace->groups().columnSets());
         state.ResumeTiming();
-        if (!lists.LoadContacts(folder).ok())
+        if (!lists.loadContacts(folder).ok())
             state.SkipWithError("listing failed");
         state.PauseTiming();
         workspace.reset(); // tearing down is not part of listing
@@ -138,7 +138,7 @@ void BM_LoadContactsCoreSorted(benchmark::State &state)
         const NodeHandle folder = workspace->tree().findByCaption(u"Contacts"_s);
         ItemLists lists(workspace->tree(), *workspace->session(), workspace->groups().columnSets());
         state.ResumeTiming();
-        if (!lists.LoadContacts(folder).ok())
+        if (!lists.loadContacts(folder).ok())
             state.SkipWithError("listing failed");
         benchmark::DoNotOptimize(workspace->tree().indexOf(workspace->tree().current()));
         state.PauseTiming();

@@ -303,7 +303,7 @@ int runGroupVerb(const QString &verb, const CtlContext &context)
     VerbRun run{groups, context.args, v.usage};
     const int exit = v.run(run);
     if ((exit == ExitOk || run.keepChanges) && run.changed) {
-        const Status saved = workspace.groups().SaveGroupFile(workspace.tree());
+        const Status saved = workspace.groups().saveGroupFile(workspace.tree());
         if (!saved.ok()) {
             printError(u"corvelctl: the groups could not be saved: "_s + saved.error());
             return ExitFailed;

@@ -44,7 +44,7 @@ int ColumnSets::add(const ColumnSet &record)
     return count();
 }
 
-int ColumnSets::FindColumnSet(const QString &key) const
+int ColumnSets::findColumnSet(const QString &key) const
 {
     for (size_t i = 0; i < m_records.size(); ++i) {
         if (m_records[i].key == key)
@@ -53,7 +53,7 @@ int ColumnSets::FindColumnSet(const QString &key) const
     return 0;
 }
 
-int ColumnSets::CopyColumnSet(int n)
+int ColumnSets::copyColumnSet(int n)
 {
     if (n < 1 || n > count())
         return 0;
@@ -133,7 +133,7 @@ void ColumnSets::readClassDefaults(const QString &text)
         if (line.isEmpty())
             continue;
         if (line.startsWith(u"IPM."_s)) {
-            current = FindColumnSet(line);
+            current = findColumnSet(line);
             if (current > 0) {
                 this->record(current).columns.clear();
             } else {

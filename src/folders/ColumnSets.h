@@ -44,9 +44,9 @@ public:
     int add(const ColumnSet &record);
 
     // The first record whose key equals `key` exactly; 0 when none.
-    [[nodiscard]] int FindColumnSet(const QString &key) const;
+    [[nodiscard]] int findColumnSet(const QString &key) const;
     // Appends a copy of record n; returns the new record's number, 0 when n is out of range.
-    int CopyColumnSet(int n);
+    int copyColumnSet(int n);
 
     // Folder settings: one record per line, six fields joined by "^" (key, display name,
     // reserved, then the columns' properties, headings and widths, each joined by "~");

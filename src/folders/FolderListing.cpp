@@ -31,8 +31,8 @@ Result<NodeHandle> FolderListing::list(NodeHandle node, Items items)
     // The rows of a folder with sub-folders live under its listing node, which alone lists.
     const NodeHandle holder = m_lists.rowsHolder(node);
     const NodeHandle listed = holder ? holder : node;
-    const Status status = items == Items::Contacts ? m_lists.LoadContacts(listed)
-                                                   : m_lists.LoadMessages(listed, true, true);
+    const Status status = items == Items::Contacts ? m_lists.loadContacts(listed)
+                                                   : m_lists.loadMessages(listed, true, true);
     if (!status.ok())
         return Result<NodeHandle>::failure(status.error());
     const NodeHandle rows = m_lists.rowsHolder(listed);

@@ -34,7 +34,7 @@ FolderTree::FolderTree(TreeList &tree, OlNamespace &session, GroupRootsSource &g
 {
 }
 
-Status FolderTree::LoadFolderTree(bool includeAllFolders)
+Status FolderTree::loadFolderTree(bool includeAllFolders)
 {
     // The pointer is restored on every path, a failed build included: a window left with
     // the hourglass after an error looks hung.
@@ -96,7 +96,7 @@ void FolderTree::addStore(OlFolder &store, NodeHandle tempRoot)
         if (isContacts)
             appendSourceFolder(folder->EntryID());
         const NodeHandle child = addFolderNode(*folder, node, folderName, messageClass);
-        AddSubFolders(*folder, child);
+        addSubFolders(*folder, child);
     }
     m_tree.setChildOrder(node, ChildOrder::Natural);
 }
@@ -107,11 +107,11 @@ NodeHandle FolderTree::addFolderNode(OlFolder &folder, NodeHandle parent, const 
     const NodeHandle node = m_tree.addNode(name, parent);
     m_tree.setValue(node, NodeValueName::EntryId(), folder.EntryID());
     m_tree.setValue(node, NodeValueName::StoreId(), folder.StoreID());
-    SetFolderKind(node, messageClass, name);
+    setFolderKind(node, messageClass, name);
     return node;
 }
 
-void FolderTree::AddSubFolders(OlFolder &folder, NodeHandle parent)
+void FolderTree::addSubFolders(OlFolder &folder, NodeHandle parent)
 {
     // Depth-first with an explicit stack: a deeply nested store must not exhaust the stack.
     struct Pending
@@ -140,7 +140,7 @@ void FolderTree::AddSubFolders(OlFolder &folder, NodeHandle parent)
     }
 }
 
-void FolderTree::SetFolderKind(NodeHandle node, const QString &messageClass,
+void FolderTree::setFolderKind(NodeHandle node, const QString &messageClass,
                                const QString &folderName)
 {
     if (sameText(messageClass, ContactClass)) {

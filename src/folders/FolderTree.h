@@ -24,18 +24,18 @@ public:
     // Builds into an empty tree. When the session or the group file fails, the build ends
     // there: what was added stays below the temporary root, no node is made current, and
     // the reason is returned.
-    [[nodiscard]] Status LoadFolderTree(bool includeAllFolders);
+    [[nodiscard]] Status loadFolderTree(bool includeAllFolders);
 
     // Adds the contact and message sub-folders of `folder` below `parent`, to any depth.
-    void AddSubFolders(OlFolder &folder, NodeHandle parent);
-    void SetFolderKind(NodeHandle node, const QString &messageClass, const QString &folderName);
+    void addSubFolders(OlFolder &folder, NodeHandle parent);
+    void setFolderKind(NodeHandle node, const QString &messageClass, const QString &folderName);
 
     // Whether the tree shows the store of this name: with `includeAllFolders` false, only
     // the personal folders.
     [[nodiscard]] static bool listsStore(const QString &storeName, bool includeAllFolders);
 
     // "^"-delimited EntryIDs of every listed store and every contact folder directly below one.
-    [[nodiscard]] const QString &SourceFolderIds() const { return m_sourceFolderIds; }
+    [[nodiscard]] const QString &sourceFolderIds() const { return m_sourceFolderIds; }
 
 private:
     void addStore(OlFolder &store, NodeHandle tempRoot);

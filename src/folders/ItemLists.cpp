@@ -85,7 +85,7 @@ ItemLists::ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSet
 {
 }
 
-Status ItemLists::LoadContacts(NodeHandle node)
+Status ItemLists::loadContacts(NodeHandle node)
 {
     static constexpr Kind contacts{NodeKind::ContactFolder,
                                    NodeKind::ContactFolderListed,
@@ -101,7 +101,7 @@ Status ItemLists::LoadContacts(NodeHandle node)
     return load(node, contacts, true, true);
 }
 
-Status ItemLists::LoadMessages(NodeHandle node, bool expand, bool select)
+Status ItemLists::loadMessages(NodeHandle node, bool expand, bool select)
 {
     static constexpr Kind messages{NodeKind::MessageFolder,
                                    NodeKind::MessageFolderListed,
@@ -117,7 +117,7 @@ Status ItemLists::LoadMessages(NodeHandle node, bool expand, bool select)
     return load(node, messages, expand, select);
 }
 
-NodeHandle ItemLists::FindDraftsNode(const QString &draftsEntryId, Status *listing)
+NodeHandle ItemLists::findDraftsNode(const QString &draftsEntryId, Status *listing)
 {
     // Without a Drafts folder every node lacking an EntryId would match the empty text.
     if (draftsEntryId.isEmpty())
@@ -127,7 +127,7 @@ NodeHandle ItemLists::FindDraftsNode(const QString &draftsEntryId, Status *listi
         return {};
     // Listed afresh each time: a letter written since the last listing is one to offer.
     const NodeHandle holder = rowsHolder(node);
-    Status listed = LoadMessages(holder ? holder : node, false, false);
+    Status listed = loadMessages(holder ? holder : node, false, false);
     if (listing)
         *listing = std::move(listed);
     return node;
@@ -297,12 +297,12 @@ void ItemLists::showListed(NodeHandle holder, bool expand, bool select)
 
 int ItemLists::columnSetFor(const QString &entryId, const Kind &kind)
 {
-    if (const int own = m_columnSets.FindColumnSet(entryId))
+    if (const int own = m_columnSets.findColumnSet(entryId))
         return own;
     int set = 0;
     if (const int classDefault =
-            m_columnSets.FindColumnSet(QString::fromLatin1(kind.defaultClass))) {
-        set = m_columnSets.CopyColumnSet(classDefault);
+            m_columnSets.findColumnSet(QString::fromLatin1(kind.defaultClass))) {
+        set = m_columnSets.copyColumnSet(classDefault);
     } else {
         // Without the class default the list would have no columns at all; every readable
         // field is shown instead, and the folder keeps that set as its own.

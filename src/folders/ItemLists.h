@@ -32,14 +32,14 @@ public:
 
     // Kinds 1 and 2. The rows holder becomes current, selected and expanded; panel 1 shows
     // its count.
-    [[nodiscard]] Status LoadContacts(NodeHandle node);
+    [[nodiscard]] Status loadContacts(NodeHandle node);
     // Kinds 3 and 4. `expand` sets the holder's expanded state; `select` makes it current
     // and shows the count, otherwise the current node stays and panel 1 is cleared.
-    [[nodiscard]] Status LoadMessages(NodeHandle node, bool expand, bool select);
+    [[nodiscard]] Status loadMessages(NodeHandle node, bool expand, bool select);
     // The first node whose EntryId is draftsEntryId, its messages listed afresh (without
     // expanding or selecting; under its rows holder); null when there is none. Why a listing
     // failed goes to `listing` when given.
-    [[nodiscard]] NodeHandle FindDraftsNode(const QString &draftsEntryId,
+    [[nodiscard]] NodeHandle findDraftsNode(const QString &draftsEntryId,
                                             Status *listing = nullptr);
 
     // The node that holds (or would hold) the rows of a folder node: its listing node for a

@@ -91,7 +91,7 @@ bool CategoryMatcher::matches(QStringView text, QStringView pattern)
     return p == pattern.size();
 }
 
-bool CategoryMatcher::MatchCategories(const QString &contactCategories) const
+bool CategoryMatcher::matchCategories(const QString &contactCategories) const
 {
     if (m_patterns.isEmpty())
         return false;

@@ -16,7 +16,7 @@ public:
 
     [[nodiscard]] bool isEmpty() const { return m_patterns.isEmpty(); }
     [[nodiscard]] const QStringList &patterns() const { return m_patterns; }
-    [[nodiscard]] bool MatchCategories(const QString &contactCategories) const;
+    [[nodiscard]] bool matchCategories(const QString &contactCategories) const;
 
     [[nodiscard]] static bool matches(QStringView text, QStringView pattern);
 

@@ -111,7 +111,7 @@ Status GroupEditor::addTypedMember(NodeHandle group, const QString &name, const 
     if (heldAddresses(group).contains(checked.toCaseFolded()))
         return Status::failure(checked + u" already exists on file"_s);
     if (!m_tree.hasChildren(group))
-        m_store.SetupGroupGrid(m_tree, group);
+        m_store.setupGroupGrid(m_tree, group);
     addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), checkedName, checked);
     finishMembers(group);
     return {};
@@ -132,7 +132,7 @@ GroupEditor::Copied GroupEditor::copyContacts(NodeHandle group,
                                               const std::vector<NodeHandle> &nodes)
 {
     if (!m_tree.hasChildren(group))
-        m_store.SetupGroupGrid(m_tree, group);
+        m_store.setupGroupGrid(m_tree, group);
     // Kept up to date as contacts are added, so two selected contacts with one address add
     // one member.
     QSet<QString> addresses = heldAddresses(group);
@@ -163,7 +163,7 @@ GroupEditor::Copied GroupEditor::copyContacts(NodeHandle group,
 int GroupEditor::addMembers(NodeHandle group, const std::vector<NewMember> &members)
 {
     if (!m_tree.hasChildren(group))
-        m_store.SetupGroupGrid(m_tree, group);
+        m_store.setupGroupGrid(m_tree, group);
     QSet<QString> addresses = heldAddresses(group);
     int added = 0;
     for (const NewMember &member : members) {
@@ -199,7 +199,7 @@ GroupEditor::Loaded GroupEditor::addEntries(NodeHandle group,
                                             const std::vector<AddressListFile::Entry> &entries)
 {
     if (!m_tree.hasChildren(group))
-        m_store.SetupGroupGrid(m_tree, group);
+        m_store.setupGroupGrid(m_tree, group);
     const QSet<QString> held = heldAddresses(group);
     Loaded loaded;
     for (const AddressListFile::Entry &entry : entries) {
@@ -238,7 +238,7 @@ void GroupEditor::removeNodes(const std::vector<NodeHandle> &nodes)
         m_tree.remove(*it);
 }
 
-bool GroupEditor::FolderAvailable(const QString &entryId, const QString &storeId) const
+bool GroupEditor::folderAvailable(const QString &entryId, const QString &storeId) const
 {
     if (!m_session)
         return false;
@@ -284,7 +284,7 @@ void GroupEditor::addFromSession(NodeHandle group, const CategoryMatcher &matche
         try {
             if (item && item->Class() == contactClass) {
                 const QString categories = item->Categories();
-                if (!categories.isEmpty() && matcher.MatchCategories(categories))
+                if (!categories.isEmpty() && matcher.matchCategories(categories))
                     addMember(group, member, item->EntryID(), item->FileAs(),
                               item->Email1Address());
             }
@@ -295,7 +295,7 @@ void GroupEditor::addFromSession(NodeHandle group, const CategoryMatcher &matche
     }
 }
 
-QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
+QString GroupEditor::loadDynamicGroup(NodeHandle group, const QString &loadedAt)
 {
     const QString sep = ListSeparator;
     const QStringList entryIds = text(m_tree, group, NodeValueName::EntryIds()).split(sep);
@@ -304,7 +304,7 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
     const bool none = text(m_tree, group, NodeValueName::EntryIds()).isEmpty();
     const qsizetype folders = none ? 0 : entryIds.size();
     for (qsizetype i = 0; i < folders; ++i) {
-        if (!FolderAvailable(entryIds[i], storeIds.value(i))) {
+        if (!folderAvailable(entryIds[i], storeIds.value(i))) {
             // Never empty: an empty answer means the load went ahead.
             const QString name = names.value(i);
             return name.isEmpty() ? entryIds[i] : name;
@@ -317,7 +317,7 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
         m_panels->UpdateCaption(StatusPanels::ActivityPanel, u"Finding Contacts"_s);
     }
     m_tree.removeDescendants(group);
-    m_store.SetupGroupGrid(m_tree, group);
+    m_store.setupGroupGrid(m_tree, group);
 
     const QHash<QString, NodeHandle> listed = listedFolders(entryIds.mid(0, folders));
 
@@ -336,7 +336,7 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
             qsizetype j = 0;
             for (const NodeHandle row : rows) {
                 const QString categories = text(m_tree, row, NodeValueName::Categories());
-                if (!categories.isEmpty() && matcher.MatchCategories(categories))
+                if (!categories.isEmpty() && matcher.matchCategories(categories))
                     addMember(group, member, text(m_tree, row, NodeValueName::EntryId()),
                               text(m_tree, row, NodeValueName::FileAs()),
                               text(m_tree, row, NodeValueName::Email1Address()));
@@ -355,7 +355,7 @@ QString GroupEditor::LoadDynamicGroup(NodeHandle group, const QString &loadedAt)
     return {};
 }
 
-bool GroupEditor::VerifyMember(NodeHandle row)
+bool GroupEditor::verifyMember(NodeHandle row)
 {
     const NodeKind kind = nodeKind(m_tree, row);
     const QString entryId = text(m_tree, row, NodeValueName::EntryId());

@@ -72,14 +72,14 @@ public:
     void removeNodes(const std::vector<NodeHandle> &nodes);
 
     // Whether the session can open the folder.
-    [[nodiscard]] bool FolderAvailable(const QString &entryId, const QString &storeId) const;
+    [[nodiscard]] bool folderAvailable(const QString &entryId, const QString &storeId) const;
     // Replaces a Dynamic Mail Group's members by the contacts that fit now. Empty text on
     // success, else the caption (or, without one, the id) of the first folder that is not
     // available; nothing is changed then.
-    [[nodiscard]] QString LoadDynamicGroup(NodeHandle group, const QString &loadedAt);
+    [[nodiscard]] QString loadDynamicGroup(NodeHandle group, const QString &loadedAt);
 
     // Looks a member up again; false when it stands for an item that cannot be found.
-    bool VerifyMember(NodeHandle row);
+    bool verifyMember(NodeHandle row);
 
     // The member grid and sort order of a group after members changed.
     void finishMembers(NodeHandle group);

@@ -111,7 +111,7 @@ Status GroupStore::addGroupRoots(TreeList &tree, NodeHandle parent)
     return {};
 }
 
-Status GroupStore::SaveGroupFile(const TreeList &tree) const
+Status GroupStore::saveGroupFile(const TreeList &tree) const
 {
     if (!m_groupFileError.isEmpty())
         return Status::failure(QStringLiteral("The mail groups were not saved: %1 could not be "
@@ -130,7 +130,7 @@ Status GroupStore::SaveGroupFile(const TreeList &tree) const
 
 // --- Column sets -------------------------------------------------------------------------
 
-Status GroupStore::LoadColumnSets()
+Status GroupStore::loadColumnSets()
 {
     QStringList problems;
     m_folderSettingsError.clear();
@@ -163,7 +163,7 @@ Status GroupStore::LoadColumnSets()
     return {};
 }
 
-Status GroupStore::SaveColumnSets(const TreeList &tree) const
+Status GroupStore::saveColumnSets(const TreeList &tree) const
 {
     if (!m_folderSettingsError.isEmpty())
         return Status::failure(QStringLiteral("The folder settings were not saved: %1 could not "
@@ -255,7 +255,7 @@ Result<NodeHandle> GroupStore::groupNamed(const TreeList &tree, const QString &c
     return found.front();
 }
 
-void GroupStore::SetupGroupGrid(TreeList &tree, NodeHandle group) const
+void GroupStore::setupGroupGrid(TreeList &tree, NodeHandle group) const
 {
     ColumnLayout layout;
     layout.setColumnCount(3);

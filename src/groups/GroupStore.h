@@ -36,17 +36,17 @@ public:
 
     // Writes both group roots with everything below them; refused when either root is
     // missing from the tree or the file could not be read at start-up.
-    [[nodiscard]] Status SaveGroupFile(const TreeList &tree) const;
+    [[nodiscard]] Status saveGroupFile(const TreeList &tree) const;
 
-    [[nodiscard]] Status LoadColumnSets();
+    [[nodiscard]] Status loadColumnSets();
     // Writes the column sets, dropping folders no longer in the tree and taking the widths
     // of listed folders from their column layouts; the previous file becomes the backup.
-    [[nodiscard]] Status SaveColumnSets(const TreeList &tree) const;
-    [[nodiscard]] int FindColumnSet(const QString &key) const
+    [[nodiscard]] Status saveColumnSets(const TreeList &tree) const;
+    [[nodiscard]] int findColumnSet(const QString &key) const
     {
-        return m_columnSets.FindColumnSet(key);
+        return m_columnSets.findColumnSet(key);
     }
-    int CopyColumnSet(int n) { return m_columnSets.CopyColumnSet(n); }
+    int copyColumnSet(int n) { return m_columnSets.copyColumnSet(n); }
     [[nodiscard]] ColumnSets &columnSets() { return m_columnSets; }
     [[nodiscard]] const ColumnSets &columnSets() const { return m_columnSets; }
 
@@ -59,7 +59,7 @@ public:
                                                              const QString &caption);
 
     // Gives a group node the member grid: name and address columns, 150 pixels each.
-    void SetupGroupGrid(TreeList &tree, NodeHandle group) const;
+    void setupGroupGrid(TreeList &tree, NodeHandle group) const;
 
 private:
     QString m_appPath;

@@ -325,7 +325,7 @@ void MailGroups::verifyMembers(const std::vector<NodeHandle> &nodes)
 {
     GroupEditor ed = editor();
     for (const NodeHandle node : nodes)
-        (void)ed.VerifyMember(node);
+        (void)ed.verifyMember(node);
 }
 
 Result<NodeHandle> MailGroups::contactFolder(const QString &folder) const
@@ -363,7 +363,7 @@ Result<GroupEditor::Copied> MailGroups::copyContacts(GroupId id, const QString &
         return R::failure(u"no mail session is open"_s);
     ItemLists lists(m_tree, *m_session, m_store.columnSets());
     const NodeHandle holder = lists.rowsHolder(*found);
-    if (const Status listed = lists.LoadContacts(holder); !listed.ok())
+    if (const Status listed = lists.loadContacts(holder); !listed.ok())
         return R::failure(listed.error());
     QSet<QString> unmatched(entryIds.begin(), entryIds.end());
     const bool all = unmatched.isEmpty();
@@ -394,7 +394,7 @@ Result<int> MailGroups::load(GroupId id, const QString &loadedAt)
     const Result<NodeHandle> group = nodeOf(id, MailGroup::Kind::Dynamic);
     if (!group.ok())
         return Result<int>::failure(group.error());
-    const QString missing = editor().LoadDynamicGroup(*group, loadedAt);
+    const QString missing = editor().loadDynamicGroup(*group, loadedAt);
     if (!missing.isEmpty())
         return Result<int>::failure(missing + u" is not available"_s);
     return m_tree.childCount(*group);
@@ -410,7 +410,7 @@ Result<std::vector<GroupMember>> MailGroups::verify(GroupId id)
     // A refreshed name moves its member in the group's order: walk a snapshot, so each
     // member is visited once and the group is sorted again once, not after every member.
     for (const NodeHandle member : m_tree.children(group)) {
-        (void)ed.VerifyMember(member);
+        (void)ed.verifyMember(member);
         members.push_back(memberAt(m_tree, member));
     }
     return members;

@@ -494,7 +494,7 @@ ListingCommand &frmMain::listing()
         services.panels = m_statBar.get();
         services.busy = m_busy.get();
         services.loadDynamicGroup = [this](const GroupId &group) {
-            groupCommands().LoadDynamicGroup(group);
+            groupCommands().loadDynamicGroup(group);
         };
         m_listing = std::make_unique<ListingCommand>(std::move(services));
     }

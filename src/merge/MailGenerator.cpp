@@ -144,7 +144,7 @@ void MailGenerator::ProcessMember(const MailMember &member)
                 if (MergeFields::hasFields(*m_letterBody)) {
                     MemberPrompts prompts(m_options.prompts, m_prompter,
                                           {{}, {}, member, m_outcome.processed, m_outcome.total});
-                    Result<QString> merged = MergeFields::FillMergeFields(
+                    Result<QString> merged = MergeFields::fillMergeFields(
                         *m_letterBody,
                         [&prompts](const QString &name) { return prompts.valueOf(name); });
                     if (prompts.stopRun()) {

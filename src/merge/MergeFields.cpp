@@ -77,7 +77,7 @@ QString MergeFields::promptNameProblem(const QString &name)
     return {};
 }
 
-corvel::Result<QString> MergeFields::FillMergeFields(const QString &text,
+corvel::Result<QString> MergeFields::fillMergeFields(const QString &text,
                                                      const PromptValue &valueOf)
 {
     QString filled = text;

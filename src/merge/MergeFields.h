@@ -21,7 +21,7 @@ public:
     // The names of the prompted fields in order of first appearance, for asking up front; a
     // name used again in another letter case is the same prompt.
     [[nodiscard]] static QStringList promptNames(const QString &text);
-    // Where the fields stand, as FillMergeFields finds them: each "<<" with the first ">>"
+    // Where the fields stand, as fillMergeFields finds them: each "<<" with the first ">>"
     // after it, both included; a "<<" without a later ">>" is no field.
     struct Span
     {
@@ -48,7 +48,7 @@ public:
     // (the member's copy is then not made), or when prompted values keep adding fields
     // without end.
     using PromptValue = std::function<QString(const QString &promptName)>;
-    [[nodiscard]] static corvel::Result<QString> FillMergeFields(const QString &text,
+    [[nodiscard]] static corvel::Result<QString> fillMergeFields(const QString &text,
                                                                  const PromptValue &valueOf);
     // Said where letters go out unmerged (To, CC and BCC copies) and hold merge fields.
     [[nodiscard]] static QString unmergedNote()

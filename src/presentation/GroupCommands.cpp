@@ -72,7 +72,7 @@ void GroupCommands::finish(NodeHandle select, NodeHandle counted, bool save)
 
 void GroupCommands::saveGroups()
 {
-    const Status saved = m_s.workspace->groups().SaveGroupFile(m_s.workspace->tree());
+    const Status saved = m_s.workspace->groups().saveGroupFile(m_s.workspace->tree());
     m_savePending = !saved.ok();
     if (m_s.panels)
         m_s.panels->UpdateCaption(StatusPanels::ActivityPanel,
@@ -102,7 +102,7 @@ void GroupCommands::doBtnNewMailGrp(int rootIndex)
         saveGroups();
         return;
     }
-    DynGrpForm form(tree, m_s.workspace->SourceFolderIds(), QString(), QString(), QString(),
+    DynGrpForm form(tree, m_s.workspace->sourceFolderIds(), QString(), QString(), QString(),
                     QString(), u"Enter Parameters for New Dynamic Mail Group"_s);
     if (!m_s.dialogs->FGetParms(form) || form.answer().isEmpty())
         return;
@@ -114,7 +114,7 @@ void GroupCommands::doBtnNewMailGrp(int rootIndex)
     saveGroups();
     if (m_s.dialogs->questionYesNo(u"Load Contacts for "_s + parms.name + u" Now?"_s)) {
         tree.setCurrent(groups().nodeOf(*group));
-        LoadDynamicGroup(*group);
+        loadDynamicGroup(*group);
     }
 }
 
@@ -258,7 +258,7 @@ void GroupCommands::CopyToGroup(GroupId id)
         m_s.dialogs->information(u"Not copied:\n"_s + copied.refused.join(u'\n'));
 }
 
-void GroupCommands::LoadDynamicGroup(GroupId id)
+void GroupCommands::loadDynamicGroup(GroupId id)
 {
     const NodeHandle group = groups().nodeOf(id);
     if (nodeKind(m_s.workspace->tree(), group) != NodeKind::DynamicGroup)
@@ -280,7 +280,7 @@ void GroupCommands::EditDynamicGroup()
         return;
     const QString oldCats = tree.value(group, NodeValueName::InCats()).toString();
     const QString oldIds = tree.value(group, NodeValueName::EntryIds()).toString();
-    DynGrpForm form(tree, m_s.workspace->SourceFolderIds(), tree.caption(group), oldCats, oldIds,
+    DynGrpForm form(tree, m_s.workspace->sourceFolderIds(), tree.caption(group), oldCats, oldIds,
                     tree.value(group, NodeValueName::LastLoaded()).toString(),
                     u"Parameters for Dynamic Mail Group"_s);
     if (!m_s.dialogs->FGetParms(form) || form.answer().isEmpty())
@@ -294,7 +294,7 @@ void GroupCommands::EditDynamicGroup()
         (void)mailGroups.redefine(id, parms.definition());
         if (m_s.dialogs->questionYesNo(u"The definition of the Group has changed\r\n"
                                        u"Do you wish to reload the Group Now"_s))
-            LoadDynamicGroup(id);
+            loadDynamicGroup(id);
         else if (m_s.dialogs->questionYesNo(u"Do you wish clear the prior list"_s))
             (void)mailGroups.clearMembers(id);
     }

@@ -44,7 +44,7 @@ public:
     void doBtnCopy();
     void CopyToGroup(GroupId group);
     void EditDynamicGroup();
-    void LoadDynamicGroup(GroupId group);
+    void loadDynamicGroup(GroupId group);
     void VerifyAddresses();
     void SaveAddressList();
     void LoadAddressList();

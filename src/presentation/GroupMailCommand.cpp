@@ -215,7 +215,7 @@ void GroupMailCommand::doBtnDoMail()
     TreeList &tree = ws.tree();
     ItemLists lists(tree, *session, ws.groups().columnSets(), m_s.panels, m_s.busy);
     Status listing;
-    const NodeHandle drafts = lists.FindDraftsNode(ws.DraftsEntryId(), &listing);
+    const NodeHandle drafts = lists.findDraftsNode(ws.draftsEntryId(), &listing);
     tree.refresh();
     if (!listing.ok()) {
         m_s.dialogs->information(listing.error());

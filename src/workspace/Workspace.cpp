@@ -118,7 +118,7 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
     const QString settingsProblem = m_settings.problem();
     if (!settingsProblem.isEmpty())
         opened.details << settingsProblem;
-    if (Status loaded = m_groups.LoadColumnSets(); !loaded.ok())
+    if (Status loaded = m_groups.loadColumnSets(); !loaded.ok())
         opened.details << loaded.error();
 
     const QString cannotStart = u"Error - Unable to Start the Mail Session"_s;
@@ -145,7 +145,7 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
         m_delivery = std::make_unique<LocalDelivery>(*local, &m_settings);
 
     m_folderTree.emplace(m_tree, *m_session, m_groups, busy);
-    if (Status built = m_folderTree->LoadFolderTree(includeAllFolders()); !built.ok()) {
+    if (Status built = m_folderTree->loadFolderTree(includeAllFolders()); !built.ok()) {
         // Shown rather than cleared: a build cut short must not pass for a complete tree.
         opened.statusText = built.error();
         opened.details << built.error();
@@ -167,16 +167,16 @@ QStringList Workspace::save() const
     QStringList problems;
     if (!m_sessionReady)
         return problems;
-    if (Status saved = m_groups.SaveGroupFile(m_tree); !saved.ok())
+    if (Status saved = m_groups.saveGroupFile(m_tree); !saved.ok())
         problems << saved.error();
-    if (Status saved = m_groups.SaveColumnSets(m_tree); !saved.ok())
+    if (Status saved = m_groups.saveColumnSets(m_tree); !saved.ok())
         problems << saved.error();
     return problems;
 }
 
-QString Workspace::SourceFolderIds() const
+QString Workspace::sourceFolderIds() const
 {
-    return m_folderTree ? m_folderTree->SourceFolderIds() : QString();
+    return m_folderTree ? m_folderTree->sourceFolderIds() : QString();
 }
 
 QString Workspace::draftsStoreSection()
@@ -200,7 +200,7 @@ std::shared_ptr<OlFolder> Workspace::draftsFolder() const
                      : nullptr;
 }
 
-QString Workspace::DraftsEntryId() const
+QString Workspace::draftsEntryId() const
 {
     try {
         const std::shared_ptr<OlFolder> drafts = draftsFolder();

@@ -78,7 +78,7 @@ public:
     [[nodiscard]] const DelimitedFields &fields() const { return m_fields; }
     [[nodiscard]] OlApplication *application() const { return m_application.get(); }
     [[nodiscard]] OlNamespace *session() const { return m_session.get(); }
-    [[nodiscard]] QString SourceFolderIds() const;
+    [[nodiscard]] QString sourceFolderIds() const;
     // The store Mail Setup chose for new drafts (Parms/DraftsStore), read afresh each time so
     // that a change there counts at once; empty when none is chosen.
     [[nodiscard]] QString draftsStore() const;
@@ -89,7 +89,7 @@ public:
     // when there is none. Throws OutlookError when the stores cannot be read.
     [[nodiscard]] std::shared_ptr<OlFolder> draftsFolder() const;
     // Its EntryId; empty when there is none or it cannot be found.
-    [[nodiscard]] QString DraftsEntryId() const;
+    [[nodiscard]] QString draftsEntryId() const;
     [[nodiscard]] const Options &options() const { return m_options; }
     [[nodiscard]] UserPaths userPaths() const;
 

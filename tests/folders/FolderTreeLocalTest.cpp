@@ -58,7 +58,7 @@ TEST(FolderTreeLocal, BuildsFromStoreDirectories)
     GroupStore groups(root.filePath(s("app")), QString());
     TreeList tree;
     FolderTree builder(tree, *session, groups);
-    ASSERT_TRUE(builder.LoadFolderTree(true).ok());
+    ASSERT_TRUE(builder.loadFolderTree(true).ok());
 
     EXPECT_EQ(treeLines(tree),
               (QStringList{s("Personal Folders"), s("  Contacts"), s("    Colleagues"),

@@ -68,7 +68,7 @@ TEST(FolderTree, ListsContactFoldersAndDraftsOfThePersonalStore)
     calendar->addFolder(s("Hidden contacts"), s("IPM.Contact"));
     personal->addFolder(s("Sent Items"));
 
-    ASSERT_TRUE(f.builder.LoadFolderTree(false).ok());
+    ASSERT_TRUE(f.builder.loadFolderTree(false).ok());
     EXPECT_EQ(treeLines(f.tree),
               (QStringList{s("personal folders"), s("  Contacts"), s("    Friends"),
                            s("    Sent Items"), s("  Drafts"), s("    Deleted Items"),
@@ -94,7 +94,7 @@ TEST(FolderTree, ListsContactFoldersAndDraftsOfThePersonalStore)
     EXPECT_EQ(f.tree.value(store, s("SortMe")).toString(), s("0"));
     EXPECT_EQ(f.tree.value(f.tree.findByCaption(s("Friends")), s("storeid")).toString(),
               friends->StoreID());
-    EXPECT_EQ(f.builder.SourceFolderIds(), f.ids({personal->EntryID(), contacts->EntryID()}));
+    EXPECT_EQ(f.builder.sourceFolderIds(), f.ids({personal->EntryID(), contacts->EntryID()}));
     EXPECT_EQ(f.tree.current(), store);
     EXPECT_TRUE(f.tree.isSelected(store));
     for (NodeHandle top : f.tree.children({}))
@@ -109,13 +109,13 @@ TEST(FolderTree, IncludingAllStoresOrdersThemBeforeTheGroupRoots)
     work->addFolder(s("Drafts"));
     personal->addFolder(s("drafts"));
 
-    ASSERT_TRUE(f.builder.LoadFolderTree(true).ok());
+    ASSERT_TRUE(f.builder.loadFolderTree(true).ok());
     EXPECT_EQ(treeLines(f.tree),
               (QStringList{s("Personal Folders"), s("  drafts"), s("Work"), s("  Drafts"),
                            s("Standard Mail Groups"), s("Dynamic Mail Groups")}));
     EXPECT_EQ(f.tree.picture(f.tree.findByCaption(s("Work"))), picOtherStore);
     EXPECT_EQ(f.tree.picture(f.tree.findByCaption(s("Personal Folders"))), picPersonalFolders);
-    EXPECT_EQ(f.builder.SourceFolderIds(), f.ids({work->EntryID(), personal->EntryID()}));
+    EXPECT_EQ(f.builder.sourceFolderIds(), f.ids({work->EntryID(), personal->EntryID()}));
     EXPECT_EQ(f.tree.current(), f.tree.findByCaption(s("Personal Folders")));
 }
 
@@ -123,11 +123,11 @@ TEST(FolderTree, WithoutAPersonalStoreTheFirstGroupRootIsCurrent)
 {
     Fixture f;
     f.session->addStore(s("Work"))->addFolder(s("Contacts"), s("IPM.Contact"));
-    ASSERT_TRUE(f.builder.LoadFolderTree(false).ok());
+    ASSERT_TRUE(f.builder.loadFolderTree(false).ok());
     EXPECT_EQ(treeLines(f.tree),
               (QStringList{s("Standard Mail Groups"), s("Dynamic Mail Groups")}));
     EXPECT_EQ(f.tree.current(), f.tree.at(0));
-    EXPECT_TRUE(f.builder.SourceFolderIds().isEmpty());
+    EXPECT_TRUE(f.builder.sourceFolderIds().isEmpty());
 }
 
 TEST(FolderTree, AFailureEndsTheBuildWhereItHappened)
@@ -137,7 +137,7 @@ TEST(FolderTree, AFailureEndsTheBuildWhereItHappened)
         auto personal = f.session->addStore(s("Personal Folders"));
         personal->addFolder(s("Contacts"), s("IPM.Contact"))
             ->failOn(MemoryFolder::Failure::Folders);
-        const Status status = f.builder.LoadFolderTree(false);
+        const Status status = f.builder.loadFolderTree(false);
         EXPECT_FALSE(status.ok());
         EXPECT_FALSE(status.error().isEmpty());
         EXPECT_EQ(treeLines(f.tree), (QStringList{s("Corvel: Test User"), s("  Personal Folders"),
@@ -149,7 +149,7 @@ TEST(FolderTree, AFailureEndsTheBuildWhereItHappened)
         Fixture f;
         f.session->addStore(s("Personal Folders"));
         f.roots.fail = true;
-        EXPECT_EQ(f.builder.LoadFolderTree(false).error(), s("damaged group file"));
+        EXPECT_EQ(f.builder.loadFolderTree(false).error(), s("damaged group file"));
         EXPECT_EQ(treeLines(f.tree),
                   (QStringList{s("Corvel: Test User"), s("  Personal Folders")}));
     }
@@ -157,7 +157,7 @@ TEST(FolderTree, AFailureEndsTheBuildWhereItHappened)
         Fixture f;
         f.session->addStore(s("Personal Folders"));
         f.session->setCurrentUser(std::nullopt);
-        EXPECT_FALSE(f.builder.LoadFolderTree(false).ok());
+        EXPECT_FALSE(f.builder.loadFolderTree(false).ok());
         EXPECT_EQ(f.tree.count(), 0);
     }
 }

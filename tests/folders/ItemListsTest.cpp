@@ -100,9 +100,9 @@ struct Fixture
         if (!folderSettings.isEmpty())
             write(s("mailfolders.sys"), folderSettings);
         groups = std::make_unique<GroupStore>(dir.path(), dir.path() + s("/none"));
-        ASSERT_TRUE(groups->LoadColumnSets().ok());
+        ASSERT_TRUE(groups->loadColumnSets().ok());
         folders = std::make_unique<FolderTree>(tree, *session, *groups);
-        ASSERT_TRUE(folders->LoadFolderTree(false).ok());
+        ASSERT_TRUE(folders->loadFolderTree(false).ok());
         lists = std::make_unique<ItemLists>(tree, *session, groups->columnSets(), &panels, &busy);
         panels.reset();
     }
@@ -132,7 +132,7 @@ struct Fixture
     }
     const ColumnSet &columnSet(const QString &key) const
     {
-        return groups->columnSets().record(groups->FindColumnSet(key));
+        return groups->columnSets().record(groups->findColumnSet(key));
     }
 };
 
@@ -150,7 +150,7 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     const int setsBefore = f.groups->columnSets().count();
     const NodeHandle folder = f.node(f.contacts);
 
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_EQ(f.kind(folder), NodeKind::ContactFolderListed);
     EXPECT_EQ(f.rows(folder, ContactValues),
               (QStringList{s("30|adams, Ann|ann@example.org|"),
@@ -189,7 +189,7 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     EXPECT_EQ(f.busy.spans, 1);
 
     // Listed again, the folder keeps its own set.
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_EQ(f.groups->columnSets().count(), setsBefore + 1);
 }
 
@@ -221,7 +221,7 @@ TEST(ItemLists, AFolderWithSubFoldersGetsOneListingNode)
     f.build();
     const NodeHandle folder = f.node(f.contacts);
 
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_EQ(f.kind(folder), NodeKind::ContactFolderListing);
     EXPECT_EQ(f.tree.childOrder(folder), ChildOrder::Natural);
     const NodeHandle listing = f.tree.firstChild(folder);
@@ -238,10 +238,10 @@ TEST(ItemLists, AFolderWithSubFoldersGetsOneListingNode)
     // The folder node itself is not listed again; its listing node is, in place.
     f.contacts->addContact(s("Adams, Ann"), s("ann@example.org"));
     f.panels.reset();
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_TRUE(f.panels.captions.empty());
     EXPECT_EQ(f.tree.childCount(listing), 1);
-    ASSERT_TRUE(f.lists->LoadContacts(listing).ok());
+    ASSERT_TRUE(f.lists->loadContacts(listing).ok());
     EXPECT_EQ(f.rows(listing, {s("FileAs")}), (QStringList{s("Adams, Ann"), s("Brown, Bob")}));
     QStringList children;
     for (NodeHandle child : f.tree.children(folder))
@@ -258,10 +258,10 @@ TEST(ItemLists, ListingAgainShowsExactlyTheItemsThatAreLeft)
     f.contacts->addContact(s("Cole, Cy"), s("cy@example.org"));
     f.build();
     const NodeHandle folder = f.node(f.contacts);
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     ASSERT_TRUE(f.session->remove(bob->EntryID()));
 
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_EQ(f.rows(folder, {s("FileAs")}), (QStringList{s("Adams, Ann"), s("Cole, Cy")}));
     EXPECT_EQ(f.tree.descendantCount(folder), 2);
     EXPECT_EQ(f.panels.last(1), s("2 Items"));
@@ -272,7 +272,7 @@ TEST(ItemLists, AnEmptyFolderShowsItsHeadingsAndZeroItems)
     Fixture f;
     f.build();
     const NodeHandle folder = f.node(f.contacts);
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_EQ(f.kind(folder), NodeKind::ContactFolderListed);
     EXPECT_FALSE(f.tree.hasChildren(folder));
     EXPECT_EQ(f.tree.columnLayout(folder).columns.at(1).heading, s("Contact Name"));
@@ -306,7 +306,7 @@ TEST_P(ItemListsColumns, FolderColumnSetShapesTheList)
                                   .arg(s(c.properties), s(c.headings), s(c.widths)));
     const int setsBefore = f.groups->columnSets().count();
     const NodeHandle folder = f.node(f.contacts);
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_EQ(f.groups->columnSets().count(), setsBefore);
     EXPECT_EQ(f.columnSet(f.contacts->EntryID()).displayName, s("Contacts"));
     EXPECT_EQ(f.columnSet(f.contacts->EntryID()).reserved, s("kept"));
@@ -371,13 +371,13 @@ TEST(ItemLists, ItemsOfOtherClassesAreSkippedButCounted)
     f.drafts->addMessage(s("Hello"));
     f.build();
 
-    ASSERT_TRUE(f.lists->LoadContacts(f.node(f.contacts)).ok());
+    ASSERT_TRUE(f.lists->loadContacts(f.node(f.contacts)).ok());
     EXPECT_EQ(f.rows(f.node(f.contacts), {s("olType"), s("FileAs")}),
               QStringList{s("30|Brown, Bob")});
     EXPECT_EQ(f.panels.percents, (std::vector<int>{50, 100}));
     EXPECT_EQ(f.panels.last(1), s("1 Items"));
 
-    ASSERT_TRUE(f.lists->LoadMessages(f.node(f.drafts), true, true).ok());
+    ASSERT_TRUE(f.lists->loadMessages(f.node(f.drafts), true, true).ok());
     EXPECT_EQ(f.rows(f.node(f.drafts), {s("olType"), s("Subject"), s("FileAs")}),
               QStringList{s("31|Hello|")});
 }
@@ -390,7 +390,7 @@ TEST(ItemLists, AnItemWhosePropertiesFailStillGetsItsRow)
         ->failOn(MemoryItem::Failure::Properties);
     f.build();
     const NodeHandle folder = f.node(f.contacts);
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_EQ(f.rows(folder, {s("olType"), s("FileAs"), s("EntryId")}).value(0), s("30||"));
     EXPECT_EQ(f.rows(folder, {s("FileAs")}).value(1), s("Adams, Ann"));
     EXPECT_EQ(f.panels.last(1), s("2 Items"));
@@ -412,7 +412,7 @@ TEST(ItemLists, MessageFlagsDecideExpansionSelectionAndTheCount)
         f.build();
         const NodeHandle storeNode = f.tree.current();
         const NodeHandle drafts = f.node(f.drafts);
-        ASSERT_TRUE(f.lists->LoadMessages(drafts, c.expand, c.select).ok());
+        ASSERT_TRUE(f.lists->loadMessages(drafts, c.expand, c.select).ok());
         EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolderListed);
         EXPECT_EQ(f.rows(drafts, {s("olType"), s("Subject")}),
                   (QStringList{s("31|apple"), s("31|Zebra")}));
@@ -440,11 +440,11 @@ TEST(ItemLists, OtherKindsAndNodesWithoutEntryIdAreIgnored)
     setNodeKind(f.tree, bare, NodeKind::ContactFolder);
     const QStringList before = corvel::test::treeLines(f.tree);
 
-    EXPECT_TRUE(f.lists->LoadContacts(drafts).ok());
-    EXPECT_TRUE(f.lists->LoadContacts(f.tree.at(0)).ok()); // the store, kind 0
-    EXPECT_TRUE(f.lists->LoadContacts(bare).ok());
-    EXPECT_TRUE(f.lists->LoadContacts({}).ok());
-    EXPECT_TRUE(f.lists->LoadMessages(contacts, true, true).ok());
+    EXPECT_TRUE(f.lists->loadContacts(drafts).ok());
+    EXPECT_TRUE(f.lists->loadContacts(f.tree.at(0)).ok()); // the store, kind 0
+    EXPECT_TRUE(f.lists->loadContacts(bare).ok());
+    EXPECT_TRUE(f.lists->loadContacts({}).ok());
+    EXPECT_TRUE(f.lists->loadMessages(contacts, true, true).ok());
     EXPECT_EQ(corvel::test::treeLines(f.tree), before);
     EXPECT_EQ(f.kind(contacts), NodeKind::ContactFolder);
     EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolder);
@@ -461,7 +461,7 @@ TEST(ItemLists, FindDraftsNodeListsTheFolderAfreshEachTime)
     const NodeHandle drafts = f.node(f.drafts);
 
     Status listing = Status::failure(s("untouched"));
-    EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID(), &listing), drafts);
+    EXPECT_EQ(f.lists->findDraftsNode(f.drafts->EntryID(), &listing), drafts);
     EXPECT_TRUE(listing.ok());
     EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolderListed);
     EXPECT_EQ(f.rows(drafts, {s("Subject")}), QStringList{s("Letter")});
@@ -470,13 +470,13 @@ TEST(ItemLists, FindDraftsNodeListsTheFolderAfreshEachTime)
     EXPECT_EQ(f.panels.last(1), QString());
 
     f.drafts->addMessage(s("Second letter"));
-    EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
+    EXPECT_EQ(f.lists->findDraftsNode(f.drafts->EntryID()), drafts);
     EXPECT_EQ(f.rows(drafts, {s("Subject")}), (QStringList{s("Letter"), s("Second letter")}));
 
-    EXPECT_TRUE(f.lists->FindDraftsNode(s("NO SUCH ID")).isNull());
+    EXPECT_TRUE(f.lists->findDraftsNode(s("NO SUCH ID")).isNull());
     // Without a Drafts folder nothing is found, not the first node lacking an EntryId.
     f.tree.addNode(s("Loose node"));
-    EXPECT_TRUE(f.lists->FindDraftsNode(QString()).isNull());
+    EXPECT_TRUE(f.lists->findDraftsNode(QString()).isNull());
 }
 
 TEST(ItemLists, FindDraftsNodeListsAFolderWithSubFoldersIntoAListingNode)
@@ -487,14 +487,14 @@ TEST(ItemLists, FindDraftsNodeListsAFolderWithSubFoldersIntoAListingNode)
     f.build();
     const NodeHandle drafts = f.node(f.drafts);
 
-    EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
+    EXPECT_EQ(f.lists->findDraftsNode(f.drafts->EntryID()), drafts);
     EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolderListing);
     const NodeHandle listing = f.lists->rowsHolder(drafts);
     EXPECT_EQ(f.kind(listing), NodeKind::MessageFolderListed);
     EXPECT_EQ(f.rows(listing, {s("Subject")}), QStringList{s("Letter")});
     // Found again: listed afresh under the same listing node.
     f.drafts->addMessage(s("Second letter"));
-    EXPECT_EQ(f.lists->FindDraftsNode(f.drafts->EntryID()), drafts);
+    EXPECT_EQ(f.lists->findDraftsNode(f.drafts->EntryID()), drafts);
     EXPECT_EQ(f.tree.childCount(drafts), 2);
     EXPECT_EQ(f.lists->rowsHolder(drafts), listing);
     EXPECT_EQ(f.tree.childCount(listing), 2);
@@ -525,7 +525,7 @@ TEST(ItemLists, AFolderThatCannotBeOpenedLeavesTheTreeAsItWas)
         f.build();
         const NodeHandle folder = f.node(f.contacts);
         if (c.listedBefore) {
-            ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+            ASSERT_TRUE(f.lists->loadContacts(folder).ok());
         }
         const NodeHandle holder = f.lists->rowsHolder(folder);
         const QStringList before = corvel::test::treeLines(f.tree);
@@ -537,7 +537,7 @@ TEST(ItemLists, AFolderThatCannotBeOpenedLeavesTheTreeAsItWas)
             f.contacts->failOn(MemoryFolder::Failure::Items);
         f.panels.reset();
 
-        const Status status = f.lists->LoadContacts(holder);
+        const Status status = f.lists->loadContacts(holder);
         EXPECT_FALSE(status.ok());
         EXPECT_TRUE(status.error().contains(f.tree.caption(holder)))
             << status.error().toStdString();
@@ -557,7 +557,7 @@ TEST(ItemLists, WithoutAClassDefaultEveryReadableFieldIsShown)
     f.drafts->addMessage(s("Letter"));
     f.build("IPM.Appointment\r\n Subject;Subject;100\r\n");
     const NodeHandle contacts = f.node(f.contacts);
-    ASSERT_TRUE(f.lists->LoadContacts(contacts).ok());
+    ASSERT_TRUE(f.lists->loadContacts(contacts).ok());
     const ColumnLayout layout = f.tree.columnLayout(contacts);
     const std::vector<ColumnLayout::Column> expected = {
         {0, QString(), QString()},
@@ -572,7 +572,7 @@ TEST(ItemLists, WithoutAClassDefaultEveryReadableFieldIsShown)
               f.contacts->EntryID() + s("^Contacts^^FileAs~Email1Address~Categories"
                                         "^Contact Name~eMail Address~Categories^150~150~150"));
 
-    ASSERT_TRUE(f.lists->LoadMessages(f.node(f.drafts), true, true).ok());
+    ASSERT_TRUE(f.lists->loadMessages(f.node(f.drafts), true, true).ok());
     EXPECT_EQ(f.tree.columnLayout(f.node(f.drafts)).columns.at(1).boundValue, s("Subject"));
     EXPECT_EQ(f.rows(f.node(f.drafts), {s("Subject")}), QStringList{s("Letter")});
 }
@@ -584,7 +584,7 @@ TEST(ItemLists, ProgressIsDrawnOncePerWholePercent)
         f.contacts->addContact(s("Contact %1").arg(i, 5, 10, QLatin1Char('0')), QString());
     f.build();
     const NodeHandle folder = f.node(f.contacts);
-    ASSERT_TRUE(f.lists->LoadContacts(folder).ok());
+    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_LE(f.panels.percents.size(), 101u);
     EXPECT_GE(f.panels.percents.size(), 100u);
     EXPECT_TRUE(std::is_sorted(f.panels.percents.begin(), f.panels.percents.end()));

@@ -185,7 +185,7 @@ class CategoryMatchTest : public testing::TestWithParam<MatchCase>
 
 TEST_P(CategoryMatchTest, Matches)
 {
-    EXPECT_EQ(CategoryMatcher(GetParam().groupCats).MatchCategories(GetParam().contactCats),
+    EXPECT_EQ(CategoryMatcher(GetParam().groupCats).matchCategories(GetParam().contactCats),
               GetParam().match);
 }
 

@@ -47,7 +47,7 @@ TEST(GroupFileKill, KillDuringSaveLeavesAWholeFile)
                 const int n = i % 2 == 0 ? small : large;
                 for (int m = 0; m < n; ++m)
                     tree.addNode(QString(), group);
-                if (!store.SaveGroupFile(tree).ok())
+                if (!store.saveGroupFile(tree).ok())
                     _exit(2);
                 const char done = 1;
                 if (write(ready[1], &done, 1) != 1)

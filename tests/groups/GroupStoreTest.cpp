@@ -46,7 +46,7 @@ struct AppRun
         : store(appPath, QString::fromUtf8(CORVEL_SHIPPED_DATA))
     {
         session->addStore(s("Personal Folders"))->addFolder(s("Contacts"), s("IPM.Contact"));
-        status = FolderTree(tree, *session, store).LoadFolderTree(false);
+        status = FolderTree(tree, *session, store).loadFolderTree(false);
     }
     NodeHandle root(NodeKind type) const { return findNodeOfKind(tree, type); }
     NodeHandle addGroup(const char *name, NodeKind type)
@@ -62,7 +62,7 @@ struct AppRun
     void addMember(NodeHandle group, const char *fileAs, const char *address, NodeKind type)
     {
         if (!tree.hasChildren(group))
-            store.SetupGroupGrid(tree, group);
+            store.setupGroupGrid(tree, group);
         const NodeHandle row = tree.addNode(QString(), group);
         setNodeKind(tree, row, type);
         tree.setValue(row, s("EntryId"), type == NodeKind::TypedMember ? QString() : s("00AA"));
@@ -99,7 +99,7 @@ TEST(GroupStore, GroupsSurviveASaveAndTheNextStartUp)
         first.tree.setValue(team, s("EntryIds"), s("A^B"));
         first.addMember(team, "Zed, Al", "al@example.org", NodeKind::DynamicMember);
         before = treeLines(first.tree);
-        ASSERT_TRUE(first.store.SaveGroupFile(first.tree).ok());
+        ASSERT_TRUE(first.store.saveGroupFile(first.tree).ok());
         EXPECT_FALSE(QFile::exists(first.store.groupBackupPath()));
     }
     AppRun second(dir.path());
@@ -125,7 +125,7 @@ TEST(GroupStore, GroupsSurviveASaveAndTheNextStartUp)
     // The next save keeps the file it replaces.
     const QByteArray firstSave = readAll(second.store.groupFilePath());
     second.tree.remove(friends);
-    ASSERT_TRUE(second.store.SaveGroupFile(second.tree).ok());
+    ASSERT_TRUE(second.store.saveGroupFile(second.tree).ok());
     EXPECT_EQ(readAll(second.store.groupBackupPath()), firstSave);
     EXPECT_NE(readAll(second.store.groupFilePath()), firstSave);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).size(), 2); // no leftovers
@@ -136,7 +136,7 @@ TEST(GroupStore, SavingWithoutTheGroupRootsIsRefused)
     QTemporaryDir dir;
     AppRun run(dir.path());
     run.tree.remove(run.root(NodeKind::DynamicRoot));
-    EXPECT_FALSE(run.store.SaveGroupFile(run.tree).ok());
+    EXPECT_FALSE(run.store.saveGroupFile(run.tree).ok());
     EXPECT_FALSE(QFile::exists(run.store.groupFilePath()));
 }
 
@@ -157,11 +157,11 @@ TEST(GroupStore, ClassDefaultsReplaceSavedColumnsButKeepTheirNameFields)
                                                     "IPM.Note\n"
                                                     " Subject;Subject;300\n");
     GroupStore store(dir.path(), QString());
-    ASSERT_TRUE(store.LoadColumnSets().ok());
+    ASSERT_TRUE(store.loadColumnSets().ok());
     const ColumnSets &sets = store.columnSets();
     ASSERT_EQ(sets.count(), 4);
 
-    const ColumnSet &contact = sets.record(store.FindColumnSet(s("IPM.Contact")));
+    const ColumnSet &contact = sets.record(store.findColumnSet(s("IPM.Contact")));
     EXPECT_EQ(contact.displayName, s("My contacts"));
     EXPECT_EQ(contact.reserved, s("kept"));
     // "ipm.note" is not a class line: it is a column of the contact section.
@@ -177,9 +177,9 @@ TEST(GroupStore, ClassDefaultsReplaceSavedColumnsButKeepTheirNameFields)
     EXPECT_EQ(sets.record(3).columns,
               (std::vector<ColumnSet::Column>{{s("Subject"), s("Subject"), s("300")}}));
     EXPECT_EQ(sets.record(4).key, s("IPM.Note"));
-    EXPECT_EQ(store.FindColumnSet(s("ipm.contact")), 0);
+    EXPECT_EQ(store.findColumnSet(s("ipm.contact")), 0);
 
-    const int copy = store.CopyColumnSet(store.FindColumnSet(s("IPM.Note")));
+    const int copy = store.copyColumnSet(store.findColumnSet(s("IPM.Note")));
     EXPECT_EQ(copy, 5);
     EXPECT_EQ(sets.record(copy).columns.at(0).property, s("Subject"));
 }
@@ -197,7 +197,7 @@ TEST(GroupStore, SavedColumnSetsDropVanishedFoldersAndTakeListedWidths)
                s("^Work^^FileAs^Name^77\r\nnot-a-folder-key^x^^^^5\r\n"))
                   .toUtf8());
     writeFile(dir.filePath(s("mailfolders.bak")), "older generation");
-    ASSERT_TRUE(run.store.LoadColumnSets().ok());
+    ASSERT_TRUE(run.store.loadColumnSets().ok());
 
     const NodeHandle folder = run.tree.addNode(s("Contacts"), run.tree.at(0));
     run.tree.setValue(folder, s("EntryId"), listed);
@@ -220,7 +220,7 @@ TEST(GroupStore, SavedColumnSetsDropVanishedFoldersAndTakeListedWidths)
     run.tree.addNode(QString(), rows);
 
     const QByteArray previous = readAll(dir.filePath(s("mailfolders.sys")));
-    ASSERT_TRUE(run.store.SaveColumnSets(run.tree).ok());
+    ASSERT_TRUE(run.store.saveColumnSets(run.tree).ok());
     EXPECT_EQ(readAll(dir.filePath(s("mailfolders.bak"))), previous);
     const QString saved = QString::fromUtf8(readAll(dir.filePath(s("mailfolders.sys"))));
     EXPECT_EQ(saved, listed + s("^Contacts^r^FileAs~Email1Address^Name~Mail^200~100\r\n") +
@@ -386,17 +386,17 @@ TEST_P(DamagedDataFile, IsRefusedWithItsReasonAndNeverOverwritten)
     QTemporaryDir dir;
     {
         AppRun first(dir.path());
-        ASSERT_TRUE(first.store.LoadColumnSets().ok());
+        ASSERT_TRUE(first.store.loadColumnSets().ok());
         const NodeHandle friends = first.addGroup("Friends", NodeKind::StandardGroup);
         first.addMember(friends, "Lee, Ann", "ann@example.org", NodeKind::CopiedMember);
-        ASSERT_TRUE(first.store.SaveGroupFile(first.tree).ok());
-        ASSERT_TRUE(first.store.SaveColumnSets(first.tree).ok());
+        ASSERT_TRUE(first.store.saveGroupFile(first.tree).ok());
+        ASSERT_TRUE(first.store.saveColumnSets(first.tree).ok());
     }
     const QString path = dir.filePath(s(c.groupFile ? "MailLists.tlx" : "mailfolders.sys"));
     const auto untouched = damage(path, c.damage);
 
     AppRun second(dir.path());
-    const Status columns = second.store.LoadColumnSets();
+    const Status columns = second.store.loadColumnSets();
     const QString reason = c.groupFile ? second.status.error() : columns.error();
     EXPECT_FALSE(c.groupFile ? second.status.ok() : columns.ok());
     EXPECT_TRUE(reason.contains(s(c.reason))) << reason.toStdString();
@@ -411,8 +411,8 @@ TEST_P(DamagedDataFile, IsRefusedWithItsReasonAndNeverOverwritten)
         setNodeKind(second.tree, second.tree.addNode(s("Dynamic Mail Groups")),
                     NodeKind::DynamicRoot);
     }
-    const Status saved = c.groupFile ? second.store.SaveGroupFile(second.tree)
-                                     : second.store.SaveColumnSets(second.tree);
+    const Status saved = c.groupFile ? second.store.saveGroupFile(second.tree)
+                                     : second.store.saveColumnSets(second.tree);
     EXPECT_FALSE(saved.ok());
     EXPECT_TRUE(saved.error().contains(s(c.reason))) << saved.error().toStdString();
     EXPECT_TRUE(untouched());

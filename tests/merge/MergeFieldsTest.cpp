@@ -50,7 +50,7 @@ TEST_P(FillMergeFieldsTest, FillsAsTheUserAnswered)
     TablePrompter prompter;
     prompter.answers = GetParam().answers;
     const Result<QString> filled =
-        MergeFields::FillMergeFields(QString::fromUtf8(GetParam().body), prompter.valueOf());
+        MergeFields::fillMergeFields(QString::fromUtf8(GetParam().body), prompter.valueOf());
     ASSERT_TRUE(filled.ok()) << filled.error().toStdString();
     EXPECT_EQ(*filled, QString::fromUtf8(GetParam().expected));
 }
@@ -82,7 +82,7 @@ TEST(MemberPrompts, AskOncePerNameNamingTheMember)
     prompter.answers = {{u"One"_s, u"1"_s}};
     MemberPrompts prompts(nullptr, prompter,
                           {{}, {}, {u"Lee, Ann"_s, u"ann.lee@example.org"_s}, 3, 239});
-    const Result<QString> filled = MergeFields::FillMergeFields(
+    const Result<QString> filled = MergeFields::fillMergeFields(
         u"<<Prompt=One>> <<Prompt=Two>> <<prompt=ONE>>"_s,
         [&prompts](const QString &name) { return prompts.valueOf(name); });
     EXPECT_EQ(*filled, u"1  1"_s);
@@ -92,23 +92,23 @@ TEST(MemberPrompts, AskOncePerNameNamingTheMember)
     EXPECT_EQ(prompts.emptied(), QStringList{u"Two"_s});
 }
 
-TEST(FillMergeFields, RefusesLineBreaksAndNulInAnswers)
+TEST(fillMergeFields, RefusesLineBreaksAndNulInAnswers)
 {
     for (const QString &bad : {u"a\r\nBcc: x@y"_s, u"a\nb"_s, QString(u"a\0b"_s)}) {
         TablePrompter prompter;
         prompter.answers = {{u"n"_s, bad}};
-        EXPECT_FALSE(MergeFields::FillMergeFields(u"<<Prompt=n>>"_s, prompter.valueOf()).ok());
+        EXPECT_FALSE(MergeFields::fillMergeFields(u"<<Prompt=n>>"_s, prompter.valueOf()).ok());
     }
 }
 
-TEST(FillMergeFields, AnswerThatRefillsItselfForeverFails)
+TEST(fillMergeFields, AnswerThatRefillsItselfForeverFails)
 {
     TablePrompter prompter;
     prompter.answers = {{u"a"_s, u"<<Prompt=a>>"_s}};
-    EXPECT_FALSE(MergeFields::FillMergeFields(u"<<Prompt=a>>"_s, prompter.valueOf()).ok());
+    EXPECT_FALSE(MergeFields::fillMergeFields(u"<<Prompt=a>>"_s, prompter.valueOf()).ok());
 }
 
-TEST(FillMergeFields, PromptNamesInOrderOfFirstUse)
+TEST(fillMergeFields, PromptNamesInOrderOfFirstUse)
 {
     EXPECT_EQ(
         MergeFields::promptNames(u"<<Prompt=B>> <<x>> <<prompt=A>> <<Prompt=b>> <<Prompt=C"_s),
@@ -131,7 +131,7 @@ TEST(MergeFieldSpans, StandWhereFillMergeFieldsFindsThem)
     const QList<Span> spans = MergeFields::fieldSpans(text);
     for (auto span = spans.crbegin(); span != spans.crend(); ++span)
         removed.remove(span->start, span->length);
-    EXPECT_EQ(*MergeFields::FillMergeFields(text, prompter.valueOf()), removed);
+    EXPECT_EQ(*MergeFields::fillMergeFields(text, prompter.valueOf()), removed);
 }
 
 TEST(MergeFieldSpans, PromptNamesThatWouldEndTheFieldEarlyAreRefused)

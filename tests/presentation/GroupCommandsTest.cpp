@@ -249,19 +249,19 @@ TEST_F(GroupCommandsTest, DynamicGroupLoadsMatchingContactsWhenAskedTo)
     listContacts();
     cy->setCategories(u"Wine"_s);
     selected = group;
-    commands->LoadDynamicGroup(*MailGroups::idOf(tree(), group));
+    commands->loadDynamicGroup(*MailGroups::idOf(tree(), group));
     EXPECT_EQ(members(group).size(), 2u); // the listed row still says "Golf"
 
     // A folder gone: message, nothing changed.
     ASSERT_TRUE(session->remove(contacts->EntryID()));
-    commands->LoadDynamicGroup(*MailGroups::idOf(tree(), group));
+    commands->loadDynamicGroup(*MailGroups::idOf(tree(), group));
     EXPECT_EQ(dialogs.asked().back(), u"information: Contacts is not available"_s);
     EXPECT_EQ(members(group).size(), 2u);
 
     // A definition without folder names still names the folder that is gone.
     const QString goneId = contacts->EntryID();
     tree().setValue(group, NodeValueName::FolderNames(), QString());
-    commands->LoadDynamicGroup(*MailGroups::idOf(tree(), group));
+    commands->loadDynamicGroup(*MailGroups::idOf(tree(), group));
     EXPECT_EQ(dialogs.asked().back(), u"information: "_s + goneId + u" is not available"_s);
     EXPECT_EQ(members(group).size(), 2u);
 }
