@@ -106,7 +106,7 @@ double run(const QString &root, MailType type, int count, qint64 &messages, qint
     const auto list = members(count);
     QElapsedTimer timer;
     timer.start();
-    const auto outcome = generator.Execute({type, letter->EntryID(), false}, list, journal->get());
+    const auto outcome = generator.execute({type, letter->EntryID(), false}, list, journal->get());
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     messages = outcome.messagesQueued;
     longestPauseMs = view.longestPauseMs;

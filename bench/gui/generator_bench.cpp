@@ -134,7 +134,7 @@ int main(int argc, char **argv)
         TurnGaps gaps;
         QElapsedTimer timer;
         timer.start();
-        const auto outcome = generator.Execute({MailType::Personal, store.letter->EntryID(), false},
+        const auto outcome = generator.execute({MailType::Personal, store.letter->EntryID(), false},
                                                list, journal->get());
         const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         gaps.stop();
@@ -155,7 +155,7 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         const auto outcome =
-            generator.Execute({MailType::Personal, letter->EntryID(), false}, list, nullptr);
+            generator.execute({MailType::Personal, letter->EntryID(), false}, list, nullptr);
         const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
         gaps.stop();
         std::printf("in-memory session, %d members: %lld queued in %.3f s; %s\n", count,
@@ -180,7 +180,7 @@ int main(int argc, char **argv)
             QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
         });
         const auto outcome =
-            generator.Execute({MailType::Personal, store.letter->EntryID(), false}, list, nullptr);
+            generator.execute({MailType::Personal, store.letter->EntryID(), false}, list, nullptr);
         const double stoppedMs = static_cast<double>(sinceClick.nsecsElapsed()) / 1e6;
         std::printf("cancel after 1 s: seen %.1f ms after the click, run returned %.1f ms after "
                     "it, %lld of %d processed\n",

@@ -161,7 +161,7 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     connect(m_mailTypes, &QButtonGroup::idClicked, this, [this](int index) {
         m_wizard.optMailType_Click(index);
         m_txtPreview->hide(); // it showed the other addressing
-        WizardDoStep();
+        wizardDoStep();
     });
     connect(m_tblValues, &QTableWidget::cellChanged, this, [this](int row, int column) {
         if (column < 2 || column - 2 >= m_tableColumns.size())
@@ -173,26 +173,26 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     connect(m_cmdLoadValues, &QPushButton::clicked, this, &frmMailWiz::cmdLoadValues_Click);
     connect(m_cmdNext, &QPushButton::clicked, this, [this] {
         m_wizard.cmdNext_Click();
-        WizardDoStep();
+        wizardDoStep();
     });
     connect(m_cmdBack, &QPushButton::clicked, this, [this] {
         m_wizard.cmdBack_Click();
-        WizardDoStep();
+        wizardDoStep();
     });
     connect(m_cmdFinish, &QPushButton::clicked, this, &frmMailWiz::accept);
     connect(m_cmdExit, &QPushButton::clicked, this, &frmMailWiz::cmdExit_Click);
     connect(m_cmdPreview, &QPushButton::clicked, this, &frmMailWiz::cmdPreview_Click);
-    WizardDoStep();
+    wizardDoStep();
 }
 
-void frmMailWiz::WizardDoStep()
+void frmMailWiz::wizardDoStep()
 {
     if (m_wizard.currentStep() == MailWizard::kPromptsStep && !m_picPage[2]->isVisible())
         showPrompts();
     for (int page = 0; page < 3; ++page)
         m_picPage[static_cast<std::size_t>(page)]->setVisible(m_wizard.isPageVisible(page));
     m_lblNote->setText(m_wizard.addressingNote());
-    const MailWizard::ButtonStates states = m_wizard.WizardDoStep();
+    const MailWizard::ButtonStates states = m_wizard.wizardDoStep();
     m_cmdBack->setEnabled(states.back);
     m_cmdNext->setEnabled(states.next);
     m_cmdFinish->setEnabled(states.finish);
@@ -211,7 +211,7 @@ void frmMailWiz::tlDrafts_Click()
     // Row 0 is the folder; its letters follow in order.
     const int row = item->parent() ? item->parent()->indexOfChild(item) + 1 : 0;
     m_wizard.tlDrafts_Click(row);
-    WizardDoStep();
+    wizardDoStep();
 }
 
 void frmMailWiz::showPrompts()
@@ -307,7 +307,7 @@ void frmMailWiz::cmdPreview_Click()
 
 void frmMailWiz::accept()
 {
-    if (!m_wizard.WizardDoStep().finish)
+    if (!m_wizard.wizardDoStep().finish)
         return;
     QDialog::accept();
 }

@@ -27,7 +27,7 @@ public:
     explicit frmMailWiz(MailWizard &wizard, QWidget *parent = nullptr);
 
     // Shows the page of the current step and sets the buttons.
-    void WizardDoStep();
+    void wizardDoStep();
 
     // Finish: the wizard's answer is read from the rules by the caller.
     void accept() override;

@@ -149,7 +149,7 @@ void frmMain::Form_Load()
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_findBar,
             [this] { m_findBar->start(); });
     m_tools.setChecked(u"btnIncludeAll", workspace().includeAllFolders());
-    SetButtonStates(NodeKind::Store);
+    setButtonStates(NodeKind::Store);
     m_aBar->recalcLayout();
     m_startupReady = true;
 
@@ -259,7 +259,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     if (key->key() == Qt::Key_Escape) { // whatever the shift state
         if (m_findBar && m_findBar->cancel())
             return true;
-        m_interaction->Escape();
+        m_interaction->escape();
         return true;
     }
     return false;
@@ -303,22 +303,22 @@ void frmMain::RestoreFormPosition(QWidget *window)
     }
 }
 
-void frmMain::SetButtonStates(NodeKind kind)
+void frmMain::setButtonStates(NodeKind kind)
 {
     const TreeList &tree = workspace().tree();
     ButtonStateRules::Selection selection;
     selection.sessionReady = SessionReady();
     selection.selectedCount = tree.selectedCount();
-    selection.nodeHasDescendants = tree.descendantCount(tree.at(SelIndex())) > 0;
+    selection.nodeHasDescendants = tree.descendantCount(tree.at(selIndex())) > 0;
     const int recalcs = m_tools.layoutRecalcs();
-    ButtonStateRules::SetButtonStates(m_tools, kind, selection);
+    ButtonStateRules::setButtonStates(m_tools, kind, selection);
     if (m_aBar && m_tools.layoutRecalcs() != recalcs)
         m_aBar->recalcLayout();
 }
 
-int frmMain::SelIndex() const
+int frmMain::selIndex() const
 {
-    return m_interaction ? m_interaction->SelIndex() : 0;
+    return m_interaction ? m_interaction->selIndex() : 0;
 }
 
 bool frmMain::isToolEnabled(const QString &tool) const
@@ -336,9 +336,9 @@ void frmMain::runCommand(const QString &tool)
     m_dispatch.dispatch(tool);
 }
 
-void frmMain::CopyToGroup(GroupId group)
+void frmMain::copyToGroup(GroupId group)
 {
-    groupCommands().CopyToGroup(group);
+    groupCommands().copyToGroup(group);
     m_tlMain->restorePointer();
 }
 
@@ -400,19 +400,19 @@ void frmMain::buildDispatchTable()
             m_tools.setVisible(u"btnExit", true);
     });
     add(u"btnLoadContacts"_s, [this] {
-        listing().doBtnLoadContacts(SelIndex());
+        listing().doBtnLoadContacts(selIndex());
         showButtonStatesOfSelection();
     });
     add(u"btnLoadMessages"_s, [this] {
-        listing().doBtnLoadMessages(SelIndex());
+        listing().doBtnLoadMessages(selIndex());
         showButtonStatesOfSelection();
     });
-    add(u"btnRefresh"_s, [this] { listing().doBtnRefresh(SelIndex()); });
-    add(u"btnSaveList"_s, [this] { groupCommands().SaveAddressList(); });
-    add(u"btnLoadList"_s, [this] { groupCommands().LoadAddressList(); });
-    add(u"btnImportGroups"_s, [this] { groupCommands().ImportAddressBookGroups(); });
-    add(u"btnGrpProperties"_s, [this] { groupCommands().EditDynamicGroup(); });
-    add(u"btnVerify"_s, [this] { groupCommands().VerifyAddresses(); });
+    add(u"btnRefresh"_s, [this] { listing().doBtnRefresh(selIndex()); });
+    add(u"btnSaveList"_s, [this] { groupCommands().saveAddressList(); });
+    add(u"btnLoadList"_s, [this] { groupCommands().loadAddressList(); });
+    add(u"btnImportGroups"_s, [this] { groupCommands().importAddressBookGroups(); });
+    add(u"btnGrpProperties"_s, [this] { groupCommands().editDynamicGroup(); });
+    add(u"btnVerify"_s, [this] { groupCommands().verifyAddresses(); });
     add(u"btnAddContact"_s, [this] { groupCommands().doBtnAddContact(); });
     add(u"btnChgName"_s, [this] { groupCommands().doBtnChgName(); });
     add(u"btnCopy"_s, [this] { groupCommands().doBtnCopy(); });
@@ -464,7 +464,7 @@ GroupCommands &frmMain::groupCommands()
         services.dialogs = m_services.dialogs;
         services.panels = m_statBar.get();
         services.busy = m_busy.get();
-        services.selIndex = [this] { return SelIndex(); };
+        services.selIndex = [this] { return selIndex(); };
         m_groupCommands = std::make_unique<GroupCommands>(std::move(services));
     }
     return *m_groupCommands;
@@ -503,9 +503,9 @@ ListingCommand &frmMain::listing()
 
 void frmMain::showButtonStatesOfSelection()
 {
-    if (SelIndex() != -1) {
+    if (selIndex() != -1) {
         const TreeList &tree = workspace().tree();
-        SetButtonStates(nodeKind(tree, tree.at(SelIndex())));
+        setButtonStates(nodeKind(tree, tree.at(selIndex())));
     }
 }
 

@@ -58,7 +58,7 @@ public:
     [[nodiscard]] int TwipsPerPixelX() const { return m_twipsPerPixelX; }
     [[nodiscard]] int TwipsPerPixelY() const { return m_twipsPerPixelY; }
     // The node last selected or pointed at, as the tree's handlers keep it; -1 when none.
-    [[nodiscard]] int SelIndex() const;
+    [[nodiscard]] int selIndex() const;
 
     [[nodiscard]] Workspace &workspace() const { return *m_services.workspace; }
     [[nodiscard]] DialogHost &dialogs() const { return *m_services.dialogs; }
@@ -74,11 +74,11 @@ public:
     // The command of the tool, by name without regard to case; nothing for menu titles.
     void aBar_Click(const QString &tool);
     // Enables and shows the node-dependent commands for a node kind.
-    void SetButtonStates(NodeKind kind) override;
+    void setButtonStates(NodeKind kind) override;
     [[nodiscard]] bool isToolEnabled(const QString &tool) const override;
     void setToolEnabled(const QString &tool, bool enabled) override;
     void runCommand(const QString &tool) override;
-    void CopyToGroup(GroupId group) override;
+    void copyToGroup(GroupId group) override;
     // Creates a group under the group root at that index.
     void doBtnNewMailGrp(int rootIndex);
 

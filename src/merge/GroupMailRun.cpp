@@ -33,7 +33,7 @@ std::optional<GenerationOutcome> GroupMailRun::run(const Request &request,
         return std::nullopt;
     MailGenerator generator(m_session, *view, m_decisions.prompter());
     m_decisions.generating(&generator);
-    GenerationOutcome outcome = generator.Execute(
+    GenerationOutcome outcome = generator.execute(
         {request.key.type, request.key.letterEntryId, request.dryRun, request.prompts}, members,
         journal->get());
     m_decisions.generating(nullptr);

@@ -40,7 +40,7 @@ MailGenerator::MailGenerator(OlNamespace &session, GenerationView &view, MergePr
 
 MailGenerator::~MailGenerator() = default;
 
-GenerationOutcome MailGenerator::Execute(const Options &options,
+GenerationOutcome MailGenerator::execute(const Options &options,
                                          const std::vector<MailMember> &members,
                                          RunJournal *journal)
 {
@@ -88,7 +88,7 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
     m_view.setStatus(totalText(m_outcome.total));
     m_view.show();
     for (const MailMember &member : members) {
-        ProcessMember(member);
+        processMember(member);
         if (!m_outcome.stopReason.isEmpty())
             break;
         if (m_cancelled) {
@@ -100,7 +100,7 @@ GenerationOutcome MailGenerator::Execute(const Options &options,
         }
     }
     if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty())
-        SendBatch();
+        sendBatch();
     finishCommits();
     if (!m_outcome.cancelled && m_outcome.stopReason.isEmpty() && m_journal)
         if (Status finished = m_journal->finish(); !finished.ok())
@@ -116,7 +116,7 @@ void MailGenerator::fail(const MailMember &member, const QString &reason)
     m_outcome.failures.push_back({member.name, member.address, reason});
 }
 
-void MailGenerator::ProcessMember(const MailMember &member)
+void MailGenerator::processMember(const MailMember &member)
 {
     ++m_outcome.processed;
     if (member.address.isEmpty()) {
@@ -155,7 +155,7 @@ void MailGenerator::ProcessMember(const MailMember &member)
                     }
                     if (!merged.ok()) {
                         fail(member, merged.error());
-                        ShowProgress(m_outcome.processed);
+                        showProgress(m_outcome.processed);
                         return;
                     }
                     filled = *merged;
@@ -180,10 +180,10 @@ void MailGenerator::ProcessMember(const MailMember &member)
     } else if (m_options.grpMailType != MailType::None) {
         m_batch.push_back(member);
         if (static_cast<int>(m_batch.size()) == kBatchSize)
-            SendBatch();
+            sendBatch();
     }
     commitWhenDue();
-    ShowProgress(m_outcome.processed);
+    showProgress(m_outcome.processed);
 }
 
 bool MailGenerator::firstInThisRun(const QString &address)
@@ -266,7 +266,7 @@ void MailGenerator::takeCommitted()
     }
 }
 
-void MailGenerator::SendBatch()
+void MailGenerator::sendBatch()
 {
     if (m_batch.empty())
         return;
@@ -293,7 +293,7 @@ void MailGenerator::SendBatch()
     }
 }
 
-void MailGenerator::ShowProgress(qint64 n)
+void MailGenerator::showProgress(qint64 n)
 {
     m_view.setStatus(progressText(n, m_outcome.total));
     m_view.setPercent(percentOf(n, m_outcome.total));

@@ -76,16 +76,16 @@ public:
 
     // journal may be null (no record kept); a journal of an interrupted run makes this run
     // skip the members it had queued.
-    [[nodiscard]] GenerationOutcome Execute(const Options &options,
+    [[nodiscard]] GenerationOutcome execute(const Options &options,
                                             const std::vector<MailMember> &members,
                                             RunJournal *journal = nullptr);
     // The generator window's Cancel: seen after the member in hand.
     void btnCancel_Click() { m_cancelled = true; }
 
 private:
-    void ProcessMember(const MailMember &member);
-    void SendBatch();
-    void ShowProgress(qint64 n);
+    void processMember(const MailMember &member);
+    void sendBatch();
+    void showProgress(qint64 n);
     // Records the members of the copy just added to the batch being made.
     void noteAdded(std::vector<MailMember> members);
     void commitWhenDue();

@@ -56,7 +56,7 @@ MailWizard::MailWizard(std::vector<Letter> letters, QString draftsCaption, QStri
 
 QStringList MailWizard::preview() const
 {
-    return canPreview() ? m_previewSource(WizardProcess()) : QStringList();
+    return canPreview() ? m_previewSource(wizardProcess()) : QStringList();
 }
 
 void MailWizard::setMembers(const std::vector<MailMember> &members,
@@ -156,7 +156,7 @@ QString MailWizard::addressingNote() const
     return unmerged && m_letterHasFields ? MergeFields::unmergedNote() : QString();
 }
 
-MailWizard::ButtonStates MailWizard::WizardDoStep() const
+MailWizard::ButtonStates MailWizard::wizardDoStep() const
 {
     const bool next =
         (m_currentStep == 0 && m_currentRow >= 1) || (m_currentStep == 1 && hasPromptStep());
@@ -185,7 +185,7 @@ void MailWizard::optMailType_Click(int index)
 void MailWizard::cmdNext_Click()
 {
     // Next is only offered where there is a next page; a stray call must not pass.
-    if (WizardDoStep().next)
+    if (wizardDoStep().next)
         ++m_currentStep;
 }
 
@@ -195,7 +195,7 @@ void MailWizard::cmdBack_Click()
         --m_currentStep;
 }
 
-MailWizard::Result MailWizard::WizardProcess() const
+MailWizard::Result MailWizard::wizardProcess() const
 {
     Result result;
     result.grpMailType = m_mailType;

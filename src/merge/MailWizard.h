@@ -119,7 +119,7 @@ public:
     [[nodiscard]] int currentRow() const { return m_currentRow; }
     [[nodiscard]] MailType chosenMailType() const { return m_mailType; }
     [[nodiscard]] bool isPageVisible(int page) const { return page == m_currentStep; }
-    [[nodiscard]] ButtonStates WizardDoStep() const;
+    [[nodiscard]] ButtonStates wizardDoStep() const;
     // The letter summary of the second page: the subject of the chosen row.
     [[nodiscard]] QString letterSummary() const { return m_letterSummary; }
 
@@ -127,7 +127,7 @@ public:
     void optMailType_Click(int index);
     void cmdNext_Click();
     void cmdBack_Click();
-    [[nodiscard]] Result WizardProcess() const;
+    [[nodiscard]] Result wizardProcess() const;
 
 private:
     void fillFromContacts(const QString &promptName);

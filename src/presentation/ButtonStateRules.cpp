@@ -19,7 +19,7 @@ void enable(ToolStates &tools, std::initializer_list<QString> names)
 
 } // namespace
 
-void ButtonStateRules::SetButtonStates(ToolStates &tools, NodeKind kind, const Selection &selection)
+void ButtonStateRules::setButtonStates(ToolStates &tools, NodeKind kind, const Selection &selection)
 {
     for (const QString &name :
          {u"btnSaveList"_s, u"btnLoadList"_s, u"btnRefresh"_s, u"btnLoadContacts"_s,

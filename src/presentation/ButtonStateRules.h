@@ -7,7 +7,7 @@ namespace corvel {
 class ToolStates;
 
 // Which node-dependent commands the selected node allows: the rules behind the main
-// window's SetButtonStates.
+// window's setButtonStates.
 class ButtonStateRules
 {
 public:
@@ -15,12 +15,12 @@ public:
     {
         bool sessionReady = false;
         int selectedCount = 0;           // nodes selected in the tree
-        bool nodeHasDescendants = false; // the node at SelIndex is not empty
+        bool nodeHasDescendants = false; // the node at selIndex is not empty
     };
 
     // Disables every node-dependent tool, then enables those the node kind allows.
     // Leaves the bar's layout alone while no session is open.
-    static void SetButtonStates(ToolStates &tools, NodeKind kind, const Selection &selection);
+    static void setButtonStates(ToolStates &tools, NodeKind kind, const Selection &selection);
 };
 
 } // namespace corvel

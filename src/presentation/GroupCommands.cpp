@@ -37,29 +37,29 @@ const QString lastSavePathKey = u"LastSavePath"_s;
 } // namespace
 
 GroupCommands::GroupCommands(Services services)
-    : m_s(std::move(services))
+    : m_services(std::move(services))
 {
-    if (!m_s.now)
-        m_s.now = [] {
+    if (!m_services.now)
+        m_services.now = [] {
             return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
         };
 }
 
 GroupEditor GroupCommands::editor() const
 {
-    Workspace &ws = *m_s.workspace;
-    return GroupEditor(ws.tree(), ws.groups(), ws.session(), m_s.panels);
+    Workspace &ws = *m_services.workspace;
+    return GroupEditor(ws.tree(), ws.groups(), ws.session(), m_services.panels);
 }
 
 MailGroups GroupCommands::groups() const
 {
-    Workspace &ws = *m_s.workspace;
-    return MailGroups(ws.tree(), ws.groups(), ws.session(), m_s.panels);
+    Workspace &ws = *m_services.workspace;
+    return MailGroups(ws.tree(), ws.groups(), ws.session(), m_services.panels);
 }
 
 void GroupCommands::finish(NodeHandle select, NodeHandle counted, bool save)
 {
-    TreeList &tree = m_s.workspace->tree();
+    TreeList &tree = m_services.workspace->tree();
     tree.clearSelection();
     tree.setCurrent(select);
     tree.setSelected(select, true);
@@ -72,39 +72,40 @@ void GroupCommands::finish(NodeHandle select, NodeHandle counted, bool save)
 
 void GroupCommands::saveGroups()
 {
-    const Status saved = m_s.workspace->groups().saveGroupFile(m_s.workspace->tree());
+    const Status saved = m_services.workspace->groups().saveGroupFile(m_services.workspace->tree());
     m_savePending = !saved.ok();
-    if (m_s.panels)
-        m_s.panels->UpdateCaption(StatusPanels::ActivityPanel,
-                                  saved.ok() ? QString() : u"Groups not saved: "_s + saved.error());
+    if (m_services.panels)
+        m_services.panels->UpdateCaption(StatusPanels::ActivityPanel,
+                                         saved.ok() ? QString()
+                                                    : u"Groups not saved: "_s + saved.error());
 }
 
 void GroupCommands::showCount(NodeHandle group)
 {
-    if (m_s.panels)
-        m_s.panels->UpdateCaption(StatusPanels::CountPanel,
-                                  QString::number(m_s.workspace->tree().descendantCount(group)) +
-                                      u" Items"_s);
+    if (m_services.panels)
+        m_services.panels->UpdateCaption(
+            StatusPanels::CountPanel,
+            QString::number(m_services.workspace->tree().descendantCount(group)) + u" Items"_s);
 }
 
 void GroupCommands::doBtnNewMailGrp(int rootIndex)
 {
-    TreeList &tree = m_s.workspace->tree();
+    TreeList &tree = m_services.workspace->tree();
     const NodeHandle root = tree.at(rootIndex);
     if (!root)
         return;
     if (nodeKind(tree, root) == NodeKind::StandardRoot) {
         GetNameForm form(QString(), u"Enter Name For New Mail Group"_s);
-        if (!m_s.dialogs->GetName(form) || form.answer().isEmpty())
+        if (!m_services.dialogs->GetName(form) || form.answer().isEmpty())
             return;
         (void)groups().createStandard(form.answer());
         tree.refresh();
         saveGroups();
         return;
     }
-    DynGrpForm form(tree, m_s.workspace->sourceFolderIds(), QString(), QString(), QString(),
+    DynGrpForm form(tree, m_services.workspace->sourceFolderIds(), QString(), QString(), QString(),
                     QString(), u"Enter Parameters for New Dynamic Mail Group"_s);
-    if (!m_s.dialogs->FGetParms(form) || form.answer().isEmpty())
+    if (!m_services.dialogs->FGetParms(form) || form.answer().isEmpty())
         return;
     const DynGrpParms parms = DynGrpParms::fromText(form.answer());
     const Result<GroupId> group = groups().createDynamic(parms.name, parms.definition());
@@ -112,7 +113,7 @@ void GroupCommands::doBtnNewMailGrp(int rootIndex)
     if (!group.ok())
         return;
     saveGroups();
-    if (m_s.dialogs->questionYesNo(u"Load Contacts for "_s + parms.name + u" Now?"_s)) {
+    if (m_services.dialogs->questionYesNo(u"Load Contacts for "_s + parms.name + u" Now?"_s)) {
         tree.setCurrent(groups().nodeOf(*group));
         loadDynamicGroup(*group);
     }
@@ -120,13 +121,13 @@ void GroupCommands::doBtnNewMailGrp(int rootIndex)
 
 void GroupCommands::doBtnChgName()
 {
-    TreeList &tree = m_s.workspace->tree();
+    TreeList &tree = m_services.workspace->tree();
     const NodeHandle node = tree.current();
     const NodeKind kind = nodeKind(tree, node);
     if (!node || (kind != NodeKind::StandardGroup && kind != NodeKind::DynamicGroup))
         return;
     GetNameForm form(tree.caption(node), u"Modify Group Name"_s);
-    if (!m_s.dialogs->GetName(form) || form.answer().isEmpty())
+    if (!m_services.dialogs->GetName(form) || form.answer().isEmpty())
         return;
     (void)groups().rename(*MailGroups::idOf(tree, node), form.answer());
     tree.refresh();
@@ -135,49 +136,49 @@ void GroupCommands::doBtnChgName()
 
 void GroupCommands::doBtnAddContact()
 {
-    TreeList &tree = m_s.workspace->tree();
+    TreeList &tree = m_services.workspace->tree();
     GetEMailForm form(QString(), QString(), u"Enter new name and email address"_s);
-    if (!m_s.dialogs->GetEMail(form) || form.answer().isEmpty())
+    if (!m_services.dialogs->GetEMail(form) || form.answer().isEmpty())
         return;
-    NodeHandle group = tree.at(m_s.selIndex());
+    NodeHandle group = tree.at(m_services.selIndex());
     if (nodeKind(tree, group) != NodeKind::StandardGroup)
         group = tree.parent(group);
     if (nodeKind(tree, group) != NodeKind::StandardGroup)
         return;
-    BusyScope busy(m_s.busy);
+    BusyScope busy(m_services.busy);
     const QString sep = GetEMailForm::separator();
     const QString name = fieldOf(form.answer(), sep, 1);
     const QString address = fieldOf(form.answer(), sep, 2);
     const Status added = groups().addMember(*MailGroups::idOf(tree, group), name, address);
     if (!added.ok())
-        m_s.dialogs->information(added.error());
+        m_services.dialogs->information(added.error());
     finish(group, group, added.ok());
 }
 
 void GroupCommands::doBtnEditItem()
 {
-    TreeList &tree = m_s.workspace->tree();
-    const NodeHandle node = tree.at(m_s.selIndex());
+    TreeList &tree = m_services.workspace->tree();
+    const NodeHandle node = tree.at(m_services.selIndex());
     switch (nodeKind(tree, node)) {
     case NodeKind::DynamicMember:
     case NodeKind::ContactRow:
     case NodeKind::CopiedMember:
-        m_s.dialogs->showContact(tree.value(node, NodeValueName::EntryId()).toString());
+        m_services.dialogs->showContact(tree.value(node, NodeValueName::EntryId()).toString());
         return;
     case NodeKind::MessageRow:
-        m_s.dialogs->showMessage(tree.value(node, NodeValueName::EntryId()).toString());
+        m_services.dialogs->showMessage(tree.value(node, NodeValueName::EntryId()).toString());
         return;
     case NodeKind::TypedMember: {
         GetEMailForm form(tree.value(node, NodeValueName::FileAs()).toString(),
                           tree.value(node, NodeValueName::Email1Address()).toString(),
                           u"Modify name or email address"_s);
-        if (!m_s.dialogs->GetEMail(form) || form.answer().isEmpty())
+        if (!m_services.dialogs->GetEMail(form) || form.answer().isEmpty())
             return;
         const QString sep = GetEMailForm::separator();
         const Status edited = groups().editMember(node, fieldOf(form.answer(), sep, 1),
                                                   fieldOf(form.answer(), sep, 2));
         if (!edited.ok()) {
-            m_s.dialogs->information(edited.error());
+            m_services.dialogs->information(edited.error());
             return;
         }
         tree.refresh();
@@ -191,14 +192,14 @@ void GroupCommands::doBtnEditItem()
 
 void GroupCommands::doBtnDelete()
 {
-    TreeList &tree = m_s.workspace->tree();
-    const int selIndex = m_s.selIndex();
+    TreeList &tree = m_services.workspace->tree();
+    const int selIndex = m_services.selIndex();
     const NodeHandle node = tree.at(selIndex);
     if (!node)
         return;
     const NodeKind kind = nodeKind(tree, node);
     if (kind == NodeKind::StandardGroup || kind == NodeKind::DynamicGroup) {
-        if (!m_s.dialogs->questionOkCancel(
+        if (!m_services.dialogs->questionOkCancel(
                 u"This will remove the Group and all Entries in the Group. Proceed?"_s))
             return;
         const NodeHandle root = tree.parent(node);
@@ -217,7 +218,7 @@ void GroupCommands::doBtnDelete()
     const NodeHandle group = tree.parent(node);
     const std::vector<NodeHandle> doomed =
         tree.selectedCount() > 1 ? tree.selectedNodes() : std::vector<NodeHandle>{node};
-    BusyScope busy(m_s.busy);
+    BusyScope busy(m_services.busy);
     const int removed = groups().removeMembers(doomed);
     NodeHandle next = removed == 1 ? tree.at(selIndex - 1) : NodeHandle();
     if (!next)
@@ -227,26 +228,26 @@ void GroupCommands::doBtnDelete()
 
 void GroupCommands::doBtnCopy()
 {
-    TreeList &tree = m_s.workspace->tree();
+    TreeList &tree = m_services.workspace->tree();
     CopyToForm form(tree, m_lastCopyTarget, [this](int rootIndex) { doBtnNewMailGrp(rootIndex); });
     QString answer;
-    if (form.FillCopyList() && m_s.dialogs->FindCopyTo(form))
+    if (form.FillCopyList() && m_services.dialogs->FindCopyTo(form))
         answer = form.answer();
     const int target = fieldOf(answer, u"\\"_s, 1).toInt();
     m_lastCopyTarget = fieldOf(answer, u"\\"_s, 2);
     // The chooser answers with the row it showed; from here on the group is meant.
     const Result<GroupId> group = MailGroups::idOf(tree, tree.at(target));
     if (target != 0 && group.ok())
-        CopyToGroup(*group);
+        copyToGroup(*group);
     else
         tree.clearSelection();
 }
 
-void GroupCommands::CopyToGroup(GroupId id)
+void GroupCommands::copyToGroup(GroupId id)
 {
     GroupEditor::Copied copied;
     {
-        BusyScope busy(m_s.busy);
+        BusyScope busy(m_services.busy);
         const Result<GroupEditor::Copied> done = groups().copySelectedContacts(id);
         if (!done.ok())
             return;
@@ -255,35 +256,35 @@ void GroupCommands::CopyToGroup(GroupId id)
         finish(group, group);
     }
     if (!copied.refused.isEmpty())
-        m_s.dialogs->information(u"Not copied:\n"_s + copied.refused.join(u'\n'));
+        m_services.dialogs->information(u"Not copied:\n"_s + copied.refused.join(u'\n'));
 }
 
 void GroupCommands::loadDynamicGroup(GroupId id)
 {
     const NodeHandle group = groups().nodeOf(id);
-    if (nodeKind(m_s.workspace->tree(), group) != NodeKind::DynamicGroup)
+    if (nodeKind(m_services.workspace->tree(), group) != NodeKind::DynamicGroup)
         return;
-    BusyScope busy(m_s.busy);
-    const Result<int> loaded = groups().load(id, m_s.now());
+    BusyScope busy(m_services.busy);
+    const Result<int> loaded = groups().load(id, m_services.now());
     if (!loaded.ok()) {
-        m_s.dialogs->information(loaded.error());
+        m_services.dialogs->information(loaded.error());
         return;
     }
     finish(group, group);
 }
 
-void GroupCommands::EditDynamicGroup()
+void GroupCommands::editDynamicGroup()
 {
-    TreeList &tree = m_s.workspace->tree();
+    TreeList &tree = m_services.workspace->tree();
     const NodeHandle group = tree.current();
     if (nodeKind(tree, group) != NodeKind::DynamicGroup)
         return;
     const QString oldCats = tree.value(group, NodeValueName::InCats()).toString();
     const QString oldIds = tree.value(group, NodeValueName::EntryIds()).toString();
-    DynGrpForm form(tree, m_s.workspace->sourceFolderIds(), tree.caption(group), oldCats, oldIds,
-                    tree.value(group, NodeValueName::LastLoaded()).toString(),
+    DynGrpForm form(tree, m_services.workspace->sourceFolderIds(), tree.caption(group), oldCats,
+                    oldIds, tree.value(group, NodeValueName::LastLoaded()).toString(),
                     u"Parameters for Dynamic Mail Group"_s);
-    if (!m_s.dialogs->FGetParms(form) || form.answer().isEmpty())
+    if (!m_services.dialogs->FGetParms(form) || form.answer().isEmpty())
         return;
     const DynGrpParms parms = DynGrpParms::fromText(form.answer());
     const GroupId id = *MailGroups::idOf(tree, group);
@@ -292,21 +293,21 @@ void GroupCommands::EditDynamicGroup()
     if (parms.categories.compare(oldCats, Qt::CaseInsensitive) != 0 ||
         parms.entryIds.compare(oldIds, Qt::CaseInsensitive) != 0) {
         (void)mailGroups.redefine(id, parms.definition());
-        if (m_s.dialogs->questionYesNo(u"The definition of the Group has changed\r\n"
-                                       u"Do you wish to reload the Group Now"_s))
+        if (m_services.dialogs->questionYesNo(u"The definition of the Group has changed\r\n"
+                                              u"Do you wish to reload the Group Now"_s))
             loadDynamicGroup(id);
-        else if (m_s.dialogs->questionYesNo(u"Do you wish clear the prior list"_s))
+        else if (m_services.dialogs->questionYesNo(u"Do you wish clear the prior list"_s))
             (void)mailGroups.clearMembers(id);
     }
     tree.refresh();
     saveGroups();
 }
 
-void GroupCommands::VerifyAddresses()
+void GroupCommands::verifyAddresses()
 {
-    TreeList &tree = m_s.workspace->tree();
+    TreeList &tree = m_services.workspace->tree();
     {
-        BusyScope busy(m_s.busy);
+        BusyScope busy(m_services.busy);
         MailGroups mailGroups = groups();
         const std::vector<NodeHandle> selected = tree.selectedNodes();
         const Result<GroupId> group = selected.size() == 1
@@ -321,40 +322,40 @@ void GroupCommands::VerifyAddresses()
         tree.refresh();
     }
     saveGroups();
-    m_s.dialogs->information(u"Verification Complete"_s);
+    m_services.dialogs->information(u"Verification Complete"_s);
 }
 
-void GroupCommands::ImportAddressBookGroups()
+void GroupCommands::importAddressBookGroups()
 {
-    TreeList &tree = m_s.workspace->tree();
-    const NodeHandle folder = tree.at(m_s.selIndex());
-    if (!folder || !m_s.workspace->session())
+    TreeList &tree = m_services.workspace->tree();
+    const NodeHandle folder = tree.at(m_services.selIndex());
+    if (!folder || !m_services.workspace->session())
         return;
     Result<QStringList> problems = QStringList();
     {
-        BusyScope busy(m_s.busy);
+        BusyScope busy(m_services.busy);
         problems = groups().importGroupCards(folder);
         tree.refresh();
     }
     if (!problems.ok()) {
-        m_s.dialogs->critical(problems.error());
+        m_services.dialogs->critical(problems.error());
         return;
     }
     saveGroups();
     if (!problems->isEmpty())
-        m_s.dialogs->information(problems->join(u'\n'));
+        m_services.dialogs->information(problems->join(u'\n'));
 }
 
 QString GroupCommands::lastSavePath() const
 {
-    return m_s.workspace->settings().GetSetting(parmsSection, lastSavePathKey,
-                                                m_s.workspace->options().appPath);
+    return m_services.workspace->settings().GetSetting(parmsSection, lastSavePathKey,
+                                                       m_services.workspace->options().appPath);
 }
 
 void GroupCommands::rememberFolder(const QString &path)
 {
-    (void)m_s.workspace->settings().SaveSetting(parmsSection, lastSavePathKey,
-                                                QFileInfo(path).absolutePath());
+    (void)m_services.workspace->settings().SaveSetting(parmsSection, lastSavePathKey,
+                                                       QFileInfo(path).absolutePath());
 }
 
 namespace {
@@ -373,55 +374,56 @@ FileDialogRequest addressListRequest(FileDialogRequest::Mode mode, const QString
 
 } // namespace
 
-void GroupCommands::SaveAddressList()
+void GroupCommands::saveAddressList()
 {
-    TreeList &tree = m_s.workspace->tree();
-    const NodeHandle node = tree.at(m_s.selIndex());
+    TreeList &tree = m_services.workspace->tree();
+    const NodeHandle node = tree.at(m_services.selIndex());
     if (!node)
         return;
     FileDialogRequest request = addressListRequest(FileDialogRequest::Mode::Save,
                                                    u"Save Address List As"_s, lastSavePath());
     request.overwritePrompt = true;
-    const QString path = m_s.dialogs->chooseFile(request);
+    const QString path = m_services.dialogs->chooseFile(request);
     if (path.isEmpty())
         return;
     Status written;
     {
-        BusyScope busy(m_s.busy);
+        BusyScope busy(m_services.busy);
         rememberFolder(path);
         written = AddressListFile::write(path, editor().entriesOf(node));
     }
     if (!written.ok())
-        m_s.dialogs->information(u"Unable to save file - "_s + QDir::toNativeSeparators(path) +
-                                 u": "_s + written.error());
+        m_services.dialogs->information(u"Unable to save file - "_s +
+                                        QDir::toNativeSeparators(path) + u": "_s + written.error());
 }
 
-void GroupCommands::LoadAddressList()
+void GroupCommands::loadAddressList()
 {
-    TreeList &tree = m_s.workspace->tree();
-    const NodeHandle group = tree.at(m_s.selIndex());
+    TreeList &tree = m_services.workspace->tree();
+    const NodeHandle group = tree.at(m_services.selIndex());
     if (nodeKind(tree, group) != NodeKind::StandardGroup)
         return;
     FileDialogRequest request =
         addressListRequest(FileDialogRequest::Mode::Open, u"Load Address List"_s, lastSavePath());
-    const QString path = m_s.dialogs->chooseFile(request);
+    const QString path = m_services.dialogs->chooseFile(request);
     if (path.isEmpty())
         return;
     GroupEditor::Loaded loaded;
     {
-        BusyScope busy(m_s.busy);
+        BusyScope busy(m_services.busy);
         rememberFolder(path);
         const auto done = groups().importList(*MailGroups::idOf(tree, group), path);
         if (!done.ok()) {
             tree.refresh();
-            m_s.dialogs->information(u"Unable to Load File - "_s + QDir::toNativeSeparators(path) +
-                                     u": "_s + done.error());
+            m_services.dialogs->information(u"Unable to Load File - "_s +
+                                            QDir::toNativeSeparators(path) + u": "_s +
+                                            done.error());
             return;
         }
         loaded = *done;
         finish(group, group);
     }
-    m_s.dialogs->information(loaded.summary());
+    m_services.dialogs->information(loaded.summary());
 }
 
 } // namespace corvel

@@ -28,7 +28,7 @@ public:
         DialogHost *dialogs = nullptr;
         StatusPanels *panels = nullptr;
         BusyIndicator *busy = nullptr;
-        // The node the command works on (SelIndex); -1 when none.
+        // The node the command works on (selIndex); -1 when none.
         std::function<int()> selIndex;
         // "General Date" text of the present moment; tests pass a fixed one.
         std::function<QString()> now;
@@ -42,16 +42,16 @@ public:
     void doBtnEditItem();
     void doBtnDelete();
     void doBtnCopy();
-    void CopyToGroup(GroupId group);
-    void EditDynamicGroup();
+    void copyToGroup(GroupId group);
+    void editDynamicGroup();
     void loadDynamicGroup(GroupId group);
-    void VerifyAddresses();
-    void SaveAddressList();
-    void LoadAddressList();
+    void verifyAddresses();
+    void saveAddressList();
+    void loadAddressList();
     // Makes Standard Mail Groups of the group cards of the selected contact folder.
-    void ImportAddressBookGroups();
+    void importAddressBookGroups();
 
-    [[nodiscard]] const QString &LastCopyTarget() const { return m_lastCopyTarget; }
+    [[nodiscard]] const QString &lastCopyTarget() const { return m_lastCopyTarget; }
 
     // Writes the group file; a failure shows in status panel 2 and is tried again after
     // the next change.
@@ -68,7 +68,7 @@ private:
     void rememberFolder(const QString &path);
     void showCount(NodeHandle group);
 
-    Services m_s;
+    Services m_services;
     QString m_lastCopyTarget;
     bool m_savePending = false;
 };

@@ -129,7 +129,7 @@ public:
     RunDecisions(GroupMailCommand &command, QString target)
         : m_command(command)
         , m_target(std::move(target))
-        , m_prompter(*command.m_s.dialogs)
+        , m_prompter(*command.m_services.dialogs)
     {
     }
 
@@ -180,7 +180,7 @@ public:
     std::unique_ptr<GeneratorWindow> takeWindow() { return std::move(m_window); }
 
 private:
-    DialogHost &dialogs() { return *m_command.m_s.dialogs; }
+    DialogHost &dialogs() { return *m_command.m_services.dialogs; }
 
     GroupMailCommand &m_command;
     QString m_target;
@@ -189,7 +189,7 @@ private:
 };
 
 GroupMailCommand::GroupMailCommand(Services services)
-    : m_s(std::move(services))
+    : m_services(std::move(services))
 {
 }
 
@@ -208,17 +208,17 @@ void GroupMailCommand::stop()
 
 void GroupMailCommand::doBtnDoMail()
 {
-    Workspace &ws = *m_s.workspace;
+    Workspace &ws = *m_services.workspace;
     OlNamespace *session = ws.session();
     if (!session || isRunning() || m_stopped)
         return;
     TreeList &tree = ws.tree();
-    ItemLists lists(tree, *session, ws.groups().columnSets(), m_s.panels, m_s.busy);
+    ItemLists lists(tree, *session, ws.groups().columnSets(), m_services.panels, m_services.busy);
     Status listing;
     const NodeHandle drafts = lists.findDraftsNode(ws.draftsEntryId(), &listing);
     tree.refresh();
     if (!listing.ok()) {
-        m_s.dialogs->information(listing.error());
+        m_services.dialogs->information(listing.error());
         return;
     }
     if (!drafts || tree.indexOf(drafts) < 1)
@@ -233,11 +233,12 @@ void GroupMailCommand::doBtnDoMail()
     });
     wizard.setLetterBodySource([session](const QString &id) { return bodyOf(*session, id); });
     wizard.setMembers(selection.members, contactValuesOf(*session));
-    wizard.setValuesFileChooser([this] { return m_s.dialogs->chooseFile(valuesFileRequest()); });
+    wizard.setValuesFileChooser(
+        [this] { return m_services.dialogs->chooseFile(valuesFileRequest()); });
     m_grpMailType = MailType::None;
-    if (!m_s.dialogs->runMailWizard(wizard))
+    if (!m_services.dialogs->runMailWizard(wizard))
         return;
-    const MailWizard::Result result = wizard.WizardProcess();
+    const MailWizard::Result result = wizard.wizardProcess();
     m_grpMailType = result.grpMailType;
     m_grpMailEntryId = result.grpMailEntryId;
     if (m_grpMailType == MailType::None)
@@ -245,9 +246,11 @@ void GroupMailCommand::doBtnDoMail()
 
     RunDecisions decisions(*this, targetOf(tree, selection));
     GroupMailRun run(*session, decisions);
-    std::optional<GenerationOutcome> outcome = run.run(
-        {m_s.runsDirectory, {m_grpMailEntryId, selection.key, m_grpMailType}, &result.prompts},
-        selection.members);
+    std::optional<GenerationOutcome> outcome =
+        run.run({m_services.runsDirectory,
+                 {m_grpMailEntryId, selection.key, m_grpMailType},
+                 &result.prompts},
+                selection.members);
     if (!outcome)
         return;
     m_lastOutcome = std::move(*outcome);
@@ -261,9 +264,9 @@ void GroupMailCommand::doBtnDoMail()
         account += RunOutboxReport::ask(*session, m_lastOutcome.outboxIds).lines();
     window->showOutcome(GenerationSummary::heading(m_lastOutcome), account);
     m_accountWindow = std::move(window);
-    if (m_s.panels)
-        m_s.panels->UpdateCaption(StatusPanels::ActivityPanel,
-                                  u"%1 messages queued"_s.arg(m_lastOutcome.messagesQueued));
+    if (m_services.panels)
+        m_services.panels->UpdateCaption(StatusPanels::ActivityPanel,
+                                         u"%1 messages queued"_s.arg(m_lastOutcome.messagesQueued));
 }
 
 } // namespace corvel

@@ -57,7 +57,7 @@ public:
 private:
     class RunDecisions;
 
-    Services m_s;
+    Services m_services;
     MailType m_grpMailType = MailType::None;
     QString m_grpMailEntryId;
     GenerationOutcome m_lastOutcome;

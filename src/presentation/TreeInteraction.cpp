@@ -72,7 +72,7 @@ QString TreeInteraction::dropContactsOnlyMessage()
 
 // --- Selection -------------------------------------------------------------------------------
 
-void TreeInteraction::ClearTreeMultiSelection()
+void TreeInteraction::clearTreeMultiSelection()
 {
     m_tree.suspendDrawing();
     const NodeHandle current = m_tree.current();
@@ -85,7 +85,7 @@ void TreeInteraction::ClearTreeMultiSelection()
     m_tree.refresh();
 }
 
-void TreeInteraction::ClickHandling()
+void TreeInteraction::clickHandling()
 {
     m_selIndex = m_tree.indexOf(m_tree.current());
     m_status.UpdateCaption(StatusPanels::CountPanel, QString());
@@ -104,7 +104,7 @@ void TreeInteraction::ClickHandling()
             mixed = nodeKind(m_tree, selected) < NodeKind::ContactRow;
         }
         if (mixed)
-            ClearTreeMultiSelection();
+            clearTreeMultiSelection();
         if (m_tree.selectedCount() > 1) {
             m_commands.setToolEnabled(QStringLiteral("btnEditItem"), false);
             return;
@@ -113,7 +113,7 @@ void TreeInteraction::ClickHandling()
     }
 
     const NodeKind kind = nodeKind(m_tree, node);
-    m_commands.SetButtonStates(kind);
+    m_commands.setButtonStates(kind);
     const QString count = QString::number(m_tree.descendantCount(node)) + QStringLiteral(" Items");
     switch (kind) {
     case NodeKind::ContactFolderListed:
@@ -155,17 +155,17 @@ QString TreeInteraction::dynamicGroupSummary(NodeHandle group) const
 
 void TreeInteraction::tlMain_Click()
 {
-    ClickHandling();
+    clickHandling();
 }
 
 void TreeInteraction::tlMain_PictureClick()
 {
-    ClickHandling();
+    clickHandling();
 }
 
 void TreeInteraction::tlMain_PlusMinusClick()
 {
-    ClickHandling();
+    clickHandling();
 }
 
 void TreeInteraction::tlMain_GridCellClick()
@@ -175,10 +175,10 @@ void TreeInteraction::tlMain_GridCellClick()
         m_selIndex = current;
 }
 
-void TreeInteraction::Escape()
+void TreeInteraction::escape()
 {
-    ClearTreeMultiSelection();
-    ClickHandling();
+    clearTreeMultiSelection();
+    clickHandling();
 }
 
 // --- Keys and double-click ---------------------------------------------------------------------
@@ -270,7 +270,7 @@ void TreeInteraction::refuseDrop(const QString &message)
     // The pointer is back to normal before the message asks for the user's attention.
     m_surface.restorePointer();
     m_dialogs.information(message);
-    ClearTreeMultiSelection();
+    clearTreeMultiSelection();
 }
 
 void TreeInteraction::tlMain_DragDrop(int x, int y)
@@ -293,7 +293,7 @@ void TreeInteraction::tlMain_DragDrop(int x, int y)
             return;
         }
     }
-    m_commands.CopyToGroup(*MailGroups::idOf(m_tree, m_tree.at(target)));
+    m_commands.copyToGroup(*MailGroups::idOf(m_tree, m_tree.at(target)));
     m_surface.restorePointer();
 }
 

@@ -13,7 +13,7 @@ class DialogHost;
 class StatusPanels;
 class TreeSurface;
 
-// The main tree's event handlers: keeps SelIndex, the command states and the status
+// The main tree's event handlers: keeps selIndex, the command states and the status
 // summary in step with the selection, maps keys and the double-click to group commands,
 // turns a mouse drag into a drag of nodes and takes drops of contacts on Standard Mail
 // Groups. Mouse coordinates are in pixels, as the tree reports them.
@@ -35,7 +35,7 @@ public:
     explicit TreeInteraction(const Context &context);
 
     // The node last selected or pointed at; -1 when none. 0 when the window opens.
-    [[nodiscard]] int SelIndex() const { return m_selIndex; }
+    [[nodiscard]] int selIndex() const { return m_selIndex; }
 
     void tlMain_Click();
     void tlMain_PictureClick();
@@ -50,15 +50,15 @@ public:
     void tlMain_DragDrop(int x, int y);
 
     // Escape at window level: the selection back to the current node, then the click handling.
-    void Escape();
+    void escape();
     // Reduces the tree's selection to its current node.
-    void ClearTreeMultiSelection();
+    void clearTreeMultiSelection();
 
     [[nodiscard]] static QString dropOnGroupOnlyMessage();
     [[nodiscard]] static QString dropContactsOnlyMessage();
 
 private:
-    void ClickHandling();
+    void clickHandling();
     [[nodiscard]] NodeKind currentKind() const;
     [[nodiscard]] QString dynamicGroupSummary(NodeHandle group) const;
     void refuseDrop(const QString &message);

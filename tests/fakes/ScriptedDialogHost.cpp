@@ -91,7 +91,7 @@ bool ScriptedDialogHost::runMailWizard(MailWizard &wizard)
         return false;
     const WizardScript script = std::move(m_wizard.front());
     m_wizard.pop_front();
-    return script(wizard) && wizard.WizardDoStep().finish;
+    return script(wizard) && wizard.wizardDoStep().finish;
 }
 
 DialogHost::InterruptedRun ScriptedDialogHost::askInterruptedRun(const QString &text)

@@ -129,8 +129,8 @@ private Q_SLOTS:
 
         QTest::mouseClick(finish, Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(wizard.WizardProcess().grpMailEntryId, u"id-2"_s);
-        QCOMPARE(wizard.WizardProcess().grpMailType, MailType::BCC);
+        QCOMPARE(wizard.wizardProcess().grpMailEntryId, u"id-2"_s);
+        QCOMPARE(wizard.wizardProcess().grpMailType, MailType::BCC);
     }
 
     // The prompted fields page follows the letter's prompts and hands edits to the rules; the
@@ -216,7 +216,7 @@ private Q_SLOTS:
         };
         whenModal<frmGetName>(answer);
         const GenerationOutcome outcome =
-            generator.Execute({MailType::Personal, letter->EntryID(), false}, members);
+            generator.execute({MailType::Personal, letter->EntryID(), false}, members);
 
         QCOMPARE(captions.size(), 2);
         QCOMPARE(session->sent()[1].body, u"Dear Name2,"_s);
@@ -242,7 +242,7 @@ private Q_SLOTS:
         MailGenerator generator(*session, window, prompter);
         window.setCancelHandler([&generator] { generator.btnCancel_Click(); });
         const GenerationOutcome outcome =
-            generator.Execute({MailType::BCC, letter->EntryID(), false}, membersNumbered(250));
+            generator.execute({MailType::BCC, letter->EntryID(), false}, membersNumbered(250));
 
         QVERIFY(outcome.cancelled);
         QCOMPARE(session->sent().size(), 1u); // the full hundred; the next fifty are dropped

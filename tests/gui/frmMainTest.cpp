@@ -390,7 +390,7 @@ void frmMainTest::loadContactsListsTheFolderForMail()
     QVERIFY(run.start());
     frmMain &window = run.window();
     QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
-    QCOMPARE(kindAt(window, window.SelIndex()), NodeKind::ContactFolder);
+    QCOMPARE(kindAt(window, window.selIndex()), NodeKind::ContactFolder);
     QVERIFY(window.tools().isEnabled(u"btnLoadContacts"));
     window.aBar_Click(u"btnloadcontacts"_s);
     const TreeList &tree = window.workspace().tree();

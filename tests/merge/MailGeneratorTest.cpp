@@ -88,7 +88,7 @@ protected:
         MailGenerator generator(*m_session, m_view, m_prompter);
         m_generator = &generator;
         const auto outcome =
-            generator.Execute({type, m_letter->EntryID(), dryRun, &m_plan}, members, journal);
+            generator.execute({type, m_letter->EntryID(), dryRun, &m_plan}, members, journal);
         m_generator = nullptr;
         return outcome;
     }
@@ -372,7 +372,7 @@ TEST_F(MailGeneratorTest, MissingLetterIsReportedAndNothingIsSent)
 {
     MailGenerator generator(*m_session, m_view, m_prompter);
     for (const QString &id : {u"no-such-id"_s, QString()}) {
-        const auto outcome = generator.Execute({MailType::To, id, false}, membersNumbered(3));
+        const auto outcome = generator.execute({MailType::To, id, false}, membersNumbered(3));
         EXPECT_FALSE(outcome.letterLoaded);
     }
     EXPECT_EQ(m_view.criticals, (QStringList{u"Unable to load Message from Drafts folder"_s,

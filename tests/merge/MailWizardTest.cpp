@@ -23,16 +23,16 @@ MailWizard twoLetters()
 TEST(MailWizard, NextNeedsALetterRowNotTheFolderRow)
 {
     MailWizard wizard = twoLetters();
-    EXPECT_FALSE(wizard.WizardDoStep().next);
+    EXPECT_FALSE(wizard.wizardDoStep().next);
     wizard.tlDrafts_Click(0);
-    EXPECT_FALSE(wizard.WizardDoStep().next);
+    EXPECT_FALSE(wizard.wizardDoStep().next);
     EXPECT_TRUE(wizard.letterSummary().isEmpty());
     wizard.cmdNext_Click();
     EXPECT_EQ(wizard.currentStep(), 0);
     wizard.tlDrafts_Click(2);
     EXPECT_EQ(wizard.letterSummary(), u"Reminder"_s);
-    EXPECT_TRUE(wizard.WizardDoStep().next);
-    EXPECT_FALSE(wizard.WizardDoStep().finish);
+    EXPECT_TRUE(wizard.wizardDoStep().next);
+    EXPECT_FALSE(wizard.wizardDoStep().finish);
 }
 
 TEST(MailWizard, PagesAndButtonsFollowTheStep)
@@ -43,7 +43,7 @@ TEST(MailWizard, PagesAndButtonsFollowTheStep)
     EXPECT_EQ(wizard.currentStep(), 1);
     EXPECT_TRUE(wizard.isPageVisible(1));
     EXPECT_FALSE(wizard.isPageVisible(0));
-    const auto buttons = wizard.WizardDoStep();
+    const auto buttons = wizard.wizardDoStep();
     EXPECT_TRUE(buttons.back);
     EXPECT_FALSE(buttons.next);
     EXPECT_TRUE(buttons.finish);
@@ -59,7 +59,7 @@ TEST(MailWizard, FinishWithoutTouchingTheOptionsIsPersonal)
     MailWizard wizard = twoLetters();
     wizard.tlDrafts_Click(2);
     wizard.cmdNext_Click();
-    const MailWizard::Result result = wizard.WizardProcess();
+    const MailWizard::Result result = wizard.wizardProcess();
     EXPECT_EQ(result.grpMailType, MailType::Personal);
     EXPECT_EQ(result.grpMailEntryId, u"ID2"_s);
 }
@@ -111,12 +111,12 @@ TEST_P(PromptStep, FollowsTheLetterAndTheAddressing)
     wizard.tlDrafts_Click(c.row);
     wizard.cmdNext_Click();
     wizard.optMailType_Click(static_cast<int>(c.type));
-    EXPECT_EQ(wizard.WizardDoStep().next, c.promptStep);
-    EXPECT_TRUE(wizard.WizardDoStep().finish); // a prompt left alone is asked, as always
+    EXPECT_EQ(wizard.wizardDoStep().next, c.promptStep);
+    EXPECT_TRUE(wizard.wizardDoStep().finish); // a prompt left alone is asked, as always
     EXPECT_EQ(wizard.addressingNote().isEmpty(), !c.note);
     wizard.cmdNext_Click();
     EXPECT_EQ(wizard.currentStep(), c.promptStep ? MailWizard::kPromptsStep : 1);
-    EXPECT_FALSE(wizard.WizardDoStep().next);
+    EXPECT_FALSE(wizard.wizardDoStep().next);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -178,12 +178,12 @@ TEST(MailWizard, PromptTableFilledFromContactsAndAFile)
     const Status refused = wizard.cmdLoadValues_Click();
     EXPECT_TRUE(refused.error().contains(u"line 2"_s)) << refused.error().toStdString();
 
-    const PromptPlan plan = wizard.WizardProcess().prompts;
+    const PromptPlan plan = wizard.wizardProcess().prompts;
     EXPECT_EQ(plan.answer(u"First Name"_s, u"bob@x.org"_s), u"Bob"_s);
     EXPECT_EQ(plan.answer(u"Town"_s, u"cy@x.org"_s), u"Leeds"_s);
     wizard.cmdBack_Click();
     wizard.optMailType_Click(static_cast<int>(MailType::BCC));
-    EXPECT_FALSE(wizard.WizardProcess().prompts.answer(u"Town"_s, u"cy@x.org"_s));
+    EXPECT_FALSE(wizard.wizardProcess().prompts.answer(u"Town"_s, u"cy@x.org"_s));
 }
 
 class MemberSelectionTest : public testing::Test

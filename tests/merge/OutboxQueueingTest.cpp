@@ -84,7 +84,7 @@ protected:
     GenerationOutcome run(int count, RunJournal *journal)
     {
         MailGenerator generator(*session, m_view, m_prompts);
-        return generator.Execute({MailType::Personal, m_letter, false}, members(count), journal);
+        return generator.execute({MailType::Personal, m_letter, false}, members(count), journal);
     }
     QString outbox() const { return store + u"/Outbox"_s; }
     // The Outbox's messages: unique name -> To's address.

@@ -11,7 +11,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The tools SetButtonStates decides on; every other tool keeps its state.
+// The tools setButtonStates decides on; every other tool keeps its state.
 const QStringList NodeTools = {u"btnSaveList"_s,     u"btnLoadList"_s, u"btnRefresh"_s,
                                u"btnLoadContacts"_s, u"btnEditItem"_s, u"btnChgName"_s,
                                u"btnAddContact"_s,   u"btnDelete"_s,   u"btnCopy"_s,
@@ -37,7 +37,7 @@ QStringList allowed(int kind, bool notEmpty = true)
 {
     const CommandTable table;
     ToolStates tools(table);
-    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(kind), {true, 1, notEmpty});
+    ButtonStateRules::setButtonStates(tools, static_cast<NodeKind>(kind), {true, 1, notEmpty});
     return enabledTools(tools);
 }
 
@@ -95,17 +95,17 @@ TEST(ButtonStateRules, AFolderOffersTheLoadOfItsOwnItems)
 {
     CommandTable table;
     ToolStates tools(table);
-    ButtonStateRules::SetButtonStates(tools, NodeKind::ContactFolder, {true, 1, false});
+    ButtonStateRules::setButtonStates(tools, NodeKind::ContactFolder, {true, 1, false});
     EXPECT_TRUE(tools.isEnabled(u"btnLoadContacts"));
     EXPECT_TRUE(tools.isVisible(u"btnLoadContacts"));
     EXPECT_FALSE(tools.isVisible(u"btnLoadMessages"));
     EXPECT_EQ(tools.layoutRecalcs(), 1);
 
-    ButtonStateRules::SetButtonStates(tools, NodeKind::MessageFolder, {true, 1, false});
+    ButtonStateRules::setButtonStates(tools, NodeKind::MessageFolder, {true, 1, false});
     EXPECT_TRUE(tools.isVisible(u"btnLoadMessages"));
     EXPECT_FALSE(tools.isVisible(u"btnLoadContacts"));
     // Any other kind brings Load Contacts back.
-    ButtonStateRules::SetButtonStates(tools, NodeKind::StandardGroup, {true, 1, false});
+    ButtonStateRules::setButtonStates(tools, NodeKind::StandardGroup, {true, 1, false});
     EXPECT_TRUE(tools.isVisible(u"btnLoadContacts"));
     EXPECT_FALSE(tools.isVisible(u"btnLoadMessages"));
 }
@@ -123,7 +123,7 @@ TEST(ButtonStateRules, SeveralSelectedNodesEnableNothingWhateverTheKind)
     CommandTable table;
     for (const int kind : {1, 2, 9, 10, 15, 30, 31, 35, 37}) {
         ToolStates tools(table);
-        ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(kind), {true, 2, true});
+        ButtonStateRules::setButtonStates(tools, static_cast<NodeKind>(kind), {true, 2, true});
         EXPECT_TRUE(enabledTools(tools).isEmpty()) << "kind " << kind;
         EXPECT_EQ(tools.layoutRecalcs(), 1);
     }
@@ -133,9 +133,9 @@ TEST(ButtonStateRules, WithoutSessionOnlyDisablesAndLeavesTheLayout)
 {
     CommandTable table;
     ToolStates tools(table);
-    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(3), {true, 1, false});
+    ButtonStateRules::setButtonStates(tools, static_cast<NodeKind>(3), {true, 1, false});
     ASSERT_TRUE(tools.isVisible(u"btnLoadMessages"));
-    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(9), {false, 1, true});
+    ButtonStateRules::setButtonStates(tools, static_cast<NodeKind>(9), {false, 1, true});
     EXPECT_TRUE(enabledTools(tools).isEmpty());
     EXPECT_TRUE(tools.isVisible(u"btnLoadContacts"));
     EXPECT_FALSE(tools.isVisible(u"btnLoadMessages"));
@@ -148,7 +148,7 @@ TEST(ButtonStateRules, LeavesToolsItDoesNotDecideOn)
     ToolStates tools(table);
     tools.setEnabled(u"btnNewMsg", false);
     tools.setChecked(u"btnIncludeAll", true);
-    ButtonStateRules::SetButtonStates(tools, static_cast<NodeKind>(30), {true, 1, false});
+    ButtonStateRules::setButtonStates(tools, static_cast<NodeKind>(30), {true, 1, false});
     EXPECT_FALSE(tools.isEnabled(u"btnNewMsg"));
     EXPECT_TRUE(tools.isEnabled(u"btnNewMailGrp"));
     EXPECT_TRUE(tools.isEnabled(u"btnExit"));

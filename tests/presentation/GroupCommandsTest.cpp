@@ -182,7 +182,7 @@ TEST_F(GroupCommandsTest, CopySkipsAddressesHeldAndRowsThatAreNoContacts)
     commands->doBtnCopy();
     EXPECT_EQ(members(group).size(), 3u);
     EXPECT_EQ(panels.captions[1], u"3 Items"_s);
-    EXPECT_EQ(commands->LastCopyTarget(), u"Friends"_s);
+    EXPECT_EQ(commands->lastCopyTarget(), u"Friends"_s);
     const NodeHandle copied = tree().findByValue(
         u"ann@example.org"_s, NodeValueName::Email1Address(), tree().indexOf(group));
     EXPECT_EQ(nodeKind(tree(), copied), NodeKind::CopiedMember);
@@ -194,7 +194,7 @@ TEST_F(GroupCommandsTest, CopySkipsAddressesHeldAndRowsThatAreNoContacts)
         return false;
     });
     commands->doBtnCopy();
-    EXPECT_TRUE(commands->LastCopyTarget().isEmpty());
+    EXPECT_TRUE(commands->lastCopyTarget().isEmpty());
 }
 
 TEST_F(GroupCommandsTest, DeletingAGroupAsksAndSeveralMembersGoAtOnce)
@@ -297,7 +297,7 @@ TEST_F(GroupCommandsTest, VerifyRefreshesFoundMarksMissingAndSkipsTypedIn)
     tree().clearSelection();
     tree().setSelected(rows[0], true);
     tree().setSelected(rows[1], true);
-    commands->CopyToGroup(*MailGroups::idOf(tree(), group));
+    commands->copyToGroup(*MailGroups::idOf(tree(), group));
     selected = group;
     dialogs.queueEMail(u"Typed"_s, QString(), u"typed@example.org"_s);
     commands->doBtnAddContact();
@@ -307,7 +307,7 @@ TEST_F(GroupCommandsTest, VerifyRefreshesFoundMarksMissingAndSkipsTypedIn)
     tree().clearSelection();
     tree().setSelected(tree().firstChild(group), true); // one member: its whole group
     dialogs.clear();
-    commands->VerifyAddresses();
+    commands->verifyAddresses();
     EXPECT_EQ(dialogs.asked(), QStringList{u"information: Verification Complete"_s});
     for (const NodeHandle m : tree().children(group)) {
         const QString address = tree().value(m, NodeValueName::Email1Address()).toString();
@@ -347,14 +347,14 @@ TEST_F(GroupCommandsTest, AddressListRoundTripGivesBackEveryMemberAccepted)
     const QString file = tmp.filePath(u"lists/friends.txt"_s);
     QDir().mkpath(tmp.filePath(u"lists"_s));
     dialogs.queueFile(file);
-    commands->SaveAddressList();
+    commands->saveAddressList();
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     EXPECT_TRUE(dialogs.fileRequests()[0].overwritePrompt);
 
     const NodeHandle copy = newStandardGroup(u"Copy"_s);
     selected = copy;
     dialogs.queueFile(file);
-    commands->LoadAddressList();
+    commands->loadAddressList();
     EXPECT_EQ(dialogs.asked().back(),
               u"information: added 8 (0 already in the group), refused 0"_s);
     EXPECT_EQ(dialogs.fileRequests().back().initialDir, tmp.filePath(u"lists"_s));
@@ -369,7 +369,7 @@ TEST_F(GroupCommandsTest, AddressListRoundTripGivesBackEveryMemberAccepted)
               "new@example.org,New\r");
     bad.close();
     dialogs.queueFile(bad.fileName());
-    commands->LoadAddressList();
+    commands->loadAddressList();
     EXPECT_EQ(dialogs.asked().back(),
               u"information: added 2 (1 already in the group), refused 2 (line 2: the address "
               u"has no @ (local@domain), line 3: the name holds a line break or another control "
@@ -378,7 +378,7 @@ TEST_F(GroupCommandsTest, AddressListRoundTripGivesBackEveryMemberAccepted)
 
     // Whatever is not a file is refused with the reason, never read without end.
     dialogs.queueFile(u"/dev/zero"_s);
-    commands->LoadAddressList();
+    commands->loadAddressList();
     EXPECT_EQ(dialogs.asked().back(),
               u"information: Unable to Load File - /dev/zero: cannot read /dev/zero: it is not "
               u"a regular file"_s);
@@ -401,7 +401,7 @@ TEST_F(GroupCommandsTest, EditItemAndCopyRefuseWhatIsNoAddress)
     tree().clearSelection();
     for (const NodeHandle row : rows)
         tree().setSelected(row, true);
-    commands->CopyToGroup(*MailGroups::idOf(tree(), group));
+    commands->copyToGroup(*MailGroups::idOf(tree(), group));
     EXPECT_EQ(members(group).size(), 3u); // Al, Ann, Cy
     EXPECT_TRUE(dialogs.asked().back().startsWith(
         u"information: Not copied:\nRoe, Bob <=?utf-8?q?x=40evil.example?=@ok.example>: "_s));

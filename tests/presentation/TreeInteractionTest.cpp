@@ -51,7 +51,7 @@ private:
 class RecordingCommands : public CommandHost
 {
 public:
-    void SetButtonStates(NodeKind kind) override { buttonStates.push_back(kind); }
+    void setButtonStates(NodeKind kind) override { buttonStates.push_back(kind); }
     [[nodiscard]] bool isToolEnabled(const QString &tool) const override
     {
         return enabled.contains(tool.toLower());
@@ -64,7 +64,7 @@ public:
             enabled.remove(tool.toLower());
     }
     void runCommand(const QString &tool) override { ran << tool; }
-    void CopyToGroup(GroupId group) override { copiedTo.push_back(group); }
+    void copyToGroup(GroupId group) override { copiedTo.push_back(group); }
 
     std::vector<NodeKind> buttonStates;
     QSet<QString> enabled;
@@ -176,7 +176,7 @@ TEST_P(ClickSummary, SetsToolsAndStatusForTheNode)
     status.captions[2] = QStringLiteral("stale");
     const NodeHandle node = this->*c.node;
     clickOn(node);
-    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(node));
+    EXPECT_EQ(handlers.selIndex(), tree.indexOf(node));
     ASSERT_EQ(commands.buttonStates.size(), 1u);
     EXPECT_EQ(commands.buttonStates[0], c.kind);
     EXPECT_EQ(status.captions[1], QString::fromUtf8(c.countPanel));
@@ -218,7 +218,7 @@ TEST_F(TreeInteractionTest, NoCurrentNodeClearsTheStatusOnly)
 {
     status.captions[1] = QStringLiteral("3 Items");
     handlers.tlMain_Click();
-    EXPECT_EQ(handlers.SelIndex(), -1);
+    EXPECT_EQ(handlers.selIndex(), -1);
     EXPECT_TRUE(status.captions[1].isEmpty());
     EXPECT_TRUE(commands.buttonStates.empty());
 }
@@ -235,7 +235,7 @@ TEST_F(TreeInteractionTest, SeveralItemsStaySelectedAndOnlyEditItemChanges)
     EXPECT_FALSE(commands.isToolEnabled(QStringLiteral("btnEditItem")));
     EXPECT_TRUE(commands.isToolEnabled(QStringLiteral("btnCopy")));
     EXPECT_TRUE(commands.buttonStates.empty());
-    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(letter));
+    EXPECT_EQ(handlers.selIndex(), tree.indexOf(letter));
 }
 
 TEST_F(TreeInteractionTest, AFolderInTheSelectionLeavesItAlone)
@@ -260,7 +260,7 @@ TEST_F(TreeInteractionTest, EscapeKeepsOnlyTheCurrentNode)
     clickOn(people[1], true);
     clickOn(people[2], true);
     commands.buttonStates.clear();
-    handlers.Escape();
+    handlers.escape();
     EXPECT_EQ(selection(), std::vector<NodeHandle>{people[2]});
     EXPECT_EQ(commands.buttonStates, std::vector<NodeKind>{NodeKind::ContactRow});
 }
@@ -269,7 +269,7 @@ TEST_F(TreeInteractionTest, GridCellClickOnlyMovesSelIndex)
 {
     tree.setCurrent(people[1]);
     handlers.tlMain_GridCellClick();
-    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(people[1]));
+    EXPECT_EQ(handlers.selIndex(), tree.indexOf(people[1]));
     EXPECT_TRUE(commands.buttonStates.empty());
 }
 
@@ -428,15 +428,15 @@ TEST_F(TreeInteractionTest, MouseUpPointsAtTheNodeUnderTheMouse)
     tree.setCurrent(people[0]);
     surface.busy = true;
     handlers.tlMain_MouseUp(Qt::LeftButton, {}, 100, yOf(board));
-    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(board));
+    EXPECT_EQ(handlers.selIndex(), tree.indexOf(board));
     EXPECT_EQ(surface.popups, 0);
     EXPECT_FALSE(surface.busy);
 
     handlers.tlMain_MouseUp(Qt::LeftButton, Qt::ShiftModifier, 100, yOf(press));
-    EXPECT_EQ(handlers.SelIndex(), tree.indexOf(board));
+    EXPECT_EQ(handlers.selIndex(), tree.indexOf(board));
 
     handlers.tlMain_MouseUp(Qt::LeftButton, {}, 100, 100000);
-    EXPECT_EQ(handlers.SelIndex(), -1);
+    EXPECT_EQ(handlers.selIndex(), -1);
 }
 
 TEST_F(TreeInteractionTest, RightClickOnSeveralNodesMovesTheCurrentIntoThem)
