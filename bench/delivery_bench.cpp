@@ -91,7 +91,7 @@ int main(int argc, char *argv[])
 
     CRegSettings settings(work + u"/config"_s);
     const auto save = [&](const QString &key, const QString &value) {
-        (void)settings.SaveSetting(u"Transport"_s, key, value);
+        (void)settings.saveSetting(u"Transport"_s, key, value);
     };
     save(u"From"_s, u"Vorstand <vorstand@verein.example>"_s);
     save(u"Kind"_s, u"smtp"_s);
@@ -102,7 +102,7 @@ int main(int argc, char *argv[])
     auto tree = std::make_shared<LocalStoreTree>(LocalStore{u"Bench"_s, store});
     auto mailbox =
         std::make_shared<LocalMailbox>(std::vector<std::shared_ptr<LocalStoreTree>>{tree}, [&] {
-            return settings.GetSetting(u"Transport"_s, u"From"_s, {});
+            return settings.getSetting(u"Transport"_s, u"From"_s, {});
         });
 
     // Queue: what group mail does for each member.

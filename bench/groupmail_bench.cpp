@@ -89,7 +89,7 @@ double run(const QString &root, MailType type, int count, qint64 &messages, qint
         for (const QString &part : {u"cur"_s, u"new"_s, u"tmp"_s})
             QDir().mkpath(store + u'/' + folder + u'/' + part);
     CRegSettings settings(root + u"/config"_s);
-    (void)settings.SaveSetting(u"Transport"_s, u"From"_s, u"Bench <bench@example.org>"_s);
+    (void)settings.saveSetting(u"Transport"_s, u"From"_s, u"Bench <bench@example.org>"_s);
     LocalApplication application({{u"Bench"_s, store}}, {}, &settings);
     std::shared_ptr<OlNamespace> session = application.GetNamespace(u"MAPI"_s);
     // Its passes over the Outbox compete for the machine, as in the window.

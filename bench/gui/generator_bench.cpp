@@ -93,7 +93,7 @@ struct Store
         for (const QString &folder : {u"Drafts"_s, u"Outbox"_s})
             for (const QString &part : {u"cur"_s, u"new"_s, u"tmp"_s})
                 QDir().mkpath(path + u'/' + folder + u'/' + part);
-        (void)settings.SaveSetting(u"Transport"_s, u"From"_s, u"Bench <bench@example.org>"_s);
+        (void)settings.saveSetting(u"Transport"_s, u"From"_s, u"Bench <bench@example.org>"_s);
         application =
             std::make_unique<LocalApplication>(std::vector<LocalStore>{{u"Bench"_s, path}},
                                                LocalNamespace::AccountLookup{}, &settings);

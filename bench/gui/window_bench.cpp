@@ -62,7 +62,7 @@ void BM_StartupToDrawnWindow(benchmark::State &state)
     const QString store = makeStore(root.path(), static_cast<int>(state.range(0)));
     const AppRunner::Options options = optionsIn(root.path());
     CRegSettings settings(options.configRoot);
-    (void)settings.SaveSetting(u"Stores"_s, u"Personal Folders"_s, store);
+    (void)settings.saveSetting(u"Stores"_s, u"Personal Folders"_s, store);
     int nodes = 0;
     for (auto _ : state) {
         ScriptedDialogHost dialogs;

@@ -99,7 +99,7 @@ int runSetting(const CtlContext &context)
     if (context.deleteSetting) {
         if (!problem.isEmpty())
             return ExitFailed;
-        if (!settings.DeleteSetting(section, key)) {
+        if (!settings.deleteSetting(section, key)) {
             printError(QStringLiteral("corvelctl: nothing deleted: %1 has no %2")
                            .arg(section, key.isEmpty() ? QStringLiteral("such section")
                                                        : QStringLiteral("key \"%1\"").arg(key)));
@@ -108,14 +108,14 @@ int runSetting(const CtlContext &context)
         return ExitOk;
     }
     if (count == 3) {
-        if (!settings.SaveSetting(section, key, context.args[2])) {
+        if (!settings.saveSetting(section, key, context.args[2])) {
             printError(QStringLiteral("corvelctl: cannot write the setting to %1")
                            .arg(settings.filePath()));
             return ExitFailed;
         }
         return ExitOk;
     }
-    const QString value = settings.GetSetting(section, key, QString());
+    const QString value = settings.getSetting(section, key, QString());
     if (context.json)
         printOut(
             QString::fromUtf8(QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact)));

@@ -16,7 +16,7 @@ TransportSettings TransportSettings::read(const CRegSettings &settings)
 {
     const QString section = u"Transport"_s;
     const auto get = [&](const QString &key, const QString &fallback = {}) {
-        return settings.GetSetting(section, key, fallback).trimmed();
+        return settings.getSetting(section, key, fallback).trimmed();
     };
     TransportSettings t;
     const QString kind = get(u"Kind"_s, u"none"_s).toLower();

@@ -277,14 +277,14 @@ TwipRect frmMain::twipRectOf(const QWidget *window) const
 
 void frmMain::SaveFormPosition(QWidget *window)
 {
-    (void)workspace().settings().SaveSetting(u"Positions"_s, window->objectName(),
+    (void)workspace().settings().saveSetting(u"Positions"_s, window->objectName(),
                                              WindowPosition::format(twipRectOf(window)));
 }
 
 void frmMain::RestoreFormPosition(QWidget *window)
 {
     const QString saved =
-        workspace().settings().GetSetting(u"Positions"_s, window->objectName(), QString());
+        workspace().settings().getSetting(u"Positions"_s, window->objectName(), QString());
     const bool sizable = window->minimumSize() != window->maximumSize();
     const std::optional<TwipRect> placed =
         WindowPosition::restore(saved, window->objectName(), twipRectOf(window), sizable);
@@ -430,7 +430,7 @@ void frmMain::aBar_Click(const QString &tool)
 void frmMain::openSetting(const QString &key, const QString &fallback, const QString &prefix,
                           const QString &suffix)
 {
-    const QString value = workspace().settings().GetSetting(linksSection(), key, fallback);
+    const QString value = workspace().settings().getSetting(linksSection(), key, fallback);
     const QUrl url(prefix + value.trimmed() + suffix);
     if (url.isValid())
         m_services.openUrl(url);

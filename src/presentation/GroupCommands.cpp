@@ -348,13 +348,13 @@ void GroupCommands::importAddressBookGroups()
 
 QString GroupCommands::lastSavePath() const
 {
-    return m_services.workspace->settings().GetSetting(parmsSection, lastSavePathKey,
+    return m_services.workspace->settings().getSetting(parmsSection, lastSavePathKey,
                                                        m_services.workspace->options().appPath);
 }
 
 void GroupCommands::rememberFolder(const QString &path)
 {
-    (void)m_services.workspace->settings().SaveSetting(parmsSection, lastSavePathKey,
+    (void)m_services.workspace->settings().saveSetting(parmsSection, lastSavePathKey,
                                                        QFileInfo(path).absolutePath());
 }
 

@@ -49,17 +49,17 @@ QString MailSetupForm::securityText(Security security)
 void MailSetupForm::load(const CRegSettings &settings)
 {
     m_stores.clear();
-    for (const auto &[name, directory] : settings.GetAllSettings(storesSection()))
+    for (const auto &[name, directory] : settings.allSettings(storesSection()))
         m_stores.push_back({name, directory});
     m_draftsStore =
-        settings.GetSetting(Workspace::draftsStoreSection(), Workspace::draftsStoreKey(), {});
+        settings.getSetting(Workspace::draftsStoreSection(), Workspace::draftsStoreKey(), {});
     if (!m_stores.empty() &&
         std::none_of(m_stores.begin(), m_stores.end(),
                      [&](const LocalStore &store) { return store.name == m_draftsStore; }))
         m_draftsStore = m_stores.front().name;
 
     const auto get = [&](const QString &key, const QString &fallback) {
-        return settings.GetSetting(transportSection(), key, fallback);
+        return settings.getSetting(transportSection(), key, fallback);
     };
     const Transport defaults;
     const QString kind = get(u"Kind"_s, kindName(defaults.kind)).trimmed().toLower();
@@ -86,14 +86,14 @@ bool MailSetupForm::save(CRegSettings &settings) const
 {
     bool ok = true;
     // The section is rewritten as a whole so that the order of the stores is the new one.
-    (void)settings.DeleteSetting(storesSection(), {});
+    (void)settings.deleteSetting(storesSection(), {});
     for (const LocalStore &store : m_stores)
-        ok = settings.SaveSetting(storesSection(), store.name, store.directory) && ok;
-    ok = settings.SaveSetting(Workspace::draftsStoreSection(), Workspace::draftsStoreKey(),
+        ok = settings.saveSetting(storesSection(), store.name, store.directory) && ok;
+    ok = settings.saveSetting(Workspace::draftsStoreSection(), Workspace::draftsStoreKey(),
                               m_draftsStore) &&
          ok;
     const auto put = [&](const QString &key, const QString &value) {
-        ok = settings.SaveSetting(transportSection(), key, value) && ok;
+        ok = settings.saveSetting(transportSection(), key, value) && ok;
     };
     put(u"Kind"_s, kindName(m_transport.kind));
     put(u"Host"_s, m_transport.host.trimmed());

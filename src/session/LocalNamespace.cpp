@@ -36,7 +36,7 @@ LocalNamespace::Account systemAccount()
 QString senderOf(const CRegSettings *settings, const LocalNamespace::AccountLookup &account)
 {
     if (settings) {
-        const QString from = settings->GetSetting(u"Transport"_s, u"From"_s, {}).trimmed();
+        const QString from = settings->getSetting(u"Transport"_s, u"From"_s, {}).trimmed();
         if (!from.isEmpty())
             return from;
     }

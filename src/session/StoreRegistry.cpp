@@ -38,7 +38,7 @@ QString StoreRegistry::personalFoldersDirectory() const
 std::vector<LocalStore> StoreRegistry::stores()
 {
     std::vector<LocalStore> stores;
-    for (const auto &[name, directory] : m_settings.GetAllSettings(storesSection()))
+    for (const auto &[name, directory] : m_settings.allSettings(storesSection()))
         stores.push_back({name, directory});
     if (!stores.empty())
         return stores;
@@ -50,7 +50,7 @@ std::vector<LocalStore> StoreRegistry::stores()
     const QString directory = personalFoldersDirectory();
     createPersonalFolders(directory);
     // Unsaved, the folders are still there and found again next time: nothing is lost.
-    (void)m_settings.SaveSetting(storesSection(), personalFolders(), directory);
+    (void)m_settings.saveSetting(storesSection(), personalFolders(), directory);
     return {{personalFolders(), directory}};
 }
 

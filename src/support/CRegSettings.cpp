@@ -442,7 +442,7 @@ bool CRegSettings::unreadable() const
     return !cachedDocument(*m_cache, filePath())->readable;
 }
 
-QString CRegSettings::GetSetting(const QString &section, const QString &key,
+QString CRegSettings::getSetting(const QString &section, const QString &key,
                                  const QString &defaultValue) const
 {
     const auto doc = cachedDocument(*m_cache, filePath());
@@ -453,7 +453,7 @@ QString CRegSettings::GetSetting(const QString &section, const QString &key,
     return defaultValue;
 }
 
-bool CRegSettings::SaveSetting(const QString &section, const QString &key, const QString &setting)
+bool CRegSettings::saveSetting(const QString &section, const QString &key, const QString &setting)
 {
     if (section.isEmpty() || key.isEmpty())
         return false;
@@ -500,7 +500,7 @@ bool CRegSettings::SaveSetting(const QString &section, const QString &key, const
     return commit(doc, path);
 }
 
-bool CRegSettings::DeleteSetting(const QString &section, const QString &key)
+bool CRegSettings::deleteSetting(const QString &section, const QString &key)
 {
     const QString path = filePath();
     Document doc = *cachedDocument(*m_cache, path);
@@ -524,7 +524,7 @@ bool CRegSettings::DeleteSetting(const QString &section, const QString &key)
     return commit(doc, path);
 }
 
-QList<std::pair<QString, QString>> CRegSettings::GetAllSettings(const QString &section) const
+QList<std::pair<QString, QString>> CRegSettings::allSettings(const QString &section) const
 {
     const auto doc = cachedDocument(*m_cache, filePath());
     QList<std::pair<QString, QString>> all;

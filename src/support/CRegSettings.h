@@ -11,7 +11,7 @@ namespace corvel {
 struct CRegSettingsCache;
 
 // The user's settings: sections of text values in a per-user INI file at
-// <configRoot>/<Company>/<appName>.conf.
+// <configRoot>/<company>/<appName>.conf.
 // No operation throws or shows anything: reads fall back to the caller's default,
 // writes and deletes answer false and leave the file as it was.
 //
@@ -26,21 +26,21 @@ public:
     CRegSettings(const CRegSettings &) = default;
     CRegSettings &operator=(const CRegSettings &) = default;
 
-    [[nodiscard]] QString Company() const { return m_company; }
+    [[nodiscard]] QString company() const { return m_company; }
     void setCompany(const QString &company); // "" restores "Tessary"; blanks are trimmed
     [[nodiscard]] QString appName() const { return m_appName; }
     void setAppName(const QString &name); // "" restores the product name; blanks are trimmed
 
     // Key "*" is the section's unnamed value.
-    [[nodiscard]] QString GetSetting(const QString &section, const QString &key,
+    [[nodiscard]] QString getSetting(const QString &section, const QString &key,
                                      const QString &defaultValue) const;
-    [[nodiscard]] bool SaveSetting(const QString &section, const QString &key,
+    [[nodiscard]] bool saveSetting(const QString &section, const QString &key,
                                    const QString &setting);
     // An empty key removes the whole section.
-    [[nodiscard]] bool DeleteSetting(const QString &section, const QString &key);
+    [[nodiscard]] bool deleteSetting(const QString &section, const QString &key);
 
     // Every key of a section with its value, in the order the file holds them.
-    [[nodiscard]] QList<std::pair<QString, QString>> GetAllSettings(const QString &section) const;
+    [[nodiscard]] QList<std::pair<QString, QString>> allSettings(const QString &section) const;
 
     [[nodiscard]] QString filePath() const;
 

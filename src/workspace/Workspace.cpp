@@ -75,12 +75,12 @@ Workspace::ApplicationFactory Workspace::localStore(const QString &dataRoot)
 
 bool Workspace::includeAllFolders() const
 {
-    return m_settings.GetSetting(parmsSection(), loadAllKey(), u"1"_s) == u"1"_s;
+    return m_settings.getSetting(parmsSection(), loadAllKey(), u"1"_s) == u"1"_s;
 }
 
 Status Workspace::setIncludeAllFolders(bool all)
 {
-    if (m_settings.SaveSetting(parmsSection(), loadAllKey(), all ? u"1"_s : u"0"_s))
+    if (m_settings.saveSetting(parmsSection(), loadAllKey(), all ? u"1"_s : u"0"_s))
         return {};
     const QString problem = m_settings.problem();
     return Status::failure(u"The choice of folders could not be kept in %1%2"_s.arg(
@@ -89,15 +89,15 @@ Status Workspace::setIncludeAllFolders(bool all)
 
 bool Workspace::keepShutdownProblems(const QStringList &problems)
 {
-    return m_settings.SaveSetting(parmsSection(), shutdownProblemKey(), problems.join(u' '));
+    return m_settings.saveSetting(parmsSection(), shutdownProblemKey(), problems.join(u' '));
 }
 
 QString Workspace::takeShutdownProblems()
 {
-    const QString kept = m_settings.GetSetting(parmsSection(), shutdownProblemKey(), QString());
+    const QString kept = m_settings.getSetting(parmsSection(), shutdownProblemKey(), QString());
     if (kept.isEmpty())
         return {};
-    (void)m_settings.DeleteSetting(parmsSection(), shutdownProblemKey());
+    (void)m_settings.deleteSetting(parmsSection(), shutdownProblemKey());
     return u"When the program last closed: %1"_s.arg(kept);
 }
 
@@ -191,7 +191,7 @@ QString Workspace::draftsStoreKey()
 
 QString Workspace::draftsStore() const
 {
-    return m_settings.GetSetting(draftsStoreSection(), draftsStoreKey(), QString());
+    return m_settings.getSetting(draftsStoreSection(), draftsStoreKey(), QString());
 }
 
 std::shared_ptr<OlFolder> Workspace::draftsFolder() const

@@ -19,7 +19,7 @@ struct LocalSession
     {
         for (const char *part : {"cur", "new", "tmp"})
             QDir().mkpath(store + QStringLiteral("/Drafts/") + QLatin1StringView(part));
-        (void)settings.SaveSetting(QStringLiteral("Transport"), QStringLiteral("From"),
+        (void)settings.saveSetting(QStringLiteral("Transport"), QStringLiteral("From"),
                                    QStringLiteral("Ann Lee <ann@example.org>"));
         application = std::make_unique<LocalApplication>(
             std::vector<LocalStore>{{QStringLiteral("Personal Folders"), store}},

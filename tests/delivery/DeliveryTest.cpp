@@ -109,13 +109,13 @@ protected:
         auto tree = std::make_shared<LocalStoreTree>(LocalStore{u"Personal Folders"_s, store});
         mailbox = std::make_shared<LocalMailbox>(
             std::vector<std::shared_ptr<LocalStoreTree>>{tree},
-            [this] { return settings->GetSetting(u"Transport"_s, u"From"_s, {}); });
+            [this] { return settings->getSetting(u"Transport"_s, u"From"_s, {}); });
         agent = std::make_unique<DeliveryAgent>(
             mailbox, [this] { return TransportSettings::read(*settings); }, RetryPolicy{50, 200});
     }
     void set(const QString &key, const QString &value)
     {
-        ASSERT_TRUE(settings->SaveSetting(u"Transport"_s, key, value));
+        ASSERT_TRUE(settings->saveSetting(u"Transport"_s, key, value));
     }
     void useServer()
     {

@@ -98,11 +98,11 @@ TEST_P(LimitSettings, AreCountsOrStopSendingWithTheKeyNamed)
     const SettingCase &c = GetParam();
     QTemporaryDir dir;
     CRegSettings settings(dir.path());
-    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Kind"_s, u"sendmail"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Kind"_s, u"sendmail"_s));
     ASSERT_TRUE(
-        settings.SaveSetting(u"Transport"_s, u"MaxPerMinute"_s, QString::fromUtf8(c.perMinute)));
+        settings.saveSetting(u"Transport"_s, u"MaxPerMinute"_s, QString::fromUtf8(c.perMinute)));
     ASSERT_TRUE(
-        settings.SaveSetting(u"Transport"_s, u"MaxPerHour"_s, QString::fromUtf8(c.perHour)));
+        settings.saveSetting(u"Transport"_s, u"MaxPerHour"_s, QString::fromUtf8(c.perHour)));
     const TransportSettings read = TransportSettings::read(settings);
     EXPECT_EQ(read.limits.perMinute, c.minute);
     EXPECT_EQ(read.limits.perHour, c.hour);

@@ -201,10 +201,10 @@ TEST(TransportSettingsTest, CaFileIsReadFromTheTransportSection)
 {
     QTemporaryDir home;
     CRegSettings settings(home.path());
-    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Kind"_s, u"smtp"_s));
-    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Host"_s, u"mail.example.org"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Kind"_s, u"smtp"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Host"_s, u"mail.example.org"_s));
     EXPECT_TRUE(TransportSettings::read(settings).caFile.isEmpty());
-    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"CAFile"_s, u" /etc/corvel/ca.pem "_s));
+    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"CAFile"_s, u" /etc/corvel/ca.pem "_s));
     const TransportSettings read = TransportSettings::read(settings);
     EXPECT_EQ(read.caFile, u"/etc/corvel/ca.pem"_s);
     EXPECT_TRUE(read.problem.isEmpty()) << read.problem.toStdString();

@@ -65,7 +65,7 @@ struct Run
         if (kind == Session::StoreIsAFile) {
             QFile file(base + u"/not-a-folder"_s);
             (void)file.open(QIODevice::WriteOnly);
-            (void)settings().SaveSetting(u"Stores"_s, u"Personal Folders"_s, file.fileName());
+            (void)settings().saveSetting(u"Stores"_s, u"Personal Folders"_s, file.fileName());
             options.factory = Workspace::localStore(options.dataRoot);
             return;
         }
@@ -90,7 +90,7 @@ struct Run
     }
     QString position() const
     {
-        return settings().GetSetting(u"Positions"_s, u"frmMain"_s, QString());
+        return settings().getSetting(u"Positions"_s, u"frmMain"_s, QString());
     }
     QString appFile(const QString &name) const { return options.appPath + u'/' + name; }
 
@@ -314,7 +314,7 @@ void frmMainTest::includeAllFlipsAndIsStored()
     frmMain &window = run.window();
     const int nodes = window.workspace().tree().count();
     const auto stored = [&] {
-        return run.settings().GetSetting(u"Parms"_s, u"LoadAll"_s, u"unset"_s);
+        return run.settings().getSetting(u"Parms"_s, u"LoadAll"_s, u"unset"_s);
     };
     window.aBar_Click(u"btnIncludeAll"_s);
     QVERIFY(!window.tools().isChecked(u"btnIncludeAll"));
@@ -454,7 +454,7 @@ void frmMainTest::mailSetupIsSavedOnlyWhenAccepted()
     Run run;
     QVERIFY(run.start());
     frmMain &window = run.window();
-    const auto stores = [&] { return run.settings().GetAllSettings(u"Stores"_s).size(); };
+    const auto stores = [&] { return run.settings().allSettings(u"Stores"_s).size(); };
     run.dialogs.queueMailSetup([](MailSetupForm &form) {
         form.addStore({u"Extra"_s, u"/nowhere"_s});
         return false;
@@ -468,7 +468,7 @@ void frmMainTest::mailSetupIsSavedOnlyWhenAccepted()
     });
     window.aBar_Click(u"btnMailSetup"_s);
     QCOMPARE(stores(), 1);
-    QCOMPARE(run.settings().GetSetting(u"Transport"_s, u"Kind"_s, {}), u"sendmail"_s);
+    QCOMPARE(run.settings().getSetting(u"Transport"_s, u"Kind"_s, {}), u"sendmail"_s);
 }
 
 void frmMainTest::aSecondInstanceIsRefused()
@@ -545,7 +545,7 @@ void frmMainTest::aFailedSaveIsABoxOnlyWhenTheUserCloses()
         QVERIFY2(bySignal.dialogs.asked().isEmpty(),
                  qPrintable(bySignal.dialogs.asked().join(u'\n')));
         QVERIFY(bySignal.settings()
-                    .GetSetting(u"Parms"_s, u"ShutdownProblem"_s, {})
+                    .getSetting(u"Parms"_s, u"ShutdownProblem"_s, {})
                     .contains(u"were not saved"_s));
     }
     QVERIFY(QFile::remove(root.filePath(u"app/MailLists.tlx"_s)));
@@ -554,7 +554,7 @@ void frmMainTest::aFailedSaveIsABoxOnlyWhenTheUserCloses()
     QVERIFY2(next.window().StatBar().caption(2).startsWith(
                  u"When the program last closed: The mail groups were not saved"_s),
              qPrintable(next.window().StatBar().caption(2)));
-    QCOMPARE(next.settings().GetSetting(u"Parms"_s, u"ShutdownProblem"_s, u"said"_s), u"said"_s);
+    QCOMPARE(next.settings().getSetting(u"Parms"_s, u"ShutdownProblem"_s, u"said"_s), u"said"_s);
 }
 
 QTEST_MAIN(frmMainTest)

@@ -226,7 +226,7 @@ TEST_F(OutboxQueueingTest, TheReportSaysWhatTheOutboxDidWithTheRunsMessages)
     EXPECT_TRUE(text.contains(u"  old@example.org: 550 gone"_s)) << text.toStdString();
     EXPECT_TRUE(text.contains(u"Its delivery was interrupted."_s)) << text.toStdString();
 
-    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Kind"_s, u"sendmail"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Kind"_s, u"sendmail"_s));
     report = RunOutboxReport::ask(*session, ids);
     EXPECT_FALSE(report.lines().join(u'\n').contains(u"until a way of sending"_s));
     EXPECT_FALSE(report.settled()) << "one message still waits for its first try";

@@ -359,7 +359,7 @@ TEST_F(GroupCommandsTest, AddressListRoundTripGivesBackEveryMemberAccepted)
               u"information: added 8 (0 already in the group), refused 0"_s);
     EXPECT_EQ(dialogs.fileRequests().back().initialDir, tmp.filePath(u"lists"_s));
     EXPECT_EQ(members(copy), members(group));
-    EXPECT_EQ(workspace->settings().GetSetting(u"Parms"_s, u"LastSavePath"_s, QString()),
+    EXPECT_EQ(workspace->settings().getSetting(u"Parms"_s, u"LastSavePath"_s, QString()),
               tmp.filePath(u"lists"_s));
 
     // Lines that hold no member are counted out with their lines; the rest are added.

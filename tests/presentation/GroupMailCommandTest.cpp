@@ -156,7 +156,7 @@ TEST_F(GroupMailCommandTest, WizardOffersTheLetterNewMessageWrote)
     MemoryApplication application(session);
     for (const QString &draftsStore :
          {QString(), u"Personal Folders"_s, u"Work"_s, u"Personal Folders"_s, u"Work"_s}) {
-        ASSERT_TRUE(workspace->settings().SaveSetting(u"Parms"_s, u"DraftsStore"_s, draftsStore));
+        ASSERT_TRUE(workspace->settings().saveSetting(u"Parms"_s, u"DraftsStore"_s, draftsStore));
         const QString written =
             NewLetter::doBtnNewMsg(application, workspace->draftsFolder())->EntryID();
         QStringList offered;

@@ -91,7 +91,7 @@ TEST(MailSetupForm, SavesTheStoresInTheirNewOrderAndNeverAPassword)
 {
     QTemporaryDir config;
     CRegSettings settings(config.path());
-    ASSERT_TRUE(settings.SaveSetting(u"Stores"_s, u"Old"_s, u"/old"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Stores"_s, u"Old"_s, u"/old"_s));
     MailSetupForm form = withStores();
     form.moveStore(1, -1);
     form.setDraftsStore(u"Personal Folders"_s);
@@ -105,13 +105,13 @@ TEST(MailSetupForm, SavesTheStoresInTheirNewOrderAndNeverAPassword)
     form.transport().maxPerMinute = u" 30 "_s;
     ASSERT_TRUE(form.save(settings));
 
-    const auto stores = settings.GetAllSettings(u"Stores"_s);
+    const auto stores = settings.allSettings(u"Stores"_s);
     ASSERT_EQ(stores.size(), 2);
     EXPECT_EQ(stores[0].first, u"Archive"_s);
     EXPECT_EQ(stores[1].first, u"Personal Folders"_s);
-    EXPECT_EQ(settings.GetSetting(u"Transport"_s, u"Kind"_s, {}), u"smtp"_s);
-    EXPECT_EQ(settings.GetSetting(u"Transport"_s, u"Security"_s, {}), u"tls"_s);
-    for (const auto &[key, value] : settings.GetAllSettings(u"Transport"_s))
+    EXPECT_EQ(settings.getSetting(u"Transport"_s, u"Kind"_s, {}), u"smtp"_s);
+    EXPECT_EQ(settings.getSetting(u"Transport"_s, u"Security"_s, {}), u"tls"_s);
+    for (const auto &[key, value] : settings.allSettings(u"Transport"_s))
         EXPECT_NE(key.toLower(), u"password"_s);
 
     MailSetupForm again;
@@ -132,7 +132,7 @@ TEST(MailSetupForm, ARateLimitThatIsNotACountKeepsOkDisabled)
 {
     QTemporaryDir config;
     CRegSettings settings(config.path());
-    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"MaxPerHour"_s, u"lots"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"MaxPerHour"_s, u"lots"_s));
     MailSetupForm form;
     form.load(settings);
     form.addStore({u"Personal Folders"_s, u"/p"_s});
@@ -152,9 +152,9 @@ TEST(MailSetupForm, DamagedTransportSettingsReadAsDefaults)
 {
     QTemporaryDir config;
     CRegSettings settings(config.path());
-    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Kind"_s, u"pigeon"_s));
-    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Port"_s, u"99999"_s));
-    ASSERT_TRUE(settings.SaveSetting(u"Transport"_s, u"Security"_s, u"???"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Kind"_s, u"pigeon"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Port"_s, u"99999"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Security"_s, u"???"_s));
     MailSetupForm form;
     form.load(settings);
     EXPECT_EQ(form.transport().kind, Kind::None);

@@ -32,7 +32,7 @@ protected:
         copyTree(QStringLiteral(CORVEL_TEST_DATA "/store/Drafts"), store + u"/Drafts"_s);
         settings = std::make_unique<CRegSettings>(tmp.path() + u"/config"_s);
         ASSERT_TRUE(
-            settings->SaveSetting(u"Transport"_s, u"From"_s, u"Ann Lee <ann@example.org>"_s));
+            settings->saveSetting(u"Transport"_s, u"From"_s, u"Ann Lee <ann@example.org>"_s));
         open();
     }
     void open()
@@ -209,7 +209,7 @@ TEST_F(LocalMessageTest, SendRefusesAMessageWithoutRecipientsOrWithUnsafeText)
 
 TEST_F(LocalMessageTest, SenderFallsBackToTheAccount)
 {
-    ASSERT_TRUE(settings->DeleteSetting(u"Transport"_s, u"From"_s));
+    ASSERT_TRUE(settings->deleteSetting(u"Transport"_s, u"From"_s));
     const auto item = app->CreateItem(0);
     item->setTo(u"bob@example.org"_s);
     item->Send();

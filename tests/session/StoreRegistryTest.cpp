@@ -17,8 +17,8 @@ TEST(StoreRegistry, RegisteredStoresComeInTheirOrder)
 {
     QTemporaryDir config;
     CRegSettings settings(config.path());
-    ASSERT_TRUE(settings.SaveSetting(u"Stores"_s, u"Work"_s, u"/srv/work"_s));
-    ASSERT_TRUE(settings.SaveSetting(u"Stores"_s, u"Archive"_s, u"/srv/archive"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Stores"_s, u"Work"_s, u"/srv/work"_s));
+    ASSERT_TRUE(settings.saveSetting(u"Stores"_s, u"Archive"_s, u"/srv/archive"_s));
     QTemporaryDir data;
     StoreRegistry registry(settings, data.path());
     EXPECT_EQ(registry.stores(), (std::vector<LocalStore>{{u"Work"_s, u"/srv/work"_s},
@@ -36,13 +36,13 @@ TEST(StoreRegistry, PersonalFoldersAreMadeOnceOnFirstUse)
 
     const auto stores = registry.stores();
     ASSERT_EQ(stores, (std::vector<LocalStore>{{u"Personal Folders"_s, expected}}));
-    EXPECT_EQ(settings.GetAllSettings(u"Stores"_s).size(), 1);
+    EXPECT_EQ(settings.allSettings(u"Stores"_s).size(), 1);
 
     // Made again over what exists (as after a lost settings file): no error, nothing doubled.
-    ASSERT_TRUE(settings.DeleteSetting(u"Stores"_s, {}));
+    ASSERT_TRUE(settings.deleteSetting(u"Stores"_s, {}));
     EXPECT_EQ(registry.stores(), stores);
     EXPECT_EQ(StoreRegistry(settings, data.path()).stores(), stores);
-    EXPECT_EQ(settings.GetAllSettings(u"Stores"_s).size(), 1);
+    EXPECT_EQ(settings.allSettings(u"Stores"_s).size(), 1);
 
     LocalNamespace session(stores);
     const auto root = session.Folders().at(0);

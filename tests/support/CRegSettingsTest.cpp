@@ -44,7 +44,7 @@ TEST_F(CRegSettingsTest, FilePathFollowsCompanyAndAppName)
     EXPECT_EQ(reg.filePath(), root.path() + u"/Tessary/Corvel.conf"_s);
     reg.setCompany(u"  Acme Ltd \t"_s);
     reg.setAppName(u" Tool "_s);
-    EXPECT_EQ(reg.Company(), u"Acme Ltd"_s);
+    EXPECT_EQ(reg.company(), u"Acme Ltd"_s);
     EXPECT_EQ(reg.filePath(), root.path() + u"/Acme Ltd/Tool.conf"_s);
     reg.setCompany(u""_s);
     reg.setAppName(u"   "_s);
@@ -53,12 +53,12 @@ TEST_F(CRegSettingsTest, FilePathFollowsCompanyAndAppName)
 
 TEST_F(CRegSettingsTest, DefaultsUntilWrittenAndEmptyIsAValue)
 {
-    EXPECT_EQ(reg.GetSetting(u"Main"_s, u"Width"_s, u"640"_s), u"640"_s);
+    EXPECT_EQ(reg.getSetting(u"Main"_s, u"Width"_s, u"640"_s), u"640"_s);
     EXPECT_FALSE(QFile::exists(reg.filePath())); // reading never creates the file
-    ASSERT_TRUE(reg.SaveSetting(u"Main"_s, u"Width"_s, u""_s));
-    EXPECT_EQ(reg.GetSetting(u"Main"_s, u"Width"_s, u"640"_s), u""_s);
-    EXPECT_EQ(reg.GetSetting(u"Main"_s, u"Height"_s, u"480"_s), u"480"_s);
-    EXPECT_EQ(reg.GetSetting(u"Other"_s, u"Width"_s, u"1"_s), u"1"_s);
+    ASSERT_TRUE(reg.saveSetting(u"Main"_s, u"Width"_s, u""_s));
+    EXPECT_EQ(reg.getSetting(u"Main"_s, u"Width"_s, u"640"_s), u""_s);
+    EXPECT_EQ(reg.getSetting(u"Main"_s, u"Height"_s, u"480"_s), u"480"_s);
+    EXPECT_EQ(reg.getSetting(u"Other"_s, u"Width"_s, u"1"_s), u"1"_s);
 
     struct stat st
     {
@@ -77,22 +77,22 @@ TEST_F(CRegSettingsTest, AwkwardTextsRoundTrip)
     };
     for (const QString &text : texts) {
         SCOPED_TRACE(text.toStdString());
-        ASSERT_TRUE(reg.SaveSetting(u"Values"_s, u"v"_s, text));
-        EXPECT_EQ(reg.GetSetting(u"Values"_s, u"v"_s, u"default"_s), text);
+        ASSERT_TRUE(reg.saveSetting(u"Values"_s, u"v"_s, text));
+        EXPECT_EQ(reg.getSetting(u"Values"_s, u"v"_s, u"default"_s), text);
         // The same texts as keys and section names.
-        ASSERT_TRUE(reg.SaveSetting(text, text, u"x"_s));
-        EXPECT_EQ(reg.GetSetting(text, text, u"default"_s), u"x"_s);
-        EXPECT_TRUE(reg.DeleteSetting(text, u""_s));
+        ASSERT_TRUE(reg.saveSetting(text, text, u"x"_s));
+        EXPECT_EQ(reg.getSetting(text, text, u"default"_s), u"x"_s);
+        EXPECT_TRUE(reg.deleteSetting(text, u""_s));
     }
-    EXPECT_EQ(reg.GetAllSettings(u"Values"_s).size(), 1);
+    EXPECT_EQ(reg.allSettings(u"Values"_s).size(), 1);
 }
 
 TEST_F(CRegSettingsTest, NamesIgnoreCaseButKeepTheirFirstSpelling)
 {
-    ASSERT_TRUE(reg.SaveSetting(u"Window"_s, u"LastStore"_s, u"one"_s));
-    ASSERT_TRUE(reg.SaveSetting(u"WINDOW"_s, u"laststore"_s, u"two"_s));
-    EXPECT_EQ(reg.GetSetting(u"window"_s, u"LASTSTORE"_s, u""_s), u"two"_s);
-    const auto all = reg.GetAllSettings(u"Window"_s);
+    ASSERT_TRUE(reg.saveSetting(u"Window"_s, u"LastStore"_s, u"one"_s));
+    ASSERT_TRUE(reg.saveSetting(u"WINDOW"_s, u"laststore"_s, u"two"_s));
+    EXPECT_EQ(reg.getSetting(u"window"_s, u"LASTSTORE"_s, u""_s), u"two"_s);
+    const auto all = reg.allSettings(u"Window"_s);
     ASSERT_EQ(all.size(), 1);
     EXPECT_EQ(all[0].first, u"LastStore"_s);
     EXPECT_EQ(fileContents(), "[Window]\nLastStore=two\n");
@@ -100,37 +100,37 @@ TEST_F(CRegSettingsTest, NamesIgnoreCaseButKeepTheirFirstSpelling)
 
 TEST_F(CRegSettingsTest, DeletesKeysOrWholeSections)
 {
-    ASSERT_TRUE(reg.SaveSetting(u"A"_s, u"*"_s, u"unnamed"_s));
-    ASSERT_TRUE(reg.SaveSetting(u"A"_s, u"k"_s, u"1"_s));
-    ASSERT_TRUE(reg.SaveSetting(u"B"_s, u"k"_s, u"2"_s));
-    EXPECT_EQ(reg.GetSetting(u"A"_s, u"*"_s, u""_s), u"unnamed"_s);
+    ASSERT_TRUE(reg.saveSetting(u"A"_s, u"*"_s, u"unnamed"_s));
+    ASSERT_TRUE(reg.saveSetting(u"A"_s, u"k"_s, u"1"_s));
+    ASSERT_TRUE(reg.saveSetting(u"B"_s, u"k"_s, u"2"_s));
+    EXPECT_EQ(reg.getSetting(u"A"_s, u"*"_s, u""_s), u"unnamed"_s);
 
-    EXPECT_TRUE(reg.DeleteSetting(u"A"_s, u"*"_s));
-    EXPECT_EQ(reg.GetSetting(u"A"_s, u"*"_s, u"gone"_s), u"gone"_s);
-    EXPECT_EQ(reg.GetSetting(u"A"_s, u"k"_s, u""_s), u"1"_s);
-    EXPECT_FALSE(reg.DeleteSetting(u"A"_s, u"*"_s));
+    EXPECT_TRUE(reg.deleteSetting(u"A"_s, u"*"_s));
+    EXPECT_EQ(reg.getSetting(u"A"_s, u"*"_s, u"gone"_s), u"gone"_s);
+    EXPECT_EQ(reg.getSetting(u"A"_s, u"k"_s, u""_s), u"1"_s);
+    EXPECT_FALSE(reg.deleteSetting(u"A"_s, u"*"_s));
 
-    EXPECT_TRUE(reg.DeleteSetting(u"a"_s, u""_s));
-    EXPECT_EQ(reg.GetSetting(u"A"_s, u"k"_s, u"gone"_s), u"gone"_s);
-    EXPECT_EQ(reg.GetSetting(u"B"_s, u"k"_s, u""_s), u"2"_s);
-    EXPECT_FALSE(reg.DeleteSetting(u"A"_s, u""_s));
-    EXPECT_FALSE(reg.DeleteSetting(u"Nowhere"_s, u"k"_s));
+    EXPECT_TRUE(reg.deleteSetting(u"a"_s, u""_s));
+    EXPECT_EQ(reg.getSetting(u"A"_s, u"k"_s, u"gone"_s), u"gone"_s);
+    EXPECT_EQ(reg.getSetting(u"B"_s, u"k"_s, u""_s), u"2"_s);
+    EXPECT_FALSE(reg.deleteSetting(u"A"_s, u""_s));
+    EXPECT_FALSE(reg.deleteSetting(u"Nowhere"_s, u"k"_s));
 }
 
 TEST_F(CRegSettingsTest, KeepsUnrelatedLinesAndOrder)
 {
     putFile("; kept comment\n[Stores]\n# about b\nb = 2\na=1\n\n[Other]\nx=y\r\n");
-    ASSERT_TRUE(reg.SaveSetting(u"Stores"_s, u"c"_s, u"3"_s));
-    ASSERT_TRUE(reg.SaveSetting(u"Stores"_s, u"a"_s, u"one"_s));
-    ASSERT_TRUE(reg.SaveSetting(u"New"_s, u"n"_s, u"v"_s));
+    ASSERT_TRUE(reg.saveSetting(u"Stores"_s, u"c"_s, u"3"_s));
+    ASSERT_TRUE(reg.saveSetting(u"Stores"_s, u"a"_s, u"one"_s));
+    ASSERT_TRUE(reg.saveSetting(u"New"_s, u"n"_s, u"v"_s));
     EXPECT_EQ(fileContents(), "; kept comment\n[Stores]\n# about b\nb = 2\na=one\nc=3\n\n"
                               "[Other]\nx=y\r\n\n[New]\nn=v\n");
-    const auto all = reg.GetAllSettings(u"stores"_s);
+    const auto all = reg.allSettings(u"stores"_s);
     ASSERT_EQ(all.size(), 3);
     EXPECT_EQ(all[0], std::make_pair(u"b"_s, u"2"_s));
     EXPECT_EQ(all[1], std::make_pair(u"a"_s, u"one"_s));
     EXPECT_EQ(all[2], std::make_pair(u"c"_s, u"3"_s));
-    EXPECT_EQ(reg.GetSetting(u"Other"_s, u"x"_s, u""_s), u"y"_s);
+    EXPECT_EQ(reg.getSetting(u"Other"_s, u"x"_s, u""_s), u"y"_s);
 }
 
 TEST_F(CRegSettingsTest, DamagedFileReadsWhatItCanAndIsNeverRewritten)
@@ -138,16 +138,16 @@ TEST_F(CRegSettingsTest, DamagedFileReadsWhatItCanAndIsNeverRewritten)
     const QByteArray damaged = "orphan=1\n[Good]\nkeep=yes\nno equals sign\nbad=\xff\xfe\n"
                                "[Broken\nlost=1\n[Good2]\nalso=kept\n";
     putFile(damaged);
-    EXPECT_EQ(reg.GetSetting(u"Good"_s, u"keep"_s, u""_s), u"yes"_s);
-    EXPECT_EQ(reg.GetSetting(u"Good2"_s, u"also"_s, u""_s), u"kept"_s);
-    EXPECT_EQ(reg.GetSetting(u"Good"_s, u"bad"_s, u"dflt"_s), u"dflt"_s);
-    EXPECT_EQ(reg.GetSetting(u"Broken"_s, u"lost"_s, u"dflt"_s), u"dflt"_s);
+    EXPECT_EQ(reg.getSetting(u"Good"_s, u"keep"_s, u""_s), u"yes"_s);
+    EXPECT_EQ(reg.getSetting(u"Good2"_s, u"also"_s, u""_s), u"kept"_s);
+    EXPECT_EQ(reg.getSetting(u"Good"_s, u"bad"_s, u"dflt"_s), u"dflt"_s);
+    EXPECT_EQ(reg.getSetting(u"Broken"_s, u"lost"_s, u"dflt"_s), u"dflt"_s);
     EXPECT_TRUE(reg.problem().contains(u"line 1 cannot be read"_s)) << reg.problem().toStdString();
     EXPECT_TRUE(reg.problem().contains(u"4 more such lines"_s)) << reg.problem().toStdString();
     EXPECT_FALSE(reg.unreadable());
 
-    EXPECT_FALSE(reg.SaveSetting(u"Good"_s, u"new"_s, u"1"_s));
-    EXPECT_FALSE(reg.DeleteSetting(u"Good"_s, u"keep"_s));
+    EXPECT_FALSE(reg.saveSetting(u"Good"_s, u"new"_s, u"1"_s));
+    EXPECT_FALSE(reg.deleteSetting(u"Good"_s, u"keep"_s));
     EXPECT_EQ(fileContents(), damaged);
     EXPECT_EQ(folderEntries(), QStringList{u"Corvel.conf"_s});
 }
@@ -168,39 +168,39 @@ TEST_F(CRegSettingsTest, ProblemNamesTheFirstBadLine)
     }
     putFile("");
     EXPECT_TRUE(reg.problem().contains(u"is empty"_s)) << reg.problem().toStdString();
-    EXPECT_FALSE(reg.SaveSetting(u"S"_s, u"k"_s, u"v"_s));
+    EXPECT_FALSE(reg.saveSetting(u"S"_s, u"k"_s, u"v"_s));
     EXPECT_EQ(fileContents(), QByteArray());
 
     putFile("; comment\n\n[Parms]\nLoadAll=1\n");
     EXPECT_EQ(reg.problem(), QString());
     putFile("[Parms]\nLoadAll=1\n");
-    ASSERT_TRUE(reg.DeleteSetting(u"Parms"_s, QString()));
+    ASSERT_TRUE(reg.deleteSetting(u"Parms"_s, QString()));
     EXPECT_EQ(reg.problem(), QString()) << "an emptied file is not an empty one";
 }
 
 // A lookup of a setting does not parse the file again, but a change by anyone is seen.
 TEST_F(CRegSettingsTest, ChangesByOtherWritersAreSeen)
 {
-    ASSERT_TRUE(reg.SaveSetting(u"S"_s, u"k"_s, u"one"_s));
-    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u""_s), u"one"_s);
+    ASSERT_TRUE(reg.saveSetting(u"S"_s, u"k"_s, u"one"_s));
+    EXPECT_EQ(reg.getSetting(u"S"_s, u"k"_s, u""_s), u"one"_s);
 
     CRegSettings other(root.path());
-    ASSERT_TRUE(other.SaveSetting(u"S"_s, u"k"_s, u"two"_s)); // replaced: a new file
-    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u""_s), u"two"_s);
+    ASSERT_TRUE(other.saveSetting(u"S"_s, u"k"_s, u"two"_s)); // replaced: a new file
+    EXPECT_EQ(reg.getSetting(u"S"_s, u"k"_s, u""_s), u"two"_s);
 
     putFile("[S]\nk=three, edited in place\n"); // the same file, another size
-    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u""_s), u"three, edited in place"_s);
+    EXPECT_EQ(reg.getSetting(u"S"_s, u"k"_s, u""_s), u"three, edited in place"_s);
 
     ASSERT_TRUE(QFile::remove(reg.filePath()));
-    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u"gone"_s), u"gone"_s);
+    EXPECT_EQ(reg.getSetting(u"S"_s, u"k"_s, u"gone"_s), u"gone"_s);
 }
 
 TEST_F(CRegSettingsTest, UnreadableFileIsNeverReplaced)
 {
     ASSERT_TRUE(QDir().mkpath(reg.filePath())); // a folder where the file should be
-    EXPECT_EQ(reg.GetSetting(u"S"_s, u"k"_s, u"d"_s), u"d"_s);
-    EXPECT_FALSE(reg.SaveSetting(u"S"_s, u"k"_s, u"v"_s));
-    EXPECT_FALSE(reg.DeleteSetting(u"S"_s, u""_s));
+    EXPECT_EQ(reg.getSetting(u"S"_s, u"k"_s, u"d"_s), u"d"_s);
+    EXPECT_FALSE(reg.saveSetting(u"S"_s, u"k"_s, u"v"_s));
+    EXPECT_FALSE(reg.deleteSetting(u"S"_s, u""_s));
     EXPECT_TRUE(QFileInfo(reg.filePath()).isDir());
     EXPECT_TRUE(reg.unreadable());
     EXPECT_TRUE(reg.problem().contains(u"it is a folder"_s)) << reg.problem().toStdString();
@@ -210,7 +210,7 @@ TEST_F(CRegSettingsTest, ADanglingLinkIsNeitherReadNorReplaced)
 {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(reg.filePath()).absolutePath()));
     ASSERT_TRUE(QFile::link(root.filePath(u"nowhere"_s), reg.filePath()));
-    EXPECT_FALSE(reg.SaveSetting(u"S"_s, u"k"_s, u"v"_s));
+    EXPECT_FALSE(reg.saveSetting(u"S"_s, u"k"_s, u"v"_s));
     EXPECT_TRUE(reg.unreadable());
     EXPECT_TRUE(reg.problem().contains(u"does not exist"_s)) << reg.problem().toStdString();
     EXPECT_TRUE(QFileInfo(reg.filePath()).isSymLink());

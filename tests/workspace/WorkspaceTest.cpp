@@ -43,8 +43,8 @@ TEST(Workspace, StartingDeliverySendsWhatWaitsInTheOutbox)
     QDir().mkpath(records);
 
     Workspace workspace(options);
-    ASSERT_TRUE(workspace.settings().SaveSetting(s("Transport"), s("Kind"), s("sendmail")));
-    ASSERT_TRUE(workspace.settings().SaveSetting(
+    ASSERT_TRUE(workspace.settings().saveSetting(s("Transport"), s("Kind"), s("sendmail")));
+    ASSERT_TRUE(workspace.settings().saveSetting(
         s("Transport"), s("SendmailCommand"),
         s("\"%1/fake_sendmail.sh\" \"%2\" -oi")
             .arg(QString::fromUtf8(CORVEL_TEST_DATA "/../tools"), records)));
