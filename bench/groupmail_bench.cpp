@@ -46,7 +46,7 @@ private:
 class NoPrompts : public MergePrompter
 {
 public:
-    PromptReply GetName(const PromptRequest &) override { return {}; }
+    PromptReply askName(const PromptRequest &) override { return {}; }
 };
 
 // The same session without its batched Outbox: every copy is queued by its own Send.

@@ -35,7 +35,7 @@ namespace {
 class NoPrompts : public MergePrompter
 {
 public:
-    PromptReply GetName(const PromptRequest &) override { return {}; }
+    PromptReply askName(const PromptRequest &) override { return {}; }
 };
 
 std::vector<MailMember> members(int count)

@@ -56,7 +56,7 @@ private:
 class TerminalPrompter : public MergePrompter
 {
 public:
-    PromptReply GetName(const PromptRequest &request) override
+    PromptReply askName(const PromptRequest &request) override
     {
         if (!isatty(STDIN_FILENO))
             return {};

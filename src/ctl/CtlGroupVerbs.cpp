@@ -20,7 +20,7 @@ namespace {
 struct VerbRun
 {
     MailGroups &groups;
-    const QStringList &a;
+    const QStringList &args;
     const char *usage;
     bool changed = true;      // the group file must be written
     bool keepChanges = false; // a verb that failed for part of its input keeps the rest
@@ -45,25 +45,25 @@ QString now()
 
 int newGroup(VerbRun &run)
 {
-    const Result<GroupId> made = run.groups.createStandard(run.a[0]);
+    const Result<GroupId> made = run.groups.createStandard(run.args[0]);
     return made.ok() ? ExitOk : fail(made.error());
 }
 
 int newDynamicGroup(VerbRun &run)
 {
-    const QStringList &a = run.a;
+    const QStringList &args = run.args;
     // The name is refused before the folders are looked at, as the window's dialog does.
-    if (!GetNameForm::acceptable(a[0]))
+    if (!GetNameForm::acceptable(args[0]))
         return fail(u"a mail group needs a name"_s);
     DynamicDefinition definition;
     bool load = false;
-    for (qsizetype i = 1; i < a.size(); ++i) {
-        if (a[i] == u"--load"_s) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--load"_s) {
             load = true;
-        } else if (a[i] == u"--categories"_s && i + 1 < a.size()) {
-            definition.categories = a[++i];
-        } else if (a[i] == u"--folder"_s && i + 1 < a.size()) {
-            const Result<DynamicDefinition::Folder> folder = run.groups.sourceFolder(a[++i]);
+        } else if (args[i] == u"--categories"_s && i + 1 < args.size()) {
+            definition.categories = args[++i];
+        } else if (args[i] == u"--folder"_s && i + 1 < args.size()) {
+            const Result<DynamicDefinition::Folder> folder = run.groups.sourceFolder(args[++i]);
             if (!folder.ok())
                 return fail(folder.error());
             definition.folders.push_back(*folder);
@@ -73,7 +73,7 @@ int newDynamicGroup(VerbRun &run)
     }
     if (definition.folders.empty() || definition.categories.isEmpty())
         return usageError(run);
-    const Result<GroupId> made = run.groups.createDynamic(a[0], definition);
+    const Result<GroupId> made = run.groups.createDynamic(args[0], definition);
     if (!made.ok())
         return fail(made.error());
     if (load) {
@@ -86,16 +86,16 @@ int newDynamicGroup(VerbRun &run)
 
 int rename(VerbRun &run)
 {
-    const Result<GroupId> g = run.groups.find(run.a[0]);
+    const Result<GroupId> g = run.groups.find(run.args[0]);
     if (!g.ok())
         return fail(g.error());
-    const Status renamed = run.groups.rename(*g, run.a[1]);
+    const Status renamed = run.groups.rename(*g, run.args[1]);
     return renamed.ok() ? ExitOk : fail(renamed.error());
 }
 
 int deleteGroup(VerbRun &run)
 {
-    const Result<GroupId> g = run.groups.find(run.a[0]);
+    const Result<GroupId> g = run.groups.find(run.args[0]);
     if (!g.ok())
         return fail(g.error());
     const Status removed = run.groups.remove(*g);
@@ -104,10 +104,10 @@ int deleteGroup(VerbRun &run)
 
 int addMember(VerbRun &run)
 {
-    const Result<GroupId> g = run.groups.find(run.a[0], MailGroup::Kind::Standard);
+    const Result<GroupId> g = run.groups.find(run.args[0], MailGroup::Kind::Standard);
     if (!g.ok())
         return fail(g.error());
-    const Status added = run.groups.addMember(*g, run.a[1], run.a[2]);
+    const Status added = run.groups.addMember(*g, run.args[1], run.args[2]);
     if (!added.ok()) {
         run.changed = false;
         return fail(added.error());
@@ -117,39 +117,39 @@ int addMember(VerbRun &run)
 
 int editMember(VerbRun &run)
 {
-    const QStringList &a = run.a;
-    const Result<GroupId> g = run.groups.find(a[0], MailGroup::Kind::Standard);
+    const QStringList &args = run.args;
+    const Result<GroupId> g = run.groups.find(args[0], MailGroup::Kind::Standard);
     if (!g.ok())
         return fail(g.error());
     std::optional<QString> name, address;
-    for (qsizetype i = 2; i + 1 < a.size(); i += 2) {
-        if (a[i] == u"--name"_s)
-            name = a[i + 1];
-        else if (a[i] == u"--address"_s)
-            address = a[i + 1];
+    for (qsizetype i = 2; i + 1 < args.size(); i += 2) {
+        if (args[i] == u"--name"_s)
+            name = args[i + 1];
+        else if (args[i] == u"--address"_s)
+            address = args[i + 1];
         else
-            return fail(u"unknown option "_s + a[i]);
+            return fail(u"unknown option "_s + args[i]);
     }
-    const Status edited = run.groups.editMember(*g, a[1], name, address);
+    const Status edited = run.groups.editMember(*g, args[1], name, address);
     return edited.ok() ? ExitOk : fail(edited.error());
 }
 
 int removeMember(VerbRun &run)
 {
-    const Result<GroupId> g = run.groups.find(run.a[0], MailGroup::Kind::Standard);
+    const Result<GroupId> g = run.groups.find(run.args[0], MailGroup::Kind::Standard);
     if (!g.ok())
         return fail(g.error());
-    const Status removed = run.groups.removeMember(*g, run.a[1]);
+    const Status removed = run.groups.removeMember(*g, run.args[1]);
     return removed.ok() ? ExitOk : fail(removed.error());
 }
 
 int copy(VerbRun &run)
 {
-    const QStringList &a = run.a;
-    const Result<GroupId> g = run.groups.find(a[1], MailGroup::Kind::Standard);
+    const QStringList &args = run.args;
+    const Result<GroupId> g = run.groups.find(args[1], MailGroup::Kind::Standard);
     if (!g.ok())
         return fail(g.error());
-    const auto copied = run.groups.copyContacts(*g, a[0], a.mid(2));
+    const auto copied = run.groups.copyContacts(*g, args[0], args.mid(2));
     if (!copied.ok()) {
         run.changed = false;
         return fail(copied.error());
@@ -164,7 +164,7 @@ int copy(VerbRun &run)
 
 int importGroups(VerbRun &run)
 {
-    const Result<QStringList> problems = run.groups.importGroupCards(run.a[0]);
+    const Result<QStringList> problems = run.groups.importGroupCards(run.args[0]);
     if (!problems.ok()) {
         run.changed = false;
         return fail(problems.error());
@@ -177,7 +177,7 @@ int importGroups(VerbRun &run)
 
 int load(VerbRun &run)
 {
-    const Result<GroupId> g = run.groups.find(run.a[0], MailGroup::Kind::Dynamic);
+    const Result<GroupId> g = run.groups.find(run.args[0], MailGroup::Kind::Dynamic);
     if (!g.ok())
         return fail(g.error());
     const Result<int> loaded = run.groups.load(*g, now());
@@ -191,7 +191,7 @@ int load(VerbRun &run)
 
 int verify(VerbRun &run)
 {
-    const Result<GroupId> g = run.groups.find(run.a[0]);
+    const Result<GroupId> g = run.groups.find(run.args[0]);
     if (!g.ok())
         return fail(g.error());
     const auto members = run.groups.verify(*g);
@@ -206,24 +206,24 @@ int verify(VerbRun &run)
 int exportList(VerbRun &run)
 {
     run.changed = false;
-    const Result<GroupId> g = run.groups.find(run.a[0]);
+    const Result<GroupId> g = run.groups.find(run.args[0]);
     if (!g.ok())
         return fail(g.error());
-    const Status written = run.groups.exportList(*g, run.a[1]);
+    const Status written = run.groups.exportList(*g, run.args[1]);
     if (!written.ok())
-        return fail(u"Unable to save file - "_s + run.a[1] + u": "_s + written.error());
+        return fail(u"Unable to save file - "_s + run.args[1] + u": "_s + written.error());
     return ExitOk;
 }
 
 int importList(VerbRun &run)
 {
-    const Result<GroupId> g = run.groups.find(run.a[0], MailGroup::Kind::Standard);
+    const Result<GroupId> g = run.groups.find(run.args[0], MailGroup::Kind::Standard);
     if (!g.ok())
         return fail(g.error());
-    const auto loaded = run.groups.importList(*g, run.a[1]);
+    const auto loaded = run.groups.importList(*g, run.args[1]);
     if (!loaded.ok()) {
         run.changed = false;
-        return fail(u"Unable to Load File - "_s + run.a[1] + u": "_s + loaded.error());
+        return fail(u"Unable to Load File - "_s + run.args[1] + u": "_s + loaded.error());
     }
     // The lines added stay; a refused line fails the verb.
     printOut(loaded->summary());

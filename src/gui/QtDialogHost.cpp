@@ -136,25 +136,25 @@ bool QtDialogHost::editMailSetup(MailSetupForm &form)
 
 namespace corvel {
 
-bool QtDialogHost::GetName(GetNameForm &form)
+bool QtDialogHost::askName(GetNameForm &form)
 {
     frmGetName dialog(form, owner());
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtDialogHost::GetEMail(GetEMailForm &form)
+bool QtDialogHost::askEMail(GetEMailForm &form)
 {
     frmGetEmail dialog(form, owner());
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtDialogHost::FindCopyTo(CopyToForm &form)
+bool QtDialogHost::askCopyTarget(CopyToForm &form)
 {
     frmCopyTo dialog(form, owner());
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtDialogHost::FGetParms(DynGrpForm &form)
+bool QtDialogHost::askDynamicGroup(DynGrpForm &form)
 {
     frmDynGrp dialog(form, owner());
     return dialog.exec() == QDialog::Accepted;

@@ -41,10 +41,10 @@ public:
     // Shown in the About box, so the user can find their groups.
     void setDataFolder(const QString &folder) { m_dataFolder = folder; }
     [[nodiscard]] bool editMailSetup(MailSetupForm &form) override;
-    [[nodiscard]] bool GetName(GetNameForm &form) override;
-    [[nodiscard]] bool GetEMail(GetEMailForm &form) override;
-    [[nodiscard]] bool FindCopyTo(CopyToForm &form) override;
-    [[nodiscard]] bool FGetParms(DynGrpForm &form) override;
+    [[nodiscard]] bool askName(GetNameForm &form) override;
+    [[nodiscard]] bool askEMail(GetEMailForm &form) override;
+    [[nodiscard]] bool askCopyTarget(CopyToForm &form) override;
+    [[nodiscard]] bool askDynamicGroup(DynGrpForm &form) override;
     [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
     [[nodiscard]] bool runMailWizard(MailWizard &wizard) override;
     [[nodiscard]] InterruptedRun askInterruptedRun(const QString &text) override;

@@ -24,7 +24,7 @@ public:
 class PlaceholderPrompter : public MergePrompter
 {
 public:
-    PromptReply GetName(const PromptRequest &request) override
+    PromptReply askName(const PromptRequest &request) override
     {
         return {u'[' + request.promptName + u']'};
     }

@@ -25,7 +25,7 @@ QString MemberPrompts::valueOf(const QString &promptName)
     if (!value) {
         m_request.promptName = promptName;
         m_request.caption = MergeFields::promptCaption(promptName);
-        const PromptReply reply = m_prompter.GetName(m_request);
+        const PromptReply reply = m_prompter.askName(m_request);
         if (reply.stopRun) {
             m_stopRun = true;
             return {};

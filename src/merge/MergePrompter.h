@@ -38,7 +38,7 @@ class MergePrompter
 public:
     virtual ~MergePrompter() = default;
 
-    [[nodiscard]] virtual PromptReply GetName(const PromptRequest &request) = 0;
+    [[nodiscard]] virtual PromptReply askName(const PromptRequest &request) = 0;
 };
 
 } // namespace corvel

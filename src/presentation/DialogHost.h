@@ -47,11 +47,11 @@ public:
 
     // The group prompts, modal, each over its form: true when the user pressed OK, and the
     // form has then accepted (its answer is set); false leaves the answer empty.
-    [[nodiscard]] virtual bool GetName(GetNameForm &form) = 0;
-    [[nodiscard]] virtual bool GetEMail(GetEMailForm &form) = 0;
+    [[nodiscard]] virtual bool askName(GetNameForm &form) = 0;
+    [[nodiscard]] virtual bool askEMail(GetEMailForm &form) = 0;
     // Not called when the form could not be filled (no Standard Mail Groups root).
-    [[nodiscard]] virtual bool FindCopyTo(CopyToForm &form) = 0;
-    [[nodiscard]] virtual bool FGetParms(DynGrpForm &form) = 0;
+    [[nodiscard]] virtual bool askCopyTarget(CopyToForm &form) = 0;
+    [[nodiscard]] virtual bool askDynamicGroup(DynGrpForm &form) = 0;
     // An open or save file dialog: the chosen path, or empty text when cancelled.
     [[nodiscard]] virtual QString chooseFile(const FileDialogRequest &request) = 0;
 

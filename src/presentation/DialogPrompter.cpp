@@ -10,13 +10,13 @@ DialogPrompter::DialogPrompter(DialogHost &dialogs)
 {
 }
 
-PromptReply DialogPrompter::GetName(const PromptRequest &request)
+PromptReply DialogPrompter::askName(const PromptRequest &request)
 {
     if (m_stopped)
         return {};
     GetNameForm form(QString(), request.caption);
     form.setMemberText(request.forWhom());
-    const bool answered = m_dialogs.GetName(form);
+    const bool answered = m_dialogs.askName(form);
     return {answered ? form.answer() : QString(), form.runStopped()};
 }
 

@@ -15,7 +15,7 @@ public:
 
     void stop() { m_stopped = true; }
 
-    [[nodiscard]] PromptReply GetName(const PromptRequest &request) override;
+    [[nodiscard]] PromptReply askName(const PromptRequest &request) override;
 
 private:
     DialogHost &m_dialogs;

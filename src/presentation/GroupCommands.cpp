@@ -96,7 +96,7 @@ void GroupCommands::doBtnNewMailGrp(int rootIndex)
         return;
     if (nodeKind(tree, root) == NodeKind::StandardRoot) {
         GetNameForm form(QString(), u"Enter Name For New Mail Group"_s);
-        if (!m_services.dialogs->GetName(form) || form.answer().isEmpty())
+        if (!m_services.dialogs->askName(form) || form.answer().isEmpty())
             return;
         (void)groups().createStandard(form.answer());
         tree.refresh();
@@ -105,7 +105,7 @@ void GroupCommands::doBtnNewMailGrp(int rootIndex)
     }
     DynGrpForm form(tree, m_services.workspace->sourceFolderIds(), QString(), QString(), QString(),
                     QString(), u"Enter Parameters for New Dynamic Mail Group"_s);
-    if (!m_services.dialogs->FGetParms(form) || form.answer().isEmpty())
+    if (!m_services.dialogs->askDynamicGroup(form) || form.answer().isEmpty())
         return;
     const DynGrpParms parms = DynGrpParms::fromText(form.answer());
     const Result<GroupId> group = groups().createDynamic(parms.name, parms.definition());
@@ -127,7 +127,7 @@ void GroupCommands::doBtnChgName()
     if (!node || (kind != NodeKind::StandardGroup && kind != NodeKind::DynamicGroup))
         return;
     GetNameForm form(tree.caption(node), u"Modify Group Name"_s);
-    if (!m_services.dialogs->GetName(form) || form.answer().isEmpty())
+    if (!m_services.dialogs->askName(form) || form.answer().isEmpty())
         return;
     (void)groups().rename(*MailGroups::idOf(tree, node), form.answer());
     tree.refresh();
@@ -138,7 +138,7 @@ void GroupCommands::doBtnAddContact()
 {
     TreeList &tree = m_services.workspace->tree();
     GetEMailForm form(QString(), QString(), u"Enter new name and email address"_s);
-    if (!m_services.dialogs->GetEMail(form) || form.answer().isEmpty())
+    if (!m_services.dialogs->askEMail(form) || form.answer().isEmpty())
         return;
     NodeHandle group = tree.at(m_services.selIndex());
     if (nodeKind(tree, group) != NodeKind::StandardGroup)
@@ -172,7 +172,7 @@ void GroupCommands::doBtnEditItem()
         GetEMailForm form(tree.value(node, NodeValueName::FileAs()).toString(),
                           tree.value(node, NodeValueName::Email1Address()).toString(),
                           u"Modify name or email address"_s);
-        if (!m_services.dialogs->GetEMail(form) || form.answer().isEmpty())
+        if (!m_services.dialogs->askEMail(form) || form.answer().isEmpty())
             return;
         const QString sep = GetEMailForm::separator();
         const Status edited = groups().editMember(node, fieldOf(form.answer(), sep, 1),
@@ -231,7 +231,7 @@ void GroupCommands::doBtnCopy()
     TreeList &tree = m_services.workspace->tree();
     CopyToForm form(tree, m_lastCopyTarget, [this](int rootIndex) { doBtnNewMailGrp(rootIndex); });
     QString answer;
-    if (form.FillCopyList() && m_services.dialogs->FindCopyTo(form))
+    if (form.FillCopyList() && m_services.dialogs->askCopyTarget(form))
         answer = form.answer();
     const int target = fieldOf(answer, u"\\"_s, 1).toInt();
     m_lastCopyTarget = fieldOf(answer, u"\\"_s, 2);
@@ -284,7 +284,7 @@ void GroupCommands::editDynamicGroup()
     DynGrpForm form(tree, m_services.workspace->sourceFolderIds(), tree.caption(group), oldCats,
                     oldIds, tree.value(group, NodeValueName::LastLoaded()).toString(),
                     u"Parameters for Dynamic Mail Group"_s);
-    if (!m_services.dialogs->FGetParms(form) || form.answer().isEmpty())
+    if (!m_services.dialogs->askDynamicGroup(form) || form.answer().isEmpty())
         return;
     const DynGrpParms parms = DynGrpParms::fromText(form.answer());
     const GroupId id = *MailGroups::idOf(tree, group);

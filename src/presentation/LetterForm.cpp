@@ -85,7 +85,7 @@ QString LetterForm::title() const
 QString LetterForm::askPromptField()
 {
     GetNameForm form(QString(), u"Insert Prompt Field"_s);
-    if (!m_dialogs.GetName(form) || form.answer().isEmpty())
+    if (!m_dialogs.askName(form) || form.answer().isEmpty())
         return {};
     if (const QString problem = MergeFields::promptNameProblem(form.answer()); !problem.isEmpty()) {
         m_dialogs.information(problem);

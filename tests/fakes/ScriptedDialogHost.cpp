@@ -40,7 +40,7 @@ void ScriptedDialogHost::queueEMail(const QString &first, const QString &last, c
     });
 }
 
-bool ScriptedDialogHost::GetName(GetNameForm &form)
+bool ScriptedDialogHost::askName(GetNameForm &form)
 {
     m_asked << u"getname: "_s + form.caption();
     if (!form.memberText().isEmpty())
@@ -48,19 +48,19 @@ bool ScriptedDialogHost::GetName(GetNameForm &form)
     return runScript(m_getName, form);
 }
 
-bool ScriptedDialogHost::GetEMail(GetEMailForm &form)
+bool ScriptedDialogHost::askEMail(GetEMailForm &form)
 {
     m_asked << u"getemail: "_s + form.caption();
     return runScript(m_getEMail, form);
 }
 
-bool ScriptedDialogHost::FindCopyTo(CopyToForm &form)
+bool ScriptedDialogHost::askCopyTarget(CopyToForm &form)
 {
     m_asked << u"copyto: "_s + CopyToForm::caption();
     return runScript(m_copyTo, form);
 }
 
-bool ScriptedDialogHost::FGetParms(DynGrpForm &form)
+bool ScriptedDialogHost::askDynamicGroup(DynGrpForm &form)
 {
     m_asked << u"dyngrp: "_s + form.title();
     return runScript(m_dynGrp, form);

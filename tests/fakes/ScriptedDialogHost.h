@@ -133,10 +133,10 @@ public:
     [[nodiscard]] UnsavedChanges askUnsavedChanges(const QString &text) override;
     void showAbout() override;
     [[nodiscard]] bool editMailSetup(MailSetupForm &form) override;
-    [[nodiscard]] bool GetName(GetNameForm &form) override;
-    [[nodiscard]] bool GetEMail(GetEMailForm &form) override;
-    [[nodiscard]] bool FindCopyTo(CopyToForm &form) override;
-    [[nodiscard]] bool FGetParms(DynGrpForm &form) override;
+    [[nodiscard]] bool askName(GetNameForm &form) override;
+    [[nodiscard]] bool askEMail(GetEMailForm &form) override;
+    [[nodiscard]] bool askCopyTarget(CopyToForm &form) override;
+    [[nodiscard]] bool askDynamicGroup(DynGrpForm &form) override;
     [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
     [[nodiscard]] bool runMailWizard(MailWizard &wizard) override;
     [[nodiscard]] InterruptedRun askInterruptedRun(const QString &text) override;

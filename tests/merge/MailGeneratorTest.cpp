@@ -55,7 +55,7 @@ public:
     std::function<QString(const QString &)> answer = [](const QString &) { return QString(); };
     QString stopAt; // the address whose prompt stops the run
 
-    PromptReply GetName(const PromptRequest &request) override
+    PromptReply askName(const PromptRequest &request) override
     {
         asked.append(request.caption + u' ' + request.forWhom());
         return {answer(request.member.address), request.member.address == stopAt};

@@ -21,7 +21,7 @@ public:
     std::map<QString, QString> answers;
     QStringList asked;
 
-    PromptReply GetName(const PromptRequest &request) override
+    PromptReply askName(const PromptRequest &request) override
     {
         asked.append(request.caption + u' ' + request.forWhom());
         const auto found = answers.find(request.promptName);
@@ -29,7 +29,7 @@ public:
     }
     MergeFields::PromptValue valueOf()
     {
-        return [this](const QString &name) { return GetName({name, {}, {}, 0, 0}).value; };
+        return [this](const QString &name) { return askName({name, {}, {}, 0, 0}).value; };
     }
 };
 

@@ -50,7 +50,7 @@ public:
 class NoPrompts : public MergePrompter
 {
 public:
-    PromptReply GetName(const PromptRequest &) override { return {}; }
+    PromptReply askName(const PromptRequest &) override { return {}; }
 };
 
 std::vector<MailMember> members(int count)
