@@ -28,8 +28,8 @@ class CountingPanels : public StatusPanels
 public:
     int captions = 0;
     int percents = 0;
-    void UpdateCaption(int, const QString &) override { ++captions; }
-    void ShowPercent(int, int) override { ++percents; }
+    void updateCaption(int, const QString &) override { ++captions; }
+    void showPercent(int, int) override { ++percents; }
 };
 
 struct Session

@@ -110,8 +110,8 @@ BENCHMARK(BM_RowsAfterRefresh)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillis
 
 struct NoStatus : StatusPanels
 {
-    void UpdateCaption(int, const QString &) override {}
-    void ShowPercent(int, int) override {}
+    void updateCaption(int, const QString &) override {}
+    void showPercent(int, int) override {}
 };
 
 // Milliseconds of this thread's processor time: on a shared machine the wall clock also

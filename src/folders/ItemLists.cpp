@@ -152,7 +152,7 @@ NodeHandle ItemLists::rowsHolder(NodeHandle node) const
 void ItemLists::showCaption(int panel, const QString &text)
 {
     if (m_status)
-        m_status->UpdateCaption(panel, text);
+        m_status->updateCaption(panel, text);
 }
 
 Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool select)
@@ -272,7 +272,7 @@ void ItemLists::addRows(NodeHandle holder, const Kind &kind, const ColumnLayout 
         // Drawing a bar costs far more than a row; only a new whole percent is drawn.
         const int percent = static_cast<int>(processed * 100 / total);
         if (percent != shownPercent && m_status) {
-            m_status->ShowPercent(StatusPanels::CountPanel, percent);
+            m_status->showPercent(StatusPanels::CountPanel, percent);
             shownPercent = percent;
         }
     }

@@ -18,7 +18,7 @@ QString CopyToForm::caption()
     return u"Copy Contacts"_s;
 }
 
-bool CopyToForm::FillCopyList()
+bool CopyToForm::fillCopyList()
 {
     m_rows.clear();
     m_current = -1;
@@ -59,7 +59,7 @@ bool CopyToForm::newGroup()
     m_newGroup(m_rows.front().tlMainIx);
     if (m_tree.count() == before)
         return false;
-    return FillCopyList();
+    return fillCopyList();
 }
 
 void CopyToForm::accept()

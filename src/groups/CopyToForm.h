@@ -30,7 +30,7 @@ public:
 
     // Fills the rows; false when the tree has no Standard Mail Groups root, in which case
     // the dialog is not shown.
-    bool FillCopyList();
+    bool fillCopyList();
     [[nodiscard]] const std::vector<Row> &rows() const { return m_rows; }
     // -1: no current row.
     [[nodiscard]] int currentRow() const { return m_current; }

@@ -313,8 +313,8 @@ QString GroupEditor::loadDynamicGroup(NodeHandle group, const QString &loadedAt)
     const CategoryMatcher matcher(text(m_tree, group, NodeValueName::InCats()));
 
     if (m_panels) {
-        m_panels->UpdateCaption(StatusPanels::CountPanel, QString());
-        m_panels->UpdateCaption(StatusPanels::ActivityPanel, u"Finding Contacts"_s);
+        m_panels->updateCaption(StatusPanels::CountPanel, QString());
+        m_panels->updateCaption(StatusPanels::ActivityPanel, u"Finding Contacts"_s);
     }
     m_tree.removeDescendants(group);
     m_store.setupGroupGrid(m_tree, group);
@@ -325,7 +325,7 @@ QString GroupEditor::loadDynamicGroup(NodeHandle group, const QString &loadedAt)
     const auto progress = [&](qsizetype done, qsizetype total) {
         const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
         if (m_panels && percent != lastPercent)
-            m_panels->ShowPercent(StatusPanels::CountPanel, percent);
+            m_panels->showPercent(StatusPanels::CountPanel, percent);
         lastPercent = percent;
     };
     const int member = static_cast<int>(NodeKind::DynamicMember);
@@ -349,8 +349,8 @@ QString GroupEditor::loadDynamicGroup(NodeHandle group, const QString &loadedAt)
     m_tree.setValue(group, NodeValueName::LastLoaded(), loadedAt);
     finishMembers(group);
     if (m_panels) {
-        m_panels->UpdateCaption(StatusPanels::CountPanel, QString());
-        m_panels->UpdateCaption(StatusPanels::ActivityPanel, QString());
+        m_panels->updateCaption(StatusPanels::CountPanel, QString());
+        m_panels->updateCaption(StatusPanels::ActivityPanel, QString());
     }
     return {};
 }

@@ -72,7 +72,7 @@ void StatusBar::applyStyle(Panel &panel, const PanelStyle &style)
     panel.bold = style.bold;
 }
 
-int StatusBar::AddPanel(const PanelStyle &style)
+int StatusBar::addPanel(const PanelStyle &style)
 {
     Panel panel;
     applyStyle(panel, style);
@@ -80,14 +80,14 @@ int StatusBar::AddPanel(const PanelStyle &style)
     return panelCount();
 }
 
-void StatusBar::ChangePanel(int panel, const PanelStyle &style)
+void StatusBar::changePanel(int panel, const PanelStyle &style)
 {
     if (!valid(panel))
         return;
     applyStyle(at(panel), style);
 }
 
-void StatusBar::FontBold(int panel, bool bold)
+void StatusBar::setFontBold(int panel, bool bold)
 {
     if (valid(panel))
         at(panel).bold = bold;
@@ -116,7 +116,7 @@ QFont StatusBar::fontOf(const Panel &panel) const
     return font;
 }
 
-void StatusBar::InitializeStatusBar(StatusBarSurface *picture)
+void StatusBar::initializeStatusBar(StatusBarSurface *picture)
 {
     QObject::disconnect(m_resizeConnection);
     m_surface = picture;
@@ -147,11 +147,11 @@ void StatusBar::InitializeStatusBar(StatusBarSurface *picture)
             panel.fontSize = QString::number(surfaceFont.pointSizeF());
     }
     m_resizeConnection = QObject::connect(m_surface, &StatusBarSurface::resized, m_surface,
-                                          [this] { DisplayStatusBar(); });
-    DisplayStatusBar();
+                                          [this] { displayStatusBar(); });
+    displayStatusBar();
 }
 
-void StatusBar::DisplayStatusBar()
+void StatusBar::displayStatusBar()
 {
     if (!m_surface || m_panels.empty())
         return;
@@ -243,7 +243,7 @@ void StatusBar::drawPanelNow(Panel &panel)
     m_surface->present(panel.rect);
 }
 
-void StatusBar::UpdateCaption(int panel, const QString &caption)
+void StatusBar::updateCaption(int panel, const QString &caption)
 {
     if (!valid(panel))
         return;
@@ -255,7 +255,7 @@ void StatusBar::UpdateCaption(int panel, const QString &caption)
     drawPanelNow(p);
 }
 
-void StatusBar::ShowPercent(int panel, int percent)
+void StatusBar::showPercent(int panel, int percent)
 {
     if (!valid(panel) || percent < 1 || percent > 100 || !m_surface)
         return;
@@ -276,17 +276,17 @@ void StatusBar::ShowPercent(int panel, int percent)
     m_surface->present(bar);
 }
 
-void StatusBar::CreateMainPanels(StatusBarSurface *picture)
+void StatusBar::createMainPanels(StatusBarSurface *picture)
 {
     PanelStyle counts;
     counts.caption = QString();
     counts.kind = Count;
     counts.fontColour = StoredColour::ButtonText;
-    AddPanel(counts);
+    addPanel(counts);
     PanelStyle activity = counts;
     activity.kind = Spring;
-    AddPanel(activity);
-    InitializeStatusBar(picture);
+    addPanel(activity);
+    initializeStatusBar(picture);
 }
 
 } // namespace corvel

@@ -42,7 +42,7 @@ public:
         Small = 7,
         Count = 8,
     };
-    // What AddPanel and ChangePanel take; an unset caption, font name or font size keeps
+    // What addPanel and changePanel take; an unset caption, font name or font size keeps
     // the panel's own (empty at first, where the font comes from the surface).
     struct PanelStyle
     {
@@ -61,21 +61,21 @@ public:
     StatusBar(const StatusBar &) = delete;
     StatusBar &operator=(const StatusBar &) = delete;
 
-    void PctColor(quint32 colour) { m_percentColour = colour; }
-    void ShowPercent(int panel, int percent) override;
-    void FontBold(int panel, bool bold);
+    void setPercentColour(quint32 colour) { m_percentColour = colour; }
+    void showPercent(int panel, int percent) override;
+    void setFontBold(int panel, bool bold);
     // Returns the new panel's number.
-    int AddPanel(const PanelStyle &style);
-    void ChangePanel(int panel, const PanelStyle &style);
+    int addPanel(const PanelStyle &style);
+    void changePanel(int panel, const PanelStyle &style);
     // Takes the surface, sizes it to the panels' fonts and draws the bar; with no panels
     // the surface is hidden. The bar is drawn again whenever the surface is resized.
-    void InitializeStatusBar(StatusBarSurface *picture);
-    void UpdateCaption(int panel, const QString &caption) override;
-    void DisplayStatusBar();
+    void initializeStatusBar(StatusBarSurface *picture);
+    void updateCaption(int panel, const QString &caption) override;
+    void displayStatusBar();
 
     // The main window's two panels, both empty in the button-text colour: panel 1 sized for
     // counts and progress, panel 2 a spring for what is going on; then the bar is drawn.
-    void CreateMainPanels(StatusBarSurface *picture);
+    void createMainPanels(StatusBarSurface *picture);
 
     [[nodiscard]] int panelCount() const { return static_cast<int>(m_panels.size()); }
     [[nodiscard]] QString caption(int panel) const;

@@ -61,7 +61,7 @@ bool TreeFindBar::start(const QString &typed)
         onTextChanged(m_edit->text());
     } else {
         m_edit->selectAll();
-        m_status.UpdateCaption(StatusPanels::CountPanel, m_finder.countText());
+        m_status.updateCaption(StatusPanels::CountPanel, m_finder.countText());
     }
     return true;
 }
@@ -72,7 +72,7 @@ bool TreeFindBar::cancel()
         return false;
     m_edit->clear();
     m_finder.setText({});
-    m_status.UpdateCaption(StatusPanels::CountPanel, m_finder.countText());
+    m_status.updateCaption(StatusPanels::CountPanel, m_finder.countText());
     hide();
     m_view.rowFilterChanged();
     m_view.setFocus();
@@ -89,7 +89,7 @@ void TreeFindBar::onTextChanged(const QString &text)
     m_finder.setText(text);
     m_finder.deselectHidden(m_view.tree());
     m_view.rowFilterChanged();
-    m_status.UpdateCaption(StatusPanels::CountPanel, m_finder.countText());
+    m_status.updateCaption(StatusPanels::CountPanel, m_finder.countText());
 }
 
 void TreeFindBar::onTreeClick()
@@ -102,7 +102,7 @@ void TreeFindBar::onTreeClick()
         cancel();
         return;
     }
-    m_status.UpdateCaption(StatusPanels::CountPanel, m_finder.countText());
+    m_status.updateCaption(StatusPanels::CountPanel, m_finder.countText());
 }
 
 bool TreeFindBar::eventFilter(QObject *watched, QEvent *event)

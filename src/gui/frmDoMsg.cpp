@@ -52,7 +52,7 @@ frmDoMsg::frmDoMsg(QString appTitle, QWidget *parent)
     m_meter->Depth = 1;
     m_meter->FillColor = QColor(darkBlue);
     m_meter->ForeColor = QColor(lightGrey);
-    m_meter->ShowPercent = true;
+    m_meter->showPercent = true;
     m_meter->SolidMeter = true;
     m_meter->PercentMeter(m_lblProgress, 0);
 

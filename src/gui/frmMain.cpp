@@ -136,7 +136,7 @@ void frmMain::Form_Load()
     layout->addWidget(m_tlMain, 1);
     layout->addWidget(m_picStatBar);
     setCentralWidget(central);
-    m_statBar->CreateMainPanels(surface);
+    m_statBar->createMainPanels(surface);
 
     // The command bar, its option restored, every node-dependent command off.
     m_aBar = new CommandBar(m_table, m_tools, this);
@@ -157,7 +157,7 @@ void frmMain::Form_Load()
     qApp->installEventFilter(this);
 
     show();
-    StatBar().UpdateCaption(StatusPanels::ActivityPanel, u"Loading Folders"_s);
+    StatBar().updateCaption(StatusPanels::ActivityPanel, u"Loading Folders"_s);
     // Drawn now: opening the stores can take a while, and the user should see why.
     repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -168,7 +168,7 @@ void frmMain::Form_Load()
     if (!opened.details.isEmpty())
         m_picStatBar->setToolTip(opened.details.join(u'\n'));
     if (!SessionReady()) {
-        StatBar().UpdateCaption(StatusPanels::ActivityPanel, opened.statusText);
+        StatBar().updateCaption(StatusPanels::ActivityPanel, opened.statusText);
         m_tools.setEnabled(u"btnNewMsg", false);
         m_tools.setEnabled(u"btnNewMailGrp", false);
         return;
@@ -176,7 +176,7 @@ void frmMain::Form_Load()
     const QString lastShutdown = workspace().takeShutdownProblems();
     if (!lastShutdown.isEmpty())
         std::cerr << "corvel: " << lastShutdown.toStdString() << '\n';
-    StatBar().UpdateCaption(StatusPanels::ActivityPanel,
+    StatBar().updateCaption(StatusPanels::ActivityPanel,
                             opened.statusText.isEmpty() ? lastShutdown : opened.statusText);
     workspace().startDelivery();
     m_tlMain->setFocus();

@@ -66,7 +66,7 @@ QFont max3D::textFont(const QWidget *control) const
         font.setFamily(FontName);
     if (FontSize > 0)
         font.setPointSizeF(FontSize);
-    font.setBold(FontBold);
+    font.setBold(setFontBold);
     font.setUnderline(FontUnderline);
     font.setItalic(FontItalic);
     font.setStrikeOut(FontStrikethru);
@@ -111,7 +111,7 @@ void max3D::paintMeter(QWidget *control, int percent) const
             painter.fillRect(
                 QRect(x, bar.top(), std::min(block, bar.right() - x + 1), bar.height()), FillColor);
     }
-    if (ShowPercent) {
+    if (showPercent) {
         // Over the bar the text is in ForeColor; beside it, where ForeColor may be as light
         // as the ground, in the control's own text colour.
         const QString text = QString::number(percent) + u'%';

@@ -22,7 +22,7 @@ public:
     short Style = 0;
     QString FontName;
     double FontSize = 0;
-    bool FontBold = false;
+    bool setFontBold = false;
     bool FontUnderline = false;
     bool FontItalic = false;
     bool FontStrikethru = false;
@@ -30,7 +30,7 @@ public:
     bool Shadow = false;
     short Depth = 1;
     QColor FillColor = Qt::black;
-    bool ShowPercent = true;
+    bool showPercent = true;
     bool SolidMeter = true;
 
     // The control shows a sunken meter filled to the percentage (clamped to 0..100).

@@ -75,7 +75,7 @@ void GroupCommands::saveGroups()
     const Status saved = m_services.workspace->groups().saveGroupFile(m_services.workspace->tree());
     m_savePending = !saved.ok();
     if (m_services.panels)
-        m_services.panels->UpdateCaption(StatusPanels::ActivityPanel,
+        m_services.panels->updateCaption(StatusPanels::ActivityPanel,
                                          saved.ok() ? QString()
                                                     : u"Groups not saved: "_s + saved.error());
 }
@@ -83,7 +83,7 @@ void GroupCommands::saveGroups()
 void GroupCommands::showCount(NodeHandle group)
 {
     if (m_services.panels)
-        m_services.panels->UpdateCaption(
+        m_services.panels->updateCaption(
             StatusPanels::CountPanel,
             QString::number(m_services.workspace->tree().descendantCount(group)) + u" Items"_s);
 }
@@ -231,7 +231,7 @@ void GroupCommands::doBtnCopy()
     TreeList &tree = m_services.workspace->tree();
     CopyToForm form(tree, m_lastCopyTarget, [this](int rootIndex) { doBtnNewMailGrp(rootIndex); });
     QString answer;
-    if (form.FillCopyList() && m_services.dialogs->askCopyTarget(form))
+    if (form.fillCopyList() && m_services.dialogs->askCopyTarget(form))
         answer = form.answer();
     const int target = fieldOf(answer, u"\\"_s, 1).toInt();
     m_lastCopyTarget = fieldOf(answer, u"\\"_s, 2);

@@ -265,7 +265,7 @@ void GroupMailCommand::doBtnDoMail()
     window->showOutcome(GenerationSummary::heading(m_lastOutcome), account);
     m_accountWindow = std::move(window);
     if (m_services.panels)
-        m_services.panels->UpdateCaption(StatusPanels::ActivityPanel,
+        m_services.panels->updateCaption(StatusPanels::ActivityPanel,
                                          u"%1 messages queued"_s.arg(m_lastOutcome.messagesQueued));
 }
 

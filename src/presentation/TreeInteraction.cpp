@@ -88,8 +88,8 @@ void TreeInteraction::clearTreeMultiSelection()
 void TreeInteraction::clickHandling()
 {
     m_selIndex = m_tree.indexOf(m_tree.current());
-    m_status.UpdateCaption(StatusPanels::CountPanel, QString());
-    m_status.UpdateCaption(StatusPanels::ActivityPanel, QString());
+    m_status.updateCaption(StatusPanels::CountPanel, QString());
+    m_status.updateCaption(StatusPanels::ActivityPanel, QString());
     if (m_selIndex < 0)
         return;
 
@@ -119,11 +119,11 @@ void TreeInteraction::clickHandling()
     case NodeKind::ContactFolderListed:
     case NodeKind::MessageFolderListed:
     case NodeKind::StandardGroup:
-        m_status.UpdateCaption(StatusPanels::CountPanel, count);
+        m_status.updateCaption(StatusPanels::CountPanel, count);
         break;
     case NodeKind::DynamicGroup:
-        m_status.UpdateCaption(StatusPanels::CountPanel, count);
-        m_status.UpdateCaption(StatusPanels::ActivityPanel, dynamicGroupSummary(node));
+        m_status.updateCaption(StatusPanels::CountPanel, count);
+        m_status.updateCaption(StatusPanels::ActivityPanel, dynamicGroupSummary(node));
         break;
     default:
         break;

@@ -15,9 +15,9 @@ public:
 
     virtual ~StatusPanels() = default;
     // Redraws the panel when the caption changes or a percent bar covers it.
-    virtual void UpdateCaption(int panel, const QString &caption) = 0;
+    virtual void updateCaption(int panel, const QString &caption) = 0;
     // Draws a percent bar (0 to 100) in the panel.
-    virtual void ShowPercent(int panel, int percent) = 0;
+    virtual void showPercent(int panel, int percent) = 0;
 };
 
 } // namespace corvel

@@ -40,11 +40,11 @@ public:
     std::vector<Caption> captions;
     std::vector<int> percents;
 
-    void UpdateCaption(int panel, const QString &caption) override
+    void updateCaption(int panel, const QString &caption) override
     {
         captions.push_back({panel, caption});
     }
-    void ShowPercent(int panel, int percent) override
+    void showPercent(int panel, int percent) override
     {
         EXPECT_EQ(panel, CountPanel);
         percents.push_back(percent);

@@ -101,7 +101,7 @@ TEST(CopyToForm, ListsTheGroupsAndAnswersIndexAndCaption)
 {
     MainTree m;
     CopyToForm form(m.tree, QString());
-    ASSERT_TRUE(form.FillCopyList());
+    ASSERT_TRUE(form.fillCopyList());
     ASSERT_EQ(form.rows().size(), 3u);
     EXPECT_EQ(form.rows()[0].picture, 110);
     EXPECT_EQ(form.rows()[1].caption, u"Friends"_s);
@@ -118,11 +118,11 @@ TEST(CopyToForm, PreselectsTheLastGroupButLeavesOkForAClick)
 {
     MainTree m;
     CopyToForm form(m.tree, u"Friends"_s);
-    ASSERT_TRUE(form.FillCopyList());
+    ASSERT_TRUE(form.fillCopyList());
     EXPECT_EQ(form.currentRow(), 1);
     EXPECT_FALSE(form.okEnabled());
     CopyToForm unknown(m.tree, u"Work"_s); // a name cut at its backslash matches nothing
-    ASSERT_TRUE(unknown.FillCopyList());
+    ASSERT_TRUE(unknown.fillCopyList());
     EXPECT_EQ(unknown.currentRow(), -1);
 }
 
@@ -133,13 +133,13 @@ TEST(CopyToForm, NewGroupIsListedAndNoRootShowsNothing)
         const NodeHandle g = m.tree.addNode(u"New"_s, m.tree.at(rootIndex));
         setNodeKind(m.tree, g, NodeKind::StandardGroup);
     });
-    ASSERT_TRUE(form.FillCopyList());
+    ASSERT_TRUE(form.fillCopyList());
     EXPECT_TRUE(form.newGroup());
     EXPECT_EQ(form.rows().size(), 4u);
 
     TreeList empty;
     CopyToForm none(empty, QString());
-    EXPECT_FALSE(none.FillCopyList());
+    EXPECT_FALSE(none.fillCopyList());
 }
 
 // A store with two contact folders, one of them holding a "^" in its caption.

@@ -102,7 +102,7 @@ private Q_SLOTS:
         const NodeHandle friends = tree.addNode(u"Friends"_s, root);
         setNodeKind(tree, friends, NodeKind::StandardGroup);
         CopyToForm form(tree, QString());
-        QVERIFY(form.FillCopyList());
+        QVERIFY(form.fillCopyList());
         frmCopyTo dialog(form);
         dialog.show();
         auto *list = dialog.findChild<QTreeWidget *>(u"tlCopy"_s);

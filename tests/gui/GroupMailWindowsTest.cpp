@@ -255,7 +255,7 @@ private Q_SLOTS:
         label.resize(200, 24);
         max3D meter;
         meter.FillColor = QColor(Qt::red);
-        meter.ShowPercent = false;
+        meter.showPercent = false;
         meter.PercentMeter(&label, 50);
         label.show();
         QVERIFY(QTest::qWaitForWindowExposed(&label));

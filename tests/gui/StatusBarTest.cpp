@@ -56,7 +56,7 @@ void StatusBarTest::noPanelsHidesTheSurface()
     StatusBarSurface surface;
     surface.show();
     StatusBar bar;
-    bar.InitializeStatusBar(&surface);
+    bar.initializeStatusBar(&surface);
     QVERIFY(surface.isHidden());
 }
 
@@ -76,9 +76,9 @@ void StatusBarTest::fixedPanelsTakeTheirSampleWidth()
     const auto widthWith = [kind](const QString &caption, int surfaceWidth) {
         StatusBarSurface surface;
         StatusBar bar;
-        bar.AddPanel(panel(kind, caption));
-        bar.AddPanel(panel(StatusBar::Spring));
-        bar.InitializeStatusBar(&surface);
+        bar.addPanel(panel(kind, caption));
+        bar.addPanel(panel(StatusBar::Spring));
+        bar.initializeStatusBar(&surface);
         show(surface, surfaceWidth);
         // The spring follows the fixed panel without overlapping it.
         [&] { QVERIFY(bar.panelRect(2).left() > bar.panelRect(1).right()); }();
@@ -96,9 +96,9 @@ void StatusBarTest::springPanelsShareTheRest()
 {
     StatusBarSurface surface;
     StatusBar bar;
-    bar.AddPanel(panel(StatusBar::Spring));
-    bar.AddPanel(panel(StatusBar::Spring));
-    bar.InitializeStatusBar(&surface);
+    bar.addPanel(panel(StatusBar::Spring));
+    bar.addPanel(panel(StatusBar::Spring));
+    bar.initializeStatusBar(&surface);
     show(surface, 303);
     const QRect first = bar.panelRect(1);
     const QRect second = bar.panelRect(2);
@@ -111,13 +111,13 @@ void StatusBarTest::springPanelsWithoutRoomAreNotDrawn()
 {
     StatusBarSurface surface;
     StatusBar bar;
-    bar.AddPanel(panel(StatusBar::Count));
-    bar.AddPanel(panel(StatusBar::Spring));
-    bar.InitializeStatusBar(&surface);
+    bar.addPanel(panel(StatusBar::Count));
+    bar.addPanel(panel(StatusBar::Spring));
+    bar.initializeStatusBar(&surface);
     show(surface, 40); // narrower than the fixed panel
     QVERIFY(bar.panelRect(2).isEmpty());
     const int draws = bar.panelDraws();
-    bar.UpdateCaption(2, QStringLiteral("Loading Folders"));
+    bar.updateCaption(2, QStringLiteral("Loading Folders"));
     QCOMPARE(bar.caption(2), QStringLiteral("Loading Folders"));
     QCOMPARE(bar.panelDraws(), draws);
 }
@@ -126,17 +126,17 @@ void StatusBarTest::updateCaptionDrawsOnlyOnChange()
 {
     StatusBarSurface surface;
     StatusBar bar;
-    bar.CreateMainPanels(&surface);
+    bar.createMainPanels(&surface);
     show(surface, 500);
     QCoreApplication::processEvents();
     const int draws = bar.panelDraws();
     const int paints = surface.paintCount();
 
-    bar.UpdateCaption(2, QStringLiteral("Loading Contacts"));
+    bar.updateCaption(2, QStringLiteral("Loading Contacts"));
     QCOMPARE(bar.panelDraws(), draws + 1); // that panel only
     QCOMPARE(surface.paintCount(), paints + 1);
 
-    bar.UpdateCaption(2, QStringLiteral("Loading Contacts"));
+    bar.updateCaption(2, QStringLiteral("Loading Contacts"));
     QCoreApplication::processEvents();
     QCOMPARE(bar.panelDraws(), draws + 1);
     QCOMPARE(surface.paintCount(), paints + 1);
@@ -158,8 +158,8 @@ void StatusBarTest::percentBarIsClearedOnlyByACaption()
 {
     StatusBarSurface surface;
     StatusBar bar;
-    bar.CreateMainPanels(&surface);
-    bar.PctColor(0x000000FF); // red, to find it
+    bar.createMainPanels(&surface);
+    bar.setPercentColour(0x000000FF); // red, to find it
     show(surface, 500);
     const QRect p = bar.panelRect(1);
     const int y = p.center().y();
@@ -168,32 +168,32 @@ void StatusBarTest::percentBarIsClearedOnlyByACaption()
     const auto at = [&](int percent) { return p.left() + p.width() * percent / 100 - 3; };
 
     const int draws = bar.panelDraws();
-    bar.ShowPercent(1, 0);
-    bar.ShowPercent(1, 101);
+    bar.showPercent(1, 0);
+    bar.showPercent(1, 101);
     QCOMPARE(pixel(surface, p.left() + 2, y), face);
-    bar.ShowPercent(1, 50);
+    bar.showPercent(1, 50);
     QCOMPARE(pixel(surface, at(25), y), red);
     QCOMPARE(pixel(surface, at(75), y), face);
     QCOMPARE(bar.panelDraws(), draws); // drawn over the panel, not a redraw of it
 
-    bar.ShowPercent(1, 80);
+    bar.showPercent(1, 80);
     const int paints = surface.paintCount();
-    bar.ShowPercent(1, 30);
+    bar.showPercent(1, 30);
     QCOMPARE(pixel(surface, at(80), y), red);
     QCOMPARE(surface.paintCount(), paints); // nothing new to show
 
-    bar.UpdateCaption(1, QStringLiteral("12 Items"));
+    bar.updateCaption(1, QStringLiteral("12 Items"));
     QVERIFY(pixel(surface, at(80), y) != red);
-    bar.ShowPercent(1, 30); // after a redraw a short bar shows again
+    bar.showPercent(1, 30); // after a redraw a short bar shows again
     QCOMPARE(pixel(surface, p.left() + 3, y), red);
-    bar.ShowPercent(1, 100);
+    bar.showPercent(1, 100);
     QCOMPARE(pixel(surface, p.right() - 4, y), red);
-    bar.UpdateCaption(1, QStringLiteral("12 Items"));
+    bar.updateCaption(1, QStringLiteral("12 Items"));
     QVERIFY(pixel(surface, p.right() - 4, y) != red);
     QCOMPARE(bar.caption(1), QStringLiteral("12 Items"));
     // With no bar drawn since, the same caption is not drawn again.
     const int redraws = bar.panelDraws();
-    bar.UpdateCaption(1, QStringLiteral("12 Items"));
+    bar.updateCaption(1, QStringLiteral("12 Items"));
     QCOMPARE(bar.panelDraws(), redraws);
 }
 
@@ -201,14 +201,14 @@ void StatusBarTest::outOfRangePanelsAreIgnored()
 {
     StatusBarSurface surface;
     StatusBar bar;
-    bar.CreateMainPanels(&surface);
+    bar.createMainPanels(&surface);
     show(surface, 300);
     const int draws = bar.panelDraws();
     for (int number : {-1, 0, 3}) {
-        bar.UpdateCaption(number, QStringLiteral("x"));
-        bar.ShowPercent(number, 50);
-        bar.FontBold(number, true);
-        bar.ChangePanel(number, panel(StatusBar::Count, QStringLiteral("y")));
+        bar.updateCaption(number, QStringLiteral("x"));
+        bar.showPercent(number, 50);
+        bar.setFontBold(number, true);
+        bar.changePanel(number, panel(StatusBar::Count, QStringLiteral("y")));
     }
     QCOMPARE(bar.panelDraws(), draws);
     QCOMPARE(bar.caption(1), QString());
@@ -219,12 +219,12 @@ void StatusBarTest::changePanelKeepsOmittedCaption()
 {
     StatusBarSurface surface;
     StatusBar bar;
-    bar.AddPanel(panel(StatusBar::Spring, QStringLiteral("Ready")));
+    bar.addPanel(panel(StatusBar::Spring, QStringLiteral("Ready")));
     StatusBar::PanelStyle change;
     change.kind = StatusBar::CapsLock;
     change.frameType = StatusBar::Raised;
-    bar.ChangePanel(1, change);
-    bar.InitializeStatusBar(&surface);
+    bar.changePanel(1, change);
+    bar.initializeStatusBar(&surface);
     show(surface, 300);
     QCOMPARE(bar.caption(1), QStringLiteral("Ready"));
     // Now a fixed panel: narrower than the surface, whatever its caption.
@@ -235,7 +235,7 @@ void StatusBarTest::mainPanels()
 {
     StatusBarSurface surface;
     StatusBar bar;
-    bar.CreateMainPanels(&surface);
+    bar.createMainPanels(&surface);
     QCOMPARE(bar.panelCount(), 2);
     show(surface, 640);
     const QFontMetrics metrics(surface.font());

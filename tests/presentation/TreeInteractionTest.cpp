@@ -75,8 +75,8 @@ public:
 class RecordingStatus : public StatusPanels
 {
 public:
-    void UpdateCaption(int panel, const QString &caption) override { captions[panel] = caption; }
-    void ShowPercent(int, int) override {}
+    void updateCaption(int panel, const QString &caption) override { captions[panel] = caption; }
+    void showPercent(int, int) override {}
     QString captions[3];
 };
 
