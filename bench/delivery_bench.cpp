@@ -50,46 +50,58 @@ std::vector<Recipient> recipients(const QString &tsv, int count)
     return result;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+struct Options
 {
-    QCoreApplication app(argc, argv);
+    int port = 0;
+    int count = 0;
+    QString work;
+    QString draft;
+    QString tsv;
+    int batch = 0;
+    // For profiling one phase: --queue-only leaves the Outbox full; --reuse delivers it.
+    bool queueOnly = false;
+    bool reuse = false;
+};
+
+Options parseOptions(const QCoreApplication &app)
+{
     const QStringList args = app.arguments();
     const auto option = [&](const QString &name, const QString &fallback) {
         const qsizetype i = args.indexOf(name);
         return i >= 0 && i + 1 < args.size() ? args[i + 1] : fallback;
     };
-    const int port = option(u"--port"_s, u"0"_s).toInt();
-    const int count = option(u"--count"_s, u"10000"_s).toInt();
-    const QString work = option(u"--work"_s, u"/tmp/corvel-delivery-bench"_s);
+    Options o;
+    o.port = option(u"--port"_s, u"0"_s).toInt();
+    o.count = option(u"--count"_s, u"10000"_s).toInt();
+    o.work = option(u"--work"_s, u"/tmp/corvel-delivery-bench"_s);
     // By default the sample letter, for a build folder inside the source tree.
-    const QString draft = option(u"--draft"_s, app.applicationDirPath() +
-                                                   u"/../../tests/data/store/Drafts/cur/"
-                                                   "1700000000.M000100P100Q00000001.sample:2,D"_s);
-    const QString tsv = option(u"--recipients"_s, {});
-    const int batch = option(u"--batch"_s, u"100"_s).toInt();
-    // For profiling one phase: --queue-only leaves the Outbox full; --reuse delivers it.
-    const bool queueOnly = args.contains(u"--queue-only"_s);
-    const bool reuse = args.contains(u"--reuse"_s);
-    if (port <= 0) {
-        std::fprintf(stderr, "usage: delivery_bench --port PORT [--count N] [--work DIR]\n");
-        return 2;
-    }
+    o.draft = option(u"--draft"_s, app.applicationDirPath() +
+                                       u"/../../tests/data/store/Drafts/cur/"
+                                       "1700000000.M000100P100Q00000001.sample:2,D"_s);
+    o.tsv = option(u"--recipients"_s, {});
+    o.batch = option(u"--batch"_s, u"100"_s).toInt();
+    o.queueOnly = args.contains(u"--queue-only"_s);
+    o.reuse = args.contains(u"--reuse"_s);
+    return o;
+}
 
-    const QString store = work + u"/store"_s;
-    if (!reuse)
-        QDir(work).removeRecursively();
+// The store's folders and, unless reused, a fresh copy of the draft; false when it cannot go.
+bool prepareStore(const Options &o, const QString &store, const QString &letterPath)
+{
+    if (!o.reuse)
+        QDir(o.work).removeRecursively();
     for (const QString &folder : {u"Drafts"_s, u"Outbox"_s})
         for (const QString &part : {u"cur"_s, u"new"_s, u"tmp"_s})
             QDir().mkpath(store + u'/' + folder + u'/' + part);
-    const QString letterPath = store + u"/Drafts/cur/letter:2,D"_s;
-    if (!reuse && !QFile::copy(draft, letterPath)) {
-        std::fprintf(stderr, "cannot copy the draft %s\n", qPrintable(draft));
-        return 2;
+    if (!o.reuse && !QFile::copy(o.draft, letterPath)) {
+        std::fprintf(stderr, "cannot copy the draft %s\n", qPrintable(o.draft));
+        return false;
     }
+    return true;
+}
 
-    CRegSettings settings(work + u"/config"_s);
+void saveTransport(CRegSettings &settings, int port)
+{
     const auto save = [&](const QString &key, const QString &value) {
         (void)settings.saveSetting(u"Transport"_s, key, value);
     };
@@ -98,6 +110,49 @@ int main(int argc, char *argv[])
     save(u"Host"_s, u"127.0.0.1"_s);
     save(u"Port"_s, QString::number(port));
     save(u"Security"_s, u"none"_s);
+}
+
+// Queue: what group mail does for each member.
+void queueMessages(const std::shared_ptr<LocalMailbox> &mailbox, const QString &letterPath,
+                   const std::vector<Recipient> &members)
+{
+    LocalMessageItem letter(mailbox, letterPath, {});
+    const QString body = letter.Body();
+    for (const Recipient &r : members) {
+        const auto copy = letter.Copy();
+        QString text = body;
+        copy->setBody(text.replace(u"<<Prompt=First Name>>"_s, r.first));
+        copy->setTo(u"\"%1\" <%2>"_s.arg(r.full, r.address));
+        copy->Send();
+    }
+}
+
+qint64 queuedBytes(const QString &outbox, const QStringList &queued)
+{
+    qint64 bytes = 0;
+    for (const QString &name : queued)
+        bytes += QFileInfo(outbox + name).size();
+    return bytes;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const Options o = parseOptions(app);
+    if (o.port <= 0) {
+        std::fprintf(stderr, "usage: delivery_bench --port PORT [--count N] [--work DIR]\n");
+        return 2;
+    }
+
+    const QString store = o.work + u"/store"_s;
+    const QString letterPath = store + u"/Drafts/cur/letter:2,D"_s;
+    if (!prepareStore(o, store, letterPath))
+        return 2;
+
+    CRegSettings settings(o.work + u"/config"_s);
+    saveTransport(settings, o.port);
 
     auto tree = std::make_shared<LocalStoreTree>(LocalStore{u"Bench"_s, store});
     auto mailbox =
@@ -105,35 +160,25 @@ int main(int argc, char *argv[])
             return settings.getSetting(u"Transport"_s, u"From"_s, {});
         });
 
-    // Queue: what group mail does for each member.
     QElapsedTimer timer;
     timer.start();
-    LocalMessageItem letter(mailbox, letterPath, {});
-    const QString body = letter.Body();
-    qint64 bytes = 0;
-    for (const Recipient &r : reuse ? std::vector<Recipient>{} : recipients(tsv, count)) {
-        const auto copy = letter.Copy();
-        QString text = body;
-        copy->setBody(text.replace(u"<<Prompt=First Name>>"_s, r.first));
-        copy->setTo(u"\"%1\" <%2>"_s.arg(r.full, r.address));
-        copy->Send();
-    }
+    queueMessages(mailbox, letterPath,
+                  o.reuse ? std::vector<Recipient>{} : recipients(o.tsv, o.count));
     const double queueSeconds = double(timer.nsecsElapsed()) / 1e9;
     const QStringList queued = QDir(store + u"/Outbox/cur"_s).entryList(QDir::Files);
-    for (const QString &name : queued)
-        bytes += QFileInfo(store + u"/Outbox/cur/"_s + name).size();
+    const qint64 bytes = queuedBytes(store + u"/Outbox/cur/"_s, queued);
     const qsizetype queuedCount = std::max<qsizetype>(1, queued.size());
 
-    if (queueOnly) {
-        std::printf("tool=corvel mode=queue messages=%d seconds=%.3f msg_s=%.1f\n", count,
-                    queueSeconds, count / queueSeconds);
+    if (o.queueOnly) {
+        std::printf("tool=corvel mode=queue messages=%d seconds=%.3f msg_s=%.1f\n", o.count,
+                    queueSeconds, o.count / queueSeconds);
         return 0;
     }
 
     // Deliver: one pass, one connection.
     SmtpTransport transport(TransportSettings::read(settings));
     OutboxDelivery::Options options;
-    options.batchSize = batch;
+    options.batchSize = o.batch;
     OutboxDelivery delivery(*mailbox, &transport, {}, options);
     timer.restart();
     const DeliveryReport report = delivery.run();
@@ -149,5 +194,5 @@ int main(int argc, char *argv[])
                 int(report.problems.size()));
     for (const QString &problem : report.problems)
         std::fprintf(stderr, "%s\n", qPrintable(problem));
-    return delivered == count && filed == count ? 0 : 1;
+    return delivered == o.count && filed == o.count ? 0 : 1;
 }

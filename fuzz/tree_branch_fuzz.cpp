@@ -137,6 +137,90 @@ bool writeSeed(const QDir &dir, const char *name, const QByteArray &record)
     return file.open(QIODevice::WriteOnly) && file.write(record) == record.size();
 }
 
+// A group of members sorted by a value, as saved by the application.
+QByteArray groupByValueSeed()
+{
+    const QString olType = QStringLiteral("olType");
+    const QString fileAs = QStringLiteral("FileAs");
+    const QString email = QStringLiteral("Email1Address");
+    TreeList tree;
+    const NodeHandle group = tree.addNode(QStringLiteral("Sales"));
+    tree.setChildOrder(group, ChildOrder::ByValue, fileAs);
+    tree.setExpanded(group, true);
+    const char *names[] = {"Weber, Anna", "Abbott, Ben", "Müller, Zoë"};
+    int i = 0;
+    for (const char *name : names) {
+        const NodeHandle row = tree.addNode(QString::fromUtf8(name), group);
+        tree.setValue(row, olType, NodeValue(37));
+        tree.setValue(row, fileAs, NodeValue(QString::fromUtf8(name)));
+        tree.setValue(row, email, NodeValue(QStringLiteral("m%1@example.org").arg(i++)));
+    }
+    return TreeBranchFile::encode(tree.copyBranch(group));
+}
+
+// A column layout bound to value names, and a node with a picture, colour and state.
+QByteArray columnLayoutSeed()
+{
+    const QString olType = QStringLiteral("olType");
+    const QString email = QStringLiteral("Email1Address");
+    TreeList tree;
+    const NodeHandle group = tree.addNode(QStringLiteral("Grid"));
+    ColumnLayout layout;
+    layout.columns = {{2000, QString(), QStringLiteral("Name")},
+                      {3000, email, QStringLiteral("Address")},
+                      {800, olType, QStringLiteral("Type")}};
+    tree.setColumnLayout(group, layout);
+    const NodeHandle row = tree.addNode(QStringLiteral("Row"), group);
+    tree.setPicture(row, 3);
+    tree.setColour(row, 0x00ff8000);
+    tree.setState(row, 2);
+    tree.setValue(row, email, NodeValue(QStringLiteral("row@example.org")));
+    tree.setValue(row, olType, NodeValue(-5));
+    return TreeBranchFile::encode(tree.copyBranch(group));
+}
+
+// Several top nodes, nesting, natural order with "SortMe".
+QByteArray nestedNaturalSeed()
+{
+    TreeList tree;
+    const NodeHandle holder = tree.addNode(QStringLiteral("holder"));
+    const NodeHandle store = tree.addNode(QStringLiteral("Store"), holder);
+    tree.setChildOrder(store, ChildOrder::Natural);
+    const NodeHandle b = tree.addNode(QStringLiteral("b"), store);
+    tree.setValue(b, QStringLiteral("SortMe"), NodeValue(2));
+    const NodeHandle a = tree.addNode(QStringLiteral("a"), store);
+    tree.setValue(a, QStringLiteral("SortMe"), NodeValue(QStringLiteral("1")));
+    const NodeHandle deep = tree.addNode(QStringLiteral("deep"), a);
+    tree.addNode(QStringLiteral("deeper"), deep);
+    tree.addNode(QStringLiteral("Second top"), holder);
+    return seedOfChildren(tree, holder);
+}
+
+// Children sorted by a value that is a number on some and a text on others.
+QByteArray mixedSortKeysSeed()
+{
+    TreeList tree;
+    const NodeHandle group = tree.addNode(QStringLiteral("Mixed"));
+    const QString key = QStringLiteral("Key");
+    tree.setChildOrder(group, ChildOrder::ByValue, key);
+    for (int i = 0; i < 20; ++i) {
+        const NodeHandle row = tree.addNode(QString(), group);
+        if (i % 3 == 0)
+            tree.setValue(row, key, NodeValue(QString::number(i * 7 % 11)));
+        else
+            tree.setValue(row, key, NodeValue(i * 5 % 13));
+    }
+    return TreeBranchFile::encode(tree.copyBranch(group));
+}
+
+// One bare node.
+QByteArray singleNodeSeed()
+{
+    TreeList tree;
+    const NodeHandle node = tree.addNode(QString());
+    return TreeBranchFile::encode(tree.copyBranch(node));
+}
+
 int writeSeeds(const char *path)
 {
     const QDir dir(QString::fromUtf8(path));
@@ -144,86 +228,20 @@ int writeSeeds(const char *path)
         std::fprintf(stderr, "cannot create %s\n", path);
         return 1;
     }
-    const QString olType = QStringLiteral("olType");
-    const QString fileAs = QStringLiteral("FileAs");
-    const QString email = QStringLiteral("Email1Address");
-    bool ok = true;
-
+    const struct
     {
-        // A group of members sorted by a value, as saved by the application.
-        TreeList tree;
-        const NodeHandle group = tree.addNode(QStringLiteral("Sales"));
-        tree.setChildOrder(group, ChildOrder::ByValue, fileAs);
-        tree.setExpanded(group, true);
-        const char *names[] = {"Weber, Anna", "Abbott, Ben", "Müller, Zoë"};
-        int i = 0;
-        for (const char *name : names) {
-            const NodeHandle row = tree.addNode(QString::fromUtf8(name), group);
-            tree.setValue(row, olType, NodeValue(37));
-            tree.setValue(row, fileAs, NodeValue(QString::fromUtf8(name)));
-            tree.setValue(row, email, NodeValue(QStringLiteral("m%1@example.org").arg(i++)));
+        const char *name;
+        QByteArray (*record)();
+    } seeds[] = {{"group_by_value.bin", groupByValueSeed},
+                 {"column_layout.bin", columnLayoutSeed},
+                 {"nested_natural.bin", nestedNaturalSeed},
+                 {"mixed_sort_keys.bin", mixedSortKeysSeed},
+                 {"single_node.bin", singleNodeSeed}};
+    for (const auto &seed : seeds) {
+        if (!writeSeed(dir, seed.name, seed.record())) {
+            std::fprintf(stderr, "cannot write the seeds to %s\n", path);
+            return 1;
         }
-        ok = ok &&
-             writeSeed(dir, "group_by_value.bin", TreeBranchFile::encode(tree.copyBranch(group)));
-    }
-    {
-        // A column layout bound to value names, and a node with a picture, colour and state.
-        TreeList tree;
-        const NodeHandle group = tree.addNode(QStringLiteral("Grid"));
-        ColumnLayout layout;
-        layout.columns = {{2000, QString(), QStringLiteral("Name")},
-                          {3000, email, QStringLiteral("Address")},
-                          {800, olType, QStringLiteral("Type")}};
-        tree.setColumnLayout(group, layout);
-        const NodeHandle row = tree.addNode(QStringLiteral("Row"), group);
-        tree.setPicture(row, 3);
-        tree.setColour(row, 0x00ff8000);
-        tree.setState(row, 2);
-        tree.setValue(row, email, NodeValue(QStringLiteral("row@example.org")));
-        tree.setValue(row, olType, NodeValue(-5));
-        ok = ok &&
-             writeSeed(dir, "column_layout.bin", TreeBranchFile::encode(tree.copyBranch(group)));
-    }
-    {
-        // Several top nodes, nesting, natural order with "SortMe".
-        TreeList tree;
-        const NodeHandle holder = tree.addNode(QStringLiteral("holder"));
-        const NodeHandle store = tree.addNode(QStringLiteral("Store"), holder);
-        tree.setChildOrder(store, ChildOrder::Natural);
-        const NodeHandle b = tree.addNode(QStringLiteral("b"), store);
-        tree.setValue(b, QStringLiteral("SortMe"), NodeValue(2));
-        const NodeHandle a = tree.addNode(QStringLiteral("a"), store);
-        tree.setValue(a, QStringLiteral("SortMe"), NodeValue(QStringLiteral("1")));
-        const NodeHandle deep = tree.addNode(QStringLiteral("deep"), a);
-        tree.addNode(QStringLiteral("deeper"), deep);
-        tree.addNode(QStringLiteral("Second top"), holder);
-        ok = ok && writeSeed(dir, "nested_natural.bin", seedOfChildren(tree, holder));
-    }
-    {
-        // Children sorted by a value that is a number on some and a text on others.
-        TreeList tree;
-        const NodeHandle group = tree.addNode(QStringLiteral("Mixed"));
-        const QString key = QStringLiteral("Key");
-        tree.setChildOrder(group, ChildOrder::ByValue, key);
-        for (int i = 0; i < 20; ++i) {
-            const NodeHandle row = tree.addNode(QString(), group);
-            if (i % 3 == 0)
-                tree.setValue(row, key, NodeValue(QString::number(i * 7 % 11)));
-            else
-                tree.setValue(row, key, NodeValue(i * 5 % 13));
-        }
-        ok = ok &&
-             writeSeed(dir, "mixed_sort_keys.bin", TreeBranchFile::encode(tree.copyBranch(group)));
-    }
-    {
-        // One bare node.
-        TreeList tree;
-        const NodeHandle node = tree.addNode(QString());
-        ok = ok && writeSeed(dir, "single_node.bin", TreeBranchFile::encode(tree.copyBranch(node)));
-    }
-    if (!ok) {
-        std::fprintf(stderr, "cannot write the seeds to %s\n", path);
-        return 1;
     }
     return 0;
 }

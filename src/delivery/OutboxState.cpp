@@ -82,6 +82,61 @@ OutboxState::Record fromJson(const QJsonObject &o)
     return record;
 }
 
+// One message as its batch journal left it.
+struct Progress
+{
+    std::optional<OutboxState::Record> outcome;
+    bool done = false;        // the outcome of its pass ("="), not one along the way ("~")
+    bool dataPending = false; // data left after the last outcome recorded
+};
+
+// What a batch journal says of its run and of each message in it.
+struct BatchJournal
+{
+    QByteArray boot;
+    qint64 pid = 0;
+    bool syncRule = false; // data left only within a durable "+" line
+    QStringList names;
+    QString allowedUpTo;
+    QHash<QString, Progress> progress;
+};
+
+BatchJournal readBatchJournal(const QByteArray &journal)
+{
+    BatchJournal batch;
+    for (const QByteArray &line : journal.split('\n')) {
+        if (line.startsWith(BatchHeader)) {
+            for (const QByteArray &field : line.split(' ')) {
+                if (field.startsWith("boot="))
+                    batch.boot = field.mid(5);
+                else if (field.startsWith("pid="))
+                    batch.pid = field.mid(4).toLongLong();
+                else if (field.startsWith("sync="))
+                    batch.syncRule = field.mid(5).toInt() > 0;
+            }
+        } else if (line.startsWith("> ")) {
+            batch.progress[QString::fromUtf8(line.mid(2))].dataPending = true;
+        } else if (line.startsWith("+ ")) {
+            batch.allowedUpTo = QString::fromUtf8(line.mid(2));
+        } else if (line.startsWith("= ") || line.startsWith("~ ")) {
+            const qsizetype space = line.indexOf(' ', 2);
+            if (space < 0)
+                continue; // cut short by the interruption
+            QJsonParseError error{};
+            const QJsonDocument record = QJsonDocument::fromJson(line.mid(space + 1), &error);
+            if (error.error != QJsonParseError::NoError || !record.isObject())
+                continue;
+            Progress &p = batch.progress[QString::fromUtf8(line.mid(2, space - 2))];
+            p.outcome = fromJson(record.object());
+            p.done = line.startsWith('=');
+            p.dataPending = false;
+        } else if (!line.isEmpty() && !line.startsWith('\0')) {
+            batch.names << QString::fromUtf8(line);
+        }
+    }
+    return batch;
+}
+
 } // namespace
 
 const OutboxState::Recipient *OutboxState::Record::recipient(const QString &address) const
@@ -251,60 +306,21 @@ Status OutboxState::load(const QSet<QString> &present, Recovery recovery)
 void OutboxState::recoverBatch(const QByteArray &journal, const QSet<QString> &present,
                                bool maybeLive)
 {
-    struct Progress
-    {
-        std::optional<Record> outcome;
-        bool done = false;        // the outcome of its pass ("="), not one along the way ("~")
-        bool dataPending = false; // data left after the last outcome recorded
-    };
-    QByteArray boot;
-    qint64 pid = 0;
-    bool syncRule = false; // data left only within a durable "+" line
-    QStringList names;
-    QString allowedUpTo;
-    QHash<QString, Progress> progress;
-    for (const QByteArray &line : journal.split('\n')) {
-        if (line.startsWith(BatchHeader)) {
-            for (const QByteArray &field : line.split(' ')) {
-                if (field.startsWith("boot="))
-                    boot = field.mid(5);
-                else if (field.startsWith("pid="))
-                    pid = field.mid(4).toLongLong();
-                else if (field.startsWith("sync="))
-                    syncRule = field.mid(5).toInt() > 0;
-            }
-        } else if (line.startsWith("> ")) {
-            progress[QString::fromUtf8(line.mid(2))].dataPending = true;
-        } else if (line.startsWith("+ ")) {
-            allowedUpTo = QString::fromUtf8(line.mid(2));
-        } else if (line.startsWith("= ") || line.startsWith("~ ")) {
-            const qsizetype space = line.indexOf(' ', 2);
-            if (space < 0)
-                continue; // cut short by the interruption
-            QJsonParseError error{};
-            const QJsonDocument record = QJsonDocument::fromJson(line.mid(space + 1), &error);
-            if (error.error != QJsonParseError::NoError || !record.isObject())
-                continue;
-            Progress &p = progress[QString::fromUtf8(line.mid(2, space - 2))];
-            p.outcome = fromJson(record.object());
-            p.done = line.startsWith('=');
-            p.dataPending = false;
-        } else if (!line.isEmpty() && !line.startsWith('\0')) {
-            names << QString::fromUtf8(line);
-        }
-    }
-    const bool sameBoot = !boot.isEmpty() && boot == ProcessOwner::currentBootId();
-    const bool live = maybeLive && sameBoot && ProcessOwner::processAlive(pid);
+    const BatchJournal batch = readBatchJournal(journal);
+    const bool syncRule = batch.syncRule;
+    const QString &allowedUpTo = batch.allowedUpTo;
+    const bool sameBoot = !batch.boot.isEmpty() && batch.boot == ProcessOwner::currentBootId();
+    const bool live = maybeLive && sameBoot && ProcessOwner::processAlive(batch.pid);
     // After another boot, with the sync rule: nothing beyond the last "+" line read ever left,
     // and without such a line nothing did.
     bool mayHaveLeft = !allowedUpTo.isEmpty();
-    for (const QString &unique : names) {
+    for (const QString &unique : batch.names) {
         const bool within = mayHaveLeft;
         if (syncRule && unique == allowedUpTo)
             mayHaveLeft = false;
         if (!present.contains(unique))
             continue; // delivered and moved before the interruption
-        const Progress p = progress.value(unique);
+        const Progress p = batch.progress.value(unique);
         if (live) {
             const bool final =
                 p.outcome && p.done && !p.dataPending &&

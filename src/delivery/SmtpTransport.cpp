@@ -57,6 +57,30 @@ SendOutcome::Kind kindOf(int code)
                         : SendOutcome::Kind::Failed;
 }
 
+struct RecipientTally
+{
+    std::vector<RecipientRefusal> refused;
+    int accepted = 0;
+    bool anyTemporary = false;
+};
+
+// The RCPT replies follow the one to MAIL; those missing were never asked for.
+RecipientTally tallyRecipients(const std::vector<QString> &recipients,
+                               const std::vector<SmtpConnection::Reply> &replies)
+{
+    RecipientTally tally;
+    for (size_t i = 0; i < recipients.size() && i + 1 < replies.size(); ++i) {
+        const SmtpConnection::Reply &r = replies[i + 1];
+        if (r.code >= 400) {
+            tally.refused.push_back({recipients[i], r.text, r.code < 500});
+            tally.anyTemporary = tally.anyTemporary || r.code < 500;
+        } else {
+            ++tally.accepted;
+        }
+    }
+    return tally;
+}
+
 } // namespace
 
 SmtpTransport::SmtpTransport(TransportSettings settings, std::function<bool()> stopRequested,
@@ -258,34 +282,52 @@ SendOutcome SmtpTransport::send(const MailEnvelope &envelope, const QByteArray &
 SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByteArray &message,
                                        const std::optional<Early> &next, bool &nothingAnswered)
 {
-    SmtpConnection &c = *m_connection;
     // Sent already with the data of the message before, or to be sent now.
     const bool sentEarly = m_written.has_value();
-    Early self = sentEarly ? *std::exchange(m_written, std::nullopt) : early(envelope, message);
-    const QByteArray &block = self.block;
-    const std::vector<QByteArray> &commands = self.commands;
+    const Early self =
+        sentEarly ? *std::exchange(m_written, std::nullopt) : early(envelope, message);
+    const std::optional<std::vector<SmtpConnection::Reply>> replies =
+        envelopeReplies(self.commands, sentEarly, nothingAnswered);
+    if (!replies)
+        return lost(u"the envelope"_s);
 
-    const auto lost = [&](const QString &what) {
-        SendOutcome outcome{
-            SendOutcome::Kind::Deferred,
-            u"The connection was lost before the server answered %1: %2"_s.arg(what, c.error()),
-            {}};
-        close();
-        return outcome;
-    };
+    const RecipientTally tally = tallyRecipients(envelope.recipients, *replies);
+    const SmtpConnection::Reply &mailReply = replies->front();
+    const bool dataReached = replies->size() == self.commands.size();
+    const int dataCode = dataReached ? replies->back().code : 0;
 
-    // The replies, in the order of the commands.
+    if (mailReply.code >= 400)
+        return abandon(dataCode, {kindOf(mailReply.code), mailReply.text, tally.refused});
+    if (tally.accepted == 0) {
+        QStringList texts;
+        for (const RecipientRefusal &refusal : tally.refused)
+            texts << refusal.address + u": "_s + refusal.reply;
+        return abandon(
+            dataCode, {tally.anyTemporary ? SendOutcome::Kind::Deferred : SendOutcome::Kind::Failed,
+                       u"Every recipient was refused: "_s + texts.join(u"; "_s), tally.refused});
+    }
+    if (dataCode != 354)
+        return abandon(dataCode, {kindOf(dataCode >= 400 ? dataCode : 451), replies->back().text,
+                                  tally.refused});
+    return sendData(self.block, next, tally.refused);
+}
+
+std::optional<std::vector<SmtpConnection::Reply>>
+SmtpTransport::envelopeReplies(const std::vector<QByteArray> &commands, bool sentEarly,
+                               bool &nothingAnswered)
+{
+    SmtpConnection &c = *m_connection;
     std::vector<SmtpConnection::Reply> replies;
     if (m_pipelining) {
         if (!sentEarly && !c.write(joined(commands))) {
             nothingAnswered = true;
-            return lost(u"the envelope"_s);
+            return std::nullopt;
         }
         for (size_t i = 0; i < commands.size(); ++i) {
             SmtpConnection::Reply r = reply(m_timeouts.commandMs);
             if (r.code == 0) {
                 nothingAnswered = i == 0;
-                return lost(u"the envelope"_s);
+                return std::nullopt;
             }
             replies.push_back(std::move(r));
         }
@@ -294,7 +336,7 @@ SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByte
             SmtpConnection::Reply r;
             if (!c.write(commands[i]) || (r = reply(m_timeouts.commandMs)).code == 0) {
                 nothingAnswered = i == 0;
-                return lost(u"the envelope"_s);
+                return std::nullopt;
             }
             const bool mailRefused = i == 0 && r.code >= 400;
             replies.push_back(std::move(r));
@@ -302,47 +344,38 @@ SendOutcome SmtpTransport::transaction(const MailEnvelope &envelope, const QByte
                 break;
         }
     }
+    return replies;
+}
 
+SendOutcome SmtpTransport::lost(const QString &what)
+{
+    SendOutcome outcome{SendOutcome::Kind::Deferred,
+                        u"The connection was lost before the server answered %1: %2"_s.arg(
+                            what, m_connection->error()),
+                        {}};
+    close();
+    return outcome;
+}
+
+SendOutcome SmtpTransport::abandon(int dataCode, SendOutcome result)
+{
+    SmtpConnection &c = *m_connection;
+    // Out of the transaction, so that the connection serves the next message.
+    if (dataCode == 354 && !c.write(".\r\n"))
+        close();
+    else if (dataCode == 354 && reply(m_timeouts.commandMs).code == 0)
+        close();
+    if (c.isOpen() && (!c.write("RSET\r\n") || reply(m_timeouts.commandMs).code != 250))
+        close();
+    return result;
+}
+
+SendOutcome SmtpTransport::sendData(const QByteArray &block, const std::optional<Early> &next,
+                                    std::vector<RecipientRefusal> refused)
+{
+    SmtpConnection &c = *m_connection;
     SendOutcome outcome;
-    int accepted = 0;
-    bool anyTemporary = false;
-    for (size_t i = 0; i < envelope.recipients.size() && i + 1 < replies.size(); ++i) {
-        const SmtpConnection::Reply &r = replies[i + 1];
-        if (r.code >= 400) {
-            outcome.refused.push_back({envelope.recipients[i], r.text, r.code < 500});
-            anyTemporary = anyTemporary || r.code < 500;
-        } else {
-            ++accepted;
-        }
-    }
-    const SmtpConnection::Reply &mailReply = replies.front();
-    const bool dataReached = replies.size() == commands.size();
-    const int dataCode = dataReached ? replies.back().code : 0;
-
-    const auto abandon = [&](SendOutcome result) {
-        // Out of the transaction, so that the connection serves the next message.
-        if (dataCode == 354 && !c.write(".\r\n"))
-            close();
-        else if (dataCode == 354 && reply(m_timeouts.commandMs).code == 0)
-            close();
-        if (c.isOpen() && (!c.write("RSET\r\n") || reply(m_timeouts.commandMs).code != 250))
-            close();
-        return result;
-    };
-
-    if (mailReply.code >= 400)
-        return abandon({kindOf(mailReply.code), mailReply.text, outcome.refused});
-    if (accepted == 0) {
-        QStringList texts;
-        for (const RecipientRefusal &refusal : outcome.refused)
-            texts << refusal.address + u": "_s + refusal.reply;
-        return abandon({anyTemporary ? SendOutcome::Kind::Deferred : SendOutcome::Kind::Failed,
-                        u"Every recipient was refused: "_s + texts.join(u"; "_s), outcome.refused});
-    }
-    if (dataCode != 354)
-        return abandon(
-            {kindOf(dataCode >= 400 ? dataCode : 451), replies.back().text, outcome.refused});
-
+    outcome.refused = std::move(refused);
     if (!dataLeaving()) {
         // Nothing of the message went: leave the server before it could take any.
         close();

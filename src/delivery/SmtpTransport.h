@@ -71,6 +71,18 @@ private:
     [[nodiscard]] Status logIn(const QString &server, const QStringList &ehloLines);
     [[nodiscard]] SendOutcome transaction(const MailEnvelope &envelope, const QByteArray &message,
                                           const std::optional<Early> &next, bool &nothingAnswered);
+    // The replies to MAIL, each RCPT and DATA in their order (ending early when MAIL is refused
+    // without pipelining); none when the connection failed, with nothingAnswered set when not
+    // even the first reply came.
+    [[nodiscard]] std::optional<std::vector<SmtpConnection::Reply>>
+    envelopeReplies(const std::vector<QByteArray> &commands, bool sentEarly, bool &nothingAnswered);
+    // Closes: the message is deferred.
+    [[nodiscard]] SendOutcome lost(const QString &what);
+    // Leaves the transaction without the message and returns `result`.
+    [[nodiscard]] SendOutcome abandon(int dataCode, SendOutcome result);
+    // Sends the message after DATA was answered 354, and the next one's envelope with it.
+    [[nodiscard]] SendOutcome sendData(const QByteArray &block, const std::optional<Early> &next,
+                                       std::vector<RecipientRefusal> refused);
     [[nodiscard]] SmtpConnection::Reply reply(int timeoutMs, bool patient = false);
 
     TransportSettings m_settings;

@@ -27,7 +27,41 @@ HelpWindow::HelpWindow(const QString &helpDirectory, const QString &appTitle, QW
 
     m_contents = new QListWidget(this);
     m_contents->setObjectName(u"lstContents"_s);
-    // The contents page first, then the topics in their file order.
+    fillContents();
+    QWidget *searchPage = buildSearchPage();
+    m_tabs = new QTabWidget(this);
+    m_tabs->addTab(m_contents, u"&Contents"_s);
+    m_tabs->addTab(searchPage, u"&Search"_s);
+
+    m_browser = new QTextBrowser(this);
+    m_browser->setObjectName(u"txtPage"_s);
+    m_browser->setSearchPaths({helpDirectory});
+    m_browser->setOpenExternalLinks(true);
+    QHBoxLayout *navigation = buildNavigation();
+
+    auto *splitter = new QSplitter(this);
+    splitter->addWidget(m_tabs);
+    splitter->addWidget(m_browser);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({220, 520});
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(navigation);
+    layout->addWidget(splitter, 1);
+
+    const auto openItem = [this](QListWidgetItem *item) {
+        if (item)
+            showPage(item->data(Qt::UserRole).toString());
+    };
+    connect(m_contents, &QListWidget::itemActivated, this, openItem);
+    connect(m_contents, &QListWidget::itemClicked, this, openItem);
+    connect(m_results, &QListWidget::itemActivated, this, openItem);
+    connect(m_results, &QListWidget::itemClicked, this, openItem);
+    resize(780, 560);
+}
+
+// The contents page first, then the topics in their file order.
+void HelpWindow::fillContents()
+{
     for (const HelpIndex::Topic &topic : m_index.topics()) {
         auto *item = new QListWidgetItem(topic.title);
         item->setData(Qt::UserRole, topic.file);
@@ -36,7 +70,10 @@ HelpWindow::HelpWindow(const QString &helpDirectory, const QString &appTitle, QW
         else
             m_contents->addItem(item);
     }
+}
 
+QWidget *HelpWindow::buildSearchPage()
+{
     m_search = new QLineEdit(this);
     m_search->setObjectName(u"txtSearch"_s);
     m_search->setPlaceholderText(u"Words to find"_s);
@@ -54,15 +91,14 @@ HelpWindow::HelpWindow(const QString &helpDirectory, const QString &appTitle, QW
     searchLayout->addLayout(searchRow);
     searchLayout->addWidget(m_results, 1);
 
-    m_tabs = new QTabWidget(this);
-    m_tabs->addTab(m_contents, u"&Contents"_s);
-    m_tabs->addTab(searchPage, u"&Search"_s);
+    connect(m_search, &QLineEdit::returnPressed, this, &HelpWindow::runSearch);
+    connect(find, &QPushButton::clicked, this, &HelpWindow::runSearch);
+    return searchPage;
+}
 
-    m_browser = new QTextBrowser(this);
-    m_browser->setObjectName(u"txtPage"_s);
-    m_browser->setSearchPaths({helpDirectory});
-    m_browser->setOpenExternalLinks(true);
-
+// Back, forward and home over the browser's history.
+QHBoxLayout *HelpWindow::buildNavigation()
+{
     auto *back = new QToolButton(this);
     back->setText(u"< &Back"_s);
     auto *forward = new QToolButton(this);
@@ -75,33 +111,14 @@ HelpWindow::HelpWindow(const QString &helpDirectory, const QString &appTitle, QW
     navigation->addWidget(home);
     navigation->addStretch();
 
-    auto *splitter = new QSplitter(this);
-    splitter->addWidget(m_tabs);
-    splitter->addWidget(m_browser);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({220, 520});
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(navigation);
-    layout->addWidget(splitter, 1);
-
     connect(back, &QToolButton::clicked, m_browser, &QTextBrowser::backward);
     connect(forward, &QToolButton::clicked, m_browser, &QTextBrowser::forward);
     connect(m_browser, &QTextBrowser::backwardAvailable, back, &QToolButton::setEnabled);
     connect(m_browser, &QTextBrowser::forwardAvailable, forward, &QToolButton::setEnabled);
     connect(home, &QToolButton::clicked, this, [this] { showPage(HelpIndex::contentsPage()); });
-    const auto openItem = [this](QListWidgetItem *item) {
-        if (item)
-            showPage(item->data(Qt::UserRole).toString());
-    };
-    connect(m_contents, &QListWidget::itemActivated, this, openItem);
-    connect(m_contents, &QListWidget::itemClicked, this, openItem);
-    connect(m_results, &QListWidget::itemActivated, this, openItem);
-    connect(m_results, &QListWidget::itemClicked, this, openItem);
-    connect(m_search, &QLineEdit::returnPressed, this, &HelpWindow::runSearch);
-    connect(find, &QPushButton::clicked, this, &HelpWindow::runSearch);
     back->setEnabled(false);
     forward->setEnabled(false);
-    resize(780, 560);
+    return navigation;
 }
 
 void HelpWindow::present()

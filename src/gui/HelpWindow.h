@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class QHBoxLayout;
 class QLineEdit;
 class QListWidget;
 class QTabWidget;
@@ -30,6 +31,9 @@ public:
     [[nodiscard]] const HelpIndex &index() const { return m_index; }
 
 private:
+    void fillContents();
+    QWidget *buildSearchPage();
+    QHBoxLayout *buildNavigation();
     void showPage(const QString &file);
     void runSearch();
     void present();

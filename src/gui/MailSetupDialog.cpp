@@ -30,7 +30,30 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
 {
     setObjectName(u"frmMailSetup"_s);
 
-    // Stores.
+    QGroupBox *storesBox = buildStoresBox();
+    buildSuggestionsBox();
+    QGroupBox *transportBox = buildTransportBox();
+    m_problem = new QLabel(this);
+    m_problem->setStyleSheet(u"color: #a00000"_s);
+    m_problem->setWordWrap(true);
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(storesBox, 1);
+    layout->addWidget(m_suggestionsBox);
+    layout->addWidget(transportBox);
+    layout->addWidget(m_problem);
+    layout->addWidget(m_buttons);
+
+    fillTransport();
+    fillStores();
+    // Only now: filling must not read back as the user's edits.
+    connectEdits();
+    resize(640, 520);
+    refresh();
+}
+
+QGroupBox *MailSetupDialog::buildStoresBox()
+{
     m_stores = new QTableWidget(0, 2, this);
     m_stores->setHorizontalHeaderLabels({u"Name"_s, u"Folder"_s});
     m_stores->horizontalHeader()->setStretchLastSection(true);
@@ -56,7 +79,16 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     storesLayout->addLayout(storeRow);
     storesLayout->addLayout(draftsRow);
 
-    // What the user already keeps elsewhere: offered, never added unasked.
+    connect(add, &QPushButton::clicked, this, &MailSetupDialog::addStore);
+    connect(remove, &QPushButton::clicked, this, &MailSetupDialog::removeStore);
+    connect(up, &QPushButton::clicked, this, [this] { moveStore(-1); });
+    connect(down, &QPushButton::clicked, this, [this] { moveStore(1); });
+    return storesBox;
+}
+
+// What the user already keeps elsewhere: offered, never added unasked.
+void MailSetupDialog::buildSuggestionsBox()
+{
     m_suggestions = new QListWidget(this);
     m_suggestions->setObjectName(u"lstFoundStores"_s);
     auto *addFound = new QPushButton(u"Add &Found Store"_s, this);
@@ -66,7 +98,11 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     suggestionsLayout->addWidget(m_suggestions, 1);
     suggestionsLayout->addWidget(addFound, 0, Qt::AlignTop);
 
-    // Transport.
+    connect(addFound, &QPushButton::clicked, this, &MailSetupDialog::addSuggestion);
+}
+
+QGroupBox *MailSetupDialog::buildTransportBox()
+{
     m_kind = new QComboBox(this);
     m_kind->addItem(u"Do not send mail"_s);
     m_kind->addItem(u"SMTP server"_s);
@@ -104,17 +140,11 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     transportLayout->addRow(u"At most per &hour:"_s, m_maxPerHour);
     transportLayout->addRow(QString(), m_test);
 
-    m_problem = new QLabel(this);
-    m_problem->setStyleSheet(u"color: #a00000"_s);
-    m_problem->setWordWrap(true);
-    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(storesBox, 1);
-    layout->addWidget(m_suggestionsBox);
-    layout->addWidget(transportBox);
-    layout->addWidget(m_problem);
-    layout->addWidget(m_buttons);
+    return transportBox;
+}
 
+void MailSetupDialog::fillTransport()
+{
     m_filling = true;
     const MailSetupForm::Transport &transport = m_form.transport();
     m_kind->setCurrentIndex(static_cast<int>(transport.kind));
@@ -128,16 +158,13 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     m_maxPerMinute->setText(transport.maxPerMinute);
     m_maxPerHour->setText(transport.maxPerHour);
     m_filling = false;
-    fillStores();
+}
 
+void MailSetupDialog::connectEdits()
+{
     connect(m_stores, &QTableWidget::cellChanged, this, &MailSetupDialog::storeEdited);
     connect(m_stores, &QTableWidget::itemSelectionChanged, this, &MailSetupDialog::refresh);
-    connect(add, &QPushButton::clicked, this, &MailSetupDialog::addStore);
-    connect(addFound, &QPushButton::clicked, this, &MailSetupDialog::addSuggestion);
     connect(m_suggestions, &QListWidget::itemDoubleClicked, this, &MailSetupDialog::addSuggestion);
-    connect(remove, &QPushButton::clicked, this, &MailSetupDialog::removeStore);
-    connect(up, &QPushButton::clicked, this, [this] { moveStore(-1); });
-    connect(down, &QPushButton::clicked, this, [this] { moveStore(1); });
     connect(m_drafts, &QComboBox::currentTextChanged, this, [this](const QString &name) {
         if (!m_filling) {
             m_form.setDraftsStore(name);
@@ -153,8 +180,6 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     connect(m_test, &QPushButton::clicked, this, &MailSetupDialog::sendTest);
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    resize(640, 520);
-    refresh();
 }
 
 void MailSetupDialog::fillStores()

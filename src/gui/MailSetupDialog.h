@@ -27,6 +27,12 @@ public:
                     QWidget *parent = nullptr);
 
 private:
+    QGroupBox *buildStoresBox();
+    void buildSuggestionsBox();
+    QGroupBox *buildTransportBox();
+    void fillTransport();
+    // The user's edits reach the form only through these, connected once the fields are filled.
+    void connectEdits();
     void fillStores();
     void fillDrafts();
     void fillSuggestions();

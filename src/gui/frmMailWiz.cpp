@@ -68,9 +68,32 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     if (parent)
         setWindowIcon(parent->window()->windowIcon());
 
-    // Page 0: the letter.
-    m_picPage[0] = new QWidget;
-    m_picPage[0]->setObjectName(QStringLiteral("picPage0"));
+    m_picPage[0] = buildLetterPage();
+    m_picPage[1] = buildSummaryPage();
+    m_picPage[2] = buildPromptsPage();
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton *button : {m_cmdBack, m_cmdNext, m_cmdFinish, m_cmdExit})
+        buttons->addWidget(button);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_picPage[0], 1);
+    layout->addWidget(m_picPage[1], 1);
+    layout->addWidget(m_picPage[2], 1);
+    layout->addWidget(separator(QStringLiteral("wizLine0")));
+    layout->addWidget(separator(QStringLiteral("wizLine1")));
+    layout->addLayout(buttons);
+    resize(460, 340);
+
+    connectControls();
+    wizardDoStep();
+}
+
+// Page 0: the letter.
+QWidget *frmMailWiz::buildLetterPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("picPage0"));
     auto *label1 = new QLabel(MailWizard::selectCaption());
     label1->setObjectName(QStringLiteral("Label1"));
     m_tlDrafts->setObjectName(QStringLiteral("tlDrafts"));
@@ -80,14 +103,18 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     for (const MailWizard::Letter &letter : m_wizard.letters())
         new QTreeWidgetItem(folder, {letter.subject});
     folder->setExpanded(true);
-    auto *page0 = new QVBoxLayout(m_picPage[0]);
+    auto *page0 = new QVBoxLayout(page);
     page0->setContentsMargins(0, 0, 0, 0);
     page0->addWidget(label1);
     page0->addWidget(m_tlDrafts, 1);
+    return page;
+}
 
-    // Page 1: the summary and the addressing.
-    m_picPage[1] = new QWidget;
-    m_picPage[1]->setObjectName(QStringLiteral("picPage1"));
+// Page 1: the summary and the addressing.
+QWidget *frmMailWiz::buildSummaryPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("picPage1"));
     const QString fixed[] = {MailWizard::mailingToCaption(), MailWizard::usingLetterCaption(),
                              m_wizard.membersSummaryText(),  QString(),
                              MailWizard::createByCaption(),  MailWizard::finishInstruction()};
@@ -95,7 +122,7 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
         m_lbl[static_cast<std::size_t>(i)] = new QLabel(fixed[i]);
         m_lbl[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("lbl%1").arg(i));
     }
-    auto *page1 = new QVBoxLayout(m_picPage[1]);
+    auto *page1 = new QVBoxLayout(page);
     page1->setContentsMargins(0, 0, 0, 0);
     auto *summary = new QGridLayout;
     summary->addWidget(m_lbl[0], 0, 0);
@@ -125,11 +152,15 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     m_lblNote->setObjectName(QStringLiteral("lblNote"));
     m_lblNote->setWordWrap(true);
     page1->addWidget(m_lblNote);
+    return page;
+}
 
-    // Page 2: the prompted fields.
-    m_picPage[2] = new QWidget;
-    m_picPage[2]->setObjectName(QStringLiteral("picPage2"));
-    auto *page2 = new QVBoxLayout(m_picPage[2]);
+// Page 2: the prompted fields.
+QWidget *frmMailWiz::buildPromptsPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("picPage2"));
+    auto *page2 = new QVBoxLayout(page);
     page2->setContentsMargins(0, 0, 0, 0);
     page2->addWidget(new QLabel(MailWizard::promptsCaption()));
     page2->addLayout(m_promptRows);
@@ -143,20 +174,11 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     tableRow->addWidget(m_lblEmpty, 1);
     tableRow->addWidget(m_cmdLoadValues);
     page2->addLayout(tableRow);
+    return page;
+}
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton *button : {m_cmdBack, m_cmdNext, m_cmdFinish, m_cmdExit})
-        buttons->addWidget(button);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_picPage[0], 1);
-    layout->addWidget(m_picPage[1], 1);
-    layout->addWidget(m_picPage[2], 1);
-    layout->addWidget(separator(QStringLiteral("wizLine0")));
-    layout->addWidget(separator(QStringLiteral("wizLine1")));
-    layout->addLayout(buttons);
-    resize(460, 340);
-
+void frmMailWiz::connectControls()
+{
     connect(m_tlDrafts, &QTreeWidget::currentItemChanged, this, [this] { tlDrafts_Click(); });
     connect(m_mailTypes, &QButtonGroup::idClicked, this, [this](int index) {
         m_wizard.optMailType_Click(index);
@@ -182,7 +204,6 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     connect(m_cmdFinish, &QPushButton::clicked, this, &frmMailWiz::accept);
     connect(m_cmdExit, &QPushButton::clicked, this, &frmMailWiz::cmdExit_Click);
     connect(m_cmdPreview, &QPushButton::clicked, this, &frmMailWiz::cmdPreview_Click);
-    wizardDoStep();
 }
 
 void frmMailWiz::wizardDoStep()

@@ -38,6 +38,10 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QWidget *buildLetterPage();
+    QWidget *buildSummaryPage();
+    QWidget *buildPromptsPage();
+    void connectControls();
     void tlDrafts_Click();
     void cmdExit_Click();
     void cmdPreview_Click();
