@@ -83,7 +83,7 @@ void BM_LoadDynamicGroupFromListedFolder(benchmark::State &state)
     f.tree.setValue(f.dynamic, NodeValueName::StoreIds(), contacts->StoreID());
     for (auto _ : state) {
         GroupEditor editor(f.tree, f.store, session.get());
-        if (!editor.loadDynamicGroup(f.dynamic, QStringLiteral("now")).isEmpty())
+        if (!editor.loadDynamicGroup(f.dynamic, QStringLiteral("now")).ok())
             state.SkipWithError("folder not available");
         (void)f.tree.displayOrder();
     }

@@ -295,7 +295,7 @@ void GroupEditor::addFromSession(NodeHandle group, const CategoryMatcher &matche
     }
 }
 
-QString GroupEditor::loadDynamicGroup(NodeHandle group, const QString &loadedAt)
+Status GroupEditor::loadDynamicGroup(NodeHandle group, const QString &loadedAt)
 {
     const QString sep = ListSeparator;
     const QStringList entryIds = text(m_tree, group, NodeValueName::EntryIds()).split(sep);
@@ -305,9 +305,8 @@ QString GroupEditor::loadDynamicGroup(NodeHandle group, const QString &loadedAt)
     const qsizetype folders = none ? 0 : entryIds.size();
     for (qsizetype i = 0; i < folders; ++i) {
         if (!folderAvailable(entryIds[i], storeIds.value(i))) {
-            // Never empty: an empty answer means the load went ahead.
             const QString name = names.value(i);
-            return name.isEmpty() ? entryIds[i] : name;
+            return Status::failure((name.isEmpty() ? entryIds[i] : name) + u" is not available"_s);
         }
     }
     const CategoryMatcher matcher(text(m_tree, group, NodeValueName::InCats()));

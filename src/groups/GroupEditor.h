@@ -73,10 +73,9 @@ public:
 
     // Whether the session can open the folder.
     [[nodiscard]] bool folderAvailable(const QString &entryId, const QString &storeId) const;
-    // Replaces a Dynamic Mail Group's members by the contacts that fit now. Empty text on
-    // success, else the caption (or, without one, the id) of the first folder that is not
-    // available; nothing is changed then.
-    [[nodiscard]] QString loadDynamicGroup(NodeHandle group, const QString &loadedAt);
+    // Replaces a Dynamic Mail Group's members by the contacts that fit now. Fails, nothing
+    // changed, naming the first folder that is not available (its caption, else its id).
+    [[nodiscard]] Status loadDynamicGroup(NodeHandle group, const QString &loadedAt);
 
     // Looks a member up again; false when it stands for an item that cannot be found.
     bool verifyMember(NodeHandle row);

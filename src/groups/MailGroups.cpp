@@ -394,9 +394,8 @@ Result<int> MailGroups::load(GroupId id, const QString &loadedAt)
     const Result<NodeHandle> group = nodeOf(id, MailGroup::Kind::Dynamic);
     if (!group.ok())
         return Result<int>::failure(group.error());
-    const QString missing = editor().loadDynamicGroup(*group, loadedAt);
-    if (!missing.isEmpty())
-        return Result<int>::failure(missing + u" is not available"_s);
+    if (const Status loaded = editor().loadDynamicGroup(*group, loadedAt); !loaded.ok())
+        return Result<int>::failure(loaded.error());
     return m_tree.childCount(*group);
 }
 
