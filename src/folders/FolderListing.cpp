@@ -1,5 +1,6 @@
 #include "folders/FolderListing.h"
 
+#include "folders/FolderLookup.h"
 #include "folders/ItemLists.h"
 
 namespace corvel {
@@ -12,18 +13,9 @@ FolderListing::FolderListing(TreeList &tree, ItemLists &lists)
 
 std::optional<FolderListing::Items> FolderListing::itemsOf(NodeKind kind)
 {
-    switch (kind) {
-    case NodeKind::ContactFolder:
-    case NodeKind::ContactFolderListed:
-    case NodeKind::ContactFolderListing:
-        return Items::Contacts;
-    case NodeKind::MessageFolder:
-    case NodeKind::MessageFolderListed:
-    case NodeKind::MessageFolderListing:
-        return Items::Messages;
-    default:
+    if (!isListable(kind))
         return std::nullopt;
-    }
+    return isContactFolder(kind) ? Items::Contacts : Items::Messages;
 }
 
 Result<NodeHandle> FolderListing::list(NodeHandle node, Items items)
