@@ -350,12 +350,13 @@ QString LetterHtml::plainText(QStringView html)
         if (token.kind == Token::Kind::Text) {
             if (hidden > 0)
                 return;
-            QString text = decoded(token.name).simplified();
-            if (token.name.front().isSpace() && !out.isEmpty() && !out.endsWith(u'\n'))
-                text.prepend(u' ');
-            if (token.name.back().isSpace() && !text.isEmpty())
-                text += u' ';
+            const bool spaceBefore = !out.isEmpty() && !out.endsWith(u'\n') && !out.endsWith(u' ');
+            if (token.name.front().isSpace() && spaceBefore)
+                out += u' ';
+            const QString text = decoded(token.name).simplified();
             out += text;
+            if (token.name.back().isSpace() && !text.isEmpty())
+                out += u' ';
         } else if (token.kind == Token::Kind::Start) {
             hidden += isHidden(token.name) ? 1 : 0;
             if (token.name == u"br"_s) {
@@ -385,7 +386,7 @@ QString LetterHtml::plainText(QStringView html)
                 const QString href = links.back().trimmed();
                 const QString text = out.mid(linkStart).trimmed();
                 links.pop_back();
-                if (!href.isEmpty() && href != text && href != u"mailto:"_s + text)
+                if (isLinkAddress(href) && href != text && href != u"mailto:"_s + text)
                     out += u" <"_s + href + u'>';
             } else if (isBlock(token.name)) {
                 newLine();
