@@ -98,7 +98,7 @@ double run(const QString &root, MailType type, int count, qint64 &messages, qint
         session = std::make_shared<ItemByItemSession>(session);
     auto letter = NewLetter::create(
         application, DraftsFolder::choose(*application.GetNamespace(u"MAPI"_s), {}),
-        u"Bench letter"_s, {}, u"Dear member,\n\nthe spring meeting is on Friday.\n"_s);
+        {u"Bench letter"_s, {}, {}, u"Dear member,\n\nthe spring meeting is on Friday.\n"_s, {}});
     auto journal = RunJournal::open(root + u"/runs"_s, {letter->EntryID(), u"bench"_s, type});
     QuietView view;
     NoPrompts prompts;

@@ -101,9 +101,12 @@ struct Store
         // Its passes over the Outbox compete for the machine, as in the window.
         delivery = std::make_unique<LocalDelivery>(
             *std::static_pointer_cast<LocalNamespace>(session), &settings);
-        letter =
-            NewLetter::create(*application, DraftsFolder::choose(*session, {}), u"Bench letter"_s,
-                              {}, u"Dear member,\n\nthe spring meeting is on Friday.\n"_s);
+        letter = NewLetter::create(*application, DraftsFolder::choose(*session, {}),
+                                   {u"Bench letter"_s,
+                                    {},
+                                    {},
+                                    u"Dear member,\n\nthe spring meeting is on Friday.\n"_s,
+                                    {}});
     }
     CRegSettings settings;
     std::unique_ptr<LocalApplication> application;

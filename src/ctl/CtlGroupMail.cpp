@@ -2,6 +2,7 @@
 #include "merge/GenerationSummary.h"
 #include "merge/GenerationView.h"
 #include "merge/GroupMailRun.h"
+#include "merge/ListUnsubscribe.h"
 #include "merge/MemberSelection.h"
 #include "merge/MergeFields.h"
 #include "merge/MergePrompter.h"
@@ -10,6 +11,8 @@
 #include "merge/PromptValuesFile.h"
 #include "merge/RunJournal.h"
 #include "merge/RunOutboxReport.h"
+#include "merge/TestCopy.h"
+#include "message/LetterHtml.h"
 #include "session/OutlookSession.h"
 #include "support/DataFile.h"
 #include "workspace/Workspace.h"
@@ -124,6 +127,7 @@ struct MailArguments
     bool dryRun = false, resume = false, restart = false;
     int waitSeconds = 0;
     PromptPlan prompts;
+    QString testAddress; // --test: one copy to this address, no run
 };
 
 // The arguments of `mail`; a failure is a usage error.
@@ -147,6 +151,8 @@ Result<MailArguments> parseMailArguments(const QStringList &args)
             parsed.valuesPath = args[++i];
         } else if (arg == u"--dry-run"_s) {
             parsed.dryRun = true;
+        } else if (arg == u"--test"_s && hasValue) {
+            parsed.testAddress = args[++i];
         } else if (arg == u"--resume"_s) {
             parsed.resume = true;
         } else if (arg == u"--restart"_s) {
@@ -222,6 +228,19 @@ private:
     TerminalPrompter m_prompter;
 };
 
+int mailTest(OlNamespace &session, const TestCopy::Request &request,
+             const std::vector<MailMember> &members)
+{
+    TerminalPrompter prompter;
+    const Result<MailMember> sent = TestCopy::send(session, prompter, request, members);
+    if (!sent.ok()) {
+        printError(u"corvelctl: "_s + sent.error());
+        return ExitFailed;
+    }
+    printOut(u"test copy of %1's message queued for %2"_s.arg(sent->address, request.address));
+    return ExitOk;
+}
+
 int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
 {
     const Result<QString> letterId = findLetter(workspace, arguments.letter);
@@ -236,6 +255,18 @@ int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
         return ExitFailed;
     }
     OlNamespace &session = *workspace.session();
+    // Read here, at the top: the layers below read no settings.
+    const Result<ListUnsubscribe> unsubscribe = ListUnsubscribe::parse(
+        workspace.settings().getSetting(u"Transport"_s, u"ListUnsubscribe"_s, QString()));
+    if (!unsubscribe.ok()) {
+        printError(u"corvelctl: "_s + unsubscribe.error());
+        return ExitFailed;
+    }
+    if (!arguments.testAddress.isEmpty())
+        return mailTest(
+            session,
+            {*letterId, arguments.mode, &arguments.prompts, *unsubscribe, arguments.testAddress},
+            found->members);
     TerminalDecisions decisions(session, arguments);
     decisions.setLetter(*letterId);
     GroupMailRun run(session, decisions);
@@ -243,7 +274,8 @@ int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
         run.run({RunJournal::directoryIn(workspace.userPaths().dataFolder()),
                  {*letterId, found->key, arguments.mode},
                  &arguments.prompts,
-                 arguments.dryRun},
+                 arguments.dryRun,
+                 *unsubscribe},
                 found->members);
     if (!outcome || !outcome->letterLoaded)
         return ExitFailed;
@@ -264,6 +296,8 @@ int runNewLetter(const CtlContext &context)
     QString subject = NewLetter::defaultSubject();
     QString to;
     QString body;
+    QString html;
+    QString replyTo;
     QStringList attachments;
     for (qsizetype i = 0; i < context.args.size(); ++i) {
         const QString &arg = context.args[i];
@@ -272,7 +306,7 @@ int runNewLetter(const CtlContext &context)
             subject = context.args[++i];
         } else if (arg == u"--to"_s && hasValue) {
             to = context.args[++i];
-        } else if (arg == u"--body-file"_s && hasValue) {
+        } else if ((arg == u"--body-file"_s || arg == u"--html-file"_s) && hasValue) {
             // A letter's body, as large as its attachments may be in all.
             constexpr qint64 maxBodyBytes = qint64(25) << 20;
             const Result<QByteArray> read = DataFile::read(context.args[++i], maxBodyBytes);
@@ -280,7 +314,9 @@ int runNewLetter(const CtlContext &context)
                 printError(u"corvelctl: "_s + read.error());
                 return ExitFailed;
             }
-            body = QString::fromUtf8(*read);
+            (arg == u"--body-file"_s ? body : html) = QString::fromUtf8(*read);
+        } else if (arg == u"--reply-to"_s && hasValue) {
+            replyTo = context.args[++i];
         } else if (arg == u"--attach"_s && hasValue) {
             attachments << context.args[++i];
         } else {
@@ -296,9 +332,17 @@ int runNewLetter(const CtlContext &context)
         printError(u"corvelctl: the mail session cannot be opened"_s);
         return ExitFailed;
     }
+    if (!html.isEmpty()) {
+        // The text part is made from the HTML, so both say the same.
+        if (!body.isEmpty())
+            return ExitUsage;
+        html = LetterHtml::sanitized(html);
+        body = LetterHtml::plainText(html);
+        html = LetterHtml::document(html);
+    }
     try {
         const auto letter = NewLetter::create(*workspace.application(), workspace.draftsFolder(),
-                                              subject, to, body, attachments);
+                                              {subject, to, replyTo, body, html}, attachments);
         printOut(letter->EntryID());
         return ExitOk;
     } catch (const OutlookError &error) {

@@ -75,17 +75,21 @@ std::vector<CtlVerb> makeVerbs()
         {u"paths"_s, u"paths"_s,
          u"the settings file, the data folder and each data file,\n"
          "with what is there (file, folder, missing, link to nothing)"_s, runPaths},
-        {u"new-letter"_s, u"new-letter [--subject S] [--to A] [--body-file F] [--attach FILE]..."_s,
+        {u"new-letter"_s, u"new-letter [--subject S] [--to A] [--reply-to A]\n"
+         "    [--body-file F | --html-file F] [--attach FILE]..."_s,
          u"save a new letter in Drafts, with the files attached;\n"
          "prints its EntryId; the body is a UTF-8 regular file of\n"
-         "at most 25 MiB"_s, runNewLetter},
+         "at most 25 MiB; an HTML body keeps the letter's formatting\n"
+         "and gives its plain text"_s, runNewLetter},
         {u"mail"_s,
          u"mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
          "    [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run] [--resume|--restart]\n"
-         "    [--wait SECONDS]"_s,
+         "    [--wait SECONDS]\n"
+         "    [--test ADDRESS]"_s,
          u"queue group mail in the Outbox; exit status 1 when any\n"
          "member failed or an interrupted run needs a choice; with\n"
-         "--wait, says what the Outbox did once delivery settled"_s, runGroupMail},
+         "--wait, says what the Outbox did once delivery settled;\n"
+         "--test queues only the first member's copy, to ADDRESS"_s, runGroupMail},
     };
 }
 // clang-format on

@@ -1,6 +1,8 @@
 #include "gui/LetterWindow.h"
 
+#include "gui/LetterBodyEdit.h"
 #include "gui/MergeFieldHighlighter.h"
+#include "message/LetterHtml.h"
 #include "presentation/DialogHost.h"
 #include "session/OutlookSession.h"
 
@@ -11,6 +13,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +21,6 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
@@ -81,7 +83,8 @@ LetterWindow::LetterWindow(std::shared_ptr<OlItem> letter, DialogHost &dialogs, 
         const char16_t *name;
     } addressRows[] = {{LetterForm::Field::To, u"&To:", u"to"},
                        {LetterForm::Field::Cc, u"&CC:", u"cc"},
-                       {LetterForm::Field::Bcc, u"&BCC:", u"bcc"}};
+                       {LetterForm::Field::Bcc, u"&BCC:", u"bcc"},
+                       {LetterForm::Field::ReplyTo, u"&Reply-To:", u"replyTo"}};
     for (const auto &row : addressRows) {
         const QString name = QString::fromUtf16(row.name);
         QLabel *error = errorLabel(name + u"Error"_s);
@@ -103,13 +106,16 @@ LetterWindow::LetterWindow(std::shared_ptr<OlItem> letter, DialogHost &dialogs, 
     fields->addRow(u"&Subject:"_s, m_subject);
     fields->addRow(QString(), m_subjectError);
 
-    m_body = new QPlainTextEdit;
+    m_body = new LetterBodyEdit;
     m_body->setObjectName(u"body"_s);
-    m_body->setPlainText(m_form.body());
+    if (m_form.html().isEmpty())
+        m_body->setPlainText(m_form.body());
+    else
+        m_body->setHtml(m_form.html());
     m_body->viewport()->installEventFilter(this);
     new MergeFieldHighlighter(m_body->document());
-    connect(m_body, &QPlainTextEdit::textChanged, this, [this] {
-        m_form.setBody(m_body->toPlainText());
+    connect(m_body, &QTextEdit::textChanged, this, [this] {
+        m_form.setText(m_body->toPlainText(), m_body->toHtml());
         showState();
     });
 
@@ -198,10 +204,50 @@ void LetterWindow::buildCommands()
     tools->addAction(prompt);
     tools->addAction(attach);
     tools->addAction(detach);
+    buildFormatMenu();
 
     detach->setEnabled(false);
     connect(m_attachments, &QListWidget::itemSelectionChanged, detach,
             [this, detach] { detach->setEnabled(!m_attachments->selectedItems().isEmpty()); });
+}
+
+void LetterWindow::buildFormatMenu()
+{
+    QMenu *format = menuBar()->addMenu(u"F&ormat"_s);
+    const auto add = [this, format](const QString &text, const QKeySequence &keys, auto slot) {
+        QAction *action = format->addAction(text, this, slot);
+        action->setShortcut(keys);
+        return action;
+    };
+    add(u"&Bold"_s, QKeySequence::Bold, [this] { m_body->toggleBold(); });
+    add(u"&Italic"_s, QKeySequence::Italic, [this] { m_body->toggleItalic(); });
+    add(u"&Underline"_s, QKeySequence::Underline, [this] { m_body->toggleUnderline(); });
+    format->addSeparator();
+    add(u"Bulleted &List"_s, QKeySequence(), [this] { m_body->toggleList(false); });
+    add(u"&Numbered List"_s, QKeySequence(), [this] { m_body->toggleList(true); });
+    add(u"Lin&k…"_s, QKeySequence(Qt::CTRL | Qt::Key_K), [this] { insertLink(); });
+    QMenu *sizes = format->addMenu(u"&Size"_s);
+    sizes->addAction(u"&Normal"_s, this, [this] { m_body->setPointSize(0); });
+    for (const int points : LetterHtml::FontSizes)
+        sizes->addAction(u"%1 pt"_s.arg(points), this,
+                         [this, points] { m_body->setPointSize(points); });
+}
+
+void LetterWindow::insertLink()
+{
+    bool ok = false;
+    const QString address =
+        QInputDialog::getText(this, u"Link"_s, u"Address (https:, http: or mailto:):"_s,
+                              QLineEdit::Normal, u"https://"_s, &ok)
+            .trimmed();
+    if (!ok || address.isEmpty())
+        return;
+    if (!LetterHtml::isLinkAddress(address)) {
+        m_dialogs.information(u"A link goes to an https:, http: or mailto: address."_s);
+        return;
+    }
+    m_body->makeLink(address);
+    m_body->setFocus();
 }
 
 void LetterWindow::showAddressError(LetterForm::Field field)

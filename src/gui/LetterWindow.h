@@ -10,11 +10,11 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 
 namespace corvel {
 
 class DialogHost;
+class LetterBodyEdit;
 class OlItem;
 
 // One letter of the session, open to write: From, To, CC, BCC with the reason under a field
@@ -55,6 +55,8 @@ private:
     bool takeFiles(QDropEvent *event);
     QLineEdit *addressField(LetterForm::Field field, const QString &name, QLabel *error);
     void buildCommands();
+    void buildFormatMenu();
+    void insertLink();
     void showAddressError(LetterForm::Field field);
     void showAttachments();
     void showState();
@@ -63,10 +65,10 @@ private:
     DialogHost &m_dialogs;
     LetterForm m_form;
     QString m_entryId;
-    QLabel *m_errors[3] = {};
+    QLabel *m_errors[4] = {};
     QLabel *m_subjectError = nullptr;
     QLineEdit *m_subject = nullptr;
-    QPlainTextEdit *m_body = nullptr;
+    LetterBodyEdit *m_body = nullptr;
     QListWidget *m_attachments = nullptr;
     bool m_sessionEnding = false;
 };

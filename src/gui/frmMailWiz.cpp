@@ -1,6 +1,7 @@
 #include "gui/frmMailWiz.h"
 
 #include "merge/MailWizard.h"
+#include "merge/MemberAttachments.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -10,6 +11,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -51,6 +53,7 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     , m_tlDrafts(new QTreeWidget)
     , m_mailTypes(new QButtonGroup(this))
     , m_cmdPreview(wizardButton(QStringLiteral("Pre&view"), QStringLiteral("cmdPreview")))
+    , m_cmdSendTest(wizardButton(MailWizard::testCaption(), QStringLiteral("cmdSendTest")))
     , m_txtPreview(new QPlainTextEdit)
     , m_cmdBack(wizardButton(QStringLiteral("&Back"), QStringLiteral("cmdBack")))
     , m_cmdNext(wizardButton(QStringLiteral("&Next"), QStringLiteral("cmdNext")))
@@ -142,6 +145,7 @@ QWidget *frmMailWiz::buildSummaryPage()
     m_optMailType[static_cast<std::size_t>(m_wizard.chosenMailType())]->setChecked(true);
     auto *previewRow = new QHBoxLayout;
     previewRow->addWidget(m_lbl[5], 1);
+    previewRow->addWidget(m_cmdSendTest);
     previewRow->addWidget(m_cmdPreview);
     page1->addLayout(previewRow);
     m_txtPreview->setObjectName(QStringLiteral("txtPreview"));
@@ -204,6 +208,7 @@ void frmMailWiz::connectControls()
     connect(m_cmdFinish, &QPushButton::clicked, this, &frmMailWiz::accept);
     connect(m_cmdExit, &QPushButton::clicked, this, &frmMailWiz::cmdExit_Click);
     connect(m_cmdPreview, &QPushButton::clicked, this, &frmMailWiz::cmdPreview_Click);
+    connect(m_cmdSendTest, &QPushButton::clicked, this, &frmMailWiz::cmdSendTest_Click);
 }
 
 void frmMailWiz::wizardDoStep()
@@ -218,6 +223,7 @@ void frmMailWiz::wizardDoStep()
     m_cmdNext->setEnabled(states.next);
     m_cmdFinish->setEnabled(states.finish);
     m_cmdPreview->setVisible(m_wizard.canPreview());
+    m_cmdSendTest->setVisible(m_wizard.canPreview());
     if (!m_wizard.canPreview())
         m_txtPreview->hide();
     m_lbl[3]->setText(m_wizard.letterSummary());
@@ -277,6 +283,8 @@ void frmMailWiz::showValuesTable()
     for (const QString &name : m_wizard.promptNames())
         if (m_wizard.promptChoice(name) == PromptPlan::Choice::Table)
             m_tableColumns.append(name);
+    if (m_wizard.hasAttachmentColumn())
+        m_tableColumns.append(MemberAttachments::columnName());
     const QSignalBlocker quiet(m_tblValues);
     const std::vector<MailMember> &members = m_wizard.tableMembers();
     m_tblValues->clear();
@@ -324,6 +332,22 @@ void frmMailWiz::cmdPreview_Click()
     QApplication::restoreOverrideCursor();
     m_txtPreview->setPlainText(lines.join(u'\n'));
     m_txtPreview->show();
+}
+
+void frmMailWiz::cmdSendTest_Click()
+{
+    bool ok = false;
+    const QString address =
+        QInputDialog::getText(this, MailWizard::caption(), QStringLiteral("Send the test to:"),
+                              QLineEdit::Normal, QString(), &ok);
+    if (!ok || address.trimmed().isEmpty())
+        return;
+    const Status sent = m_wizard.sendTest(address);
+    if (sent.ok())
+        QMessageBox::information(this, MailWizard::caption(),
+                                 QStringLiteral("The test is in the Outbox for %1.").arg(address));
+    else
+        QMessageBox::warning(this, MailWizard::caption(), sent.error());
 }
 
 void frmMailWiz::accept()

@@ -45,6 +45,7 @@ private:
     void tlDrafts_Click();
     void cmdExit_Click();
     void cmdPreview_Click();
+    void cmdSendTest_Click();
     void cmdLoadValues_Click();
     // Page 2 for the chosen letter's prompts: a choice and a value each, then the table.
     void showPrompts();
@@ -58,6 +59,7 @@ private:
     std::array<QRadioButton *, 4> m_optMailType{};
     QButtonGroup *m_mailTypes;
     QPushButton *m_cmdPreview;
+    QPushButton *m_cmdSendTest;
     QPlainTextEdit *m_txtPreview;
     QPushButton *m_cmdBack;
     QPushButton *m_cmdNext;

@@ -1,6 +1,7 @@
 #include "merge/GroupMailRun.h"
 
 #include "merge/MailGenerator.h"
+#include "merge/MemberAttachments.h"
 #include "merge/RunLock.h"
 
 namespace corvel {
@@ -14,6 +15,11 @@ GroupMailRun::GroupMailRun(OlNamespace &session, Decisions &decisions)
 std::optional<GenerationOutcome> GroupMailRun::run(const Request &request,
                                                    const std::vector<MailMember> &members)
 {
+    if (request.prompts)
+        if (Status files = MemberAttachments::check(*request.prompts, members); !files.ok()) {
+            m_decisions.cannotStart(files.error());
+            return std::nullopt;
+        }
     // One run at a time, here or in the other program: another run's journal is not an
     // interrupted one. A dry run takes the lock as well, to tell an interrupted run as a real
     // run would.
@@ -33,9 +39,10 @@ std::optional<GenerationOutcome> GroupMailRun::run(const Request &request,
         return std::nullopt;
     MailGenerator generator(m_session, *view, m_decisions.prompter());
     m_decisions.generating(&generator);
-    GenerationOutcome outcome = generator.execute(
-        {request.key.type, request.key.letterEntryId, request.dryRun, request.prompts}, members,
-        journal->get());
+    GenerationOutcome outcome =
+        generator.execute({request.key.type, request.key.letterEntryId, request.dryRun,
+                           request.prompts, request.unsubscribe},
+                          members, journal->get());
     m_decisions.generating(nullptr);
     return outcome;
 }

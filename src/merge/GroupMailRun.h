@@ -1,6 +1,7 @@
 #pragma once
 
 #include "merge/GenerationOutcome.h"
+#include "merge/ListUnsubscribe.h"
 #include "merge/MailMember.h"
 #include "merge/RunJournal.h"
 
@@ -35,7 +36,7 @@ public:
     {
     public:
         virtual ~Decisions() = default;
-        // Another run holds the lock.
+        // Another run holds the lock, or a member's file cannot be read.
         virtual void cannotStart(const QString &reason) = 0;
         // The journal cannot be read: true sets it aside (as asidePath) and starts over.
         virtual bool startOverUnreadable(const QString &reason, const QString &asidePath) = 0;
@@ -56,6 +57,7 @@ public:
         const PromptPlan *prompts = nullptr; // may be null
         // Plans without queueing; a journal is read to tell an interrupted run, never changed.
         bool dryRun = false;
+        ListUnsubscribe unsubscribe{};
     };
 
     GroupMailRun(OlNamespace &session, Decisions &decisions);

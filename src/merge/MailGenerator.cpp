@@ -4,6 +4,7 @@
 #include "merge/GenerationView.h"
 #include "merge/MemberPrompts.h"
 #include "merge/MergeFields.h"
+#include "merge/PersonalCopy.h"
 #include "merge/RunJournal.h"
 #include "message/MailAddressList.h"
 #include "session/OlSendBatch.h"
@@ -52,7 +53,7 @@ GenerationOutcome MailGenerator::execute(const Options &options,
     m_sendBatch = nullptr;
     m_committer = nullptr;
     m_cancelled = false;
-    m_letterBody.reset();
+    m_copies = nullptr;
     m_addressesMet.clear();
 
     try {
@@ -68,6 +69,7 @@ GenerationOutcome MailGenerator::execute(const Options &options,
         return m_outcome;
     }
     m_outcome.letterLoaded = true;
+    m_copies = std::make_unique<PersonalCopy>(m_letter, m_options.prompts, m_options.unsubscribe);
     m_outcome.total = static_cast<qint64>(members.size());
     if (members.empty()) {
         m_letter = nullptr;
@@ -107,6 +109,7 @@ GenerationOutcome MailGenerator::execute(const Options &options,
             m_outcome.stopReason = finished.error();
     m_committer = nullptr;
     m_sendBatch = nullptr;
+    m_copies = nullptr;
     m_letter = nullptr;
     return m_outcome;
 }
@@ -132,51 +135,9 @@ void MailGenerator::processMember(const MailMember &member)
     } else if (m_journal && m_journal->queued().contains(RunJournal::normalized(member.address))) {
         ++m_outcome.skippedAlreadyQueued;
     } else if (m_options.grpMailType == MailType::Personal) {
-        try {
-            const QString recipient = MailAddressList::mailbox(member.name, member.address);
-            if (m_options.dryRun && !m_outcome.planned.empty()) {
-                m_outcome.planned.push_back({recipient, m_letter->CC(), m_letter->BCC()});
-            } else {
-                if (!m_letterBody)
-                    m_letterBody = m_letter->Body();
-                std::optional<QString> filled;
-                QStringList emptied;
-                if (MergeFields::hasFields(*m_letterBody)) {
-                    MemberPrompts prompts(m_options.prompts, m_prompter,
-                                          {{}, {}, member, m_outcome.processed, m_outcome.total});
-                    Result<QString> merged = MergeFields::fillMergeFields(
-                        *m_letterBody,
-                        [&prompts](const QString &name) { return prompts.valueOf(name); });
-                    if (prompts.stopRun()) {
-                        // Ended as Cancel ends a run; this member was not mailed.
-                        --m_outcome.processed;
-                        m_cancelled = true;
-                        return;
-                    }
-                    if (!merged.ok()) {
-                        fail(member, merged.error());
-                        showProgress(m_outcome.processed);
-                        return;
-                    }
-                    filled = *merged;
-                    emptied = prompts.emptied();
-                }
-                if (m_options.dryRun) {
-                    const std::shared_ptr<OlItem> copy = OlSendBatch::copyOf(
-                        m_letter, OlSendBatch::CopyRecipients::To, recipient, filled);
-                    m_outcome.firstFilledBody = filled.value_or(*m_letterBody);
-                    m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
-                } else {
-                    m_sendBatch->addCopy(m_letter, OlSendBatch::CopyRecipients::To, recipient,
-                                         filled);
-                    noteAdded({member});
-                    if (!emptied.isEmpty())
-                        m_outcome.emptyPrompted.push_back({member.name, member.address, emptied});
-                }
-            }
-        } catch (const OutlookError &error) {
-            fail(member, error.message());
-        }
+        addPersonalCopy(member);
+        if (m_cancelled)
+            return;
     } else if (m_options.grpMailType != MailType::None) {
         m_batch.push_back(member);
         if (static_cast<int>(m_batch.size()) == kBatchSize)
@@ -184,6 +145,42 @@ void MailGenerator::processMember(const MailMember &member)
     }
     commitWhenDue();
     showProgress(m_outcome.processed);
+}
+
+void MailGenerator::addPersonalCopy(const MailMember &member)
+{
+    try {
+        const QString recipient = MailAddressList::mailbox(member.name, member.address);
+        if (m_options.dryRun && !m_outcome.planned.empty()) {
+            m_outcome.planned.push_back({recipient, m_letter->CC(), m_letter->BCC()});
+            return;
+        }
+        Result<PersonalCopy::Made> made =
+            m_copies->forMember(member, m_prompter, m_outcome.processed, m_outcome.total);
+        if (made.ok() && made->stopRun) {
+            // Ended as Cancel ends a run; this member was not mailed.
+            --m_outcome.processed;
+            m_cancelled = true;
+            return;
+        }
+        if (!made.ok()) {
+            fail(member, made.error());
+            return;
+        }
+        if (m_options.dryRun) {
+            const std::shared_ptr<OlItem> copy = OlSendBatch::copyOf(
+                m_letter, OlSendBatch::CopyRecipients::To, recipient, made->changes);
+            m_outcome.firstFilledBody = made->changes.body.value_or(m_copies->body());
+            m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
+            return;
+        }
+        m_sendBatch->addCopy(m_letter, OlSendBatch::CopyRecipients::To, recipient, made->changes);
+        noteAdded({member});
+        if (!made->emptied.isEmpty())
+            m_outcome.emptyPrompted.push_back({member.name, member.address, made->emptied});
+    } catch (const OutlookError &error) {
+        fail(member, error.message());
+    }
 }
 
 bool MailGenerator::firstInThisRun(const QString &address)
@@ -281,10 +278,10 @@ void MailGenerator::sendBatch()
     try {
         if (m_options.dryRun) {
             const std::shared_ptr<OlItem> copy =
-                OlSendBatch::copyOf(m_letter, which, list, std::nullopt);
+                OlSendBatch::copyOf(m_letter, which, list, m_copies->forSeveral());
             m_outcome.planned.push_back({copy->To(), copy->CC(), copy->BCC()});
         } else {
-            m_sendBatch->addCopy(m_letter, which, list, std::nullopt);
+            m_sendBatch->addCopy(m_letter, which, list, m_copies->forSeveral());
             noteAdded(batch);
         }
     } catch (const OutlookError &error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "merge/GenerationOutcome.h"
+#include "merge/ListUnsubscribe.h"
 #include "merge/MailMember.h"
 #include "merge/MailType.h"
 
@@ -21,6 +22,7 @@ class MergePrompter;
 class OlItem;
 class OlNamespace;
 class OlSendBatch;
+class PersonalCopy;
 class PromptPlan;
 class RunJournal;
 
@@ -46,6 +48,8 @@ public:
         bool dryRun = false;
         // Answers prompts without asking; may be null (every prompt is asked).
         const PromptPlan *prompts = nullptr;
+        // The unsubscribe headers every copy carries.
+        ListUnsubscribe unsubscribe{};
     };
 
     MailGenerator(OlNamespace &session, GenerationView &view, MergePrompter &prompter);
@@ -84,6 +88,7 @@ public:
 
 private:
     void processMember(const MailMember &member);
+    void addPersonalCopy(const MailMember &member);
     void sendBatch();
     void showProgress(qint64 n);
     // Records the members of the copy just added to the batch being made.
@@ -103,7 +108,7 @@ private:
     Options m_options;
     RunJournal *m_journal = nullptr;
     std::shared_ptr<OlItem> m_letter;
-    std::optional<QString> m_letterBody; // read once, for every personal copy
+    std::unique_ptr<PersonalCopy> m_copies;
     GenerationOutcome m_outcome;
     QSet<QString> m_addressesMet;
     std::vector<MailMember> m_batch;

@@ -45,7 +45,7 @@ QStringList MailPreview::lines(MailType type, const QString &letterEntryId,
     PlaceholderPrompter prompter;
     MailGenerator generator(m_session, view, prompter);
     const GenerationOutcome outcome =
-        generator.execute({type, letterEntryId, true, prompts}, m_members);
+        generator.execute({type, letterEntryId, true, prompts, {}}, m_members);
     if (!outcome.letterLoaded)
         return {view.problem};
     return GenerationSummary::planLines(outcome);

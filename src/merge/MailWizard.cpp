@@ -1,8 +1,12 @@
 #include "merge/MailWizard.h"
 
+#include "merge/MemberAttachments.h"
 #include "merge/MergeFields.h"
 #include "merge/PromptValuesFile.h"
 
+#include <QSet>
+
+#include <algorithm>
 #include <set>
 
 namespace corvel {
@@ -52,6 +56,13 @@ MailWizard::MailWizard(std::vector<Letter> letters, QString draftsCaption, QStri
     , m_draftsCaption(std::move(draftsCaption))
     , m_membersSummary(std::move(membersSummary))
 {
+}
+
+Status MailWizard::sendTest(const QString &address) const
+{
+    if (!m_testSender || !canPreview())
+        return Status::failure(QStringLiteral("Choose a letter and its addressing first."));
+    return m_testSender(wizardProcess(), address.trimmed());
 }
 
 QStringList MailWizard::preview() const
@@ -128,6 +139,7 @@ Status MailWizard::loadPromptValues(const QString &path)
     const corvel::Result<PromptValues> values = PromptValuesFile::read(path);
     if (!values.ok())
         return Status::failure(values.error());
+    takeAttachments(*values);
     for (const QString &prompt : values->prompts) {
         for (const QString &name : m_promptNames) {
             if (PromptPlan::keyOf(name) != PromptPlan::keyOf(prompt))
@@ -141,6 +153,30 @@ Status MailWizard::loadPromptValues(const QString &path)
         }
     }
     return {};
+}
+
+void MailWizard::takeAttachments(const PromptValues &values)
+{
+    const QString name = MemberAttachments::columnName();
+    const auto found =
+        std::find_if(values.prompts.cbegin(), values.prompts.cend(), [&](const QString &prompt) {
+            return PromptPlan::keyOf(prompt) == PromptPlan::keyOf(name);
+        });
+    if (found == values.prompts.cend())
+        return;
+    const qsizetype column = found - values.prompts.cbegin();
+    m_prompts.setChoice(name, PromptPlan::Choice::Table);
+    QSet<QString> mailed;
+    for (const MailMember &member : m_tableMembers)
+        mailed.insert(PromptPlan::memberKey(member.address));
+    for (const PromptValues::Row &row : values.rows)
+        if (mailed.contains(PromptPlan::memberKey(row.address)))
+            m_prompts.setCell(row.address, name, row.values.value(column));
+}
+
+bool MailWizard::hasAttachmentColumn() const
+{
+    return m_prompts.choice(MemberAttachments::columnName()) == PromptPlan::Choice::Table;
 }
 
 QStringList MailWizard::emptyValueLines() const

@@ -14,6 +14,8 @@
 
 namespace corvel {
 
+struct PromptValues;
+
 // The rules of the group mail wizard, without widgets: the letter chosen on the first page,
 // the addressing on the second, and, for personal copies of a letter with prompted fields,
 // how each prompt is answered on a third ("Prompted fields"). Finish is offered from the
@@ -75,6 +77,11 @@ public:
         return m_previewSource && m_currentStep >= 1 && m_currentRow >= 1;
     }
     [[nodiscard]] QStringList preview() const;
+    // Send a Test: the first member's copy, as Finish would make it, to the address given.
+    using TestSender = std::function<Status(const Result &, const QString &address)>;
+    void setTestSender(TestSender sender) { m_testSender = std::move(sender); }
+    [[nodiscard]] static QString testCaption() { return QStringLiteral("Send a &Test…"); }
+    [[nodiscard]] Status sendTest(const QString &address) const;
 
     // The chosen letter's body, for its prompts; the members, for the table of values, and
     // a contact's value for a prompt named after one of its fields.
@@ -110,6 +117,8 @@ public:
     // a refused file is said why, with its bad line.
     [[nodiscard]] Status cmdLoadValues_Click();
     [[nodiscard]] Status loadPromptValues(const QString &path);
+    // Whether the table has the members' own files (a loaded file's "Attachment" column).
+    [[nodiscard]] bool hasAttachmentColumn() const;
     // Said before Finish: "12 members have an empty First Name".
     [[nodiscard]] QStringList emptyValueLines() const;
     // Said on the addressing page when the letter's fields will not be merged.
@@ -131,6 +140,7 @@ public:
 
 private:
     void fillFromContacts(const QString &promptName);
+    void takeAttachments(const PromptValues &values);
 
     std::vector<Letter> m_letters;
     int m_currentStep = 0;
@@ -140,6 +150,7 @@ private:
     QString m_draftsCaption;
     QString m_membersSummary;
     PreviewSource m_previewSource;
+    TestSender m_testSender;
     LetterBodySource m_letterBody;
     ContactValueSource m_contactValues;
     FileChooser m_chooseValuesFile;

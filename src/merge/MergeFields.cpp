@@ -1,6 +1,9 @@
 #include "merge/MergeFields.h"
 
 #include "merge/PromptPlan.h"
+#include "message/LetterHtml.h"
+
+#include <QRegularExpression>
 
 #include <QStringList>
 
@@ -106,6 +109,37 @@ corvel::Result<QString> MergeFields::fillMergeFields(const QString &text,
         }
         filled.replace(open, close + 2 - open, value);
     }
+    return filled;
+}
+
+corvel::Result<QString> MergeFields::fillHtmlMergeFields(const QString &html,
+                                                         const PromptValue &valueOf)
+{
+    static const QString open = QStringLiteral("&lt;&lt;");
+    static const QString close = QStringLiteral("&gt;&gt;");
+    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
+    QString filled;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype start = html.indexOf(open, from);
+        const qsizetype end = start < 0 ? -1 : html.indexOf(close, start);
+        if (end < 0)
+            break;
+        filled += QStringView(html).mid(from, start - from);
+        const QString name = LetterHtml::decoded(
+            html.mid(start + open.size(), end - start - open.size()).remove(tag));
+        if (name.startsWith(kPrompt, Qt::CaseInsensitive)) {
+            const QString promptName = name.mid(kPrompt.size());
+            const QString value = valueOf(promptName);
+            if (holdsLineBreakOrNul(value))
+                return corvel::Result<QString>::failure(
+                    QStringLiteral("The value for \"%1\" holds a line break or NUL character.")
+                        .arg(promptName));
+            filled += value.toHtmlEscaped();
+        }
+        from = end + close.size();
+    }
+    filled += QStringView(html).mid(from);
     return filled;
 }
 

@@ -50,6 +50,11 @@ public:
     using PromptValue = std::function<QString(const QString &promptName)>;
     [[nodiscard]] static corvel::Result<QString> fillMergeFields(const QString &text,
                                                                  const PromptValue &valueOf);
+    // The same for a letter's HTML text, where the fields stand escaped ("&lt;&lt;name&gt;&gt;",
+    // markup inside them ignored): each value is HTML-escaped, so it shows as typed, and the
+    // text is read once (a value adds no field).
+    [[nodiscard]] static corvel::Result<QString> fillHtmlMergeFields(const QString &html,
+                                                                     const PromptValue &valueOf);
     // Said where letters go out unmerged (To, CC and BCC copies) and hold merge fields.
     [[nodiscard]] static QString unmergedNote()
     {

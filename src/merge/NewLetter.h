@@ -21,12 +21,19 @@ public:
     // Throws OutlookError when the letter cannot be made or saved, or `drafts` is null.
     [[nodiscard]] static std::shared_ptr<OlItem>
     doBtnNewMsg(OlApplication &application, const std::shared_ptr<OlFolder> &drafts);
+    struct Fields
+    {
+        QString subject;
+        QString to;
+        QString replyTo;
+        QString body;
+        QString html; // the HTML alternative of body; empty: plain text
+    };
     // The same with the given fields and files, for letters written elsewhere. A file that
     // cannot be attached throws before anything is saved.
     [[nodiscard]] static std::shared_ptr<OlItem> create(OlApplication &application,
                                                         const std::shared_ptr<OlFolder> &drafts,
-                                                        const QString &subject, const QString &to,
-                                                        const QString &body,
+                                                        const Fields &fields,
                                                         const QStringList &attachments = {});
 };
 

@@ -541,6 +541,58 @@ void MailMessage::setBody(const QString &text)
 
 namespace {
 
+// The letter's own HTML text: an attached message's is not it.
+GMimeTextPart *findHtml(GMimeObject *root)
+{
+    GMimeTextPart *found = nullptr;
+    walkParts(root, [&](GMimeObject *object, const std::vector<PartStep> &) {
+        if (GMIME_IS_MESSAGE_PART(object))
+            return Walk::Skip;
+        if (GMIME_IS_TEXT_PART(object) && !isAttachment(object) && isType(object, "text", "html")) {
+            found = GMIME_TEXT_PART(object);
+            return Walk::Stop;
+        }
+        return Walk::Enter;
+    });
+    return found;
+}
+
+} // namespace
+
+QString MailMessage::htmlBody() const
+{
+    GMimeTextPart *part = findHtml(g_mime_message_get_mime_part(m_message.get()));
+    if (!part)
+        return {};
+    char *text = g_mime_text_part_get_text(part);
+    QString html = QString::fromUtf8(text ? text : "");
+    g_free(text);
+    return normalisedNewlines(html);
+}
+
+void MailMessage::setBodies(const QString &plain, const QString &html)
+{
+    setBody(plain);
+    if (html.isEmpty())
+        return;
+    GMimeMessage *message = m_message.get();
+    PlainPath path;
+    if (!findPlain(g_mime_message_get_mime_part(message), path))
+        return;
+    GMimeMultipart *alternative = g_mime_multipart_new_with_subtype("alternative");
+    g_mime_multipart_add(alternative, GMIME_OBJECT(path.part));
+    GMimeTextPart *htmlPart = g_mime_text_part_new_with_subtype("html");
+    g_mime_text_part_set_text(htmlPart, normalisedNewlines(html).toUtf8().constData());
+    encodeText(htmlPart);
+    g_mime_multipart_add(alternative, GMIME_OBJECT(htmlPart));
+    g_object_unref(htmlPart);
+    replaceAt(message, path.steps.empty() ? nullptr : &path.steps.back(),
+              GMIME_OBJECT(alternative));
+    g_object_unref(alternative);
+}
+
+namespace {
+
 // An attachment and where it stands: the multipart holding it, or none for the root.
 struct AttachmentPlace
 {
@@ -843,6 +895,48 @@ Status MailMessage::setFrom(const QString &sender)
     internet_address_list_clear(list);
     parsed->appendTo(list);
     return {};
+}
+
+Result<MailAddressList> MailMessage::replyTo() const
+{
+    return listOf(m_message.get(), GMIME_ADDRESS_TYPE_REPLY_TO);
+}
+
+Status MailMessage::setReplyTo(const QString &addresses)
+{
+    changed();
+    Result<MailAddressList> parsed = MailAddressList::parse(addresses);
+    if (!parsed.ok())
+        return Status::failure(parsed.error());
+    InternetAddressList *list =
+        g_mime_message_get_addresses(m_message.get(), GMIME_ADDRESS_TYPE_REPLY_TO);
+    internet_address_list_clear(list);
+    parsed->appendTo(list);
+    if (parsed->isEmpty())
+        g_mime_object_remove_header(GMIME_OBJECT(m_message.get()), "Reply-To");
+    return {};
+}
+
+Status MailMessage::setHeader(const QString &name, const QString &value)
+{
+    changed();
+    if (Status safe = MailAddressList::checkHeaderText(value, name); !safe.ok())
+        return safe;
+    const QByteArray key = name.toLatin1();
+    GMimeObject *object = GMIME_OBJECT(m_message.get());
+    if (value.isEmpty()) {
+        g_mime_object_remove_header(object, key.constData());
+        return {};
+    }
+    g_mime_object_set_header(object, key.constData(), value.toUtf8().constData(), "utf-8");
+    return {};
+}
+
+QString MailMessage::header(const QString &name) const
+{
+    const char *value =
+        g_mime_object_get_header(GMIME_OBJECT(m_message.get()), name.toLatin1().constData());
+    return QString::fromUtf8(value ? value : "");
 }
 
 void MailMessage::stampForSending(const QDateTime &now, const QString &domain)

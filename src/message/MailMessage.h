@@ -49,6 +49,12 @@ public:
     [[nodiscard]] QString body() const;
     // Replaces that text; an HTML alternative is dropped with it, attachments stay.
     void setBody(const QString &text);
+    // The letter's own HTML text (the alternative of its plain text), decoded; empty when it
+    // has none.
+    [[nodiscard]] QString htmlBody() const;
+    // Both forms of the letter's text, as multipart/alternative; an empty `html` leaves the
+    // plain text alone, as setBody does.
+    void setBodies(const QString &plain, const QString &html);
 
     // The files the letter carries, in the order they stand in it (not its own text, nor an
     // HTML alternative of it).
@@ -70,6 +76,13 @@ public:
     [[nodiscard]] Result<MailAddressList> addresses(Recipients which) const;
     [[nodiscard]] Result<MailAddressList> from() const;
     [[nodiscard]] Status setFrom(const QString &sender);
+    // Where replies go; empty: to the sender.
+    [[nodiscard]] Result<MailAddressList> replyTo() const;
+    [[nodiscard]] Status setReplyTo(const QString &addresses);
+    // A header the message model has no field for (List-Unsubscribe ...), replacing any of
+    // that name; refused when the value would be unsafe in a header. Empty removes it.
+    [[nodiscard]] Status setHeader(const QString &name, const QString &value);
+    [[nodiscard]] QString header(const QString &name) const;
 
     // The header a kind of recipients stands in, as the library spells it.
     [[nodiscard]] static const char *headerName(Recipients which);

@@ -4,12 +4,14 @@
 #include "merge/ContactFieldValues.h"
 #include "merge/GenerationSummary.h"
 #include "merge/GroupMailRun.h"
+#include "merge/ListUnsubscribe.h"
 #include "merge/MailGenerator.h"
 #include "merge/MailPreview.h"
 #include "merge/MailWizard.h"
 #include "merge/MemberSelection.h"
 #include "merge/RunJournal.h"
 #include "merge/RunOutboxReport.h"
+#include "merge/TestCopy.h"
 #include "presentation/DialogHost.h"
 #include "presentation/DialogPrompter.h"
 #include "presentation/FileDialogRequest.h"
@@ -231,6 +233,21 @@ void GroupMailCommand::doBtnDoMail()
     wizard.setPreviewSource([&preview](const MailWizard::Result &result) {
         return preview.lines(result.grpMailType, result.grpMailEntryId, &result.prompts);
     });
+    // Read here: the layers below read no settings.
+    const Result<ListUnsubscribe> unsubscribe = ListUnsubscribe::parse(
+        ws.settings().getSetting(u"Transport"_s, u"ListUnsubscribe"_s, QString()));
+    if (!unsubscribe.ok()) {
+        m_services.dialogs->information(unsubscribe.error());
+        return;
+    }
+    wizard.setTestSender([&](const MailWizard::Result &result, const QString &address) {
+        DialogPrompter prompter(*m_services.dialogs);
+        const Result<MailMember> sent = TestCopy::send(
+            *session, prompter,
+            {result.grpMailEntryId, result.grpMailType, &result.prompts, *unsubscribe, address},
+            selection.members);
+        return sent.ok() ? Status() : Status::failure(sent.error());
+    });
     wizard.setLetterBodySource([session](const QString &id) { return bodyOf(*session, id); });
     wizard.setMembers(selection.members, contactValuesOf(*session));
     wizard.setValuesFileChooser(
@@ -249,7 +266,9 @@ void GroupMailCommand::doBtnDoMail()
     std::optional<GenerationOutcome> outcome =
         run.run({m_services.runsDirectory,
                  {m_grpMailEntryId, selection.key, m_grpMailType},
-                 &result.prompts},
+                 &result.prompts,
+                 false,
+                 *unsubscribe},
                 selection.members);
     if (!outcome)
         return;

@@ -2,6 +2,7 @@
 
 #include "groups/GetNameForm.h"
 #include "merge/MergeFields.h"
+#include "message/LetterHtml.h"
 #include "message/MailAddressList.h"
 #include "presentation/DialogHost.h"
 #include "presentation/FileDialogRequest.h"
@@ -22,7 +23,7 @@ std::size_t slot(LetterForm::Field field)
 
 QString fieldName(std::size_t index)
 {
-    static const QString names[] = {u"To"_s, u"CC"_s, u"BCC"_s};
+    static const QString names[] = {u"To"_s, u"CC"_s, u"BCC"_s, u"Reply-To"_s};
     return names[index];
 }
 
@@ -44,11 +45,12 @@ LetterForm::LetterForm(std::shared_ptr<OlItem> letter, DialogHost &dialogs)
     , m_dialogs(dialogs)
 {
     m_from = m_letter->From();
-    m_now.addresses = {m_letter->To(), m_letter->CC(), m_letter->BCC()};
+    m_now.addresses = {m_letter->To(), m_letter->CC(), m_letter->BCC(), m_letter->ReplyTo()};
     m_now.subject = m_letter->Subject();
     m_now.body = m_letter->Body();
+    m_now.html = LetterHtml::sanitized(m_letter->HTMLBody());
     m_saved = m_now;
-    for (const Field field : {Field::To, Field::Cc, Field::Bcc})
+    for (const Field field : {Field::To, Field::Cc, Field::Bcc, Field::ReplyTo})
         setAddresses(field, m_now.addresses[slot(field)]);
     setSubject(m_now.subject);
 }
@@ -75,6 +77,13 @@ void LetterForm::setSubject(const QString &subject)
     m_now.subject = subject;
     const Status safe = MailAddressList::checkHeaderText(subject, u"subject"_s);
     m_subjectError = safe.ok() ? QString() : safe.error();
+}
+
+void LetterForm::setText(const QString &plain, const QString &editorHtml)
+{
+    m_now.body = plain;
+    const QString kept = LetterHtml::sanitized(editorHtml);
+    m_now.html = LetterHtml::hasFormatting(kept) ? kept : QString();
 }
 
 QString LetterForm::title() const
@@ -169,9 +178,13 @@ void LetterForm::write(bool skipWrong)
         m_letter->setCC(m_now.addresses[slot(Field::Cc)]);
     if (writes(Field::Bcc))
         m_letter->setBCC(m_now.addresses[slot(Field::Bcc)]);
+    if (writes(Field::ReplyTo))
+        m_letter->setReplyTo(m_now.addresses[slot(Field::ReplyTo)]);
     if (!skipWrong || m_subjectError.isEmpty())
         m_letter->setSubject(m_now.subject);
-    m_letter->setBody(m_now.body);
+    // The text part of a formatted letter is made from its HTML, so both say the same.
+    m_letter->setBody(m_now.html.isEmpty() ? m_now.body : LetterHtml::plainText(m_now.html));
+    m_letter->setHTMLBody(m_now.html.isEmpty() ? QString() : LetterHtml::document(m_now.html));
 }
 
 void LetterForm::saved()
@@ -202,8 +215,8 @@ Status LetterForm::send()
     if (Status fields = checkFields(); !fields.ok())
         return fields;
     bool anyone = false;
-    for (const QString &text : m_now.addresses) {
-        const Result<MailAddressList> parsed = MailAddressList::parse(text);
+    for (const Field field : {Field::To, Field::Cc, Field::Bcc}) {
+        const Result<MailAddressList> parsed = MailAddressList::parse(m_now.addresses[slot(field)]);
         anyone = anyone || (parsed.ok() && !parsed->isEmpty());
     }
     if (!anyone)

@@ -26,7 +26,8 @@ public:
     {
         To,
         Cc,
-        Bcc
+        Bcc,
+        ReplyTo // kept on every copy; no recipient
     };
 
     // Reads the letter's fields; throws OutlookError when they cannot be read.
@@ -42,6 +43,11 @@ public:
     [[nodiscard]] const QString &subjectError() const { return m_subjectError; }
     [[nodiscard]] const QString &body() const { return m_now.body; }
     void setBody(const QString &body) { m_now.body = body; }
+    // The body as the editor holds it: its text and its HTML, the formatting kept as a letter
+    // may carry it; a body without formatting stays plain text.
+    void setText(const QString &plain, const QString &editorHtml);
+    // The letter's formatted text (a fragment), empty while it is plain.
+    [[nodiscard]] const QString &html() const { return m_now.html; }
     // The subject, or "(no subject)".
     [[nodiscard]] QString title() const;
 
@@ -75,9 +81,10 @@ public:
 private:
     struct Fields
     {
-        std::array<QString, 3> addresses;
+        std::array<QString, 4> addresses;
         QString subject;
         QString body;
+        QString html;
 
         friend bool operator==(const Fields &, const Fields &) = default;
     };
@@ -91,7 +98,7 @@ private:
     QString m_from;
     Fields m_now;
     Fields m_saved;
-    std::array<QString, 3> m_addressErrors;
+    std::array<QString, 4> m_addressErrors;
     QString m_subjectError;
     bool m_attachmentsChanged = false;
     bool m_sent = false;

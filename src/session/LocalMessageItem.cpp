@@ -148,6 +148,33 @@ void LocalMessageItem::setBody(const QString &body)
     changeable().setBody(body);
 }
 
+QString LocalMessageItem::HTMLBody() const
+{
+    return message().htmlBody();
+}
+
+void LocalMessageItem::setHTMLBody(const QString &html)
+{
+    MailMessage &mail = changeable();
+    mail.setBodies(mail.body(), html);
+}
+
+QString LocalMessageItem::ReplyTo() const
+{
+    Result<MailAddressList> list = message().replyTo();
+    return list.ok() ? list->display() : QString();
+}
+
+void LocalMessageItem::setReplyTo(const QString &addresses)
+{
+    check(changeable().setReplyTo(addresses));
+}
+
+void LocalMessageItem::setHeader(const QString &name, const QString &value)
+{
+    check(changeable().setHeader(name, value));
+}
+
 QString LocalMessageItem::To() const
 {
     return message().recipients(MailMessage::Recipients::To);
@@ -336,7 +363,7 @@ LocalMessageItem::prepareForQueue(std::map<const LocalStoreTree *, QString> &out
 
 std::optional<LocalMessageItem::Queueing>
 LocalMessageItem::prepareCopyForQueue(MailMessage::Recipients which, const QString &addresses,
-                                      const std::optional<QString> &body,
+                                      const OlSendBatch::CopyChanges &changes,
                                       std::map<const LocalStoreTree *, QString> &outboxes)
 {
     Result<MailAddressList> recipients = MailAddressList::parse(addresses);
@@ -344,16 +371,21 @@ LocalMessageItem::prepareCopyForQueue(MailMessage::Recipients which, const QStri
         throw OutlookError(recipients.error());
     if (recipients->isEmpty())
         return std::nullopt; // whether the copy has any recipient at all is checked as a whole
-    if (!m_copies || m_copies->which != which || m_copies->body != body) {
+    if (!m_copies || m_copies->which != which || m_copies->changes != changes) {
         Result<MailMessage> copy = message().copy();
         if (!copy.ok())
             throw OutlookError(u"The message cannot be copied: %1"_s.arg(copy.error()));
-        if (body)
-            copy->setBody(*body);
+        if (changes.body || changes.htmlBody)
+            copy->setBodies(changes.body.value_or(copy->body()),
+                            changes.htmlBody.value_or(copy->htmlBody()));
+        for (const QString &path : changes.attachments)
+            check(copy->addAttachment(path));
+        for (const auto &[name, value] : changes.headers)
+            check(copy->setHeader(name, value));
         check(copy->setRecipients(which, addresses));
         readyForQueue(*copy);
         Result<RecipientCopies> made = RecipientCopies::of(*copy, which, domainOf(*copy));
-        m_copies = Copies{which, body, std::nullopt};
+        m_copies = Copies{which, changes, std::nullopt};
         if (made.ok())
             m_copies->made = std::move(*made);
     }

@@ -3,6 +3,7 @@
 #include "message/MailMessage.h"
 #include "message/RecipientCopies.h"
 #include "session/OlMessageItem.h"
+#include "session/OlSendBatch.h"
 
 #include <map>
 #include <memory>
@@ -35,6 +36,11 @@ public:
     void setSubject(const QString &subject) override;
     [[nodiscard]] QString Body() const override;
     void setBody(const QString &body) override;
+    [[nodiscard]] QString HTMLBody() const override;
+    void setHTMLBody(const QString &html) override;
+    [[nodiscard]] QString ReplyTo() const override;
+    void setReplyTo(const QString &addresses) override;
+    void setHeader(const QString &name, const QString &value) override;
     [[nodiscard]] QString To() const override;
     void setTo(const QString &addresses) override;
     [[nodiscard]] QString CC() const override;
@@ -61,12 +67,12 @@ public:
     [[nodiscard]] Queueing prepareForQueue(std::map<const LocalStoreTree *, QString> &outboxes);
     // ... then, once it is queued, it can no longer change and a draft leaves Drafts.
     void noteQueued();
-    // The same for a copy of this message whose recipients of that kind are `addresses` and
-    // whose body is `body` (its own when absent), made without the copy as an item; nothing
-    // when the copy must be made as a whole.
+    // The same for a copy of this message whose recipients of that kind are `addresses`,
+    // changed as `changes` say, made without the copy as an item; nothing when the copy must
+    // be made as a whole.
     [[nodiscard]] std::optional<Queueing>
     prepareCopyForQueue(MailMessage::Recipients which, const QString &addresses,
-                        const std::optional<QString> &body,
+                        const OlSendBatch::CopyChanges &changes,
                         std::map<const LocalStoreTree *, QString> &outboxes);
 
     // The file the message was read from or last saved to; empty while unsaved.
@@ -98,7 +104,7 @@ private:
     struct Copies
     {
         MailMessage::Recipients which;
-        std::optional<QString> body;
+        OlSendBatch::CopyChanges changes;
         std::optional<RecipientCopies> made; // none: copied as a whole
     };
     std::optional<Copies> m_copies;

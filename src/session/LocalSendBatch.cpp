@@ -37,11 +37,11 @@ void LocalSendBatch::add(const std::shared_ptr<OlItem> &message)
 }
 
 void LocalSendBatch::addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
-                             const QString &addresses, const std::optional<QString> &body)
+                             const QString &addresses, const CopyChanges &changes)
 {
     auto item = std::dynamic_pointer_cast<LocalMessageItem>(letter);
     if (!item) {
-        OlSendBatch::addCopy(letter, which, addresses, body);
+        OlSendBatch::addCopy(letter, which, addresses, changes);
         return;
     }
     const MailMessage::Recipients recipients =
@@ -49,9 +49,9 @@ void LocalSendBatch::addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipien
         : which == CopyRecipients::CC ? MailMessage::Recipients::Cc
                                       : MailMessage::Recipients::Bcc;
     std::optional<LocalMessageItem::Queueing> queueing =
-        item->prepareCopyForQueue(recipients, addresses, body, m_outboxes);
+        item->prepareCopyForQueue(recipients, addresses, changes, m_outboxes);
     if (!queueing) {
-        OlSendBatch::addCopy(letter, which, addresses, body);
+        OlSendBatch::addCopy(letter, which, addresses, changes);
         return;
     }
     stage(nullptr, queueing->bytes, queueing->outbox);

@@ -29,7 +29,7 @@ public:
     void add(const std::shared_ptr<OlItem> &message) override;
     // Copies of a letter of this session are written from its file form, made once.
     void addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
-                 const QString &addresses, const std::optional<QString> &body) override;
+                 const QString &addresses, const CopyChanges &changes) override;
     [[nodiscard]] std::size_t size() const override { return m_pending.size(); }
     [[nodiscard]] std::vector<Queued> commit() override;
     // Only files and the mailbox's listener (which is thread-safe) are touched.

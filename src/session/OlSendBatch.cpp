@@ -5,18 +5,25 @@
 namespace corvel {
 
 void OlSendBatch::addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
-                          const QString &addresses, const std::optional<QString> &body)
+                          const QString &addresses, const CopyChanges &changes)
 {
-    add(copyOf(letter, which, addresses, body));
+    add(copyOf(letter, which, addresses, changes));
 }
 
 std::shared_ptr<OlItem> OlSendBatch::copyOf(const std::shared_ptr<OlItem> &letter,
                                             CopyRecipients which, const QString &addresses,
-                                            const std::optional<QString> &body)
+                                            const CopyChanges &changes)
 {
     std::shared_ptr<OlItem> copy = letter->Copy();
-    if (body)
-        copy->setBody(*body);
+    if (changes.body || changes.htmlBody) {
+        const QString html = changes.htmlBody.value_or(copy->HTMLBody());
+        copy->setBody(changes.body.value_or(copy->Body()));
+        copy->setHTMLBody(html);
+    }
+    for (const QString &path : changes.attachments)
+        copy->AddAttachment(path);
+    for (const auto &[name, value] : changes.headers)
+        copy->setHeader(name, value);
     switch (which) {
     case CopyRecipients::To:
         copy->setTo(addresses);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace corvel {
@@ -28,17 +30,27 @@ public:
         CC,
         BCC
     };
+    // What a copy changes of its letter beside its recipients; all empty: a plain copy.
+    struct CopyChanges
+    {
+        std::optional<QString> body;     // the text, or the letter's own
+        std::optional<QString> htmlBody; // its HTML alternative (with `body`), or the letter's
+        QStringList attachments;         // files this copy carries beside the letter's
+        std::vector<std::pair<QString, QString>> headers; // name, value
+
+        friend bool operator==(const CopyChanges &, const CopyChanges &) = default;
+    };
     // Adds a copy of `letter` (which is left as it is) whose recipients of that kind are
-    // `addresses` ("; "-separated, as setTo takes them) and whose body is `body`, or the
-    // letter's own. Throws as add() does. The same as copying, changing and adding the copy;
+    // `addresses` ("; "-separated, as setTo takes them), changed as `changes` say. Throws as
+    // add() does. The same as copying, changing and adding the copy;
     // a session may make many copies of one letter faster.
     virtual void addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
-                         const QString &addresses, const std::optional<QString> &body);
+                         const QString &addresses, const CopyChanges &changes);
     // That copy as an item of its own (for a dry run, or a session that queues whole items).
     [[nodiscard]] static std::shared_ptr<OlItem> copyOf(const std::shared_ptr<OlItem> &letter,
                                                         CopyRecipients which,
                                                         const QString &addresses,
-                                                        const std::optional<QString> &body);
+                                                        const CopyChanges &changes);
     [[nodiscard]] virtual std::size_t size() const = 0;
     struct Queued
     {

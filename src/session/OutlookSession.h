@@ -68,6 +68,27 @@ public:
     virtual void setSubject(const QString &subject) = 0;
     [[nodiscard]] virtual QString Body() const = 0;
     virtual void setBody(const QString &body) = 0;
+    // The HTML alternative of Body, empty when the message is plain text; setting it keeps
+    // Body (set Body first), empty makes the message plain.
+    [[nodiscard]] virtual QString HTMLBody() const { return {}; }
+    virtual void setHTMLBody(const QString &html)
+    {
+        if (!html.isEmpty())
+            throw OutlookError(QStringLiteral("This item cannot carry HTML."));
+    }
+    // Where replies go; empty: to the sender.
+    [[nodiscard]] virtual QString ReplyTo() const { return {}; }
+    virtual void setReplyTo(const QString &addresses)
+    {
+        if (!addresses.isEmpty())
+            throw OutlookError(QStringLiteral("This item cannot carry a Reply-To address."));
+    }
+    // A header of the message's own, such as List-Unsubscribe (empty removes it).
+    virtual void setHeader(const QString &name, const QString &value)
+    {
+        (void)value;
+        throw OutlookError(QStringLiteral("This item cannot carry the header %1.").arg(name));
+    }
     [[nodiscard]] virtual QString To() const = 0;
     virtual void setTo(const QString &addresses) = 0; // separated by "; "
     [[nodiscard]] virtual QString CC() const = 0;

@@ -10,17 +10,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextEdit>
 #include <QTextLayout>
 #include <QTimer>
 
@@ -67,7 +69,7 @@ void trigger(QWidget &window, const QString &action)
 }
 
 // What the highlighter gave the body's first line, as (start, length, bold).
-QList<std::tuple<int, int, bool>> marked(QPlainTextEdit &body)
+QList<std::tuple<int, int, bool>> marked(QTextEdit &body)
 {
     QList<std::tuple<int, int, bool>> ranges;
     for (const QTextLayout::FormatRange &range : body.document()->firstBlock().layout()->formats())
@@ -101,6 +103,7 @@ private Q_SLOTS:
     void addressReasonShowsAsTyped();
     void mergeFieldsAreMarkedAndPromptFieldsInsertedAtTheCursor();
     void savedLetterClosesWithoutAQuestion();
+    void pastedFormattingIsSavedAsBothParts();
     void editedLetterAsksBeforeClosing();
     void droppedFilesAreAttachedAndRemoved();
     void sessionEndSavesWithoutAnyBox();
@@ -133,7 +136,7 @@ void LetterWindowTest::mergeFieldsAreMarkedAndPromptFieldsInsertedAtTheCursor()
     ScriptedDialogHost dialogs;
     LetterWindow window(store.letter(), dialogs);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
-    auto *body = child<QPlainTextEdit>(window, u"body"_s);
+    auto *body = child<QTextEdit>(window, u"body"_s);
     QTest::keyClicks(body, u"Dear <<Prompt=Name>>, <<FullName>> and << not one"_s);
     using Range = std::tuple<int, int, bool>;
     QCOMPARE(marked(*body), (QList<Range>{{5, 15, true}, {22, 12, false}}));
@@ -147,6 +150,27 @@ void LetterWindowTest::mergeFieldsAreMarkedAndPromptFieldsInsertedAtTheCursor()
     QCOMPARE(body->toPlainText(), u"Dear <<Prompt=First Name>>,"_s);
     QCOMPARE(body->textCursor().position(), 26);
     QCOMPARE(window.form().body(), body->toPlainText());
+}
+
+void LetterWindowTest::pastedFormattingIsSavedAsBothParts()
+{
+    Store store;
+    ScriptedDialogHost dialogs;
+    LetterWindow window(store.letter(), dialogs);
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    QTest::keyClicks(child<QLineEdit>(window, u"replyTo"_s), u"desk@example.org"_s);
+    auto *body = child<QTextEdit>(window, u"body"_s);
+    QTest::keyClicks(body, u"Plain "_s);
+    auto *data = new QMimeData;
+    data->setHtml(u"<p style='color:red'><b>Bold</b> <script>x()</script><ul><li>one</li></ul>"_s);
+    QGuiApplication::clipboard()->setMimeData(data);
+    body->paste();
+    trigger(window, u"actionSave"_s);
+    const std::shared_ptr<OlItem> saved = store.letter();
+    QVERIFY2(saved->HTMLBody().contains(u"<b>Bold</b>"_s), qPrintable(saved->HTMLBody()));
+    QVERIFY(!saved->HTMLBody().contains(u"script"_s) && !saved->HTMLBody().contains(u"red"_s));
+    QCOMPARE(saved->Body(), u"Plain Bold\n- one"_s);
+    QCOMPARE(saved->ReplyTo(), u"desk@example.org"_s);
 }
 
 void LetterWindowTest::savedLetterClosesWithoutAQuestion()
@@ -172,7 +196,7 @@ void LetterWindowTest::editedLetterAsksBeforeClosing()
     ScriptedDialogHost dialogs;
     QPointer<LetterWindow> window = new LetterWindow(store.letter(), dialogs);
     window->show();
-    QTest::keyClicks(child<QPlainTextEdit>(*window, u"body"_s), u"Hello"_s);
+    QTest::keyClicks(child<QTextEdit>(*window, u"body"_s), u"Hello"_s);
     QVERIFY(!window->close()); // no answer queued: Cancel
     QVERIFY(window->isVisible());
     QCOMPARE(dialogs.asked().size(), 1);
@@ -189,7 +213,7 @@ void LetterWindowTest::droppedFilesAreAttachedAndRemoved()
     LetterWindow window(store.letter(), dialogs);
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     window.show();
-    auto *body = child<QPlainTextEdit>(window, u"body"_s);
+    auto *body = child<QTextEdit>(window, u"body"_s);
     dropFiles(body->viewport(),
               {store.file(u"plan.txt"_s, "the plan"), store.file(u"Größe.pdf"_s, "%PDF-1.4")});
     QCOMPARE(body->toPlainText(), QString()); // attached, not pasted as paths
@@ -216,7 +240,7 @@ void LetterWindowTest::sessionEndSavesWithoutAnyBox()
     dialogs.showMessage(store.entryId); // the same letter is brought forward, not opened twice
     QCOMPARE(dialogs.openLetters().size(), 1);
     QPointer<LetterWindow> window = dialogs.openLetters().front();
-    QTest::keyClicks(child<QPlainTextEdit>(*window, u"body"_s), u"kept"_s);
+    QTest::keyClicks(child<QTextEdit>(*window, u"body"_s), u"kept"_s);
     QTest::keyClicks(child<QLineEdit>(*window, u"cc"_s), u"carol@"_s);
     QStringList problems;
     QVERIFY(dialogs.closeLetters(false, problems));
@@ -237,7 +261,7 @@ void LetterWindowTest::sessionEndDuringTheQuestionClosesTheLetter()
     dialogs.setItemLookup([&store](const QString &id) { return store.session->GetItemFromID(id); });
     dialogs.showMessage(store.entryId);
     QPointer<LetterWindow> window = dialogs.openLetters().front();
-    QTest::keyClicks(child<QPlainTextEdit>(*window, u"body"_s), u"typed"_s);
+    QTest::keyClicks(child<QTextEdit>(*window, u"body"_s), u"typed"_s);
     QStringList problems;
     bool closedLetters = false;
     bool asked = false;

@@ -43,7 +43,7 @@ TEST_P(DraftsFolderCases, NewLetterGoesWhereGroupMailLooks)
     const auto expected = QString::fromUtf8(row.expectedStore) == u"Work"_s ? work : personal;
     EXPECT_EQ(chosen->EntryID(), expected->EntryID());
 
-    const auto letter = NewLetter::create(application, chosen, u"News"_s, {}, {});
+    const auto letter = NewLetter::create(application, chosen, {u"News"_s, {}, {}, {}, {}});
     ASSERT_EQ(expected->items().size(), 1u);
     EXPECT_EQ(expected->items().front()->EntryID(), letter->EntryID());
     EXPECT_EQ((expected == work ? personal : work)->items().size(), 0u);

@@ -75,6 +75,22 @@ INSTANTIATE_TEST_SUITE_P(
         FillCase{"NoFields", "plain text", {}, "plain text"}),
     corvel::test::ByName());
 
+// In HTML a field stands escaped, markup in it does not hide it, and a value shows as typed
+// without being read for fields again.
+TEST(fillHtmlMergeFields, FillsEscapedFieldsWithEscapedValues)
+{
+    TablePrompter prompter;
+    prompter.answers = {{u"First & Last"_s, u"<b>Ann</b> & <<Prompt=x>>"_s}};
+    const Result<QString> filled = MergeFields::fillHtmlMergeFields(
+        u"Dear &lt;&lt;Prompt=<i>First</i> &amp; Last&gt;&gt;, &lt;&lt;Link&gt;&gt;!"_s,
+        prompter.valueOf());
+    ASSERT_TRUE(filled.ok());
+    EXPECT_EQ(*filled, u"Dear &lt;b&gt;Ann&lt;/b&gt; &amp; &lt;&lt;Prompt=x&gt;&gt;, !"_s);
+    prompter.answers = {{u"n"_s, u"a\nb"_s}};
+    EXPECT_FALSE(
+        MergeFields::fillHtmlMergeFields(u"&lt;&lt;Prompt=n&gt;&gt;"_s, prompter.valueOf()).ok());
+}
+
 // However often the letter uses a prompt, in whatever letter case, a member is asked once.
 TEST(MemberPrompts, AskOncePerNameNamingTheMember)
 {

@@ -70,8 +70,8 @@ protected:
         // behind the test's back.
         m_delivery = std::make_unique<LocalDelivery>(*session, &settings);
         session->mailbox()->setQueuedListener({});
-        m_letter = NewLetter::create(*application, DraftsFolder::choose(*session, {}), u"News"_s,
-                                     {}, u"Dear member,\n"_s)
+        m_letter = NewLetter::create(*application, DraftsFolder::choose(*session, {}),
+                                     {u"News"_s, {}, {}, u"Dear member,\n"_s, {}})
                        ->EntryID();
     }
     std::unique_ptr<RunJournal> journal()

@@ -84,6 +84,20 @@ TEST(MailMessageTest, SettingTheBodyDropsTheHtmlAlternativeAndKeepsTheAttachment
     EXPECT_TRUE(out.contains("JVBERi0xLjQKJSBzYW1wbGUgYXR0YWNobWVudAo"));
 }
 
+// Both forms replace the letter's own text together, beside its attachment, and read back.
+TEST(MailMessageTest, BothFormsOfTheTextGoAsOneAlternative)
+{
+    MailMessage mixed = parsed(sampleDraft(u"Q00000002"_s));
+    mixed.setBodies(u"Hi Bob"_s, u"<b>Hi</b> Bob"_s);
+    MailMessage again = parsed(wire(mixed));
+    EXPECT_EQ(again.body(), u"Hi Bob"_s);
+    EXPECT_EQ(again.htmlBody(), u"<b>Hi</b> Bob"_s);
+    EXPECT_EQ(again.attachments().size(), 1U);
+    EXPECT_EQ(wire(again).count("multipart/alternative"), 1);
+    again.setBodies(u"Plain"_s, QString());
+    EXPECT_EQ(parsed(wire(again)).htmlBody(), QString());
+}
+
 TEST(MailMessageTest, BodyIsAddedWhereTheLetterHasOnlyHtml)
 {
     MailMessage html = parsed("From: a@example.org\nSubject: x\nMIME-Version: 1.0\n"
