@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -14,83 +12,74 @@
 
 namespace corvel::test {
 
-// A port on 127.0.0.1 that nothing listens on, or whether one accepts connections.
+// A free port on 127.0.0.1 (probe 0), or whether something listens on the port probed.
 inline int loopbackPort(int probe = 0)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(probe));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, htons(uint16_t(probe)), {htonl(INADDR_LOOPBACK)}, {}};
+    auto *raw = reinterpret_cast<sockaddr *>(&address);
     socklen_t size = sizeof address;
-    int result = 0;
-    if (probe) {
-        result = ::connect(fd, reinterpret_cast<sockaddr *>(&address), size) == 0 ? probe : 0;
-    } else if (::bind(fd, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
-               ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) == 0) {
-        result = ntohs(address.sin_port);
-    }
+    const int port =
+        probe ? (::connect(fd, raw, size) == 0 ? probe : 0)
+              : (::bind(fd, raw, size) || ::getsockname(fd, raw, &size) ? 0
+                                                                        : ntohs(address.sin_port));
     ::close(fd);
-    return result;
+    return port;
 }
 
-// A real slapd serving dc=example,dc=org from a temporary folder, the LDIF loaded with
-// slapadd before it starts, on free ports of 127.0.0.1 (ldap://, and ldaps:// as well when
-// given a certificate, which also serves StartTLS); stopped by its process id when this goes.
-// port() is 0 when it did not come up.
+// A real slapd serving dc=example,dc=org (admin cn=admin, password "secret") from a temporary
+// folder, the LDIF loaded with slapadd before it starts, on a free port of 127.0.0.1; with
+// TLS, also ldaps:// on a second one, and a certificate for 127.0.0.1 from a CA of its own.
+// Paged searches get every entry, others stop at 500, as in many directories. Stopped by
+// its process id when this goes; port() is 0 when it did not come up.
 class SlapdServer
 {
 public:
-    static constexpr const char *Suffix = "dc=example,dc=org";
-    static constexpr const char *AdminDn = "cn=admin,dc=example,dc=org";
-    static constexpr const char *AdminPassword = "secret";
-
-    explicit SlapdServer(const QByteArray &ldif, const QString &certFile = {},
-                         const QString &keyFile = {})
+    explicit SlapdServer(const QByteArray &ldif, bool tls = false)
     {
         const QString dir = m_dir.path();
-        QDir(dir).mkdir(QStringLiteral("db"));
-        QByteArray conf = "include /etc/ldap/schema/core.schema\n"
-                          "include /etc/ldap/schema/cosine.schema\n"
-                          "include /etc/ldap/schema/inetorgperson.schema\n"
-                          "modulepath /usr/lib/ldap\nmoduleload back_mdb\n"
-                          "pidfile " +
-                          dir.toUtf8() + "/slapd.pid\n";
-        if (!certFile.isEmpty())
-            conf += "TLSCertificateFile " + certFile.toUtf8() + "\nTLSCertificateKeyFile " +
-                    keyFile.toUtf8() + "\n";
-        // Paged searches get every entry; others stop at 500, as many directories do.
-        conf += "sizelimit size.soft=500 size.prtotal=unlimited\n";
-        conf += "database mdb\nmaxsize 1073741824\nsuffix \"dc=example,dc=org\"\n"
-                "rootdn \"cn=admin,dc=example,dc=org\"\nrootpw secret\n"
-                "directory " +
-                dir.toUtf8() + "/db\n";
-        write(QStringLiteral("slapd.conf"), conf);
-        write(QStringLiteral("data.ldif"), ldif);
-        const QString confPath = dir + QStringLiteral("/slapd.conf");
-        if (QProcess::execute(QStringLiteral("/usr/sbin/slapadd"),
-                              {QStringLiteral("-q"), QStringLiteral("-f"), confPath,
-                               QStringLiteral("-l"), dir + QStringLiteral("/data.ldif")}) != 0)
+        const auto path = [&](const char *name) { return m_dir.filePath(QString::fromUtf8(name)); };
+        const QString certificates = QStringLiteral(
+            "set -e; k='-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes'; exec 2>/dev/null;"
+            "openssl req -x509 $k -keyout ca.key -out ca.pem -days 2 -subj /CN=TestCA;"
+            "openssl req $k -keyout server.key -out server.csr -subj /CN=127.0.0.1;"
+            "echo subjectAltName=IP:127.0.0.1 > san; openssl x509 -req -in server.csr -CA ca.pem "
+            "-CAkey ca.key -CAcreateserial -days 2 -extfile san -out server.pem;"
+            "printf 'TLSCertificateFile %1/server.pem\\nTLSCertificateKeyFile %1/server.key\\n' "
+            ">> slapd.conf;");
+        const QString conf = QStringLiteral(
+            "cd %1; mkdir db; printf '%s\\n' 'include /etc/ldap/schema/core.schema' "
+            "'include /etc/ldap/schema/cosine.schema' 'include "
+            "/etc/ldap/schema/inetorgperson.schema' "
+            "'modulepath /usr/lib/ldap' 'moduleload back_mdb' 'pidfile %1/slapd.pid' "
+            "'sizelimit size.soft=500 size.prtotal=unlimited' > slapd.conf; %2"
+            "printf '%s\\n' 'database mdb' 'maxsize 1073741824' 'suffix dc=example,dc=org' "
+            "'rootdn cn=admin,dc=example,dc=org' 'rootpw secret' 'directory %1/db' >> slapd.conf;"
+            "/usr/sbin/slapadd -q -f slapd.conf");
+        QProcess setUp;
+        setUp.start(QStringLiteral("/bin/bash"),
+                    {QStringLiteral("-c"), conf.arg(dir, tls ? certificates.arg(dir) : QString())});
+        setUp.write(ldif);
+        setUp.closeWriteChannel();
+        if (!setUp.waitForFinished(60000) || setUp.exitCode() != 0)
             return;
         const int port = loopbackPort();
-        m_tlsPort = certFile.isEmpty() ? 0 : loopbackPort();
+        m_tlsPort = tls ? loopbackPort() : 0;
         QString urls = QStringLiteral("ldap://127.0.0.1:%1/").arg(port);
-        if (m_tlsPort)
+        if (tls)
             urls += QStringLiteral(" ldaps://127.0.0.1:%1/").arg(m_tlsPort);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("/usr/sbin/slapd"),
-                        {QStringLiteral("-f"), confPath, QStringLiteral("-h"), urls,
+                        {QStringLiteral("-f"), path("slapd.conf"), QStringLiteral("-h"), urls,
                          QStringLiteral("-d"), QStringLiteral("0")});
         m_process.waitForStarted(10000);
         QElapsedTimer timer;
         timer.start();
-        while (m_process.state() == QProcess::Running && timer.elapsed() < 15000) {
-            if (loopbackPort(port)) {
-                m_port = port;
-                return;
-            }
-            QThread::msleep(50);
+        while (m_process.state() == QProcess::Running && timer.elapsed() < 15000 && !m_port) {
+            m_port = loopbackPort(port);
+            QThread::msleep(m_port ? 0 : 50);
         }
+        m_caFile = path("ca.pem");
     }
     ~SlapdServer()
     {
@@ -102,37 +91,28 @@ public:
 
     [[nodiscard]] int port() const { return m_port; }
     [[nodiscard]] int tlsPort() const { return m_tlsPort; }
+    [[nodiscard]] const QString &caFile() const { return m_caFile; }
 
-    // The suffix and ou=people, then `count` people in it, each with a mail value.
+    // The suffix, ou=people and `count` people in it, each with a mail value.
     static QByteArray people(int count)
     {
         QByteArray ldif = "dn: dc=example,dc=org\nobjectClass: dcObject\nobjectClass: "
-                          "organization\ndc: example\no: Example\n\n"
-                          "dn: ou=people,dc=example,dc=org\nobjectClass: organizationalUnit\n"
-                          "ou: people\n\n";
-        for (int i = 0; i < count; ++i) {
-            const QByteArray n = QByteArray::number(i);
-            ldif += "dn: uid=p" + n +
-                    ",ou=people,dc=example,dc=org\nobjectClass: "
-                    "inetOrgPerson\nuid: p" +
-                    n + "\ncn: Person " + n + "\nsn: Surname" + n + "\ngivenName: Given\nmail: p" +
-                    n +
-                    "@example.org\ntitle: Engineer\n"
-                    "businessCategory: Staff\n\n";
-        }
+                          "organization\ndc: example\no: Example\n\ndn: ou=people,dc=example,"
+                          "dc=org\nobjectClass: organizationalUnit\nou: people\n\n";
+        for (int i = 0; i < count; ++i)
+            ldif += QStringLiteral("dn: uid=p%1,ou=people,dc=example,dc=org\nobjectClass: "
+                                   "inetOrgPerson\nuid: p%1\ncn: Person %1\nsn: Surname%1\n"
+                                   "givenName: Given\nmail: p%1@example.org\ntitle: Engineer\n"
+                                   "businessCategory: Staff\n\n")
+                        .arg(i)
+                        .toUtf8();
         return ldif;
     }
 
 private:
-    void write(const QString &name, const QByteArray &data) const
-    {
-        QFile file(m_dir.filePath(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(data);
-    }
-
     QTemporaryDir m_dir;
     QProcess m_process;
+    QString m_caFile;
     int m_port = 0;
     int m_tlsPort = 0;
 };
