@@ -76,8 +76,12 @@ Status parseHostPort(QStringView hostPort, LdapLocation &location)
     }
     if (location.host.isEmpty())
         return Status::failure(u"no server named"_s);
-    if (location.host.contains(u'%'))
-        return Status::failure(u"an escaped server name"_s);
+    // The client library takes a list of servers separated by spaces: one name, plainly.
+    for (const QChar c : std::as_const(location.host)) {
+        if (c.isSpace() || c.category() == QChar::Other_Control || c == u'%' || c == u'@')
+            return Status::failure(
+                u"the server name \"%1\" holds a space or %, @"_s.arg(location.host));
+    }
     if (!portText.isEmpty()) {
         bool ok = false;
         location.port = portText.toInt(&ok);

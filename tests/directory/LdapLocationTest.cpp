@@ -52,6 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
             {false, u"::1"_s, 10389, {}, Scope::Base, u"(uid=x)"_s}},
         Row{"NotLdap", u"http://h/"_s, {}, u"ldap:// or ldaps://"_s},
         Row{"NoHost", u"ldap:///dc=x"_s, {}, u"no server"_s},
+        Row{"SpaceInHost", u"ldap://a b:389/"_s, {}, u"holds a space"_s},
         Row{"PortZero", u"ldap://h:0/"_s, {}, u"port"_s},
         Row{"PortText", u"ldap://h:+1/"_s, {}, u"port"_s},
         Row{"Ipv6Open", u"ldap://[::1/"_s, {}, u"closing ]"_s},
