@@ -143,12 +143,14 @@ Status LdapConnection::startTls(const LdapLocation &location)
     const int code = ldap_start_tls_s(m_handle.get(), nullptr, nullptr);
     if (code == LDAP_SUCCESS)
         return {};
-    if (code == LDAP_SERVER_DOWN || code == LDAP_TIMEOUT)
+    if (!m_watch->connected || code == LDAP_SERVER_DOWN || code == LDAP_TIMEOUT)
         return Status::failure(
             u"cannot connect to %1: %2"_s.arg(location.serverUri(), failure(code)));
-    if (code < 0)
+    if (code == LDAP_CONNECT_ERROR) // the handshake failed
         return Status::failure(
             u"certificate not trusted for the name %1: %2"_s.arg(location.host, failure(code)));
+    if (code < 0)
+        return Status::failure(u"the server's answer was not understood: %1"_s.arg(failure(code)));
     if (!m_options.caFile.isEmpty())
         return Status::failure(
             u"%1 does not offer TLS: %2"_s.arg(location.serverUri(), failure(code)));

