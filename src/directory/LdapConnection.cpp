@@ -78,7 +78,6 @@ struct LdapConnection::ConnectWatch
 
 LdapConnection::~LdapConnection() = default;
 LdapConnection::LdapConnection(LdapConnection &&) noexcept = default;
-LdapConnection &LdapConnection::operator=(LdapConnection &&) noexcept = default;
 
 void LdapConnection::Closer::operator()(ldap *handle) const
 {

@@ -22,7 +22,8 @@ class LdapConnection
 public:
     ~LdapConnection();
     LdapConnection(LdapConnection &&) noexcept;
-    LdapConnection &operator=(LdapConnection &&) noexcept;
+    // Not assignable: the old handle must go before the callbacks it calls.
+    LdapConnection &operator=(LdapConnection &&) = delete;
 
     [[nodiscard]] static Result<LdapConnection> open(const LdapLocation &location,
                                                      const LdapConnectOptions &options);
