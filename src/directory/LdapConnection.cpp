@@ -4,7 +4,12 @@
 
 #include <QStringList>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
+
+#include <sys/socket.h>
 
 using namespace Qt::StringLiterals;
 
@@ -36,14 +41,7 @@ bool isAuthenticationRefusal(int code)
            code == LDAP_AUTH_METHOD_NOT_SUPPORTED;
 }
 
-int onConnected(LDAP *, Sockbuf *socket, LDAPURLDesc *, sockaddr *, ldap_conncb *context)
-{
-    *static_cast<bool *>(context->lc_arg) = true;
-    ber_len_t maxIncoming = MaxMessageBytes;
-    ber_sockbuf_ctrl(socket, LBER_SB_OPT_SET_MAX_INCOMING, &maxIncoming);
-    return 0;
-}
-
+int onConnected(LDAP *, Sockbuf *socket, LDAPURLDesc *, sockaddr *, ldap_conncb *context);
 void onClosed(LDAP *, Sockbuf *, ldap_conncb *) {}
 
 LdapEntry entryOf(LDAP *handle, LDAPMessage *message)
@@ -70,11 +68,50 @@ LdapEntry entryOf(LDAP *handle, LDAPMessage *message)
 
 } // namespace
 
+// Whether the server accepted the connection (after that, a failure to connect is TLS's),
+// and a deadline for opening: the client library's TLS handshake never gives up on a server
+// that accepts and then stays silent (it spins on the empty socket), so when the time is up
+// the socket is shut down under it.
 struct LdapConnection::ConnectWatch
 {
+    std::mutex mutex;
+    std::condition_variable settled;
     bool connected = false;
-    ldap_conncb callbacks{onConnected, onClosed, &connected};
+    bool opened = false;
+    bool expired = false;
+    int socket = -1;
+    ldap_conncb callbacks{onConnected, onClosed, this};
+
+    void awaitOpening(std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(mutex);
+        if (!settled.wait_for(lock, timeout, [this] { return opened; }) && socket >= 0) {
+            ::shutdown(socket, SHUT_RDWR);
+            expired = true;
+        }
+    }
+    void settle()
+    {
+        const std::lock_guard lock(mutex);
+        opened = true;
+        settled.notify_all();
+    }
 };
+
+namespace {
+
+int onConnected(LDAP *, Sockbuf *socket, LDAPURLDesc *, sockaddr *, ldap_conncb *context)
+{
+    auto *watch = static_cast<LdapConnection::ConnectWatch *>(context->lc_arg);
+    const std::lock_guard lock(watch->mutex);
+    watch->connected = true;
+    ber_sockbuf_ctrl(socket, LBER_SB_OPT_GET_FD, &watch->socket);
+    ber_len_t maxIncoming = MaxMessageBytes;
+    ber_sockbuf_ctrl(socket, LBER_SB_OPT_SET_MAX_INCOMING, &maxIncoming);
+    return 0;
+}
+
+} // namespace
 
 LdapConnection::~LdapConnection() = default;
 LdapConnection::LdapConnection(LdapConnection &&) noexcept = default;
@@ -128,10 +165,16 @@ Result<LdapConnection> LdapConnection::open(const LdapLocation &location,
         code != LDAP_SUCCESS)
         return Result<LdapConnection>::failure(
             u"cannot use the CA file %1: %2"_s.arg(options.caFile, connection.failure(code)));
-    if (Status s = location.tls ? Status() : connection.startTls(location); !s)
-        return Result<LdapConnection>::failure(s.error());
-    if (Status s = connection.bind(location); !s)
-        return Result<LdapConnection>::failure(s.error());
+    ConnectWatch &watch = *connection.m_watch;
+    std::thread deadline([&watch, timeout = options.timeout] { watch.awaitOpening(timeout); });
+    Status opened = location.tls ? Status() : connection.startTls(location);
+    if (opened)
+        opened = connection.bind(location);
+    watch.settle();
+    deadline.join();
+    if (!opened)
+        return Result<LdapConnection>::failure(watch.expired ? connection.noAnswer(location).error()
+                                                             : opened.error());
     return connection;
 }
 
@@ -142,7 +185,9 @@ Status LdapConnection::startTls(const LdapLocation &location)
     const int code = ldap_start_tls_s(m_handle.get(), nullptr, nullptr);
     if (code == LDAP_SUCCESS)
         return {};
-    if (!m_watch->connected || code == LDAP_SERVER_DOWN || code == LDAP_TIMEOUT)
+    if (code == LDAP_TIMEOUT)
+        return noAnswer(location);
+    if (!m_watch->connected || code == LDAP_SERVER_DOWN)
         return Status::failure(
             u"cannot connect to %1: %2"_s.arg(location.serverUri(), failure(code)));
     if (code == LDAP_CONNECT_ERROR) // the handshake failed
@@ -155,6 +200,13 @@ Status LdapConnection::startTls(const LdapLocation &location)
             u"%1 does not offer TLS: %2"_s.arg(location.serverUri(), failure(code)));
     // A refused StartTLS leaves the connection usable, in clear.
     return {};
+}
+
+Status LdapConnection::noAnswer(const LdapLocation &location) const
+{
+    return Status::failure(
+        u"cannot connect to %1: no answer within %2 ms"_s.arg(location.serverUri())
+            .arg(m_options.timeout.count()));
 }
 
 Status LdapConnection::bind(const LdapLocation &location)
@@ -174,9 +226,7 @@ Status LdapConnection::bind(const LdapLocation &location)
                 ? u"certificate not trusted for the name %1: %2"_s.arg(location.host, why)
                 : u"cannot connect to %1: %2"_s.arg(location.serverUri(), why));
     if (code == LDAP_TIMEOUT)
-        return Status::failure(
-            u"cannot connect to %1: no answer within %2 ms"_s.arg(location.serverUri())
-                .arg(m_options.timeout.count()));
+        return noAnswer(location);
     if (isAuthenticationRefusal(code))
         return Status::failure(u"authentication refused for %1: %2"_s.arg(
             m_options.user.isEmpty() ? u"anonymous"_s : m_options.user, why));

@@ -20,6 +20,9 @@ namespace corvel {
 class LdapConnection
 {
 public:
+    // The client library's connect callback and a deadline for opening (in the source file).
+    struct ConnectWatch;
+
     ~LdapConnection();
     LdapConnection(LdapConnection &&) noexcept;
     // Not assignable: the old handle must go before the callbacks it calls.
@@ -43,12 +46,11 @@ private:
     LdapConnection(ldap *handle, const LdapConnectOptions &options);
     Status startTls(const LdapLocation &location);
     Status bind(const LdapLocation &location);
+    Status noAnswer(const LdapLocation &location) const;
     Result<QByteArray> readPage(int messageId, const EntrySink &onEntry);
     Result<QByteArray> finishPage(ldapmsg *result);
     QString failure(int code) const;
 
-    // Whether the server accepted the connection: after that, a failure to connect is TLS's.
-    struct ConnectWatch;
     std::unique_ptr<ConnectWatch> m_watch; // outlives the handle, which calls it
     std::unique_ptr<ldap, Closer> m_handle;
     LdapConnectOptions m_options;

@@ -29,32 +29,56 @@ struct Row
 };
 CORVEL_PRINT_BY_NAME(Row)
 
+// Each server starts when a row first needs it: ctest runs every row in a process of its own.
+test::SlapdServer &plain()
+{
+    static test::SlapdServer server(test::SlapdServer::people(People) + '\n' + Staff);
+    return server;
+}
+
+test::SlapdServer &tls()
+{
+    static test::SlapdServer server(test::SlapdServer::people(3), true);
+    return server;
+}
+
+// A port that accepts connections and never answers.
+int silentPort()
+{
+    static const int port = [] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t size = sizeof address;
+        ::bind(fd, reinterpret_cast<sockaddr *>(&address), size);
+        ::listen(fd, 4);
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
+        return int(ntohs(address.sin_port));
+    }();
+    return port;
+}
+
 class LdapDirectoryFetch : public ::testing::TestWithParam<Row>
 {
-protected:
-    static inline test::SlapdServer *plain = nullptr, *tls = nullptr;
-    static void SetUpTestSuite()
-    {
-        plain = new test::SlapdServer(test::SlapdServer::people(People) + '\n' + Staff);
-        tls = new test::SlapdServer(test::SlapdServer::people(3), true);
-    }
-    static void TearDownTestSuite() { delete plain, delete tls; }
 };
 
 TEST_P(LdapDirectoryFetch, GivesEveryCardOrTheReason)
 {
     const Row &row = GetParam();
-    ASSERT_TRUE(plain->port() && tls->tlsPort());
-    const bool clear = row.url.contains(u"{P}"_s);
+    QString url = row.url;
+    const bool clear = url.contains(u"{P}"_s),
+               secure = url.contains(u"{T}"_s) || url.contains(u"{S}"_s);
+    if (clear)
+        url.replace(u"{P}"_s, QString::number(plain().port()));
+    if (secure)
+        url.replace(u"{T}"_s, QString::number(tls().port()))
+            .replace(u"{S}"_s, QString::number(tls().tlsPort()));
+    ASSERT_TRUE((!clear || plain().port()) && (!secure || tls().tlsPort()));
     const LdapConnectOptions options{
-        .url = QString(row.url)
-                   .replace(u"{P}"_s, QString::number(plain->port()))
-                   .replace(u"{T}"_s, QString::number(tls->port()))
-                   .replace(u"{S}"_s, QString::number(tls->tlsPort())),
+        .url = url.replace(u"{H}"_s, QString::number(silentPort())),
         .user = row.password.isEmpty() ? QString() : u"cn=admin,dc=example,dc=org"_s,
         .password = row.password,
-        .caFile = clear ? QString() : tls->caFile(),
-        .timeout = std::chrono::seconds(10),
+        .caFile = secure ? tls().caFile() : QString(),
+        .timeout = std::chrono::seconds(3),
         .maxEntries = row.maxEntries};
     const auto cards = LdapDirectory::fetchAll(options);
     bool isCount = false;
@@ -87,6 +111,8 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"NoSuchBase", u"ldap://127.0.0.1:{P}/ou=none,dc=example,dc=org"_s, u"no entry for"_s},
         Row{"TooMany", u"ldap://127.0.0.1:{P}/dc=example,dc=org"_s, u"more than 1000"_s, {}, 1000},
         Row{"NoServer", u"ldap://127.0.0.1:1/"_s, u"cannot connect"_s},
+        Row{"Stall", u"ldap://127.0.0.1:{H}/"_s, u"no answer within 3000 ms"_s},
+        Row{"StallTls", u"ldaps://127.0.0.1:{H}/"_s, u"no answer within 3000 ms"_s},
         Row{"StartTls", u"ldap://127.0.0.1:{T}/dc=example,dc=org"_s, u"3"_s},
         Row{"Ldaps", u"ldaps://127.0.0.1:{S}/dc=example,dc=org"_s, u"3"_s},
         Row{"StartTlsWrongName", u"ldap://localhost:{T}/"_s,
