@@ -6,7 +6,9 @@
 #include <QThread>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -69,6 +71,8 @@ public:
         if (tls)
             urls += QStringLiteral(" ldaps://127.0.0.1:%1/").arg(m_tlsPort);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // A test killed on a timeout must not leave its server running.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         m_process.start(QStringLiteral("/usr/sbin/slapd"),
                         {QStringLiteral("-f"), path("slapd.conf"), QStringLiteral("-h"), urls,
                          QStringLiteral("-d"), QStringLiteral("0")});
