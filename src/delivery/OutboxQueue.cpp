@@ -120,19 +120,23 @@ OutboxQueue::RateHold OutboxQueue::rateHold(const RateLimits &limits, qint64 now
     if (!limits.any())
         return hold;
     std::vector<qint64> sent;
+    std::vector<RateLimits::Send> sends;
     for (const auto &tree : m_mailbox.stores()) {
         const auto outbox = m_mailbox.folder(tree, u"Outbox"_s, false);
         if (!outbox)
             continue;
         SendsLog log(outbox->directory);
-        if (Status read = log.load(nowMs); !read.ok()) {
+        if (Status read = log.load(nowMs, limits.memoryMs()); !read.ok()) {
             hold.problem = read.error();
             return hold;
         }
         sent.insert(sent.end(), log.sentMs().begin(), log.sentMs().end());
+        sends.insert(sends.end(), log.sends().begin(), log.sends().end());
     }
     std::sort(sent.begin(), sent.end());
-    const qint64 next = limits.nextAllowedMs(sent, nowMs, &hold.limit);
+    std::sort(sends.begin(), sends.end());
+    // The next message's recipients are not known here: held back is when not one more may go.
+    const qint64 next = limits.nextAllowedMs(sent, sends, nowMs, 1, &hold.limit);
     if (next > nowMs)
         hold.untilMs = next;
     return hold;
