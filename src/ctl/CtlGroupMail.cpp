@@ -119,7 +119,8 @@ void printOutboxAccount(OlNamespace &session, const GenerationOutcome &outcome, 
 
 struct MailArguments
 {
-    QString target, letter, valuesPath;
+    QStringList targets; // one run to every member of them all
+    QString letter, valuesPath;
     MailType mode = MailType::None;
     bool dryRun = false, resume = false, restart = false;
     int waitSeconds = 0;
@@ -156,8 +157,8 @@ Result<MailArguments> parseMailArguments(const QStringList &args)
             parsed.waitSeconds = args[++i].toInt(&ok);
             if (!ok || parsed.waitSeconds < 0 || parsed.waitSeconds > 24 * 3600)
                 return R::failure({});
-        } else if (!arg.startsWith(u"--"_s) && parsed.target.isEmpty()) {
-            parsed.target = arg;
+        } else if (!arg.startsWith(u"--"_s)) {
+            parsed.targets.append(arg);
         } else {
             return R::failure({});
         }
@@ -167,7 +168,7 @@ Result<MailArguments> parseMailArguments(const QStringList &args)
                                                {u"cc"_s, MailType::CC},
                                                {u"bcc"_s, MailType::BCC}};
     const auto mode = modes.find(modeArg);
-    if (parsed.target.isEmpty() || parsed.letter.isEmpty() || mode == modes.end() ||
+    if (parsed.targets.isEmpty() || parsed.letter.isEmpty() || mode == modes.end() ||
         (parsed.resume && parsed.restart))
         return R::failure({});
     parsed.mode = mode->second;
@@ -198,7 +199,8 @@ public:
         if (m_arguments.restart)
             return GroupMailRun::Interrupted::StartOver;
         failed(u"a run of this letter to \"%1\" was interrupted after %2 members were queued; "
-               "give --resume to continue it or --restart to start over"_s.arg(m_arguments.target)
+               "give --resume to continue it or --restart to start over"_s
+                   .arg(m_arguments.targets.join(u"\", \""_s))
                    .arg(journal.queued().size()));
         return GroupMailRun::Interrupted::Cancel;
     }
@@ -229,22 +231,27 @@ int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
         printError(u"corvelctl: "_s + letterId.error());
         return ExitFailed;
     }
-    Result<MemberSelection> found =
-        MemberSelection::named(workspace.tree(), *workspace.session(), arguments.target);
-    if (!found.ok()) {
-        printError(u"corvelctl: "_s + found.error());
-        return ExitFailed;
+    std::vector<MemberSelection> groups;
+    for (const QString &target : arguments.targets) {
+        Result<MemberSelection> named =
+            MemberSelection::named(workspace.tree(), *workspace.session(), target);
+        if (!named.ok()) {
+            printError(u"corvelctl: "_s + named.error());
+            return ExitFailed;
+        }
+        groups.push_back(std::move(*named));
     }
+    const MemberSelection found = MemberSelection::combined(groups);
     OlNamespace &session = *workspace.session();
     TerminalDecisions decisions(session, arguments);
     decisions.setLetter(*letterId);
     GroupMailRun run(session, decisions);
     const std::optional<GenerationOutcome> outcome =
         run.run({RunJournal::directoryIn(workspace.userPaths().dataFolder()),
-                 {*letterId, found->key, arguments.mode},
+                 {*letterId, found.key, arguments.mode},
                  &arguments.prompts,
                  arguments.dryRun},
-                found->members);
+                found.members);
     if (!outcome || !outcome->letterLoaded)
         return ExitFailed;
     if (arguments.dryRun) {

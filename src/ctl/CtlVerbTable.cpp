@@ -80,7 +80,7 @@ std::vector<CtlVerb> makeVerbs()
          "prints its EntryId; the body is a UTF-8 regular file of\n"
          "at most 25 MiB"_s, runNewLetter},
         {u"mail"_s,
-         u"mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
+         u"mail GROUP|FOLDER... --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
          "    [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run] [--resume|--restart]\n"
          "    [--wait SECONDS]"_s,
          u"queue group mail in the Outbox; exit status 1 when any\n"

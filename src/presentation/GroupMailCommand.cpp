@@ -49,12 +49,23 @@ MemberSelection selectionOf(const TreeList &tree, ItemLists &lists)
     return MemberSelection::fromTree(tree);
 }
 
+// The group mailed, or the groups selected together ("Friends, Family").
+QString captionOf(const TreeList &tree, const MemberSelection &selection)
+{
+    if (selection.group)
+        return tree.caption(selection.group);
+    QStringList captions;
+    for (int i = 0; i < tree.selectedCount(); ++i)
+        captions.append(tree.caption(tree.selected(i)));
+    return captions.join(u", "_s);
+}
+
 // The summary counts whom the run mails: a listed contact folder is mailed whole.
 QString summaryOf(const TreeList &tree, const MemberSelection &selection)
 {
     if (selection.mode == MemberSelection::Mode::List)
         return MailWizard::membersSummary(static_cast<qint64>(selection.members.size()),
-                                          tree.caption(selection.group));
+                                          captionOf(tree, selection));
     const MemberSelection::Summary summary = MemberSelection::summarize(tree);
     return MailWizard::membersSummary(summary.count, summary.groupCaption);
 }
@@ -104,7 +115,7 @@ FileDialogRequest valuesFileRequest()
 QString targetOf(const TreeList &tree, const MemberSelection &selection)
 {
     return selection.mode == MemberSelection::Mode::List
-               ? u"\"%1\""_s.arg(tree.caption(selection.group))
+               ? u"\"%1\""_s.arg(captionOf(tree, selection))
                : u"the same %1 selected members"_s.arg(selection.members.size());
 }
 

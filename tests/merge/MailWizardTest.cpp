@@ -245,4 +245,24 @@ TEST_F(MemberSelectionTest, OneSelectedMemberIsOneOfItsGroup)
     EXPECT_EQ(MemberSelection::fromTree(m_tree).members.size(), 1u);
 }
 
+// Selected together, groups make one run of all their members; its journal names the groups
+// whatever their order, so the same groups resume the same run.
+TEST_F(MemberSelectionTest, SelectedGroupsAreMailedAsOneRun)
+{
+    const NodeHandle other = m_tree.addNode(u"Others"_s, m_tree.parent(m_group));
+    setNodeKind(m_tree, other, NodeKind::StandardGroup);
+    m_tree.setValue(m_tree.addNode(u"x"_s, other), NodeValueName::Email1Address(), u"x@x.org"_s);
+    m_tree.setSelected(other, true);
+    m_tree.setSelected(m_group, true);
+    const auto both = MemberSelection::fromTree(m_tree);
+    EXPECT_EQ(both.mode, MemberSelection::Mode::List);
+    ASSERT_EQ(both.members.size(), 13u);
+    const auto one = MemberSelection::ofGroup(m_tree, other);
+    const auto swapped =
+        MemberSelection::combined({MemberSelection::ofGroup(m_tree, m_group), one, one});
+    EXPECT_EQ(swapped.key, both.key);
+    EXPECT_EQ(swapped.members.size(), 13u);
+    EXPECT_NE(both.key, one.key);
+}
+
 } // namespace

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Group mail runs end to end against the scripted SMTP server: several groups in one run, each
+# address once; copies sent later; copies saved for review instead of queued.
+ctl=$1
+here=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib/harness.bash"
+skip_without_smtp_server
+queued() { find "$store/Outbox/new" "$store/Outbox/cur" -type f 2>/dev/null | wc -l; }
+# The recipients of every message the server took, parsed back, a line each, sorted.
+received_to() {
+    python3 - "$work/received" <<'PY'
+import email, json, os, sys
+for name in sorted(os.listdir(sys.argv[1])):
+    if name.endswith(".json"):
+        record = json.load(open(os.path.join(sys.argv[1], name)))
+        print(email.message_from_string(record["data"])["To"])
+PY
+}
+
+run stores
+cp "$here/data/groups/MailLists.tlx" "$app/"
+run setting Transport From "Ann Lee <ann@example.org>"
+run new-group Helpers
+run add-member Helpers "Lee, Ann" ANN@example.org
+run add-member Helpers "New, Nia" nia@example.org
+printf 'Hello <<Prompt=Name>>.\n' >"$work/body"
+run new-letter --subject "Many" --body-file "$work/body"
+use_smtp_server
+
+run mail Friends Helpers Friends --letter Many --mode personal --prompt Name=you --wait 30
+check "two groups mailed in one run" rc_is 0
+check "every row counted" out_has "^members processed: 5$"
+check "each address once, whatever its case" out_has "^messages queued: 4$"
+check "the account counts the address met twice" \
+    out_has "^members skipped as already mailed in this run: 1$"
+check "the server got each member once" \
+    test "$(received_to | sort | uniq -d)" = ""
+check "the second group's new member among them" test "$(received_to | grep -c nia@example.org)" = 1
+
+finish
