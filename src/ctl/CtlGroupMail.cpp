@@ -16,6 +16,7 @@
 
 #include <algorithm>
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -124,10 +125,23 @@ struct MailArguments
     MailType mode = MailType::None;
     bool dryRun = false, resume = false, restart = false;
     int waitSeconds = 0;
+    qint64 notBeforeMs = 0; // --at; 0: at once
     PromptPlan prompts;
 };
 
-// The arguments of `mail`; a failure is a usage error.
+// --at "YYYY-MM-DD HH:MM", local time; a time past means at once.
+Result<qint64> sendTimeOf(const QString &text)
+{
+    const QDateTime at = QDateTime::fromString(text, u"yyyy-MM-dd HH:mm"_s);
+    if (!at.isValid())
+        return Result<qint64>::failure(
+            u"--at wants a local date and time as \"YYYY-MM-DD HH:MM\", not \"%1\""_s.arg(text));
+    const qint64 ms = at.toMSecsSinceEpoch();
+    return ms > QDateTime::currentMSecsSinceEpoch() ? ms : 0;
+}
+
+// The arguments of `mail`; a failure is a usage error, with a reason where the usage alone
+// would not say what is wrong.
 Result<MailArguments> parseMailArguments(const QStringList &args)
 {
     using R = Result<MailArguments>;
@@ -152,6 +166,11 @@ Result<MailArguments> parseMailArguments(const QStringList &args)
             parsed.resume = true;
         } else if (arg == u"--restart"_s) {
             parsed.restart = true;
+        } else if (arg == u"--at"_s && hasValue) {
+            const Result<qint64> at = sendTimeOf(args[++i]);
+            if (!at.ok())
+                return R::failure(at.error());
+            parsed.notBeforeMs = *at;
         } else if (arg == u"--wait"_s && hasValue) {
             bool ok = false;
             parsed.waitSeconds = args[++i].toInt(&ok);
@@ -250,7 +269,8 @@ int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
         run.run({RunJournal::directoryIn(workspace.userPaths().dataFolder()),
                  {*letterId, found.key, arguments.mode},
                  &arguments.prompts,
-                 arguments.dryRun},
+                 arguments.dryRun,
+                 arguments.notBeforeMs},
                 found.members);
     if (!outcome || !outcome->letterLoaded)
         return ExitFailed;
@@ -317,8 +337,11 @@ int runNewLetter(const CtlContext &context)
 int runGroupMail(const CtlContext &context)
 {
     Result<MailArguments> parsed = parseMailArguments(context.args);
-    if (!parsed.ok())
+    if (!parsed.ok()) {
+        if (!parsed.error().isEmpty())
+            printError(u"corvelctl: "_s + parsed.error());
         return ExitUsage;
+    }
     MailArguments &arguments = *parsed;
     if (!arguments.valuesPath.isEmpty()) {
         // A prompt given both ways takes the file's value, and --prompt's for members the

@@ -5,6 +5,7 @@
 #include "delivery/PreparedReadAhead.h"
 #include "delivery/RefusalLog.h"
 #include "message/MailMessage.h"
+#include "message/OutboxSchedule.h"
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
 
@@ -301,6 +302,9 @@ bool OutboxDelivery::deliverFolder(const std::shared_ptr<LocalStoreTree> &tree,
         report.problems << contents.error();
         return true;
     }
+    // Times past mean nothing any more; a schedule that cannot be rewritten is read again.
+    if (Status dropped = OutboxSchedule(directory).dropPast(now()); !dropped.ok())
+        report.problems << dropped.error();
     Folder folder{tree, std::move(*contents), std::nullopt};
     fileSentMessages(folder, report);
     bool carryOn = true;
@@ -328,6 +332,12 @@ std::vector<MaildirFolder::Entry> OutboxDelivery::selectDue(Folder &folder, Deli
         const OutboxState::Record *record = folder.contents.state.find(entry.unique);
         if (record && record->state != OutboxState::State::Queued)
             continue;
+        // Sent later as asked, even by a delivery asked for now.
+        if (const qint64 notBefore = folder.contents.notBefore(entry.unique); notBefore > started) {
+            ++report.waiting;
+            noteDue(notBefore);
+            continue;
+        }
         if (record && record->nextAttemptMs > started && !m_options.ignoreBackoff) {
             ++report.waiting;
             noteDue(record->nextAttemptMs);

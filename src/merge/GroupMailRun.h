@@ -56,6 +56,7 @@ public:
         const PromptPlan *prompts = nullptr; // may be null
         // Plans without queueing; a journal is read to tell an interrupted run, never changed.
         bool dryRun = false;
+        qint64 notBeforeMs = 0; // the copies go no earlier (ms since the epoch); 0: at once
     };
 
     GroupMailRun(OlNamespace &session, Decisions &decisions);

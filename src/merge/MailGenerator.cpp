@@ -77,7 +77,7 @@ GenerationOutcome MailGenerator::execute(const Options &options,
     if (!m_options.dryRun) {
         m_committer = std::make_unique<BatchCommitter>(m_journal);
         try {
-            m_sendBatch = m_session.createSendBatch();
+            m_sendBatch = newSendBatch();
         } catch (const OutlookError &error) {
             m_outcome.stopReason = error.message();
             m_letter = nullptr;
@@ -227,11 +227,18 @@ void MailGenerator::submitBatch()
     BatchCommitter::Batch batch{std::move(m_sendBatch), std::move(m_uncommitted)};
     m_uncommitted.clear();
     try {
-        m_sendBatch = m_session.createSendBatch();
+        m_sendBatch = newSendBatch();
     } catch (const OutlookError &error) {
         m_outcome.stopReason = error.message();
     }
     m_committer->submit(std::move(batch));
+}
+
+std::unique_ptr<OlSendBatch> MailGenerator::newSendBatch()
+{
+    std::unique_ptr<OlSendBatch> batch = m_session.createSendBatch();
+    batch->setNotBefore(m_options.notBeforeMs);
+    return batch;
 }
 
 void MailGenerator::finishCommits()

@@ -46,6 +46,8 @@ public:
         bool dryRun = false;
         // Answers prompts without asking; may be null (every prompt is asked).
         const PromptPlan *prompts = nullptr;
+        // The copies go no earlier than this (ms since the epoch); 0: at once.
+        qint64 notBeforeMs = 0;
     };
 
     MailGenerator(OlNamespace &session, GenerationView &view, MergePrompter &prompter);
@@ -90,6 +92,7 @@ private:
     void noteAdded(std::vector<MailMember> members);
     void commitWhenDue();
     void submitBatch();
+    [[nodiscard]] std::unique_ptr<OlSendBatch> newSendBatch();
     void finishCommits();
     void takeCommitted();
     void fail(const MailMember &member, const QString &reason);

@@ -1,8 +1,11 @@
 #include "session/LocalSendBatch.h"
 
+#include "message/OutboxSchedule.h"
 #include "session/LocalMailbox.h"
 #include "session/LocalMessageItem.h"
 #include "session/OutlookSession.h"
+
+#include <QDateTime>
 
 #include <QSet>
 
@@ -67,6 +70,20 @@ void LocalSendBatch::stage(std::shared_ptr<LocalMessageItem> item, const QByteAr
     m_pending.push_back({std::move(item), std::move(folder), std::move(*staged)});
 }
 
+Status LocalSendBatch::schedule() const
+{
+    // A time already past means at once: nothing to keep.
+    if (m_notBeforeMs <= QDateTime::currentMSecsSinceEpoch())
+        return {};
+    std::map<QString, QStringList> byOutbox;
+    for (const Pending &p : m_pending)
+        byOutbox[p.folder.directory()].append(p.staged.unique);
+    for (const auto &[outbox, uniques] : byOutbox)
+        if (Status added = OutboxSchedule(outbox).add(uniques, m_notBeforeMs); !added.ok())
+            return added;
+    return {};
+}
+
 std::vector<OlSendBatch::Queued> LocalSendBatch::commit()
 {
     if (m_pending.empty())
@@ -95,9 +112,12 @@ std::vector<OlSendBatch::Queued> LocalSendBatch::commit()
         }
         return {};
     };
-    if (Status synced = syncData(); !synced.ok()) {
+    Status ready = syncData();
+    if (ready.ok())
+        ready = schedule();
+    if (!ready.ok()) {
         discardAll();
-        throw OutlookError(synced.error());
+        throw OutlookError(ready.error());
     }
     std::vector<MaildirFolder::Entry> filed;
     filed.reserve(m_pending.size());

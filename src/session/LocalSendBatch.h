@@ -31,6 +31,8 @@ public:
     void addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
                  const QString &addresses, const std::optional<QString> &body) override;
     [[nodiscard]] std::size_t size() const override { return m_pending.size(); }
+    // Kept in each Outbox's schedule (OutboxSchedule), durably before the messages are filed.
+    void setNotBefore(qint64 notBeforeMs) override { m_notBeforeMs = notBeforeMs; }
     [[nodiscard]] std::vector<Queued> commit() override;
     // Only files and the mailbox's listener (which is thread-safe) are touched.
     [[nodiscard]] bool mayCommitOnAnotherThread() const override { return true; }
@@ -45,11 +47,13 @@ private:
     void stage(std::shared_ptr<LocalMessageItem> item, const QByteArray &bytes,
                const QString &outbox);
     void discardAll();
+    [[nodiscard]] Status schedule() const;
 
     static constexpr std::size_t SyncFileSystemFrom = 16;
 
     std::shared_ptr<LocalMailbox> m_mailbox;
     std::vector<Pending> m_pending;
+    qint64 m_notBeforeMs = 0;
     // The Outbox of each store, found once for the batch.
     std::map<const LocalStoreTree *, QString> m_outboxes;
 };

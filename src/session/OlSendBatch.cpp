@@ -62,4 +62,10 @@ std::shared_ptr<QueuedMessageStates> OlNamespace::queuedMessageStates()
     return nullptr;
 }
 
+void OlSendBatch::setNotBefore(qint64 notBeforeMs)
+{
+    if (notBeforeMs > 0)
+        throw OutlookError(QStringLiteral("This mail session cannot send messages later."));
+}
+
 } // namespace corvel

@@ -40,6 +40,9 @@ public:
                                                         const QString &addresses,
                                                         const std::optional<QString> &body);
     [[nodiscard]] virtual std::size_t size() const = 0;
+    // The messages committed from now on go no earlier than this (ms since the epoch; 0: at
+    // once). Throws OutlookError where the session cannot hold messages back.
+    virtual void setNotBefore(qint64 notBeforeMs);
     struct Queued
     {
         QString outboxId; // empty where the session cannot name it

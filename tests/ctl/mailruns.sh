@@ -37,4 +37,24 @@ check "the server got each member once" \
     test "$(received_to | sort | uniq -d)" = ""
 check "the second group's new member among them" test "$(received_to | grep -c nia@example.org)" = 1
 
+# Later: queued now, listed as scheduled at the time asked, left by every pass until then.
+at=$(date -d "+2 hours" "+%Y-%m-%d %H:%M")
+run mail Helpers --letter Many --mode bcc --at "$at"
+check "a run to go later" rc_is 0
+run outbox
+check "outbox shows it scheduled at that time" out_has "^scheduled	.*	Many	to go at $at	$"
+run deliver
+check "deliver leaves it" test "$(ls "$work/received" | grep -c 'json$')" = 4
+check "and says it waits" rc_is 1
+# Its time come (the record of it made a minute old): the next pass sends it.
+sed -i 's/ [0-9]*$/ 1/' "$store/Outbox/corvel-outbox.schedule"
+run deliver
+check "once its time has come it goes" rc_is 0
+check "to the group" test "$(ls "$work/received" | grep -c 'json$')" = 5
+run mail Helpers --letter Many --mode bcc --at "2001-01-01 00:00" --wait 30
+check "a time past means now" out_has "1 delivered$"
+run mail Helpers --letter Many --mode bcc --at "tomorrow"
+check "a time that is none is a usage error" rc_is 2
+check "saying what --at wants" err_has 'wants a local date and time as "YYYY-MM-DD HH:MM"'
+
 finish
