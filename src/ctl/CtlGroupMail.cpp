@@ -122,6 +122,7 @@ struct MailArguments
 {
     QStringList targets; // one run to every member of them all
     QString letter, valuesPath;
+    QString saveTo; // --save-to: the copies as files there, nothing queued
     MailType mode = MailType::None;
     bool dryRun = false, resume = false, restart = false;
     int waitSeconds = 0;
@@ -171,6 +172,8 @@ Result<MailArguments> parseMailArguments(const QStringList &args)
             if (!at.ok())
                 return R::failure(at.error());
             parsed.notBeforeMs = *at;
+        } else if (arg == u"--save-to"_s && hasValue) {
+            parsed.saveTo = args[++i];
         } else if (arg == u"--wait"_s && hasValue) {
             bool ok = false;
             parsed.waitSeconds = args[++i].toInt(&ok);
@@ -188,7 +191,8 @@ Result<MailArguments> parseMailArguments(const QStringList &args)
                                                {u"bcc"_s, MailType::BCC}};
     const auto mode = modes.find(modeArg);
     if (parsed.targets.isEmpty() || parsed.letter.isEmpty() || mode == modes.end() ||
-        (parsed.resume && parsed.restart))
+        (parsed.resume && parsed.restart) ||
+        (!parsed.saveTo.isEmpty() && (parsed.dryRun || parsed.notBeforeMs > 0)))
         return R::failure({});
     parsed.mode = mode->second;
     return parsed;
@@ -270,7 +274,8 @@ int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
                  {*letterId, found.key, arguments.mode},
                  &arguments.prompts,
                  arguments.dryRun,
-                 arguments.notBeforeMs},
+                 arguments.notBeforeMs,
+                 arguments.saveTo},
                 found.members);
     if (!outcome || !outcome->letterLoaded)
         return ExitFailed;

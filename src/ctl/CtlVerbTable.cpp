@@ -82,7 +82,7 @@ std::vector<CtlVerb> makeVerbs()
         {u"mail"_s,
          u"mail GROUP|FOLDER... --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
          "    [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run] [--resume|--restart]\n"
-         "    [--at \"YYYY-MM-DD HH:MM\"] [--wait SECONDS]"_s,
+         "    [--at \"YYYY-MM-DD HH:MM\"] [--save-to DIR] [--wait SECONDS]"_s,
          u"queue group mail in the Outbox; exit status 1 when any\n"
          "member failed or an interrupted run needs a choice; with\n"
          "--wait, says what the Outbox did once delivery settled"_s, runGroupMail},

@@ -45,8 +45,9 @@ GenerationOutcome MailGenerator::execute(const Options &options,
                                          RunJournal *journal)
 {
     m_options = options;
-    m_journal = options.dryRun ? nullptr : journal;
+    m_journal = options.dryRun || !options.saveTo.isEmpty() ? nullptr : journal;
     m_outcome = {};
+    m_outcome.savedTo = options.saveTo;
     m_batch.clear();
     m_uncommitted.clear();
     m_sendBatch = nullptr;
@@ -237,7 +238,10 @@ void MailGenerator::submitBatch()
 std::unique_ptr<OlSendBatch> MailGenerator::newSendBatch()
 {
     std::unique_ptr<OlSendBatch> batch = m_session.createSendBatch();
-    batch->setNotBefore(m_options.notBeforeMs);
+    if (!m_options.saveTo.isEmpty())
+        batch->saveTo(m_options.saveTo);
+    else
+        batch->setNotBefore(m_options.notBeforeMs);
     return batch;
 }
 

@@ -68,4 +68,9 @@ void OlSendBatch::setNotBefore(qint64 notBeforeMs)
         throw OutlookError(QStringLiteral("This mail session cannot send messages later."));
 }
 
+void OlSendBatch::saveTo(const QString &)
+{
+    throw OutlookError(QStringLiteral("This mail session cannot save messages as files."));
+}
+
 } // namespace corvel

@@ -57,4 +57,28 @@ run mail Helpers --letter Many --mode bcc --at "tomorrow"
 check "a time that is none is a usage error" rc_is 2
 check "saying what --at wants" err_has 'wants a local date and time as "YYYY-MM-DD HH:MM"'
 
+# For review: every copy as a file, in member order, nothing queued or journalled.
+before=$(queued)
+run mail Friends Helpers --letter Many --mode personal --prompt Name=you --save-to "$work/review/a"
+check "a run saved for review" rc_is 0
+check "says where" out_has "^messages saved in $work/review/a: 4$"
+check "nothing queued" test "$(queued)" = "$before"
+check "no journal kept" test -z "$(ls "$XDG_DATA_HOME/Tessary/Corvel/runs" | grep -v lock)"
+check "the folder made private" test "$(stat -c %a "$work/review/a")" = 700
+run mail Helpers --letter Many --mode personal --prompt Name=again --save-to "$work/review/a"
+check "the copies parsed back, named in member order, none overwritten" \
+    python3 - "$work/review/a" <<'PY'
+import email, email.utils, os, sys
+names = sorted(os.listdir(sys.argv[1]))
+assert names[0].startswith("000001-") and names[-1].startswith("000006-"), names
+got = []
+for name in names:
+    with open(os.path.join(sys.argv[1], name), "rb") as f:
+        message = email.message_from_binary_file(f)
+    got.append((email.utils.parseaddr(message["To"])[1].lower(), message.get_payload().strip()))
+assert [b for a, b in got] == ["Hello you."] * 4 + ["Hello again."] * 2, got
+assert got[-2:] == [("ann@example.org", "Hello again."), ("nia@example.org", "Hello again.")], got
+assert len({a for a, b in got[:4]}) == 4, got
+PY
+
 finish
