@@ -2,6 +2,7 @@
 #include "merge/GenerationSummary.h"
 #include "merge/GenerationView.h"
 #include "merge/GroupMailRun.h"
+#include "merge/MailWizard.h"
 #include "merge/MemberSelection.h"
 #include "merge/MergeFields.h"
 #include "merge/MergePrompter.h"
@@ -130,15 +131,14 @@ struct MailArguments
     PromptPlan prompts;
 };
 
-// --at "YYYY-MM-DD HH:MM", local time; a time past means at once.
+// --at "YYYY-MM-DD HH:MM", local time, as the wizard's Send at; a time past means at once.
 Result<qint64> sendTimeOf(const QString &text)
 {
-    const QDateTime at = QDateTime::fromString(text, u"yyyy-MM-dd HH:mm"_s);
-    if (!at.isValid())
+    const Result<qint64> at = MailWizard::sendTimeOf(text, QDateTime::currentMSecsSinceEpoch());
+    if (!at.ok() || text.trimmed().isEmpty())
         return Result<qint64>::failure(
             u"--at wants a local date and time as \"YYYY-MM-DD HH:MM\", not \"%1\""_s.arg(text));
-    const qint64 ms = at.toMSecsSinceEpoch();
-    return ms > QDateTime::currentMSecsSinceEpoch() ? ms : 0;
+    return at;
 }
 
 // The arguments of `mail`; a failure is a usage error, with a reason where the usage alone

@@ -7,6 +7,7 @@
 class QButtonGroup;
 class QGridLayout;
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -45,6 +46,7 @@ private:
     void tlDrafts_Click();
     void cmdExit_Click();
     void cmdPreview_Click();
+    void cmdSaveCopies_Click();
     void cmdLoadValues_Click();
     // Page 2 for the chosen letter's prompts: a choice and a value each, then the table.
     void showPrompts();
@@ -59,6 +61,8 @@ private:
     QButtonGroup *m_mailTypes;
     QPushButton *m_cmdPreview;
     QPlainTextEdit *m_txtPreview;
+    QPushButton *m_cmdSaveCopies;
+    QLineEdit *m_txtSendAt;
     QPushButton *m_cmdBack;
     QPushButton *m_cmdNext;
     QPushButton *m_cmdFinish;

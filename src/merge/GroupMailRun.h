@@ -58,7 +58,7 @@ public:
         bool dryRun = false;
         qint64 notBeforeMs = 0; // the copies go no earlier (ms since the epoch); 0: at once
         // The copies are saved in this folder as files for review: no journal, nothing queued.
-        QString saveTo;
+        QString saveTo = {};
     };
 
     GroupMailRun(OlNamespace &session, Decisions &decisions);

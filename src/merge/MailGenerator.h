@@ -49,7 +49,7 @@ public:
         // The copies go no earlier than this (ms since the epoch); 0: at once.
         qint64 notBeforeMs = 0;
         // The copies are saved in this folder as files, not queued (nor journalled).
-        QString saveTo;
+        QString saveTo = {};
     };
 
     MailGenerator(OlNamespace &session, GenerationView &view, MergePrompter &prompter);

@@ -246,6 +246,12 @@ void GroupMailCommand::doBtnDoMail()
     wizard.setMembers(selection.members, contactValuesOf(*session));
     wizard.setValuesFileChooser(
         [this] { return m_services.dialogs->chooseFile(valuesFileRequest()); });
+    wizard.setSaveFolderChooser([this] {
+        FileDialogRequest request;
+        request.mode = FileDialogRequest::Mode::Folder;
+        request.title = u"Save Copies to a Folder"_s;
+        return m_services.dialogs->chooseFile(request);
+    });
     m_grpMailType = MailType::None;
     if (!m_services.dialogs->runMailWizard(wizard))
         return;
@@ -260,7 +266,10 @@ void GroupMailCommand::doBtnDoMail()
     std::optional<GenerationOutcome> outcome =
         run.run({m_services.runsDirectory,
                  {m_grpMailEntryId, selection.key, m_grpMailType},
-                 &result.prompts},
+                 &result.prompts,
+                 false,
+                 result.notBeforeMs,
+                 result.saveTo},
                 selection.members);
     if (!outcome)
         return;
@@ -276,8 +285,10 @@ void GroupMailCommand::doBtnDoMail()
     window->showOutcome(GenerationSummary::heading(m_lastOutcome), account);
     m_accountWindow = std::move(window);
     if (m_services.panels)
-        m_services.panels->updateCaption(StatusPanels::ActivityPanel,
-                                         u"%1 messages queued"_s.arg(m_lastOutcome.messagesQueued));
+        m_services.panels->updateCaption(
+            StatusPanels::ActivityPanel,
+            u"%1 messages %2"_s.arg(m_lastOutcome.messagesQueued)
+                .arg(result.saveTo.isEmpty() ? u"queued"_s : u"saved"_s));
 }
 
 } // namespace corvel

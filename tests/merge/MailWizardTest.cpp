@@ -3,6 +3,7 @@
 #include "merge/MemberSelection.h"
 #include "tree/NodeKinds.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -62,6 +63,60 @@ TEST(MailWizard, FinishWithoutTouchingTheOptionsIsPersonal)
     const MailWizard::Result result = wizard.wizardProcess();
     EXPECT_EQ(result.grpMailType, MailType::Personal);
     EXPECT_EQ(result.grpMailEntryId, u"ID2"_s);
+}
+
+struct SendAtCase
+{
+    const char *name;
+    const char *text;
+    bool finish;
+    qint64 notBeforeMs; // -1: the text's own time
+};
+
+CORVEL_PRINT_BY_NAME(SendAtCase)
+
+class SendAt : public testing::TestWithParam<SendAtCase>
+{
+};
+
+// Send at holds Finish back until it can be read; a time past, or none, is now.
+TEST_P(SendAt, IsReadAsLocalTimeAndAPastTimeIsNow)
+{
+    const SendAtCase &c = GetParam();
+    MailWizard wizard = twoLetters();
+    wizard.tlDrafts_Click(1);
+    wizard.cmdNext_Click();
+    wizard.setSendAt(QString::fromUtf8(c.text));
+    EXPECT_EQ(wizard.wizardDoStep().finish, c.finish);
+    EXPECT_EQ(wizard.sendAtProblem().isEmpty(), c.finish);
+    const qint64 own =
+        QDateTime::fromString(QString::fromUtf8(c.text), u"yyyy-MM-dd HH:mm"_s).toMSecsSinceEpoch();
+    EXPECT_EQ(wizard.wizardProcess().notBeforeMs, c.notBeforeMs < 0 ? own : c.notBeforeMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(, SendAt,
+                         testing::Values(SendAtCase{"Empty", "", true, 0},
+                                         SendAtCase{"Future", "2999-01-02 10:30", true, -1},
+                                         SendAtCase{"Past", "2001-01-02 10:30", true, 0},
+                                         SendAtCase{"NoTime", "2999-01-02", false, 0},
+                                         SendAtCase{"Words", "tomorrow", false, 0}),
+                         corvel::test::ByName());
+
+// Save copies to a folder ends the wizard as Finish does, the copies to go there, never later.
+TEST(MailWizard, SaveCopiesEndsWithTheFolderChosen)
+{
+    MailWizard wizard = twoLetters();
+    wizard.setPreviewSource([](const MailWizard::Result &) { return QStringList(); });
+    QString answer;
+    wizard.setSaveFolderChooser([&answer] { return answer; });
+    wizard.tlDrafts_Click(1);
+    wizard.cmdNext_Click();
+    wizard.setSendAt(u"2999-01-02 10:30"_s);
+    EXPECT_FALSE(wizard.cmdSaveCopies_Click()); // cancelled
+    answer = u"/tmp/review"_s;
+    EXPECT_TRUE(wizard.cmdSaveCopies_Click());
+    EXPECT_EQ(wizard.wizardProcess().saveTo, answer);
+    EXPECT_EQ(wizard.wizardProcess().notBeforeMs, 0);
 }
 
 TEST(MailWizard, RowsOutsideTheListAreIgnored)
