@@ -596,7 +596,12 @@ TEST_F(DeliveryTest, AScheduledMessageWaitsForItsTimeAcrossAgents)
 {
     useServer();
     const qint64 at = QDateTime::currentMSecsSinceEpoch() + 3'600'000;
+    QFile schedule(store + u"/Outbox/corvel-outbox.schedule"_s);
     {
+        // An append a crash cut short must not run into the next one.
+        ASSERT_TRUE(schedule.open(QIODevice::WriteOnly));
+        schedule.write("#corvel-schedule 1\n1700000000.gone");
+        schedule.close();
         LocalSendBatch batch(mailbox);
         batch.setNotBefore(at);
         const auto item = LocalMessageItem::create(mailbox);
@@ -624,7 +629,6 @@ TEST_F(DeliveryTest, AScheduledMessageWaitsForItsTimeAcrossAgents)
     ASSERT_EQ(due.messages.size(), 1u);
     EXPECT_EQ(due.messages.front().subject, u"Later"_s);
     EXPECT_EQ(server->deliveries()[u"bob@example.org"_s], 1);
-    QFile schedule(store + u"/Outbox/corvel-outbox.schedule"_s);
     ASSERT_TRUE(schedule.open(QIODevice::ReadOnly));
     EXPECT_EQ(schedule.readAll(), "#corvel-schedule 1\n"); // a time past is dropped
 }
