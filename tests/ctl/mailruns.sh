@@ -29,13 +29,11 @@ use_smtp_server
 
 run mail Friends Helpers Friends --letter Many --mode personal --prompt Name=you --wait 30
 check "two groups mailed in one run" rc_is 0
-check "every row counted" out_has "^members processed: 5$"
 check "each address once, whatever its case" out_has "^messages queued: 4$"
 check "the account counts the address met twice" \
     out_has "^members skipped as already mailed in this run: 1$"
 check "the server got each member once" \
     test "$(received_to | sort | uniq -d)" = ""
-check "the second group's new member among them" test "$(received_to | grep -c nia@example.org)" = 1
 
 # Later: queued now, listed as scheduled at the time asked, left by every pass until then.
 at=$(date -d "+2 hours" "+%Y-%m-%d %H:%M")
@@ -45,7 +43,6 @@ run outbox
 check "outbox shows it scheduled at that time" out_has "^scheduled	.*	Many	to go at $at	$"
 run deliver
 check "deliver leaves it" test "$(ls "$work/received" | grep -c 'json$')" = 4
-check "and says it waits" rc_is 1
 # Its time come (the record of it made a minute old): the next pass sends it.
 sed -i 's/ [0-9]*$/ 1/' "$store/Outbox/corvel-outbox.schedule"
 run deliver

@@ -102,23 +102,6 @@ INSTANTIATE_TEST_SUITE_P(, SendAt,
                                          SendAtCase{"Words", "tomorrow", false, 0}),
                          corvel::test::ByName());
 
-// Save copies to a folder ends the wizard as Finish does, the copies to go there, never later.
-TEST(MailWizard, SaveCopiesEndsWithTheFolderChosen)
-{
-    MailWizard wizard = twoLetters();
-    wizard.setPreviewSource([](const MailWizard::Result &) { return QStringList(); });
-    QString answer;
-    wizard.setSaveFolderChooser([&answer] { return answer; });
-    wizard.tlDrafts_Click(1);
-    wizard.cmdNext_Click();
-    wizard.setSendAt(u"2999-01-02 10:30"_s);
-    EXPECT_FALSE(wizard.cmdSaveCopies_Click()); // cancelled
-    answer = u"/tmp/review"_s;
-    EXPECT_TRUE(wizard.cmdSaveCopies_Click());
-    EXPECT_EQ(wizard.wizardProcess().saveTo, answer);
-    EXPECT_EQ(wizard.wizardProcess().notBeforeMs, 0);
-}
-
 TEST(MailWizard, RowsOutsideTheListAreIgnored)
 {
     MailWizard wizard = twoLetters();
