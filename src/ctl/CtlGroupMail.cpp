@@ -3,6 +3,7 @@
 #include "merge/GenerationView.h"
 #include "merge/GroupMailRun.h"
 #include "merge/ListUnsubscribe.h"
+#include "merge/MailWizard.h"
 #include "merge/MemberSelection.h"
 #include "merge/MergeFields.h"
 #include "merge/MergePrompter.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -122,15 +124,29 @@ void printOutboxAccount(OlNamespace &session, const GenerationOutcome &outcome, 
 
 struct MailArguments
 {
-    QString target, letter, valuesPath;
+    QStringList targets; // one run to every member of them all
+    QString letter, valuesPath;
+    QString saveTo; // --save-to: the copies as files there, nothing queued
     MailType mode = MailType::None;
     bool dryRun = false, resume = false, restart = false;
     int waitSeconds = 0;
+    qint64 notBeforeMs = 0; // --at; 0: at once
     PromptPlan prompts;
     QString testAddress; // --test: one copy to this address, no run
 };
 
-// The arguments of `mail`; a failure is a usage error.
+// --at "YYYY-MM-DD HH:MM", local time, as the wizard's Send at; a time past means at once.
+Result<qint64> sendTimeOf(const QString &text)
+{
+    const Result<qint64> at = MailWizard::sendTimeOf(text, QDateTime::currentMSecsSinceEpoch());
+    if (!at.ok() || text.trimmed().isEmpty())
+        return Result<qint64>::failure(
+            u"--at wants a local date and time as \"YYYY-MM-DD HH:MM\", not \"%1\""_s.arg(text));
+    return at;
+}
+
+// The arguments of `mail`; a failure is a usage error, with a reason where the usage alone
+// would not say what is wrong.
 Result<MailArguments> parseMailArguments(const QStringList &args)
 {
     using R = Result<MailArguments>;
@@ -157,13 +173,20 @@ Result<MailArguments> parseMailArguments(const QStringList &args)
             parsed.resume = true;
         } else if (arg == u"--restart"_s) {
             parsed.restart = true;
+        } else if (arg == u"--at"_s && hasValue) {
+            const Result<qint64> at = sendTimeOf(args[++i]);
+            if (!at.ok())
+                return R::failure(at.error());
+            parsed.notBeforeMs = *at;
+        } else if (arg == u"--save-to"_s && hasValue) {
+            parsed.saveTo = args[++i];
         } else if (arg == u"--wait"_s && hasValue) {
             bool ok = false;
             parsed.waitSeconds = args[++i].toInt(&ok);
             if (!ok || parsed.waitSeconds < 0 || parsed.waitSeconds > 24 * 3600)
                 return R::failure({});
-        } else if (!arg.startsWith(u"--"_s) && parsed.target.isEmpty()) {
-            parsed.target = arg;
+        } else if (!arg.startsWith(u"--"_s)) {
+            parsed.targets.append(arg);
         } else {
             return R::failure({});
         }
@@ -173,8 +196,9 @@ Result<MailArguments> parseMailArguments(const QStringList &args)
                                                {u"cc"_s, MailType::CC},
                                                {u"bcc"_s, MailType::BCC}};
     const auto mode = modes.find(modeArg);
-    if (parsed.target.isEmpty() || parsed.letter.isEmpty() || mode == modes.end() ||
-        (parsed.resume && parsed.restart))
+    if (parsed.targets.isEmpty() || parsed.letter.isEmpty() || mode == modes.end() ||
+        (parsed.resume && parsed.restart) ||
+        (!parsed.saveTo.isEmpty() && (parsed.dryRun || parsed.notBeforeMs > 0)))
         return R::failure({});
     parsed.mode = mode->second;
     return parsed;
@@ -204,7 +228,8 @@ public:
         if (m_arguments.restart)
             return GroupMailRun::Interrupted::StartOver;
         failed(u"a run of this letter to \"%1\" was interrupted after %2 members were queued; "
-               "give --resume to continue it or --restart to start over"_s.arg(m_arguments.target)
+               "give --resume to continue it or --restart to start over"_s
+                   .arg(m_arguments.targets.join(u"\", \""_s))
                    .arg(journal.queued().size()));
         return GroupMailRun::Interrupted::Cancel;
     }
@@ -248,12 +273,17 @@ int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
         printError(u"corvelctl: "_s + letterId.error());
         return ExitFailed;
     }
-    Result<MemberSelection> found =
-        MemberSelection::named(workspace.tree(), *workspace.session(), arguments.target);
-    if (!found.ok()) {
-        printError(u"corvelctl: "_s + found.error());
-        return ExitFailed;
+    std::vector<MemberSelection> groups;
+    for (const QString &target : arguments.targets) {
+        Result<MemberSelection> named =
+            MemberSelection::named(workspace.tree(), *workspace.session(), target);
+        if (!named.ok()) {
+            printError(u"corvelctl: "_s + named.error());
+            return ExitFailed;
+        }
+        groups.push_back(std::move(*named));
     }
+    const MemberSelection found = MemberSelection::combined(groups);
     OlNamespace &session = *workspace.session();
     // Read here, at the top: the layers below read no settings.
     const Result<ListUnsubscribe> unsubscribe = ListUnsubscribe::parse(
@@ -266,17 +296,19 @@ int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
         return mailTest(
             session,
             {*letterId, arguments.mode, &arguments.prompts, *unsubscribe, arguments.testAddress},
-            found->members);
+            found.members);
     TerminalDecisions decisions(session, arguments);
     decisions.setLetter(*letterId);
     GroupMailRun run(session, decisions);
     const std::optional<GenerationOutcome> outcome =
         run.run({RunJournal::directoryIn(workspace.userPaths().dataFolder()),
-                 {*letterId, found->key, arguments.mode},
+                 {*letterId, found.key, arguments.mode},
                  &arguments.prompts,
                  arguments.dryRun,
-                 *unsubscribe},
-                found->members);
+                 *unsubscribe,
+                 arguments.notBeforeMs,
+                 arguments.saveTo},
+                found.members);
     if (!outcome || !outcome->letterLoaded)
         return ExitFailed;
     if (arguments.dryRun) {
@@ -354,8 +386,11 @@ int runNewLetter(const CtlContext &context)
 int runGroupMail(const CtlContext &context)
 {
     Result<MailArguments> parsed = parseMailArguments(context.args);
-    if (!parsed.ok())
+    if (!parsed.ok()) {
+        if (!parsed.error().isEmpty())
+            printError(u"corvelctl: "_s + parsed.error());
         return ExitUsage;
+    }
     MailArguments &arguments = *parsed;
     if (!arguments.valuesPath.isEmpty()) {
         // A prompt given both ways takes the file's value, and --prompt's for members the

@@ -132,7 +132,8 @@ int runOutbox(const CtlContext &context)
         CtlTable table(context.json);
         bool heldBack = false;
         for (const OutboxQueue::Message &m : queue.messages()) {
-            qint64 nextMs = m.state == u"deferred"_s ? m.nextAttemptMs : 0;
+            qint64 nextMs =
+                m.state == u"deferred"_s || m.state == u"scheduled"_s ? m.nextAttemptMs : 0;
             if (m.state == u"queued"_s || m.state == u"deferred"_s) {
                 // A message due now waits for the rate limit as well.
                 heldBack = heldBack || (hold.untilMs > 0 && nextMs <= hold.untilMs);

@@ -82,9 +82,9 @@ std::vector<CtlVerb> makeVerbs()
          "at most 25 MiB; an HTML body keeps the letter's formatting\n"
          "and gives its plain text"_s, runNewLetter},
         {u"mail"_s,
-         u"mail GROUP|FOLDER --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
+         u"mail GROUP|FOLDER... --letter ENTRYID|SUBJECT --mode personal|to|cc|bcc\n"
          "    [--prompt NAME=VALUE]... [--values FILE.csv] [--dry-run] [--resume|--restart]\n"
-         "    [--wait SECONDS]\n"
+         "    [--at \"YYYY-MM-DD HH:MM\"] [--save-to DIR] [--wait SECONDS]\n"
          "    [--test ADDRESS]"_s,
          u"queue group mail in the Outbox; exit status 1 when any\n"
          "member failed or an interrupted run needs a choice; with\n"

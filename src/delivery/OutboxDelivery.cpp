@@ -5,6 +5,7 @@
 #include "delivery/PreparedReadAhead.h"
 #include "delivery/RefusalLog.h"
 #include "message/MailMessage.h"
+#include "message/OutboxSchedule.h"
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
 
@@ -107,6 +108,15 @@ QStringList tooMany(const SendOutcome &outcome)
     return rest;
 }
 
+// How many recipients the message's next transaction names, for the day's limit.
+int owedCount(const OutboxState &state, const QString &unique, const PreparedMessage &prepared)
+{
+    const OutboxState::Record *record = state.find(unique);
+    return int(std::count_if(
+        prepared.envelope.recipients.begin(), prepared.envelope.recipients.end(),
+        [record](const QString &address) { return !record || !record->settled(address); }));
+}
+
 void countLeft(const OutboxContents &contents, DeliveryReport &report)
 {
     for (const MaildirFolder::Entry &entry : contents.entries) {
@@ -166,6 +176,7 @@ void OutboxDelivery::noteDue(qint64 dueMs)
 void OutboxDelivery::readOtherSends(DeliveryReport &report)
 {
     m_sendsByOutbox.clear();
+    m_recipientsByOutbox.clear();
     m_cannotCount.clear();
     if (!m_options.limits.any())
         return;
@@ -179,12 +190,13 @@ void OutboxDelivery::readOtherSends(DeliveryReport &report)
         if (!outbox)
             continue;
         SendsLog log(outbox->directory);
-        if (Status read = log.load(now()); !read.ok()) {
+        if (Status read = log.load(now(), m_options.limits.memoryMs()); !read.ok()) {
             m_cannotCount = read.error();
             report.problems << read.error();
             return;
         }
         m_sendsByOutbox[outbox->directory] = log.sentMs();
+        m_recipientsByOutbox[outbox->directory] = log.sends();
     }
 }
 
@@ -192,13 +204,14 @@ bool OutboxDelivery::openSendsLog(const QString &directory, DeliveryReport &repo
 {
     m_sendsLog.reset();
     m_sentMs.clear();
+    m_sends.clear();
     if (!m_options.limits.any())
         return true;
     if (!m_cannotCount.isEmpty())
         return false;
     // Read again under the lock: another program may have delivered from it since.
     auto log = std::make_unique<SendsLog>(directory);
-    Status ready = log->load(now());
+    Status ready = log->load(now(), m_options.limits.memoryMs());
     if (ready.ok())
         ready = log->compact();
     if (!ready.ok()) {
@@ -207,20 +220,24 @@ bool OutboxDelivery::openSendsLog(const QString &directory, DeliveryReport &repo
         return false;
     }
     m_sendsByOutbox[directory] = log->sentMs();
+    m_recipientsByOutbox[directory] = log->sends();
     for (const auto &[outbox, sent] : m_sendsByOutbox)
         m_sentMs.insert(m_sentMs.end(), sent.begin(), sent.end());
     std::sort(m_sentMs.begin(), m_sentMs.end());
+    for (const auto &[outbox, sends] : m_recipientsByOutbox)
+        m_sends.insert(m_sends.end(), sends.begin(), sends.end());
+    std::sort(m_sends.begin(), m_sends.end());
     m_sendsLog = std::move(log);
     return true;
 }
 
-bool OutboxDelivery::withinLimits(DeliveryReport &report)
+bool OutboxDelivery::withinLimits(DeliveryReport &report, int recipients)
 {
     if (!m_options.limits.any())
         return true;
     const qint64 at = now();
     QString why;
-    const qint64 next = m_options.limits.nextAllowedMs(m_sentMs, at, &why);
+    const qint64 next = m_options.limits.nextAllowedMs(m_sentMs, m_sends, at, recipients, &why);
     if (next <= at)
         return true;
     report.limitedUntilMs = next;
@@ -235,7 +252,7 @@ bool OutboxDelivery::noteSend()
         return true;
     const qint64 at = now();
     // Durable before the data goes, so that no crash lets a send go uncounted.
-    Status recorded = m_sendsLog->record(at);
+    Status recorded = m_sendsLog->record(at, m_transactionRecipients);
     if (recorded.ok())
         recorded = m_sendsLog->sync();
     if (!recorded.ok()) {
@@ -243,6 +260,7 @@ bool OutboxDelivery::noteSend()
         return false;
     }
     m_sentMs.insert(std::upper_bound(m_sentMs.begin(), m_sentMs.end(), at), at);
+    m_sends.push_back({at, m_transactionRecipients}); // now is the latest
     return true;
 }
 
@@ -284,6 +302,9 @@ bool OutboxDelivery::deliverFolder(const std::shared_ptr<LocalStoreTree> &tree,
         report.problems << contents.error();
         return true;
     }
+    // Times past mean nothing any more; a schedule that cannot be rewritten is read again.
+    if (Status dropped = OutboxSchedule(directory).dropPast(now()); !dropped.ok())
+        report.problems << dropped.error();
     Folder folder{tree, std::move(*contents), std::nullopt};
     fileSentMessages(folder, report);
     bool carryOn = true;
@@ -311,6 +332,12 @@ std::vector<MaildirFolder::Entry> OutboxDelivery::selectDue(Folder &folder, Deli
         const OutboxState::Record *record = folder.contents.state.find(entry.unique);
         if (record && record->state != OutboxState::State::Queued)
             continue;
+        // Sent later as asked, even by a delivery asked for now.
+        if (const qint64 notBefore = folder.contents.notBefore(entry.unique); notBefore > started) {
+            ++report.waiting;
+            noteDue(notBefore);
+            continue;
+        }
         if (record && record->nextAttemptMs > started && !m_options.ignoreBackoff) {
             ++report.waiting;
             noteDue(record->nextAttemptMs);
@@ -425,6 +452,9 @@ bool OutboxDelivery::deliverMessage(Folder &folder, const MaildirFolder::Entry &
         report.messages.push_back(std::move(line));
         return true;
     }
+    if (m_options.limits.recipientsPerDay > 0 &&
+        !withinLimits(report, owedCount(state, entry.unique, prepared)))
+        return false;
     if (next)
         expectNext(folder, *next);
     const std::optional<SendOutcome> last = sendToOwed(folder, entry.unique, prepared, report);
@@ -450,6 +480,7 @@ std::optional<SendOutcome> OutboxDelivery::sendToOwed(Folder &folder, const QStr
         [this, &state, unique] { return noteSend() && state.noteDataLeaving(unique); });
     while (!owed.isEmpty()) {
         MailEnvelope envelope{prepared.envelope.from, {owed.begin(), owed.end()}};
+        m_transactionRecipients = int(owed.size());
         SendOutcome outcome = m_transport->send(envelope, prepared.bytes);
         if (outcome.kind == SendOutcome::Kind::Unavailable) {
             // Nothing of this transaction happened; what earlier ones did stands.

@@ -31,7 +31,8 @@ class PreparedReadAhead;
 // folders are fsynced, the outcomes recorded and the list removed. A file lock keeps two
 // programs off one Outbox.
 // With rate limits, every message whose data goes is recorded in its Outbox's sends log first,
-// and before each message the sends of every Outbox in the last minute and hour are counted:
+// and before each message the sends of every Outbox in the last minute and hour (and the
+// recipients of the last day) are counted:
 // when a limit is reached the pass ends, and nextDueMs() says when the next may go.
 // The envelope comes from the file's From, To, Cc and Bcc after the same checks as a message
 // made here, so a message another program puts into the Outbox goes as well.
@@ -66,8 +67,9 @@ private:
     void readOtherSends(DeliveryReport &report);
     // This Outbox's sends log, read under its lock; false when it cannot be used.
     bool openSendsLog(const QString &directory, DeliveryReport &report);
-    // False when a rate limit holds the next message back (the report says until when).
-    bool withinLimits(DeliveryReport &report);
+    // False when a rate limit holds the next message (to that many recipients) back (the
+    // report says until when).
+    bool withinLimits(DeliveryReport &report, int recipients = 1);
     bool noteSend();
     bool deliverFolder(const std::shared_ptr<LocalStoreTree> &tree, const QString &directory,
                        DeliveryReport &report);
@@ -105,9 +107,12 @@ private:
     qint64 m_nextDueMs = 0;
     std::map<QString, std::vector<qint64>> m_sendsByOutbox; // for the limits: read at the start
     std::unique_ptr<SendsLog> m_sendsLog;                   // of the Outbox in hand
-    std::vector<qint64> m_sentMs; // every Outbox's sends of the last hour, sorted
-    QString m_cannotCount;        // a sends log that cannot be read: nothing goes
-    QString m_nextUnique;         // the message read ahead for expectNext
+    std::map<QString, std::vector<RateLimits::Send>> m_recipientsByOutbox;
+    std::vector<qint64> m_sentMs;          // every Outbox's sends the limits remember, sorted
+    std::vector<RateLimits::Send> m_sends; // the same with their recipients
+    int m_transactionRecipients = 1;       // of the transaction in hand
+    QString m_cannotCount;                 // a sends log that cannot be read: nothing goes
+    QString m_nextUnique;                  // the message read ahead for expectNext
     std::unique_ptr<PreparedMessage> m_nextPrepared;
     std::unique_ptr<PreparedReadAhead> m_readAhead; // while a folder's messages go
 };

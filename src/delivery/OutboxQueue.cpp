@@ -7,6 +7,7 @@
 #include "session/LocalMailbox.h"
 #include "session/OutlookSession.h"
 
+#include <QDateTime>
 #include <QFile>
 
 using namespace Qt::StringLiterals;
@@ -39,8 +40,10 @@ OutboxQueue::OutboxQueue(const LocalMailbox &mailbox)
 {
 }
 
-std::vector<OutboxQueue::Message> OutboxQueue::messages() const
+std::vector<OutboxQueue::Message> OutboxQueue::messages(qint64 nowMs) const
 {
+    if (nowMs == 0)
+        nowMs = QDateTime::currentMSecsSinceEpoch();
     std::vector<Message> result;
     for (const auto &tree : m_mailbox.stores()) {
         const auto outbox = m_mailbox.folder(tree, u"Outbox"_s, false);
@@ -71,6 +74,13 @@ std::vector<OutboxQueue::Message> OutboxQueue::messages() const
                 m.nextAttemptMs = record->nextAttemptMs;
                 m.refused = record->refusals();
                 m.recipients = record->recipients;
+            }
+            if (const qint64 notBefore = contents->notBefore(entry.unique);
+                notBefore > nowMs && m.state == u"queued"_s) {
+                m.state = u"scheduled"_s;
+                m.nextAttemptMs = notBefore;
+                m.reason = u"to go at %1"_s.arg(
+                    QDateTime::fromMSecsSinceEpoch(notBefore).toString(u"yyyy-MM-dd HH:mm"_s));
             }
             if (state.inHand().contains(entry.unique))
                 m.state = u"sending"_s;
@@ -120,19 +130,23 @@ OutboxQueue::RateHold OutboxQueue::rateHold(const RateLimits &limits, qint64 now
     if (!limits.any())
         return hold;
     std::vector<qint64> sent;
+    std::vector<RateLimits::Send> sends;
     for (const auto &tree : m_mailbox.stores()) {
         const auto outbox = m_mailbox.folder(tree, u"Outbox"_s, false);
         if (!outbox)
             continue;
         SendsLog log(outbox->directory);
-        if (Status read = log.load(nowMs); !read.ok()) {
+        if (Status read = log.load(nowMs, limits.memoryMs()); !read.ok()) {
             hold.problem = read.error();
             return hold;
         }
         sent.insert(sent.end(), log.sentMs().begin(), log.sentMs().end());
+        sends.insert(sends.end(), log.sends().begin(), log.sends().end());
     }
     std::sort(sent.begin(), sent.end());
-    const qint64 next = limits.nextAllowedMs(sent, nowMs, &hold.limit);
+    std::sort(sends.begin(), sends.end());
+    // The next message's recipients are not known here: held back is when not one more may go.
+    const qint64 next = limits.nextAllowedMs(sent, sends, nowMs, 1, &hold.limit);
     if (next > nowMs)
         hold.untilMs = next;
     return hold;

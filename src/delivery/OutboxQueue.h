@@ -20,7 +20,8 @@ public:
         QString unique;
         QString path;
         QString subject;
-        // "queued", "deferred" (queued after a temporary failure), "failed", "held", "sent"
+        // "queued", "scheduled" (queued to go no earlier than nextAttemptMs), "deferred"
+        // (queued after a temporary failure), "failed", "held", "sent"
         // (delivered, not yet moved to Sent Items) or "sending" (in a delivery running now).
         // A batch whose delivery was interrupted shows as the next pass will take it.
         QString state;
@@ -42,7 +43,8 @@ public:
     explicit OutboxQueue(const LocalMailbox &mailbox);
 
     // Throws OutlookError when an Outbox cannot be read.
-    [[nodiscard]] std::vector<Message> messages() const;
+    // `nowMs` (0: the clock) tells scheduled messages from those due.
+    [[nodiscard]] std::vector<Message> messages(qint64 nowMs = 0) const;
     // Back to queued, due at once, for the recipients that have not had it (those refused or put
     // off are tried again; those delivered never). Fails when no Outbox holds it, or while a
     // delivery is running.

@@ -18,7 +18,6 @@ namespace corvel {
 namespace {
 
 constexpr QByteArrayView Header = "#corvel-sends 1";
-constexpr qint64 HourMs = 60 * 60 * 1000;
 // Old lines cost a little at every read; rewriting costs two fsyncs. Rewrite when they pile up.
 constexpr int DroppedWorthRewriting = 500;
 
@@ -31,6 +30,14 @@ bool allDigits(QByteArrayView field)
 bool allNul(QByteArrayView line)
 {
     return std::all_of(line.begin(), line.end(), [](char c) { return c == '\0'; });
+}
+
+QByteArray lineOf(const RateLimits::Send &send)
+{
+    QByteArray line = QByteArray::number(send.atMs) + " 1";
+    if (send.recipients != 1)
+        line += ' ' + QByteArray::number(send.recipients);
+    return line + '\n';
 }
 
 } // namespace
@@ -56,9 +63,10 @@ QString SendsLog::path() const
     return m_directory + u'/' + fileName();
 }
 
-Status SendsLog::load(qint64 nowMs)
+Status SendsLog::load(qint64 nowMs, qint64 memoryMs)
 {
     m_sent.clear();
+    m_sends.clear();
     m_dropped = 0;
     m_cutShort = false;
     m_readable = false;
@@ -75,7 +83,7 @@ Status SendsLog::load(qint64 nowMs)
     };
     if (!file.open(QIODevice::ReadOnly))
         return unreadable(file.errorString());
-    // An hour of sends at any sane limit is far below this; more is not our file.
+    // A day of sends at any sane limit is far below this; more is not our file.
     if (file.size() > 64 * 1024 * 1024)
         return unreadable(u"it is too large"_s);
     const QByteArray bytes = file.readAll();
@@ -99,19 +107,23 @@ Status SendsLog::load(qint64 nowMs)
             continue;
         }
         const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() != 2 || !allDigits(fields[0]) || !allDigits(fields[1]))
+        if (fields.size() < 2 || fields.size() > 3 ||
+            !std::all_of(fields.begin(), fields.end(), allDigits))
             return unreadable(u"line %1 is not a time and a count"_s.arg(i + 1));
         const qint64 at = fields[0].toLongLong();
         const int count = fields[1].toInt();
-        if (count > 1000)
+        const qint64 recipients = fields.size() == 3 ? fields[2].toLongLong() : count;
+        if (count > 1000 || recipients > 1'000'000)
             return unreadable(u"line %1 counts too many messages"_s.arg(i + 1));
-        if (at <= nowMs - HourMs) {
+        if (at <= nowMs - memoryMs) {
             ++m_dropped;
             continue;
         }
         m_sent.insert(m_sent.end(), size_t(count), at);
+        m_sends.push_back({at, int(recipients)});
     }
     std::sort(m_sent.begin(), m_sent.end());
+    std::sort(m_sends.begin(), m_sends.end());
     m_readable = true;
     return {};
 }
@@ -119,8 +131,8 @@ Status SendsLog::load(qint64 nowMs)
 QByteArray SendsLog::serialized() const
 {
     QByteArray bytes = Header.toByteArray() + '\n';
-    for (const qint64 at : m_sent)
-        bytes += QByteArray::number(at) + " 1\n";
+    for (const RateLimits::Send &send : m_sends)
+        bytes += lineOf(send);
     return bytes;
 }
 
@@ -143,7 +155,7 @@ Status SendsLog::compact()
     return {};
 }
 
-Status SendsLog::record(qint64 atMs)
+Status SendsLog::record(qint64 atMs, int recipients)
 {
     const auto failed = [this](const QString &why) {
         return Status::failure(
@@ -169,13 +181,14 @@ Status SendsLog::record(qint64 atMs)
                 return failed(qt_error_string(error));
         }
     }
-    const QByteArray line = QByteArray::number(atMs) + " 1\n";
-    if (const int error = FileSync::writeAll(m_fd, line); error != 0)
+    const RateLimits::Send send{atMs, recipients};
+    if (const int error = FileSync::writeAll(m_fd, lineOf(send)); error != 0)
         return failed(qt_error_string(error));
-    if (m_sent.empty() || atMs >= m_sent.back())
-        m_sent.push_back(atMs);
-    else
-        m_sent.insert(std::upper_bound(m_sent.begin(), m_sent.end(), atMs), atMs);
+    m_sent.insert(std::upper_bound(m_sent.begin(), m_sent.end(), atMs), atMs);
+    m_sends.insert(
+        std::upper_bound(m_sends.begin(), m_sends.end(), atMs,
+                         [](qint64 at, const RateLimits::Send &s) { return at < s.atMs; }),
+        send);
     return {};
 }
 

@@ -58,13 +58,14 @@ TransportSettings TransportSettings::read(const CRegSettings &settings)
         const QString value = get(key);
         if (!RateLimits::parseLimit(value, limit)) {
             if (t.problem.isEmpty())
-                t.problem = u"The rate limit \"%1\" is not a count of messages (settings "
+                t.problem = u"The rate limit \"%1\" is not a count (settings "
                             "section \"Transport\", key \"%2\": empty or 0 for no limit)."_s.arg(
                                 value, key);
         }
     };
     readLimit(u"MaxPerMinute"_s, t.limits.perMinute);
     readLimit(u"MaxPerHour"_s, t.limits.perHour);
+    readLimit(u"MaxRecipientsPerDay"_s, t.limits.recipientsPerDay);
     if (t.problem.isEmpty() && t.kind == Kind::Smtp && t.host.isEmpty())
         t.problem = u"No mail server is set (settings section \"Transport\", key \"Host\")."_s;
     return t;

@@ -14,9 +14,9 @@ class CRegSettings;
 // never kept in the settings), "CAFile" (a PEM file of the certificates to trust in place of
 // the system's, for a server with a certificate of its own), "SendmailCommand" and
 // "MaxQueueDays" (how long a message put off is tried again before it is given up),
-// "MaxPerMinute" and "MaxPerHour" (empty or 0: no limit; a value that is not a count stops
-// sending until it is mended, since sending without the limit could get the account blocked).
-// "From" is the sender of new mail.
+// "MaxPerMinute" and "MaxPerHour" (messages) and "MaxRecipientsPerDay" (empty or 0: no limit; a
+// value that is not a count stops sending until it is mended, since sending without the limit could
+// get the account blocked). "From" is the sender of new mail.
 struct TransportSettings
 {
     enum class Kind

@@ -166,7 +166,10 @@ QString QtDialogHost::chooseFile(const FileDialogRequest &request)
     QFileDialog dialog(owner(), request.title);
     dialog.setOption(QFileDialog::DontUseNativeDialog, !m_nativeFileDialogs);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(save ? QFileDialog::AnyFile
+                       : request.mode == FileDialogRequest::Mode::Folder
+                           ? QFileDialog::Directory
+                           : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
     dialog.setDefaultSuffix(request.defaultExt);
     if (!request.initialDir.isEmpty())

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -55,6 +56,9 @@ frmMailWiz::frmMailWiz(MailWizard &wizard, QWidget *parent)
     , m_cmdPreview(wizardButton(QStringLiteral("Pre&view"), QStringLiteral("cmdPreview")))
     , m_cmdSendTest(wizardButton(MailWizard::testCaption(), QStringLiteral("cmdSendTest")))
     , m_txtPreview(new QPlainTextEdit)
+    , m_cmdSaveCopies(
+          wizardButton(MailWizard::saveCopiesCaption(), QStringLiteral("cmdSaveCopies")))
+    , m_txtSendAt(new QLineEdit)
     , m_cmdBack(wizardButton(QStringLiteral("&Back"), QStringLiteral("cmdBack")))
     , m_cmdNext(wizardButton(QStringLiteral("&Next"), QStringLiteral("cmdNext")))
     , m_cmdFinish(wizardButton(QStringLiteral("&Finish"), QStringLiteral("cmdFinish")))
@@ -143,10 +147,18 @@ QWidget *frmMailWiz::buildSummaryPage()
         page1->addWidget(option);
     }
     m_optMailType[static_cast<std::size_t>(m_wizard.chosenMailType())]->setChecked(true);
+    auto *sendAtRow = new QHBoxLayout;
+    sendAtRow->addWidget(new QLabel(MailWizard::sendAtCaption()));
+    m_txtSendAt->setObjectName(QStringLiteral("txtSendAt"));
+    m_txtSendAt->setPlaceholderText(QStringLiteral("now, or YYYY-MM-DD HH:MM"));
+    sendAtRow->addWidget(m_txtSendAt);
+    sendAtRow->addStretch(1);
+    page1->addLayout(sendAtRow);
     auto *previewRow = new QHBoxLayout;
     previewRow->addWidget(m_lbl[5], 1);
     previewRow->addWidget(m_cmdSendTest);
     previewRow->addWidget(m_cmdPreview);
+    previewRow->addWidget(m_cmdSaveCopies);
     page1->addLayout(previewRow);
     m_txtPreview->setObjectName(QStringLiteral("txtPreview"));
     m_txtPreview->setReadOnly(true);
@@ -209,6 +221,11 @@ void frmMailWiz::connectControls()
     connect(m_cmdExit, &QPushButton::clicked, this, &frmMailWiz::cmdExit_Click);
     connect(m_cmdPreview, &QPushButton::clicked, this, &frmMailWiz::cmdPreview_Click);
     connect(m_cmdSendTest, &QPushButton::clicked, this, &frmMailWiz::cmdSendTest_Click);
+    connect(m_cmdSaveCopies, &QPushButton::clicked, this, &frmMailWiz::cmdSaveCopies_Click);
+    connect(m_txtSendAt, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_wizard.setSendAt(text);
+        wizardDoStep();
+    });
 }
 
 void frmMailWiz::wizardDoStep()
@@ -217,13 +234,16 @@ void frmMailWiz::wizardDoStep()
         showPrompts();
     for (int page = 0; page < 3; ++page)
         m_picPage[static_cast<std::size_t>(page)]->setVisible(m_wizard.isPageVisible(page));
-    m_lblNote->setText(m_wizard.addressingNote());
+    m_lblNote->setText(QStringList{m_wizard.addressingNote(), m_wizard.sendAtProblem()}
+                           .filter(QRegularExpression(QStringLiteral(".")))
+                           .join(u'\n'));
     const MailWizard::ButtonStates states = m_wizard.wizardDoStep();
     m_cmdBack->setEnabled(states.back);
     m_cmdNext->setEnabled(states.next);
     m_cmdFinish->setEnabled(states.finish);
     m_cmdPreview->setVisible(m_wizard.canPreview());
     m_cmdSendTest->setVisible(m_wizard.canPreview());
+    m_cmdSaveCopies->setVisible(m_wizard.canPreview());
     if (!m_wizard.canPreview())
         m_txtPreview->hide();
     m_lbl[3]->setText(m_wizard.letterSummary());
@@ -355,6 +375,12 @@ void frmMailWiz::accept()
     if (!m_wizard.wizardDoStep().finish)
         return;
     QDialog::accept();
+}
+
+void frmMailWiz::cmdSaveCopies_Click()
+{
+    if (m_wizard.cmdSaveCopies_Click())
+        QDialog::accept();
 }
 
 void frmMailWiz::cmdExit_Click()

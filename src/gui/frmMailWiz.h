@@ -7,6 +7,7 @@
 class QButtonGroup;
 class QGridLayout;
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -46,6 +47,7 @@ private:
     void cmdExit_Click();
     void cmdPreview_Click();
     void cmdSendTest_Click();
+    void cmdSaveCopies_Click();
     void cmdLoadValues_Click();
     // Page 2 for the chosen letter's prompts: a choice and a value each, then the table.
     void showPrompts();
@@ -61,6 +63,8 @@ private:
     QPushButton *m_cmdPreview;
     QPushButton *m_cmdSendTest;
     QPlainTextEdit *m_txtPreview;
+    QPushButton *m_cmdSaveCopies;
+    QLineEdit *m_txtSendAt;
     QPushButton *m_cmdBack;
     QPushButton *m_cmdNext;
     QPushButton *m_cmdFinish;

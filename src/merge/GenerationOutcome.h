@@ -36,7 +36,8 @@ struct GenerationOutcome
     QString stopReason; // the run stopped early for this reason (the journal failed)
     qint64 total = 0;
     qint64 processed = 0;
-    qint64 messagesQueued = 0;
+    qint64 messagesQueued = 0; // or saved, with savedTo
+    QString savedTo;           // the folder the copies were saved in rather than queued
     qint64 membersQueued = 0;
     qint64 skippedNoAddress = 0;
     // Members the interrupted run had already queued.

@@ -58,7 +58,10 @@ QStringList GenerationSummary::lines(const GenerationOutcome &outcome, const QSt
 {
     QStringList lines;
     lines.append(u"members processed: %1"_s.arg(outcome.processed));
-    lines.append(u"messages queued: %1"_s.arg(outcome.messagesQueued));
+    lines.append(
+        outcome.savedTo.isEmpty()
+            ? u"messages queued: %1"_s.arg(outcome.messagesQueued)
+            : u"messages saved in %1: %2"_s.arg(outcome.savedTo).arg(outcome.messagesQueued));
     lines.append(u"members skipped for want of an address: %1"_s.arg(outcome.skippedNoAddress));
     appendAlreadyMailed(lines, outcome);
     if (outcome.skippedAlreadyQueued > 0)

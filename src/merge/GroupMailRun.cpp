@@ -28,7 +28,8 @@ std::optional<GenerationOutcome> GroupMailRun::run(const Request &request,
         m_decisions.cannotStart(lock.error());
         return std::nullopt;
     }
-    std::optional<std::unique_ptr<RunJournal>> journal = openJournal(request);
+    std::optional<std::unique_ptr<RunJournal>> journal =
+        request.saveTo.isEmpty() ? openJournal(request) : std::unique_ptr<RunJournal>();
     if (!journal)
         return std::nullopt;
     if (*journal && (*journal)->isInterrupted() && !settleInterrupted(**journal, request))
@@ -41,7 +42,8 @@ std::optional<GenerationOutcome> GroupMailRun::run(const Request &request,
     m_decisions.generating(&generator);
     GenerationOutcome outcome =
         generator.execute({request.key.type, request.key.letterEntryId, request.dryRun,
-                           request.prompts, request.unsubscribe},
+                           request.prompts, request.unsubscribe, request.notBeforeMs,
+                           request.saveTo},
                           members, journal->get());
     m_decisions.generating(nullptr);
     return outcome;

@@ -58,6 +58,9 @@ public:
         // Plans without queueing; a journal is read to tell an interrupted run, never changed.
         bool dryRun = false;
         ListUnsubscribe unsubscribe{};
+        qint64 notBeforeMs = 0; // the copies go no earlier (ms since the epoch); 0: at once
+        // The copies are saved in this folder as files for review: no journal, nothing queued.
+        QString saveTo = {};
     };
 
     GroupMailRun(OlNamespace &session, Decisions &decisions);

@@ -46,8 +46,9 @@ GenerationOutcome MailGenerator::execute(const Options &options,
                                          RunJournal *journal)
 {
     m_options = options;
-    m_journal = options.dryRun ? nullptr : journal;
+    m_journal = options.dryRun || !options.saveTo.isEmpty() ? nullptr : journal;
     m_outcome = {};
+    m_outcome.savedTo = options.saveTo;
     m_batch.clear();
     m_uncommitted.clear();
     m_sendBatch = nullptr;
@@ -79,7 +80,7 @@ GenerationOutcome MailGenerator::execute(const Options &options,
     if (!m_options.dryRun) {
         m_committer = std::make_unique<BatchCommitter>(m_journal);
         try {
-            m_sendBatch = m_session.createSendBatch();
+            m_sendBatch = newSendBatch();
         } catch (const OutlookError &error) {
             m_outcome.stopReason = error.message();
             m_letter = nullptr;
@@ -224,11 +225,21 @@ void MailGenerator::submitBatch()
     BatchCommitter::Batch batch{std::move(m_sendBatch), std::move(m_uncommitted)};
     m_uncommitted.clear();
     try {
-        m_sendBatch = m_session.createSendBatch();
+        m_sendBatch = newSendBatch();
     } catch (const OutlookError &error) {
         m_outcome.stopReason = error.message();
     }
     m_committer->submit(std::move(batch));
+}
+
+std::unique_ptr<OlSendBatch> MailGenerator::newSendBatch()
+{
+    std::unique_ptr<OlSendBatch> batch = m_session.createSendBatch();
+    if (!m_options.saveTo.isEmpty())
+        batch->saveTo(m_options.saveTo);
+    else
+        batch->setNotBefore(m_options.notBeforeMs);
+    return batch;
 }
 
 void MailGenerator::finishCommits()

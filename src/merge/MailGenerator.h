@@ -50,6 +50,10 @@ public:
         const PromptPlan *prompts = nullptr;
         // The unsubscribe headers every copy carries.
         ListUnsubscribe unsubscribe{};
+        // The copies go no earlier than this (ms since the epoch); 0: at once.
+        qint64 notBeforeMs = 0;
+        // The copies are saved in this folder as files, not queued (nor journalled).
+        QString saveTo = {};
     };
 
     MailGenerator(OlNamespace &session, GenerationView &view, MergePrompter &prompter);
@@ -95,6 +99,7 @@ private:
     void noteAdded(std::vector<MailMember> members);
     void commitWhenDue();
     void submitBatch();
+    [[nodiscard]] std::unique_ptr<OlSendBatch> newSendBatch();
     void finishCommits();
     void takeCommitted();
     void fail(const MailMember &member, const QString &reason);

@@ -4,6 +4,7 @@
 #include "merge/MergeFields.h"
 #include "merge/PromptValuesFile.h"
 
+#include <QDateTime>
 #include <QSet>
 
 #include <algorithm>
@@ -196,7 +197,36 @@ MailWizard::ButtonStates MailWizard::wizardDoStep() const
 {
     const bool next =
         (m_currentStep == 0 && m_currentRow >= 1) || (m_currentStep == 1 && hasPromptStep());
-    return {m_currentStep >= 1, next, m_currentStep >= 1 && m_currentRow >= 1};
+    return {m_currentStep >= 1, next,
+            m_currentStep >= 1 && m_currentRow >= 1 && sendAtProblem().isEmpty()};
+}
+
+corvel::Result<qint64> MailWizard::sendTimeOf(const QString &text, qint64 nowMs)
+{
+    if (text.isEmpty())
+        return qint64(0);
+    const QDateTime at = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!at.isValid())
+        return corvel::Result<qint64>::failure(
+            QStringLiteral("Send at wants a local date and time as \"YYYY-MM-DD HH:MM\", not "
+                           "\"%1\".")
+                .arg(text));
+    const qint64 ms = at.toMSecsSinceEpoch();
+    return ms > nowMs ? ms : qint64(0);
+}
+
+QString MailWizard::sendAtProblem() const
+{
+    const corvel::Result<qint64> at = sendTimeOf(m_sendAt, QDateTime::currentMSecsSinceEpoch());
+    return at.ok() ? QString() : at.error();
+}
+
+bool MailWizard::cmdSaveCopies_Click()
+{
+    if (!canPreview() || !m_chooseSaveFolder)
+        return false;
+    m_saveTo = m_chooseSaveFolder();
+    return !m_saveTo.isEmpty();
 }
 
 void MailWizard::tlDrafts_Click(int row)
@@ -240,6 +270,10 @@ MailWizard::Result MailWizard::wizardProcess() const
         result.prompts = m_prompts;
     if (m_currentRow >= 1)
         result.grpMailEntryId = m_letters[static_cast<std::size_t>(m_currentRow - 1)].entryId;
+    result.saveTo = m_saveTo;
+    if (const corvel::Result<qint64> at = sendTimeOf(m_sendAt, QDateTime::currentMSecsSinceEpoch());
+        at.ok() && m_saveTo.isEmpty())
+        result.notBeforeMs = *at;
     return result;
 }
 

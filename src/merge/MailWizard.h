@@ -41,6 +41,8 @@ public:
         MailType grpMailType = MailType::None;
         QString grpMailEntryId;
         PromptPlan prompts;
+        qint64 notBeforeMs = 0; // Send at; 0: at once
+        QString saveTo = {};    // Save copies to a folder: saved there, not queued
     };
 
     static QString caption() { return QStringLiteral("Group Mail Wizard"); }
@@ -59,6 +61,11 @@ public:
     static QString promptsCaption() { return QStringLiteral("Prompted fields"); }
     static QString promptChoiceText(PromptPlan::Choice choice);
     static QString loadValuesCaption() { return QStringLiteral("Load CSV..."); }
+    static QString sendAtCaption() { return QStringLiteral("Send at:"); }
+    static QString saveCopiesCaption() { return QStringLiteral("Save copies to a folder…"); }
+    // "YYYY-MM-DD HH:MM" in local time, as the wizard's Send at and `corvelctl mail --at` take
+    // it: ms since the epoch, 0 for empty text or a time not after `nowMs` (sent at once).
+    [[nodiscard]] static corvel::Result<qint64> sendTimeOf(const QString &text, qint64 nowMs);
 
     // Row 0 of the drafts list is the Drafts folder itself; rows 1 and on are the letters.
     explicit MailWizard(std::vector<Letter> letters);
@@ -93,6 +100,8 @@ public:
     // An open file dialog for the table's values file; its answer, or "" when cancelled.
     using FileChooser = std::function<QString()>;
     void setValuesFileChooser(FileChooser chooser) { m_chooseValuesFile = std::move(chooser); }
+    // A folder dialog for Save copies to a folder.
+    void setSaveFolderChooser(FileChooser chooser) { m_chooseSaveFolder = std::move(chooser); }
 
     // The page of prompted fields: shown only for personal copies of a letter with prompts.
     static constexpr int kPromptsStep = 2;
@@ -136,6 +145,12 @@ public:
     void optMailType_Click(int index);
     void cmdNext_Click();
     void cmdBack_Click();
+    // Send at: Finish waits for a time it can read (the reason, or empty).
+    void setSendAt(const QString &text) { m_sendAt = text.trimmed(); }
+    [[nodiscard]] QString sendAtProblem() const;
+    // Save copies to a folder: true when a folder was chosen, and the wizard ends as Finish
+    // does, with the copies to be saved there.
+    [[nodiscard]] bool cmdSaveCopies_Click();
     [[nodiscard]] Result wizardProcess() const;
 
 private:
@@ -154,6 +169,9 @@ private:
     LetterBodySource m_letterBody;
     ContactValueSource m_contactValues;
     FileChooser m_chooseValuesFile;
+    FileChooser m_chooseSaveFolder;
+    QString m_sendAt;
+    QString m_saveTo;
     std::vector<MailMember> m_tableMembers;
     QStringList m_promptNames;
     bool m_letterHasFields = false;

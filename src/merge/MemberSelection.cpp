@@ -92,13 +92,38 @@ Result<MemberSelection> MemberSelection::named(const TreeList &tree, OlNamespace
     return selection;
 }
 
+MemberSelection MemberSelection::combined(const std::vector<MemberSelection> &groups)
+{
+    if (groups.size() == 1)
+        return groups.front();
+    MemberSelection selection;
+    selection.mode = Mode::List;
+    QStringList keys;
+    for (const MemberSelection &group : groups) {
+        if (keys.contains(group.key))
+            continue; // a group named twice is mailed once
+        keys.append(group.key);
+        selection.members.insert(selection.members.end(), group.members.begin(),
+                                 group.members.end());
+    }
+    if (keys.size() == 1)
+        return groups.front();
+    keys.sort();
+    selection.key = QStringLiteral("groups:") + keys.join(u'\n');
+    return selection;
+}
+
 MemberSelection MemberSelection::fromTree(const TreeList &tree)
 {
-    if (tree.selectedCount() == 1) {
-        const NodeHandle row = tree.selected(0);
-        if (isListModeKind(nodeKind(tree, row)))
-            return ofGroup(tree, row);
+    std::vector<MemberSelection> groups;
+    for (int i = 0; i < tree.selectedCount(); ++i) {
+        const NodeHandle row = tree.selected(i);
+        if (!isListModeKind(nodeKind(tree, row)))
+            break;
+        groups.push_back(ofGroup(tree, row));
     }
+    if (!groups.empty() && static_cast<int>(groups.size()) == tree.selectedCount())
+        return combined(groups);
     MemberSelection selection;
     QCryptographicHash rows(QCryptographicHash::Sha256);
     for (int i = 0; i < tree.selectedCount(); ++i) {

@@ -27,6 +27,10 @@ struct MemberSelection
     QString key;
 
     [[nodiscard]] static MemberSelection fromTree(const TreeList &tree);
+    // Several groups mailed as one run: their members in the order given (the generator mails
+    // each address once); the key names the groups whatever their order, so that the same
+    // groups named again resume the same run.
+    [[nodiscard]] static MemberSelection combined(const std::vector<MemberSelection> &groups);
     // The rows of one group or listed contact folder, as the list mode reads them.
     [[nodiscard]] static MemberSelection ofGroup(const TreeList &tree, NodeHandle group);
     // The members a command line names: a group by its caption (one that two groups share

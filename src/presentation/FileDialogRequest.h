@@ -11,8 +11,9 @@ struct FileDialogRequest
 {
     enum class Mode
     {
-        Open, // an existing file
-        Save, // a new name or an existing file
+        Open,   // an existing file
+        Save,   // a new name or an existing file
+        Folder, // an existing folder
     };
     Mode mode = Mode::Open;
     QString title;

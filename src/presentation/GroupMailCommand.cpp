@@ -51,12 +51,23 @@ MemberSelection selectionOf(const TreeList &tree, ItemLists &lists)
     return MemberSelection::fromTree(tree);
 }
 
+// The group mailed, or the groups selected together ("Friends, Family").
+QString captionOf(const TreeList &tree, const MemberSelection &selection)
+{
+    if (selection.group)
+        return tree.caption(selection.group);
+    QStringList captions;
+    for (int i = 0; i < tree.selectedCount(); ++i)
+        captions.append(tree.caption(tree.selected(i)));
+    return captions.join(u", "_s);
+}
+
 // The summary counts whom the run mails: a listed contact folder is mailed whole.
 QString summaryOf(const TreeList &tree, const MemberSelection &selection)
 {
     if (selection.mode == MemberSelection::Mode::List)
         return MailWizard::membersSummary(static_cast<qint64>(selection.members.size()),
-                                          tree.caption(selection.group));
+                                          captionOf(tree, selection));
     const MemberSelection::Summary summary = MemberSelection::summarize(tree);
     return MailWizard::membersSummary(summary.count, summary.groupCaption);
 }
@@ -106,7 +117,7 @@ FileDialogRequest valuesFileRequest()
 QString targetOf(const TreeList &tree, const MemberSelection &selection)
 {
     return selection.mode == MemberSelection::Mode::List
-               ? u"\"%1\""_s.arg(tree.caption(selection.group))
+               ? u"\"%1\""_s.arg(captionOf(tree, selection))
                : u"the same %1 selected members"_s.arg(selection.members.size());
 }
 
@@ -252,6 +263,12 @@ void GroupMailCommand::doBtnDoMail()
     wizard.setMembers(selection.members, contactValuesOf(*session));
     wizard.setValuesFileChooser(
         [this] { return m_services.dialogs->chooseFile(valuesFileRequest()); });
+    wizard.setSaveFolderChooser([this] {
+        FileDialogRequest request;
+        request.mode = FileDialogRequest::Mode::Folder;
+        request.title = u"Save Copies to a Folder"_s;
+        return m_services.dialogs->chooseFile(request);
+    });
     m_grpMailType = MailType::None;
     if (!m_services.dialogs->runMailWizard(wizard))
         return;
@@ -268,7 +285,9 @@ void GroupMailCommand::doBtnDoMail()
                  {m_grpMailEntryId, selection.key, m_grpMailType},
                  &result.prompts,
                  false,
-                 *unsubscribe},
+                 *unsubscribe,
+                 result.notBeforeMs,
+                 result.saveTo},
                 selection.members);
     if (!outcome)
         return;
@@ -284,8 +303,10 @@ void GroupMailCommand::doBtnDoMail()
     window->showOutcome(GenerationSummary::heading(m_lastOutcome), account);
     m_accountWindow = std::move(window);
     if (m_services.panels)
-        m_services.panels->updateCaption(StatusPanels::ActivityPanel,
-                                         u"%1 messages queued"_s.arg(m_lastOutcome.messagesQueued));
+        m_services.panels->updateCaption(
+            StatusPanels::ActivityPanel,
+            u"%1 messages %2"_s.arg(m_lastOutcome.messagesQueued)
+                .arg(result.saveTo.isEmpty() ? u"queued"_s : u"saved"_s));
 }
 
 } // namespace corvel

@@ -1,8 +1,17 @@
 #include "session/LocalSendBatch.h"
 
+#include "message/OutboxSchedule.h"
 #include "session/LocalMailbox.h"
 #include "session/LocalMessageItem.h"
 #include "session/OutlookSession.h"
+
+#include "message/MailAddressList.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <QSet>
 
@@ -33,7 +42,7 @@ void LocalSendBatch::add(const std::shared_ptr<OlItem> &message)
     if (!item)
         throw OutlookError(u"Only messages of this session can be queued here."_s);
     const LocalMessageItem::Queueing queueing = item->prepareForQueue(m_outboxes);
-    stage(std::move(item), queueing.bytes, queueing.outbox);
+    stage(std::move(item), queueing.bytes, queueing.outbox, {});
 }
 
 void LocalSendBatch::addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipients which,
@@ -54,12 +63,16 @@ void LocalSendBatch::addCopy(const std::shared_ptr<OlItem> &letter, CopyRecipien
         OlSendBatch::addCopy(letter, which, addresses, changes);
         return;
     }
-    stage(nullptr, queueing->bytes, queueing->outbox);
+    stage(nullptr, queueing->bytes, queueing->outbox, addresses);
 }
 
 void LocalSendBatch::stage(std::shared_ptr<LocalMessageItem> item, const QByteArray &bytes,
-                           const QString &outbox)
+                           const QString &outbox, const QString &to)
 {
+    if (!m_saveTo.isEmpty()) {
+        m_saved.push_back({bytes, to});
+        return;
+    }
     MaildirFolder folder(outbox);
     Result<MaildirFolder::Staged> staged = folder.stage(bytes);
     if (!staged.ok())
@@ -67,8 +80,65 @@ void LocalSendBatch::stage(std::shared_ptr<LocalMessageItem> item, const QByteAr
     m_pending.push_back({std::move(item), std::move(folder), std::move(*staged)});
 }
 
+void LocalSendBatch::saveTo(const QString &directory)
+{
+    QDir dir(directory);
+    if (!dir.exists() &&
+        (!QDir().mkpath(directory) ||
+         !QFile::setPermissions(directory, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner)))
+        throw OutlookError(u"The folder %1 cannot be made."_s.arg(directory));
+    if (!QFileInfo(directory).isDir())
+        throw OutlookError(u"%1 is not a folder."_s.arg(directory));
+    m_saveTo = directory;
+}
+
+std::vector<OlSendBatch::Queued> LocalSendBatch::commitSaved()
+{
+    static const QRegularExpression numbered(u"^(\\d+)-"_s);
+    qint64 last = 0;
+    for (const QString &name : QDir(m_saveTo).entryList(QDir::Files | QDir::Hidden))
+        if (const QRegularExpressionMatch match = numbered.match(name); match.hasMatch())
+            last = std::max(last, match.captured(1).toLongLong());
+    std::vector<Queued> done;
+    for (const Saved &saved : m_saved) {
+        QString to = saved.to;
+        if (Result<MailAddressList> parsed = MailAddressList::parse(to);
+            parsed.ok() && !parsed->addresses().empty())
+            to = parsed->addresses().front().address;
+        to.replace(QRegularExpression(u"[^A-Za-z0-9@._+-]"_s), u"_"_s);
+        const QString path = u"%1/%2%3.eml"_s.arg(m_saveTo, u"%1"_s.arg(++last, 6, 10, QChar(u'0')),
+                                                  to.isEmpty() ? QString() : u'-' + to.left(100));
+        QFile file(path);
+        // NewOnly: a file of that name, made meanwhile, is never written over.
+        const bool written = file.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
+                             file.write(saved.bytes) == saved.bytes.size() && file.flush();
+        done.push_back(
+            {{},
+             written ? QString() : u"%1 cannot be written: %2"_s.arg(path, file.errorString())});
+    }
+    m_saved.clear();
+    return done;
+}
+
+Status LocalSendBatch::schedule() const
+{
+    // A time already past means at once: nothing to keep.
+    if (m_notBeforeMs <= QDateTime::currentMSecsSinceEpoch())
+        return {};
+    std::map<QString, QStringList> byOutbox;
+    for (const Pending &p : m_pending)
+        byOutbox[p.folder.directory()].append(p.staged.unique);
+    for (const auto &[outbox, uniques] : byOutbox)
+        if (Status added = OutboxSchedule(outbox).add(uniques, m_notBeforeMs); !added.ok())
+            return added;
+    return {};
+}
+
 std::vector<OlSendBatch::Queued> LocalSendBatch::commit()
 {
+    if (!m_saveTo.isEmpty())
+        return commitSaved();
     if (m_pending.empty())
         return {};
     // Every message's data is safe before any of them can be seen in an Outbox. One sync of
@@ -95,9 +165,12 @@ std::vector<OlSendBatch::Queued> LocalSendBatch::commit()
         }
         return {};
     };
-    if (Status synced = syncData(); !synced.ok()) {
+    Status ready = syncData();
+    if (ready.ok())
+        ready = schedule();
+    if (!ready.ok()) {
         discardAll();
-        throw OutlookError(synced.error());
+        throw OutlookError(ready.error());
     }
     std::vector<MaildirFolder::Entry> filed;
     filed.reserve(m_pending.size());

@@ -69,4 +69,15 @@ std::shared_ptr<QueuedMessageStates> OlNamespace::queuedMessageStates()
     return nullptr;
 }
 
+void OlSendBatch::setNotBefore(qint64 notBeforeMs)
+{
+    if (notBeforeMs > 0)
+        throw OutlookError(QStringLiteral("This mail session cannot send messages later."));
+}
+
+void OlSendBatch::saveTo(const QString &)
+{
+    throw OutlookError(QStringLiteral("This mail session cannot save messages as files."));
+}
+
 } // namespace corvel

@@ -52,6 +52,13 @@ public:
                                                         const QString &addresses,
                                                         const CopyChanges &changes);
     [[nodiscard]] virtual std::size_t size() const = 0;
+    // The messages committed from now on go no earlier than this (ms since the epoch; 0: at
+    // once). Throws OutlookError where the session cannot hold messages back.
+    virtual void setNotBefore(qint64 notBeforeMs);
+    // The messages committed from now on are written as .eml files into `directory` (made,
+    // private, when missing) instead of being queued. Throws OutlookError where the session
+    // cannot.
+    virtual void saveTo(const QString &directory);
     struct Queued
     {
         QString outboxId; // empty where the session cannot name it

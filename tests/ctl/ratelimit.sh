@@ -33,4 +33,17 @@ run deliver
 check "without limits the rest go" rc_is 0
 check "all five went, none twice" test "$(received)" = 5
 
+# The day counts recipients: three sends to one were recorded, so two of three to two fit seven.
+for i in 6 7 8; do
+    printf 'To: bob@example.org, cy@example.org\nSubject: Number %s\n\nHi.\n' "$i" \
+        >"$store/Outbox/new/170000000$i.m$i.host"
+done
+run setting Transport MaxRecipientsPerDay 7
+run deliver
+check "two of three went within the day's recipients" test "$(received)" = 7
+check "a send to two is recorded with its recipients" \
+    test "$(grep -c '^[0-9]* 1 2$' "$store/Outbox/corvel-outbox.sends")" = 2
+run outbox
+check "outbox says the day's limit holds it" out_has "(limit 7 recipients per day)"
+
 finish

@@ -7,6 +7,7 @@
 #include "session/LocalApplication.h"
 #include "session/LocalMailbox.h"
 #include "session/LocalMessageItem.h"
+#include "session/LocalSendBatch.h"
 #include "session/LocalStoreTree.h"
 #include "support/CRegSettings.h"
 #include "support/ProcessOwner.h"
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -586,6 +588,49 @@ TEST_F(DeliveryTest, RateLimitsHoldAcrossAgentsAndSayWhenTheNextMayGo)
     EXPECT_EQ(later.limitedUntilMs, 0);
     EXPECT_EQ(server->received().size(), 5u);
     EXPECT_TRUE(outbox().empty());
+}
+
+// A message queued to go later waits in every pass before its time, deliver-now ones too and
+// those of a new agent (as after a restart): the time is kept beside the Outbox.
+TEST_F(DeliveryTest, AScheduledMessageWaitsForItsTimeAcrossAgents)
+{
+    useServer();
+    const qint64 at = QDateTime::currentMSecsSinceEpoch() + 3'600'000;
+    QFile schedule(store + u"/Outbox/corvel-outbox.schedule"_s);
+    {
+        // An append a crash cut short must not run into the next one.
+        ASSERT_TRUE(schedule.open(QIODevice::WriteOnly));
+        schedule.write("#corvel-schedule 1\n1700000000.gone");
+        schedule.close();
+        LocalSendBatch batch(mailbox);
+        batch.setNotBefore(at);
+        const auto item = LocalMessageItem::create(mailbox);
+        item->setSubject(u"Later"_s);
+        item->setTo(u"bob@example.org"_s);
+        batch.add(item);
+        ASSERT_EQ(batch.commit().size(), 1u);
+    }
+    queue(u"Now"_s, u"cy@example.org"_s);
+    qint64 clock = at - 1;
+    const auto passAt = [&] {
+        return DeliveryAgent(
+                   mailbox, [this] { return TransportSettings::read(*settings); }, RetryPolicy{},
+                   DeliveryAgent::TransportFactory{}, [&clock] { return clock; })
+            .deliverNow();
+    };
+    const DeliveryReport early = passAt();
+    EXPECT_EQ(early.messages.size(), 1u);
+    EXPECT_EQ(early.waiting, 1);
+    EXPECT_EQ(outbox()[u"Later"_s].state, u"scheduled"_s);
+    EXPECT_EQ(outbox()[u"Later"_s].nextAttemptMs, at);
+
+    clock = at;
+    const DeliveryReport due = passAt();
+    ASSERT_EQ(due.messages.size(), 1u);
+    EXPECT_EQ(due.messages.front().subject, u"Later"_s);
+    EXPECT_EQ(server->deliveries()[u"bob@example.org"_s], 1);
+    ASSERT_TRUE(schedule.open(QIODevice::ReadOnly));
+    EXPECT_EQ(schedule.readAll(), "#corvel-schedule 1\n"); // a time past is dropped
 }
 
 TEST_F(DeliveryTest, WithALimitAndASendsLogThatCannotBeReadNothingGoes)

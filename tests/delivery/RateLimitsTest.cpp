@@ -76,6 +76,46 @@ INSTANTIATE_TEST_SUITE_P(
                   "limit 2 per minute"}),
     corvel::test::ByName());
 
+constexpr qint64 Hour = 60 * Minute;
+
+struct DayCase
+{
+    const char *name;
+    std::vector<std::pair<qint64, int>> sentAgo; // how long ago, to how many recipients
+    int recipients;                              // of the next message
+    qint64 waitMs;
+};
+
+CORVEL_PRINT_BY_NAME(DayCase)
+
+class DayLimit : public ::testing::TestWithParam<DayCase>
+{
+};
+
+// Recipients, not messages, over a sliding day: the next waits until enough of them leave it.
+TEST_P(DayLimit, TheNextMessageWaitsUntilItsRecipientsFitTheDay)
+{
+    const DayCase &c = GetParam();
+    std::vector<RateLimits::Send> sends;
+    for (const auto &[ago, recipients] : c.sentAgo)
+        sends.push_back({T - ago, recipients});
+    std::sort(sends.begin(), sends.end());
+    QString why;
+    const RateLimits limits{0, 0, 10};
+    EXPECT_EQ(limits.nextAllowedMs({}, sends, T, c.recipients, &why) - T, c.waitMs);
+    EXPECT_EQ(why, c.waitMs > 0 ? u"limit 10 recipients per day"_s : QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , DayLimit,
+    ::testing::Values(
+        DayCase{"Fits", {{Hour, 6}}, 4, 0},
+        DayCase{"OneTooMany", {{Hour, 6}, {2 * Hour, 1}}, 4, 22 * Hour},
+        DayCase{"OldestLeavingIsNotEnough", {{20 * Hour, 5}, {Hour, 5}}, 6, 23 * Hour},
+        DayCase{"ADayOldIsOutOfTheWindow", {{24 * Hour, 10}}, 10, 0},
+        DayCase{"MoreThanADayAllowsWaitsForAnEmptyDay", {{3 * Hour, 1}, {Hour, 1}}, 25, 23 * Hour}),
+    corvel::test::ByName());
+
 struct SettingCase
 {
     const char *name;

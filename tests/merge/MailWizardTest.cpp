@@ -3,6 +3,7 @@
 #include "merge/MemberSelection.h"
 #include "tree/NodeKinds.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -63,6 +64,43 @@ TEST(MailWizard, FinishWithoutTouchingTheOptionsIsPersonal)
     EXPECT_EQ(result.grpMailType, MailType::Personal);
     EXPECT_EQ(result.grpMailEntryId, u"ID2"_s);
 }
+
+struct SendAtCase
+{
+    const char *name;
+    const char *text;
+    bool finish;
+    qint64 notBeforeMs; // -1: the text's own time
+};
+
+CORVEL_PRINT_BY_NAME(SendAtCase)
+
+class SendAt : public testing::TestWithParam<SendAtCase>
+{
+};
+
+// Send at holds Finish back until it can be read; a time past, or none, is now.
+TEST_P(SendAt, IsReadAsLocalTimeAndAPastTimeIsNow)
+{
+    const SendAtCase &c = GetParam();
+    MailWizard wizard = twoLetters();
+    wizard.tlDrafts_Click(1);
+    wizard.cmdNext_Click();
+    wizard.setSendAt(QString::fromUtf8(c.text));
+    EXPECT_EQ(wizard.wizardDoStep().finish, c.finish);
+    EXPECT_EQ(wizard.sendAtProblem().isEmpty(), c.finish);
+    const qint64 own =
+        QDateTime::fromString(QString::fromUtf8(c.text), u"yyyy-MM-dd HH:mm"_s).toMSecsSinceEpoch();
+    EXPECT_EQ(wizard.wizardProcess().notBeforeMs, c.notBeforeMs < 0 ? own : c.notBeforeMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(, SendAt,
+                         testing::Values(SendAtCase{"Empty", "", true, 0},
+                                         SendAtCase{"Future", "2999-01-02 10:30", true, -1},
+                                         SendAtCase{"Past", "2001-01-02 10:30", true, 0},
+                                         SendAtCase{"NoTime", "2999-01-02", false, 0},
+                                         SendAtCase{"Words", "tomorrow", false, 0}),
+                         corvel::test::ByName());
 
 TEST(MailWizard, RowsOutsideTheListAreIgnored)
 {
@@ -243,6 +281,26 @@ TEST_F(MemberSelectionTest, OneSelectedMemberIsOneOfItsGroup)
     EXPECT_EQ(MailWizard::membersSummary(summary.count, summary.groupCaption),
               u"1 Members of Friends"_s);
     EXPECT_EQ(MemberSelection::fromTree(m_tree).members.size(), 1u);
+}
+
+// Selected together, groups make one run of all their members; its journal names the groups
+// whatever their order, so the same groups resume the same run.
+TEST_F(MemberSelectionTest, SelectedGroupsAreMailedAsOneRun)
+{
+    const NodeHandle other = m_tree.addNode(u"Others"_s, m_tree.parent(m_group));
+    setNodeKind(m_tree, other, NodeKind::StandardGroup);
+    m_tree.setValue(m_tree.addNode(u"x"_s, other), NodeValueName::Email1Address(), u"x@x.org"_s);
+    m_tree.setSelected(other, true);
+    m_tree.setSelected(m_group, true);
+    const auto both = MemberSelection::fromTree(m_tree);
+    EXPECT_EQ(both.mode, MemberSelection::Mode::List);
+    ASSERT_EQ(both.members.size(), 13u);
+    const auto one = MemberSelection::ofGroup(m_tree, other);
+    const auto swapped =
+        MemberSelection::combined({MemberSelection::ofGroup(m_tree, m_group), one, one});
+    EXPECT_EQ(swapped.key, both.key);
+    EXPECT_EQ(swapped.members.size(), 13u);
+    EXPECT_NE(both.key, one.key);
 }
 
 } // namespace
