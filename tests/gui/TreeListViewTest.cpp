@@ -70,7 +70,6 @@ class TreeListViewTest : public QObject
 
 private Q_SLOTS:
     void rowsFollowExpansionAndHeadings();
-    void paintShowsAnExpansionChangedWithoutARedraw();
     void nodeAtPoint();
     void headingEdgeDragWritesTheWidthBack();
     void selectionLivesInTheTree_data();
@@ -105,22 +104,6 @@ void TreeListViewTest::rowsFollowExpansionAndHeadings()
     // An operation that changes an expansion without asking for a redraw is still seen.
     f.tree.setExpanded(f.contacts, false);
     QCOMPARE(view.shownRowCount(), 4);
-}
-
-void TreeListViewTest::paintShowsAnExpansionChangedWithoutARedraw()
-{
-    Fixture f(500);
-    TreeListView view(f.tree);
-    showView(view, 400, 200);
-    QVERIFY(view.verticalScrollBar()->maximum() > 0);
-
-    f.tree.setExpanded(f.store, false);
-    view.viewport()->repaint();
-    QCoreApplication::processEvents();
-    // One row left: nothing to scroll, and the collapsed rows are gone from sight.
-    QCOMPARE(view.shownRowCount(), 3);
-    QCOMPARE(view.verticalScrollBar()->maximum(), 0);
-    QVERIFY(view.visualRect(f.contacts).isEmpty());
 }
 
 void TreeListViewTest::nodeAtPoint()
