@@ -5,8 +5,7 @@ data=$(cd "$(dirname "$0")/../data" && pwd)
 source "$(dirname "$0")/lib/harness.bash"
 
 # A first run makes the personal folders and shows them with two empty group roots.
-run folders
-check "first run succeeds" rc_is 0
+ok folders
 check "first run tree" python3 - "$work/out" <<'PY'
 import sys
 lines = [l.split("\t") for l in open(sys.argv[1]).read().splitlines()]
@@ -37,14 +36,10 @@ check "setting written and read" out_is "0"
 run setting --delete Parms LoadAll
 run setting Parms LoadAll
 check "deleted key reads empty" out_is ""
-run setting --delete Parms ""
-check "section deleted" rc_is 0
-run setting --delete Parms ""
-check "deleting nothing fails" rc_is 1
-run setting OnlySection
-check "usage error" rc_is 2
-run nosuchverb
-check "unknown verb" rc_is 2
+ok setting --delete Parms ""
+fails 1 "" setting --delete Parms ""
+fails 2 "" setting OnlySection
+fails 2 "" nosuchverb
 
 # A saved group file is read back: groups with their members.
 cp "$data/groups/MailLists.tlx" "$app/"
@@ -67,7 +62,6 @@ rows = json.load(open(sys.argv[1]))
 assert [r["FileAs"] for r in rows] == ["Baker, Tom", "Lee, Ann", "Ørsted, Åse"], rows
 assert rows[0]["olType"] == 37 and rows[0]["EntryId"] == "" and rows[1]["olType"] == 35
 PY
-run members "No such group"
-check "unknown group fails" rc_is 1
+fails 1 "" members "No such group"
 
 finish
