@@ -22,14 +22,12 @@ fails 1 "" add-member Friends "$(printf 'Two\nLines')" two@example.org
 fails 1 "" edit-member Friends ann@example.org --address "jane at example"
 ok edit-member Friends ann@example.org --name "Lee, Annie" --address annie@example.org
 ok remove-member Friends annie@example.org
-run members Friends
-check "no members left" out_is ""
+prints "" members Friends
 
 ok copy "Personal Folders/Contacts" Friends
 copied=$(cat "$work/out")
 check "every contact with an address, once" test "$copied" -ge 5
-run copy "Personal Folders/Contacts" Friends
-check "copying again adds nothing" out_is "$copied"
+prints "$copied" copy "Personal Folders/Contacts" Friends
 
 # Address lists: export, import into another group, same members.
 run new-group "Copy"
@@ -99,8 +97,7 @@ card a.vcf Alpha a@example.org
 card b.vcf Bravo b@example.org
 card c.vcf Charlie c@example.org
 run new-group Order
-run copy "Personal Folders/Contacts/Order" Order
-check "three contacts copied" out_is 3
+prints 3 copy "Personal Folders/Contacts/Order" Order
 card a.vcf Zulu a@example.org
 card c.vcf Able c@example.org
 run verify Order

@@ -24,6 +24,11 @@ run() { # run corvelctl, keeping stdout, stderr and the exit status
     echo $? >"$work/rc"
 }
 ok() { run "$@" && check "$*" rc_is 0; } # corvelctl with these arguments must succeed
+prints() { # exactly what corvelctl must print, then its arguments
+    local want=$1; shift
+    run "$@"
+    check "$* prints $want" out_is "$want"
+}
 fails() { # the exit status, what standard error says ("" for anything), the arguments
     local rc=$1 says=$2
     shift 2
