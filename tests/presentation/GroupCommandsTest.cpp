@@ -1,4 +1,5 @@
 #include "presentation/GroupCommands.h"
+#include "common/PanelCaptions.h"
 #include "fakes/MemoryApplication.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
@@ -24,14 +25,6 @@ using namespace corvel;
 
 namespace {
 
-class PanelRecorder : public StatusPanels
-{
-public:
-    void updateCaption(int panel, const QString &caption) override { captions[panel] = caption; }
-    void showPercent(int, int) override {}
-    QString captions[3];
-};
-
 // A workspace over an in-memory session with one contact folder of three contacts.
 class GroupCommandsTest : public testing::Test
 {
@@ -47,13 +40,9 @@ protected:
 
         workspace = memoryWorkspace(tmp, session);
         ASSERT_TRUE(workspace->open().statusText.isEmpty());
-        GroupCommands::Services services;
-        services.workspace = workspace.get();
-        services.dialogs = &dialogs;
-        services.panels = &panels;
-        services.selIndex = [this] { return tree().indexOf(selected); };
-        services.now = [] { return u"12/7/2026 5:00 AM"_s; };
-        commands = std::make_unique<GroupCommands>(std::move(services));
+        commands = std::make_unique<GroupCommands>(GroupCommands::Services{
+            workspace.get(), &dialogs, &panels, nullptr,
+            [this] { return tree().indexOf(selected); }, [] { return u"12/7/2026 5:00 AM"_s; }});
     }
 
     TreeList &tree() { return workspace->tree(); }
@@ -93,6 +82,12 @@ protected:
         }
         return rows;
     }
+    void select(const std::vector<NodeHandle> &nodes)
+    {
+        tree().clearSelection();
+        for (const NodeHandle node : nodes)
+            tree().setSelected(node, true);
+    }
     std::vector<std::pair<QString, QString>> members(NodeHandle group)
     {
         std::vector<std::pair<QString, QString>> out;
@@ -114,7 +109,7 @@ protected:
     std::shared_ptr<MemoryItem> ann, bob, cy;
     std::unique_ptr<Workspace> workspace;
     ScriptedDialogHost dialogs;
-    PanelRecorder panels;
+    test::PanelCaptions panels;
     NodeHandle selected;
     std::unique_ptr<GroupCommands> commands;
 };
@@ -173,9 +168,7 @@ TEST_F(GroupCommandsTest, CopySkipsAddressesHeldAndRowsThatAreNoContacts)
 
     const std::vector<NodeHandle> rows = listContacts();
     const NodeHandle folder = tree().parent(rows.front());
-    tree().clearSelection();
-    for (const NodeHandle row : rows)
-        tree().setSelected(row, true);
+    select(rows);
     tree().setSelected(folder, true);
     dialogs.queueCopyTo([](CopyToForm &form) {
         form.clickRow(1);
@@ -205,10 +198,7 @@ TEST_F(GroupCommandsTest, DeletingAGroupAsksAndSeveralMembersGoAtOnce)
     for (const QString &a : {u"a@x"_s, u"b@x"_s, u"c@x"_s, u"d@x"_s})
         addTyped(group, a, a);
     std::vector<NodeHandle> all = tree().children(group);
-    tree().clearSelection();
-    tree().setSelected(all[0], true);
-    tree().setSelected(all[2], true);
-    tree().setSelected(all[3], true);
+    select({all[0], all[2], all[3]});
     selected = all[2];
     dialogs.clear();
     commands->doBtnDelete();
@@ -293,16 +283,13 @@ TEST_F(GroupCommandsTest, VerifyRefreshesFoundMarksMissingAndSkipsTypedIn)
 {
     const NodeHandle group = newStandardGroup(u"Friends"_s);
     const std::vector<NodeHandle> rows = listContacts();
-    tree().clearSelection();
-    tree().setSelected(rows[0], true);
-    tree().setSelected(rows[1], true);
+    select({rows[0], rows[1]});
     commands->copyToGroup(*MailGroups::idOf(tree(), group));
     addTyped(group, u"Typed"_s, u"typed@example.org"_s);
 
     ann->setFileAs(u"Lee-Smith, Ann"_s);
     ASSERT_TRUE(session->remove(bob->EntryID()));
-    tree().clearSelection();
-    tree().setSelected(tree().firstChild(group), true); // one member: its whole group
+    select({tree().firstChild(group)}); // one member: its whole group
     dialogs.clear();
     commands->verifyAddresses();
     EXPECT_EQ(dialogs.asked(), QStringList{u"information: Verification Complete"_s});
@@ -378,10 +365,7 @@ TEST_F(GroupCommandsTest, EditItemAndCopyRefuseWhatIsNoAddress)
     EXPECT_EQ(members(group)[0].second, u"al@example.org"_s);
 
     bob->setEmail1Address(u"=?utf-8?q?x=40evil.example?=@ok.example"_s);
-    const std::vector<NodeHandle> rows = listContacts();
-    tree().clearSelection();
-    for (const NodeHandle row : rows)
-        tree().setSelected(row, true);
+    select(listContacts());
     commands->copyToGroup(*MailGroups::idOf(tree(), group));
     EXPECT_EQ(members(group).size(), 3u); // Al, Ann, Cy
     EXPECT_TRUE(dialogs.asked().back().startsWith(

@@ -42,11 +42,8 @@ protected:
         letter = drafts->addMessage(u"News"_s, u"Dear <<Prompt=First Name>>,\nhello."_s);
         workspace = memoryWorkspace(tmp, session);
         ASSERT_TRUE(workspace->open().statusText.isEmpty());
-        GroupMailCommand::Services services;
-        services.workspace = workspace.get();
-        services.dialogs = &dialogs;
-        services.runsDirectory = tmp.filePath(u"runs"_s);
-        command = std::make_unique<GroupMailCommand>(std::move(services));
+        command = std::make_unique<GroupMailCommand>(GroupMailCommand::Services{
+            workspace.get(), &dialogs, nullptr, nullptr, tmp.filePath(u"runs"_s)});
     }
 
     TreeList &tree() { return workspace->tree(); }
