@@ -163,32 +163,25 @@ private Q_SLOTS:
         existing.close();
         QtDialogHost host(u"Corvel"_s);
         host.setNativeFileDialogs(false);
-        FileDialogRequest request;
-        request.mode = save ? FileDialogRequest::Mode::Save : FileDialogRequest::Mode::Open;
-        request.title = u"Address List"_s;
-        request.initialDir = dir.path();
-        request.fileName = fileName;
-        request.defaultExt = u"txt"_s;
-        request.nameFilters = {u"Text (*.txt)"_s, u"All Files (*)"_s};
-        request.overwritePrompt = save;
-        QString title;
-        QString filter;
-        int mode = -1;
-        bool confirmsOverwrite = false;
+        const FileDialogRequest request{save ? FileDialogRequest::Mode::Save
+                                             : FileDialogRequest::Mode::Open,
+                                        u"Address List"_s,
+                                        dir.path(),
+                                        fileName,
+                                        u"txt"_s,
+                                        {u"Text (*.txt)"_s, u"All Files (*)"_s},
+                                        save};
+        QString seen; // title|selected filter|file mode|confirms overwrite
         QTimer::singleShot(0, [&] {
             auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
-            title = dialog->windowTitle();
-            filter = dialog->selectedNameFilter();
-            mode = int(dialog->fileMode());
-            confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            seen = u"%1|%2|%3|%4"_s.arg(dialog->windowTitle(), dialog->selectedNameFilter())
+                       .arg(int(dialog->fileMode()))
+                       .arg(int(!dialog->testOption(QFileDialog::DontConfirmOverwrite)));
             static_cast<QDialog *>(dialog)->accept();
         });
         QCOMPARE(host.chooseFile(request), QDir(dir.path()).absoluteFilePath(chosen));
-        QCOMPARE(title, u"Address List"_s);
-        QCOMPARE(filter, u"Text (*.txt)"_s);
-        QCOMPARE(mode, fileMode);
-        QCOMPARE(confirmsOverwrite, save);
+        QCOMPARE(seen, u"Address List|Text (*.txt)|%1|%2"_s.arg(fileMode).arg(int(save)));
     }
 };
 
