@@ -38,9 +38,7 @@ public:
     void showBusyPointer() override { busy = true; }
     void restorePointer() override { busy = false; }
 
-    int drags = 0;
-    int dragEnds = 0;
-    int popups = 0;
+    int drags = 0, dragEnds = 0, popups = 0;
     bool busy = false;
 
 private:
