@@ -84,15 +84,8 @@ struct Run
         return runner->start();
     }
     frmMain &window() const { return *runner->window(); }
-    CRegSettings settings() const
-    {
-        CRegSettings settings(options.configRoot);
-        return settings;
-    }
-    QString position() const
-    {
-        return settings().getSetting(u"Positions"_s, u"frmMain"_s, QString());
-    }
+    CRegSettings settings() const { return CRegSettings(options.configRoot); }
+    QString position() const { return settings().getSetting(u"Positions"_s, u"frmMain"_s, {}); }
     QString appFile(const QString &name) const { return options.appPath + u'/' + name; }
 
     std::unique_ptr<QTemporaryDir> ownRoot;
