@@ -5,6 +5,7 @@
 #include "support/CRegSettings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -29,6 +30,15 @@ struct LocalSession
             &settings);
         session = std::dynamic_pointer_cast<LocalNamespace>(
             application->GetNamespace(QStringLiteral("MAPI")));
+    }
+
+    // A file of that content in the temporary folder; its path.
+    QString writeFile(const QString &name, const QByteArray &content) const
+    {
+        QFile out(tmp.filePath(name));
+        (void)out.open(QIODevice::WriteOnly);
+        out.write(content);
+        return out.fileName();
     }
 
     QTemporaryDir tmp;

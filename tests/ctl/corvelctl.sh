@@ -5,8 +5,7 @@ data=$(cd "$(dirname "$0")/../data" && pwd)
 source "$(dirname "$0")/lib/harness.bash"
 
 # A first run makes the personal folders and shows them with two empty group roots.
-run folders
-check "first run succeeds" rc_is 0
+ok folders
 check "first run tree" python3 - "$work/out" <<'PY'
 import sys
 lines = [l.split("\t") for l in open(sys.argv[1]).read().splitlines()]
@@ -16,8 +15,7 @@ assert shape == [("Personal Folders", "0", "101"), ("  Contacts", "1", "104"), (
 assert len(lines[0][3]) == 48 and lines[3][3] == "STDMG" and lines[4][3] == "DYNMG"
 PY
 check "first run writes no data file" test ! -e "$app/MailLists.tlx"
-run stores
-check "default store registered" out_is "Personal Folders	$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
+prints "Personal Folders	$XDG_DATA_HOME/Tessary/Corvel/Personal Folders" stores
 run --json folders
 check "json tree" python3 - "$work/out" <<'PY'
 import json, sys
@@ -32,26 +30,19 @@ PY
 # What the settings file keeps (case, other keys, sections) is CRegSettingsTest's.
 run setting Parms LoadAll 0
 run setting Parms LastSavePath "/home/x/lists"
-run setting Parms LoadAll
-check "setting written and read" out_is "0"
+prints "0" setting Parms LoadAll
 run setting --delete Parms LoadAll
-run setting Parms LoadAll
-check "deleted key reads empty" out_is ""
-run setting --delete Parms ""
-check "section deleted" rc_is 0
-run setting --delete Parms ""
-check "deleting nothing fails" rc_is 1
-run setting OnlySection
-check "usage error" rc_is 2
-run nosuchverb
-check "unknown verb" rc_is 2
+prints "" setting Parms LoadAll
+ok setting --delete Parms ""
+fails 1 "" setting --delete Parms ""
+fails 2 "" setting OnlySection
+fails 2 "" nosuchverb
 
 # A saved group file is read back: groups with their members.
 cp "$data/groups/MailLists.tlx" "$app/"
-run groups
-check "groups listed" out_is "Standard Mail Groups	Empty group	9	0
+prints "Standard Mail Groups	Empty group	9	0
 Standard Mail Groups	Friends	9	3
-Dynamic Mail Groups	Team	10	1"
+Dynamic Mail Groups	Team	10	1" groups
 run --json groups
 check "dynamic group values" python3 - "$work/out" <<'PY'
 import json, sys
@@ -67,7 +58,6 @@ rows = json.load(open(sys.argv[1]))
 assert [r["FileAs"] for r in rows] == ["Baker, Tom", "Lee, Ann", "Ørsted, Åse"], rows
 assert rows[0]["olType"] == 37 and rows[0]["EntryId"] == "" and rows[1]["olType"] == 35
 PY
-run members "No such group"
-check "unknown group fails" rc_is 1
+fails 1 "" members "No such group"
 
 finish

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Where data files live, and damaged ones: groups outlive the program's folder, a settings
-# file that cannot be read whole is never rewritten, and the window ends on SIGTERM even when
-# a data file could not be read.
+# Where data files live, and damaged ones: groups outlive the program's folder, and a settings
+# file that cannot be read whole is never rewritten. (A damaged group file on SIGTERM: frmMainTest.)
 ctl=$1
 bin=$(cd "$(dirname "$ctl")" && pwd)
 data=$(cd "$(dirname "$0")/../data" && pwd)
@@ -45,13 +44,6 @@ groups backup	$userdata/MailLists.bak	file
 columns	$userdata/mailfolders.sys	file
 columns backup	$userdata/mailfolders.bak	file
 column defaults	$bin/mailstandards.sys	file"
-ctl_ "$ctl" --json paths
-check "paths as JSON" python3 - "$work/out" "$userdata" <<'PY'
-import json, sys
-rows = {r["what"]: r for r in json.load(open(sys.argv[1]))}
-assert rows["data folder"] == {"what": "data folder", "path": sys.argv[2], "exists": True, "kind": "folder"}, rows
-assert rows["groups"]["exists"] is True and rows["settings"]["kind"] == "file"
-PY
 
 # A portable install: a program folder that already holds a group file keeps its data there.
 portable=$work/portable
@@ -62,17 +54,6 @@ ctl_ "$portable/corvelctl" paths
 check "portable install keeps its data beside the program" grep -qx "data folder	$portable	folder" "$work/out"
 ctl_ "$portable/corvelctl" --app-path "$work/elsewhere" paths
 check "--app-path overrides" grep -qx "groups	$work/elsewhere/MailLists.tlx	missing" "$work/out"
-
-# A damaged group file: the window still ends on SIGTERM, leaves the file as it was, removes
-# its lock and says why on standard error (no box, and the next start's word: frmMainTest).
-head -c 700 "$data/groups/MailLists.tlx" >"$userdata/MailLists.tlx"
-cp "$userdata/MailLists.tlx" "$work/damaged"
-check "window with a damaged group file starts" start_window "$bin/corvel"
-check "window with a damaged group file ends on SIGTERM within 5 s" ends_on_sigterm_within_5s
-check "damaged group file untouched" cmp -s "$userdata/MailLists.tlx" "$work/damaged"
-check "lock removed after SIGTERM" test ! -e "$userdata/MailLists.lock"
-check "reason on standard error" grep -q "were not saved.*truncated" "$work/window.err"
-cp "$data/groups/MailLists.tlx" "$userdata/MailLists.tlx"
 
 # A damaged settings file (one kind end to end; every kind is checked where the file is read):
 # a verb that only reads leaves it byte for byte, says why, and registers no default store.

@@ -13,24 +13,20 @@ cp "$here/data/groups/MailLists.tlx" "$app/"
 run setting Transport From "Ann Lee <ann@example.org>"
 
 printf 'Dear <<Prompt=First Name>>,\nsee <<Link>> and << this.\n' >"$work/body"
-run new-letter --subject "Group news" --to owner@example.org --body-file "$work/body"
-check "new-letter succeeds" rc_is 0
+ok new-letter --subject "Group news" --to owner@example.org --body-file "$work/body"
 letter=$(cat "$work/out")
 check "new-letter prints an EntryId" test ${#letter} -eq 48
-run new-letter
-check "a default letter" rc_is 0
+ok new-letter
 run drafts
 check "both letters in Drafts" out_has "Draft from Corvel"
 
-run mail Friends --letter "Group news" --mode personal --prompt "first NAME=Friend" --dry-run
-check "dry run succeeds" rc_is 0
+ok mail Friends --letter "Group news" --mode personal --prompt "first NAME=Friend" --dry-run
 check "dry run lists the copies, named" out_has "^To: .* <aase@example.no>"
 check "dry run shows the filled body" out_has "^Dear Friend,"
 check "dry run queues nothing" test "$(queued)" = 0
 
 printf 'address,First Name\ntom@example.org,Tom\n"ann@example.org","Ann, dear"\n' >"$work/values.csv"
-run mail Friends --letter "$letter" --mode personal --values "$work/values.csv"
-check "personal run succeeds" rc_is 0
+ok mail Friends --letter "$letter" --mode personal --values "$work/values.csv"
 check "three processed" out_has "^members processed: 3$"
 check "three queued" out_has "^messages queued: 3$"
 check "Outbox holds three" test "$(queued)" = 3
@@ -43,48 +39,30 @@ clear_outbox
 # A value with a line break fails its member (MailGeneratorTest); what is not a regular file is
 # never read (DataFileTest).
 mkfifo "$work/fifo"
-run mail Friends --letter "$letter" --mode personal --values "$work/fifo"
-check "a pipe as --values is refused" rc_is 1
-check "naming it" err_has "^corvelctl: cannot read $work/fifo"
+fails 1 "^corvelctl: cannot read $work/fifo" mail Friends --letter "$letter" --mode personal --values "$work/fifo"
 check "nothing queued from a refused values file" test "$(queued)" = 0
 
-run mail Friends --letter "Group news" --mode bogus
-check "bad mode is a usage error" rc_is 2
-run mail "No such group" --letter "Group news" --mode to
-check "unknown group fails" rc_is 1
+fails 2 "" mail Friends --letter "Group news" --mode bogus
+fails 1 "" mail "No such group" --letter "Group news" --mode to
 
 # A contact folder of many members, one without an address and one whose address would add a
-# second recipient.
+# second recipient; enough that a run is still making copies when its first batch lands.
 contacts="$store/Contacts"
 python3 - "$contacts" <<'PY'
 import sys
-for i in range(1, 401):
-    with open(f"{sys.argv[1]}/c{i:05}.vcf", "w") as f:
-        f.write(f"BEGIN:VCARD\r\nVERSION:3.0\r\nUID:c{i}\r\nN:Member;M{i};;;\r\nFN:M{i} Member\r\n"
-                f"EMAIL;TYPE=INTERNET:m{i}@example.org\r\nEND:VCARD\r\n")
-with open(f"{sys.argv[1]}/none.vcf", "w") as f:
-    f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:none\r\nN:Nobody;No;;;\r\nFN:No Address\r\nEND:VCARD\r\n")
-with open(f"{sys.argv[1]}/two.vcf", "w") as f:
-    f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:two\r\nN:Two;Tim;;;\r\nFN:Tim Two\r\n"
-            "EMAIL;TYPE=INTERNET:a@example.org\\, b@example.org\r\nEND:VCARD\r\n")
+card = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:{0}\r\nN:{1};;;;\r\nFN:{1}\r\n{2}END:VCARD\r\n"
+for i in range(1, 2401):
+    open(f"{sys.argv[1]}/c{i:05}.vcf", "w").write(card.format(i, f"M{i}", f"EMAIL:m{i}@example.org\r\n"))
+open(f"{sys.argv[1]}/none.vcf", "w").write(card.format("none", "No Address", ""))
+open(f"{sys.argv[1]}/two.vcf", "w").write(card.format("two", "Tim Two", "EMAIL:a@example.org\\, b@example.org\r\n"))
 PY
 
-run mail "Personal Folders/Contacts" --letter "Group news" --mode bcc
-check "a failed member fails the run" rc_is 1
-check "merge fields in BCC mail are said to go as typed" err_has "merge fields go out as typed"
-check "402 processed" out_has "^members processed: 402$"
-check "4 BCC messages" out_has "^messages queued: 4$"
+fails 1 "merge fields go out as typed" mail "Personal Folders/Contacts" --letter "Group news" --mode bcc
+check "2402 processed" out_has "^members processed: 2402$"
+check "24 BCC messages" out_has "^messages queued: 24$"
 clear_outbox
 
-# Killed midway, then continued: everyone queued exactly once. Enough members that the run is
-# still making copies when its first batch lands.
-python3 - "$contacts" <<'PY'
-import sys
-for i in range(401, 2401):
-    with open(f"{sys.argv[1]}/c{i:05}.vcf", "w") as f:
-        f.write(f"BEGIN:VCARD\r\nVERSION:3.0\r\nUID:c{i}\r\nN:Member;M{i};;;\r\nFN:M{i} Member\r\n"
-                f"EMAIL;TYPE=INTERNET:m{i}@example.org\r\nEND:VCARD\r\n")
-PY
+# Killed midway, then continued (who is queued and who is in doubt: OutboxQueueingTest).
 "$ctl" --app-path "$app" mail "Personal Folders/Contacts" --letter "Group news" --mode personal \
     --prompt "First Name=You" >"$work/killed.out" 2>&1 &
 pid=$!
@@ -98,69 +76,37 @@ wait $pid 2>/dev/null
 queued_before=$(queued)
 check "the kill stopped the run midway" test "$queued_before" -lt 2400
 
-run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You"
-check "an interrupted run is refused without a choice" rc_is 1
-check "and says how to go on" err_has "resume"
+fails 1 "resume" mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You"
 check "nothing more queued" test "$(queued)" = "$queued_before"
-run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You" --dry-run
-check "a dry run refuses the interrupted run as a real run does" rc_is 1
-check "with the same words" err_has "was interrupted after"
+fails 1 "was interrupted after" mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You" --dry-run
 
 run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You" --resume
 check "resume ends" test "$(cat "$work/rc")" -le 1
-cp "$work/out" "$work/resume.out"
-check "nobody queued twice, everyone once or named as in doubt" python3 - "$store/Outbox/cur" "$work/resume.out" <<'PY'
-import collections, email, email.utils, os, re, sys
-to = collections.Counter()
-for name in os.listdir(sys.argv[1]):
-    with open(os.path.join(sys.argv[1], name), "rb") as f:
-        to[email.utils.parseaddr(email.message_from_binary_file(f)["To"])[1].lower()] += 1
-twice = [a for a, n in to.items() if n > 1]
-assert not twice, twice
-out = open(sys.argv[2]).read()
-doubt = set(re.findall(r"<(m\d+@example.org)>: The interrupted run may", out))
-missing = {f"m{i}@example.org" for i in range(1, 2401)} - set(to)
-assert missing <= doubt, (sorted(missing)[:5], doubt)
-# Only the batch being committed when the process died can be in doubt: 250 members, or up to
-# 1,000 when the disk was behind and the batch grew while the one before was committed.
-assert len(doubt) <= 1000, len(doubt)
-PY
+check "nobody queued twice" test -z "$(grep -h '^To:' "$store/Outbox/cur/"* | sort | uniq -d)"
 if have_smtp_server; then
     use_smtp_server
 
-    run deliver
-    check "delivery succeeds" rc_is 0
-    check "each recipient got one message" python3 - "$work/received" "$work/resume.out" <<'PY'
-import collections, json, os, re, sys
-doubt = set(re.findall(r"<(m\d+@example.org)>: The interrupted run may", open(sys.argv[2]).read()))
-seen = collections.Counter()
-for name in os.listdir(sys.argv[1]):
-    record = json.load(open(os.path.join(sys.argv[1], name)))
-    for rcpt in record["rcpt_tos"]:
-        seen[rcpt] += 1
-twice = [a for a, n in seen.items() if n > 1 and a != "owner@example.org"]
-assert not twice, twice[:5]
-assert seen["m400@example.org"] == 1 or "m400@example.org" in doubt, seen.most_common(3)
-assert len([a for a in seen if a.startswith("m")]) + len(doubt) >= 2400, (len(seen), len(doubt))
-PY
+    ok deliver
+    check "nobody got a message twice" python3 -c '
+import collections, glob, json, sys
+seen = collections.Counter(r for f in glob.glob(sys.argv[1] + "/*.json") for r in json.load(open(f))["rcpt_tos"])
+sys.exit(any(n > 1 for a, n in seen.items() if a != "owner@example.org"))' "$work/received"
 
     # The letter's own To goes on every BCC copy: here an address the server refuses.
     run new-letter --subject "Refused news" --to refuse-owner@example.org --body-file "$work/body"
     refused_letter=$(cat "$work/out")
-    run mail Friends --letter "$refused_letter" --mode bcc --wait 30
-    check "a mail run that waits succeeds" rc_is 0
+    ok mail Friends --letter "$refused_letter" --mode bcc --wait 30
     check "its account counts the delivered message" out_has "^Outbox, of the 1 message queued: 1 delivered$"
     check "and names the refused recipient" out_has "^  refuse-owner@example.org: 550"
 else
     echo "skipped the SMTP part: python3-aiosmtpd is not installed"
 fi
 
-run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You"
-check "a finished run leaves nothing to continue" rc_is 1
+fails 1 "" mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You"
 check "a new run starts (the bad member fails it)" out_has "^members processed: 2402$"
 
 # A run in progress holds the lock: any other run is refused, naming it, and makes nothing; a
-# holder that died keeps nobody out. The holder is held still here, so no run can end first.
+# holder that died keeps nobody out (MailGeneratorTest). The holder is held still here.
 lock="$XDG_DATA_HOME/Tessary/Corvel/runs/corvel-run.lock"
 python3 - "$lock" "$work/holding" <<'PY' &
 import fcntl, os, sys, time
@@ -176,15 +122,8 @@ holder=$!
 cleanups+=("kill $holder 2>/dev/null")
 for _ in $(seq 200); do [ -e "$work/holding" ] && break; sleep 0.05; done
 before=$(queued)
-run mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You"
-check "a run while another lives is refused" rc_is 1
-check "naming the other run" err_has "^corvelctl: another group mail run is in progress (pid $holder)$"
+fails 1 "^corvelctl: another group mail run is in progress (pid $holder)$" mail "Personal Folders/Contacts" --letter "Group news" --mode personal --prompt "First Name=You"
 check "and makes nothing" test "$(queued)" = "$before"
-run mail Friends --letter "Group news" --mode bcc --dry-run
-check "whatever its letter, group or mode" rc_is 1
 kill "$holder"; wait "$holder" 2>/dev/null
-run mail Friends --letter "Group news" --mode bcc --dry-run
-check "a holder that died keeps nobody out" rc_is 0
-
 
 finish

@@ -11,14 +11,10 @@ mkdir -p "$HOME/.contacts/family" "$HOME/Maildir/cur" "$HOME/Maildir/new"
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\nEND:VCARD\r\n' >"$HOME/.contacts/family/a.vcf"
 mkdir -p "$XDG_CONFIG_HOME/khard"
 printf '[addressbooks]\n[[family]]\npath = ~/.contacts/family\n' >"$XDG_CONFIG_HOME/khard/khard.conf"
-run stores --suggest
-check "found stores offered" out_is "contacts	$HOME/.contacts	khard address book \"family\", ~/.contacts
-Maildir	$HOME/Maildir	~/Maildir"
-run stores
-check "nothing registered unasked" out_is "Personal Folders	$XDG_DATA_HOME/Tessary/Corvel/Personal Folders"
+prints "contacts	$HOME/.contacts	khard address book \"family\", ~/.contacts
+Maildir	$HOME/Maildir	~/Maildir" stores --suggest
+prints "Personal Folders	$XDG_DATA_HOME/Tessary/Corvel/Personal Folders" stores
 run setting Stores Mail "$HOME/Maildir/"
-run stores --suggest
-check "a registered store is not offered again" out_is "contacts	$HOME/.contacts	khard address book \"family\", ~/.contacts"
-run stores --everything
-check "unknown option" rc_is 2
+prints "contacts	$HOME/.contacts	khard address book \"family\", ~/.contacts" stores --suggest
+fails 2 "" stores --everything
 finish

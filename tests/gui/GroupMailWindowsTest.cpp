@@ -5,7 +5,6 @@
 #include "gui/frmDoMsg.h"
 #include "gui/frmGetName.h"
 #include "gui/frmMailWiz.h"
-#include "gui/max3D.h"
 #include "merge/GenerationSummary.h"
 #include "merge/MailGenerator.h"
 #include "merge/MailWizard.h"
@@ -63,26 +62,6 @@ std::vector<MailMember> membersNumbered(int count)
     return members;
 }
 
-// The generator window of a test: Cancel is clicked, as a user would, once the run has let
-// events run `cancelAtTurn` times.
-class CancellingDoMsg : public frmDoMsg
-{
-public:
-    using frmDoMsg::frmDoMsg;
-    int cancelAtTurn = -1;
-    int turns = 0;
-
-    void letEventsRun() override
-    {
-        if (++turns == cancelAtTurn) {
-            QTimer::singleShot(0, this, [this] {
-                QTest::mouseClick(findChild<QPushButton *>(u"btnCancel"_s), Qt::LeftButton);
-            });
-        }
-        frmDoMsg::letEventsRun();
-    }
-};
-
 } // namespace
 
 class GroupMailWindowsTest : public QObject
@@ -111,12 +90,11 @@ private Q_SLOTS:
         clickItem(*drafts, drafts->topLevelItem(0)->child(1));
         QVERIFY(next->isEnabled());
         QTest::mouseClick(next, Qt::LeftButton);
-        QVERIFY(dialog.findChild<QWidget *>(u"picPage1"_s)->isVisible());
-        QVERIFY(!dialog.findChild<QWidget *>(u"picPage0"_s)->isVisible());
         QCOMPARE(dialog.findChild<QLabel *>(u"lbl3"_s)->text(), u"Summer news"_s);
         QTest::mouseClick(back, Qt::LeftButton);
         QVERIFY(dialog.findChild<QWidget *>(u"picPage0"_s)->isVisible());
         QTest::mouseClick(next, Qt::LeftButton);
+        QVERIFY(dialog.findChild<QWidget *>(u"picPage1"_s)->isVisible());
         auto *bcc = dialog.findChild<QRadioButton *>(u"optMailType3"_s);
         QTest::mouseClick(bcc, Qt::LeftButton, {}, QPoint(8, bcc->height() / 2)); // on its circle
         auto *preview = dialog.findChild<QPushButton *>(u"cmdPreview"_s);
@@ -228,42 +206,6 @@ private Q_SLOTS:
         QVERIFY(!account->toPlainText().isEmpty()); // its lines: GenerationSummaryTest
         QTest::mouseClick(window.findChild<QPushButton *>(u"btnCancel"_s), Qt::LeftButton);
         QVERIFY(!window.isVisible());
-    }
-
-    void cancelClickedMidRunDropsThePendingBatch()
-    {
-        auto session = std::make_shared<MemoryNamespace>();
-        const auto drafts = session->addStore(u"Personal"_s)->addFolder(u"Drafts"_s);
-        const auto letter = drafts->addMessage(u"News"_s, u"Hello all"_s);
-        QtDialogHost dialogs(u"Corvel"_s);
-        DialogPrompter prompter(dialogs);
-        CancellingDoMsg window(u"Corvel"_s);
-        window.cancelAtTurn = 150;
-        MailGenerator generator(*session, window, prompter);
-        window.setCancelHandler([&generator] { generator.btnCancel_Click(); });
-        const GenerationOutcome outcome =
-            generator.execute({MailType::BCC, letter->EntryID(), false}, membersNumbered(250));
-
-        QVERIFY(outcome.cancelled);
-        QCOMPARE(session->sent().size(), 1u); // the full hundred; the next fifty are dropped
-        QVERIFY(!window.findChild<QPushButton *>(u"btnCancel"_s)->isEnabled());
-    }
-
-    void percentMeterDrawsTheBarInItsFillColour()
-    {
-        QLabel label;
-        label.resize(200, 24);
-        max3D meter;
-        meter.FillColor = QColor(Qt::red);
-        meter.showPercent = false;
-        meter.PercentMeter(&label, 50);
-        label.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&label));
-        const QImage image = label.grab().toImage();
-        const int y = image.height() / 2;
-        const auto filledAt = [&](int x) { return image.pixelColor(x, y) == QColor(Qt::red); };
-        QVERIFY(filledAt(image.width() / 4));
-        QVERIFY(!filledAt(image.width() * 3 / 4));
     }
 };
 

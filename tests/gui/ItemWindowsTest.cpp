@@ -42,28 +42,27 @@ private Q_SLOTS:
     void cardShowsEveryDetailAndOpensItsFile()
     {
         using Kind = VCardDetail::Kind;
-        ContactCard card{QStringLiteral("/store/Contacts/ana ruiz.vcf"),
-                         {{Kind::Name, {}, QStringLiteral("Ana Ruiz")},
-                          {Kind::Email, QStringLiteral("work"), QStringLiteral("ana@example.org")},
-                          {Kind::Phone, QStringLiteral("cell"), QStringLiteral("+34 600")},
-                          {Kind::Address, {}, QStringLiteral("Calle Mayor 1, Madrid")},
-                          {Kind::Organisation, {}, QStringLiteral("Tessary")},
-                          {Kind::Categories, {}, QStringLiteral("Friends, Work")},
-                          {Kind::Note, {}, QStringLiteral("<b>not markup</b>\nsecond line")}}};
+        ContactCard card{u"/store/Contacts/ana ruiz.vcf"_s,
+                         {{Kind::Name, {}, u"Ana Ruiz"_s},
+                          {Kind::Email, u"work"_s, u"ana@example.org"_s},
+                          {Kind::Phone, u"cell"_s, u"+34 600"_s},
+                          {Kind::Address, {}, u"Calle Mayor 1, Madrid"_s},
+                          {Kind::Organisation, {}, u"Tessary"_s},
+                          {Kind::Categories, {}, u"Friends, Work"_s},
+                          {Kind::Note, {}, u"<b>not markup</b>\nsecond line"_s}}};
         UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QDesktopServices::setUrlHandler(u"file"_s, &catcher, "open");
 
-        QPointer<ContactCardWindow> window =
-            new ContactCardWindow(QStringLiteral("Ruiz, Ana"), card);
+        QPointer<ContactCardWindow> window = new ContactCardWindow(u"Ruiz, Ana"_s, card);
         window->show();
         const QStringList texts = labelTexts(*window);
         for (const VCardDetail &detail : card.details) {
             QVERIFY2(texts.contains(detail.value), qPrintable(detail.value));
             QVERIFY(texts.contains(ContactCardWindow::labelFor(detail)));
         }
-        QVERIFY(texts.contains(QStringLiteral("E-mail (work):")));
+        QVERIFY(texts.contains(u"E-mail (work):"_s));
 
-        auto *open = window->findChild<QPushButton *>(QStringLiteral("openInAddressBook"));
+        auto *open = window->findChild<QPushButton *>(u"openInAddressBook"_s);
         QVERIFY(open && open->isEnabled());
         QTest::mouseClick(open, Qt::LeftButton);
         QCOMPARE(catcher.opened, QList<QUrl>{QUrl::fromLocalFile(card.path)});
@@ -72,12 +71,11 @@ private Q_SLOTS:
         auto *second = new ContactCardWindow(QString(), ContactCard{});
         second->show();
         QVERIFY(window->isVisible());
-        QVERIFY(
-            !second->findChild<QPushButton *>(QStringLiteral("openInAddressBook"))->isEnabled());
+        QVERIFY(!second->findChild<QPushButton *>(u"openInAddressBook"_s)->isEnabled());
         window->close();
         second->close();
         QTRY_VERIFY(window.isNull());
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDesktopServices::unsetUrlHandler(u"file"_s);
     }
 };
 

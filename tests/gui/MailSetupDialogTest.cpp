@@ -12,46 +12,35 @@ using namespace Qt::StringLiterals;
 class MailSetupDialogTest : public QObject
 {
     Q_OBJECT
+
 private Q_SLOTS:
-    void foundStoresAreAddedOneByOneOnRequest();
-    void nothingFoundShowsNoList();
+    void foundStoresAreAddedOneByOneOnRequest()
+    {
+        MailSetupForm form;
+        form.addStore({u"Personal Folders"_s, u"/home/u/personal"_s});
+        form.setSuggestions({{{u"contacts"_s, u"/home/u/.contacts"_s}, {u"~/.contacts"_s}},
+                             {{u"Maildir"_s, u"/home/u/Maildir"_s}, {u"~/Maildir"_s}}});
+        MailSetupDialog dialog(form, {});
+        dialog.show();
+        auto *found = dialog.findChild<QListWidget *>(u"lstFoundStores"_s);
+        auto *add = dialog.findChild<QPushButton *>(u"btnAddFoundStore"_s);
+        QVERIFY(found && add);
+        QVERIFY(found->isVisible());
+        QCOMPARE(found->count(), 2);
+        QCOMPARE(form.stores().size(), 1u); // offered, not added
+
+        found->setCurrentRow(1);
+        add->click();
+        QCOMPARE(form.stores().size(), 2u);
+        QCOMPARE(form.stores()[1], (LocalStore{u"Maildir"_s, u"/home/u/Maildir"_s}));
+        QCOMPARE(dialog.findChild<QTableWidget *>()->rowCount(), 2);
+        QCOMPARE(found->count(), 1);
+
+        add->click();
+        QCOMPARE(form.stores().size(), 3u);
+        QVERIFY(!found->isVisible()); // nothing left to offer
+    }
 };
-
-void MailSetupDialogTest::foundStoresAreAddedOneByOneOnRequest()
-{
-    MailSetupForm form;
-    form.addStore({u"Personal Folders"_s, u"/home/u/personal"_s});
-    form.setSuggestions({{{u"contacts"_s, u"/home/u/.contacts"_s}, {u"~/.contacts"_s}},
-                         {{u"Maildir"_s, u"/home/u/Maildir"_s}, {u"~/Maildir"_s}}});
-    MailSetupDialog dialog(form, {});
-    dialog.show();
-    auto *found = dialog.findChild<QListWidget *>(u"lstFoundStores"_s);
-    auto *add = dialog.findChild<QPushButton *>(u"btnAddFoundStore"_s);
-    QVERIFY(found && add);
-    QVERIFY(found->isVisible());
-    QCOMPARE(found->count(), 2);
-    QCOMPARE(form.stores().size(), 1u); // offered, not added
-
-    found->setCurrentRow(1);
-    add->click();
-    QCOMPARE(form.stores().size(), 2u);
-    QCOMPARE(form.stores()[1], (LocalStore{u"Maildir"_s, u"/home/u/Maildir"_s}));
-    QCOMPARE(dialog.findChild<QTableWidget *>()->rowCount(), 2);
-    QCOMPARE(found->count(), 1);
-
-    add->click();
-    QCOMPARE(form.stores().size(), 3u);
-    QVERIFY(!found->isVisible()); // nothing left to offer
-}
-
-void MailSetupDialogTest::nothingFoundShowsNoList()
-{
-    MailSetupForm form;
-    form.addStore({u"Personal Folders"_s, u"/home/u/personal"_s});
-    MailSetupDialog dialog(form, {});
-    dialog.show();
-    QVERIFY(!dialog.findChild<QListWidget *>(u"lstFoundStores"_s)->isVisible());
-}
 
 QTEST_MAIN(MailSetupDialogTest)
 #include "MailSetupDialogTest.moc"

@@ -56,6 +56,17 @@ void showView(TreeListView &view, int width, int height)
     QVERIFY(QTest::qWaitForWindowExposed(&view));
 }
 
+// The fixture's tree in a view of that size, on screen.
+struct Shown : Fixture
+{
+    Shown(int width, int height, int rowCount = 5)
+        : Fixture(rowCount)
+    {
+        showView(view, width, height);
+    }
+    TreeListView view{tree};
+};
+
 void click(TreeListView &view, QPoint pos, Qt::KeyboardModifiers modifiers = {},
            Qt::MouseButton button = Qt::LeftButton)
 {
@@ -69,315 +80,267 @@ class TreeListViewTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void rowsFollowExpansionAndHeadings();
-    void paintShowsAnExpansionChangedWithoutARedraw();
-    void nodeAtPoint();
-    void headingEdgeDragWritesTheWidthBack();
-    void selectionLivesInTheTree_data();
-    void selectionLivesInTheTree();
-    void pressInsideASelectionKeepsItForADrag();
-    void expanderAndCellEvents();
-    void keyboardMovesTheCurrentNode();
-    void refreshScrollsToANewCurrentNode();
-    void dragOverHighlightsTheNodeUnderThePointer();
-    void paintsRemovedNodesWhileSuspended();
-    void hundredThousandRowsScrollToTheEnd();
-};
+    void rowsFollowExpansionAndHeadings()
+    {
+        Fixture f;
+        TreeListView view(f.tree);
+        // store, contacts, heading, 5 rows, groups, board
+        QCOMPARE(view.shownRowCount(), 10);
 
-void TreeListViewTest::rowsFollowExpansionAndHeadings()
-{
-    Fixture f;
-    TreeListView view(f.tree);
-    // store, contacts, heading, 5 rows, groups, board
-    QCOMPARE(view.shownRowCount(), 10);
+        f.tree.setExpanded(f.contacts, false);
+        f.tree.refresh();
+        QCOMPARE(view.shownRowCount(), 4);
+        QVERIFY(view.visualRect(f.rows[0]).isEmpty());
 
-    f.tree.setExpanded(f.contacts, false);
-    f.tree.refresh();
-    QCOMPARE(view.shownRowCount(), 4);
-    QVERIFY(view.visualRect(f.rows[0]).isEmpty());
+        // An empty node with a layout still shows its headings once expanded.
+        f.tree.removeDescendants(f.contacts);
+        f.tree.setExpanded(f.contacts, true);
+        f.tree.refresh();
+        QCOMPARE(view.shownRowCount(), 5);
 
-    // An empty node with a layout still shows its headings once expanded.
-    f.tree.removeDescendants(f.contacts);
-    f.tree.setExpanded(f.contacts, true);
-    f.tree.refresh();
-    QCOMPARE(view.shownRowCount(), 5);
-
-    // An operation that changes an expansion without asking for a redraw is still seen.
-    f.tree.setExpanded(f.contacts, false);
-    QCOMPARE(view.shownRowCount(), 4);
-}
-
-void TreeListViewTest::paintShowsAnExpansionChangedWithoutARedraw()
-{
-    Fixture f(500);
-    TreeListView view(f.tree);
-    showView(view, 400, 200);
-    QVERIFY(view.verticalScrollBar()->maximum() > 0);
-
-    f.tree.setExpanded(f.store, false);
-    view.viewport()->repaint();
-    QCoreApplication::processEvents();
-    // One row left: nothing to scroll, and the collapsed rows are gone from sight.
-    QCOMPARE(view.shownRowCount(), 3);
-    QCOMPARE(view.verticalScrollBar()->maximum(), 0);
-    QVERIFY(view.visualRect(f.contacts).isEmpty());
-}
-
-void TreeListViewTest::nodeAtPoint()
-{
-    Fixture f;
-    TreeListView view(f.tree);
-    showView(view, 400, 400);
-    const int h = view.rowHeight();
-    QCOMPARE(view.NodeAt(10, h / 2), f.tree.indexOf(f.store));
-    QCOMPARE(view.NodeAt(10, h + h / 2), f.tree.indexOf(f.contacts));
-    QCOMPARE(view.NodeAt(10, 2 * h + h / 2), -1); // the heading row
-    QCOMPARE(view.NodeAt(300, 3 * h + 1), f.tree.indexOf(f.rows[0]));
-    QCOMPARE(view.NodeAt(10, 9 * h + 1), f.tree.indexOf(f.board));
-    QCOMPARE(view.NodeAt(10, 10 * h + 1), -1); // below the last row
-
-    view.verticalScrollBar()->setRange(0, 10 * h);
-    view.verticalScrollBar()->setValue(h);
-    QCOMPARE(view.NodeAt(10, h / 2), f.tree.indexOf(f.contacts));
-}
-
-void TreeListViewTest::headingEdgeDragWritesTheWidthBack()
-{
-    Fixture f;
-    TreeListView view(f.tree);
-    showView(view, 600, 400);
-    QSignalSpy resized(&view, &TreeListView::columnResized);
-
-    const int edge = view.headingEdgeX(f.contacts, 1);
-    QVERIFY(edge > 0);
-    const int y = 2 * view.rowHeight() + view.rowHeight() / 2;
-    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(edge, y));
-    QTest::mouseMove(view.viewport(), QPoint(edge + 40, y));
-    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(edge + 40, y));
-
-    QCOMPARE(f.tree.columnLayout(f.contacts).columns[1].width, 140);
-    QCOMPARE(f.tree.columnLayout(f.contacts).columns[2].width, 150);
-    QCOMPARE(view.headingEdgeX(f.contacts, 1), edge + 40);
-    QVERIFY(!resized.isEmpty());
-    // Resizing selects nothing.
-    QCOMPARE(f.tree.selectedCount(), 0);
-
-    // Never narrower than a sliver, so the edge can still be grabbed.
-    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, QPoint(edge + 40, y));
-    QTest::mouseMove(view.viewport(), QPoint(0, y));
-    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(0, y));
-    QVERIFY(f.tree.columnLayout(f.contacts).columns[1].width >= 8);
-}
-
-void TreeListViewTest::selectionLivesInTheTree_data()
-{
-    QTest::addColumn<QList<int>>("clicks"); // row numbers of the contacts clicked
-    QTest::addColumn<QList<int>>("modifiers");
-    QTest::addColumn<QList<int>>("selected");
-    QTest::addColumn<int>("current");
-
-    const int none = Qt::NoModifier;
-    const int ctrl = Qt::ControlModifier;
-    const int shift = Qt::ShiftModifier;
-    QTest::newRow("plain") << QList<int>{1, 3} << QList<int>{none, none} << QList<int>{3} << 3;
-    QTest::newRow("ctrl adds") << QList<int>{1, 3} << QList<int>{none, ctrl} << QList<int>{1, 3}
-                               << 3;
-    QTest::newRow("ctrl toggles off")
-        << QList<int>{1, 3, 1} << QList<int>{none, ctrl, ctrl} << QList<int>{3} << 1;
-    QTest::newRow("shift range") << QList<int>{1, 4} << QList<int>{none, shift}
-                                 << QList<int>{1, 2, 3, 4} << 4;
-    QTest::newRow("shift range upwards")
-        << QList<int>{3, 0} << QList<int>{none, shift} << QList<int>{0, 1, 2, 3} << 0;
-}
-
-void TreeListViewTest::selectionLivesInTheTree()
-{
-    QFETCH(QList<int>, clicks);
-    QFETCH(QList<int>, modifiers);
-    QFETCH(QList<int>, selected);
-    QFETCH(int, current);
-
-    Fixture f;
-    TreeListView view(f.tree);
-    showView(view, 600, 400);
-    for (int i = 0; i < clicks.size(); ++i)
-        click(view, centreOf(view, f.rows[static_cast<size_t>(clicks[i])]),
-              Qt::KeyboardModifiers(modifiers[i]));
-
-    QList<int> actual;
-    for (size_t r = 0; r < f.rows.size(); ++r) {
-        if (f.tree.isSelected(f.rows[r]))
-            actual << static_cast<int>(r);
+        // An operation that changes an expansion without asking for a redraw is still seen.
+        f.tree.setExpanded(f.contacts, false);
+        QCOMPARE(view.shownRowCount(), 4);
     }
-    QCOMPARE(actual, selected);
-    QCOMPARE(f.tree.selectedCount(), selected.size());
-    QCOMPARE(f.tree.current(), f.rows[static_cast<size_t>(current)]);
-}
 
-void TreeListViewTest::pressInsideASelectionKeepsItForADrag()
-{
-    Fixture f;
-    TreeListView view(f.tree);
-    showView(view, 600, 400);
-    click(view, centreOf(view, f.rows[0]));
-    click(view, centreOf(view, f.rows[2]), Qt::ControlModifier);
+    void nodeAtPoint()
+    {
+        Shown f(400, 400);
+        const int h = f.view.rowHeight();
+        QCOMPARE(f.view.NodeAt(10, h / 2), f.tree.indexOf(f.store));
+        QCOMPARE(f.view.NodeAt(10, h + h / 2), f.tree.indexOf(f.contacts));
+        QCOMPARE(f.view.NodeAt(10, 2 * h + h / 2), -1); // the heading row
+        QCOMPARE(f.view.NodeAt(300, 3 * h + 1), f.tree.indexOf(f.rows[0]));
+        QCOMPARE(f.view.NodeAt(10, 9 * h + 1), f.tree.indexOf(f.board));
+        QCOMPARE(f.view.NodeAt(10, 10 * h + 1), -1); // below the last row
 
-    // Pressed: the selection stays, so that a drag takes all of it.
-    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, centreOf(view, f.rows[0]));
-    QCOMPARE(f.tree.selectedCount(), 2);
-    QCOMPARE(f.tree.current(), f.rows[0]);
-    // Released without a drag: a plain click, which selects that node alone.
-    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, centreOf(view, f.rows[0]));
-    QCOMPARE(f.tree.selectedCount(), 1);
-    QVERIFY(f.tree.isSelected(f.rows[0]));
+        f.view.verticalScrollBar()->setRange(0, 10 * h);
+        f.view.verticalScrollBar()->setValue(h);
+        QCOMPARE(f.view.NodeAt(10, h / 2), f.tree.indexOf(f.contacts));
+    }
 
-    // A right press on an unselected node makes it the selection, so the band is for it.
-    QSignalSpy clicked(&view, &TreeListView::Click);
-    click(view, centreOf(view, f.rows[3]), {}, Qt::RightButton);
-    QCOMPARE(f.tree.current(), f.rows[3]);
-    QCOMPARE(f.tree.selectedCount(), 1);
-    QCOMPARE(clicked.count(), 1);
-}
+    void headingEdgeDragWritesTheWidthBack()
+    {
+        Shown f(600, 400);
+        QSignalSpy resized(&f.view, &TreeListView::columnResized);
 
-void TreeListViewTest::expanderAndCellEvents()
-{
-    Fixture f;
-    TreeListView view(f.tree);
-    showView(view, 600, 400);
-    QSignalSpy plusMinus(&view, &TreeListView::PlusMinusClick);
-    QSignalSpy cell(&view, &TreeListView::GridCellClick);
-    QSignalSpy picture(&view, &TreeListView::PictureClick);
-    QSignalSpy clicked(&view, &TreeListView::Click);
-    QSignalSpy down(&view, &TreeListView::MouseDown);
-    QSignalSpy up(&view, &TreeListView::MouseUp);
+        const int edge = f.view.headingEdgeX(f.contacts, 1);
+        QVERIFY(edge > 0);
+        const int y = 2 * f.view.rowHeight() + f.view.rowHeight() / 2;
+        QTest::mousePress(f.view.viewport(), Qt::LeftButton, {}, QPoint(edge, y));
+        QTest::mouseMove(f.view.viewport(), QPoint(edge + 40, y));
+        QTest::mouseRelease(f.view.viewport(), Qt::LeftButton, {}, QPoint(edge + 40, y));
 
-    const QPoint box = view.expanderRect(f.contacts).center();
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, box);
-    QCOMPARE(plusMinus.count(), 1);
-    QCOMPARE(plusMinus.first().first().toInt(), f.tree.indexOf(f.contacts));
-    QVERIFY(!f.tree.isExpanded(f.contacts));
-    QCOMPARE(view.shownRowCount(), 4);
-    // The box opens and closes the node and selects nothing.
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, box);
-    QVERIFY(f.tree.isExpanded(f.contacts));
-    QCOMPARE(plusMinus.count(), 2);
-    QVERIFY(clicked.isEmpty());
-    QCOMPARE(f.tree.selectedCount(), 0);
-    QVERIFY(view.expanderRect(f.rows[0]).isEmpty());
+        QCOMPARE(f.tree.columnLayout(f.contacts).columns[1].width, 140);
+        QCOMPARE(f.tree.columnLayout(f.contacts).columns[2].width, 150);
+        QCOMPARE(f.view.headingEdgeX(f.contacts, 1), edge + 40);
+        QVERIFY(!resized.isEmpty());
+        // Resizing selects nothing.
+        QCOMPARE(f.tree.selectedCount(), 0);
 
-    const QPoint onEmail(view.headingEdgeX(f.contacts, 1) + 20, centreOf(view, f.rows[1]).y());
-    click(view, onEmail);
-    QCOMPARE(cell.count(), 1);
-    QCOMPARE(cell.first().at(0).toInt(), f.tree.indexOf(f.rows[1]));
-    QCOMPARE(cell.first().at(1).toInt(), 2);
-    QCOMPARE(clicked.count(), 1);
-    QVERIFY(picture.isEmpty());
+        // Never narrower than a sliver, so the edge can still be grabbed.
+        QTest::mousePress(f.view.viewport(), Qt::LeftButton, {}, QPoint(edge + 40, y));
+        QTest::mouseMove(f.view.viewport(), QPoint(0, y));
+        QTest::mouseRelease(f.view.viewport(), Qt::LeftButton, {}, QPoint(0, y));
+        QVERIFY(f.tree.columnLayout(f.contacts).columns[1].width >= 8);
+    }
 
-    QCOMPARE(down.last().at(2).toInt(), onEmail.x());
-    QCOMPARE(up.last().at(3).toInt(), onEmail.y());
-}
+    void selectionLivesInTheTree_data()
+    {
+        QTest::addColumn<QList<int>>("clicks"); // row numbers of the contacts clicked
+        QTest::addColumn<QList<int>>("modifiers");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<int>("current");
 
-void TreeListViewTest::keyboardMovesTheCurrentNode()
-{
-    Fixture f;
-    TreeListView view(f.tree);
-    showView(view, 600, 400);
-    click(view, centreOf(view, f.contacts));
-    QSignalSpy keys(&view, &TreeListView::KeyDown);
+        const int none = Qt::NoModifier;
+        const int ctrl = Qt::ControlModifier;
+        const int shift = Qt::ShiftModifier;
+        QTest::newRow("plain") << QList<int>{1, 3} << QList<int>{none, none} << QList<int>{3} << 3;
+        QTest::newRow("ctrl adds")
+            << QList<int>{1, 3} << QList<int>{none, ctrl} << QList<int>{1, 3} << 3;
+        QTest::newRow("ctrl toggles off")
+            << QList<int>{1, 3, 1} << QList<int>{none, ctrl, ctrl} << QList<int>{3} << 1;
+        QTest::newRow("shift range")
+            << QList<int>{1, 4} << QList<int>{none, shift} << QList<int>{1, 2, 3, 4} << 4;
+        QTest::newRow("shift range upwards")
+            << QList<int>{3, 0} << QList<int>{none, shift} << QList<int>{0, 1, 2, 3} << 0;
+    }
 
-    QTest::keyClick(&view, Qt::Key_Down); // over the heading row to the first contact
-    QCOMPARE(f.tree.current(), f.rows[0]);
-    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
-    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
-    QCOMPARE(f.tree.selectedCount(), 3);
-    QTest::keyClick(&view, Qt::Key_Up);
-    QCOMPARE(f.tree.current(), f.rows[1]);
-    QCOMPARE(f.tree.selectedCount(), 1);
-    QTest::keyClick(&view, Qt::Key_Left); // to the parent
-    QCOMPARE(f.tree.current(), f.contacts);
-    QTest::keyClick(&view, Qt::Key_Left); // collapses it
-    QVERIFY(!f.tree.isExpanded(f.contacts));
-    QTest::keyClick(&view, Qt::Key_F2);
-    QCOMPARE(keys.last().at(0).toInt(), int(Qt::Key_F2));
-}
+    void selectionLivesInTheTree()
+    {
+        QFETCH(QList<int>, clicks);
+        QFETCH(QList<int>, modifiers);
+        QFETCH(QList<int>, selected);
+        QFETCH(int, current);
 
-void TreeListViewTest::refreshScrollsToANewCurrentNode()
-{
-    Fixture f(500);
-    TreeListView view(f.tree);
-    showView(view, 400, 200);
-    f.tree.setExpanded(f.store, false);
-    f.tree.refresh();
+        Shown f(600, 400);
+        for (int i = 0; i < clicks.size(); ++i)
+            click(f.view, centreOf(f.view, f.rows[static_cast<size_t>(clicks[i])]),
+                  Qt::KeyboardModifiers(modifiers[i]));
 
-    // An operation makes a deep row current: its parents open and it comes into sight.
-    f.tree.setCurrent(f.rows[400]);
-    f.tree.refresh();
-    QVERIFY(f.tree.isExpanded(f.store));
-    const QRect rect = view.visualRect(f.rows[400]);
-    QVERIFY(!rect.isEmpty());
-    QVERIFY(view.viewport()->rect().contains(rect));
+        QList<int> actual;
+        for (size_t r = 0; r < f.rows.size(); ++r) {
+            if (f.tree.isSelected(f.rows[r]))
+                actual << static_cast<int>(r);
+        }
+        QCOMPARE(actual, selected);
+        QCOMPARE(f.tree.selectedCount(), selected.size());
+        QCOMPARE(f.tree.current(), f.rows[static_cast<size_t>(current)]);
+    }
 
-    // The user picks a row and closes its folder: a later redraw leaves the folder closed.
-    view.scrollTo(f.rows[1]);
-    click(view, centreOf(view, f.rows[1]));
-    view.scrollTo(f.contacts);
-    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.expanderRect(f.contacts).center());
-    QVERIFY(!f.tree.isExpanded(f.contacts));
-    QCOMPARE(f.tree.current(), f.rows[1]);
-    f.tree.refresh();
-    QVERIFY(!f.tree.isExpanded(f.contacts));
-}
+    void pressInsideASelectionKeepsItForADrag()
+    {
+        Shown f(600, 400);
+        click(f.view, centreOf(f.view, f.rows[0]));
+        click(f.view, centreOf(f.view, f.rows[2]), Qt::ControlModifier);
 
-void TreeListViewTest::dragOverHighlightsTheNodeUnderThePointer()
-{
-    Fixture f(200);
-    TreeListView view(f.tree);
-    showView(view, 400, 200);
+        // Pressed: the selection stays, so that a drag takes all of it.
+        QTest::mousePress(f.view.viewport(), Qt::LeftButton, {}, centreOf(f.view, f.rows[0]));
+        QCOMPARE(f.tree.selectedCount(), 2);
+        QCOMPARE(f.tree.current(), f.rows[0]);
+        // Released without a drag: a plain click, which selects that node alone.
+        QTest::mouseRelease(f.view.viewport(), Qt::LeftButton, {}, centreOf(f.view, f.rows[0]));
+        QCOMPARE(f.tree.selectedCount(), 1);
+        QVERIFY(f.tree.isSelected(f.rows[0]));
 
-    const QPoint board = centreOf(view, f.rows[3]);
-    view.DragOver(board.x(), board.y(), TreeSurface::DragEnter);
-    QCOMPARE(view.dropHighlight(), f.rows[3]);
+        // A right press on an unselected node makes it the selection, so the band is for it.
+        QSignalSpy clicked(&f.view, &TreeListView::Click);
+        click(f.view, centreOf(f.view, f.rows[3]), {}, Qt::RightButton);
+        QCOMPARE(f.tree.current(), f.rows[3]);
+        QCOMPARE(f.tree.selectedCount(), 1);
+        QCOMPARE(clicked.count(), 1);
+    }
 
-    // Near the bottom edge the rows scroll under the pointer.
-    const int before = view.verticalScrollBar()->value();
-    view.DragOver(100, view.viewport()->height() - 4, TreeSurface::DragOverState);
-    QTRY_VERIFY(view.verticalScrollBar()->value() > before);
+    void expanderAndCellEvents()
+    {
+        Shown f(600, 400);
+        QSignalSpy plusMinus(&f.view, &TreeListView::PlusMinusClick);
+        QSignalSpy cell(&f.view, &TreeListView::GridCellClick);
+        QSignalSpy picture(&f.view, &TreeListView::PictureClick);
+        QSignalSpy clicked(&f.view, &TreeListView::Click);
+        QSignalSpy down(&f.view, &TreeListView::MouseDown);
+        QSignalSpy up(&f.view, &TreeListView::MouseUp);
 
-    view.DragOver(0, 0, TreeSurface::DragLeave);
-    QVERIFY(view.dropHighlight().isNull());
-    const int stopped = view.verticalScrollBar()->value();
-    QTest::qWait(200);
-    QCOMPARE(view.verticalScrollBar()->value(), stopped);
-}
+        const QPoint box = f.view.expanderRect(f.contacts).center();
+        QTest::mouseClick(f.view.viewport(), Qt::LeftButton, {}, box);
+        QCOMPARE(plusMinus.count(), 1);
+        QCOMPARE(plusMinus.first().first().toInt(), f.tree.indexOf(f.contacts));
+        QVERIFY(!f.tree.isExpanded(f.contacts));
+        QCOMPARE(f.view.shownRowCount(), 4);
+        // The box opens and closes the node and selects nothing.
+        QTest::mouseClick(f.view.viewport(), Qt::LeftButton, {}, box);
+        QVERIFY(f.tree.isExpanded(f.contacts));
+        QCOMPARE(plusMinus.count(), 2);
+        QVERIFY(clicked.isEmpty());
+        QCOMPARE(f.tree.selectedCount(), 0);
+        QVERIFY(f.view.expanderRect(f.rows[0]).isEmpty());
 
-void TreeListViewTest::paintsRemovedNodesWhileSuspended()
-{
-    Fixture f(50);
-    TreeListView view(f.tree);
-    showView(view, 400, 300);
-    f.tree.suspendDrawing();
-    f.tree.removeDescendants(f.contacts);
-    // Still showing the old rows: their handles are stale and are passed over.
-    QCOMPARE(view.shownRowCount(), 55);
-    QVERIFY(!view.grab().isNull());
-    QCOMPARE(view.NodeAt(10, 4 * view.rowHeight()), -1);
-    f.tree.refresh();
-    QCOMPARE(view.shownRowCount(), 5);
-}
+        const QPoint onEmail(f.view.headingEdgeX(f.contacts, 1) + 20,
+                             centreOf(f.view, f.rows[1]).y());
+        click(f.view, onEmail);
+        QCOMPARE(cell.count(), 1);
+        QCOMPARE(cell.first().at(0).toInt(), f.tree.indexOf(f.rows[1]));
+        QCOMPARE(cell.first().at(1).toInt(), 2);
+        QCOMPARE(clicked.count(), 1);
+        QVERIFY(picture.isEmpty());
 
-void TreeListViewTest::hundredThousandRowsScrollToTheEnd()
-{
-    Fixture f(100000);
-    TreeListView view(f.tree);
-    showView(view, 400, 300);
-    QCOMPARE(view.shownRowCount(), 100005);
-    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
-    const int y = view.viewport()->height() - view.rowHeight() / 2;
-    QCOMPARE(view.NodeAt(10, y), f.tree.indexOf(f.board));
-    view.scrollTo(f.rows[50000]);
-    QCOMPARE(view.NodeAt(300, view.visualRect(f.rows[50000]).center().y()),
-             f.tree.indexOf(f.rows[50000]));
-}
+        QCOMPARE(down.last().at(2).toInt(), onEmail.x());
+        QCOMPARE(up.last().at(3).toInt(), onEmail.y());
+    }
+
+    void keyboardMovesTheCurrentNode()
+    {
+        Shown f(600, 400);
+        click(f.view, centreOf(f.view, f.contacts));
+        QSignalSpy keys(&f.view, &TreeListView::KeyDown);
+
+        QTest::keyClick(&f.view, Qt::Key_Down); // over the heading row to the first contact
+        QCOMPARE(f.tree.current(), f.rows[0]);
+        QTest::keyClick(&f.view, Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(&f.view, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(f.tree.selectedCount(), 3);
+        QTest::keyClick(&f.view, Qt::Key_Up);
+        QCOMPARE(f.tree.current(), f.rows[1]);
+        QCOMPARE(f.tree.selectedCount(), 1);
+        QTest::keyClick(&f.view, Qt::Key_Left); // to the parent
+        QCOMPARE(f.tree.current(), f.contacts);
+        QTest::keyClick(&f.view, Qt::Key_Left); // collapses it
+        QVERIFY(!f.tree.isExpanded(f.contacts));
+        QTest::keyClick(&f.view, Qt::Key_F2);
+        QCOMPARE(keys.last().at(0).toInt(), int(Qt::Key_F2));
+    }
+
+    void refreshScrollsToANewCurrentNode()
+    {
+        Shown f(400, 200, 500);
+        f.tree.setExpanded(f.store, false);
+        f.tree.refresh();
+
+        // An operation makes a deep row current: its parents open and it comes into sight.
+        f.tree.setCurrent(f.rows[400]);
+        f.tree.refresh();
+        QVERIFY(f.tree.isExpanded(f.store));
+        const QRect rect = f.view.visualRect(f.rows[400]);
+        QVERIFY(!rect.isEmpty());
+        QVERIFY(f.view.viewport()->rect().contains(rect));
+
+        // The user picks a row and closes its folder: a later redraw leaves the folder closed.
+        f.view.scrollTo(f.rows[1]);
+        click(f.view, centreOf(f.view, f.rows[1]));
+        f.view.scrollTo(f.contacts);
+        QTest::mouseClick(f.view.viewport(), Qt::LeftButton, {},
+                          f.view.expanderRect(f.contacts).center());
+        QVERIFY(!f.tree.isExpanded(f.contacts));
+        QCOMPARE(f.tree.current(), f.rows[1]);
+        f.tree.refresh();
+        QVERIFY(!f.tree.isExpanded(f.contacts));
+    }
+
+    void dragOverHighlightsTheNodeUnderThePointer()
+    {
+        Shown f(400, 200, 200);
+
+        const QPoint board = centreOf(f.view, f.rows[3]);
+        f.view.DragOver(board.x(), board.y(), TreeSurface::DragEnter);
+        QCOMPARE(f.view.dropHighlight(), f.rows[3]);
+
+        // Near the bottom edge the rows scroll under the pointer.
+        const int before = f.view.verticalScrollBar()->value();
+        f.view.DragOver(100, f.view.viewport()->height() - 4, TreeSurface::DragOverState);
+        QTRY_VERIFY(f.view.verticalScrollBar()->value() > before);
+
+        f.view.DragOver(0, 0, TreeSurface::DragLeave);
+        QVERIFY(f.view.dropHighlight().isNull());
+        const int stopped = f.view.verticalScrollBar()->value();
+        QTest::qWait(200);
+        QCOMPARE(f.view.verticalScrollBar()->value(), stopped);
+    }
+
+    void paintsRemovedNodesWhileSuspended()
+    {
+        Shown f(400, 300, 50);
+        f.tree.suspendDrawing();
+        f.tree.removeDescendants(f.contacts);
+        // Still showing the old rows: their handles are stale and are passed over.
+        QCOMPARE(f.view.shownRowCount(), 55);
+        QVERIFY(!f.view.grab().isNull());
+        QCOMPARE(f.view.NodeAt(10, 4 * f.view.rowHeight()), -1);
+        f.tree.refresh();
+        QCOMPARE(f.view.shownRowCount(), 5);
+    }
+
+    void hundredThousandRowsScrollToTheEnd()
+    {
+        Shown f(400, 300, 100000);
+        QCOMPARE(f.view.shownRowCount(), 100005);
+        f.view.verticalScrollBar()->setValue(f.view.verticalScrollBar()->maximum());
+        const int y = f.view.viewport()->height() - f.view.rowHeight() / 2;
+        QCOMPARE(f.view.NodeAt(10, y), f.tree.indexOf(f.board));
+        f.view.scrollTo(f.rows[50000]);
+        QCOMPARE(f.view.NodeAt(300, f.view.visualRect(f.rows[50000]).center().y()),
+                 f.tree.indexOf(f.rows[50000]));
+    }
+};
 
 QTEST_MAIN(TreeListViewTest)
 #include "TreeListViewTest.moc"

@@ -25,6 +25,7 @@
 
 #include <csignal>
 #include <memory>
+#include <optional>
 
 using namespace corvel;
 using namespace Qt::StringLiterals;
@@ -83,15 +84,8 @@ struct Run
         return runner->start();
     }
     frmMain &window() const { return *runner->window(); }
-    CRegSettings settings() const
-    {
-        CRegSettings settings(options.configRoot);
-        return settings;
-    }
-    QString position() const
-    {
-        return settings().getSetting(u"Positions"_s, u"frmMain"_s, QString());
-    }
+    CRegSettings settings() const { return CRegSettings(options.configRoot); }
+    QString position() const { return settings().getSetting(u"Positions"_s, u"frmMain"_s, {}); }
     QString appFile(const QString &name) const { return options.appPath + u'/' + name; }
 
     std::unique_ptr<QTemporaryDir> ownRoot;
@@ -101,461 +95,394 @@ struct Run
     std::unique_ptr<AppRunner> runner;
 };
 
-NodeKind kindAt(frmMain &window, int index)
-{
-    const TreeList &tree = window.workspace().tree();
-    return nodeKind(tree, tree.at(index));
-}
-
 } // namespace
 
 class frmMainTest : public QObject
 {
     Q_OBJECT
 
+    std::optional<Run> run;
+    frmMain &window() { return run->window(); }
+
 private Q_SLOTS:
-    void startsWithASessionAndWritesItsDataAtClose();
-    void startFailuresAreShownAndNothingIsWritten_data();
-    void startFailuresAreShownAndNothingIsWritten();
-    void closingMinimisedOrMaximisedKeepsTheNormalPlace_data();
-    void closingMinimisedOrMaximisedKeepsTheNormalPlace();
-    void escapeKeepsOnlyTheCurrentNode();
-    void commandsAreDispatchedWithoutRegardToCase();
-    void keysAreOfferedToTheCommandBarFirst();
-    void includeAllFlipsAndIsStored();
-    void terminationSignalStopsARunAndLeavesNothingOpen();
-    void newMessageSavesADraftAndOpensIt();
-    void loadContactsListsTheFolderForMail();
-    void typingNarrowsTheListingAndEscapeGivesItBack();
-    void mailSetupIsSavedOnlyWhenAccepted();
-    void aSecondInstanceIsRefused();
-    void terminationSignalClosesLikeTheUser();
-    void aLetterKeptOpenKeepsTheProgramRunning();
-    void aFailedSaveIsABoxOnlyWhenTheUserCloses();
-};
-
-void frmMainTest::startsWithASessionAndWritesItsDataAtClose()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    QVERIFY(window.isVisible());
-    QVERIFY(window.SessionReady());
-    QCOMPARE(window.windowTitle(), u"Corvel"_s);
-    QCOMPARE(window.StatBar().caption(2), QString());
-    QVERIFY(window.tools().isEnabled(u"btnNewMsg"));
-    QVERIFY(window.tools().isEnabled(u"btnNewMailGrp"));
-    QVERIFY(window.tools().isChecked(u"btnIncludeAll"));
-    QVERIFY(window.workspace().tree().findByValue(NodeValue(u"STDMG"_s), NodeValueName::EntryId()));
-    QVERIFY(!QFile::exists(run.appFile(u"MailLists.tlx"_s)));
-    // A first run opens at the default place (WindowPositionTest) and keeps it.
-    const int tx = window.TwipsPerPixelX();
-    const int ty = window.TwipsPerPixelY();
-    QCOMPARE(window.pos(), QPoint(qRound(500.0 / tx), qRound(500.0 / ty)));
-    QCOMPARE(window.size(), QSize(qRound(9000.0 / tx), qRound(6500.0 / ty)));
-
-    window.close();
-    QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
-    QVERIFY(QFile::exists(run.appFile(u"mailfolders.sys"_s)));
-    QVERIFY(run.dialogs.asked().isEmpty());
-    QCOMPARE(run.position(), u"%1,%2,%3,%4"_s.arg(qRound(500.0 / tx) * tx)
-                                 .arg(qRound(500.0 / ty) * ty)
-                                 .arg(qRound(9000.0 / tx) * tx)
-                                 .arg(qRound(6500.0 / ty) * ty));
-}
-
-void frmMainTest::startFailuresAreShownAndNothingIsWritten_data()
-{
-    QTest::addColumn<Session>("session");
-    QTest::addColumn<QString>("status");
-    QTest::newRow("cannot start") << Session::CannotStart
-                                  << u"Error - Unable to Start the Mail Session"_s;
-    QTest::newRow("cannot list") << Session::CannotList
-                                 << u"Error - Unable to retrieve the Mail Folders"_s;
-    QTest::newRow("store cannot be listed")
-        << Session::StoreIsAFile << u"Error - Unable to retrieve the Mail Folders"_s;
-}
-
-void frmMainTest::startFailuresAreShownAndNothingIsWritten()
-{
-    QFETCH(Session, session);
-    QFETCH(QString, status);
-    Run run(session);
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    QVERIFY(window.isVisible());
-    QVERIFY(!window.SessionReady());
-    QCOMPARE(window.StatBar().caption(2), status);
-    QCOMPARE(window.workspace().tree().count(), 0);
-    QVERIFY(!window.tools().isEnabled(u"btnNewMsg"));
-    QVERIFY(!window.tools().isEnabled(u"btnNewMailGrp"));
-    QVERIFY(!window.tools().isEnabled(u"btnLoadContacts"));
-    // Every resize saved the place; the data files are left alone.
-    window.resize(700, 500);
-    const QString position = run.position();
-    QVERIFY(!position.isEmpty());
-    window.close();
-    QVERIFY(!QFile::exists(run.appFile(u"MailLists.tlx"_s)));
-    QVERIFY(!QFile::exists(run.appFile(u"mailfolders.sys"_s)));
-    QCOMPARE(run.position(), position);
-}
-
-void frmMainTest::closingMinimisedOrMaximisedKeepsTheNormalPlace_data()
-{
-    QTest::addColumn<bool>("maximise");
-    QTest::newRow("minimised") << false;
-    QTest::newRow("maximised") << true;
-}
-
-void frmMainTest::closingMinimisedOrMaximisedKeepsTheNormalPlace()
-{
-    QFETCH(bool, maximise);
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    window.setGeometry(40, 50, 640, 480);
-    QTRY_VERIFY(window.size() == QSize(640, 480));
-    const QString normal = run.position();
-    QCOMPARE(normal, u"%1,%2,%3,%4"_s.arg(window.pos().x() * window.TwipsPerPixelX())
-                         .arg(window.pos().y() * window.TwipsPerPixelY())
-                         .arg(640 * window.TwipsPerPixelX())
-                         .arg(480 * window.TwipsPerPixelY()));
-    if (maximise)
-        window.showMaximized();
-    else
-        window.showMinimized();
-    QTRY_VERIFY(maximise ? window.isMaximized() : window.isMinimized());
-    QTest::qWait(20);
-    window.close();
-    QCOMPARE(run.position(), normal);
-    QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
-}
-
-void frmMainTest::escapeKeepsOnlyTheCurrentNode()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    TreeList &tree = window.workspace().tree();
-    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
-    window.aBar_Click(u"btnLoadContacts"_s);
-    const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
-    const NodeHandle first = tree.firstChild(folder);
-    const NodeHandle second = tree.nextSibling(first);
-    QVERIFY(first && second);
-    tree.clearSelection();
-    tree.setSelected(first, true);
-    tree.setCurrent(second);
-    tree.setSelected(second, true);
-    QCOMPARE(tree.selectedCount(), 2);
-
-    QTest::keyClick(&window, Qt::Key_Escape, Qt::ShiftModifier); // modifiers do not matter
-    QCOMPARE(tree.selectedCount(), 1);
-    QVERIFY(tree.isSelected(second)); // what follows from it: TreeInteractionTest
-}
-
-void frmMainTest::commandsAreDispatchedWithoutRegardToCase()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    window.aBar_Click(u"BTNABOUT"_s);
-    window.aBar_Click(u"mnuFile"_s);       // a menu title runs nothing
-    window.aBar_Click(u"btnNewMailGrp"_s); // nor does the entry that opens the sub-band
-    QCOMPARE(run.dialogs.asked(), QStringList{u"about"_s});
-
-    window.aBar_Click(u"bTnHeLpStD"_s);
-    QVERIFY(window.helpWindow());
-    QCOMPARE(window.helpWindow()->currentPage(), u"standard-groups.html"_s);
-
-    QList<QUrl> opened;
-    frmMain::Services services{run.runner->workspace(), &run.dialogs, {}, [&](const QUrl &url) {
-                                   opened << url;
-                                   return true;
-                               }};
-    frmMain other(services);
-    other.aBar_Click(u"BTNWEBHOME"_s);
-    other.aBar_Click(u"btnsendemail"_s);
-    QCOMPARE(opened.size(), 2);
-    QCOMPARE(opened[0].scheme(), u"https"_s);
-    QCOMPARE(opened[1].scheme(), u"mailto"_s);
-
-    // Picked from a menu band, a tool goes through the same dispatch.
-    QAction *about = nullptr;
-    for (QAction *action : window.aBar().actions(u"btnAbout"_s))
-        about = action;
-    QVERIFY(about);
-    run.dialogs.clear();
-    about->trigger();
-    QCOMPARE(run.dialogs.asked(), QStringList{u"about"_s});
-}
-
-void frmMainTest::keysAreOfferedToTheCommandBarFirst()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    QSignalSpy clicks(&window.aBar(), &CommandBar::clicked);
-    QTest::keyClick(&window, Qt::Key_F1);
-    QCOMPARE(clicks.size(), 1);
-    QCOMPARE(clicks.at(0).at(0).toString(), u"btnHelpF1"_s);
-    QVERIFY(window.helpWindow() && window.helpWindow()->isVisible());
-    QCOMPARE(window.helpWindow()->currentPage(), u"index.html"_s);
-    // F5 belongs to Refresh, which is off for the node selected at start.
-    QVERIFY(!window.tools().isEnabled(u"btnRefresh"));
-    QTest::keyClick(&window, Qt::Key_F5);
-    QCOMPARE(clicks.size(), 1);
-}
-
-void frmMainTest::includeAllFlipsAndIsStored()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    const int nodes = window.workspace().tree().count();
-    const auto stored = [&] {
-        return run.settings().getSetting(u"Parms"_s, u"LoadAll"_s, u"unset"_s);
-    };
-    window.aBar_Click(u"btnIncludeAll"_s);
-    QVERIFY(!window.tools().isChecked(u"btnIncludeAll"));
-    QCOMPARE(stored(), u"0"_s);
-    for (QAction *action : window.aBar().actions(u"btnIncludeAll"_s))
-        QVERIFY(!action->isChecked());
-    window.aBar_Click(u"btnIncludeAll"_s);
-    QCOMPARE(stored(), u"1"_s);
-    QCOMPARE(window.workspace().tree().count(), nodes); // the tree waits for the next start
-    QVERIFY(run.dialogs.asked().isEmpty());
-
-    // A choice the settings file cannot keep (WorkspaceTest) is said.
-    QFile settings(run.settings().filePath());
-    QVERIFY(settings.open(QIODevice::Append));
-    settings.write("[Broken\n");
-    settings.close();
-    window.aBar_Click(u"btnIncludeAll"_s);
-    QCOMPARE(run.dialogs.asked().size(), 1);
-    QVERIFY2(run.dialogs.asked().front().contains(u"is not closed"_s),
-             qPrintable(run.dialogs.asked().front()));
-}
-
-void frmMainTest::newMessageSavesADraftAndOpensIt()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    const int nodes = window.workspace().tree().count();
-    window.aBar_Click(u"btnNewMsg"_s);
-    QCOMPARE(run.dialogs.asked().size(), 1);
-    const QString asked = run.dialogs.asked().front();
-    QVERIFY2(asked.startsWith(u"message: "_s), qPrintable(asked));
-    const auto letter =
-        window.workspace().session()->GetItemFromID(asked.mid(qsizetype(u"message: "_s.size())));
-    QCOMPARE(letter->Subject(), u"Draft from Corvel"_s);
-    QCOMPARE(window.workspace().tree().count(), nodes); // the tree is not refreshed
-}
-
-void frmMainTest::terminationSignalStopsARunAndLeavesNothingOpen()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    auto *session = dynamic_cast<MemoryNamespace *>(window.workspace().session());
-    QVERIFY(session);
-    session->draftsFolder()->addMessage(u"News"_s, u"Hello"_s);
-    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
-    window.aBar_Click(u"btnLoadContacts"_s);
-    run.dialogs.queueWizard([](MailWizard &wizard) {
-        wizard.tlDrafts_Click(1);
-        wizard.cmdNext_Click();
-        return true;
-    });
-    // The signal comes while the first member's copy is being made.
-    run.dialogs.setGeneratorEvents([](RecordingGeneratorWindow &, int turn) {
-        if (turn == 1) {
-            ::raise(SIGTERM);
-            QCoreApplication::processEvents();
-        }
-    });
-    window.aBar_Click(u"btnDoMail"_s);
-
-    QVERIFY(!window.isVisible());
-    QCOMPARE(session->sent().size(), std::size_t(1)); // the member in hand, then no more
-    QCOMPARE(run.dialogs.generators().size(), std::size_t(1));
-    QVERIFY(run.dialogs.generators().front().closed);
-    QVERIFY(run.dialogs.generators().front().outcome.isEmpty());
-}
-
-void frmMainTest::loadContactsListsTheFolderForMail()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
-    QCOMPARE(kindAt(window, window.selIndex()), NodeKind::ContactFolder);
-    QVERIFY(window.tools().isEnabled(u"btnLoadContacts"));
-    window.aBar_Click(u"btnloadcontacts"_s);
-    const TreeList &tree = window.workspace().tree();
-    const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
-    QCOMPARE(tree.childCount(folder), 2);
-    QVERIFY(tree.isExpanded(folder));
-    QCOMPARE(window.tlMain()->shownRowCount(), tree.count() + 1); // with the heading row
-    QCOMPARE(window.StatBar().caption(1), u"2 Items"_s);
-    // Listed, the folder offers Refresh and Create Mail instead.
-    QVERIFY(!window.tools().isEnabled(u"btnLoadContacts"));
-    QVERIFY(window.tools().isEnabled(u"btnRefresh"));
-    QVERIFY(window.tools().isEnabled(u"btnDoMail"));
-    QVERIFY(run.dialogs.asked().isEmpty());
-    window.aBar_Click(u"btnDoMail"_s); // the scripted wizard is left with Exit
-    QCOMPARE(run.dialogs.asked(), QStringList{u"wizard: 2 Members of Contacts"_s});
-
-    // F5 is Refresh while Refresh is on: the folder is read again.
-    auto *session = dynamic_cast<MemoryNamespace *>(window.workspace().session());
-    QVERIFY(session);
-    session->store(0)->subFolders().front()->addContact(u"Dunn, Cy"_s, u"cy@example.invalid"_s);
-    QTest::keyClick(&window, Qt::Key_F5);
-    QCOMPARE(tree.childCount(tree.findByCaption(u"Contacts"_s)), 3);
-    QCOMPARE(window.StatBar().caption(1), u"3 Items"_s);
-}
-
-void frmMainTest::typingNarrowsTheListingAndEscapeGivesItBack()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    QVERIFY(window.selectPath(u"Personal Folders/Contacts"_s));
-    window.aBar_Click(u"btnLoadContacts"_s);
-    TreeList &tree = window.workspace().tree();
-    const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
-    for (NodeHandle row : tree.children(folder))
-        tree.setSelected(row, true);
-    const int allRows = window.tlMain()->shownRowCount();
-
-    // Typing in the tree opens the find field with what was typed; it takes the rest.
-    QTest::keyClick(window.tlMain(), Qt::Key_B);
-    auto *field = window.findBar()->findChild<QLineEdit *>(u"txtFind"_s);
-    QVERIFY(field && !window.findBar()->isHidden());
-    QTest::keyClicks(field, u"EN@"_s);
-    QCOMPARE(field->text(), u"bEN@"_s);
-    QCOMPARE(window.StatBar().caption(1), u"1 of 2"_s);
-    QCOMPARE(window.tlMain()->shownRowCount(), allRows - 1);
-    const auto named = [&](const QString &name) {
-        return tree.findByValue(NodeValue(name), NodeValueName::FileAs());
-    };
-    QVERIFY(tree.isSelected(named(u"Cole, Ben"_s)));
-    QVERIFY(!tree.isSelected(named(u"Bell, Ada"_s))); // commands skip hidden rows
-
-    QTest::keyClick(field, Qt::Key_Escape);
-    QVERIFY(window.findBar()->isHidden());
-    QCOMPARE(window.tlMain()->shownRowCount(), allRows);
-    QCOMPARE(window.StatBar().caption(1), u"2 Items"_s);
-}
-
-void frmMainTest::mailSetupIsSavedOnlyWhenAccepted()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    const auto stores = [&] { return run.settings().allSettings(u"Stores"_s).size(); };
-    run.dialogs.queueMailSetup([](MailSetupForm &form) {
-        form.addStore({u"Extra"_s, u"/nowhere"_s});
-        return false;
-    });
-    window.aBar_Click(u"btnMailSetup"_s);
-    QCOMPARE(stores(), 0);
-    run.dialogs.queueMailSetup([](MailSetupForm &form) {
-        form.addStore({u"Extra"_s, u"/nowhere"_s});
-        form.transport().kind = MailSetupForm::TransportKind::Sendmail;
-        return true;
-    });
-    window.aBar_Click(u"btnMailSetup"_s);
-    QCOMPARE(stores(), 1);
-    QCOMPARE(run.settings().getSetting(u"Transport"_s, u"Kind"_s, {}), u"sendmail"_s);
-}
-
-void frmMainTest::aSecondInstanceIsRefused()
-{
-    Run first;
-    QVERIFY(first.start());
-    Run second(Session::Ready, first.base);
-    QVERIFY(!second.start());
-    QCOMPARE(second.dialogs.asked().size(), 1);
-    QVERIFY2(second.dialogs.asked().front().startsWith(u"critical: The mail groups in"_s),
-             qPrintable(second.dialogs.asked().front()));
-    QVERIFY(!second.runner->window());
-    first.window().close();
-    first.runner.reset();
-    Run third(Session::Ready, first.base);
-    QVERIFY(third.start());
-}
-
-void frmMainTest::terminationSignalClosesLikeTheUser()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    QVERIFY(window.isVisible());
-    run.dialogs.keepLettersOpen(true); // no one may answer: the letters are not asked
-    ::raise(SIGTERM);
-    QTRY_VERIFY(!window.isVisible());
-    QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
-    QCOMPARE(run.dialogs.letterClosings(), std::vector<bool>{false});
-}
-
-void frmMainTest::aLetterKeptOpenKeepsTheProgramRunning()
-{
-    Run run;
-    QVERIFY(run.start());
-    frmMain &window = run.window();
-    run.dialogs.keepLettersOpen(true);
-    window.aBar_Click(u"btnExit"_s);
-    QVERIFY(window.isVisible());
-    QVERIFY(window.tools().isVisible(u"btnExit"));
-    QVERIFY(!QFile::exists(run.appFile(u"MailLists.tlx"_s))); // nothing unloaded yet
-    run.dialogs.keepLettersOpen(false);
-    QVERIFY(window.close());
-    QVERIFY(QFile::exists(run.appFile(u"MailLists.tlx"_s)));
-    QCOMPARE(run.dialogs.letterClosings(), (std::vector<bool>{true, true}));
-}
-
-// A session logout must not wait for someone to press OK: on a signal the reason goes to
-// standard error and to the next start's status bar instead of a message box.
-void frmMainTest::aFailedSaveIsABoxOnlyWhenTheUserCloses()
-{
-    QTemporaryDir root;
-    const auto damagedStart = [&root](Run &run) {
-        QDir().mkpath(run.options.appPath);
-        QFile damaged(run.appFile(u"MailLists.tlx"_s));
-        QVERIFY(damaged.open(QIODevice::WriteOnly));
-        damaged.write("not a group file");
-        damaged.close();
-        QVERIFY(run.start());
-    };
+    // Each test starts with the window up over its own folders.
+    void init()
     {
-        Run byUser(Session::Ready, root.path());
-        damagedStart(byUser);
-        byUser.window().close();
-        QCOMPARE(byUser.dialogs.asked().size(), 1);
-        QVERIFY(byUser.dialogs.asked().front().startsWith(
-            u"critical: The mail groups were not saved"_s));
+        run.emplace();
+        QVERIFY(run->start());
     }
+    void cleanup() { run.reset(); }
+
+    void startsWithASessionAndWritesItsDataAtClose()
     {
-        Run bySignal(Session::Ready, root.path());
-        damagedStart(bySignal);
+        QVERIFY(window().isVisible());
+        QVERIFY(window().SessionReady());
+        QCOMPARE(window().windowTitle(), u"Corvel"_s);
+        QCOMPARE(window().StatBar().caption(2), QString());
+        QVERIFY(window().tools().isEnabled(u"btnNewMsg"));
+        QVERIFY(window().tools().isEnabled(u"btnNewMailGrp"));
+        QVERIFY(window().tools().isChecked(u"btnIncludeAll"));
+        QVERIFY(window().workspace().tree().findByValue(NodeValue(u"STDMG"_s),
+                                                        NodeValueName::EntryId()));
+        QVERIFY(!QFile::exists(run->appFile(u"MailLists.tlx"_s)));
+        // A first run opens at the default place (WindowPositionTest).
+        QCOMPARE(window().size().width(), qRound(9000.0 / window().TwipsPerPixelX()));
+
+        window().close();
+        QVERIFY(QFile::exists(run->appFile(u"MailLists.tlx"_s)));
+        QVERIFY(QFile::exists(run->appFile(u"mailfolders.sys"_s)));
+        QVERIFY(run->dialogs.asked().isEmpty());
+    }
+
+    void startFailuresAreShownAndNothingIsWritten_data()
+    {
+        QTest::addColumn<Session>("session");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("cannot start")
+            << Session::CannotStart << u"Error - Unable to Start the Mail Session"_s;
+        QTest::newRow("cannot list")
+            << Session::CannotList << u"Error - Unable to retrieve the Mail Folders"_s;
+        QTest::newRow("store cannot be listed")
+            << Session::StoreIsAFile << u"Error - Unable to retrieve the Mail Folders"_s;
+    }
+
+    void startFailuresAreShownAndNothingIsWritten()
+    {
+        QFETCH(Session, session);
+        QFETCH(QString, status);
+        run.emplace(session);
+        QVERIFY(run->start());
+        QVERIFY(window().isVisible());
+        QVERIFY(!window().SessionReady());
+        QCOMPARE(window().StatBar().caption(2), status);
+        QCOMPARE(window().workspace().tree().count(), 0);
+        QVERIFY(!window().tools().isEnabled(u"btnNewMsg"));
+        QVERIFY(!window().tools().isEnabled(u"btnNewMailGrp"));
+        QVERIFY(!window().tools().isEnabled(u"btnLoadContacts"));
+        // Every resize saved the place; the data files are left alone.
+        window().resize(700, 500);
+        const QString position = run->position();
+        QVERIFY(!position.isEmpty());
+        window().close();
+        QVERIFY(!QFile::exists(run->appFile(u"MailLists.tlx"_s)));
+        QVERIFY(!QFile::exists(run->appFile(u"mailfolders.sys"_s)));
+        QCOMPARE(run->position(), position);
+    }
+
+    void closingMinimisedOrMaximisedKeepsTheNormalPlace_data()
+    {
+        QTest::addColumn<bool>("maximise");
+        QTest::newRow("minimised") << false;
+        QTest::newRow("maximised") << true;
+    }
+
+    void closingMinimisedOrMaximisedKeepsTheNormalPlace()
+    {
+        QFETCH(bool, maximise);
+        window().setGeometry(40, 50, 640, 480);
+        QTRY_VERIFY(window().size() == QSize(640, 480));
+        const QString normal = run->position();
+        QCOMPARE(normal, u"%1,%2,%3,%4"_s.arg(window().pos().x() * window().TwipsPerPixelX())
+                             .arg(window().pos().y() * window().TwipsPerPixelY())
+                             .arg(640 * window().TwipsPerPixelX())
+                             .arg(480 * window().TwipsPerPixelY()));
+        if (maximise)
+            window().showMaximized();
+        else
+            window().showMinimized();
+        QTRY_VERIFY(maximise ? window().isMaximized() : window().isMinimized());
+        QTest::qWait(20);
+        window().close();
+        QCOMPARE(run->position(), normal);
+        QVERIFY(QFile::exists(run->appFile(u"MailLists.tlx"_s)));
+    }
+
+    void escapeKeepsOnlyTheCurrentNode()
+    {
+        TreeList &tree = window().workspace().tree();
+        const NodeHandle drafts = tree.findByCaption(u"Drafts"_s);
+        tree.setSelected(tree.findByCaption(u"Contacts"_s), true);
+        tree.setCurrent(drafts);
+        tree.setSelected(drafts, true);
+        QTest::keyClick(&window(), Qt::Key_Escape, Qt::ShiftModifier); // modifiers do not matter
+        QCOMPARE(tree.selectedNodes(),
+                 std::vector<NodeHandle>{drafts}); // the rest: TreeInteraction
+    }
+
+    void commandsAreDispatchedWithoutRegardToCase()
+    {
+        window().aBar_Click(u"BTNABOUT"_s);
+        window().aBar_Click(u"mnuFile"_s);       // a menu title runs nothing
+        window().aBar_Click(u"btnNewMailGrp"_s); // nor does the entry that opens the sub-band
+        QCOMPARE(run->dialogs.asked(), QStringList{u"about"_s});
+
+        window().aBar_Click(u"bTnHeLpStD"_s);
+        QVERIFY(window().helpWindow());
+        QCOMPARE(window().helpWindow()->currentPage(), u"standard-groups.html"_s);
+
+        QList<QUrl> opened;
+        frmMain::Services services{
+            run->runner->workspace(), &run->dialogs, {}, [&](const QUrl &url) {
+                opened << url;
+                return true;
+            }};
+        frmMain other(services);
+        other.aBar_Click(u"BTNWEBHOME"_s);
+        other.aBar_Click(u"btnsendemail"_s);
+        QCOMPARE(opened.size(), 2);
+        QCOMPARE(opened[0].scheme(), u"https"_s);
+        QCOMPARE(opened[1].scheme(), u"mailto"_s);
+
+        // Picked from a menu band, a tool goes through the same dispatch.
+        QAction *about = nullptr;
+        for (QAction *action : window().aBar().actions(u"btnAbout"_s))
+            about = action;
+        QVERIFY(about);
+        run->dialogs.clear();
+        about->trigger();
+        QCOMPARE(run->dialogs.asked(), QStringList{u"about"_s});
+    }
+
+    void keysAreOfferedToTheCommandBarFirst()
+    {
+        QSignalSpy clicks(&window().aBar(), &CommandBar::clicked);
+        QTest::keyClick(&window(), Qt::Key_F1);
+        QCOMPARE(clicks.size(), 1);
+        QCOMPARE(clicks.at(0).at(0).toString(), u"btnHelpF1"_s);
+        QVERIFY(window().helpWindow() && window().helpWindow()->isVisible());
+        QCOMPARE(window().helpWindow()->currentPage(), u"index.html"_s);
+        // F5 belongs to Refresh, which is off for the node selected at start.
+        QVERIFY(!window().tools().isEnabled(u"btnRefresh"));
+        QTest::keyClick(&window(), Qt::Key_F5);
+        QCOMPARE(clicks.size(), 1);
+    }
+
+    void includeAllFlipsAndIsStored()
+    {
+        const int nodes = window().workspace().tree().count();
+        const auto stored = [&] {
+            return run->settings().getSetting(u"Parms"_s, u"LoadAll"_s, u"unset"_s);
+        };
+        window().aBar_Click(u"btnIncludeAll"_s);
+        QVERIFY(!window().tools().isChecked(u"btnIncludeAll"));
+        QCOMPARE(stored(), u"0"_s);
+        for (QAction *action : window().aBar().actions(u"btnIncludeAll"_s))
+            QVERIFY(!action->isChecked());
+        window().aBar_Click(u"btnIncludeAll"_s);
+        QCOMPARE(stored(), u"1"_s);
+        QCOMPARE(window().workspace().tree().count(), nodes); // the tree waits for the next start
+        QVERIFY(run->dialogs.asked().isEmpty());
+
+        // A choice the settings file cannot keep (WorkspaceTest) is said.
+        QFile settings(run->settings().filePath());
+        QVERIFY(settings.open(QIODevice::Append));
+        settings.write("[Broken\n");
+        settings.close();
+        window().aBar_Click(u"btnIncludeAll"_s);
+        QCOMPARE(run->dialogs.asked().size(), 1);
+        QVERIFY2(run->dialogs.asked().front().contains(u"is not closed"_s),
+                 qPrintable(run->dialogs.asked().front()));
+    }
+
+    void terminationSignalStopsARunAndLeavesNothingOpen()
+    {
+        auto *session = dynamic_cast<MemoryNamespace *>(window().workspace().session());
+        QVERIFY(session);
+        session->draftsFolder()->addMessage(u"News"_s, u"Hello"_s);
+        QVERIFY(window().selectPath(u"Personal Folders/Contacts"_s));
+        window().aBar_Click(u"btnLoadContacts"_s);
+        run->dialogs.queueWizard([](MailWizard &wizard) {
+            wizard.tlDrafts_Click(1);
+            wizard.cmdNext_Click();
+            return true;
+        });
+        // The signal comes while the first member's copy is being made.
+        run->dialogs.setGeneratorEvents([](RecordingGeneratorWindow &, int turn) {
+            if (turn == 1) {
+                ::raise(SIGTERM);
+                QCoreApplication::processEvents();
+            }
+        });
+        window().aBar_Click(u"btnDoMail"_s);
+
+        QVERIFY(!window().isVisible());
+        QCOMPARE(session->sent().size(), std::size_t(1)); // the member in hand, then no more
+        QCOMPARE(run->dialogs.generators().size(), std::size_t(1));
+        QVERIFY(run->dialogs.generators().front().closed);
+        QVERIFY(run->dialogs.generators().front().outcome.isEmpty());
+    }
+
+    void newMessageSavesADraftAndOpensIt()
+    {
+        const int nodes = window().workspace().tree().count();
+        window().aBar_Click(u"btnNewMsg"_s);
+        QCOMPARE(run->dialogs.asked().size(), 1);
+        const QString asked = run->dialogs.asked().front();
+        QVERIFY2(asked.startsWith(u"message: "_s), qPrintable(asked));
+        const auto letter = window().workspace().session()->GetItemFromID(
+            asked.mid(qsizetype(u"message: "_s.size())));
+        QCOMPARE(letter->Subject(), u"Draft from Corvel"_s);
+        QCOMPARE(window().workspace().tree().count(), nodes); // the tree is not refreshed
+    }
+
+    void loadContactsListsTheFolderForMail()
+    {
+        QVERIFY(window().selectPath(u"Personal Folders/Contacts"_s));
+        const TreeList &tree = window().workspace().tree();
+        QCOMPARE(nodeKind(tree, tree.at(window().selIndex())), NodeKind::ContactFolder);
+        QVERIFY(window().tools().isEnabled(u"btnLoadContacts"));
+        window().aBar_Click(u"btnloadcontacts"_s);
+        const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
+        QCOMPARE(tree.childCount(folder), 2);
+        QVERIFY(tree.isExpanded(folder));
+        QCOMPARE(window().tlMain()->shownRowCount(), tree.count() + 1); // with the heading row
+        QCOMPARE(window().StatBar().caption(1), u"2 Items"_s);
+        // Listed, the folder offers Refresh and Create Mail instead.
+        QVERIFY(!window().tools().isEnabled(u"btnLoadContacts"));
+        QVERIFY(window().tools().isEnabled(u"btnRefresh"));
+        QVERIFY(window().tools().isEnabled(u"btnDoMail"));
+        QVERIFY(run->dialogs.asked().isEmpty());
+        window().aBar_Click(u"btnDoMail"_s); // the scripted wizard is left with Exit
+        QCOMPARE(run->dialogs.asked(), QStringList{u"wizard: 2 Members of Contacts"_s});
+
+        // F5 is Refresh while Refresh is on: the folder is read again.
+        auto *session = dynamic_cast<MemoryNamespace *>(window().workspace().session());
+        QVERIFY(session);
+        session->store(0)->subFolders().front()->addContact(u"Dunn, Cy"_s, u"cy@example.invalid"_s);
+        QTest::keyClick(&window(), Qt::Key_F5);
+        QCOMPARE(tree.childCount(tree.findByCaption(u"Contacts"_s)), 3);
+        QCOMPARE(window().StatBar().caption(1), u"3 Items"_s);
+    }
+
+    void typingNarrowsTheListingAndEscapeGivesItBack()
+    {
+        QVERIFY(window().selectPath(u"Personal Folders/Contacts"_s));
+        window().aBar_Click(u"btnLoadContacts"_s);
+        TreeList &tree = window().workspace().tree();
+        const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
+        for (NodeHandle row : tree.children(folder))
+            tree.setSelected(row, true);
+        const int allRows = window().tlMain()->shownRowCount();
+
+        // Typing in the tree opens the find field with what was typed; it takes the rest.
+        QTest::keyClick(window().tlMain(), Qt::Key_B);
+        auto *field = window().findBar()->findChild<QLineEdit *>(u"txtFind"_s);
+        QVERIFY(field && !window().findBar()->isHidden());
+        QTest::keyClicks(field, u"EN@"_s);
+        QCOMPARE(field->text(), u"bEN@"_s);
+        QCOMPARE(window().StatBar().caption(1), u"1 of 2"_s);
+        QCOMPARE(window().tlMain()->shownRowCount(), allRows - 1);
+        const auto named = [&](const QString &name) {
+            return tree.findByValue(NodeValue(name), NodeValueName::FileAs());
+        };
+        QVERIFY(tree.isSelected(named(u"Cole, Ben"_s)));
+        QVERIFY(!tree.isSelected(named(u"Bell, Ada"_s))); // commands skip hidden rows
+
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(window().findBar()->isHidden());
+        QCOMPARE(window().tlMain()->shownRowCount(), allRows);
+        QCOMPARE(window().StatBar().caption(1), u"2 Items"_s);
+    }
+
+    void mailSetupIsSavedOnlyWhenAccepted()
+    {
+        const auto stores = [&] { return run->settings().allSettings(u"Stores"_s).size(); };
+        run->dialogs.queueMailSetup([](MailSetupForm &form) {
+            form.addStore({u"Extra"_s, u"/nowhere"_s});
+            return false;
+        });
+        window().aBar_Click(u"btnMailSetup"_s);
+        QCOMPARE(stores(), 0);
+        run->dialogs.queueMailSetup([](MailSetupForm &form) {
+            form.addStore({u"Extra"_s, u"/nowhere"_s});
+            form.transport().kind = MailSetupForm::TransportKind::Sendmail;
+            return true;
+        });
+        window().aBar_Click(u"btnMailSetup"_s);
+        QCOMPARE(stores(), 1);
+        QCOMPARE(run->settings().getSetting(u"Transport"_s, u"Kind"_s, {}), u"sendmail"_s);
+    }
+
+    void aSecondInstanceIsRefused()
+    {
+        Run second(Session::Ready, run->base);
+        QVERIFY(!second.start());
+        QCOMPARE(second.dialogs.asked().size(), 1);
+        QVERIFY2(second.dialogs.asked().front().startsWith(u"critical: The mail groups in"_s),
+                 qPrintable(second.dialogs.asked().front()));
+        QVERIFY(!second.runner->window());
+        window().close();
+        run->runner.reset();
+        Run third(Session::Ready, run->base);
+        QVERIFY(third.start());
+    }
+
+    void terminationSignalClosesLikeTheUser()
+    {
+        QVERIFY(window().isVisible());
+        run->dialogs.keepLettersOpen(true); // no one may answer: the letters are not asked
         ::raise(SIGTERM);
-        QTRY_VERIFY(!bySignal.window().isVisible());
-        QVERIFY2(bySignal.dialogs.asked().isEmpty(),
-                 qPrintable(bySignal.dialogs.asked().join(u'\n')));
-        QVERIFY(bySignal.settings()
-                    .getSetting(u"Parms"_s, u"ShutdownProblem"_s, {})
-                    .contains(u"were not saved"_s));
+        QTRY_VERIFY(!window().isVisible());
+        QVERIFY(QFile::exists(run->appFile(u"MailLists.tlx"_s)));
+        QCOMPARE(run->dialogs.letterClosings(), std::vector<bool>{false});
     }
-    QVERIFY(QFile::remove(root.filePath(u"app/MailLists.tlx"_s)));
-    Run next(Session::Ready, root.path());
-    QVERIFY(next.start());
-    QVERIFY2(next.window().StatBar().caption(2).startsWith(
-                 u"When the program last closed: The mail groups were not saved"_s),
-             qPrintable(next.window().StatBar().caption(2)));
-    QCOMPARE(next.settings().getSetting(u"Parms"_s, u"ShutdownProblem"_s, u"said"_s), u"said"_s);
-}
+
+    void aLetterKeptOpenKeepsTheProgramRunning()
+    {
+        run->dialogs.keepLettersOpen(true);
+        window().aBar_Click(u"btnExit"_s);
+        QVERIFY(window().isVisible());
+        QVERIFY(window().tools().isVisible(u"btnExit"));
+        QVERIFY(!QFile::exists(run->appFile(u"MailLists.tlx"_s))); // nothing unloaded yet
+        run->dialogs.keepLettersOpen(false);
+        QVERIFY(window().close());
+        QVERIFY(QFile::exists(run->appFile(u"MailLists.tlx"_s)));
+        QCOMPARE(run->dialogs.letterClosings(), (std::vector<bool>{true, true}));
+    }
+
+    // A session logout must not wait for someone to press OK: on a signal the reason goes to
+    // standard error and to the next start's status bar instead of a message box.
+    void aFailedSaveIsABoxOnlyWhenTheUserCloses()
+    {
+        run.reset(); // its window would take the signal too
+        QTemporaryDir root;
+        const auto damagedStart = [&root](Run &fresh) {
+            QDir().mkpath(fresh.options.appPath);
+            QFile damaged(fresh.appFile(u"MailLists.tlx"_s));
+            QVERIFY(damaged.open(QIODevice::WriteOnly));
+            damaged.write("not a group file");
+            damaged.close();
+            QVERIFY(fresh.start());
+        };
+        {
+            Run byUser(Session::Ready, root.path());
+            damagedStart(byUser);
+            byUser.window().close();
+            QCOMPARE(byUser.dialogs.asked().size(), 1);
+            QVERIFY(byUser.dialogs.asked().front().startsWith(
+                u"critical: The mail groups were not saved"_s));
+        }
+        {
+            Run bySignal(Session::Ready, root.path());
+            damagedStart(bySignal);
+            ::raise(SIGTERM);
+            QTRY_VERIFY(!bySignal.window().isVisible());
+            QVERIFY2(bySignal.dialogs.asked().isEmpty(),
+                     qPrintable(bySignal.dialogs.asked().join(u'\n')));
+            QVERIFY(bySignal.settings()
+                        .getSetting(u"Parms"_s, u"ShutdownProblem"_s, {})
+                        .contains(u"were not saved"_s));
+        }
+        QVERIFY(QFile::remove(root.filePath(u"app/MailLists.tlx"_s)));
+        Run next(Session::Ready, root.path());
+        QVERIFY(next.start());
+        QVERIFY2(next.window().StatBar().caption(2).startsWith(
+                     u"When the program last closed: The mail groups were not saved"_s),
+                 qPrintable(next.window().StatBar().caption(2)));
+        QCOMPARE(next.settings().getSetting(u"Parms"_s, u"ShutdownProblem"_s, u"said"_s),
+                 u"said"_s);
+    }
+};
 
 QTEST_MAIN(frmMainTest)
 #include "frmMainTest.moc"

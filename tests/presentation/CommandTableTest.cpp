@@ -11,14 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList toolsOf(const BandDef &band)
-{
-    QStringList names;
-    for (const BandEntry &entry : band.entries)
-        names << (entry.beginsGroup ? u"|"_s : QString()) + entry.tool;
-    return names;
-}
-
 TEST(CommandTable, ToolAndBandNamesAreUniqueWithoutRegardToCase)
 {
     const CommandTable table;
@@ -70,21 +62,6 @@ TEST(CommandTable, EveryToolAndBandCanBeReached)
         EXPECT_TRUE(reachedBands.contains(band.name)) << band.name.toStdString();
 }
 
-TEST(CommandTable, TheRightClickBandHoldsTheToolbarsCommands)
-{
-    const CommandTable table;
-    const BandDef *popup = table.band(u"popTL1");
-    ASSERT_NE(popup, nullptr);
-    QStringList toolbar;
-    for (const BandDef &band : table.bands()) {
-        if (band.kind == BandKind::Toolbar)
-            toolbar = toolsOf(band);
-    }
-    // The toolbar adds only its way out of the program.
-    toolbar.removeAll(u"|btnExit"_s);
-    EXPECT_EQ(toolsOf(*popup), toolbar);
-}
-
 TEST(CommandTable, EveryShownCaptionCanBeReadAndTyped)
 {
     const CommandTable table;
@@ -109,26 +86,6 @@ TEST(CommandTable, EveryShownCaptionCanBeReadAndTyped)
             seen.insert(words);
         }
     }
-}
-
-TEST(CommandTable, ABandMayMoveAnAcceleratorButNotChangeTheWords)
-{
-    const CommandTable table;
-    for (const BandDef &band : table.bands()) {
-        for (const BandEntry &entry : band.entries) {
-            if (entry.caption.isEmpty())
-                continue;
-            const ToolDef *tool = table.tool(entry.tool);
-            ASSERT_NE(tool, nullptr);
-            EXPECT_EQ(QString(entry.caption).remove(u'&'), QString(tool->menuCaption).remove(u'&'));
-            EXPECT_EQ(table.captionIn(band, entry), entry.caption);
-        }
-    }
-    // The toolbar shows its own caption where a tool has one, the menus the menu caption.
-    const BandDef *toolbar = table.band(u"smlTBar");
-    ASSERT_NE(toolbar, nullptr);
-    EXPECT_EQ(table.captionIn(*toolbar, toolbar->entries.front()),
-              table.tool(toolbar->entries.front().tool)->toolbarCaption);
 }
 
 TEST(CommandDispatcher, DispatchesByNameWithoutRegardToCase)

@@ -11,14 +11,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString helpDir()
-{
-    return QStringLiteral(CORVEL_SHIPPED_DATA "/help");
-}
+const QString HelpDir = QStringLiteral(CORVEL_SHIPPED_DATA "/help");
 
 TEST(HelpIndex, TheShippedHelpHasItsContentsAndContextPages)
 {
-    HelpIndex index(helpDir());
+    HelpIndex index(HelpDir);
     ASSERT_TRUE(index.load());
     QStringList files;
     for (const auto &topic : index.topics()) {
@@ -37,7 +34,7 @@ TEST(HelpIndex, TheShippedHelpHasItsContentsAndContextPages)
 
 TEST(HelpIndex, EveryLinkBetweenPagesLeadsToAPage)
 {
-    const QDir dir(helpDir());
+    const QDir dir(HelpDir);
     static const QRegularExpression link(u"href=\"([^\"#:]+)"_s);
     for (const QString &file : dir.entryList({u"*.html"_s}, QDir::Files)) {
         QFile page(dir.filePath(file));
@@ -52,7 +49,7 @@ TEST(HelpIndex, EveryLinkBetweenPagesLeadsToAPage)
 
 TEST(HelpIndex, SearchNeedsEveryWordAndRanksTitlesFirst)
 {
-    HelpIndex index(helpDir());
+    HelpIndex index(HelpDir);
     ASSERT_TRUE(index.load());
     const auto dynamic = index.search(u"  DYNAMIC   category "_s);
     ASSERT_FALSE(dynamic.empty());

@@ -123,12 +123,7 @@ TEST_F(LetterFormTest, SendQueuesTheLetterAndTakesItOutOfDrafts)
     ASSERT_FALSE(refused.ok());
     EXPECT_TRUE(refused.error().contains(u"no recipient"_s));
 
-    const QString plan = tmp.filePath(u"plan.txt"_s);
-    QFile file(plan);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("plan");
-    file.close();
-    ASSERT_TRUE(form.addAttachment(plan).ok());
+    ASSERT_TRUE(form.addAttachment(writeFile(u"plan.txt"_s, "plan")).ok());
     form.setAddresses(Field::Bcc, u"carol@example.org"_s);
     ASSERT_TRUE(form.send().ok());
     EXPECT_TRUE(form.isSent());
@@ -232,10 +227,7 @@ TEST_F(LetterFormTest, SessionEndSavesWithoutAskingAndKeepsWhatIsRight)
 TEST_F(LetterFormTest, AttachmentsChosenOrDroppedAreToldWhenRefused)
 {
     LetterForm form = reopened();
-    const QString good = tmp.filePath(u"good.txt"_s);
-    QFile file(good);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    const QString good = writeFile(u"good.txt"_s, {});
     dialogs.queueFile(good);
     form.chooseAttachment();
     ASSERT_EQ(form.attachments().size(), 1u);

@@ -12,6 +12,14 @@ namespace {
 
 using Kind = MailSetupForm::TransportKind;
 
+// Mail goes out over SMTP to that host; the transport, for more changes.
+MailSetupForm::Transport &smtpTo(MailSetupForm &form, const QString &host)
+{
+    form.transport().kind = Kind::Smtp;
+    form.transport().host = host;
+    return form.transport();
+}
+
 MailSetupForm withStores()
 {
     MailSetupForm form;
@@ -38,30 +46,13 @@ TEST(MailSetupForm, OkNeedsSoundStoresAndACompleteTransport)
         {"no folder", [](MailSetupForm &f) { f.setStoreDirectory(1, QString()); }, false},
         {"drafts store unknown", [](MailSetupForm &f) { f.setDraftsStore(u"Gone"_s); }, false},
         {"smtp without host", [](MailSetupForm &f) { f.transport().kind = Kind::Smtp; }, false},
-        {"smtp complete",
-         [](MailSetupForm &f) {
-             f.transport().kind = Kind::Smtp;
-             f.transport().host = u"127.0.0.1"_s;
-         },
-         true},
-        {"smtp bad port",
-         [](MailSetupForm &f) {
-             f.transport().kind = Kind::Smtp;
-             f.transport().host = u"h"_s;
-             f.transport().port = 0;
-         },
-         false},
+        {"smtp complete", [](MailSetupForm &f) { smtpTo(f, u"127.0.0.1"_s); }, true},
+        {"smtp bad port", [](MailSetupForm &f) { smtpTo(f, u"h"_s).port = 0; }, false},
         {"password command without user",
-         [](MailSetupForm &f) {
-             f.transport().kind = Kind::Smtp;
-             f.transport().host = u"h"_s;
-             f.transport().passwordCommand = u"pass show mail"_s;
-         },
-         false},
+         [](MailSetupForm &f) { smtpTo(f, u"h"_s).passwordCommand = u"pass show mail"_s; }, false},
         {"sendmail without command",
          [](MailSetupForm &f) {
-             f.transport().kind = Kind::Sendmail;
-             f.transport().sendmailCommand = u" "_s;
+             f.transport().kind = Kind::Sendmail, f.transport().sendmailCommand = u" "_s;
          },
          false},
     };

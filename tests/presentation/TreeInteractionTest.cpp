@@ -1,5 +1,6 @@
 #include "presentation/TreeInteraction.h"
 #include "common/NamedCases.h"
+#include "common/PanelCaptions.h"
 #include "fakes/ScriptedDialogHost.h"
 #include "presentation/CommandHost.h"
 #include "presentation/TreeSurface.h"
@@ -10,9 +11,8 @@
 
 #include <QSet>
 
-#include <array>
-
 using namespace corvel;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -32,17 +32,14 @@ public:
         return y >= 0 && index < m_tree.count() ? index : -1;
     }
     void DragBegin() override { ++drags; }
-    void DragOver(int x, int y, int state) override { overs.push_back({x, y, state}); }
+    void DragOver(int, int, int) override {}
     void DragEnd(int, int) override { ++dragEnds; }
     void PopupMenu() override { ++popups; }
     void showBusyPointer() override { busy = true; }
     void restorePointer() override { busy = false; }
 
-    int drags = 0;
-    int dragEnds = 0;
-    int popups = 0;
+    int drags = 0, dragEnds = 0, popups = 0;
     bool busy = false;
-    std::vector<std::array<int, 3>> overs;
 
 private:
     const TreeList &m_tree;
@@ -72,14 +69,6 @@ public:
     std::vector<GroupId> copiedTo;
 };
 
-class RecordingStatus : public StatusPanels
-{
-public:
-    void updateCaption(int panel, const QString &caption) override { captions[panel] = caption; }
-    void showPercent(int, int) override {}
-    QString captions[3];
-};
-
 // Personal Folders: Contacts (3 contacts), Drafts (1 message); Standard Mail Groups: Board
 // (a copied and a typed-in member), Empty; Dynamic Mail Groups: Press (one member).
 class TreeInteractionTest : public ::testing::Test
@@ -89,29 +78,23 @@ public:
         : surface(tree)
         , handlers({tree, surface, commands, status, dialogs})
     {
-        store = add(QStringLiteral("Personal Folders"), {}, NodeKind::Store);
-        contacts =
-            add(QStringLiteral("Contacts"), store, NodeKind::ContactFolderListed, "F-CONTACTS");
+        store = add(u"Personal Folders"_s, {}, NodeKind::Store);
+        contacts = add(u"Contacts"_s, store, NodeKind::ContactFolderListed, "F-CONTACTS");
         for (int i = 0; i < 3; ++i)
-            people.push_back(
-                add(QStringLiteral("Person %1").arg(i), contacts, NodeKind::ContactRow));
-        drafts = add(QStringLiteral("Drafts"), store, NodeKind::MessageFolderListed, "F-DRAFTS");
-        letter = add(QStringLiteral("Letter"), drafts, NodeKind::MessageRow);
-        const NodeHandle stdRoot =
-            add(QStringLiteral("Standard Mail Groups"), {}, NodeKind::StandardRoot);
-        board = add(QStringLiteral("Board"), stdRoot, NodeKind::StandardGroup);
-        copied = add(QStringLiteral("Ames"), board, NodeKind::CopiedMember);
-        add(QStringLiteral("typed"), board, NodeKind::TypedMember);
-        empty = add(QStringLiteral("Empty"), stdRoot, NodeKind::StandardGroup);
-        const NodeHandle dynRoot =
-            add(QStringLiteral("Dynamic Mail Groups"), {}, NodeKind::DynamicRoot);
-        press = add(QStringLiteral("Press"), dynRoot, NodeKind::DynamicGroup);
-        tree.setValue(press, NodeValueName::EntryIds(),
-                      QStringLiteral("F-CONTACTS^F-GONE^F-DRAFTS"));
-        tree.setValue(press, NodeValueName::FolderNames(),
-                      QStringLiteral("Contacts^Old Contacts^Drafts"));
-        tree.setValue(press, QStringLiteral("inCats"), QStringLiteral("Press;Media"));
-        add(QStringLiteral("member"), press, NodeKind::DynamicMember);
+            people.push_back(add(u"Person %1"_s.arg(i), contacts, NodeKind::ContactRow));
+        drafts = add(u"Drafts"_s, store, NodeKind::MessageFolderListed, "F-DRAFTS");
+        letter = add(u"Letter"_s, drafts, NodeKind::MessageRow);
+        const NodeHandle stdRoot = add(u"Standard Mail Groups"_s, {}, NodeKind::StandardRoot);
+        board = add(u"Board"_s, stdRoot, NodeKind::StandardGroup);
+        copied = add(u"Ames"_s, board, NodeKind::CopiedMember);
+        add(u"typed"_s, board, NodeKind::TypedMember);
+        empty = add(u"Empty"_s, stdRoot, NodeKind::StandardGroup);
+        const NodeHandle dynRoot = add(u"Dynamic Mail Groups"_s, {}, NodeKind::DynamicRoot);
+        press = add(u"Press"_s, dynRoot, NodeKind::DynamicGroup);
+        tree.setValue(press, NodeValueName::EntryIds(), u"F-CONTACTS^F-GONE^F-DRAFTS"_s);
+        tree.setValue(press, NodeValueName::FolderNames(), u"Contacts^Old Contacts^Drafts"_s);
+        tree.setValue(press, u"inCats"_s, u"Press;Media"_s);
+        add(u"member"_s, press, NodeKind::DynamicMember);
     }
 
     NodeHandle add(const QString &caption, NodeHandle parent, NodeKind kind,
@@ -145,7 +128,7 @@ public:
     TreeList tree;
     RecordingSurface surface;
     RecordingCommands commands;
-    RecordingStatus status;
+    test::PanelCaptions status;
     ScriptedDialogHost dialogs;
     TreeInteraction handlers;
     NodeHandle store, contacts, drafts, letter, board, copied, empty, press;
@@ -154,59 +137,52 @@ public:
 
 // --- Click handling
 
+using T = TreeInteractionTest;
+
 struct ClickCase
 {
     const char *name;
-    NodeHandle TreeInteractionTest::*node;
+    NodeHandle T::*node;
     NodeKind kind;
-    const char *countPanel;
-    const char *activityPanel;
+    const char *panels; // count|activity
 };
 
 CORVEL_PRINT_BY_NAME(ClickCase)
 
-class ClickSummary : public TreeInteractionTest, public ::testing::WithParamInterface<ClickCase>
+class ClickSummary : public T, public ::testing::WithParamInterface<ClickCase>
 {
 };
 
 TEST_P(ClickSummary, SetsToolsAndStatusForTheNode)
 {
     const ClickCase &c = GetParam();
-    status.captions[1] = QStringLiteral("stale");
-    status.captions[2] = QStringLiteral("stale");
-    const NodeHandle node = this->*c.node;
-    clickOn(node);
-    EXPECT_EQ(handlers.selIndex(), tree.indexOf(node));
-    ASSERT_EQ(commands.buttonStates.size(), 1u);
-    EXPECT_EQ(commands.buttonStates[0], c.kind);
-    EXPECT_EQ(status.captions[1], QString::fromUtf8(c.countPanel));
-    EXPECT_EQ(status.captions[2], QString::fromUtf8(c.activityPanel));
+    status.captions[1] = status.captions[2] = u"stale"_s;
+    clickOn(this->*c.node);
+    EXPECT_EQ(handlers.selIndex(), tree.indexOf(this->*c.node));
+    EXPECT_EQ(commands.buttonStates, std::vector<NodeKind>{c.kind});
+    EXPECT_EQ(status.captions[1] + u'|' + status.captions[2], QString::fromUtf8(c.panels));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ClickSummary,
     ::testing::Values(
-        ClickCase{"store", &TreeInteractionTest::store, NodeKind::Store, "", ""},
-        ClickCase{"contactFolder", &TreeInteractionTest::contacts, NodeKind::ContactFolderListed,
-                  "3 Items", ""},
-        ClickCase{"messageFolder", &TreeInteractionTest::drafts, NodeKind::MessageFolderListed,
-                  "1 Items", ""},
-        ClickCase{"standardGroup", &TreeInteractionTest::board, NodeKind::StandardGroup, "2 Items",
-                  ""},
-        ClickCase{"emptyGroup", &TreeInteractionTest::empty, NodeKind::StandardGroup, "0 Items",
-                  ""},
-        ClickCase{"dynamicGroup", &TreeInteractionTest::press, NodeKind::DynamicGroup, "1 Items",
-                  "Selected from: [Contacts], [ Old Contacts ], [Drafts] With Category(s)= "
-                  "Press;Media"},
-        ClickCase{"message", &TreeInteractionTest::letter, NodeKind::MessageRow, "", ""},
-        ClickCase{"member", &TreeInteractionTest::copied, NodeKind::CopiedMember, "", ""}),
+        ClickCase{"store", &T::store, NodeKind::Store, "|"},
+        ClickCase{"contactFolder", &T::contacts, NodeKind::ContactFolderListed, "3 Items|"},
+        ClickCase{"messageFolder", &T::drafts, NodeKind::MessageFolderListed, "1 Items|"},
+        ClickCase{"standardGroup", &T::board, NodeKind::StandardGroup, "2 Items|"},
+        ClickCase{"emptyGroup", &T::empty, NodeKind::StandardGroup, "0 Items|"},
+        ClickCase{"dynamicGroup", &T::press, NodeKind::DynamicGroup,
+                  "1 Items|Selected from: [Contacts], [ Old Contacts ], [Drafts] With "
+                  "Category(s)= Press;Media"},
+        ClickCase{"message", &T::letter, NodeKind::MessageRow, "|"},
+        ClickCase{"member", &T::copied, NodeKind::CopiedMember, "|"}),
     corvel::test::ByName());
 
 TEST_F(TreeInteractionTest, DynamicGroupFoldersFollowRenamedFolders)
 {
-    tree.setCaption(drafts, QStringLiteral("Letters"));
-    tree.setValue(press, NodeValueName::EntryIds(), QStringLiteral("F-DRAFTS^^F-GONE"));
-    tree.setValue(press, NodeValueName::FolderNames(), QStringLiteral("Drafts^Lost"));
+    tree.setCaption(drafts, u"Letters"_s);
+    tree.setValue(press, NodeValueName::EntryIds(), u"F-DRAFTS^^F-GONE"_s);
+    tree.setValue(press, NodeValueName::FolderNames(), u"Drafts^Lost"_s);
     clickOn(press);
     // An empty id matches no folder; a missing name reads empty.
     EXPECT_EQ(status.captions[2],
@@ -216,24 +192,27 @@ TEST_F(TreeInteractionTest, DynamicGroupFoldersFollowRenamedFolders)
 
 TEST_F(TreeInteractionTest, NoCurrentNodeClearsTheStatusOnly)
 {
-    status.captions[1] = QStringLiteral("3 Items");
+    status.captions[1] = u"3 Items"_s;
     handlers.tlMain_Click();
     EXPECT_EQ(handlers.selIndex(), -1);
     EXPECT_TRUE(status.captions[1].isEmpty());
     EXPECT_TRUE(commands.buttonStates.empty());
+    handlers.tlMain_DblClick();
+    handlers.tlMain_KeyDown(Qt::Key_F2, Qt::NoModifier);
+    EXPECT_TRUE(commands.ran.isEmpty());
 }
 
 TEST_F(TreeInteractionTest, SeveralItemsStaySelectedAndOnlyEditItemChanges)
 {
-    commands.setToolEnabled(QStringLiteral("btnEditItem"), true);
-    commands.setToolEnabled(QStringLiteral("btnCopy"), true);
+    commands.setToolEnabled(u"btnEditItem"_s, true);
+    commands.setToolEnabled(u"btnCopy"_s, true);
     clickOn(people[0]);
     commands.buttonStates.clear();
     clickOn(people[2], true);
     clickOn(letter, true);
     EXPECT_EQ(selection().size(), 3u);
-    EXPECT_FALSE(commands.isToolEnabled(QStringLiteral("btnEditItem")));
-    EXPECT_TRUE(commands.isToolEnabled(QStringLiteral("btnCopy")));
+    EXPECT_FALSE(commands.isToolEnabled(u"btnEditItem"_s));
+    EXPECT_TRUE(commands.isToolEnabled(u"btnCopy"_s));
     EXPECT_TRUE(commands.buttonStates.empty());
     EXPECT_EQ(handlers.selIndex(), tree.indexOf(letter));
 }
@@ -245,7 +224,7 @@ TEST_F(TreeInteractionTest, AFolderInTheSelectionLeavesItAlone)
     clickOn(contacts, true);
     EXPECT_EQ(selection(), std::vector<NodeHandle>{contacts});
     EXPECT_EQ(commands.buttonStates.back(), NodeKind::ContactFolderListed);
-    EXPECT_EQ(status.captions[1], QStringLiteral("3 Items"));
+    EXPECT_EQ(status.captions[1], u"3 Items"_s);
 
     // A folder first, then a contact: the contact alone.
     clickOn(board);
@@ -333,17 +312,17 @@ class KindActions : public TreeInteractionTest, public ::testing::WithParamInter
 TEST_P(KindActions, DoubleClickAndF2ActOnlyWhereTheyMeanSomething)
 {
     const KindCase &c = GetParam();
-    const NodeHandle node = add(QStringLiteral("node"), {}, c.kind);
+    const NodeHandle node = add(u"node"_s, {}, c.kind);
     clickOn(node);
 
     handlers.tlMain_DblClick();
-    const QStringList opened = {QStringLiteral("btnEditItem")};
+    const QStringList opened = {u"btnEditItem"_s};
     EXPECT_EQ(commands.ran, c.opens ? opened : QStringList{});
 
     commands.ran.clear();
     handlers.tlMain_KeyDown(Qt::Key_F2, Qt::NoModifier);
     handlers.tlMain_KeyDown(Qt::Key_F2, Qt::KeypadModifier);
-    const QStringList renamed = {QStringLiteral("btnChgName"), QStringLiteral("btnChgName")};
+    const QStringList renamed = {u"btnChgName"_s, u"btnChgName"_s};
     EXPECT_EQ(commands.ran, c.renames ? renamed : QStringList{});
 }
 
@@ -366,14 +345,6 @@ INSTANTIATE_TEST_SUITE_P(
                       KindCase{"MailItemMember", NodeKind::MailItemMember, false, false},
                       KindCase{"TypedMember", NodeKind::TypedMember, true, false}),
     corvel::test::ByName());
-
-TEST_F(TreeInteractionTest, DoubleClickWithNoCurrentNodeDoesNothing)
-{
-    tree.setCurrent({});
-    handlers.tlMain_DblClick();
-    handlers.tlMain_KeyDown(Qt::Key_F2, Qt::NoModifier);
-    EXPECT_TRUE(commands.ran.isEmpty());
-}
 
 // --- Drag start
 
@@ -441,14 +412,14 @@ TEST_F(TreeInteractionTest, MouseUpPointsAtTheNodeUnderTheMouse)
 
 TEST_F(TreeInteractionTest, RightClickOnSeveralNodesMovesTheCurrentIntoThem)
 {
-    commands.setToolEnabled(QStringLiteral("btnEditItem"), true);
+    commands.setToolEnabled(u"btnEditItem"_s, true);
     clickOn(people[0]);
     clickOn(people[1], true);
     handlers.tlMain_MouseUp(Qt::RightButton, {}, 100, yOf(people[2]));
     EXPECT_EQ(surface.popups, 1);
     EXPECT_EQ(tree.current(), people[2]);
     EXPECT_EQ(selection(), (std::vector<NodeHandle>{people[0], people[2]}));
-    EXPECT_FALSE(commands.isToolEnabled(QStringLiteral("btnEditItem")));
+    EXPECT_FALSE(commands.isToolEnabled(u"btnEditItem"_s));
 
     // Pointing at no node keeps the current node and the selection.
     handlers.tlMain_MouseUp(Qt::RightButton, {}, 100, 100000);
@@ -467,24 +438,17 @@ TEST_F(TreeInteractionTest, NoBandWithoutACurrentNode)
 
 // --- Drops
 
-TEST_F(TreeInteractionTest, DragOverIsPassedToTheTree)
-{
-    handlers.tlMain_DragOver(30, 40, TreeSurface::DragOverState);
-    ASSERT_EQ(surface.overs.size(), 1u);
-    EXPECT_EQ(surface.overs[0], (std::array<int, 3>{30, 40, TreeSurface::DragOverState}));
-}
-
 struct DropCase
 {
     const char *name;
-    NodeHandle TreeInteractionTest::*target;
-    std::vector<NodeHandle TreeInteractionTest::*> extraSelected;
+    NodeHandle T::*target;
+    std::vector<NodeHandle T::*> extraSelected;
     const char *message; // "" when the drop is taken
 };
 
 CORVEL_PRINT_BY_NAME(DropCase)
 
-class Drops : public TreeInteractionTest, public ::testing::WithParamInterface<DropCase>
+class Drops : public T, public ::testing::WithParamInterface<DropCase>
 {
 };
 
@@ -512,33 +476,18 @@ TEST_P(Drops, RefuseAllButContactsOnAStandardGroup)
     }
 }
 
+constexpr const char *OnlyOnto = "You may only Drag/Drop on to a Standard Mail Group";
+constexpr const char *OnlyContacts = "You may only drag/drop Contact to a Standard Mail Group";
+
 INSTANTIATE_TEST_SUITE_P(
     Table, Drops,
-    ::testing::Values(DropCase{"contactsOnAGroup",
-                               &TreeInteractionTest::board,
-                               {&TreeInteractionTest::letter},
-                               ""},
-                      DropCase{"onAnEmptyGroup", &TreeInteractionTest::empty, {}, ""},
-                      DropCase{"onADynamicGroup",
-                               &TreeInteractionTest::press,
-                               {},
-                               "You may only Drag/Drop on to a Standard Mail Group"},
-                      DropCase{"onAFolder",
-                               &TreeInteractionTest::contacts,
-                               {},
-                               "You may only Drag/Drop on to a Standard Mail Group"},
-                      DropCase{"onAContact",
-                               &TreeInteractionTest::letter,
-                               {&TreeInteractionTest::letter},
-                               "You may only Drag/Drop on to a Standard Mail Group"},
-                      DropCase{"withAGroupEntry",
-                               &TreeInteractionTest::board,
-                               {&TreeInteractionTest::copied},
-                               "You may only drag/drop Contact to a Standard Mail Group"},
-                      DropCase{"withAFolder",
-                               &TreeInteractionTest::empty,
-                               {&TreeInteractionTest::drafts},
-                               "You may only drag/drop Contact to a Standard Mail Group"}),
+    ::testing::Values(DropCase{"contactsOnAGroup", &T::board, {&T::letter}, ""},
+                      DropCase{"onAnEmptyGroup", &T::empty, {}, ""},
+                      DropCase{"onADynamicGroup", &T::press, {}, OnlyOnto},
+                      DropCase{"onAFolder", &T::contacts, {}, OnlyOnto},
+                      DropCase{"onAContact", &T::letter, {&T::letter}, OnlyOnto},
+                      DropCase{"withAGroupEntry", &T::board, {&T::copied}, OnlyContacts},
+                      DropCase{"withAFolder", &T::empty, {&T::drafts}, OnlyContacts}),
     corvel::test::ByName());
 
 TEST_F(TreeInteractionTest, DropOutsideEveryNodeIsIgnored)

@@ -37,23 +37,20 @@ TEST_P(WindowPositionRestore, PlacesTheWindow)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, WindowPositionRestore,
-    ::testing::Values(Case{"FirstRunOfTheMainWindow", "", "frmMain", true,
-                           TwipRect{500, 500, 9000, 6500}},
-                      Case{"FirstRunOfAnotherWindowIsCentred", "", "frmOther", true, std::nullopt},
-                      Case{"AllZeroKeepsTheCurrentPlace", "0,0,0,0", "frmMain", true, Current},
-                      Case{"Sizable", "10,20,30,40", "frmMain", true, TwipRect{10, 20, 30, 40}},
-                      Case{"FixedSizeKeepsItsSize", "10,20,30,40", "frmMain", false,
-                           TwipRect{10, 20, 3000, 4000}},
-                      Case{"BadAndMissingFieldsKeepTheirValue", "10,x,30", "frmMain", true,
-                           TwipRect{10, 200, 30, 4000}},
-                      Case{"SpacesExponentsAndFractions", " 15 , 25 ,1e3,2000.4", "frmMain", true,
-                           TwipRect{15, 25, 1000, 2000}},
-                      Case{"NegativePlaceButNotSize", "-300,-45,-10,5", "frmMain", true,
-                           TwipRect{-300, -45, 3000, 5}},
-                      Case{"NotFiniteOrTooLarge", "nan,inf,1e300,7", "frmMain", true,
-                           TwipRect{100, 200, 3000, 7}}),
-    corvel::test::ByName());
+const Case Rows[] = {
+    {"FirstRunOfTheMainWindow", "", "frmMain", true, TwipRect{500, 500, 9000, 6500}},
+    {"FirstRunOfAnotherWindowIsCentred", "", "frmOther", true, std::nullopt},
+    {"AllZeroKeepsTheCurrentPlace", "0,0,0,0", "frmMain", true, Current},
+    {"Sizable", "10,20,30,40", "frmMain", true, TwipRect{10, 20, 30, 40}},
+    {"FixedSizeKeepsItsSize", "10,20,30,40", "frmMain", false, TwipRect{10, 20, 3000, 4000}},
+    {"BadAndMissingFieldsKeepTheirValue", "10,x,30", "frmMain", true, TwipRect{10, 200, 30, 4000}},
+    {"SpacesExponentsAndFractions", " 15 , 25 ,1e3,2000.4", "frmMain", true,
+     TwipRect{15, 25, 1000, 2000}},
+    {"NegativePlaceButNotSize", "-300,-45,-10,5", "frmMain", true, TwipRect{-300, -45, 3000, 5}},
+    {"NotFiniteOrTooLarge", "nan,inf,1e300,7", "frmMain", true, TwipRect{100, 200, 3000, 7}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, WindowPositionRestore, ::testing::ValuesIn(Rows),
+                         corvel::test::ByName());
 
 } // namespace

@@ -78,10 +78,9 @@ class Handler:
             return "452 4.5.3 Too many recipients"
         if address.lower().startswith("refuse"):
             return "550 5.1.1 <%s>: no such user here" % address
-        if address.lower().startswith("once-later") and address.lower() not in self.put_off:
+        once = address.lower().startswith("once-later") and address.lower() not in self.put_off
+        if once or address.lower().startswith("later"):
             self.put_off.add(address.lower())
-            return "451 4.2.1 <%s>: mailbox busy, try later" % address
-        if address.lower().startswith("later"):
             return "451 4.2.1 <%s>: mailbox busy, try later" % address
         envelope.rcpt_tos.append(address)
         return "250 OK"
@@ -103,12 +102,8 @@ class Handler:
         n = next(sequence)
         if not hasattr(session, "number"):
             session.number = next(connections)
-        record = {
-            "mail_from": envelope.mail_from,
-            "rcpt_tos": envelope.rcpt_tos,
-            "data": text,
-            "connection": session.number,
-        }
+        record = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos, "data": text,
+                  "connection": session.number}
         path = os.path.join(record_dir, "%06d.json" % n)
         with open(path + ".tmp", "w") as f:
             json.dump(record, f)

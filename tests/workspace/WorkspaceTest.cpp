@@ -1,4 +1,5 @@
 #include "workspace/Workspace.h"
+#include "common/TreeText.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,13 +11,9 @@
 #include <gtest/gtest.h>
 
 using namespace corvel;
+using corvel::test::s;
 
 namespace {
-
-QString s(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 int filesIn(const QString &folder)
 {

@@ -23,6 +23,19 @@ run() { # run corvelctl, keeping stdout, stderr and the exit status
     "$ctl" --app-path "$app" "$@" >"$work/out" 2>"$work/err"
     echo $? >"$work/rc"
 }
+ok() { run "$@" && check "$*" rc_is 0; } # corvelctl with these arguments must succeed
+prints() { # exactly what corvelctl must print, then its arguments
+    local want=$1; shift
+    run "$@"
+    check "$* prints $want" out_is "$want"
+}
+fails() { # the exit status, what standard error says ("" for anything), the arguments
+    local rc=$1 says=$2
+    shift 2
+    run "$@"
+    check "$* exits $rc" rc_is "$rc"
+    [ -z "$says" ] || check "$* says $says" err_has "$says"
+}
 rc_is() { [ "$(cat "$work/rc")" = "$1" ]; }
 out_is() { [ "$(cat "$work/out")" = "$1" ]; }
 out_has() { grep -q -- "$1" "$work/out"; }
