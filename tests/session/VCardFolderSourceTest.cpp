@@ -220,22 +220,5 @@ TEST_F(VCardFolderTest, AFolderThatCannotBeReadThrows)
     EXPECT_THROW((void)source.readItem(contacts, u"../x.vcf"_s, 1, u"id"_s), OutlookError);
 }
 
-TEST(VCardSampleStoreTest, TheSampleStoreListsItsContacts)
-{
-    LocalNamespace session({{u"Sample"_s, QStringLiteral(CORVEL_TEST_DATA "/store")}});
-    std::shared_ptr<OlFolder> contacts;
-    for (const auto &folder : session.Folders().at(0)->Folders()) {
-        if (folder->Name() == u"Contacts"_s)
-            contacts = folder;
-    }
-    ASSERT_TRUE(contacts);
-    const auto items = contacts->Items();
-    ASSERT_GE(items.size(), 10u);
-    for (const auto &item : items) {
-        EXPECT_FALSE(item->FileAs().isEmpty());
-        EXPECT_EQ(session.GetItemFromID(item->EntryID())->FileAs(), item->FileAs());
-    }
-}
-
 } // namespace
 } // namespace corvel
