@@ -158,12 +158,6 @@ TEST(MaildirFolderTest, OnlyNamesMadeHereCountAsOurs)
     EXPECT_FALSE(MaildirName::isOurs(QString()));
 }
 
-} // namespace
-} // namespace corvel
-
-namespace corvel {
-namespace {
-
 // Staged messages are unseen until filed; more than can be held open at once are staged as
 // named files, filed the same way; what is discarded leaves nothing behind.
 TEST(MaildirFolderTest, StagedMessagesAreSeenOnlyOnceFiled)

@@ -1,3 +1,4 @@
+#include "common/NamedCases.h"
 #include "message/MaildirFolder.h"
 #include "message/MaildirName.h"
 
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <ostream>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -20,14 +20,11 @@ namespace {
 // Names that sort together, to be checked pair by pair against lessThan.
 struct NameSet
 {
-    const char *label;
+    const char *name;
     QStringList names;
 };
 
-void PrintTo(const NameSet &set, std::ostream *out)
-{
-    *out << set.label;
-}
+CORVEL_PRINT_BY_NAME(NameSet)
 
 std::optional<std::string> orderKey(const QString &name)
 {
@@ -78,7 +75,7 @@ TEST_P(MaildirOrderTest, KeyOrderIsTheComparisonsOrder)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, MaildirOrderTest, ::testing::ValuesIn(NameSets),
-                         [](const auto &param) { return std::string(param.param.label); });
+                         corvel::test::ByName());
 
 // Every short name over units on both sides of the digits, so that no mix is missed.
 TEST(MaildirOrderTest, EveryShortNameKeepsTheComparisonsOrder)

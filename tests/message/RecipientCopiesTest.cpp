@@ -1,4 +1,5 @@
 #include "message/RecipientCopies.h"
+#include "common/NamedCases.h"
 
 #include <gtest/gtest.h>
 
@@ -139,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"RichBccReplaced", richLetter, Recipients::Bcc, u"Ann <ann@example.org>"_s},
         Case{"HeadersTwiceTo", twiceStamped, Recipients::To, u"ann@example.org"_s},
         Case{"SampleDraftTo", sampleDraft, Recipients::To, u"Ann <ann@example.org>"_s}),
-    [](const testing::TestParamInfo<Case> &param) { return std::string(param.param.name); });
+    corvel::test::ByName());
 
 TEST(RecipientCopiesTest, NoRecipientsLeavesTheHeaderOut)
 {
