@@ -66,7 +66,7 @@ std::shared_ptr<MemoryItem> MemoryFolder::addMessage(const QString &subject, con
 
 void MemoryFolder::adopt(const std::shared_ptr<MemoryItem> &item, const QString &entryId)
 {
-    item->placeIn(shared_from_this(), entryId);
+    item->placeIn(entryId);
     m_items.push_back(item);
 }
 
@@ -141,26 +141,13 @@ std::shared_ptr<MemoryItem> MemoryFolder::findItem(const QString &entryId) const
     return nullptr;
 }
 
-QString MemoryFolder::Name() const
-{
-    if (fails(Failure::Name))
-        throw OutlookError(u"The name of a folder cannot be read."_s);
-    return m_name;
-}
-
-QString MemoryFolder::DefaultMessageClass() const
-{
-    if (fails(Failure::DefaultMessageClass))
-        throw OutlookError(u"The kind of the folder \"%1\" cannot be read."_s.arg(m_name));
-    return m_messageClass;
-}
-
 std::vector<std::shared_ptr<OlFolder>> MemoryFolder::Folders()
 {
     checkExists();
     if (fails(Failure::Folders)) {
-        throw OutlookError(isStore() ? u"The store \"%1\" cannot be read."_s.arg(m_name)
-                                     : u"The folders of \"%1\" cannot be read."_s.arg(m_name));
+        throw OutlookError(m_parent.expired()
+                               ? u"The store \"%1\" cannot be read."_s.arg(m_name)
+                               : u"The folders of \"%1\" cannot be read."_s.arg(m_name));
     }
     return {m_folders.begin(), m_folders.end()};
 }

@@ -51,7 +51,7 @@ std::shared_ptr<MemoryFolder> MemoryNamespace::draftsFolder() const
 {
     if (!m_stores.empty()) {
         for (const auto &folder : m_stores.front()->subFolders()) {
-            if (folder->name() == u"Drafts"_s)
+            if (folder->Name() == u"Drafts"_s)
                 return folder;
         }
     }

@@ -42,13 +42,7 @@ public:
     void failSendBatchCommits(bool on = true) { m_commitsFail = on; }
     // A send batch refuses a message to this address (as a bad header would be refused).
     void refuseInSendBatch(const QString &to) { m_refusedTo.append(to); }
-    [[nodiscard]] bool refusedInSendBatch(const QString &to) const
-    {
-        return m_refusedTo.contains(to);
-    }
-    [[nodiscard]] bool sendBatchCommitsFail() const { return m_commitsFail; }
     [[nodiscard]] int sendBatchCommits() const { return m_commits; }
-    void noteSendBatchCommit() { ++m_commits; }
     [[nodiscard]] std::shared_ptr<MemoryFolder> store(std::size_t index) const
     {
         return m_stores.at(index);
@@ -68,6 +62,8 @@ public:
     [[nodiscard]] std::shared_ptr<QueuedMessageStates> queuedMessageStates() override;
 
 private:
+    friend class MemorySendBatch;
+
     std::vector<std::shared_ptr<MemoryFolder>> m_stores;
     std::vector<SentMessage> m_sent;
     std::optional<QString> m_currentUser;

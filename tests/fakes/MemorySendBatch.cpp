@@ -31,7 +31,7 @@ void MemorySendBatch::add(const std::shared_ptr<OlItem> &message)
     if (!item)
         throw OutlookError(u"Only messages of this session can be queued here."_s);
     auto [subject, body, to, cc, bcc] = item->sendable();
-    if (open(m_session)->refusedInSendBatch(to))
+    if (open(m_session)->m_refusedTo.contains(to))
         throw OutlookError(u"The message is refused: a header cannot be sent."_s);
     m_pending.push_back({subject, body, to, cc, bcc, {}});
 }
@@ -43,8 +43,8 @@ std::vector<OlSendBatch::Queued> MemorySendBatch::commit()
     m_pending.clear();
     if (pending.empty())
         return {};
-    session->noteSendBatchCommit();
-    if (session->sendBatchCommitsFail())
+    ++session->m_commits;
+    if (session->m_commitsFail)
         throw OutlookError(u"The Outbox cannot be synced."_s);
     std::vector<Queued> ids;
     for (auto &message : pending) {

@@ -77,13 +77,6 @@ QString ScriptedDialogHost::chooseFile(const FileDialogRequest &request)
     return path;
 }
 
-void RecordingGeneratorWindow::letEventsRun()
-{
-    ++m_record.eventTurns;
-    if (m_onEvents)
-        m_onEvents(*this, m_record.eventTurns);
-}
-
 bool ScriptedDialogHost::runMailWizard(MailWizard &wizard)
 {
     m_asked << u"wizard: "_s + wizard.membersSummaryText();
@@ -111,23 +104,6 @@ std::unique_ptr<GeneratorWindow> ScriptedDialogHost::openGenerator()
     return std::make_unique<RecordingGeneratorWindow>(m_generatorRecords.back(), m_generatorEvents);
 }
 
-void ScriptedDialogHost::showContact(const QString &entryId)
-{
-    m_asked << u"contact: "_s + entryId;
-}
-
-void ScriptedDialogHost::showMessage(const QString &entryId)
-{
-    m_asked << u"message: "_s + entryId;
-}
-
-bool ScriptedDialogHost::closeLetters(bool ask, QStringList &problems)
-{
-    m_letterClosings.push_back(ask);
-    (void)problems;
-    return !ask || !m_keepLetters;
-}
-
 bool ScriptedDialogHost::nextAnswer()
 {
     if (m_answers.empty())
@@ -135,28 +111,6 @@ bool ScriptedDialogHost::nextAnswer()
     const bool answer = m_answers.front();
     m_answers.pop_front();
     return answer;
-}
-
-void ScriptedDialogHost::information(const QString &text)
-{
-    m_asked << u"information: "_s + text;
-}
-
-bool ScriptedDialogHost::questionOkCancel(const QString &text)
-{
-    m_asked << u"okcancel: "_s + text;
-    return nextAnswer();
-}
-
-bool ScriptedDialogHost::questionYesNo(const QString &text)
-{
-    m_asked << u"yesno: "_s + text;
-    return nextAnswer();
-}
-
-void ScriptedDialogHost::critical(const QString &text)
-{
-    m_asked << u"critical: "_s + text;
 }
 
 DialogHost::UnsavedChanges ScriptedDialogHost::askUnsavedChanges(const QString &text)
@@ -167,11 +121,6 @@ DialogHost::UnsavedChanges ScriptedDialogHost::askUnsavedChanges(const QString &
     const UnsavedChanges answer = m_unsaved.front();
     m_unsaved.pop_front();
     return answer;
-}
-
-void ScriptedDialogHost::showAbout()
-{
-    m_asked << u"about"_s;
 }
 
 bool ScriptedDialogHost::editMailSetup(MailSetupForm &form)
