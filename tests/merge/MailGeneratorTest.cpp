@@ -127,12 +127,12 @@ TEST_F(MailGeneratorTest, PersonalCopiesAskEveryMemberAndNeverMergeTheSubject)
     const auto outcome = run(MailType::Personal, membersNumbered(3));
     ASSERT_EQ(sent().size(), 3u);
     for (int i = 0; i < 3; ++i) {
-        const auto &message = sent()[static_cast<std::size_t>(i)];
-        // Addressed to the member by name, as a reader's mail program shows it.
-        EXPECT_EQ(message.to, u"Member %1 <m%1@example.org>"_s.arg(i + 1));
-        EXPECT_EQ(message.body, u"Dear m%1,\nsee  << tail"_s.arg(i + 1));
-        EXPECT_EQ(message.subject, u"News <<Prompt=Subject>>"_s);
-        EXPECT_EQ(message.cc, u"archive@example.org"_s); // the letter's own CC is kept
+        // Addressed to the member by name, as a reader's mail program shows it; the letter's own
+        // CC is kept.
+        const auto &m = sent()[static_cast<std::size_t>(i)];
+        EXPECT_EQ(QStringList({m.to, m.body, m.subject, m.cc}).join(u'|'),
+                  u"Member %1 <m%1@example.org>|Dear m%1,\nsee  << tail|News <<Prompt=Subject>>|"
+                  u"archive@example.org"_s.arg(i + 1));
     }
     EXPECT_EQ(m_prompter.asked,
               (QStringList{u"Enter value for First Name for Member 1 <m1@example.org>, 1 of 3"_s,
@@ -194,11 +194,12 @@ TEST_F(MailGeneratorTest, FailingMembersAreNamedAndTheRunGoesOn)
         EXPECT_EQ(outcome.processed, 7);
         EXPECT_EQ(outcome.skippedNoAddress, 1);
         EXPECT_EQ(outcome.membersQueued, 2);
-        ASSERT_EQ(outcome.failures.size(), 4u);
-        EXPECT_EQ(outcome.failures[0].name, u"Injector"_s);
-        EXPECT_EQ(outcome.failures[3].name, u"Broken"_s);
-        for (const auto &failure : outcome.failures)
+        QStringList failed;
+        for (const auto &failure : outcome.failures) {
+            failed << failure.name;
             EXPECT_FALSE(failure.reason.isEmpty()) << failure.name.toStdString();
+        }
+        EXPECT_EQ(failed, (QStringList{u"Injector"_s, u"Two In One"_s, u"Nul"_s, u"Broken"_s}));
         for (auto i = before; i < sent().size(); ++i)
             for (const QString &line : {sent()[i].to, sent()[i].bcc}) {
                 EXPECT_FALSE(line.contains(u"many@"_s));
@@ -250,9 +251,9 @@ struct PlanCase
 {
     const char *name;
     std::function<void(PromptPlan &)> plan;
-    QStringList bodies; // "Dear X," of each member's copy
+    const char *firstLines; // of each member's copy, '|'-separated
     qsizetype asked;
-    QStringList emptied; // the members whose copy went with an empty value
+    const char *emptied; // the members whose copy went with an empty value, comma-separated
 };
 
 class PlannedPrompts : public MailGeneratorTest, public testing::WithParamInterface<PlanCase>
@@ -269,42 +270,36 @@ TEST_P(PlannedPrompts, AreAnsweredBeforeTheUserIsAsked)
     GetParam().plan(m_plan);
     const auto outcome = run(MailType::Personal, membersNumbered(3));
     ASSERT_EQ(sent().size(), 3u);
-    for (qsizetype i = 0; i < 3; ++i)
-        EXPECT_EQ(sent()[static_cast<std::size_t>(i)].body.section(u'\n', 0, 0),
-                  GetParam().bodies[i]);
+    QStringList firstLines;
+    for (const auto &message : sent())
+        firstLines << message.body.section(u'\n', 0, 0);
+    EXPECT_EQ(firstLines.join(u'|'), QString::fromUtf8(GetParam().firstLines));
     EXPECT_EQ(m_prompter.asked.size(), GetParam().asked);
     QStringList emptied;
     for (const auto &member : outcome.emptyPrompted) {
         EXPECT_EQ(member.prompts, QStringList{u"First Name"_s});
         emptied.append(member.name);
     }
-    EXPECT_EQ(emptied, GetParam().emptied);
+    EXPECT_EQ(emptied.join(u','), QString::fromUtf8(GetParam().emptied));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Plans, PlannedPrompts,
-    testing::Values(PlanCase{"AskEveryMember",
-                             [](PromptPlan &) {},
-                             {u"Dear Asked,"_s, u"Dear Asked,"_s, u"Dear ,"_s},
-                             3,
-                             {u"Member 3"_s}},
+    testing::Values(PlanCase{"AskEveryMember", [](PromptPlan &) {},
+                             "Dear Asked,|Dear Asked,|Dear ,", 3, "Member 3"},
                     PlanCase{"OneValueAnyCase",
                              [](PromptPlan &plan) {
                                  plan.setChoice(u"first name"_s, PromptPlan::Choice::OneValue);
                                  plan.setValue(u"FIRST NAME"_s, u"Friend"_s);
                              },
-                             {u"Dear Friend,"_s, u"Dear Friend,"_s, u"Dear Friend,"_s},
-                             0,
-                             {}},
+                             "Dear Friend,|Dear Friend,|Dear Friend,", 0, ""},
                     PlanCase{"TableAskingWhoHasNoRow",
                              [](PromptPlan &plan) {
                                  plan.setChoice(u"First Name"_s, PromptPlan::Choice::Table);
                                  plan.setCell(u"M1@example.org"_s, u"First Name"_s, u"Ann"_s);
                                  plan.setCell(u"m2@example.org"_s, u"First Name"_s, QString());
                              },
-                             {u"Dear Ann,"_s, u"Dear ,"_s, u"Dear ,"_s},
-                             1,
-                             {u"Member 2"_s, u"Member 3"_s}}),
+                             "Dear Ann,|Dear ,|Dear ,", 1, "Member 2,Member 3"}),
     corvel::test::ByName());
 
 // Stop the run on a prompt ends it as Cancel does: the copies made go, that member gets none.

@@ -40,13 +40,10 @@ TEST(MailWizard, PagesAndButtonsFollowTheStep)
     MailWizard wizard = twoLetters();
     wizard.tlDrafts_Click(1);
     wizard.cmdNext_Click();
-    EXPECT_EQ(wizard.currentStep(), 1);
-    EXPECT_TRUE(wizard.isPageVisible(1));
-    EXPECT_FALSE(wizard.isPageVisible(0));
-    const auto buttons = wizard.wizardDoStep();
-    EXPECT_TRUE(buttons.back);
-    EXPECT_FALSE(buttons.next);
-    EXPECT_TRUE(buttons.finish);
+    EXPECT_EQ(std::tuple(wizard.currentStep(), wizard.isPageVisible(0), wizard.isPageVisible(1)),
+              std::tuple(1, false, true));
+    const auto b = wizard.wizardDoStep();
+    EXPECT_EQ(std::tuple(b.back, b.next, b.finish), std::tuple(true, false, true));
     wizard.optMailType_Click(3);
     wizard.cmdBack_Click();
     EXPECT_EQ(wizard.currentStep(), 0);
