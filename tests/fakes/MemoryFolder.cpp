@@ -23,10 +23,7 @@ MemoryFolder::MemoryFolder(std::weak_ptr<MemoryNamespace> session,
 
 QString MemoryFolder::newEntryId() const
 {
-    const auto session = m_session.lock();
-    if (!session)
-        throw OutlookError(u"The mail session has been closed."_s);
-    return session->newEntryId();
+    return MemoryNamespace::open(m_session)->newEntryId();
 }
 
 std::shared_ptr<MemoryFolder> MemoryFolder::addFolder(const QString &name,
@@ -121,23 +118,20 @@ std::shared_ptr<MemoryFolder> MemoryFolder::findFolder(const QString &entryId)
 {
     if (m_entryId == entryId)
         return shared_from_this();
-    for (const auto &folder : m_folders) {
+    for (const auto &folder : m_folders)
         if (auto found = folder->findFolder(entryId))
             return found;
-    }
     return nullptr;
 }
 
 std::shared_ptr<MemoryItem> MemoryFolder::findItem(const QString &entryId) const
 {
-    for (const auto &item : m_items) {
+    for (const auto &item : m_items)
         if (item->isSaved() && item->id() == entryId)
             return item;
-    }
-    for (const auto &folder : m_folders) {
+    for (const auto &folder : m_folders)
         if (auto found = folder->findItem(entryId))
             return found;
-    }
     return nullptr;
 }
 

@@ -37,12 +37,7 @@ std::shared_ptr<MemoryNamespace> MemoryItem::sessionToSaveIn() const
 {
     if (m_removed)
         throw OutlookError(u"The item no longer exists."_s);
-    if (isSaved())
-        return nullptr;
-    const auto session = m_session.lock();
-    if (!session)
-        throw OutlookError(u"The mail session has been closed."_s);
-    return session;
+    return isSaved() ? nullptr : MemoryNamespace::open(m_session);
 }
 
 void MemoryItem::Save()
@@ -85,10 +80,7 @@ std::tuple<QString, QString, QString, QString, QString> MemoryItem::sendable() c
 void MemoryItem::Send()
 {
     auto [subject, body, to, cc, bcc] = sendable();
-    const auto session = m_session.lock();
-    if (!session)
-        throw OutlookError(u"The mail session has been closed."_s);
-    session->recordSent({subject, body, to, cc, bcc, {}});
+    MemoryNamespace::open(m_session)->recordSent({subject, body, to, cc, bcc, {}});
 }
 
 } // namespace corvel

@@ -48,7 +48,9 @@ public:
         return m_stores.at(index);
     }
 
-    // For the session's own folders and items.
+    // For the session's own folders and items: the session, or an error once it is closed.
+    [[nodiscard]] static std::shared_ptr<MemoryNamespace>
+    open(const std::weak_ptr<MemoryNamespace> &session);
     [[nodiscard]] QString newEntryId();
     [[nodiscard]] std::shared_ptr<MemoryFolder> draftsFolder() const;
     void recordSent(SentMessage message) { m_sent.push_back(std::move(message)); }
