@@ -69,8 +69,9 @@ TEST_P(BatchCommits, AreRecordedInOrderAndAJournalFailureStopsTheRest)
         const RunJournal::Key key{u"L"_s, u"group:X"_s, MailType::Personal};
         auto journal = RunJournal::open(dir.path(), key);
         ASSERT_TRUE(journal.ok());
-        if (c.journalFails)
+        if (c.journalFails) {
             ASSERT_TRUE(QDir().mkpath((*journal)->path())); // nothing can be appended there
+        }
         int commits = 0;
         {
             BatchCommitter committer(journal->get());
