@@ -17,15 +17,13 @@ namespace {
 QByteArray sampleDraft(const QString &pattern)
 {
     QDir drafts(QStringLiteral(CORVEL_TEST_DATA "/store/Drafts"));
-    for (const QString &part : {u"cur"_s, u"new"_s}) {
-        for (const QString &name : QDir(drafts.filePath(part)).entryList(QDir::Files)) {
+    for (const QString &part : {u"cur"_s, u"new"_s})
+        for (const QString &name : QDir(drafts.filePath(part)).entryList(QDir::Files))
             if (name.contains(pattern)) {
                 QFile file(drafts.filePath(part + u'/' + name));
                 EXPECT_TRUE(file.open(QIODevice::ReadOnly));
                 return file.readAll();
             }
-        }
-    }
     ADD_FAILURE() << "no sample draft " << pattern.toStdString();
     return {};
 }
@@ -426,12 +424,8 @@ TEST(MailMessageTest, AMailboxIsNamedOnlyWhereTheNameIsSafe)
 
 TEST(MailMessageTest, AddressListsAreParsedStrictly)
 {
-    struct Case
-    {
-        QString text;
-        qsizetype count; // -1: refused
-    };
-    const Case cases[] = {
+    const std::pair<QString, qsizetype> cases[] = {
+        // address count, -1: refused
         {u"a@example.org; b@example.org"_s, 2},
         {u"Lee, Ann <ann@example.org>"_s, -1},
         {u"\"Lee, Ann\" <ann@example.org>; b@example.org"_s, 2},
@@ -443,13 +437,13 @@ TEST(MailMessageTest, AddressListsAreParsedStrictly)
         {u"a@example..org"_s, -1},
         {u"Zoë <zoe@example.org>"_s, 1},
     };
-    for (const Case &c : cases) {
-        Result<MailAddressList> list = MailAddressList::parse(c.text);
-        if (c.count < 0) {
-            EXPECT_FALSE(list.ok()) << c.text.toStdString();
+    for (const auto &[text, count] : cases) {
+        Result<MailAddressList> list = MailAddressList::parse(text);
+        if (count < 0) {
+            EXPECT_FALSE(list.ok()) << text.toStdString();
         } else {
-            ASSERT_TRUE(list.ok()) << c.text.toStdString() << ": " << list.error().toStdString();
-            EXPECT_EQ(qsizetype(list->addresses().size()), c.count) << c.text.toStdString();
+            ASSERT_TRUE(list.ok()) << text.toStdString() << ": " << list.error().toStdString();
+            EXPECT_EQ(qsizetype(list->addresses().size()), count) << text.toStdString();
             Result<MailAddressList> again = MailAddressList::parse(list->display());
             ASSERT_TRUE(again.ok()) << list->display().toStdString();
             EXPECT_EQ(again->addresses(), list->addresses());
