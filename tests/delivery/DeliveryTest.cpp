@@ -62,10 +62,9 @@ public:
     [[nodiscard]] std::map<QString, int> deliveries() const
     {
         std::map<QString, int> count;
-        for (const QJsonObject &r : received()) {
+        for (const QJsonObject &r : received())
             for (const QJsonValue &to : r.value(u"rcpt_tos"_s).toArray())
                 ++count[to.toString()];
-        }
         return count;
     }
     [[nodiscard]] std::vector<QJsonObject> received() const
@@ -160,14 +159,12 @@ protected:
     void writeBatch(const QByteArray &header, const QStringList &subjects, QByteArray journal)
     {
         const auto waiting = outbox();
-        QFile sending(store + u"/Outbox/corvel-outbox.sending"_s);
-        ASSERT_TRUE(sending.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        sending.write("#corvel-batch " + header + '\n');
+        QByteArray batch = "#corvel-batch " + header + '\n';
         for (const QString &subject : subjects)
-            sending.write(waiting.at(subject).unique.toUtf8() + '\n');
+            batch += waiting.at(subject).unique.toUtf8() + '\n';
         for (const auto &[subject, message] : waiting)
             journal.replace("{" + subject.toUtf8() + "}", message.unique.toUtf8());
-        sending.write(journal);
+        write(store + u"/Outbox/corvel-outbox.sending"_s, batch + journal);
     }
     static std::map<QString, DeliveryReport::Message> bySubject(const DeliveryReport &report)
     {
@@ -175,6 +172,34 @@ protected:
         for (const auto &m : report.messages)
             result[m.subject] = m;
         return result;
+    }
+    // "subject: outcome" of each message of the report, in subject order.
+    static QStringList outcomes(const DeliveryReport &report)
+    {
+        QStringList lines;
+        for (const auto &[subject, m] : bySubject(report))
+            lines << subject + u": "_s + DeliveryReport::outcomeName(m.outcome);
+        return lines;
+    }
+    // "subject: state" of each message waiting in the Outbox, in subject order.
+    QStringList states() const
+    {
+        QStringList lines;
+        for (const auto &[subject, m] : outbox())
+            lines << subject + u": "_s + m.state;
+        return lines;
+    }
+    void write(const QString &path, const QByteArray &bytes) const
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    static QByteArray read(const QString &path)
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
     }
 };
 
@@ -216,8 +241,8 @@ TEST_F(DeliveryTest, DeliversInOrderOverOneConnectionAndFilesInSentItems)
     EXPECT_FALSE(QFile::exists(store + u"/Outbox/corvel-outbox.sending"_s));
 }
 
-// Refusals and rejections per message are in PipelineTest; here, what a lost connection and a
-// temporary failure leave for the next pass.
+// Refusals and rejections per message are in PipelineTest, a release in DeliveryScriptTest;
+// here, what a lost connection and a temporary failure leave for the next pass.
 TEST_F(DeliveryTest, ADropCostsOnlyItsMessageAndOnlyTheDeferredIsTriedAgain)
 {
     useServer();
@@ -228,59 +253,33 @@ TEST_F(DeliveryTest, ADropCostsOnlyItsMessageAndOnlyTheDeferredIsTriedAgain)
 
     const DeliveryReport report = agent->deliverNow();
     EXPECT_FALSE(report.complete());
-    auto outcome = bySubject(report);
-    using O = DeliveryReport::Outcome;
-    EXPECT_EQ(outcome[u"First"_s].outcome, O::Delivered);
-    EXPECT_EQ(outcome[u"Busy [defer]"_s].outcome, O::Deferred);
-    EXPECT_EQ(outcome[u"Lost [drop]"_s].outcome, O::Held);
-    EXPECT_EQ(outcome[u"Last"_s].outcome, O::Delivered);
+    EXPECT_EQ(outcomes(report), (QStringList{u"Busy [defer]: deferred"_s, u"First: delivered"_s,
+                                             u"Last: delivered"_s, u"Lost [drop]: held"_s}));
     const auto received = server->received();
     ASSERT_EQ(received.size(), 2u);
     EXPECT_NE(received[1].value(u"connection"_s).toInt(),
               received[0].value(u"connection"_s).toInt());
-    auto waiting = outbox();
-    ASSERT_EQ(waiting.size(), 2u);
-    EXPECT_EQ(waiting[u"Busy [defer]"_s].attempts, 1);
-    EXPECT_EQ(waiting[u"Lost [drop]"_s].state, u"held"_s);
+    EXPECT_EQ(states(), (QStringList{u"Busy [defer]: deferred"_s, u"Lost [drop]: held"_s}));
+    EXPECT_EQ(outbox()[u"Busy [defer]"_s].attempts, 1);
 
     // Again: only the deferred one is tried, and it waits longer each time.
     const DeliveryReport again = agent->deliverNow();
-    ASSERT_EQ(again.messages.size(), 1u);
-    EXPECT_EQ(again.messages[0].subject, u"Busy [defer]"_s);
+    EXPECT_EQ(outcomes(again), QStringList{u"Busy [defer]: deferred"_s});
     EXPECT_EQ(server->received().size(), 2u);
-    waiting = outbox();
-    EXPECT_EQ(waiting[u"Busy [defer]"_s].attempts, 2);
-
-    // The user's word lets a held message go again.
-    ASSERT_TRUE(OutboxQueue(*mailbox).release(waiting[u"Lost [drop]"_s].unique).ok());
-    EXPECT_EQ(outbox()[u"Lost [drop]"_s].state, u"queued"_s);
+    EXPECT_EQ(outbox()[u"Busy [defer]"_s].attempts, 2);
 }
 
 TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
 {
     useServer();
-    const auto write = [&](const QString &name, const QByteArray &bytes) {
-        QFile file(store + u"/Outbox/new/"_s + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    };
-    write(u"1700000001.other.host"_s, "To: Bob <bob@example.org>\nBcc: eve@example.org\n"
-                                      "Subject: From elsewhere\n\nNo From header here.\n");
-    write(u"1700000002.other.host"_s,
-          "From: x@example.org\nTo: =?utf-8?q?Bob=0D=0ABcc:_mallory@example.org?= "
-          "<bob@example.org>\nSubject: Sneaky\n\nx\n");
-    write(u"1700000003.other.host"_s, "From: x@example.org\nTo: bob@example.org\n"
-                                      "Subject: Bare\rBcc: mallory@example.org\n\nx\n");
-    write(u"1700000004.other.host"_s, "From: x@example.org\nTo: bob@example.org\n"
-                                      "Subject: Lost end\nCc: \"\xe9\n\n"
-                                      "Bcc: mallory@example.org\nX-Injected: yes\n\nx\n");
-    const DeliveryReport report = agent->deliverNow();
-    auto outcome = bySubject(report);
-    EXPECT_EQ(outcome[u"From elsewhere"_s].outcome, DeliveryReport::Outcome::Delivered);
-    EXPECT_EQ(outcome[u"Sneaky"_s].outcome, DeliveryReport::Outcome::Failed);
-    EXPECT_EQ(outcome[u"Lost end"_s].outcome, DeliveryReport::Outcome::Failed);
-    EXPECT_TRUE(outcome[u"Lost end"_s].reason.contains(u"Cc header"_s))
-        << outcome[u"Lost end"_s].reason.toStdString();
+    const QString foreign = store + u"/Outbox/new/17000000"_s;
+    write(foreign + u"01.other.host"_s, "To: Bob <bob@example.org>\nBcc: eve@example.org\n"
+                                        "Subject: From elsewhere\n\nNo From header here.\n");
+    write(foreign + u"02.other.host"_s, "From: x@example.org\nTo: =?utf-8?q?Bob=0D=0ABcc:_"
+                                        "mallory@example.org?= <bob@example.org>\nSubject: "
+                                        "Sneaky\n\nx\n");
+    EXPECT_EQ(outcomes(agent->deliverNow()),
+              (QStringList{u"From elsewhere: delivered"_s, u"Sneaky: failed"_s}));
     const auto received = server->received();
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].value(u"rcpt_tos"_s).toArray(),
@@ -289,7 +288,7 @@ TEST_F(DeliveryTest, MessagesOtherProgramsQueueAreDeliveredAfterTheSameChecks)
     EXPECT_TRUE(data.contains(u"From: Ann Lee <ann@example.org>"_s));
     EXPECT_FALSE(data.contains(u"eve@"_s));
     EXPECT_FALSE(data.contains(u"mallory"_s));
-    EXPECT_EQ(files(u"Outbox"_s, u"new"_s).size(), 3);
+    EXPECT_EQ(files(u"Outbox"_s, u"new"_s).size(), 1);
 }
 
 // A pass killed midway leaves its batch list and journal: the next pass holds only the message
@@ -319,16 +318,10 @@ TEST_F(DeliveryTest, AfterAnInterruptionOnlyAMessageWhoseDataLeftIsHeld)
     ASSERT_TRUE(gone.waitForFinished(10000));
     writeBatchOf(gone.processId());
 
-    const DeliveryReport report = agent->deliverNow();
-    auto outcome = bySubject(report);
-    EXPECT_EQ(report.messages.size(), 2u);
-    EXPECT_EQ(outcome[u"Untouched"_s].outcome, DeliveryReport::Outcome::Delivered);
-    EXPECT_EQ(outcome[u"Last"_s].outcome, DeliveryReport::Outcome::Delivered);
+    EXPECT_EQ(outcomes(agent->deliverNow()),
+              (QStringList{u"Last: delivered"_s, u"Untouched: delivered"_s}));
     EXPECT_EQ(server->received().size(), 2u);
-    auto waiting = outbox();
-    ASSERT_EQ(waiting.size(), 2u);
-    EXPECT_EQ(waiting[u"Answered"_s].state, u"failed"_s);
-    EXPECT_EQ(waiting[u"In flight"_s].state, u"held"_s);
+    EXPECT_EQ(states(), (QStringList{u"Answered: failed"_s, u"In flight: held"_s}));
     EXPECT_FALSE(QFile::exists(store + u"/Outbox/corvel-outbox.sending"_s));
 }
 
@@ -338,18 +331,15 @@ TEST_F(DeliveryTest, RecordsOfTheEarlierFormatKeepWhoHadItAlready)
     useServer();
     queue(u"Partly"_s, u"bob@example.org; carol@example.org; refuse-me@example.org"_s);
     const QString unique = outbox()[u"Partly"_s].unique;
-    QFile state(store + u"/Outbox/corvel-outbox.state"_s);
-    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
-    state.write(
+    write(
+        store + u"/Outbox/corvel-outbox.state"_s,
         R"({"version":1,"messages":{")" + unique.toUtf8() +
-        R"(":{"state":"queued","attempts":1,"next":0,"reason":"451",)"
-        R"("refused":[{"address":"refuse-me@example.org","reply":"550 no","temporary":false}],)"
-        R"("remaining":["carol@example.org"]}}})");
-    state.close();
+            R"(":{"state":"queued","attempts":1,"next":0,"reason":"451",)"
+            R"("refused":[{"address":"refuse-me@example.org","reply":"550 no","temporary":false}],)"
+            R"("remaining":["carol@example.org"]}}})");
 
     const DeliveryReport report = agent->deliverNow();
-    ASSERT_EQ(report.messages.size(), 1u);
-    EXPECT_EQ(report.messages[0].outcome, DeliveryReport::Outcome::Delivered);
+    ASSERT_EQ(outcomes(report), QStringList{u"Partly: delivered"_s});
     ASSERT_EQ(report.messages[0].refused.size(), 1u);
     EXPECT_EQ(report.messages[0].refused[0].address, u"refuse-me@example.org"_s);
     EXPECT_EQ(server->deliveries(), (std::map<QString, int>{{u"carol@example.org"_s, 1}}));
@@ -374,7 +364,7 @@ TEST_F(DeliveryTest, WithoutATransportMessagesWaitAndTheReportSaysSo)
     const DeliveryReport refused = agent->deliverNow();
     ASSERT_EQ(refused.problems.size(), 1);
     EXPECT_TRUE(refused.problems[0].contains(u"unencrypted"_s));
-    EXPECT_EQ(outbox()[u"Waiting"_s].state, u"queued"_s);
+    EXPECT_EQ(states(), QStringList{u"Waiting: queued"_s});
     EXPECT_EQ(outbox()[u"Waiting"_s].attempts, 0);
 }
 
@@ -382,10 +372,7 @@ TEST_F(DeliveryTest, EveryPassSweepsWhatAKilledWriterLeftInTheOutboxTmp)
 {
     const auto plant = [&](qint64 ageSeconds) {
         const QString path = store + u"/Outbox/tmp/"_s + MaildirName::newUnique();
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("From: a@example.org\n\nhalf a mess");
-        file.close();
+        write(path, "From: a@example.org\n\nhalf a mess");
         const time_t when = ::time(nullptr) - ageSeconds;
         const struct timespec times[2] = {{when, 0}, {when, 0}};
         EXPECT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
@@ -408,20 +395,14 @@ TEST_F(DeliveryTest, SendmailGetsTheEnvelopeAsArgumentsAndTheMessageWithoutBcc)
     queue(u"Later"_s, u"later@example.org"_s);
     queue(u"Wrong"_s, u"bad@example.org"_s);
 
-    auto outcome = bySubject(agent->deliverNow());
-    EXPECT_EQ(outcome[u"Fine"_s].outcome, DeliveryReport::Outcome::Delivered);
-    EXPECT_EQ(outcome[u"Later"_s].outcome, DeliveryReport::Outcome::Deferred);
-    EXPECT_EQ(outcome[u"Wrong"_s].outcome, DeliveryReport::Outcome::Failed);
-    EXPECT_TRUE(outcome[u"Wrong"_s].reason.contains(u"unknown user"_s));
-
-    QFile args(records + u"/1.args"_s);
-    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(args.readAll()).split(u'\n', Qt::SkipEmptyParts),
+    const DeliveryReport report = agent->deliverNow();
+    EXPECT_EQ(outcomes(report),
+              (QStringList{u"Fine: delivered"_s, u"Later: deferred"_s, u"Wrong: failed"_s}));
+    EXPECT_TRUE(bySubject(report)[u"Wrong"_s].reason.contains(u"unknown user"_s));
+    EXPECT_EQ(QString::fromUtf8(read(records + u"/1.args"_s)).split(u'\n', Qt::SkipEmptyParts),
               (QStringList{u"-oi"_s, u"-f"_s, u"ann@example.org"_s, u"--"_s, u"bob@example.org"_s,
                            u"dave@example.org"_s}));
-    QFile message(records + u"/1.msg"_s);
-    ASSERT_TRUE(message.open(QIODevice::ReadOnly));
-    const QByteArray bytes = message.readAll();
+    const QByteArray bytes = read(records + u"/1.msg"_s);
     EXPECT_FALSE(bytes.contains("dave@"));
     EXPECT_FALSE(bytes.contains('\r'));
     EXPECT_EQ(outbox()[u"Later"_s].state, u"deferred"_s);
@@ -462,9 +443,7 @@ TEST_F(DeliveryTest, PutOffMessagesWaitTheirTurnAndAreGivenUpAfterMaxQueueDays)
 
     qint64 tried = clock;
     for (const qint64 delay : {60'000, 120'000, 240'000, 240'000}) {
-        const DeliveryReport report = agent->deliverDue();
-        ASSERT_EQ(report.messages.size(), 1u);
-        EXPECT_EQ(report.messages[0].outcome, DeliveryReport::Outcome::Deferred);
+        EXPECT_EQ(outcomes(agent->deliverDue()), QStringList{u"Busy: deferred"_s});
         EXPECT_EQ(outbox()[u"Busy"_s].nextAttemptMs, tried + delay);
         clock = tried + delay - 1;
         const DeliveryReport early = agent->deliverDue();
@@ -477,12 +456,11 @@ TEST_F(DeliveryTest, PutOffMessagesWaitTheirTurnAndAreGivenUpAfterMaxQueueDays)
 
     clock += 2 * 24 * 60 * 60 * 1000;
     const DeliveryReport last = agent->deliverDue();
-    ASSERT_EQ(last.messages.size(), 1u);
-    EXPECT_EQ(last.messages[0].outcome, DeliveryReport::Outcome::Failed);
-    const auto waiting = outbox();
-    EXPECT_EQ(waiting.at(u"Busy"_s).state, u"failed"_s);
-    EXPECT_TRUE(waiting.at(u"Busy"_s).reason.contains(u"2 days"_s));
-    EXPECT_TRUE(waiting.at(u"Busy"_s).reason.contains(u"451 4.2.1"_s));
+    EXPECT_EQ(outcomes(last), QStringList{u"Busy: failed"_s});
+    EXPECT_EQ(states(), QStringList{u"Busy: failed"_s});
+    const QString reason = outbox()[u"Busy"_s].reason;
+    EXPECT_TRUE(reason.contains(u"2 days"_s) && reason.contains(u"451 4.2.1"_s))
+        << reason.toStdString();
     EXPECT_EQ(last.failed, 1);
     EXPECT_TRUE(server->received().empty());
 }
@@ -531,15 +509,13 @@ TEST_P(PipelineTest, EveryRecipientGetsItsMessageOnceAndEveryRefusalIsKept)
     EXPECT_EQ(outcome[u"Partly"_s].outcome, DeliveryReport::Outcome::Delivered);
     ASSERT_EQ(outcome[u"Partly"_s].refused.size(), 1u);
     EXPECT_EQ(outcome[u"Partly"_s].refused[0].address, u"refuse-1@example.org"_s);
-    const auto waiting = outbox();
-    EXPECT_EQ(waiting.at(u"Nobody"_s).state, u"failed"_s);
-    ASSERT_EQ(waiting.at(u"Nobody"_s).refused.size(), 1u);
-    EXPECT_TRUE(waiting.at(u"Nobody"_s).refused[0].reply.startsWith(u"550"_s));
-    EXPECT_EQ(waiting.at(u"Rejected [reject]"_s).state, u"failed"_s);
-    EXPECT_TRUE(waiting.at(u"Rejected [reject]"_s).reason.contains(u"554"_s));
-    EXPECT_EQ(waiting.at(u"Busy [defer]"_s).state, u"deferred"_s);
-    EXPECT_TRUE(waiting.at(u"Busy [defer]"_s).reason.startsWith(u"451"_s));
-    EXPECT_EQ(waiting.size(), 3u);
+    EXPECT_EQ(states(), (QStringList{u"Busy [defer]: deferred"_s, u"Nobody: failed"_s,
+                                     u"Rejected [reject]: failed"_s}));
+    auto waiting = outbox();
+    ASSERT_EQ(waiting[u"Nobody"_s].refused.size(), 1u);
+    EXPECT_TRUE(waiting[u"Nobody"_s].refused[0].reply.startsWith(u"550"_s));
+    EXPECT_TRUE(waiting[u"Rejected [reject]"_s].reason.contains(u"554"_s));
+    EXPECT_TRUE(waiting[u"Busy [defer]"_s].reason.startsWith(u"451"_s));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -639,12 +615,7 @@ TEST_F(DeliveryTest, WithALimitAndASendsLogThatCannotBeReadNothingGoes)
     set(u"MaxPerHour"_s, u"100"_s);
     queue(u"Waits"_s, u"bob@example.org"_s);
     const QString log = store + u"/Outbox/corvel-outbox.sends"_s;
-    const QByteArray damaged = "#corvel-sends 1\nnot a time\n1700000000000 1\n";
-    {
-        QFile file(log);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(damaged);
-    }
+    write(log, "#corvel-sends 1\nnot a time\n1700000000000 1\n");
     const DeliveryReport report = agent->deliverNow();
     EXPECT_TRUE(report.messages.empty());
     EXPECT_EQ(report.waiting, 1);
@@ -671,8 +642,8 @@ struct ScriptCase
     const char *name;
     const char *to;
     std::vector<ScriptPass> passes;
-    QStringList deliveredOnce;
-    QStringList refused; // for good
+    const char *deliveredOnce; // addresses, "; "-separated
+    const char *refused;       // for good
     bool stalls = false;
 };
 
@@ -712,107 +683,68 @@ TEST_P(DeliveryScriptTest, EachRecipientIsDeliveredOnceRefusedOrStillOwed)
     }
 
     std::map<QString, int> expected;
-    for (const QString &address : c.deliveredOnce)
+    for (const QString &address :
+         QString::fromUtf8(c.deliveredOnce).split(u"; "_s, Qt::SkipEmptyParts))
         expected[address] = 1;
     EXPECT_EQ(server->deliveries(), expected);
 
     QStringList refused;
     const bool sent = state() == u"sent"_s;
     if (sent) {
-        QFile log(store + u"/Sent Items/corvel-refused.log"_s);
-        if (log.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : log.readAll().split('\n')) {
-                if (!line.isEmpty())
-                    refused
-                        << QJsonDocument::fromJson(line).object().value(u"address"_s).toString();
-            }
-        }
+        const QString log = store + u"/Sent Items/corvel-refused.log"_s;
+        for (const QByteArray &line : QFile::exists(log) ? read(log).split('\n') : QByteArrayList())
+            if (!line.isEmpty())
+                refused << QJsonDocument::fromJson(line).object().value(u"address"_s).toString();
     } else {
-        const auto waiting = outbox();
-        for (const RecipientRefusal &r : waiting.at(u"Case"_s).refused) {
+        for (const RecipientRefusal &r : outbox().at(u"Case"_s).refused) {
             refused << r.address;
             EXPECT_TRUE(r.reply.startsWith(u'5')) << r.reply.toStdString();
         }
     }
-    EXPECT_EQ(refused, c.refused);
+    EXPECT_EQ(refused.join(u"; "_s), QString::fromUtf8(c.refused));
     QStringList reported;
     for (const auto &m : report.messages)
         for (const RecipientRefusal &r : m.refused)
             reported << r.address;
-    EXPECT_EQ(reported, c.refused) << "the last pass reports every refusal so far";
-    EXPECT_EQ(report.complete(), c.refused.isEmpty() && sent);
+    EXPECT_EQ(reported, refused) << "the last pass reports every refusal so far";
+    EXPECT_EQ(report.complete(), refused.isEmpty() && sent);
 }
-
-const QString A = u"a@example.org"_s, B = u"b@example.org"_s, C = u"c@example.org"_s;
-const QString Ok = u"ok1@example.org"_s, Later = u"once-later1@example.org"_s;
-const QString Refuse1 = u"refuse1@example.org"_s, Refuse2 = u"refuse2@example.org"_s;
 
 INSTANTIATE_TEST_SUITE_P(
     Scripts, DeliveryScriptTest,
     ::testing::Values(
-        ScriptCase{"AllAccepted", "a@example.org; b@example.org", {{"{}", "sent"}}, {A, B}, {}},
         ScriptCase{"GreetingRefusedThenAccepted",
                    "a@example.org",
                    {{R"({"greeting": "421 4.3.2 busy"})", "queued"}, {"{}", "sent"}},
-                   {A},
-                   {}},
-        ScriptCase{"OneRecipientRefused",
-                   "ok1@example.org; refuse1@example.org",
-                   {{"{}", "sent"}},
-                   {Ok},
-                   {Refuse1}},
-        ScriptCase{"EveryRecipientRefused",
-                   "refuse1@example.org; refuse2@example.org",
-                   {{"{}", "failed"}},
-                   {},
-                   {Refuse1, Refuse2}},
-        ScriptCase{"OneRecipientPutOffThenDelivered",
-                   "ok1@example.org; once-later1@example.org",
-                   {{"{}", "deferred"}, {"{}", "sent"}},
-                   {Ok, Later},
-                   {}},
+                   "a@example.org",
+                   ""},
         ScriptCase{"TheOnlyRecipientPutOffThenDeliveredIsNotLoggedAsRefused",
                    "once-later1@example.org",
                    {{"{}", "deferred"}, {"{}", "sent"}},
-                   {Later},
-                   {}},
-        ScriptCase{"TooManyRecipientsGoInAFurtherTransactionAtOnce",
-                   "a@example.org; b@example.org; c@example.org",
-                   {{R"({"rcpt_limit": 2})", "sent"}},
-                   {A, B, C},
-                   {}},
-        ScriptCase{"DeferredAfterTheDataThenAccepted",
-                   "a@example.org",
-                   {{R"({"after_data": "451"})", "deferred"}, {"{}", "sent"}},
-                   {A},
-                   {}},
-        ScriptCase{"RejectedAfterTheData",
-                   "a@example.org",
-                   {{R"({"after_data": "554"})", "failed"}},
-                   {},
-                   {A}},
+                   "once-later1@example.org",
+                   ""},
         ScriptCase{"DroppedAfterTheDotThenReleased",
                    "a@example.org",
                    {{R"({"after_data": "drop"})", "held"}, {"{}", "sent", true}},
-                   {A},
-                   {}},
+                   "a@example.org",
+                   ""},
         ScriptCase{"StalledAfterTheDot",
                    "a@example.org",
                    {{R"({"after_data": "stall"})", "held"}},
-                   {},
-                   {},
+                   "",
+                   "",
                    true},
         ScriptCase{"PermanentRefusalKeptWhenALaterPassIsDeferredAfterTheData",
                    "ok1@example.org; refuse1@example.org; once-later1@example.org",
                    {{"{}", "deferred"}, {R"({"after_data": "451"})", "deferred"}, {"{}", "sent"}},
-                   {Ok, Later},
-                   {Refuse1}},
+                   "ok1@example.org; once-later1@example.org",
+                   "refuse1@example.org"},
         ScriptCase{
             "ReleaseAfterAPartialDeliveryTriesOnlyTheRecipientsOwed",
             "ok1@example.org; once-later1@example.org",
             {{"{}", "deferred"}, {R"({"after_data": "drop"})", "held"}, {"{}", "sent", true}},
-            {Ok, Later},
-            {}}),
+            "ok1@example.org; once-later1@example.org",
+            ""}),
     corvel::test::ByName());
 
 } // namespace

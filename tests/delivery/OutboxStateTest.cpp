@@ -68,14 +68,15 @@ protected:
     }
     static QByteArray header(Writer writer)
     {
-        const QByteArray boot = ProcessOwner::currentBootId();
+        const auto thisBoot = [](qint64 pid) {
+            return "#corvel-batch boot=" + ProcessOwner::currentBootId() +
+                   " pid=" + QByteArray::number(pid) + " sync=100\n";
+        };
         switch (writer) {
         case Writer::DeadThisBoot:
-            return "#corvel-batch boot=" + boot + " pid=" + QByteArray::number(deadPid()) +
-                   " sync=100\n";
+            return thisBoot(deadPid());
         case Writer::AliveThisBoot:
-            return "#corvel-batch boot=" + boot +
-                   " pid=" + QByteArray::number(QCoreApplication::applicationPid()) + " sync=100\n";
+            return thisBoot(QCoreApplication::applicationPid());
         case Writer::OtherBootSynced:
             return "#corvel-batch boot=another pid=1 sync=100\n";
         case Writer::OtherBootUnsynced:
@@ -92,19 +93,17 @@ TEST_P(BatchJournal, EachListedMessageTakesItsRecordedOutcomeOrIsHeldWhenItMayHa
     const JournalCase &c = GetParam();
     QTemporaryDir dir;
     const QString sending = dir.filePath(OutboxState::sendingFileName());
-    {
-        QFile file(sending);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(header(c.writer) + "a\nb\nc\nd\n" + expanded(c.journal));
-    }
+    QFile file(sending);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(header(c.writer) + "a\nb\nc\nd\n" + expanded(c.journal));
+    file.close();
     QSet<QString> present;
     for (const char *p = c.present; *p; ++p)
         present.insert(QString(QChar::fromLatin1(*p)));
     const bool live = c.writer == Writer::AliveThisBoot;
     OutboxState state(dir.path());
-    ASSERT_TRUE(
-        state.load(present, live ? OutboxState::Recovery::Preview : OutboxState::Recovery::Recover)
-            .ok());
+    using enum OutboxState::Recovery;
+    ASSERT_TRUE(state.load(present, live ? Preview : Recover).ok());
 
     QString actual;
     for (const QString &name : {u"a"_s, u"b"_s, u"c"_s, u"d"_s}) {

@@ -35,11 +35,10 @@ protected:
     }
     static void expectSame(const PreparedMessage &a, const PreparedMessage &b)
     {
-        EXPECT_EQ(a.problem, b.problem);
-        EXPECT_EQ(a.subject, b.subject);
-        EXPECT_EQ(a.envelope.from, b.envelope.from);
-        EXPECT_EQ(a.envelope.recipients, b.envelope.recipients);
-        EXPECT_EQ(a.bytes, b.bytes);
+        const auto fields = [](const PreparedMessage &m) {
+            return std::tie(m.problem, m.subject, m.envelope.from, m.envelope.recipients, m.bytes);
+        };
+        EXPECT_EQ(fields(a), fields(b));
     }
 
     QTemporaryDir tmp;

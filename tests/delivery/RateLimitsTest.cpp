@@ -24,8 +24,8 @@ struct LimitCase
 {
     const char *name;
     RateLimits limits;
-    std::vector<qint64> sentAgo; // how long before now each earlier message went
-    qint64 waitMs;               // how long from now until the next may go
+    std::vector<qint64> sentAgo; // seconds before now each earlier message went
+    qint64 wait;                 // seconds from now until the next may go
     const char *why;
 };
 
@@ -40,9 +40,9 @@ TEST_P(Limits, TheNextMessageWaitsForTheOldestToLeaveTheWindow)
     const LimitCase &c = GetParam();
     std::vector<qint64> sent;
     for (const qint64 ago : c.sentAgo)
-        sent.push_back(T - ago);
+        sent.push_back(T - ago * Second);
     QString why;
-    EXPECT_EQ(c.limits.nextAllowedMs(sent, T, &why) - T, c.waitMs);
+    EXPECT_EQ(c.limits.nextAllowedMs(sent, T, &why) - T, c.wait * Second);
     EXPECT_EQ(why, QString::fromUtf8(c.why));
 }
 
@@ -50,30 +50,15 @@ INSTANTIATE_TEST_SUITE_P(
     , Limits,
     ::testing::Values(
         LimitCase{"NoLimit", {0, 0}, {0, 0, 0, 0}, 0, ""},
-        LimitCase{"BelowTheMinuteLimit", {3, 0}, {10 * Second, 5 * Second}, 0, ""},
-        LimitCase{"MinuteLimitReached",
-                  {3, 0},
-                  {5 * Second, 50 * Second, 20 * Second},
-                  10 * Second,
-                  "limit 3 per minute"},
+        LimitCase{"BelowTheMinuteLimit", {3, 0}, {10, 5}, 0, ""},
+        LimitCase{"MinuteLimitReached", {3, 0}, {5, 50, 20}, 10, "limit 3 per minute"},
         // Exactly a minute old: out of the window.
-        LimitCase{"OldestJustOutOfTheMinute", {2, 0}, {Minute, 1 * Second}, 0, ""},
+        LimitCase{"OldestJustOutOfTheMinute", {2, 0}, {60, 1}, 0, ""},
         // Sends beyond the limit (another program, a lowered limit): wait for the surplus too.
-        LimitCase{"OverTheLimitWaitsForTheSurplus",
-                  {2, 0},
-                  {50 * Second, 40 * Second, 30 * Second, 20 * Second},
-                  30 * Second,
-                  "limit 2 per minute"},
-        LimitCase{"HourLimitOutlastsTheMinute",
-                  {10, 3},
-                  {59 * Minute, 30 * Minute, 10 * Second},
-                  1 * Minute,
-                  "limit 3 per hour"},
-        LimitCase{"MinuteLimitOutlastsTheHour",
-                  {2, 3},
-                  {59 * Minute + 50 * Second, 20 * Second, 10 * Second},
-                  40 * Second,
-                  "limit 2 per minute"}),
+        LimitCase{
+            "OverTheLimitWaitsForTheSurplus", {2, 0}, {50, 40, 30, 20}, 30, "limit 2 per minute"},
+        LimitCase{"HourLimitOutlastsTheMinute", {10, 3}, {3540, 1800, 10}, 60, "limit 3 per hour"},
+        LimitCase{"MinuteLimitOutlastsTheHour", {2, 3}, {3590, 20, 10}, 40, "limit 2 per minute"}),
     corvel::test::ByName());
 
 constexpr qint64 Hour = 60 * Minute;
@@ -138,18 +123,14 @@ TEST_P(LimitSettings, AreCountsOrStopSendingWithTheKeyNamed)
     const SettingCase &c = GetParam();
     QTemporaryDir dir;
     CRegSettings settings(dir.path());
-    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Kind"_s, u"sendmail"_s));
-    ASSERT_TRUE(
-        settings.saveSetting(u"Transport"_s, u"MaxPerMinute"_s, QString::fromUtf8(c.perMinute)));
-    ASSERT_TRUE(
-        settings.saveSetting(u"Transport"_s, u"MaxPerHour"_s, QString::fromUtf8(c.perHour)));
+    for (const auto &[key, value] : {std::pair{u"Kind"_s, "sendmail"},
+                                     {u"MaxPerMinute"_s, c.perMinute},
+                                     {u"MaxPerHour"_s, c.perHour}})
+        ASSERT_TRUE(settings.saveSetting(u"Transport"_s, key, QString::fromUtf8(value)));
     const TransportSettings read = TransportSettings::read(settings);
-    EXPECT_EQ(read.limits.perMinute, c.minute);
-    EXPECT_EQ(read.limits.perHour, c.hour);
-    EXPECT_EQ(!read.problem.isEmpty(), c.problem) << read.problem.toStdString();
-    if (c.problem) {
-        EXPECT_TRUE(read.problem.contains(u"MaxPer"_s)) << read.problem.toStdString();
-    }
+    EXPECT_EQ(std::pair(read.limits.perMinute, read.limits.perHour), std::pair(c.minute, c.hour));
+    EXPECT_EQ(read.problem.contains(u"MaxPer"_s), c.problem) << read.problem.toStdString();
+    EXPECT_EQ(read.problem.isEmpty(), !c.problem) << read.problem.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(, LimitSettings,

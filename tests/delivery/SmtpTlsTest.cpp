@@ -37,14 +37,8 @@ public:
              make(u"stranger"_s, u"DNS:localhost,IP:127.0.0.1"_s) &&
              make(u"nameonly"_s, u"DNS:localhost"_s);
     }
-    [[nodiscard]] QString cert(const QString &name) const
-    {
-        return m_dir.filePath(name + u".pem"_s);
-    }
-    [[nodiscard]] QString key(const QString &name) const
-    {
-        return m_dir.filePath(name + u".key"_s);
-    }
+    QString cert(const QString &name) const { return m_dir.filePath(name + u".pem"_s); }
+    QString key(const QString &name) const { return m_dir.filePath(name + u".key"_s); }
     bool ok = false;
 
 private:
@@ -201,8 +195,9 @@ TEST(TransportSettingsTest, CaFileIsReadFromTheTransportSection)
 {
     QTemporaryDir home;
     CRegSettings settings(home.path());
-    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Kind"_s, u"smtp"_s));
-    ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"Host"_s, u"mail.example.org"_s));
+    for (const auto &[key, value] :
+         {std::pair{u"Kind"_s, u"smtp"_s}, {u"Host"_s, u"mail.example.org"_s}})
+        ASSERT_TRUE(settings.saveSetting(u"Transport"_s, key, value));
     EXPECT_TRUE(TransportSettings::read(settings).caFile.isEmpty());
     ASSERT_TRUE(settings.saveSetting(u"Transport"_s, u"CAFile"_s, u" /etc/corvel/ca.pem "_s));
     const TransportSettings read = TransportSettings::read(settings);

@@ -23,10 +23,7 @@ MemoryFolder::MemoryFolder(std::weak_ptr<MemoryNamespace> session,
 
 QString MemoryFolder::newEntryId() const
 {
-    const auto session = m_session.lock();
-    if (!session)
-        throw OutlookError(u"The mail session has been closed."_s);
-    return session->newEntryId();
+    return MemoryNamespace::open(m_session)->newEntryId();
 }
 
 std::shared_ptr<MemoryFolder> MemoryFolder::addFolder(const QString &name,
@@ -66,7 +63,7 @@ std::shared_ptr<MemoryItem> MemoryFolder::addMessage(const QString &subject, con
 
 void MemoryFolder::adopt(const std::shared_ptr<MemoryItem> &item, const QString &entryId)
 {
-    item->placeIn(shared_from_this(), entryId);
+    item->placeIn(entryId);
     m_items.push_back(item);
 }
 
@@ -121,46 +118,30 @@ std::shared_ptr<MemoryFolder> MemoryFolder::findFolder(const QString &entryId)
 {
     if (m_entryId == entryId)
         return shared_from_this();
-    for (const auto &folder : m_folders) {
+    for (const auto &folder : m_folders)
         if (auto found = folder->findFolder(entryId))
             return found;
-    }
     return nullptr;
 }
 
 std::shared_ptr<MemoryItem> MemoryFolder::findItem(const QString &entryId) const
 {
-    for (const auto &item : m_items) {
+    for (const auto &item : m_items)
         if (item->isSaved() && item->id() == entryId)
             return item;
-    }
-    for (const auto &folder : m_folders) {
+    for (const auto &folder : m_folders)
         if (auto found = folder->findItem(entryId))
             return found;
-    }
     return nullptr;
-}
-
-QString MemoryFolder::Name() const
-{
-    if (fails(Failure::Name))
-        throw OutlookError(u"The name of a folder cannot be read."_s);
-    return m_name;
-}
-
-QString MemoryFolder::DefaultMessageClass() const
-{
-    if (fails(Failure::DefaultMessageClass))
-        throw OutlookError(u"The kind of the folder \"%1\" cannot be read."_s.arg(m_name));
-    return m_messageClass;
 }
 
 std::vector<std::shared_ptr<OlFolder>> MemoryFolder::Folders()
 {
     checkExists();
     if (fails(Failure::Folders)) {
-        throw OutlookError(isStore() ? u"The store \"%1\" cannot be read."_s.arg(m_name)
-                                     : u"The folders of \"%1\" cannot be read."_s.arg(m_name));
+        throw OutlookError(m_parent.expired()
+                               ? u"The store \"%1\" cannot be read."_s.arg(m_name)
+                               : u"The folders of \"%1\" cannot be read."_s.arg(m_name));
     }
     return {m_folders.begin(), m_folders.end()};
 }

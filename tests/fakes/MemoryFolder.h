@@ -16,10 +16,8 @@ class MemoryFolder : public OlFolder, public std::enable_shared_from_this<Memory
 public:
     enum class Failure
     {
-        Name,
         Folders, // on a store: the store cannot be read
         Items,
-        DefaultMessageClass,
     };
 
     // Folders are made by MemoryNamespace::addStore and addFolder, which hand out the ids.
@@ -33,10 +31,7 @@ public:
     std::shared_ptr<MemoryItem> addMessage(const QString &subject, const QString &body = {});
     void failOn(Failure failure, bool on = true);
 
-    [[nodiscard]] bool isRemoved() const { return m_removed; }
-    [[nodiscard]] bool isStore() const { return m_parent.expired(); }
     // Without failure injection, for assertions and the session's own lookups.
-    [[nodiscard]] const QString &name() const { return m_name; }
     [[nodiscard]] const std::vector<std::shared_ptr<MemoryFolder>> &subFolders() const
     {
         return m_folders;
@@ -51,10 +46,10 @@ public:
     [[nodiscard]] std::shared_ptr<MemoryFolder> findFolder(const QString &entryId);
     [[nodiscard]] std::shared_ptr<MemoryItem> findItem(const QString &entryId) const;
 
-    [[nodiscard]] QString Name() const override;
+    [[nodiscard]] QString Name() const override { return m_name; }
     [[nodiscard]] QString EntryID() const override { return m_entryId; }
     [[nodiscard]] QString StoreID() const override { return m_storeId; }
-    [[nodiscard]] QString DefaultMessageClass() const override;
+    [[nodiscard]] QString DefaultMessageClass() const override { return m_messageClass; }
     [[nodiscard]] std::vector<std::shared_ptr<OlFolder>> Folders() override;
     [[nodiscard]] std::vector<std::shared_ptr<OlItem>> Items() override;
 

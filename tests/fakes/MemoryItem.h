@@ -2,72 +2,57 @@
 
 #include "session/OutlookSession.h"
 
-#include <QByteArray>
-
 #include <memory>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 namespace corvel {
 
 class MemoryNamespace;
-class MemoryFolder;
 
 // An item of the in-memory session: a contact or a message whose properties are plain
-// values a test sets, with failures that can be switched on one by one.
+// values a test sets, and whose properties can be made unreadable. It carries no attachments.
 class MemoryItem : public OlItem, public std::enable_shared_from_this<MemoryItem>
 {
 public:
     enum class Failure
     {
         Properties, // every property except Class()
-        Display,
-        Save,
-        Send,
     };
 
-    // An empty entryId makes an unsaved item: it gets one when it is saved.
-    MemoryItem(std::weak_ptr<MemoryNamespace> session, int itemClass, QString entryId = {});
+    // Unsaved: the item gets its id when it is saved.
+    MemoryItem(std::weak_ptr<MemoryNamespace> session, int itemClass);
 
     void setFileAs(const QString &fileAs) { m_fileAs = fileAs; }
     void setEmail1Address(const QString &address) { m_email1 = address; }
     void setCategories(const QString &categories) { m_categories = categories; }
-    void failOn(Failure failure, bool on = true);
+    void failOn(Failure, bool on = true) { m_propertiesFail = on; }
 
     [[nodiscard]] bool isSaved() const { return !m_entryId.isEmpty(); }
     // The id without the injected failures, for the session's own lookups.
     [[nodiscard]] const QString &id() const { return m_entryId; }
-    [[nodiscard]] bool isRemoved() const { return m_removed; }
-    // The folder holding it; null while unsaved.
-    [[nodiscard]] std::shared_ptr<MemoryFolder> parent() const { return m_parent.lock(); }
 
-    // Bookkeeping of the session: where the item lives and whether it still exists.
-    void placeIn(const std::shared_ptr<MemoryFolder> &folder, const QString &entryId);
+    // Bookkeeping of the session: the id a saved item gets and whether it still exists.
+    void placeIn(const QString &entryId) { m_entryId = entryId; }
     void markRemoved() { m_removed = true; }
 
     [[nodiscard]] int Class() const override { return m_class; }
-    [[nodiscard]] QString EntryID() const override;
-    [[nodiscard]] QString FileAs() const override;
-    [[nodiscard]] QString Email1Address() const override;
-    [[nodiscard]] QString Categories() const override;
+    [[nodiscard]] QString EntryID() const override { return readable(m_entryId); }
+    [[nodiscard]] QString FileAs() const override { return readable(m_fileAs); }
+    [[nodiscard]] QString Email1Address() const override { return readable(m_email1); }
+    [[nodiscard]] QString Categories() const override { return readable(m_categories); }
     [[nodiscard]] ContactCard Card() const override;
     void Display() override;
-    [[nodiscard]] QString Subject() const override;
-    void setSubject(const QString &subject) override;
-    [[nodiscard]] QString Body() const override;
-    void setBody(const QString &body) override;
-    [[nodiscard]] QString To() const override;
-    void setTo(const QString &addresses) override;
-    [[nodiscard]] QString CC() const override;
-    void setCC(const QString &addresses) override;
-    [[nodiscard]] QString BCC() const override;
-    void setBCC(const QString &addresses) override;
-    [[nodiscard]] QString From() const override { return readable(m_from); }
-    void setFrom(const QString &from) { m_from = from; }
-    [[nodiscard]] std::vector<MailAttachment> Attachments() const override;
-    void AddAttachment(const QString &path) override;
-    void RemoveAttachment(int index) override;
+    [[nodiscard]] QString Subject() const override { return readable(m_subject); }
+    void setSubject(const QString &subject) override { m_subject = subject; }
+    [[nodiscard]] QString Body() const override { return readable(m_body); }
+    void setBody(const QString &body) override { m_body = body; }
+    [[nodiscard]] QString To() const override { return readable(m_to); }
+    void setTo(const QString &addresses) override { m_to = addresses; }
+    [[nodiscard]] QString CC() const override { return readable(m_cc); }
+    void setCC(const QString &addresses) override { m_cc = addresses; }
+    [[nodiscard]] QString BCC() const override { return readable(m_bcc); }
+    void setBCC(const QString &addresses) override { m_bcc = addresses; }
     void Save() override;
     void saveIn(const OlFolder &folder) override;
     [[nodiscard]] std::shared_ptr<OlItem> Copy() override;
@@ -76,11 +61,16 @@ public:
     [[nodiscard]] std::tuple<QString, QString, QString, QString, QString> sendable() const;
 
 private:
-    void check(Failure failure) const;
-    [[nodiscard]] const QString &readable(const QString &value) const;
+    void checkReadable() const;
+    [[nodiscard]] const QString &readable(const QString &value) const
+    {
+        checkReadable();
+        return value;
+    }
+    // Save and saveIn: the session to save in, unless the item is saved already.
+    [[nodiscard]] std::shared_ptr<MemoryNamespace> sessionToSaveIn() const;
 
     std::weak_ptr<MemoryNamespace> m_session;
-    std::weak_ptr<MemoryFolder> m_parent;
     int m_class;
     QString m_entryId;
     QString m_fileAs;
@@ -92,9 +82,7 @@ private:
     QString m_to;
     QString m_cc;
     QString m_bcc;
-    QString m_from;
-    std::vector<std::pair<MailAttachment, QByteArray>> m_attachments;
-    unsigned m_failures = 0;
+    bool m_propertiesFail = false;
     bool m_removed = false;
 };
 

@@ -16,6 +16,15 @@ MemoryNamespace::MemoryNamespace()
 {
 }
 
+std::shared_ptr<MemoryNamespace>
+MemoryNamespace::open(const std::weak_ptr<MemoryNamespace> &session)
+{
+    auto locked = session.lock();
+    if (!locked)
+        throw OutlookError(u"The mail session has been closed."_s);
+    return locked;
+}
+
 QString MemoryNamespace::newEntryId()
 {
     // 16 digits of session tag, 32 of counter: 48 in all, like the real identifiers.
@@ -50,10 +59,9 @@ bool MemoryNamespace::remove(const QString &entryId)
 std::shared_ptr<MemoryFolder> MemoryNamespace::draftsFolder() const
 {
     if (!m_stores.empty()) {
-        for (const auto &folder : m_stores.front()->subFolders()) {
-            if (folder->name() == u"Drafts"_s)
+        for (const auto &folder : m_stores.front()->subFolders())
+            if (folder->Name() == u"Drafts"_s)
                 return folder;
-        }
     }
     throw OutlookError(u"There is no Drafts folder to save the message in."_s);
 }
@@ -85,10 +93,9 @@ std::shared_ptr<OlFolder> MemoryNamespace::GetFolderFromID(const QString &entryI
 
 std::shared_ptr<OlItem> MemoryNamespace::GetItemFromID(const QString &entryId)
 {
-    for (const auto &store : m_stores) {
+    for (const auto &store : m_stores)
         if (auto item = store->findItem(entryId))
             return item;
-    }
     throw OutlookError(u"The item cannot be found: it may have been deleted."_s);
 }
 

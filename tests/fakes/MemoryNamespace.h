@@ -42,19 +42,15 @@ public:
     void failSendBatchCommits(bool on = true) { m_commitsFail = on; }
     // A send batch refuses a message to this address (as a bad header would be refused).
     void refuseInSendBatch(const QString &to) { m_refusedTo.append(to); }
-    [[nodiscard]] bool refusedInSendBatch(const QString &to) const
-    {
-        return m_refusedTo.contains(to);
-    }
-    [[nodiscard]] bool sendBatchCommitsFail() const { return m_commitsFail; }
     [[nodiscard]] int sendBatchCommits() const { return m_commits; }
-    void noteSendBatchCommit() { ++m_commits; }
     [[nodiscard]] std::shared_ptr<MemoryFolder> store(std::size_t index) const
     {
         return m_stores.at(index);
     }
 
-    // For the session's own folders and items.
+    // For the session's own folders and items: the session, or an error once it is closed.
+    [[nodiscard]] static std::shared_ptr<MemoryNamespace>
+    open(const std::weak_ptr<MemoryNamespace> &session);
     [[nodiscard]] QString newEntryId();
     [[nodiscard]] std::shared_ptr<MemoryFolder> draftsFolder() const;
     void recordSent(SentMessage message) { m_sent.push_back(std::move(message)); }
@@ -68,6 +64,8 @@ public:
     [[nodiscard]] std::shared_ptr<QueuedMessageStates> queuedMessageStates() override;
 
 private:
+    friend class MemorySendBatch;
+
     std::vector<std::shared_ptr<MemoryFolder>> m_stores;
     std::vector<SentMessage> m_sent;
     std::optional<QString> m_currentUser;

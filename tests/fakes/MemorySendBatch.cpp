@@ -8,18 +8,6 @@ using namespace Qt::StringLiterals;
 
 namespace corvel {
 
-namespace {
-
-std::shared_ptr<MemoryNamespace> open(const std::weak_ptr<MemoryNamespace> &session)
-{
-    auto locked = session.lock();
-    if (!locked)
-        throw OutlookError(u"The mail session has been closed."_s);
-    return locked;
-}
-
-} // namespace
-
 MemorySendBatch::MemorySendBatch(std::weak_ptr<MemoryNamespace> session)
     : m_session(std::move(session))
 {
@@ -31,20 +19,20 @@ void MemorySendBatch::add(const std::shared_ptr<OlItem> &message)
     if (!item)
         throw OutlookError(u"Only messages of this session can be queued here."_s);
     auto [subject, body, to, cc, bcc] = item->sendable();
-    if (open(m_session)->refusedInSendBatch(to))
+    if (MemoryNamespace::open(m_session)->m_refusedTo.contains(to))
         throw OutlookError(u"The message is refused: a header cannot be sent."_s);
     m_pending.push_back({subject, body, to, cc, bcc, {}});
 }
 
 std::vector<OlSendBatch::Queued> MemorySendBatch::commit()
 {
-    const auto session = open(m_session);
+    const auto session = MemoryNamespace::open(m_session);
     std::vector<MemoryNamespace::SentMessage> pending = std::move(m_pending);
     m_pending.clear();
     if (pending.empty())
         return {};
-    session->noteSendBatchCommit();
-    if (session->sendBatchCommitsFail())
+    ++session->m_commits;
+    if (session->m_commitsFail)
         throw OutlookError(u"The Outbox cannot be synced."_s);
     std::vector<Queued> ids;
     for (auto &message : pending) {
@@ -63,7 +51,7 @@ MemoryQueuedStates::MemoryQueuedStates(std::weak_ptr<MemoryNamespace> session)
 std::vector<QueuedMessageStates::Message>
 MemoryQueuedStates::states(const QStringList &outboxIds) const
 {
-    const auto session = open(m_session);
+    const auto session = MemoryNamespace::open(m_session);
     QSet<QString> queued;
     for (const auto &sent : session->sent())
         queued.insert(sent.outboxId);

@@ -6,15 +6,23 @@ namespace corvel {
 
 namespace {
 
+// The next queued answer, or `none` once the queue is empty.
+template<typename T>
+T takeFront(std::deque<T> &queue, T none = {})
+{
+    if (queue.empty())
+        return none;
+    T next = std::move(queue.front());
+    queue.pop_front();
+    return next;
+}
+
 // Runs the next script on the form; OK only counts when the form enables it.
 template<typename Form, typename Script>
 bool runScript(std::deque<Script> &queue, Form &form)
 {
-    if (queue.empty())
-        return false;
-    const Script script = std::move(queue.front());
-    queue.pop_front();
-    if (!script(form) || !form.okEnabled())
+    const Script script = takeFront(queue);
+    if (!script || !script(form) || !form.okEnabled())
         return false;
     form.accept();
     return true;
@@ -70,38 +78,20 @@ QString ScriptedDialogHost::chooseFile(const FileDialogRequest &request)
 {
     m_asked << u"file: "_s + request.title;
     m_fileRequests.push_back(request);
-    if (m_files.empty())
-        return {};
-    QString path = m_files.front();
-    m_files.pop_front();
-    return path;
-}
-
-void RecordingGeneratorWindow::letEventsRun()
-{
-    ++m_record.eventTurns;
-    if (m_onEvents)
-        m_onEvents(*this, m_record.eventTurns);
+    return takeFront(m_files);
 }
 
 bool ScriptedDialogHost::runMailWizard(MailWizard &wizard)
 {
     m_asked << u"wizard: "_s + wizard.membersSummaryText();
-    if (m_wizard.empty())
-        return false;
-    const WizardScript script = std::move(m_wizard.front());
-    m_wizard.pop_front();
-    return script(wizard) && wizard.wizardDoStep().finish;
+    const WizardScript script = takeFront(m_wizard);
+    return script && script(wizard) && wizard.wizardDoStep().finish;
 }
 
 DialogHost::InterruptedRun ScriptedDialogHost::askInterruptedRun(const QString &text)
 {
     m_asked << u"interrupted: "_s + text;
-    if (m_interrupted.empty())
-        return InterruptedRun::Cancel;
-    const InterruptedRun answer = m_interrupted.front();
-    m_interrupted.pop_front();
-    return answer;
+    return takeFront(m_interrupted, InterruptedRun::Cancel);
 }
 
 std::unique_ptr<GeneratorWindow> ScriptedDialogHost::openGenerator()
@@ -111,77 +101,22 @@ std::unique_ptr<GeneratorWindow> ScriptedDialogHost::openGenerator()
     return std::make_unique<RecordingGeneratorWindow>(m_generatorRecords.back(), m_generatorEvents);
 }
 
-void ScriptedDialogHost::showContact(const QString &entryId)
-{
-    m_asked << u"contact: "_s + entryId;
-}
-
-void ScriptedDialogHost::showMessage(const QString &entryId)
-{
-    m_asked << u"message: "_s + entryId;
-}
-
-bool ScriptedDialogHost::closeLetters(bool ask, QStringList &problems)
-{
-    m_letterClosings.push_back(ask);
-    (void)problems;
-    return !ask || !m_keepLetters;
-}
-
 bool ScriptedDialogHost::nextAnswer()
 {
-    if (m_answers.empty())
-        return false;
-    const bool answer = m_answers.front();
-    m_answers.pop_front();
-    return answer;
-}
-
-void ScriptedDialogHost::information(const QString &text)
-{
-    m_asked << u"information: "_s + text;
-}
-
-bool ScriptedDialogHost::questionOkCancel(const QString &text)
-{
-    m_asked << u"okcancel: "_s + text;
-    return nextAnswer();
-}
-
-bool ScriptedDialogHost::questionYesNo(const QString &text)
-{
-    m_asked << u"yesno: "_s + text;
-    return nextAnswer();
-}
-
-void ScriptedDialogHost::critical(const QString &text)
-{
-    m_asked << u"critical: "_s + text;
+    return takeFront(m_answers, false);
 }
 
 DialogHost::UnsavedChanges ScriptedDialogHost::askUnsavedChanges(const QString &text)
 {
     m_asked << u"unsaved: "_s + text;
-    if (m_unsaved.empty())
-        return UnsavedChanges::Cancel;
-    const UnsavedChanges answer = m_unsaved.front();
-    m_unsaved.pop_front();
-    return answer;
-}
-
-void ScriptedDialogHost::showAbout()
-{
-    m_asked << u"about"_s;
+    return takeFront(m_unsaved, UnsavedChanges::Cancel);
 }
 
 bool ScriptedDialogHost::editMailSetup(MailSetupForm &form)
 {
     m_asked << u"mailsetup"_s;
-    if (m_mailSetup.empty())
-        return false;
-    const MailSetupScript script = std::move(m_mailSetup.front());
-    m_mailSetup.pop_front();
-    return script(form);
+    const MailSetupScript script = takeFront(m_mailSetup);
+    return script && script(form);
 }
 
 } // namespace corvel

@@ -45,7 +45,12 @@ public:
     void show() override { m_record.shown = true; }
     void setStatus(const QString &text) override { m_record.statuses << text; }
     void setPercent(int percent) override { m_record.lastPercent = percent; }
-    void letEventsRun() override;
+    void letEventsRun() override
+    {
+        ++m_record.eventTurns;
+        if (m_onEvents)
+            m_onEvents(*this, m_record.eventTurns);
+    }
     void critical(const QString &text) override { m_record.criticals << text; }
     void setCancelHandler(std::function<void()> handler) override { m_cancel = std::move(handler); }
     void showOutcome(const QString &heading, const QStringList &lines) override
@@ -126,12 +131,18 @@ public:
     [[nodiscard]] const QStringList &asked() const { return m_asked; }
     void clear() { m_asked.clear(); }
 
-    void information(const QString &text) override;
-    [[nodiscard]] bool questionOkCancel(const QString &text) override;
-    [[nodiscard]] bool questionYesNo(const QString &text) override;
-    void critical(const QString &text) override;
+    void information(const QString &text) override { note(u"information: ", text); }
+    [[nodiscard]] bool questionOkCancel(const QString &text) override
+    {
+        return note(u"okcancel: ", text), nextAnswer();
+    }
+    [[nodiscard]] bool questionYesNo(const QString &text) override
+    {
+        return note(u"yesno: ", text), nextAnswer();
+    }
+    void critical(const QString &text) override { note(u"critical: ", text); }
     [[nodiscard]] UnsavedChanges askUnsavedChanges(const QString &text) override;
-    void showAbout() override;
+    void showAbout() override { note(u"about", {}); }
     [[nodiscard]] bool editMailSetup(MailSetupForm &form) override;
     [[nodiscard]] bool askName(GetNameForm &form) override;
     [[nodiscard]] bool askEMail(GetEMailForm &form) override;
@@ -141,12 +152,17 @@ public:
     [[nodiscard]] bool runMailWizard(MailWizard &wizard) override;
     [[nodiscard]] InterruptedRun askInterruptedRun(const QString &text) override;
     [[nodiscard]] std::unique_ptr<GeneratorWindow> openGenerator() override;
-    void showContact(const QString &entryId) override;
-    void showMessage(const QString &entryId) override;
-    [[nodiscard]] bool closeLetters(bool ask, QStringList &problems) override;
+    void showContact(const QString &entryId) override { note(u"contact: ", entryId); }
+    void showMessage(const QString &entryId) override { note(u"message: ", entryId); }
+    [[nodiscard]] bool closeLetters(bool ask, QStringList &) override
+    {
+        m_letterClosings.push_back(ask);
+        return !ask || !m_keepLetters;
+    }
 
 private:
     bool nextAnswer();
+    void note(QStringView kind, const QString &text) { m_asked << kind.toString() + text; }
 
     std::deque<bool> m_answers;
     std::deque<UnsavedChanges> m_unsaved;

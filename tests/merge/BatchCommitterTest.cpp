@@ -51,7 +51,7 @@ struct CommitCase
     bool firstCommitFails;
     bool journalFails;
     const char *expected;
-    QSet<QString> queued;
+    const char *queued; // local parts @example.org, space-separated
 };
 
 CORVEL_PRINT_BY_NAME(CommitCase)
@@ -102,21 +102,19 @@ TEST_P(BatchCommits, AreRecordedInOrderAndAJournalFailureStopsTheRest)
         journal->reset();
         auto continued = RunJournal::open(dir.path(), key);
         ASSERT_TRUE(continued.ok());
-        EXPECT_EQ((*continued)->queued(), c.queued);
+        QSet<QString> queued;
+        for (const QString &local : QString::fromUtf8(c.queued).split(u' ', Qt::SkipEmptyParts))
+            queued.insert(local + u"@example.org"_s);
+        EXPECT_EQ((*continued)->queued(), queued);
         EXPECT_TRUE((*continued)->uncertain().isEmpty()) << "a failed commit queued nothing";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     , BatchCommits,
-    ::testing::Values(
-        CommitCase{"BothCommitted",
-                   false,
-                   false,
-                   "qq",
-                   {u"m1@example.org"_s, u"m2@example.org"_s, u"m3@example.org"_s}},
-        CommitCase{"AFailedCommitCostsOnlyItsBatch", true, false, "fq", {u"m3@example.org"_s}},
-        CommitCase{"AJournalThatCannotBeWrittenStopsTheRun", false, true, "sn", {}}),
+    ::testing::Values(CommitCase{"BothCommitted", false, false, "qq", "m1 m2 m3"},
+                      CommitCase{"AFailedCommitCostsOnlyItsBatch", true, false, "fq", "m3"},
+                      CommitCase{"AJournalThatCannotBeWrittenStopsTheRun", false, true, "sn", ""}),
     corvel::test::ByName());
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "merge/MergeFields.h"
+#include "GenerationDoubles.h"
 #include "common/NamedCases.h"
 #include "merge/MemberPrompts.h"
-#include "merge/MergePrompter.h"
 
 #include <QStringList>
 
@@ -14,24 +14,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Answers prompts from a table and remembers every request.
-class TablePrompter : public MergePrompter
+// Answers each prompt by its name from the table; a name not there is cancelled.
+std::function<QString(const PromptRequest &)> byName(std::map<QString, QString> answers)
 {
-public:
-    std::map<QString, QString> answers;
-    QStringList asked;
-
-    PromptReply askName(const PromptRequest &request) override
-    {
-        asked.append(request.caption + u' ' + request.forWhom());
+    return [answers = std::move(answers)](const PromptRequest &request) {
         const auto found = answers.find(request.promptName);
-        return {found == answers.end() ? QString() : found->second};
-    }
-    MergeFields::PromptValue valueOf()
-    {
-        return [this](const QString &name) { return askName({name, {}, {}, 0, 0}).value; };
-    }
-};
+        return found == answers.end() ? QString() : found->second;
+    };
+}
 
 struct FillCase
 {
@@ -47,8 +37,8 @@ class FillMergeFieldsTest : public testing::TestWithParam<FillCase>
 
 TEST_P(FillMergeFieldsTest, FillsAsTheUserAnswered)
 {
-    TablePrompter prompter;
-    prompter.answers = GetParam().answers;
+    test::RecordingPrompter prompter;
+    prompter.answer = byName(GetParam().answers);
     const Result<QString> filled =
         MergeFields::fillMergeFields(QString::fromUtf8(GetParam().body), prompter.valueOf());
     ASSERT_TRUE(filled.ok()) << filled.error().toStdString();
@@ -94,8 +84,8 @@ TEST(fillHtmlMergeFields, FillsEscapedFieldsWithEscapedValues)
 // However often the letter uses a prompt, in whatever letter case, a member is asked once.
 TEST(MemberPrompts, AskOncePerNameNamingTheMember)
 {
-    TablePrompter prompter;
-    prompter.answers = {{u"One"_s, u"1"_s}};
+    test::RecordingPrompter prompter;
+    prompter.answer = byName({{u"One"_s, u"1"_s}});
     MemberPrompts prompts(nullptr, prompter,
                           {{}, {}, {u"Lee, Ann"_s, u"ann.lee@example.org"_s}, 3, 239});
     const Result<QString> filled = MergeFields::fillMergeFields(
@@ -108,20 +98,15 @@ TEST(MemberPrompts, AskOncePerNameNamingTheMember)
     EXPECT_EQ(prompts.emptied(), QStringList{u"Two"_s});
 }
 
-TEST(fillMergeFields, RefusesLineBreaksAndNulInAnswers)
+// Line breaks and NUL in an answer, or an answer that refills itself for ever, fail the fill.
+TEST(fillMergeFields, RefusesBadAnswers)
 {
-    for (const QString &bad : {u"a\r\nBcc: x@y"_s, u"a\nb"_s, QString(u"a\0b"_s)}) {
-        TablePrompter prompter;
-        prompter.answers = {{u"n"_s, bad}};
+    for (const QString &bad :
+         {u"a\r\nBcc: x@y"_s, u"a\nb"_s, QString(u"a\0b"_s), u"<<Prompt=n>>"_s}) {
+        test::RecordingPrompter prompter;
+        prompter.answer = byName({{u"n"_s, bad}});
         EXPECT_FALSE(MergeFields::fillMergeFields(u"<<Prompt=n>>"_s, prompter.valueOf()).ok());
     }
-}
-
-TEST(fillMergeFields, AnswerThatRefillsItselfForeverFails)
-{
-    TablePrompter prompter;
-    prompter.answers = {{u"a"_s, u"<<Prompt=a>>"_s}};
-    EXPECT_FALSE(MergeFields::fillMergeFields(u"<<Prompt=a>>"_s, prompter.valueOf()).ok());
 }
 
 TEST(fillMergeFields, PromptNamesInOrderOfFirstUse)
@@ -142,7 +127,7 @@ TEST(MergeFieldSpans, StandWhereFillMergeFieldsFindsThem)
     EXPECT_TRUE(MergeFields::fieldSpans(u"a << b"_s).isEmpty());
 
     // Removing every span leaves what filling with empty answers leaves.
-    TablePrompter prompter;
+    test::RecordingPrompter prompter;
     QString removed = text;
     const QList<Span> spans = MergeFields::fieldSpans(text);
     for (auto span = spans.crbegin(); span != spans.crend(); ++span)

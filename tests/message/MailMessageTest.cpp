@@ -17,15 +17,13 @@ namespace {
 QByteArray sampleDraft(const QString &pattern)
 {
     QDir drafts(QStringLiteral(CORVEL_TEST_DATA "/store/Drafts"));
-    for (const QString &part : {u"cur"_s, u"new"_s}) {
-        for (const QString &name : QDir(drafts.filePath(part)).entryList(QDir::Files)) {
+    for (const QString &part : {u"cur"_s, u"new"_s})
+        for (const QString &name : QDir(drafts.filePath(part)).entryList(QDir::Files))
             if (name.contains(pattern)) {
                 QFile file(drafts.filePath(part + u'/' + name));
                 EXPECT_TRUE(file.open(QIODevice::ReadOnly));
                 return file.readAll();
             }
-        }
-    }
     ADD_FAILURE() << "no sample draft " << pattern.toStdString();
     return {};
 }
@@ -266,7 +264,13 @@ QByteArray attachedHeaders(const QByteArray &wire)
     return headerBlock(wire.mid(start + 4));
 }
 
-TEST(MailMessageTest, AttachedMessageWithRawEightBitHeadersIsEncoded)
+QByteArray withHeader(const QByteArray &header)
+{
+    return "From: a@example.org\nTo: b@example.org\nSubject: x\nMIME-Version: 1.0\n" + header +
+           "\n\nbody\n";
+}
+
+TEST(MailMessageTest, RawEightBitHeadersOfAnAttachedMessageOrParameterAreEncoded)
 {
     MailMessage message = parsed("From: a@example.org\nTo: b@example.org\nSubject: fwd\n"
                                  "MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b\n\n"
@@ -275,12 +279,22 @@ TEST(MailMessageTest, AttachedMessageWithRawEightBitHeadersIsEncoded)
                                  "From: Zo\xc3\xab <zoe@example.org>\nSubject: Gr\xc3\xbc\xc3\x9f"
                                  "e\n\nHallo\n--b--\n");
     ASSERT_TRUE(message.checkHeaders().ok()) << message.checkHeaders().error().toStdString();
-    const QByteArray out = wire(message);
+    QByteArray out = wire(message);
     for (const char c : out)
         ASSERT_EQ(c & 0x80, 0) << "8-bit octet on the wire";
     const QByteArray inner = attachedHeaders(out);
     EXPECT_EQ(MailMessage::subjectOfHeaders(inner), u"Grüße"_s) << inner.toStdString();
     EXPECT_TRUE(inner.contains("zoe@example.org")) << inner.toStdString();
+
+    // A parameter within the bounds.
+    message = parsed(withHeader("Content-Type: text/plain; charset=utf-8\n"
+                                "Content-Disposition: attachment; filename=\"Gr\xc3\xbc\xc3\x9f"
+                                "e.txt\""));
+    ASSERT_TRUE(message.checkHeaders().ok()) << message.checkHeaders().error().toStdString();
+    out = wire(message);
+    for (const char c : out)
+        ASSERT_EQ(c & 0x80, 0) << "8-bit octet on the wire";
+    EXPECT_TRUE(out.contains("filename*=")) << out.toStdString();
 }
 
 TEST(MailMessageTest, WritingOutTwiceGivesTheSameBytesAndKeepsTheOriginal)
@@ -295,12 +309,6 @@ TEST(MailMessageTest, WritingOutTwiceGivesTheSameBytesAndKeepsTheOriginal)
     EXPECT_EQ(wire(message), first);
     EXPECT_EQ(message.subject(), u"Grüße"_s);
     EXPECT_EQ(message.body(), body);
-}
-
-QByteArray withHeader(const QByteArray &header)
-{
-    return "From: a@example.org\nTo: b@example.org\nSubject: x\nMIME-Version: 1.0\n" + header +
-           "\n\nbody\n";
 }
 
 struct Unencodable
@@ -378,19 +386,6 @@ const Unencodable UnencodableHeaders[] = {
 INSTANTIATE_TEST_SUITE_P(Headers, UnencodableHeaderTest, ::testing::ValuesIn(UnencodableHeaders),
                          corvel::test::ByName());
 
-TEST(MailMessageTest, EightBitParametersWithinTheBoundsAreEncoded)
-{
-    MailMessage message = parsed(withHeader("Content-Type: text/plain; charset=utf-8\n"
-                                            "Content-Disposition: attachment; "
-                                            "filename=\"Gr\xc3\xbc\xc3\x9f"
-                                            "e.txt\""));
-    ASSERT_TRUE(message.checkHeaders().ok()) << message.checkHeaders().error().toStdString();
-    const QByteArray out = wire(message);
-    for (const char c : out)
-        ASSERT_EQ(c & 0x80, 0) << "8-bit octet on the wire";
-    EXPECT_TRUE(out.contains("filename*=")) << out.toStdString();
-}
-
 TEST(MailMessageTest, CopyGivesTheReasonItFailed)
 {
     Result<MailMessage> message =
@@ -443,12 +438,8 @@ TEST(MailMessageTest, AMailboxIsNamedOnlyWhereTheNameIsSafe)
 
 TEST(MailMessageTest, AddressListsAreParsedStrictly)
 {
-    struct Case
-    {
-        QString text;
-        qsizetype count; // -1: refused
-    };
-    const Case cases[] = {
+    const std::pair<QString, qsizetype> cases[] = {
+        // address count, -1: refused
         {u"a@example.org; b@example.org"_s, 2},
         {u"Lee, Ann <ann@example.org>"_s, -1},
         {u"\"Lee, Ann\" <ann@example.org>; b@example.org"_s, 2},
@@ -460,13 +451,13 @@ TEST(MailMessageTest, AddressListsAreParsedStrictly)
         {u"a@example..org"_s, -1},
         {u"Zoë <zoe@example.org>"_s, 1},
     };
-    for (const Case &c : cases) {
-        Result<MailAddressList> list = MailAddressList::parse(c.text);
-        if (c.count < 0) {
-            EXPECT_FALSE(list.ok()) << c.text.toStdString();
+    for (const auto &[text, count] : cases) {
+        Result<MailAddressList> list = MailAddressList::parse(text);
+        if (count < 0) {
+            EXPECT_FALSE(list.ok()) << text.toStdString();
         } else {
-            ASSERT_TRUE(list.ok()) << c.text.toStdString() << ": " << list.error().toStdString();
-            EXPECT_EQ(qsizetype(list->addresses().size()), c.count) << c.text.toStdString();
+            ASSERT_TRUE(list.ok()) << text.toStdString() << ": " << list.error().toStdString();
+            EXPECT_EQ(qsizetype(list->addresses().size()), count) << text.toStdString();
             Result<MailAddressList> again = MailAddressList::parse(list->display());
             ASSERT_TRUE(again.ok()) << list->display().toStdString();
             EXPECT_EQ(again->addresses(), list->addresses());

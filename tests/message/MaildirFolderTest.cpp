@@ -141,9 +141,9 @@ TEST(MaildirFolderTest, SweepCountsWhatItRemovedAndReportsAnUnreadableTmp)
     Result<int> removed = folder.removeStaleTemporaries();
     ASSERT_TRUE(removed.ok()) << removed.error().toStdString();
     EXPECT_EQ(*removed, 3);
-    Result<int> again = folder.removeStaleTemporaries();
-    ASSERT_TRUE(again.ok());
-    EXPECT_EQ(*again, 0);
+    removed = folder.removeStaleTemporaries();
+    ASSERT_TRUE(removed.ok()) << removed.error().toStdString();
+    EXPECT_EQ(*removed, 0) << "a second sweep finds nothing";
 
     ASSERT_TRUE(QDir(directory + u"/tmp"_s).removeRecursively());
     EXPECT_FALSE(folder.removeStaleTemporaries().ok());
@@ -152,17 +152,11 @@ TEST(MaildirFolderTest, SweepCountsWhatItRemovedAndReportsAnUnreadableTmp)
 TEST(MaildirFolderTest, OnlyNamesMadeHereCountAsOurs)
 {
     EXPECT_TRUE(MaildirName::isOurs(MaildirName::newUnique()));
-    EXPECT_FALSE(MaildirName::isOurs(MaildirName::newUnique() + u":2,S"_s));
-    EXPECT_FALSE(MaildirName::isOurs(u"1700000000.M000001P12Q00000001.elsewhere.example"_s));
-    EXPECT_FALSE(MaildirName::isOurs(u".Corvel.conf.abc123"_s));
-    EXPECT_FALSE(MaildirName::isOurs(QString()));
+    for (const QString &name :
+         {MaildirName::newUnique() + u":2,S"_s, QString(),
+          u"1700000000.M000001P12Q00000001.elsewhere.example"_s, u".Corvel.conf.abc123"_s})
+        EXPECT_FALSE(MaildirName::isOurs(name)) << name.toStdString();
 }
-
-} // namespace
-} // namespace corvel
-
-namespace corvel {
-namespace {
 
 // Staged messages are unseen until filed; more than can be held open at once are staged as
 // named files, filed the same way; what is discarded leaves nothing behind.

@@ -1,3 +1,4 @@
+#include "common/NamedCases.h"
 #include "message/MaildirFolder.h"
 #include "message/MaildirName.h"
 
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <ostream>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -20,14 +20,11 @@ namespace {
 // Names that sort together, to be checked pair by pair against lessThan.
 struct NameSet
 {
-    const char *label;
+    const char *name;
     QStringList names;
 };
 
-void PrintTo(const NameSet &set, std::ostream *out)
-{
-    *out << set.label;
-}
+CORVEL_PRINT_BY_NAME(NameSet)
 
 std::optional<std::string> orderKey(const QString &name)
 {
@@ -37,11 +34,7 @@ std::optional<std::string> orderKey(const QString &name)
 
 bool keyedLess(const QString &a, const QString &b)
 {
-    const std::string keyA = *orderKey(a);
-    const std::string keyB = *orderKey(b);
-    if (keyA != keyB)
-        return keyA < keyB;
-    return a < b;
+    return std::pair(*orderKey(a), a) < std::pair(*orderKey(b), b);
 }
 
 const NameSet NameSets[] = {
@@ -70,15 +63,14 @@ class MaildirOrderTest : public ::testing::TestWithParam<NameSet>
 TEST_P(MaildirOrderTest, KeyOrderIsTheComparisonsOrder)
 {
     const QStringList &names = GetParam().names;
-    for (const QString &a : names) {
+    for (const QString &a : names)
         for (const QString &b : names)
             EXPECT_EQ(keyedLess(a, b), MaildirName::lessThan(a, b))
                 << a.toStdString() << " < " << b.toStdString();
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, MaildirOrderTest, ::testing::ValuesIn(NameSets),
-                         [](const auto &param) { return std::string(param.param.label); });
+                         corvel::test::ByName());
 
 // Every short name over units on both sides of the digits, so that no mix is missed.
 TEST(MaildirOrderTest, EveryShortNameKeepsTheComparisonsOrder)
@@ -87,17 +79,15 @@ TEST(MaildirOrderTest, EveryShortNameKeepsTheComparisonsOrder)
     QStringList names{QString()};
     for (qsizetype from = 0, length = 1; length <= 3; ++length) {
         const qsizetype to = names.size();
-        for (qsizetype i = from; i < to; ++i) {
+        for (qsizetype i = from; i < to; ++i)
             for (const QChar unit : units)
                 names << names[i] + unit;
-        }
         from = to;
     }
     int mismatches = 0;
-    for (const QString &a : names) {
+    for (const QString &a : names)
         for (const QString &b : names)
             mismatches += keyedLess(a, b) != MaildirName::lessThan(a, b);
-    }
     EXPECT_EQ(mismatches, 0) << "over " << names.size() << " names";
 }
 
@@ -117,10 +107,8 @@ TEST(MaildirOrderTest, ListingKeepsTheComparisonsOrder)
         const QString folder = dir.path() + u"/Outbox"_s;
         ASSERT_TRUE(MaildirFolder::create(folder).ok());
         QStringList names = NameSets[0].names + NameSets[1].names + NameSets[2].names;
-        names.removeAll(u"."_s);
-        names.removeAll(u"/"_s);
-        names.removeAll(u"1/x"_s);
-        names.removeAll(u"x/"_s);
+        for (const QString &noFileName : {u"."_s, u"/"_s, u"1/x"_s, u"x/"_s})
+            names.removeAll(noFileName);
         names << u"00:2,S"_s << u"0:2,"_s << u"0:2,S"_s;
         if (withForeignDigits)
             names << u"\u0663"_s << u"99\u0661"_s;

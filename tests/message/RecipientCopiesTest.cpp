@@ -1,4 +1,5 @@
 #include "message/RecipientCopies.h"
+#include "common/NamedCases.h"
 
 #include <gtest/gtest.h>
 
@@ -41,18 +42,12 @@ MailMessage richLetter()
 MailMessage sampleDraft()
 {
     const QDir cur(QStringLiteral(CORVEL_TEST_DATA "/store/Drafts/cur"));
-    for (const QString &name : cur.entryList(QDir::Files)) {
-        if (name.contains(u"Q00000001"_s)) {
-            QFile file(cur.filePath(name));
-            EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-            Result<MailMessage> parsed = MailMessage::parse(file.readAll());
-            EXPECT_TRUE(parsed.ok());
-            if (parsed.ok())
-                return std::move(*parsed);
-        }
-    }
-    ADD_FAILURE() << "no sample draft";
-    return MailMessage::blank();
+    const QStringList names = cur.entryList({u"*Q00000001*"_s}, QDir::Files);
+    QFile file(cur.filePath(names.value(0)));
+    EXPECT_TRUE(!names.isEmpty() && file.open(QIODevice::ReadOnly)) << "no sample draft";
+    Result<MailMessage> parsed = MailMessage::parse(file.readAll());
+    EXPECT_TRUE(parsed.ok());
+    return parsed.ok() ? std::move(*parsed) : MailMessage::blank();
 }
 
 // As a file from elsewhere may be: the headers each copy gets its own of, twice.
@@ -139,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"RichBccReplaced", richLetter, Recipients::Bcc, u"Ann <ann@example.org>"_s},
         Case{"HeadersTwiceTo", twiceStamped, Recipients::To, u"ann@example.org"_s},
         Case{"SampleDraftTo", sampleDraft, Recipients::To, u"Ann <ann@example.org>"_s}),
-    [](const testing::TestParamInfo<Case> &param) { return std::string(param.param.name); });
+    corvel::test::ByName());
 
 TEST(RecipientCopiesTest, NoRecipientsLeavesTheHeaderOut)
 {

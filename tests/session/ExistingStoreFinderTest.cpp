@@ -67,18 +67,12 @@ std::string text(const QStringList &lines)
     return lines.join(u'\n').toStdString();
 }
 
-TEST(ExistingStoreFinder, AnEmptyHomeSuggestsNothing)
-{
-    FakeHome home;
-    EXPECT_EQ(text(home.found()), "");
-}
-
 TEST(ExistingStoreFinder, KhardAddressBooksShowAsFoldersOfTheStoreThatHoldsThem)
 {
     FakeHome home;
-    home.cards(u".contacts/family"_s);
-    home.cards(u".contacts/work"_s);
-    home.cards(u"loose"_s); // its store would be the whole home folder
+    // loose's store would be the whole home folder.
+    for (const QString &folder : {u".contacts/family"_s, u".contacts/work"_s, u"loose"_s})
+        home.cards(folder);
     home.write(u".config/khard/khard.conf"_s, R"(# khard
 [addressbooks]
 [[family]]
@@ -99,19 +93,11 @@ path = ~/not-a-book
 TEST(ExistingStoreFinder, VdirsyncerStoragesWithAndWithoutCollections)
 {
     FakeHome home;
-    home.cards(u".local/share/vdirsyncer/contacts/default"_s);
-    home.cards(u".local/share/vdirsyncer/contacts/shared"_s);
-    home.cards(u"sync/single/book"_s);
-    home.cards(u"sync/calendar"_s);
-    home.write(u".config/vdirsyncer/config"_s, R"([general]
-status_path = "~/.vdirsyncer/status/"
-
-[pair contacts]
-a = "contacts_local"
-b = "contacts_remote"
-collections = ["from a", "from b"]
-
-[storage contacts_local]
+    for (const QString &folder :
+         {u".local/share/vdirsyncer/contacts/default"_s,
+          u".local/share/vdirsyncer/contacts/shared"_s, u"sync/single/book"_s, u"sync/calendar"_s})
+        home.cards(folder);
+    home.write(u".config/vdirsyncer/config"_s, R"([storage contacts_local]
 type = "filesystem"
 path = "~/.local/share/vdirsyncer/contacts/"
 fileext = ".vcf"
@@ -139,20 +125,19 @@ fileext = ".ics"
 TEST(ExistingStoreFinder, MaildirsAndTheContactsFolder)
 {
     FakeHome home;
-    home.maildir(u"Maildir"_s);
-    home.maildir(u"Maildir/.Sent"_s);
-    home.maildir(u".mail/work/INBOX"_s);
+    for (const QString &folder : {u"Maildir"_s, u"Maildir/.Sent"_s, u".mail/work/INBOX"_s})
+        home.maildir(folder);
     home.cards(u".contacts/default"_s);
     EXPECT_EQ(text(home.found()), "contacts | ~/.contacts | ~/.contacts\n"
                                   "Maildir | ~/Maildir | ~/Maildir\n"
                                   "mail | ~/.mail | ~/.mail");
 }
 
-TEST(ExistingStoreFinder, AContactsFolderHoldingCardsItselfIsNotOffered)
+TEST(ExistingStoreFinder, AnEmptyHomeOrAContactsFolderHoldingCardsItselfOffersNothing)
 {
-    // Its store would be the home folder.
     FakeHome home;
-    home.cards(u".contacts"_s);
+    EXPECT_EQ(text(home.found()), "");
+    home.cards(u".contacts"_s); // its store would be the home folder
     EXPECT_EQ(text(home.found()), "");
 }
 
@@ -206,9 +191,8 @@ TEST(ExistingStoreFinder, ConfigurationThatIsNoFileIsPassedOver)
     QDir().mkpath(home.path(u".config/khard/khard.conf"_s)); // a folder
     QDir().mkpath(home.path(u".config/vdirsyncer"_s));
     // A pipe nobody writes to must not hang the search.
-    ASSERT_EQ(
-        ::mkfifo(QFile::encodeName(home.path(u".config/vdirsyncer/config"_s)).constData(), 0600),
-        0);
+    const QByteArray pipe = QFile::encodeName(home.path(u".config/vdirsyncer/config"_s));
+    ASSERT_EQ(::mkfifo(pipe.constData(), 0600), 0);
     EXPECT_EQ(text(home.found()), "");
 }
 

@@ -38,10 +38,9 @@ protected:
     static std::shared_ptr<OlFolder> child(const std::shared_ptr<OlFolder> &folder,
                                            const QString &name)
     {
-        for (const auto &sub : folder->Folders()) {
+        for (const auto &sub : folder->Folders())
             if (sub->Name() == name)
                 return sub;
-        }
         return nullptr;
     }
     static QStringList names(const std::shared_ptr<OlFolder> &folder)
@@ -100,23 +99,18 @@ TEST_F(LocalStoreTest, FolderKindComesFromMarkerLayoutOrFiles)
 
 TEST_F(LocalStoreTest, SubFoldersAreDirectoriesAndMaildirPlusPlusLevels)
 {
-    maildir(u"Inbox"_s);
-    maildir(u"Inbox/.Sub"_s);
-    maildir(u"Inbox/.A"_s);
-    maildir(u"Inbox/.A.B"_s);
-    maildir(u"Inbox/.X.Y"_s);         // X exists only through Y
-    maildir(u"Inbox/.Sub/.Hidden"_s); // not Maildir++: only the Maildir's own level counts
-    dir(u"Inbox/Plain"_s);
+    // X exists only through Y; .Hidden is no Maildir++ level, only the Maildir's own level counts.
+    for (const QString &folder : {u"Inbox"_s, u"Inbox/.Sub"_s, u"Inbox/.A"_s, u"Inbox/.A.B"_s,
+                                  u"Inbox/.X.Y"_s, u"Inbox/.Sub/.Hidden"_s})
+        maildir(folder);
+    // Notes has no cur/: not a Maildir, so .cache is no Maildir++ folder either.
+    for (const QString &folder :
+         {u"Inbox/Plain"_s, u"Notes/.cache"_s, u"Notes/tmp"_s, u"Notes/new"_s, u"gamma"_s,
+          u"beta"_s, u"Contacts"_s, u".hidden"_s})
+        dir(folder);
     file(u"Inbox/.A.B/displayname"_s, " Bee \n");
-    dir(u"Notes/.cache"_s);
-    dir(u"Notes/tmp"_s);
-    dir(u"Notes/new"_s); // no cur/: not a Maildir, so .cache is no Maildir++ folder either
-    dir(u"gamma"_s);
-    dir(u"beta"_s);
     file(u"Alpha.vcf"_s);
-    dir(u"Contacts"_s);
     file(u"Contacts/displayname"_s, "alpha\n"); // ordered by the name shown
-    dir(u".hidden"_s);
 
     LocalNamespace session({{u"S"_s, tmp.path()}});
     const auto root = storeRoot(session);
@@ -124,9 +118,10 @@ TEST_F(LocalStoreTest, SubFoldersAreDirectoriesAndMaildirPlusPlusLevels)
               (QStringList{u"alpha"_s, u"beta"_s, u"gamma"_s, u"Inbox"_s, u"Notes"_s}));
     const auto inbox = child(root, u"Inbox"_s);
     EXPECT_EQ(names(inbox), (QStringList{u"A"_s, u"Plain"_s, u"Sub"_s, u"X"_s}));
-    EXPECT_EQ(names(child(inbox, u"A"_s)), QStringList{u"Bee"_s});
-    EXPECT_EQ(names(child(inbox, u"X"_s)), QStringList{u"Y"_s});
-    EXPECT_EQ(names(child(inbox, u"Sub"_s)), QStringList());
+    QStringList below;
+    for (const QString &name : {u"A"_s, u"X"_s, u"Sub"_s})
+        below << name + u':' + names(child(inbox, name)).join(u',');
+    EXPECT_EQ(below, (QStringList{u"A:Bee"_s, u"X:Y"_s, u"Sub:"_s}));
     EXPECT_EQ(names(child(root, u"Notes"_s)), QStringList());
     EXPECT_EQ(child(child(inbox, u"A"_s), u"Bee"_s)->DefaultMessageClass(), u"IPM.Note"_s);
 }
@@ -157,8 +152,7 @@ TEST_F(LocalStoreTest, IdentifiersAreStableAndFindTheirFolder)
     LocalNamespace first(stores);
     const auto roots = first.Folders();
     ASSERT_EQ(roots.size(), 2u);
-    EXPECT_EQ(roots[0]->Name(), u"First"_s);
-    EXPECT_EQ(roots[1]->Name(), u"Second"_s);
+    EXPECT_EQ(roots[0]->Name() + u'|' + roots[1]->Name(), u"First|Second"_s);
     const auto deep = child(child(child(roots[0], u"Inbox"_s), u"Sub"_s), u"Deep"_s);
     ASSERT_TRUE(deep);
     const auto otherInbox = child(roots[1], u"Inbox"_s);
@@ -175,8 +169,7 @@ TEST_F(LocalStoreTest, IdentifiersAreStableAndFindTheirFolder)
     // A fresh session knows nothing yet: it must walk the tree to find the ids.
     LocalNamespace second(stores);
     const auto found = second.GetFolderFromID(deep->EntryID(), deep->StoreID());
-    EXPECT_EQ(found->EntryID(), deep->EntryID());
-    EXPECT_EQ(found->Name(), u"Deep"_s);
+    EXPECT_EQ(found->EntryID() + u'|' + found->Name(), deep->EntryID() + u"|Deep"_s);
     EXPECT_EQ(second.GetFolderFromID(roots[1]->EntryID(), roots[1]->StoreID())->Name(),
               u"Second"_s);
 

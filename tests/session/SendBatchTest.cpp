@@ -42,6 +42,13 @@ protected:
             uniques.append(entry.unique);
         return uniques;
     }
+    std::unique_ptr<OlSendBatch> batchOfTwo()
+    {
+        auto batch = session->createSendBatch();
+        batch->add(letter(u"one@example.org"_s));
+        batch->add(letter(u"two@example.org"_s));
+        return batch;
+    }
     QStringList leftInTmp() const
     {
         return QDir(store + u"/Outbox/tmp"_s).entryList(QDir::Files | QDir::Hidden);
@@ -88,17 +95,11 @@ TEST_F(SendBatchTest, ARefusedMessageFailsAloneAndTheRestIsQueued)
 
 TEST_F(SendBatchTest, ABatchDroppedOrFailingQueuesNothingAndLeavesNothing)
 {
-    {
-        auto batch = session->createSendBatch();
-        batch->add(letter(u"one@example.org"_s));
-        batch->add(letter(u"two@example.org"_s));
-    }
+    (void)batchOfTwo();
     EXPECT_TRUE(queued().isEmpty());
     EXPECT_TRUE(leftInTmp().isEmpty());
 
-    auto batch = session->createSendBatch();
-    batch->add(letter(u"one@example.org"_s));
-    batch->add(letter(u"two@example.org"_s));
+    auto batch = batchOfTwo();
     // The Outbox loses its cur/ under the batch: nothing can be filed.
     ASSERT_TRUE(QDir(store + u"/Outbox/cur"_s).removeRecursively());
     EXPECT_THROW((void)batch->commit(), OutlookError);
