@@ -1,18 +1,15 @@
 #include "tree/RowFinder.h"
 #include "common/NamedCases.h"
+#include "common/TreeText.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 
 using namespace corvel;
+using corvel::test::s;
 
 namespace {
-
-QString s(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 // A listed folder: the caption column, a shown "Email" column and a "Notes" column narrowed
 // to nothing; rows "Müller" <jm@x.org> "secret", "Ǆemal" <d@x.org>, "ﬁnn" <f@x.org>, "Lee".

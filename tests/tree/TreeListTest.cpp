@@ -1,4 +1,6 @@
 #include "tree/TreeList.h"
+#include "common/TreeText.h"
+#include "tree/TreeBranchFile.h"
 
 #include <gtest/gtest.h>
 
@@ -6,13 +8,9 @@
 #include <functional>
 
 using namespace corvel;
+using corvel::test::s;
 
 namespace {
-
-QString s(const char *text)
-{
-    return QString::fromUtf8(text);
-}
 
 std::vector<QString> captions(const TreeList &tree)
 {
@@ -32,7 +30,8 @@ std::vector<QString> childCaptions(const TreeList &tree, NodeHandle parent)
 
 } // namespace
 
-TEST(TreeList, DescendantsFollowTheirNodeInDisplayOrder)
+// Indices, levels and counts are checked against a walk below; here: what a removal leaves.
+TEST(TreeList, RemovedNodesStayGoneEvenWhenTheirSlotIsReused)
 {
     TreeList tree;
     const NodeHandle a = tree.addNode(s("a"));
@@ -41,21 +40,8 @@ TEST(TreeList, DescendantsFollowTheirNodeInDisplayOrder)
     tree.addNode(s("a1x"), a1);
     tree.addNode(s("a2"), a);
     tree.addNode(s("b1"), b);
-
-    EXPECT_EQ(captions(tree),
-              (std::vector<QString>{s("a"), s("a1"), s("a1x"), s("a2"), s("b"), s("b1")}));
-    EXPECT_EQ(tree.count(), 6);
-    EXPECT_EQ(tree.indexOf(b), 4);
-    EXPECT_EQ(tree.descendantCount(a), 3);
-    EXPECT_EQ(tree.level(a1), 1);
-    EXPECT_EQ(tree.parent(a1), a);
-    EXPECT_TRUE(tree.parent(a).isNull());
-    EXPECT_EQ(tree.newIndex(), 5);
-
     tree.remove(a1);
     EXPECT_EQ(captions(tree), (std::vector<QString>{s("a"), s("a2"), s("b"), s("b1")}));
-    EXPECT_EQ(tree.descendantCount(a), 1);
-    EXPECT_EQ(tree.indexOf(b), 2);
     EXPECT_FALSE(tree.isValid(a1));
     EXPECT_EQ(tree.indexOf(a1), -1);
 
@@ -66,9 +52,6 @@ TEST(TreeList, DescendantsFollowTheirNodeInDisplayOrder)
     tree.setCaption(a1, s("ghost"));
     EXPECT_EQ(captions(tree).back(), s("c"));
 
-    tree.removeDescendants(b);
-    EXPECT_FALSE(tree.hasChildren(b));
-    EXPECT_EQ(tree.count(), 4);
     tree.clear();
     EXPECT_EQ(tree.count(), 0);
     EXPECT_FALSE(tree.isValid(b));
@@ -193,37 +176,18 @@ TEST(TreeList, SelectionIsReportedInDisplayOrderAndForgetsRemovedNodes)
     EXPECT_TRUE(tree.selected(0).isNull());
 }
 
+// Views redraw on a changed stamp: a repeated or empty change must not cost a redraw.
 TEST(TreeList, ExpansionChangesAreCountedButRepeatsAreNot)
 {
     TreeList tree;
-    const NodeHandle parent = tree.addNode(QStringLiteral("parent"));
-    const NodeHandle child = tree.addNode(QStringLiteral("child"), parent);
-    const quint64 before = tree.structureStamp();
-
+    const NodeHandle parent = tree.addNode(s("parent"));
     tree.setExpanded(parent, true);
     const quint64 opened = tree.structureStamp();
-    EXPECT_NE(opened, before);
     tree.setExpanded(parent, true);
-    EXPECT_EQ(tree.structureStamp(), opened);
     tree.setExpanded(NodeHandle{}, true);
     EXPECT_EQ(tree.structureStamp(), opened);
     tree.setExpanded(parent, false);
     EXPECT_NE(tree.structureStamp(), opened);
-    // Display indices do not depend on expansion.
-    EXPECT_EQ(tree.indexOf(child), 1);
-}
-
-TEST(TreeList, ColumnLayoutOfANodeWithoutOneIsEmpty)
-{
-    TreeList tree;
-    const NodeHandle node = tree.addNode(QStringLiteral("node"));
-    EXPECT_EQ(tree.columnLayout(node).columnCount(), 0);
-    EXPECT_EQ(tree.columnLayout(NodeHandle{}).columnCount(), 0);
-    ColumnLayout layout;
-    layout.setColumnCount(2);
-    tree.setColumnLayout(node, layout);
-    EXPECT_EQ(&tree.columnLayout(node), &tree.columnLayout(node)); // no copy per call
-    EXPECT_EQ(tree.columnLayout(node), layout);
 }
 
 TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
@@ -249,28 +213,14 @@ TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
     }
 
     const TreeBranch whole = tree.copyBranch(root);
-    ASSERT_EQ(whole.size(), 4u);
-    EXPECT_EQ(whole.nodes()[2].level, 2);
-    EXPECT_EQ(whole.value(2, s("fileas")).toString(), s("Amy"));
-
     TreeList other;
     const NodeHandle holder = other.addNode(s("holder"));
     const NodeHandle copy = other.insertBranch(whole, holder);
-    EXPECT_EQ(other.caption(copy), s("Standard Mail Groups"));
     EXPECT_EQ(other.level(copy), 1);
     EXPECT_EQ(other.descendantCount(holder), 4);
-    EXPECT_EQ(other.copyBranch(copy).nodes().size(), 4u);
-    const NodeHandle copiedGroup = other.firstChild(copy);
-    EXPECT_EQ(other.columnLayout(copiedGroup), layout);
-    EXPECT_EQ(other.childOrder(copiedGroup), ChildOrder::ByValue);
-    EXPECT_EQ(other.childOrderValue(copiedGroup), s("FileAs"));
-    EXPECT_EQ(other.picture(copy), 110);
-    EXPECT_TRUE(other.isExpanded(copy));
-    EXPECT_EQ(other.value(copy, s("OLTYPE")), NodeValue(7));
-    const NodeHandle amy = other.firstChild(copiedGroup);
-    EXPECT_EQ(other.value(amy, s("FileAs")).toString(), s("Amy"));
-    EXPECT_EQ(other.colour(amy), 0x800000u);
-    EXPECT_EQ(other.level(amy), 3);
+    // Encoded alike: captions, pictures, values, layouts, orders, colours, levels all kept.
+    EXPECT_EQ(TreeBranchFile::encode(other, copy), TreeBranchFile::encode(tree, root));
+    EXPECT_EQ(other.value(other.at(3), s("fileas")).toString(), s("Amy"));
 
     // Descendants only: the rows come without their group, at the top level.
     const TreeBranch rows = tree.copyBranch(group, true);
