@@ -12,6 +12,7 @@
 #include "tree/NodeKinds.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -29,21 +30,16 @@ const char *const StandardDefaults = "IPM.Contact\r\n"
                                      "IPM.Note\r\n"
                                      " Subject;Subject;300\r\n";
 
+// Captions as "panel:text", in the order they were shown.
 class RecordingPanels : public StatusPanels
 {
 public:
-    struct Caption
-    {
-        int panel;
-        QString text;
-        bool operator==(const Caption &) const = default;
-    };
-    std::vector<Caption> captions;
+    QStringList captions;
     std::vector<int> percents;
 
     void updateCaption(int panel, const QString &caption) override
     {
-        captions.push_back({panel, caption});
+        captions << QString::number(panel) + u':' + caption;
     }
     void showPercent(int panel, int percent) override
     {
@@ -52,11 +48,9 @@ public:
     }
     [[nodiscard]] QString last(int panel) const
     {
-        for (auto it = captions.rbegin(); it != captions.rend(); ++it) {
-            if (it->panel == panel)
-                return it->text;
-        }
-        return {};
+        const QString prefix = QString::number(panel) + u':';
+        const QStringList shown = captions.filter(QRegularExpression(u'^' + prefix));
+        return shown.isEmpty() ? QString() : shown.last().mid(prefix.size());
     }
     void reset()
     {
@@ -181,8 +175,7 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     EXPECT_TRUE(f.tree.isExpanded(folder));
     EXPECT_FALSE(f.tree.isDrawingSuspended());
     EXPECT_EQ(f.panels.captions,
-              (std::vector<RecordingPanels::Caption>{
-                  {1, QString()}, {2, s("Loading Contacts")}, {2, QString()}, {1, s("3 Items")}}));
+              (QStringList{s("1:"), s("2:Loading Contacts"), s("2:"), s("1:3 Items")}));
     EXPECT_EQ(f.panels.percents, (std::vector<int>{33, 66, 100}));
     EXPECT_FALSE(f.busy.busy);
     EXPECT_EQ(f.busy.spans, 1);
@@ -401,10 +394,8 @@ TEST(ItemLists, MessageFlagsDecideExpansionSelectionAndTheCount)
         EXPECT_EQ(f.tree.isSelected(storeNode), !c.select);
         EXPECT_EQ(f.tree.isSelected(drafts), c.select);
         // Panel 1 is not cleared first: messages keep the count shown until the end.
-        EXPECT_EQ(f.panels.captions, (std::vector<RecordingPanels::Caption>{
-                                         {2, s("Loading Messages")},
-                                         {2, QString()},
-                                         {1, c.select ? s("2 Items") : QString()}}));
+        EXPECT_EQ(f.panels.captions, (QStringList{s("2:Loading Messages"), s("2:"),
+                                                  c.select ? s("1:2 Items") : s("1:")}));
     }
 }
 
