@@ -5,22 +5,17 @@
 
 #include <QElapsedTimer>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 using namespace corvel;
 
 namespace {
 
-struct CountCase
-{
-    QString source;
-    QString dlm;
-    int fields;
-    int dlms;
-};
-
 TEST(FieldStrings, CountsFieldsAndDelimiters)
 {
-    const CountCase cases[] = {
+    const std::tuple<QString, QString, int, int> cases[] = {
+        // source, delimiter, fields, delimiters
         {u""_s, u"^"_s, 0, 0},
         {u"a"_s, u"^"_s, 1, 0},
         {u"a^"_s, u"^"_s, 2, 1},
@@ -34,24 +29,16 @@ TEST(FieldStrings, CountsFieldsAndDelimiters)
         {u"abc"_s, u""_s, 1, 0},
         {u""_s, u""_s, 0, 0},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.source.toStdString() + " / " + c.dlm.toStdString());
-        EXPECT_EQ(DS_CountFields(c.source, c.dlm), c.fields);
-        EXPECT_EQ(DS_CountDlms(c.source, c.dlm), c.dlms);
+    for (const auto &[source, dlm, fields, dlms] : cases) {
+        SCOPED_TRACE(source.toStdString() + " / " + dlm.toStdString());
+        EXPECT_EQ(DS_CountFields(source, dlm), fields);
+        EXPECT_EQ(DS_CountDlms(source, dlm), dlms);
     }
 }
 
-struct GetCase
-{
-    QString source;
-    QString dlm;
-    int n;
-    QString expected;
-};
-
 TEST(FieldStrings, GetsFields)
 {
-    const GetCase cases[] = {
+    const std::tuple<QString, QString, int, QString> cases[] = {
         {u"a^b"_s, u"^"_s, 3, u""_s},
         {u"a^^b"_s, u"^"_s, 2, u""_s},
         {u"a^^b"_s, u"^"_s, 3, u"b"_s},
@@ -62,23 +49,13 @@ TEST(FieldStrings, GetsFields)
         {u"aaab"_s, u"aa"_s, 2, u"ab"_s},
         {u"abc"_s, u""_s, 1, u"abc"_s},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.source.toStdString() + " #" + std::to_string(c.n));
-        EXPECT_EQ(DS_GetField(c.source, c.dlm, c.n), c.expected);
-    }
+    for (const auto &[source, dlm, n, expected] : cases)
+        EXPECT_EQ(DS_GetField(source, dlm, n), expected) << source.toStdString() << " #" << n;
 }
-
-struct PutCase
-{
-    QString source;
-    int n;
-    QString value;
-    QString expected;
-};
 
 TEST(FieldStrings, PutsFields)
 {
-    const PutCase cases[] = {
+    const std::tuple<QString, int, QString, QString> cases[] = {
         {u""_s, 1, u"v"_s, u"v"_s},      {u""_s, 1, u""_s, u""_s},
         {u"a"_s, 2, u"v"_s, u"a^v"_s},   {u"a^b"_s, 1, u"v"_s, u"v^b"_s},
         {u"a^b"_s, 2, u""_s, u"a^"_s},   {u"a^^c"_s, 2, u"b"_s, u"a^b^c"_s},
@@ -86,10 +63,8 @@ TEST(FieldStrings, PutsFields)
         {u"a^b"_s, 0, u"v"_s, u"a^b"_s}, {u""_s, 2, u"v"_s, u""_s},
         {u"a"_s, 1, u"x^y"_s, u"x^y"_s},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.source.toStdString() + " #" + std::to_string(c.n));
-        EXPECT_EQ(DS_PutField(c.source, u"^"_s, c.n, c.value), c.expected);
-    }
+    for (const auto &[source, n, value, expected] : cases)
+        EXPECT_EQ(DS_PutField(source, u"^"_s, n, value), expected) << source.toStdString() << n;
     // A value holding the delimiter becomes several fields.
     EXPECT_EQ(DS_CountFields(DS_PutField(u"a"_s, u"^"_s, 1, u"x^y"_s), u"^"_s), 2);
     EXPECT_EQ(DS_PutField(u"a; b"_s, u"; "_s, 3, u"c"_s), u"a; b; c"_s);
