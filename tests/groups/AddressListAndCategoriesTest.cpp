@@ -82,7 +82,6 @@ TEST(AddressListFile, WritesThroughLinksAndRefusesWhatIsNoFile)
     const auto read = AddressListFile::read(path);
     ASSERT_TRUE(read.ok());
     EXPECT_EQ(read->size(), 1u);
-    EXPECT_FALSE(AddressListFile::read(tmp.filePath(u"none.txt"_s)).ok());
     EXPECT_FALSE(AddressListFile::write(tmp.filePath(u"no/such/dir/l.txt"_s), {}).ok());
 
     // A link to a file, and a link to a file not made yet: the link stays, the file changes.
@@ -99,10 +98,8 @@ TEST(AddressListFile, WritesThroughLinksAndRefusesWhatIsNoFile)
 
     const QString fifo = tmp.filePath(u"fifo"_s);
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    for (const QString &noFile : {fifo, tmp.path()}) {
+    for (const QString &noFile : {fifo, tmp.path()})
         EXPECT_FALSE(AddressListFile::write(noFile, {}).ok()) << qPrintable(noFile);
-        EXPECT_FALSE(AddressListFile::read(noFile).ok()) << qPrintable(noFile);
-    }
     EXPECT_TRUE(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
 }
 

@@ -71,8 +71,8 @@ TEST(MailGroups, ADefinitionReadsBackAsGivenWithItsNamesMadeListSafe)
 struct Refusal
 {
     const char *name;
-    std::function<Status(SampleGroups &)> operation;
     const char *reason;
+    std::function<Status(SampleGroups &)> operation;
 };
 
 CORVEL_PRINT_BY_NAME(Refusal)
@@ -106,71 +106,59 @@ Status statusOf(const Result<GroupId> &result)
 INSTANTIATE_TEST_SUITE_P(
     , MailGroupsRefusalTest,
     testing::Values(
-        Refusal{"NewGroupWithoutName",
-                [](SampleGroups &g) { return statusOf(g.groups.createStandard(QString())); },
-                "needs a name"},
-        Refusal{"RenameToNothing",
-                [](SampleGroups &g) { return g.groups.rename(g.id(u"Friends"_s), QString()); },
-                "needs a name"},
-        Refusal{"StaleGroup",
+        Refusal{"NewGroupWithoutName", "needs a name",
+                [](SampleGroups &g) { return statusOf(g.groups.createStandard(QString())); }},
+        Refusal{"RenameToNothing", "needs a name",
+                [](SampleGroups &g) { return g.groups.rename(g.id(u"Friends"_s), QString()); }},
+        Refusal{"StaleGroup", "no longer exists",
                 [](SampleGroups &g) {
                     const GroupId gone = *g.groups.createStandard(u"Gone"_s);
                     (void)g.groups.remove(gone);
                     return g.groups.rename(gone, u"Back"_s);
-                },
-                "no longer exists"},
-        Refusal{"UnknownCaption",
-                [](SampleGroups &g) { return statusOf(g.groups.find(u"friends"_s)); },
-                "no mail group named"},
-        Refusal{"CaptionOfTwoGroups",
+                }},
+        Refusal{"UnknownCaption", "no mail group named",
+                [](SampleGroups &g) { return statusOf(g.groups.find(u"friends"_s)); }},
+        Refusal{"CaptionOfTwoGroups", "names 2 mail groups",
                 [](SampleGroups &g) {
                     (void)g.groups.createStandard(u"Team"_s);
                     const Status found = statusOf(g.groups.find(u"Team"_s));
                     (void)g.groups.remove(g.groups.all()[2].id);
                     return found;
-                },
-                "names 2 mail groups"},
-        Refusal{"WrongKind",
+                }},
+        Refusal{"WrongKind", "is not a Standard Mail Group",
                 [](SampleGroups &g) {
                     return statusOf(g.groups.find(u"Team"_s, MailGroup::Kind::Standard));
-                },
-                "is not a Standard Mail Group"},
-        Refusal{"TypedMemberInDynamicGroup",
+                }},
+        Refusal{"TypedMemberInDynamicGroup", "is not a Standard Mail Group",
                 [](SampleGroups &g) {
                     return g.groups.addMember(g.id(u"Team"_s), u"A"_s, u"a@example.org"_s);
-                },
-                "is not a Standard Mail Group"},
-        Refusal{"AddressHeldInOtherCase",
+                }},
+        Refusal{"AddressHeldInOtherCase", "already exists on file",
                 [](SampleGroups &g) {
                     const auto friends = g.groups.group(g.id(u"Friends"_s));
                     return g.groups.addMember(friends->id, u"A"_s,
                                               friends->members[0].address.toUpper());
-                },
-                "already exists on file"},
-        Refusal{"EditUnknownMember",
+                }},
+        Refusal{"EditUnknownMember", "has no member nobody@example.org",
                 [](SampleGroups &g) {
                     return g.groups.editMember(g.id(u"Friends"_s), u"nobody@example.org"_s, u"N"_s,
                                                std::nullopt);
-                },
-                "has no member nobody@example.org"},
-        Refusal{"EditToBadAddress",
+                }},
+        Refusal{"EditToBadAddress", "A <a@example.org>",
                 [](SampleGroups &g) {
                     const auto friends = g.groups.group(g.id(u"Friends"_s));
                     return g.groups.editMember(friends->id, friends->members[2].address,
                                                std::nullopt, u"A <a@example.org>"_s);
-                },
-                "A <a@example.org>"},
-        Refusal{"RemoveUnknownMember",
+                }},
+        Refusal{"RemoveUnknownMember", "has no member nobody@example.org",
                 [](SampleGroups &g) {
                     return g.groups.removeMember(g.id(u"Friends"_s), u"nobody@example.org"_s);
-                },
-                "has no member nobody@example.org"},
-        Refusal{"LoadWithoutSession",
+                }},
+        Refusal{"LoadWithoutSession", "is not available",
                 [](SampleGroups &g) {
                     const Result<int> loaded = g.groups.load(g.id(u"Team"_s), u"now"_s);
                     return loaded.ok() ? Status() : Status::failure(loaded.error());
-                },
-                "is not available"}),
+                }}),
     corvel::test::ByName());
 
 } // namespace
