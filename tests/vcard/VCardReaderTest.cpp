@@ -1,5 +1,4 @@
 #include "vcard/VCardReader.h"
-#include "common/NamedCases.h"
 #include "vcard/VCardLineReader.h"
 #include "vcard/VCardProperty.h"
 
@@ -36,11 +35,6 @@ struct GoldenFile
     std::vector<VCardContact> expected;
 };
 
-void PrintTo(const GoldenFile &c, std::ostream *os)
-{
-    *os << c.file;
-}
-
 const GoldenFile goldenFiles[] = {
     {"v21-qp-charset.vcf",
      {{u"Müller, Jürgen Karl"_s, u"jm@example.de"_s, u"Geschäftlich, Schützenverein"_s},
@@ -65,24 +59,15 @@ const GoldenFile goldenFiles[] = {
     {"garbage.vcf", {}},
 };
 
-class VCardGoldenTest : public ::testing::TestWithParam<GoldenFile>
+TEST(VCardGoldenTest, ReadsTheContactsOfEachFile)
 {
-};
-
-TEST_P(VCardGoldenTest, ReadsTheContactsOfTheFile)
-{
-    const QByteArray data = dataFile(GetParam().file);
-    ASSERT_FALSE(data.isEmpty());
-    EXPECT_EQ(VCardReader::read(data), GetParam().expected);
+    for (const GoldenFile &golden : goldenFiles) {
+        SCOPED_TRACE(golden.file);
+        const QByteArray data = dataFile(golden.file);
+        ASSERT_FALSE(data.isEmpty());
+        EXPECT_EQ(VCardReader::read(data), golden.expected);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Files, VCardGoldenTest, ::testing::ValuesIn(goldenFiles),
-                         [](const auto &row) {
-                             return QString::fromLatin1(row.param.file)
-                                 .replace(u'-', u'_')
-                                 .replace(u'.', u'_')
-                                 .toStdString();
-                         });
 
 TEST(VCardGoldenTest, EveryDataFileIsInTheTable)
 {
@@ -208,76 +193,65 @@ TEST(VCardPropertyTest, TakesALineApart)
 }
 
 // Which cards are distribution lists rather than people, and whom they hold.
-struct MemberCase
+TEST(VCardReaderTest, GroupCardsAreMarkedAndTheirMembersRead)
 {
-    const char *name;
-    QByteArray lines; // between BEGIN and END
-    bool isGroup;
-    QString uid;
-    QStringList members;
-};
-
-CORVEL_PRINT_BY_NAME(MemberCase)
-
-class VCardMemberTest : public ::testing::TestWithParam<MemberCase>
-{
-};
-
-TEST_P(VCardMemberTest, GroupCardsAreMarkedAndTheirMembersRead)
-{
-    // A second card after it: the kind and members belong to their own card only.
-    const QByteArray card = "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Surname;;;;\r\nFN:Board\r\n" +
-                            GetParam().lines +
-                            "END:VCARD\r\nBEGIN:VCARD\r\nFN:P\r\nEMAIL:p@x.org\r\nEND:VCARD\r\n";
-    const std::vector<VCardContact> contacts = VCardReader::read(card);
-    ASSERT_EQ(contacts.size(), 2u);
-    EXPECT_EQ(contacts[0].isGroup, GetParam().isGroup);
-    EXPECT_EQ(contacts[0].fileAs, GetParam().isGroup ? u"Board"_s : u"Surname"_s);
-    EXPECT_EQ(contacts[0].uid, GetParam().uid);
-    EXPECT_EQ(contacts[0].members, GetParam().members);
-    EXPECT_FALSE(contacts[1].isGroup);
+    const struct
+    {
+        const char *name;
+        QByteArray lines; // between BEGIN and END
+        bool isGroup;
+        QString uid;
+        QStringList members;
+    } cases[] = {{"NoKind", "", false, {}, {}},
+                 {"GroupInCapitals", "KIND:GROUP\r\n", true, {}, {}},
+                 {"Individual", "KIND:individual\r\n", false, {}, {}},
+                 {"Organisation", "KIND:org\r\n", false, {}, {}},
+                 {"GroupInAnotherValue", "NOTE:KIND:group\r\n", false, {}, {}},
+                 {"KindGroup",
+                  "KIND:group\r\nUID:urn:uuid:G1\r\nMEMBER:urn:uuid:ABC-1\r\n"
+                  "MEMBER:mailto:ann@example.org\r\n",
+                  true,
+                  u"g1"_s,
+                  {u"urn:uuid:abc-1"_s, u"mailto:ann@example.org"_s}},
+                 {"AddressBookServerGroup",
+                  "X-ADDRESSBOOKSERVER-KIND:group\r\nUID:g2\r\n"
+                  "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:def-2\r\n"
+                  "item1.X-ADDRESSBOOKSERVER-MEMBER:URN:UUID:Ghi-3\r\n",
+                  true,
+                  u"g2"_s,
+                  {u"urn:uuid:def-2"_s, u"urn:uuid:ghi-3"_s}},
+                 {"GroupedKindProperty", "item1.X-ADDRESSBOOKSERVER-KIND:group\r\n", true, {}, {}},
+                 {"MailtoWithHeadersAndEncoding",
+                  "KIND:group\r\nMEMBER:mailto:b%40example.org?subject=hi\r\n",
+                  true,
+                  {},
+                  {u"mailto:b@example.org"_s}},
+                 {"MalformedMembersIgnored",
+                  "KIND:group\r\nMEMBER:\r\nMEMBER:urn:uuid:\r\nMEMBER:mailto:nobody\r\n"
+                  "MEMBER:https://example.org/x\r\nMEMBER;VALUE=uri\r\nMEMBER:Bob\r\n"
+                  "MEMBER:urn:uuid:ok\r\n",
+                  true,
+                  {},
+                  {u"urn:uuid:ok"_s}},
+                 {"ContactKeepsUidNotMembers",
+                  "UID:Person-1\r\nMEMBER:urn:uuid:x\r\n",
+                  false,
+                  u"person-1"_s,
+                  {}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        // A second card after it: the kind and members belong to their own card only.
+        const std::vector<VCardContact> contacts = VCardReader::read(
+            "BEGIN:VCARD\r\nVERSION:4.0\r\nN:Surname;;;;\r\nFN:Board\r\n" + c.lines +
+            "END:VCARD\r\nBEGIN:VCARD\r\nFN:P\r\nEMAIL:p@x.org\r\nEND:VCARD\r\n");
+        ASSERT_EQ(contacts.size(), 2u);
+        EXPECT_EQ(contacts[0].isGroup, c.isGroup);
+        EXPECT_EQ(contacts[0].fileAs, c.isGroup ? u"Board"_s : u"Surname"_s);
+        EXPECT_EQ(contacts[0].uid, c.uid);
+        EXPECT_EQ(contacts[0].members, c.members);
+        EXPECT_FALSE(contacts[1].isGroup);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Members, VCardMemberTest,
-    ::testing::Values(
-        MemberCase{"NoKind", "", false, {}, {}},
-        MemberCase{"GroupInCapitals", "KIND:GROUP\r\n", true, {}, {}},
-        MemberCase{"Individual", "KIND:individual\r\n", false, {}, {}},
-        MemberCase{"Organisation", "KIND:org\r\n", false, {}, {}},
-        MemberCase{"GroupInAnotherValue", "NOTE:KIND:group\r\n", false, {}, {}},
-        MemberCase{"KindGroup",
-                   "KIND:group\r\nUID:urn:uuid:G1\r\nMEMBER:urn:uuid:ABC-1\r\n"
-                   "MEMBER:mailto:ann@example.org\r\n",
-                   true,
-                   u"g1"_s,
-                   {u"urn:uuid:abc-1"_s, u"mailto:ann@example.org"_s}},
-        MemberCase{"AddressBookServerGroup",
-                   "X-ADDRESSBOOKSERVER-KIND:group\r\nUID:g2\r\n"
-                   "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:def-2\r\n"
-                   "item1.X-ADDRESSBOOKSERVER-MEMBER:URN:UUID:Ghi-3\r\n",
-                   true,
-                   u"g2"_s,
-                   {u"urn:uuid:def-2"_s, u"urn:uuid:ghi-3"_s}},
-        MemberCase{"GroupedKindProperty", "item1.X-ADDRESSBOOKSERVER-KIND:group\r\n", true, {}, {}},
-        MemberCase{"MailtoWithHeadersAndEncoding",
-                   "KIND:group\r\nMEMBER:mailto:b%40example.org?subject=hi\r\n",
-                   true,
-                   {},
-                   {u"mailto:b@example.org"_s}},
-        MemberCase{"MalformedMembersIgnored",
-                   "KIND:group\r\nMEMBER:\r\nMEMBER:urn:uuid:\r\nMEMBER:mailto:nobody\r\n"
-                   "MEMBER:https://example.org/x\r\nMEMBER;VALUE=uri\r\nMEMBER:Bob\r\n"
-                   "MEMBER:urn:uuid:ok\r\n",
-                   true,
-                   {},
-                   {u"urn:uuid:ok"_s}},
-        MemberCase{"ContactKeepsUidNotMembers",
-                   "UID:Person-1\r\nMEMBER:urn:uuid:x\r\n",
-                   false,
-                   u"person-1"_s,
-                   {}}),
-    corvel::test::ByName());
 
 // Inputs built to be slow for a careless reader: each must take linear time, and still be
 // read as the rules say.
