@@ -1,5 +1,4 @@
 #include "folders/ItemLists.h"
-#include "common/NamedCases.h"
 #include "common/TreeText.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
@@ -245,87 +244,76 @@ TEST(ItemLists, AnEmptyFolderShowsItsHeadingsAndZeroItems)
     EXPECT_TRUE(f.panels.percents.empty());
 }
 
-// A folder's own column set, as the per-folder file holds it.
-struct ColumnCase
+// A folder's own column set, as the per-folder file holds it, shapes its list.
+TEST(ItemLists, FolderColumnSetShapesTheList)
 {
-    const char *name;
-    const char *properties;
-    const char *headings;
-    const char *widths;
-    std::vector<int> expectedWidths; // pixels, from column 1
-    QStringList expectedRow;         // the row's bound values, in column order
-};
+    const struct
+    {
+        const char *name;
+        const char *properties;
+        const char *headings;
+        const char *widths;
+        std::vector<int> expectedWidths; // pixels, from column 1
+        QStringList expectedRow;         // the row's bound values, in column order
+    } cases[] = {{"UnreadablePropertyStaysEmpty",
+                  "FileAs~Body~Email1Address",
+                  "Name~Body~Mail",
+                  "100~50~20",
+                  {100, 50, 20},
+                  {s("Brown, Bob"), QString(), s("bob@example.org")}},
+                 {"UnusableWidthsGetTheDefault",
+                  "FileAs~Email1Address~Categories",
+                  "A~B~C",
+                  "0~~abc",
+                  {167, 167, 167},
+                  {s("Brown, Bob"), s("bob@example.org"), s("Golf")}},
+                 {"NegativeAndHugeWidthsGetTheDefault",
+                  "FileAs~Categories",
+                  "A~B",
+                  "-5~99999999999",
+                  {167, 167},
+                  {s("Brown, Bob"), s("Golf")}},
+                 {"FractionalWidthsAreRounded", "FileAs", "A", " 12.5 ", {13}, {s("Brown, Bob")}},
+                 {"NamesMatchWithoutRegardToCase",
+                  "EMAIL1ADDRESS~fileas",
+                  "Mail~Name",
+                  "10~10",
+                  {10, 10},
+                  {s("bob@example.org"), s("Brown, Bob")}},
+                 {"NoColumns", "", "", "", {}, {}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"), s("Golf"));
+        f.build(StandardDefaults, s("{contacts}^Old name^kept^%1^%2^%3\r\n")
+                                      .arg(s(c.properties), s(c.headings), s(c.widths)));
+        const int setsBefore = f.groups->columnSets().count();
+        const NodeHandle folder = f.node(f.contacts);
+        ASSERT_TRUE(f.lists->loadContacts(folder).ok());
+        EXPECT_EQ(f.groups->columnSets().count(), setsBefore);
+        EXPECT_EQ(f.columnSet(f.contacts->EntryID()).displayName, s("Contacts"));
+        EXPECT_EQ(f.columnSet(f.contacts->EntryID()).reserved, s("kept"));
 
-CORVEL_PRINT_BY_NAME(ColumnCase)
-
-class ItemListsColumns : public testing::TestWithParam<ColumnCase>
-{
-};
-
-TEST_P(ItemListsColumns, FolderColumnSetShapesTheList)
-{
-    const ColumnCase &c = GetParam();
-    Fixture f;
-    f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"), s("Golf"));
-    f.build(StandardDefaults, s("{contacts}^Old name^kept^%1^%2^%3\r\n")
-                                  .arg(s(c.properties), s(c.headings), s(c.widths)));
-    const int setsBefore = f.groups->columnSets().count();
-    const NodeHandle folder = f.node(f.contacts);
-    ASSERT_TRUE(f.lists->loadContacts(folder).ok());
-    EXPECT_EQ(f.groups->columnSets().count(), setsBefore);
-    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).displayName, s("Contacts"));
-    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).reserved, s("kept"));
-
-    const ColumnLayout layout = f.tree.columnLayout(folder);
-    ASSERT_EQ(layout.columnCount(), static_cast<int>(c.expectedWidths.size()) + 1);
-    QStringList bound;
-    for (int i = 1; i < layout.columnCount(); ++i) {
-        EXPECT_EQ(layout.columns[i].width, c.expectedWidths[i - 1]) << "column " << i;
-        bound << layout.columns[i].boundValue;
-    }
-    EXPECT_EQ(f.rows(folder, bound).value(0), c.expectedRow.join(QLatin1Char('|')));
-    // Stored under the column set's own spelling, as the layout binds it.
-    QStringList stored;
-    for (const auto &value : f.tree.values(f.tree.firstChild(folder)))
-        stored << value.first;
-    for (qsizetype i = 0; i < bound.size(); ++i) {
-        if (!c.expectedRow[i].isEmpty()) { // what cannot be read is not stored
-            EXPECT_TRUE(stored.contains(bound[i])) << bound[i].toStdString();
+        const ColumnLayout layout = f.tree.columnLayout(folder);
+        ASSERT_EQ(layout.columnCount(), static_cast<int>(c.expectedWidths.size()) + 1);
+        QStringList bound;
+        for (int i = 1; i < layout.columnCount(); ++i) {
+            EXPECT_EQ(layout.columns[i].width, c.expectedWidths[i - 1]) << "column " << i;
+            bound << layout.columns[i].boundValue;
         }
+        EXPECT_EQ(f.rows(folder, bound).value(0), c.expectedRow.join(QLatin1Char('|')));
+        // Stored under the column set's own spelling, as the layout binds it.
+        QStringList stored;
+        for (const auto &value : f.tree.values(f.tree.firstChild(folder)))
+            stored << value.first;
+        for (qsizetype i = 0; i < bound.size(); ++i) {
+            if (!c.expectedRow[i].isEmpty()) { // what cannot be read is not stored
+                EXPECT_TRUE(stored.contains(bound[i])) << bound[i].toStdString();
+            }
+        }
+        EXPECT_EQ(f.tree.value(f.tree.firstChild(folder), s("EntryId")).isEmpty(), false);
     }
-    EXPECT_EQ(f.tree.value(f.tree.firstChild(folder), s("EntryId")).isEmpty(), false);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ItemListsColumns,
-    testing::Values(
-        ColumnCase{"UnreadablePropertyStaysEmpty",
-                   "FileAs~Body~Email1Address",
-                   "Name~Body~Mail",
-                   "100~50~20",
-                   {100, 50, 20},
-                   {s("Brown, Bob"), QString(), s("bob@example.org")}},
-        ColumnCase{"UnusableWidthsGetTheDefault",
-                   "FileAs~Email1Address~Categories",
-                   "A~B~C",
-                   "0~~abc",
-                   {167, 167, 167},
-                   {s("Brown, Bob"), s("bob@example.org"), s("Golf")}},
-        ColumnCase{"NegativeAndHugeWidthsGetTheDefault",
-                   "FileAs~Categories",
-                   "A~B",
-                   "-5~99999999999",
-                   {167, 167},
-                   {s("Brown, Bob"), s("Golf")}},
-        ColumnCase{"FractionalWidthsAreRounded", "FileAs", "A", " 12.5 ", {13}, {s("Brown, Bob")}},
-        ColumnCase{"NamesMatchWithoutRegardToCase",
-                   "EMAIL1ADDRESS~fileas",
-                   "Mail~Name",
-                   "10~10",
-                   {10, 10},
-                   {s("bob@example.org"), s("Brown, Bob")}},
-        ColumnCase{"NoColumns", "", "", "", {}, {}}),
-    corvel::test::ByName());
 
 TEST(ItemLists, ItemsOfOtherClassesAreSkippedButCounted)
 {
@@ -547,40 +535,22 @@ TEST(ItemLists, ProgressIsDrawnOncePerWholePercent)
     EXPECT_EQ(f.tree.value(f.tree.firstChild(folder), s("FileAs")).toString(), s("Contact 00000"));
 }
 
-namespace {
-
-struct LineCase
+// A column-set line of the per-folder file, and how it is written back (nullptr: as read).
+TEST(ColumnSetLines, AreWrittenBackAsTheyWereRead)
 {
-    const char *name;
-    const char *line;
-    const char *written; // nullptr: written back as read
-};
-
-CORVEL_PRINT_BY_NAME(LineCase)
-
-class ColumnSetLines : public ::testing::TestWithParam<LineCase>
-{
-};
-
-TEST_P(ColumnSetLines, AreWrittenBackAsTheyWereRead)
-{
-    const LineCase &c = GetParam();
-    const QString line = QString::fromUtf8(c.line);
-    const QString written = c.written ? QString::fromUtf8(c.written) : line;
-    EXPECT_EQ(ColumnSets::formatLine(ColumnSets::parseLine(line)), written);
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        {"ThreeColumns", "K^Name^r^FileAs~Email1Address~Categories^A~B~C^1~2~3", nullptr},
+        {"EmptyColumnFields", "K^Name^^^^", nullptr},
+        {"EmptyMiddleColumn", "K^^^a~~c^x~~z^1~~3", nullptr},
+        {"ShortHeadingsPadded", "K^N^^a~b^x^5", "K^N^^a~b^x~^5~"},
+        {"ShortPropertiesPadded", "K^N^^a^x~y^5~6~7", "K^N^^a~~^x~y~^5~6~7"},
+        {"MissingFields", "K^Name", "K^Name^^^^"},
+        {"WidthWithoutProperty", "K^N^^^^5", nullptr},
+        {"FieldsPastTheSixthDropped", "K^N^r^a^b^1^extra^more", "K^N^r^a^b^1"}};
+    for (const auto &[name, line, written] : cases) {
+        const QString read = QString::fromUtf8(line);
+        EXPECT_EQ(ColumnSets::formatLine(ColumnSets::parseLine(read)),
+                  written ? QString::fromUtf8(written) : read)
+            << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ColumnSetLines,
-    ::testing::Values(
-        LineCase{"ThreeColumns", "K^Name^r^FileAs~Email1Address~Categories^A~B~C^1~2~3", nullptr},
-        LineCase{"EmptyColumnFields", "K^Name^^^^", nullptr},
-        LineCase{"EmptyMiddleColumn", "K^^^a~~c^x~~z^1~~3", nullptr},
-        LineCase{"ShortHeadingsPadded", "K^N^^a~b^x^5", "K^N^^a~b^x~^5~"},
-        LineCase{"ShortPropertiesPadded", "K^N^^a^x~y^5~6~7", "K^N^^a~~^x~y~^5~6~7"},
-        LineCase{"MissingFields", "K^Name", "K^Name^^^^"},
-        LineCase{"WidthWithoutProperty", "K^N^^^^5", nullptr},
-        LineCase{"FieldsPastTheSixthDropped", "K^N^r^a^b^1^extra^more", "K^N^r^a^b^1"}),
-    corvel::test::ByName());
-
-} // namespace
