@@ -3,7 +3,6 @@
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryNamespace.h"
 #include "folders/GroupRootsSource.h"
-#include "support/FieldStrings.h"
 #include "tree/NodeKinds.h"
 
 #include <gtest/gtest.h>
@@ -40,13 +39,7 @@ struct Fixture
     TreeList tree;
     FolderTree builder{tree, *session, roots};
 
-    QString ids(std::initializer_list<QString> entryIds)
-    {
-        QString list;
-        for (const QString &id : entryIds)
-            list = DS_PutField(list, s("^"), DS_CountFields(list, s("^")) + 1, id);
-        return list;
-    }
+    static QString ids(const QStringList &entryIds) { return entryIds.join(u'^'); }
 };
 
 } // namespace
