@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <array>
+#include <tuple>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -116,12 +118,7 @@ TEST(VCardReaderTest, EncodedLineBreaksNeverSurviveIntoValues)
 
 TEST(VCardLineReaderTest, UnfoldsAndSplitsLines)
 {
-    const struct
-    {
-        const char *name;
-        QByteArray input;
-        QList<QByteArray> lines;
-    } cases[] = {
+    const std::tuple<const char *, QByteArray, QList<QByteArray>> cases[] = {
         {"lf", "A:1\nB:2\n", {"A:1", "B:2"}},
         {"crlf and lone cr", "A:1\r\nB:2\rC:3", {"A:1", "B:2", "C:3"}},
         {"fold by space or tab", "A:1\r\n 2\r\n\t3\nB:x", {"A:123", "B:x"}},
@@ -142,27 +139,21 @@ TEST(VCardLineReaderTest, UnfoldsAndSplitsLines)
          {"A;ENCODING=QUOTED-PRINTABLE:x="}},
         {"leading fold", " A:1", {" A:1"}},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        VCardLineReader reader(c.input);
+    for (const auto &[name, input, expected] : cases) {
+        SCOPED_TRACE(name);
+        VCardLineReader reader(input);
         QList<QByteArray> lines;
         QByteArrayView line;
         while (reader.next(line))
             lines.append(line.toByteArray());
-        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(lines, expected);
     }
 }
 
 TEST(VCardPropertyTest, TakesALineApart)
 {
-    const struct
-    {
-        const char *line;
-        const char *group;
-        const char *name;
-        const char *value;
-        const char *type; // the TYPE values, joined by "|"
-    } cases[] = {
+    // line, group, name, value, the TYPE values joined by "|"
+    const std::array<const char *, 5> cases[] = {
         {"EMAIL:a@b", "", "EMAIL", "a@b", ""},
         {"item1.EMAIL;TYPE=work,pref:a@b", "item1", "EMAIL", "a@b", "work|pref"},
         {"EMAIL;type=\"home,work\";TYPE=x:a@b", "", "EMAIL", "a@b", "home,work|x"},
@@ -172,19 +163,19 @@ TEST(VCardPropertyTest, TakesALineApart)
         {" FN : spaced", "", "FN", " spaced", ""},
         {"FN:", "", "FN", "", ""},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.line);
-        const auto p = VCardProperty::parse(c.line);
+    for (const auto &[line, group, name, value, type] : cases) {
+        SCOPED_TRACE(line);
+        const auto p = VCardProperty::parse(line);
         ASSERT_TRUE(p);
-        EXPECT_EQ(p->group(), QByteArrayView(c.group));
-        EXPECT_EQ(p->name(), QByteArrayView(c.name));
-        EXPECT_EQ(p->rawValue(), QByteArrayView(c.value));
+        EXPECT_EQ(p->group(), QByteArrayView(group));
+        EXPECT_EQ(p->name(), QByteArrayView(name));
+        EXPECT_EQ(p->rawValue(), QByteArrayView(value));
         QByteArrayList types;
         p->forEachParameterValue("TYPE", [&](QByteArrayView v) {
             types.append(v.toByteArray());
             return true;
         });
-        EXPECT_EQ(types.join('|'), QByteArray(c.type));
+        EXPECT_EQ(types.join('|'), QByteArray(type));
     }
     for (const char *notAProperty : {"", "no colon here", ":value", ";X=1:value"}) {
         SCOPED_TRACE(notAProperty);
