@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 using namespace corvel;
 using corvel::test::s;
 using corvel::test::treeLines;
@@ -247,46 +249,25 @@ TEST(ItemLists, AnEmptyFolderShowsItsHeadingsAndZeroItems)
 // A folder's own column set, as the per-folder file holds it, shapes its list.
 TEST(ItemLists, FolderColumnSetShapesTheList)
 {
-    const struct
-    {
-        const char *name;
-        const char *properties;
-        const char *headings;
-        const char *widths;
-        std::vector<int> expectedWidths; // pixels, from column 1
-        QStringList expectedRow;         // the row's bound values, in column order
-    } cases[] = {{"UnreadablePropertyStaysEmpty",
-                  "FileAs~Body~Email1Address",
-                  "Name~Body~Mail",
-                  "100~50~20",
-                  {100, 50, 20},
-                  {s("Brown, Bob"), QString(), s("bob@example.org")}},
-                 {"UnusableWidthsGetTheDefault",
-                  "FileAs~Email1Address~Categories",
-                  "A~B~C",
-                  "0~~abc",
-                  {167, 167, 167},
-                  {s("Brown, Bob"), s("bob@example.org"), s("Golf")}},
-                 {"NegativeAndHugeWidthsGetTheDefault",
-                  "FileAs~Categories",
-                  "A~B",
-                  "-5~99999999999",
-                  {167, 167},
-                  {s("Brown, Bob"), s("Golf")}},
-                 {"FractionalWidthsAreRounded", "FileAs", "A", " 12.5 ", {13}, {s("Brown, Bob")}},
-                 {"NamesMatchWithoutRegardToCase",
-                  "EMAIL1ADDRESS~fileas",
-                  "Mail~Name",
-                  "10~10",
-                  {10, 10},
-                  {s("bob@example.org"), s("Brown, Bob")}},
-                 {"NoColumns", "", "", "", {}, {}}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
+    // name; properties and widths as the file holds them; the widths shown, in pixels from
+    // column 1, and the row's bound values, each joined by "~"
+    const std::array<const char *, 5> cases[] = {
+        {"UnreadablePropertyStaysEmpty", "FileAs~Body~Email1Address", "100~50~20", "100~50~20",
+         "Brown, Bob~~bob@example.org"},
+        {"UnusableWidthsGetTheDefault", "FileAs~Email1Address~Categories", "0~~abc", "167~167~167",
+         "Brown, Bob~bob@example.org~Golf"},
+        {"NegativeAndHugeWidthsGetTheDefault", "FileAs~Categories", "-5~99999999999", "167~167",
+         "Brown, Bob~Golf"},
+        {"FractionalWidthsAreRounded", "FileAs", " 12.5 ", "13", "Brown, Bob"},
+        {"NamesMatchWithoutRegardToCase", "EMAIL1ADDRESS~fileas", "10~10", "10~10",
+         "bob@example.org~Brown, Bob"},
+        {"NoColumns", "", "", "", ""}};
+    for (const auto &[name, properties, widths, expectedWidths, expectedRow] : cases) {
+        SCOPED_TRACE(name);
         Fixture f;
         f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"), s("Golf"));
-        f.build(StandardDefaults, s("{contacts}^Old name^kept^%1^%2^%3\r\n")
-                                      .arg(s(c.properties), s(c.headings), s(c.widths)));
+        f.build(StandardDefaults,
+                s("{contacts}^Old name^kept^%1^%1^%2\r\n").arg(s(properties), s(widths)));
         const int setsBefore = f.groups->columnSets().count();
         const NodeHandle folder = f.node(f.contacts);
         ASSERT_TRUE(f.lists->loadContacts(folder).ok());
@@ -295,19 +276,21 @@ TEST(ItemLists, FolderColumnSetShapesTheList)
         EXPECT_EQ(f.columnSet(f.contacts->EntryID()).reserved, s("kept"));
 
         const ColumnLayout layout = f.tree.columnLayout(folder);
-        ASSERT_EQ(layout.columnCount(), static_cast<int>(c.expectedWidths.size()) + 1);
-        QStringList bound;
+        ASSERT_GE(layout.columnCount(), 1); // the caption column, even without a set's
+        QStringList shownWidths, bound;
         for (int i = 1; i < layout.columnCount(); ++i) {
-            EXPECT_EQ(layout.columns[i].width, c.expectedWidths[i - 1]) << "column " << i;
+            shownWidths << QString::number(layout.columns[i].width);
             bound << layout.columns[i].boundValue;
         }
-        EXPECT_EQ(f.rows(folder, bound).value(0), c.expectedRow.join(QLatin1Char('|')));
+        EXPECT_EQ(shownWidths.join(u'~'), s(expectedWidths));
+        const QStringList row = f.rows(folder, bound).value(0).split(u'|');
+        EXPECT_EQ(row.join(u'~'), s(expectedRow));
         // Stored under the column set's own spelling, as the layout binds it.
         QStringList stored;
         for (const auto &value : f.tree.values(f.tree.firstChild(folder)))
             stored << value.first;
         for (qsizetype i = 0; i < bound.size(); ++i) {
-            if (!c.expectedRow[i].isEmpty()) { // what cannot be read is not stored
+            if (!row[i].isEmpty()) { // what cannot be read is not stored
                 EXPECT_TRUE(stored.contains(bound[i])) << bound[i].toStdString();
             }
         }
