@@ -126,11 +126,9 @@ TEST_F(CRegSettingsTest, KeepsUnrelatedLinesAndOrder)
     ASSERT_TRUE(reg.saveSetting(u"New"_s, u"n"_s, u"v"_s));
     EXPECT_EQ(fileContents(), "; kept comment\n[Stores]\n# about b\nb = 2\na=one\nc=3\n\n"
                               "[Other]\nx=y\r\n\n[New]\nn=v\n");
-    const auto all = reg.allSettings(u"stores"_s);
-    ASSERT_EQ(all.size(), 3);
-    EXPECT_EQ(all[0], std::make_pair(u"b"_s, u"2"_s));
-    EXPECT_EQ(all[1], std::make_pair(u"a"_s, u"one"_s));
-    EXPECT_EQ(all[2], std::make_pair(u"c"_s, u"3"_s));
+    EXPECT_EQ(
+        reg.allSettings(u"stores"_s),
+        (decltype(reg.allSettings({})){{u"b"_s, u"2"_s}, {u"a"_s, u"one"_s}, {u"c"_s, u"3"_s}}));
     EXPECT_EQ(reg.getSetting(u"Other"_s, u"x"_s, u""_s), u"y"_s);
 }
 
