@@ -193,8 +193,6 @@ TEST(ItemLists, AFolderWithSubFoldersGetsOneListingNode)
     const NodeHandle listing = f.tree.firstChild(folder);
     EXPECT_EQ(f.tree.caption(listing), s(" ... data for: Contacts"));
     EXPECT_EQ(f.kind(listing), NodeKind::ContactFolderListed);
-    EXPECT_EQ(f.tree.value(listing, s("EntryId")).toString(), f.contacts->EntryID());
-    EXPECT_EQ(f.tree.value(listing, s("StoreId")).toString(), f.contacts->StoreID());
     EXPECT_EQ(f.lists->rowsHolder(folder), listing);
     EXPECT_EQ(f.rows(listing, {s("FileAs")}), QStringList{s("Brown, Bob")});
     EXPECT_EQ(f.tree.current(), listing);
