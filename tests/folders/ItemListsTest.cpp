@@ -431,36 +431,28 @@ TEST(ItemLists, FindDraftsNodeListsAFolderWithSubFoldersIntoAListingNode)
 
 TEST(ItemLists, AFolderThatCannotBeOpenedLeavesTheTreeAsItWas)
 {
-    enum class Break
-    {
-        Deleted,
-        ItemsFail
-    };
-    struct Case
-    {
-        Break how;
-        bool subFolder;
-        bool listedBefore;
-    };
-    for (const Case c : {Case{Break::Deleted, false, false}, Case{Break::Deleted, true, false},
-                         Case{Break::ItemsFail, false, false}, Case{Break::ItemsFail, true, false},
-                         Case{Break::Deleted, false, true}, Case{Break::ItemsFail, true, true}}) {
-        SCOPED_TRACE(testing::Message()
-                     << "case " << static_cast<int>(c.how) << c.subFolder << c.listedBefore);
+    // The folder deleted (else its items fail to open), it has a sub-folder, it was listed before.
+    for (const auto [deleted, subFolder, listedBefore] : {std::array{true, false, false},
+                                                          {true, true, false},
+                                                          {false, false, false},
+                                                          {false, true, false},
+                                                          {true, false, true},
+                                                          {false, true, true}}) {
+        SCOPED_TRACE(testing::Message() << deleted << subFolder << listedBefore);
         Fixture f;
-        if (c.subFolder)
+        if (subFolder)
             f.contacts->addFolder(s("Friends"), s("IPM.Contact"));
         f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"));
         f.build();
         const NodeHandle folder = f.node(f.contacts);
-        if (c.listedBefore) {
+        if (listedBefore) {
             ASSERT_TRUE(f.lists->loadContacts(folder).ok());
         }
         const NodeHandle holder = f.lists->rowsHolder(folder);
         const QStringList before = treeLines(f.tree);
         const NodeKind kindBefore = f.kind(folder);
         const int setsBefore = f.groups->columnSets().count();
-        if (c.how == Break::Deleted)
+        if (deleted)
             ASSERT_TRUE(f.session->remove(f.contacts->EntryID()));
         else
             f.contacts->failOn(MemoryFolder::Failure::Items);
