@@ -9,16 +9,9 @@
 
 using namespace corvel;
 using corvel::test::s;
+using corvel::test::treeLines;
 
 namespace {
-
-std::vector<QString> captions(const TreeList &tree)
-{
-    std::vector<QString> result;
-    for (NodeHandle node : tree.displayOrder())
-        result.push_back(tree.caption(node));
-    return result;
-}
 
 std::vector<QString> childCaptions(const TreeList &tree, NodeHandle parent)
 {
@@ -41,7 +34,7 @@ TEST(TreeList, RemovedNodesStayGoneEvenWhenTheirSlotIsReused)
     tree.addNode(s("a2"), a);
     tree.addNode(s("b1"), b);
     tree.remove(a1);
-    EXPECT_EQ(captions(tree), (std::vector<QString>{s("a"), s("a2"), s("b"), s("b1")}));
+    EXPECT_EQ(treeLines(tree), (QStringList{s("a"), s("  a2"), s("b"), s("  b1")}));
     EXPECT_FALSE(tree.isValid(a1));
     EXPECT_EQ(tree.indexOf(a1), -1);
 
@@ -50,7 +43,7 @@ TEST(TreeList, RemovedNodesStayGoneEvenWhenTheirSlotIsReused)
     EXPECT_NE(reused, a1);
     EXPECT_EQ(tree.caption(a1), QString());
     tree.setCaption(a1, s("ghost"));
-    EXPECT_EQ(captions(tree).back(), s("c"));
+    EXPECT_EQ(treeLines(tree).back(), s("c"));
 
     tree.clear();
     EXPECT_EQ(tree.count(), 0);
