@@ -11,12 +11,12 @@
 #include "tree/NodeKinds.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <map>
 
 using namespace corvel;
 using corvel::test::s;
@@ -36,26 +36,23 @@ class RecordingPanels : public StatusPanels
 {
 public:
     QStringList captions;
+    std::map<int, QString> last; // by panel
     std::vector<int> percents;
 
     void updateCaption(int panel, const QString &caption) override
     {
         captions << QString::number(panel) + u':' + caption;
+        last[panel] = caption;
     }
     void showPercent(int panel, int percent) override
     {
         EXPECT_EQ(panel, CountPanel);
         percents.push_back(percent);
     }
-    [[nodiscard]] QString last(int panel) const
-    {
-        const QString prefix = QString::number(panel) + u':';
-        const QStringList shown = captions.filter(QRegularExpression(u'^' + prefix));
-        return shown.isEmpty() ? QString() : shown.last().mid(prefix.size());
-    }
     void reset()
     {
         captions.clear();
+        last.clear();
         percents.clear();
     }
 };
@@ -114,8 +111,8 @@ struct Fixture
         return tree.findByValue(NodeValue(folder->EntryID()), s("EntryId"));
     }
     NodeKind kind(NodeHandle n) const { return nodeKind(tree, n); }
-    // Each child of `holder` as its values joined by "|", in display order.
-    QStringList rows(NodeHandle holder, const QStringList &names) const
+    // Each child of `holder` as its values joined by "|", in display order, joined by "/".
+    QString rows(NodeHandle holder, const QStringList &names) const
     {
         QStringList lines;
         for (NodeHandle row : tree.children(holder)) {
@@ -124,12 +121,13 @@ struct Fixture
                 cells << tree.value(row, name).toString();
             lines << cells.join(QLatin1Char('|'));
         }
-        return lines;
+        return lines.join(u'/');
     }
     const ColumnSet &columnSet(const QString &key) const
     {
         return groups->columnSets().record(groups->findColumnSet(key));
     }
+    const ColumnSet &ownSet() const { return columnSet(contacts->EntryID()); }
 };
 
 const QStringList ContactValues = {s("olType"), s("FileAs"), s("Email1Address"), s("Categories")};
@@ -149,23 +147,19 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_EQ(f.kind(folder), NodeKind::ContactFolderListed);
     EXPECT_EQ(f.rows(folder, ContactValues),
-              (QStringList{s("30|adams, Ann|ann@example.org|"),
-                           s("30|Brown, Bob|bob@example.org|Work, Golf"),
-                           s("30|Zed, Zoe|zoe@example.org|Work")}));
+              s("30|adams, Ann|ann@example.org|/30|Brown, Bob|"
+                "bob@example.org|Work, Golf/30|Zed, Zoe|zoe@example.org|Work"));
     EXPECT_EQ(f.tree.value(f.tree.children(folder).back(), s("EntryID")).toString(),
               zoe->EntryID());
 
     ASSERT_EQ(f.groups->columnSets().count(), setsBefore + 1);
-    const ColumnSet &own = f.columnSet(f.contacts->EntryID());
-    const ColumnSet &standard = f.columnSet(s("IPM.Contact"));
-    EXPECT_EQ(own.displayName, s("Contacts"));
-    EXPECT_EQ(own.columns, standard.columns);
+    EXPECT_EQ(f.ownSet().displayName, s("Contacts"));
+    EXPECT_EQ(f.ownSet().columns, f.columnSet(s("IPM.Contact")).columns);
 
     // The grid follows the copied set; how a set shapes it is the column table's to test.
     EXPECT_EQ(f.tree.columnLayout(folder).columns.at(1).width, 180);
     EXPECT_EQ(f.tree.current(), folder);
-    EXPECT_TRUE(f.tree.isSelected(folder));
-    EXPECT_EQ(f.tree.selectedCount(), 1);
+    EXPECT_EQ(f.tree.selectedNodes(), std::vector<NodeHandle>{folder});
     EXPECT_TRUE(f.tree.isExpanded(folder));
     EXPECT_FALSE(f.tree.isDrawingSuspended());
     EXPECT_EQ(f.panels.captions,
@@ -194,9 +188,9 @@ TEST(ItemLists, AFolderWithSubFoldersGetsOneListingNode)
     EXPECT_EQ(f.tree.caption(listing), s(" ... data for: Contacts"));
     EXPECT_EQ(f.kind(listing), NodeKind::ContactFolderListed);
     EXPECT_EQ(f.lists->rowsHolder(folder), listing);
-    EXPECT_EQ(f.rows(listing, {s("FileAs")}), QStringList{s("Brown, Bob")});
+    EXPECT_EQ(f.rows(listing, {s("FileAs")}), s("Brown, Bob"));
     EXPECT_EQ(f.tree.current(), listing);
-    EXPECT_EQ(f.columnSet(f.contacts->EntryID()).displayName, s(" ... data for: Contacts"));
+    EXPECT_EQ(f.ownSet().displayName, s(" ... data for: Contacts"));
     EXPECT_FALSE(f.tree.hasColumnLayout(folder));
 
     // The folder node itself is never listed again; listing it lists its listing node, in place.
@@ -205,13 +199,11 @@ TEST(ItemLists, AFolderWithSubFoldersGetsOneListingNode)
     ASSERT_TRUE(f.lists->loadContacts(folder).ok());
     EXPECT_TRUE(f.panels.captions.empty());
     const Result<NodeHandle> again = FolderListing(f.tree, *f.lists).list(folder);
-    ASSERT_TRUE(again.ok());
-    EXPECT_EQ(*again, listing);
-    EXPECT_EQ(f.rows(listing, {s("FileAs")}), (QStringList{s("Adams, Ann"), s("Brown, Bob")}));
-    EXPECT_EQ(treeLines(f.tree).mid(1, 5),
-              (QStringList{s("  Contacts"), s("     ... data for: Contacts"), s("      "),
-                           s("      "), s("    Friends")}));
-    EXPECT_EQ(f.panels.last(1), s("2 Items"));
+    EXPECT_TRUE(again.ok() && *again == listing);
+    EXPECT_EQ(f.rows(listing, {s("FileAs")}), s("Adams, Ann/Brown, Bob"));
+    EXPECT_EQ(treeLines(f.tree).mid(1, 5).join(u'/'),
+              s("  Contacts/     ... data for: Contacts/      /      /    Friends"));
+    EXPECT_EQ(f.panels.last[1], s("2 Items"));
 }
 
 TEST(ItemLists, ListingAgainShowsExactlyTheItemsThatAreLeft)
@@ -226,9 +218,9 @@ TEST(ItemLists, ListingAgainShowsExactlyTheItemsThatAreLeft)
     ASSERT_TRUE(f.session->remove(bob->EntryID()));
 
     ASSERT_TRUE(f.lists->loadContacts(folder).ok());
-    EXPECT_EQ(f.rows(folder, {s("FileAs")}), (QStringList{s("Adams, Ann"), s("Cole, Cy")}));
+    EXPECT_EQ(f.rows(folder, {s("FileAs")}), s("Adams, Ann/Cole, Cy"));
     EXPECT_EQ(f.tree.descendantCount(folder), 2);
-    EXPECT_EQ(f.panels.last(1), s("2 Items"));
+    EXPECT_EQ(f.panels.last[1], s("2 Items"));
 }
 
 TEST(ItemLists, AnEmptyFolderShowsItsHeadingsAndZeroItems)
@@ -240,7 +232,7 @@ TEST(ItemLists, AnEmptyFolderShowsItsHeadingsAndZeroItems)
     EXPECT_EQ(f.kind(folder), NodeKind::ContactFolderListed);
     EXPECT_FALSE(f.tree.hasChildren(folder));
     EXPECT_EQ(f.tree.columnLayout(folder).columns.at(1).heading, s("Contact Name"));
-    EXPECT_EQ(f.panels.last(1), s("0 Items"));
+    EXPECT_EQ(f.panels.last[1], s("0 Items"));
     EXPECT_TRUE(f.panels.percents.empty());
 }
 
@@ -270,8 +262,8 @@ TEST(ItemLists, FolderColumnSetShapesTheList)
         const NodeHandle folder = f.node(f.contacts);
         ASSERT_TRUE(f.lists->loadContacts(folder).ok());
         EXPECT_EQ(f.groups->columnSets().count(), setsBefore);
-        EXPECT_EQ(f.columnSet(f.contacts->EntryID()).displayName, s("Contacts"));
-        EXPECT_EQ(f.columnSet(f.contacts->EntryID()).reserved, s("kept"));
+        EXPECT_EQ(f.ownSet().displayName, s("Contacts"));
+        EXPECT_EQ(f.ownSet().reserved, s("kept"));
 
         const ColumnLayout layout = f.tree.columnLayout(folder);
         ASSERT_GE(layout.columnCount(), 1); // the caption column, even without a set's
@@ -281,7 +273,7 @@ TEST(ItemLists, FolderColumnSetShapesTheList)
             bound << layout.columns[i].boundValue;
         }
         EXPECT_EQ(shownWidths.join(u'~'), s(expectedWidths));
-        const QStringList row = f.rows(folder, bound).value(0).split(u'|');
+        const QStringList row = f.rows(folder, bound).split(u'|');
         EXPECT_EQ(row.join(u'~'), s(expectedRow));
         // Stored under the column set's own spelling, as the layout binds it.
         QStringList stored;
@@ -306,58 +298,49 @@ TEST(ItemLists, ItemsOfOtherClassesAreSkippedButCounted)
     f.build();
 
     ASSERT_TRUE(f.lists->loadContacts(f.node(f.contacts)).ok());
-    EXPECT_EQ(f.rows(f.node(f.contacts), {s("olType"), s("FileAs")}),
-              QStringList{s("30|Brown, Bob")});
+    EXPECT_EQ(f.rows(f.node(f.contacts), {s("olType"), s("FileAs")}), s("30|Brown, Bob"));
     EXPECT_EQ(f.panels.percents, (std::vector<int>{50, 100}));
-    EXPECT_EQ(f.panels.last(1), s("1 Items"));
+    EXPECT_EQ(f.panels.last[1], s("1 Items"));
 
     ASSERT_TRUE(f.lists->loadMessages(f.node(f.drafts), true, true).ok());
-    EXPECT_EQ(f.rows(f.node(f.drafts), {s("olType"), s("Subject"), s("FileAs")}),
-              QStringList{s("31|Hello|")});
+    EXPECT_EQ(f.rows(f.node(f.drafts), {s("olType"), s("Subject"), s("FileAs")}), s("31|Hello|"));
 }
 
 TEST(ItemLists, AnItemWhosePropertiesFailStillGetsItsRow)
 {
     Fixture f;
-    f.contacts->addContact(s("Adams, Ann"), s("ann@example.org"));
+    const auto ann = f.contacts->addContact(s("Adams, Ann"), s("ann@example.org"));
     f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"))
         ->failOn(MemoryItem::Failure::Properties);
     f.build();
     const NodeHandle folder = f.node(f.contacts);
     ASSERT_TRUE(f.lists->loadContacts(folder).ok());
-    EXPECT_EQ(f.rows(folder, {s("olType"), s("FileAs"), s("EntryId")}).value(0), s("30||"));
-    EXPECT_EQ(f.rows(folder, {s("FileAs")}).value(1), s("Adams, Ann"));
-    EXPECT_EQ(f.panels.last(1), s("2 Items"));
+    EXPECT_EQ(f.rows(folder, {s("olType"), s("FileAs"), s("EntryId")}),
+              s("30||/30|Adams, Ann|") + ann->EntryID());
+    EXPECT_EQ(f.panels.last[1], s("2 Items"));
 }
 
 TEST(ItemLists, MessageFlagsDecideExpansionSelectionAndTheCount)
 {
-    struct Case
-    {
-        bool expand;
-        bool select;
-    };
-    for (const Case c :
-         {Case{false, false}, Case{true, false}, Case{false, true}, Case{true, true}}) {
-        SCOPED_TRACE(testing::Message() << "expand " << c.expand << " select " << c.select);
+    for (const auto &[expand, select] :
+         {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+        SCOPED_TRACE(testing::Message() << "expand " << expand << " select " << select);
         Fixture f;
         f.drafts->addMessage(s("Zebra"));
         f.drafts->addMessage(s("apple"));
         f.build();
         const NodeHandle storeNode = f.tree.current();
         const NodeHandle drafts = f.node(f.drafts);
-        ASSERT_TRUE(f.lists->loadMessages(drafts, c.expand, c.select).ok());
+        ASSERT_TRUE(f.lists->loadMessages(drafts, expand, select).ok());
         EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolderListed);
-        EXPECT_EQ(f.rows(drafts, {s("olType"), s("Subject")}),
-                  (QStringList{s("31|apple"), s("31|Zebra")}));
+        EXPECT_EQ(f.rows(drafts, {s("olType"), s("Subject")}), s("31|apple/31|Zebra"));
         EXPECT_EQ(f.tree.columnLayout(drafts).columns.at(1).width, 300);
-        EXPECT_EQ(f.tree.isExpanded(drafts), c.expand);
-        EXPECT_EQ(f.tree.current(), c.select ? drafts : storeNode);
-        EXPECT_EQ(f.tree.isSelected(storeNode), !c.select);
-        EXPECT_EQ(f.tree.isSelected(drafts), c.select);
+        EXPECT_EQ(f.tree.isExpanded(drafts), expand);
+        EXPECT_EQ(f.tree.current(), select ? drafts : storeNode);
+        EXPECT_EQ(f.tree.selectedNodes(), std::vector<NodeHandle>{select ? drafts : storeNode});
         // Panel 1 is not cleared first: messages keep the count shown until the end.
         EXPECT_EQ(f.panels.captions, (QStringList{s("2:Loading Messages"), s("2:"),
-                                                  c.select ? s("1:2 Items") : s("1:")}));
+                                                  select ? s("1:2 Items") : s("1:")}));
     }
 }
 
@@ -396,14 +379,14 @@ TEST(ItemLists, FindDraftsNodeListsTheFolderAfreshEachTime)
     EXPECT_EQ(f.lists->findDraftsNode(f.drafts->EntryID(), &listing), drafts);
     EXPECT_TRUE(listing.ok());
     EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolderListed);
-    EXPECT_EQ(f.rows(drafts, {s("Subject")}), QStringList{s("Letter")});
+    EXPECT_EQ(f.rows(drafts, {s("Subject")}), s("Letter"));
     EXPECT_FALSE(f.tree.isExpanded(drafts));
     EXPECT_EQ(f.tree.current(), storeNode);
-    EXPECT_EQ(f.panels.last(1), QString());
+    EXPECT_EQ(f.panels.last[1], QString());
 
     f.drafts->addMessage(s("Second letter"));
     EXPECT_EQ(f.lists->findDraftsNode(f.drafts->EntryID()), drafts);
-    EXPECT_EQ(f.rows(drafts, {s("Subject")}), (QStringList{s("Letter"), s("Second letter")}));
+    EXPECT_EQ(f.rows(drafts, {s("Subject")}), s("Letter/Second letter"));
 
     EXPECT_TRUE(f.lists->findDraftsNode(s("NO SUCH ID")).isNull());
     // Without a Drafts folder nothing is found, not the first node lacking an EntryId.
@@ -426,18 +409,16 @@ TEST(ItemLists, FindDraftsNodeListsAFolderWithSubFoldersIntoAListingNode)
     f.drafts->addMessage(s("Second letter"));
     EXPECT_EQ(f.lists->findDraftsNode(f.drafts->EntryID()), drafts);
     EXPECT_EQ(f.tree.childCount(drafts), 2);
-    EXPECT_EQ(f.rows(listing, {s("Subject")}), (QStringList{s("Letter"), s("Second letter")}));
+    EXPECT_EQ(f.rows(listing, {s("Subject")}), s("Letter/Second letter"));
 }
 
 TEST(ItemLists, AFolderThatCannotBeOpenedLeavesTheTreeAsItWas)
 {
     // The folder deleted (else its items fail to open), it has a sub-folder, it was listed before.
-    for (const auto [deleted, subFolder, listedBefore] : {std::array{true, false, false},
-                                                          {true, true, false},
-                                                          {false, false, false},
-                                                          {false, true, false},
-                                                          {true, false, true},
-                                                          {false, true, true}}) {
+    const std::array<bool, 3> cases[] = {{true, false, false},  {true, true, false},
+                                         {false, false, false}, {false, true, false},
+                                         {true, false, true},   {false, true, true}};
+    for (const auto [deleted, subFolder, listedBefore] : cases) {
         SCOPED_TRACE(testing::Message() << deleted << subFolder << listedBefore);
         Fixture f;
         if (subFolder)
@@ -467,7 +448,7 @@ TEST(ItemLists, AFolderThatCannotBeOpenedLeavesTheTreeAsItWas)
         EXPECT_EQ(f.groups->columnSets().count(), setsBefore);
         EXPECT_FALSE(f.tree.isDrawingSuspended());
         EXPECT_FALSE(f.busy.busy);
-        EXPECT_EQ(f.panels.last(2), QString());
+        EXPECT_EQ(f.panels.last[2], QString());
     }
 }
 
@@ -480,16 +461,14 @@ TEST(ItemLists, WithoutAClassDefaultEveryReadableFieldIsShown)
     const NodeHandle contacts = f.node(f.contacts);
     ASSERT_TRUE(f.lists->loadContacts(contacts).ok());
     EXPECT_EQ(f.tree.columnLayout(contacts).columns.at(3).width, 150);
-    EXPECT_EQ(f.rows(contacts, ContactValues),
-              QStringList{s("30|Brown, Bob|bob@example.org|Golf")});
-    const ColumnSet &own = f.columnSet(f.contacts->EntryID());
-    EXPECT_EQ(ColumnSets::formatLine(own),
+    EXPECT_EQ(f.rows(contacts, ContactValues), s("30|Brown, Bob|bob@example.org|Golf"));
+    EXPECT_EQ(ColumnSets::formatLine(f.ownSet()),
               f.contacts->EntryID() + s("^Contacts^^FileAs~Email1Address~Categories"
                                         "^Contact Name~eMail Address~Categories^150~150~150"));
 
     ASSERT_TRUE(f.lists->loadMessages(f.node(f.drafts), true, true).ok());
     EXPECT_EQ(f.tree.columnLayout(f.node(f.drafts)).columns.at(1).boundValue, s("Subject"));
-    EXPECT_EQ(f.rows(f.node(f.drafts), {s("Subject")}), QStringList{s("Letter")});
+    EXPECT_EQ(f.rows(f.node(f.drafts), {s("Subject")}), s("Letter"));
 }
 
 TEST(ItemLists, ProgressIsDrawnOncePerWholePercent)
@@ -500,11 +479,10 @@ TEST(ItemLists, ProgressIsDrawnOncePerWholePercent)
     f.build();
     const NodeHandle folder = f.node(f.contacts);
     ASSERT_TRUE(f.lists->loadContacts(folder).ok());
-    EXPECT_LE(f.panels.percents.size(), 101u);
-    EXPECT_GE(f.panels.percents.size(), 100u);
+    EXPECT_NEAR(f.panels.percents.size(), 100.5, 0.5);
     EXPECT_TRUE(std::is_sorted(f.panels.percents.begin(), f.panels.percents.end()));
     EXPECT_EQ(f.panels.percents.back(), 100);
-    EXPECT_EQ(f.panels.last(1), s("10000 Items"));
+    EXPECT_EQ(f.panels.last[1], s("10000 Items"));
     EXPECT_EQ(f.tree.value(f.tree.firstChild(folder), s("FileAs")).toString(), s("Contact 00000"));
 }
 
