@@ -173,25 +173,25 @@ TEST(GroupStore, SavedColumnSetsDropVanishedFoldersAndTakeListedWidths)
     writeFile(dir.filePath(s("mailfolders.bak")), "older generation");
     ASSERT_TRUE(run.store.loadColumnSets().ok());
 
-    const NodeHandle folder = run.tree.addNode(s("Contacts"), run.tree.at(0));
-    run.tree.setValue(folder, s("EntryId"), listed);
-    ColumnLayout layout;
-    layout.setColumnCount(3);
-    layout.columns[1].width = 200;
-    layout.columns[2].width = 100;
-    run.tree.setColumnLayout(folder, layout);
-    run.tree.addNode(QString(), folder);
+    // A listed folder: its id, a grid of columns this wide and one row.
+    const auto addListed = [&](NodeHandle parent, const char *caption, const QString &id,
+                               std::vector<int> widths) {
+        const NodeHandle folder = run.tree.addNode(s(caption), parent);
+        run.tree.setValue(folder, s("EntryId"), id);
+        ColumnLayout layout;
+        layout.setColumnCount(int(widths.size()) + 1);
+        for (size_t i = 0; i < widths.size(); ++i)
+            layout.columns[i + 1].width = widths[i];
+        run.tree.setColumnLayout(folder, layout);
+        run.tree.addNode(QString(), folder);
+        return folder;
+    };
+    addListed(run.tree.at(0), "Contacts", listed, {200, 100});
     // A folder listed under a separate listing node: its widths come from the second node.
     const NodeHandle listing = run.tree.addNode(s("Work"), run.tree.at(0));
     run.tree.setValue(listing, s("EntryId"), underListing);
     setNodeKind(run.tree, listing, NodeKind::ContactFolderListing);
-    const NodeHandle rows = run.tree.addNode(s("Work"), listing);
-    run.tree.setValue(rows, s("EntryId"), underListing);
-    ColumnLayout one;
-    one.setColumnCount(2);
-    one.columns[1].width = 40;
-    run.tree.setColumnLayout(rows, one);
-    run.tree.addNode(QString(), rows);
+    addListed(listing, "Work", underListing, {40});
 
     const QByteArray previous = readAll(dir.filePath(s("mailfolders.sys")));
     ASSERT_TRUE(run.store.saveColumnSets(run.tree).ok());
@@ -359,9 +359,8 @@ TEST_P(DamagedDataFile, IsRefusedWithItsReasonAndNeverOverwritten)
     const Status columns = second.store.loadColumnSets();
     const QString reason = c.groupFile ? second.status.error() : columns.error();
     EXPECT_FALSE(c.groupFile ? second.status.ok() : columns.ok());
-    EXPECT_TRUE(reason.contains(s(c.reason))) << reason.toStdString();
-    EXPECT_TRUE(reason.contains(path)) << reason.toStdString();
-    EXPECT_TRUE(reason.contains(s("left untouched"))) << reason.toStdString();
+    for (const QString &part : {s(c.reason), path, s("left untouched")})
+        EXPECT_TRUE(reason.contains(part)) << reason.toStdString();
 
     if (c.groupFile) { // the roots put back, as a run that goes on would have them
         EXPECT_TRUE(second.root(NodeKind::StandardRoot).isNull());
