@@ -24,9 +24,7 @@ QByteArray contentsOf(const QString &path)
 
 int modeOf(const QString &path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
@@ -74,13 +72,10 @@ TEST_F(AtomicFileTest, FailureReportsReasonAndLeavesNothingBehind)
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"sub"_s));
     const QStringList before = entries(dir.path());
 
-    const QString targets[] = {file(u"missing/x.conf"_s), file(u"sub"_s)};
-    for (const QString &target : targets) {
-        SCOPED_TRACE(target.toStdString());
+    for (const QString &target : {file(u"missing/x.conf"_s), file(u"sub"_s)}) {
         const Status written = AtomicFile::write(target, "new");
-        const QString reason = written.error();
         EXPECT_FALSE(written.ok());
-        EXPECT_TRUE(reason.contains(target)) << reason.toStdString();
+        EXPECT_TRUE(written.error().contains(target)) << written.error().toStdString();
     }
     EXPECT_EQ(entries(dir.path()), before);
     EXPECT_TRUE(entries(file(u"sub"_s)).isEmpty());
@@ -111,9 +106,7 @@ TEST_F(AtomicFileTest, KeepBackupHoldsTheContentsOfThatMoment)
 TEST_F(AtomicFileTest, KeepBackupCopiesAcrossFileSystems)
 {
     QTemporaryDir other(u"/dev/shm/corvel-test-XXXXXX"_s);
-    struct stat here
-    {
-    }, there{};
+    struct stat here = {}, there = {};
     if (!other.isValid() || ::stat(QFile::encodeName(dir.path()).constData(), &here) != 0 ||
         ::stat(QFile::encodeName(other.path()).constData(), &there) != 0 ||
         here.st_dev == there.st_dev)
@@ -133,15 +126,15 @@ TEST_F(AtomicFileTest, KeepBackupCopiesAcrossFileSystems)
 TEST_F(AtomicFileTest, NextWriteRemovesOnlyOurStaleTemporaries)
 {
     const QString target = file(u"Corvel.conf"_s);
-    const auto make = [this](const QString &name, bool old) {
+    const timeval anHourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    const auto make = [&](const QString &name, bool old) {
         const QString path = file(name);
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("partial copy");
         f.close();
         if (old) {
-            const timeval times[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
-            ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), times), 0);
+            ASSERT_EQ(::utimes(QFile::encodeName(path).constData(), anHourAgo), 0);
         }
     };
     make(u".Corvel.conf.AbC123"_s, true);  // ours, abandoned an hour ago: removed
@@ -152,9 +145,10 @@ TEST_F(AtomicFileTest, NextWriteRemovesOnlyOurStaleTemporaries)
     make(u"Corvel.conf.AbC123"_s, true);   // not hidden: the user's
     ASSERT_TRUE(QDir(dir.path()).mkdir(u".Corvel.conf.DiR123"_s));
     ASSERT_TRUE(QFile::link(file(u".Other.conf.AbC123"_s), file(u".Corvel.conf.LnK123"_s)));
-    const timeval old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
-    ASSERT_EQ(::lutimes(QFile::encodeName(file(u".Corvel.conf.LnK123"_s)).constData(), old), 0);
-    ASSERT_EQ(::utimes(QFile::encodeName(file(u".Corvel.conf.DiR123"_s)).constData(), old), 0);
+    ASSERT_EQ(::lutimes(QFile::encodeName(file(u".Corvel.conf.LnK123"_s)).constData(), anHourAgo),
+              0);
+    ASSERT_EQ(::utimes(QFile::encodeName(file(u".Corvel.conf.DiR123"_s)).constData(), anHourAgo),
+              0);
 
     ASSERT_TRUE(AtomicFile::write(target, "settings").ok());
     EXPECT_EQ(entries(dir.path()), (QStringList{u".Corvel.conf.AbC1234"_s, u".Corvel.conf.DiR123"_s,

@@ -32,10 +32,6 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(data);
     }
-    [[nodiscard]] QStringList folderEntries() const
-    {
-        return QFileInfo(reg.filePath()).dir().entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
 
     QTemporaryDir root;
     CRegSettings reg{root.path()};
@@ -61,9 +57,7 @@ TEST_F(CRegSettingsTest, DefaultsUntilWrittenAndEmptyIsAValue)
     EXPECT_EQ(reg.getSetting(u"Main"_s, u"Height"_s, u"480"_s), u"480"_s);
     EXPECT_EQ(reg.getSetting(u"Other"_s, u"Width"_s, u"1"_s), u"1"_s);
 
-    struct stat st
-    {
-    };
+    struct stat st = {};
     ASSERT_EQ(::stat(QFile::encodeName(reg.filePath()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
@@ -88,7 +82,7 @@ TEST_F(CRegSettingsTest, AwkwardTextsRoundTrip)
     EXPECT_EQ(reg.allSettings(u"Values"_s).size(), 1);
 }
 
-TEST_F(CRegSettingsTest, NamesIgnoreCaseButKeepTheirFirstSpelling)
+TEST_F(CRegSettingsTest, NamesIgnoreCaseKeepTheirSpellingAndDeleteKeysOrSections)
 {
     ASSERT_TRUE(reg.saveSetting(u"Window"_s, u"LastStore"_s, u"one"_s));
     ASSERT_TRUE(reg.saveSetting(u"WINDOW"_s, u"laststore"_s, u"two"_s));
@@ -97,10 +91,8 @@ TEST_F(CRegSettingsTest, NamesIgnoreCaseButKeepTheirFirstSpelling)
     ASSERT_EQ(all.size(), 1);
     EXPECT_EQ(all[0].first, u"LastStore"_s);
     EXPECT_EQ(fileContents(), "[Window]\nLastStore=two\n");
-}
 
-TEST_F(CRegSettingsTest, DeletesKeysOrWholeSections)
-{
+    // Deleting keys or whole sections.
     ASSERT_TRUE(reg.saveSetting(u"A"_s, u"*"_s, u"unnamed"_s));
     ASSERT_TRUE(reg.saveSetting(u"A"_s, u"k"_s, u"1"_s));
     ASSERT_TRUE(reg.saveSetting(u"B"_s, u"k"_s, u"2"_s));
@@ -148,7 +140,8 @@ TEST_F(CRegSettingsTest, DamagedFileReadsWhatItCanAndIsNeverRewritten)
     EXPECT_FALSE(reg.saveSetting(u"Good"_s, u"new"_s, u"1"_s));
     EXPECT_FALSE(reg.deleteSetting(u"Good"_s, u"keep"_s));
     EXPECT_EQ(fileContents(), damaged);
-    EXPECT_EQ(folderEntries(), QStringList{u"Corvel.conf"_s});
+    EXPECT_EQ(QFileInfo(reg.filePath()).dir().entryList(QDir::Files | QDir::Hidden),
+              QStringList{u"Corvel.conf"_s});
 }
 
 // Each kind of damage names the first bad line and why, so the user can mend it by hand.

@@ -1,4 +1,5 @@
 #include "support/DataFile.h"
+#include "support/AtomicFile.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +20,7 @@ namespace {
 TEST(DataFile, ReadsOnlyRegularFiles)
 {
     QTemporaryDir dir;
-    QFile f(dir.filePath(u"regular"_s));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("groups\0data", 11);
-    f.close();
+    ASSERT_TRUE(AtomicFile::write(dir.filePath(u"regular"_s), QByteArray("groups\0data", 11)).ok());
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder"_s));
     ASSERT_TRUE(QFile::link(dir.filePath(u"nowhere"_s), dir.filePath(u"dangling"_s)));
     ASSERT_TRUE(QFile::link(dir.filePath(u"folder"_s), dir.filePath(u"linkToFolder"_s)));
@@ -61,10 +59,7 @@ TEST(DataFile, AFileOverItsLimitIsRefused)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"big"_s);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(101, 'x'));
-    f.close();
+    ASSERT_TRUE(AtomicFile::write(path, QByteArray(101, 'x')).ok());
     EXPECT_TRUE(DataFile::read(path, 101).ok());
     const auto read = DataFile::read(path, 100);
     ASSERT_FALSE(read.ok());
