@@ -13,12 +13,13 @@ using corvel::test::treeLines;
 
 namespace {
 
-std::vector<QString> childCaptions(const TreeList &tree, NodeHandle parent)
+// The captions of the children of `parent`, joined by "/".
+QString childCaptions(const TreeList &tree, NodeHandle parent)
 {
-    std::vector<QString> result;
+    QStringList result;
     for (NodeHandle node : tree.children(parent))
-        result.push_back(tree.caption(node));
-    return result;
+        result << tree.caption(node);
+    return result.join(u'/');
 }
 
 } // namespace
@@ -34,7 +35,7 @@ TEST(TreeList, RemovedNodesStayGoneEvenWhenTheirSlotIsReused)
     tree.addNode(s("a2"), a);
     tree.addNode(s("b1"), b);
     tree.remove(a1);
-    EXPECT_EQ(treeLines(tree), (QStringList{s("a"), s("  a2"), s("b"), s("  b1")}));
+    EXPECT_EQ(treeLines(tree).join(u'/'), s("a/  a2/b/  b1"));
     EXPECT_FALSE(tree.isValid(a1));
     EXPECT_EQ(tree.indexOf(a1), -1);
 
@@ -64,8 +65,7 @@ TEST(TreeList, NaturalOrderPutsStoresBeforeTheGroupRoots)
         tree.setValue(store, s("SortMe"), s("0"));
     }
     EXPECT_EQ(childCaptions(tree, {}),
-              (std::vector<QString>{s("Archive"), s("Personal Folders"), s("work"),
-                                    s("Standard Mail Groups"), s("Dynamic Mail Groups")}));
+              s("Archive/Personal Folders/work/Standard Mail Groups/Dynamic Mail Groups"));
     EXPECT_EQ(tree.findByValue(NodeValue(s("0")), s("SORTME")), tree.at(0));
 }
 
@@ -74,28 +74,21 @@ TEST(TreeList, ValueOrderStaysSortedStableAndCaseBlind)
     TreeList tree;
     const NodeHandle group = tree.addNode(s("group"));
     tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
-    auto add = [&](const char *fileAs, const char *tag) {
-        const NodeHandle row = tree.addNode(QString(), group);
+    auto add = [&](const char *fileAs, const char *tag) { // the tag as the caption
+        const NodeHandle row = tree.addNode(s(tag), group);
         tree.setValue(row, s("FileAs"), s(fileAs));
-        tree.setValue(row, s("Tag"), s(tag));
         return row;
     };
     add("lee, ann", "1");
     add("Baker, Tom", "2");
     const NodeHandle third = add("Lee, Ann", "3");
     add("adams, Zoe", "4");
-    auto tags = [&] {
-        std::vector<QString> result;
-        for (NodeHandle row : tree.children(group))
-            result.push_back(tree.value(row, s("tag")).toString());
-        return result;
-    };
-    EXPECT_EQ(tags(), (std::vector<QString>{s("4"), s("2"), s("1"), s("3")}));
+    EXPECT_EQ(childCaptions(tree, group), s("4/2/1/3"));
 
     // Rows added later land in place; a changed key moves its row.
     add("Carter, Al", "5");
     tree.setValue(third, s("fileas"), s("Aaron, Bo"));
-    EXPECT_EQ(tags(), (std::vector<QString>{s("3"), s("4"), s("2"), s("5"), s("1")}));
+    EXPECT_EQ(childCaptions(tree, group), s("3/4/2/5/1"));
     EXPECT_EQ(tree.indexOf(third), 1);
 
     // By caption when no value name is given.
@@ -103,7 +96,7 @@ TEST(TreeList, ValueOrderStaysSortedStableAndCaseBlind)
     tree.setChildOrder(root, ChildOrder::ByValue);
     for (const char *name : {"b", "C", "a"})
         tree.addNode(s(name), root);
-    EXPECT_EQ(childCaptions(tree, root), (std::vector<QString>{s("a"), s("b"), s("C")}));
+    EXPECT_EQ(childCaptions(tree, root), s("a/b/C"));
 }
 
 TEST(TreeList, ValuesKeepTheirTypeAndNamesIgnoreCase)
