@@ -66,17 +66,15 @@ protected:
 
 TEST_F(AddressBookGroupImportTest, MembersAreCopiedTypedInOrReported)
 {
-    writeCard("ann.vcf", "UID:urn:uuid:AAA-1\r\nFN:Ann Lee\r\nN:Lee;Ann;;;\r\n"
-                         "EMAIL:ann@example.org\r\n");
-    writeCard("bob.vcf", "UID:bbb-2\r\nFN:Bob Ng\r\nEMAIL:bob@example.org\r\n");
-    writeCard("eve.vcf", "UID:eee-3\r\nFN:Eve\r\nEMAIL:eve@example.org\\, x@evil.example\r\n");
-    writeCard("board.vcf", "KIND:group\r\nFN:Board\r\nUID:g1\r\nMEMBER:urn:uuid:aaa-1\r\n"
-                           "MEMBER:mailto:chair@example.org\r\nMEMBER:urn:uuid:gone\r\n"
-                           "MEMBER:mailto:a%0D%0ABcc:%20x@evil.example\r\n"
-                           "MEMBER:urn:uuid:eee-3\r\n");
-    writeCard("club.vcf", "X-ADDRESSBOOKSERVER-KIND:group\r\nN:Club;;;;\r\nFN:Club\r\n"
-                          "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:bbb-2\r\n"
-                          "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:aaa-1\r\n");
+    writeCard("ann.vcf", "UID:urn:uuid:AAA-1\nFN:Ann Lee\nN:Lee;Ann;;;\nEMAIL:ann@example.org\n");
+    writeCard("bob.vcf", "UID:bbb-2\nFN:Bob Ng\nEMAIL:bob@example.org\n");
+    writeCard("eve.vcf", "UID:eee-3\nFN:Eve\nEMAIL:eve@example.org\\, x@evil.example\n");
+    writeCard("board.vcf", "KIND:group\nFN:Board\nUID:g1\nMEMBER:urn:uuid:aaa-1\n"
+                           "MEMBER:mailto:chair@example.org\nMEMBER:urn:uuid:gone\n"
+                           "MEMBER:mailto:a%0D%0ABcc:%20x@evil.example\nMEMBER:urn:uuid:eee-3\n");
+    writeCard("club.vcf", "X-ADDRESSBOOKSERVER-KIND:group\nN:Club;;;;\nFN:Club\n"
+                          "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:bbb-2\n"
+                          "X-ADDRESSBOOKSERVER-MEMBER:urn:uuid:aaa-1\n");
 
     const QStringList problems = import();
 
@@ -98,9 +96,9 @@ TEST_F(AddressBookGroupImportTest, MembersAreCopiedTypedInOrReported)
 
 TEST_F(AddressBookGroupImportTest, ImportingAgainAddsNothingAndReusesTheGroup)
 {
-    writeCard("ann.vcf", "UID:aaa-1\r\nFN:Ann\r\nEMAIL:ann@example.org\r\n");
-    writeCard("board.vcf", "KIND:group\r\nFN:Board\r\nMEMBER:urn:uuid:aaa-1\r\n"
-                           "MEMBER:mailto:ann@example.org\r\nMEMBER:mailto:chair@example.org\r\n");
+    writeCard("ann.vcf", "UID:aaa-1\nFN:Ann\nEMAIL:ann@example.org\n");
+    writeCard("board.vcf", "KIND:group\nFN:Board\nMEMBER:urn:uuid:aaa-1\n"
+                           "MEMBER:mailto:ann@example.org\nMEMBER:mailto:chair@example.org\n");
     EXPECT_TRUE(import().isEmpty());
     const QStringList first = membersOf(u"Board"_s);
     EXPECT_EQ(first.size(), 2); // the typed-in ann@ is the copied contact's address

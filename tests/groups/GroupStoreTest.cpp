@@ -132,18 +132,12 @@ TEST(GroupStore, ClassDefaultsReplaceSavedColumnsButKeepTheirNameFields)
 {
     QTemporaryDir dir;
     writeFile(dir.filePath(s("mailfolders.sys")),
-              "IPM.Contact^My contacts^kept^Old~Cols^Old~Heads^1~2\r\n"
-              "\r\n"
+              "IPM.Contact^My contacts^kept^Old~Cols^Old~Heads^1~2\r\n\r\n"
               "0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF^Friends\n"
               "short-key^Other^r^Subject^Subject^300^extra^fields\r\n");
-    writeFile(dir.filePath(s("mailstandards.sys")), "stray;line;before;any;class\n"
-                                                    "IPM.Contact\n"
-                                                    " FileAs;Contact Name;180\n"
-                                                    "\n"
-                                                    "\tEmail1Address;eMail Address;wide\n"
-                                                    "ipm.note\n"
-                                                    "IPM.Note\n"
-                                                    " Subject;Subject;300\n");
+    writeFile(dir.filePath(s("mailstandards.sys")),
+              "stray;line;before;any;class\nIPM.Contact\n FileAs;Contact Name;180\n\n"
+              "\tEmail1Address;eMail Address;wide\nipm.note\nIPM.Note\n Subject;Subject;300\n");
     GroupStore store(dir.path(), QString());
     ASSERT_TRUE(store.loadColumnSets().ok());
     QStringList read;

@@ -26,6 +26,7 @@ struct SampleGroups
         status = store.addGroupRoots(tree, {});
     }
     GroupId id(const QString &caption) const { return *groups.find(caption); }
+    GroupId friends() const { return id(u"Friends"_s); }
 
     QTemporaryDir dir;
     GroupStore store;
@@ -67,7 +68,8 @@ TEST(MailGroups, ADefinitionReadsBackAsGivenWithItsNamesMadeListSafe)
     EXPECT_EQ(sample.groups.group(*made)->definition, expected);
 }
 
-Status statusOf(const Result<GroupId> &result)
+template<typename T>
+Status statusOf(const Result<T> &result)
 {
     return result.ok() ? Status() : Status::failure(result.error());
 }
@@ -77,56 +79,47 @@ TEST(MailGroups, RefusalsSayWhyAndChangeNothing)
 {
     const std::tuple<const char *, const char *, std::function<Status(SampleGroups &)>> cases[] = {
         {"NewGroupWithoutName", "needs a name",
-         [](SampleGroups &g) { return statusOf(g.groups.createStandard(QString())); }},
+         [](auto &g) { return statusOf(g.groups.createStandard(QString())); }},
         {"RenameToNothing", "needs a name",
-         [](SampleGroups &g) { return g.groups.rename(g.id(u"Friends"_s), QString()); }},
+         [](auto &g) { return g.groups.rename(g.friends(), QString()); }},
         {"StaleGroup", "no longer exists",
-         [](SampleGroups &g) {
+         [](auto &g) {
              const GroupId gone = *g.groups.createStandard(u"Gone"_s);
              (void)g.groups.remove(gone);
              return g.groups.rename(gone, u"Back"_s);
          }},
         {"UnknownCaption", "no mail group named",
-         [](SampleGroups &g) { return statusOf(g.groups.find(u"friends"_s)); }},
+         [](auto &g) { return statusOf(g.groups.find(u"friends"_s)); }},
         {"CaptionOfTwoGroups", "names 2 mail groups",
-         [](SampleGroups &g) {
+         [](auto &g) {
              (void)g.groups.createStandard(u"Team"_s);
              const Status found = statusOf(g.groups.find(u"Team"_s));
              (void)g.groups.remove(g.groups.all()[2].id);
              return found;
          }},
         {"WrongKind", "is not a Standard Mail Group",
-         [](SampleGroups &g) {
-             return statusOf(g.groups.find(u"Team"_s, MailGroup::Kind::Standard));
-         }},
+         [](auto &g) { return statusOf(g.groups.find(u"Team"_s, MailGroup::Kind::Standard)); }},
         {"TypedMemberInDynamicGroup", "is not a Standard Mail Group",
-         [](SampleGroups &g) {
-             return g.groups.addMember(g.id(u"Team"_s), u"A"_s, u"a@example.org"_s);
-         }},
+         [](auto &g) { return g.groups.addMember(g.id(u"Team"_s), u"A"_s, u"a@example.org"_s); }},
         {"AddressHeldInOtherCase", "already exists on file",
-         [](SampleGroups &g) {
-             const auto friends = g.groups.group(g.id(u"Friends"_s));
+         [](auto &g) {
+             const auto friends = g.groups.group(g.friends());
              return g.groups.addMember(friends->id, u"A"_s, friends->members[0].address.toUpper());
          }},
         {"EditUnknownMember", "has no member nobody@example.org",
-         [](SampleGroups &g) {
-             return g.groups.editMember(g.id(u"Friends"_s), u"nobody@example.org"_s, u"N"_s,
-                                        std::nullopt);
+         [](auto &g) {
+             return g.groups.editMember(g.friends(), u"nobody@example.org"_s, u"N"_s, std::nullopt);
          }},
         {"EditToBadAddress", "A <a@example.org>",
-         [](SampleGroups &g) {
-             const auto friends = g.groups.group(g.id(u"Friends"_s));
+         [](auto &g) {
+             const auto friends = g.groups.group(g.friends());
              return g.groups.editMember(friends->id, friends->members[2].address, std::nullopt,
                                         u"A <a@example.org>"_s);
          }},
         {"RemoveUnknownMember", "has no member nobody@example.org",
-         [](SampleGroups &g) {
-             return g.groups.removeMember(g.id(u"Friends"_s), u"nobody@example.org"_s);
-         }},
-        {"LoadWithoutSession", "is not available", [](SampleGroups &g) {
-             const Result<int> loaded = g.groups.load(g.id(u"Team"_s), u"now"_s);
-             return loaded.ok() ? Status() : Status::failure(loaded.error());
-         }}};
+         [](auto &g) { return g.groups.removeMember(g.friends(), u"nobody@example.org"_s); }},
+        {"LoadWithoutSession", "is not available",
+         [](auto &g) { return statusOf(g.groups.load(g.id(u"Team"_s), u"now"_s)); }}};
     for (const auto &[name, reason, operation] : cases) {
         SCOPED_TRACE(name);
         SampleGroups sample;
