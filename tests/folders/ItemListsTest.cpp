@@ -6,6 +6,7 @@
 #include "folders/FolderListing.h"
 #include "folders/FolderTree.h"
 #include "groups/GroupStore.h"
+#include "support/AtomicFile.h"
 #include "support/BusyIndicator.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
@@ -86,24 +87,19 @@ struct Fixture
     std::unique_ptr<ItemLists> lists;
 
     // folderSettings: lines of the per-folder file, "{contacts}" standing for that id.
-    void build(const char *defaults = StandardDefaults, QString folderSettings = {})
+    void build(const char *defaults = StandardDefaults, QByteArray folderSettings = {})
     {
-        write(s("mailstandards.sys"), QString::fromUtf8(defaults));
-        folderSettings.replace(s("{contacts}"), contacts->EntryID());
-        if (!folderSettings.isEmpty())
-            write(s("mailfolders.sys"), folderSettings);
+        ASSERT_TRUE(AtomicFile::write(dir.filePath(s("mailstandards.sys")), defaults).ok());
+        folderSettings.replace("{contacts}", contacts->EntryID().toUtf8());
+        if (!folderSettings.isEmpty()) {
+            ASSERT_TRUE(AtomicFile::write(dir.filePath(s("mailfolders.sys")), folderSettings).ok());
+        }
         groups = std::make_unique<GroupStore>(dir.path(), dir.path() + s("/none"));
         ASSERT_TRUE(groups->loadColumnSets().ok());
         folders = std::make_unique<FolderTree>(tree, *session, *groups);
         ASSERT_TRUE(folders->loadFolderTree(false).ok());
         lists = std::make_unique<ItemLists>(tree, *session, groups->columnSets(), &panels, &busy);
         panels.reset();
-    }
-    void write(const QString &name, const QString &text)
-    {
-        QFile file(dir.path() + QLatin1Char('/') + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.toUtf8());
     }
 
     NodeHandle node(const std::shared_ptr<MemoryFolder> &folder) const
@@ -257,7 +253,7 @@ TEST(ItemLists, FolderColumnSetShapesTheList)
         Fixture f;
         f.contacts->addContact(s("Brown, Bob"), s("bob@example.org"), s("Golf"));
         f.build(StandardDefaults,
-                s("{contacts}^Old name^kept^%1^%1^%2\r\n").arg(s(properties), s(widths)));
+                s("{contacts}^Old name^kept^%1^%1^%2\r\n").arg(s(properties), s(widths)).toUtf8());
         const int setsBefore = f.groups->columnSets().count();
         const NodeHandle folder = f.node(f.contacts);
         ASSERT_TRUE(f.lists->loadContacts(folder).ok());
