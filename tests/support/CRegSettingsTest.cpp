@@ -37,7 +37,7 @@ protected:
     CRegSettings reg{root.path()};
 };
 
-TEST_F(CRegSettingsTest, FilePathFollowsCompanyAndAppName)
+TEST_F(CRegSettingsTest, FilePathFollowsCompanyAndAppNameAndDefaultsHoldUntilWritten)
 {
     EXPECT_EQ(reg.filePath(), root.path() + u"/Tessary/Corvel.conf"_s);
     reg.setCompany(u"  Acme Ltd \t"_s);
@@ -46,10 +46,8 @@ TEST_F(CRegSettingsTest, FilePathFollowsCompanyAndAppName)
     reg.setCompany(u""_s);
     reg.setAppName(u"   "_s);
     EXPECT_EQ(reg.filePath(), root.path() + u"/Tessary/Corvel.conf"_s);
-}
 
-TEST_F(CRegSettingsTest, DefaultsUntilWrittenAndEmptyIsAValue)
-{
+    // Defaults until written; empty is a value.
     EXPECT_EQ(reg.getSetting(u"Main"_s, u"Width"_s, u"640"_s), u"640"_s);
     EXPECT_FALSE(QFile::exists(reg.filePath())); // reading never creates the file
     ASSERT_TRUE(reg.saveSetting(u"Main"_s, u"Width"_s, u""_s));
