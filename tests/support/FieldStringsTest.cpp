@@ -15,19 +15,13 @@ namespace {
 TEST(FieldStrings, CountsFieldsAndDelimiters)
 {
     const std::tuple<QString, QString, int, int> cases[] = {
-        // source, delimiter, fields, delimiters
-        {u""_s, u"^"_s, 0, 0},
-        {u"a"_s, u"^"_s, 1, 0},
-        {u"a^"_s, u"^"_s, 2, 1},
-        {u"^"_s, u"^"_s, 2, 1},
-        {u"a^^b"_s, u"^"_s, 3, 2},
-        {u"aaa"_s, u"aa"_s, 2, 1}, // no overlap
-        {u"aaaa"_s, u"aa"_s, 3, 2},
-        {u"a; b;c; d"_s, u"; "_s, 3, 2},
-        {u"A^a"_s, u"A"_s, 2, 1}, // case counts
-        {u"x\\\\y\\z"_s, u"\\\\"_s, 2, 1},
-        {u"abc"_s, u""_s, 1, 0},
-        {u""_s, u""_s, 0, 0},
+        // source, delimiter, fields, delimiters; delimiters never overlap and case counts
+        {u""_s, u"^"_s, 0, 0},      {u"a"_s, u"^"_s, 1, 0},
+        {u"a^"_s, u"^"_s, 2, 1},    {u"^"_s, u"^"_s, 2, 1},
+        {u"a^^b"_s, u"^"_s, 3, 2},  {u"aaa"_s, u"aa"_s, 2, 1},
+        {u"aaaa"_s, u"aa"_s, 3, 2}, {u"a; b;c; d"_s, u"; "_s, 3, 2},
+        {u"A^a"_s, u"A"_s, 2, 1},   {u"x\\\\y\\z"_s, u"\\\\"_s, 2, 1},
+        {u"abc"_s, u""_s, 1, 0},    {u""_s, u""_s, 0, 0},
     };
     for (const auto &[source, dlm, fields, dlms] : cases) {
         SCOPED_TRACE(source.toStdString() + " / " + dlm.toStdString());
