@@ -56,14 +56,12 @@ TEST(TreeList, NaturalOrderPutsStoresBeforeTheGroupRoots)
 {
     TreeList tree;
     tree.setChildOrder({}, ChildOrder::Natural);
-    const NodeHandle dynamic = tree.addNode(s("Dynamic Mail Groups"));
-    tree.setValue(dynamic, s("SortMe"), s("2"));
-    const NodeHandle standard = tree.addNode(s("Standard Mail Groups"));
-    tree.setValue(standard, s("sortme"), s("1"));
-    for (const char *name : {"work", "Personal Folders", "Archive"}) {
-        const NodeHandle store = tree.addNode(s(name));
-        tree.setValue(store, s("SortMe"), s("0"));
-    }
+    for (const auto &[caption, name, sortMe] : {std::array{"Dynamic Mail Groups", "SortMe", "2"},
+                                                {"Standard Mail Groups", "sortme", "1"},
+                                                {"work", "SortMe", "0"},
+                                                {"Personal Folders", "SortMe", "0"},
+                                                {"Archive", "SortMe", "0"}})
+        tree.setValue(tree.addNode(s(caption)), s(name), s(sortMe));
     EXPECT_EQ(childCaptions(tree, {}),
               s("Archive/Personal Folders/work/Standard Mail Groups/Dynamic Mail Groups"));
     EXPECT_EQ(tree.findByValue(NodeValue(s("0")), s("SORTME")), tree.at(0));
