@@ -14,8 +14,6 @@
 using namespace Qt::StringLiterals;
 using namespace corvel;
 
-namespace {
-
 // A process killed while it writes the group file leaves the old file or the new one,
 // whole: never a mix, never a torn file that start-up would refuse.
 TEST(GroupFileKill, KillDuringSaveLeavesAWholeFile)
@@ -63,5 +61,3 @@ TEST(GroupFileKill, KillDuringSaveLeavesAWholeFile)
         EXPECT_TRUE(nodes == 2 + small || nodes == 2 + large) << nodes;
     }
 }
-
-} // namespace
