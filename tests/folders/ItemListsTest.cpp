@@ -32,10 +32,12 @@ const char *const StandardDefaults = "IPM.Contact\r\n"
                                      "IPM.Note\r\n"
                                      " Subject;Subject;300\r\n";
 
-// Captions as "panel:text", in the order they were shown.
-class RecordingPanels : public StatusPanels
+// Captions as "panel:text", in the order they were shown, and the busy spans.
+class Recorder : public StatusPanels, public BusyIndicator
 {
 public:
+    bool busy = false;
+    int spans = 0;
     QStringList captions;
     std::map<int, QString> last; // by panel
     std::vector<int> percents;
@@ -56,13 +58,6 @@ public:
         last.clear();
         percents.clear();
     }
-};
-
-class RecordingBusy : public BusyIndicator
-{
-public:
-    bool busy = false;
-    int spans = 0;
     void setBusy(bool on) override
     {
         busy = on;
@@ -82,8 +77,7 @@ struct Fixture
     TreeList tree;
     std::unique_ptr<GroupStore> groups;
     std::unique_ptr<FolderTree> folders;
-    RecordingPanels panels;
-    RecordingBusy busy;
+    Recorder panels;
     std::unique_ptr<ItemLists> lists;
 
     // folderSettings: lines of the per-folder file, "{contacts}" standing for that id.
@@ -98,7 +92,7 @@ struct Fixture
         ASSERT_TRUE(groups->loadColumnSets().ok());
         folders = std::make_unique<FolderTree>(tree, *session, *groups);
         ASSERT_TRUE(folders->loadFolderTree(false).ok());
-        lists = std::make_unique<ItemLists>(tree, *session, groups->columnSets(), &panels, &busy);
+        lists = std::make_unique<ItemLists>(tree, *session, groups->columnSets(), &panels, &panels);
         panels.reset();
     }
 
@@ -161,8 +155,8 @@ TEST(ItemLists, FirstListingOfAContactFolderCopiesTheDefaultColumnsAndSortsTheRo
     EXPECT_EQ(f.panels.captions,
               (QStringList{s("1:"), s("2:Loading Contacts"), s("2:"), s("1:3 Items")}));
     EXPECT_EQ(f.panels.percents, (std::vector<int>{33, 66, 100}));
-    EXPECT_FALSE(f.busy.busy);
-    EXPECT_EQ(f.busy.spans, 1);
+    EXPECT_FALSE(f.panels.busy);
+    EXPECT_EQ(f.panels.spans, 1);
 
     // Listed again: the folder keeps its own set and shows exactly the items that are left.
     ASSERT_TRUE(f.session->remove(bob->EntryID()));
@@ -350,7 +344,7 @@ TEST(ItemLists, OtherKindsAndNodesWithoutEntryIdAreIgnored)
     EXPECT_EQ(f.kind(contacts), NodeKind::ContactFolder);
     EXPECT_EQ(f.kind(drafts), NodeKind::MessageFolder);
     EXPECT_TRUE(f.panels.captions.empty());
-    EXPECT_EQ(f.busy.spans, 0);
+    EXPECT_EQ(f.panels.spans, 0);
 }
 
 TEST(ItemLists, FindDraftsNodeListsTheFolderAfreshEachTime)
@@ -415,7 +409,7 @@ TEST(ItemLists, AFolderThatCannotBeOpenedLeavesTheTreeAsItWas)
         EXPECT_EQ(treeLines(f.tree), before);
         EXPECT_EQ(f.groups->columnSets().count(), setsBefore);
         EXPECT_FALSE(f.tree.isDrawingSuspended());
-        EXPECT_FALSE(f.busy.busy);
+        EXPECT_FALSE(f.panels.busy);
         EXPECT_EQ(f.panels.last[2], QString());
     }
 }
