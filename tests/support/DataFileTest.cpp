@@ -13,8 +13,6 @@
 using namespace Qt::StringLiterals;
 using namespace corvel;
 
-namespace {
-
 // Whatever has the name, only a regular file is read: the rest is refused with its reason
 // and never taken for "missing". A pipe must not hang the reader.
 TEST(DataFile, ReadsOnlyRegularFiles)
@@ -65,5 +63,3 @@ TEST(DataFile, AFileOverItsLimitIsRefused)
     ASSERT_FALSE(read.ok());
     EXPECT_TRUE(read.error().contains(u"larger than 100 bytes"_s)) << read.error().toStdString();
 }
-
-} // namespace

@@ -10,8 +10,6 @@
 using namespace Qt::StringLiterals;
 using namespace corvel;
 
-namespace {
-
 TEST(FieldStrings, CountsFieldsAndDelimiters)
 {
     const std::tuple<QString, QString, int, int> cases[] = {
@@ -135,5 +133,3 @@ TEST(DelimitedFields, BuildsAndSearchesLongListsInLinearTime)
     // Quadratic work over this many fields would take minutes.
     EXPECT_LT(timer.elapsed(), 2000);
 }
-
-} // namespace
