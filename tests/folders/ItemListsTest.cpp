@@ -335,10 +335,8 @@ TEST(ItemLists, OtherKindsAndNodesWithoutEntryIdAreIgnored)
     setNodeKind(f.tree, bare, NodeKind::ContactFolder);
     const QStringList before = treeLines(f.tree);
 
-    EXPECT_TRUE(f.lists->loadContacts(drafts).ok());
-    EXPECT_TRUE(f.lists->loadContacts(f.tree.at(0)).ok()); // the store, kind 0
-    EXPECT_TRUE(f.lists->loadContacts(bare).ok());
-    EXPECT_TRUE(f.lists->loadContacts({}).ok());
+    for (const NodeHandle node : {drafts, f.tree.at(0), bare, NodeHandle{}}) // the store: kind 0
+        EXPECT_TRUE(f.lists->loadContacts(node).ok());
     EXPECT_TRUE(f.lists->loadMessages(contacts, true, true).ok());
     EXPECT_EQ(treeLines(f.tree), before);
     EXPECT_EQ(f.kind(contacts), NodeKind::ContactFolder);
