@@ -64,16 +64,14 @@ TEST(FieldStrings, PutsFields)
 
 TEST(FieldStrings, FindsWholeFields)
 {
-    const QString dlm = u"^"_s;
-    EXPECT_EQ(DS_FindField(u"a^b^c"_s, dlm, 1, u"b"_s, 1), 2);
-    EXPECT_EQ(DS_FindField(u"a^b^c"_s, dlm, 1, u"ab"_s, 1), 0);
-    EXPECT_EQ(DS_FindField(u"a^b^c"_s, dlm, 1, u"a^b"_s, 1), 0);
-    EXPECT_EQ(DS_FindField(u"a^b^c"_s, dlm, 1, u"B"_s, 1), 0);
-    EXPECT_EQ(DS_FindField(u"ab^b"_s, dlm, 1, u"b"_s, 1), 2); // no partial match
-    EXPECT_EQ(DS_FindField(u"b^a^b"_s, dlm, 2, u"b"_s, 1), 3);
-    EXPECT_EQ(DS_FindField(u"a^^c"_s, dlm, 1, u""_s, 1), 2);
-    EXPECT_EQ(DS_FindField(u""_s, dlm, 1, u""_s, 1), 0);
-    EXPECT_EQ(DS_FindField(u""_s, dlm, 1, u"a"_s, 1), 0);
+    // source, first field searched, the field, where it is (0: nowhere); no partial matches
+    const std::tuple<QString, int, QString, int> cases[] = {
+        {u"a^b^c"_s, 1, u"b"_s, 2}, {u"a^b^c"_s, 1, u"ab"_s, 0}, {u"a^b^c"_s, 1, u"a^b"_s, 0},
+        {u"a^b^c"_s, 1, u"B"_s, 0}, {u"ab^b"_s, 1, u"b"_s, 2},   {u"b^a^b"_s, 2, u"b"_s, 3},
+        {u"a^^c"_s, 1, u""_s, 2},   {u""_s, 1, u""_s, 0},        {u""_s, 1, u"a"_s, 0},
+    };
+    for (const auto &[source, start, field, found] : cases)
+        EXPECT_EQ(DS_FindField(source, u"^"_s, start, field, 1), found) << source.toStdString();
 }
 
 TEST(FieldStrings, FindsAndReplacesDelimiters)
