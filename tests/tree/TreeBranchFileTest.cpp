@@ -24,8 +24,7 @@ TreeBranch sampleBranch(const char *rootCaption, int olType)
     const NodeHandle group = tree.addNode(s("Ünïcode group ^~"), root);
     tree.setValue(group, s("LastLoaded"), QString());
     ColumnLayout layout;
-    layout.setColumnCount(3);
-    layout.columns[1] = {150, s("FileAs"), s("Contact Name")};
+    layout.columns = {{}, {150, s("FileAs"), s("Contact Name")}, {}};
     tree.setColumnLayout(group, layout);
     tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
     const NodeHandle row = tree.addNode(QString(), group);
@@ -99,8 +98,7 @@ TEST(TreeBranchFile, ColumnsKeepTheirBindingAndTheirWidthInTwips)
         TreeList tree;
         const NodeHandle group = tree.addNode(s("Group"));
         ColumnLayout layout;
-        layout.setColumnCount(2);
-        layout.columns[1] = {width, s("Email1Address"), s("eMail Address"), storedTwips};
+        layout.columns = {{}, {width, s("Email1Address"), s("eMail Address"), storedTwips}};
         tree.setColumnLayout(group, layout);
         for (const QByteArray &record : {TreeBranchFile::encode(tree, group),
                                          TreeBranchFile::encode(tree.copyBranch(group))}) {

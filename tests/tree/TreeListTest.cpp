@@ -180,9 +180,8 @@ TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
     tree.setValue(root, s("SortMe"), s("1"));
     const NodeHandle group = tree.addNode(s("Friends"), root);
     ColumnLayout layout;
-    layout.setColumnCount(3);
-    layout.columns[1] = {150, s("FileAs"), s("Contact Name")};
-    layout.columns[2] = {150, s("Email1Address"), s("eMail Address")};
+    layout.columns = {
+        {}, {150, s("FileAs"), s("Contact Name")}, {150, s("Email1Address"), s("eMail Address")}};
     tree.setColumnLayout(group, layout);
     tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
     for (const char *name : {"Zed", "Amy"}) {
