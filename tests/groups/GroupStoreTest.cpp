@@ -55,12 +55,11 @@ struct AppRun
     }
     NodeHandle addGroup(const char *name, NodeKind type)
     {
+        const bool standard = type == NodeKind::StandardGroup;
         const NodeHandle group =
-            tree.addNode(s(name), root(type == NodeKind::StandardGroup ? NodeKind::StandardRoot
-                                                                       : NodeKind::DynamicRoot));
+            tree.addNode(s(name), root(standard ? NodeKind::StandardRoot : NodeKind::DynamicRoot));
         setNodeKind(tree, group, type);
-        tree.setPicture(group,
-                        type == NodeKind::StandardGroup ? picStandardGroup : picDynamicGroup);
+        tree.setPicture(group, standard ? picStandardGroup : picDynamicGroup);
         return group;
     }
     void addMember(NodeHandle group, const char *fileAs, const char *address, NodeKind type)
