@@ -92,9 +92,8 @@ TEST(VCardReaderTest, EncodedLineBreaksNeverSurviveIntoValues)
     };
     for (const char *payload : payloads) {
         SCOPED_TRACE(payload);
-        const QByteArray card =
-            "BEGIN:VCARD\r\nVERSION:2.1\r\n" + QByteArray(payload) + "\r\nEND:VCARD\r\n";
-        const std::vector<VCardContact> contacts = VCardReader::read(card);
+        const std::vector<VCardContact> contacts = VCardReader::read(
+            "BEGIN:VCARD\r\nVERSION:2.1\r\n" + QByteArray(payload) + "\r\nEND:VCARD\r\n");
         ASSERT_EQ(contacts.size(), 1u);
         const VCardContact &c = contacts.front();
         const QRegularExpression control(u"[\\x00-\\x1f\\x7f\\x{85}\\x{2028}]"_s);
