@@ -14,21 +14,13 @@
 using namespace Qt::StringLiterals;
 using namespace corvel;
 
-namespace {
-
 // A process killed while it writes the group file leaves the old file or the new one,
 // whole: never a mix, never a torn file that start-up would refuse.
 TEST(GroupFileKill, KillDuringSaveLeavesAWholeFile)
 {
-    QTemporaryDir dir;
-    constexpr int small = 10;
-    constexpr int large = 20000;
+    constexpr int small = 10, large = 20000;
     for (int round = 0; round < 4; ++round) {
-        {
-            GroupStore previous(dir.path(), QString());
-            QFile::remove(previous.groupFilePath());
-            QFile::remove(previous.groupBackupPath());
-        }
+        QTemporaryDir dir;
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
@@ -59,8 +51,7 @@ TEST(GroupFileKill, KillDuringSaveLeavesAWholeFile)
         for (int saves = 0; saves < 2 + round; ++saves)
             ASSERT_EQ(read(ready[0], &done, 1), 1);
         kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
+        waitpid(child, nullptr, 0);
         close(ready[0]);
 
         GroupStore store(dir.path(), QString());
@@ -70,5 +61,3 @@ TEST(GroupFileKill, KillDuringSaveLeavesAWholeFile)
         EXPECT_TRUE(nodes == 2 + small || nodes == 2 + large) << nodes;
     }
 }
-
-} // namespace

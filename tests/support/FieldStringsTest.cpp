@@ -5,53 +5,32 @@
 
 #include <QElapsedTimer>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 using namespace corvel;
 
-namespace {
-
-struct CountCase
-{
-    QString source;
-    QString dlm;
-    int fields;
-    int dlms;
-};
-
 TEST(FieldStrings, CountsFieldsAndDelimiters)
 {
-    const CountCase cases[] = {
-        {u""_s, u"^"_s, 0, 0},
-        {u"a"_s, u"^"_s, 1, 0},
-        {u"a^"_s, u"^"_s, 2, 1},
-        {u"^"_s, u"^"_s, 2, 1},
-        {u"a^^b"_s, u"^"_s, 3, 2},
-        {u"aaa"_s, u"aa"_s, 2, 1}, // no overlap
-        {u"aaaa"_s, u"aa"_s, 3, 2},
-        {u"a; b;c; d"_s, u"; "_s, 3, 2},
-        {u"A^a"_s, u"A"_s, 2, 1}, // case counts
-        {u"x\\\\y\\z"_s, u"\\\\"_s, 2, 1},
-        {u"abc"_s, u""_s, 1, 0},
-        {u""_s, u""_s, 0, 0},
+    const std::tuple<QString, QString, int, int> cases[] = {
+        // source, delimiter, fields, delimiters; delimiters never overlap and case counts
+        {u""_s, u"^"_s, 0, 0},      {u"a"_s, u"^"_s, 1, 0},
+        {u"a^"_s, u"^"_s, 2, 1},    {u"^"_s, u"^"_s, 2, 1},
+        {u"a^^b"_s, u"^"_s, 3, 2},  {u"aaa"_s, u"aa"_s, 2, 1},
+        {u"aaaa"_s, u"aa"_s, 3, 2}, {u"a; b;c; d"_s, u"; "_s, 3, 2},
+        {u"A^a"_s, u"A"_s, 2, 1},   {u"x\\\\y\\z"_s, u"\\\\"_s, 2, 1},
+        {u"abc"_s, u""_s, 1, 0},    {u""_s, u""_s, 0, 0},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.source.toStdString() + " / " + c.dlm.toStdString());
-        EXPECT_EQ(DS_CountFields(c.source, c.dlm), c.fields);
-        EXPECT_EQ(DS_CountDlms(c.source, c.dlm), c.dlms);
+    for (const auto &[source, dlm, fields, dlms] : cases) {
+        SCOPED_TRACE(source.toStdString() + " / " + dlm.toStdString());
+        EXPECT_EQ(DS_CountFields(source, dlm), fields);
+        EXPECT_EQ(DS_CountDlms(source, dlm), dlms);
     }
 }
 
-struct GetCase
-{
-    QString source;
-    QString dlm;
-    int n;
-    QString expected;
-};
-
 TEST(FieldStrings, GetsFields)
 {
-    const GetCase cases[] = {
+    const std::tuple<QString, QString, int, QString> cases[] = {
         {u"a^b"_s, u"^"_s, 3, u""_s},
         {u"a^^b"_s, u"^"_s, 2, u""_s},
         {u"a^^b"_s, u"^"_s, 3, u"b"_s},
@@ -62,23 +41,13 @@ TEST(FieldStrings, GetsFields)
         {u"aaab"_s, u"aa"_s, 2, u"ab"_s},
         {u"abc"_s, u""_s, 1, u"abc"_s},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.source.toStdString() + " #" + std::to_string(c.n));
-        EXPECT_EQ(DS_GetField(c.source, c.dlm, c.n), c.expected);
-    }
+    for (const auto &[source, dlm, n, expected] : cases)
+        EXPECT_EQ(DS_GetField(source, dlm, n), expected) << source.toStdString() << " #" << n;
 }
-
-struct PutCase
-{
-    QString source;
-    int n;
-    QString value;
-    QString expected;
-};
 
 TEST(FieldStrings, PutsFields)
 {
-    const PutCase cases[] = {
+    const std::tuple<QString, int, QString, QString> cases[] = {
         {u""_s, 1, u"v"_s, u"v"_s},      {u""_s, 1, u""_s, u""_s},
         {u"a"_s, 2, u"v"_s, u"a^v"_s},   {u"a^b"_s, 1, u"v"_s, u"v^b"_s},
         {u"a^b"_s, 2, u""_s, u"a^"_s},   {u"a^^c"_s, 2, u"b"_s, u"a^b^c"_s},
@@ -86,10 +55,8 @@ TEST(FieldStrings, PutsFields)
         {u"a^b"_s, 0, u"v"_s, u"a^b"_s}, {u""_s, 2, u"v"_s, u""_s},
         {u"a"_s, 1, u"x^y"_s, u"x^y"_s},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.source.toStdString() + " #" + std::to_string(c.n));
-        EXPECT_EQ(DS_PutField(c.source, u"^"_s, c.n, c.value), c.expected);
-    }
+    for (const auto &[source, n, value, expected] : cases)
+        EXPECT_EQ(DS_PutField(source, u"^"_s, n, value), expected) << source.toStdString() << n;
     // A value holding the delimiter becomes several fields.
     EXPECT_EQ(DS_CountFields(DS_PutField(u"a"_s, u"^"_s, 1, u"x^y"_s), u"^"_s), 2);
     EXPECT_EQ(DS_PutField(u"a; b"_s, u"; "_s, 3, u"c"_s), u"a; b; c"_s);
@@ -97,16 +64,14 @@ TEST(FieldStrings, PutsFields)
 
 TEST(FieldStrings, FindsWholeFields)
 {
-    const QString dlm = u"^"_s;
-    EXPECT_EQ(DS_FindField(u"a^b^c"_s, dlm, 1, u"b"_s, 1), 2);
-    EXPECT_EQ(DS_FindField(u"a^b^c"_s, dlm, 1, u"ab"_s, 1), 0);
-    EXPECT_EQ(DS_FindField(u"a^b^c"_s, dlm, 1, u"a^b"_s, 1), 0);
-    EXPECT_EQ(DS_FindField(u"a^b^c"_s, dlm, 1, u"B"_s, 1), 0);
-    EXPECT_EQ(DS_FindField(u"ab^b"_s, dlm, 1, u"b"_s, 1), 2); // no partial match
-    EXPECT_EQ(DS_FindField(u"b^a^b"_s, dlm, 2, u"b"_s, 1), 3);
-    EXPECT_EQ(DS_FindField(u"a^^c"_s, dlm, 1, u""_s, 1), 2);
-    EXPECT_EQ(DS_FindField(u""_s, dlm, 1, u""_s, 1), 0);
-    EXPECT_EQ(DS_FindField(u""_s, dlm, 1, u"a"_s, 1), 0);
+    // source, first field searched, the field, where it is (0: nowhere); no partial matches
+    const std::tuple<QString, int, QString, int> cases[] = {
+        {u"a^b^c"_s, 1, u"b"_s, 2}, {u"a^b^c"_s, 1, u"ab"_s, 0}, {u"a^b^c"_s, 1, u"a^b"_s, 0},
+        {u"a^b^c"_s, 1, u"B"_s, 0}, {u"ab^b"_s, 1, u"b"_s, 2},   {u"b^a^b"_s, 2, u"b"_s, 3},
+        {u"a^^c"_s, 1, u""_s, 2},   {u""_s, 1, u""_s, 0},        {u""_s, 1, u"a"_s, 0},
+    };
+    for (const auto &[source, start, field, found] : cases)
+        EXPECT_EQ(DS_FindField(source, u"^"_s, start, field, 1), found) << source.toStdString();
 }
 
 TEST(FieldStrings, FindsAndReplacesDelimiters)
@@ -166,5 +131,3 @@ TEST(DelimitedFields, BuildsAndSearchesLongListsInLinearTime)
     // Quadratic work over this many fields would take minutes.
     EXPECT_LT(timer.elapsed(), 2000);
 }
-
-} // namespace

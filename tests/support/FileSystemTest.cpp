@@ -34,10 +34,7 @@ TEST(FileSystem, FileExists)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString file = dir.filePath(u"groups.txt"_s);
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly));
     ASSERT_TRUE(QFile::link(file, dir.filePath(u"link.txt"_s)));
     ASSERT_TRUE(QFile::link(dir.filePath(u"nowhere"_s), dir.filePath(u"dangling"_s)));
 
@@ -66,9 +63,7 @@ protected:
     }
     static int modeOf(const QString &path)
     {
-        struct stat st
-        {
-        };
+        struct stat st = {};
         return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
     }
 
@@ -102,9 +97,7 @@ TEST_F(FileSystemPaths, MakePrivateFolderMakesMissingFoldersForTheUserAlone)
     EXPECT_TRUE(MakePrivateFolder(deep).ok());
     EXPECT_EQ(modeOf(deep), 0750) << "an existing folder keeps the mode its owner gave it";
 
-    QFile blocker(data.filePath(u"file"_s));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(QFile(data.filePath(u"file"_s)).open(QIODevice::WriteOnly));
     EXPECT_FALSE(MakePrivateFolder(data.filePath(u"file"_s)).error().isEmpty());
     EXPECT_FALSE(MakePrivateFolder(data.filePath(u"file/sub"_s)).error().isEmpty());
 }

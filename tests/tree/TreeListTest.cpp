@@ -1,4 +1,6 @@
 #include "tree/TreeList.h"
+#include "common/TreeText.h"
+#include "tree/TreeBranchFile.h"
 
 #include <gtest/gtest.h>
 
@@ -6,33 +8,24 @@
 #include <functional>
 
 using namespace corvel;
+using corvel::test::s;
+using corvel::test::treeLines;
 
 namespace {
 
-QString s(const char *text)
+// The captions of the children of `parent`, joined by "/".
+QString childCaptions(const TreeList &tree, NodeHandle parent)
 {
-    return QString::fromUtf8(text);
-}
-
-std::vector<QString> captions(const TreeList &tree)
-{
-    std::vector<QString> result;
-    for (NodeHandle node : tree.displayOrder())
-        result.push_back(tree.caption(node));
-    return result;
-}
-
-std::vector<QString> childCaptions(const TreeList &tree, NodeHandle parent)
-{
-    std::vector<QString> result;
+    QStringList result;
     for (NodeHandle node : tree.children(parent))
-        result.push_back(tree.caption(node));
-    return result;
+        result << tree.caption(node);
+    return result.join(u'/');
 }
 
 } // namespace
 
-TEST(TreeList, DescendantsFollowTheirNodeInDisplayOrder)
+// Indices, levels and counts are checked against a walk below; here: what a removal leaves.
+TEST(TreeList, RemovedNodesStayGoneEvenWhenTheirSlotIsReused)
 {
     TreeList tree;
     const NodeHandle a = tree.addNode(s("a"));
@@ -41,21 +34,8 @@ TEST(TreeList, DescendantsFollowTheirNodeInDisplayOrder)
     tree.addNode(s("a1x"), a1);
     tree.addNode(s("a2"), a);
     tree.addNode(s("b1"), b);
-
-    EXPECT_EQ(captions(tree),
-              (std::vector<QString>{s("a"), s("a1"), s("a1x"), s("a2"), s("b"), s("b1")}));
-    EXPECT_EQ(tree.count(), 6);
-    EXPECT_EQ(tree.indexOf(b), 4);
-    EXPECT_EQ(tree.descendantCount(a), 3);
-    EXPECT_EQ(tree.level(a1), 1);
-    EXPECT_EQ(tree.parent(a1), a);
-    EXPECT_TRUE(tree.parent(a).isNull());
-    EXPECT_EQ(tree.newIndex(), 5);
-
     tree.remove(a1);
-    EXPECT_EQ(captions(tree), (std::vector<QString>{s("a"), s("a2"), s("b"), s("b1")}));
-    EXPECT_EQ(tree.descendantCount(a), 1);
-    EXPECT_EQ(tree.indexOf(b), 2);
+    EXPECT_EQ(treeLines(tree).join(u'/'), s("a/  a2/b/  b1"));
     EXPECT_FALSE(tree.isValid(a1));
     EXPECT_EQ(tree.indexOf(a1), -1);
 
@@ -64,11 +44,8 @@ TEST(TreeList, DescendantsFollowTheirNodeInDisplayOrder)
     EXPECT_NE(reused, a1);
     EXPECT_EQ(tree.caption(a1), QString());
     tree.setCaption(a1, s("ghost"));
-    EXPECT_EQ(captions(tree).back(), s("c"));
+    EXPECT_EQ(treeLines(tree).back(), s("c"));
 
-    tree.removeDescendants(b);
-    EXPECT_FALSE(tree.hasChildren(b));
-    EXPECT_EQ(tree.count(), 4);
     tree.clear();
     EXPECT_EQ(tree.count(), 0);
     EXPECT_FALSE(tree.isValid(b));
@@ -79,17 +56,14 @@ TEST(TreeList, NaturalOrderPutsStoresBeforeTheGroupRoots)
 {
     TreeList tree;
     tree.setChildOrder({}, ChildOrder::Natural);
-    const NodeHandle dynamic = tree.addNode(s("Dynamic Mail Groups"));
-    tree.setValue(dynamic, s("SortMe"), s("2"));
-    const NodeHandle standard = tree.addNode(s("Standard Mail Groups"));
-    tree.setValue(standard, s("sortme"), s("1"));
-    for (const char *name : {"work", "Personal Folders", "Archive"}) {
-        const NodeHandle store = tree.addNode(s(name));
-        tree.setValue(store, s("SortMe"), s("0"));
-    }
+    for (const auto &[caption, name, sortMe] : {std::array{"Dynamic Mail Groups", "SortMe", "2"},
+                                                {"Standard Mail Groups", "sortme", "1"},
+                                                {"work", "SortMe", "0"},
+                                                {"Personal Folders", "SortMe", "0"},
+                                                {"Archive", "SortMe", "0"}})
+        tree.setValue(tree.addNode(s(caption)), s(name), s(sortMe));
     EXPECT_EQ(childCaptions(tree, {}),
-              (std::vector<QString>{s("Archive"), s("Personal Folders"), s("work"),
-                                    s("Standard Mail Groups"), s("Dynamic Mail Groups")}));
+              s("Archive/Personal Folders/work/Standard Mail Groups/Dynamic Mail Groups"));
     EXPECT_EQ(tree.findByValue(NodeValue(s("0")), s("SORTME")), tree.at(0));
 }
 
@@ -98,28 +72,21 @@ TEST(TreeList, ValueOrderStaysSortedStableAndCaseBlind)
     TreeList tree;
     const NodeHandle group = tree.addNode(s("group"));
     tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
-    auto add = [&](const char *fileAs, const char *tag) {
-        const NodeHandle row = tree.addNode(QString(), group);
+    auto add = [&](const char *fileAs, const char *tag) { // the tag as the caption
+        const NodeHandle row = tree.addNode(s(tag), group);
         tree.setValue(row, s("FileAs"), s(fileAs));
-        tree.setValue(row, s("Tag"), s(tag));
         return row;
     };
     add("lee, ann", "1");
     add("Baker, Tom", "2");
     const NodeHandle third = add("Lee, Ann", "3");
     add("adams, Zoe", "4");
-    auto tags = [&] {
-        std::vector<QString> result;
-        for (NodeHandle row : tree.children(group))
-            result.push_back(tree.value(row, s("tag")).toString());
-        return result;
-    };
-    EXPECT_EQ(tags(), (std::vector<QString>{s("4"), s("2"), s("1"), s("3")}));
+    EXPECT_EQ(childCaptions(tree, group), s("4/2/1/3"));
 
     // Rows added later land in place; a changed key moves its row.
     add("Carter, Al", "5");
     tree.setValue(third, s("fileas"), s("Aaron, Bo"));
-    EXPECT_EQ(tags(), (std::vector<QString>{s("3"), s("4"), s("2"), s("5"), s("1")}));
+    EXPECT_EQ(childCaptions(tree, group), s("3/4/2/5/1"));
     EXPECT_EQ(tree.indexOf(third), 1);
 
     // By caption when no value name is given.
@@ -127,7 +94,7 @@ TEST(TreeList, ValueOrderStaysSortedStableAndCaseBlind)
     tree.setChildOrder(root, ChildOrder::ByValue);
     for (const char *name : {"b", "C", "a"})
         tree.addNode(s(name), root);
-    EXPECT_EQ(childCaptions(tree, root), (std::vector<QString>{s("a"), s("b"), s("C")}));
+    EXPECT_EQ(childCaptions(tree, root), s("a/b/C"));
 }
 
 TEST(TreeList, ValuesKeepTheirTypeAndNamesIgnoreCase)
@@ -140,12 +107,11 @@ TEST(TreeList, ValuesKeepTheirTypeAndNamesIgnoreCase)
     EXPECT_EQ(tree.value(node, s("oltype")).toInt(), 9);
     EXPECT_EQ(tree.value(node, s("EntryID")).toString(), s("00AB"));
     EXPECT_TRUE(tree.value(node, s("InCats")).isEmpty());
-    EXPECT_EQ(tree.value(node, s("InCats")).toString(), QString());
     EXPECT_EQ(tree.value(node, s("never")).toInt(), 0);
     tree.setValue(node, s("ENTRYID"), s("00CD"));
-    ASSERT_EQ(tree.values(node).size(), 2u);
-    EXPECT_EQ(tree.values(node)[1].first, s("EntryId")); // the first spelling is kept
-    EXPECT_EQ(tree.values(node)[1].second.toString(), s("00CD"));
+    // The first spelling is kept.
+    EXPECT_EQ(tree.values(node), (std::vector<std::pair<QString, NodeValue>>{
+                                     {s("olType"), 9}, {s("EntryId"), s("00CD")}}));
 }
 
 TEST(TreeList, FindMatchesNumbersAndTextsWithinTheRange)
@@ -188,42 +154,20 @@ TEST(TreeList, SelectionIsReportedInDisplayOrderAndForgetsRemovedNodes)
     EXPECT_EQ(tree.selectedCount(), 1);
     EXPECT_EQ(tree.selected(0), z);
     EXPECT_TRUE(tree.current().isNull());
-    tree.clearSelection();
-    EXPECT_EQ(tree.selectedCount(), 0);
-    EXPECT_TRUE(tree.selected(0).isNull());
 }
 
+// Views redraw on a changed stamp: a repeated or empty change must not cost a redraw.
 TEST(TreeList, ExpansionChangesAreCountedButRepeatsAreNot)
 {
     TreeList tree;
-    const NodeHandle parent = tree.addNode(QStringLiteral("parent"));
-    const NodeHandle child = tree.addNode(QStringLiteral("child"), parent);
-    const quint64 before = tree.structureStamp();
-
+    const NodeHandle parent = tree.addNode(s("parent"));
     tree.setExpanded(parent, true);
     const quint64 opened = tree.structureStamp();
-    EXPECT_NE(opened, before);
     tree.setExpanded(parent, true);
-    EXPECT_EQ(tree.structureStamp(), opened);
     tree.setExpanded(NodeHandle{}, true);
     EXPECT_EQ(tree.structureStamp(), opened);
     tree.setExpanded(parent, false);
     EXPECT_NE(tree.structureStamp(), opened);
-    // Display indices do not depend on expansion.
-    EXPECT_EQ(tree.indexOf(child), 1);
-}
-
-TEST(TreeList, ColumnLayoutOfANodeWithoutOneIsEmpty)
-{
-    TreeList tree;
-    const NodeHandle node = tree.addNode(QStringLiteral("node"));
-    EXPECT_EQ(tree.columnLayout(node).columnCount(), 0);
-    EXPECT_EQ(tree.columnLayout(NodeHandle{}).columnCount(), 0);
-    ColumnLayout layout;
-    layout.setColumnCount(2);
-    tree.setColumnLayout(node, layout);
-    EXPECT_EQ(&tree.columnLayout(node), &tree.columnLayout(node)); // no copy per call
-    EXPECT_EQ(tree.columnLayout(node), layout);
 }
 
 TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
@@ -236,9 +180,8 @@ TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
     tree.setValue(root, s("SortMe"), s("1"));
     const NodeHandle group = tree.addNode(s("Friends"), root);
     ColumnLayout layout;
-    layout.setColumnCount(3);
-    layout.columns[1] = {150, s("FileAs"), s("Contact Name")};
-    layout.columns[2] = {150, s("Email1Address"), s("eMail Address")};
+    layout.columns = {
+        {}, {150, s("FileAs"), s("Contact Name")}, {150, s("Email1Address"), s("eMail Address")}};
     tree.setColumnLayout(group, layout);
     tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
     for (const char *name : {"Zed", "Amy"}) {
@@ -249,28 +192,14 @@ TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
     }
 
     const TreeBranch whole = tree.copyBranch(root);
-    ASSERT_EQ(whole.size(), 4u);
-    EXPECT_EQ(whole.nodes()[2].level, 2);
-    EXPECT_EQ(whole.value(2, s("fileas")).toString(), s("Amy"));
-
     TreeList other;
     const NodeHandle holder = other.addNode(s("holder"));
     const NodeHandle copy = other.insertBranch(whole, holder);
-    EXPECT_EQ(other.caption(copy), s("Standard Mail Groups"));
     EXPECT_EQ(other.level(copy), 1);
     EXPECT_EQ(other.descendantCount(holder), 4);
-    EXPECT_EQ(other.copyBranch(copy).nodes().size(), 4u);
-    const NodeHandle copiedGroup = other.firstChild(copy);
-    EXPECT_EQ(other.columnLayout(copiedGroup), layout);
-    EXPECT_EQ(other.childOrder(copiedGroup), ChildOrder::ByValue);
-    EXPECT_EQ(other.childOrderValue(copiedGroup), s("FileAs"));
-    EXPECT_EQ(other.picture(copy), 110);
-    EXPECT_TRUE(other.isExpanded(copy));
-    EXPECT_EQ(other.value(copy, s("OLTYPE")), NodeValue(7));
-    const NodeHandle amy = other.firstChild(copiedGroup);
-    EXPECT_EQ(other.value(amy, s("FileAs")).toString(), s("Amy"));
-    EXPECT_EQ(other.colour(amy), 0x800000u);
-    EXPECT_EQ(other.level(amy), 3);
+    // Encoded alike: captions, pictures, values, layouts, orders, colours, levels all kept.
+    EXPECT_EQ(TreeBranchFile::encode(other, copy), TreeBranchFile::encode(tree, root));
+    EXPECT_EQ(other.value(other.at(3), s("fileas")).toString(), s("Amy"));
 
     // Descendants only: the rows come without their group, at the top level.
     const TreeBranch rows = tree.copyBranch(group, true);
