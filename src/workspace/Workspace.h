@@ -34,6 +34,7 @@ public:
         QString configRoot; // settings folder
         QString dataRoot;   // data home: the personal folders and the program's data folder
         QString homeDir;
+        QString cacheRoot; // cache home: the remote stores' caches
     };
     // Opens the mail system; throws OutlookError when it cannot be started.
     using ApplicationFactory = std::function<std::shared_ptr<OlApplication>(CRegSettings &)>;
@@ -42,7 +43,8 @@ public:
     ~Workspace();
 
     // The local mail store over the registered stores (making the personal folders on a first run).
-    [[nodiscard]] static ApplicationFactory localStore(const QString &dataRoot);
+    [[nodiscard]] static ApplicationFactory localStore(const QString &dataRoot,
+                                                       const QString &cacheRoot);
 
     struct Opened
     {
