@@ -5,6 +5,7 @@
 #include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QSslError>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -110,10 +111,23 @@ Result<DavReply> DavClient::sendOnce(const QByteArray &method, const QUrl &url, 
         }
     });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer cancelCheck;
+    bool cancelled = false;
+    if (m_options.cancelled) {
+        QObject::connect(&cancelCheck, &QTimer::timeout, reply, [&] {
+            if (m_options.cancelled->load()) {
+                cancelled = true;
+                reply->abort();
+            }
+        });
+        cancelCheck.start(100);
+    }
     loop.exec();
     received += reply->readAll();
     reply->deleteLater();
 
+    if (cancelled)
+        return Result<DavReply>::failure(u"The sync was cancelled."_s);
     if (tooLarge)
         return Result<DavReply>::failure(
             u"The answer of %1 is larger than %2 MiB."_s.arg(url.toString())

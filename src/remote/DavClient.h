@@ -8,6 +8,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <atomic>
+
 namespace corvel {
 
 // An HTTP answer with a status line: what the server said, whatever the status.
@@ -33,6 +35,7 @@ public:
         QList<QSslCertificate> extraAuthorities; // trusted besides the system's
         int timeoutSeconds = 30;                 // of silence, not of a whole transfer
         qint64 maxReplyBytes = qint64(512) * 1024 * 1024;
+        const std::atomic<bool> *cancelled = nullptr; // set: the request ends at once
     };
     static constexpr int MaxRedirects = 5;
 

@@ -14,9 +14,11 @@ namespace {
 
 using Opened = Result<std::unique_ptr<RemoteFolderSource>>;
 
-Opened openCardDav(const RemoteStoreOptions &options, const QString &password)
+Opened openCardDav(const RemoteStoreOptions &options, const QString &password,
+                   const std::atomic<bool> *cancelled)
 {
     DavClient::Options client;
+    client.cancelled = cancelled;
     client.user = options.user;
     client.password = password;
     client.timeoutSeconds = options.timeoutSeconds;
@@ -48,12 +50,13 @@ const std::vector<RemoteSources::Kind> &RemoteSources::kinds()
 }
 
 Result<std::unique_ptr<RemoteFolderSource>> RemoteSources::open(const RemoteStoreOptions &options,
-                                                                const QString &password)
+                                                                const QString &password,
+                                                                const std::atomic<bool> *cancelled)
 {
     const QString scheme = options.location.section(u"://"_s, 0, 0).toLower();
     for (const Kind &kind : kinds()) {
         if (kind.scheme == scheme)
-            return kind.open(options, password);
+            return kind.open(options, password, cancelled);
     }
     return Opened::failure(
         u"The store %1 cannot be synced: this build reads no %2:// servers yet."_s.arg(options.name,

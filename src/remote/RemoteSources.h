@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -17,8 +18,10 @@ class RemoteSources
 {
 public:
     // Opens a source for the store; `password` is what RemoteStoreOptions::password() gave.
+    // While the source works, `cancelled` (may be null) turning true asks it to stop soon.
     using Opener = std::function<Result<std::unique_ptr<RemoteFolderSource>>(
-        const RemoteStoreOptions &options, const QString &password)>;
+        const RemoteStoreOptions &options, const QString &password,
+        const std::atomic<bool> *cancelled)>;
 
     struct Kind
     {
@@ -28,7 +31,8 @@ public:
     [[nodiscard]] static const std::vector<Kind> &kinds();
 
     [[nodiscard]] static Result<std::unique_ptr<RemoteFolderSource>>
-    open(const RemoteStoreOptions &options, const QString &password);
+    open(const RemoteStoreOptions &options, const QString &password,
+         const std::atomic<bool> *cancelled = nullptr);
 };
 
 } // namespace corvel

@@ -16,13 +16,15 @@ RemoteStoreSync::RemoteStoreSync(RemoteStoreOptions options, QString cacheHome)
 }
 
 Result<std::vector<FolderSyncCount>>
-RemoteStoreSync::run(const std::function<void(const QString &)> &progress) const
+RemoteStoreSync::run(const std::function<void(const QString &)> &progress,
+                     const std::atomic<bool> *cancelled) const
 {
     using Counts = Result<std::vector<FolderSyncCount>>;
     const Result<QString> password = m_options.password();
     if (!password.ok())
         return Counts::failure(password.error());
-    Result<std::unique_ptr<RemoteFolderSource>> source = RemoteSources::open(m_options, *password);
+    Result<std::unique_ptr<RemoteFolderSource>> source =
+        RemoteSources::open(m_options, *password, cancelled);
     if (!source.ok())
         return Counts::failure(source.error());
     const StoreCache cache(StoreCacheFolder(m_cacheHome, m_options.name));

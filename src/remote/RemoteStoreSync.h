@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -22,8 +23,10 @@ public:
     RemoteStoreSync(RemoteStoreOptions options, QString cacheHome);
 
     [[nodiscard]] const RemoteStoreOptions &options() const { return m_options; }
+    // `cancelled` (may be null) turning true ends the sync soon, as a failure.
     [[nodiscard]] Result<std::vector<FolderSyncCount>>
-    run(const std::function<void(const QString &)> &progress = {}) const;
+    run(const std::function<void(const QString &)> &progress = {},
+        const std::atomic<bool> *cancelled = nullptr) const;
 
     // Every store registered with a server's URL, in the settings' order.
     [[nodiscard]] static std::vector<RemoteStoreOptions> registered(const CRegSettings &settings);

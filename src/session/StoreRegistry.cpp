@@ -45,8 +45,12 @@ std::vector<LocalStore> StoreRegistry::stores()
         any = true;
         if (!IsRemoteLocation(location))
             stores.push_back({name, location});
-        else if (!m_cacheRoot.isEmpty())
-            stores.push_back({name, StoreCacheFolder(m_cacheRoot, name)});
+        else if (!m_cacheRoot.isEmpty()) {
+            // Made now, so that the folder the session knows is the one a sync fills.
+            const QString cache = StoreCacheFolder(m_cacheRoot, name);
+            (void)MakePrivateFolder(cache);
+            stores.push_back({name, cache});
+        }
     }
     if (any)
         return stores;

@@ -8,6 +8,7 @@
 #include "session/StoreRegistry.h"
 #include "support/AtomicFile.h"
 #include "support/FieldStrings.h"
+#include "workspace/StoreSyncs.h"
 
 using namespace Qt::StringLiterals;
 
@@ -75,6 +76,13 @@ Workspace::ApplicationFactory Workspace::localStore(const QString &dataRoot,
         return std::make_shared<LocalApplication>(registry.stores(),
                                                   LocalNamespace::AccountLookup{}, &settings);
     };
+}
+
+StoreSyncs &Workspace::storeSyncs()
+{
+    if (!m_storeSyncs)
+        m_storeSyncs = std::make_unique<StoreSyncs>(m_settings, m_options.cacheRoot);
+    return *m_storeSyncs;
 }
 
 bool Workspace::includeAllFolders() const

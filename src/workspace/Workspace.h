@@ -19,6 +19,7 @@ class LocalDelivery;
 class OlApplication;
 class OlFolder;
 class OlNamespace;
+class StoreSyncs;
 
 // Everything the program holds for a run apart from its window: the settings, the column
 // sets, the mail session and the main tree with the groups. The window and the command-line
@@ -94,6 +95,8 @@ public:
     [[nodiscard]] QString draftsEntryId() const;
     [[nodiscard]] const Options &options() const { return m_options; }
     [[nodiscard]] UserPaths userPaths() const;
+    // The syncs of the stores on servers, for the window (made on first use).
+    [[nodiscard]] StoreSyncs &storeSyncs();
 
 private:
     void removeStaleTemporaries() const;
@@ -108,6 +111,7 @@ private:
     std::shared_ptr<OlNamespace> m_session;
     std::unique_ptr<LocalDelivery> m_delivery; // the local store's sessions only
     std::optional<FolderTree> m_folderTree;
+    std::unique_ptr<StoreSyncs> m_storeSyncs;
     bool m_sessionReady = false;
 };
 
