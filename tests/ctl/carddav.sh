@@ -23,6 +23,12 @@ printf 'user:secret\n' >"$dav/users"
 printf '{"D:displayname": "Contacts", "tag": "VADDRESSBOOK"}' >"$book/.Radicale.props"
 for who in ann bob cat; do card "$who" "${who^} Test" >"$book/$who.vcf"; done
 port=$(free_port)
+start_radicale() { # config file, port: up once it answers
+    radicale --config "$1" >>"$work/radicale.log" 2>&1 &
+    local pid=$!
+    cleanups+=("kill $pid 2>/dev/null; wait $pid 2>/dev/null")
+    for _ in $(seq 100); do curl -sk -o /dev/null "$3://127.0.0.1:$2/" && break; sleep 0.1; done
+}
 cat >"$dav/config" <<CONF
 [server]
 hosts = 127.0.0.1:$port
@@ -35,10 +41,7 @@ filesystem_folder = $dav/collections
 [logging]
 level = warning
 CONF
-radicale --config "$dav/config" >"$work/radicale.log" 2>&1 &
-radicale_pid=$!
-cleanups+=("kill $radicale_pid 2>/dev/null; wait $radicale_pid 2>/dev/null")
-for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
+start_radicale "$dav/config" "$port" http
 url=http://127.0.0.1:$port
 put() { card "$1" "$2" | curl -s -o /dev/null -u user:secret -X PUT -H 'Content-Type: text/vcard' --data-binary @- "$url/user/contacts/$1.vcf"; }
 
@@ -71,6 +74,31 @@ run sync Dav
 check "a wrong password" err_has "Authentication refused by $url for the user user"
 check "...leaves the cache" [ "$before" = "$(tree_sum "$cache/Dav")" ]
 check "...and fails" rc_is 1
+# The same server over TLS with a certificate of the test's own, made out for localhost.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$dav/key.pem" -out "$dav/cert.pem" -days 2 \
+    -subj /CN=localhost -addext subjectAltName=DNS:localhost 2>/dev/null
+tls_port=$(free_port)
+cat >"$dav/tls.config" <<CONF
+[server]
+hosts = 127.0.0.1:$tls_port
+ssl = True
+certificate = $dav/cert.pem
+key = $dav/key.pem
+$(sed -n '/^\[auth\]/,$p' "$dav/config")
+CONF
+start_radicale "$dav/tls.config" "$tls_port" https
+while read -r name host ca expected; do
+    trust=()
+    [ "$ca" = yes ] && trust=(--ca-file "$dav/cert.pem")
+    run add-store "$name" "https://$host:$tls_port/user/contacts/" --user user \
+        --password-command "echo secret" "${trust[@]}"
+    run sync "$name"
+    check "TLS $name: $expected" grep -q -- "$expected" "$work/out" "$work/err"
+done <<'CASES'
+Tls localhost yes Tls/Contacts: 4 contacts
+Untrusted localhost no is not trusted
+Named 127.0.0.1 yes not trusted for the name 127.0.0.1
+CASES
 run remove-store Dav
 check "remove-store drops the cache" [ ! -e "$cache/Dav" ]
 check "...and nothing on the server" [ -e "$book/ann.vcf" ]
