@@ -7,6 +7,8 @@
 #include <QSslError>
 #include <QTimer>
 
+#include <memory>
+
 using namespace Qt::StringLiterals;
 
 namespace corvel {
@@ -53,9 +55,8 @@ QString transportProblem(const QUrl &url, QNetworkReply::NetworkError error, con
 DavClient::DavClient(Options options)
     : m_options(std::move(options))
 {
+    // Followed here, counted, and never from https to http.
     m_network.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    // Credentials go with each request, never asked for or kept by the manager.
-    m_network.setCookieJar(nullptr);
 }
 
 Result<DavReply> DavClient::send(const QByteArray &method, const QUrl &url, int depth,
@@ -122,9 +123,10 @@ Result<DavReply> DavClient::sendOnce(const QByteArray &method, const QUrl &url, 
         });
         cancelCheck.start(100);
     }
-    loop.exec();
+    if (!reply->isFinished())
+        loop.exec();
     received += reply->readAll();
-    reply->deleteLater();
+    const std::unique_ptr<QNetworkReply> done(reply);
 
     if (cancelled)
         return Result<DavReply>::failure(u"The sync was cancelled."_s);
