@@ -146,8 +146,9 @@ Result<RemoteFolder> CardDavSource::update(const RemoteFolder &folder, const Rem
             same.displayName = folder.displayName;
             return same;
         }
-        Result<RemoteFolder> changed = changesSince(folder, cached);
-        if (changed.ok())
+        bool tokenRefused = false;
+        Result<RemoteFolder> changed = changesSince(folder, cached, tokenRefused);
+        if (changed.ok() || !tokenRefused)
             return changed;
     }
     return byEtags(folder, cached);
@@ -169,12 +170,20 @@ Result<RemoteFolder> CardDavSource::everyCard(const RemoteFolder &folder)
 }
 
 Result<RemoteFolder> CardDavSource::changesSince(const RemoteFolder &folder,
-                                                 const RemoteFolder &cached)
+                                                 const RemoteFolder &cached, bool &tokenRefused)
 {
     QUrl book = m_location;
     book.setPath(folder.href, QUrl::DecodedMode);
-    // A token the server no longer knows is refused (403/409): the caller compares etags.
-    const Result<Multistatus> found = ask("REPORT", book, -1, syncCollection(cached.syncToken));
+    const Result<DavReply> reply =
+        m_client.send("REPORT", book, -1, syncCollection(cached.syncToken));
+    if (!reply.ok())
+        return Result<RemoteFolder>::failure(reply.error());
+    // RFC 6578 refuses a token it no longer knows with 403 or 409 (some servers say 400).
+    if (reply->status != 207) {
+        tokenRefused = reply->status == 400 || reply->status == 403 || reply->status == 409;
+        return Result<RemoteFolder>::failure(notUnderstood(reply->url, reply->status));
+    }
+    const Result<Multistatus> found = MultistatusReader::read(reply->body);
     if (!found.ok())
         return Result<RemoteFolder>::failure(found.error());
     QHash<QString, QString> etags; // every change, by href; empty: removed

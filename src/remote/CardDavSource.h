@@ -29,8 +29,9 @@ private:
                                           const QByteArray &body, QUrl *answered = nullptr);
     [[nodiscard]] Result<QUrl> addressBookHome(DavResource &start, const QUrl &url);
     [[nodiscard]] Result<RemoteFolder> everyCard(const RemoteFolder &folder);
+    // tokenRefused: the server no longer knows the cached token (the caller compares etags).
     [[nodiscard]] Result<RemoteFolder> changesSince(const RemoteFolder &folder,
-                                                    const RemoteFolder &cached);
+                                                    const RemoteFolder &cached, bool &tokenRefused);
     [[nodiscard]] Result<RemoteFolder> byEtags(const RemoteFolder &folder,
                                                const RemoteFolder &cached);
     [[nodiscard]] Status fetch(const QUrl &book, const QStringList &hrefs, RemoteFolder &into);
