@@ -44,8 +44,9 @@ public:
     ~Workspace();
 
     // The local mail store over the registered stores (making the personal folders on a first run).
+    // Without a cacheRoot, stores on servers are left out.
     [[nodiscard]] static ApplicationFactory localStore(const QString &dataRoot,
-                                                       const QString &cacheRoot);
+                                                       const QString &cacheRoot = {});
 
     struct Opened
     {
