@@ -34,7 +34,7 @@ struct MailRun
     {
         settings.setCompany(u"Tessary"_s);
         settings.setAppName(u"Corvel"_s);
-        StoreRegistry registry(settings, user.dataHome);
+        StoreRegistry registry(settings, user.dataHome, user.cacheHome);
         application = std::make_unique<LocalApplication>(
             registry.stores(), LocalNamespace::AccountLookup{}, &settings);
         session = std::static_pointer_cast<LocalNamespace>(application->GetNamespace(u"MAPI"_s));

@@ -27,6 +27,19 @@ std::vector<CtlVerb> makeVerbs()
          u"the registered stores; --suggest: the contact and mail\n"
          "folders found elsewhere (khard, vdirsyncer, ~/.contacts,\n"
          "~/Maildir, ~/.mail) that could be added as stores"_s, runStores},
+        {u"add-store"_s,
+         u"add-store NAME LOCATION [--user U] [--password-command CMD]\n"
+         "    [--keyring] [--ca-file PEM] [--categories-attribute A]"_s,
+         u"register a store: a folder, or a CardDAV (http, https) or\n"
+         "LDAP (ldap, ldaps) server's URL; a server's contacts are\n"
+         "read from a cache that `sync` brings up to date"_s, runAddStore},
+        {u"remove-store"_s, u"remove-store NAME"_s,
+         u"unregister a store and drop its cache (nothing on a\n"
+         "server or in a folder is deleted)"_s, runRemoveStore},
+        {u"sync"_s, u"sync [NAME]"_s,
+         u"bring the caches of the stores on servers (or of NAME) up\n"
+         "to date: NAME/FOLDER: N contacts (+added ~changed -removed);\n"
+         "exit 1 when any failed, with the reason, its cache kept"_s, runSync},
         {u"groups"_s, u"groups"_s, u"every mail group with its kind and member count"_s, runGroups},
         {u"members"_s, u"members GROUP [--find TEXT]"_s,
          u"the members of the group of that name; --find: those whose\n"

@@ -26,6 +26,7 @@ Workspace::Options optionsFor(const CtlContext &context)
     options.configRoot = context.user.configHome;
     options.dataRoot = context.user.dataHome;
     options.homeDir = context.user.home;
+    options.cacheRoot = context.user.cacheHome;
     return options;
 }
 
@@ -135,7 +136,9 @@ int runStores(const CtlContext &context)
         printError(QStringLiteral("corvelctl: %1").arg(problem));
     std::vector<LocalStore> stores;
     try {
-        stores = StoreRegistry(workspace.settings(), workspace.options().dataRoot).stores();
+        stores = StoreRegistry(workspace.settings(), workspace.options().dataRoot,
+                               workspace.options().cacheRoot)
+                     .stores();
     } catch (const OutlookError &error) {
         printError(QStringLiteral("corvelctl: %1").arg(error.message()));
         return ExitFailed;

@@ -63,9 +63,10 @@ bool AppRunner::start()
     options.configRoot = user.configHome;
     options.dataRoot = user.dataHome;
     options.homeDir = user.home;
+    options.cacheRoot = user.cacheHome;
     Workspace::ApplicationFactory factory = m_options.factory;
     if (!factory)
-        factory = Workspace::localStore(user.dataHome);
+        factory = Workspace::localStore(user.dataHome, user.cacheHome);
     m_workspace = std::make_unique<Workspace>(options, std::move(factory));
     if (auto *qtDialogs = dynamic_cast<QtDialogHost *>(m_ownDialogs.get())) {
         qtDialogs->setItemLookup([workspace = m_workspace.get()](const QString &entryId) {

@@ -20,6 +20,7 @@
 #include "presentation/MailSetupCommand.h"
 #include "presentation/MailSetupForm.h"
 #include "presentation/NewMessageCommand.h"
+#include "presentation/StoreSyncCommand.h"
 #include "presentation/TreeInteraction.h"
 #include "session/OutlookSession.h"
 #include "support/BusyIndicator.h"
@@ -179,6 +180,7 @@ void frmMain::Form_Load()
     StatBar().updateCaption(StatusPanels::ActivityPanel,
                             opened.statusText.isEmpty() ? lastShutdown : opened.statusText);
     workspace().startDelivery();
+    storeSync().syncAll();
     m_tlMain->setFocus();
 }
 
@@ -496,9 +498,17 @@ ListingCommand &frmMain::listing()
         services.loadDynamicGroup = [this](const GroupId &group) {
             groupCommands().loadDynamicGroup(group);
         };
+        services.storeSyncs = &storeSync();
         m_listing = std::make_unique<ListingCommand>(std::move(services));
     }
     return *m_listing;
+}
+
+StoreSyncCommand &frmMain::storeSync()
+{
+    if (!m_storeSync)
+        m_storeSync = std::make_unique<StoreSyncCommand>(workspace(), m_statBar.get());
+    return *m_storeSync;
 }
 
 void frmMain::showButtonStatesOfSelection()

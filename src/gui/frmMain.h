@@ -22,6 +22,7 @@ class GroupCommands;
 class GroupMailCommand;
 class HelpWindow;
 class ListingCommand;
+class StoreSyncCommand;
 class StatusPanels;
 class TreeFindBar;
 class TreeInteraction;
@@ -110,6 +111,7 @@ private:
     GroupCommands &groupCommands();
     GroupMailCommand &groupMail();
     ListingCommand &listing();
+    StoreSyncCommand &storeSync();
     // A listing changes the selected node's kind, and so its commands.
     void showButtonStatesOfSelection();
     void doNewGroupUnder(const QString &rootEntryId);
@@ -132,6 +134,7 @@ private:
     std::unique_ptr<GroupCommands> m_groupCommands;
     std::unique_ptr<GroupMailCommand> m_groupMail;
     std::unique_ptr<ListingCommand> m_listing;
+    std::unique_ptr<StoreSyncCommand> m_storeSync; // after m_listing: its syncs call it
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
     bool m_startupReady = false;

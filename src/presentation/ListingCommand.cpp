@@ -4,6 +4,7 @@
 #include "folders/ItemLists.h"
 #include "groups/MailGroups.h"
 #include "presentation/DialogHost.h"
+#include "presentation/StoreSyncCommand.h"
 #include "session/OutlookSession.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
@@ -33,9 +34,16 @@ void ListingCommand::doBtnRefresh(int index)
         return;
     switch (nodeKind(tree, node)) {
     case NodeKind::ContactFolderListed:
-    case NodeKind::ContactFolderListing:
-        list(index, FolderListing::Items::Contacts);
+    case NodeKind::ContactFolderListing: {
+        // A folder on a server is listed again once its cache is brought up to date.
+        const auto relist = [this, node] {
+            if (const int now = m_services.workspace->tree().indexOf(node); now >= 0)
+                list(now, FolderListing::Items::Contacts);
+        };
+        if (!m_services.storeSyncs || !m_services.storeSyncs->syncStoreOf(index, relist))
+            list(index, FolderListing::Items::Contacts);
         break;
+    }
     case NodeKind::MessageFolderListed:
     case NodeKind::MessageFolderListing:
         list(index, FolderListing::Items::Messages);

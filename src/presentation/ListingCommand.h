@@ -11,6 +11,7 @@ namespace corvel {
 class BusyIndicator;
 class DialogHost;
 class StatusPanels;
+class StoreSyncCommand;
 class Workspace;
 
 // Load Contacts, Load Messages and Refresh of the node at a display index: folders are listed
@@ -26,6 +27,7 @@ public:
         StatusPanels *panels = nullptr; // may be null
         BusyIndicator *busy = nullptr;  // may be null
         std::function<void(const GroupId &group)> loadDynamicGroup;
+        StoreSyncCommand *storeSyncs = nullptr; // may be null: folders on servers not synced
     };
 
     explicit ListingCommand(Services services);

@@ -3,6 +3,7 @@
 #include "session/OutlookSession.h"
 #include "support/CRegSettings.h"
 #include "support/FileSystem.h"
+#include "support/StoreLocation.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,9 +25,10 @@ QString personalFolders()
 
 } // namespace
 
-StoreRegistry::StoreRegistry(CRegSettings &settings, QString dataRoot)
+StoreRegistry::StoreRegistry(CRegSettings &settings, QString dataRoot, QString cacheRoot)
     : m_settings(settings)
     , m_dataRoot(std::move(dataRoot))
+    , m_cacheRoot(std::move(cacheRoot))
 {
 }
 
@@ -38,9 +40,19 @@ QString StoreRegistry::personalFoldersDirectory() const
 std::vector<LocalStore> StoreRegistry::stores()
 {
     std::vector<LocalStore> stores;
-    for (const auto &[name, directory] : m_settings.allSettings(storesSection()))
-        stores.push_back({name, directory});
-    if (!stores.empty())
+    bool any = false;
+    for (const auto &[name, location] : m_settings.allSettings(storesSection())) {
+        any = true;
+        if (!IsRemoteLocation(location))
+            stores.push_back({name, location});
+        else if (!m_cacheRoot.isEmpty()) {
+            // Made now, so that the folder the session knows is the one a sync fills.
+            const QString cache = StoreCacheFolder(m_cacheRoot, name);
+            (void)MakePrivateFolder(cache);
+            stores.push_back({name, cache});
+        }
+    }
+    if (any)
         return stores;
     // A settings file that cannot be read whole may hold stores in the part that could not be
     // read: a default store registered now would take their place. The caller shows why.

@@ -19,6 +19,9 @@ UserPaths UserPaths::fromEnvironment()
     paths.dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (paths.dataHome.isEmpty())
         paths.dataHome = paths.home + u"/.local/share"_s;
+    paths.cacheHome = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (paths.cacheHome.isEmpty())
+        paths.cacheHome = paths.home + u"/.cache"_s;
     return paths;
 }
 

@@ -11,6 +11,7 @@ struct UserPaths
     QString home;
     QString configHome; // $XDG_CONFIG_HOME, else ~/.config: the settings file's root
     QString dataHome;   // $XDG_DATA_HOME, else ~/.local/share
+    QString cacheHome;  // $XDG_CACHE_HOME, else ~/.cache: remote stores' caches
 
     [[nodiscard]] static UserPaths fromEnvironment();
     // The program's own data folder, <dataHome>/Tessary/Corvel. Not created here.

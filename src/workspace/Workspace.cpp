@@ -8,6 +8,7 @@
 #include "session/StoreRegistry.h"
 #include "support/AtomicFile.h"
 #include "support/FieldStrings.h"
+#include "workspace/StoreSyncs.h"
 
 using namespace Qt::StringLiterals;
 
@@ -31,7 +32,8 @@ QString shutdownProblemKey()
 // The one place a run finds the user's folders: the layers below are handed them.
 Workspace::Options withUserPaths(Workspace::Options options)
 {
-    if (!options.configRoot.isEmpty() && !options.dataRoot.isEmpty() && !options.homeDir.isEmpty())
+    if (!options.configRoot.isEmpty() && !options.dataRoot.isEmpty() &&
+        !options.homeDir.isEmpty() && !options.cacheRoot.isEmpty())
         return options;
     const UserPaths found = UserPaths::fromEnvironment();
     if (options.configRoot.isEmpty())
@@ -40,6 +42,8 @@ Workspace::Options withUserPaths(Workspace::Options options)
         options.dataRoot = found.dataHome;
     if (options.homeDir.isEmpty())
         options.homeDir = found.home;
+    if (options.cacheRoot.isEmpty())
+        options.cacheRoot = found.cacheHome;
     return options;
 }
 
@@ -47,7 +51,7 @@ Workspace::Options withUserPaths(Workspace::Options options)
 
 Workspace::Workspace(Options options, ApplicationFactory factory)
     : m_options(withUserPaths(std::move(options)))
-    , m_factory(factory ? std::move(factory) : localStore(m_options.dataRoot))
+    , m_factory(factory ? std::move(factory) : localStore(m_options.dataRoot, m_options.cacheRoot))
     , m_settings(m_options.configRoot)
     , m_groups(m_options.appPath, m_options.shippedDir)
 {
@@ -61,16 +65,24 @@ Workspace::~Workspace() = default;
 
 UserPaths Workspace::userPaths() const
 {
-    return {m_options.homeDir, m_options.configRoot, m_options.dataRoot};
+    return {m_options.homeDir, m_options.configRoot, m_options.dataRoot, m_options.cacheRoot};
 }
 
-Workspace::ApplicationFactory Workspace::localStore(const QString &dataRoot)
+Workspace::ApplicationFactory Workspace::localStore(const QString &dataRoot,
+                                                    const QString &cacheRoot)
 {
-    return [dataRoot](CRegSettings &settings) -> std::shared_ptr<OlApplication> {
-        StoreRegistry registry(settings, dataRoot);
+    return [dataRoot, cacheRoot](CRegSettings &settings) -> std::shared_ptr<OlApplication> {
+        StoreRegistry registry(settings, dataRoot, cacheRoot);
         return std::make_shared<LocalApplication>(registry.stores(),
                                                   LocalNamespace::AccountLookup{}, &settings);
     };
+}
+
+StoreSyncs &Workspace::storeSyncs()
+{
+    if (!m_storeSyncs)
+        m_storeSyncs = std::make_unique<StoreSyncs>(m_settings, m_options.cacheRoot);
+    return *m_storeSyncs;
 }
 
 bool Workspace::includeAllFolders() const

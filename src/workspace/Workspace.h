@@ -19,6 +19,7 @@ class LocalDelivery;
 class OlApplication;
 class OlFolder;
 class OlNamespace;
+class StoreSyncs;
 
 // Everything the program holds for a run apart from its window: the settings, the column
 // sets, the mail session and the main tree with the groups. The window and the command-line
@@ -34,6 +35,7 @@ public:
         QString configRoot; // settings folder
         QString dataRoot;   // data home: the personal folders and the program's data folder
         QString homeDir;
+        QString cacheRoot; // cache home: the remote stores' caches
     };
     // Opens the mail system; throws OutlookError when it cannot be started.
     using ApplicationFactory = std::function<std::shared_ptr<OlApplication>(CRegSettings &)>;
@@ -42,7 +44,9 @@ public:
     ~Workspace();
 
     // The local mail store over the registered stores (making the personal folders on a first run).
-    [[nodiscard]] static ApplicationFactory localStore(const QString &dataRoot);
+    // Without a cacheRoot, stores on servers are left out.
+    [[nodiscard]] static ApplicationFactory localStore(const QString &dataRoot,
+                                                       const QString &cacheRoot = {});
 
     struct Opened
     {
@@ -92,6 +96,8 @@ public:
     [[nodiscard]] QString draftsEntryId() const;
     [[nodiscard]] const Options &options() const { return m_options; }
     [[nodiscard]] UserPaths userPaths() const;
+    // The syncs of the stores on servers, for the window (made on first use).
+    [[nodiscard]] StoreSyncs &storeSyncs();
 
 private:
     void removeStaleTemporaries() const;
@@ -106,6 +112,7 @@ private:
     std::shared_ptr<OlNamespace> m_session;
     std::unique_ptr<LocalDelivery> m_delivery; // the local store's sessions only
     std::optional<FolderTree> m_folderTree;
+    std::unique_ptr<StoreSyncs> m_storeSyncs;
     bool m_sessionReady = false;
 };
 

@@ -1,0 +1,78 @@
+#include "presentation/StoreSyncCommand.h"
+
+#include "support/StatusPanels.h"
+#include "tree/TreeList.h"
+#include "workspace/StoreSyncs.h"
+#include "workspace/Workspace.h"
+
+#include <QTime>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+StoreSyncCommand::StoreSyncCommand(Workspace &workspace, StatusPanels *panels)
+    : m_workspace(workspace)
+    , m_panels(panels)
+{
+}
+
+void StoreSyncCommand::show(const QString &text)
+{
+    if (m_panels)
+        m_panels->updateCaption(StatusPanels::ActivityPanel, text);
+}
+
+void StoreSyncCommand::syncAll()
+{
+    const QStringList stores = m_workspace.storeSyncs().remoteStores();
+    if (!stores.isEmpty())
+        start(stores, {});
+}
+
+QString StoreSyncCommand::storeOf(int index) const
+{
+    const TreeList &tree = m_workspace.tree();
+    NodeHandle node = tree.at(index);
+    if (!node)
+        return {};
+    while (tree.parent(node))
+        node = tree.parent(node);
+    return tree.caption(node);
+}
+
+bool StoreSyncCommand::syncStoreOf(int index, std::function<void()> then)
+{
+    const QString store = storeOf(index);
+    if (store.isEmpty() || !m_workspace.storeSyncs().isRemote(store))
+        return false;
+    start({store}, then);
+    return true;
+}
+
+void StoreSyncCommand::start(const QStringList &stores, const std::function<void()> &then)
+{
+    StoreSyncs::Listener listener;
+    const std::weak_ptr<bool> alive = m_alive;
+    listener.progress = [this, alive](const QString &store, const QString &doing) {
+        if (!alive.expired())
+            show(u"%1: %2…"_s.arg(store, doing));
+    };
+    listener.finished = [this, alive, then, last = stores.back()](const QString &store, bool ok,
+                                                                  const QString &outcome) {
+        if (alive.expired())
+            return;
+        if (ok)
+            show(u"%1 brought up to date at %2"_s.arg(store,
+                                                      QTime::currentTime().toString(u"HH:mm"_s)));
+        else
+            show(u"%1 could not be brought up to date (its cache is kept): %2"_s.arg(store,
+                                                                                     outcome));
+        if (then && store == last)
+            then();
+    };
+    if (!m_workspace.storeSyncs().start(stores, std::move(listener)))
+        show(u"A sync is still running: the folder is listed from the cache."_s);
+}
+
+} // namespace corvel

@@ -1,0 +1,77 @@
+#include "remote/StoreRegistration.h"
+
+#include "remote/StoreCache.h"
+#include "support/CRegSettings.h"
+#include "support/StoreLocation.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+const auto StoresSection = u"Stores"_s;
+
+bool isRegistered(const CRegSettings &settings, const QString &name)
+{
+    for (const auto &[key, value] : settings.allSettings(StoresSection)) {
+        if (key == name)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+StoreRegistration::StoreRegistration(CRegSettings &settings, QString cacheHome)
+    : m_settings(settings)
+    , m_cacheHome(std::move(cacheHome))
+{
+}
+
+Status StoreRegistration::add(const RemoteStoreOptions &store)
+{
+    if (store.name.trimmed().isEmpty() || store.name.contains(u'\n'))
+        return Status::failure(u"A store needs a name of one line."_s);
+    if (isRegistered(m_settings, store.name))
+        return Status::failure(u"A store named %1 is registered already."_s.arg(store.name));
+    if (!IsRemoteLocation(store.location)) {
+        if (store.location.contains(u"://"_s))
+            return Status::failure(u"%1: only http://, https://, ldap:// and ldaps:// servers "
+                                   "can be stores."_s.arg(store.location));
+        if (!QFileInfo(store.location).isDir())
+            return Status::failure(u"%1 is no folder."_s.arg(store.location));
+        if (!m_settings.saveSetting(StoresSection, store.name,
+                                    QFileInfo(store.location).absoluteFilePath()))
+            return Status::failure(
+                u"The store cannot be written to %1."_s.arg(m_settings.filePath()));
+        return {};
+    }
+    const QUrl url(store.location, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty())
+        return Status::failure(u"%1 is no URL a server can be reached at."_s.arg(store.location));
+    // A cache left by a store of that name before belongs to another server, perhaps.
+    if (Status dropped = StoreCache(StoreCacheFolder(m_cacheHome, store.name)).remove();
+        !dropped.ok())
+        return dropped;
+    return store.write(m_settings);
+}
+
+Status StoreRegistration::remove(const QString &name)
+{
+    if (!isRegistered(m_settings, name))
+        return Status::failure(u"No store is named %1."_s.arg(name));
+    const bool remote = IsRemoteLocation(m_settings.getSetting(StoresSection, name, {}));
+    if (!m_settings.deleteSetting(StoresSection, name))
+        return Status::failure(
+            u"The store cannot be removed from %1."_s.arg(m_settings.filePath()));
+    if (!remote)
+        return {};
+    (void)m_settings.deleteSetting(RemoteStoreOptions::sectionOf(name), {});
+    return StoreCache(StoreCacheFolder(m_cacheHome, name)).remove();
+}
+
+} // namespace corvel

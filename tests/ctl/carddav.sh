@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Stores on a CardDAV server: a real Radicale for discovery and syncs by difference, and a
+# scripted server (tests/tools/dav_fault_server.py) for the faults: each a clear error with
+# the cache left exactly as it was.
+ctl=$1
+source "$(dirname "$0")/lib/harness.bash"
+export XDG_CACHE_HOME=$work/cache
+tools="$(dirname "$0")/../tools"
+cache=$XDG_CACHE_HOME/Tessary/Corvel
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+card() { printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%s\r\nFN:%s\r\nEMAIL:%s@example.org\r\nEND:VCARD\r\n' "$1" "$2" "$1"; }
+tree_sum() { (cd "$1" && find . -type f | sort | xargs -d '\n' md5sum | md5sum); }
+
+if ! command -v radicale >/dev/null; then
+    echo "skipped: radicale is not installed"
+    finish
+    exit
+fi
+dav=$work/radicale
+book=$dav/collections/collection-root/user/contacts
+mkdir -p "$book"
+printf 'user:secret\n' >"$dav/users"
+printf '{"D:displayname": "Contacts", "tag": "VADDRESSBOOK"}' >"$book/.Radicale.props"
+for who in ann bob cat; do card "$who" "${who^} Test" >"$book/$who.vcf"; done
+port=$(free_port)
+start_radicale() { # config file, port: up once it answers
+    radicale --config "$1" >>"$work/radicale.log" 2>&1 &
+    local pid=$!
+    cleanups+=("kill $pid 2>/dev/null; wait $pid 2>/dev/null")
+    for _ in $(seq 100); do curl -sk -o /dev/null "$3://127.0.0.1:$2/" && break; sleep 0.1; done
+}
+cat >"$dav/config" <<CONF
+[server]
+hosts = 127.0.0.1:$port
+[auth]
+type = htpasswd
+htpasswd_filename = $dav/users
+htpasswd_encryption = plain
+[storage]
+filesystem_folder = $dav/collections
+[logging]
+level = warning
+CONF
+start_radicale "$dav/config" "$port" http
+url=http://127.0.0.1:$port
+put() { card "$1" "$2" | curl -s -o /dev/null -u user:secret -X PUT -H 'Content-Type: text/vcard' --data-binary @- "$url/user/contacts/$1.vcf"; }
+
+run add-store Dav "$url/" --user user --password-command "echo secret; echo other"
+check "a server is registered" rc_is 0
+run add-store Dav /tmp
+check "a name is taken once" err_has "registered already"
+run sync
+check "first sync" out_is "Dav/Contacts: 3 contacts (+3 ~0 -0)"
+[ "$(stat -c %a "$cache")" = 700 ]
+check "the cache folder is private" [ $? = 0 ]
+run list "Dav/Contacts"
+check "the cache lists as a local folder" out_has "Bob Test"
+run sync Dav
+check "nothing changed" out_is "Dav/Contacts: 3 contacts (+0 ~0 -0)"
+put ann "Ann Changed"
+put dan "Dan New"
+curl -s -o /dev/null -u user:secret -X DELETE "$url/user/contacts/bob.vcf"
+run sync
+check "changes by difference" out_is "Dav/Contacts: 3 contacts (+1 ~1 -1)"
+run list "Dav/Contacts"
+check "the changes are listed" out_has "Ann Changed"
+sed -i 's|"syncToken":"[^"]*"|"syncToken":"http://radicale.org/ns/sync/0"|' "$cache/Dav/contacts/.corvel-sync.json"
+run sync Dav
+check "a token the server forgot: etags compared" out_is "Dav/Contacts: 3 contacts (+0 ~0 -0)"
+run add-store Book "$url/user/contacts/" --user user --password-command "echo secret"
+run sync Book
+check "a URL naming the address book" out_is "Book/Contacts: 3 contacts (+3 ~0 -0)"
+run setting "Store Dav" PasswordCommand "echo wrong"
+before=$(tree_sum "$cache/Dav")
+put eve "Eve New"
+run sync Dav
+check "a wrong password" err_has "Authentication refused by $url for the user user"
+check "...leaves the cache" [ "$before" = "$(tree_sum "$cache/Dav")" ]
+check "...and fails" rc_is 1
+# The same server over TLS with a certificate of the test's own, made out for localhost.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$dav/key.pem" -out "$dav/cert.pem" -days 2 \
+    -subj /CN=localhost -addext subjectAltName=DNS:localhost 2>/dev/null
+tls_port=$(free_port)
+cat >"$dav/tls.config" <<CONF
+[server]
+hosts = 127.0.0.1:$tls_port
+ssl = True
+certificate = $dav/cert.pem
+key = $dav/key.pem
+$(sed -n '/^\[auth\]/,$p' "$dav/config")
+CONF
+start_radicale "$dav/tls.config" "$tls_port" https
+while read -r name host ca expected; do
+    trust=()
+    [ "$ca" = yes ] && trust=(--ca-file "$dav/cert.pem")
+    run add-store "$name" "https://$host:$tls_port/user/contacts/" --user user \
+        --password-command "echo secret" "${trust[@]}"
+    run sync "$name"
+    check "TLS $name: $expected" grep -q -- "$expected" "$work/out" "$work/err"
+done <<'CASES'
+Tls localhost yes Tls/Contacts: 4 contacts
+Untrusted localhost no is not trusted
+Named 127.0.0.1 yes not trusted for the name 127.0.0.1
+CASES
+run remove-store Dav
+check "remove-store drops the cache" [ ! -e "$cache/Dav" ]
+check "...and nothing on the server" [ -e "$book/ann.vcf" ]
+
+scenario=$work/scenario
+echo ok >"$scenario"
+python3 "$tools/dav_fault_server.py" "$scenario" >"$work/fault.port" &
+fault_pid=$!
+cleanups+=("kill $fault_pid 2>/dev/null; wait $fault_pid 2>/dev/null")
+for _ in $(seq 100); do grep -q PORT "$work/fault.port" && break; sleep 0.1; done
+fault=http://127.0.0.1:$(awk '{print $2}' "$work/fault.port")/book/
+run add-store Fault "$fault"
+run setting "Store Fault" Timeout 2
+run sync Fault
+check "the scripted server's book" out_is "Fault/Book: 1 contacts (+1 ~0 -0)"
+before=$(tree_sum "$cache/Fault")
+while read -r what expected; do
+    echo "$what 2" >"$scenario"
+    run sync Fault
+    check "$what: $expected" err_has "$expected"
+    check "$what: fails" rc_is 1
+    check "$what: the cache is untouched" [ "$before" = "$(tree_sum "$cache/Fault")" ]
+done <<'CASES'
+garbage   The server's answer is not understood
+truncated The server's answer is not understood
+big       a card larger than 1024 KiB
+nouid     has no UID
+twice     is named twice
+loop      More than 5 redirects
+401       asks for a user name and password
+500       answered with status 500
+stall     within 2 s
+CASES
+run add-store Gone "http://127.0.0.1:$(free_port)/"
+run sync Gone
+check "no server" err_has "Cannot connect to http://127.0.0.1"
+finish
