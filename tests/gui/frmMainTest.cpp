@@ -452,23 +452,39 @@ void frmMainTest::typingNarrowsTheListingAndEscapeGivesItBack()
 void frmMainTest::mailSetupIsSavedOnlyWhenAccepted()
 {
     Run run;
+    run.options.factory = Workspace::localStore(run.options.dataRoot);
     QVERIFY(run.start());
     frmMain &window = run.window();
+    TreeList &tree = window.workspace().tree();
     const auto stores = [&] { return run.settings().allSettings(u"Stores"_s).size(); };
-    run.dialogs.queueMailSetup([](MailSetupForm &form) {
-        form.addStore({u"Extra"_s, u"/nowhere"_s});
+    const auto topCaptions = [&] {
+        QStringList captions;
+        for (NodeHandle top : tree.children({}))
+            captions << tree.caption(top);
+        return captions;
+    };
+    const QStringList before = topCaptions();
+    const QString extra = run.base + u"/extra"_s;
+    QVERIFY(QDir().mkpath(extra + u"/Contacts"_s));
+    run.dialogs.queueMailSetup([&](MailSetupForm &form) {
+        form.addStore({u"Extra"_s, extra});
         return false;
     });
     window.aBar_Click(u"btnMailSetup"_s);
-    QCOMPARE(stores(), 0);
-    run.dialogs.queueMailSetup([](MailSetupForm &form) {
-        form.addStore({u"Extra"_s, u"/nowhere"_s});
+    QCOMPARE(stores(), 1); // the personal folders the first run registered
+    run.dialogs.queueMailSetup([&](MailSetupForm &form) {
+        form.addStore({u"Extra"_s, extra});
         form.transport().kind = MailSetupForm::TransportKind::Sendmail;
         return true;
     });
     window.aBar_Click(u"btnMailSetup"_s);
-    QCOMPARE(stores(), 1);
+    QCOMPARE(stores(), 2);
     QCOMPARE(run.settings().getSetting(u"Transport"_s, u"Kind"_s, {}), u"sendmail"_s);
+    // In the tree at once, after the stores before it and ahead of the groups, which stay.
+    QStringList expected = before;
+    expected.insert(1, u"Extra"_s);
+    QCOMPARE(topCaptions(), expected);
+    QVERIFY(run.dialogs.asked().isEmpty());
 }
 
 void frmMainTest::aSecondInstanceIsRefused()
