@@ -1,6 +1,8 @@
 #include "gui/MailSetupDialog.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
@@ -15,6 +17,7 @@ class MailSetupDialogTest : public QObject
 private Q_SLOTS:
     void foundStoresAreAddedOneByOneOnRequest();
     void nothingFoundShowsNoList();
+    void everyShortcutLeadsToOnePlace();
 };
 
 void MailSetupDialogTest::foundStoresAreAddedOneByOneOnRequest()
@@ -51,6 +54,27 @@ void MailSetupDialogTest::nothingFoundShowsNoList()
     MailSetupDialog dialog(form, {});
     dialog.show();
     QVERIFY(!dialog.findChild<QListWidget *>(u"lstFoundStores"_s)->isVisible());
+}
+
+void MailSetupDialogTest::everyShortcutLeadsToOnePlace()
+{
+    MailSetupForm form;
+    MailSetupDialog dialog(form, {});
+    QStringList texts;
+    for (const QAbstractButton *button : dialog.findChildren<QAbstractButton *>())
+        texts << button->text();
+    for (const QLabel *label : dialog.findChildren<QLabel *>())
+        texts << label->text();
+    // The dialog's own buttons take Alt+O and Alt+C on desktops that give them shortcuts.
+    QSet<QChar> keys{u'o', u'c'};
+    for (const QString &text : std::as_const(texts)) {
+        const qsizetype amp = text.indexOf(u'&');
+        if (amp < 0 || amp + 1 >= text.size() || text[amp + 1] == u'&')
+            continue;
+        const QChar key = text[amp + 1].toLower();
+        QVERIFY2(!keys.contains(key), qPrintable(text));
+        keys.insert(key);
+    }
 }
 
 QTEST_MAIN(MailSetupDialogTest)
