@@ -78,6 +78,20 @@ private Q_SLOTS:
         QCOMPARE(form.answer(), u"Friends"_s);
     }
 
+    void renamingStartsWithTheWholeNameSelectedUnderItsPrompt()
+    {
+        GetNameForm form(u"Friends"_s, u"Modify Group Name"_s);
+        frmGetName dialog(form);
+        dialog.show();
+        auto *name = dialog.findChild<QLineEdit *>(u"txtData"_s);
+        QCOMPARE(name->selectedText(), u"Friends"_s);
+        QTest::keyClicks(name, u"Family"_s);
+        QCOMPARE(name->text(), u"Family"_s);
+        auto *prompt = dialog.findChild<QLabel *>(u"lblPrompt"_s);
+        QVERIFY(prompt && prompt->buddy() == name);
+        QCOMPARE(prompt->text(), u"Modify Group Name"_s);
+    }
+
     void getEmailNeedsANameAndAnAddress()
     {
         GetEMailForm form(QString(), QString(), u"Add Address"_s);
