@@ -248,6 +248,10 @@ void frmMain::resizeEvent(QResizeEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        keepOnScreen(static_cast<QWidget *>(watched));
+        return false;
+    }
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return false;
     // Dialogs and open menus are windows of their own: their keys stay theirs.
@@ -263,6 +267,24 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return false;
+}
+
+// Every window of the program passes here as it is shown: help, letters and dialogs open
+// wholly on the screen, wherever they were saved or centred.
+void frmMain::keepOnScreen(QWidget *window)
+{
+    if (!window->isWindow() || window->isMaximized() || window->isFullScreen())
+        return;
+    const Qt::WindowType type = window->windowType();
+    if (type != Qt::Window && type != Qt::Dialog)
+        return;
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    const QRect fitted =
+        WindowPosition::fitOnScreen(window->geometry(), screen->availableGeometry());
+    if (fitted != window->geometry())
+        window->setGeometry(fitted);
 }
 
 TwipRect frmMain::twipRectOf(const QWidget *window) const

@@ -116,6 +116,9 @@ private:
     // letterProblems: letters that could not be saved as the program closed.
     void Form_Unload(const QStringList &letterProblems);
     [[nodiscard]] TwipRect twipRectOf(const QWidget *window) const;
+    // The empty area of the tree says what to do first until something is listed.
+    void updateEmptyAreaHint();
+    static void keepOnScreen(QWidget *window);
 
     Services m_services;
     CommandTable m_table;
