@@ -12,6 +12,7 @@
 #include "merge/RunJournal.h"
 #include "presentation/ButtonStateRules.h"
 #include "presentation/DialogHost.h"
+#include "presentation/EmptyTreeHint.h"
 #include "presentation/GroupCommands.h"
 #include "presentation/GroupMailCommand.h"
 #include "presentation/HelpIndex.h"
@@ -179,6 +180,8 @@ void frmMain::Form_Load()
     StatBar().updateCaption(StatusPanels::ActivityPanel,
                             opened.statusText.isEmpty() ? lastShutdown : opened.statusText);
     workspace().startDelivery();
+    m_storesFound = EmptyTreeHint::storesFound(workspace());
+    updateEmptyAreaHint();
     m_tlMain->setFocus();
 }
 
@@ -336,6 +339,16 @@ void frmMain::setButtonStates(NodeKind kind)
     ButtonStateRules::setButtonStates(m_tools, kind, selection);
     if (m_aBar && m_tools.layoutRecalcs() != recalcs)
         m_aBar->recalcLayout();
+    updateEmptyAreaHint();
+}
+
+void frmMain::updateEmptyAreaHint()
+{
+    if (!m_tlMain || !SessionReady())
+        return;
+    // Looked for only until found: after that the tree may hold 100,000 rows.
+    m_somethingListed = m_somethingListed || EmptyTreeHint::anythingListed(workspace().tree());
+    m_tlMain->setEmptyAreaText(EmptyTreeHint::text(m_somethingListed, m_storesFound));
 }
 
 int frmMain::selIndex() const
@@ -415,7 +428,11 @@ void frmMain::buildDispatchTable()
     add(u"btnDynMailGrp"_s, [this] { doNewGroupUnder(u"DYNMG"_s); });
     add(u"btnIncludeAll"_s,
         [this] { IncludeAllCommand(workspace(), dialogs(), m_tools).doBtnIncludeAll(); });
-    add(u"btnMailSetup"_s, [this] { MailSetupCommand(workspace(), dialogs()).doBtnMailSetup(); });
+    add(u"btnMailSetup"_s, [this] {
+        MailSetupCommand(workspace(), dialogs()).doBtnMailSetup();
+        m_storesFound = EmptyTreeHint::storesFound(workspace());
+        updateEmptyAreaHint();
+    });
     add(u"btnExit"_s, [this] {
         m_tools.setVisible(u"btnExit", false);
         if (!close()) // a letter was kept open

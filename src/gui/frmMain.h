@@ -5,6 +5,7 @@
 #include "presentation/CommandTable.h"
 #include "presentation/ToolStates.h"
 #include "presentation/WindowPosition.h"
+#include "session/ExistingStoreFinder.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -138,6 +139,8 @@ private:
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
     bool m_startupReady = false;
+    std::vector<StoreSuggestion> m_storesFound; // for the empty area's hint
+    bool m_somethingListed = false;             // once true, stays: the hint is gone
     bool m_unloaded = false;
     int m_closingSignal = 0;
 };
