@@ -52,8 +52,11 @@ std::vector<StoreSuggestion> EmptyTreeHint::storesFound(Workspace &workspace)
 
 bool EmptyTreeHint::anythingListed(const TreeList &tree)
 {
-    for (NodeKind kind : {NodeKind::ContactRow, NodeKind::MessageRow, NodeKind::DynamicMember,
-                          NodeKind::CopiedMember, NodeKind::MailItemMember, NodeKind::TypedMember})
+    // A folder listed empty counts: the hint's step was taken.
+    for (NodeKind kind :
+         {NodeKind::ContactFolderListed, NodeKind::MessageFolderListed,
+          NodeKind::ContactFolderListing, NodeKind::MessageFolderListing, NodeKind::DynamicMember,
+          NodeKind::CopiedMember, NodeKind::MailItemMember, NodeKind::TypedMember})
         if (!findNodeOfKind(tree, kind).isNull())
             return true;
     return false;
