@@ -43,11 +43,7 @@ Status FolderTree::loadFolderTree(bool includeAllFolders)
     try {
         const NodeHandle tempRoot =
             m_tree.addNode(QStringLiteral("Corvel: ") + m_session.CurrentUser());
-        for (const std::shared_ptr<OlFolder> &store : m_session.Folders()) {
-            if (!listsStore(store->Name(), includeAllFolders))
-                continue;
-            addStore(*store, tempRoot);
-        }
+        addStores(tempRoot, includeAllFolders);
         if (Status roots = m_groupRoots.addGroupRoots(m_tree, tempRoot); !roots.ok()) {
             m_tree.refresh();
             return roots;
@@ -57,14 +53,51 @@ Status FolderTree::loadFolderTree(bool includeAllFolders)
         m_tree.refresh();
         return Status::failure(error.message());
     }
+    selectFirstStore();
+    return {};
+}
 
+Status FolderTree::reloadStores(bool includeAllFolders)
+{
+    BusyScope busy(m_busy);
+    m_tree.suspendDrawing();
+    const std::vector<NodeHandle> tops = m_tree.children({});
+    const NodeHandle tempRoot = m_tree.addNode(QStringLiteral("Corvel: "));
+    try {
+        addStores(tempRoot, includeAllFolders);
+    } catch (const OutlookError &error) {
+        // The old stores stay: a tree without them would pass for a store that is empty.
+        m_tree.remove(tempRoot);
+        m_tree.refresh();
+        return Status::failure(error.message());
+    }
+    for (NodeHandle top : tops) {
+        if (nodeKind(m_tree, top) != NodeKind::Store)
+            m_tree.insertBranch(m_tree.copyBranch(top), tempRoot);
+    }
+    liftToTopLevel(tempRoot);
+    selectFirstStore();
+    return {};
+}
+
+void FolderTree::addStores(NodeHandle tempRoot, bool includeAllFolders)
+{
+    m_sourceFolderIds.clear();
+    for (const std::shared_ptr<OlFolder> &store : m_session.Folders()) {
+        if (!listsStore(store->Name(), includeAllFolders))
+            continue;
+        addStore(*store, tempRoot);
+    }
+}
+
+void FolderTree::selectFirstStore()
+{
     NodeHandle first = m_tree.findByValue(NodeValue(QStringLiteral("0")), NodeValueName::SortMe());
     if (first.isNull())
         first = m_tree.at(0);
     m_tree.setCurrent(first);
     m_tree.setSelected(first, true);
     m_tree.refresh();
-    return {};
 }
 
 bool FolderTree::listsStore(const QString &storeName, bool includeAllFolders)

@@ -25,6 +25,9 @@ public:
     // there: what was added stays below the temporary root, no node is made current, and
     // the reason is returned.
     [[nodiscard]] Status loadFolderTree(bool includeAllFolders);
+    // Replaces the stores of a built tree with the session's, ahead of everything else at the
+    // top level, which is kept as it is (the groups with their members and layouts).
+    [[nodiscard]] Status reloadStores(bool includeAllFolders);
 
     // Adds the contact and message sub-folders of `folder` below `parent`, to any depth.
     void addSubFolders(OlFolder &folder, NodeHandle parent);
@@ -38,7 +41,9 @@ public:
     [[nodiscard]] const QString &sourceFolderIds() const { return m_sourceFolderIds; }
 
 private:
+    void addStores(NodeHandle tempRoot, bool includeAllFolders);
     void addStore(OlFolder &store, NodeHandle tempRoot);
+    void selectFirstStore();
     void appendSourceFolder(const QString &entryId);
     void liftToTopLevel(NodeHandle tempRoot);
     NodeHandle addFolderNode(OlFolder &folder, NodeHandle parent, const QString &name,

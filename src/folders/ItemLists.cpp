@@ -185,10 +185,17 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     m_tree.suspendDrawing();
     bool madeListingNode = false;
     const NodeHandle holder = rowsHolderFor(node, kind, madeListingNode);
+    const bool firstListing = m_columnSets.findColumnSet(entryId) == 0;
     const int set = columnSetFor(entryId, kind);
     m_columnSets.record(set).displayName = m_tree.caption(holder);
-    const ColumnLayout layout = layoutFor(set);
+    ColumnLayout layout = layoutFor(set);
+    // A refresh keeps the widths shown: the set's own are only brought up to date at save.
+    if (m_tree.hasColumnLayout(holder) &&
+        m_tree.columnLayout(holder).columnCount() == layout.columnCount())
+        layout = m_tree.columnLayout(holder);
     m_tree.setColumnLayout(holder, layout);
+    if (firstListing)
+        m_tree.setValue(holder, fitColumnsValue(), 1);
     addRows(holder, kind, layout, items);
     items.clear(); // the session's objects go before the tree is drawn
 

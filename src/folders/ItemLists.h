@@ -46,6 +46,10 @@ public:
     // folder of kind 20 or 21, else the node itself. Null for a kind 20/21 node without one.
     [[nodiscard]] NodeHandle rowsHolder(NodeHandle node) const;
 
+    // Set to 1 on a rows holder whose folder is listed for the first time this run, without
+    // widths of its own: the view that shows it fits them to the rows and clears it.
+    [[nodiscard]] static QString fitColumnsValue() { return QStringLiteral("FitColumns"); }
+
 private:
     struct Kind;
     [[nodiscard]] Status load(NodeHandle node, const Kind &kind, bool expand, bool select);

@@ -36,6 +36,10 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     m_problem = new QLabel(this);
     m_problem->setStyleSheet(u"color: #a00000"_s);
     m_problem->setWordWrap(true);
+    // Room for the reason is kept whether one shows or not: the dialog must not grow or jump
+    // as the user types.
+    m_problem->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_problem->setFixedHeight(2 * m_problem->fontMetrics().lineSpacing());
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(storesBox, 1);
@@ -60,8 +64,10 @@ QGroupBox *MailSetupDialog::buildStoresBox()
     m_stores->verticalHeader()->hide();
     m_stores->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_stores->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A key typed in the list moves through it; renaming takes a double-click or F2.
+    m_stores->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
     auto *add = new QPushButton(u"&Add..."_s, this);
-    auto *remove = new QPushButton(u"&Remove"_s, this);
+    auto *remove = new QPushButton(u"Re&move"_s, this);
     auto *up = new QPushButton(u"Move &Up"_s, this);
     auto *down = new QPushButton(u"Move &Down"_s, this);
     auto *storeButtons = new QVBoxLayout;
@@ -73,7 +79,7 @@ QGroupBox *MailSetupDialog::buildStoresBox()
     storeRow->addWidget(m_stores, 1);
     storeRow->addLayout(storeButtons);
     auto *draftsRow = new QFormLayout;
-    draftsRow->addRow(u"New &drafts go to:"_s, m_drafts);
+    draftsRow->addRow(u"New drafts &go to:"_s, m_drafts);
     auto *storesBox = new QGroupBox(u"Stores"_s, this);
     auto *storesLayout = new QVBoxLayout(storesBox);
     storesLayout->addLayout(storeRow);
@@ -128,14 +134,14 @@ QGroupBox *MailSetupDialog::buildTransportBox()
     m_test = new QPushButton(u"Send &test message"_s, this);
     auto *transportBox = new QGroupBox(u"Sending mail"_s, this);
     auto *transportLayout = new QFormLayout(transportBox);
-    transportLayout->addRow(u"Your &address:"_s, m_from);
+    transportLayout->addRow(u"&Your address:"_s, m_from);
     transportLayout->addRow(u"&Send through:"_s, m_kind);
     transportLayout->addRow(u"Ser&ver:"_s, m_host);
     transportLayout->addRow(u"&Port:"_s, m_port);
     transportLayout->addRow(u"S&ecurity:"_s, m_security);
-    transportLayout->addRow(u"&User:"_s, m_user);
+    transportLayout->addRow(u"Use&r:"_s, m_user);
     transportLayout->addRow(u"Pass&word command:"_s, m_passwordCommand);
-    transportLayout->addRow(u"Sendmail &command:"_s, m_sendmailCommand);
+    transportLayout->addRow(u"Sendmail comma&nd:"_s, m_sendmailCommand);
     transportLayout->addRow(u"At most per m&inute:"_s, m_maxPerMinute);
     transportLayout->addRow(u"At most per &hour:"_s, m_maxPerHour);
     transportLayout->addRow(QString(), m_test);
@@ -322,7 +328,6 @@ void MailSetupDialog::refresh()
     }
     const QString problem = m_form.problem();
     m_problem->setText(problem);
-    m_problem->setVisible(!problem.isEmpty());
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.isEmpty());
 }
 

@@ -1,5 +1,6 @@
 #include "gui/TreeListView.h"
 
+#include "folders/ItemLists.h"
 #include "gui/StoredColour.h"
 #include "tree/RowFinder.h"
 
@@ -23,6 +24,7 @@ constexpr int PictureGap = 4;
 constexpr int CellPadding = 4;
 constexpr int EdgeGrip = 3;       // pixels either side of a heading edge that grab it
 constexpr int MinColumnWidth = 8; // pixels
+constexpr int HeadingExtra = 8;   // the heading's frame around its text
 constexpr int AutoScrollMargin = 16;
 constexpr int AutoScrollInterval = 60; // ms
 
@@ -385,6 +387,7 @@ void TreeListView::paintEvent(QPaintEvent *event)
             paintNodeRow(painter, r, rect, active);
         painter.restore();
     }
+    paintEmptyArea(painter, static_cast<int>(m_rows.size()) * m_rowHeight - scrollY);
     // Rows rebuilt for an expansion changed without a redraw, or a wider content, need new
     // scroll ranges; they are set after the paint.
     if (m_contentWidth != widthBefore || m_scrollRangeStale)
@@ -392,9 +395,60 @@ void TreeListView::paintEvent(QPaintEvent *event)
             this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
 }
 
+void TreeListView::setEmptyAreaText(const QString &text)
+{
+    if (text == m_emptyAreaText)
+        return;
+    m_emptyAreaText = text;
+    viewport()->update();
+}
+
+void TreeListView::paintEmptyArea(QPainter &painter, int rowsBottom)
+{
+    if (m_emptyAreaText.isEmpty())
+        return;
+    const int margin = m_rowHeight;
+    const QRect room(margin, rowsBottom + margin, viewport()->width() - 2 * margin,
+                     viewport()->height() - rowsBottom - 2 * margin);
+    const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    // Half a sentence would read as a different instruction: all of it or nothing.
+    if (room.width() <= 0 ||
+        painter.boundingRect(room, flags, m_emptyAreaText).height() > room.height())
+        return;
+    painter.save();
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    painter.drawText(room, flags, m_emptyAreaText);
+    painter.restore();
+}
+
+void TreeListView::fitColumnsOnce(NodeHandle owner)
+{
+    if (m_tree.value(owner, ItemLists::fitColumnsValue()).toInt() != 1)
+        return;
+    m_tree.setValue(owner, ItemLists::fitColumnsValue(), QString());
+    // The first rows stand for the rest: measuring 100,000 would stall the first paint.
+    constexpr size_t Sampled = 200;
+    ColumnLayout layout = m_tree.columnLayout(owner);
+    const QFontMetrics metrics = fontMetrics();
+    const std::vector<NodeHandle> rows = m_tree.children(owner);
+    const size_t sampled = std::min(rows.size(), Sampled);
+    // A column of long notes must not push the others out of sight.
+    const int widest = qMax(MinColumnWidth, viewport()->width() / 2);
+    for (size_t c = 1; c < layout.columns.size(); ++c) {
+        ColumnLayout::Column &column = layout.columns[c];
+        int text = metrics.horizontalAdvance(column.heading) + HeadingExtra;
+        for (size_t i = 0; i < sampled; ++i)
+            text = qMax(text, metrics.horizontalAdvance(
+                                  m_tree.value(rows[i], column.boundValue).toString()));
+        column.width = std::clamp(text + 2 * CellPadding + 1, MinColumnWidth, widest);
+    }
+    m_tree.setColumnLayout(owner, layout);
+}
+
 int TreeListView::paintCells(QPainter &painter, NodeHandle node, NodeHandle owner,
                              const QRect &start, const QColor &text, bool selected)
 {
+    fitColumnsOnce(owner);
     const ColumnLayout &layout = m_tree.columnLayout(owner);
     const auto spans = columnSpans(owner, start.left());
     QColor gridColour = StoredColour::toColor(layout.gridColour, palette());
@@ -500,6 +554,7 @@ void TreeListView::paintNodeRow(QPainter &painter, int r, const QRect &rect, boo
 void TreeListView::paintHeadingRow(QPainter &painter, int r, const QRect &rect)
 {
     const Row &row = m_rows[static_cast<size_t>(r)];
+    fitColumnsOnce(row.node);
     const ColumnLayout &layout = m_tree.columnLayout(row.node);
     const auto spans = columnSpans(row.node, rect.left() + contentLeft(r));
     for (size_t c = 0; c < spans.size(); ++c) {

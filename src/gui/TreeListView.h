@@ -69,6 +69,10 @@ public:
     void setRowFilter(RowFinder *finder);
     void rowFilterChanged();
 
+    // Said in the space below the last row while there is room for it; empty says nothing.
+    void setEmptyAreaText(const QString &text);
+    [[nodiscard]] const QString &emptyAreaText() const { return m_emptyAreaText; }
+
     // The mime type a node drag carries; drops of anything else are not taken.
     static QString dragMimeType();
 
@@ -160,6 +164,9 @@ private:
     int paintCells(QPainter &painter, NodeHandle node, NodeHandle owner, const QRect &start,
                    const QColor &text, bool selected);
     void paintHeadingRow(QPainter &painter, int row, const QRect &rect);
+    void paintEmptyArea(QPainter &painter, int rowsBottom);
+    // A folder's first listing: widths to fit the heading and the first rows.
+    void fitColumnsOnce(NodeHandle owner);
 
     void toggleExpanded(NodeHandle node);
     void selectOnly(NodeHandle node);
@@ -179,6 +186,7 @@ private:
     int m_indent = 18;
     int m_contentWidth = 0;
     NodeHandle m_lastCurrent;
+    QString m_emptyAreaText;
 
     NodeHandle m_anchor; // where a Shift range starts
     NodeHandle m_pressNode;

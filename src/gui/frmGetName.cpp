@@ -17,6 +17,8 @@ frmGetName::frmGetName(GetNameForm &form, QWidget *parent)
 {
     setWindowTitle(form.caption());
     m_txtData->setObjectName(QStringLiteral("txtData"));
+    // A name being changed is most often replaced whole: typing overwrites it.
+    m_txtData->selectAll();
     auto *buttons = new QDialogButtonBox;
     m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     m_ok->setDefault(true);
@@ -45,6 +47,13 @@ frmGetName::frmGetName(GetNameForm &form, QWidget *parent)
         member->setObjectName(QStringLiteral("lblMember"));
         member->setTextFormat(Qt::PlainText);
         layout->addWidget(member);
+    } else {
+        // The title may not show (or be read): the box says what it asks, too.
+        auto *prompt = new QLabel(form.caption());
+        prompt->setObjectName(QStringLiteral("lblPrompt"));
+        prompt->setTextFormat(Qt::PlainText);
+        prompt->setBuddy(m_txtData);
+        layout->addWidget(prompt);
     }
     layout->addWidget(m_txtData);
     layout->addWidget(buttons);

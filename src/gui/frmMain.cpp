@@ -12,6 +12,7 @@
 #include "merge/RunJournal.h"
 #include "presentation/ButtonStateRules.h"
 #include "presentation/DialogHost.h"
+#include "presentation/EmptyTreeHint.h"
 #include "presentation/GroupCommands.h"
 #include "presentation/GroupMailCommand.h"
 #include "presentation/HelpIndex.h"
@@ -181,6 +182,8 @@ void frmMain::Form_Load()
                             opened.statusText.isEmpty() ? lastShutdown : opened.statusText);
     workspace().startDelivery();
     storeSync().syncAll();
+    m_storesFound = EmptyTreeHint::storesFound(workspace());
+    updateEmptyAreaHint();
     m_tlMain->setFocus();
 }
 
@@ -250,6 +253,10 @@ void frmMain::resizeEvent(QResizeEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        keepOnScreen(static_cast<QWidget *>(watched));
+        return false;
+    }
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return false;
     // Dialogs and open menus are windows of their own: their keys stay theirs.
@@ -265,6 +272,24 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return false;
+}
+
+// Every window of the program passes here as it is shown: help, letters and dialogs open
+// wholly on the screen, wherever they were saved or centred.
+void frmMain::keepOnScreen(QWidget *window)
+{
+    if (!window->isWindow() || window->isMaximized() || window->isFullScreen())
+        return;
+    const Qt::WindowType type = window->windowType();
+    if (type != Qt::Window && type != Qt::Dialog)
+        return;
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    const QRect fitted =
+        WindowPosition::fitOnScreen(window->geometry(), screen->availableGeometry());
+    if (fitted != window->geometry())
+        window->setGeometry(fitted);
 }
 
 TwipRect frmMain::twipRectOf(const QWidget *window) const
@@ -316,6 +341,16 @@ void frmMain::setButtonStates(NodeKind kind)
     ButtonStateRules::setButtonStates(m_tools, kind, selection);
     if (m_aBar && m_tools.layoutRecalcs() != recalcs)
         m_aBar->recalcLayout();
+    updateEmptyAreaHint();
+}
+
+void frmMain::updateEmptyAreaHint()
+{
+    if (!m_tlMain || !SessionReady())
+        return;
+    // Looked for only until found: after that the tree may hold 100,000 rows.
+    m_somethingListed = m_somethingListed || EmptyTreeHint::anythingListed(workspace().tree());
+    m_tlMain->setEmptyAreaText(EmptyTreeHint::text(m_somethingListed, m_storesFound));
 }
 
 int frmMain::selIndex() const
@@ -395,7 +430,11 @@ void frmMain::buildDispatchTable()
     add(u"btnDynMailGrp"_s, [this] { doNewGroupUnder(u"DYNMG"_s); });
     add(u"btnIncludeAll"_s,
         [this] { IncludeAllCommand(workspace(), dialogs(), m_tools).doBtnIncludeAll(); });
-    add(u"btnMailSetup"_s, [this] { MailSetupCommand(workspace(), dialogs()).doBtnMailSetup(); });
+    add(u"btnMailSetup"_s, [this] {
+        MailSetupCommand(workspace(), dialogs()).doBtnMailSetup();
+        m_storesFound = EmptyTreeHint::storesFound(workspace());
+        updateEmptyAreaHint();
+    });
     add(u"btnExit"_s, [this] {
         m_tools.setVisible(u"btnExit", false);
         if (!close()) // a letter was kept open

@@ -5,6 +5,7 @@
 #include "presentation/CommandTable.h"
 #include "presentation/ToolStates.h"
 #include "presentation/WindowPosition.h"
+#include "session/ExistingStoreFinder.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -118,6 +119,9 @@ private:
     // letterProblems: letters that could not be saved as the program closed.
     void Form_Unload(const QStringList &letterProblems);
     [[nodiscard]] TwipRect twipRectOf(const QWidget *window) const;
+    // The empty area of the tree says what to do first until something is listed.
+    void updateEmptyAreaHint();
+    static void keepOnScreen(QWidget *window);
 
     Services m_services;
     CommandTable m_table;
@@ -138,6 +142,8 @@ private:
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
     bool m_startupReady = false;
+    std::vector<StoreSuggestion> m_storesFound; // for the empty area's hint
+    bool m_somethingListed = false;             // once true, stays: the hint is gone
     bool m_unloaded = false;
     int m_closingSignal = 0;
 };

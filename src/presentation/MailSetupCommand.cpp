@@ -28,7 +28,8 @@ void MailSetupCommand::doBtnMailSetup()
             u"The mail set-up could not be saved in %1."_s.arg(m_workspace.settings().filePath()));
         return;
     }
-    m_dialogs.information(u"The new stores are used from the next start of the program."_s);
+    if (const Status reloaded = m_workspace.reloadStores(); !reloaded.ok())
+        m_dialogs.critical(u"The stores could not be opened: %1"_s.arg(reloaded.error()));
 }
 
 } // namespace corvel

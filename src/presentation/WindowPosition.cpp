@@ -63,4 +63,15 @@ std::optional<TwipRect> WindowPosition::restore(const QString &saved, const QStr
     return placed;
 }
 
+QRect WindowPosition::fitOnScreen(const QRect &window, const QRect &available)
+{
+    if (available.isEmpty())
+        return window;
+    const int width = std::min(window.width(), available.width());
+    const int height = std::min(window.height(), available.height());
+    const int left = std::clamp(window.left(), available.left(), available.right() + 1 - width);
+    const int top = std::clamp(window.top(), available.top(), available.bottom() + 1 - height);
+    return {left, top, width, height};
+}
+
 } // namespace corvel

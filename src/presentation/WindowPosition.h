@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 #include <optional>
@@ -30,6 +31,10 @@ public:
     // cannot be resized keeps its size.
     [[nodiscard]] static std::optional<TwipRect>
     restore(const QString &saved, const QString &windowName, const TwipRect &current, bool sizable);
+    // The window moved, and shrunk only where it is larger than the screen, to lie wholly
+    // inside `available`: a saved place from another monitor or a dialog centred over a
+    // window near the edge must not open partly out of reach.
+    [[nodiscard]] static QRect fitOnScreen(const QRect &window, const QRect &available);
 };
 
 } // namespace corvel

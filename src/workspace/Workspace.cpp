@@ -153,8 +153,7 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
         opened.statusText = cannotList;
         return opened;
     }
-    if (auto *local = dynamic_cast<LocalNamespace *>(m_session.get()))
-        m_delivery = std::make_unique<LocalDelivery>(*local, &m_settings);
+    attachDelivery();
 
     m_folderTree.emplace(m_tree, *m_session, m_groups, busy);
     if (Status built = m_folderTree->loadFolderTree(includeAllFolders()); !built.ok()) {
@@ -168,8 +167,45 @@ Workspace::Opened Workspace::open(BusyIndicator *busy)
     return opened;
 }
 
+Status Workspace::reloadStores(BusyIndicator *busy)
+{
+    if (!m_sessionReady)
+        return {};
+    std::shared_ptr<OlApplication> application;
+    std::shared_ptr<OlNamespace> session;
+    try {
+        application = m_factory(m_settings);
+        session = application ? application->GetNamespace(u"MAPI"_s) : nullptr;
+    } catch (const OutlookError &error) {
+        return Status::failure(error.message());
+    }
+    if (!session)
+        return Status::failure(u"Error - Unable to retrieve the Mail Folders"_s);
+    FolderTree folderTree(m_tree, *session, m_groups, busy);
+    if (Status built = folderTree.reloadStores(includeAllFolders()); !built.ok())
+        return built;
+    // The old delivery stops before its session goes (the message in hand finishes): mail
+    // queued from now on is in the new session's Outboxes and must wake the new agent.
+    m_delivery.reset();
+    m_application = std::move(application);
+    m_session = std::move(session);
+    m_folderTree.emplace(std::move(folderTree));
+    attachDelivery();
+    return {};
+}
+
+void Workspace::attachDelivery()
+{
+    if (auto *local = dynamic_cast<LocalNamespace *>(m_session.get())) {
+        m_delivery = std::make_unique<LocalDelivery>(*local, &m_settings);
+        if (m_deliveryStarted)
+            m_delivery->agent().start();
+    }
+}
+
 void Workspace::startDelivery()
 {
+    m_deliveryStarted = true;
     if (m_delivery)
         m_delivery->agent().start();
 }

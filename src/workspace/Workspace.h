@@ -57,6 +57,11 @@ public:
     // (the settings file, a data file) is in the details and, first of all, the status text.
     Opened open(BusyIndicator *busy = nullptr);
 
+    // Opens the session again over the stores now registered and puts them in the tree in
+    // place of the old ones; the groups and everything else in the tree stay. On failure the
+    // tree and the session are left as they were.
+    [[nodiscard]] Status reloadStores(BusyIndicator *busy = nullptr);
+
     // Sends what waits in the Outbox, from earlier runs or other programs, in the background
     // for the rest of the run (the local store's sessions only).
     void startDelivery();
@@ -101,6 +106,8 @@ public:
 
 private:
     void removeStaleTemporaries() const;
+    // Delivery over the current session's Outboxes, started when it was before.
+    void attachDelivery();
 
     Options m_options;
     ApplicationFactory m_factory;
@@ -111,6 +118,7 @@ private:
     std::shared_ptr<OlApplication> m_application;
     std::shared_ptr<OlNamespace> m_session;
     std::unique_ptr<LocalDelivery> m_delivery; // the local store's sessions only
+    bool m_deliveryStarted = false;
     std::optional<FolderTree> m_folderTree;
     std::unique_ptr<StoreSyncs> m_storeSyncs;
     bool m_sessionReady = false;

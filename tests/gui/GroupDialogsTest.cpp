@@ -12,6 +12,7 @@
 #include "tree/NodeKinds.h"
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -72,6 +73,19 @@ private Q_SLOTS:
         QTest::keyClicks(emailDialog.findChild<QLineEdit *>(u"txtLastName"_s), u"Lee"_s);
         QTest::mouseClick(button(emailDialog, u"OK"_s), Qt::LeftButton);
         QCOMPARE(email.answer(), u"Lee, Ann\\\\ann@example.org"_s);
+    }
+
+    void renamingStartsWithTheWholeNameSelectedUnderItsPrompt()
+    {
+        GetNameForm form(u"Friends"_s, u"Modify Group Name"_s);
+        frmGetName dialog(form);
+        dialog.show();
+        auto *name = dialog.findChild<QLineEdit *>(u"txtData"_s);
+        QCOMPARE(name->selectedText(), u"Friends"_s);
+        QTest::keyClicks(name, u"Family"_s);
+        QCOMPARE(name->text(), u"Family"_s);
+        auto *prompt = dialog.findChild<QLabel *>(u"lblPrompt"_s);
+        QVERIFY(prompt && prompt->buddy() == name);
     }
 
     void copyToAnswersOnlyAGroupRow()

@@ -1,8 +1,11 @@
 #include "gui/MailSetupDialog.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSet>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -39,6 +42,23 @@ private Q_SLOTS:
         add->click();
         QCOMPARE(form.stores().size(), 3u);
         QVERIFY(!found->isVisible()); // nothing left to offer
+    }
+
+    void everyShortcutLeadsToOnePlace()
+    {
+        MailSetupForm form;
+        MailSetupDialog dialog(form, {});
+        QSet<QChar> keys{u'o', u'c'}; // OK and Cancel, on desktops that give them shortcuts
+        for (const QWidget *widget : dialog.findChildren<QWidget *>()) {
+            const auto *button = qobject_cast<const QAbstractButton *>(widget);
+            const auto *label = qobject_cast<const QLabel *>(widget);
+            const QString text = button ? button->text() : label ? label->text() : QString();
+            const qsizetype amp = text.indexOf(u'&');
+            if (amp >= 0 && amp + 1 < text.size()) {
+                QVERIFY2(!keys.contains(text[amp + 1].toLower()), qPrintable(text));
+                keys.insert(text[amp + 1].toLower());
+            }
+        }
     }
 };
 

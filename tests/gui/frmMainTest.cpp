@@ -386,21 +386,40 @@ private Q_SLOTS:
 
     void mailSetupIsSavedOnlyWhenAccepted()
     {
-        const auto stores = [&] { return run->settings().allSettings(u"Stores"_s).size(); };
-        run->dialogs.queueMailSetup([](MailSetupForm &form) {
-            form.addStore({u"Extra"_s, u"/nowhere"_s});
+        Run own; // over a real store, so that a store added shows in the tree
+        own.options.factory = Workspace::localStore(own.options.dataRoot);
+        QVERIFY(own.start());
+        frmMain &window = own.window();
+        TreeList &tree = window.workspace().tree();
+        const auto stores = [&] { return own.settings().allSettings(u"Stores"_s).size(); };
+        const auto topCaptions = [&] {
+            QStringList captions;
+            for (NodeHandle top : tree.children({}))
+                captions << tree.caption(top);
+            return captions;
+        };
+        const QStringList before = topCaptions();
+        const QString extra = own.base + u"/extra"_s;
+        QVERIFY(QDir().mkpath(extra + u"/Contacts"_s));
+        own.dialogs.queueMailSetup([&](MailSetupForm &form) {
+            form.addStore({u"Extra"_s, extra});
             return false;
         });
-        window().aBar_Click(u"btnMailSetup"_s);
-        QCOMPARE(stores(), 0);
-        run->dialogs.queueMailSetup([](MailSetupForm &form) {
-            form.addStore({u"Extra"_s, u"/nowhere"_s});
+        window.aBar_Click(u"btnMailSetup"_s);
+        QCOMPARE(stores(), 1); // the personal folders the first run registered
+        own.dialogs.queueMailSetup([&](MailSetupForm &form) {
+            form.addStore({u"Extra"_s, extra});
             form.transport().kind = MailSetupForm::TransportKind::Sendmail;
             return true;
         });
-        window().aBar_Click(u"btnMailSetup"_s);
-        QCOMPARE(stores(), 1);
-        QCOMPARE(run->settings().getSetting(u"Transport"_s, u"Kind"_s, {}), u"sendmail"_s);
+        window.aBar_Click(u"btnMailSetup"_s);
+        QCOMPARE(stores(), 2);
+        QCOMPARE(own.settings().getSetting(u"Transport"_s, u"Kind"_s, {}), u"sendmail"_s);
+        // In the tree at once, among the stores, ahead of the groups, which stay.
+        const QStringList after = topCaptions();
+        QVERIFY(after.count(u"Extra"_s) == 1 && after.indexOf(u"Extra"_s) < before.size() - 1);
+        QCOMPARE(after.mid(after.size() - 2), before.mid(before.size() - 2));
+        QCOMPARE(own.dialogs.asked(), QStringList({u"mailsetup"_s, u"mailsetup"_s})); // no box
     }
 
     void aSecondInstanceIsRefused()

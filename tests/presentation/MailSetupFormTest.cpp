@@ -237,3 +237,39 @@ TEST(MailSetupForm, SuggestedStoresAreAddedOnlyWhenAskedAndNamedApart)
 }
 
 } // namespace
+
+#include "presentation/EmptyTreeHint.h"
+
+namespace {
+
+TEST(EmptyTreeHint, SaysTheNextStepAndWhatMailSetupFoundUntilSomethingIsListed)
+{
+    const auto found = [](int count) {
+        std::vector<StoreSuggestion> stores;
+        for (int i = 1; i <= count; ++i)
+            stores.push_back({{u"book%1"_s.arg(i), u"/h/book%1"_s.arg(i)},
+                              i == 1 ? QStringList{u"~/book1"_s} : QStringList()});
+        return stores;
+    };
+    const QString next = u"Select a contact folder and choose Load Contacts."_s;
+    const struct
+    {
+        bool listed;
+        int found;
+        QString expected;
+    } cases[] = {
+        {false, 0, next},
+        {false, 1,
+         next + u"\n\nMail Setup found 1 folder of contacts or mail on this computer: book1 "
+                "(~/book1). Options > Mail Setup... adds it."_s},
+        {false, 5,
+         next + u"\n\nMail Setup found 5 folders of contacts or mail on this computer: book1 "
+                "(~/book1), book2 (/h/book2), book3 (/h/book3), 2 more. Options > Mail "
+                "Setup... adds them."_s},
+        {true, 2, QString()},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(EmptyTreeHint::text(c.listed, found(c.found)), c.expected) << c.found;
+}
+
+} // namespace

@@ -53,4 +53,21 @@ const Case Rows[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, WindowPositionRestore, ::testing::ValuesIn(Rows),
                          corvel::test::ByName());
 
+TEST(WindowPositionFit, KeepsTheWindowWhollyOnTheScreen)
+{
+    const QRect screen(0, 30, 1000, 700); // below a top panel
+    const struct
+    {
+        QRect window;
+        QRect expected;
+    } cases[] = {
+        {{100, 100, 400, 300}, {100, 100, 400, 300}}, // inside: untouched
+        {{800, 600, 400, 300}, {600, 430, 400, 300}}, // over the right and bottom edges
+        {{-50, 0, 400, 300}, {0, 30, 400, 300}},      // off the left, under the panel
+        {{10, 10, 1200, 900}, {0, 30, 1000, 700}},    // larger than the screen
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(WindowPosition::fitOnScreen(c.window, screen), c.expected) << c.window.x();
+}
+
 } // namespace
