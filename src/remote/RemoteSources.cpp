@@ -1,6 +1,7 @@
 #include "remote/RemoteSources.h"
 
 #include "remote/CardDavSource.h"
+#include "remote/LdapSource.h"
 
 #include <QFile>
 #include <QSslCertificate>
@@ -38,6 +39,20 @@ Opened openCardDav(const RemoteStoreOptions &options, const QString &password,
     return Opened(std::make_unique<CardDavSource>(location, std::move(client)));
 }
 
+Opened openLdap(const RemoteStoreOptions &options, const QString &password,
+                const std::atomic<bool> *)
+{
+    LdapConnectOptions ldap;
+    ldap.url = options.location;
+    ldap.user = options.user;
+    ldap.password = password;
+    ldap.caFile = options.caFile;
+    if (!options.categoriesAttribute.isEmpty())
+        ldap.categoriesAttribute = options.categoriesAttribute;
+    ldap.timeout = std::chrono::seconds(options.timeoutSeconds);
+    return Opened(std::make_unique<LdapSource>(std::move(ldap)));
+}
+
 } // namespace
 
 const std::vector<RemoteSources::Kind> &RemoteSources::kinds()
@@ -45,6 +60,8 @@ const std::vector<RemoteSources::Kind> &RemoteSources::kinds()
     static const std::vector<Kind> table = {
         {u"http"_s, openCardDav},
         {u"https"_s, openCardDav},
+        {u"ldap"_s, openLdap},
+        {u"ldaps"_s, openLdap},
     };
     return table;
 }

@@ -69,14 +69,14 @@ INSTANTIATE_TEST_SUITE_P(
 // without being read for fields again.
 TEST(fillHtmlMergeFields, FillsEscapedFieldsWithEscapedValues)
 {
-    TablePrompter prompter;
-    prompter.answers = {{u"First & Last"_s, u"<b>Ann</b> & <<Prompt=x>>"_s}};
+    test::RecordingPrompter prompter;
+    prompter.answer = byName({{u"First & Last"_s, u"<b>Ann</b> & <<Prompt=x>>"_s}});
     const Result<QString> filled = MergeFields::fillHtmlMergeFields(
         u"Dear &lt;&lt;Prompt=<i>First</i> &amp; Last&gt;&gt;, &lt;&lt;Link&gt;&gt;!"_s,
         prompter.valueOf());
     ASSERT_TRUE(filled.ok());
     EXPECT_EQ(*filled, u"Dear &lt;b&gt;Ann&lt;/b&gt; &amp; &lt;&lt;Prompt=x&gt;&gt;, !"_s);
-    prompter.answers = {{u"n"_s, u"a\nb"_s}};
+    prompter.answer = byName({{u"n"_s, u"a\nb"_s}});
     EXPECT_FALSE(
         MergeFields::fillHtmlMergeFields(u"&lt;&lt;Prompt=n&gt;&gt;"_s, prompter.valueOf()).ok());
 }
