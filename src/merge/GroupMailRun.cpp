@@ -40,11 +40,10 @@ std::optional<GenerationOutcome> GroupMailRun::run(const Request &request,
         return std::nullopt;
     MailGenerator generator(m_session, *view, m_decisions.prompter());
     m_decisions.generating(&generator);
-    GenerationOutcome outcome =
-        generator.execute({request.key.type, request.key.letterEntryId, request.dryRun,
-                           request.prompts, request.unsubscribe, request.notBeforeMs,
-                           request.saveTo},
-                          members, journal->get());
+    GenerationOutcome outcome = generator.execute(
+        {request.key.type, request.key.letterEntryId, request.dryRun, request.prompts,
+         request.unsubscribe, request.notBeforeMs, request.saveTo},
+        members, journal->get());
     m_decisions.generating(nullptr);
     return outcome;
 }
