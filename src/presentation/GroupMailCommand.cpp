@@ -278,14 +278,21 @@ void GroupMailCommand::doBtnDoMail()
     if (m_grpMailType == MailType::None)
         return;
 
-    RunDecisions decisions(*this, targetOf(tree, selection));
-    GroupMailRun run(*session, decisions);
+    runChosen(*session, selection, result, *unsubscribe);
+}
+
+void GroupMailCommand::runChosen(OlNamespace &session, const MemberSelection &selection,
+                                 const MailWizard::Result &result,
+                                 const ListUnsubscribe &unsubscribe)
+{
+    RunDecisions decisions(*this, targetOf(m_services.workspace->tree(), selection));
+    GroupMailRun run(session, decisions);
     std::optional<GenerationOutcome> outcome =
         run.run({m_services.runsDirectory,
                  {m_grpMailEntryId, selection.key, m_grpMailType},
                  &result.prompts,
                  false,
-                 *unsubscribe,
+                 unsubscribe,
                  result.notBeforeMs,
                  result.saveTo},
                 selection.members);
@@ -299,7 +306,7 @@ void GroupMailCommand::doBtnDoMail()
     }
     QStringList account = GenerationSummary::lines(m_lastOutcome, howToContinue());
     if (!m_lastOutcome.outboxIds.isEmpty())
-        account += RunOutboxReport::ask(*session, m_lastOutcome.outboxIds).lines();
+        account += RunOutboxReport::ask(session, m_lastOutcome.outboxIds).lines();
     window->showOutcome(GenerationSummary::heading(m_lastOutcome), account);
     m_accountWindow = std::move(window);
     if (m_services.panels)

@@ -2,6 +2,7 @@
 
 #include "merge/GenerationOutcome.h"
 #include "merge/MailType.h"
+#include "merge/MailWizard.h"
 
 #include <QString>
 
@@ -10,6 +11,9 @@
 namespace corvel {
 
 class BusyIndicator;
+class ListUnsubscribe;
+struct MemberSelection;
+class OlNamespace;
 class DialogHost;
 class DialogPrompter;
 class GeneratorWindow;
@@ -56,6 +60,10 @@ public:
 
 private:
     class RunDecisions;
+
+    // The wizard's choices carried out, and the run's account shown.
+    void runChosen(OlNamespace &session, const MemberSelection &selection,
+                   const MailWizard::Result &result, const ListUnsubscribe &unsubscribe);
 
     Services m_services;
     MailType m_grpMailType = MailType::None;
