@@ -55,10 +55,7 @@ public:
     }
     void setToolEnabled(const QString &tool, bool on) override
     {
-        if (on)
-            enabled.insert(tool.toLower());
-        else
-            enabled.remove(tool.toLower());
+        on ? void(enabled.insert(tool.toLower())) : void(enabled.remove(tool.toLower()));
     }
     void runCommand(const QString &tool) override { ran << tool; }
     void copyToGroup(GroupId group) override { copiedTo.push_back(group); }
@@ -139,44 +136,35 @@ public:
 
 using T = TreeInteractionTest;
 
-struct ClickCase
+TEST_F(TreeInteractionTest, AClickSetsToolsAndStatusForTheNode)
 {
-    const char *name;
-    NodeHandle T::*node;
-    NodeKind kind;
-    const char *panels; // count|activity
-};
-
-CORVEL_PRINT_BY_NAME(ClickCase)
-
-class ClickSummary : public T, public ::testing::WithParamInterface<ClickCase>
-{
-};
-
-TEST_P(ClickSummary, SetsToolsAndStatusForTheNode)
-{
-    const ClickCase &c = GetParam();
-    status.captions[1] = status.captions[2] = u"stale"_s;
-    clickOn(this->*c.node);
-    EXPECT_EQ(handlers.selIndex(), tree.indexOf(this->*c.node));
-    EXPECT_EQ(commands.buttonStates, std::vector<NodeKind>{c.kind});
-    EXPECT_EQ(status.captions[1] + u'|' + status.captions[2], QString::fromUtf8(c.panels));
+    const struct
+    {
+        NodeHandle T::*node;
+        NodeKind kind;
+        const char *panels; // count|activity
+    } cases[] = {
+        {&T::store, NodeKind::Store, "|"},
+        {&T::contacts, NodeKind::ContactFolderListed, "3 Items|"},
+        {&T::drafts, NodeKind::MessageFolderListed, "1 Items|"},
+        {&T::board, NodeKind::StandardGroup, "2 Items|"},
+        {&T::empty, NodeKind::StandardGroup, "0 Items|"},
+        {&T::press, NodeKind::DynamicGroup,
+         "1 Items|Selected from: [Contacts], [ Old Contacts ], [Drafts] With Category(s)= "
+         "Press;Media"},
+        {&T::letter, NodeKind::MessageRow, "|"},
+        {&T::copied, NodeKind::CopiedMember, "|"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(tree.indexOf(this->*c.node));
+        status.captions[1] = status.captions[2] = u"stale"_s;
+        commands.buttonStates.clear();
+        clickOn(this->*c.node);
+        EXPECT_EQ(handlers.selIndex(), tree.indexOf(this->*c.node));
+        EXPECT_EQ(commands.buttonStates, std::vector<NodeKind>{c.kind});
+        EXPECT_EQ(status.captions[1] + u'|' + status.captions[2], QString::fromUtf8(c.panels));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, ClickSummary,
-    ::testing::Values(
-        ClickCase{"store", &T::store, NodeKind::Store, "|"},
-        ClickCase{"contactFolder", &T::contacts, NodeKind::ContactFolderListed, "3 Items|"},
-        ClickCase{"messageFolder", &T::drafts, NodeKind::MessageFolderListed, "1 Items|"},
-        ClickCase{"standardGroup", &T::board, NodeKind::StandardGroup, "2 Items|"},
-        ClickCase{"emptyGroup", &T::empty, NodeKind::StandardGroup, "0 Items|"},
-        ClickCase{"dynamicGroup", &T::press, NodeKind::DynamicGroup,
-                  "1 Items|Selected from: [Contacts], [ Old Contacts ], [Drafts] With "
-                  "Category(s)= Press;Media"},
-        ClickCase{"message", &T::letter, NodeKind::MessageRow, "|"},
-        ClickCase{"member", &T::copied, NodeKind::CopiedMember, "|"}),
-    corvel::test::ByName());
 
 TEST_F(TreeInteractionTest, DynamicGroupFoldersFollowRenamedFolders)
 {
@@ -186,8 +174,7 @@ TEST_F(TreeInteractionTest, DynamicGroupFoldersFollowRenamedFolders)
     clickOn(press);
     // An empty id matches no folder; a missing name reads empty.
     EXPECT_EQ(status.captions[2],
-              QStringLiteral("Selected from: [Letters], [ Lost ], [  ] With Category(s)= "
-                             "Press;Media"));
+              u"Selected from: [Letters], [ Lost ], [  ] With Category(s)= Press;Media"_s);
 }
 
 TEST_F(TreeInteractionTest, NoCurrentNodeClearsTheStatusOnly)
@@ -254,97 +241,71 @@ TEST_F(TreeInteractionTest, GridCellClickOnlyMovesSelIndex)
 
 // --- Keys and double-click
 
-struct KeyCase
+TEST_F(TreeInteractionTest, KeysRunTheirCommandWhenAllowed)
 {
-    const char *name;
-    int key;
-    Qt::KeyboardModifiers modifiers;
-    const char *enabledTool; // "" for none
-    const char *expectedCommand;
-};
-
-CORVEL_PRINT_BY_NAME(KeyCase)
-
-class Keys : public TreeInteractionTest, public ::testing::WithParamInterface<KeyCase>
-{
-};
-
-TEST_P(Keys, RunTheirCommandWhenAllowed)
-{
-    const KeyCase &c = GetParam();
-    if (*c.enabledTool)
-        commands.setToolEnabled(QString::fromUtf8(c.enabledTool), true);
-    handlers.tlMain_KeyDown(c.key, c.modifiers);
-    const QStringList expected =
-        *c.expectedCommand ? QStringList{QString::fromUtf8(c.expectedCommand)} : QStringList{};
-    EXPECT_EQ(commands.ran, expected);
+    const struct
+    {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        const char *enabledTool; // "" for none
+        const char *expectedCommand;
+    } cases[] = {
+        {Qt::Key_F2, Qt::ShiftModifier, "", ""},
+        {Qt::Key_Delete, Qt::NoModifier, "btnDelete", "btnDelete"},
+        {Qt::Key_Delete, Qt::NoModifier, "", ""},
+        {Qt::Key_Delete, Qt::ControlModifier, "btnDelete", ""},
+        {Qt::Key_C, Qt::AltModifier, "btnCopy", "btnCopy"},
+        {Qt::Key_C, Qt::AltModifier, "", ""},
+        {Qt::Key_C, Qt::AltModifier | Qt::ControlModifier, "btnCopy", ""},
+        {Qt::Key_C, Qt::NoModifier, "btnCopy", ""},
+        {Qt::Key_Insert, Qt::NoModifier, "btnDelete", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        commands.enabled.clear();
+        commands.ran.clear();
+        if (*c.enabledTool)
+            commands.setToolEnabled(QString::fromUtf8(c.enabledTool), true);
+        handlers.tlMain_KeyDown(c.key, c.modifiers);
+        EXPECT_EQ(commands.ran.join(u','), QString::fromUtf8(c.expectedCommand));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Keys,
-    ::testing::Values(
-        KeyCase{"F2WithShift", Qt::Key_F2, Qt::ShiftModifier, "", ""},
-        KeyCase{"DeleteEnabled", Qt::Key_Delete, Qt::NoModifier, "btnDelete", "btnDelete"},
-        KeyCase{"DeleteDisabled", Qt::Key_Delete, Qt::NoModifier, "", ""},
-        KeyCase{"DeleteWithCtrl", Qt::Key_Delete, Qt::ControlModifier, "btnDelete", ""},
-        KeyCase{"AltCEnabled", Qt::Key_C, Qt::AltModifier, "btnCopy", "btnCopy"},
-        KeyCase{"AltCDisabled", Qt::Key_C, Qt::AltModifier, "", ""},
-        KeyCase{"CtrlAltC", Qt::Key_C, Qt::AltModifier | Qt::ControlModifier, "btnCopy", ""},
-        KeyCase{"PlainC", Qt::Key_C, Qt::NoModifier, "btnCopy", ""},
-        KeyCase{"OtherKey", Qt::Key_Insert, Qt::NoModifier, "btnDelete", ""}),
-    corvel::test::ByName());
-
-// What double-click and F2 do on a node of each kind, whatever the tool states say.
-struct KindCase
+// What double-click and F2 do on a node of each kind, whatever the tool states say: "open"
+// (double-click runs Edit Item), "rename" (F2 runs Change Group Name) or nothing.
+TEST_F(TreeInteractionTest, DoubleClickAndF2ActOnlyWhereTheyMeanSomething)
 {
-    const char *name;
-    NodeKind kind;
-    bool opens;   // double-click runs Edit Item
-    bool renames; // F2 runs Change Group Name
-};
-
-CORVEL_PRINT_BY_NAME(KindCase)
-
-class KindActions : public TreeInteractionTest, public ::testing::WithParamInterface<KindCase>
-{
-};
-
-TEST_P(KindActions, DoubleClickAndF2ActOnlyWhereTheyMeanSomething)
-{
-    const KindCase &c = GetParam();
-    const NodeHandle node = add(u"node"_s, {}, c.kind);
-    clickOn(node);
-
-    handlers.tlMain_DblClick();
-    const QStringList opened = {u"btnEditItem"_s};
-    EXPECT_EQ(commands.ran, c.opens ? opened : QStringList{});
-
-    commands.ran.clear();
-    handlers.tlMain_KeyDown(Qt::Key_F2, Qt::NoModifier);
-    handlers.tlMain_KeyDown(Qt::Key_F2, Qt::KeypadModifier);
-    const QStringList renamed = {u"btnChgName"_s, u"btnChgName"_s};
-    EXPECT_EQ(commands.ran, c.renames ? renamed : QStringList{});
+    const std::pair<NodeKind, QString> cases[] = {
+        {NodeKind::Store, u""_s},
+        {NodeKind::ContactFolder, u""_s},
+        {NodeKind::ContactFolderListed, u""_s},
+        {NodeKind::MessageFolderListed, u""_s},
+        {NodeKind::StandardRoot, u""_s},
+        {NodeKind::DynamicRoot, u""_s},
+        {NodeKind::StandardGroup, u"rename"_s},
+        {NodeKind::DynamicGroup, u"rename"_s},
+        {NodeKind::DynamicMember, u"open"_s},
+        {NodeKind::ContactFolderListing, u""_s},
+        {NodeKind::MessageFolderListing, u""_s},
+        {NodeKind::ContactRow, u"open"_s},
+        {NodeKind::MessageRow, u"open"_s},
+        {NodeKind::CopiedMember, u"open"_s},
+        {NodeKind::MailItemMember, u""_s},
+        {NodeKind::TypedMember, u"open"_s},
+    };
+    for (const auto &[kind, action] : cases) {
+        SCOPED_TRACE(int(kind));
+        clickOn(add(u"node"_s, {}, kind));
+        commands.ran.clear();
+        handlers.tlMain_DblClick();
+        EXPECT_EQ(commands.ran.join(u','), action == u"open"_s ? u"btnEditItem"_s : QString());
+        commands.ran.clear();
+        handlers.tlMain_KeyDown(Qt::Key_F2, Qt::NoModifier);
+        handlers.tlMain_KeyDown(Qt::Key_F2, Qt::KeypadModifier);
+        EXPECT_EQ(commands.ran.join(u','),
+                  action == u"rename"_s ? u"btnChgName,btnChgName"_s : QString());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, KindActions,
-    ::testing::Values(KindCase{"Store", NodeKind::Store, false, false},
-                      KindCase{"ContactFolder", NodeKind::ContactFolder, false, false},
-                      KindCase{"ContactFolderListed", NodeKind::ContactFolderListed, false, false},
-                      KindCase{"MessageFolderListed", NodeKind::MessageFolderListed, false, false},
-                      KindCase{"StandardRoot", NodeKind::StandardRoot, false, false},
-                      KindCase{"DynamicRoot", NodeKind::DynamicRoot, false, false},
-                      KindCase{"StandardGroup", NodeKind::StandardGroup, false, true},
-                      KindCase{"DynamicGroup", NodeKind::DynamicGroup, false, true},
-                      KindCase{"DynamicMember", NodeKind::DynamicMember, true, false},
-                      KindCase{"ContactListing", NodeKind::ContactFolderListing, false, false},
-                      KindCase{"MessageListing", NodeKind::MessageFolderListing, false, false},
-                      KindCase{"ContactRow", NodeKind::ContactRow, true, false},
-                      KindCase{"MessageRow", NodeKind::MessageRow, true, false},
-                      KindCase{"CopiedMember", NodeKind::CopiedMember, true, false},
-                      KindCase{"MailItemMember", NodeKind::MailItemMember, false, false},
-                      KindCase{"TypedMember", NodeKind::TypedMember, true, false}),
-    corvel::test::ByName());
 
 // --- Drag start
 
