@@ -168,8 +168,6 @@ struct Injection
     std::string_view text; // UTF-8, may hold NUL
 };
 
-CORVEL_PRINT_BY_NAME(Injection)
-
 using namespace std::string_view_literals;
 const Injection Payloads[] = {
     {"crlf", "Hi\r\nBcc: evil@attacker.example"sv},
@@ -182,45 +180,41 @@ const Injection Payloads[] = {
     {"encoded_nul", "=?utf-8?q?Hi=00Bcc:_evil@attacker.example?="sv},
 };
 
-class InjectionTest : public ::testing::TestWithParam<Injection>
+TEST(MailMessageTest, InjectionsAreRefusedInSubjectNamesAndAddresses)
 {
-};
+    for (const Injection &injection : Payloads) {
+        SCOPED_TRACE(injection.name);
+        const QString text =
+            QString::fromUtf8(injection.text.data(), qsizetype(injection.text.size()));
+        MailMessage message = MailMessage::blank();
+        EXPECT_FALSE(message.setSubject(text).ok());
+        const QStringList lists = {
+            text + u" <a@example.org>"_s,             // a display name
+            u"\""_s + text + u"\" <a@example.org>"_s, // a quoted display name
+            u"a@example.org"_s + text,                // the address itself
+            u"a@example.org; "_s + text,              // a second entry
+        };
+        for (const auto which : {R::To, R::Cc, R::Bcc})
+            for (const QString &list : lists) {
+                if (!message.setRecipients(which, list).ok())
+                    continue;
+                // Accepted only as harmless text: one recipient, nothing smuggled.
+                Result<MailAddressList> read = message.addresses(which);
+                ASSERT_TRUE(read.ok());
+                for (const MailAddress &a : read->addresses())
+                    EXPECT_NE(a.address, u"evil@attacker.example"_s) << list.toStdString();
+            }
+        const QByteArray out = wire(message);
+        EXPECT_FALSE(hasBccLine(out));
+        EXPECT_FALSE(out.contains("evil@attacker.example"));
 
-TEST_P(InjectionTest, RefusedInSubjectNamesAndAddresses)
-{
-    const QString text =
-        QString::fromUtf8(GetParam().text.data(), qsizetype(GetParam().text.size()));
-    MailMessage message = MailMessage::blank();
-    EXPECT_FALSE(message.setSubject(text).ok());
-    const QStringList lists = {
-        text + u" <a@example.org>"_s,             // a display name
-        u"\""_s + text + u"\" <a@example.org>"_s, // a quoted display name
-        u"a@example.org"_s + text,                // the address itself
-        u"a@example.org; "_s + text,              // a second entry
-    };
-    for (const auto which : {R::To, R::Cc, R::Bcc})
-        for (const QString &list : lists) {
-            if (!message.setRecipients(which, list).ok())
-                continue;
-            // Accepted only as harmless text: one recipient, nothing smuggled.
-            Result<MailAddressList> read = message.addresses(which);
-            ASSERT_TRUE(read.ok());
-            for (const MailAddress &a : read->addresses())
-                EXPECT_NE(a.address, u"evil@attacker.example"_s) << list.toStdString();
-        }
-    const QByteArray out = wire(message);
-    EXPECT_FALSE(hasBccLine(out));
-    EXPECT_FALSE(out.contains("evil@attacker.example"));
-
-    // The same through a file someone else wrote: the message is refused as a whole.
-    Result<MailMessage> foreign =
-        MailMessage::parse("From: a@example.org\nTo: " + text.toUtf8() +
-                           " <b@example.org>\nSubject: " + text.toUtf8() + "\n\nx\n");
-    EXPECT_TRUE(!foreign.ok() || !foreign->checkHeaders().ok());
+        // The same through a file someone else wrote: the message is refused as a whole.
+        Result<MailMessage> foreign =
+            MailMessage::parse("From: a@example.org\nTo: " + text.toUtf8() +
+                               " <b@example.org>\nSubject: " + text.toUtf8() + "\n\nx\n");
+        EXPECT_TRUE(!foreign.ok() || !foreign->checkHeaders().ok());
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Payloads, InjectionTest, ::testing::ValuesIn(Payloads),
-                         corvel::test::ByName());
 
 // Inputs the fuzzer found: raw 8-bit in a header and in a part that claims base64, NUL in the
 // headers. Refused, or sent 7-bit with CRLF and without Bcc.
@@ -316,32 +310,6 @@ struct Unencodable
     const char *reason; // a part of the reason given
 };
 
-CORVEL_PRINT_BY_NAME(Unencodable)
-
-// Headers the MIME library's encoder cannot be trusted with: refused before it sees them, with
-// the reason, by checkHeaders, every byte form and copy alike.
-class UnencodableHeaderTest : public ::testing::TestWithParam<Unencodable>
-{
-};
-
-TEST_P(UnencodableHeaderTest, IsRefusedWithTheReason)
-{
-    const QByteArray bytes = GetParam().message.isEmpty()
-                                 ? regression(QString::fromUtf8(GetParam().name) + u".eml"_s)
-                                 : GetParam().message;
-    Result<MailMessage> message = MailMessage::parse(bytes);
-    ASSERT_TRUE(message.ok()) << message.error().toStdString();
-    const auto refused = [reason = QString::fromUtf8(GetParam().reason)](const auto &result) {
-        EXPECT_FALSE(result.ok());
-        EXPECT_TRUE(result.error().contains(reason)) << result.error().toStdString();
-    };
-    refused(message->checkHeaders());
-    for (const Result<QByteArray> &out :
-         {message->fileBytes(), message->wireBytes(), message->localBytes()})
-        refused(out);
-    refused(message->copy());
-}
-
 const Unencodable UnencodableHeaders[] = {
     {"message_content_type_parameter_oom",
      {},
@@ -378,8 +346,26 @@ const Unencodable UnencodableHeaders[] = {
     {"message_unterminated_quote_in_cc_short", {}, "Cc header cannot be encoded sanely"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Headers, UnencodableHeaderTest, ::testing::ValuesIn(UnencodableHeaders),
-                         corvel::test::ByName());
+// Headers the MIME library's encoder cannot be trusted with: refused before it sees them, with
+// the reason, by checkHeaders, every byte form and copy alike.
+TEST(MailMessageTest, UnencodableHeadersAreRefusedWithTheReason)
+{
+    for (const Unencodable &c : UnencodableHeaders) {
+        SCOPED_TRACE(c.name);
+        Result<MailMessage> message = MailMessage::parse(
+            c.message.isEmpty() ? regression(QString::fromUtf8(c.name) + u".eml"_s) : c.message);
+        ASSERT_TRUE(message.ok()) << message.error().toStdString();
+        const auto refused = [reason = QString::fromUtf8(c.reason)](const auto &result) {
+            EXPECT_FALSE(result.ok());
+            EXPECT_TRUE(result.error().contains(reason)) << result.error().toStdString();
+        };
+        refused(message->checkHeaders());
+        for (const Result<QByteArray> &out :
+             {message->fileBytes(), message->wireBytes(), message->localBytes()})
+            refused(out);
+        refused(message->copy());
+    }
+}
 
 TEST(MailMessageTest, CopyGivesTheReasonItFailed)
 {
