@@ -399,57 +399,49 @@ TEST_F(TreeInteractionTest, NoBandWithoutACurrentNode)
 
 // --- Drops
 
-struct DropCase
+TEST_F(TreeInteractionTest, DropsRefuseAllButContactsOnAStandardGroup)
 {
-    const char *name;
-    NodeHandle T::*target;
-    std::vector<NodeHandle T::*> extraSelected;
-    const char *message; // "" when the drop is taken
-};
-
-CORVEL_PRINT_BY_NAME(DropCase)
-
-class Drops : public T, public ::testing::WithParamInterface<DropCase>
-{
-};
-
-TEST_P(Drops, RefuseAllButContactsOnAStandardGroup)
-{
-    const DropCase &c = GetParam();
-    clickOn(people[0]);
-    for (const auto member : c.extraSelected)
-        tree.setSelected(this->*member, true);
-    tree.setCurrent(people[0]);
-    const NodeHandle target = this->*c.target;
-
-    handlers.tlMain_DragDrop(100, yOf(target));
-    EXPECT_EQ(surface.dragEnds, 1);
-    EXPECT_FALSE(surface.busy);
-    if (*c.message) {
-        EXPECT_EQ(dialogs.asked().size(), 1);
-        EXPECT_TRUE(dialogs.asked().value(0).endsWith(QString::fromUtf8(c.message)))
-            << dialogs.asked().value(0).toStdString();
-        EXPECT_TRUE(commands.copiedTo.empty());
-        EXPECT_EQ(selection(), std::vector<NodeHandle>{people[0]});
-    } else {
-        EXPECT_TRUE(dialogs.asked().isEmpty());
-        EXPECT_EQ(commands.copiedTo, (std::vector<GroupId>{{target.slot, target.generation}}));
+    const char *onlyOnto = "You may only Drag/Drop on to a Standard Mail Group";
+    const char *onlyContacts = "You may only drag/drop Contact to a Standard Mail Group";
+    const struct
+    {
+        NodeHandle T::*target;
+        std::vector<NodeHandle T::*> extraSelected;
+        const char *message; // "" when the drop is taken
+    } cases[] = {
+        {&T::board, {&T::letter}, ""},
+        {&T::empty, {}, ""},
+        {&T::press, {}, onlyOnto},
+        {&T::contacts, {}, onlyOnto},
+        {&T::letter, {&T::letter}, onlyOnto},
+        {&T::board, {&T::copied}, onlyContacts},
+        {&T::empty, {&T::drafts}, onlyContacts},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        dialogs.clear();
+        commands.copiedTo.clear();
+        surface.dragEnds = 0;
+        clickOn(people[0]);
+        for (const auto member : c.extraSelected)
+            tree.setSelected(this->*member, true);
+        tree.setCurrent(people[0]);
+        const NodeHandle target = this->*c.target;
+        handlers.tlMain_DragDrop(100, yOf(target));
+        EXPECT_EQ(surface.dragEnds, 1);
+        EXPECT_FALSE(surface.busy);
+        if (*c.message) {
+            EXPECT_EQ(dialogs.asked().size(), 1);
+            EXPECT_TRUE(dialogs.asked().value(0).endsWith(QString::fromUtf8(c.message)))
+                << dialogs.asked().value(0).toStdString();
+            EXPECT_TRUE(commands.copiedTo.empty());
+            EXPECT_EQ(selection(), std::vector<NodeHandle>{people[0]});
+        } else {
+            EXPECT_TRUE(dialogs.asked().isEmpty());
+            EXPECT_EQ(commands.copiedTo, (std::vector<GroupId>{{target.slot, target.generation}}));
+        }
     }
 }
-
-constexpr const char *OnlyOnto = "You may only Drag/Drop on to a Standard Mail Group";
-constexpr const char *OnlyContacts = "You may only drag/drop Contact to a Standard Mail Group";
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, Drops,
-    ::testing::Values(DropCase{"contactsOnAGroup", &T::board, {&T::letter}, ""},
-                      DropCase{"onAnEmptyGroup", &T::empty, {}, ""},
-                      DropCase{"onADynamicGroup", &T::press, {}, OnlyOnto},
-                      DropCase{"onAFolder", &T::contacts, {}, OnlyOnto},
-                      DropCase{"onAContact", &T::letter, {&T::letter}, OnlyOnto},
-                      DropCase{"withAGroupEntry", &T::board, {&T::copied}, OnlyContacts},
-                      DropCase{"withAFolder", &T::empty, {&T::drafts}, OnlyContacts}),
-    corvel::test::ByName());
 
 TEST_F(TreeInteractionTest, DropOutsideEveryNodeIsIgnored)
 {
