@@ -620,17 +620,13 @@ TEST_F(DeliveryTest, WithALimitAndASendsLogThatCannotBeReadNothingGoes)
 
 // The scripted server's answers over one or more passes, with the user's release between two:
 // per recipient, delivered once, refused for good with the reply, or still owed; never twice.
-struct ScriptPass
-{
-    const char *script; // see tests/tools/smtp_test_server.py
-    const char *state;  // after the pass: "sent" (in Sent Items), else the Outbox state
-    bool releaseFirst = false;
-};
 struct ScriptCase
 {
     const char *name;
     const char *to;
-    std::vector<ScriptPass> passes;
+    // "[release, ]script state | ...": the script (see tests/tools/smtp_test_server.py) of each
+    // pass, and the state after it: "sent" (in Sent Items), else the Outbox state.
+    const char *passes;
     const char *deliveredOnce; // addresses, "; "-separated
     const char *refused;       // for good
     bool stalls = false;
@@ -662,13 +658,15 @@ TEST_P(DeliveryScriptTest, EachRecipientIsDeliveredOnceRefusedOrStillOwed)
             return files(u"Sent Items"_s).size() == 1 ? u"sent"_s : u"lost"_s;
         return waiting.size() == 1 ? waiting.begin()->second.state : u"duplicated"_s;
     };
-    for (const ScriptPass &pass : c.passes) {
-        if (pass.releaseFirst) {
+    for (QString pass : QString::fromUtf8(c.passes).split(u" | "_s)) {
+        if (pass.startsWith(u"release, "_s)) {
+            pass.remove(0, 9);
             ASSERT_TRUE(OutboxQueue(*mailbox).release(outbox()[u"Case"_s].unique).ok());
         }
-        server->script(pass.script);
+        const qsizetype space = pass.lastIndexOf(u' ');
+        server->script(pass.left(space).toUtf8());
         report = agent->deliverNow();
-        EXPECT_EQ(state(), QString::fromUtf8(pass.state)) << "after " << pass.script;
+        EXPECT_EQ(state(), pass.mid(space + 1)) << "after " << pass.toStdString();
     }
 
     std::map<QString, int> expected;
@@ -699,42 +697,26 @@ TEST_P(DeliveryScriptTest, EachRecipientIsDeliveredOnceRefusedOrStillOwed)
     EXPECT_EQ(report.complete(), refused.isEmpty() && sent);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scripts, DeliveryScriptTest,
-    ::testing::Values(
-        ScriptCase{"GreetingRefusedThenAccepted",
-                   "a@example.org",
-                   {{R"({"greeting": "421 4.3.2 busy"})", "queued"}, {"{}", "sent"}},
-                   "a@example.org",
-                   ""},
-        ScriptCase{"TheOnlyRecipientPutOffThenDeliveredIsNotLoggedAsRefused",
-                   "once-later1@example.org",
-                   {{"{}", "deferred"}, {"{}", "sent"}},
-                   "once-later1@example.org",
-                   ""},
-        ScriptCase{"DroppedAfterTheDotThenReleased",
-                   "a@example.org",
-                   {{R"({"after_data": "drop"})", "held"}, {"{}", "sent", true}},
-                   "a@example.org",
-                   ""},
-        ScriptCase{"StalledAfterTheDot",
-                   "a@example.org",
-                   {{R"({"after_data": "stall"})", "held"}},
-                   "",
-                   "",
-                   true},
-        ScriptCase{"PermanentRefusalKeptWhenALaterPassIsDeferredAfterTheData",
-                   "ok1@example.org; refuse1@example.org; once-later1@example.org",
-                   {{"{}", "deferred"}, {R"({"after_data": "451"})", "deferred"}, {"{}", "sent"}},
-                   "ok1@example.org; once-later1@example.org",
-                   "refuse1@example.org"},
-        ScriptCase{
-            "ReleaseAfterAPartialDeliveryTriesOnlyTheRecipientsOwed",
-            "ok1@example.org; once-later1@example.org",
-            {{"{}", "deferred"}, {R"({"after_data": "drop"})", "held"}, {"{}", "sent", true}},
-            "ok1@example.org; once-later1@example.org",
-            ""}),
-    corvel::test::ByName());
+const ScriptCase Scripts[] = {
+    {"GreetingRefusedThenAccepted", "a@example.org",
+     R"({"greeting": "421 4.3.2 busy"} queued | {} sent)", "a@example.org", ""},
+    {"TheOnlyRecipientPutOffThenDeliveredIsNotLoggedAsRefused", "once-later1@example.org",
+     "{} deferred | {} sent", "once-later1@example.org", ""},
+    {"DroppedAfterTheDotThenReleased", "a@example.org",
+     R"({"after_data": "drop"} held | release, {} sent)", "a@example.org", ""},
+    {"StalledAfterTheDot", "a@example.org", R"({"after_data": "stall"} held)", "", "", true},
+    {"PermanentRefusalKeptWhenALaterPassIsDeferredAfterTheData",
+     "ok1@example.org; refuse1@example.org; once-later1@example.org",
+     R"({} deferred | {"after_data": "451"} deferred | {} sent)",
+     "ok1@example.org; once-later1@example.org", "refuse1@example.org"},
+    {"ReleaseAfterAPartialDeliveryTriesOnlyTheRecipientsOwed",
+     "ok1@example.org; once-later1@example.org",
+     R"({} deferred | {"after_data": "drop"} held | release, {} sent)",
+     "ok1@example.org; once-later1@example.org", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Scripts, DeliveryScriptTest, ::testing::ValuesIn(Scripts),
+                         corvel::test::ByName());
 
 } // namespace
 } // namespace corvel
