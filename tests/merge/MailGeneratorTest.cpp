@@ -75,51 +75,43 @@ protected:
     MailGenerator *m_generator = nullptr;
 };
 
-struct BatchCase
+TEST_F(MailGeneratorTest, AtMostOneHundredAddressesPerMessage)
 {
-    const char *name;
-    MailType type;
-    int members;
-    std::vector<int> sizes;
-};
-
-class BatchSizes : public MailGeneratorTest, public testing::WithParamInterface<BatchCase>
-{
-};
-
-TEST_P(BatchSizes, AtMostOneHundredAddressesPerMessage)
-{
-    const BatchCase &c = GetParam();
-    const auto outcome = run(c.type, membersNumbered(c.members));
-    ASSERT_EQ(sent().size(), c.sizes.size());
-    int next = 1;
-    for (std::size_t i = 0; i < c.sizes.size(); ++i) {
-        QStringList expected;
-        for (int k = 0; k < c.sizes[i]; ++k)
-            expected.append(u"m%1@example.org"_s.arg(next++));
-        const auto &message = sent()[i];
-        const QString line = c.type == MailType::To   ? message.to
-                             : c.type == MailType::CC ? message.cc
-                                                      : message.bcc;
-        EXPECT_EQ(line, expected.join(u"; "_s));
-        // The letter's own To stays on CC and BCC copies; nothing is merged in these modes.
-        if (c.type != MailType::To) {
-            EXPECT_EQ(message.to, u"list-owner@example.org"_s);
+    const struct
+    {
+        MailType type;
+        int members;
+        std::vector<int> sizes;
+    } cases[] = {{MailType::BCC, 250, {100, 100, 50}},
+                 {MailType::To, 100, {100}},
+                 {MailType::CC, 101, {100, 1}},
+                 {MailType::BCC, 1, {1}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const std::size_t before = sent().size();
+        const auto outcome = run(c.type, membersNumbered(c.members));
+        ASSERT_EQ(sent().size() - before, c.sizes.size());
+        int next = 1;
+        for (std::size_t i = 0; i < c.sizes.size(); ++i) {
+            QStringList expected;
+            for (int k = 0; k < c.sizes[i]; ++k)
+                expected.append(u"m%1@example.org"_s.arg(next++));
+            const auto &m = sent()[before + i];
+            // The letter's own To stays on CC and BCC copies; nothing is merged in these modes.
+            const QString line = c.type == MailType::To   ? m.to
+                                 : c.type == MailType::CC ? m.cc
+                                                          : m.bcc;
+            EXPECT_EQ(line, expected.join(u"; "_s));
+            if (c.type != MailType::To) {
+                EXPECT_EQ(m.to, u"list-owner@example.org"_s);
+            }
+            EXPECT_EQ(m.body, m_body);
         }
-        EXPECT_EQ(message.body, m_body);
+        EXPECT_TRUE(m_prompter.asked.isEmpty());
+        EXPECT_EQ(std::tuple(outcome.messagesQueued, outcome.membersQueued, outcome.succeeded()),
+                  std::tuple(qint64(c.sizes.size()), c.members, true));
     }
-    EXPECT_TRUE(m_prompter.asked.isEmpty());
-    EXPECT_EQ(outcome.messagesQueued, static_cast<qint64>(c.sizes.size()));
-    EXPECT_EQ(outcome.membersQueued, c.members);
-    EXPECT_TRUE(outcome.succeeded());
 }
-
-INSTANTIATE_TEST_SUITE_P(Modes, BatchSizes,
-                         testing::Values(BatchCase{"Bcc250", MailType::BCC, 250, {100, 100, 50}},
-                                         BatchCase{"ToExactly100", MailType::To, 100, {100}},
-                                         BatchCase{"Cc101", MailType::CC, 101, {100, 1}},
-                                         BatchCase{"Bcc1", MailType::BCC, 1, {1}}),
-                         [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(MailGeneratorTest, PersonalCopiesAskEveryMemberAndNeverMergeTheSubject)
 {
@@ -241,60 +233,53 @@ TEST_F(MailGeneratorTest, PromptedValueWithLineBreakFailsTheMember)
     EXPECT_EQ(outcome.failures[0].address, u"m2@example.org"_s);
 }
 
-struct PlanCase
-{
-    const char *name;
-    std::function<void(PromptPlan &)> plan;
-    const char *firstLines; // of each member's copy, '|'-separated
-    qsizetype asked;
-    const char *emptied; // the members whose copy went with an empty value, comma-separated
-};
-
-class PlannedPrompts : public MailGeneratorTest, public testing::WithParamInterface<PlanCase>
-{
-};
-
 // The plan answers first; only what it leaves open is asked; copies that went with an empty
 // value are in the account.
-TEST_P(PlannedPrompts, AreAnsweredBeforeTheUserIsAsked)
+TEST_F(MailGeneratorTest, PlannedPromptsAreAnsweredBeforeTheUserIsAsked)
 {
+    const struct
+    {
+        std::function<void(PromptPlan &)> plan;
+        const char *firstLines; // of each member's copy, '|'-separated
+        qsizetype asked;
+        const char *emptied; // the members whose copy went with an empty value, comma-separated
+    } cases[] = {
+        {[](PromptPlan &) {}, "Dear Asked,|Dear Asked,|Dear ,", 3, "Member 3"},
+        {[](PromptPlan &plan) {
+             plan.setChoice(u"first name"_s, PromptPlan::Choice::OneValue);
+             plan.setValue(u"FIRST NAME"_s, u"Friend"_s);
+         },
+         "Dear Friend,|Dear Friend,|Dear Friend,", 0, ""},
+        {[](PromptPlan &plan) {
+             plan.setChoice(u"First Name"_s, PromptPlan::Choice::Table);
+             plan.setCell(u"M1@example.org"_s, u"First Name"_s, u"Ann"_s);
+             plan.setCell(u"m2@example.org"_s, u"First Name"_s, QString());
+         },
+         "Dear Ann,|Dear ,|Dear ,", 1, "Member 2,Member 3"},
+    };
     m_prompter.answer = [](const PromptRequest &r) {
         return r.member.address.startsWith(u"m3"_s) ? QString() : u"Asked"_s;
     };
-    GetParam().plan(m_plan);
-    const auto outcome = run(MailType::Personal, membersNumbered(3));
-    ASSERT_EQ(sent().size(), 3u);
-    QStringList firstLines;
-    for (const auto &message : sent())
-        firstLines << message.body.section(u'\n', 0, 0);
-    EXPECT_EQ(firstLines.join(u'|'), QString::fromUtf8(GetParam().firstLines));
-    EXPECT_EQ(m_prompter.asked.size(), GetParam().asked);
-    QStringList emptied;
-    for (const auto &member : outcome.emptyPrompted) {
-        EXPECT_EQ(member.prompts, QStringList{u"First Name"_s});
-        emptied.append(member.name);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        m_plan = PromptPlan();
+        m_prompter.asked.clear();
+        c.plan(m_plan);
+        const std::size_t before = sent().size();
+        const auto outcome = run(MailType::Personal, membersNumbered(3));
+        ASSERT_EQ(sent().size() - before, 3u);
+        QStringList firstLines, emptied;
+        for (auto i = before; i < sent().size(); ++i)
+            firstLines << sent()[i].body.section(u'\n', 0, 0);
+        for (const auto &member : outcome.emptyPrompted) {
+            EXPECT_EQ(member.prompts, QStringList{u"First Name"_s});
+            emptied.append(member.name);
+        }
+        EXPECT_EQ(
+            std::tuple(firstLines.join(u'|'), m_prompter.asked.size(), emptied.join(u',')),
+            std::tuple(QString::fromUtf8(c.firstLines), c.asked, QString::fromUtf8(c.emptied)));
     }
-    EXPECT_EQ(emptied.join(u','), QString::fromUtf8(GetParam().emptied));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Plans, PlannedPrompts,
-    testing::Values(PlanCase{"AskEveryMember", [](PromptPlan &) {},
-                             "Dear Asked,|Dear Asked,|Dear ,", 3, "Member 3"},
-                    PlanCase{"OneValueAnyCase",
-                             [](PromptPlan &plan) {
-                                 plan.setChoice(u"first name"_s, PromptPlan::Choice::OneValue);
-                                 plan.setValue(u"FIRST NAME"_s, u"Friend"_s);
-                             },
-                             "Dear Friend,|Dear Friend,|Dear Friend,", 0, ""},
-                    PlanCase{"TableAskingWhoHasNoRow",
-                             [](PromptPlan &plan) {
-                                 plan.setChoice(u"First Name"_s, PromptPlan::Choice::Table);
-                                 plan.setCell(u"M1@example.org"_s, u"First Name"_s, u"Ann"_s);
-                                 plan.setCell(u"m2@example.org"_s, u"First Name"_s, QString());
-                             },
-                             "Dear Ann,|Dear ,|Dear ,", 1, "Member 2,Member 3"}),
-    corvel::test::ByName());
 
 // Stop the run on a prompt ends it as Cancel does: the copies made go, that member gets none.
 TEST_F(MailGeneratorTest, StopTheRunOnAPromptEndsItAsCancelDoes)
