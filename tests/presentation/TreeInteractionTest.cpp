@@ -181,9 +181,8 @@ TEST_F(TreeInteractionTest, NoCurrentNodeClearsTheStatusOnly)
 {
     status.captions[1] = u"3 Items"_s;
     handlers.tlMain_Click();
-    EXPECT_EQ(handlers.selIndex(), -1);
-    EXPECT_TRUE(status.captions[1].isEmpty());
-    EXPECT_TRUE(commands.buttonStates.empty());
+    EXPECT_EQ(std::tuple(handlers.selIndex(), status.captions[1], commands.buttonStates.size()),
+              std::tuple(-1, QString(), 0u));
     handlers.tlMain_DblClick();
     handlers.tlMain_KeyDown(Qt::Key_F2, Qt::NoModifier);
     EXPECT_TRUE(commands.ran.isEmpty());
@@ -197,11 +196,10 @@ TEST_F(TreeInteractionTest, SeveralItemsStaySelectedAndOnlyEditItemChanges)
     commands.buttonStates.clear();
     clickOn(people[2], true);
     clickOn(letter, true);
-    EXPECT_EQ(selection().size(), 3u);
-    EXPECT_FALSE(commands.isToolEnabled(u"btnEditItem"_s));
-    EXPECT_TRUE(commands.isToolEnabled(u"btnCopy"_s));
-    EXPECT_TRUE(commands.buttonStates.empty());
-    EXPECT_EQ(handlers.selIndex(), tree.indexOf(letter));
+    EXPECT_EQ(std::tuple(selection().size(), commands.isToolEnabled(u"btnEditItem"_s),
+                         commands.isToolEnabled(u"btnCopy"_s), commands.buttonStates.size(),
+                         handlers.selIndex()),
+              std::tuple(3u, false, true, 0u, tree.indexOf(letter)));
 }
 
 TEST_F(TreeInteractionTest, AFolderInTheSelectionLeavesItAlone)
@@ -209,9 +207,8 @@ TEST_F(TreeInteractionTest, AFolderInTheSelectionLeavesItAlone)
     // A contact, then a folder: the folder alone, with the folder's tools and summary.
     clickOn(people[0]);
     clickOn(contacts, true);
-    EXPECT_EQ(selection(), std::vector<NodeHandle>{contacts});
-    EXPECT_EQ(commands.buttonStates.back(), NodeKind::ContactFolderListed);
-    EXPECT_EQ(status.captions[1], u"3 Items"_s);
+    EXPECT_EQ(std::tuple(selection(), commands.buttonStates.back(), status.captions[1]),
+              std::tuple(std::vector{contacts}, NodeKind::ContactFolderListed, u"3 Items"_s));
 
     // A folder first, then a contact: the contact alone.
     clickOn(board);
@@ -360,9 +357,8 @@ TEST_F(TreeInteractionTest, MouseUpPointsAtTheNodeUnderTheMouse)
     tree.setCurrent(people[0]);
     surface.busy = true;
     handlers.tlMain_MouseUp(Qt::LeftButton, {}, 100, yOf(board));
-    EXPECT_EQ(handlers.selIndex(), tree.indexOf(board));
-    EXPECT_EQ(surface.popups, 0);
-    EXPECT_FALSE(surface.busy);
+    EXPECT_EQ(std::tuple(handlers.selIndex(), surface.popups, surface.busy),
+              std::tuple(tree.indexOf(board), 0, false));
 
     handlers.tlMain_MouseUp(Qt::LeftButton, Qt::ShiftModifier, 100, yOf(press));
     EXPECT_EQ(handlers.selIndex(), tree.indexOf(board));
@@ -377,16 +373,14 @@ TEST_F(TreeInteractionTest, RightClickOnSeveralNodesMovesTheCurrentIntoThem)
     clickOn(people[0]);
     clickOn(people[1], true);
     handlers.tlMain_MouseUp(Qt::RightButton, {}, 100, yOf(people[2]));
-    EXPECT_EQ(surface.popups, 1);
-    EXPECT_EQ(tree.current(), people[2]);
-    EXPECT_EQ(selection(), (std::vector<NodeHandle>{people[0], people[2]}));
-    EXPECT_FALSE(commands.isToolEnabled(u"btnEditItem"_s));
+    EXPECT_EQ(std::tuple(surface.popups, tree.current(), selection(),
+                         commands.isToolEnabled(u"btnEditItem"_s)),
+              std::tuple(1, people[2], std::vector{people[0], people[2]}, false));
 
     // Pointing at no node keeps the current node and the selection.
     handlers.tlMain_MouseUp(Qt::RightButton, {}, 100, 100000);
-    EXPECT_EQ(surface.popups, 2);
-    EXPECT_EQ(tree.current(), people[2]);
-    EXPECT_EQ(selection().size(), 2u);
+    EXPECT_EQ(std::tuple(surface.popups, tree.current(), selection().size()),
+              std::tuple(2, people[2], 2u));
 }
 
 TEST_F(TreeInteractionTest, NoBandWithoutACurrentNode)
@@ -448,10 +442,9 @@ TEST_F(TreeInteractionTest, DropOutsideEveryNodeIsIgnored)
     clickOn(people[0]);
     clickOn(people[1], true);
     handlers.tlMain_DragDrop(100, 100000);
-    EXPECT_TRUE(dialogs.asked().isEmpty());
-    EXPECT_TRUE(commands.copiedTo.empty());
-    EXPECT_EQ(selection().size(), 2u);
-    EXPECT_FALSE(surface.busy);
+    EXPECT_EQ(std::tuple(dialogs.asked().size(), commands.copiedTo.size(), selection().size(),
+                         surface.busy),
+              std::tuple(0, 0u, 2u, false));
 }
 
 } // namespace
