@@ -683,7 +683,8 @@ TEST_P(DeliveryScriptTest, EachRecipientIsDeliveredOnceRefusedOrStillOwed)
             if (!line.isEmpty())
                 refused << QJsonDocument::fromJson(line).object().value(u"address"_s).toString();
     } else {
-        for (const RecipientRefusal &r : outbox().at(u"Case"_s).refused) {
+        const auto queued = outbox(); // the loop below must not outlive it
+        for (const RecipientRefusal &r : queued.at(u"Case"_s).refused) {
             refused << r.address;
             EXPECT_TRUE(r.reply.startsWith(u'5')) << r.reply.toStdString();
         }
