@@ -5,6 +5,7 @@
 // CORVEL_ENTRIES   entries in the directory (default 10000)
 // CORVEL_RUNS      rounds, alternating the contenders (default 5); medians are printed.
 
+#include "BenchTiming.h"
 #include "common/SlapdServer.h"
 #include "directory/LdapDirectory.h"
 
@@ -22,20 +23,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-double seconds(const std::function<void()> &run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using bench::median;
+using bench::seconds;
 
 int envInt(const char *name, int fallback)
 {

@@ -5,6 +5,7 @@
 // CORVEL_RUNS      rounds, alternating the contenders (default 5); medians are printed.
 // CORVEL_KHARD     a khard configuration for that folder: runs `khard -c CONF list` once.
 
+#include "BenchTiming.h"
 #include "session/LocalNamespace.h"
 #include "session/VCardFolderSource.h"
 
@@ -24,20 +25,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-double seconds(const std::function<void()> &run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using bench::median;
+using bench::seconds;
 
 void runShell(const QString &command)
 {
