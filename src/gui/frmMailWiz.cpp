@@ -151,6 +151,9 @@ QWidget *frmMailWiz::buildSummaryPage()
     sendAtRow->addWidget(new QLabel(MailWizard::sendAtCaption()));
     m_txtSendAt->setObjectName(QStringLiteral("txtSendAt"));
     m_txtSendAt->setPlaceholderText(QStringLiteral("now, or YYYY-MM-DD HH:MM"));
+    // Wide enough for the hint, which is all that says what to type.
+    m_txtSendAt->setMinimumWidth(m_txtSendAt->fontMetrics().horizontalAdvance(
+        m_txtSendAt->placeholderText() + QStringLiteral("MM")));
     sendAtRow->addWidget(m_txtSendAt);
     sendAtRow->addStretch(1);
     page1->addLayout(sendAtRow);
