@@ -53,13 +53,6 @@ Status failed(const QString &what, const QString &path)
         what, path, QString::fromLocal8Bit(std::strerror(errno))));
 }
 
-QString captionOf(const RemoteFolder &folder)
-{
-    return folder.displayName.isEmpty()
-               ? folder.href.section(u'/', -1, -1, QString::SectionSkipEmpty)
-               : folder.displayName;
-}
-
 // Held while a sync reads or changes the cache, so that the window's sync and corvelctl's
 // never interleave; waited for, as nobody holds it across a request to a server.
 class StoreLock
@@ -170,7 +163,7 @@ Status StoreCache::planFolder(const RemoteFolder &folder, const Held &held, bool
             return s;
     }
     if (!known || folder.displayName != held.displayName)
-        if (Status s = put(u"displayname"_s, captionOf(folder).toUtf8() + '\n'); !s.ok())
+        if (Status s = put(u"displayname"_s, folder.caption().toUtf8() + '\n'); !s.ok())
             return s;
     QSet<QString> taken;
     for (const HeldCard &card : held.cards)
@@ -189,7 +182,7 @@ Status StoreCache::planFolder(const RemoteFolder &folder, const Held &held, bool
             continue; // the file holds it already, whether or not it came again
         if (card.data.isEmpty())
             return Status::failure(
-                u"The cache changed while %1 was synced: sync again."_s.arg(captionOf(folder)));
+                u"The cache changed while %1 was synced: sync again."_s.arg(folder.caption()));
         if (Status s = put(file, card.data); !s.ok())
             return s;
         changed = true;
