@@ -5,6 +5,7 @@
 #include "workspace/StoreSyncs.h"
 #include "workspace/Workspace.h"
 
+#include <QRegularExpression>
 #include <QTime>
 
 using namespace Qt::StringLiterals;
@@ -41,6 +42,30 @@ QString StoreSyncCommand::storeOf(int index) const
     return tree.caption(node);
 }
 
+bool StoreSyncCommand::foldersDifferFromTree(const QString &store, const QString &outcome) const
+{
+    // One line a folder: "STORE/FOLDER: N contacts (+A ~C -D)"; a caption may hold ": ".
+    static const QRegularExpression line(u"^(.*): \\d+ contacts \\("_s);
+    const QString prefix = store + u'/';
+    QStringList synced;
+    for (const QString &text : outcome.split(u'\n', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = line.match(text.mid(prefix.size()));
+        if (text.startsWith(prefix) && match.hasMatch())
+            synced << match.captured(1);
+    }
+    const TreeList &tree = m_workspace.tree();
+    QStringList shown;
+    for (NodeHandle top : tree.children({})) {
+        if (tree.caption(top) != store)
+            continue;
+        for (NodeHandle folder : tree.children(top))
+            shown << tree.caption(folder);
+    }
+    synced.sort();
+    shown.sort();
+    return synced != shown;
+}
+
 bool StoreSyncCommand::syncStoreOf(int index, std::function<void()> then)
 {
     const QString store = storeOf(index);
@@ -62,6 +87,17 @@ void StoreSyncCommand::start(const QStringList &stores, const std::function<void
                                                                   const QString &outcome) {
         if (alive.expired())
             return;
+        if (ok && foldersDifferFromTree(store, outcome)) {
+            if (const Status reloaded = m_workspace.reloadStores(); !reloaded.ok()) {
+                show(u"%1 was brought up to date, but its folders cannot be shown: %2"_s.arg(
+                    store, reloaded.error()));
+                return;
+            }
+            // The tree was built anew: the node a Refresh named may be another one now.
+            show(u"%1 brought up to date at %2; its folders changed"_s.arg(
+                store, QTime::currentTime().toString(u"HH:mm"_s)));
+            return;
+        }
         if (ok)
             show(u"%1 brought up to date at %2"_s.arg(store,
                                                       QTime::currentTime().toString(u"HH:mm"_s)));

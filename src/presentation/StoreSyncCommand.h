@@ -13,6 +13,7 @@ class Workspace;
 // Keeps the caches of the stores on servers up to date for the window: every one at start,
 // a folder's store on Refresh. Syncs run in the background; the status bar says what they
 // do, when a store was last brought up to date, or why it could not be (its cache kept).
+// Address books added or removed on the server show in the tree once their sync ended.
 class StoreSyncCommand
 {
 public:
@@ -20,11 +21,13 @@ public:
 
     void syncAll();
     // When the node at the index lies in a store on a server: starts its sync and calls
-    // `then` once it ended (also when it failed), and answers true.
+    // `then` once it ended (also when it failed; not when its folders changed and the tree
+    // was built anew, as the index may name another node then), and answers true.
     bool syncStoreOf(int index, std::function<void()> then);
 
 private:
     [[nodiscard]] QString storeOf(int index) const;
+    [[nodiscard]] bool foldersDifferFromTree(const QString &store, const QString &outcome) const;
     void start(const QStringList &stores, const std::function<void()> &then);
     void show(const QString &text);
 

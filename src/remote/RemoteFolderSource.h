@@ -25,6 +25,14 @@ struct RemoteFolder
     QString displayName; // the folder's caption
     QString syncToken;   // empty when the server offers none
     std::vector<RemoteCard> cards;
+
+    // What the folder is called in the cache and in the window: its display name, else the
+    // last part of its href.
+    [[nodiscard]] QString caption() const
+    {
+        return displayName.isEmpty() ? href.section(u'/', -1, -1, QString::SectionSkipEmpty)
+                                     : displayName;
+    }
 };
 
 // Where a remote store's folders come from: one kind per URL scheme (see RemoteSources).

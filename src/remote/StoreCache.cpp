@@ -1,5 +1,7 @@
 #include "remote/StoreCache.h"
 
+#include "remote/CacheJournal.h"
+#include "remote/PendingFiles.h"
 #include "support/FileSystem.h"
 
 #include <QCryptographicHash>
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -44,21 +47,36 @@ QString nameFor(const QString &href, const QString &extension, QSet<QString> &ta
     return name;
 }
 
-Status writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(data) != data.size() ||
-        !file.flush())
-        return Status::failure(
-            u"The cache cannot be written at %1: %2"_s.arg(path, file.errorString()));
-    return {};
-}
-
 Status failed(const QString &what, const QString &path)
 {
     return Status::failure(u"The cache cannot be %1 at %2: %3"_s.arg(
         what, path, QString::fromLocal8Bit(std::strerror(errno))));
 }
+
+// Held while a sync reads or changes the cache, so that the window's sync and corvelctl's
+// never interleave; waited for, as nobody holds it across a request to a server.
+class StoreLock
+{
+public:
+    explicit StoreLock(const QString &directory)
+        : m_fd(::open(QFile::encodeName(directory + u"/.corvel-sync.lock"_s).constData(),
+                      O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~StoreLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    StoreLock(const StoreLock &) = delete;
+    StoreLock &operator=(const StoreLock &) = delete;
+    [[nodiscard]] bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
 
 } // namespace
 
@@ -71,18 +89,24 @@ Result<QHash<QString, StoreCache::Held>> StoreCache::held() const
 {
     QHash<QString, Held> held;
     const QDir root(m_directory);
-    for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         QFile file(root.filePath(name) + u'/' + RecordName);
         if (!file.exists())
-            continue;
+            continue; // a folder of no sync: the next replace leaves it be
         if (!file.open(QIODevice::ReadOnly))
             return Result<QHash<QString, Held>>::failure(
                 u"The cache cannot be read at %1: %2"_s.arg(file.fileName(), file.errorString()));
         const QJsonObject record = QJsonDocument::fromJson(file.readAll()).object();
-        Held folder{root.filePath(name), {}};
-        for (const QJsonValue card : record.value(u"cards"_s).toArray()) {
+        Held folder{name,
+                    record.value(u"displayName"_s).toString(),
+                    record.value(u"syncToken"_s).toString(),
+                    {}};
+        const QJsonArray cards = record.value(u"cards"_s).toArray();
+        folder.cards.reserve(cards.size());
+        for (const QJsonValue card : cards) {
             const QJsonArray fields = card.toArray();
-            folder.fileByHref.insert(fields.at(0).toString(), fields.at(2).toString());
+            folder.cards.insert(fields.at(0).toString(),
+                                {fields.at(1).toString(), fields.at(2).toString()});
         }
         held.insert(record.value(u"href"_s).toString(), std::move(folder));
     }
@@ -92,11 +116,18 @@ Result<QHash<QString, StoreCache::Held>> StoreCache::held() const
 Result<std::vector<RemoteFolder>> StoreCache::read() const
 {
     std::vector<RemoteFolder> folders;
+    if (!QFileInfo(m_directory).isDir())
+        return folders;
+    const StoreLock lock(m_directory);
+    if (!lock.held())
+        return Result<std::vector<RemoteFolder>>::failure(failed(u"locked"_s, m_directory).error());
+    if (Status settled = CacheJournal::settle(m_directory); !settled.ok())
+        return Result<std::vector<RemoteFolder>>::failure(settled.error());
     const QDir root(m_directory);
     for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         QFile file(root.filePath(name) + u'/' + RecordName);
         if (!file.open(QIODevice::ReadOnly))
-            continue; // a folder of no sync: the next replace drops it
+            continue; // a folder of no sync
         const QJsonObject record = QJsonDocument::fromJson(file.readAll()).object();
         RemoteFolder folder{record.value(u"href"_s).toString(),
                             record.value(u"displayName"_s).toString(),
@@ -111,89 +142,102 @@ Result<std::vector<RemoteFolder>> StoreCache::read() const
     return folders;
 }
 
-Status StoreCache::writeFolder(const QString &directory, const RemoteFolder &folder,
-                               const Held *old) const
+Status StoreCache::planFolder(const RemoteFolder &folder, const Held &held, bool known,
+                              CacheJournal &journal, PendingFiles &files) const
 {
-    if (!QDir().mkdir(directory))
-        return failed(u"made"_s, directory);
-    const QString caption = folder.displayName.isEmpty()
-                                ? folder.href.section(u'/', -1, -1, QString::SectionSkipEmpty)
-                                : folder.displayName;
-    if (Status s = writeFile(directory + u"/displayname"_s, caption.toUtf8() + '\n'); !s.ok())
-        return s;
-    // Marked, so that an address book without cards still shows as a contact folder.
-    if (Status s = writeFile(directory + u"/.folderclass"_s, "IPM.Contact\n"); !s.ok())
-        return s;
-    QSet<QString> taken;
-    QJsonArray cards;
-    for (const RemoteCard &card : folder.cards) {
-        const QString file = nameFor(card.href, u".vcf"_s, taken);
+    // A new folder is written whole under a pending name and placed as one; a known one
+    // gets pending files for what changed, each placed over its old file.
+    const QString directory = known ? held.name : CacheJournal::pending(held.name);
+    const auto put = [&](const QString &file, const QByteArray &data) {
         const QString path = directory + u'/' + file;
-        if (!card.data.isEmpty()) {
-            if (Status s = writeFile(path, card.data); !s.ok())
-                return s;
-        } else {
-            // Unchanged: the cached file is linked, not copied.
-            const QString from = old ? old->fileByHref.value(card.href) : QString();
-            if (from.isEmpty() ||
-                ::link(QFile::encodeName(old->folderDirectory + u'/' + from).constData(),
-                       QFile::encodeName(path).constData()) != 0)
-                return failed(u"kept"_s, path);
-        }
-        cards.append(QJsonArray{card.href, card.etag, file});
+        if (!known)
+            return files.write(path, data);
+        journal.place(path);
+        return files.write(CacheJournal::pending(path), data);
+    };
+    if (!known) {
+        if (Status s = files.makeFolder(directory); !s.ok())
+            return s;
+        // Marked, so that an address book without cards still shows as a contact folder.
+        if (Status s = put(u".folderclass"_s, "IPM.Contact\n"); !s.ok())
+            return s;
     }
+    if (!known || folder.displayName != held.displayName)
+        if (Status s = put(u"displayname"_s, folder.caption().toUtf8() + '\n'); !s.ok())
+            return s;
+    QSet<QString> taken;
+    for (const HeldCard &card : held.cards)
+        taken.insert(card.file.toLower());
+    QHash<QString, HeldCard> gone = held.cards;
+    QJsonArray cards;
+    bool changed =
+        !known || folder.syncToken != held.syncToken || folder.displayName != held.displayName;
+    for (const RemoteCard &card : folder.cards) {
+        const auto was = held.cards.constFind(card.href);
+        const QString file =
+            was != held.cards.cend() ? was->file : nameFor(card.href, u".vcf"_s, taken);
+        gone.remove(card.href);
+        cards.append(QJsonArray{card.href, card.etag, file});
+        if (was != held.cards.cend() && was->etag == card.etag)
+            continue; // the file holds it already, whether or not it came again
+        if (card.data.isEmpty())
+            return Status::failure(
+                u"The cache changed while %1 was synced: sync again."_s.arg(folder.caption()));
+        if (Status s = put(file, card.data); !s.ok())
+            return s;
+        changed = true;
+    }
+    for (const HeldCard &card : gone)
+        journal.remove(held.name + u'/' + card.file);
+    if (!changed && gone.isEmpty())
+        return {};
     const QJsonObject record{{u"href"_s, folder.href},
                              {u"displayName"_s, folder.displayName},
                              {u"syncToken"_s, folder.syncToken},
                              {u"cards"_s, cards}};
-    return writeFile(directory + u'/' + RecordName,
-                     QJsonDocument(record).toJson(QJsonDocument::Compact));
+    if (Status s = put(RecordName, QJsonDocument(record).toJson(QJsonDocument::Compact)); !s.ok())
+        return s;
+    if (!known)
+        journal.place(held.name);
+    return {};
 }
 
 Status StoreCache::replace(const std::vector<RemoteFolder> &folders) const
 {
-    const QFileInfo target(m_directory);
-    if (Status made = MakePrivateFolder(target.path()); !made.ok())
+    if (Status made = MakePrivateFolder(m_directory); !made.ok())
         return made;
     removeTemporaries();
-    const Result<QHash<QString, Held>> old = held();
+    const StoreLock lock(m_directory);
+    if (!lock.held())
+        return failed(u"locked"_s, m_directory);
+    if (Status settled = CacheJournal::settle(m_directory); !settled.ok())
+        return settled;
+    Result<QHash<QString, Held>> old = held();
     if (!old.ok())
         return Status::failure(old.error());
-    const QString staging =
-        target.path() + u"/."_s + target.fileName() + u".sync-"_s + QString::number(::getpid());
-    QDir(staging).removeRecursively();
-    const auto fail = [&](Status why) {
-        QDir(staging).removeRecursively();
-        return why;
-    };
-    if (Status made = MakePrivateFolder(staging); !made.ok())
-        return fail(made);
     QSet<QString> taken;
+    for (const QString &name :
+         QDir(m_directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        taken.insert(name.toLower());
+    CacheJournal journal(m_directory);
+    PendingFiles files(m_directory);
     for (const RemoteFolder &folder : folders) {
-        const auto held = old->constFind(folder.href);
-        const QString directory = staging + u'/' + nameFor(folder.href, {}, taken);
-        if (Status s = writeFolder(directory, folder, held == old->cend() ? nullptr : &*held);
-            !s.ok())
-            return fail(s);
+        const bool known = old->contains(folder.href);
+        const Held held =
+            known ? old->take(folder.href) : Held{nameFor(folder.href, {}, taken), {}, {}, {}};
+        if (Status s = planFolder(folder, held, known, journal, files); !s.ok()) {
+            (void)CacheJournal::settle(m_directory); // drops the pending files
+            return s;
+        }
     }
-    // One flush of the file system for the whole cache: a card at a time would cost minutes.
-    const int fd = ::open(QFile::encodeName(staging).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0 || ::syncfs(fd) != 0) {
-        if (fd >= 0)
-            ::close(fd);
-        return fail(failed(u"written"_s, staging));
-    }
-    ::close(fd);
-    const QByteArray from = QFile::encodeName(staging);
-    const QByteArray to = QFile::encodeName(m_directory);
-    if (target.exists()) {
-        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) != 0)
-            return fail(failed(u"replaced"_s, m_directory));
-    } else if (::rename(from.constData(), to.constData()) != 0) {
-        return fail(failed(u"placed"_s, m_directory));
-    }
-    QDir(staging).removeRecursively(); // the old cache, now
-    return {};
+    for (const Held &gone : std::as_const(*old))
+        journal.remove(gone.name);
+    Status done = files.makeDurable();
+    if (done.ok())
+        done = journal.commit();
+    if (!done.ok())
+        (void)CacheJournal::settle(m_directory);
+    return done;
 }
 
 void StoreCache::removeTemporaries() const

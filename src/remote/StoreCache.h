@@ -10,6 +10,9 @@
 
 namespace corvel {
 
+class CacheJournal;
+class PendingFiles;
+
 // A remote store's cache: one vCard folder per folder on the server (a `displayname` file
 // captions it), each with a hidden record of the folder's href and sync token and each
 // card's href, etag and file. The local session reads it as it reads any store.
@@ -20,25 +23,35 @@ public:
 
     [[nodiscard]] const QString &directory() const { return m_directory; }
 
-    // What the cache holds, cards without data; nothing when there is no cache yet.
+    // What the cache holds, cards without data; nothing when there is no cache yet. Finishes
+    // first what a killed sync left (see CacheJournal).
     [[nodiscard]] Result<std::vector<RemoteFolder>> read() const;
 
-    // Puts `folders` in the cache's place at once: a reader, or a crash, sees the old cache
-    // or the new one whole. A card without data is taken from the cache as it is.
+    // Makes the cache hold `folders`, writing only what differs from what it holds: a
+    // failure before the change is committed leaves the cache as it was, a crash after it
+    // is finished by the next read() or replace(). A card without data must be in the
+    // cache with the same etag.
     [[nodiscard]] Status replace(const std::vector<RemoteFolder> &folders) const;
 
-    // Drops the cache and what a killed replace() left beside it.
+    // Drops the cache and what a killed sync of an older version left beside it.
     [[nodiscard]] Status remove() const;
 
 private:
+    struct HeldCard
+    {
+        QString etag;
+        QString file;
+    };
     struct Held
     {
-        QString folderDirectory;
-        QHash<QString, QString> fileByHref;
+        QString name; // of its folder in the cache
+        QString displayName;
+        QString syncToken;
+        QHash<QString, HeldCard> cards;
     };
     [[nodiscard]] Result<QHash<QString, Held>> held() const;
-    [[nodiscard]] Status writeFolder(const QString &directory, const RemoteFolder &folder,
-                                     const Held *old) const;
+    [[nodiscard]] Status planFolder(const RemoteFolder &folder, const Held &held, bool known,
+                                    CacheJournal &journal, PendingFiles &files) const;
     void removeTemporaries() const;
 
     QString m_directory;

@@ -69,7 +69,7 @@ FolderSyncCount StoreSync::count(const RemoteFolder &folder, const RemoteFolder 
     QHash<QString, QString> before;
     for (const RemoteCard &card : cached.cards)
         before.insert(card.href, card.etag);
-    FolderSyncCount count{folder.displayName, int(folder.cards.size()), 0, 0, 0};
+    FolderSyncCount count{folder.caption(), int(folder.cards.size()), 0, 0, 0};
     for (const RemoteCard &card : folder.cards) {
         const auto was = before.constFind(card.href);
         if (was == before.cend())

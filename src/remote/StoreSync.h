@@ -25,8 +25,8 @@ struct FolderSyncCount
 };
 
 // Brings a store's cache up to date from its source. Every folder is fetched and checked
-// before anything is written; then the cache is replaced whole, and only when something
-// changed. A failure leaves the cache exactly as it was.
+// before anything is written; then only what changed is written, and nothing when nothing
+// did. A failure leaves the cache exactly as it was.
 class StoreSync
 {
 public:
