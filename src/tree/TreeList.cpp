@@ -255,6 +255,19 @@ NodeHandle TreeList::addNode(const QString &caption, NodeHandle parent)
     return handleOf(slot);
 }
 
+void TreeList::reserveNodes(int more)
+{
+    const size_t fresh = more > 0 ? size_t(more) : 0;
+    if (fresh > m_free.size())
+        m_nodes.reserve(m_nodes.size() + fresh - m_free.size());
+}
+
+void TreeList::reserveValues(NodeHandle handle, int count)
+{
+    if (Node *n = node(handle); n && count > 0)
+        n->values.reserve(size_t(count));
+}
+
 NodeHandle TreeList::newNode() const
 {
     return handleOf(m_lastAdded);
