@@ -17,9 +17,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <memory>
+
+#include <sys/resource.h>
 
 using namespace corvel;
 using namespace Qt::StringLiterals;
@@ -172,6 +175,44 @@ void BM_LoadContactsWindow(benchmark::State &state)
     }
 }
 BENCHMARK(BM_LoadContactsWindow)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A vCard folder of the disk (CORVEL_VDIR, default /tmp/perfanchor/vdir100k; its parent is
+// the store "perf") listed through the window's command and drawn. Its counter is the
+// process's peak resident size, so run it alone (--benchmark_filter=VCardFolder).
+void BM_LoadVCardFolderWindowPeak(benchmark::State &state)
+{
+    const QString vdir = qEnvironmentVariable("CORVEL_VDIR", u"/tmp/perfanchor/vdir100k"_s);
+    if (!QFileInfo(vdir).isDir()) {
+        state.SkipWithError("no vCard folder (CORVEL_VDIR)");
+        return;
+    }
+    QTemporaryDir root;
+    const AppRunner::Options options = optionsIn(root.path());
+    CRegSettings settings(options.configRoot);
+    const QFileInfo folder(vdir);
+    (void)settings.saveSetting(u"Stores"_s, u"perf"_s, folder.absolutePath());
+    for (auto _ : state) {
+        ScriptedDialogHost dialogs;
+        AppRunner runner(options, &dialogs);
+        if (!runner.start() || !runner.window()->selectPath(u"perf/"_s + folder.fileName())) {
+            state.SkipWithError("the window did not start");
+            return;
+        }
+        runner.window()->aBar_Click(u"btnLoadContacts"_s);
+        runner.window()->repaint();
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        state.counters["peakMB"] = double(usage.ru_maxrss) / 1024;
+        state.counters["rows"] = runner.workspace()->tree().count();
+        state.PauseTiming();
+        runner.window()->close();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LoadVCardFolderWindowPeak)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

@@ -37,11 +37,10 @@ std::vector<TableRow> FolderRows::nodes(const TreeList &tree)
     return rows;
 }
 
-Result<std::vector<TableRow>> FolderRows::items(TreeList &tree, OlNamespace &session,
-                                                ColumnSets &columnSets, const QString &folder,
-                                                bool json, const QString &find)
+Status FolderRows::items(TreeList &tree, OlNamespace &session, ColumnSets &columnSets,
+                         const QString &folder, bool json, const QString &find, const RowSink &sink)
 {
-    using R = Result<std::vector<TableRow>>;
+    using R = Status;
     NodeHandle node = findFolder(tree, folder);
     if (node.isNull())
         return R::failure(QStringLiteral("there is no folder \"%1\"").arg(folder));
@@ -60,9 +59,9 @@ Result<std::vector<TableRow>> FolderRows::items(TreeList &tree, OlNamespace &ses
     for (int i = 1; i < layout.columnCount(); ++i)
         names << layout.columns[static_cast<size_t>(i)].boundValue;
 
-    std::vector<TableRow> rows;
+    TableRow out;
     for (NodeHandle row : RowFinder::rowsFound(tree, holder, find)) {
-        TableRow out;
+        out.cells.clear();
         if (json) {
             out.json = {
                 {NodeValueName::olType(), jsonOf(tree.value(row, NodeValueName::olType()))},
@@ -75,9 +74,9 @@ Result<std::vector<TableRow>> FolderRows::items(TreeList &tree, OlNamespace &ses
             for (const QString &name : names)
                 out.cells << tree.value(row, name).toString();
         }
-        rows.push_back(std::move(out));
+        sink(out);
     }
-    return rows;
+    return {};
 }
 
 } // namespace corvel

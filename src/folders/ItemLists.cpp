@@ -196,8 +196,7 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     m_tree.setColumnLayout(holder, layout);
     if (firstListing)
         m_tree.setValue(holder, fitColumnsValue(), 1);
-    addRows(holder, kind, layout, items);
-    items.clear(); // the session's objects go before the tree is drawn
+    addRows(holder, kind, layout, std::move(items)); // the items go before the tree is drawn
 
     m_tree.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(kind.sortValue));
     // Sub-folders and the listing node keep the tree's natural order: the listing node's
@@ -232,7 +231,7 @@ NodeHandle ItemLists::rowsHolderFor(NodeHandle node, const Kind &kind, bool &mad
 }
 
 void ItemLists::addRows(NodeHandle holder, const Kind &kind, const ColumnLayout &layout,
-                        const std::vector<std::shared_ptr<OlItem>> &items)
+                        std::vector<std::shared_ptr<OlItem>> items)
 {
     // Which columns can be filled, resolved once rather than per row.
     struct Binding
@@ -250,10 +249,12 @@ void ItemLists::addRows(NodeHandle holder, const Kind &kind, const ColumnLayout 
     }
 
     const QString entryIdName = NodeValueName::EntryId();
+    const int valuesPerRow = 2 + static_cast<int>(bindings.size()); // EntryId and olType too
+    m_tree.reserveNodes(static_cast<int>(items.size()));
     const qint64 total = static_cast<qint64>(items.size());
     qint64 processed = 0;
     int shownPercent = -1;
-    for (const std::shared_ptr<OlItem> &item : items) {
+    for (std::shared_ptr<OlItem> &item : items) {
         ++processed;
         // Item by item, a failure costs only what it touches: an unreadable class skips the
         // item, an unreadable property leaves that value unset.
@@ -264,6 +265,7 @@ void ItemLists::addRows(NodeHandle holder, const Kind &kind, const ColumnLayout 
         }
         if (itemClass == kind.itemClass) {
             const NodeHandle row = m_tree.addNode(QString(), holder);
+            m_tree.reserveValues(row, valuesPerRow);
             try {
                 m_tree.setValue(row, entryIdName, item->EntryID());
             } catch (const OutlookError &) {
@@ -276,6 +278,8 @@ void ItemLists::addRows(NodeHandle holder, const Kind &kind, const ColumnLayout 
                 }
             }
         }
+        // Its values are shared with the row; the rest need not wait for the last row.
+        item.reset();
         // Drawing a bar costs far more than a row; only a new whole percent is drawn.
         const int percent = static_cast<int>(processed * 100 / total);
         if (percent != shownPercent && m_status) {

@@ -57,8 +57,9 @@ private:
     // has sub-folders (madeListingNode then set).
     [[nodiscard]] NodeHandle rowsHolderFor(NodeHandle node, const Kind &kind,
                                            bool &madeListingNode);
+    // Each item is let go once its row is made.
     void addRows(NodeHandle holder, const Kind &kind, const ColumnLayout &layout,
-                 const std::vector<std::shared_ptr<OlItem>> &items);
+                 std::vector<std::shared_ptr<OlItem>> items);
     void showListed(NodeHandle holder, bool expand, bool select);
     [[nodiscard]] int columnSetFor(const QString &entryId, const Kind &kind);
     [[nodiscard]] ColumnLayout layoutFor(int columnSet) const;

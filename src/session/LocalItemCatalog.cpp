@@ -2,6 +2,9 @@
 
 #include "session/OutlookSession.h"
 
+#include <optional>
+#include <utility>
+
 namespace corvel {
 
 namespace {
@@ -52,6 +55,21 @@ const LocalItemSource *LocalItemCatalog::sourceFor(const LocalStoreTree &tree,
     return nullptr;
 }
 
+quint32 LocalItemCatalog::placeOf(const std::shared_ptr<LocalStoreTree> &tree,
+                                  const LocalStoreTree::Folder &folder,
+                                  const LocalItemSource *source)
+{
+    QMutexLocker lock(&m_mutex);
+    for (size_t i = 0; i < m_places.size(); ++i) {
+        const Place &place = m_places[i];
+        if (place.tree == tree && place.source == source &&
+            place.folder.relativePath == folder.relativePath)
+            return quint32(i);
+    }
+    m_places.push_back({tree, folder, source});
+    return quint32(m_places.size() - 1);
+}
+
 void LocalItemCatalog::remember(const QString &baseId, Location location)
 {
     QMutexLocker lock(&m_mutex);
@@ -66,9 +84,10 @@ LocalItemCatalog::items(const std::shared_ptr<LocalStoreTree> &tree,
     if (!source)
         return {};
     const QString directory = tree->absolutePath(folder.relativePath);
+    const quint32 place = placeOf(tree, folder, source);
     return source->readItems(directory, [&](const QString &key, int card) {
         const QString base = tree->itemIdOf(folder.relativePath, key);
-        remember(base, {tree, folder, key, source});
+        remember(base, {place, key});
         return card >= 2 ? base + QLatin1Char('-') + QString::number(card) : base;
     });
 }
@@ -86,8 +105,9 @@ void LocalItemCatalog::indexAllStores()
             } catch (const OutlookError &) {
                 continue; // a folder that cannot be read holds nothing to find
             }
+            const quint32 place = placeOf(tree, folder, source);
             for (const QString &key : keys)
-                remember(tree->itemIdOf(folder.relativePath, key), {tree, folder, key, source});
+                remember(tree->itemIdOf(folder.relativePath, key), {place, key});
         }
     }
 }
@@ -97,14 +117,14 @@ std::shared_ptr<OlItem> LocalItemCatalog::item(const QString &entryId)
     QString base;
     int card = 1;
     splitId(entryId, base, card);
-    auto lookup = [&]() -> std::optional<Location> {
+    auto lookup = [&]() -> std::optional<std::pair<Place, QString>> {
         QMutexLocker lock(&m_mutex);
         const auto it = m_locations.constFind(base);
         if (it == m_locations.cend())
             return std::nullopt;
-        return *it;
+        return std::pair{m_places[it->place], it->key};
     };
-    std::optional<Location> location = lookup();
+    auto location = lookup();
     if (!location) {
         indexAllStores();
         location = lookup();
@@ -112,8 +132,9 @@ std::shared_ptr<OlItem> LocalItemCatalog::item(const QString &entryId)
     if (!location)
         throw OutlookError(
             QStringLiteral("The item cannot be found; it may have been deleted or moved."));
-    return location->source->readItem(location->tree->absolutePath(location->folder.relativePath),
-                                      location->key, card, entryId);
+    const Place &place = location->first;
+    return place.source->readItem(place.tree->absolutePath(place.folder.relativePath),
+                                  location->second, card, entryId);
 }
 
 } // namespace corvel

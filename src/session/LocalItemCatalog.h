@@ -32,15 +32,24 @@ public:
     [[nodiscard]] std::shared_ptr<OlItem> item(const QString &entryId);
 
 private:
-    struct Location
+    // A folder whose items are remembered, shared by all of them: a large folder's index
+    // then costs little more than its keys.
+    struct Place
     {
         std::shared_ptr<LocalStoreTree> tree;
         LocalStoreTree::Folder folder;
-        QString key;
         const LocalItemSource *source = nullptr;
+    };
+    struct Location
+    {
+        quint32 place = 0; // in m_places
+        QString key;
     };
     [[nodiscard]] const LocalItemSource *sourceFor(const LocalStoreTree &tree,
                                                    const LocalStoreTree::Folder &folder) const;
+    [[nodiscard]] quint32 placeOf(const std::shared_ptr<LocalStoreTree> &tree,
+                                  const LocalStoreTree::Folder &folder,
+                                  const LocalItemSource *source);
     void remember(const QString &baseId, Location location);
     void indexAllStores();
 
@@ -48,6 +57,7 @@ private:
     std::unique_ptr<LocalItemSource> m_contacts;
     std::unique_ptr<LocalItemSource> m_messages;
     QMutex m_mutex; // the index is filled from listing threads too
+    std::vector<Place> m_places;
     QHash<QString, Location> m_locations;
 };
 

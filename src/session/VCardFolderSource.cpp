@@ -218,8 +218,10 @@ std::vector<std::shared_ptr<OlItem>> VCardFolderSource::readItems(const QString 
         total += chunk.size();
     std::vector<std::shared_ptr<OlItem>> items;
     items.reserve(total);
-    for (auto &chunk : chunks)
+    for (auto &chunk : chunks) {
         std::move(chunk.begin(), chunk.end(), std::back_inserter(items));
+        std::vector<std::shared_ptr<OlItem>>().swap(chunk); // not held twice at the end
+    }
     return items;
 }
 

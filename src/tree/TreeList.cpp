@@ -255,6 +255,19 @@ NodeHandle TreeList::addNode(const QString &caption, NodeHandle parent)
     return handleOf(slot);
 }
 
+void TreeList::reserveNodes(int more)
+{
+    const size_t fresh = more > 0 ? size_t(more) : 0;
+    if (fresh > m_free.size())
+        m_nodes.reserve(m_nodes.size() + fresh - m_free.size());
+}
+
+void TreeList::reserveValues(NodeHandle handle, int count)
+{
+    if (Node *n = node(handle); n && count > 0)
+        n->values.reserve(size_t(count));
+}
+
 NodeHandle TreeList::newNode() const
 {
     return handleOf(m_lastAdded);
@@ -326,27 +339,35 @@ void TreeList::ensureSorted(quint32 parentSlot) const
     struct Entry
     {
         SortKey primary;
-        SortKey secondary;
         quint64 sequence;
         quint32 slot;
+        quint32 position; // in captions, for the natural order
     };
     const bool natural = parent.childOrder == ChildOrder::Natural;
     const int byName = natural ? m_sortMeName : parent.childOrderName;
     static const NodeValue empty;
     std::vector<Entry> entries;
     entries.reserve(parent.childCount);
+    // Only the natural order breaks ties by caption: a large sorted listing then holds one
+    // key a row while it sorts, not two.
+    std::vector<SortKey> captions;
+    if (natural)
+        captions.reserve(parent.childCount);
     for (quint32 child = parent.firstChild; child != None; child = m_nodes[child].next) {
         const Node &n = m_nodes[child];
         const NodeValue *value = byName >= 0 ? n.find(byName) : nullptr;
         SortKey primary = byName >= 0 ? SortKey(value ? *value : empty) : SortKey(n.caption);
-        SortKey secondary = natural ? SortKey(n.caption) : SortKey();
-        entries.push_back({std::move(primary), std::move(secondary), n.sequence, child});
+        entries.push_back({std::move(primary), n.sequence, child, quint32(captions.size())});
+        if (natural)
+            captions.emplace_back(n.caption);
     }
-    auto before = [](const Entry &a, const Entry &b) {
+    auto before = [&captions](const Entry &a, const Entry &b) {
         if (const int c = a.primary.compare(b.primary))
             return c < 0;
-        if (const int c = a.secondary.compare(b.secondary))
-            return c < 0;
+        if (!captions.empty()) {
+            if (const int c = captions[a.position].compare(captions[b.position]))
+                return c < 0;
+        }
         return a.sequence < b.sequence;
     };
     // Children read back from a file, or added in order, are usually sorted already.

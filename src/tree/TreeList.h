@@ -61,6 +61,10 @@ public:
     // Appends a node as the parent's last child (a null parent: the top level), or at its
     // sorted place when the parent keeps its children sorted.
     NodeHandle addNode(const QString &caption, NodeHandle parent = {});
+    // Room for that many more nodes, and for that many values on one node: a large listing
+    // then grows its storage once instead of doubling it (and holding both copies) as it goes.
+    void reserveNodes(int more);
+    void reserveValues(NodeHandle node, int count);
     [[nodiscard]] NodeHandle newNode() const; // the node added last
     [[nodiscard]] int newIndex() const;
     [[nodiscard]] int count() const { return static_cast<int>(m_liveCount); }

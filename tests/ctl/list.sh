@@ -37,6 +37,8 @@ fails 1 "No such folder" list "Personal Folders/No such folder"
 fails 1 "not a contact or message folder" list "Personal Folders"
 fails 2 "" list
 fails 2 "" list a b
+"$ctl" --app-path "$app" list "Personal Folders/Contacts" >/dev/full 2>"$work/err"
+check "a listing that cannot be written out fails" test $? = 1
 
 # Message folders list too; listing writes no data file.
 ok list "Personal Folders/Drafts"
