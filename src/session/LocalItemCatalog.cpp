@@ -76,6 +76,15 @@ void LocalItemCatalog::remember(const QString &baseId, Location location)
     m_locations.insert(baseId, std::move(location));
 }
 
+void LocalItemCatalog::rememberSaved(const std::shared_ptr<LocalStoreTree> &tree,
+                                     const LocalStoreTree::Folder &folder, const QString &key)
+{
+    // Otherwise opening a letter just saved would list every item of every store (100,000
+    // contacts take most of a second) to learn where it is.
+    if (const LocalItemSource *source = sourceFor(*tree, folder))
+        remember(tree->itemIdOf(folder.relativePath, key), {tree, folder, key, source});
+}
+
 std::vector<std::shared_ptr<OlItem>>
 LocalItemCatalog::items(const std::shared_ptr<LocalStoreTree> &tree,
                         const LocalStoreTree::Folder &folder)

@@ -28,6 +28,9 @@ public:
     // The items of a contact or message folder; none for other folders.
     [[nodiscard]] std::vector<std::shared_ptr<OlItem>>
     items(const std::shared_ptr<LocalStoreTree> &tree, const LocalStoreTree::Folder &folder);
+    // An item just saved in the folder under `key`: found by its EntryID without a search.
+    void rememberSaved(const std::shared_ptr<LocalStoreTree> &tree,
+                       const LocalStoreTree::Folder &folder, const QString &key);
     // Throws OutlookError when no registered store holds the item now.
     [[nodiscard]] std::shared_ptr<OlItem> item(const QString &entryId);
 

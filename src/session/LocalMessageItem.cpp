@@ -288,12 +288,12 @@ void LocalMessageItem::saveIn(const OlFolder &folder)
     const auto *local = dynamic_cast<const LocalFolder *>(&folder);
     if (!local || local->relativePath().isEmpty())
         throw OutlookError(u"The message cannot be saved in \"%1\"."_s.arg(folder.Name()));
-    saveNew(local->storeTree(), local->relativePath(),
-            local->storeTree()->absolutePath(local->relativePath()));
+    local->rememberSaved(saveNew(local->storeTree(), local->relativePath(),
+                                 local->storeTree()->absolutePath(local->relativePath())));
 }
 
-void LocalMessageItem::saveNew(const std::shared_ptr<LocalStoreTree> &store,
-                               const QString &relativePath, const QString &directory)
+QString LocalMessageItem::saveNew(const std::shared_ptr<LocalStoreTree> &store,
+                                  const QString &relativePath, const QString &directory)
 {
     Result<QByteArray> bytes = message().fileBytes();
     if (!bytes.ok())
@@ -306,6 +306,7 @@ void LocalMessageItem::saveNew(const std::shared_ptr<LocalStoreTree> &store,
     m_entryId = store->itemIdOf(relativePath, added->unique);
     m_subject.reset();
     m_changed = false;
+    return added->unique;
 }
 
 std::shared_ptr<OlItem> LocalMessageItem::Copy()

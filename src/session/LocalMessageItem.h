@@ -85,8 +85,9 @@ private:
     [[nodiscard]] MailMessage &changeable();
     void setRecipients(MailMessage::Recipients which, const QString &addresses);
     [[nodiscard]] std::shared_ptr<LocalStoreTree> homeStore() const;
-    void saveNew(const std::shared_ptr<LocalStoreTree> &store, const QString &relativePath,
-                 const QString &directory);
+    // Returns the file's key in the folder.
+    QString saveNew(const std::shared_ptr<LocalStoreTree> &store, const QString &relativePath,
+                    const QString &directory);
     // Checks `mail` as it is to be queued, and gives it the configured sender where it has none.
     void readyForQueue(MailMessage &mail) const;
     [[nodiscard]] QString outboxOf(std::map<const LocalStoreTree *, QString> &outboxes) const;

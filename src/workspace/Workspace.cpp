@@ -210,6 +210,12 @@ void Workspace::startDelivery()
         m_delivery->agent().start();
 }
 
+void Workspace::stopBackgroundWork()
+{
+    m_storeSyncs.reset();
+    m_delivery.reset();
+}
+
 QStringList Workspace::save() const
 {
     QStringList problems;

@@ -65,6 +65,9 @@ public:
     // Sends what waits in the Outbox, from earlier runs or other programs, in the background
     // for the rest of the run (the local store's sessions only).
     void startDelivery();
+    // Stops what runs in the background (delivery, syncs with servers), each finishing the
+    // step in hand and keeping its outcome, as destruction would.
+    void stopBackgroundWork();
 
     // Writes the groups and the column sets when the session was opened in this run.
     // Returns what could not be written; the column sets are saved even when the groups fail.

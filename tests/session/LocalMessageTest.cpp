@@ -137,6 +137,12 @@ TEST_F(LocalMessageTest, CreateSaveAndSaveAgainOverTheSameFile)
     item->Save();
     EXPECT_EQ(files(u"Drafts"_s).size(), 3);
     EXPECT_EQ(session->GetItemFromID(item->EntryID())->Subject(), u"New letter, revised"_s);
+
+    // Found by the place saveIn gave the catalog, not by listing the stores.
+    const auto other = app->CreateItem(0);
+    other->setSubject(u"Second"_s);
+    other->saveIn(*folder(u"Drafts"_s));
+    EXPECT_EQ(session->GetItemFromID(other->EntryID())->Subject(), u"Second"_s);
 }
 
 TEST_F(LocalMessageTest, CopyIsIndependentAndSendQueuesACompleteMessage)

@@ -70,6 +70,7 @@ int main(int argc, char *argv[])
     options.select = parser.value(select);
     options.load = parser.isSet(load);
     AppRunner runner(std::move(options));
+    runner.leaveMemoryAtExit();
     if (!runner.start())
         return 1;
     return QApplication::exec();
