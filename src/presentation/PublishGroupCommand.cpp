@@ -39,7 +39,11 @@ void PublishGroupCommand::publishSelectedGroup()
 {
     Workspace &workspace = *m_services.workspace;
     // Both replace a store's cache whole; one at a time keeps either from losing the other's.
-    if (m_thread || workspace.storeSyncs().running()) {
+    if (m_thread) {
+        show(u"A group is still being published: publish again once it is done."_s);
+        return;
+    }
+    if (workspace.storeSyncs().running()) {
         show(u"A store is being brought up to date: publish once it is done."_s);
         return;
     }
