@@ -11,10 +11,24 @@
 #include <QThread>
 
 #include <memory>
+#include <mutex>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
 namespace corvel {
+
+namespace {
+
+// What the upload's thread hands back, under a lock the race checker can see (Qt's own
+// queue it cannot).
+struct Outcome
+{
+    std::mutex lock;
+    std::optional<Result<GroupPublish::Uploaded>> uploaded;
+};
+
+} // namespace
 
 PublishGroupCommand::PublishGroupCommand(Services services)
     : m_services(std::move(services))
@@ -68,16 +82,21 @@ void PublishGroupCommand::publishSelectedGroup()
     }
     show(u"Publishing \"%1\" to %2…"_s.arg(job->caption, job->folder));
     auto shared = std::make_shared<GroupPublish::Job>(std::move(*job));
-    m_thread = QThread::create([this, shared] {
-        auto result = std::make_shared<Result<GroupPublish::Uploaded>>(shared->upload());
-        const auto finish = [this, shared, result] {
+    auto outcome = std::make_shared<Outcome>();
+    m_thread = QThread::create([shared, outcome] {
+        Result<GroupPublish::Uploaded> uploaded = shared->upload();
+        const std::lock_guard lock(outcome->lock);
+        outcome->uploaded.emplace(std::move(uploaded));
+    });
+    // Connected here, so the end is heard on this thread, and only after the thread ran.
+    QObject::connect(m_thread, &QThread::finished, &m_receiver, [this, shared, outcome] {
+        const auto finish = [this, shared, outcome] {
+            const std::lock_guard lock(outcome->lock);
             Workspace &space = *m_services.workspace;
             MailGroups now(space.tree(), space.groups(), space.session());
-            return GroupPublish(space, now).finish(*shared, *result);
+            return GroupPublish(space, now).finish(*shared, *outcome->uploaded);
         };
-        QMetaObject::invokeMethod(
-            &m_receiver, [this, finish, caption = shared->caption] { uploaded(finish, caption); },
-            Qt::QueuedConnection);
+        uploaded(finish, shared->caption);
     });
     m_thread->start();
 }
