@@ -1,7 +1,9 @@
 #include "ctl/CtlContext.h"
+#include "folders/FolderLookup.h"
 #include "groups/GetNameForm.h"
 #include "groups/GroupStore.h"
 #include "groups/MailGroups.h"
+#include "workspace/GroupPublish.h"
 #include "workspace/InstanceLock.h"
 #include "workspace/Workspace.h"
 
@@ -20,6 +22,7 @@ namespace {
 struct VerbRun
 {
     MailGroups &groups;
+    Workspace &workspace;
     const QStringList &args;
     const char *usage;
     bool changed = true;      // the group file must be written
@@ -231,6 +234,39 @@ int importList(VerbRun &run)
     return loaded->refused.empty() ? ExitOk : ExitFailed;
 }
 
+int publishGroup(VerbRun &run)
+{
+    const QStringList &args = run.args;
+    QString folder;
+    GroupCard::Dialect dialect = GroupCard::Dialect::Apple;
+    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == u"--to"_s)
+            folder = args[i + 1];
+        else if (args[i] != u"--dialect"_s || !GroupCard::dialectNamed(args[i + 1], dialect))
+            return usageError(run);
+    }
+    if (folder.isEmpty() || args.size() % 2 == 0)
+        return usageError(run);
+    run.changed = false;
+    const Result<GroupId> g = run.groups.find(args[0]);
+    if (!g.ok())
+        return fail(g.error());
+    const NodeHandle node = findFolder(run.workspace.tree(), folder);
+    if (!node)
+        return fail(u"there is no contact folder \"%1\""_s.arg(folder));
+    GroupPublish publish(run.workspace, run.groups);
+    const Result<GroupPublish::Job> job = publish.prepare(*g, node, dialect);
+    if (!job.ok())
+        return fail(job.error());
+    const Result<QStringList> said = publish.finish(*job, job->upload());
+    if (!said.ok())
+        return fail(said.error());
+    run.changed = true;
+    for (const QString &line : *said)
+        printOut(line);
+    return ExitOk;
+}
+
 struct Verb
 {
     qsizetype minArgs;
@@ -260,6 +296,8 @@ const std::map<QString, Verb> &verbs()
         {u"export"_s, {2, 2, "export GROUP FILE", exportList}},
         {u"import"_s, {2, 2, "import GROUP FILE", importList}},
         {u"import-groups"_s, {1, 1, "import-groups FOLDER", importGroups}},
+        {u"publish-group"_s,
+         {3, 5, "publish-group GROUP --to FOLDER [--dialect apple|vcard4]", publishGroup}},
     };
     return table;
 }
@@ -300,7 +338,7 @@ int runGroupVerb(const QString &verb, const CtlContext &context)
     if (!opened(workspace))
         return ExitFailed;
     MailGroups groups(workspace.tree(), workspace.groups(), workspace.session());
-    VerbRun run{groups, context.args, v.usage};
+    VerbRun run{groups, workspace, context.args, v.usage};
     const int exit = v.run(run);
     if ((exit == ExitOk || run.keepChanges) && run.changed) {
         const Status saved = workspace.groups().saveGroupFile(workspace.tree());

@@ -73,6 +73,10 @@ std::vector<CtlVerb> makeVerbs()
                   "already in the group), refused K (line L: ...)\""_s),
         groupVerb(u"import-groups"_s, u"import-groups FOLDER"_s,
                   u"one Standard Mail Group per group card of the vCard folder"_s),
+        groupVerb(u"publish-group"_s, u"publish-group GROUP --to FOLDER [--dialect apple|vcard4]"_s,
+                  u"write a Standard Mail Group into a contact folder (of a\n"
+                  "server, or local) as a group card; again: the same card,\n"
+                  "never over one changed since it was published"_s),
         {u"list"_s, u"list FOLDER [--find TEXT]"_s,
          u"the contacts or messages of a folder (caption path such as\n"
          "\"Personal Folders/Contacts\", or EntryId) as rows; --find:\n"

@@ -452,4 +452,25 @@ Result<QStringList> MailGroups::importGroupCards(NodeHandle folder)
         .runFolder(*m_session, folder, findNodeOfKind(m_tree, NodeKind::StandardRoot));
 }
 
+Result<PublishedCard> MailGroups::publishedCard(GroupId id) const
+{
+    const Result<NodeHandle> node = nodeOf(id, MailGroup::Kind::Standard);
+    if (!node.ok())
+        return Result<PublishedCard>::failure(node.error());
+    return PublishedCard{text(m_tree, *node, NodeValueName::CardUID()),
+                         text(m_tree, *node, NodeValueName::CardFolder()),
+                         text(m_tree, *node, NodeValueName::CardTag())};
+}
+
+Status MailGroups::setPublishedCard(GroupId id, const PublishedCard &card)
+{
+    const Result<NodeHandle> node = nodeOf(id, MailGroup::Kind::Standard);
+    if (!node.ok())
+        return Status::failure(node.error());
+    m_tree.setValue(*node, NodeValueName::CardUID(), card.uid);
+    m_tree.setValue(*node, NodeValueName::CardFolder(), card.folder);
+    m_tree.setValue(*node, NodeValueName::CardTag(), card.tag);
+    return {};
+}
+
 } // namespace corvel

@@ -2,6 +2,7 @@
 
 #include "groups/GroupEditor.h"
 #include "groups/MailGroup.h"
+#include "groups/PublishedCard.h"
 #include "support/Result.h"
 
 #include <QString>
@@ -94,6 +95,11 @@ public:
     // caption path); returns the members left out.
     [[nodiscard]] Result<QStringList> importGroupCards(const QString &folder);
     [[nodiscard]] Result<QStringList> importGroupCards(NodeHandle folder);
+
+    // Where a Standard Mail Group was published as a group card; empty when never. Kept on
+    // the group's node only once it is published, so other groups' file stays as it was.
+    [[nodiscard]] Result<PublishedCard> publishedCard(GroupId id) const;
+    [[nodiscard]] Status setPublishedCard(GroupId id, const PublishedCard &card);
 
 private:
     [[nodiscard]] Result<NodeHandle> nodeOf(GroupId id, MailGroup::Kind kind) const;

@@ -15,10 +15,12 @@
 #include "gui/frmGetName.h"
 #include "gui/frmMailWiz.h"
 #include "presentation/FileDialogRequest.h"
+#include "presentation/PublishTargetForm.h"
 #include "session/OutlookSession.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -158,6 +160,18 @@ bool QtDialogHost::askDynamicGroup(DynGrpForm &form)
 {
     frmDynGrp dialog(form, owner());
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogHost::askPublishTarget(PublishTargetForm &form)
+{
+    QStringList paths;
+    for (const PublishTargetForm::Row &row : form.rows())
+        paths << row.path;
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+        owner(), PublishTargetForm::caption(),
+        QStringLiteral("Contact folder to publish the group to:"), paths, 0, false, &ok);
+    return ok && form.choose(static_cast<int>(paths.indexOf(chosen)));
 }
 
 QString QtDialogHost::chooseFile(const FileDialogRequest &request)

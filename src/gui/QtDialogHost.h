@@ -45,6 +45,7 @@ public:
     [[nodiscard]] bool askEMail(GetEMailForm &form) override;
     [[nodiscard]] bool askCopyTarget(CopyToForm &form) override;
     [[nodiscard]] bool askDynamicGroup(DynGrpForm &form) override;
+    [[nodiscard]] bool askPublishTarget(PublishTargetForm &form) override;
     [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
     [[nodiscard]] bool runMailWizard(MailWizard &wizard) override;
     [[nodiscard]] InterruptedRun askInterruptedRun(const QString &text) override;

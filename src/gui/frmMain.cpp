@@ -21,6 +21,7 @@
 #include "presentation/MailSetupCommand.h"
 #include "presentation/MailSetupForm.h"
 #include "presentation/NewMessageCommand.h"
+#include "presentation/PublishGroupCommand.h"
 #include "presentation/StoreSyncCommand.h"
 #include "presentation/TreeInteraction.h"
 #include "session/OutlookSession.h"
@@ -452,6 +453,13 @@ void frmMain::buildDispatchTable()
     add(u"btnSaveList"_s, [this] { groupCommands().saveAddressList(); });
     add(u"btnLoadList"_s, [this] { groupCommands().loadAddressList(); });
     add(u"btnImportGroups"_s, [this] { groupCommands().importAddressBookGroups(); });
+    add(u"btnPublishGroup"_s, [this] {
+        if (!m_publishGroup)
+            m_publishGroup = std::make_unique<PublishGroupCommand>(PublishGroupCommand::Services{
+                m_services.workspace, m_services.dialogs, m_statBar.get(),
+                [this] { return selIndex(); }, [this] { groupCommands().saveGroups(); }});
+        m_publishGroup->publishSelectedGroup();
+    });
     add(u"btnGrpProperties"_s, [this] { groupCommands().editDynamicGroup(); });
     add(u"btnVerify"_s, [this] { groupCommands().verifyAddresses(); });
     add(u"btnAddContact"_s, [this] { groupCommands().doBtnAddContact(); });

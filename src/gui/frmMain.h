@@ -23,6 +23,7 @@ class GroupCommands;
 class GroupMailCommand;
 class HelpWindow;
 class ListingCommand;
+class PublishGroupCommand;
 class StoreSyncCommand;
 class StatusPanels;
 class TreeFindBar;
@@ -138,7 +139,8 @@ private:
     std::unique_ptr<GroupCommands> m_groupCommands;
     std::unique_ptr<GroupMailCommand> m_groupMail;
     std::unique_ptr<ListingCommand> m_listing;
-    std::unique_ptr<StoreSyncCommand> m_storeSync; // after m_listing: its syncs call it
+    std::unique_ptr<StoreSyncCommand> m_storeSync;       // after m_listing: its syncs call it
+    std::unique_ptr<PublishGroupCommand> m_publishGroup; // after what its end calls
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
     bool m_startupReady = false;

@@ -24,7 +24,8 @@ void ButtonStateRules::setButtonStates(ToolStates &tools, NodeKind kind, const S
     for (const QString &name :
          {u"btnSaveList"_s, u"btnLoadList"_s, u"btnRefresh"_s, u"btnLoadContacts"_s,
           u"btnEditItem"_s, u"btnChgName"_s, u"btnAddContact"_s, u"btnDelete"_s, u"btnCopy"_s,
-          u"btnDoMail"_s, u"btnVerify"_s, u"btnGrpProperties"_s, u"btnImportGroups"_s})
+          u"btnDoMail"_s, u"btnVerify"_s, u"btnGrpProperties"_s, u"btnImportGroups"_s,
+          u"btnPublishGroup"_s})
         tools.setEnabled(name, false);
     tools.setVisible(u"btnLoadContacts", true);
     tools.setVisible(u"btnLoadMessages", false);
@@ -52,7 +53,8 @@ void ButtonStateRules::setButtonStates(ToolStates &tools, NodeKind kind, const S
             enable(tools, {u"btnRefresh"_s});
             break;
         case NodeKind::StandardGroup:
-            enable(tools, {u"btnChgName"_s, u"btnAddContact"_s, u"btnDelete"_s, u"btnLoadList"_s});
+            enable(tools, {u"btnChgName"_s, u"btnAddContact"_s, u"btnDelete"_s, u"btnLoadList"_s,
+                           u"btnPublishGroup"_s});
             if (notEmpty)
                 enable(tools, {u"btnDoMail"_s, u"btnVerify"_s, u"btnSaveList"_s});
             break;

@@ -72,6 +72,9 @@ CommandTable::CommandTable()
         makeTool(u"btnImportGroups"_s, u"&Import Address Book Groups..."_s,
                  u"Import Address Book Groups"_s, u"Import Groups from the Address Book"_s,
                  C::Folders),
+        makeTool(u"btnPublishGroup"_s, u"&Publish to Address Book..."_s,
+                 u"Publish to Address Book"_s,
+                 u"Publish the Group as a Group Card in a Contact Folder"_s, C::Folders),
         makeTool(u"btnExit"_s, u"&Exit"_s, u"&Exit"_s, u"Exit"_s, C::Tools),
         makeTool(u"btnIncludeAll"_s, u"Include Other Personal Folders"_s, {},
                  u"Include Contacts from Other Personal Folders"_s, C::Options),
@@ -114,9 +117,11 @@ CommandTable::CommandTable()
     }
 
     std::vector<BandEntry> toolbar = treeTools();
+    std::vector<BandEntry> popupTools = treeTools();
+    popupTools.push_back({u"btnPublishGroup"_s, true, {}});
     toolbar.push_back({u"btnExit"_s, true, {}});
     m_bands = {
-        {u"popTL1"_s, u"popTL1"_s, BandKind::Popup, treeTools()},
+        {u"popTL1"_s, u"popTL1"_s, BandKind::Popup, popupTools},
         {u"smlTBar"_s, u"Small Toolbar"_s, BandKind::Toolbar, toolbar},
         {u"Options"_s,
          u"popOptions"_s,
@@ -147,7 +152,8 @@ CommandTable::CommandTable()
           {u"btnAddContact"_s, false, {}},
           {u"btnGrpProperties"_s, false, {}},
           {u"btnVerify"_s, false, {}},
-          {u"btnImportGroups"_s, true, {}}}},
+          {u"btnImportGroups"_s, true, {}},
+          {u"btnPublishGroup"_s, false, {}}}},
         {u"Mail"_s,
          u"popMail"_s,
          BandKind::Popup,

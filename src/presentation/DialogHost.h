@@ -14,6 +14,7 @@ class GetNameForm;
 class GeneratorWindow;
 class MailWizard;
 class MailSetupForm;
+class PublishTargetForm;
 struct FileDialogRequest;
 
 // Every message box and dialog the main window shows goes through here, so tests can
@@ -52,6 +53,8 @@ public:
     // Not called when the form could not be filled (no Standard Mail Groups root).
     [[nodiscard]] virtual bool askCopyTarget(CopyToForm &form) = 0;
     [[nodiscard]] virtual bool askDynamicGroup(DynGrpForm &form) = 0;
+    // Not called when the form has no rows.
+    [[nodiscard]] virtual bool askPublishTarget(PublishTargetForm &form) = 0;
     // An open or save file dialog: the chosen path, or empty text when cancelled.
     [[nodiscard]] virtual QString chooseFile(const FileDialogRequest &request) = 0;
 

@@ -60,12 +60,12 @@ DavClient::DavClient(Options options)
 }
 
 Result<DavReply> DavClient::send(const QByteArray &method, const QUrl &url, int depth,
-                                 const QByteArray &body)
+                                 const QByteArray &body, const Headers &headers)
 {
     QUrl current = url;
     for (int redirects = 0;; ++redirects) {
         QUrl next;
-        Result<DavReply> reply = sendOnce(method, current, depth, body, next);
+        Result<DavReply> reply = sendOnce(method, current, depth, body, headers, next);
         if (!reply.ok() || next.isEmpty())
             return reply;
         if (redirects == MaxRedirects)
@@ -80,7 +80,7 @@ Result<DavReply> DavClient::send(const QByteArray &method, const QUrl &url, int 
 }
 
 Result<DavReply> DavClient::sendOnce(const QByteArray &method, const QUrl &url, int depth,
-                                     const QByteArray &body, QUrl &redirect)
+                                     const QByteArray &body, const Headers &headers, QUrl &redirect)
 {
     QNetworkRequest request(url);
     request.setTransferTimeout(m_options.timeoutSeconds * 1000);
@@ -91,6 +91,8 @@ Result<DavReply> DavClient::sendOnce(const QByteArray &method, const QUrl &url, 
         const QByteArray pair = (m_options.user + u':' + m_options.password).toUtf8();
         request.setRawHeader("Authorization", "Basic " + pair.toBase64());
     }
+    for (const auto &[name, value] : headers)
+        request.setRawHeader(name, value);
     if (url.scheme() == u"https"_s && !m_options.extraAuthorities.isEmpty()) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         tls.addCaCertificates(m_options.extraAuthorities);
@@ -153,7 +155,7 @@ Result<DavReply> DavClient::sendOnce(const QByteArray &method, const QUrl &url, 
                                                                          m_options.user));
     if (status >= 300 && status < 400 && reply->hasRawHeader("Location"))
         redirect = url.resolved(QUrl(QString::fromUtf8(reply->rawHeader("Location"))));
-    return DavReply{status, std::move(received), url};
+    return DavReply{status, std::move(received), url, reply->rawHeader("ETag")};
 }
 
 } // namespace corvel

@@ -17,7 +17,8 @@ struct DavReply
 {
     int status = 0;
     QByteArray body;
-    QUrl url; // the one that answered, after redirects
+    QUrl url;        // the one that answered, after redirects
+    QByteArray etag; // the ETag header, for a PUT
 };
 
 // Blocking WebDAV requests over one connection pool: each call waits in a local event loop
@@ -41,13 +42,17 @@ public:
 
     explicit DavClient(Options options);
 
+    // Sent after the defaults, so one of the same name replaces it (Content-Type, If-Match).
+    using Headers = QList<std::pair<QByteArray, QByteArray>>;
+
     // depth < 0 sends no Depth header. Redirects are followed (the same method and body).
     [[nodiscard]] Result<DavReply> send(const QByteArray &method, const QUrl &url, int depth,
-                                        const QByteArray &body);
+                                        const QByteArray &body, const Headers &headers = {});
 
 private:
     [[nodiscard]] Result<DavReply> sendOnce(const QByteArray &method, const QUrl &url, int depth,
-                                            const QByteArray &body, QUrl &redirect);
+                                            const QByteArray &body, const Headers &headers,
+                                            QUrl &redirect);
 
     Options m_options;
     QNetworkAccessManager m_network;

@@ -18,25 +18,13 @@ using Opened = Result<std::unique_ptr<RemoteFolderSource>>;
 Opened openCardDav(const RemoteStoreOptions &options, const QString &password,
                    const std::atomic<bool> *cancelled)
 {
-    DavClient::Options client;
-    client.cancelled = cancelled;
-    client.user = options.user;
-    client.password = password;
-    client.timeoutSeconds = options.timeoutSeconds;
-    if (!options.caFile.isEmpty()) {
-        QFile pem(options.caFile);
-        if (!pem.open(QIODevice::ReadOnly))
-            return Opened::failure(u"The certificate file %1 cannot be read: %2"_s.arg(
-                options.caFile, pem.errorString()));
-        client.extraAuthorities = QSslCertificate::fromData(pem.readAll(), QSsl::Pem);
-        if (client.extraAuthorities.isEmpty())
-            return Opened::failure(
-                u"The certificate file %1 holds no PEM certificate."_s.arg(options.caFile));
-    }
+    Result<DavClient::Options> client = RemoteSources::davOptions(options, password, cancelled);
+    if (!client.ok())
+        return Opened::failure(client.error());
     const QUrl location(options.location, QUrl::StrictMode);
     if (!location.isValid() || location.host().isEmpty())
         return Opened::failure(u"%1 is no URL a server can be reached at."_s.arg(options.location));
-    return Opened(std::make_unique<CardDavSource>(location, std::move(client)));
+    return Opened(std::make_unique<CardDavSource>(location, std::move(*client)));
 }
 
 Opened openLdap(const RemoteStoreOptions &options, const QString &password,
@@ -64,6 +52,29 @@ const std::vector<RemoteSources::Kind> &RemoteSources::kinds()
         {u"ldaps"_s, openLdap},
     };
     return table;
+}
+
+Result<DavClient::Options> RemoteSources::davOptions(const RemoteStoreOptions &options,
+                                                     const QString &password,
+                                                     const std::atomic<bool> *cancelled)
+{
+    using Made = Result<DavClient::Options>;
+    DavClient::Options client;
+    client.cancelled = cancelled;
+    client.user = options.user;
+    client.password = password;
+    client.timeoutSeconds = options.timeoutSeconds;
+    if (!options.caFile.isEmpty()) {
+        QFile pem(options.caFile);
+        if (!pem.open(QIODevice::ReadOnly))
+            return Made::failure(u"The certificate file %1 cannot be read: %2"_s.arg(
+                options.caFile, pem.errorString()));
+        client.extraAuthorities = QSslCertificate::fromData(pem.readAll(), QSsl::Pem);
+        if (client.extraAuthorities.isEmpty())
+            return Made::failure(
+                u"The certificate file %1 holds no PEM certificate."_s.arg(options.caFile));
+    }
+    return client;
 }
 
 Result<std::unique_ptr<RemoteFolderSource>> RemoteSources::open(const RemoteStoreOptions &options,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "remote/DavClient.h"
 #include "remote/RemoteFolderSource.h"
 #include "remote/RemoteStoreOptions.h"
 #include "support/Result.h"
@@ -29,6 +30,11 @@ public:
         Opener open;
     };
     [[nodiscard]] static const std::vector<Kind> &kinds();
+
+    // How a CardDAV store's requests are made: its user, trust and time-out.
+    [[nodiscard]] static Result<DavClient::Options>
+    davOptions(const RemoteStoreOptions &options, const QString &password,
+               const std::atomic<bool> *cancelled = nullptr);
 
     [[nodiscard]] static Result<std::unique_ptr<RemoteFolderSource>>
     open(const RemoteStoreOptions &options, const QString &password,

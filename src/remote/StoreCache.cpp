@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -140,6 +141,29 @@ Result<std::vector<RemoteFolder>> StoreCache::read() const
         folders.push_back(std::move(folder));
     }
     return folders;
+}
+
+Status StoreCache::putCard(const QString &folderHref, const RemoteCard &card) const
+{
+    Result<std::vector<RemoteFolder>> folders = read();
+    if (!folders.ok())
+        return Status::failure(folders.error());
+    const auto folder = std::find_if(folders->begin(), folders->end(),
+                                     [&](const RemoteFolder &f) { return f.href == folderHref; });
+    if (folder == folders->end())
+        return Status::failure(
+            u"The cache at %1 holds no folder %2."_s.arg(m_directory, folderHref));
+    std::erase_if(folder->cards, [&](const RemoteCard &c) { return c.href == card.href; });
+    folder->cards.push_back(card);
+    return replace(*folders);
+}
+
+QString StoreCache::folderHrefAt(const QString &folderDirectory)
+{
+    QFile file(folderDirectory + u'/' + RecordName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object().value(u"href"_s).toString();
 }
 
 Status StoreCache::planFolder(const RemoteFolder &folder, const Held &held, bool known,

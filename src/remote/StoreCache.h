@@ -33,6 +33,11 @@ public:
     // cache with the same etag.
     [[nodiscard]] Status replace(const std::vector<RemoteFolder> &folders) const;
 
+    // One card put in, or in place of the card of its href, as a sync would (replace()).
+    [[nodiscard]] Status putCard(const QString &folderHref, const RemoteCard &card) const;
+    // The server's href of a folder of a cache, from its record; empty when it has none.
+    [[nodiscard]] static QString folderHrefAt(const QString &folderDirectory);
+
     // Drops the cache and what a killed sync of an older version left beside it.
     [[nodiscard]] Status remove() const;
 

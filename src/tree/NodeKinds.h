@@ -106,6 +106,20 @@ inline QString LastLoaded()
 {
     return QStringLiteral("LastLoaded");
 }
+// A Standard Mail Group published as a group card: the card's UID, the folder it went to
+// and that card's version as published (a server's etag, or a hash of a local file).
+inline QString CardUID()
+{
+    return QStringLiteral("CardUID");
+}
+inline QString CardFolder()
+{
+    return QStringLiteral("CardFolder");
+}
+inline QString CardTag()
+{
+    return QStringLiteral("CardTag");
+}
 } // namespace NodeValueName
 
 // The one way the kind of a node is read and written. A node without the value reads as a

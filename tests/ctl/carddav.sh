@@ -102,6 +102,50 @@ Tls localhost yes Tls/Contacts: 4 contacts
 Untrusted localhost no is not trusted
 Named 127.0.0.1 yes not trusted for the name 127.0.0.1
 CASES
+# Groups through the server and into a local folder: what is imported back is what was
+# published; publishing again updates the card, never one changed (or gone) since.
+run setting "Store Dav" PasswordCommand "echo secret"
+mkdir -p "$work/local/Contacts"
+card ann "Ann Local" >"$work/local/Contacts/ann.vcf"
+run add-store Local "$work/local"
+edit() { # another client changes (or deletes) a published card
+    local file
+    file=$(grep -l "^FN:$1" "$2"/*.vcf)
+    if [ "$2" = "$book" ]; then
+        sed "s/^FN:[^\r]*/&2/" "$file" | curl -s -o /dev/null -u user:secret -X "${3:-PUT}" \
+            -H 'Content-Type: text/vcard' --data-binary @- "$url/user/contacts/${file##*/}"
+    elif [ "${3:-}" = DELETE ]; then rm "$file"; else sed -i "s/^FN:[^\r]*/&2/" "$file"; fi
+}
+while read -r name folder dir dialect kind; do
+    dir=${dir/BOOK/$book} dir=${dir/LOCAL/$work/local/Contacts}
+    run new-group "$name"
+    run copy "$folder" "$name"
+    run add-member "$name" Zed zed@example.org
+    run members "$name"
+    cut -f1,2,4 "$work/out" | sort >"$work/published"
+    run publish-group "$name" --to "$folder" --dialect "$dialect"
+    check "publish to $folder ($dialect)" rc_is 0
+    check "...as a $kind card" grep -q "^$kind:group" "$(grep -l "^FN:$name" "$dir"/*.vcf)"
+    run rename "$name" Sent
+    run import-groups "$folder"
+    run members "$name"
+    check "...imported back: the same members" [ "$(cut -f1,2,4 "$work/out" | sort)" = "$(cat "$work/published")" ]
+    run delete-group "$name"
+    run rename Sent "$name"
+    ok publish-group "$name" --to "$folder" --dialect "$dialect"
+    edit "$name" "$dir"
+    fails 1 "changed on the server since it was published" publish-group "$name" --to "$folder"
+    edit "$name" "$dir" DELETE
+    run publish-group "$name" --to "$folder"
+    check "...deleted there since: published anew" out_has "deleted"
+done <<'CASES'
+Ta Dav/Contacts BOOK apple X-ADDRESSBOOKSERVER-KIND
+Tb Dav/Contacts BOOK vcard4 KIND
+Tc Local/Contacts LOCAL vcard4 KIND
+CASES
+check "a local card is private" [ "$(stat -c %a "$(grep -l '^FN:Tc' "$work/local/Contacts"/*.vcf)")" = 600 ]
+run new-dynamic-group Dyn --folder Local/Contacts --categories x
+fails 1 "only a Standard Mail Group" publish-group Dyn --to Local/Contacts
 run remove-store Dav
 check "remove-store drops the cache" [ ! -e "$cache/Dav" ]
 check "...and nothing on the server" [ -e "$book/ann.vcf" ]

@@ -8,11 +8,13 @@
 #include "presentation/DialogHost.h"
 #include "presentation/FileDialogRequest.h"
 #include "presentation/GeneratorWindow.h"
+#include "presentation/PublishTargetForm.h"
 
 #include <QStringList>
 
 #include <deque>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace corvel {
@@ -91,6 +93,8 @@ public:
     void queueUnsavedAnswer(UnsavedChanges answer) { m_unsaved.push_back(answer); }
     // Whether open letters let the program close when the user is asked.
     void keepLettersOpen(bool keep) { m_keepLetters = keep; }
+    // The row the next publish chooser picks; -1 (the default) cancels.
+    void choosePublishTarget(int row) { m_publishRow = row; }
     // Each closeLetters call: whether it might ask.
     [[nodiscard]] const std::vector<bool> &letterClosings() const { return m_letterClosings; }
     // Edits for the mail set-up dialog, used in order; an empty queue cancels.
@@ -148,6 +152,10 @@ public:
     [[nodiscard]] bool askEMail(GetEMailForm &form) override;
     [[nodiscard]] bool askCopyTarget(CopyToForm &form) override;
     [[nodiscard]] bool askDynamicGroup(DynGrpForm &form) override;
+    [[nodiscard]] bool askPublishTarget(PublishTargetForm &form) override
+    {
+        return form.choose(std::exchange(m_publishRow, -1));
+    }
     [[nodiscard]] QString chooseFile(const FileDialogRequest &request) override;
     [[nodiscard]] bool runMailWizard(MailWizard &wizard) override;
     [[nodiscard]] InterruptedRun askInterruptedRun(const QString &text) override;
@@ -167,6 +175,7 @@ private:
     std::deque<bool> m_answers;
     std::deque<UnsavedChanges> m_unsaved;
     bool m_keepLetters = false;
+    int m_publishRow = -1;
     std::vector<bool> m_letterClosings;
     std::deque<MailSetupScript> m_mailSetup;
     std::deque<GetNameScript> m_getName;

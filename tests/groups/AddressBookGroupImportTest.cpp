@@ -1,4 +1,5 @@
 #include "groups/AddressBookGroupImport.h"
+#include "groups/GroupCard.h"
 #include "groups/GroupEditor.h"
 #include "groups/GroupStore.h"
 #include "session/OutlookSession.h"
@@ -95,6 +96,30 @@ TEST_F(AddressBookGroupImportTest, MembersAreCopiedTypedInOrReportedOnceEachImpo
                                                      u"35|ann.vcf#1|Lee, Ann|ann@example.org"_s}));
         for (const NodeHandle group : tree.children(root))
             EXPECT_EQ(nodeKind(tree, group), NodeKind::StandardGroup);
+    }
+}
+
+// What is published is imported back: a name that needs escaping and folding, a contact of
+// the folder by UID, anyone else by an address that needs percent-encoding.
+TEST_F(AddressBookGroupImportTest, PublishedCardsImportBackInBothDialects)
+{
+    writeCard("ann.vcf", "UID:aaa-1\nFN:Ann Lee\nEMAIL:ann@example.org\n");
+    const QString caption =
+        u"Smith, Jones; Co\\ Ørsted — a name long enough to be folded across lines"_s;
+    const std::vector<GroupMember> members = {
+        {u"Ann Lee"_s, u"ann@example.org"_s, GroupMember::Origin::Copied, u"ann.vcf#1"_s},
+        {u"Odd"_s, u"o%d?d#x@example.org"_s, GroupMember::Origin::TypedIn, {}}};
+    for (const auto dialect : {GroupCard::Dialect::Apple, GroupCard::Dialect::VCard4}) {
+        QFile card(dir.filePath(u"Contacts/group.vcf"_s));
+        ASSERT_TRUE(card.open(QIODevice::WriteOnly));
+        card.write(
+            GroupCard::text(u"g-1"_s, caption, members, {{u"ann.vcf#1"_s, u"aaa-1"_s}}, dialect));
+        card.close();
+        EXPECT_EQ(import(), QStringList());
+        EXPECT_EQ(membersOf(caption),
+                  (QStringList{u"35|ann.vcf#1|Ann Lee|ann@example.org"_s,
+                               u"37||o%d?d#x@example.org|o%d?d#x@example.org"_s}));
+        tree.remove(tree.findByCaption(caption));
     }
 }
 

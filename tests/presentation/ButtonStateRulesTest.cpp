@@ -12,11 +12,11 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The tools setButtonStates decides on; every other tool keeps its state.
-const QStringList NodeTools = {u"btnSaveList"_s,     u"btnLoadList"_s, u"btnRefresh"_s,
-                               u"btnLoadContacts"_s, u"btnEditItem"_s, u"btnChgName"_s,
-                               u"btnAddContact"_s,   u"btnDelete"_s,   u"btnCopy"_s,
-                               u"btnDoMail"_s,       u"btnVerify"_s,   u"btnGrpProperties"_s,
-                               u"btnImportGroups"_s};
+const QStringList NodeTools = {u"btnSaveList"_s,     u"btnLoadList"_s,    u"btnRefresh"_s,
+                               u"btnLoadContacts"_s, u"btnEditItem"_s,    u"btnChgName"_s,
+                               u"btnAddContact"_s,   u"btnDelete"_s,      u"btnCopy"_s,
+                               u"btnDoMail"_s,       u"btnVerify"_s,      u"btnGrpProperties"_s,
+                               u"btnImportGroups"_s, u"btnPublishGroup"_s};
 
 QStringList enabledTools(const ToolStates &tools)
 {
@@ -64,6 +64,7 @@ TEST(ButtonStateRules, EachToolIsOfferedForItsKindsOnly)
         {u"btnDelete"_s, {9, 10, 15, 35, 36, 37}},    // and only groups lose members
         {u"btnAddContact"_s, {9, 35, 36, 37}},        // typed in: standard groups only
         {u"btnLoadList"_s, {9}},
+        {u"btnPublishGroup"_s, {9}}, // a Dynamic Mail Group is whatever its folders hold
         {u"btnGrpProperties"_s, {10}},
         {u"btnRefresh"_s, {2, 4, 10, 20, 21}}, // listed folders, dynamic groups
     };
