@@ -76,6 +76,7 @@ void MailSetupForm::load(const CRegSettings &settings)
                                                                      : Security::StartTls;
     m_transport.user = get(u"User"_s, {});
     m_transport.passwordCommand = get(u"PasswordCommand"_s, {});
+    m_transport.passwordInKeyring = get(u"PasswordStore"_s, {}).trimmed().toLower() == u"keyring"_s;
     m_transport.sendmailCommand = get(u"SendmailCommand"_s, defaults.sendmailCommand);
     m_transport.from = get(u"From"_s, {}).trimmed();
     m_transport.maxPerMinute = get(u"MaxPerMinute"_s, {}).trimmed();

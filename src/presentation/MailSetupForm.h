@@ -38,6 +38,7 @@ public:
         Security security = Security::StartTls;
         QString user;
         QString passwordCommand;
+        bool passwordInKeyring = false; // PasswordStore=keyring: not edited here
         QString sendmailCommand = QStringLiteral("/usr/sbin/sendmail -t -i");
         QString from; // the sender of new mail; empty: the account's name and login
         // Messages at most per minute and per hour, as written (empty or 0: no limit); kept as

@@ -28,8 +28,8 @@ struct RemoteStoreOptions
     // Writes [Stores] NAME=LOCATION and the [Store NAME] section (options left empty are left out).
     [[nodiscard]] Status write(CRegSettings &settings) const;
 
-    // The password: PasswordCommand's first line of output; empty when neither it nor the
-    // keyring is set.
+    // The password: the keyring's entry for the store, or else PasswordCommand's first line of
+    // output (run by the shell); empty when neither is set.
     [[nodiscard]] Result<QString> password() const;
 };
 

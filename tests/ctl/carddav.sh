@@ -77,6 +77,18 @@ run sync Dav
 check "a wrong password" err_has "Authentication refused by $url for the user user"
 check "...leaves the cache" [ "$before" = "$(tree_sum "$cache/Dav")" ]
 check "...and fails" rc_is 1
+# No keyring on the session bus: nothing registered, a sync fails and keeps its cache.
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus
+run add-store Kept "$url/" --user user --keyring <<<secret
+check "--keyring without a keyring" err_has "The store Kept is not added: No keyring can be reached"
+run stores
+check "...registers nothing" [ "$(grep -c Kept "$work/out")" = 0 ]
+run setting "Store Dav" Keyring 1
+run sync Dav
+check "a sync from the keyring without one" err_has "Dav: No keyring can be reached"
+check "...leaves the cache" [ "$before" = "$(tree_sum "$cache/Dav")" ]
+run setting --delete "Store Dav" Keyring
+unset DBUS_SESSION_BUS_ADDRESS
 # The same server over TLS with a certificate of the test's own, made out for localhost.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$dav/key.pem" -out "$dav/cert.pem" -days 2 \
     -subj /CN=localhost -addext subjectAltName=DNS:localhost 2>/dev/null
