@@ -35,18 +35,31 @@ StoreRegistration::StoreRegistration(CRegSettings &settings, QString cacheHome)
 
 Status StoreRegistration::check(const RemoteStoreOptions &store) const
 {
-    if (store.name.trimmed().isEmpty() || store.name.contains(u'\n'))
-        return Status::failure(u"A store needs a name of one line."_s);
+    if (Status named = checkName(store.name); !named.ok())
+        return named;
     if (isRegistered(m_settings, store.name))
         return Status::failure(u"A store named %1 is registered already."_s.arg(store.name));
-    if (!IsRemoteLocation(store.location)) {
-        if (store.location.contains(u"://"_s))
-            return Status::failure(u"%1: only http://, https://, ldap:// and ldaps:// servers "
-                                   "can be stores."_s.arg(store.location));
-        if (!QFileInfo(store.location).isDir())
-            return Status::failure(u"%1 is no folder."_s.arg(store.location));
-        return {};
-    }
+    if (IsRemoteLocation(store.location) || store.location.contains(u"://"_s))
+        return checkServer(store);
+    if (!QFileInfo(store.location).isDir())
+        return Status::failure(u"%1 is no folder."_s.arg(store.location));
+    return {};
+}
+
+Status StoreRegistration::checkName(const QString &name)
+{
+    if (name.trimmed().isEmpty() || name.contains(u'\n'))
+        return Status::failure(u"A store needs a name of one line."_s);
+    return {};
+}
+
+Status StoreRegistration::checkServer(const RemoteStoreOptions &store)
+{
+    if (Status named = checkName(store.name); !named.ok())
+        return named;
+    if (!IsRemoteLocation(store.location))
+        return Status::failure(u"%1: only http://, https://, ldap:// and ldaps:// servers "
+                               "can be stores."_s.arg(store.location));
     const QUrl url(store.location, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty())
         return Status::failure(u"%1 is no URL a server can be reached at."_s.arg(store.location));

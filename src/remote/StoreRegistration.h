@@ -22,6 +22,9 @@ public:
     // taken or not of one line, a location that is neither a folder nor a server's URL, a
     // password source named twice.
     [[nodiscard]] Status check(const RemoteStoreOptions &store) const;
+    // The checks of a server's store that need no settings, for a form that keeps its own list.
+    [[nodiscard]] static Status checkServer(const RemoteStoreOptions &store);
+    [[nodiscard]] static Status checkName(const QString &name);
     // A directory, or a server's URL with its options. A store whose password lives in the
     // keyring has `keyringPassword` put there first: when that fails, nothing is registered.
     [[nodiscard]] Status add(const RemoteStoreOptions &store, const QString &keyringPassword = {});
