@@ -62,7 +62,7 @@ Status RemoteStoreOptions::write(CRegSettings &settings) const
         settings.filePath(), settings.problem().isEmpty() ? u"."_s : u": "_s + settings.problem()));
 }
 
-Result<QString> RemoteStoreOptions::password() const
+Result<QString> RemoteStoreOptions::password(const std::atomic<bool> *cancelled) const
 {
     PasswordSource source;
     source.owner = u"the store "_s + name;
@@ -70,7 +70,7 @@ Result<QString> RemoteStoreOptions::password() const
         source.keyringKey = Keyring::storeKey(name);
     else if (!passwordCommand.isEmpty())
         source.command = QStringList{u"/bin/sh"_s, u"-c"_s, passwordCommand};
-    return source.read();
+    return source.read(cancelled);
 }
 
 } // namespace corvel

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 namespace corvel {
 
 class CRegSettings;
@@ -30,7 +32,8 @@ struct RemoteStoreOptions
 
     // The password: the keyring's entry for the store, or else PasswordCommand's first line of
     // output (run by the shell); empty when neither is set.
-    [[nodiscard]] Result<QString> password() const;
+    // `cancelled` (may be null) turning true ends the wait for it.
+    [[nodiscard]] Result<QString> password(const std::atomic<bool> *cancelled = nullptr) const;
 };
 
 } // namespace corvel

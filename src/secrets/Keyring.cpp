@@ -60,7 +60,7 @@ QKeychain::Job *startJob(const JobMaker &make, const std::shared_ptr<SharedOutco
 
 // The keyring's jobs share one queue that lives on the application's thread, so they are
 // always started there; a sync on a thread of its own waits for the answer.
-JobOutcome runJob(const JobMaker &make, int timeoutSeconds)
+JobOutcome runJob(const JobMaker &make, int timeoutSeconds, const std::atomic<bool> *cancelled)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app)
@@ -76,9 +76,12 @@ JobOutcome runJob(const JobMaker &make, int timeoutSeconds)
     } else {
         QMetaObject::invokeMethod(
             app, [make, shared] { startJob(make, shared); }, Qt::QueuedConnection);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
         std::unique_lock lock(shared->mutex);
-        shared->ended.wait_for(lock, std::chrono::seconds(timeoutSeconds),
-                               [&] { return shared->outcome.finished; });
+        while (!shared->outcome.finished && std::chrono::steady_clock::now() < deadline &&
+               !(cancelled && cancelled->load()))
+            shared->ended.wait_for(lock, std::chrono::milliseconds(100));
     }
     const std::lock_guard lock(shared->mutex);
     return shared->outcome;
@@ -146,7 +149,7 @@ QString Keyring::transportKey()
     return u"transport"_s;
 }
 
-Result<QString> Keyring::read(const QString &key) const
+Result<QString> Keyring::read(const QString &key, const std::atomic<bool> *cancelled) const
 {
     const JobOutcome outcome = runJob(
         [key] {
@@ -154,7 +157,7 @@ Result<QString> Keyring::read(const QString &key) const
             job->setKey(key);
             return job;
         },
-        m_timeoutSeconds);
+        m_timeoutSeconds, cancelled);
     if (Status failed = failure(outcome, key, m_timeoutSeconds); !failed.ok())
         return Result<QString>::failure(failed.error());
     return outcome.text;
@@ -169,7 +172,7 @@ Status Keyring::write(const QString &key, const QString &password) const
             job->setTextData(password);
             return job;
         },
-        m_timeoutSeconds);
+        m_timeoutSeconds, nullptr);
     return failure(outcome, key, m_timeoutSeconds);
 }
 
@@ -181,7 +184,7 @@ Status Keyring::remove(const QString &key) const
             job->setKey(key);
             return job;
         },
-        m_timeoutSeconds);
+        m_timeoutSeconds, nullptr);
     if (outcome.finished && outcome.error == QKeychain::EntryNotFound)
         return {};
     return failure(outcome, key, m_timeoutSeconds);

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 namespace corvel {
 
 // Passwords in the desktop's Secret Service, under the service "Corvel". Each call waits for
@@ -18,7 +20,9 @@ public:
     [[nodiscard]] static QString storeKey(const QString &storeName);
     [[nodiscard]] static QString transportKey();
 
-    [[nodiscard]] Result<QString> read(const QString &key) const;
+    // `cancelled` (may be null) turning true ends the wait, as a failure.
+    [[nodiscard]] Result<QString> read(const QString &key,
+                                       const std::atomic<bool> *cancelled = nullptr) const;
     [[nodiscard]] Status write(const QString &key, const QString &password) const;
     // Deleting an entry that is not there succeeds.
     [[nodiscard]] Status remove(const QString &key) const;

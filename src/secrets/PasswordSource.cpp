@@ -2,6 +2,7 @@
 
 #include "secrets/Keyring.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 
 using namespace Qt::StringLiterals;
@@ -14,10 +15,10 @@ constexpr int CommandSeconds = 60; // long enough to type a passphrase into an a
 
 } // namespace
 
-Result<QString> PasswordSource::read() const
+Result<QString> PasswordSource::read(const std::atomic<bool> *cancelled) const
 {
     if (!keyringKey.isEmpty())
-        return Keyring().read(keyringKey);
+        return Keyring().read(keyringKey, cancelled);
     if (command.isEmpty())
         return QString();
     QProcess process;
@@ -27,12 +28,17 @@ Result<QString> PasswordSource::read() const
         return Result<QString>::failure(
             u"The password command failed for %1: %2"_s.arg(owner, process.errorString()));
     process.closeWriteChannel();
-    if (!process.waitForFinished(CommandSeconds * 1000)) {
+    QDeadlineTimer deadline(CommandSeconds * 1000);
+    while (!process.waitForFinished(100)) {
+        const bool stop = cancelled && cancelled->load();
+        if (!stop && !deadline.hasExpired() && process.state() != QProcess::NotRunning)
+            continue;
         process.kill();
         process.waitForFinished();
         return Result<QString>::failure(
-            u"The password command for %1 did not end within %2 s."_s.arg(owner).arg(
-                CommandSeconds));
+            stop ? u"The password command for %1 was stopped."_s.arg(owner)
+                 : u"The password command for %1 did not end within %2 s."_s.arg(owner).arg(
+                       CommandSeconds));
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return Result<QString>::failure(

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 namespace corvel {
 
 // Where a server's password comes from each time it is needed: the first output line of a
@@ -15,8 +17,9 @@ struct PasswordSource
     QString keyringKey;  // set: the keyring's entry, in place of the command
     QString owner;       // whose password, for the reasons given: "the store Work"
 
-    // Empty when neither a command nor a keyring entry is set.
-    [[nodiscard]] Result<QString> read() const;
+    // Empty when neither a command nor a keyring entry is set. `cancelled` (may be null)
+    // turning true ends the wait, as a failure: a window closing must not wait for a keyring.
+    [[nodiscard]] Result<QString> read(const std::atomic<bool> *cancelled = nullptr) const;
 };
 
 } // namespace corvel
