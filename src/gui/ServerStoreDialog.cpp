@@ -48,7 +48,9 @@ ServerStoreDialog::ServerStoreDialog(ServerStoreForm &form, std::vector<LocalSto
     fields->addRow(m_byCommand, m_passwordCommand);
     fields->addRow(m_byKeyring);
     fields->addRow(u"Pass&word:"_s, m_password);
-    fields->addRow(u"C&A file:"_s, caRow);
+    auto *caLabel = new QLabel(u"C&A file:"_s, this);
+    caLabel->setBuddy(m_caFile);
+    fields->addRow(caLabel, caRow);
     fields->addRow(u"Ca&tegories attribute (LDAP):"_s, m_categoriesAttribute);
     m_problem = new QLabel(this);
     m_problem->setStyleSheet(u"color: #a00000"_s);

@@ -32,6 +32,8 @@ bool ServerStoreForm::isLdap() const
 
 QString ServerStoreForm::problem(const std::vector<LocalStore> &others) const
 {
+    if (name.trimmed().isEmpty())
+        return u"Enter the store's name."_s;
     if (name.trimmed() != name)
         return u"The store name \"%1\" begins or ends with a blank."_s.arg(name);
     for (const LocalStore &other : others) {
