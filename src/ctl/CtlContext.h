@@ -47,6 +47,7 @@ int runStores(const CtlContext &context);
 int runAddStore(const CtlContext &context);
 int runRemoveStore(const CtlContext &context);
 int runSync(const CtlContext &context);
+int runSetPassword(const CtlContext &context);
 int runGroups(const CtlContext &context);
 int runMembers(const CtlContext &context);
 int runList(const CtlContext &context);

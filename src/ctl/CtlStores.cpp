@@ -2,7 +2,14 @@
 #include "ctl/CtlTable.h"
 #include "remote/RemoteStoreSync.h"
 #include "remote/StoreRegistration.h"
+#include "secrets/Keyring.h"
 #include "support/CRegSettings.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
 
 using namespace Qt::StringLiterals;
 
@@ -45,6 +52,32 @@ bool readStoreOptions(const QStringList &args, RemoteStoreOptions &store)
     return true;
 }
 
+// One line from standard input; on a terminal asked for and not echoed.
+Result<QString> readPassword(const QString &prompt)
+{
+    const bool terminal = isatty(STDIN_FILENO);
+    termios saved{};
+    if (terminal) {
+        std::cerr << prompt.toStdString() << ": " << std::flush;
+        tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::cerr << std::endl;
+    }
+    QString password = QString::fromStdString(line);
+    if (password.endsWith(u'\r'))
+        password.chop(1);
+    if (!read || password.isEmpty())
+        return Result<QString>::failure(u"No password was given."_s);
+    return password;
+}
+
 } // namespace
 
 int runAddStore(const CtlContext &context)
@@ -57,9 +90,42 @@ int runAddStore(const CtlContext &context)
     if (!readStoreOptions(context.args, store))
         return ExitUsage;
     CRegSettings settings = userSettings(context);
-    if (Status added = StoreRegistration(settings, context.user.cacheHome).add(store);
-        !added.ok()) {
+    StoreRegistration registration(settings, context.user.cacheHome);
+    // Asked only once the store could be added, so no password is typed in vain.
+    Result<QString> password = QString();
+    if (Status checked = registration.check(store); checked.ok() && store.keyring)
+        password = readPassword(u"Password for %1"_s.arg(store.name));
+    Status added =
+        password.ok() ? registration.add(store, *password) : Status::failure(password.error());
+    if (!added.ok()) {
         printError(u"corvelctl: "_s + added.error());
+        return ExitFailed;
+    }
+    return ExitOk;
+}
+
+int runSetPassword(const CtlContext &context)
+{
+    const bool transport = context.args == QStringList{u"transport"_s};
+    if (!transport && (context.args.size() != 2 || context.args[0] != u"store"_s))
+        return ExitUsage;
+    CRegSettings settings = userSettings(context);
+    if (!transport && !RemoteStoreOptions::read(settings, context.args[1]).keyring) {
+        printError(u"corvelctl: %1 is no store on a server whose password is in the keyring "
+                   "(add-store ... --keyring)"_s.arg(context.args[1]));
+        return ExitFailed;
+    }
+    const QString key = transport ? Keyring::transportKey() : Keyring::storeKey(context.args[1]);
+    const Result<QString> password = readPassword(
+        transport ? u"Password for the mail server"_s : u"Password for %1"_s.arg(context.args[1]));
+    Status kept =
+        password.ok() ? Keyring().write(key, *password) : Status::failure(password.error());
+    // The password just stored is the one the mail server is meant to get from now on.
+    if (kept.ok() && transport &&
+        !settings.saveSetting(u"Transport"_s, u"PasswordStore"_s, u"keyring"_s))
+        kept = Status::failure(u"The settings cannot be written to %1."_s.arg(settings.filePath()));
+    if (!kept.ok()) {
+        printError(u"corvelctl: "_s + kept.error());
         return ExitFailed;
     }
     return ExitOk;

@@ -32,7 +32,8 @@ std::vector<CtlVerb> makeVerbs()
          "    [--keyring] [--ca-file PEM] [--categories-attribute A]"_s,
          u"register a store: a folder, or a CardDAV (http, https) or\n"
          "LDAP (ldap, ldaps) server's URL; a server's contacts are\n"
-         "read from a cache that `sync` brings up to date"_s, runAddStore},
+         "read from a cache that `sync` brings up to date; --keyring\n"
+         "asks for the password once and keeps it in the desktop keyring"_s, runAddStore},
         {u"remove-store"_s, u"remove-store NAME"_s,
          u"unregister a store and drop its cache (nothing on a\n"
          "server or in a folder is deleted)"_s, runRemoveStore},
@@ -40,6 +41,10 @@ std::vector<CtlVerb> makeVerbs()
          u"bring the caches of the stores on servers (or of NAME) up\n"
          "to date: NAME/FOLDER: N contacts (+added ~changed -removed);\n"
          "exit 1 when any failed, with the reason, its cache kept"_s, runSync},
+        {u"set-password"_s, u"set-password transport | store NAME"_s,
+         u"ask for the mail server's (or the store's) password and keep\n"
+         "it in the desktop keyring; transport also sets PasswordStore=keyring"_s,
+         runSetPassword},
         {u"groups"_s, u"groups"_s, u"every mail group with its kind and member count"_s, runGroups},
         {u"members"_s, u"members GROUP [--find TEXT]"_s,
          u"the members of the group of that name; --find: those whose\n"

@@ -1,6 +1,8 @@
 #include "delivery/SmtpTransport.h"
 
 #include "delivery/ExternalCommand.h"
+#include "secrets/Keyring.h"
+#include "secrets/PasswordSource.h"
 
 #include <QSysInfo>
 
@@ -143,19 +145,19 @@ Status SmtpTransport::readyToOpen()
                     "starttls or tls (settings section \"Transport\")."_s.arg(m_settings.host));
     if (!login || m_havePassword)
         return {};
-    if (m_settings.passwordCommand.isEmpty())
+    PasswordSource source;
+    source.owner = u"the mail server %1"_s.arg(m_settings.host);
+    if (m_settings.passwordInKeyring)
+        source.keyringKey = Keyring::transportKey();
+    else if (!m_settings.passwordCommand.isEmpty())
+        source.command = ExternalCommand::split(m_settings.passwordCommand);
+    else
         return fail(u"No password command is set for %1 (settings section \"Transport\", key "
-                    "\"PasswordCommand\")."_s.arg(m_settings.user));
-    const ExternalCommand::Outcome ran =
-        ExternalCommand::run(ExternalCommand::split(m_settings.passwordCommand), {}, 60000);
-    if (!ran.finished || ran.exitCode != 0)
-        return fail(u"The password command failed%1"_s.arg(
-            ran.problem.isEmpty() ? u"."_s : u": "_s + ran.problem));
-    QByteArray line = ran.output;
-    if (const qsizetype newline = line.indexOf('\n'); newline >= 0)
-        line.truncate(newline);
-    if (line.endsWith('\r'))
-        line.chop(1);
+                    "\"PasswordCommand\", or \"PasswordStore\" keyring)."_s.arg(m_settings.user));
+    const Result<QString> password = source.read();
+    if (!password.ok())
+        return fail(password.error());
+    const QByteArray line = password->toUtf8();
     m_password = line;
     m_havePassword = true;
     return {};

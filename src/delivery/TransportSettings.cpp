@@ -46,6 +46,11 @@ TransportSettings TransportSettings::read(const CRegSettings &settings)
         t.problem = u"The security \"%1\" is unknown (none, starttls or tls)."_s.arg(security);
     t.user = get(u"User"_s);
     t.passwordCommand = get(u"PasswordCommand"_s);
+    const QString passwordStore = get(u"PasswordStore"_s).toLower();
+    t.passwordInKeyring = passwordStore == u"keyring"_s;
+    if (!t.passwordInKeyring && !passwordStore.isEmpty() && passwordStore != u"command"_s)
+        t.problem = u"The password store \"%1\" is unknown (settings section \"Transport\", key "
+                    "\"PasswordStore\": keyring or command)."_s.arg(passwordStore);
     t.caFile = get(u"CAFile"_s);
     t.sendmailCommand = get(u"SendmailCommand"_s, defaultSendmailCommand());
     if (t.sendmailCommand.isEmpty())

@@ -11,12 +11,14 @@ class CRegSettings;
 // How mail leaves the machine, from the settings section "Transport": keys "Kind" ("smtp",
 // "sendmail" or "none"), "Host", "Port", "Security" ("none", "starttls", "tls"), "User",
 // "PasswordCommand" (run without a shell; its first output line is the password, which is
-// never kept in the settings), "CAFile" (a PEM file of the certificates to trust in place of
-// the system's, for a server with a certificate of its own), "SendmailCommand" and
-// "MaxQueueDays" (how long a message put off is tried again before it is given up),
-// "MaxPerMinute" and "MaxPerHour" (messages) and "MaxRecipientsPerDay" (empty or 0: no limit; a
-// value that is not a count stops sending until it is mended, since sending without the limit could
-// get the account blocked). "From" is the sender of new mail.
+// never kept in the settings), "PasswordStore" ("keyring": the password is the desktop
+// keyring's entry "transport" instead, which `corvelctl set-password transport` puts there),
+// "CAFile" (a PEM file of the certificates to trust in place of the system's, for a server with a
+// certificate of its own), "SendmailCommand" and "MaxQueueDays" (how long a message put off is
+// tried again before it is given up), "MaxPerMinute" and "MaxPerHour" (messages) and
+// "MaxRecipientsPerDay" (empty or 0: no limit; a value that is not a count stops sending until it
+// is mended, since sending without the limit could get the account blocked). "From" is the sender
+// of new mail.
 struct TransportSettings
 {
     enum class Kind
@@ -38,6 +40,7 @@ struct TransportSettings
     Security security = Security::StartTls;
     QString user;
     QString passwordCommand;
+    bool passwordInKeyring = false;
     QString caFile; // empty: the system's trusted certificates
     QString sendmailCommand;
     int maxQueueDays = 5; // as mail servers keep trying

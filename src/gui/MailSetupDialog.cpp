@@ -1,5 +1,7 @@
 #include "gui/MailSetupDialog.h"
 
+#include "gui/ServerStoreDialog.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -66,7 +69,11 @@ QGroupBox *MailSetupDialog::buildStoresBox()
     m_stores->setSelectionMode(QAbstractItemView::SingleSelection);
     // A key typed in the list moves through it; renaming takes a double-click or F2.
     m_stores->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-    auto *add = new QPushButton(u"&Add..."_s, this);
+    auto *add = new QPushButton(u"&Add"_s, this);
+    auto *addMenu = new QMenu(add);
+    addMenu->addAction(u"&Folder..."_s, this, &MailSetupDialog::addStore);
+    addMenu->addAction(u"&Server..."_s, this, &MailSetupDialog::addServer);
+    add->setMenu(addMenu);
     auto *remove = new QPushButton(u"Re&move"_s, this);
     auto *up = new QPushButton(u"Move &Up"_s, this);
     auto *down = new QPushButton(u"Move &Down"_s, this);
@@ -85,7 +92,6 @@ QGroupBox *MailSetupDialog::buildStoresBox()
     storesLayout->addLayout(storeRow);
     storesLayout->addLayout(draftsRow);
 
-    connect(add, &QPushButton::clicked, this, &MailSetupDialog::addStore);
     connect(remove, &QPushButton::clicked, this, &MailSetupDialog::removeStore);
     connect(up, &QPushButton::clicked, this, [this] { moveStore(-1); });
     connect(down, &QPushButton::clicked, this, [this] { moveStore(1); });
@@ -197,6 +203,10 @@ void MailSetupDialog::fillStores()
         m_stores->insertRow(row);
         m_stores->setItem(row, 0, new QTableWidgetItem(store.name));
         m_stores->setItem(row, 1, new QTableWidgetItem(store.directory));
+        if (!m_form.isEditable(row)) {
+            for (int column : {0, 1})
+                m_stores->item(row, column)->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        }
     }
     m_filling = false;
     fillDrafts();
@@ -260,6 +270,18 @@ void MailSetupDialog::addStore()
     if (directory.isEmpty())
         return;
     m_form.addStore({QFileInfo(directory).fileName(), directory});
+    fillStores();
+    m_stores->selectRow(static_cast<int>(m_form.stores().size()) - 1);
+    refresh();
+}
+
+void MailSetupDialog::addServer()
+{
+    ServerStoreForm server;
+    ServerStoreDialog dialog(server, m_form.stores(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_form.addServer(server);
     fillStores();
     m_stores->selectRow(static_cast<int>(m_form.stores().size()) - 1);
     refresh();

@@ -39,6 +39,7 @@ private:
     void addSuggestion();
     void storeEdited(int row, int column);
     void addStore();
+    void addServer();
     void removeStore();
     void moveStore(int delta);
     void transportEdited();

@@ -432,9 +432,11 @@ void frmMain::buildDispatchTable()
     add(u"btnIncludeAll"_s,
         [this] { IncludeAllCommand(workspace(), dialogs(), m_tools).doBtnIncludeAll(); });
     add(u"btnMailSetup"_s, [this] {
-        MailSetupCommand(workspace(), dialogs()).doBtnMailSetup();
+        const QStringList servers = MailSetupCommand(workspace(), dialogs()).doBtnMailSetup();
         m_storesFound = EmptyTreeHint::storesFound(workspace());
         updateEmptyAreaHint();
+        // A new server's folders exist once its first sync has filled the cache.
+        storeSync().syncStores(servers, [this] { (void)workspace().reloadStores(); });
     });
     add(u"btnExit"_s, [this] {
         m_tools.setVisible(u"btnExit", false);

@@ -2,6 +2,7 @@
 
 #include "delivery/RateLimits.h"
 #include "support/CRegSettings.h"
+#include "support/StoreLocation.h"
 #include "workspace/Workspace.h"
 
 #include <QSet>
@@ -76,6 +77,7 @@ void MailSetupForm::load(const CRegSettings &settings)
                                                                      : Security::StartTls;
     m_transport.user = get(u"User"_s, {});
     m_transport.passwordCommand = get(u"PasswordCommand"_s, {});
+    m_transport.passwordInKeyring = get(u"PasswordStore"_s, {}).trimmed().toLower() == u"keyring"_s;
     m_transport.sendmailCommand = get(u"SendmailCommand"_s, defaults.sendmailCommand);
     m_transport.from = get(u"From"_s, {}).trimmed();
     m_transport.maxPerMinute = get(u"MaxPerMinute"_s, {}).trimmed();
@@ -115,6 +117,40 @@ void MailSetupForm::addStore(const LocalStore &store)
         m_draftsStore = store.name;
 }
 
+void MailSetupForm::addServer(const ServerStoreForm &server)
+{
+    m_stores.push_back({server.name, server.location.trimmed()});
+    m_newServers.push_back(server);
+    m_newServers.back().location = server.location.trimmed();
+}
+
+bool MailSetupForm::isEditable(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(m_stores.size()))
+        return false;
+    const LocalStore &store = m_stores[index];
+    return !IsRemoteLocation(store.directory) ||
+           std::any_of(m_newServers.begin(), m_newServers.end(),
+                       [&](const ServerStoreForm &s) { return s.name == store.name; });
+}
+
+MailSetupForm MailSetupForm::withoutNewServers() const
+{
+    MailSetupForm form = *this;
+    for (const ServerStoreForm &server : m_newServers) {
+        std::erase_if(form.m_stores, [&](const LocalStore &s) { return s.name == server.name; });
+    }
+    form.m_newServers.clear();
+    return form;
+}
+
+ServerStoreForm *MailSetupForm::newServerNamed(const QString &name)
+{
+    const auto found = std::find_if(m_newServers.begin(), m_newServers.end(),
+                                    [&](const ServerStoreForm &s) { return s.name == name; });
+    return found == m_newServers.end() ? nullptr : &*found;
+}
+
 void MailSetupForm::setSuggestions(std::vector<StoreSuggestion> suggestions)
 {
     m_suggestions = std::move(suggestions);
@@ -141,6 +177,8 @@ void MailSetupForm::removeStore(int index)
     if (index < 0 || index >= static_cast<int>(m_stores.size()))
         return;
     const bool wasDrafts = m_stores[index].name == m_draftsStore;
+    std::erase_if(m_newServers,
+                  [&](const ServerStoreForm &s) { return s.name == m_stores[index].name; });
     m_stores.erase(m_stores.begin() + index);
     if (wasDrafts)
         m_draftsStore = m_stores.empty() ? QString() : m_stores.front().name;
@@ -161,13 +199,18 @@ void MailSetupForm::setStoreName(int index, const QString &name)
         return;
     if (m_stores[index].name == m_draftsStore)
         m_draftsStore = name;
+    if (ServerStoreForm *server = newServerNamed(m_stores[index].name))
+        server->name = name;
     m_stores[index].name = name;
 }
 
 void MailSetupForm::setStoreDirectory(int index, const QString &directory)
 {
-    if (index >= 0 && index < static_cast<int>(m_stores.size()))
-        m_stores[index].directory = directory;
+    if (index < 0 || index >= static_cast<int>(m_stores.size()))
+        return;
+    if (ServerStoreForm *server = newServerNamed(m_stores[index].name))
+        server->location = directory;
+    m_stores[index].directory = directory;
 }
 
 QString MailSetupForm::problem() const
@@ -189,6 +232,15 @@ QString MailSetupForm::problem() const
     }
     if (!names.contains(m_draftsStore.toCaseFolded()))
         return u"Choose the store that receives new drafts."_s;
+    // A server's store is a cache of what the server holds: a draft there would be lost.
+    for (const LocalStore &store : m_stores) {
+        if (store.name == m_draftsStore && IsRemoteLocation(store.directory))
+            return u"New drafts need a folder on this computer, not a store on a server."_s;
+    }
+    for (const ServerStoreForm &server : m_newServers) {
+        if (const QString why = server.problem(); !why.isEmpty())
+            return why;
+    }
     return transportProblem();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "presentation/ServerStoreForm.h"
 #include "session/ExistingStoreFinder.h"
 #include "session/LocalStore.h"
 
@@ -38,6 +39,7 @@ public:
         Security security = Security::StartTls;
         QString user;
         QString passwordCommand;
+        bool passwordInKeyring = false; // PasswordStore=keyring: not edited here
         QString sendmailCommand = QStringLiteral("/usr/sbin/sendmail -t -i");
         QString from; // the sender of new mail; empty: the account's name and login
         // Messages at most per minute and per hour, as written (empty or 0: no limit); kept as
@@ -59,6 +61,15 @@ public:
     void moveStore(int index, int delta);
     void setStoreName(int index, const QString &name);
     void setStoreDirectory(int index, const QString &directory);
+    // A store on a server, shown with the others and registered (password into the keyring)
+    // only when the dialog is saved.
+    void addServer(const ServerStoreForm &server);
+    [[nodiscard]] const std::vector<ServerStoreForm> &newServers() const { return m_newServers; }
+    // A registered store on a server keeps its name and URL here: its options, cache and
+    // keyring entry go by that name.
+    [[nodiscard]] bool isEditable(int index) const;
+    // The form as it is, less the stores on servers added in it.
+    [[nodiscard]] MailSetupForm withoutNewServers() const;
 
     // Folders the user already keeps elsewhere, offered as stores; nothing is added unasked.
     void setSuggestions(std::vector<StoreSuggestion> suggestions);
@@ -88,9 +99,11 @@ public:
 
 private:
     [[nodiscard]] QString transportProblem() const;
+    [[nodiscard]] ServerStoreForm *newServerNamed(const QString &name);
 
     std::vector<LocalStore> m_stores;
     std::vector<StoreSuggestion> m_suggestions;
+    std::vector<ServerStoreForm> m_newServers;
     QString m_draftsStore;
     Transport m_transport;
 };

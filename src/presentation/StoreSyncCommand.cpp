@@ -31,6 +31,12 @@ void StoreSyncCommand::syncAll()
         start(stores, {});
 }
 
+void StoreSyncCommand::syncStores(const QStringList &stores, std::function<void()> then)
+{
+    if (!stores.isEmpty())
+        start(stores, then);
+}
+
 QString StoreSyncCommand::storeOf(int index) const
 {
     const TreeList &tree = m_workspace.tree();

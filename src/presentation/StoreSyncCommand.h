@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -20,6 +21,8 @@ public:
     StoreSyncCommand(Workspace &workspace, StatusPanels *panels);
 
     void syncAll();
+    // Stores just added: their first sync, then `then` (also when it failed).
+    void syncStores(const QStringList &stores, std::function<void()> then);
     // When the node at the index lies in a store on a server: starts its sync and calls
     // `then` once it ended (also when it failed; not when its folders changed and the tree
     // was built anew, as the index may name another node then), and answers true.

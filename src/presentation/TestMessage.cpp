@@ -42,6 +42,7 @@ TransportSettings TestMessage::settingsOf(const MailSetupForm &form)
     settings.port = transport.port;
     settings.user = transport.user;
     settings.passwordCommand = transport.passwordCommand;
+    settings.passwordInKeyring = transport.passwordInKeyring;
     settings.sendmailCommand = transport.sendmailCommand;
     return settings;
 }

@@ -1,9 +1,9 @@
 #include "remote/RemoteStoreOptions.h"
 
+#include "secrets/Keyring.h"
+#include "secrets/PasswordSource.h"
 #include "support/CRegSettings.h"
 #include "support/StoreLocation.h"
-
-#include <QProcess>
 
 using namespace Qt::StringLiterals;
 
@@ -12,7 +12,6 @@ namespace corvel {
 namespace {
 
 const auto StoresSection = u"Stores"_s;
-constexpr int PasswordCommandSeconds = 60; // long enough to type a passphrase into an agent
 
 } // namespace
 
@@ -63,35 +62,15 @@ Status RemoteStoreOptions::write(CRegSettings &settings) const
         settings.filePath(), settings.problem().isEmpty() ? u"."_s : u": "_s + settings.problem()));
 }
 
-Result<QString> RemoteStoreOptions::password() const
+Result<QString> RemoteStoreOptions::password(const std::atomic<bool> *cancelled) const
 {
-    if (passwordCommand.isEmpty()) {
-        if (keyring)
-            return Result<QString>::failure(
-                u"The store %1 asks for the keyring, which this build cannot reach: use "
-                "--password-command."_s.arg(name));
-        return QString();
-    }
-    QProcess command;
-    command.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    command.start(u"/bin/sh"_s, {u"-c"_s, passwordCommand});
-    if (!command.waitForFinished(PasswordCommandSeconds * 1000)) {
-        command.kill();
-        command.waitForFinished();
-        return Result<QString>::failure(
-            u"The password command of %1 did not end within %2 s."_s.arg(name).arg(
-                PasswordCommandSeconds));
-    }
-    if (command.exitStatus() != QProcess::NormalExit || command.exitCode() != 0)
-        return Result<QString>::failure(
-            u"The password command of %1 failed (exit status %2)."_s.arg(name).arg(
-                command.exitCode()));
-    QByteArray output = command.readAllStandardOutput();
-    if (const qsizetype end = output.indexOf('\n'); end >= 0)
-        output.truncate(end);
-    if (output.endsWith('\r'))
-        output.chop(1);
-    return QString::fromUtf8(output);
+    PasswordSource source;
+    source.owner = u"the store "_s + name;
+    if (keyring)
+        source.keyringKey = Keyring::storeKey(name);
+    else if (!passwordCommand.isEmpty())
+        source.command = QStringList{u"/bin/sh"_s, u"-c"_s, passwordCommand};
+    return source.read(cancelled);
 }
 
 } // namespace corvel

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 namespace corvel {
 
 class CRegSettings;
@@ -28,9 +30,10 @@ struct RemoteStoreOptions
     // Writes [Stores] NAME=LOCATION and the [Store NAME] section (options left empty are left out).
     [[nodiscard]] Status write(CRegSettings &settings) const;
 
-    // The password: PasswordCommand's first line of output; empty when neither it nor the
-    // keyring is set.
-    [[nodiscard]] Result<QString> password() const;
+    // The password: the keyring's entry for the store, or else PasswordCommand's first line of
+    // output (run by the shell); empty when neither is set.
+    // `cancelled` (may be null) turning true ends the wait for it.
+    [[nodiscard]] Result<QString> password(const std::atomic<bool> *cancelled = nullptr) const;
 };
 
 } // namespace corvel

@@ -20,7 +20,7 @@ RemoteStoreSync::run(const std::function<void(const QString &)> &progress,
                      const std::atomic<bool> *cancelled) const
 {
     using Counts = Result<std::vector<FolderSyncCount>>;
-    const Result<QString> password = m_options.password();
+    const Result<QString> password = m_options.password(cancelled);
     if (!password.ok())
         return Counts::failure(password.error());
     Result<std::unique_ptr<RemoteFolderSource>> source =

@@ -77,6 +77,47 @@ run sync Dav
 check "a wrong password" err_has "Authentication refused by $url for the user user"
 check "...leaves the cache" [ "$before" = "$(tree_sum "$cache/Dav")" ]
 check "...and fails" rc_is 1
+# No keyring on the session bus: nothing registered, a sync fails and keeps its cache.
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus
+run add-store Kept "$url/" --user user --keyring <<<secret
+check "--keyring without a keyring" err_has "The store Kept is not added: No keyring can be reached"
+run stores
+check "...registers nothing" [ "$(grep -c Kept "$work/out")" = 0 ]
+run setting "Store Dav" Keyring 1
+run sync Dav
+check "a sync from the keyring without one" err_has "Dav: No keyring can be reached"
+check "...leaves the cache" [ "$before" = "$(tree_sum "$cache/Dav")" ]
+run setting --delete "Store Dav" Keyring
+unset DBUS_SESSION_BUS_ADDRESS
+# A real keyring on a session bus of the test's own: the password goes there and back.
+if command -v gnome-keyring-daemon >/dev/null; then
+    export XDG_RUNTIME_DIR=$work/run
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    read -r DBUS_SESSION_BUS_ADDRESS bus_pid < <(dbus-daemon --session --fork --print-address=1 \
+        --print-pid=1 2>/dev/null | paste -sd' ')
+    export DBUS_SESSION_BUS_ADDRESS
+    cleanups+=("kill $bus_pid")
+    printf test | gnome-keyring-daemon --foreground --unlock --components=secrets >/dev/null 2>&1 &
+    cleanups+=("kill $! 2>/dev/null; wait $! 2>/dev/null")
+    for _ in $(seq 50); do
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+            org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets | grep -q true && break
+        sleep 0.1
+    done
+    run add-store Kept "$url/" --user user --keyring <<<secret
+    run sync Kept
+    check "a password kept in the keyring" out_is "Kept/Contacts: 4 contacts (+4 ~0 -0)"
+    run set-password store Kept <<<wrong
+    run sync Kept
+    check "...changed there" err_has "Authentication refused"
+    run remove-store Kept
+    run setting Stores Kept "$url/"
+    run setting "Store Kept" Keyring 1
+    run sync Kept
+    check "...and deleted with the store" err_has "The keyring holds no password under"
+else
+    echo "skipped: gnome-keyring is not installed"
+fi
 # The same server over TLS with a certificate of the test's own, made out for localhost.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$dav/key.pem" -out "$dav/cert.pem" -days 2 \
     -subj /CN=localhost -addext subjectAltName=DNS:localhost 2>/dev/null

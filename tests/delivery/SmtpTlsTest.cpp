@@ -91,7 +91,7 @@ struct TlsCase
     const char *trusted;         // the client's CAFile
     const char *host;            // as the settings name the server
     const char *security;        // the client's Security
-    const char *passwordCommand; // "": no log-in
+    const char *passwordCommand; // "": no log-in; "keyring": from a keyring that is not there
     bool delivered;
     const char *reason; // for a refusal: part of the reason given
     // For a refusal: the one thing the server saw, if any. Nothing is sent in the clear, and
@@ -112,6 +112,8 @@ const TlsCase Cases[] = {
      "refused the log-in", "AUTH ann refused tls=1"},
     {"password_command_fails", "tls", "server", "server", "127.0.0.1", "tls", "/bin/false", false,
      "password command failed", ""},
+    {"keyring_unreachable", "tls", "server", "server", "127.0.0.1", "tls", "keyring", false,
+     "No keyring can be reached", ""},
     {"tls_untrusted_certificate", "tls", "stranger", "server", "127.0.0.1", "tls",
      "/bin/echo s3cret", false, "not trusted", ""},
     {"starttls_untrusted_certificate", "starttls", "stranger", "server", "127.0.0.1", "starttls",
@@ -166,6 +168,9 @@ TEST_P(SmtpTlsTest, DeliversOnlyOverATrustedEncryptedConnection)
     if (!password.isEmpty()) {
         settings.user = u"ann"_s;
         settings.passwordCommand = password;
+        settings.passwordInKeyring = password == u"keyring"_s;
+        if (settings.passwordInKeyring)
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
     }
     SmtpTransport transport(settings);
     const SendOutcome outcome = transport.send(

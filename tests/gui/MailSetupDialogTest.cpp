@@ -1,4 +1,5 @@
 #include "gui/MailSetupDialog.h"
+#include "gui/ServerStoreDialog.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -47,7 +48,17 @@ private Q_SLOTS:
     void everyShortcutLeadsToOnePlace()
     {
         MailSetupForm form;
-        MailSetupDialog dialog(form, {});
+        ServerStoreForm server;
+        const MailSetupDialog mailSetup(form, {});
+        const ServerStoreDialog serverStore(server, {});
+        for (const QDialog *dialog :
+             {static_cast<const QDialog *>(&mailSetup), static_cast<const QDialog *>(&serverStore)})
+            checkShortcuts(*dialog);
+    }
+
+private:
+    static void checkShortcuts(const QDialog &dialog)
+    {
         QSet<QChar> keys{u'o', u'c'}; // OK and Cancel, on desktops that give them shortcuts
         for (const QWidget *widget : dialog.findChildren<QWidget *>()) {
             const auto *button = qobject_cast<const QAbstractButton *>(widget);

@@ -420,6 +420,24 @@ private Q_SLOTS:
         QVERIFY(after.count(u"Extra"_s) == 1 && after.indexOf(u"Extra"_s) < before.size() - 1);
         QCOMPARE(after.mid(after.size() - 2), before.mid(before.size() - 2));
         QCOMPARE(own.dialogs.asked(), QStringList({u"mailsetup"_s, u"mailsetup"_s})); // no box
+
+        // A server: registered as add-store registers one, and its first sync started.
+        own.dialogs.queueMailSetup([&](MailSetupForm &form) {
+            ServerStoreForm dav;
+            dav.name = u"Dav"_s;
+            dav.location = u"http://127.0.0.1:9/"_s;
+            dav.user = u"ann"_s;
+            dav.passwordCommand = u"echo s3cret"_s;
+            form.addServer(dav);
+            return true;
+        });
+        window.aBar_Click(u"btnMailSetup"_s);
+        QCOMPARE(stores(), 3);
+        QCOMPARE(own.settings().getSetting(u"Store Dav"_s, u"PasswordCommand"_s, {}),
+                 u"echo s3cret"_s);
+        QTRY_VERIFY(window.StatBar()
+                        .caption(StatusPanels::ActivityPanel)
+                        .startsWith(u"Dav could not be brought up to date"_s));
     }
 
     void aSecondInstanceIsRefused()

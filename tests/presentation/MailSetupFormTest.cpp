@@ -20,6 +20,19 @@ MailSetupForm::Transport &smtpTo(MailSetupForm &form, const QString &host)
     return form.transport();
 }
 
+// A CardDAV server's store, for more changes before it is added.
+ServerStoreForm davServer(const std::function<void(ServerStoreForm &)> &edit = {})
+{
+    ServerStoreForm server;
+    server.name = u"Work"_s;
+    server.location = u"https://dav.example.org/"_s;
+    server.user = u"ann"_s;
+    server.passwordCommand = u"pass dav"_s;
+    if (edit)
+        edit(server);
+    return server;
+}
+
 MailSetupForm withStores()
 {
     MailSetupForm form;
@@ -50,6 +63,29 @@ TEST(MailSetupForm, OkNeedsSoundStoresAndACompleteTransport)
         {"smtp bad port", [](MailSetupForm &f) { smtpTo(f, u"h"_s).port = 0; }, false},
         {"password command without user",
          [](MailSetupForm &f) { smtpTo(f, u"h"_s).passwordCommand = u"pass show mail"_s; }, false},
+        {"server", [](MailSetupForm &f) { f.addServer(davServer()); }, true},
+        {"server not http or ldap",
+         [](MailSetupForm &f) {
+             f.addServer(davServer([](ServerStoreForm &s) { s.location = u"ftp://h/"_s; }));
+         },
+         false},
+        {"server URL without host",
+         [](MailSetupForm &f) {
+             f.addServer(davServer([](ServerStoreForm &s) { s.location = u"https:///x"_s; }));
+         },
+         false},
+        {"keyring without a password",
+         [](MailSetupForm &f) {
+             f.addServer(davServer([](ServerStoreForm &s) { s.keyring = true; }));
+         },
+         false},
+        {"server named as a store",
+         [](MailSetupForm &f) {
+             f.addServer(davServer([](ServerStoreForm &s) { s.name = u"archive"_s; }));
+         },
+         false},
+        {"drafts into a server's cache",
+         [](MailSetupForm &f) { f.addServer(davServer()), f.setDraftsStore(u"Work"_s); }, false},
         {"sendmail without command",
          [](MailSetupForm &f) {
              f.transport().kind = Kind::Sendmail, f.transport().sendmailCommand = u" "_s;
@@ -63,7 +99,7 @@ TEST(MailSetupForm, OkNeedsSoundStoresAndACompleteTransport)
     }
 }
 
-TEST(MailSetupForm, DraftsStoreFollowsRenamesAndRemovals)
+TEST(MailSetupForm, DraftsStoreAndNewServersFollowRenamesAndRemovals)
 {
     MailSetupForm form = withStores();
     EXPECT_EQ(form.draftsStore(), u"Personal Folders"_s);
@@ -76,6 +112,16 @@ TEST(MailSetupForm, DraftsStoreFollowsRenamesAndRemovals)
     form.removeStore(1);
     EXPECT_EQ(form.draftsStore(), u"Archive"_s);
     EXPECT_FALSE(form.canSendTest()); // no transport
+
+    form.addServer(davServer());
+    EXPECT_TRUE(form.isEditable(0) && form.isEditable(1)); // a folder, a server not yet saved
+    form.setStoreName(1, u"Dav"_s);
+    EXPECT_EQ(form.newServers().at(0).name, u"Dav"_s); // registered under the name shown
+    EXPECT_EQ(form.withoutNewServers().stores().size(), 1u);
+    form.removeStore(1);
+    EXPECT_TRUE(form.newServers().empty());
+    form.addStore({u"Registered"_s, u"ldap://ldap.example.org/"_s});
+    EXPECT_FALSE(form.isEditable(1)); // its options and cache go by its name and URL
 }
 
 TEST(MailSetupForm, SavesTheStoresInTheirNewOrderAndNeverAPassword)
