@@ -228,6 +228,7 @@ Status ItemLists::load(std::optional<Plan> plan)
     place(*plan, [&](NodeHandle holder, const ColumnLayout &layout) {
         addRows(holder, *plan->kind, layout, *items);
         items->clear(); // the session's objects go before the tree is drawn
+        return false;
     });
     return {};
 }
@@ -245,23 +246,26 @@ Result<TreeBranch> ItemLists::readRows(OlNamespace &session, const Plan &plan,
     const NodeHandle holder = rows.addNode(QString());
     lists.addRows(holder, *plan.kind, plan.layout, *items);
     items->clear();
+    // Copied in display order, the rows arrive sorted and are not sorted again when placed.
+    rows.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(plan.kind->sortValue));
     return rows.copyBranch(holder, true);
 }
 
-Status ItemLists::applyRows(const Plan &plan, const TreeBranch &rows)
+Status ItemLists::applyRows(const Plan &plan, TreeBranch &&rows)
 {
     const NodeKind now = nodeKind(m_tree, plan.node);
     if (!m_tree.isValid(plan.node) || (now != plan.kind->unlisted && now != plan.kind->listed))
         return {};
     place(plan, [&](NodeHandle holder, const ColumnLayout &) {
         if (!rows.isEmpty())
-            m_tree.insertBranch(rows, holder);
+            m_tree.insertBranch(std::move(rows), holder);
+        return true; // sorted as they were read
     });
     return {};
 }
 
 void ItemLists::place(const Plan &plan,
-                      const std::function<void(NodeHandle, const ColumnLayout &)> &addTo)
+                      const std::function<bool(NodeHandle, const ColumnLayout &)> &addTo)
 {
     const Kind &kind = *plan.kind;
     const NodeHandle node = plan.node;
@@ -279,16 +283,18 @@ void ItemLists::place(const Plan &plan,
     m_tree.setColumnLayout(holder, layout);
     if (firstListing)
         m_tree.setValue(holder, fitColumnsValue(), 1);
-    addTo(holder, layout);
-
+    const bool rowsInOrder = addTo(holder, layout);
     m_tree.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(kind.sortValue));
+    if (rowsInOrder)
+        m_tree.markChildrenInOrder(holder);
     // Sub-folders and the listing node keep the tree's natural order: the listing node's
     // leading space puts it first.
     if (madeListingNode)
         m_tree.setChildOrder(node, ChildOrder::Natural);
-    m_tree.refresh();
     showCaption(StatusPanels::ActivityPanel, QString());
+    // Shown before the one redraw: a redraw walks every row.
     showListed(holder, plan.expand, plan.select);
+    m_tree.refresh();
 }
 
 ColumnLayout ItemLists::plannedLayout(NodeHandle holder, const QString &entryId,

@@ -58,7 +58,7 @@ public:
                                                      StatusPanels *progress);
     // Puts the rows in place as a synchronous load would have; a node removed or changed
     // meanwhile is left alone.
-    [[nodiscard]] Status applyRows(const Plan &plan, const TreeBranch &rows);
+    [[nodiscard]] Status applyRows(const Plan &plan, TreeBranch &&rows);
     // Panel 2 says what is being listed (and panel 1 is cleared for contacts).
     void announce(const Plan &plan);
 
@@ -78,9 +78,10 @@ private:
     [[nodiscard]] Status load(std::optional<Plan> plan);
     [[nodiscard]] static Result<std::vector<std::shared_ptr<OlItem>>>
     readItems(OlNamespace &session, const Plan &plan);
-    // Makes the rows holder and its columns, lets addTo fill it, then shows it.
+    // Makes the rows holder and its columns, lets addTo fill it (true: with rows already in
+    // order), then shows it.
     void place(const Plan &plan,
-               const std::function<void(NodeHandle, const ColumnLayout &)> &addTo);
+               const std::function<bool(NodeHandle, const ColumnLayout &)> &addTo);
     [[nodiscard]] static ColumnSet fallbackSet(const Kind &kind);
     // The node the rows go below: the folder node, or a new listing node when the folder
     // has sub-folders (madeListingNode then set).

@@ -98,21 +98,21 @@ void ListingCommand::listInBackground(ItemLists &lists, NodeHandle node, FolderL
         auto rows =
             std::make_shared<Result<TreeBranch>>(ItemLists::readRows(*session, plan, &progress));
         progress.checkCancelled();
-        return [this, plan, rows] { placeRows(plan, *rows); };
+        return [this, plan, rows] { placeRows(plan, std::move(*rows)); };
     });
     if (started)
         lists.announce(*plan);
 }
 
-void ListingCommand::placeRows(const ItemLists::Plan &plan, const Result<TreeBranch> &rows)
+void ListingCommand::placeRows(const ItemLists::Plan &plan, Result<TreeBranch> &&rows)
 {
     Workspace &workspace = *m_services.workspace;
     OlNamespace *session = workspace.session();
     if (!session)
         return;
     ItemLists lists(workspace.tree(), *session, workspace.groups().columnSets(), m_services.panels);
-    const Status placed = rows.ok() ? lists.applyRows(plan, *rows) : Status::failure(rows.error());
-    workspace.tree().refresh();
+    const Status placed =
+        rows.ok() ? lists.applyRows(plan, std::move(*rows)) : Status::failure(rows.error());
     if (!placed.ok()) {
         if (m_services.panels)
             m_services.panels->updateCaption(StatusPanels::ActivityPanel, QString());

@@ -44,7 +44,7 @@ public:
 private:
     void list(int index, FolderListing::Items items);
     void listInBackground(ItemLists &lists, NodeHandle node, FolderListing::Items items);
-    void placeRows(const ItemLists::Plan &plan, const Result<TreeBranch> &rows);
+    void placeRows(const ItemLists::Plan &plan, Result<TreeBranch> &&rows);
 
     Services m_services;
 };
