@@ -1,7 +1,5 @@
 #include "support/JobRunner.h"
 
-#include <QMetaObject>
-
 namespace corvel {
 
 void JobProgress::checkCancelled() const
@@ -16,11 +14,11 @@ void JobProgress::setPercent(int percent)
     checkCancelled();
 }
 
-JobRunner::JobRunner(Listeners listeners, int progressTickMs)
+JobRunner::JobRunner(Listeners listeners, int tickMs)
     : m_listeners(std::move(listeners))
 {
-    m_ticks.setInterval(progressTickMs);
-    connect(&m_ticks, &QTimer::timeout, this, [this] { showProgress(); });
+    m_ticks.setInterval(tickMs);
+    connect(&m_ticks, &QTimer::timeout, this, [this] { tick(); });
 }
 
 JobRunner::~JobRunner()
@@ -38,20 +36,18 @@ bool JobRunner::start(Work work)
     m_shownPercent = -1;
     m_apply = nullptr;
     m_progress = std::make_unique<JobProgress>();
-    const quint64 generation = ++m_generation;
+    m_done.store(false);
     if (m_listeners.runningChanged)
         m_listeners.runningChanged(true);
     m_ticks.start();
-    m_worker = std::thread([this, work = std::move(work), progress = m_progress.get(), generation] {
+    m_worker = std::thread([this, work = std::move(work), progress = m_progress.get()] {
         Apply apply;
         try {
             apply = work(*progress);
         } catch (const JobCancelled &) {
         }
         m_apply = std::move(apply);
-        // Queued: dropped with the runner when it is destroyed first.
-        QMetaObject::invokeMethod(
-            this, [this, generation] { finish(generation); }, Qt::QueuedConnection);
+        m_done.store(true, std::memory_order_release);
     });
     return true;
 }
@@ -68,16 +64,24 @@ void JobRunner::cancelAndWait()
     if (m_worker.joinable())
         m_worker.join();
     if (m_running) {
-        ++m_generation; // a finish already posted finds nothing to do
         m_running = false;
         m_ticks.stop();
         m_apply = nullptr;
     }
 }
 
-void JobRunner::finish(quint64 generation)
+void JobRunner::tick()
 {
-    if (generation != m_generation || !m_running)
+    // Polled rather than posted: the handover is then plain to see, tools included.
+    if (m_done.load(std::memory_order_acquire))
+        finish();
+    else
+        showProgress();
+}
+
+void JobRunner::finish()
+{
+    if (!m_running)
         return;
     m_worker.join();
     m_ticks.stop();

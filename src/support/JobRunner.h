@@ -57,7 +57,8 @@ public:
         std::function<void()> cancelled;           // the job ended without applying
     };
 
-    explicit JobRunner(Listeners listeners = {}, int progressTickMs = 50);
+    // The result is taken up, and progress shown, at ticks of the starting thread's loop.
+    explicit JobRunner(Listeners listeners = {}, int tickMs = 20);
     ~JobRunner() override;
     JobRunner(const JobRunner &) = delete;
     JobRunner &operator=(const JobRunner &) = delete;
@@ -71,17 +72,18 @@ public:
     void cancelAndWait();
 
 private:
-    void finish(quint64 generation);
+    void tick();
+    void finish();
     void showProgress();
 
     Listeners m_listeners;
     QTimer m_ticks;
     std::thread m_worker;
     std::unique_ptr<JobProgress> m_progress;
-    Apply m_apply; // written by the worker before it posts the finish
+    Apply m_apply; // written by the worker before it sets m_done
+    std::atomic<bool> m_done{false};
     bool m_running = false;
     int m_shownPercent = -1;
-    quint64 m_generation = 0;
 };
 
 } // namespace corvel
