@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -167,6 +168,8 @@ void BM_LoadContactsWindow(benchmark::State &state)
             state.SkipWithError("the window did not start");
         state.ResumeTiming();
         runner->window()->aBar_Click(u"btnLoadContacts"_s);
+        while (runner->window()->isJobRunning())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         runner->window()->repaint();
         state.PauseTiming();
         runner->window()->close();

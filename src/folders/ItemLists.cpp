@@ -7,6 +7,7 @@
 #include "tree/NodeKinds.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -85,9 +86,8 @@ ItemLists::ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSet
 {
 }
 
-Status ItemLists::loadContacts(NodeHandle node)
-{
-    static constexpr Kind contacts{NodeKind::ContactFolder,
+namespace {
+constexpr ItemLists::Kind contacts{NodeKind::ContactFolder,
                                    NodeKind::ContactFolderListed,
                                    NodeKind::ContactFolderListing,
                                    olContactItem,
@@ -98,12 +98,7 @@ Status ItemLists::loadContacts(NodeHandle node)
                                    ContactFields,
                                    std::size(ContactFields),
                                    true};
-    return load(node, contacts, true, true);
-}
-
-Status ItemLists::loadMessages(NodeHandle node, bool expand, bool select)
-{
-    static constexpr Kind messages{NodeKind::MessageFolder,
+constexpr ItemLists::Kind messages{NodeKind::MessageFolder,
                                    NodeKind::MessageFolderListed,
                                    NodeKind::MessageFolderListing,
                                    olMailItem,
@@ -114,7 +109,27 @@ Status ItemLists::loadMessages(NodeHandle node, bool expand, bool select)
                                    MessageFields,
                                    std::size(MessageFields),
                                    false};
-    return load(node, messages, expand, select);
+} // namespace
+
+Status ItemLists::loadContacts(NodeHandle node)
+{
+    return load(plan(node, contacts, true, true));
+}
+
+Status ItemLists::loadMessages(NodeHandle node, bool expand, bool select)
+{
+    return load(plan(node, messages, expand, select));
+}
+
+std::optional<ItemLists::Plan> ItemLists::planContacts(NodeHandle node) const
+{
+    return plan(node, contacts, true, true);
+}
+
+std::optional<ItemLists::Plan> ItemLists::planMessages(NodeHandle node, bool expand,
+                                                       bool select) const
+{
+    return plan(node, messages, expand, select);
 }
 
 NodeHandle ItemLists::findDraftsNode(const QString &draftsEntryId, Status *listing)
@@ -155,38 +170,109 @@ void ItemLists::showCaption(int panel, const QString &text)
         m_status->updateCaption(panel, text);
 }
 
-Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool select)
+std::optional<ItemLists::Plan> ItemLists::plan(NodeHandle node, const Kind &kind, bool expand,
+                                               bool select) const
 {
     const NodeKind before = nodeKind(m_tree, node);
     if (!m_tree.isValid(node) || (before != kind.unlisted && before != kind.listed))
-        return {};
+        return std::nullopt;
     const QString entryId = m_tree.value(node, NodeValueName::EntryId()).toString();
     if (entryId.isEmpty())
-        return {};
+        return std::nullopt;
+    // A listed node, or one without sub-folders, holds its own rows.
+    const bool ownRows = before == kind.listed || !m_tree.hasChildren(node);
+    return Plan{node,
+                &kind,
+                entryId,
+                m_tree.value(node, NodeValueName::StoreId()).toString(),
+                m_tree.caption(node),
+                plannedLayout(ownRows ? node : NodeHandle(), entryId, kind),
+                expand,
+                select};
+}
 
-    BusyScope busy(m_busy);
-    if (kind.clearCountFirst)
+void ItemLists::announce(const Plan &plan)
+{
+    if (plan.kind->clearCountFirst)
         showCaption(StatusPanels::CountPanel, QString());
-    showCaption(StatusPanels::ActivityPanel, QString::fromLatin1(kind.activity));
-    const QString storeId = m_tree.value(node, NodeValueName::StoreId()).toString();
+    showCaption(StatusPanels::ActivityPanel, QString::fromLatin1(plan.kind->activity));
+}
 
+Result<std::vector<std::shared_ptr<OlItem>>> ItemLists::readItems(OlNamespace &session,
+                                                                  const Plan &plan)
+{
+    try {
+        const std::shared_ptr<OlFolder> folder =
+            session.GetFolderFromID(plan.entryId, plan.storeId);
+        return folder->Items();
+    } catch (const OutlookError &error) {
+        return Result<std::vector<std::shared_ptr<OlItem>>>::failure(
+            QStringLiteral("The folder \"%1\" cannot be listed: %2")
+                .arg(plan.caption, error.message()));
+    }
+}
+
+Status ItemLists::load(std::optional<Plan> plan)
+{
+    if (!plan)
+        return {};
+    BusyScope busy(m_busy);
+    announce(*plan);
     // The folder is opened before the tree is touched: when it is gone, the node keeps its
     // kind and rows and no listing node or column set is left behind.
-    std::vector<std::shared_ptr<OlItem>> items;
-    try {
-        const std::shared_ptr<OlFolder> folder = m_session.GetFolderFromID(entryId, storeId);
-        items = folder->Items();
-    } catch (const OutlookError &error) {
+    Result<std::vector<std::shared_ptr<OlItem>>> items = readItems(m_session, *plan);
+    if (!items.ok()) {
         showCaption(StatusPanels::ActivityPanel, QString());
-        return Status::failure(QStringLiteral("The folder \"%1\" cannot be listed: %2")
-                                   .arg(m_tree.caption(node), error.message()));
+        return Status::failure(items.error());
     }
+    place(*plan, [&](NodeHandle holder, const ColumnLayout &layout) {
+        // The session's objects go row by row, before the tree is drawn.
+        addRows(holder, *plan->kind, layout, std::move(*items));
+        return false;
+    });
+    return {};
+}
 
+Result<TreeBranch> ItemLists::readRows(OlNamespace &session, const Plan &plan,
+                                       StatusPanels *progress)
+{
+    Result<std::vector<std::shared_ptr<OlItem>>> items = readItems(session, plan);
+    if (!items.ok())
+        return Result<TreeBranch>::failure(items.error());
+    // Built in a tree of their own, so the shown tree is touched only when they are placed.
+    TreeList rows;
+    ColumnSets unused;
+    ItemLists lists(rows, session, unused, progress);
+    const NodeHandle holder = rows.addNode(QString());
+    lists.addRows(holder, *plan.kind, plan.layout, std::move(*items));
+    // Copied in display order, the rows arrive sorted and are not sorted again when placed.
+    rows.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(plan.kind->sortValue));
+    return rows.copyBranch(holder, true);
+}
+
+Status ItemLists::applyRows(const Plan &plan, TreeBranch &&rows)
+{
+    const NodeKind now = nodeKind(m_tree, plan.node);
+    if (!m_tree.isValid(plan.node) || (now != plan.kind->unlisted && now != plan.kind->listed))
+        return {};
+    place(plan, [&](NodeHandle holder, const ColumnLayout &) {
+        if (!rows.isEmpty())
+            m_tree.insertBranch(std::move(rows), holder);
+        return true; // sorted as they were read
+    });
+    return {};
+}
+
+void ItemLists::place(const Plan &plan,
+                      const std::function<bool(NodeHandle, const ColumnLayout &)> &addTo)
+{
+    const Kind &kind = *plan.kind;
+    const NodeHandle node = plan.node;
     m_tree.suspendDrawing();
     bool madeListingNode = false;
     const NodeHandle holder = rowsHolderFor(node, kind, madeListingNode);
-    const bool firstListing = m_columnSets.findColumnSet(entryId) == 0;
-    const int set = columnSetFor(entryId, kind);
+    const bool firstListing = m_columnSets.findColumnSet(plan.entryId) == 0;
+    const int set = columnSetFor(plan.entryId, kind);
     m_columnSets.record(set).displayName = m_tree.caption(holder);
     ColumnLayout layout = layoutFor(set);
     // A refresh keeps the widths shown: the set's own are only brought up to date at save.
@@ -196,17 +282,49 @@ Status ItemLists::load(NodeHandle node, const Kind &kind, bool expand, bool sele
     m_tree.setColumnLayout(holder, layout);
     if (firstListing)
         m_tree.setValue(holder, fitColumnsValue(), 1);
-    addRows(holder, kind, layout, std::move(items)); // the items go before the tree is drawn
-
+    const bool rowsInOrder = addTo(holder, layout);
     m_tree.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(kind.sortValue));
+    if (rowsInOrder)
+        m_tree.markChildrenInOrder(holder);
     // Sub-folders and the listing node keep the tree's natural order: the listing node's
     // leading space puts it first.
     if (madeListingNode)
         m_tree.setChildOrder(node, ChildOrder::Natural);
-    m_tree.refresh();
     showCaption(StatusPanels::ActivityPanel, QString());
-    showListed(holder, expand, select);
-    return {};
+    // Shown before the one redraw: a redraw walks every row.
+    showListed(holder, plan.expand, plan.select);
+    m_tree.refresh();
+}
+
+ColumnLayout ItemLists::plannedLayout(NodeHandle holder, const QString &entryId,
+                                      const Kind &kind) const
+{
+    ColumnLayout layout;
+    if (const int own = m_columnSets.findColumnSet(entryId)) {
+        layout = layoutFor(own);
+    } else if (const int classDefault =
+                   m_columnSets.findColumnSet(QString::fromLatin1(kind.defaultClass))) {
+        layout = layoutFor(classDefault);
+    } else {
+        layout = layoutFor(fallbackSet(kind));
+    }
+    if (holder && m_tree.hasColumnLayout(holder) &&
+        m_tree.columnLayout(holder).columnCount() == layout.columnCount())
+        layout = m_tree.columnLayout(holder);
+    return layout;
+}
+
+ColumnSet ItemLists::fallbackSet(const Kind &kind)
+{
+    // Without the class default the list would have no columns at all; every readable
+    // field is shown instead, and the folder keeps that set as its own.
+    ColumnSet fallback;
+    for (size_t f = 0; f < kind.fieldCount; ++f) {
+        fallback.columns.push_back({QString::fromLatin1(kind.fields[f].name),
+                                    QString::fromLatin1(kind.fields[f].fallbackHeading),
+                                    QString::number(FallbackWidthPixels)});
+    }
+    return fallback;
 }
 
 NodeHandle ItemLists::rowsHolderFor(NodeHandle node, const Kind &kind, bool &madeListingNode)
@@ -315,15 +433,7 @@ int ItemLists::columnSetFor(const QString &entryId, const Kind &kind)
             m_columnSets.findColumnSet(QString::fromLatin1(kind.defaultClass))) {
         set = m_columnSets.copyColumnSet(classDefault);
     } else {
-        // Without the class default the list would have no columns at all; every readable
-        // field is shown instead, and the folder keeps that set as its own.
-        ColumnSet fallback;
-        for (size_t f = 0; f < kind.fieldCount; ++f) {
-            fallback.columns.push_back({QString::fromLatin1(kind.fields[f].name),
-                                        QString::fromLatin1(kind.fields[f].fallbackHeading),
-                                        QString::number(FallbackWidthPixels)});
-        }
-        set = m_columnSets.add(fallback);
+        set = m_columnSets.add(fallbackSet(kind));
     }
     m_columnSets.record(set).key = entryId;
     return set;
@@ -331,7 +441,11 @@ int ItemLists::columnSetFor(const QString &entryId, const Kind &kind)
 
 ColumnLayout ItemLists::layoutFor(int columnSet) const
 {
-    const ColumnSet &set = m_columnSets.record(columnSet);
+    return layoutFor(m_columnSets.record(columnSet));
+}
+
+ColumnLayout ItemLists::layoutFor(const ColumnSet &set)
+{
     // Columns past the last property have nothing to show.
     int n = static_cast<int>(set.columns.size());
     while (n > 0 && set.columns[static_cast<size_t>(n - 1)].property.isEmpty())

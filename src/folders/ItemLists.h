@@ -1,17 +1,21 @@
 #pragma once
 
 #include "support/Result.h"
+#include "tree/TreeBranch.h"
 #include "tree/TreeList.h"
 
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace corvel {
 
 class BusyIndicator;
 class ColumnSets;
+struct ColumnSet;
 class OlItem;
 class OlNamespace;
 class StatusPanels;
@@ -42,6 +46,22 @@ public:
     [[nodiscard]] NodeHandle findDraftsNode(const QString &draftsEntryId,
                                             Status *listing = nullptr);
 
+    // A listing in three steps, for a window that reads the folder off its event loop: plan
+    // and apply touch the tree and run where it lives; readRows reads the session into
+    // detached rows and touches neither the tree nor the column sets.
+    struct Plan;
+    // Nothing (read as success) for a node of another kind or without an EntryId.
+    [[nodiscard]] std::optional<Plan> planContacts(NodeHandle node) const;
+    [[nodiscard]] std::optional<Plan> planMessages(NodeHandle node, bool expand, bool select) const;
+    // Fails, saying why, when the folder cannot be opened. progress may be null.
+    [[nodiscard]] static Result<TreeBranch> readRows(OlNamespace &session, const Plan &plan,
+                                                     StatusPanels *progress);
+    // Puts the rows in place as a synchronous load would have; a node removed or changed
+    // meanwhile is left alone.
+    [[nodiscard]] Status applyRows(const Plan &plan, TreeBranch &&rows);
+    // Panel 2 says what is being listed (and panel 1 is cleared for contacts).
+    void announce(const Plan &plan);
+
     // The node that holds (or would hold) the rows of a folder node: its listing node for a
     // folder of kind 20 or 21, else the node itself. Null for a kind 20/21 node without one.
     [[nodiscard]] NodeHandle rowsHolder(NodeHandle node) const;
@@ -50,9 +70,19 @@ public:
     // widths of its own: the view that shows it fits them to the rows and clears it.
     [[nodiscard]] static QString fitColumnsValue() { return QStringLiteral("FitColumns"); }
 
-private:
     struct Kind;
-    [[nodiscard]] Status load(NodeHandle node, const Kind &kind, bool expand, bool select);
+
+private:
+    [[nodiscard]] std::optional<Plan> plan(NodeHandle node, const Kind &kind, bool expand,
+                                           bool select) const;
+    [[nodiscard]] Status load(std::optional<Plan> plan);
+    [[nodiscard]] static Result<std::vector<std::shared_ptr<OlItem>>>
+    readItems(OlNamespace &session, const Plan &plan);
+    // Makes the rows holder and its columns, lets addTo fill it (true: with rows already in
+    // order), then shows it.
+    void place(const Plan &plan,
+               const std::function<bool(NodeHandle, const ColumnLayout &)> &addTo);
+    [[nodiscard]] static ColumnSet fallbackSet(const Kind &kind);
     // The node the rows go below: the folder node, or a new listing node when the folder
     // has sub-folders (madeListingNode then set).
     [[nodiscard]] NodeHandle rowsHolderFor(NodeHandle node, const Kind &kind,
@@ -63,6 +93,10 @@ private:
     void showListed(NodeHandle holder, bool expand, bool select);
     [[nodiscard]] int columnSetFor(const QString &entryId, const Kind &kind);
     [[nodiscard]] ColumnLayout layoutFor(int columnSet) const;
+    [[nodiscard]] static ColumnLayout layoutFor(const ColumnSet &set);
+    // The layout a listing will show, without adding a column set.
+    [[nodiscard]] ColumnLayout plannedLayout(NodeHandle holder, const QString &entryId,
+                                             const Kind &kind) const;
     void showCaption(int panel, const QString &text);
 
     TreeList &m_tree;
@@ -70,6 +104,18 @@ private:
     ColumnSets &m_columnSets;
     StatusPanels *m_status;
     BusyIndicator *m_busy;
+};
+
+struct ItemLists::Plan
+{
+    NodeHandle node;
+    const Kind *kind = nullptr;
+    QString entryId;
+    QString storeId;
+    QString caption;
+    ColumnLayout layout; // which values the rows carry
+    bool expand = true;
+    bool select = true;
 };
 
 } // namespace corvel

@@ -26,6 +26,7 @@
 #include "presentation/TreeInteraction.h"
 #include "session/OutlookSession.h"
 #include "support/BusyIndicator.h"
+#include "support/JobRunner.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
@@ -91,6 +92,30 @@ frmMain::frmMain(Services services, QWidget *parent)
         m_services.openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     setObjectName(u"frmMain"_s);
     buildDispatchTable();
+    JobRunner::Listeners listeners;
+    listeners.runningChanged = [this](bool running) { jobRunningChanged(running); };
+    listeners.progress = [this](int percent) {
+        m_statBar->showPercent(StatusPanels::CountPanel, percent);
+    };
+    listeners.cancelled = [this] {
+        m_statBar->updateCaption(StatusPanels::CountPanel, QString());
+        m_statBar->updateCaption(StatusPanels::ActivityPanel, u"Cancelled"_s);
+    };
+    m_jobs = std::make_unique<JobRunner>(std::move(listeners));
+}
+
+void frmMain::jobRunningChanged(bool running)
+{
+    ButtonStateRules::setJobRunning(m_tools, running);
+    if (running)
+        setButtonStates(NodeKind::Store);
+    else
+        showButtonStatesOfSelection();
+}
+
+bool frmMain::isJobRunning() const
+{
+    return m_jobs && m_jobs->isRunning();
 }
 
 frmMain::~frmMain()
@@ -206,6 +231,9 @@ void frmMain::Form_Unload(const QStringList &letterProblems)
     if (m_unloaded)
         return;
     m_unloaded = true;
+    // A listing going on is dropped: the session it reads is about to close.
+    if (m_jobs)
+        m_jobs->cancelAndWait();
     // A run going on stops after the member in hand; its journal lets it be continued.
     if (m_groupMail)
         m_groupMail->stop();
@@ -267,6 +295,10 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     if (m_aBar && m_aBar->offerKey(key->key(), key->modifiers()))
         return true;
     if (key->key() == Qt::Key_Escape) { // whatever the shift state
+        if (isJobRunning()) {
+            m_jobs->cancel();
+            return true;
+        }
         if (m_findBar && m_findBar->cancel())
             return true;
         m_interaction->escape();
@@ -335,7 +367,7 @@ void frmMain::setButtonStates(NodeKind kind)
 {
     const TreeList &tree = workspace().tree();
     ButtonStateRules::Selection selection;
-    selection.sessionReady = SessionReady();
+    selection.sessionReady = SessionReady() && !isJobRunning();
     selection.selectedCount = tree.selectedCount();
     selection.nodeHasDescendants = tree.descendantCount(tree.at(selIndex())) > 0;
     const int recalcs = m_tools.layoutRecalcs();
@@ -371,11 +403,13 @@ void frmMain::setToolEnabled(const QString &tool, bool enabled)
 
 void frmMain::runCommand(const QString &tool)
 {
-    m_dispatch.dispatch(tool);
+    aBar_Click(tool);
 }
 
 void frmMain::copyToGroup(GroupId group)
 {
+    if (isJobRunning())
+        return;
     groupCommands().copyToGroup(group);
     m_tlMain->restorePointer();
 }
@@ -475,6 +509,8 @@ void frmMain::buildDispatchTable()
 
 void frmMain::aBar_Click(const QString &tool)
 {
+    if (isJobRunning() && !ButtonStateRules::availableDuringJob(tool))
+        return;
     m_dispatch.dispatch(tool);
 }
 
@@ -548,6 +584,7 @@ ListingCommand &frmMain::listing()
             groupCommands().loadDynamicGroup(group);
         };
         services.storeSyncs = &storeSync();
+        services.jobs = m_jobs.get();
         m_listing = std::make_unique<ListingCommand>(std::move(services));
     }
     return *m_listing;

@@ -22,6 +22,7 @@ class DialogHost;
 class GroupCommands;
 class GroupMailCommand;
 class HelpWindow;
+class JobRunner;
 class ListingCommand;
 class PublishGroupCommand;
 class StoreSyncCommand;
@@ -62,6 +63,8 @@ public:
     [[nodiscard]] int TwipsPerPixelY() const { return m_twipsPerPixelY; }
     // The node last selected or pointed at, as the tree's handlers keep it; -1 when none.
     [[nodiscard]] int selIndex() const;
+    // A command's long part is running off the event loop (Escape cancels it).
+    [[nodiscard]] bool isJobRunning() const;
 
     [[nodiscard]] Workspace &workspace() const { return *m_services.workspace; }
     [[nodiscard]] DialogHost &dialogs() const { return *m_services.dialogs; }
@@ -117,6 +120,8 @@ private:
     // A listing changes the selected node's kind, and so its commands.
     void showButtonStatesOfSelection();
     void doNewGroupUnder(const QString &rootEntryId);
+    // One long job at a time; while it runs, only what touches neither tree nor session.
+    void jobRunningChanged(bool running);
     // letterProblems: letters that could not be saved as the program closed.
     void Form_Unload(const QStringList &letterProblems);
     [[nodiscard]] TwipRect twipRectOf(const QWidget *window) const;
@@ -141,6 +146,8 @@ private:
     std::unique_ptr<ListingCommand> m_listing;
     std::unique_ptr<StoreSyncCommand> m_storeSync;       // after m_listing: its syncs call it
     std::unique_ptr<PublishGroupCommand> m_publishGroup; // after what its end calls
+    // Last, so it goes first: its worker must not outlive what it reads.
+    std::unique_ptr<JobRunner> m_jobs;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
     bool m_startupReady = false;

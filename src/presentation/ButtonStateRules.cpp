@@ -86,4 +86,22 @@ void ButtonStateRules::setButtonStates(ToolStates &tools, NodeKind kind, const S
     tools.recalcLayout();
 }
 
+void ButtonStateRules::setJobRunning(ToolStates &tools, bool running)
+{
+    for (const QString &name : {u"btnStdMailGrp"_s, u"btnDynMailGrp"_s, u"btnIncludeAll"_s,
+                                u"btnMailSetup"_s, u"btnNewMsg"_s, u"btnLoadMessages"_s})
+        tools.setEnabled(name, !running);
+}
+
+bool ButtonStateRules::availableDuringJob(QStringView tool)
+{
+    for (const QStringView name :
+         {u"btnWebHome", u"btnSendEmail", u"btnHelpF1", u"btnHelpSrch", u"btnHelpHelp",
+          u"btnHelpStd", u"btnHelpDyn", u"btnAbout", u"btnExit"}) {
+        if (tool.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace corvel

@@ -2,6 +2,8 @@
 
 #include "tree/NodeKinds.h"
 
+#include <QStringView>
+
 namespace corvel {
 
 class ToolStates;
@@ -21,6 +23,13 @@ public:
     // Disables every node-dependent tool, then enables those the node kind allows.
     // Leaves the bar's layout alone while no session is open.
     static void setButtonStates(ToolStates &tools, NodeKind kind, const Selection &selection);
+
+    // While a long job reads the session, what would change the tree or the session waits:
+    // the tools that do not depend on the node are disabled too (setButtonStates, told the
+    // session is not ready, disables the others).
+    static void setJobRunning(ToolStates &tools, bool running);
+    // Help, About, the web links and Exit, which touch neither.
+    [[nodiscard]] static bool availableDuringJob(QStringView tool);
 };
 
 } // namespace corvel

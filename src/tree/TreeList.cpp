@@ -1,6 +1,7 @@
 #include "tree/TreeList.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace corvel {
 
@@ -883,6 +884,25 @@ TreeBranch TreeList::copyBranch(NodeHandle handle, bool descendantsOnly) const
 
 NodeHandle TreeList::insertBranch(const TreeBranch &branch, NodeHandle parent)
 {
+    return insertNodes(branch, parent);
+}
+
+NodeHandle TreeList::insertBranch(TreeBranch &&branch, NodeHandle parent)
+{
+    return insertNodes(branch, parent);
+}
+
+void TreeList::markChildrenInOrder(NodeHandle handle)
+{
+    if (Node *n = node(handle))
+        n->childrenDirty = false;
+}
+
+template<typename Branch>
+NodeHandle TreeList::insertNodes(Branch &branch, NodeHandle parent)
+{
+    // A branch handed over is moved from: a large one is not copied and freed again.
+    constexpr bool Moving = !std::is_const_v<Branch>;
     const quint32 parentSlot = parentSlotOf(parent);
     if (parentSlot == None || branch.isEmpty())
         return {};
@@ -899,7 +919,7 @@ NodeHandle TreeList::insertBranch(const TreeBranch &branch, NodeHandle parent)
     std::vector<quint32> inserted;
     inserted.reserve(branch.size());
     std::vector<quint32> path{parentSlot}; // path[k]: the parent of a node at level k
-    for (const TreeBranch::Node &source : branch.nodes()) {
+    for (auto &source : branch.nodes()) {
         const size_t level =
             std::min<size_t>(static_cast<size_t>(std::max(source.level, 0)), path.size() - 1);
         const quint32 slot = appendChild(path[level], source.caption);
@@ -918,9 +938,13 @@ NodeHandle TreeList::insertBranch(const TreeBranch &branch, NodeHandle parent)
         if (source.layout)
             n.layout = std::make_unique<ColumnLayout>(*source.layout);
         n.values.reserve(source.values.size());
-        for (const auto &[index, v] : source.values) {
+        for (auto &[index, v] : source.values) {
             const int id = mapName(index);
-            if (id >= 0 && !v.isEmpty() && !n.find(id))
+            if (id < 0 || v.isEmpty() || n.find(id))
+                continue;
+            if constexpr (Moving)
+                n.values.emplace_back(id, std::move(v));
+            else
                 n.values.emplace_back(id, v);
         }
     }

@@ -94,6 +94,10 @@ public:
     [[nodiscard]] QString childOrderValue(NodeHandle node) const;
     // A null node sets the order of the top level.
     void setChildOrder(NodeHandle node, ChildOrder order, const QString &valueName = {});
+    // The caller vouches that the node's children already stand in its order (copied in
+    // display order from a tree that keeps the same order): a large list is not compared
+    // again when its order is next looked at.
+    void markChildrenInOrder(NodeHandle node);
 
     // --- Node properties ----------------------------------------------------------------
     [[nodiscard]] QString caption(NodeHandle node) const;
@@ -149,6 +153,8 @@ public:
     // Inserts the branch's top nodes as children of `parent` (null: the top level);
     // returns the first node inserted.
     NodeHandle insertBranch(const TreeBranch &branch, NodeHandle parent = {});
+    // The same, moving the branch's texts and values rather than copying them.
+    NodeHandle insertBranch(TreeBranch &&branch, NodeHandle parent);
 
     // --- Drawing ------------------------------------------------------------------------
     // A view registers here; it is told when the tree asks to be redrawn.
@@ -175,6 +181,8 @@ private:
     void unlink(quint32 slot);
     void freeSubtree(quint32 slot);
     void adjustDescendants(quint32 fromParent, qint64 delta);
+    template<typename Branch>
+    NodeHandle insertNodes(Branch &branch, NodeHandle parent);
     void markOrderDirty(quint32 parentSlot);
     void markStructureChanged();
     void ensureSorted(quint32 parentSlot) const;

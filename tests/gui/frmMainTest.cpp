@@ -291,6 +291,7 @@ private Q_SLOTS:
         session->draftsFolder()->addMessage(u"News"_s, u"Hello"_s);
         QVERIFY(window().selectPath(u"Personal Folders/Contacts"_s));
         window().aBar_Click(u"btnLoadContacts"_s);
+        QTRY_VERIFY(!window().isJobRunning());
         run->dialogs.queueWizard([](MailWizard &wizard) {
             wizard.tlDrafts_Click(1);
             wizard.cmdNext_Click();
@@ -332,6 +333,7 @@ private Q_SLOTS:
         QCOMPARE(nodeKind(tree, tree.at(window().selIndex())), NodeKind::ContactFolder);
         QVERIFY(window().tools().isEnabled(u"btnLoadContacts"));
         window().aBar_Click(u"btnloadcontacts"_s);
+        QTRY_VERIFY(!window().isJobRunning());
         const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
         QCOMPARE(tree.childCount(folder), 2);
         QVERIFY(tree.isExpanded(folder));
@@ -350,14 +352,35 @@ private Q_SLOTS:
         QVERIFY(session);
         session->store(0)->subFolders().front()->addContact(u"Dunn, Cy"_s, u"cy@example.invalid"_s);
         QTest::keyClick(&window(), Qt::Key_F5);
+        QTRY_VERIFY(!window().isJobRunning());
         QCOMPARE(tree.childCount(tree.findByCaption(u"Contacts"_s)), 3);
         QCOMPARE(window().StatBar().caption(1), u"3 Items"_s);
+    }
+
+    void escapeCancelsALoadAndOnlyHelpAndAboutRunMeanwhile()
+    {
+        QVERIFY(window().selectPath(u"Personal Folders/Contacts"_s));
+        const TreeList &tree = window().workspace().tree();
+        const int nodes = tree.count();
+        window().aBar_Click(u"btnLoadContacts"_s);
+        QVERIFY(window().isJobRunning());
+        QVERIFY(!window().tools().isEnabled(u"btnNewMsg"));
+        window().aBar_Click(u"btnStdMailGrp"_s); // would ask for a name
+        window().aBar_Click(u"btnAbout"_s);
+        QCOMPARE(run->dialogs.asked(), QStringList{u"about"_s});
+        QTest::keyClick(&window(), Qt::Key_Escape);
+        QTRY_VERIFY(!window().isJobRunning());
+        QCOMPARE(tree.count(), nodes);
+        QCOMPARE(nodeKind(tree, tree.findByCaption(u"Contacts"_s)), NodeKind::ContactFolder);
+        QVERIFY(window().tools().isEnabled(u"btnLoadContacts"));
+        QVERIFY(window().tools().isEnabled(u"btnNewMsg"));
     }
 
     void typingNarrowsTheListingAndEscapeGivesItBack()
     {
         QVERIFY(window().selectPath(u"Personal Folders/Contacts"_s));
         window().aBar_Click(u"btnLoadContacts"_s);
+        QTRY_VERIFY(!window().isJobRunning());
         TreeList &tree = window().workspace().tree();
         const NodeHandle folder = tree.findByCaption(u"Contacts"_s);
         for (NodeHandle row : tree.children(folder))

@@ -208,6 +208,14 @@ TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
     flat.insertBranch(rows);
     EXPECT_EQ(flat.childCount({}), 2);
     EXPECT_EQ(flat.level(flat.at(1)), 0);
+
+    // Handed over, the nodes are moved in whole.
+    TreeList moved;
+    const NodeHandle sorted = moved.addNode(s("sorted"));
+    moved.insertBranch(tree.copyBranch(group, true), sorted);
+    EXPECT_EQ(moved.descendantCount(sorted), 2);
+    EXPECT_EQ(moved.value(moved.at(2), s("FileAs")).toString(), s("Zed"));
+    EXPECT_EQ(moved.value(moved.at(2), s("olType")).toInt(), 37);
 }
 
 // Display indices, levels and descendant counts are kept up incrementally; after any mix of
