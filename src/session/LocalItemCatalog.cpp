@@ -82,7 +82,7 @@ void LocalItemCatalog::rememberSaved(const std::shared_ptr<LocalStoreTree> &tree
     // Otherwise opening a letter just saved would list every item of every store (100,000
     // contacts take most of a second) to learn where it is.
     if (const LocalItemSource *source = sourceFor(*tree, folder))
-        remember(tree->itemIdOf(folder.relativePath, key), {tree, folder, key, source});
+        remember(tree->itemIdOf(folder.relativePath, key), {placeOf(tree, folder, source), key});
 }
 
 std::vector<std::shared_ptr<OlItem>>
