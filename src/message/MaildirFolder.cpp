@@ -350,8 +350,6 @@ Result<MaildirFolder::Staged> MaildirFolder::stage(const QByteArray &bytes) cons
         return Result<Staged>::failure(
             u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(error)));
     }
-    // Writing starts now, so that the batch's sync later mostly waits for work already done.
-    (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     return Staged{unique, {}, fd};
 }
 
