@@ -29,6 +29,7 @@
 #include <iostream>
 #include <map>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -266,6 +267,19 @@ int mailTest(OlNamespace &session, const TestCopy::Request &request,
     return ExitOk;
 }
 
+// Each copy staged for the Outbox holds a descriptor until its batch is filed, and the staging
+// keeps half of the allowance for everything else: the usual soft limit of 1,024 would stage
+// the rest of a large run as named files, each costing a removal.
+void allowStagedCopiesOpen()
+{
+    constexpr rlim_t wanted = 8192;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted)
+        return;
+    limit.rlim_cur = std::min(wanted, limit.rlim_max);
+    (void)::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
 int mailFromWorkspace(Workspace &workspace, const MailArguments &arguments)
 {
     const Result<QString> letterId = findLetter(workspace, arguments.letter);
@@ -392,6 +406,7 @@ int runGroupMail(const CtlContext &context)
         return ExitUsage;
     }
     MailArguments &arguments = *parsed;
+    allowStagedCopiesOpen();
     if (!arguments.valuesPath.isEmpty()) {
         // A prompt given both ways takes the file's value, and --prompt's for members the
         // file has no row for.

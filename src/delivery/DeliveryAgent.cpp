@@ -77,27 +77,43 @@ DeliveryReport DeliveryAgent::pass(bool ignoreBackoff, qint64 &nextDueMs, PassEn
     return report;
 }
 
+bool DeliveryAgent::canSend() const
+{
+    const TransportSettings settings = m_settings ? m_settings() : TransportSettings{};
+    return m_factory(settings, [] { return true; }).ok();
+}
+
 void DeliveryAgent::loop()
 {
     int unavailableRuns = 0;
+    qint64 waitMs = IdleLookMs;
+    bool sendless = false;
     while (!m_stopping) {
+        bool woken = false;
         {
             std::lock_guard lock(m_mutex);
+            woken = m_woken;
             m_woken = false;
         }
-        qint64 nextDue = 0;
-        PassEnd end = PassEnd::Done;
-        (void)pass(false, nextDue, end);
+        // Without a way of sending, a pass reads the whole Outbox to deliver nothing: a run
+        // queueing thousands would pay for one per batch. Woken then, it looks only whether a
+        // way has been set up since; the timed looks still make their passes.
+        if (!(sendless && woken && !canSend())) {
+            qint64 nextDue = 0;
+            PassEnd end = PassEnd::Done;
+            (void)pass(false, nextDue, end);
+            sendless = end == PassEnd::NoTransport;
 
-        const qint64 now = m_clock();
-        qint64 waitMs = IdleLookMs;
-        if (end == PassEnd::Unavailable) {
-            // The server or program cannot be used now: wait longer each time.
-            waitMs = m_retry.delayMs(++unavailableRuns);
-        } else {
-            unavailableRuns = 0;
-            if (nextDue > 0)
-                waitMs = std::clamp<qint64>(nextDue - now, 0, IdleLookMs);
+            const qint64 now = m_clock();
+            waitMs = IdleLookMs;
+            if (end == PassEnd::Unavailable) {
+                // The server or program cannot be used now: wait longer each time.
+                waitMs = m_retry.delayMs(++unavailableRuns);
+            } else {
+                unavailableRuns = 0;
+                if (nextDue > 0)
+                    waitMs = std::clamp<qint64>(nextDue - now, 0, IdleLookMs);
+            }
         }
         std::unique_lock lock(m_mutex);
         m_wakeUp.wait_for(lock, std::chrono::milliseconds(waitMs),

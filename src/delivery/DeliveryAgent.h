@@ -65,6 +65,8 @@ private:
     };
     DeliveryReport pass(bool ignoreBackoff, qint64 &nextDueMs, PassEnd &end);
     void loop();
+    // The settings name a usable way of sending mail.
+    [[nodiscard]] bool canSend() const;
 
     std::shared_ptr<LocalMailbox> m_mailbox;
     SettingsLookup m_settings;

@@ -39,7 +39,8 @@ std::vector<QueuedMessageStates::Message>
 OutboxMessageStates::states(const QStringList &outboxIds) const
 {
     QHash<QString, Message> known;
-    for (const OutboxQueue::Message &m : OutboxQueue(*m_mailbox).messages())
+    for (const OutboxQueue::Message &m :
+         OutboxQueue(*m_mailbox).messages(0, OutboxQueue::Subjects::Skipped))
         known.insert(m.unique, {m.unique, stateOf(m.state), m.reason, m.refused});
 
     QSet<QString> elsewhere;

@@ -40,7 +40,7 @@ OutboxQueue::OutboxQueue(const LocalMailbox &mailbox)
 {
 }
 
-std::vector<OutboxQueue::Message> OutboxQueue::messages(qint64 nowMs) const
+std::vector<OutboxQueue::Message> OutboxQueue::messages(qint64 nowMs, Subjects subjects) const
 {
     if (nowMs == 0)
         nowMs = QDateTime::currentMSecsSinceEpoch();
@@ -60,7 +60,7 @@ std::vector<OutboxQueue::Message> OutboxQueue::messages(qint64 nowMs) const
             Message m{outbox->directory,
                       entry.unique,
                       entry.path,
-                      subjectOf(entry.path),
+                      subjects == Subjects::Read ? subjectOf(entry.path) : QString(),
                       u"queued"_s,
                       {},
                       0,

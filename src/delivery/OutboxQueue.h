@@ -43,8 +43,15 @@ public:
     explicit OutboxQueue(const LocalMailbox &mailbox);
 
     // Throws OutlookError when an Outbox cannot be read.
-    // `nowMs` (0: the clock) tells scheduled messages from those due.
-    [[nodiscard]] std::vector<Message> messages(qint64 nowMs = 0) const;
+    // `nowMs` (0: the clock) tells scheduled messages from those due. A subject costs a read
+    // of its file: callers that show none skip them (left empty).
+    enum class Subjects
+    {
+        Read,
+        Skipped
+    };
+    [[nodiscard]] std::vector<Message> messages(qint64 nowMs = 0,
+                                                Subjects subjects = Subjects::Read) const;
     // Back to queued, due at once, for the recipients that have not had it (those refused or put
     // off are tried again; those delivered never). Fails when no Outbox holds it, or while a
     // delivery is running.

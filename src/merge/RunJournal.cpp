@@ -57,8 +57,12 @@ RunJournal::RunJournal(QString path, Key key)
 
 RunJournal::~RunJournal()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd < 0)
+        return;
+    // A run stopped midway keeps its journal: its last "queued" line is made durable here.
+    if (m_unsynced)
+        (void)::fdatasync(m_fd);
+    ::close(m_fd);
 }
 
 QString RunJournal::directoryIn(const QString &dataFolder)
@@ -178,14 +182,15 @@ Status RunJournal::openForAppend()
     return {};
 }
 
-Status RunJournal::append(const QByteArray &line)
+Status RunJournal::append(const QByteArray &line, bool sync)
 {
     if (const int error = FileSync::writeAll(m_fd, line); error != 0) {
         errno = error;
         return Status::failure(
             u"The run journal %1 cannot be written: %2"_s.arg(m_path, systemError()));
     }
-    if (::fdatasync(m_fd) != 0)
+    m_unsynced = !sync;
+    if (sync && ::fdatasync(m_fd) != 0)
         return Status::failure(
             u"The run journal %1 cannot be synced: %2"_s.arg(m_path, systemError()));
     return {};
@@ -221,7 +226,7 @@ Status RunJournal::beginBatch(const std::vector<QStringList> &messages)
 
 Status RunJournal::queuedPending()
 {
-    return append("queued\n");
+    return append("queued\n", false);
 }
 
 Status RunJournal::abandonPending()

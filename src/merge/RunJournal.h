@@ -15,10 +15,10 @@ namespace corvel {
 // The durable record of one group mail run, so that a run stopped midway (Cancel, a crash, a
 // kill) can be continued without mailing anyone twice. Before a batch of messages is queued
 // the recipients of each are written as "pending" lines and synced once; once the batch is
-// queued, one "queued" line is. Pending lines without their "queued" after an interruption
-// mean the messages may or may not be in the Outbox: those recipients are not mailed again,
-// and are reported. A run that ends removes its journal. One journal per letter, recipients
-// and addressing.
+// queued, one "queued" line is written, synced with the next batch's. Pending lines without their
+// "queued" after an interruption mean the messages may or may not be in the Outbox: those
+// recipients are not mailed again, and are reported. A run that ends removes its journal. One
+// journal per letter, recipients and addressing.
 class RunJournal
 {
 public:
@@ -61,7 +61,9 @@ public:
     // The recipients of each message of a batch about to be queued.
     [[nodiscard]] Status beginBatch(const std::vector<QStringList> &messages);
     [[nodiscard]] Status begin(const QStringList &recipients) { return beginBatch({recipients}); }
-    // Every pending message has been queued.
+    // Every pending message has been queued. The line is synced with the next batch's lines
+    // (or when the journal is closed, or goes at the end of the run): a machine that stops
+    // before then leaves the batch in doubt, never mailed again; a killed process loses nothing.
     [[nodiscard]] Status queuedPending();
     // The pending messages were not queued after all.
     [[nodiscard]] Status abandonPending();
@@ -80,12 +82,13 @@ public:
 private:
     RunJournal(QString path, Key key);
     [[nodiscard]] Status load();
-    [[nodiscard]] Status append(const QByteArray &line);
+    [[nodiscard]] Status append(const QByteArray &line, bool sync = true);
     [[nodiscard]] Status openForAppend();
 
     QString m_path;
     Key m_key;
     int m_fd = -1;
+    bool m_unsynced = false; // a line written since the last sync
     bool m_interrupted = false;
     QSet<QString> m_queued;
     QSet<QString> m_uncertain;

@@ -21,6 +21,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,8 +68,16 @@ bool canLinkOpenFiles()
 }
 
 // Files without a name stay open until filed; beyond this many at once, staged messages are
-// named files (closed at once) so that the process never runs out of descriptors.
-constexpr int MostOpenStaged = 256;
+// named files (closed at once) so that the process never runs out of descriptors. Half of the
+// process's allowance is left to everything else: a batch being filed and the next one being
+// made can hold a few thousand.
+int mostOpenStaged()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 256;
+    return static_cast<int>(std::clamp<rlim_t>(limit.rlim_cur / 2, 64, 4096));
+}
 std::atomic<int> openStaged{0};
 
 // Delivery order, then the path for copies of one message. A folder is listed on every
@@ -331,7 +340,7 @@ Result<MaildirFolder::Staged> MaildirFolder::stage(const QByteArray &bytes) cons
     const QString tmp = m_directory + u"/tmp"_s;
     int fd = -1;
     if (canLinkOpenFiles()) {
-        if (openStaged.fetch_add(1) < MostOpenStaged)
+        if (openStaged.fetch_add(1) < mostOpenStaged())
             fd = ::open(encoded(tmp).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         if (fd < 0)
             openStaged.fetch_sub(1);
@@ -350,8 +359,6 @@ Result<MaildirFolder::Staged> MaildirFolder::stage(const QByteArray &bytes) cons
         return Result<Staged>::failure(
             u"The message cannot be written in %1: %2"_s.arg(m_directory, reason(error)));
     }
-    // Writing starts now, so that the batch's sync later mostly waits for work already done.
-    (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     return Staged{unique, {}, fd};
 }
 

@@ -4,6 +4,8 @@
 
 #include <gmime/gmime.h>
 
+#include <QRandomGenerator>
+
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -56,6 +58,13 @@ Result<RecipientCopies> RecipientCopies::of(const MailMessage &message,
          {"Date", Slot::Date}}};
     RecipientCopies copies;
     copies.m_domain = domain.toUtf8();
+    // The library's Message-ID looks the domain up in IDNA on every call; its ASCII form is
+    // taken once from one such ID and the copies' own random parts joined to it.
+    char *sample = g_mime_utils_generate_message_id(copies.m_domain.constData());
+    const QByteArray sampleId(sample);
+    g_free(sample);
+    if (const qsizetype at = sampleId.lastIndexOf('@'); at > 0)
+        copies.m_idDomain = sampleId.mid(at);
     qsizetype pieceStart = 0;
     qsizetype start = 0;
     while (start <= headerEnd) {
@@ -109,9 +118,17 @@ Result<QByteArray> RecipientCopies::render(const Line &line, const MailAddressLi
         break;
     }
     case Slot::MessageId: {
-        char *id = g_mime_utils_generate_message_id(m_domain.constData());
-        text = line.name + ": <" + id + ">\n";
-        g_free(id);
+        if (m_idDomain.isEmpty()) {
+            char *id = g_mime_utils_generate_message_id(m_domain.constData());
+            text = line.name + ": <" + id + ">\n";
+            g_free(id);
+            break;
+        }
+        std::array<quint64, 2> random{};
+        QRandomGenerator::global()->fillRange(random.data(), random.size());
+        const QByteArray local = QByteArray::number(random[0], 36).rightJustified(13, '0') +
+                                 QByteArray::number(random[1], 36).rightJustified(13, '0');
+        text = line.name + ": <" + local + m_idDomain + ">\n";
         break;
     }
     case Slot::Date: {

@@ -25,7 +25,7 @@ public:
     of(const MailMessage &message, MailMessage::Recipients which, const QString &domain);
 
     // A copy whose recipients of that kind are `recipients` (none: the header is left out),
-    // with a fresh Message-ID and `now` as its Date.
+    // with a fresh Message-ID (128 random bits) and `now` as its Date.
     [[nodiscard]] Result<QByteArray> fileBytes(const MailAddressList &recipients,
                                                const QDateTime &now) const;
 
@@ -50,6 +50,7 @@ private:
     std::vector<QByteArray> m_pieces;
     std::vector<Line> m_lines;
     QByteArray m_domain;
+    QByteArray m_idDomain; // "@" and the domain as a Message-ID spells it; empty: ask per copy
     qsizetype m_size = 0;
     // The Date of the copies made within one second is formatted once.
     mutable qint64 m_dateSecond = -1;

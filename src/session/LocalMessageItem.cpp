@@ -392,7 +392,9 @@ LocalMessageItem::prepareCopyForQueue(MailMessage::Recipients which, const QStri
     }
     if (!m_copies->made)
         return std::nullopt;
-    Result<QByteArray> bytes = m_copies->made->fileBytes(*recipients, QDateTime::currentDateTime());
+    // Only the instant counts: the Date is written in local time by the encoder.
+    Result<QByteArray> bytes =
+        m_copies->made->fileBytes(*recipients, QDateTime::currentDateTimeUtc());
     if (!bytes.ok())
         throw OutlookError(bytes.error());
     return Queueing{std::move(*bytes), outboxOf(outboxes)};

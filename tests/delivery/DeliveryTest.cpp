@@ -425,24 +425,30 @@ TEST_F(DeliveryTest, SendmailGetsTheEnvelopeAsArgumentsAndTheMessageWithoutBcc)
     EXPECT_EQ(outbox()[u"Later"_s].state, u"deferred"_s);
 }
 
+// Queued before a way of sending is set up, a message goes with the next one queued after.
 TEST_F(DeliveryTest, TheSessionsDeliverySendsWhatIsSentAndStopsWithIt)
 {
-    useServer();
     {
         LocalApplication app({{u"Personal Folders"_s, store}}, {}, settings.get());
         LocalDelivery delivery(
             *std::static_pointer_cast<LocalNamespace>(app.GetNamespace(u"MAPI"_s)), settings.get());
-        const auto item = app.CreateItem(0);
-        item->setSubject(u"In the background"_s);
-        item->setTo(u"bob@example.org"_s);
-        item->Send();
+        const auto send = [&app](const QString &subject) {
+            const auto item = app.CreateItem(0);
+            item->setSubject(subject);
+            item->setTo(u"bob@example.org"_s);
+            item->Send();
+        };
+        send(u"Waiting"_s);
+        QThread::msleep(100);
+        useServer();
+        send(u"In the background"_s);
         QElapsedTimer timer;
         timer.start();
-        while (files(u"Sent Items"_s).isEmpty() && timer.elapsed() < 15000)
+        while (files(u"Sent Items"_s).size() < 2 && timer.elapsed() < 15000)
             QThread::msleep(20);
     }
-    EXPECT_EQ(files(u"Sent Items"_s).size(), 1);
-    EXPECT_EQ(server->received().size(), 1u);
+    EXPECT_EQ(files(u"Sent Items"_s).size(), 2);
+    EXPECT_EQ(server->received().size(), 2u);
 }
 
 // A deferred message waits on the agent's clock, longer after each temporary failure, and is

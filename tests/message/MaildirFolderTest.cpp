@@ -7,11 +7,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <ostream>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -166,6 +168,12 @@ TEST(MaildirFolderTest, StagedMessagesAreSeenOnlyOnceFiled)
     const QString directory = home.filePath(u"Outbox"_s);
     ASSERT_TRUE(MaildirFolder::create(directory).ok());
     MaildirFolder folder(directory);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = std::min<rlim_t>(512, saved.rlim_cur); // half of it may be held open
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const auto restore = qScopeGuard([&saved] { ::setrlimit(RLIMIT_NOFILE, &saved); });
     std::vector<MaildirFolder::Staged> staged;
     for (int i = 0; i < 300; ++i) {
         Result<MaildirFolder::Staged> one =

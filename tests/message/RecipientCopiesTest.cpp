@@ -119,6 +119,7 @@ TEST_P(RecipientCopiesSameAsWholeCopies, ByteForByteButTheStamps)
     ASSERT_TRUE(first.ok() && second.ok());
     EXPECT_FALSE(first->messageId().isEmpty());
     EXPECT_NE(first->messageId(), second->messageId());
+    EXPECT_TRUE(first->messageId().endsWith(u"@example.org"_s)) << first->messageId().toStdString();
     EXPECT_EQ(first->addresses(c.which)->addresses(), recipients->addresses());
 }
 
