@@ -1,5 +1,7 @@
 #include "directory/LdapCardWriter.h"
 
+#include "vcard/VCardText.h"
+
 #include <QUuid>
 
 using namespace Qt::StringLiterals;
@@ -11,46 +13,14 @@ namespace {
 // The namespace RFC 4122 gives name-based UUIDs of X.500 distinguished names.
 constexpr QUuid DnNamespace(0x6ba7b814, 0x9dad, 0x11d1, 0x80, 0xb4, 0x00, 0xc0, 0x4f, 0xd4, 0x30,
                             0xc8);
-constexpr qsizetype MaxLineOctets = 75;
-
-// A text value escaped for vCard 3.0: backslash, comma, semicolon and line breaks; other
-// control characters become spaces, as they could end up in mail headers.
 QByteArray escaped(const QByteArray &utf8)
 {
-    const QString text = QString::fromUtf8(utf8);
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'\\' || c == u',' || c == u';') {
-            out += u'\\';
-            out += c;
-        } else if (c == u'\r' || c == u'\n') {
-            out += u"\\n"_s;
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-        } else {
-            out += c.unicode() < 0x20 || c.unicode() == 0x7f ? QChar(u' ') : c;
-        }
-    }
-    return out.toUtf8();
+    return VCardText::escape(QString::fromUtf8(utf8));
 }
 
-// Appends "NAME:VALUE" folded into lines of at most 75 octets, never inside a UTF-8 sequence.
 void appendLine(QByteArray &card, QByteArrayView name, const QByteArray &value)
 {
-    const QByteArray line = name.toByteArray() + ':' + value;
-    qsizetype start = 0;
-    qsizetype room = MaxLineOctets;
-    while (line.size() - start > room) {
-        qsizetype end = start + room;
-        while (end > start + 1 && (uchar(line[end]) & 0xC0) == 0x80)
-            --end;
-        card += line.mid(start, end - start) + "\r\n ";
-        start = end;
-        room = MaxLineOctets - 1;
-    }
-    card += line.mid(start) + "\r\n";
+    VCardText::appendFolded(card, name.toByteArray() + ':' + value);
 }
 
 QByteArray first(const QByteArrayList &values)

@@ -59,4 +59,42 @@ QString VCardText::unescape(QStringView value)
     return out.trimmed();
 }
 
+QByteArray VCardText::escape(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\\' || c == u',' || c == u';') {
+            out += u'\\';
+            out += c;
+        } else if (c == u'\r' || c == u'\n') {
+            out += QStringLiteral("\\n");
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+        } else {
+            out += c.unicode() < 0x20 || c.unicode() == 0x7f ? QChar(u' ') : c;
+        }
+    }
+    return out.toUtf8();
+}
+
+void VCardText::appendFolded(QByteArray &card, QByteArrayView line)
+{
+    constexpr qsizetype MaxLineOctets = 75;
+    qsizetype start = 0;
+    qsizetype room = MaxLineOctets;
+    while (line.size() - start > room) {
+        qsizetype end = start + room;
+        while (end > start + 1 && (uchar(line[end]) & 0xC0) == 0x80)
+            --end;
+        card += line.sliced(start, end - start);
+        card += "\r\n ";
+        start = end;
+        room = MaxLineOctets - 1;
+    }
+    card += line.sliced(start);
+    card += "\r\n";
+}
+
 } // namespace corvel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -17,6 +18,14 @@ public:
     // "\n" "\N" "\," "\;" "\:" "\\" undone, any other backslash kept as written, line breaks
     // and other control characters as spaces; trimmed.
     [[nodiscard]] static QString unescape(QStringView value);
+
+    // A text value as cards we write carry it (vCard 3.0 and 4.0 alike): backslash, comma
+    // and semicolon escaped, a line break (CRLF, CR or LF) as "\n", any other control
+    // character as a space, since values end up in mail headers.
+    [[nodiscard]] static QByteArray escape(QStringView text);
+    // Appends one content line and its CRLF, folded into lines of at most 75 octets and never
+    // inside a UTF-8 sequence.
+    static void appendFolded(QByteArray &card, QByteArrayView line);
 };
 
 } // namespace corvel
