@@ -15,7 +15,6 @@
 
 namespace corvel {
 
-class CategoryMatcher;
 class GroupStore;
 class OlNamespace;
 class StatusPanels;
@@ -71,8 +70,6 @@ public:
     // Removes the nodes (members) in one pass.
     void removeNodes(const std::vector<NodeHandle> &nodes);
 
-    // Whether the session can open the folder.
-    [[nodiscard]] bool folderAvailable(const QString &entryId, const QString &storeId) const;
     // Replaces a Dynamic Mail Group's members by the contacts that fit now. Fails, nothing
     // changed, naming the first folder that is not available (its caption, else its id).
     [[nodiscard]] Status loadDynamicGroup(NodeHandle group, const QString &loadedAt);
@@ -85,10 +82,6 @@ public:
 
 private:
     [[nodiscard]] QSet<QString> heldAddresses(NodeHandle group) const;
-    [[nodiscard]] QHash<QString, NodeHandle> listedFolders(const QStringList &entryIds) const;
-    void addFromSession(NodeHandle group, const CategoryMatcher &matcher, const QString &entryId,
-                        const QString &storeId,
-                        const std::function<void(qsizetype, qsizetype)> &progress);
     void addMember(NodeHandle group, int kind, const QString &entryId, const QString &fileAs,
                    const QString &address);
 

@@ -399,6 +399,23 @@ Result<int> MailGroups::load(GroupId id, const QString &loadedAt)
     return m_tree.childCount(*group);
 }
 
+Result<DynamicLoad::Plan> MailGroups::planLoad(GroupId id) const
+{
+    const Result<NodeHandle> group = nodeOf(id, MailGroup::Kind::Dynamic);
+    if (!group.ok())
+        return Result<DynamicLoad::Plan>::failure(group.error());
+    return DynamicLoad::plan(m_tree, *group);
+}
+
+Result<int> MailGroups::applyLoad(NodeHandle group, TreeBranch &&members, const QString &loadedAt)
+{
+    if (const Status applied =
+            DynamicLoad::apply(m_tree, m_store, group, std::move(members), loadedAt);
+        !applied.ok())
+        return Result<int>::failure(applied.error());
+    return m_tree.childCount(group);
+}
+
 Result<std::vector<GroupMember>> MailGroups::verify(GroupId id)
 {
     const NodeHandle group = nodeOf(id);

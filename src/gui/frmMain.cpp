@@ -552,6 +552,7 @@ GroupCommands &frmMain::groupCommands()
         services.panels = m_statBar.get();
         services.busy = m_busy.get();
         services.selIndex = [this] { return selIndex(); };
+        services.jobs = m_jobs.get();
         m_groupCommands = std::make_unique<GroupCommands>(std::move(services));
     }
     return *m_groupCommands;

@@ -11,6 +11,7 @@
 #include "presentation/FileDialogRequest.h"
 #include "support/BusyIndicator.h"
 #include "support/FieldStrings.h"
+#include "support/JobRunner.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
@@ -264,6 +265,10 @@ void GroupCommands::loadDynamicGroup(GroupId id)
     const NodeHandle group = groups().nodeOf(id);
     if (nodeKind(m_services.workspace->tree(), group) != NodeKind::DynamicGroup)
         return;
+    if (m_services.jobs) {
+        loadInBackground(id);
+        return;
+    }
     BusyScope busy(m_services.busy);
     const Result<int> loaded = groups().load(id, m_services.now());
     if (!loaded.ok()) {
@@ -271,6 +276,35 @@ void GroupCommands::loadDynamicGroup(GroupId id)
         return;
     }
     finish(group, group);
+}
+
+void GroupCommands::loadInBackground(GroupId id)
+{
+    Result<DynamicLoad::Plan> plan = groups().planLoad(id);
+    if (!plan.ok())
+        return;
+    const NodeHandle group = plan->group;
+    OlNamespace *session = m_services.workspace->session();
+    const bool started = m_services.jobs->start([this, session, group, plan = std::move(*plan)](
+                                                    JobProgress &progress) -> JobRunner::Apply {
+        auto members = std::make_shared<Result<TreeBranch>>(
+            DynamicLoad::readMembers(session, plan, &progress));
+        progress.checkCancelled();
+        return [this, group, members] {
+            if (m_services.panels)
+                m_services.panels->updateCaption(StatusPanels::ActivityPanel, QString());
+            const Result<int> loaded =
+                members->ok() ? groups().applyLoad(group, std::move(**members), m_services.now())
+                              : Result<int>::failure(members->error());
+            if (!loaded.ok()) {
+                m_services.dialogs->information(loaded.error());
+                return;
+            }
+            finish(group, group);
+        };
+    });
+    if (started)
+        DynamicLoad::announce(m_services.panels);
 }
 
 void GroupCommands::editDynamicGroup()
