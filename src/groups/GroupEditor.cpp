@@ -23,8 +23,6 @@ namespace corvel {
 
 namespace {
 
-constexpr int contactClass = 40;
-
 QString text(const TreeList &tree, NodeHandle node, const QString &name)
 {
     return tree.value(node, name).toString();
@@ -250,31 +248,7 @@ Status GroupEditor::loadDynamicGroup(NodeHandle group, const QString &loadedAt)
         m_panels->updateCaption(StatusPanels::CountPanel, QString());
         m_panels->updateCaption(StatusPanels::ActivityPanel, QString());
     }
-    return {};
-}
-
-bool GroupEditor::verifyMember(NodeHandle row)
-{
-    const NodeKind kind = nodeKind(m_tree, row);
-    const QString entryId = text(m_tree, row, NodeValueName::EntryId());
-    try {
-        if (kind == NodeKind::DynamicMember || kind == NodeKind::CopiedMember) {
-            const auto item = m_session ? m_session->GetItemFromID(entryId) : nullptr;
-            if (!item || item->Class() != contactClass)
-                throw std::runtime_error("not a contact");
-            m_tree.setValue(row, NodeValueName::FileAs(), item->FileAs());
-            m_tree.setValue(row, NodeValueName::Email1Address(), item->Email1Address());
-        } else if (kind == NodeKind::MailItemMember) {
-            const auto item = m_session ? m_session->GetItemFromID(entryId) : nullptr;
-            if (!item)
-                throw std::runtime_error("no item");
-        }
-    } catch (const std::exception &) {
-        m_tree.setColour(row, NodeColour::DarkRed);
-        return false;
-    }
-    m_tree.setColour(row, NodeColour::WindowText);
-    return true;
+    return loaded;
 }
 
 void GroupEditor::finishMembers(NodeHandle group)

@@ -74,9 +74,6 @@ public:
     // changed, naming the first folder that is not available (its caption, else its id).
     [[nodiscard]] Status loadDynamicGroup(NodeHandle group, const QString &loadedAt);
 
-    // Looks a member up again; false when it stands for an item that cannot be found.
-    bool verifyMember(NodeHandle row);
-
     // The member grid and sort order of a group after members changed.
     void finishMembers(NodeHandle group);
 
