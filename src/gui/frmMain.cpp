@@ -34,7 +34,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -107,6 +109,8 @@ frmMain::frmMain(Services services, QWidget *parent)
 void frmMain::jobRunningChanged(bool running)
 {
     ButtonStateRules::setJobRunning(m_tools, running);
+    if (m_cancelJobButton)
+        m_cancelJobButton->setVisible(running);
     if (running)
         setButtonStates(NodeKind::Store);
     else
@@ -162,7 +166,21 @@ void frmMain::Form_Load()
     m_findBar = new TreeFindBar(*m_tlMain, *m_statBar, central);
     layout->addWidget(m_findBar);
     layout->addWidget(m_tlMain, 1);
-    layout->addWidget(m_picStatBar);
+    // Escape has no mouse equivalent otherwise: a button beside the panels while a job runs.
+    auto *statusRow = new QHBoxLayout;
+    statusRow->setContentsMargins(0, 0, 0, 0);
+    statusRow->setSpacing(0);
+    statusRow->addWidget(m_picStatBar, 1);
+    m_cancelJobButton = new QPushButton(u"Cancel"_s, central);
+    m_cancelJobButton->setObjectName(u"cancelJobButton"_s);
+    m_cancelJobButton->setToolTip(u"Stop the work in progress (Esc)"_s);
+    m_cancelJobButton->setVisible(isJobRunning());
+    connect(m_cancelJobButton, &QPushButton::clicked, this, [this] {
+        if (isJobRunning())
+            m_jobs->cancel();
+    });
+    statusRow->addWidget(m_cancelJobButton);
+    layout->addLayout(statusRow);
     setCentralWidget(central);
     m_statBar->createMainPanels(surface);
 

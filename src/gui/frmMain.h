@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 
+class QPushButton;
+
 namespace corvel {
 
 class BusyIndicator;
@@ -137,6 +139,7 @@ private:
     TreeListView *m_tlMain = nullptr;
     TreeFindBar *m_findBar = nullptr;
     QWidget *m_picStatBar = nullptr;
+    QPushButton *m_cancelJobButton = nullptr;
     std::unique_ptr<StatusBar> m_statBar;
     std::unique_ptr<BusyIndicator> m_busy;
     std::unique_ptr<TreeInteraction> m_interaction;
