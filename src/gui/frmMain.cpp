@@ -146,6 +146,25 @@ int frmMain::twipsPerPixel(Qt::Orientation orientation)
     return dpi > 0 ? std::max(1, static_cast<int>(std::lround(1440.0 / dpi))) : 15;
 }
 
+QHBoxLayout *frmMain::statusRow(QWidget *parent)
+{
+    // Escape has no mouse equivalent otherwise: a button beside the panels while a job runs.
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(m_picStatBar, 1);
+    m_cancelJobButton = new QPushButton(u"Cancel"_s, parent);
+    m_cancelJobButton->setObjectName(u"cancelJobButton"_s);
+    m_cancelJobButton->setToolTip(u"Stop the work in progress (Esc)"_s);
+    m_cancelJobButton->setVisible(isJobRunning());
+    connect(m_cancelJobButton, &QPushButton::clicked, this, [this] {
+        if (isJobRunning())
+            m_jobs->cancel();
+    });
+    row->addWidget(m_cancelJobButton);
+    return row;
+}
+
 void frmMain::Form_Load()
 {
     setWindowTitle(AppTitle());
@@ -166,21 +185,7 @@ void frmMain::Form_Load()
     m_findBar = new TreeFindBar(*m_tlMain, *m_statBar, central);
     layout->addWidget(m_findBar);
     layout->addWidget(m_tlMain, 1);
-    // Escape has no mouse equivalent otherwise: a button beside the panels while a job runs.
-    auto *statusRow = new QHBoxLayout;
-    statusRow->setContentsMargins(0, 0, 0, 0);
-    statusRow->setSpacing(0);
-    statusRow->addWidget(m_picStatBar, 1);
-    m_cancelJobButton = new QPushButton(u"Cancel"_s, central);
-    m_cancelJobButton->setObjectName(u"cancelJobButton"_s);
-    m_cancelJobButton->setToolTip(u"Stop the work in progress (Esc)"_s);
-    m_cancelJobButton->setVisible(isJobRunning());
-    connect(m_cancelJobButton, &QPushButton::clicked, this, [this] {
-        if (isJobRunning())
-            m_jobs->cancel();
-    });
-    statusRow->addWidget(m_cancelJobButton);
-    layout->addLayout(statusRow);
+    layout->addLayout(statusRow(central));
     setCentralWidget(central);
     m_statBar->createMainPanels(surface);
 

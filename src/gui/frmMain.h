@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class QHBoxLayout;
 class QPushButton;
 
 namespace corvel {
@@ -111,6 +112,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The status bar and, beside it, the button that cancels a running job.
+    QHBoxLayout *statusRow(QWidget *parent);
     void buildDispatchTable();
     void openSetting(const QString &key, const QString &fallback, const QString &prefix,
                      const QString &suffix);
