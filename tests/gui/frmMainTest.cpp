@@ -401,6 +401,13 @@ private Q_SLOTS:
             QCOMPARE(groups.memberCount(*made), cancel ? 0 : 2);
             QVERIFY(!stop->isVisibleTo(&window()));
         }
+        QVERIFY(
+            session->remove(session->store(0)->subFolders().front()->items().front()->EntryID()));
+        window().aBar_Click(u"btnVerify"_s);
+        QTRY_VERIFY(!window().isJobRunning());
+        QCOMPARE(run->dialogs.asked().back(), u"information: Verification Complete"_s);
+        QCOMPARE(window().workspace().tree().colour(tree.firstChild(tree.at(window().selIndex()))),
+                 NodeColour::DarkRed);
     }
 
     void typingNarrowsTheListingAndEscapeGivesItBack()
