@@ -1,6 +1,6 @@
 #include "groups/GroupEditor.h"
 
-#include "groups/CategoryMatcher.h"
+#include "groups/DynamicLoad.h"
 #include "groups/GroupStore.h"
 #include "groups/MemberCheck.h"
 #include "session/OutlookSession.h"
@@ -22,8 +22,6 @@ using namespace Qt::StringLiterals;
 namespace corvel {
 
 namespace {
-
-constexpr int contactClass = 40;
 
 QString text(const TreeList &tree, NodeHandle node, const QString &name)
 {
@@ -238,144 +236,19 @@ void GroupEditor::removeNodes(const std::vector<NodeHandle> &nodes)
         m_tree.remove(*it);
 }
 
-bool GroupEditor::folderAvailable(const QString &entryId, const QString &storeId) const
-{
-    if (!m_session)
-        return false;
-    try {
-        return m_session->GetFolderFromID(entryId, storeId) != nullptr;
-    } catch (const std::exception &) {
-        return false;
-    }
-}
-
-// Where each listed folder holds its rows, found in one pass. A folder with sub-folders
-// keeps them in a node of its own beside the sub-folders, so the node to read is the one
-// that is listed, never the folder's.
-QHash<QString, NodeHandle> GroupEditor::listedFolders(const QStringList &entryIds) const
-{
-    QHash<QString, NodeHandle> listed;
-    for (const QString &entryId : entryIds)
-        listed.insert(entryId, NodeHandle());
-    for (const NodeHandle node : m_tree.displayOrder()) {
-        if (nodeKind(m_tree, node) != NodeKind::ContactFolderListed)
-            continue;
-        auto it = listed.find(text(m_tree, node, NodeValueName::EntryId()));
-        if (it != listed.end())
-            *it = node;
-    }
-    return listed;
-}
-
-// The contacts of a folder not listed in the tree, read from the session.
-void GroupEditor::addFromSession(NodeHandle group, const CategoryMatcher &matcher,
-                                 const QString &entryId, const QString &storeId,
-                                 const std::function<void(qsizetype, qsizetype)> &progress)
-{
-    std::vector<std::shared_ptr<OlItem>> items;
-    try {
-        items = m_session->GetFolderFromID(entryId, storeId)->Items();
-    } catch (const std::exception &) {
-        return;
-    }
-    const int member = static_cast<int>(NodeKind::DynamicMember);
-    qsizetype k = 0;
-    for (const auto &item : items) {
-        try {
-            if (item && item->Class() == contactClass) {
-                const QString categories = item->Categories();
-                if (!categories.isEmpty() && matcher.matchCategories(categories))
-                    addMember(group, member, item->EntryID(), item->FileAs(),
-                              item->Email1Address());
-            }
-        } catch (const std::exception &) {
-            // An item that cannot be read is skipped.
-        }
-        progress(++k, static_cast<qsizetype>(items.size()));
-    }
-}
-
 Status GroupEditor::loadDynamicGroup(NodeHandle group, const QString &loadedAt)
 {
-    const QString sep = ListSeparator;
-    const QStringList entryIds = text(m_tree, group, NodeValueName::EntryIds()).split(sep);
-    const QStringList storeIds = text(m_tree, group, NodeValueName::StoreIds()).split(sep);
-    const QStringList names = text(m_tree, group, NodeValueName::FolderNames()).split(sep);
-    const bool none = text(m_tree, group, NodeValueName::EntryIds()).isEmpty();
-    const qsizetype folders = none ? 0 : entryIds.size();
-    for (qsizetype i = 0; i < folders; ++i) {
-        if (!folderAvailable(entryIds[i], storeIds.value(i))) {
-            const QString name = names.value(i);
-            return Status::failure((name.isEmpty() ? entryIds[i] : name) + u" is not available"_s);
-        }
-    }
-    const CategoryMatcher matcher(text(m_tree, group, NodeValueName::InCats()));
-
-    if (m_panels) {
-        m_panels->updateCaption(StatusPanels::CountPanel, QString());
-        m_panels->updateCaption(StatusPanels::ActivityPanel, u"Finding Contacts"_s);
-    }
-    m_tree.removeDescendants(group);
-    m_store.setupGroupGrid(m_tree, group);
-
-    const QHash<QString, NodeHandle> listed = listedFolders(entryIds.mid(0, folders));
-
-    int lastPercent = -1;
-    const auto progress = [&](qsizetype done, qsizetype total) {
-        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
-        if (m_panels && percent != lastPercent)
-            m_panels->showPercent(StatusPanels::CountPanel, percent);
-        lastPercent = percent;
-    };
-    const int member = static_cast<int>(NodeKind::DynamicMember);
-    for (qsizetype i = 0; i < folders; ++i) {
-        const NodeHandle folder = listed.value(entryIds[i]);
-        if (folder) {
-            const std::vector<NodeHandle> rows = m_tree.children(folder);
-            qsizetype j = 0;
-            for (const NodeHandle row : rows) {
-                const QString categories = text(m_tree, row, NodeValueName::Categories());
-                if (!categories.isEmpty() && matcher.matchCategories(categories))
-                    addMember(group, member, text(m_tree, row, NodeValueName::EntryId()),
-                              text(m_tree, row, NodeValueName::FileAs()),
-                              text(m_tree, row, NodeValueName::Email1Address()));
-                progress(++j, static_cast<qsizetype>(rows.size()));
-            }
-            continue;
-        }
-        addFromSession(group, matcher, entryIds[i], storeIds.value(i), progress);
-    }
-    m_tree.setValue(group, NodeValueName::LastLoaded(), loadedAt);
-    finishMembers(group);
+    const DynamicLoad::Plan plan = DynamicLoad::plan(m_tree, group);
+    DynamicLoad::announce(m_panels);
+    Result<TreeBranch> members = DynamicLoad::readMembers(m_session, plan, m_panels);
+    const Status loaded =
+        members.ok() ? DynamicLoad::apply(m_tree, m_store, group, std::move(*members), loadedAt)
+                     : Status::failure(members.error());
     if (m_panels) {
         m_panels->updateCaption(StatusPanels::CountPanel, QString());
         m_panels->updateCaption(StatusPanels::ActivityPanel, QString());
     }
-    return {};
-}
-
-bool GroupEditor::verifyMember(NodeHandle row)
-{
-    const NodeKind kind = nodeKind(m_tree, row);
-    const QString entryId = text(m_tree, row, NodeValueName::EntryId());
-    try {
-        if (kind == NodeKind::DynamicMember || kind == NodeKind::CopiedMember) {
-            const auto item = m_session ? m_session->GetItemFromID(entryId) : nullptr;
-            if (!item || item->Class() != contactClass)
-                throw std::runtime_error("not a contact");
-            m_tree.setValue(row, NodeValueName::FileAs(), item->FileAs());
-            m_tree.setValue(row, NodeValueName::Email1Address(), item->Email1Address());
-        } else if (kind == NodeKind::MailItemMember) {
-            const auto item = m_session ? m_session->GetItemFromID(entryId) : nullptr;
-            if (!item)
-                throw std::runtime_error("no item");
-        }
-    } catch (const std::exception &) {
-        m_tree.setColour(row, NodeColour::DarkRed);
-        return false;
-    }
-    m_tree.setColour(row, NodeColour::WindowText);
-    return true;
+    return loaded;
 }
 
 void GroupEditor::finishMembers(NodeHandle group)

@@ -15,7 +15,6 @@
 
 namespace corvel {
 
-class CategoryMatcher;
 class GroupStore;
 class OlNamespace;
 class StatusPanels;
@@ -71,24 +70,15 @@ public:
     // Removes the nodes (members) in one pass.
     void removeNodes(const std::vector<NodeHandle> &nodes);
 
-    // Whether the session can open the folder.
-    [[nodiscard]] bool folderAvailable(const QString &entryId, const QString &storeId) const;
     // Replaces a Dynamic Mail Group's members by the contacts that fit now. Fails, nothing
     // changed, naming the first folder that is not available (its caption, else its id).
     [[nodiscard]] Status loadDynamicGroup(NodeHandle group, const QString &loadedAt);
-
-    // Looks a member up again; false when it stands for an item that cannot be found.
-    bool verifyMember(NodeHandle row);
 
     // The member grid and sort order of a group after members changed.
     void finishMembers(NodeHandle group);
 
 private:
     [[nodiscard]] QSet<QString> heldAddresses(NodeHandle group) const;
-    [[nodiscard]] QHash<QString, NodeHandle> listedFolders(const QStringList &entryIds) const;
-    void addFromSession(NodeHandle group, const CategoryMatcher &matcher, const QString &entryId,
-                        const QString &storeId,
-                        const std::function<void(qsizetype, qsizetype)> &progress);
     void addMember(NodeHandle group, int kind, const QString &entryId, const QString &fileAs,
                    const QString &address);
 

@@ -5,6 +5,7 @@
 #include "groups/AddressBookGroupImport.h"
 #include "groups/GetNameForm.h"
 #include "groups/GroupStore.h"
+#include "groups/MemberVerification.h"
 #include "support/FieldStrings.h"
 #include "tree/NodeKinds.h"
 
@@ -323,9 +324,9 @@ int MailGroups::removeMembers(const std::vector<NodeHandle> &nodes)
 
 void MailGroups::verifyMembers(const std::vector<NodeHandle> &nodes)
 {
-    GroupEditor ed = editor();
-    for (const NodeHandle node : nodes)
-        (void)ed.verifyMember(node);
+    MemberVerification::apply(
+        m_tree,
+        MemberVerification::lookUp(m_session, MemberVerification::plan(m_tree, nodes), m_panels));
 }
 
 Result<NodeHandle> MailGroups::contactFolder(const QString &folder) const
@@ -399,19 +400,36 @@ Result<int> MailGroups::load(GroupId id, const QString &loadedAt)
     return m_tree.childCount(*group);
 }
 
+Result<DynamicLoad::Plan> MailGroups::planLoad(GroupId id) const
+{
+    const Result<NodeHandle> group = nodeOf(id, MailGroup::Kind::Dynamic);
+    if (!group.ok())
+        return Result<DynamicLoad::Plan>::failure(group.error());
+    return DynamicLoad::plan(m_tree, *group);
+}
+
+Result<int> MailGroups::applyLoad(NodeHandle group, TreeBranch &&members, const QString &loadedAt)
+{
+    if (const Status applied =
+            DynamicLoad::apply(m_tree, m_store, group, std::move(members), loadedAt);
+        !applied.ok())
+        return Result<int>::failure(applied.error());
+    return m_tree.childCount(group);
+}
+
 Result<std::vector<GroupMember>> MailGroups::verify(GroupId id)
 {
     const NodeHandle group = nodeOf(id);
     if (!group)
         return Result<std::vector<GroupMember>>::failure(u"that mail group no longer exists"_s);
-    GroupEditor ed = editor();
+    // A refreshed name moves its member in the group's order: the members are taken before
+    // any changes, so each is visited once.
+    const std::vector<NodeHandle> nodes = m_tree.children(group);
+    verifyMembers(nodes);
     std::vector<GroupMember> members;
-    // A refreshed name moves its member in the group's order: walk a snapshot, so each
-    // member is visited once and the group is sorted again once, not after every member.
-    for (const NodeHandle member : m_tree.children(group)) {
-        (void)ed.verifyMember(member);
+    members.reserve(nodes.size());
+    for (const NodeHandle member : nodes)
         members.push_back(memberAt(m_tree, member));
-    }
     return members;
 }
 

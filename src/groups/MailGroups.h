@@ -1,5 +1,6 @@
 #pragma once
 
+#include "groups/DynamicLoad.h"
 #include "groups/GroupEditor.h"
 #include "groups/MailGroup.h"
 #include "groups/PublishedCard.h"
@@ -85,6 +86,11 @@ public:
     // Loads a Dynamic Mail Group afresh; returns its member count. Refused, nothing changed,
     // when one of its folders is not available.
     [[nodiscard]] Result<int> load(GroupId id, const QString &loadedAt);
+    // The same load in steps, for a window that reads the members off its event loop
+    // (DynamicLoad::readMembers between the two).
+    [[nodiscard]] Result<DynamicLoad::Plan> planLoad(GroupId id) const;
+    [[nodiscard]] Result<int> applyLoad(NodeHandle group, TreeBranch &&members,
+                                        const QString &loadedAt);
     // Looks each member up again; returns the members as they now are.
     [[nodiscard]] Result<std::vector<GroupMember>> verify(GroupId id);
 

@@ -34,7 +34,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -107,6 +109,8 @@ frmMain::frmMain(Services services, QWidget *parent)
 void frmMain::jobRunningChanged(bool running)
 {
     ButtonStateRules::setJobRunning(m_tools, running);
+    if (m_cancelJobButton)
+        m_cancelJobButton->setVisible(running);
     if (running)
         setButtonStates(NodeKind::Store);
     else
@@ -142,6 +146,25 @@ int frmMain::twipsPerPixel(Qt::Orientation orientation)
     return dpi > 0 ? std::max(1, static_cast<int>(std::lround(1440.0 / dpi))) : 15;
 }
 
+QHBoxLayout *frmMain::statusRow(QWidget *parent)
+{
+    // Escape has no mouse equivalent otherwise: a button beside the panels while a job runs.
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(m_picStatBar, 1);
+    m_cancelJobButton = new QPushButton(u"Cancel"_s, parent);
+    m_cancelJobButton->setObjectName(u"cancelJobButton"_s);
+    m_cancelJobButton->setToolTip(u"Stop the work in progress (Esc)"_s);
+    m_cancelJobButton->setVisible(isJobRunning());
+    connect(m_cancelJobButton, &QPushButton::clicked, this, [this] {
+        if (isJobRunning())
+            m_jobs->cancel();
+    });
+    row->addWidget(m_cancelJobButton);
+    return row;
+}
+
 void frmMain::Form_Load()
 {
     setWindowTitle(AppTitle());
@@ -162,7 +185,7 @@ void frmMain::Form_Load()
     m_findBar = new TreeFindBar(*m_tlMain, *m_statBar, central);
     layout->addWidget(m_findBar);
     layout->addWidget(m_tlMain, 1);
-    layout->addWidget(m_picStatBar);
+    layout->addLayout(statusRow(central));
     setCentralWidget(central);
     m_statBar->createMainPanels(surface);
 
@@ -552,6 +575,7 @@ GroupCommands &frmMain::groupCommands()
         services.panels = m_statBar.get();
         services.busy = m_busy.get();
         services.selIndex = [this] { return selIndex(); };
+        services.jobs = m_jobs.get();
         m_groupCommands = std::make_unique<GroupCommands>(std::move(services));
     }
     return *m_groupCommands;

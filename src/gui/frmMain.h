@@ -14,6 +14,9 @@
 #include <functional>
 #include <memory>
 
+class QHBoxLayout;
+class QPushButton;
+
 namespace corvel {
 
 class BusyIndicator;
@@ -109,6 +112,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The status bar and, beside it, the button that cancels a running job.
+    QHBoxLayout *statusRow(QWidget *parent);
     void buildDispatchTable();
     void openSetting(const QString &key, const QString &fallback, const QString &prefix,
                      const QString &suffix);
@@ -137,6 +142,7 @@ private:
     TreeListView *m_tlMain = nullptr;
     TreeFindBar *m_findBar = nullptr;
     QWidget *m_picStatBar = nullptr;
+    QPushButton *m_cancelJobButton = nullptr;
     std::unique_ptr<StatusBar> m_statBar;
     std::unique_ptr<BusyIndicator> m_busy;
     std::unique_ptr<TreeInteraction> m_interaction;

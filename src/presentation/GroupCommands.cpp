@@ -7,10 +7,12 @@
 #include "groups/GetNameForm.h"
 #include "groups/GroupEditor.h"
 #include "groups/MailGroups.h"
+#include "groups/MemberVerification.h"
 #include "presentation/DialogHost.h"
 #include "presentation/FileDialogRequest.h"
 #include "support/BusyIndicator.h"
 #include "support/FieldStrings.h"
+#include "support/JobRunner.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 #include "workspace/Workspace.h"
@@ -264,6 +266,10 @@ void GroupCommands::loadDynamicGroup(GroupId id)
     const NodeHandle group = groups().nodeOf(id);
     if (nodeKind(m_services.workspace->tree(), group) != NodeKind::DynamicGroup)
         return;
+    if (m_services.jobs) {
+        loadInBackground(id);
+        return;
+    }
     BusyScope busy(m_services.busy);
     const Result<int> loaded = groups().load(id, m_services.now());
     if (!loaded.ok()) {
@@ -271,6 +277,35 @@ void GroupCommands::loadDynamicGroup(GroupId id)
         return;
     }
     finish(group, group);
+}
+
+void GroupCommands::loadInBackground(GroupId id)
+{
+    Result<DynamicLoad::Plan> plan = groups().planLoad(id);
+    if (!plan.ok())
+        return;
+    const NodeHandle group = plan->group;
+    OlNamespace *session = m_services.workspace->session();
+    const bool started = m_services.jobs->start([this, session, group, plan = std::move(*plan)](
+                                                    JobProgress &progress) -> JobRunner::Apply {
+        auto members = std::make_shared<Result<TreeBranch>>(
+            DynamicLoad::readMembers(session, plan, &progress));
+        progress.checkCancelled();
+        return [this, group, members] {
+            if (m_services.panels)
+                m_services.panels->updateCaption(StatusPanels::ActivityPanel, QString());
+            const Result<int> loaded =
+                members->ok() ? groups().applyLoad(group, std::move(**members), m_services.now())
+                              : Result<int>::failure(members->error());
+            if (!loaded.ok()) {
+                m_services.dialogs->information(loaded.error());
+                return;
+            }
+            finish(group, group);
+        };
+    });
+    if (started)
+        DynamicLoad::announce(m_services.panels);
 }
 
 void GroupCommands::editDynamicGroup()
@@ -306,23 +341,41 @@ void GroupCommands::editDynamicGroup()
 void GroupCommands::verifyAddresses()
 {
     TreeList &tree = m_services.workspace->tree();
-    {
-        BusyScope busy(m_services.busy);
-        MailGroups mailGroups = groups();
-        const std::vector<NodeHandle> selected = tree.selectedNodes();
-        const Result<GroupId> group = selected.size() == 1
-                                          ? MailGroups::idOf(tree, selected.front())
-                                          : Result<GroupId>::failure({});
-        if (group.ok())
-            (void)mailGroups.verify(*group);
-        else if (selected.size() == 1)
-            mailGroups.verifyMembers(tree.children(tree.parent(selected.front())));
-        else
-            mailGroups.verifyMembers(selected);
-        tree.refresh();
+    const std::vector<NodeHandle> selected = tree.selectedNodes();
+    const Result<GroupId> group = selected.size() == 1 ? MailGroups::idOf(tree, selected.front())
+                                                       : Result<GroupId>::failure({});
+    std::vector<NodeHandle> nodes = selected;
+    if (group.ok())
+        nodes = tree.children(groups().nodeOf(*group));
+    else if (selected.size() == 1)
+        nodes = tree.children(tree.parent(selected.front()));
+    const auto verified = [this] {
+        m_services.workspace->tree().refresh();
+        saveGroups();
+        m_services.dialogs->information(u"Verification Complete"_s);
+    };
+    if (!m_services.jobs) {
+        {
+            BusyScope busy(m_services.busy);
+            groups().verifyMembers(nodes);
+        }
+        verified();
+        return;
     }
-    saveGroups();
-    m_services.dialogs->information(u"Verification Complete"_s);
+    auto members = MemberVerification::plan(tree, nodes);
+    OlNamespace *session = m_services.workspace->session();
+    m_services.jobs->start([this, session, verified, members = std::move(members)](
+                               JobProgress &progress) -> JobRunner::Apply {
+        auto outcomes = std::make_shared<std::vector<MemberVerification::Outcome>>(
+            MemberVerification::lookUp(session, members, &progress));
+        progress.checkCancelled();
+        return [this, verified, outcomes] {
+            MemberVerification::apply(m_services.workspace->tree(), *outcomes);
+            if (m_services.panels)
+                m_services.panels->updateCaption(StatusPanels::CountPanel, QString());
+            verified();
+        };
+    });
 }
 
 void GroupCommands::importAddressBookGroups()

@@ -11,6 +11,7 @@ namespace corvel {
 class BusyIndicator;
 class DialogHost;
 class GroupEditor;
+class JobRunner;
 class MailGroups;
 class StatusPanels;
 class Workspace;
@@ -32,6 +33,8 @@ public:
         std::function<int()> selIndex;
         // "General Date" text of the present moment; tests pass a fixed one.
         std::function<QString()> now;
+        // Where long work runs off the event loop; null: it runs in place.
+        JobRunner *jobs = nullptr;
     };
 
     explicit GroupCommands(Services services);
@@ -64,6 +67,7 @@ private:
     // What every command that changed a group ends with: `select` becomes the one selected
     // node, the count of `counted` (if any) is shown, and the group file is saved.
     void finish(NodeHandle select, NodeHandle counted, bool save = true);
+    void loadInBackground(GroupId id);
     [[nodiscard]] QString lastSavePath() const;
     void rememberFolder(const QString &path);
     void showCount(NodeHandle group);

@@ -1,8 +1,10 @@
 #include "gui/frmMain.h"
 #include "fakes/MemoryApplication.h"
 #include "fakes/MemoryFolder.h"
+#include "fakes/MemoryItem.h"
 #include "fakes/MemoryNamespace.h"
 #include "fakes/ScriptedDialogHost.h"
+#include "groups/MailGroups.h"
 #include "gui/AppRunner.h"
 #include "gui/CommandBar.h"
 #include "gui/HelpWindow.h"
@@ -19,6 +21,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -374,6 +377,37 @@ private Q_SLOTS:
         QCOMPARE(nodeKind(tree, tree.findByCaption(u"Contacts"_s)), NodeKind::ContactFolder);
         QVERIFY(window().tools().isEnabled(u"btnLoadContacts"));
         QVERIFY(window().tools().isEnabled(u"btnNewMsg"));
+
+        // A dynamic group's Refresh, cancelled by the mouse, leaves its members; let run, it loads
+        // them.
+        auto *session = dynamic_cast<MemoryNamespace *>(window().workspace().session());
+        QVERIFY(session);
+        for (const auto &contact : session->store(0)->subFolders().front()->items())
+            contact->setCategories(u"Golf"_s);
+        MailGroups groups(window().workspace().tree(), window().workspace().groups(), session);
+        const auto folder = groups.sourceFolder(u"Personal Folders/Contacts"_s);
+        QVERIFY(folder.ok());
+        const auto made = groups.createDynamic(u"Golfers"_s, {{*folder}, u"Golf"_s, {}});
+        QVERIFY(made.ok());
+        QVERIFY(window().selectPath(u"Dynamic Mail Groups/Golfers"_s));
+        for (const bool cancel : {true, false}) {
+            window().aBar_Click(u"btnRefresh"_s);
+            QVERIFY(window().isJobRunning());
+            auto *stop = window().findChild<QPushButton *>(u"cancelJobButton"_s);
+            QVERIFY(stop && stop->isVisibleTo(&window()));
+            if (cancel)
+                stop->click(); // as Escape does
+            QTRY_VERIFY(!window().isJobRunning());
+            QCOMPARE(groups.memberCount(*made), cancel ? 0 : 2);
+            QVERIFY(!stop->isVisibleTo(&window()));
+        }
+        QVERIFY(
+            session->remove(session->store(0)->subFolders().front()->items().front()->EntryID()));
+        window().aBar_Click(u"btnVerify"_s);
+        QTRY_VERIFY(!window().isJobRunning());
+        QCOMPARE(run->dialogs.asked().back(), u"information: Verification Complete"_s);
+        QCOMPARE(window().workspace().tree().colour(tree.firstChild(tree.at(window().selIndex()))),
+                 NodeColour::DarkRed);
     }
 
     void typingNarrowsTheListingAndEscapeGivesItBack()

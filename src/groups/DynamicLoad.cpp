@@ -1,0 +1,202 @@
+#include "groups/DynamicLoad.h"
+
+#include "groups/CategoryMatcher.h"
+#include "groups/GroupEditor.h"
+#include "groups/GroupStore.h"
+#include "session/OutlookSession.h"
+#include "support/FieldStrings.h"
+#include "support/StatusPanels.h"
+#include "tree/NodeKinds.h"
+
+#include <QHash>
+
+using namespace Qt::StringLiterals;
+
+namespace corvel {
+
+namespace {
+
+constexpr int contactClass = 40;
+
+QString text(const TreeList &tree, NodeHandle node, const QString &name)
+{
+    return tree.value(node, name).toString();
+}
+
+// Where each listed folder holds its rows, found in one pass. A folder with sub-folders
+// keeps them in a node of its own beside the sub-folders, so the node to read is the one
+// that is listed, never the folder's.
+QHash<QString, NodeHandle> listedFolders(const TreeList &tree, const QStringList &entryIds)
+{
+    QHash<QString, NodeHandle> listed;
+    for (const QString &entryId : entryIds)
+        listed.insert(entryId, NodeHandle());
+    for (const NodeHandle node : tree.displayOrder()) {
+        if (nodeKind(tree, node) != NodeKind::ContactFolderListed)
+            continue;
+        auto it = listed.find(text(tree, node, NodeValueName::EntryId()));
+        if (it != listed.end())
+            *it = node;
+    }
+    return listed;
+}
+
+std::vector<DynamicLoad::Contact> contactsOf(const TreeList &tree, NodeHandle folder)
+{
+    std::vector<DynamicLoad::Contact> contacts;
+    for (NodeHandle row = tree.firstChild(folder); row; row = tree.nextSibling(row)) {
+        QString categories = text(tree, row, NodeValueName::Categories());
+        // Without categories a contact never fits: not worth copying.
+        if (!categories.isEmpty())
+            contacts.push_back({text(tree, row, NodeValueName::EntryId()),
+                                text(tree, row, NodeValueName::FileAs()),
+                                text(tree, row, NodeValueName::Email1Address()),
+                                std::move(categories)});
+    }
+    return contacts;
+}
+
+bool available(OlNamespace *session, const DynamicLoad::Source &source)
+{
+    if (!session)
+        return false;
+    try {
+        return session->GetFolderFromID(source.entryId, source.storeId) != nullptr;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+// The contacts of a folder not listed in the tree; an item that cannot be read is skipped.
+std::vector<DynamicLoad::Contact> readContacts(OlNamespace &session,
+                                               const DynamicLoad::Source &source)
+{
+    std::vector<std::shared_ptr<OlItem>> items;
+    try {
+        items = session.GetFolderFromID(source.entryId, source.storeId)->Items();
+    } catch (const std::exception &) {
+        return {};
+    }
+    std::vector<DynamicLoad::Contact> contacts;
+    for (auto &item : items) {
+        try {
+            if (item && item->Class() == contactClass)
+                contacts.push_back(
+                    {item->EntryID(), item->FileAs(), item->Email1Address(), item->Categories()});
+        } catch (const std::exception &) {
+        }
+        item.reset();
+    }
+    return contacts;
+}
+
+class MemberRows
+{
+public:
+    explicit MemberRows(StatusPanels *progress)
+        : m_holder(m_rows.addNode(QString()))
+        , m_progress(progress)
+    {
+    }
+
+    void addFitting(const CategoryMatcher &matcher, const std::vector<DynamicLoad::Contact> &from)
+    {
+        const auto total = static_cast<qsizetype>(from.size());
+        qsizetype done = 0;
+        for (const DynamicLoad::Contact &contact : from) {
+            if (!contact.categories.isEmpty() && matcher.matchCategories(contact.categories))
+                add(contact);
+            showPercent(total > 0 ? static_cast<int>(++done * 100 / total) : 100);
+        }
+    }
+
+    // Copied in display order, so they arrive sorted as the group sorts them.
+    TreeBranch take()
+    {
+        m_rows.setChildOrder(m_holder, ChildOrder::ByValue, NodeValueName::FileAs());
+        return m_rows.copyBranch(m_holder, true);
+    }
+
+private:
+    void add(const DynamicLoad::Contact &contact)
+    {
+        const NodeHandle member = m_rows.addNode(QString(), m_holder);
+        m_rows.setValue(member, NodeValueName::olType(), static_cast<int>(NodeKind::DynamicMember));
+        m_rows.setValue(member, NodeValueName::EntryId(), contact.entryId);
+        m_rows.setValue(member, NodeValueName::FileAs(), contact.fileAs);
+        m_rows.setValue(member, NodeValueName::Email1Address(), contact.address);
+    }
+
+    void showPercent(int percent)
+    {
+        if (m_progress && percent != m_lastPercent)
+            m_progress->showPercent(StatusPanels::CountPanel, percent);
+        m_lastPercent = percent;
+    }
+
+    TreeList m_rows;
+    NodeHandle m_holder;
+    StatusPanels *m_progress;
+    int m_lastPercent = -1;
+};
+
+} // namespace
+
+DynamicLoad::Plan DynamicLoad::plan(const TreeList &tree, NodeHandle group)
+{
+    Plan plan{group, text(tree, group, NodeValueName::InCats()), {}};
+    const QString ids = text(tree, group, NodeValueName::EntryIds());
+    if (ids.isEmpty())
+        return plan;
+    const QString sep = ListSeparator;
+    const QStringList entryIds = ids.split(sep);
+    const QStringList storeIds = text(tree, group, NodeValueName::StoreIds()).split(sep);
+    const QStringList names = text(tree, group, NodeValueName::FolderNames()).split(sep);
+    const QHash<QString, NodeHandle> listed = listedFolders(tree, entryIds);
+    for (qsizetype i = 0; i < entryIds.size(); ++i) {
+        const NodeHandle folder = listed.value(entryIds[i]);
+        plan.sources.push_back({entryIds[i], storeIds.value(i), names.value(i), bool(folder),
+                                folder ? contactsOf(tree, folder) : std::vector<Contact>()});
+    }
+    return plan;
+}
+
+Result<TreeBranch> DynamicLoad::readMembers(OlNamespace *session, const Plan &plan,
+                                            StatusPanels *progress)
+{
+    for (const Source &source : plan.sources) {
+        if (!available(session, source))
+            return Result<TreeBranch>::failure(
+                (source.name.isEmpty() ? source.entryId : source.name) + u" is not available"_s);
+    }
+    const CategoryMatcher matcher(plan.categories);
+    MemberRows rows(progress);
+    for (const Source &source : plan.sources)
+        rows.addFitting(matcher, source.listed ? source.contacts : readContacts(*session, source));
+    return rows.take();
+}
+
+Status DynamicLoad::apply(TreeList &tree, const GroupStore &store, NodeHandle group,
+                          TreeBranch &&members, const QString &loadedAt)
+{
+    if (!tree.isValid(group) || nodeKind(tree, group) != NodeKind::DynamicGroup)
+        return Status::failure(u"that mail group no longer exists"_s);
+    tree.removeDescendants(group);
+    store.setupGroupGrid(tree, group);
+    if (!members.isEmpty())
+        tree.insertBranch(std::move(members), group);
+    tree.setValue(group, NodeValueName::LastLoaded(), loadedAt);
+    GroupEditor(tree, store).finishMembers(group);
+    tree.markChildrenInOrder(group);
+    return {};
+}
+
+void DynamicLoad::announce(StatusPanels *panels)
+{
+    if (!panels)
+        return;
+    panels->updateCaption(StatusPanels::CountPanel, QString());
+    panels->updateCaption(StatusPanels::ActivityPanel, u"Finding Contacts"_s);
+}
+
+} // namespace corvel
