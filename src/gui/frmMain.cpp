@@ -100,7 +100,7 @@ frmMain::frmMain(Services services, QWidget *parent)
         m_statBar->showPercent(StatusPanels::CountPanel, percent);
     };
     listeners.cancelled = [this] {
-        m_statBar->updateCaption(StatusPanels::CountPanel, QString());
+        m_statBar->updateCaption(StatusPanels::CountPanel, m_countBeforeJob);
         m_statBar->updateCaption(StatusPanels::ActivityPanel, u"Cancelled"_s);
     };
     m_jobs = std::make_unique<JobRunner>(std::move(listeners));
@@ -111,10 +111,13 @@ void frmMain::jobRunningChanged(bool running)
     ButtonStateRules::setJobRunning(m_tools, running);
     if (m_cancelJobButton)
         m_cancelJobButton->setVisible(running);
-    if (running)
+    if (running) {
+        // A cancelled job leaves everything as it was, the count shown included.
+        m_countBeforeJob = m_statBar->caption(StatusPanels::CountPanel);
         setButtonStates(NodeKind::Store);
-    else
+    } else {
         showButtonStatesOfSelection();
+    }
 }
 
 bool frmMain::isJobRunning() const

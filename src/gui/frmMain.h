@@ -152,6 +152,7 @@ private:
     std::unique_ptr<ListingCommand> m_listing;
     std::unique_ptr<StoreSyncCommand> m_storeSync;       // after m_listing: its syncs call it
     std::unique_ptr<PublishGroupCommand> m_publishGroup; // after what its end calls
+    QString m_countBeforeJob;                            // panel 1 as a job found it
     // Last, so it goes first: its worker must not outlive what it reads.
     std::unique_ptr<JobRunner> m_jobs;
     int m_twipsPerPixelX = 15;

@@ -365,6 +365,7 @@ private Q_SLOTS:
         QVERIFY(window().selectPath(u"Personal Folders/Contacts"_s));
         const TreeList &tree = window().workspace().tree();
         const int nodes = tree.count();
+        window().StatBar().updateCaption(1, u"7 Items"_s);
         window().aBar_Click(u"btnLoadContacts"_s);
         QVERIFY(window().isJobRunning());
         QVERIFY(!window().tools().isEnabled(u"btnNewMsg"));
@@ -374,6 +375,7 @@ private Q_SLOTS:
         QTest::keyClick(&window(), Qt::Key_Escape);
         QTRY_VERIFY(!window().isJobRunning());
         QCOMPARE(tree.count(), nodes);
+        QCOMPARE(window().StatBar().caption(1), u"7 Items"_s);
         QCOMPARE(nodeKind(tree, tree.findByCaption(u"Contacts"_s)), NodeKind::ContactFolder);
         QVERIFY(window().tools().isEnabled(u"btnLoadContacts"));
         QVERIFY(window().tools().isEnabled(u"btnNewMsg"));
