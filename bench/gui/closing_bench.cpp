@@ -3,6 +3,7 @@
 // the time from New Message to a drawn letter window, with a few hundred letters in Drafts.
 // Offscreen; the store, settings and data files live in a temporary folder.
 
+#include "GuiBench.h"
 #include "gui/AppRunner.h"
 #include "gui/LetterWindow.h"
 #include "gui/frmMain.h"
@@ -39,14 +40,9 @@ QString writeFile(const QString &path, const QByteArray &bytes)
 
 AppRunner::Options optionsIn(const QString &root)
 {
-    AppRunner::Options options;
-    options.shippedDir = QCoreApplication::applicationDirPath();
-    options.appPath = root + u"/app"_s;
-    options.configRoot = root + u"/config"_s;
-    options.dataRoot = root + u"/data"_s;
+    AppRunner::Options options = corvel::bench::runnerOptionsIn(root);
     options.select = u"Personal Folders/Contacts"_s;
     options.load = true;
-    QDir().mkpath(options.appPath);
     return options;
 }
 
@@ -159,10 +155,5 @@ BENCHMARK(BM_NewLetterWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return corvel::bench::runWidgetBenchmarks(argc, argv);
 }

@@ -4,6 +4,7 @@
 // rows are placed and drawn. A 5 ms timer measures the gaps between its ticks; "stall_ms" is
 // the longest (target: under 100).
 
+#include "GuiBench.h"
 #include "fakes/MemoryApplication.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryItem.h"
@@ -206,10 +207,5 @@ BENCHMARK(BM_StallLoadContactsOnTheLoop)->Arg(100000)->Unit(benchmark::kMillisec
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return corvel::bench::runWidgetBenchmarks(argc, argv);
 }

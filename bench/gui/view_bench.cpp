@@ -3,6 +3,7 @@
 // of listing the rows again after the tree changes (once per refresh, not per paint), and
 // of a keystroke in the find field until the narrowed rows are painted.
 
+#include "GuiBench.h"
 #include "gui/TreeFindBar.h"
 #include "gui/TreeListView.h"
 #include "support/StatusPanels.h"
@@ -189,13 +190,7 @@ BENCHMARK(BM_FindKeystrokeToPaint)->Arg(100000)->Unit(benchmark::kMillisecond)->
 
 } // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return corvel::bench::runWidgetBenchmarks(argc, argv);
 }

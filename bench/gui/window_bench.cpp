@@ -2,6 +2,7 @@
 // listing 100,000 contacts through the window's command against the lists' own time.
 // Offscreen; the window's lock, settings and data files live in a temporary folder.
 
+#include "GuiBench.h"
 #include "fakes/MemoryApplication.h"
 #include "fakes/MemoryFolder.h"
 #include "fakes/MemoryNamespace.h"
@@ -49,22 +50,11 @@ QString makeStore(const QString &root, int folders)
     return store;
 }
 
-AppRunner::Options optionsIn(const QString &root)
-{
-    AppRunner::Options options;
-    options.shippedDir = QCoreApplication::applicationDirPath();
-    options.appPath = root + u"/app"_s;
-    options.configRoot = root + u"/config"_s;
-    options.dataRoot = root + u"/data"_s;
-    QDir().mkpath(options.appPath);
-    return options;
-}
-
 void BM_StartupToDrawnWindow(benchmark::State &state)
 {
     QTemporaryDir root;
     const QString store = makeStore(root.path(), static_cast<int>(state.range(0)));
-    const AppRunner::Options options = optionsIn(root.path());
+    const AppRunner::Options options = corvel::bench::runnerOptionsIn(root.path());
     CRegSettings settings(options.configRoot);
     (void)settings.saveSetting(u"Stores"_s, u"Personal Folders"_s, store);
     int nodes = 0;
@@ -101,7 +91,7 @@ void BM_LoadContactsCore(benchmark::State &state)
 {
     const auto session = contactsSession(static_cast<int>(state.range(0)));
     QTemporaryDir root;
-    const AppRunner::Options paths = optionsIn(root.path());
+    const AppRunner::Options paths = corvel::bench::runnerOptionsIn(root.path());
     for (auto _ : state) {
         state.PauseTiming();
         Workspace::Options options;
@@ -129,7 +119,7 @@ void BM_LoadContactsCoreSorted(benchmark::State &state)
 {
     const auto session = contactsSession(static_cast<int>(state.range(0)));
     QTemporaryDir root;
-    const AppRunner::Options paths = optionsIn(root.path());
+    const AppRunner::Options paths = corvel::bench::runnerOptionsIn(root.path());
     for (auto _ : state) {
         state.PauseTiming();
         Workspace::Options options;
@@ -158,7 +148,7 @@ void BM_LoadContactsWindow(benchmark::State &state)
 {
     const auto session = contactsSession(static_cast<int>(state.range(0)));
     QTemporaryDir root;
-    AppRunner::Options options = optionsIn(root.path());
+    AppRunner::Options options = corvel::bench::runnerOptionsIn(root.path());
     options.factory = [&](CRegSettings &) { return std::make_shared<MemoryApplication>(session); };
     for (auto _ : state) {
         state.PauseTiming();
@@ -190,7 +180,7 @@ void BM_LoadVCardFolderWindowPeak(benchmark::State &state)
         return;
     }
     QTemporaryDir root;
-    const AppRunner::Options options = optionsIn(root.path());
+    const AppRunner::Options options = corvel::bench::runnerOptionsIn(root.path());
     CRegSettings settings(options.configRoot);
     const QFileInfo folder(vdir);
     (void)settings.saveSetting(u"Stores"_s, u"perf"_s, folder.absolutePath());
@@ -221,10 +211,5 @@ BENCHMARK(BM_LoadVCardFolderWindowPeak)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return corvel::bench::runWidgetBenchmarks(argc, argv);
 }
