@@ -4,8 +4,10 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
+#include <thread>
 
 class QThread;
 
@@ -38,7 +40,7 @@ public:
     PublishGroupCommand &operator=(const PublishGroupCommand &) = delete;
 
     void publishSelectedGroup();
-    [[nodiscard]] bool running() const { return m_thread != nullptr; }
+    [[nodiscard]] bool running() const { return m_thread.joinable(); }
 
 private:
     void show(const QString &text);
@@ -46,7 +48,8 @@ private:
 
     Services m_services;
     QObject m_receiver; // on the window's thread: the upload's end is queued to it
-    QThread *m_thread = nullptr;
+    std::thread m_thread;
+    QTimer m_poll; // for the upload's end, on the window's thread
 };
 
 } // namespace corvel
