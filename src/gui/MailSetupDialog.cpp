@@ -1,5 +1,6 @@
 #include "gui/MailSetupDialog.h"
 
+#include "gui/ProblemLabel.h"
 #include "gui/ServerStoreDialog.h"
 
 #include <QApplication>
@@ -36,13 +37,7 @@ MailSetupDialog::MailSetupDialog(MailSetupForm &form, QtDialogHost::TestSender t
     QGroupBox *storesBox = buildStoresBox();
     buildSuggestionsBox();
     QGroupBox *transportBox = buildTransportBox();
-    m_problem = new QLabel(this);
-    m_problem->setStyleSheet(u"color: #a00000"_s);
-    m_problem->setWordWrap(true);
-    // Room for the reason is kept whether one shows or not: the dialog must not grow or jump
-    // as the user types.
-    m_problem->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_problem->setFixedHeight(2 * m_problem->fontMetrics().lineSpacing());
+    m_problem = newProblemLabel(this);
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(storesBox, 1);

@@ -1,5 +1,7 @@
 #include "gui/ServerStoreDialog.h"
 
+#include "gui/ProblemLabel.h"
+
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -52,12 +54,7 @@ ServerStoreDialog::ServerStoreDialog(ServerStoreForm &form, std::vector<LocalSto
     caLabel->setBuddy(m_caFile);
     fields->addRow(caLabel, caRow);
     fields->addRow(u"Ca&tegories attribute (LDAP):"_s, m_categoriesAttribute);
-    m_problem = new QLabel(this);
-    m_problem->setStyleSheet(u"color: #a00000"_s);
-    m_problem->setWordWrap(true);
-    // Room for the reason is kept whether one shows or not: no growing or jumping as one types.
-    m_problem->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_problem->setFixedHeight(2 * m_problem->fontMetrics().lineSpacing());
+    m_problem = newProblemLabel(this);
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);
