@@ -916,6 +916,9 @@ NodeHandle TreeList::insertNodes(Branch &branch, NodeHandle parent)
                    : -1;
     };
 
+    // One growth of the node store for a large branch, not one for every doubling.
+    if (const size_t wanted = m_nodes.size() + branch.size(); wanted > m_nodes.capacity())
+        m_nodes.reserve(std::max(wanted, m_nodes.capacity() * 2));
     std::vector<quint32> inserted;
     inserted.reserve(branch.size());
     std::vector<quint32> path{parentSlot}; // path[k]: the parent of a node at level k
