@@ -36,6 +36,7 @@ AddressListImport::build(const std::vector<AddressListFile::Entry> &entries, Hel
 {
     PercentMeter meter(progress, entries.size(), first);
     MemberBranch members;
+    members.reserve(entries.size());
     Built built;
     for (const AddressListFile::Entry &entry : entries) {
         meter.step();

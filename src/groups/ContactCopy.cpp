@@ -27,6 +27,7 @@ ContactCopy::Built ContactCopy::build(Plan plan, StatusPanels *progress)
 {
     PercentMeter meter(progress, plan.contacts.size());
     MemberBranch members;
+    members.reserve(plan.contacts.size());
     Built built;
     for (const Contact &contact : plan.contacts) {
         meter.step();

@@ -180,7 +180,8 @@ Status GroupEditor::attachMembers(NodeHandle group, TreeBranch &&members)
     if (!members.isEmpty())
         m_tree.insertBranch(std::move(members), group);
     finishMembers(group);
-    // The members come in the group's order, so alone there they need no sorting.
+    // They come in the group's order, so alone there they are not compared again; among
+    // others the tree sorts them in.
     if (wasEmpty)
         m_tree.markChildrenInOrder(group);
     return {};

@@ -2,26 +2,27 @@
 
 #include "tree/NodeKinds.h"
 #include "tree/TreeBranch.h"
-#include "tree/TreeList.h"
 
 #include <QString>
 
+#include <vector>
+
 namespace corvel {
 
-// New members of a group made in a list of their own, away from the main tree, and handed
-// over as one branch in the order the group shows them: a worker can make them, and the tree
-// takes them in one step without sorting them again.
+// New members of a group made away from the main tree, and handed over as one branch sorted
+// as the group sorts them (by FileAs, in any case, ties in the order added): a worker can make
+// them, and the tree takes them in one step and finds them in order.
 class MemberBranch
 {
 public:
     MemberBranch();
 
+    void reserve(size_t count);
     void add(NodeKind kind, const QString &entryId, const QString &fileAs, const QString &address);
     [[nodiscard]] TreeBranch take();
 
 private:
-    TreeList m_rows;
-    NodeHandle m_holder;
+    TreeBranch m_branch;
 };
 
 } // namespace corvel
