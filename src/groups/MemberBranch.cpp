@@ -15,48 +15,47 @@ enum Name : int
     addressName,
 };
 
+quint64 headOf(const QString &key)
+{
+    quint64 head = 0;
+    for (qsizetype i = 0; i < 4; ++i)
+        head = (head << 16) | (i < key.size() ? key.at(i).unicode() : 0);
+    return head;
+}
+
 } // namespace
-
-MemberBranch::MemberBranch()
-{
-    m_branch.names() = {NodeValueName::olType(), NodeValueName::EntryId(), NodeValueName::FileAs(),
-                        NodeValueName::Email1Address()};
-}
-
-void MemberBranch::reserve(size_t count)
-{
-    m_branch.nodes().reserve(count);
-}
 
 void MemberBranch::add(NodeKind kind, const QString &entryId, const QString &fileAs,
                        const QString &address)
 {
-    TreeBranch::Node member;
-    member.colour = kind == NodeKind::TypedMember ? NodeColour::DarkBlue : NodeColour::WindowText;
-    member.values = {{olTypeName, static_cast<int>(kind)},
-                     {entryIdName, entryId},
-                     {fileAsName, fileAs},
-                     {addressName, address}};
-    m_branch.nodes().push_back(std::move(member));
+    QString key = fileAs.toCaseFolded();
+    const quint64 head = headOf(key);
+    m_members.push_back({std::move(key), head, kind, entryId, fileAs, address});
 }
 
 TreeBranch MemberBranch::take()
 {
     // The tree's order for a group (TreeList sorts by the folded text, ties in the order
     // added), which GroupEditor::attachMembers vouches for.
-    std::vector<TreeBranch::Node> &nodes = m_branch.nodes();
-    std::vector<std::pair<QString, size_t>> keys;
-    keys.reserve(nodes.size());
-    for (size_t i = 0; i < nodes.size(); ++i)
-        keys.emplace_back(nodes[i].values[fileAsName].second.text().toCaseFolded(), i);
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    std::vector<TreeBranch::Node> sorted;
-    sorted.reserve(nodes.size());
-    for (const auto &key : keys)
-        sorted.push_back(std::move(nodes[key.second]));
-    nodes = std::move(sorted);
-    return std::move(m_branch);
+    std::stable_sort(m_members.begin(), m_members.end(), [](const Member &a, const Member &b) {
+        return a.head != b.head ? a.head < b.head : a.key < b.key;
+    });
+    TreeBranch branch;
+    branch.names() = {NodeValueName::olType(), NodeValueName::EntryId(), NodeValueName::FileAs(),
+                      NodeValueName::Email1Address()};
+    branch.nodes().resize(m_members.size());
+    for (size_t i = 0; i < m_members.size(); ++i) {
+        Member &member = m_members[i];
+        TreeBranch::Node &node = branch.nodes()[i];
+        node.colour =
+            member.kind == NodeKind::TypedMember ? NodeColour::DarkBlue : NodeColour::WindowText;
+        node.values = {{olTypeName, static_cast<int>(member.kind)},
+                       {entryIdName, std::move(member.entryId)},
+                       {fileAsName, std::move(member.fileAs)},
+                       {addressName, std::move(member.address)}};
+    }
+    m_members.clear();
+    return branch;
 }
 
 } // namespace corvel

@@ -15,14 +15,21 @@ namespace corvel {
 class MemberBranch
 {
 public:
-    MemberBranch();
-
-    void reserve(size_t count);
+    void reserve(size_t count) { m_members.reserve(count); }
     void add(NodeKind kind, const QString &entryId, const QString &fileAs, const QString &address);
     [[nodiscard]] TreeBranch take();
 
 private:
-    TreeBranch m_branch;
+    struct Member
+    {
+        QString key;  // FileAs folded
+        quint64 head; // its first four units, which settle most comparisons
+        NodeKind kind;
+        QString entryId;
+        QString fileAs;
+        QString address;
+    };
+    std::vector<Member> m_members;
 };
 
 } // namespace corvel
