@@ -37,9 +37,12 @@ TreeBranch MemberBranch::take()
 {
     // The tree's order for a group (TreeList sorts by the folded text, ties in the order
     // added), which GroupEditor::attachMembers vouches for.
-    std::stable_sort(m_members.begin(), m_members.end(), [](const Member &a, const Member &b) {
+    const auto before = [](const Member &a, const Member &b) {
         return a.head != b.head ? a.head < b.head : a.key < b.key;
-    });
+    };
+    // A list saved from a group comes back in its order.
+    if (!std::is_sorted(m_members.begin(), m_members.end(), before))
+        std::stable_sort(m_members.begin(), m_members.end(), before);
     TreeBranch branch;
     branch.names() = {NodeValueName::olType(), NodeValueName::EntryId(), NodeValueName::FileAs(),
                       NodeValueName::Email1Address()};
