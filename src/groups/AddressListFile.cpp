@@ -3,6 +3,7 @@
 #include "support/AtomicFile.h"
 #include "support/CsvReader.h"
 #include "support/DataFile.h"
+#include "support/PercentMeter.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,11 +85,14 @@ QString notRegular(const QString &path, mode_t mode)
 
 } // namespace
 
-QByteArray AddressListFile::format(const std::vector<Entry> &entries)
+QByteArray AddressListFile::format(const std::vector<Entry> &entries, StatusPanels *progress,
+                                   int last)
 {
+    PercentMeter meter(progress, entries.size(), 0, last);
     QString text;
     text.reserve(static_cast<qsizetype>(entries.size()) * 48);
     for (const Entry &entry : entries) {
+        meter.step();
         if (safeBare(entry.address) && safeBare(entry.name) && !entry.address.isEmpty())
             text += entry.address + u',' + entry.name + u"\r\n"_s;
         else
@@ -97,7 +101,8 @@ QByteArray AddressListFile::format(const std::vector<Entry> &entries)
     return text.toUtf8();
 }
 
-Status AddressListFile::write(const QString &path, const std::vector<Entry> &entries)
+Status AddressListFile::write(const QString &path, const std::vector<Entry> &entries,
+                              StatusPanels *progress)
 {
     const Result<QString> target = writeTarget(path);
     if (!target.ok())
@@ -107,7 +112,11 @@ Status AddressListFile::write(const QString &path, const std::vector<Entry> &ent
     };
     if (::stat(QFile::encodeName(*target).constData(), &st) == 0 && !S_ISREG(st.st_mode))
         return Status::failure(notRegular(path, st.st_mode));
-    return AtomicFile::write(*target, format(entries), 0644);
+    // The writing itself is the last tenth of the bar.
+    return AtomicFile::write(*target, format(entries, progress, 90), 0644, [progress] {
+        if (progress)
+            progress->showPercent(StatusPanels::CountPanel, 100);
+    });
 }
 
 Result<std::vector<AddressListFile::Entry>> AddressListFile::parse(const QByteArray &bytes)
@@ -133,9 +142,11 @@ Result<std::vector<AddressListFile::Entry>> AddressListFile::parse(const QByteAr
     return entries;
 }
 
-Result<std::vector<AddressListFile::Entry>> AddressListFile::read(const QString &path)
+Result<std::vector<AddressListFile::Entry>>
+AddressListFile::read(const QString &path,
+                      const std::function<void(qint64 done, qint64 size)> &onRead)
 {
-    const Result<QByteArray> bytes = DataFile::read(path, MaxBytes);
+    const Result<QByteArray> bytes = DataFile::read(path, MaxBytes, onRead);
     if (!bytes.ok())
         return Result<std::vector<Entry>>::failure(bytes.error());
     return parse(*bytes);

@@ -1,7 +1,10 @@
 #include "groups/GroupEditor.h"
 
+#include "groups/AddressListImport.h"
+#include "groups/ContactCopy.h"
 #include "groups/DynamicLoad.h"
 #include "groups/GroupStore.h"
+#include "groups/HeldAddresses.h"
 #include "groups/MemberCheck.h"
 #include "session/OutlookSession.h"
 #include "support/FieldStrings.h"
@@ -74,15 +77,6 @@ void GroupEditor::addMember(NodeHandle group, int kind, const QString &entryId,
         m_tree.setColour(member, NodeColour::DarkBlue);
 }
 
-// Addresses as the duplicate checks compare them: without regard to letter case.
-QSet<QString> GroupEditor::heldAddresses(NodeHandle group) const
-{
-    QSet<QString> addresses;
-    for (NodeHandle member = m_tree.firstChild(group); member; member = m_tree.nextSibling(member))
-        addresses.insert(text(m_tree, member, NodeValueName::Email1Address()).toCaseFolded());
-    return addresses;
-}
-
 namespace {
 
 // A typed-in member's name and address as they may be stored, or why they may not.
@@ -106,7 +100,7 @@ Status GroupEditor::addTypedMember(NodeHandle group, const QString &name, const 
     if (!typed.ok())
         return Status::failure(typed.error());
     const auto &[checkedName, checked] = *typed;
-    if (heldAddresses(group).contains(checked.toCaseFolded()))
+    if (HeldAddresses::of(m_tree, group).contains(checked))
         return Status::failure(checked + u" already exists on file"_s);
     if (!m_tree.hasChildren(group))
         m_store.setupGroupGrid(m_tree, group);
@@ -129,46 +123,20 @@ Status GroupEditor::editTypedMember(NodeHandle member, const QString &name, cons
 GroupEditor::Copied GroupEditor::copyContacts(NodeHandle group,
                                               const std::vector<NodeHandle> &nodes)
 {
-    if (!m_tree.hasChildren(group))
-        m_store.setupGroupGrid(m_tree, group);
-    // Kept up to date as contacts are added, so two selected contacts with one address add
-    // one member.
-    QSet<QString> addresses = heldAddresses(group);
-    Copied copied;
-    for (const NodeHandle node : nodes) {
-        if (nodeKind(m_tree, node) != NodeKind::ContactRow)
-            continue;
-        const QString fileAs = text(m_tree, node, NodeValueName::FileAs());
-        const QString address = text(m_tree, node, NodeValueName::Email1Address());
-        if (address.isEmpty())
-            continue; // nothing to mail: no member
-        const Result<QString> checked = MemberCheck::address(address);
-        if (!checked.ok()) {
-            copied.refused.append(u"%1 <%2>: %3"_s.arg(fileAs, address, checked.error()));
-            continue;
-        }
-        if (addresses.contains(checked->toCaseFolded()))
-            continue;
-        addresses.insert(checked->toCaseFolded());
-        addMember(group, static_cast<int>(NodeKind::CopiedMember),
-                  text(m_tree, node, NodeValueName::EntryId()), fileAs, *checked);
-        ++copied.added;
-    }
-    finishMembers(group);
-    return copied;
+    ContactCopy::Built built = ContactCopy::build(ContactCopy::plan(m_tree, group, nodes), nullptr);
+    (void)attachMembers(group, std::move(built.members));
+    return built.copied;
 }
 
 int GroupEditor::addMembers(NodeHandle group, const std::vector<NewMember> &members)
 {
     if (!m_tree.hasChildren(group))
         m_store.setupGroupGrid(m_tree, group);
-    QSet<QString> addresses = heldAddresses(group);
+    HeldAddresses addresses = HeldAddresses::of(m_tree, group);
     int added = 0;
     for (const NewMember &member : members) {
-        const QString key = member.address.toCaseFolded();
-        if (addresses.contains(key))
+        if (!addresses.insert(member.address))
             continue;
-        addresses.insert(key);
         addMember(group, member.kind, member.entryId, member.fileAs, member.address);
         ++added;
     }
@@ -196,23 +164,27 @@ QString GroupEditor::Loaded::summary() const
 GroupEditor::Loaded GroupEditor::addEntries(NodeHandle group,
                                             const std::vector<AddressListFile::Entry> &entries)
 {
-    if (!m_tree.hasChildren(group))
+    AddressListImport::Built built =
+        AddressListImport::build(entries, HeldAddresses::of(m_tree, group), nullptr);
+    (void)attachMembers(group, std::move(built.members));
+    return built.loaded;
+}
+
+Status GroupEditor::attachMembers(NodeHandle group, TreeBranch &&members)
+{
+    if (!m_tree.isValid(group) || nodeKind(m_tree, group) != NodeKind::StandardGroup)
+        return Status::failure(u"that mail group no longer exists"_s);
+    const bool wasEmpty = !m_tree.hasChildren(group);
+    if (wasEmpty)
         m_store.setupGroupGrid(m_tree, group);
-    const QSet<QString> held = heldAddresses(group);
-    Loaded loaded;
-    for (const AddressListFile::Entry &entry : entries) {
-        const Result<QString> name = MemberCheck::name(entry.name);
-        const Result<QString> address = MemberCheck::address(entry.address);
-        if (!name.ok() || !address.ok()) {
-            loaded.refused.emplace_back(entry.line, !address.ok() ? address.error() : name.error());
-            continue;
-        }
-        addMember(group, static_cast<int>(NodeKind::TypedMember), QString(), *name, *address);
-        ++loaded.added;
-        loaded.alreadyHeld += held.contains(address->toCaseFolded()) ? 1 : 0;
-    }
+    if (!members.isEmpty())
+        m_tree.insertBranch(std::move(members), group);
     finishMembers(group);
-    return loaded;
+    // They come in the group's order, so alone there they are not compared again; among
+    // others the tree sorts them in.
+    if (wasEmpty)
+        m_tree.markChildrenInOrder(group);
+    return {};
 }
 
 std::vector<AddressListFile::Entry> GroupEditor::entriesOf(NodeHandle node) const

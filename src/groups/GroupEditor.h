@@ -42,7 +42,7 @@ public:
     };
     // Copies the contact rows among `nodes` into a Standard Mail Group, skipping addresses
     // it holds already (in any case) and contacts without an address; a contact whose address
-    // is refused is named.
+    // is refused is named (ContactCopy, in one go).
     Copied copyContacts(NodeHandle group, const std::vector<NodeHandle> &nodes);
     struct NewMember
     {
@@ -63,8 +63,11 @@ public:
         [[nodiscard]] QString summary() const;
     };
     // Appends the entries as typed-in members, without looking for duplicates; an entry whose
-    // name or address is refused is left out with its line.
+    // name or address is refused is left out with its line (AddressListImport::build).
     Loaded addEntries(NodeHandle group, const std::vector<AddressListFile::Entry> &entries);
+    // Adds members made away from the tree (MemberBranch) to a Standard Mail Group in one
+    // step; refused when the group is gone.
+    [[nodiscard]] Status attachMembers(NodeHandle group, TreeBranch &&members);
     [[nodiscard]] std::vector<AddressListFile::Entry> entriesOf(NodeHandle node) const;
 
     // Removes the nodes (members) in one pass.
@@ -78,7 +81,6 @@ public:
     void finishMembers(NodeHandle group);
 
 private:
-    [[nodiscard]] QSet<QString> heldAddresses(NodeHandle group) const;
     void addMember(NodeHandle group, int kind, const QString &entryId, const QString &fileAs,
                    const QString &address);
 

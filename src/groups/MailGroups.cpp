@@ -390,6 +390,20 @@ Result<GroupEditor::Copied> MailGroups::copySelectedContacts(GroupId id)
     return editor().copyContacts(*group, m_tree.selectedNodes());
 }
 
+Result<ContactCopy::Plan> MailGroups::planCopy(GroupId id,
+                                               const std::vector<NodeHandle> &nodes) const
+{
+    const Result<NodeHandle> group = nodeOf(id, MailGroup::Kind::Standard);
+    if (!group.ok())
+        return Result<ContactCopy::Plan>::failure(group.error());
+    return ContactCopy::plan(m_tree, *group, nodes);
+}
+
+Result<GroupEditor::Copied> MailGroups::applyCopy(NodeHandle group, ContactCopy::Built &&built)
+{
+    return ContactCopy::apply(m_tree, m_store, group, std::move(built));
+}
+
 Result<int> MailGroups::load(GroupId id, const QString &loadedAt)
 {
     const Result<NodeHandle> group = nodeOf(id, MailGroup::Kind::Dynamic);
@@ -436,13 +450,28 @@ Result<std::vector<GroupMember>> MailGroups::verify(GroupId id)
 Result<GroupEditor::Loaded> MailGroups::importList(GroupId id, const QString &path)
 {
     using R = Result<GroupEditor::Loaded>;
+    Result<AddressListImport::Plan> plan = planImport(id, path);
+    if (!plan.ok())
+        return R::failure(plan.error());
+    const NodeHandle group = plan->group;
+    Result<AddressListImport::Built> built = AddressListImport::read(std::move(*plan), nullptr);
+    if (!built.ok())
+        return R::failure(built.error());
+    return applyImport(group, std::move(*built));
+}
+
+Result<AddressListImport::Plan> MailGroups::planImport(GroupId id, const QString &path) const
+{
     const Result<NodeHandle> group = nodeOf(id, MailGroup::Kind::Standard);
     if (!group.ok())
-        return R::failure(group.error());
-    const auto entries = AddressListFile::read(path);
-    if (!entries.ok())
-        return R::failure(entries.error());
-    return editor().addEntries(*group, *entries);
+        return Result<AddressListImport::Plan>::failure(group.error());
+    return AddressListImport::plan(m_tree, *group, path);
+}
+
+Result<GroupEditor::Loaded> MailGroups::applyImport(NodeHandle group,
+                                                    AddressListImport::Built &&built)
+{
+    return AddressListImport::apply(m_tree, m_store, group, std::move(built));
 }
 
 Status MailGroups::exportList(GroupId id, const QString &path) const

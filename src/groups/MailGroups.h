@@ -1,5 +1,7 @@
 #pragma once
 
+#include "groups/AddressListImport.h"
+#include "groups/ContactCopy.h"
 #include "groups/DynamicLoad.h"
 #include "groups/GroupEditor.h"
 #include "groups/MailGroup.h"
@@ -82,6 +84,12 @@ public:
                                                            const QStringList &entryIds);
     // The contact rows selected in the tree.
     [[nodiscard]] Result<GroupEditor::Copied> copySelectedContacts(GroupId id);
+    // The same copy in steps, for a window that makes the members off its event loop
+    // (ContactCopy::build between the two).
+    [[nodiscard]] Result<ContactCopy::Plan> planCopy(GroupId id,
+                                                     const std::vector<NodeHandle> &nodes) const;
+    [[nodiscard]] Result<GroupEditor::Copied> applyCopy(NodeHandle group,
+                                                        ContactCopy::Built &&built);
 
     // Loads a Dynamic Mail Group afresh; returns its member count. Refused, nothing changed,
     // when one of its folders is not available.
@@ -96,6 +104,10 @@ public:
 
     // Address list files: members typed in from one, all members written to one.
     [[nodiscard]] Result<GroupEditor::Loaded> importList(GroupId id, const QString &path);
+    // The import in steps (AddressListImport::read between the two).
+    [[nodiscard]] Result<AddressListImport::Plan> planImport(GroupId id, const QString &path) const;
+    [[nodiscard]] Result<GroupEditor::Loaded> applyImport(NodeHandle group,
+                                                          AddressListImport::Built &&built);
     [[nodiscard]] Status exportList(GroupId id, const QString &path) const;
     // Standard Mail Groups from the group cards of a contact folder (an EntryID or a
     // caption path); returns the members left out.

@@ -1,6 +1,8 @@
 #include "presentation/GroupCommands.h"
 
 #include "groups/AddressListFile.h"
+#include "groups/AddressListImport.h"
+#include "groups/ContactCopy.h"
 #include "groups/CopyToForm.h"
 #include "groups/DynGrpForm.h"
 #include "groups/GetEMailForm.h"
@@ -247,18 +249,50 @@ void GroupCommands::doBtnCopy()
 
 void GroupCommands::copyToGroup(GroupId id)
 {
-    GroupEditor::Copied copied;
-    {
-        BusyScope busy(m_services.busy);
-        const Result<GroupEditor::Copied> done = groups().copySelectedContacts(id);
-        if (!done.ok())
-            return;
-        copied = *done;
-        const NodeHandle group = groups().nodeOf(id);
-        finish(group, group);
+    Result<ContactCopy::Plan> plan =
+        groups().planCopy(id, m_services.workspace->tree().selectedNodes());
+    if (!plan.ok())
+        return;
+    const NodeHandle group = plan->group;
+    runJob(
+        u"Copying Contacts"_s,
+        [this, group, plan = std::move(*plan)](JobProgress &progress) mutable -> JobRunner::Apply {
+            auto built = std::make_shared<ContactCopy::Built>(
+                ContactCopy::build(std::move(plan), &progress));
+            progress.checkCancelled();
+            return [this, group, built] {
+                const Result<GroupEditor::Copied> copied =
+                    groups().applyCopy(group, std::move(*built));
+                if (!copied.ok()) {
+                    endJob(group);
+                    return;
+                }
+                finish(group, group);
+                if (!copied->refused.isEmpty())
+                    m_services.dialogs->information(u"Not copied:\n"_s +
+                                                    copied->refused.join(u'\n'));
+            };
+        });
+}
+
+void GroupCommands::runJob(const QString &caption, JobRunner::Work work)
+{
+    if (!m_services.jobs) {
+        JobProgress inPlace;
+        if (const JobRunner::Apply apply = work(inPlace))
+            apply();
+        return;
     }
-    if (!copied.refused.isEmpty())
-        m_services.dialogs->information(u"Not copied:\n"_s + copied.refused.join(u'\n'));
+    if (m_services.jobs->start(std::move(work)) && m_services.panels)
+        m_services.panels->updateCaption(StatusPanels::ActivityPanel, caption);
+}
+
+void GroupCommands::endJob(NodeHandle counted)
+{
+    if (m_services.panels)
+        m_services.panels->updateCaption(StatusPanels::ActivityPanel, QString());
+    if (m_services.workspace->tree().isValid(counted))
+        showCount(counted);
 }
 
 void GroupCommands::loadDynamicGroup(GroupId id)
@@ -439,15 +473,19 @@ void GroupCommands::saveAddressList()
     const QString path = m_services.dialogs->chooseFile(request);
     if (path.isEmpty())
         return;
-    Status written;
-    {
-        BusyScope busy(m_services.busy);
-        rememberFolder(path);
-        written = AddressListFile::write(path, editor().entriesOf(node));
-    }
-    if (!written.ok())
-        m_services.dialogs->information(u"Unable to save file - "_s +
-                                        QDir::toNativeSeparators(path) + u": "_s + written.error());
+    runJob(u"Saving Address List"_s,
+           [this, node, path,
+            entries = editor().entriesOf(node)](JobProgress &progress) -> JobRunner::Apply {
+               const Status written = AddressListFile::write(path, entries, &progress);
+               return [this, node, path, written] {
+                   rememberFolder(path);
+                   endJob(node);
+                   if (!written.ok())
+                       m_services.dialogs->information(u"Unable to save file - "_s +
+                                                       QDir::toNativeSeparators(path) + u": "_s +
+                                                       written.error());
+               };
+           });
 }
 
 void GroupCommands::loadAddressList()
@@ -461,22 +499,38 @@ void GroupCommands::loadAddressList()
     const QString path = m_services.dialogs->chooseFile(request);
     if (path.isEmpty())
         return;
-    GroupEditor::Loaded loaded;
-    {
-        BusyScope busy(m_services.busy);
-        rememberFolder(path);
-        const auto done = groups().importList(*MailGroups::idOf(tree, group), path);
-        if (!done.ok()) {
-            tree.refresh();
-            m_services.dialogs->information(u"Unable to Load File - "_s +
-                                            QDir::toNativeSeparators(path) + u": "_s +
-                                            done.error());
-            return;
-        }
-        loaded = *done;
-        finish(group, group);
+    Result<AddressListImport::Plan> plan =
+        groups().planImport(*MailGroups::idOf(tree, group), path);
+    if (!plan.ok())
+        return;
+    runJob(u"Loading Address List"_s,
+           [this, group, path,
+            plan = std::move(*plan)](JobProgress &progress) mutable -> JobRunner::Apply {
+               auto built = std::make_shared<Result<AddressListImport::Built>>(
+                   AddressListImport::read(std::move(plan), &progress));
+               progress.checkCancelled();
+               return [this, group, path, built] {
+                   addressListLoaded(group, path, std::move(*built));
+               };
+           });
+}
+
+void GroupCommands::addressListLoaded(NodeHandle group, const QString &path,
+                                      Result<AddressListImport::Built> &&built)
+{
+    rememberFolder(path);
+    const Result<GroupEditor::Loaded> loaded =
+        built.ok() ? groups().applyImport(group, std::move(*built))
+                   : Result<GroupEditor::Loaded>::failure(built.error());
+    if (!loaded.ok()) {
+        endJob(group);
+        m_services.workspace->tree().refresh();
+        m_services.dialogs->information(u"Unable to Load File - "_s +
+                                        QDir::toNativeSeparators(path) + u": "_s + loaded.error());
+        return;
     }
-    m_services.dialogs->information(loaded.summary());
+    finish(group, group);
+    m_services.dialogs->information(loaded->summary());
 }
 
 } // namespace corvel

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "groups/AddressListImport.h"
 #include "groups/GroupId.h"
+#include "support/JobRunner.h"
+#include "support/Result.h"
 
 #include <QString>
 
@@ -11,7 +14,6 @@ namespace corvel {
 class BusyIndicator;
 class DialogHost;
 class GroupEditor;
-class JobRunner;
 class MailGroups;
 class StatusPanels;
 class Workspace;
@@ -68,6 +70,14 @@ private:
     // node, the count of `counted` (if any) is shown, and the group file is saved.
     void finish(NodeHandle select, NodeHandle counted, bool save = true);
     void loadInBackground(GroupId id);
+    // Long work goes to the job runner, which applies its result once done uncancelled;
+    // without one it runs and applies in place. Panel 2 says what is being done meanwhile.
+    void runJob(const QString &caption, JobRunner::Work work);
+    // Panel 2 cleared and panel 1's percent bar replaced by the count, once a job ended
+    // without finish().
+    void endJob(NodeHandle counted);
+    void addressListLoaded(NodeHandle group, const QString &path,
+                           Result<AddressListImport::Built> &&built);
     [[nodiscard]] QString lastSavePath() const;
     void rememberFolder(const QString &path);
     void showCount(NodeHandle group);

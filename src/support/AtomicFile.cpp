@@ -131,7 +131,8 @@ private:
 
 } // namespace
 
-Status AtomicFile::write(const QString &path, const QByteArray &contents, int mode)
+Status AtomicFile::write(const QString &path, const QByteArray &contents, int mode,
+                         const std::function<void()> &beforeReplace)
 {
     const QByteArray target = QFile::encodeName(path);
     if (target.isEmpty())
@@ -170,6 +171,8 @@ Status AtomicFile::write(const QString &path, const QByteArray &contents, int mo
         return failed(u"cannot sync"_s);
     if (!tmp.close())
         return failed(u"cannot close"_s);
+    if (beforeReplace)
+        beforeReplace();
     if (::rename(tmp.name().constData(), target.constData()) != 0) {
         const int err = errno;
         return reason(u"cannot replace"_s, path, err);

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace corvel {
 
 // Replaces a file so that a reader, or a crash at any moment, sees either the old
@@ -14,8 +16,11 @@ class AtomicFile
 {
 public:
     // mode: permission bits for a file that does not exist yet (an existing file keeps its own).
+    // beforeReplace runs once the new contents are safely on disk, just before they replace the
+    // old: an exception from it (a cancelled job) leaves the old file and no temporary one.
     [[nodiscard]] static Status write(const QString &path, const QByteArray &contents,
-                                      int mode = 0644);
+                                      int mode = 0644,
+                                      const std::function<void()> &beforeReplace = {});
 
     // Makes `backupPath` hold what `path` holds now (a hard link where possible, else a copy,
     // placed atomically).

@@ -31,9 +31,26 @@ QString tooLarge(qint64 maxBytes)
                : u"it is larger than %1 bytes, the most such a file may hold"_s.arg(maxBytes);
 }
 
+// Closes the file on every way out, an exception from a reader's progress included.
+class FileCloser
+{
+public:
+    explicit FileCloser(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FileCloser() { ::close(m_fd); }
+    FileCloser(const FileCloser &) = delete;
+    FileCloser &operator=(const FileCloser &) = delete;
+
+private:
+    int m_fd;
+};
+
 } // namespace
 
-Result<QByteArray> DataFile::read(const QString &path, qint64 maxBytes)
+Result<QByteArray> DataFile::read(const QString &path, qint64 maxBytes,
+                                  const std::function<void(qint64 done, qint64 size)> &onRead)
 {
     using R = Result<QByteArray>;
     const QByteArray name = QFile::encodeName(path);
@@ -50,6 +67,7 @@ Result<QByteArray> DataFile::read(const QString &path, qint64 maxBytes)
             return R::failure(failure(path, u"it is a folder, not a file"_s));
         return R::failure(failure(path, errnoText(err)));
     }
+    const FileCloser closer(fd);
     struct stat st
     {
     };
@@ -81,9 +99,10 @@ Result<QByteArray> DataFile::read(const QString &path, qint64 maxBytes)
                 why = tooLarge(maxBytes);
                 break;
             }
+            if (onRead)
+                onRead(data.size(), qint64(st.st_size));
         }
     }
-    ::close(fd);
     if (!why.isEmpty())
         return R::failure(failure(path, why));
     return data;

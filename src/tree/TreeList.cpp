@@ -916,6 +916,9 @@ NodeHandle TreeList::insertNodes(Branch &branch, NodeHandle parent)
                    : -1;
     };
 
+    // One growth of the node store for a large branch, not one for every doubling.
+    if (const size_t wanted = m_nodes.size() + branch.size(); wanted > m_nodes.capacity())
+        m_nodes.reserve(std::max(wanted, m_nodes.capacity() * 2));
     std::vector<quint32> inserted;
     inserted.reserve(branch.size());
     std::vector<quint32> path{parentSlot}; // path[k]: the parent of a node at level k
@@ -937,15 +940,29 @@ NodeHandle TreeList::insertNodes(Branch &branch, NodeHandle parent)
         n.childrenDirty = n.childOrder != ChildOrder::Insertion;
         if (source.layout)
             n.layout = std::make_unique<ColumnLayout>(*source.layout);
-        n.values.reserve(source.values.size());
-        for (auto &[index, v] : source.values) {
-            const int id = mapName(index);
-            if (id < 0 || v.isEmpty() || n.find(id))
-                continue;
-            if constexpr (Moving)
-                n.values.emplace_back(id, std::move(v));
-            else
+        if constexpr (Moving) {
+            // The branch's list of values is taken over and renamed in place: a large branch
+            // is not allocated again value list by value list.
+            n.values = std::move(source.values);
+            size_t kept = 0;
+            for (auto &[index, v] : n.values) {
+                const int id = mapName(index);
+                const auto end = n.values.begin() + static_cast<std::ptrdiff_t>(kept);
+                if (id < 0 || v.isEmpty() ||
+                    std::any_of(n.values.begin(), end,
+                                [id](const auto &e) { return e.first == id; }))
+                    continue;
+                n.values[kept++] = {id, std::move(v)};
+            }
+            n.values.resize(kept);
+        } else {
+            n.values.reserve(source.values.size());
+            for (const auto &[index, v] : source.values) {
+                const int id = mapName(index);
+                if (id < 0 || v.isEmpty() || n.find(id))
+                    continue;
                 n.values.emplace_back(id, v);
+            }
         }
     }
     // Descendant counts bottom-up in one pass, so deep branches stay linear.

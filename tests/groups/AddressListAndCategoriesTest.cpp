@@ -1,5 +1,6 @@
 #include "groups/AddressListFile.h"
 #include "groups/CategoryMatcher.h"
+#include "groups/MemberBranch.h"
 #include "groups/MemberCheck.h"
 
 #include <QFile>
@@ -100,6 +101,28 @@ TEST(AddressListFile, WritesThroughLinksAndRefusesWhatIsNoFile)
     for (const QString &noFile : {fifo, tmp.path()})
         EXPECT_FALSE(AddressListFile::write(noFile, {}).ok()) << qPrintable(noFile);
     EXPECT_TRUE(QFileInfo(fifo).isFile() == false && QFileInfo::exists(fifo));
+}
+
+// A copy into an empty group marks its members sorted rather than sorting them again: they
+// must come in the very order the tree would give them.
+TEST(MemberBranch, SortsAsTheTreeSortsAGroup)
+{
+    const QStringList names{u"b"_s, u"B"_s,   u"a"_s,      QString(),    u"Ä"_s,  u"ä"_s,
+                            u"a"_s, u"Zoë"_s, u"straße"_s, u"STRASSE"_s, u"Ａ"_s, u"zoe"_s};
+    MemberBranch members;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        members.add(NodeKind::CopiedMember, QString::number(i), names[i], u"x@example.org"_s);
+    const TreeBranch branch = members.take();
+    TreeList tree;
+    const NodeHandle group = tree.addNode(u"group"_s);
+    tree.setChildOrder(group, ChildOrder::ByValue, NodeValueName::FileAs());
+    tree.insertBranch(branch, group);
+    QStringList taken, sorted;
+    for (size_t i = 0; i < branch.size(); ++i)
+        taken << branch.value(i, NodeValueName::EntryId()).toString();
+    for (const NodeHandle member : tree.children(group))
+        sorted << tree.value(member, NodeValueName::EntryId()).toString();
+    EXPECT_EQ(taken, sorted);
 }
 
 TEST(MemberCheck, AcceptsOneBareAddressOnly)

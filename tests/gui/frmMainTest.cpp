@@ -27,6 +27,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -410,6 +411,51 @@ private Q_SLOTS:
         QCOMPARE(run->dialogs.asked().back(), u"information: Verification Complete"_s);
         QCOMPARE(window().workspace().tree().colour(tree.firstChild(tree.at(window().selIndex()))),
                  NodeColour::DarkRed);
+    }
+
+    // Copy Contacts and Load Addresses from Text File run as jobs: cancelled, the group and
+    // the counts stay; completed, the group shows its new members.
+    void escapeCancelsACopyAndAnAddressListLoad()
+    {
+        QVERIFY(window().selectPath(u"Personal Folders/Contacts"_s));
+        window().aBar_Click(u"btnLoadContacts"_s);
+        QTRY_VERIFY(!window().isJobRunning());
+        TreeList &tree = window().workspace().tree();
+        MailGroups groups(tree, window().workspace().groups(), window().workspace().session());
+        const auto made = groups.createStandard(u"Friends"_s);
+        QVERIFY(made.ok());
+        QFile list(run->appFile(u"list.txt"_s));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("cy@example.invalid,Cy\r\ndee@example.invalid,Dee\r\n");
+        list.close();
+        const std::vector<std::pair<QString, std::function<void()>>> commands{
+            {u"copy"_s,
+             [&] {
+                 tree.clearSelection();
+                 for (const NodeHandle row : tree.children(tree.findByCaption(u"Contacts"_s)))
+                     tree.setSelected(row, true);
+                 window().copyToGroup(*made);
+             }},
+            {u"load"_s, [&] {
+                 QVERIFY(window().selectPath(u"Standard Mail Groups/Friends"_s));
+                 run->dialogs.queueFile(list.fileName());
+                 window().aBar_Click(u"btnLoadList"_s);
+             }}};
+        for (const auto &[name, start] : commands) {
+            for (const bool cancel : {true, false}) {
+                const int before = groups.memberCount(*made);
+                start();
+                QVERIFY2(window().isJobRunning(), qPrintable(name));
+                const QString shown = window().StatBar().caption(1);
+                if (cancel)
+                    QTest::keyClick(&window(), Qt::Key_Escape);
+                QTRY_VERIFY(!window().isJobRunning());
+                const int after = cancel ? before : before + 2;
+                QCOMPARE(groups.memberCount(*made), after);
+                QCOMPARE(window().StatBar().caption(1),
+                         cancel ? shown : QString::number(after) + u" Items"_s);
+            }
+        }
     }
 
     void typingNarrowsTheListingAndEscapeGivesItBack()

@@ -77,6 +77,11 @@ TEST_F(AtomicFileTest, FailureReportsReasonAndLeavesNothingBehind)
         EXPECT_FALSE(written.ok());
         EXPECT_TRUE(written.error().contains(target)) << written.error().toStdString();
     }
+    // A writer stopped at the last moment (a cancelled job) leaves the old file.
+    struct Stopped
+    {
+    };
+    EXPECT_THROW((void)AtomicFile::write(kept, "new", 0644, [] { throw Stopped{}; }), Stopped);
     EXPECT_EQ(entries(dir.path()), before);
     EXPECT_TRUE(entries(file(u"sub"_s)).isEmpty());
     EXPECT_EQ(contentsOf(kept), "original");
