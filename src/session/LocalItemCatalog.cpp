@@ -1,5 +1,6 @@
 #include "session/LocalItemCatalog.h"
 
+#include "session/HeldItemsReader.h"
 #include "session/OutlookSession.h"
 
 #include <optional>
@@ -85,17 +86,18 @@ void LocalItemCatalog::rememberSaved(const std::shared_ptr<LocalStoreTree> &tree
         remember(tree->itemIdOf(folder.relativePath, key), {placeOf(tree, folder, source), key});
 }
 
-std::vector<std::shared_ptr<OlItem>>
-LocalItemCatalog::items(const std::shared_ptr<LocalStoreTree> &tree,
-                        const LocalStoreTree::Folder &folder)
+std::unique_ptr<FolderItemReader>
+LocalItemCatalog::reader(const std::shared_ptr<LocalStoreTree> &tree,
+                         const LocalStoreTree::Folder &folder)
 {
     const LocalItemSource *source = sourceFor(*tree, folder);
     if (!source)
-        return {};
+        return std::make_unique<HeldItemsReader>(FolderItemReader::Chunk());
     const QString directory = tree->absolutePath(folder.relativePath);
     const quint32 place = placeOf(tree, folder, source);
-    return source->readItems(directory, [&](const QString &key, int card) {
-        const QString base = tree->itemIdOf(folder.relativePath, key);
+    return source->reader(directory, [this, tree, relativePath = folder.relativePath,
+                                      place](const QString &key, int card) {
+        const QString base = tree->itemIdOf(relativePath, key);
         remember(base, {place, key});
         return card >= 2 ? base + QLatin1Char('-') + QString::number(card) : base;
     });

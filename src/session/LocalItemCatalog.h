@@ -25,9 +25,10 @@ public:
     void setContactSource(std::unique_ptr<LocalItemSource> source);
     void setMessageSource(std::unique_ptr<LocalItemSource> source);
 
-    // The items of a contact or message folder; none for other folders.
-    [[nodiscard]] std::vector<std::shared_ptr<OlItem>>
-    items(const std::shared_ptr<LocalStoreTree> &tree, const LocalStoreTree::Folder &folder);
+    // The items of a contact or message folder, read a chunk at a time; none for other
+    // folders. The catalog must outlive the reader.
+    [[nodiscard]] std::unique_ptr<FolderItemReader>
+    reader(const std::shared_ptr<LocalStoreTree> &tree, const LocalStoreTree::Folder &folder);
     // An item just saved in the folder under `key`: found by its EntryID without a search.
     void rememberSaved(const std::shared_ptr<LocalStoreTree> &tree,
                        const LocalStoreTree::Folder &folder, const QString &key);

@@ -16,6 +16,7 @@
 
 namespace corvel {
 
+class FolderItemReader;
 class OlFolder;
 class OlSendBatch;
 class QueuedMessageStates;
@@ -131,6 +132,10 @@ public:
     [[nodiscard]] virtual QString DefaultMessageClass() const = 0;
     [[nodiscard]] virtual std::vector<std::shared_ptr<OlFolder>> Folders() = 0;
     [[nodiscard]] virtual std::vector<std::shared_ptr<OlItem>> Items() = 0;
+    // The items read a chunk at a time, for listings that must not hold them all or must
+    // stop part way (FolderItemReader); throws when the folder cannot be read. Sessions
+    // without a reader of their own hand out Items() in one chunk.
+    [[nodiscard]] virtual std::unique_ptr<FolderItemReader> itemReader();
 };
 
 // The session ("namespace") of the mail system.

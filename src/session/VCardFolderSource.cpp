@@ -1,5 +1,6 @@
 #include "session/VCardFolderSource.h"
 
+#include "session/OrderedChunks.h"
 #include "support/Result.h"
 #include "vcard/VCardReader.h"
 
@@ -9,8 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -30,6 +29,8 @@ constexpr qsizetype MaxCardFileSize = 64 * 1024 * 1024;
 // Below this, starting threads costs more than it saves.
 constexpr size_t ParallelFrom = 256;
 constexpr size_t FilesPerChunk = 128;
+// Parsed chunks waiting for the reader: enough to keep every thread busy, no more.
+constexpr size_t ChunksAheadPerThread = 2;
 
 QString reason(int error)
 {
@@ -132,6 +133,69 @@ Status readCardFile(int directoryFd, const char *name, std::vector<char> &buffer
     return {};
 }
 
+// The card files of one folder, opened.
+struct CardFiles
+{
+    QString folderDirectory;
+    std::unique_ptr<FileDescriptor> directory;
+    std::vector<QByteArray> names; // sorted
+};
+
+// Parses chunks of card files on several threads, handing them out in file order.
+class CardFileReader : public FolderItemReader
+{
+public:
+    CardFileReader(CardFiles files, LocalItemSource::IdOf idOf,
+                   std::shared_ptr<const LocalContactItem::Opener> opener, size_t threads)
+        : m_files(std::move(files))
+        , m_idOf(std::move(idOf))
+        , m_opener(std::move(opener))
+        , m_chunkCount((m_files.names.size() + FilesPerChunk - 1) / FilesPerChunk)
+        , m_chunks(m_chunkCount, threads - 1, threads * ChunksAheadPerThread,
+                   [this](size_t index, const std::atomic<bool> &stop) {
+                       return makeChunk(index, stop);
+                   })
+    {
+    }
+
+    bool next(Chunk &chunk) override { return m_chunks.next(chunk); }
+    [[nodiscard]] size_t expectedCount() const override { return m_files.names.size(); }
+    [[nodiscard]] int percentRead() const override
+    {
+        return m_chunkCount == 0 ? 100 : int(m_chunks.handedOut() * 100 / m_chunkCount);
+    }
+
+private:
+    Chunk makeChunk(size_t index, const std::atomic<bool> &stop) const
+    {
+        const std::vector<QByteArray> &names = m_files.names;
+        const size_t end = std::min(names.size(), (index + 1) * FilesPerChunk);
+        Chunk items;
+        items.reserve(end - index * FilesPerChunk);
+        std::vector<char> buffer;
+        for (size_t i = index * FilesPerChunk; i < end && !stop; ++i) {
+            qsizetype length = 0;
+            if (!readCardFile(m_files.directory->get(), names[i].constData(), buffer, length))
+                continue; // one unreadable file hides only itself
+            std::vector<VCardContact> contacts =
+                VCardReader::read(QByteArrayView(buffer.data(), length));
+            const QString key = QFile::decodeName(names[i]);
+            for (size_t card = 0; card < contacts.size(); ++card) {
+                items.push_back(std::make_shared<LocalContactItem>(
+                    m_idOf(key, int(card) + 1), m_files.folderDirectory, key,
+                    std::move(contacts[card]), m_opener));
+            }
+        }
+        return items;
+    }
+
+    const CardFiles m_files;
+    const LocalItemSource::IdOf m_idOf;
+    const std::shared_ptr<const LocalContactItem::Opener> m_opener;
+    const size_t m_chunkCount;
+    OrderedChunks m_chunks; // last: its helpers use the members above
+};
+
 } // namespace
 
 VCardFolderSource::VCardFolderSource(LocalContactItem::Opener opener, int workers)
@@ -156,73 +220,19 @@ std::vector<QString> VCardFolderSource::itemKeys(const QString &folderDirectory)
     return keys;
 }
 
-std::vector<std::shared_ptr<OlItem>> VCardFolderSource::readItems(const QString &folderDirectory,
-                                                                  const IdOf &idOf) const
+std::unique_ptr<FolderItemReader> VCardFolderSource::reader(const QString &folderDirectory,
+                                                            IdOf idOf) const
 {
-    const std::vector<QByteArray> names = cardFiles(folderDirectory);
-    const FileDescriptor directory(openDirectory(folderDirectory));
-    if (directory.get() < 0) {
+    std::vector<QByteArray> names = cardFiles(folderDirectory);
+    auto directory = std::make_unique<FileDescriptor>(openDirectory(folderDirectory));
+    if (directory->get() < 0) {
         throw OutlookError(
             u"The contact folder %1 cannot be read: %2"_s.arg(folderDirectory, reason(errno)));
     }
-
-    const size_t chunkCount = (names.size() + FilesPerChunk - 1) / FilesPerChunk;
-    std::vector<std::vector<std::shared_ptr<OlItem>>> chunks(chunkCount);
-    std::atomic<size_t> nextChunk{0};
-    std::atomic<bool> stop{false};
-    std::mutex failureMutex;
-    std::exception_ptr failure;
-
-    const auto work = [&] {
-        std::vector<char> buffer;
-        try {
-            for (size_t c = nextChunk++; c < chunkCount && !stop; c = nextChunk++) {
-                const size_t end = std::min(names.size(), (c + 1) * FilesPerChunk);
-                std::vector<std::shared_ptr<OlItem>> &items = chunks[c];
-                items.reserve(end - c * FilesPerChunk);
-                for (size_t i = c * FilesPerChunk; i < end; ++i) {
-                    qsizetype length = 0;
-                    if (!readCardFile(directory.get(), names[i].constData(), buffer, length))
-                        continue; // one unreadable file hides only itself
-                    std::vector<VCardContact> contacts =
-                        VCardReader::read(QByteArrayView(buffer.data(), length));
-                    const QString key = QFile::decodeName(names[i]);
-                    for (size_t card = 0; card < contacts.size(); ++card) {
-                        items.push_back(std::make_shared<LocalContactItem>(
-                            idOf(key, int(card) + 1), folderDirectory, key,
-                            std::move(contacts[card]), m_opener));
-                    }
-                }
-            }
-        } catch (...) {
-            const std::lock_guard lock(failureMutex);
-            if (!failure)
-                failure = std::current_exception();
-            stop = true;
-        }
-    };
-
-    const size_t threadCount =
-        names.size() < ParallelFrom ? 1 : std::min<size_t>(size_t(m_workers), chunkCount);
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < threadCount; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread &helper : helpers)
-        helper.join();
-    if (failure)
-        std::rethrow_exception(failure);
-
-    size_t total = 0;
-    for (const auto &chunk : chunks)
-        total += chunk.size();
-    std::vector<std::shared_ptr<OlItem>> items;
-    items.reserve(total);
-    for (auto &chunk : chunks) {
-        std::move(chunk.begin(), chunk.end(), std::back_inserter(items));
-        std::vector<std::shared_ptr<OlItem>>().swap(chunk); // not held twice at the end
-    }
-    return items;
+    const size_t threads = names.size() < ParallelFrom ? 1 : size_t(m_workers);
+    return std::make_unique<CardFileReader>(
+        CardFiles{folderDirectory, std::move(directory), std::move(names)}, std::move(idOf),
+        m_opener, threads);
 }
 
 std::shared_ptr<OlItem> VCardFolderSource::readItem(const QString &folderDirectory,
