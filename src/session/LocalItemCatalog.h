@@ -36,25 +36,26 @@ public:
     [[nodiscard]] std::shared_ptr<OlItem> item(const QString &entryId);
 
 private:
-    // A folder whose items are remembered, shared by all of them: a large folder's index
-    // then costs little more than its keys.
+    // A folder whose items are remembered, shared by all of them, with their keys end to
+    // end: a large folder's index then costs little more than its keys' bytes.
     struct Place
     {
         std::shared_ptr<LocalStoreTree> tree;
         LocalStoreTree::Folder folder;
         const LocalItemSource *source = nullptr;
+        QByteArray keys; // each encoded as a file name, ended by a NUL
     };
     struct Location
     {
         quint32 place = 0; // in m_places
-        QString key;
+        quint32 key = 0;   // where its key starts in the place's keys
     };
     [[nodiscard]] const LocalItemSource *sourceFor(const LocalStoreTree &tree,
                                                    const LocalStoreTree::Folder &folder) const;
     [[nodiscard]] quint32 placeOf(const std::shared_ptr<LocalStoreTree> &tree,
                                   const LocalStoreTree::Folder &folder,
                                   const LocalItemSource *source);
-    void remember(const QString &baseId, Location location);
+    void remember(const QString &baseId, quint32 place, const QString &key);
     void indexAllStores();
 
     std::vector<std::shared_ptr<LocalStoreTree>> m_trees;
