@@ -264,13 +264,16 @@ void ItemLists::announce(const Plan &plan)
     showCaption(StatusPanels::ActivityPanel, QString::fromLatin1(plan.kind->activity));
 }
 
-Result<std::unique_ptr<FolderItemReader>> ItemLists::openReader(OlNamespace &session,
-                                                                const Plan &plan)
+Result<std::unique_ptr<FolderItemReader>>
+ItemLists::openReader(OlNamespace &session, const Plan &plan, StatusPanels *progress)
 {
     try {
         const std::shared_ptr<OlFolder> folder =
             session.GetFolderFromID(plan.entryId, plan.storeId);
-        return folder->itemReader();
+        return folder->itemReader([progress] {
+            if (progress)
+                progress->checkCancelled();
+        });
     } catch (const OutlookError &error) {
         return Result<std::unique_ptr<FolderItemReader>>::failure(cannotList(plan, error));
     }
@@ -284,7 +287,7 @@ Status ItemLists::load(std::optional<Plan> plan)
     announce(*plan);
     // The folder is opened before the tree is touched: when it is gone, the node keeps its
     // kind and rows and no listing node or column set is left behind.
-    Result<std::unique_ptr<FolderItemReader>> reader = openReader(m_session, *plan);
+    Result<std::unique_ptr<FolderItemReader>> reader = openReader(m_session, *plan, nullptr);
     if (!reader.ok()) {
         showCaption(StatusPanels::ActivityPanel, QString());
         return Status::failure(reader.error());
@@ -301,7 +304,7 @@ Status ItemLists::load(std::optional<Plan> plan)
 Result<TreeBranch> ItemLists::readRows(OlNamespace &session, const Plan &plan,
                                        StatusPanels *progress)
 {
-    Result<std::unique_ptr<FolderItemReader>> reader = openReader(session, plan);
+    Result<std::unique_ptr<FolderItemReader>> reader = openReader(session, plan, progress);
     if (!reader.ok())
         return Result<TreeBranch>::failure(reader.error());
     // Built in a tree of their own, so the shown tree is touched only when they are placed.
@@ -315,7 +318,7 @@ Result<TreeBranch> ItemLists::readRows(OlNamespace &session, const Plan &plan,
         return Result<TreeBranch>::failure(read.error());
     // A job cancelled now need not wait for the sort.
     if (progress)
-        progress->showPercent(StatusPanels::CountPanel, 100);
+        progress->checkCancelled();
     // Copied in display order, the rows arrive sorted and are not sorted again when placed.
     rows.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(plan.kind->sortValue));
     return rows.copyBranch(holder, true);
@@ -434,13 +437,15 @@ Status ItemLists::addRows(NodeHandle holder, const Plan &plan, const ColumnLayou
         } catch (const OutlookError &error) {
             return Status::failure(cannotList(plan, error));
         }
+        if (m_status)
+            m_status->checkCancelled();
         for (std::shared_ptr<OlItem> &item : chunk) {
             values.addRow(m_tree, holder, *item);
             // Its values are shared with the row; the rest need not wait for the last row.
             item.reset();
         }
         // Drawing a bar costs far more than a chunk of rows; only a new whole percent is
-        // drawn. It is also where a cancelled job stops.
+        // drawn.
         const int percent = reader.percentRead();
         if (percent != shownPercent && m_status) {
             m_status->showPercent(StatusPanels::CountPanel, percent);

@@ -77,8 +77,9 @@ private:
     [[nodiscard]] std::optional<Plan> plan(NodeHandle node, const Kind &kind, bool expand,
                                            bool select) const;
     [[nodiscard]] Status load(std::optional<Plan> plan);
-    [[nodiscard]] static Result<std::unique_ptr<FolderItemReader>> openReader(OlNamespace &session,
-                                                                              const Plan &plan);
+    // progress, when given, may stop the opening of a large folder (JobCancelled).
+    [[nodiscard]] static Result<std::unique_ptr<FolderItemReader>>
+    openReader(OlNamespace &session, const Plan &plan, StatusPanels *progress);
     // Makes the rows holder and its columns, lets addTo fill it (true: with rows already in
     // order), then shows it.
     void place(const Plan &plan,

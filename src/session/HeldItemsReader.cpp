@@ -17,8 +17,9 @@ FolderItemReader::Chunk FolderItemReader::readAll()
     return all;
 }
 
-std::unique_ptr<FolderItemReader> OlFolder::itemReader()
+std::unique_ptr<FolderItemReader> OlFolder::itemReader(const std::function<void()> &checkpoint)
 {
+    (void)checkpoint; // Items() cannot be stopped
     // Held already; chunks still let a listing show progress and stop part way.
     constexpr size_t ItemsPerChunk = 128;
     return std::make_unique<HeldItemsReader>(Items(), ItemsPerChunk);

@@ -36,12 +36,12 @@ void LocalFolder::rememberSaved(const QString &key) const
 
 std::vector<std::shared_ptr<OlItem>> LocalFolder::Items()
 {
-    return itemReader()->readAll();
+    return itemReader({})->readAll();
 }
 
-std::unique_ptr<FolderItemReader> LocalFolder::itemReader()
+std::unique_ptr<FolderItemReader> LocalFolder::itemReader(const std::function<void()> &checkpoint)
 {
-    return m_catalog->reader(m_tree, m_folder);
+    return m_catalog->reader(m_tree, m_folder, checkpoint);
 }
 
 } // namespace corvel

@@ -98,19 +98,22 @@ void LocalItemCatalog::rememberSaved(const std::shared_ptr<LocalStoreTree> &tree
 
 std::unique_ptr<FolderItemReader>
 LocalItemCatalog::reader(const std::shared_ptr<LocalStoreTree> &tree,
-                         const LocalStoreTree::Folder &folder)
+                         const LocalStoreTree::Folder &folder,
+                         const std::function<void()> &checkpoint)
 {
     const LocalItemSource *source = sourceFor(*tree, folder);
     if (!source)
         return std::make_unique<HeldItemsReader>(FolderItemReader::Chunk());
     const QString directory = tree->absolutePath(folder.relativePath);
     const quint32 place = placeOf(tree, folder, source);
-    return source->reader(directory, [this, tree, relativePath = folder.relativePath,
-                                      place](const QString &key, int card) {
-        const QString base = tree->itemIdOf(relativePath, key);
-        remember(base, place, key);
-        return card >= 2 ? base + QLatin1Char('-') + QString::number(card) : base;
-    });
+    return source->reader(
+        directory,
+        [this, tree, relativePath = folder.relativePath, place](const QString &key, int card) {
+            const QString base = tree->itemIdOf(relativePath, key);
+            remember(base, place, key);
+            return card >= 2 ? base + QLatin1Char('-') + QString::number(card) : base;
+        },
+        checkpoint);
 }
 
 void LocalItemCatalog::indexAllStores()

@@ -28,7 +28,8 @@ public:
     // The items of a contact or message folder, read a chunk at a time; none for other
     // folders. The catalog must outlive the reader.
     [[nodiscard]] std::unique_ptr<FolderItemReader>
-    reader(const std::shared_ptr<LocalStoreTree> &tree, const LocalStoreTree::Folder &folder);
+    reader(const std::shared_ptr<LocalStoreTree> &tree, const LocalStoreTree::Folder &folder,
+           const std::function<void()> &checkpoint);
     // An item just saved in the folder under `key`: found by its EntryID without a search.
     void rememberSaved(const std::shared_ptr<LocalStoreTree> &tree,
                        const LocalStoreTree::Folder &folder, const QString &key);

@@ -24,14 +24,16 @@ public:
     // The keys of the items in the folder, from names alone (nothing is parsed).
     [[nodiscard]] virtual std::vector<QString> itemKeys(const QString &folderDirectory) const = 0;
     // The items of the folder, read a chunk at a time in order. idOf may be called from
-    // other threads; what it refers to must outlive the reader.
-    [[nodiscard]] virtual std::unique_ptr<FolderItemReader> reader(const QString &folderDirectory,
-                                                                   IdOf idOf) const = 0;
+    // other threads; what it refers to must outlive the reader. checkpoint (see
+    // OlFolder::itemReader) may be empty.
+    [[nodiscard]] virtual std::unique_ptr<FolderItemReader>
+    reader(const QString &folderDirectory, IdOf idOf,
+           const std::function<void()> &checkpoint) const = 0;
     // Every item of the folder, in order.
     [[nodiscard]] std::vector<std::shared_ptr<OlItem>> readItems(const QString &folderDirectory,
                                                                  const IdOf &idOf) const
     {
-        return reader(folderDirectory, idOf)->readAll();
+        return reader(folderDirectory, idOf, {})->readAll();
     }
     // One item; throws when it is gone.
     [[nodiscard]] virtual std::shared_ptr<OlItem> readItem(const QString &folderDirectory,

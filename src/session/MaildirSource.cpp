@@ -33,8 +33,9 @@ std::vector<QString> MaildirSource::itemKeys(const QString &folderDirectory) con
     return keys;
 }
 
-std::unique_ptr<FolderItemReader> MaildirSource::reader(const QString &folderDirectory,
-                                                        IdOf idOf) const
+std::unique_ptr<FolderItemReader>
+MaildirSource::reader(const QString &folderDirectory, IdOf idOf,
+                      const std::function<void()> &checkpoint) const
 {
     // Nothing is parsed, so the items cost little; chunks still let a reader stop early.
     constexpr size_t MessagesPerChunk = 512;
@@ -42,6 +43,8 @@ std::unique_ptr<FolderItemReader> MaildirSource::reader(const QString &folderDir
     for (auto &entry : entriesOf(folderDirectory))
         items.push_back(
             std::make_shared<LocalMessageItem>(m_mailbox, entry.path, idOf(entry.unique, 1)));
+    if (checkpoint)
+        checkpoint();
     return std::make_unique<HeldItemsReader>(std::move(items), MessagesPerChunk);
 }
 

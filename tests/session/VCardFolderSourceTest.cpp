@@ -214,7 +214,7 @@ TEST_F(VCardFolderTest, ParallelReadingKeepsTheOrder)
 
         // Let go after its first chunk, a reader has handed out the folder's start and stops
         // its helpers rather than read on; a helper's failure reaches the reader.
-        auto reader = source.reader(contacts, idOf);
+        auto reader = source.reader(contacts, idOf, {});
         FolderItemReader::Chunk first;
         ASSERT_TRUE(reader->next(first));
         ASSERT_FALSE(first.empty());
