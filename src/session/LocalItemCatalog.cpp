@@ -108,9 +108,10 @@ LocalItemCatalog::reader(const std::shared_ptr<LocalStoreTree> &tree,
     const quint32 place = placeOf(tree, folder, source);
     return source->reader(
         directory,
-        [this, tree, relativePath = folder.relativePath, place](const QString &key, int card) {
+        [self = shared_from_this(), tree, relativePath = folder.relativePath,
+         place](const QString &key, int card) {
             const QString base = tree->itemIdOf(relativePath, key);
-            remember(base, place, key);
+            self->remember(base, place, key);
             return card >= 2 ? base + QLatin1Char('-') + QString::number(card) : base;
         },
         checkpoint);

@@ -17,7 +17,7 @@ class OlItem;
 // An item's EntryID is a hash of its store, folder and key, with "-N" added for the N-th
 // contact of a file holding several; identifiers are resolved only through locations found
 // by listing the stores, so a forged or stale one cannot reach any file.
-class LocalItemCatalog
+class LocalItemCatalog : public std::enable_shared_from_this<LocalItemCatalog>
 {
 public:
     explicit LocalItemCatalog(std::vector<std::shared_ptr<LocalStoreTree>> trees);
@@ -26,7 +26,7 @@ public:
     void setMessageSource(std::unique_ptr<LocalItemSource> source);
 
     // The items of a contact or message folder, read a chunk at a time; none for other
-    // folders. The catalog must outlive the reader.
+    // folders. The reader keeps the catalog (made shared) alive.
     [[nodiscard]] std::unique_ptr<FolderItemReader>
     reader(const std::shared_ptr<LocalStoreTree> &tree, const LocalStoreTree::Folder &folder,
            const std::function<void()> &checkpoint);
