@@ -8,6 +8,7 @@
 #include "groups/GroupStore.h"
 #include "support/AtomicFile.h"
 #include "support/BusyIndicator.h"
+#include "support/JobRunner.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 
@@ -41,6 +42,7 @@ public:
     QStringList captions;
     std::map<int, QString> last; // by panel
     std::vector<int> percents;
+    bool cancelled = false; // as a cancelled job's progress
 
     void updateCaption(int panel, const QString &caption) override
     {
@@ -51,6 +53,11 @@ public:
     {
         EXPECT_EQ(panel, CountPanel);
         percents.push_back(percent);
+    }
+    void checkCancelled() const override
+    {
+        if (cancelled)
+            throw JobCancelled{};
     }
     void reset()
     {
@@ -447,6 +454,14 @@ TEST(ItemLists, ProgressIsDrawnOncePerWholePercent)
     EXPECT_EQ(f.panels.percents.back(), 100);
     EXPECT_EQ(f.panels.last[1], s("10000 Items"));
     EXPECT_EQ(f.tree.value(f.tree.firstChild(folder), s("FileAs")).toString(), s("Contact 00000"));
+
+    // Cancelled, the window's read stops at its next chunk rather than read on.
+    f.panels.reset();
+    f.panels.cancelled = true;
+    const auto plan = f.lists->planContacts(folder);
+    ASSERT_TRUE(plan);
+    EXPECT_THROW((void)ItemLists::readRows(*f.session, *plan, &f.panels), JobCancelled);
+    EXPECT_TRUE(f.panels.percents.empty());
 }
 
 // A column-set line of the per-folder file, and how it is written back (nullptr: as read).
