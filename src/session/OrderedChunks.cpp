@@ -35,9 +35,22 @@ bool OrderedChunks::mayClaim() const
 void OrderedChunks::makeClaimed(std::unique_lock<std::mutex> &lock, size_t index)
 {
     lock.unlock();
-    Chunk chunk = m_make(index, m_stop);
+    std::optional<Chunk> chunk;
+    std::exception_ptr failure;
+    try {
+        chunk = m_make(index, m_stop);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     lock.lock();
-    m_ready[index % m_ahead] = std::move(chunk);
+    if (chunk) {
+        m_ready[index % m_ahead] = std::move(chunk);
+    } else {
+        // Every later call of next() throws it too, rather than wait for the lost chunk.
+        if (!m_failure)
+            m_failure = failure;
+        m_stop = true;
+    }
     m_changed.notify_all();
 }
 
@@ -75,16 +88,7 @@ void OrderedChunks::help()
             m_changed.wait(lock);
             continue;
         }
-        try {
-            makeClaimed(lock, m_claimed++);
-        } catch (...) {
-            if (!lock.owns_lock())
-                lock.lock();
-            if (!m_failure)
-                m_failure = std::current_exception();
-            m_stop = true;
-            m_changed.notify_all();
-        }
+        makeClaimed(lock, m_claimed++);
     }
 }
 

@@ -37,7 +37,8 @@ public:
 private:
     void help();
     [[nodiscard]] bool mayClaim() const;
-    // Makes the chunk claimed under lock with the lock released, and files it.
+    // Makes the chunk claimed under lock with the lock released, and files it, or its
+    // failure.
     void makeClaimed(std::unique_lock<std::mutex> &lock, size_t index);
 
     const size_t m_count;
