@@ -1,23 +1,32 @@
 // Listing a vCard folder: Items() of the store's folder (every card read and parsed), side by
-// side in one run with `cat` of the same files, and with khard once when asked.
+// side in one run with `cat` of the same files, and with khard once when asked. Then the
+// window's read of the folder (ItemLists::readRows in a job) cancelled part way, as Escape or
+// closing the window cancels it: how long the job takes to end once told.
 //
 // CORVEL_VDIR      the folder (default /tmp/perfanchor/vdir100k); its parent is the store.
 // CORVEL_RUNS      rounds, alternating the contenders (default 5); medians are printed.
 // CORVEL_KHARD     a khard configuration for that folder: runs `khard -c CONF list` once.
 
 #include "BenchTiming.h"
+#include "folders/ColumnSets.h"
+#include "folders/ItemLists.h"
 #include "session/LocalNamespace.h"
 #include "session/VCardFolderSource.h"
+#include "support/JobRunner.h"
+#include "tree/NodeKinds.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <thread>
 #include <vector>
 
 using namespace corvel;
@@ -43,10 +52,32 @@ QString env(const char *name, const QString &fallback)
     return value.isEmpty() ? fallback : value;
 }
 
+// Starts reading the folder's rows as the window does, cancels after `afterMs` and returns
+// how long the job took to end.
+double cancelledRead(OlNamespace &session, const OlFolder &folder, int afterMs)
+{
+    TreeList tree;
+    ColumnSets columnSets;
+    const NodeHandle node = tree.addNode(folder.Name());
+    tree.setValue(node, NodeValueName::EntryId(), folder.EntryID());
+    tree.setValue(node, NodeValueName::StoreId(), folder.StoreID());
+    setNodeKind(tree, node, NodeKind::ContactFolder);
+    const std::optional<ItemLists::Plan> plan =
+        ItemLists(tree, session, columnSets).planContacts(node);
+    JobRunner runner;
+    runner.start([&](JobProgress &progress) -> JobRunner::Apply {
+        (void)ItemLists::readRows(session, *plan, &progress);
+        return {};
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+    return seconds([&] { runner.cancelAndWait(); });
+}
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    const QCoreApplication app(argc, argv); // the job runner's timer
     const QString vdir =
         QFileInfo(env("CORVEL_VDIR", u"/tmp/perfanchor/vdir100k"_s)).canonicalFilePath();
     if (vdir.isEmpty() || !QFileInfo(vdir).isDir()) {
@@ -104,5 +135,13 @@ int main()
         std::printf("  %-34s %7.3f s  (1 run)  Items() is %.1f x faster\n", "khard list", khard,
                     khard / itemsMedian);
     }
+
+    std::vector<double> cancelTimes;
+    for (int round = 0; round < runs; ++round)
+        cancelTimes.push_back(cancelledRead(session, *folder, 200 + 150 * (round % 5)));
+    std::printf("  %-34s %7.1f ms (%.1f-%.1f), cancelled 200-800 ms into the read\n",
+                "the window's read, cancel to end", median(cancelTimes) * 1000,
+                *std::min_element(cancelTimes.begin(), cancelTimes.end()) * 1000,
+                *std::max_element(cancelTimes.begin(), cancelTimes.end()) * 1000);
     return itemsMedian <= 1.5 * catMedian ? 0 : 2;
 }

@@ -1,6 +1,7 @@
 #include "folders/ItemLists.h"
 
 #include "folders/ColumnSets.h"
+#include "session/FolderItemReader.h"
 #include "session/OutlookSession.h"
 #include "support/BusyIndicator.h"
 #include "support/StatusPanels.h"
@@ -75,6 +76,71 @@ struct ItemLists::Kind
     size_t fieldCount;
     bool clearCountFirst;
 };
+
+namespace {
+
+// The values of one listing's rows: which columns can be filled, resolved once rather than
+// per row.
+class RowValues
+{
+public:
+    RowValues(const ItemLists::Kind &kind, const ColumnLayout &layout)
+        : m_kind(kind)
+        , m_entryIdName(NodeValueName::EntryId())
+    {
+        for (int i = 1; i < layout.columnCount(); ++i) {
+            const QString &name = layout.columns[static_cast<size_t>(i)].boundValue;
+            for (size_t f = 0; f < kind.fieldCount; ++f) {
+                if (name.compare(QLatin1String(kind.fields[f].name), Qt::CaseInsensitive) == 0)
+                    m_bindings.push_back({name, kind.fields[f].property});
+            }
+        }
+    }
+
+    // Item by item, a failure costs only what it touches: an unreadable class skips the
+    // item, an unreadable property leaves that value unset.
+    void addRow(TreeList &tree, NodeHandle holder, const OlItem &item) const
+    {
+        int itemClass = 0;
+        try {
+            itemClass = item.Class();
+        } catch (const OutlookError &) {
+        }
+        if (itemClass != m_kind.itemClass)
+            return;
+        const NodeHandle row = tree.addNode(QString(), holder);
+        tree.reserveValues(row, 2 + static_cast<int>(m_bindings.size())); // EntryId, olType
+        try {
+            tree.setValue(row, m_entryIdName, item.EntryID());
+        } catch (const OutlookError &) {
+        }
+        setNodeKind(tree, row, m_kind.rowKind);
+        for (const Binding &binding : m_bindings) {
+            try {
+                tree.setValue(row, binding.name, readProperty(item, binding.property));
+            } catch (const OutlookError &) {
+            }
+        }
+    }
+
+private:
+    struct Binding
+    {
+        QString name; // as the column set spells it
+        Property property;
+    };
+    const ItemLists::Kind &m_kind;
+    const QString m_entryIdName;
+    std::vector<Binding> m_bindings;
+};
+
+QString cannotList(const ItemLists::Plan &plan, const OutlookError &error)
+{
+    return QStringLiteral("The folder \"%1\" cannot be listed: %2")
+        .arg(plan.caption, error.message());
+}
+
+} // namespace
 
 ItemLists::ItemLists(TreeList &tree, OlNamespace &session, ColumnSets &columnSets,
                      StatusPanels *status, BusyIndicator *busy)
@@ -198,17 +264,18 @@ void ItemLists::announce(const Plan &plan)
     showCaption(StatusPanels::ActivityPanel, QString::fromLatin1(plan.kind->activity));
 }
 
-Result<std::vector<std::shared_ptr<OlItem>>> ItemLists::readItems(OlNamespace &session,
-                                                                  const Plan &plan)
+Result<std::unique_ptr<FolderItemReader>>
+ItemLists::openReader(OlNamespace &session, const Plan &plan, StatusPanels *progress)
 {
     try {
         const std::shared_ptr<OlFolder> folder =
             session.GetFolderFromID(plan.entryId, plan.storeId);
-        return folder->Items();
+        return folder->itemReader([progress] {
+            if (progress)
+                progress->checkCancelled();
+        });
     } catch (const OutlookError &error) {
-        return Result<std::vector<std::shared_ptr<OlItem>>>::failure(
-            QStringLiteral("The folder \"%1\" cannot be listed: %2")
-                .arg(plan.caption, error.message()));
+        return Result<std::unique_ptr<FolderItemReader>>::failure(cannotList(plan, error));
     }
 }
 
@@ -220,31 +287,38 @@ Status ItemLists::load(std::optional<Plan> plan)
     announce(*plan);
     // The folder is opened before the tree is touched: when it is gone, the node keeps its
     // kind and rows and no listing node or column set is left behind.
-    Result<std::vector<std::shared_ptr<OlItem>>> items = readItems(m_session, *plan);
-    if (!items.ok()) {
+    Result<std::unique_ptr<FolderItemReader>> reader = openReader(m_session, *plan, nullptr);
+    if (!reader.ok()) {
         showCaption(StatusPanels::ActivityPanel, QString());
-        return Status::failure(items.error());
+        return Status::failure(reader.error());
     }
+    Status read;
     place(*plan, [&](NodeHandle holder, const ColumnLayout &layout) {
-        // The session's objects go row by row, before the tree is drawn.
-        addRows(holder, *plan->kind, layout, std::move(*items));
+        // Made while the folder is read, before the tree is drawn.
+        read = addRows(holder, *plan, layout, **reader);
         return false;
     });
-    return {};
+    return read;
 }
 
 Result<TreeBranch> ItemLists::readRows(OlNamespace &session, const Plan &plan,
                                        StatusPanels *progress)
 {
-    Result<std::vector<std::shared_ptr<OlItem>>> items = readItems(session, plan);
-    if (!items.ok())
-        return Result<TreeBranch>::failure(items.error());
+    Result<std::unique_ptr<FolderItemReader>> reader = openReader(session, plan, progress);
+    if (!reader.ok())
+        return Result<TreeBranch>::failure(reader.error());
     // Built in a tree of their own, so the shown tree is touched only when they are placed.
     TreeList rows;
     ColumnSets unused;
     ItemLists lists(rows, session, unused, progress);
     const NodeHandle holder = rows.addNode(QString());
-    lists.addRows(holder, *plan.kind, plan.layout, std::move(*items));
+    const Status read = lists.addRows(holder, plan, plan.layout, **reader);
+    reader->reset(); // its threads are done with
+    if (!read.ok())
+        return Result<TreeBranch>::failure(read.error());
+    // A job cancelled now need not wait for the sort.
+    if (progress)
+        progress->checkCancelled();
     // Copied in display order, the rows arrive sorted and are not sorted again when placed.
     rows.setChildOrder(holder, ChildOrder::ByValue, QString::fromLatin1(plan.kind->sortValue));
     return rows.copyBranch(holder, true);
@@ -348,63 +422,37 @@ NodeHandle ItemLists::rowsHolderFor(NodeHandle node, const Kind &kind, bool &mad
     return holder;
 }
 
-void ItemLists::addRows(NodeHandle holder, const Kind &kind, const ColumnLayout &layout,
-                        std::vector<std::shared_ptr<OlItem>> items)
+Status ItemLists::addRows(NodeHandle holder, const Plan &plan, const ColumnLayout &layout,
+                          FolderItemReader &reader)
 {
-    // Which columns can be filled, resolved once rather than per row.
-    struct Binding
-    {
-        QString name; // as the column set spells it
-        Property property;
-    };
-    std::vector<Binding> bindings;
-    for (int i = 1; i < layout.columnCount(); ++i) {
-        const QString &name = layout.columns[static_cast<size_t>(i)].boundValue;
-        for (size_t f = 0; f < kind.fieldCount; ++f) {
-            if (name.compare(QLatin1String(kind.fields[f].name), Qt::CaseInsensitive) == 0)
-                bindings.push_back({name, kind.fields[f].property});
-        }
-    }
-
-    const QString entryIdName = NodeValueName::EntryId();
-    const int valuesPerRow = 2 + static_cast<int>(bindings.size()); // EntryId and olType too
-    m_tree.reserveNodes(static_cast<int>(items.size()));
-    const qint64 total = static_cast<qint64>(items.size());
-    qint64 processed = 0;
+    const Kind &kind = *plan.kind;
+    const RowValues values(kind, layout);
+    m_tree.reserveNodes(static_cast<int>(reader.expectedCount()));
     int shownPercent = -1;
-    for (std::shared_ptr<OlItem> &item : items) {
-        ++processed;
-        // Item by item, a failure costs only what it touches: an unreadable class skips the
-        // item, an unreadable property leaves that value unset.
-        int itemClass = 0;
+    FolderItemReader::Chunk chunk;
+    for (;;) {
         try {
-            itemClass = item->Class();
-        } catch (const OutlookError &) {
+            if (!reader.next(chunk))
+                break;
+        } catch (const OutlookError &error) {
+            return Status::failure(cannotList(plan, error));
         }
-        if (itemClass == kind.itemClass) {
-            const NodeHandle row = m_tree.addNode(QString(), holder);
-            m_tree.reserveValues(row, valuesPerRow);
-            try {
-                m_tree.setValue(row, entryIdName, item->EntryID());
-            } catch (const OutlookError &) {
-            }
-            setNodeKind(m_tree, row, kind.rowKind);
-            for (const Binding &binding : bindings) {
-                try {
-                    m_tree.setValue(row, binding.name, readProperty(*item, binding.property));
-                } catch (const OutlookError &) {
-                }
-            }
+        if (m_status)
+            m_status->checkCancelled();
+        for (std::shared_ptr<OlItem> &item : chunk) {
+            values.addRow(m_tree, holder, *item);
+            // Its values are shared with the row; the rest need not wait for the last row.
+            item.reset();
         }
-        // Its values are shared with the row; the rest need not wait for the last row.
-        item.reset();
-        // Drawing a bar costs far more than a row; only a new whole percent is drawn.
-        const int percent = static_cast<int>(processed * 100 / total);
+        // Drawing a bar costs far more than a chunk of rows; only a new whole percent is
+        // drawn.
+        const int percent = reader.percentRead();
         if (percent != shownPercent && m_status) {
             m_status->showPercent(StatusPanels::CountPanel, percent);
             shownPercent = percent;
         }
     }
+    return {};
 }
 
 void ItemLists::showListed(NodeHandle holder, bool expand, bool select)

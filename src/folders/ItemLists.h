@@ -16,7 +16,7 @@ namespace corvel {
 class BusyIndicator;
 class ColumnSets;
 struct ColumnSet;
-class OlItem;
+class FolderItemReader;
 class OlNamespace;
 class StatusPanels;
 
@@ -53,7 +53,8 @@ public:
     // Nothing (read as success) for a node of another kind or without an EntryId.
     [[nodiscard]] std::optional<Plan> planContacts(NodeHandle node) const;
     [[nodiscard]] std::optional<Plan> planMessages(NodeHandle node, bool expand, bool select) const;
-    // Fails, saying why, when the folder cannot be opened. progress may be null.
+    // Fails, saying why, when the folder cannot be read. progress may be null; a JobProgress
+    // cancelled stops the read at its next chunk (JobCancelled).
     [[nodiscard]] static Result<TreeBranch> readRows(OlNamespace &session, const Plan &plan,
                                                      StatusPanels *progress);
     // Puts the rows in place as a synchronous load would have; a node removed or changed
@@ -76,8 +77,9 @@ private:
     [[nodiscard]] std::optional<Plan> plan(NodeHandle node, const Kind &kind, bool expand,
                                            bool select) const;
     [[nodiscard]] Status load(std::optional<Plan> plan);
-    [[nodiscard]] static Result<std::vector<std::shared_ptr<OlItem>>>
-    readItems(OlNamespace &session, const Plan &plan);
+    // progress, when given, may stop the opening of a large folder (JobCancelled).
+    [[nodiscard]] static Result<std::unique_ptr<FolderItemReader>>
+    openReader(OlNamespace &session, const Plan &plan, StatusPanels *progress);
     // Makes the rows holder and its columns, lets addTo fill it (true: with rows already in
     // order), then shows it.
     void place(const Plan &plan,
@@ -87,9 +89,10 @@ private:
     // has sub-folders (madeListingNode then set).
     [[nodiscard]] NodeHandle rowsHolderFor(NodeHandle node, const Kind &kind,
                                            bool &madeListingNode);
-    // Each item is let go once its row is made.
-    void addRows(NodeHandle holder, const Kind &kind, const ColumnLayout &layout,
-                 std::vector<std::shared_ptr<OlItem>> items);
+    // Rows made chunk by chunk as the folder is read, each item let go once its row is made;
+    // fails, saying why, when the read does (the rows made so far stay).
+    [[nodiscard]] Status addRows(NodeHandle holder, const Plan &plan, const ColumnLayout &layout,
+                                 FolderItemReader &reader);
     void showListed(NodeHandle holder, bool expand, bool select);
     [[nodiscard]] int columnSetFor(const QString &entryId, const Kind &kind);
     [[nodiscard]] ColumnLayout layoutFor(int columnSet) const;

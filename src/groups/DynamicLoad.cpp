@@ -3,6 +3,7 @@
 #include "groups/CategoryMatcher.h"
 #include "groups/GroupEditor.h"
 #include "groups/GroupStore.h"
+#include "session/FolderItemReader.h"
 #include "session/OutlookSession.h"
 #include "support/FieldStrings.h"
 #include "support/StatusPanels.h"
@@ -67,25 +68,40 @@ bool available(OlNamespace *session, const DynamicLoad::Source &source)
     }
 }
 
-// The contacts of a folder not listed in the tree; an item that cannot be read is skipped.
-std::vector<DynamicLoad::Contact> readContacts(OlNamespace &session,
-                                               const DynamicLoad::Source &source)
+// The contacts of a folder not listed in the tree, read a chunk at a time (each item let go
+// once its values are taken); an item that cannot be read is skipped, a folder that cannot be
+// read gives none. progress shows the read and is where a cancelled job stops.
+std::vector<DynamicLoad::Contact>
+readContacts(OlNamespace &session, const DynamicLoad::Source &source, StatusPanels *progress)
 {
-    std::vector<std::shared_ptr<OlItem>> items;
+    std::vector<DynamicLoad::Contact> contacts;
     try {
-        items = session.GetFolderFromID(source.entryId, source.storeId)->Items();
+        const std::unique_ptr<FolderItemReader> reader =
+            session.GetFolderFromID(source.entryId, source.storeId)->itemReader([progress] {
+                if (progress)
+                    progress->checkCancelled();
+            });
+        contacts.reserve(reader->expectedCount());
+        FolderItemReader::Chunk chunk;
+        int shownPercent = -1;
+        while (reader->next(chunk)) {
+            if (progress) {
+                progress->checkCancelled();
+                if (const int percent = reader->percentRead(); percent != shownPercent)
+                    progress->showPercent(StatusPanels::CountPanel, shownPercent = percent);
+            }
+            for (std::shared_ptr<OlItem> &item : chunk) {
+                try {
+                    if (item && item->Class() == contactClass)
+                        contacts.push_back({item->EntryID(), item->FileAs(), item->Email1Address(),
+                                            item->Categories()});
+                } catch (const std::exception &) {
+                }
+                item.reset();
+            }
+        }
     } catch (const std::exception &) {
         return {};
-    }
-    std::vector<DynamicLoad::Contact> contacts;
-    for (auto &item : items) {
-        try {
-            if (item && item->Class() == contactClass)
-                contacts.push_back(
-                    {item->EntryID(), item->FileAs(), item->Email1Address(), item->Categories()});
-        } catch (const std::exception &) {
-        }
-        item.reset();
     }
     return contacts;
 }
@@ -172,7 +188,8 @@ Result<TreeBranch> DynamicLoad::readMembers(OlNamespace *session, const Plan &pl
     const CategoryMatcher matcher(plan.categories);
     MemberRows rows(progress);
     for (const Source &source : plan.sources)
-        rows.addFitting(matcher, source.listed ? source.contacts : readContacts(*session, source));
+        rows.addFitting(matcher,
+                        source.listed ? source.contacts : readContacts(*session, source, progress));
     return rows.take();
 }
 

@@ -1,5 +1,6 @@
 #include "session/LocalFolder.h"
 
+#include "session/FolderItemReader.h"
 #include "session/LocalItemCatalog.h"
 
 using namespace Qt::StringLiterals;
@@ -35,7 +36,12 @@ void LocalFolder::rememberSaved(const QString &key) const
 
 std::vector<std::shared_ptr<OlItem>> LocalFolder::Items()
 {
-    return m_catalog->items(m_tree, m_folder);
+    return itemReader({})->readAll();
+}
+
+std::unique_ptr<FolderItemReader> LocalFolder::itemReader(const std::function<void()> &checkpoint)
+{
+    return m_catalog->reader(m_tree, m_folder, checkpoint);
 }
 
 } // namespace corvel

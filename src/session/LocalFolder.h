@@ -22,6 +22,8 @@ public:
     [[nodiscard]] QString DefaultMessageClass() const override;
     [[nodiscard]] std::vector<std::shared_ptr<OlFolder>> Folders() override;
     [[nodiscard]] std::vector<std::shared_ptr<OlItem>> Items() override;
+    [[nodiscard]] std::unique_ptr<FolderItemReader>
+    itemReader(const std::function<void()> &checkpoint) override;
 
     [[nodiscard]] const std::shared_ptr<LocalStoreTree> &storeTree() const { return m_tree; }
     [[nodiscard]] const QString &relativePath() const { return m_folder.relativePath; }

@@ -1,6 +1,9 @@
 #include "session/LocalItemCatalog.h"
 
+#include "session/HeldItemsReader.h"
 #include "session/OutlookSession.h"
+
+#include <QFile>
 
 #include <optional>
 #include <utility>
@@ -66,14 +69,22 @@ quint32 LocalItemCatalog::placeOf(const std::shared_ptr<LocalStoreTree> &tree,
             place.folder.relativePath == folder.relativePath)
             return quint32(i);
     }
-    m_places.push_back({tree, folder, source});
+    m_places.push_back({tree, folder, source, {}});
     return quint32(m_places.size() - 1);
 }
 
-void LocalItemCatalog::remember(const QString &baseId, Location location)
+void LocalItemCatalog::remember(const QString &baseId, quint32 place, const QString &key)
 {
     QMutexLocker lock(&m_mutex);
-    m_locations.insert(baseId, std::move(location));
+    // The id is a hash of the place and key: one known there has that key already, and a
+    // folder listed again adds only its new items' keys.
+    if (const auto known = m_locations.constFind(baseId);
+        known != m_locations.cend() && known->place == place)
+        return;
+    QByteArray &keys = m_places[place].keys;
+    const auto offset = quint32(keys.size());
+    keys.append(QFile::encodeName(key)).append('\0');
+    m_locations.insert(baseId, {place, offset});
 }
 
 void LocalItemCatalog::rememberSaved(const std::shared_ptr<LocalStoreTree> &tree,
@@ -82,23 +93,28 @@ void LocalItemCatalog::rememberSaved(const std::shared_ptr<LocalStoreTree> &tree
     // Otherwise opening a letter just saved would list every item of every store (100,000
     // contacts take most of a second) to learn where it is.
     if (const LocalItemSource *source = sourceFor(*tree, folder))
-        remember(tree->itemIdOf(folder.relativePath, key), {placeOf(tree, folder, source), key});
+        remember(tree->itemIdOf(folder.relativePath, key), placeOf(tree, folder, source), key);
 }
 
-std::vector<std::shared_ptr<OlItem>>
-LocalItemCatalog::items(const std::shared_ptr<LocalStoreTree> &tree,
-                        const LocalStoreTree::Folder &folder)
+std::unique_ptr<FolderItemReader>
+LocalItemCatalog::reader(const std::shared_ptr<LocalStoreTree> &tree,
+                         const LocalStoreTree::Folder &folder,
+                         const std::function<void()> &checkpoint)
 {
     const LocalItemSource *source = sourceFor(*tree, folder);
     if (!source)
-        return {};
+        return std::make_unique<HeldItemsReader>(FolderItemReader::Chunk());
     const QString directory = tree->absolutePath(folder.relativePath);
     const quint32 place = placeOf(tree, folder, source);
-    return source->readItems(directory, [&](const QString &key, int card) {
-        const QString base = tree->itemIdOf(folder.relativePath, key);
-        remember(base, {place, key});
-        return card >= 2 ? base + QLatin1Char('-') + QString::number(card) : base;
-    });
+    return source->reader(
+        directory,
+        [self = shared_from_this(), tree, relativePath = folder.relativePath,
+         place](const QString &key, int card) {
+            const QString base = tree->itemIdOf(relativePath, key);
+            self->remember(base, place, key);
+            return card >= 2 ? base + QLatin1Char('-') + QString::number(card) : base;
+        },
+        checkpoint);
 }
 
 void LocalItemCatalog::indexAllStores()
@@ -116,7 +132,7 @@ void LocalItemCatalog::indexAllStores()
             }
             const quint32 place = placeOf(tree, folder, source);
             for (const QString &key : keys)
-                remember(tree->itemIdOf(folder.relativePath, key), {place, key});
+                remember(tree->itemIdOf(folder.relativePath, key), place, key);
         }
     }
 }
@@ -131,7 +147,10 @@ std::shared_ptr<OlItem> LocalItemCatalog::item(const QString &entryId)
         const auto it = m_locations.constFind(base);
         if (it == m_locations.cend())
             return std::nullopt;
-        return std::pair{m_places[it->place], it->key};
+        const Place &place = m_places[it->place];
+        // Without the keys: a copy of them would make the next one remembered copy them all.
+        return std::pair{Place{place.tree, place.folder, place.source, {}},
+                         QFile::decodeName(place.keys.constData() + it->key)};
     };
     auto location = lookup();
     if (!location) {

@@ -1,6 +1,7 @@
 #include "session/MaildirSource.h"
 
 #include "message/MaildirFolder.h"
+#include "session/HeldItemsReader.h"
 #include "session/LocalMessageItem.h"
 
 using namespace Qt::StringLiterals;
@@ -32,14 +33,19 @@ std::vector<QString> MaildirSource::itemKeys(const QString &folderDirectory) con
     return keys;
 }
 
-std::vector<std::shared_ptr<OlItem>> MaildirSource::readItems(const QString &folderDirectory,
-                                                              const IdOf &idOf) const
+std::unique_ptr<FolderItemReader>
+MaildirSource::reader(const QString &folderDirectory, IdOf idOf,
+                      const std::function<void()> &checkpoint) const
 {
-    std::vector<std::shared_ptr<OlItem>> items;
+    // Nothing is parsed, so the items cost little; chunks still let a reader stop early.
+    constexpr size_t MessagesPerChunk = 512;
+    FolderItemReader::Chunk items;
     for (auto &entry : entriesOf(folderDirectory))
         items.push_back(
             std::make_shared<LocalMessageItem>(m_mailbox, entry.path, idOf(entry.unique, 1)));
-    return items;
+    if (checkpoint)
+        checkpoint();
+    return std::make_unique<HeldItemsReader>(std::move(items), MessagesPerChunk);
 }
 
 std::shared_ptr<OlItem> MaildirSource::readItem(const QString &folderDirectory, const QString &key,

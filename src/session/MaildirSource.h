@@ -14,8 +14,9 @@ public:
     explicit MaildirSource(std::shared_ptr<LocalMailbox> mailbox);
 
     [[nodiscard]] std::vector<QString> itemKeys(const QString &folderDirectory) const override;
-    [[nodiscard]] std::vector<std::shared_ptr<OlItem>> readItems(const QString &folderDirectory,
-                                                                 const IdOf &idOf) const override;
+    [[nodiscard]] std::unique_ptr<FolderItemReader>
+    reader(const QString &folderDirectory, IdOf idOf,
+           const std::function<void()> &checkpoint) const override;
     [[nodiscard]] std::shared_ptr<OlItem> readItem(const QString &folderDirectory,
                                                    const QString &key, int card,
                                                    const QString &entryId) const override;

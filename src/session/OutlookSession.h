@@ -10,12 +10,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
 namespace corvel {
 
+class FolderItemReader;
 class OlFolder;
 class OlSendBatch;
 class QueuedMessageStates;
@@ -131,6 +133,12 @@ public:
     [[nodiscard]] virtual QString DefaultMessageClass() const = 0;
     [[nodiscard]] virtual std::vector<std::shared_ptr<OlFolder>> Folders() = 0;
     [[nodiscard]] virtual std::vector<std::shared_ptr<OlItem>> Items() = 0;
+    // The items read a chunk at a time, for listings that must not hold them all or must
+    // stop part way (FolderItemReader); throws when the folder cannot be read. checkpoint,
+    // when set, is called now and then while the folder is opened and may throw to give up.
+    // Sessions without a reader of their own hand out Items().
+    [[nodiscard]] virtual std::unique_ptr<FolderItemReader>
+    itemReader(const std::function<void()> &checkpoint);
 };
 
 // The session ("namespace") of the mail system.

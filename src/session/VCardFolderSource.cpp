@@ -1,5 +1,6 @@
 #include "session/VCardFolderSource.h"
 
+#include "session/OrderedChunks.h"
 #include "support/Result.h"
 #include "vcard/VCardReader.h"
 
@@ -9,8 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -30,6 +29,8 @@ constexpr qsizetype MaxCardFileSize = 64 * 1024 * 1024;
 // Below this, starting threads costs more than it saves.
 constexpr size_t ParallelFrom = 256;
 constexpr size_t FilesPerChunk = 128;
+// Parsed chunks waiting for the reader: enough to keep every thread busy, no more.
+constexpr size_t ChunksAheadPerThread = 2;
 
 QString reason(int error)
 {
@@ -61,33 +62,80 @@ int openDirectory(const QString &directory)
     return ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// The card files of a directory, sorted by their names' bytes.
-std::vector<QByteArray> cardFiles(const QString &directory)
+// The names of a directory's card files, sorted by their bytes, end to end in one block:
+// 100,000 names cost a few allocations rather than 100,000, to make and to free.
+class CardFileNames
 {
-    DIR *dir = ::opendir(QFile::encodeName(directory).constData());
-    if (!dir) {
-        throw OutlookError(
-            u"The contact folder %1 cannot be read: %2"_s.arg(directory, reason(errno)));
-    }
-    std::vector<QByteArray> names;
-    errno = 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        // Links are not followed (an item must stay inside its store); other kinds are no
-        // cards. An unknown kind is settled when the file is opened.
-        const bool candidate = entry->d_type == DT_REG || entry->d_type == DT_UNKNOWN;
-        if (candidate && VCardFolderSource::isCardFileName(QByteArrayView(entry->d_name)))
-            names.emplace_back(entry->d_name);
+public:
+    // checkpoint, when set, is called every few thousand names (a large directory takes a
+    // while to list) and may throw.
+    CardFileNames(const QString &directory, const std::function<void()> &checkpoint)
+    {
+        constexpr size_t CheckEvery = 4096;
+        const std::unique_ptr<DIR, int (*)(DIR *)> dir(
+            ::opendir(QFile::encodeName(directory).constData()), &::closedir);
+        if (!dir)
+            throw cannotRead(directory, errno);
         errno = 0;
+        while (const dirent *entry = ::readdir(dir.get())) {
+            // Links are not followed (an item must stay inside its store); other kinds are no
+            // cards. An unknown kind is settled when the file is opened.
+            const bool candidate = entry->d_type == DT_REG || entry->d_type == DT_UNKNOWN;
+            if (candidate && VCardFolderSource::isCardFileName(QByteArrayView(entry->d_name))) {
+                m_starts.push_back(quint32(m_bytes.size()));
+                m_bytes.append(entry->d_name).append('\0');
+                if (checkpoint && m_starts.size() % CheckEvery == 0)
+                    checkpoint();
+            }
+            errno = 0;
+        }
+        if (errno != 0)
+            throw cannotRead(directory, errno);
+        if (checkpoint)
+            checkpoint();
+        sortNames();
     }
-    const int error = errno;
-    ::closedir(dir);
-    if (error != 0) {
-        throw OutlookError(
+
+    [[nodiscard]] size_t size() const { return m_starts.size(); }
+    [[nodiscard]] const char *operator[](size_t i) const
+    {
+        return m_bytes.constData() + m_starts[i];
+    }
+
+private:
+    void sortNames()
+    {
+        // By the first eight bytes first, packed into one number: most pairs are then settled
+        // without reaching into the block.
+        const char *bytes = m_bytes.constData();
+        std::vector<std::pair<quint64, quint32>> keyed;
+        keyed.reserve(m_starts.size());
+        for (const quint32 start : m_starts) {
+            quint64 prefix = 0;
+            for (int i = 0, end = 0; i < 8; ++i) {
+                end = end || bytes[start + quint32(i)] == 0;
+                prefix = prefix << 8 | (end ? 0 : quint8(bytes[start + quint32(i)]));
+            }
+            keyed.emplace_back(prefix, start);
+        }
+        std::sort(keyed.begin(), keyed.end(), [bytes](const auto &a, const auto &b) {
+            if (a.first != b.first)
+                return a.first < b.first;
+            return std::strcmp(bytes + a.second, bytes + b.second) < 0;
+        });
+        for (size_t i = 0; i < keyed.size(); ++i)
+            m_starts[i] = keyed[i].second;
+    }
+
+    static OutlookError cannotRead(const QString &directory, int error)
+    {
+        return OutlookError(
             u"The contact folder %1 cannot be read: %2"_s.arg(directory, reason(error)));
     }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+
+    QByteArray m_bytes; // each name ended by a NUL
+    std::vector<quint32> m_starts;
+};
 
 // The whole of a regular file of the directory, into buffer (reused from file to file).
 Status readCardFile(int directoryFd, const char *name, std::vector<char> &buffer, qsizetype &length)
@@ -132,6 +180,69 @@ Status readCardFile(int directoryFd, const char *name, std::vector<char> &buffer
     return {};
 }
 
+// The card files of one folder, opened.
+struct CardFiles
+{
+    QString folderDirectory;
+    std::unique_ptr<FileDescriptor> directory;
+    CardFileNames names;
+};
+
+// Parses chunks of card files on several threads, handing them out in file order.
+class CardFileReader : public FolderItemReader
+{
+public:
+    CardFileReader(CardFiles files, LocalItemSource::IdOf idOf,
+                   std::shared_ptr<const LocalContactItem::Opener> opener, size_t threads)
+        : m_files(std::move(files))
+        , m_idOf(std::move(idOf))
+        , m_opener(std::move(opener))
+        , m_chunkCount((m_files.names.size() + FilesPerChunk - 1) / FilesPerChunk)
+        , m_chunks(m_chunkCount, threads - 1, threads * ChunksAheadPerThread,
+                   [this](size_t index, const std::atomic<bool> &stop) {
+                       return makeChunk(index, stop);
+                   })
+    {
+    }
+
+    bool next(Chunk &chunk) override { return m_chunks.next(chunk); }
+    [[nodiscard]] size_t expectedCount() const override { return m_files.names.size(); }
+    [[nodiscard]] int percentRead() const override
+    {
+        return m_chunkCount == 0 ? 100 : int(m_chunks.handedOut() * 100 / m_chunkCount);
+    }
+
+private:
+    Chunk makeChunk(size_t index, const std::atomic<bool> &stop) const
+    {
+        const CardFileNames &names = m_files.names;
+        const size_t end = std::min(names.size(), (index + 1) * FilesPerChunk);
+        Chunk items;
+        items.reserve(end - index * FilesPerChunk);
+        std::vector<char> buffer;
+        for (size_t i = index * FilesPerChunk; i < end && !stop; ++i) {
+            qsizetype length = 0;
+            if (!readCardFile(m_files.directory->get(), names[i], buffer, length))
+                continue; // one unreadable file hides only itself
+            std::vector<VCardContact> contacts =
+                VCardReader::read(QByteArrayView(buffer.data(), length));
+            const QString key = QFile::decodeName(names[i]);
+            for (size_t card = 0; card < contacts.size(); ++card) {
+                items.push_back(std::make_shared<LocalContactItem>(
+                    m_idOf(key, int(card) + 1), m_files.folderDirectory, key,
+                    std::move(contacts[card]), m_opener));
+            }
+        }
+        return items;
+    }
+
+    const CardFiles m_files;
+    const LocalItemSource::IdOf m_idOf;
+    const std::shared_ptr<const LocalContactItem::Opener> m_opener;
+    const size_t m_chunkCount;
+    OrderedChunks m_chunks; // last: its helpers use the members above
+};
+
 } // namespace
 
 VCardFolderSource::VCardFolderSource(LocalContactItem::Opener opener, int workers)
@@ -151,78 +262,27 @@ bool VCardFolderSource::isCardFileName(QByteArrayView name)
 std::vector<QString> VCardFolderSource::itemKeys(const QString &folderDirectory) const
 {
     std::vector<QString> keys;
-    for (const QByteArray &name : cardFiles(folderDirectory))
-        keys.push_back(QFile::decodeName(name));
+    const CardFileNames names(folderDirectory, {});
+    keys.reserve(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        keys.push_back(QFile::decodeName(names[i]));
     return keys;
 }
 
-std::vector<std::shared_ptr<OlItem>> VCardFolderSource::readItems(const QString &folderDirectory,
-                                                                  const IdOf &idOf) const
+std::unique_ptr<FolderItemReader>
+VCardFolderSource::reader(const QString &folderDirectory, IdOf idOf,
+                          const std::function<void()> &checkpoint) const
 {
-    const std::vector<QByteArray> names = cardFiles(folderDirectory);
-    const FileDescriptor directory(openDirectory(folderDirectory));
-    if (directory.get() < 0) {
+    CardFileNames names(folderDirectory, checkpoint);
+    auto directory = std::make_unique<FileDescriptor>(openDirectory(folderDirectory));
+    if (directory->get() < 0) {
         throw OutlookError(
             u"The contact folder %1 cannot be read: %2"_s.arg(folderDirectory, reason(errno)));
     }
-
-    const size_t chunkCount = (names.size() + FilesPerChunk - 1) / FilesPerChunk;
-    std::vector<std::vector<std::shared_ptr<OlItem>>> chunks(chunkCount);
-    std::atomic<size_t> nextChunk{0};
-    std::atomic<bool> stop{false};
-    std::mutex failureMutex;
-    std::exception_ptr failure;
-
-    const auto work = [&] {
-        std::vector<char> buffer;
-        try {
-            for (size_t c = nextChunk++; c < chunkCount && !stop; c = nextChunk++) {
-                const size_t end = std::min(names.size(), (c + 1) * FilesPerChunk);
-                std::vector<std::shared_ptr<OlItem>> &items = chunks[c];
-                items.reserve(end - c * FilesPerChunk);
-                for (size_t i = c * FilesPerChunk; i < end; ++i) {
-                    qsizetype length = 0;
-                    if (!readCardFile(directory.get(), names[i].constData(), buffer, length))
-                        continue; // one unreadable file hides only itself
-                    std::vector<VCardContact> contacts =
-                        VCardReader::read(QByteArrayView(buffer.data(), length));
-                    const QString key = QFile::decodeName(names[i]);
-                    for (size_t card = 0; card < contacts.size(); ++card) {
-                        items.push_back(std::make_shared<LocalContactItem>(
-                            idOf(key, int(card) + 1), folderDirectory, key,
-                            std::move(contacts[card]), m_opener));
-                    }
-                }
-            }
-        } catch (...) {
-            const std::lock_guard lock(failureMutex);
-            if (!failure)
-                failure = std::current_exception();
-            stop = true;
-        }
-    };
-
-    const size_t threadCount =
-        names.size() < ParallelFrom ? 1 : std::min<size_t>(size_t(m_workers), chunkCount);
-    std::vector<std::thread> helpers;
-    for (size_t t = 1; t < threadCount; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread &helper : helpers)
-        helper.join();
-    if (failure)
-        std::rethrow_exception(failure);
-
-    size_t total = 0;
-    for (const auto &chunk : chunks)
-        total += chunk.size();
-    std::vector<std::shared_ptr<OlItem>> items;
-    items.reserve(total);
-    for (auto &chunk : chunks) {
-        std::move(chunk.begin(), chunk.end(), std::back_inserter(items));
-        std::vector<std::shared_ptr<OlItem>>().swap(chunk); // not held twice at the end
-    }
-    return items;
+    const size_t threads = names.size() < ParallelFrom ? 1 : size_t(m_workers);
+    return std::make_unique<CardFileReader>(
+        CardFiles{folderDirectory, std::move(directory), std::move(names)}, std::move(idOf),
+        m_opener, threads);
 }
 
 std::shared_ptr<OlItem> VCardFolderSource::readItem(const QString &folderDirectory,

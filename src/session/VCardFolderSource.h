@@ -7,8 +7,8 @@ namespace corvel {
 
 // The contacts of vCard folders (vdirs): every card of every "*.vcf" file is a contact item.
 // Dot-files, "*.tmp" files, files without that extension, links and anything but regular
-// files are no items. Large folders are read by several threads; the order stays by file
-// name, then by card. Files that cannot be read are left out of a listing.
+// files are no items. Large folders are read by several threads, a few chunks ahead of the reader;
+// the order stays by file name, then by card. Files that cannot be read are left out of a listing.
 class VCardFolderSource : public LocalItemSource
 {
 public:
@@ -17,8 +17,9 @@ public:
     explicit VCardFolderSource(LocalContactItem::Opener opener = {}, int workers = 0);
 
     [[nodiscard]] std::vector<QString> itemKeys(const QString &folderDirectory) const override;
-    [[nodiscard]] std::vector<std::shared_ptr<OlItem>> readItems(const QString &folderDirectory,
-                                                                 const IdOf &idOf) const override;
+    [[nodiscard]] std::unique_ptr<FolderItemReader>
+    reader(const QString &folderDirectory, IdOf idOf,
+           const std::function<void()> &checkpoint) const override;
     [[nodiscard]] std::shared_ptr<OlItem> readItem(const QString &folderDirectory,
                                                    const QString &key, int card,
                                                    const QString &entryId) const override;

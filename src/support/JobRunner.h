@@ -26,7 +26,7 @@ class JobProgress : public StatusPanels
 public:
     [[nodiscard]] bool cancelled() const { return m_cancel.load(std::memory_order_relaxed); }
     // Throws JobCancelled when the job was cancelled.
-    void checkCancelled() const;
+    void checkCancelled() const override;
     void setPercent(int percent);
     [[nodiscard]] int percent() const { return m_percent.load(std::memory_order_relaxed); }
 

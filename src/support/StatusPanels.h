@@ -18,6 +18,9 @@ public:
     virtual void updateCaption(int panel, const QString &caption) = 0;
     // Draws a percent bar (0 to 100) in the panel.
     virtual void showPercent(int panel, int percent) = 0;
+    // Where a job's worker stops once the job is cancelled (JobProgress throws JobCancelled);
+    // cheap enough for every chunk of work. Nothing happens for a window's own panels.
+    virtual void checkCancelled() const {}
 };
 
 } // namespace corvel

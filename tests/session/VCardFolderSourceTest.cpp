@@ -195,12 +195,15 @@ TEST_F(VCardFolderTest, ParallelReadingKeepsTheOrder)
         }
         writeContact(QString::fromLatin1(n) + u".vcf"_s, contents);
     }
+    const auto idOf = [](const QString &key, int n) { return key + u'#' + QString::number(n); };
+    const auto failsLate = [](const QString &key, int) {
+        return key == u"01400.vcf"_s ? throw OutlookError(u"no id"_s) : key;
+    };
     for (const int workers : {1, 2, 4}) {
         SCOPED_TRACE(workers);
         VCardFolderSource source([](const QString &) {}, workers);
         QSet<QString> ids;
-        const auto items = source.readItems(
-            contacts, [](const QString &key, int n) { return key + u'#' + QString::number(n); });
+        const auto items = source.readItems(contacts, idOf);
         QStringList names;
         for (const auto &item : items) {
             names << item->FileAs();
@@ -208,6 +211,17 @@ TEST_F(VCardFolderTest, ParallelReadingKeepsTheOrder)
         }
         EXPECT_EQ(names, expected);
         EXPECT_EQ(ids.size(), expected.size());
+
+        // Let go after its first chunk, a reader has handed out the folder's start and stops
+        // its helpers rather than read on; a helper's failure reaches the reader.
+        auto reader = source.reader(contacts, idOf, {});
+        FolderItemReader::Chunk first;
+        ASSERT_TRUE(reader->next(first));
+        ASSERT_FALSE(first.empty());
+        EXPECT_EQ(first.back()->FileAs(), expected.at(qsizetype(first.size()) - 1));
+        EXPECT_LT(reader->percentRead(), 100);
+        reader.reset();
+        EXPECT_THROW((void)source.readItems(contacts, failsLate), OutlookError);
     }
 }
 
