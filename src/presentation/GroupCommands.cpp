@@ -74,9 +74,26 @@ void GroupCommands::finish(NodeHandle select, NodeHandle counted, bool save)
 
 void GroupCommands::saveGroups()
 {
-    const Status saved = m_services.workspace->groups().saveGroupFile(m_services.workspace->tree());
+    GroupStore &store = m_services.workspace->groups();
+    const TreeList &tree = m_services.workspace->tree();
+    // Where long work runs off the event loop, so does writing a large group file.
+    if (m_services.jobs) {
+        store.saveGroupFileInBackground(
+            tree, [this, alive = std::weak_ptr<bool>(m_alive)](const Status &saved) {
+                if (alive.lock())
+                    showSaved(saved);
+            });
+        return;
+    }
+    showSaved(store.saveGroupFile(tree));
+}
+
+void GroupCommands::showSaved(const Status &saved)
+{
+    // A save that ends after another command has begun leaves that command's words alone.
+    const bool shown = !saved.ok() || m_savePending;
     m_savePending = !saved.ok();
-    if (m_services.panels)
+    if (m_services.panels && shown)
         m_services.panels->updateCaption(StatusPanels::ActivityPanel,
                                          saved.ok() ? QString()
                                                     : u"Groups not saved: "_s + saved.error());

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace corvel {
 
@@ -13,6 +14,7 @@ class DialogHost;
 class GroupEditor;
 class JobRunner;
 class MailGroups;
+class Status;
 class StatusPanels;
 class Workspace;
 struct NodeHandle;
@@ -71,10 +73,13 @@ private:
     [[nodiscard]] QString lastSavePath() const;
     void rememberFolder(const QString &path);
     void showCount(NodeHandle group);
+    void showSaved(const Status &saved);
 
     Services m_services;
     QString m_lastCopyTarget;
     bool m_savePending = false;
+    // A save written in the background answers only while the commands are there to hear it.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace corvel
