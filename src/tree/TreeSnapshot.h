@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/LargeBlocks.h"
 #include "tree/TreeBranch.h"
 #include "tree/TreeList.h"
 
@@ -42,8 +43,8 @@ private:
     };
 
     std::vector<QString> m_names;
-    std::vector<Node> m_nodes;
-    std::vector<std::pair<int, NodeValue>> m_values;
+    std::vector<Node, LargeBlockAllocator<Node>> m_nodes;
+    std::vector<std::pair<int, NodeValue>, LargeBlockAllocator<std::pair<int, NodeValue>>> m_values;
     std::vector<ColumnLayout> m_layouts;
 };
 
