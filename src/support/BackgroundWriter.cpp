@@ -2,7 +2,17 @@
 
 #include <QCoreApplication>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace corvel {
+
+namespace {
+
+// Linux gives each thread its own nice value.
+constexpr int BackgroundNice = 10;
+
+} // namespace
 
 BackgroundWriter::BackgroundWriter(int tickMs)
 {
@@ -38,6 +48,8 @@ void BackgroundWriter::post(Write write, Done done)
 
 void BackgroundWriter::run()
 {
+    // Encoding a large file takes a core for a while: the event loop that asked comes first.
+    (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), BackgroundNice);
     for (;;) {
         Job job;
         {
