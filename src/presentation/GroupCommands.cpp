@@ -366,9 +366,10 @@ void GroupCommands::verifyAddresses()
         nodes = tree.children(groups().nodeOf(*group));
     else if (selected.size() == 1)
         nodes = tree.children(tree.parent(selected.front()));
-    const auto verified = [this] {
+    const auto verified = [this](bool changed) {
         m_services.workspace->tree().refresh();
-        saveGroups();
+        if (changed)
+            saveGroups();
         m_services.dialogs->information(u"Verification Complete"_s);
     };
     if (!m_services.jobs) {
@@ -376,7 +377,7 @@ void GroupCommands::verifyAddresses()
             BusyScope busy(m_services.busy);
             groups().verifyMembers(nodes);
         }
-        verified();
+        verified(true);
         return;
     }
     auto members = MemberVerification::plan(tree, nodes);
@@ -387,10 +388,11 @@ void GroupCommands::verifyAddresses()
             MemberVerification::lookUp(session, members, &progress));
         progress.checkCancelled();
         return [this, verified, outcomes] {
-            MemberVerification::apply(m_services.workspace->tree(), *outcomes);
+            // Nothing changed, nothing to write: a large group's file is not rewritten.
+            const bool changed = MemberVerification::apply(m_services.workspace->tree(), *outcomes);
             if (m_services.panels)
                 m_services.panels->updateCaption(StatusPanels::CountPanel, QString());
-            verified();
+            verified(changed);
         };
     });
 }
