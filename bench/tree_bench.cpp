@@ -219,6 +219,17 @@ void BM_EncodeWrite(benchmark::State &state)
     setRows(state);
 }
 
+void BM_EncodeTree(benchmark::State &state)
+{
+    Group g = makeGroup(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        QByteArray record = TreeBranchFile::encode(*g.tree, g.group);
+        benchmark::DoNotOptimize(record.size());
+        discardUntimed(state, record);
+    }
+    setRows(state);
+}
+
 void BM_ReadInsert(benchmark::State &state)
 {
     QTemporaryDir dir;
@@ -344,6 +355,7 @@ CORVEL_TREE_BENCH(BM_Find);
 CORVEL_TREE_BENCH(BM_CopyBranch);
 CORVEL_TREE_BENCH(BM_InsertBranch);
 CORVEL_TREE_BENCH(BM_EncodeWrite);
+CORVEL_TREE_BENCH(BM_EncodeTree);
 CORVEL_TREE_BENCH(BM_ReadInsert);
 CORVEL_TREE_BENCH(BM_RemoveEach);
 CORVEL_TREE_BENCH(BM_RemoveDescendants);

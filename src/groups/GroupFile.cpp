@@ -61,9 +61,27 @@ Result<GroupFile::Branches> GroupFile::read(const QString &path)
 Status GroupFile::write(const QString &path, const QString &backupPath, const TreeList &tree,
                         NodeHandle standardRoot, NodeHandle dynamicRoot)
 {
-    const QByteArray contents =
-        TreeBranchFile::encode(tree, standardRoot) + TreeBranchFile::encode(tree, dynamicRoot);
+    return replace(path, backupPath,
+                   TreeBranchFile::encode(tree, standardRoot) +
+                       TreeBranchFile::encode(tree, dynamicRoot));
+}
 
+GroupFile::Snapshot GroupFile::snapshot(const TreeList &tree, NodeHandle standardRoot,
+                                        NodeHandle dynamicRoot)
+{
+    return {TreeSnapshot(tree, standardRoot), TreeSnapshot(tree, dynamicRoot)};
+}
+
+Status GroupFile::write(const QString &path, const QString &backupPath, const Snapshot &snapshot)
+{
+    return replace(path, backupPath,
+                   TreeBranchFile::encode(snapshot.standard) +
+                       TreeBranchFile::encode(snapshot.dynamic));
+}
+
+Status GroupFile::replace(const QString &path, const QString &backupPath,
+                          const QByteArray &contents)
+{
     // Hold on to the file being replaced under a private name, so that it becomes the
     // backup only once the new file is safely in place.
     const QByteArray encodedPath = QFile::encodeName(path);

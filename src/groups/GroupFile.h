@@ -3,6 +3,7 @@
 #include "support/Result.h"
 #include "tree/TreeBranch.h"
 #include "tree/TreeList.h"
+#include "tree/TreeSnapshot.h"
 
 #include <QString>
 
@@ -28,6 +29,22 @@ public:
     [[nodiscard]] static Status write(const QString &path, const QString &backupPath,
                                       const TreeList &tree, NodeHandle standardRoot,
                                       NodeHandle dynamicRoot);
+
+    // The two roots as they stand, to be written on another thread than the tree's; the
+    // file written from it is byte for byte the one written from the tree.
+    struct Snapshot
+    {
+        TreeSnapshot standard;
+        TreeSnapshot dynamic;
+    };
+    [[nodiscard]] static Snapshot snapshot(const TreeList &tree, NodeHandle standardRoot,
+                                           NodeHandle dynamicRoot);
+    [[nodiscard]] static Status write(const QString &path, const QString &backupPath,
+                                      const Snapshot &snapshot);
+
+private:
+    [[nodiscard]] static Status replace(const QString &path, const QString &backupPath,
+                                        const QByteArray &contents);
 };
 
 } // namespace corvel

@@ -112,21 +112,69 @@ Status GroupStore::addGroupRoots(TreeList &tree, NodeHandle parent)
     return {};
 }
 
-Status GroupStore::saveGroupFile(const TreeList &tree) const
+QString GroupStore::groupSaveRefusal(const TreeList &tree) const
 {
     if (!m_groupFileError.isEmpty())
-        return Status::failure(QStringLiteral("The mail groups were not saved: %1 could not be "
-                                              "read at start-up (%2), so it is left as it was.")
-                                   .arg(groupFilePath(), m_groupFileError));
-    const NodeHandle standard = findNodeOfKind(tree, NodeKind::StandardRoot);
-    const NodeHandle dynamic = findNodeOfKind(tree, NodeKind::DynamicRoot);
-    if (standard.isNull() || dynamic.isNull())
-        return Status::failure(QStringLiteral("The mail groups were not saved: the group roots "
-                                              "are not in the tree."));
-    if (const Status made = MakePrivateFolder(m_appPath); !made.ok())
+        return QStringLiteral("The mail groups were not saved: %1 could not be read at start-up "
+                              "(%2), so it is left as it was.")
+            .arg(groupFilePath(), m_groupFileError);
+    if (findNodeOfKind(tree, NodeKind::StandardRoot).isNull() ||
+        findNodeOfKind(tree, NodeKind::DynamicRoot).isNull())
+        return QStringLiteral("The mail groups were not saved: the group roots are not in the "
+                              "tree.");
+    return {};
+}
+
+namespace {
+
+Status makeDataFolder(const QString &appPath)
+{
+    if (const Status made = MakePrivateFolder(appPath); !made.ok())
         return Status::failure(
             QStringLiteral("The mail groups were not saved: %1").arg(made.error()));
-    return GroupFile::write(groupFilePath(), groupBackupPath(), tree, standard, dynamic);
+    return {};
+}
+
+} // namespace
+
+Status GroupStore::saveGroupFile(const TreeList &tree)
+{
+    if (m_groupWriter)
+        m_groupWriter->supersede();
+    if (const QString refusal = groupSaveRefusal(tree); !refusal.isEmpty())
+        return Status::failure(refusal);
+    if (const Status made = makeDataFolder(m_appPath); !made.ok())
+        return made;
+    return GroupFile::write(groupFilePath(), groupBackupPath(), tree,
+                            findNodeOfKind(tree, NodeKind::StandardRoot),
+                            findNodeOfKind(tree, NodeKind::DynamicRoot));
+}
+
+void GroupStore::saveGroupFileInBackground(const TreeList &tree, BackgroundWriter::Done done)
+{
+    if (const QString refusal = groupSaveRefusal(tree); !refusal.isEmpty()) {
+        if (done)
+            done(Status::failure(refusal));
+        return;
+    }
+    if (!m_groupWriter)
+        m_groupWriter = std::make_unique<BackgroundWriter>();
+    // Copied now, as the tree stands: the write must not look at a tree that moves on.
+    auto snapshot = std::make_shared<const GroupFile::Snapshot>(
+        GroupFile::snapshot(tree, findNodeOfKind(tree, NodeKind::StandardRoot),
+                            findNodeOfKind(tree, NodeKind::DynamicRoot)));
+    m_groupWriter->post(
+        [appPath = m_appPath, path = groupFilePath(), backup = groupBackupPath(), snapshot] {
+            if (const Status made = makeDataFolder(appPath); !made.ok())
+                return made;
+            return GroupFile::write(path, backup, *snapshot);
+        },
+        std::move(done));
+}
+
+void GroupStore::finishSaves()
+{
+    m_groupWriter.reset();
 }
 
 // --- Column sets -------------------------------------------------------------------------

@@ -2,10 +2,13 @@
 
 #include "folders/ColumnSets.h"
 #include "folders/GroupRootsSource.h"
+#include "support/BackgroundWriter.h"
 #include "support/Result.h"
 #include "tree/TreeList.h"
 
 #include <QString>
+
+#include <memory>
 
 namespace corvel {
 
@@ -35,8 +38,15 @@ public:
     [[nodiscard]] const QString &groupFileError() const { return m_groupFileError; }
 
     // Writes both group roots with everything below them; refused when either root is
-    // missing from the tree or the file could not be read at start-up.
-    [[nodiscard]] Status saveGroupFile(const TreeList &tree) const;
+    // missing from the tree or the file could not be read at start-up. A save still going on
+    // in the background is waited for, and one waiting is dropped: this one is newer.
+    [[nodiscard]] Status saveGroupFile(const TreeList &tree);
+    // The same, the roots copied now and written on a thread of the store's own (the order
+    // of saves is kept, and the newest is the one that ends on disk); `done` hears the outcome
+    // on this thread, at ticks of its event loop. A refusal is answered at once.
+    void saveGroupFileInBackground(const TreeList &tree, BackgroundWriter::Done done);
+    // Waits for the background saves, the one waiting included; no one hears their outcomes.
+    void finishSaves();
 
     [[nodiscard]] Status loadColumnSets();
     // Writes the column sets, dropping folders no longer in the tree and taking the widths
@@ -62,11 +72,16 @@ public:
     void setupGroupGrid(TreeList &tree, NodeHandle group) const;
 
 private:
+    // Why the group file may not be written now; empty when it may.
+    [[nodiscard]] QString groupSaveRefusal(const TreeList &tree) const;
+
     QString m_appPath;
     QString m_shippedDir;
     ColumnSets m_columnSets;
     QString m_groupFileError;
     QString m_folderSettingsError;
+    // Made on the first background save; destroyed, it finishes what is pending.
+    std::unique_ptr<BackgroundWriter> m_groupWriter;
 };
 
 } // namespace corvel

@@ -324,7 +324,7 @@ int MailGroups::removeMembers(const std::vector<NodeHandle> &nodes)
 
 void MailGroups::verifyMembers(const std::vector<NodeHandle> &nodes)
 {
-    MemberVerification::apply(
+    (void)MemberVerification::apply(
         m_tree,
         MemberVerification::lookUp(m_session, MemberVerification::plan(m_tree, nodes), m_panels));
 }

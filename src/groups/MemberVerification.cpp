@@ -65,17 +65,24 @@ MemberVerification::lookUp(OlNamespace *session, const std::vector<Member> &memb
     return outcomes;
 }
 
-void MemberVerification::apply(TreeList &tree, const std::vector<Outcome> &outcomes)
+bool MemberVerification::apply(TreeList &tree, const std::vector<Outcome> &outcomes)
 {
+    bool changed = false;
     for (const Outcome &outcome : outcomes) {
         if (!tree.isValid(outcome.node))
             continue;
-        if (outcome.refreshed) {
+        const quint32 colour = outcome.found ? NodeColour::WindowText : NodeColour::DarkRed;
+        if (outcome.refreshed &&
+            (tree.value(outcome.node, NodeValueName::FileAs()).text() != outcome.fileAs ||
+             tree.value(outcome.node, NodeValueName::Email1Address()).text() != outcome.address)) {
             tree.setValue(outcome.node, NodeValueName::FileAs(), outcome.fileAs);
             tree.setValue(outcome.node, NodeValueName::Email1Address(), outcome.address);
+            changed = true;
         }
-        tree.setColour(outcome.node, outcome.found ? NodeColour::WindowText : NodeColour::DarkRed);
+        changed = changed || tree.colour(outcome.node) != colour;
+        tree.setColour(outcome.node, colour);
     }
+    return changed;
 }
 
 } // namespace corvel

@@ -39,8 +39,8 @@ public:
     // progress may be null.
     [[nodiscard]] static std::vector<Outcome>
     lookUp(OlNamespace *session, const std::vector<Member> &members, StatusPanels *progress);
-    // A node removed meanwhile is left alone.
-    static void apply(TreeList &tree, const std::vector<Outcome> &outcomes);
+    // A node removed meanwhile is left alone. False when no member changed.
+    static bool apply(TreeList &tree, const std::vector<Outcome> &outcomes);
 };
 
 } // namespace corvel

@@ -76,9 +76,26 @@ void GroupCommands::finish(NodeHandle select, NodeHandle counted, bool save)
 
 void GroupCommands::saveGroups()
 {
-    const Status saved = m_services.workspace->groups().saveGroupFile(m_services.workspace->tree());
+    GroupStore &store = m_services.workspace->groups();
+    const TreeList &tree = m_services.workspace->tree();
+    // Where long work runs off the event loop, so does writing a large group file.
+    if (m_services.jobs) {
+        store.saveGroupFileInBackground(
+            tree, [this, alive = std::weak_ptr<bool>(m_alive)](const Status &saved) {
+                if (alive.lock())
+                    showSaved(saved);
+            });
+        return;
+    }
+    showSaved(store.saveGroupFile(tree));
+}
+
+void GroupCommands::showSaved(const Status &saved)
+{
+    // A save that ends after another command has begun leaves that command's words alone.
+    const bool shown = !saved.ok() || m_savePending;
     m_savePending = !saved.ok();
-    if (m_services.panels)
+    if (m_services.panels && shown)
         m_services.panels->updateCaption(StatusPanels::ActivityPanel,
                                          saved.ok() ? QString()
                                                     : u"Groups not saved: "_s + saved.error());
@@ -383,9 +400,10 @@ void GroupCommands::verifyAddresses()
         nodes = tree.children(groups().nodeOf(*group));
     else if (selected.size() == 1)
         nodes = tree.children(tree.parent(selected.front()));
-    const auto verified = [this] {
+    const auto verified = [this](bool changed) {
         m_services.workspace->tree().refresh();
-        saveGroups();
+        if (changed)
+            saveGroups();
         m_services.dialogs->information(u"Verification Complete"_s);
     };
     if (!m_services.jobs) {
@@ -393,7 +411,7 @@ void GroupCommands::verifyAddresses()
             BusyScope busy(m_services.busy);
             groups().verifyMembers(nodes);
         }
-        verified();
+        verified(true);
         return;
     }
     auto members = MemberVerification::plan(tree, nodes);
@@ -404,10 +422,11 @@ void GroupCommands::verifyAddresses()
             MemberVerification::lookUp(session, members, &progress));
         progress.checkCancelled();
         return [this, verified, outcomes] {
-            MemberVerification::apply(m_services.workspace->tree(), *outcomes);
+            // Nothing changed, nothing to write: a large group's file is not rewritten.
+            const bool changed = MemberVerification::apply(m_services.workspace->tree(), *outcomes);
             if (m_services.panels)
                 m_services.panels->updateCaption(StatusPanels::CountPanel, QString());
-            verified();
+            verified(changed);
         };
     });
 }

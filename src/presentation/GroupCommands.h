@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace corvel {
 
@@ -15,6 +16,7 @@ class BusyIndicator;
 class DialogHost;
 class GroupEditor;
 class MailGroups;
+class Status;
 class StatusPanels;
 class Workspace;
 struct NodeHandle;
@@ -81,10 +83,13 @@ private:
     [[nodiscard]] QString lastSavePath() const;
     void rememberFolder(const QString &path);
     void showCount(NodeHandle group);
+    void showSaved(const Status &saved);
 
     Services m_services;
     QString m_lastCopyTarget;
     bool m_savePending = false;
+    // A save written in the background answers only while the commands are there to hear it.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace corvel

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace corvel {
@@ -24,7 +25,7 @@ struct BranchNodeView
     int childOrder;
     int childOrderName; // -1: by caption
     const ColumnLayout *layout;
-    const std::vector<std::pair<int, NodeValue>> &values;
+    std::span<const std::pair<int, NodeValue>> values;
 };
 
 // A detached copy of one or more sub-trees, in display order, with levels relative to

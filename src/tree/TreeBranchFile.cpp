@@ -1,6 +1,7 @@
 #include "tree/TreeBranchFile.h"
 
 #include "tree/TreeList.h"
+#include "tree/TreeSnapshot.h"
 
 #include <QIODevice>
 #include <QStringDecoder>
@@ -365,6 +366,12 @@ QByteArray TreeBranchFile::encode(const TreeList &tree, NodeHandle node)
         tree.valueNames(),
         static_cast<size_t>(tree.isValid(node) ? tree.descendantCount(node) + 1 : 0),
         [&](const auto &visitor) { tree.visitBranch(node, false, visitor); });
+}
+
+QByteArray TreeBranchFile::encode(const TreeSnapshot &snapshot)
+{
+    return encodeRecord(snapshot.names(), snapshot.size(),
+                        [&](const auto &visitor) { snapshot.visit(visitor); });
 }
 
 Status TreeBranchFile::write(QIODevice &device, const TreeBranch &branch)

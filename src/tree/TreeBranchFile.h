@@ -7,6 +7,7 @@ class QIODevice;
 
 namespace corvel {
 class TreeList;
+class TreeSnapshot;
 struct NodeHandle;
 } // namespace corvel
 
@@ -26,6 +27,8 @@ public:
     [[nodiscard]] static QByteArray encode(const TreeBranch &branch);
     // The node with its descendants, straight from the tree (no intermediate copy).
     [[nodiscard]] static QByteArray encode(const TreeList &tree, NodeHandle node);
+    // The same bytes from a snapshot of the node, on any thread.
+    [[nodiscard]] static QByteArray encode(const TreeSnapshot &snapshot);
     [[nodiscard]] static Status write(QIODevice &device, const TreeBranch &branch);
 
     // Reads one record. A truncated, damaged, foreign or newer record is refused with the

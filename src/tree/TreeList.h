@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/LargeBlocks.h"
 #include "tree/ColumnLayout.h"
 #include "tree/NodeValue.h"
 #include "tree/TreeBranch.h"
@@ -192,7 +193,8 @@ private:
     int internName(const QString &name);
     [[nodiscard]] bool affectsParentOrder(quint32 slot, int nameId) const;
 
-    mutable std::vector<Node> m_nodes; // slot 0 unused, slot 1 the hidden root
+    // Slot 0 unused, slot 1 the hidden root.
+    mutable std::vector<Node, LargeBlockAllocator<Node>> m_nodes;
     std::vector<quint32> m_free;
     quint32 m_liveCount = 0;
     quint64 m_nextSequence = 0;

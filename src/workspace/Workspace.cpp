@@ -214,9 +214,10 @@ void Workspace::stopBackgroundWork()
 {
     m_storeSyncs.reset();
     m_delivery.reset();
+    m_groups.finishSaves();
 }
 
-QStringList Workspace::save() const
+QStringList Workspace::save()
 {
     QStringList problems;
     if (!m_sessionReady)

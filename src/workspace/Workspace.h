@@ -66,12 +66,13 @@ public:
     // for the rest of the run (the local store's sessions only).
     void startDelivery();
     // Stops what runs in the background (delivery, syncs with servers), each finishing the
-    // step in hand and keeping its outcome, as destruction would.
+    // step in hand and keeping its outcome, as destruction would; group saves still waiting
+    // are written first.
     void stopBackgroundWork();
 
     // Writes the groups and the column sets when the session was opened in this run.
     // Returns what could not be written; the column sets are saved even when the groups fail.
-    [[nodiscard]] QStringList save() const;
+    [[nodiscard]] QStringList save();
 
     // Keeps why the last run's shutdown could not save, for the next start to show: a run
     // ended by the session has no one to show it to. False when it cannot be kept either.

@@ -124,6 +124,32 @@ TEST(GroupStore, GroupsSurviveASaveAndTheNextStartUp)
     EXPECT_EQ(readAll(second.store.groupFilePath()), secondSave);
 }
 
+// Saves written off the tree's thread copy the tree as it stood when asked: the newest ends
+// on disk, none is lost when the store goes, and a save made in place is never overwritten by
+// an older one still under way.
+TEST(GroupStore, BackgroundSavesEndWithTheNewestOnDisk)
+{
+    for (const bool inPlaceLast : {false, true}) {
+        QTemporaryDir dir;
+        QByteArray newest;
+        {
+            AppRun run(dir.path());
+            const NodeHandle friends = run.addGroup("Friends", NodeKind::StandardGroup);
+            run.store.saveGroupFileInBackground(run.tree, {});
+            run.addMember(friends, "Lee, Ann", "ann@example.org", NodeKind::CopiedMember);
+            run.store.saveGroupFileInBackground(run.tree, {});
+            run.addMember(friends, "Baker, Tom", "tom@example.org", NodeKind::TypedMember);
+            if (inPlaceLast)
+                ASSERT_TRUE(run.store.saveGroupFile(run.tree).ok());
+            else
+                run.store.saveGroupFileInBackground(run.tree, {});
+            newest = run.groupBytes();
+            run.addGroup("Unsaved", NodeKind::StandardGroup); // the copy was taken before
+        }
+        EXPECT_EQ(readAll(dir.filePath(s("MailLists.tlx"))), newest) << inPlaceLast;
+    }
+}
+
 TEST(GroupStore, ClassDefaultsReplaceSavedColumnsButKeepTheirNameFields)
 {
     QTemporaryDir dir;
@@ -252,6 +278,11 @@ TEST(GroupStore, TheGroupFileIsWrittenBackByteForByte)
     }
     const QByteArray bytes = encoded(tree);
     EXPECT_GT(bytes.size(), 100'000 * 40);
+    const std::vector<NodeHandle> roots = tree.children({});
+    const GroupFile::Snapshot snapshot = GroupFile::snapshot(tree, roots.at(0), roots.at(1));
+    EXPECT_TRUE(TreeBranchFile::encode(snapshot.standard) +
+                    TreeBranchFile::encode(snapshot.dynamic) ==
+                bytes);
     const QString large = dir.filePath(s("large.tlx"));
     writeFile(large, bytes);
     TreeList reread;

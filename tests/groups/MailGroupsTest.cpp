@@ -1,5 +1,7 @@
 #include "groups/MailGroups.h"
 #include "groups/GroupStore.h"
+#include "groups/MemberVerification.h"
+#include "tree/NodeKinds.h"
 #include "tree/TreeList.h"
 
 #include <QFile>
@@ -139,3 +141,30 @@ TEST(MailGroups, RefusalsSayWhyAndChangeNothing)
 }
 
 } // namespace
+
+// The window rewrites the group file after Verify only when a member changed, so apply must
+// tell. Each row starts from where the row before left the member.
+TEST(MemberVerification, ApplyTellsWhetherAnyMemberChanged)
+{
+    TreeList tree;
+    const NodeHandle member = tree.addNode(QString());
+    tree.setValue(member, NodeValueName::FileAs(), u"Lee, Ann"_s);
+    tree.setValue(member, NodeValueName::Email1Address(), u"ann@example.org"_s);
+    tree.setColour(member, NodeColour::WindowText);
+    const struct
+    {
+        bool found;
+        QString fileAs;
+        bool changed;
+    } rows[] = {{true, u"Lee, Ann"_s, false},
+                {true, u"Lee-Smith, Ann"_s, true},
+                {true, u"Lee-Smith, Ann"_s, false},
+                {false, {}, true},
+                {false, {}, false}};
+    for (const auto &row : rows) {
+        const MemberVerification::Outcome outcome{member, row.found, row.found, row.fileAs,
+                                                  u"ann@example.org"_s};
+        EXPECT_EQ(MemberVerification::apply(tree, {outcome}), row.changed)
+            << qPrintable(row.fileAs) << row.found;
+    }
+}

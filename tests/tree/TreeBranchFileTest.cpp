@@ -1,6 +1,7 @@
 #include "tree/TreeBranchFile.h"
 #include "common/TreeText.h"
 #include "tree/TreeList.h"
+#include "tree/TreeSnapshot.h"
 
 #include <QBuffer>
 
@@ -100,8 +101,9 @@ TEST(TreeBranchFile, ColumnsKeepTheirBindingAndTheirWidthInTwips)
         ColumnLayout layout;
         layout.columns = {{}, {width, s("Email1Address"), s("eMail Address"), storedTwips}};
         tree.setColumnLayout(group, layout);
-        for (const QByteArray &record : {TreeBranchFile::encode(tree, group),
-                                         TreeBranchFile::encode(tree.copyBranch(group))}) {
+        for (const QByteArray &record :
+             {TreeBranchFile::encode(tree, group), TreeBranchFile::encode(tree.copyBranch(group)),
+              TreeBranchFile::encode(TreeSnapshot(tree, group))}) {
             const auto back = TreeBranchFile::decode(record);
             ASSERT_TRUE(back.ok()) << back.error().toStdString();
             EXPECT_EQ(back->nodes()[0].layout, layout);

@@ -1,6 +1,7 @@
 #include "tree/TreeList.h"
 #include "common/TreeText.h"
 #include "tree/TreeBranchFile.h"
+#include "tree/TreeSnapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -157,7 +158,7 @@ TEST(TreeList, SelectionIsReportedInDisplayOrderAndForgetsRemovedNodes)
 }
 
 // Views redraw on a changed stamp: a repeated or empty change must not cost a redraw.
-TEST(TreeList, ExpansionChangesAreCountedButRepeatsAreNot)
+TEST(TreeList, ExpansionAndOrderChangesAreCountedButRepeatsAreNot)
 {
     TreeList tree;
     const NodeHandle parent = tree.addNode(s("parent"));
@@ -168,6 +169,16 @@ TEST(TreeList, ExpansionChangesAreCountedButRepeatsAreNot)
     EXPECT_EQ(tree.structureStamp(), opened);
     tree.setExpanded(parent, false);
     EXPECT_NE(tree.structureStamp(), opened);
+
+    // The same sort key again: a large group is not sorted anew.
+    const NodeHandle child = tree.addNode(s("child"), parent);
+    tree.setChildOrder(parent, ChildOrder::ByValue, s("FileAs"));
+    tree.setValue(child, s("FileAs"), s("Lee"));
+    const quint64 valued = tree.structureStamp();
+    tree.setValue(child, s("fileas"), s("Lee"));
+    EXPECT_EQ(tree.structureStamp(), valued);
+    tree.setValue(child, s("FileAs"), s("Lea"));
+    EXPECT_NE(tree.structureStamp(), valued);
 }
 
 TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
@@ -199,6 +210,7 @@ TEST(TreeList, BranchCopyKeepsEverythingAndInsertsElsewhere)
     EXPECT_EQ(other.descendantCount(holder), 4);
     // Encoded alike: captions, pictures, values, layouts, orders, colours, levels all kept.
     EXPECT_EQ(TreeBranchFile::encode(other, copy), TreeBranchFile::encode(tree, root));
+    EXPECT_EQ(TreeBranchFile::encode(TreeSnapshot(tree, root)), TreeBranchFile::encode(tree, root));
     EXPECT_EQ(other.value(other.at(3), s("fileas")).toString(), s("Amy"));
 
     // Descendants only: the rows come without their group, at the top level.
