@@ -60,6 +60,45 @@ struct SortKey
     }
 };
 
+// Sorts entries that are mostly in order already, as a group is after a few of its members
+// changed: the few out of place are taken aside in one pass, sorted alone and merged back,
+// so a change of one member costs a pass, not a sort of every member. `before` must be a
+// strict total order (ties broken by sequence), so the result is the one std::sort gives.
+template<typename Entry, typename Before>
+void sortMostlySorted(std::vector<Entry> &entries, const Before &before)
+{
+    std::vector<Entry> kept;
+    std::vector<Entry> aside;
+    kept.reserve(entries.size());
+    for (Entry &entry : entries) {
+        if (kept.empty() || !before(entry, kept.back())) {
+            kept.push_back(std::move(entry));
+        } else if (kept.size() < 2 || !before(entry, kept[kept.size() - 2])) {
+            // The last one kept was the one out of place.
+            aside.push_back(std::move(kept.back()));
+            kept.back() = std::move(entry);
+        } else {
+            aside.push_back(std::move(entry));
+        }
+        if (aside.size() > entries.size() / 8 + 16) {
+            // Far from sorted: put the moved entries back and sort the lot.
+            std::vector<Entry> all = std::move(kept);
+            std::move(aside.begin(), aside.end(), std::back_inserter(all));
+            const size_t done = all.size();
+            std::move(entries.begin() + std::ptrdiff_t(done), entries.end(),
+                      std::back_inserter(all));
+            std::sort(all.begin(), all.end(), before);
+            entries = std::move(all);
+            return;
+        }
+    }
+    std::sort(aside.begin(), aside.end(), before);
+    entries.clear();
+    std::merge(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
+               std::make_move_iterator(aside.begin()), std::make_move_iterator(aside.end()),
+               std::back_inserter(entries), before);
+}
+
 } // namespace
 
 struct TreeList::Node
@@ -378,7 +417,7 @@ void TreeList::ensureSorted(quint32 parentSlot) const
     // Children read back from a file, or added in order, are usually sorted already.
     if (std::is_sorted(entries.begin(), entries.end(), before))
         return;
-    std::sort(entries.begin(), entries.end(), before);
+    sortMostlySorted(entries, before);
     quint32 previous = None;
     for (const Entry &entry : entries) {
         Node &n = m_nodes[entry.slot];

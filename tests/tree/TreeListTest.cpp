@@ -98,6 +98,41 @@ TEST(TreeList, ValueOrderStaysSortedStableAndCaseBlind)
     EXPECT_EQ(childCaptions(tree, root), s("a/b/C"));
 }
 
+// A group sorted once and then changed in a few rows (or in many) orders exactly as the same
+// rows added afresh: ties and equal keys included.
+TEST(TreeList, ChangedKeysGiveTheOrderOfAFreshSort)
+{
+    constexpr int rows = 2000;
+    const auto key = [](int i) {
+        return QString::number((i * 7919) % 997).rightJustified(4, u'0');
+    };
+    for (const int changes : {1, 2, 9, 40, 600}) {
+        TreeList tree;
+        const NodeHandle group = tree.addNode(s("group"));
+        tree.setChildOrder(group, ChildOrder::ByValue, s("FileAs"));
+        std::vector<NodeHandle> added;
+        std::vector<QString> keys;
+        for (int i = 0; i < rows; ++i) {
+            added.push_back(tree.addNode(QString::number(i), group));
+            keys.push_back(key(i));
+            tree.setValue(added.back(), s("FileAs"), keys.back());
+        }
+        (void)tree.children(group); // sorted once
+        for (int c = 0; c < changes; ++c) {
+            const int row = (c * 613 + 11) % rows;
+            keys[size_t(row)] = c % 2 ? s("0000") : s("zz") + QString::number(c);
+            tree.setValue(added[size_t(row)], s("FileAs"), keys[size_t(row)]);
+        }
+        TreeList fresh;
+        const NodeHandle expected = fresh.addNode(s("group"));
+        fresh.setChildOrder(expected, ChildOrder::ByValue, s("FileAs"));
+        for (int i = 0; i < rows; ++i)
+            fresh.setValue(fresh.addNode(QString::number(i), expected), s("FileAs"),
+                           keys[size_t(i)]);
+        EXPECT_EQ(childCaptions(tree, group), childCaptions(fresh, expected)) << changes;
+    }
+}
+
 TEST(TreeList, ValuesKeepTheirTypeAndNamesIgnoreCase)
 {
     TreeList tree;
