@@ -195,6 +195,22 @@ void BM_StallVerify(benchmark::State &state)
 }
 BENCHMARK(BM_StallVerify)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Verify when a member's name changed since: the group is sorted again and its file saved.
+void BM_StallVerifyOneChanged(benchmark::State &state)
+{
+    const Step loaded = makeDynamicGroup(true);
+    measure(
+        state,
+        [loaded](frmMain &window, ScriptedDialogHost &dialogs) {
+            loaded(window, dialogs);
+            TreeList &tree = window.workspace().tree();
+            const NodeHandle member = tree.children(tree.current()).front();
+            tree.setValue(member, NodeValueName::FileAs(), u"Zz, renamed"_s);
+        },
+        tool(u"btnVerify"_s));
+}
+BENCHMARK(BM_StallVerifyOneChanged)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // For comparison, a dynamic load done on the event loop, as the command did before.
 void BM_StallDynamicLoadOnTheLoop(benchmark::State &state)
 {

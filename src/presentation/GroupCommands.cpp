@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -78,13 +79,24 @@ void GroupCommands::saveGroups()
 {
     GroupStore &store = m_services.workspace->groups();
     const TreeList &tree = m_services.workspace->tree();
-    // Where long work runs off the event loop, so does writing a large group file.
+    // Where long work runs off the event loop, so does writing a large group file. Its
+    // snapshot is a pass over every member, so it waits a few milliseconds: the window first
+    // paints what the command changed, and the two never add up to one long stall (a zero
+    // timer would run before the paint). Closing meanwhile loses nothing: it saves in place.
     if (m_services.jobs) {
-        store.saveGroupFileInBackground(
-            tree, [this, alive = std::weak_ptr<bool>(m_alive)](const Status &saved) {
-                if (alive.lock())
-                    showSaved(saved);
-            });
+        if (m_saveQueued)
+            return;
+        m_saveQueued = true;
+        QTimer::singleShot(10, [this, alive = std::weak_ptr<bool>(m_alive)] {
+            if (!alive.lock())
+                return;
+            m_saveQueued = false;
+            m_services.workspace->groups().saveGroupFileInBackground(
+                m_services.workspace->tree(), [this, alive](const Status &saved) {
+                    if (alive.lock())
+                        showSaved(saved);
+                });
+        });
         return;
     }
     showSaved(store.saveGroupFile(tree));

@@ -88,6 +88,7 @@ private:
     Services m_services;
     QString m_lastCopyTarget;
     bool m_savePending = false;
+    bool m_saveQueued = false; // a background save waits for its turn of the event loop
     // A save written in the background answers only while the commands are there to hear it.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
