@@ -414,10 +414,19 @@ void TreeList::ensureSorted(quint32 parentSlot) const
         }
         return a.sequence < b.sequence;
     };
-    // Children read back from a file, or added in order, are usually sorted already.
-    if (std::is_sorted(entries.begin(), entries.end(), before))
+    // Children read back from a file, or added in order, are usually sorted already; a group
+    // after a few changes nearly so. Counted first, so a listing in no order is sorted in
+    // place without a second array of keys.
+    const size_t fewOutOfPlace = entries.size() / 16;
+    size_t outOfPlace = 0;
+    for (size_t i = 1; i < entries.size() && outOfPlace <= fewOutOfPlace; ++i)
+        outOfPlace += before(entries[i], entries[i - 1]) ? 1 : 0;
+    if (outOfPlace == 0)
         return;
-    sortMostlySorted(entries, before);
+    if (outOfPlace > fewOutOfPlace)
+        std::sort(entries.begin(), entries.end(), before);
+    else
+        sortMostlySorted(entries, before);
     quint32 previous = None;
     for (const Entry &entry : entries) {
         Node &n = m_nodes[entry.slot];
