@@ -105,6 +105,9 @@ struct Fixture
     }
     std::unique_ptr<AppRunner> start(ScriptedDialogHost &dialogs) const
     {
+        // Each repetition starts as the first did: without the groups the last one saved.
+        QDir(options.appPath).removeRecursively();
+        QDir().mkpath(options.appPath);
         auto runner = std::make_unique<AppRunner>(options, &dialogs);
         if (!runner->start() || !runner->window()->selectPath(u"Personal Folders/Contacts"_s))
             return nullptr;
