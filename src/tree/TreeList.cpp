@@ -60,43 +60,29 @@ struct SortKey
     }
 };
 
-// Sorts entries that are mostly in order already, as a group is after a few of its members
-// changed: the few out of place are taken aside in one pass, sorted alone and merged back,
-// so a change of one member costs a pass, not a sort of every member. `before` must be a
-// strict total order (ties broken by sequence), so the result is the one std::sort gives.
+// Sorts entries that are in order but for a few places, as a group is after a few of its
+// members changed or after new members came in order at its end: the runs already in order
+// are merged pairwise, so each entry moves about log(runs) times rather than being sorted
+// anew. `runStarts` holds where each run begins. `before` must be a strict total order (ties
+// broken by sequence), so the result is the one std::sort gives.
 template<typename Entry, typename Before>
-void sortMostlySorted(std::vector<Entry> &entries, const Before &before)
+void mergeRuns(std::vector<Entry> &entries, std::vector<size_t> runStarts, const Before &before)
 {
-    std::vector<Entry> kept;
-    std::vector<Entry> aside;
-    kept.reserve(entries.size());
-    for (Entry &entry : entries) {
-        if (kept.empty() || !before(entry, kept.back())) {
-            kept.push_back(std::move(entry));
-        } else if (kept.size() < 2 || !before(entry, kept[kept.size() - 2])) {
-            // The last one kept was the one out of place.
-            aside.push_back(std::move(kept.back()));
-            kept.back() = std::move(entry);
-        } else {
-            aside.push_back(std::move(entry));
+    runStarts.push_back(entries.size());
+    const auto at = [&entries](size_t i) { return entries.begin() + std::ptrdiff_t(i); };
+    while (runStarts.size() > 2) {
+        std::vector<size_t> merged{0};
+        for (size_t r = 0; r + 1 < runStarts.size(); r += 2) {
+            if (r + 2 < runStarts.size()) {
+                std::inplace_merge(at(runStarts[r]), at(runStarts[r + 1]), at(runStarts[r + 2]),
+                                   before);
+                merged.push_back(runStarts[r + 2]);
+            } else {
+                merged.push_back(runStarts[r + 1]);
+            }
         }
-        if (aside.size() > entries.size() / 8 + 16) {
-            // Far from sorted: put the moved entries back and sort the lot.
-            std::vector<Entry> all = std::move(kept);
-            std::move(aside.begin(), aside.end(), std::back_inserter(all));
-            const size_t done = all.size();
-            std::move(entries.begin() + std::ptrdiff_t(done), entries.end(),
-                      std::back_inserter(all));
-            std::sort(all.begin(), all.end(), before);
-            entries = std::move(all);
-            return;
-        }
+        runStarts = std::move(merged);
     }
-    std::sort(aside.begin(), aside.end(), before);
-    entries.clear();
-    std::merge(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
-               std::make_move_iterator(aside.begin()), std::make_move_iterator(aside.end()),
-               std::back_inserter(entries), before);
 }
 
 } // namespace
@@ -415,18 +401,20 @@ void TreeList::ensureSorted(quint32 parentSlot) const
         return a.sequence < b.sequence;
     };
     // Children read back from a file, or added in order, are usually sorted already; a group
-    // after a few changes nearly so. Counted first, so a listing in no order is sorted in
-    // place without a second array of keys.
-    const size_t fewOutOfPlace = entries.size() / 16;
-    size_t outOfPlace = 0;
-    for (size_t i = 1; i < entries.size() && outOfPlace <= fewOutOfPlace; ++i)
-        outOfPlace += before(entries[i], entries[i - 1]) ? 1 : 0;
-    if (outOfPlace == 0)
+    // after a few changes, or with new members added in order, nearly so. Runs counted first,
+    // so a listing in no order is sorted in place without a second array of keys.
+    const size_t fewRuns = entries.size() / 16 + 1;
+    std::vector<size_t> runStarts{0};
+    for (size_t i = 1; i < entries.size() && runStarts.size() <= fewRuns; ++i) {
+        if (before(entries[i], entries[i - 1]))
+            runStarts.push_back(i);
+    }
+    if (runStarts.size() == 1)
         return;
-    if (outOfPlace > fewOutOfPlace)
+    if (runStarts.size() > fewRuns)
         std::sort(entries.begin(), entries.end(), before);
     else
-        sortMostlySorted(entries, before);
+        mergeRuns(entries, std::move(runStarts), before);
     quint32 previous = None;
     for (const Entry &entry : entries) {
         Node &n = m_nodes[entry.slot];
