@@ -289,20 +289,47 @@ void BM_StallCopyContactsOnTheLoop(benchmark::State &state)
 }
 BENCHMARK(BM_StallCopyContactsOnTheLoop)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// An address list of `lines` people from `first` on, written where the list load reads it.
+void writeList(const frmMain &window, int first, int lines)
+{
+    std::vector<AddressListFile::Entry> entries;
+    for (int i = first; i < first + lines; ++i)
+        entries.push_back({u"person%1@example.invalid"_s.arg(i), u"Name%1, Given"_s.arg(i)});
+    (void)AddressListFile::write(listPath(window), entries);
+}
+
 void BM_StallLoadAddressList(benchmark::State &state)
 {
     const int lines = static_cast<int>(state.range(0));
     const Step prepare = [lines](frmMain &window, ScriptedDialogHost &dialogs) {
-        std::vector<AddressListFile::Entry> entries;
-        for (int i = 0; i < lines; ++i)
-            entries.push_back({u"person%1@example.invalid"_s.arg(i), u"Name%1, Given"_s.arg(i)});
-        (void)AddressListFile::write(listPath(window), entries);
+        writeList(window, 0, lines);
         (void)emptyGroup(window);
         dialogs.queueFile(listPath(window));
     };
     measure(state, prepare, tool(u"btnLoadList"_s));
 }
 BENCHMARK(BM_StallLoadAddressList)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same list loaded into a group that holds as many other people already: the new
+// members are merged into the group's order.
+void BM_StallLoadAddressListIntoFullGroup(benchmark::State &state)
+{
+    const int lines = static_cast<int>(state.range(0));
+    const Step prepare = [lines](frmMain &window, ScriptedDialogHost &dialogs) {
+        writeList(window, lines, lines);
+        Workspace &workspace = window.workspace();
+        MailGroups groups(workspace.tree(), workspace.groups(), workspace.session());
+        (void)groups.importList(emptyGroup(window), listPath(window));
+        writeList(window, 0, lines);
+        (void)window.selectPath(u"Standard Mail Groups/Everybody"_s);
+        dialogs.queueFile(listPath(window));
+    };
+    measure(state, prepare, tool(u"btnLoadList"_s));
+}
+BENCHMARK(BM_StallLoadAddressListIntoFullGroup)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_StallSaveAddressList(benchmark::State &state)
 {
