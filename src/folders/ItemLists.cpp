@@ -4,6 +4,7 @@
 #include "session/FolderItemReader.h"
 #include "session/OutlookSession.h"
 #include "support/BusyIndicator.h"
+#include "support/PercentMeter.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 
@@ -428,7 +429,8 @@ Status ItemLists::addRows(NodeHandle holder, const Plan &plan, const ColumnLayou
     const Kind &kind = *plan.kind;
     const RowValues values(kind, layout);
     m_tree.reserveNodes(static_cast<int>(reader.expectedCount()));
-    int shownPercent = -1;
+    // Drawing a bar costs far more than a chunk of rows; only a new whole percent is drawn.
+    PercentMeter meter(m_status, 100);
     FolderItemReader::Chunk chunk;
     for (;;) {
         try {
@@ -444,13 +446,7 @@ Status ItemLists::addRows(NodeHandle holder, const Plan &plan, const ColumnLayou
             // Its values are shared with the row; the rest need not wait for the last row.
             item.reset();
         }
-        // Drawing a bar costs far more than a chunk of rows; only a new whole percent is
-        // drawn.
-        const int percent = reader.percentRead();
-        if (percent != shownPercent && m_status) {
-            m_status->showPercent(StatusPanels::CountPanel, percent);
-            shownPercent = percent;
-        }
+        meter.reach(size_t(reader.percentRead()));
     }
     return {};
 }

@@ -6,6 +6,7 @@
 #include "session/FolderItemReader.h"
 #include "session/OutlookSession.h"
 #include "support/FieldStrings.h"
+#include "support/PercentMeter.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 
@@ -83,13 +84,11 @@ readContacts(OlNamespace &session, const DynamicLoad::Source &source, StatusPane
             });
         contacts.reserve(reader->expectedCount());
         FolderItemReader::Chunk chunk;
-        int shownPercent = -1;
+        PercentMeter meter(progress, 100);
         while (reader->next(chunk)) {
-            if (progress) {
+            if (progress)
                 progress->checkCancelled();
-                if (const int percent = reader->percentRead(); percent != shownPercent)
-                    progress->showPercent(StatusPanels::CountPanel, shownPercent = percent);
-            }
+            meter.reach(size_t(reader->percentRead()));
             for (std::shared_ptr<OlItem> &item : chunk) {
                 try {
                     if (item && item->Class() == contactClass)
@@ -117,12 +116,11 @@ public:
 
     void addFitting(const CategoryMatcher &matcher, const std::vector<DynamicLoad::Contact> &from)
     {
-        const auto total = static_cast<qsizetype>(from.size());
-        qsizetype done = 0;
+        PercentMeter meter(m_progress, from.size());
         for (const DynamicLoad::Contact &contact : from) {
             if (!contact.categories.isEmpty() && matcher.matchCategories(contact.categories))
                 add(contact);
-            showPercent(total > 0 ? static_cast<int>(++done * 100 / total) : 100);
+            meter.step();
         }
     }
 
@@ -143,17 +141,9 @@ private:
         m_rows.setValue(member, NodeValueName::Email1Address(), contact.address);
     }
 
-    void showPercent(int percent)
-    {
-        if (m_progress && percent != m_lastPercent)
-            m_progress->showPercent(StatusPanels::CountPanel, percent);
-        m_lastPercent = percent;
-    }
-
     TreeList m_rows;
     NodeHandle m_holder;
     StatusPanels *m_progress;
-    int m_lastPercent = -1;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "groups/MemberVerification.h"
 
 #include "session/OutlookSession.h"
+#include "support/PercentMeter.h"
 #include "support/StatusPanels.h"
 #include "tree/NodeKinds.h"
 
@@ -54,13 +55,10 @@ MemberVerification::lookUp(OlNamespace *session, const std::vector<Member> &memb
 {
     std::vector<Outcome> outcomes;
     outcomes.reserve(members.size());
-    int lastPercent = -1;
+    PercentMeter meter(progress, members.size());
     for (const Member &member : members) {
         outcomes.push_back(lookUpOne(session, member));
-        const int percent = static_cast<int>(outcomes.size() * 100 / members.size());
-        if (progress && percent != lastPercent)
-            progress->showPercent(StatusPanels::CountPanel, percent);
-        lastPercent = percent;
+        meter.step();
     }
     return outcomes;
 }
