@@ -77,8 +77,6 @@ void GroupCommands::finish(NodeHandle select, NodeHandle counted, bool save)
 
 void GroupCommands::saveGroups()
 {
-    GroupStore &store = m_services.workspace->groups();
-    const TreeList &tree = m_services.workspace->tree();
     // Where long work runs off the event loop, so does writing a large group file. Its
     // snapshot is a pass over every member, so it waits a few milliseconds: the window first
     // paints what the command changed, and the two never add up to one long stall (a zero
@@ -99,7 +97,7 @@ void GroupCommands::saveGroups()
         });
         return;
     }
-    showSaved(store.saveGroupFile(tree));
+    showSaved(m_services.workspace->groups().saveGroupFile(m_services.workspace->tree()));
 }
 
 void GroupCommands::showSaved(const Status &saved)
