@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <csignal>
+#include <ctime>
 
 using namespace Qt::StringLiterals;
 
@@ -20,10 +22,42 @@ bool isAttributeName(const QString &name)
     return valid.match(name).hasMatch();
 }
 
+// The client library writes to its socket without asking to be spared SIGPIPE, and a server
+// that stalls has its socket shut when the time runs out: the next write would end the whole
+// program. SIGPIPE is held back in this thread while it talks to the server, so the write
+// fails instead, and a SIGPIPE raised meanwhile is taken before it is let through again.
+class SigpipeHeld
+{
+public:
+    SigpipeHeld()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_before);
+    }
+    ~SigpipeHeld()
+    {
+        sigset_t pending;
+        sigpending(&pending);
+        if (sigismember(&pending, SIGPIPE) == 1 && sigismember(&m_before, SIGPIPE) != 1) {
+            const timespec now{};
+            (void)sigtimedwait(&m_pipe, nullptr, &now);
+        }
+        pthread_sigmask(SIG_SETMASK, &m_before, nullptr);
+    }
+    SigpipeHeld(const SigpipeHeld &) = delete;
+    SigpipeHeld &operator=(const SigpipeHeld &) = delete;
+
+private:
+    sigset_t m_pipe{};
+    sigset_t m_before{};
+};
+
 } // namespace
 
 Result<std::vector<DirectoryCard>> LdapDirectory::fetchAll(const LdapConnectOptions &options)
 {
+    const SigpipeHeld sigpipeHeld; // outlives the connection, whose end writes too
     using Cards = Result<std::vector<DirectoryCard>>;
     Result<LdapLocation> location = LdapLocation::parse(options.url);
     if (!location)
